@@ -9,15 +9,15 @@ namespace cli {
 
 // Options every subcommand sees, parsed before the subcommand's name.
 struct GlobalOptions {
-    std::string simulate;  // empty: no simulated device; else "both", "cable", "receiver", "socket"
-    std::string simState;  // file the emulated device's memory is kept in
-    bool trace = false;    // print the command channel's trace lines
+    std::string simulate; // empty: no simulated device; else "both", "cable", "receiver", "socket"
+    std::string simState; // file the emulated device's memory is kept in
+    bool trace = false;   // print the command channel's trace lines
 };
 
 struct Command {
     std::string name;
-    std::string summary;  // one line for the top-level help
-    std::string usage;    // the subcommand's own --help text
+    std::string summary; // one line for the top-level help
+    std::string usage;   // the subcommand's own --help text
     // Runs with the arguments after the subcommand's name; returns the exit status.
     std::function<int(const GlobalOptions&, const std::vector<std::string>&)> run;
 };

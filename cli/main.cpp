@@ -46,7 +46,8 @@ int main(int argc, char** argv)
             options.simulate = arg.substr(11);
             if (options.simulate != "both" && options.simulate != "cable" &&
                 options.simulate != "receiver" && options.simulate != "socket") {
-                std::fprintf(stderr, "halvekctl: --simulate takes both, cable, receiver or socket\n");
+                std::fprintf(stderr,
+                             "halvekctl: --simulate takes both, cable, receiver or socket\n");
                 return 2;
             }
         } else if (arg == "--sim-state") {

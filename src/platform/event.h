@@ -41,8 +41,8 @@ public:
     // Waits for whichever of several events is signalled first and returns its index
     // (the lowest index when several are); nullopt on time-out. An auto-reset event is
     // consumed only when it is the one returned.
-    [[nodiscard]] static std::optional<std::size_t>
-    waitForAny(std::initializer_list<Event*> events, std::chrono::nanoseconds timeout);
+    [[nodiscard]] static std::optional<std::size_t> waitForAny(std::initializer_list<Event*> events,
+                                                               std::chrono::nanoseconds timeout);
 
 private:
     struct Waiter;

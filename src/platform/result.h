@@ -15,8 +15,7 @@ struct Error {
 };
 
 // A value or the Error that kept it from being produced; shaped like std::expected.
-template <class T>
-class [[nodiscard]] Result {
+template <class T> class [[nodiscard]] Result {
 public:
     Result(T value) : m_state(std::move(value)) {}
     Result(Error error) : m_state(std::move(error)) {}
@@ -39,8 +38,7 @@ private:
 };
 
 // For operations that produce nothing but may fail.
-template <>
-class [[nodiscard]] Result<void> {
+template <> class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Error error) : m_error(std::move(error)), m_failed(true) {}

@@ -37,7 +37,7 @@ struct Caps {
     std::uint16_t numberFeatureValueCaps = 0;
 };
 
-inline constexpr int kStatusSuccess = 0x00110000;  // the HID parser's success status
+inline constexpr int kStatusSuccess = 0x00110000; // the HID parser's success status
 
 // One entry of a report kind's data list: a button range or a single value usage.
 struct DataEntry {

@@ -398,3 +398,6 @@ extern "C" const char* __lsan_default_suppressions()
            "leak:libgobject-2.0.so\n"
            "leak:libharfbuzz.so\n";
 }
+
+extern "C" const char* __lsan_default_options();
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }

@@ -246,3 +246,29 @@ TEST_F(IpcTest, ListenerBusyInItsHandlerIsLeftToEnd)
     release.set();
     EXPECT_TRUE(left.waitFor(10s));
 }
+
+TEST_F(IpcTest, StuckPeerIsSkippedInsteadOfBlockingTheSender)
+{
+    platform::Event release(platform::Event::ResetPolicy::Manual);
+    IpcInbox other;
+    platform::IpcEndpoint stuck(m_folder.path(), L"stuck");
+    platform::IpcEndpoint healthy(m_folder.path(), L"healthy");
+    const platform::IpcEndpoint sender(m_folder.path(), L"sender");
+    ASSERT_TRUE(stuck.startReceiving([&](platform::IpcMessage&&) { (void)release.waitFor(10s); }));
+    ASSERT_TRUE(healthy.startReceiving(other.handler()));
+    platform::clearDebugLines();
+
+    // The stuck listener takes one message and then its queue fills; from then on each
+    // broadcast reaches the healthy peer only, after a bounded wait on the stuck one.
+    std::size_t sent = 0;
+    while (sent < 100 && sender.broadcast(L"tick", sent, 0).value() == 2u)
+        ++sent;
+    EXPECT_LT(sent, 100u);
+    EXPECT_TRUE(platform::debugLinesContain(L"did not take the message"));
+    for (std::size_t i = 0; i <= sent; ++i) {
+        auto message = other.next();
+        ASSERT_TRUE(message);
+        EXPECT_EQ(message->wParam, i);
+    }
+    release.set();
+}

@@ -129,8 +129,8 @@ struct IpcEndpoint::Listener {
     Listener(int socketFd, int wakeFd) : socket(socketFd), wake(wakeFd) {}
 
     void run(Event& stop);
-    // Takes every datagram queued now; false when the socket failed.
-    bool drain();
+    // Takes the datagrams queued now; false when the socket failed.
+    bool drain(const Event& stop);
     void receive(std::size_t size, const ucred* credentials);
 };
 
@@ -147,7 +147,7 @@ void IpcEndpoint::Listener::run(Event& stop)
         if (waits[1].revents != 0)
             return;
         if ((waits[0].revents & POLLIN) != 0) {
-            if (!drain())
+            if (!drain(stop))
                 return;
         } else if (waits[0].revents != 0) {
             debugOutput("ipc: listener socket failed");
@@ -156,9 +156,10 @@ void IpcEndpoint::Listener::run(Event& stop)
     }
 }
 
-bool IpcEndpoint::Listener::drain()
+bool IpcEndpoint::Listener::drain(const Event& stop)
 {
-    for (;;) {
+    // A steady stream of messages must not hold off a stop.
+    while (!stop.isSet()) {
         iovec part{buffer.data(), buffer.size()};
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
         msghdr header{};
@@ -192,6 +193,7 @@ bool IpcEndpoint::Listener::drain()
         }
         receive(static_cast<std::size_t>(size), credentials);
     }
+    return true;
 }
 
 void IpcEndpoint::Listener::receive(std::size_t size, const ucred* credentials)

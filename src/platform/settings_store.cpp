@@ -265,8 +265,10 @@ Result<void> SettingsStore::change(std::wstring_view name, const Entry* replacem
     if (serialised.size() > kMaxFileSize)
         return makeError(Error::Code::TooLarge, "settings: the store would exceed " +
                                                     std::to_string(kMaxFileSize) + " bytes");
-    if (auto created = createFolders(m_file.parent_path()); !created)
-        return created.error();
+    if (const auto folder = m_file.parent_path(); !folder.empty()) {
+        if (auto created = createFolders(folder); !created)
+            return created.error();
+    }
     return writeFileAtomically(m_file, serialised);
 }
 

@@ -44,6 +44,8 @@ TEST(ReadFileBounded, ReadsUpToTheBoundAndNoFurther)
     EXPECT_EQ(platform::readFileBounded(folder / "missing", 10).error().code,
               platform::Error::Code::NotFound);
     EXPECT_FALSE(platform::readFileBounded(folder.path(), 10)); // a folder is no file
+    // "No limit" must not wrap the one-byte-more probe around to zero.
+    EXPECT_EQ(platform::readFileBounded(folder / "ten", SIZE_MAX).value(), "0123456789");
 }
 
 TEST(WriteFileAtomically, ReplacesTheFileInOneStep)

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +63,8 @@ bool writeAll(int fd, std::string_view content)
 
 Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
 {
+    // One byte past the bound is read to tell "too large", so the bound itself must leave room.
+    maxBytes = std::min(maxBytes, std::numeric_limits<std::size_t>::max() - 1);
     FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.isValid())
         return ioError(file, errno);

@@ -80,6 +80,7 @@ struct Image {
 };
 std::optional<Image> loadPng(const std::filesystem::path& file);
 Image snapshot(const Canvas& canvas);
+bool writePng(const Image& image, const std::filesystem::path& file);
 
 // Forgets cached images and font objects (after a DPI change or a skin switch).
 void resetRenderCaches();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -382,6 +383,24 @@ Image snapshot(const Canvas& canvas)
     return image;
 }
 
+bool writePng(const Image& image, const std::filesystem::path& file)
+{
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != static_cast<std::size_t>(image.width) * image.height)
+        return false;
+    CairoSurface surface(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height));
+    cairo_surface_flush(surface.get());
+    unsigned char* data = cairo_image_surface_get_data(surface.get());
+    const int stride = cairo_image_surface_get_stride(surface.get());
+    for (int y = 0; y < image.height; ++y)
+        std::memcpy(data + y * stride,
+                    image.pixels.data() + static_cast<std::size_t>(y) * image.width,
+                    static_cast<std::size_t>(image.width) * 4);
+    cairo_surface_mark_dirty(surface.get());
+    return cairo_surface_write_to_png(surface.get(), file.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
 } // namespace ui
 
 // fontconfig, Pango and GLib keep process-wide caches they never free; in sanitizer
@@ -400,4 +419,7 @@ extern "C" const char* __lsan_default_suppressions()
 }
 
 extern "C" const char* __lsan_default_options();
-extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+extern "C" const char* __lsan_default_options()
+{
+    return "print_suppressions=0";
+}

@@ -1,0 +1,109 @@
+#include "app/control_registry.h"
+
+#include "app/custom_controls.h"
+#include "ui/control_factory.h"
+
+namespace app {
+namespace {
+
+template <class T> CControlUI* create()
+{
+    return new T();
+}
+
+// Classes whose Parts come later are placeholders answering the class name their users
+// look for; each is replaced here when its Part lands.
+CControlUI* createKeyButton()
+{
+    return new PlaceholderButtonUI(L"DeviceKeyButton");
+}
+CControlUI* createUpdateItem()
+{
+    return new PlaceholderLayoutUI(L"UpdateInfoListItemUI");
+}
+CControlUI* createDeviceOption()
+{
+    return new PlaceholderLayoutUI(L"DeviceOption");
+}
+CControlUI* createPowerTile()
+{
+    return new PlaceholderLayoutUI(L"MpDevicePower");
+}
+CControlUI* createLightPage()
+{
+    return new PlaceholderLayoutUI(L"LightControl");
+}
+CControlUI* createMacroPage()
+{
+    return new PlaceholderLayoutUI(L"MacroControl");
+}
+CControlUI* createKeySetPage()
+{
+    return new PlaceholderLayoutUI(L"KeySetControl");
+}
+CControlUI* createProfilePanel()
+{
+    return new PlaceholderLayoutUI(L"DeviceProfile");
+}
+CControlUI* createShootPage()
+{
+    return new PlaceholderLayoutUI(L"ShootControl");
+}
+CControlUI* createMagicPage()
+{
+    return new PlaceholderLayoutUI(L"MagicControl");
+}
+CControlUI* createVoicePage()
+{
+    return new PlaceholderLayoutUI(L"Voice6533Control");
+}
+CControlUI* createUsbDevice()
+{
+    return new PlaceholderLayoutUI(L"TessaryUSBDevice");
+}
+CControlUI* createMousePad()
+{
+    return new PlaceholderLayoutUI(L"TessaryMousePadDevice");
+}
+CControlUI* createHeadset()
+{
+    return new PlaceholderLayoutUI(L"TessaryHS6533Device");
+}
+
+constexpr std::array<CreateClass, kControlClassNames.size()> kCreators{
+    create<CCircleProgressUI>,
+    create<CChartViewUI>,
+    create<CWndUI>,
+    create<CSelectPanelUI>,
+    createKeyButton,
+    create<CCloudShareListItemUI>,
+    createUpdateItem,
+    createDeviceOption,
+    createPowerTile,
+    create<CComboEditContainerElementUI>,
+    create<CHandImgButtonUI>,
+    create<CHandImgSelectButtonUI>,
+    create<CRedioMacroButtonUI>,
+    create<CAudioRecordUI>,
+    createLightPage,
+    createMacroPage,
+    createKeySetPage,
+    createProfilePanel,
+    createShootPage,
+    createMagicPage,
+    createVoicePage,
+    createUsbDevice,
+    createMousePad,
+    createHeadset,
+};
+
+} // namespace
+
+void registerControlClasses()
+{
+    auto* factory = CControlFactory::GetInstance();
+    for (std::size_t i = 0; i < kControlClassNames.size(); ++i)
+        factory->RegistControl(kControlClassNames[i], kCreators[i]);
+}
+
+} // namespace app

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "ui/button_ui.h"
+#include "ui/container_ui.h"
+#include "ui/list_ui.h"
+#include "ui/slider_ui.h"
+
+// The program's small custom controls. They draw what the skin gives them and forward
+// clicks; pages use them by name.
+
+class CCircleProgressUI : public CProgressUI {
+public:
+    const wchar_t* GetClass() const override { return L"CircleProgress"; }
+    void PaintStatusImage(ui::Canvas& canvas) override;
+};
+
+class CChartViewUI : public CControlUI {
+public:
+    const wchar_t* GetClass() const override { return L"ChartView"; }
+};
+
+// Stands where a native child window would be hosted; there is none to host here.
+class CWndUI : public CControlUI {
+public:
+    const wchar_t* GetClass() const override { return L"WndUI"; }
+};
+
+// The device picture: holds the key buttons and lets the user drag a selection
+// rectangle over them, ending with "click_select_end".
+class CSelectPanelUI : public CContainerUI {
+public:
+    const wchar_t* GetClass() const override { return L"SelectPanel"; }
+    void DoEvent(TEventUI& event) override;
+    void DoPaint(ui::Canvas& canvas, const RECT& paint) override;
+    // The last selection rectangle, in window coordinates.
+    RECT GetSelectRect() const { return m_selection; }
+    bool IsSelecting() const { return m_selecting; }
+
+private:
+    bool m_selecting = false;
+    POINT m_start{};
+    RECT m_selection{};
+};
+
+class CCloudShareListItemUI : public CListContainerElementUI {
+public:
+    const wchar_t* GetClass() const override { return L"CloudShareListItem"; }
+};
+
+class CComboEditContainerElementUI : public CListContainerElementUI {
+public:
+    const wchar_t* GetClass() const override { return L"ComboEditContainerElement"; }
+};
+
+class CHandImgButtonUI : public CButtonUI {
+public:
+    const wchar_t* GetClass() const override { return L"HandImgButton"; }
+};
+
+class CHandImgSelectButtonUI : public COptionUI {
+public:
+    const wchar_t* GetClass() const override { return L"HandImgSelectButton"; }
+};
+
+class CRedioMacroButtonUI : public COptionUI {
+public:
+    const wchar_t* GetClass() const override { return L"RedioMacroButton"; }
+};
+
+class CAudioRecordUI : public CButtonUI {
+public:
+    const wchar_t* GetClass() const override { return L"AudioRecord"; }
+};
+
+// Stands in for a page or device class whose own Part has not been built yet: a plain
+// layout answering the class name its users look for.
+class PlaceholderLayoutUI : public CHorizontalLayoutUI {
+public:
+    explicit PlaceholderLayoutUI(const wchar_t* className) : m_className(className) {}
+    const wchar_t* GetClass() const override { return m_className; }
+
+private:
+    const wchar_t* m_className;
+};
+
+class PlaceholderButtonUI : public CButtonUI {
+public:
+    explicit PlaceholderButtonUI(const wchar_t* className) : m_className(className) {}
+    const wchar_t* GetClass() const override { return m_className; }
+
+private:
+    const wchar_t* m_className;
+};

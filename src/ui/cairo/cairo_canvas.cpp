@@ -403,7 +403,8 @@ bool writePng(const Image& image, const std::filesystem::path& file)
 
 } // namespace ui
 
-// fontconfig, Pango and GLib keep process-wide caches they never free; in sanitizer
+// fontconfig, Pango, GLib, and under SDL D-Bus and X11, keep process-wide state they
+// never free; in sanitizer
 // builds those would drown the leaks of our own code. Read by LeakSanitizer only; it
 // lives here so that every program that paints links it.
 extern "C" const char* __lsan_default_suppressions();
@@ -415,7 +416,10 @@ extern "C" const char* __lsan_default_suppressions()
            "leak:libpangocairo-1.0.so\n"
            "leak:libglib-2.0.so\n"
            "leak:libgobject-2.0.so\n"
-           "leak:libharfbuzz.so\n";
+           "leak:libharfbuzz.so\n"
+           "leak:libdbus-1.so\n"
+           "leak:libSDL2-2.0.so\n"
+           "leak:libX11.so\n";
 }
 
 extern "C" const char* __lsan_default_options();

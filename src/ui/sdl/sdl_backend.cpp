@@ -287,6 +287,11 @@ private:
     void handle(const SDL_Event& event)
     {
         switch (event.type) {
+        case SDL_QUIT:
+            // SIGTERM or SIGINT: every window closes the way its close button would.
+            for (const auto& [id, hwnd] : windowsById())
+                platform::postMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
         case SDL_MOUSEMOTION:
             m_lastMouse = POINT{event.motion.x, event.motion.y};
             platform::sendMessage(target(event.motion.windowID), WM_MOUSEMOVE, 0,

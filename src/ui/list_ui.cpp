@@ -118,7 +118,8 @@ bool CListElementUI::Select(bool select, bool triggerEvent)
 {
     if (!IsEnabled())
         return false;
-    if (m_pOwner && select && !m_bSelected)
+    // A row asked to select itself goes through its owner, which then marks it here.
+    if (m_pOwner && select && !m_bSelected && m_pOwner->GetCurSel() != m_iIndex)
         return m_pOwner->SelectItem(m_iIndex, true, triggerEvent);
     m_bSelected = select;
     Invalidate();
@@ -218,7 +219,8 @@ bool CListContainerElementUI::Select(bool select, bool triggerEvent)
 {
     if (!IsEnabled())
         return false;
-    if (m_pOwner && select && !m_bSelected)
+    // A row asked to select itself goes through its owner, which then marks it here.
+    if (m_pOwner && select && !m_bSelected && m_pOwner->GetCurSel() != m_iIndex)
         return m_pOwner->SelectItem(m_iIndex, true, triggerEvent);
     m_bSelected = select;
     Invalidate();

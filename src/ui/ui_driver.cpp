@@ -116,8 +116,10 @@ bool UiDriver::select(std::wstring_view name, int index)
         if (!combo->IsDropped())
             clickAt(centerOf(name));
         CControlUI* row = combo->GetItemAt(index);
-        if (!combo->IsDropped() || !row || !row->IsVisible())
+        if (!combo->IsDropped() || !row || !row->IsVisible() || !row->IsEnabled()) {
+            combo->ClosePopup();
             return false;
+        }
         const RECT rc = row->GetPos();
         return clickAt(POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
     }

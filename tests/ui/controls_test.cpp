@@ -165,6 +165,8 @@ TEST(List, ClickSelectsARowAndDoubleClickActivatesIt)
     auto* list = w.ui().findAs<CListUI>(L"list");
     ASSERT_TRUE(w.ui().select(L"list", 1));
     EXPECT_EQ(list->GetCurSel(), 1);
+    EXPECT_TRUE(
+        static_cast<IListItemUI*>(list->GetItemAt(1)->GetInterface(L"ListItem"))->IsSelected());
     EXPECT_EQ(w.ui().count(L"itemclick"), 1);
     EXPECT_EQ(w.ui().count(L"itemselect", L"list"), 1);
 

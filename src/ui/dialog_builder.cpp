@@ -10,6 +10,7 @@
 #include "ui/edit_ui.h"
 #include "ui/label_ui.h"
 #include "ui/list_ui.h"
+#include "ui/menu_wnd.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
 #include "ui/slider_ui.h"
@@ -60,6 +61,8 @@ constexpr Builtin kBuiltins[] = {
     {L"Slider", make<CSliderUI>},
     {L"Progress", make<CProgressUI>},
     {L"ColorPalette", make<CColorPaletteUI>},
+    {L"Menu", make<CMenuUI>},
+    {L"MenuElement", make<CMenuElementUI>},
 };
 
 bool loadSkin(pugi::xml_document& doc, std::wstring_view xml)

@@ -723,11 +723,6 @@ void CPaintManagerUI::SetPopup(CControlUI* owner, const RECT& rc)
     Invalidate();
 }
 
-void CPaintManagerUI::DeletePtr(void* ptr)
-{
-    ::operator delete(ptr);
-}
-
 void CPaintManagerUI::ReapObjects(CControlUI* control)
 {
     if (!control)

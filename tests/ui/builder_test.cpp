@@ -225,11 +225,15 @@ TEST(Dpi, ScalingRelaysOutTheTreeAndResizesTheWindow)
     EXPECT_EQ(fixed.bottom - fixed.top, 45);
     EXPECT_EQ(w.ui().find(L"rest")->GetPos().bottom, 150 - 15);
 
-    // The DPI notice is posted to the window.
-    bool noticed = false;
-    w.window->onNotify = nullptr;
+    // The DPI notice is posted to the window with the new DPI.
+    std::vector<WPARAM> notices;
+    w.window->onMessage = [&](UINT msg, WPARAM wParam, LPARAM) {
+        if (msg == UIMSG_SET_DPI)
+            notices.push_back(wParam);
+        return false;
+    };
     w.ui().pump();
-    (void)noticed;
+    EXPECT_EQ(notices, (std::vector<WPARAM>{144}));
     CPaintManagerUI::SetAllDPI(96);
     w.ui().render();
     EXPECT_EQ(w.ui().find(L"fixed")->GetPos().right - w.ui().find(L"fixed")->GetPos().left, 100);

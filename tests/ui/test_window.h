@@ -25,6 +25,8 @@ public:
 
     std::function<CControlUI*(const wchar_t*)> createControl;
     std::function<void(TNotifyUI&)> onNotify;
+    // Sees every message HandleCustomMessage gets; true handles it.
+    std::function<bool(UINT, WPARAM, LPARAM)> onMessage;
 
 protected:
     CDuiString GetSkinFile() override { return m_skin; }
@@ -32,6 +34,11 @@ protected:
     CControlUI* CreateControl(const wchar_t* className) override
     {
         return createControl ? createControl(className) : nullptr;
+    }
+    LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override
+    {
+        bHandled = onMessage && onMessage(msg, wParam, lParam);
+        return 0;
     }
     void Notify(TNotifyUI& msg) override
     {

@@ -1,0 +1,64 @@
+#include "ui/tray_icon.h"
+
+#include "platform/message_queue.h"
+
+namespace ui {
+namespace {
+class NullTrayBackend final : public TrayBackend {
+public:
+    bool show(UINT, std::wstring_view) override { return true; }
+    void setTooltip(std::wstring_view) override {}
+    void hide() override {}
+};
+} // namespace
+
+std::unique_ptr<TrayBackend> createNullTrayBackend()
+{
+    return std::make_unique<NullTrayBackend>();
+}
+} // namespace ui
+
+// TODO: a StatusNotifierItem backend over D-Bus for desktops with a tray host.
+CTrayIcon::CTrayIcon() : m_backend(ui::createNullTrayBackend()) {}
+
+CTrayIcon::CTrayIcon(std::unique_ptr<ui::TrayBackend> backend)
+    : m_backend(backend ? std::move(backend) : ui::createNullTrayBackend())
+{
+}
+
+CTrayIcon::~CTrayIcon()
+{
+    DeleteTrayIcon();
+}
+
+bool CTrayIcon::CreateTrayIcon(HWND hwnd, UINT iconId, std::wstring_view tooltip, UINT message)
+{
+    if (!hwnd || message == 0)
+        return false;
+    DeleteTrayIcon();
+    m_hwnd = hwnd;
+    m_iconId = iconId;
+    m_message = message;
+    m_visible = m_backend->show(iconId, tooltip);
+    return m_visible;
+}
+
+void CTrayIcon::DeleteTrayIcon()
+{
+    if (m_visible)
+        m_backend->hide();
+    m_visible = false;
+    m_hwnd = nullptr;
+}
+
+void CTrayIcon::SetTooltipText(std::wstring_view tooltip)
+{
+    if (m_visible)
+        m_backend->setTooltip(tooltip);
+}
+
+void CTrayIcon::OnIconMouse(UINT mouseMessage)
+{
+    if (m_visible && m_hwnd)
+        platform::postMessage(m_hwnd, m_message, m_iconId, static_cast<LPARAM>(mouseMessage));
+}

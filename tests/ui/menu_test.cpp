@@ -1,0 +1,133 @@
+#include "test_window.h"
+
+#include "ui/menu_wnd.h"
+#include "ui/tray_icon.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+using testing_support::OpenWindow;
+
+namespace {
+
+const wchar_t* kOwnerSkin = LR"(<Window><VerticalLayout name="root"/></Window>)";
+const wchar_t* kMenu = LR"(<Menu width="150">
+    <MenuElement name="exit" text="Exit" height="24" userdata="e"/>
+    <MenuElement name="about_menu" text="About" height="24"/>
+    <MenuElement name="mute" text="Mute" height="24" checkitem="true"/>
+    <MenuElement name="gone" text="Hidden" height="24" visible="false"/>
+  </Menu>)";
+
+struct MenuClicks {
+    std::vector<std::wstring> names;
+    std::vector<int> checked;
+};
+
+// The owner takes every command record it is handed and frees it, as the main window does.
+void takeMenuClicks(OpenWindow& owner, MenuClicks& clicks)
+{
+    owner.window->onMessage = [&clicks](UINT msg, WPARAM wParam, LPARAM) {
+        if (msg != WM_MENUCLICK)
+            return false;
+        if (const MenuCmd* record = ui::acceptMenuCommand(wParam)) {
+            clicks.names.emplace_back(record->szName);
+            clicks.checked.push_back(record->bChecked);
+            CPaintManagerUI::DeletePtr(const_cast<MenuCmd*>(record));
+        }
+        return true;
+    };
+}
+
+} // namespace
+
+TEST(Menu, OpensBesideThePointAndPostsTheChosenItem)
+{
+    OpenWindow owner(kOwnerSkin);
+    ASSERT_TRUE(owner.opened);
+    MenuClicks clicks;
+    takeMenuClicks(owner, clicks);
+    CMenuWnd* menu = CMenuWnd::CreateMenu(nullptr, kMenu, POINT{500, 500}, &owner.pm(), nullptr,
+                                          eMenuAlignment_Left | eMenuAlignment_Top);
+    ASSERT_NE(menu, nullptr);
+    const RECT rc = menu->GetWindowRect();
+    EXPECT_EQ(rc.right, 500);
+    EXPECT_EQ(rc.bottom, 500);
+    EXPECT_EQ(rc.right - rc.left, 150);
+    EXPECT_EQ(rc.bottom - rc.top, 72) << "three visible items";
+
+    const HWND menuHandle = menu->GetHWND();
+    {
+        ui::UiDriver driver(menu->GetPaintManager());
+        ASSERT_TRUE(driver.click(L"about_menu"));
+    }
+    ASSERT_TRUE(owner.ui().waitFor([&] { return !clicks.names.empty(); }));
+    EXPECT_EQ(clicks.names, (std::vector<std::wstring>{L"about_menu"}));
+    EXPECT_TRUE(owner.ui().waitFor([&] { return !platform::isWindow(menuHandle); }))
+        << "the menu closes after a choice";
+}
+
+TEST(Menu, CheckItemsToggleTheCallersMap)
+{
+    OpenWindow owner(kOwnerSkin);
+    ASSERT_TRUE(owner.opened);
+    MenuClicks clicks;
+    takeMenuClicks(owner, clicks);
+    CStdStringPtrMap checks(83);
+    bool muted = false;
+    checks.Insert(L"mute", &muted);
+    CMenuWnd* menu = CMenuWnd::CreateMenu(nullptr, kMenu, POINT{10, 10}, &owner.pm(), &checks);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->ChooseItem(L"mute"));
+    ASSERT_TRUE(owner.ui().waitFor([&] { return !clicks.names.empty(); }));
+    EXPECT_TRUE(muted);
+    EXPECT_EQ(clicks.checked.at(0), 1);
+}
+
+TEST(Menu, ForeignPointersInTheClickMessageAreRefused)
+{
+    // Any process can send the message number; only records the menu handed out count.
+    MenuCmd forged{};
+    EXPECT_EQ(ui::acceptMenuCommand(reinterpret_cast<WPARAM>(&forged)), nullptr);
+    EXPECT_FALSE(ui::releaseMenuCommand(&forged));
+    CPaintManagerUI::DeletePtr(&forged); // refused, not freed: the stack object survives
+
+    OpenWindow owner(kOwnerSkin);
+    ASSERT_TRUE(owner.opened);
+    std::vector<WPARAM> records;
+    owner.window->onMessage = [&](UINT msg, WPARAM wParam, LPARAM) {
+        if (msg == WM_MENUCLICK)
+            records.push_back(wParam);
+        return msg == WM_MENUCLICK;
+    };
+    CMenuWnd* menu = CMenuWnd::CreateMenu(nullptr, kMenu, POINT{10, 10}, &owner.pm());
+    ASSERT_TRUE(menu->ChooseItem(L"exit"));
+    ASSERT_TRUE(owner.ui().waitFor([&] { return !records.empty(); }));
+    const MenuCmd* record = ui::acceptMenuCommand(records[0]);
+    ASSERT_NE(record, nullptr);
+    EXPECT_STREQ(record->szUserData, L"e");
+    EXPECT_TRUE(ui::releaseMenuCommand(record));
+    EXPECT_EQ(ui::acceptMenuCommand(records[0]), nullptr) << "a freed record is not taken twice";
+    EXPECT_FALSE(ui::releaseMenuCommand(record));
+}
+
+TEST(TrayIcon, ClicksArriveAsTheCallbackMessageAndWithoutAHostNothingShows)
+{
+    OpenWindow owner(kOwnerSkin);
+    ASSERT_TRUE(owner.opened);
+    std::vector<LPARAM> clicks;
+    owner.window->onMessage = [&](UINT msg, WPARAM, LPARAM lParam) {
+        if (msg == 0x0401)
+            clicks.push_back(lParam);
+        return msg == 0x0401;
+    };
+    CTrayIcon tray;
+    ASSERT_TRUE(tray.CreateTrayIcon(owner.window->GetHWND(), 107, L"SPhalvek2vizudi", 0x0401));
+    tray.OnIconMouse(WM_RBUTTONUP);
+    ASSERT_TRUE(owner.ui().waitFor([&] { return !clicks.empty(); }));
+    EXPECT_EQ(clicks[0], static_cast<LPARAM>(WM_RBUTTONUP));
+    tray.DeleteTrayIcon();
+    tray.OnIconMouse(WM_LBUTTONUP);
+    owner.ui().pump();
+    EXPECT_EQ(clicks.size(), 1u);
+}

@@ -78,8 +78,10 @@ TEST(Menu, CheckItemsToggleTheCallersMap)
     checks.Insert(L"mute", &muted);
     CMenuWnd* menu = CMenuWnd::CreateMenu(nullptr, kMenu, POINT{10, 10}, &owner.pm(), &checks);
     ASSERT_NE(menu, nullptr);
+    const HWND menuHandle = menu->GetHWND();
     ASSERT_TRUE(menu->ChooseItem(L"mute"));
-    ASSERT_TRUE(owner.ui().waitFor([&] { return !clicks.names.empty(); }));
+    ASSERT_TRUE(owner.ui().waitFor(
+        [&] { return !clicks.names.empty() && !platform::isWindow(menuHandle); }));
     EXPECT_TRUE(muted);
     EXPECT_EQ(clicks.checked.at(0), 1);
 }
@@ -101,8 +103,10 @@ TEST(Menu, ForeignPointersInTheClickMessageAreRefused)
         return msg == WM_MENUCLICK;
     };
     CMenuWnd* menu = CMenuWnd::CreateMenu(nullptr, kMenu, POINT{10, 10}, &owner.pm());
+    const HWND menuHandle = menu->GetHWND();
     ASSERT_TRUE(menu->ChooseItem(L"exit"));
-    ASSERT_TRUE(owner.ui().waitFor([&] { return !records.empty(); }));
+    ASSERT_TRUE(
+        owner.ui().waitFor([&] { return !records.empty() && !platform::isWindow(menuHandle); }));
     const MenuCmd* record = ui::acceptMenuCommand(records[0]);
     ASSERT_NE(record, nullptr);
     EXPECT_STREQ(record->szUserData, L"e");

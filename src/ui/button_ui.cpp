@@ -24,8 +24,11 @@ bool CButtonUI::Activate()
 {
     if (!CControlUI::Activate())
         return false;
+    const auto alive = GetLifetime();
     if (m_pManager)
         m_pManager->SendNotify(this, L"click");
+    if (alive.expired())
+        return true;
     BindTriggerTabSel();
     return true;
 }
@@ -233,8 +236,11 @@ void COptionUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool in
 
 bool COptionUI::Activate()
 {
+    const auto alive = GetLifetime();
     if (!CButtonUI::Activate())
         return false;
+    if (alive.expired())
+        return true;
     if (!m_sGroupName.empty())
         Selected(true);
     else
@@ -263,6 +269,7 @@ void COptionUI::Selected(bool selected, bool triggerEvent)
         m_uButtonState |= UISTATE_SELECTED;
     else
         m_uButtonState &= ~UISTATE_SELECTED;
+    const auto alive = GetLifetime();
     if (m_pManager) {
         if (!m_sGroupName.empty()) {
             // A grouped option notifies only when it becomes the selected one.
@@ -277,6 +284,8 @@ void COptionUI::Selected(bool selected, bool triggerEvent)
         } else if (triggerEvent) {
             m_pManager->SendNotify(this, L"selectchanged");
         }
+        if (alive.expired())
+            return;
         if (m_bSelected)
             BindTriggerTabSel();
     }

@@ -3,6 +3,7 @@
 #include "ui/notify.h"
 #include "ui/render.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -147,6 +148,10 @@ public:
     // Draws an image string into the control's rectangle (or its dest sub-rectangle).
     bool DrawImage(ui::Canvas& canvas, std::wstring_view image);
 
+    // Expires when the control is deleted: code that sends a notification (whose handler
+    // may delete the control) checks it before touching the control again.
+    std::weak_ptr<const int> GetLifetime() const { return m_lifetime; }
+
 protected:
     // Scales an unscaled skin length by the manager's DPI.
     int Scaled(int value) const;
@@ -181,4 +186,7 @@ protected:
     DWORD m_dwBackColor = 0;
     DWORD m_dwBorderColor = 0;
     int m_nBorderSize = 0;
+
+private:
+    std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0);
 };

@@ -237,6 +237,10 @@ void CEditUI::DoEvent(TEventUI& event)
         case VK_HOME:
             SetSel(0, 0);
             return;
+        case VK_RETURN:
+            if (m_pManager)
+                m_pManager->SendNotify(this, L"return");
+            return;
         case VK_END:
             SetSel(-1, -1);
             return;

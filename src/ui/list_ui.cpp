@@ -48,9 +48,11 @@ bool rowEvent(CControlUI& row, IListItemUI& item, bool& hot, TEventUI& event)
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_RBUTTONDOWN:
         if (row.IsEnabled() && manager) {
+            const auto alive = row.GetLifetime();
             manager->SendNotify(&row, L"itemclick");
+            if (alive.expired())
+                return true;
             item.Select();
-            row.Invalidate();
         }
         return true;
     case UIEVENT_DBLCLICK:

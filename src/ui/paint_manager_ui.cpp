@@ -391,10 +391,12 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg, bool async)
     }
     // A notifier may add or remove notifiers; the others still get this one.
     const auto notifiers = m_notifiers;
+    m_activeNotifications.push_back(&msg);
     for (INotifyUI* notifier : notifiers) {
         if (std::find(m_notifiers.begin(), m_notifiers.end(), notifier) != m_notifiers.end())
             notifier->Notify(msg);
     }
+    m_activeNotifications.pop_back();
 }
 
 void CPaintManagerUI::SendNotify(CControlUI* control, std::wstring_view type, WPARAM wParam,
@@ -499,6 +501,7 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
         control = nullptr;
     if (control == m_pFocus)
         return;
+    const auto alive = control ? control->GetLifetime() : std::weak_ptr<const int>();
     if (CControlUI* old = m_pFocus) {
         m_pFocus = nullptr;
         TEventUI event;
@@ -507,8 +510,8 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
         event.dwTimestamp = tickCount();
         old->Event(event);
     }
-    // The old control's handler may have moved focus itself.
-    if (m_pFocus)
+    // The old control's handler may have moved focus itself, or deleted the new one.
+    if (m_pFocus || (control && alive.expired()))
         return;
     m_pFocus = control;
     if (control) {
@@ -739,6 +742,10 @@ void CPaintManagerUI::ReapObjects(CControlUI* control)
         m_pPopup = nullptr;
         m_rcPopup = RECT{};
     }
+    for (TNotifyUI* active : m_activeNotifications) {
+        if (isInside(active->pSender, control))
+            active->pSender = nullptr;
+    }
     KillTimer(control);
     for (auto it = m_optionGroups.begin(); it != m_optionGroups.end();) {
         std::erase(it->second, control);
@@ -812,8 +819,12 @@ void CPaintManagerUI::handleMouse(UINT msg, WPARAM wParam, LPARAM lParam)
         }
         if (!target)
             return;
-        if (!inPopup)
+        if (!inPopup) {
+            const auto alive = target->GetLifetime();
             SetFocus(target);
+            if (alive.expired())
+                return;
+        }
         m_pEventClick = target;
         auto event = makeEvent(msg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK,
                                target, pt, wParam, lParam);

@@ -174,6 +174,9 @@ private:
     std::unique_ptr<ui::Canvas> m_canvas;
     std::vector<INotifyUI*> m_notifiers;
     std::vector<TNotifyUI> m_asyncNotify;
+    // Notifications being delivered; a handler that deletes the sender clears pSender for
+    // the notifiers after it.
+    std::vector<TNotifyUI*> m_activeNotifications;
     int m_dpi = 96;
 
     std::mutex m_timerLock; // guards the three members below; any thread may set timers

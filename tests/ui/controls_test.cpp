@@ -333,3 +333,34 @@ TEST(ControlTimers, RestartReplacesThePeriodAndRemovedControlsStop)
     w.ui().pump();
     EXPECT_EQ(w.ui().count(L"timer"), 0);
 }
+
+TEST(Notifications, AHandlerMayDeleteTheSenderBeforeOtherNotifiersSeeIt)
+{
+    OpenWindow w(kInputsSkin);
+    ASSERT_TRUE(w.opened);
+    auto* root = w.ui().findAs<CContainerUI>(L"root");
+    // The window is the first notifier; the driver comes after it.
+    w.window->onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"click" && msg.pSender && msg.pSender->GetName() == L"button")
+            root->Remove(msg.pSender);
+    };
+    ASSERT_TRUE(w.ui().click(L"button"));
+    EXPECT_EQ(w.ui().find(L"button"), nullptr);
+    ASSERT_EQ(w.ui().count(L"click"), 1);
+    EXPECT_EQ(w.ui().notifications().back().sender, L"") << "the sender is gone, not dangling";
+}
+
+TEST(Notifications, AKillFocusHandlerMayDeleteTheControlBeingClicked)
+{
+    OpenWindow w(kInputsSkin);
+    ASSERT_TRUE(w.opened);
+    auto* root = w.ui().findAs<CContainerUI>(L"root");
+    w.window->onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"killfocus")
+            root->Remove(root->FindSubControl(L"text"));
+    };
+    w.ui().click(L"number");
+    ASSERT_TRUE(w.ui().click(L"text"));
+    EXPECT_EQ(w.ui().find(L"text"), nullptr);
+    EXPECT_EQ(w.pm().GetFocus(), nullptr);
+}

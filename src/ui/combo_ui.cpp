@@ -129,6 +129,28 @@ int CComboUI::NextSelectable(int from, int step) const
     return -1;
 }
 
+int CComboUI::PopupContentHeight() const
+{
+    int total = 0;
+    for (auto* item : m_items) {
+        if (item->IsVisible())
+            total += std::max(1, item->EstimateSize(SIZE{}).cy);
+    }
+    return total;
+}
+
+void CComboUI::LayoutPopup()
+{
+    int y = m_rcPopup.top - m_popupScroll;
+    for (auto* item : m_items) {
+        if (!item->IsVisible())
+            continue;
+        const int cy = std::max(1, item->EstimateSize(SIZE{}).cy);
+        item->SetPos(RECT{m_rcPopup.left, y, m_rcPopup.right, y + cy}, false);
+        y += cy;
+    }
+}
+
 bool CComboUI::Activate()
 {
     if (!CControlUI::Activate() || !m_pManager)
@@ -138,11 +160,7 @@ bool CComboUI::Activate()
         return true;
     }
     // Rows stack below the combo, as high as they need up to the drop box height.
-    int total = 0;
-    for (auto* item : m_items) {
-        if (item->IsVisible())
-            total += std::max(1, item->EstimateSize(SIZE{}).cy);
-    }
+    const int total = PopupContentHeight();
     const int height = std::min(total, Scaled(m_szDropBox.cy > 0 ? m_szDropBox.cy : 150));
     const int width = m_szDropBox.cx > 0 ? Scaled(m_szDropBox.cx) : m_rcItem.right - m_rcItem.left;
     RECT popup{m_rcItem.left, m_rcItem.bottom, m_rcItem.left + width, m_rcItem.bottom + height};
@@ -151,7 +169,8 @@ bool CComboUI::Activate()
         popup.top = m_rcItem.top - height;
         popup.bottom = m_rcItem.top;
     }
-    int y = popup.top;
+    m_rcPopup = popup;
+    m_popupScroll = 0;
     if (const CControlUI* selected = GetItemAt(m_iCurSel)) {
         // Open scrolled so that the current row shows.
         int offset = 0;
@@ -162,16 +181,9 @@ bool CComboUI::Activate()
                 offset += std::max(1, item->EstimateSize(SIZE{}).cy);
         }
         const int rowHeight = std::max(1, GetItemAt(m_iCurSel)->EstimateSize(SIZE{}).cy);
-        if (offset + rowHeight > height)
-            y -= offset + rowHeight - height;
+        m_popupScroll = std::max(0, offset + rowHeight - height);
     }
-    for (auto* item : m_items) {
-        if (!item->IsVisible())
-            continue;
-        const int cy = std::max(1, item->EstimateSize(SIZE{}).cy);
-        item->SetPos(RECT{popup.left, y, popup.right, y + cy}, false);
-        y += cy;
-    }
+    LayoutPopup();
     m_bDropped = true;
     m_pManager->SetPopup(this, popup);
     Invalidate();
@@ -235,7 +247,16 @@ void CComboUI::DoEvent(TEventUI& event)
         }
         break;
     case UIEVENT_SCROLLWHEEL:
-        if (IsEnabled() && !m_bDropped) {
+        if (m_bDropped) {
+            const int step = Scaled(24) * (static_cast<short>(HIWORD(event.wParam)) > 0 ? -1 : 1);
+            const int range =
+                std::max(0, PopupContentHeight() - (m_rcPopup.bottom - m_rcPopup.top));
+            m_popupScroll = std::clamp(m_popupScroll + step, 0, range);
+            LayoutPopup();
+            Invalidate();
+            return;
+        }
+        if (IsEnabled()) {
             const bool up = static_cast<short>(HIWORD(event.wParam)) > 0;
             const int next = NextSelectable(m_iCurSel, up ? -1 : 1);
             if (next >= 0)

@@ -54,10 +54,15 @@ public:
 private:
     void Reindex();
     int NextSelectable(int from, int step) const;
+    int PopupContentHeight() const;
+    // Places the rows inside the open list at the current scroll position.
+    void LayoutPopup();
 
     TListInfoUI m_ListInfo;
     int m_iCurSel = -1;
     bool m_bDropped = false;
+    RECT m_rcPopup{};
+    int m_popupScroll = 0;
     bool m_bHot = false;
     SIZE m_szDropBox{0, 150};
     RECT m_rcTextPadding{4, 0, 4, 0};

@@ -301,6 +301,14 @@ void CContainerUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
         item->DoPaint(canvas, itemVisible);
     }
     canvas.popClip();
+    if (m_bScrollEnabled && GetScrollRange() > 0) {
+        // A thin thumb shows where the visible part lies in the content.
+        const int track = content.bottom - content.top;
+        const int thumb = std::max(Scaled(16), track * track / std::max(1, m_contentHeight));
+        const int top = content.top + (track - thumb) * m_scrollY / std::max(1, GetScrollRange());
+        const int width = Scaled(4);
+        canvas.fillRect(RECT{content.right - width, top, content.right, top + thumb}, 0x80A0A8B0);
+    }
 }
 
 void CContainerUI::SetAttribute(std::wstring_view name, std::wstring_view value)

@@ -120,8 +120,20 @@ bool UiDriver::select(std::wstring_view name, int index)
             combo->ClosePopup();
             return false;
         }
-        const RECT rc = row->GetPos();
-        return clickAt(POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
+        // Wheel the open list until the row shows, as a person would.
+        const RECT popup = m_manager.GetPopupRect();
+        const POINT middle{(popup.left + popup.right) / 2, (popup.top + popup.bottom) / 2};
+        for (int turn = 0; turn <= combo->GetCount(); ++turn) {
+            const RECT rc = row->GetPos();
+            const POINT center{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+            if (PtInRect(popup, center))
+                return clickAt(center);
+            const int delta = center.y < popup.top ? 120 : -120;
+            send(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<std::uint16_t>(delta)) << 16,
+                 MAKELPARAM(middle.x, middle.y));
+        }
+        combo->ClosePopup();
+        return false;
     }
     if (auto* list = dynamic_cast<CListUI*>(control)) {
         CControlUI* row = list->GetItemAt(index);

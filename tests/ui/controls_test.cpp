@@ -364,3 +364,21 @@ TEST(Notifications, AKillFocusHandlerMayDeleteTheControlBeingClicked)
     EXPECT_EQ(w.ui().find(L"text"), nullptr);
     EXPECT_EQ(w.pm().GetFocus(), nullptr);
 }
+
+TEST(Combo, LongDropListsScrollToTheRowWanted)
+{
+    std::wstring skin =
+        LR"(<Window><VerticalLayout name="root"><Combo name="long" height="24" dropboxsize="0,72">)";
+    for (int i = 0; i < 10; ++i)
+        skin += L"<ListLabelElement text=\"row " + std::to_wstring(i) + L"\" height=\"24\"/>";
+    skin += LR"(</Combo><Control/></VerticalLayout></Window>)";
+    OpenWindow w(skin);
+    ASSERT_TRUE(w.opened);
+    auto* combo = w.ui().findAs<CComboUI>(L"long");
+    ASSERT_TRUE(w.ui().select(L"long", 9));
+    EXPECT_EQ(combo->GetText(), L"row 9");
+    // Reopened, the list starts at the chosen row; choosing an early one wheels back up.
+    ASSERT_TRUE(w.ui().select(L"long", 1));
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    EXPECT_FALSE(combo->IsDropped());
+}

@@ -427,3 +427,15 @@ extern "C" const char* __lsan_default_options()
 {
     return "print_suppressions=0";
 }
+
+// Pango hands fontconfig's start-up to a thread of its own; the races ThreadSanitizer
+// sees between that thread and the first text drawn are inside those libraries.
+extern "C" const char* __tsan_default_suppressions();
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:libfontconfig.so\n"
+           "race:libpangoft2-1.0.so\n"
+           "race:libpango-1.0.so\n"
+           "race:libglib-2.0.so\n"
+           "called_from_lib:libfontconfig.so\n";
+}

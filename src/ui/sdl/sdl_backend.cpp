@@ -292,6 +292,10 @@ private:
             for (const auto& [id, hwnd] : windowsById())
                 platform::postMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
             break;
+        case SDL_DISPLAYEVENT:
+            for (const auto& [id, hwnd] : windowsById())
+                platform::postMessage(hwnd, WM_DISPLAYCHANGE, 0, 0);
+            break;
         case SDL_MOUSEMOTION:
             m_lastMouse = POINT{event.motion.x, event.motion.y};
             platform::sendMessage(target(event.motion.windowID), WM_MOUSEMOVE, 0,
@@ -351,9 +355,11 @@ private:
                 platform::sendMessage(hwnd, WM_MOUSELEAVE, 0, 0);
                 break;
             case SDL_WINDOWEVENT_FOCUS_LOST:
+                platform::sendMessage(hwnd, WM_ACTIVATE, 0, 0);
                 platform::sendMessage(hwnd, WM_KILLFOCUS, 0, 0);
                 break;
             case SDL_WINDOWEVENT_FOCUS_GAINED:
+                platform::sendMessage(hwnd, WM_ACTIVATE, 1, 0);
                 platform::sendMessage(hwnd, WM_SETFOCUS, 0, 0);
                 break;
             default:

@@ -89,7 +89,59 @@ public:
                                                  std::span<std::uint8_t> reply,
                                                  std::uint32_t& bytesRead);
 
+    // The device's commands. Each takes its lock, sends its frames through Transact (command
+    // 18 through QuickTransact) and maps the reply. Sizes come from the spans; a span too
+    // small for what the command moves, or a transfer that would run past offset 0xFFFF, is
+    // refused with NoReply and nothing is sent.
+    [[nodiscard]] protocol::Status Begin();
+    // Waits 10 ms before taking the command lock, so the device has settled the sequence.
+    [[nodiscard]] protocol::Status End();
+    [[nodiscard]] protocol::Status ReadInfo(std::span<std::uint8_t> info);
+    [[nodiscard]] protocol::Status ReadSettings(std::span<std::uint8_t> destination,
+                                                std::size_t offset);
+    [[nodiscard]] protocol::Status WriteSettings(std::span<const std::uint8_t> data,
+                                                 std::size_t offset);
+    // Block-size bytes from offset 0.
+    [[nodiscard]] protocol::Status ReadKeyLayout(std::span<std::uint8_t> destination);
+    // Block-size bytes of keyMap at bank × 512 + position; only bank 0 exists (BankRefused).
+    [[nodiscard]] protocol::Status WriteKeyMap(std::span<const std::uint8_t> keyMap, int bank,
+                                               std::size_t position);
+    // At group × stride + position, under the live lock.
+    [[nodiscard]] protocol::Status WriteCustomColours(std::span<const std::uint8_t> colours,
+                                                      std::size_t group, std::size_t stride,
+                                                      std::size_t position);
+    // Wired only and never waiting for a logged exchange: a chunk that meets one is dropped.
+    // NoReply when anything was dropped or not sent, so the sender can back off.
+    [[nodiscard]] protocol::Status LiveColours(std::span<const std::uint8_t> colours,
+                                               std::size_t position);
+    [[nodiscard]] protocol::Status WriteMacros(std::span<const std::uint8_t> block,
+                                               std::size_t position);
+    // No lock of its own; 56-byte chunks on either link.
+    [[nodiscard]] protocol::Status WriteShootData(std::span<const std::uint8_t> block,
+                                                  std::size_t position);
+    // One frame: at most 56 bytes.
+    [[nodiscard]] protocol::Status ReadPower(std::span<std::uint8_t> destination,
+                                             std::uint16_t offset);
+    // Block-size / 3 bytes from offset 0.
+    [[nodiscard]] protocol::Status ReadLedMap(std::span<std::uint8_t> destination);
+    [[nodiscard]] protocol::Status HostLighting();
+    // Whether the device behind the receiver is reachable; true on the cable without asking.
+    [[nodiscard]] bool LinkStatus();
+
 private:
+    // The four command shapes; the caller holds the command's lock.
+    [[nodiscard]] protocol::Status simpleCommand(std::uint8_t command,
+                                                 protocol::Frame* reply = nullptr);
+    [[nodiscard]] protocol::Status chunkedWrite(std::uint8_t command,
+                                                std::span<const std::uint8_t> data,
+                                                std::size_t base, std::size_t chunkSize);
+    [[nodiscard]] protocol::Status chunkedRead(std::uint8_t command,
+                                               std::span<std::uint8_t> destination,
+                                               std::size_t base, std::size_t chunkSize);
+    [[nodiscard]] protocol::Status
+    singleRead(std::uint8_t command, std::span<std::uint8_t> destination, std::uint16_t offset);
+    [[nodiscard]] protocol::Status exchange(const protocol::Frame& request, protocol::Frame& reply);
+
     [[nodiscard]] static protocol::Status readFrame(CHidDevice& link, std::span<std::uint8_t> reply,
                                                     std::uint32_t& bytesRead,
                                                     std::chrono::milliseconds timeout);

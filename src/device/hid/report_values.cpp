@@ -90,8 +90,10 @@ std::int32_t getUsageValue(const ReportCap& cap, std::uint16_t usage,
         return kStatusUsageNotFound;
     if (const auto status = checkReport(cap, report, reportLength); status != kStatusSuccess)
         return status;
+    // The raw field, as the system gives it; only the scaled value is signed.
     const auto data = report.subspan(1, reportLength - 1);
-    value = static_cast<std::uint32_t>(readSlot(cap, data, cap.firstSlot + usage - cap.usageMin));
+    const std::uint32_t slot = cap.firstSlot + std::uint32_t(usage - cap.usageMin);
+    value = readBits(data, cap.bitOffset + slot * std::uint32_t(cap.bitSize), cap.bitSize);
     return kStatusSuccess;
 }
 
@@ -106,7 +108,8 @@ std::int32_t getScaledUsageValue(const ReportCap& cap, std::uint16_t usage,
     if (const auto status = getUsageValue(cap, usage, report, reportLength, raw);
         status != kStatusSuccess)
         return status;
-    const std::int64_t logical = static_cast<std::int32_t>(raw);
+    const std::int64_t logical =
+        cap.logicalMin < 0 ? signExtend(raw, cap.bitSize) : static_cast<std::int64_t>(raw);
     if (logical < cap.logicalMin || logical > cap.logicalMax)
         return kStatusValueOutOfRange;
     const std::int64_t physicalSpan = std::int64_t(cap.physicalMax) - cap.physicalMin;

@@ -24,8 +24,7 @@ inline constexpr std::int32_t kStatusIncompatibleReportId = static_cast<std::int
                                      std::uint16_t reportLength, std::size_t capacity,
                                      std::vector<std::uint16_t>& usages);
 
-// The raw value of one usage of a value cap (sign-extended when the logical minimum is
-// negative, kept to 32 bits).
+// The raw bits of one usage of a value cap (at most 32 of them).
 [[nodiscard]] std::int32_t getUsageValue(const ReportCap& cap, std::uint16_t usage,
                                          std::span<const std::uint8_t> report,
                                          std::uint16_t reportLength, std::uint32_t& value);

@@ -205,7 +205,7 @@ Status CDeviceProtocol::ReadPower(std::span<std::uint8_t> destination, std::uint
 
 Status CDeviceProtocol::ReadLedMap(std::span<std::uint8_t> destination)
 {
-    const std::size_t size = blockSize() / 3;
+    const std::size_t size = blockSize() / protocol::kKeyEntrySize;
     if (destination.size() < size)
         return refuse(command::kReadLedMap, "LED map buffer smaller than the block");
     std::lock_guard lock(m_commandLock);

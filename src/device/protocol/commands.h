@@ -26,6 +26,7 @@ inline constexpr std::uint8_t kLinkStatus = 0xAA;
 
 // Memory sizes both sides agree on.
 inline constexpr std::size_t kInfoBlockSize = 34;
+inline constexpr std::size_t kKeyEntrySize = 3;   // type, p1, p2 per key slot
 inline constexpr std::size_t kMaxBlockSize = 512; // key layout / key map block limit
 inline constexpr std::size_t kKeyMapBankStride = 512;
 inline constexpr std::size_t kInfoKeySlotCount = 5; // info block byte: number of key slots

@@ -35,12 +35,9 @@ private:
 
 CDeviceProtocol::CDeviceProtocol() = default;
 
-CDeviceProtocol::~CDeviceProtocol()
-{
-    std::lock_guard transfer(m_transferLock);
-    m_receiverLink.Close();
-    m_wiredLink.Close();
-}
+// Members go in reverse: the locks, then the receiver link, then the wired link, each link
+// closing itself.
+CDeviceProtocol::~CDeviceProtocol() = default;
 
 bool CDeviceProtocol::setBlockSize(std::size_t size)
 {

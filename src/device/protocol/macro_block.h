@@ -47,6 +47,14 @@ struct Macro {
 [[nodiscard]] std::optional<std::vector<std::uint8_t>>
 buildMacroBlock(std::span<const Macro> macros);
 
+// The mouse's recoil pattern block: the same layout, its four patterns in place of macros.
+// It is not held against the device's macro memory, only against the 16-bit total.
+[[nodiscard]] inline std::optional<std::vector<std::uint8_t>>
+buildRecoilBlock(std::span<const Macro> patterns)
+{
+    return buildMacroBlock(patterns);
+}
+
 // Reads a block back; nullopt when the magic, the total or any offset or count does not fit
 // inside the bytes given.
 [[nodiscard]] std::optional<std::vector<Macro>>

@@ -29,7 +29,7 @@ private:
 
 std::size_t keyMapSize(const InfoBlock& info)
 {
-    return 3 * std::size_t{info[kInfoKeySlotCount]};
+    return kKeyEntrySize * std::size_t{info[kInfoKeySlotCount]};
 }
 
 } // namespace
@@ -93,7 +93,7 @@ int writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info, std::span<const M
     const std::uint64_t total = macroBlockSize(macros);
     const std::uint64_t capacity = kMacroMemoryUnit * std::uint64_t{info[kInfoMacroUnits]};
     if (total > capacity) {
-        const std::uint64_t overflow = (total - capacity) / 4 + 1;
+        const std::uint64_t overflow = (total - capacity) / kMacroEventSize + 1;
         return static_cast<int>(std::min<std::uint64_t>(overflow, std::numeric_limits<int>::max()));
     }
     const auto block = buildMacroBlock(macros);

@@ -32,9 +32,9 @@ SupportedInterface row(std::uint16_t vendorId, std::uint16_t productId,
 const std::array<SupportedInterface, kSupportedInterfaceCount>& supportedInterfaces()
 {
     using namespace usb;
-    constexpr auto V = kMakerVendorId;
-    constexpr auto vp = kVendorUsagePage;
-    constexpr auto vu = kVendorUsage;
+    constexpr auto V = kHalvekVendorId;
+    constexpr auto vp = kCommandUsagePage;
+    constexpr auto vu = kCommandUsage;
     constexpr auto cp = kConsumerUsagePage;
     constexpr auto cu = kConsumerUsage;
     static const std::array<SupportedInterface, kSupportedInterfaceCount> rows{
@@ -88,11 +88,11 @@ const std::array<DeviceType, 4>& deviceTypes()
     constexpr std::wstring_view header = L"tab_header_device";
     constexpr std::wstring_view power = L"device_power_switch";
     static const std::array<DeviceType, 4> types{{
-        {tile, header, power, L"mouse", 0, 0, 0, 1, kMakerVendorId, kMouseCableProductId,
+        {tile, header, power, L"mouse", 0, 0, 0, 1, kHalvekVendorId, kMouseCableProductId,
          T::MouseCable, R::Command},
-        {tile, header, power, L"keyboard", 1, 1, -1, 0, kMakerVendorId, kKeyboardCableProductId,
+        {tile, header, power, L"keyboard", 1, 1, -1, 0, kHalvekVendorId, kKeyboardCableProductId,
          T::KeyboardCable, R::Command},
-        {tile, header, power, L"MousePad", 2, 2, 1, 2, kMakerVendorId, kMousePadProductId,
+        {tile, header, power, L"MousePad", 2, 2, 1, 2, kHalvekVendorId, kMousePadProductId,
          T::MousePad, R::Command},
         {tile, header, power, L"HD", 3, 3, -1, 3, kHeadsetVendorId, kHeadsetProductId, T::Headset,
          R::Command},

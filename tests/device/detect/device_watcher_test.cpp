@@ -99,10 +99,10 @@ std::wstring pathOf(std::uint16_t vid, std::uint16_t pid, std::uint32_t mi, std:
     return hid::makePath(vid, pid, mi, col, L"7&1a2b3c&0&000" + std::to_wstring(col));
 }
 
-constexpr InterfaceSource::Probe kKeyboardVendor{usb::kMakerVendorId, usb::kKeyboardCableProductId,
-                                                 usb::kVendorUsagePage, usb::kVendorUsage};
+constexpr InterfaceSource::Probe kKeyboardVendor{usb::kHalvekVendorId, usb::kKeyboardCableProductId,
+                                                 usb::kCommandUsagePage, usb::kCommandUsage};
 constexpr InterfaceSource::Probe kKeyboardConsumer{
-    usb::kMakerVendorId, usb::kKeyboardCableProductId, usb::kConsumerUsagePage, usb::kConsumerUsage};
+    usb::kHalvekVendorId, usb::kKeyboardCableProductId, usb::kConsumerUsagePage, usb::kConsumerUsage};
 
 class DeviceWatcherTest : public ::testing::Test {
 protected:
@@ -112,9 +112,9 @@ protected:
     detect::DeviceWatcher watcher{table, source, sink};
     platform::Event stop{platform::Event::ResetPolicy::Manual};
 
-    const std::wstring cableVendor = pathOf(usb::kMakerVendorId, usb::kKeyboardCableProductId, 1, 4);
+    const std::wstring cableVendor = pathOf(usb::kHalvekVendorId, usb::kKeyboardCableProductId, 1, 4);
     const std::wstring cableConsumer =
-        pathOf(usb::kMakerVendorId, usb::kKeyboardCableProductId, 1, 3);
+        pathOf(usb::kHalvekVendorId, usb::kKeyboardCableProductId, 1, 3);
 };
 
 } // namespace
@@ -124,9 +124,9 @@ TEST_F(DeviceWatcherTest, ClaimsKeyboardCableInterfacesAndPostsFirstPassOnce)
     source.plug(cableVendor, kKeyboardVendor);
     source.plug(cableConsumer, kKeyboardConsumer);
     // The boot keyboard interface has no row and must be passed over.
-    source.plug(hid::makePath(usb::kMakerVendorId, usb::kKeyboardCableProductId, 0, std::nullopt,
+    source.plug(hid::makePath(usb::kHalvekVendorId, usb::kKeyboardCableProductId, 0, std::nullopt,
                               L"x"),
-                {usb::kMakerVendorId, usb::kKeyboardCableProductId, 1, 6});
+                {usb::kHalvekVendorId, usb::kKeyboardCableProductId, 1, 6});
     watcher.runPass(stop);
     watcher.runPass(stop);
 
@@ -140,7 +140,7 @@ TEST_F(DeviceWatcherTest, ClaimsKeyboardCableInterfacesAndPostsFirstPassOnce)
 
 TEST_F(DeviceWatcherTest, CollectionWithOtherUsageIsNeverClaimed)
 {
-    source.plug(cableVendor, {usb::kMakerVendorId, usb::kKeyboardCableProductId, 0xFF00, 1});
+    source.plug(cableVendor, {usb::kHalvekVendorId, usb::kKeyboardCableProductId, 0xFF00, 1});
     watcher.runPass(stop);
     EXPECT_TRUE(sink.arrived.empty());
     EXPECT_FALSE(table.row(0).present);

@@ -79,8 +79,8 @@ public:
     void closeLinks();
 
     // The logged exchange of every command but 18: one write, then up to two reads until the
-    // reply echoes the request's command. The reply must hold a whole frame to be read into;
-    // a reply of any other length counts as a failed read. bytesRead is 0 on failure.
+    // reply echoes the request's command. A report of any length but a whole frame counts as
+    // a failed read; at most reply.size() bytes are copied. bytesRead is 0 on failure.
     [[nodiscard]] protocol::Status Transact(std::span<const std::uint8_t> request,
                                             std::span<std::uint8_t> reply,
                                             std::uint32_t& bytesRead);
@@ -94,7 +94,8 @@ public:
     // small for what the command moves, or a transfer that would run past offset 0xFFFF, is
     // refused with NoReply and nothing is sent.
     [[nodiscard]] protocol::Status Begin();
-    // Waits 10 ms before taking the command lock, so the device has settled the sequence.
+    // The device wants a 10 ms pause before End; it is taken before the command lock, so
+    // other commands are not held up by it.
     [[nodiscard]] protocol::Status End();
     [[nodiscard]] protocol::Status ReadInfo(std::span<std::uint8_t> info);
     [[nodiscard]] protocol::Status ReadSettings(std::span<std::uint8_t> destination,

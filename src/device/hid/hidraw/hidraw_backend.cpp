@@ -88,6 +88,8 @@ std::vector<Node> listNodes()
         if (info->interface_number >= 0)
             node.interfaceNumber = static_cast<std::uint32_t>(info->interface_number);
         node.collections = parseReportDescriptor(readDescriptor(nodeName));
+        if (node.collections.empty())
+            platform::debugOutput("hidraw: " + nodeName + " has no usable report descriptor");
         for (const auto& collection : node.collections)
             node.collectionCount = std::max(node.collectionCount, collection.number);
         nodes.push_back(std::move(node));

@@ -8,8 +8,7 @@
 
 namespace detect {
 
-LinkController::LinkController(InterfaceTable& table, LinkHost& host)
-    : m_table(table), m_host(host)
+LinkController::LinkController(InterfaceTable& table, LinkHost& host) : m_table(table), m_host(host)
 {
 }
 

@@ -61,6 +61,11 @@ KeyboardInterfaces::KeyboardInterfaces(KeyboardLink link) : m_link(link)
         });
 }
 
+KeyboardInterfaces::~KeyboardInterfaces()
+{
+    unplug();
+}
+
 std::uint16_t KeyboardInterfaces::productId() const
 {
     return m_link == KeyboardLink::Cable ? usb::kKeyboardCableProductId

@@ -25,6 +25,8 @@ public:
     static constexpr std::uint8_t kStatusOk = 1;
 
     explicit KeyboardInterfaces(KeyboardLink link);
+    // Unplugs first, while the responder's interfaces are all still whole.
+    ~KeyboardInterfaces();
     KeyboardInterfaces(const KeyboardInterfaces&) = delete;
     KeyboardInterfaces& operator=(const KeyboardInterfaces&) = delete;
 

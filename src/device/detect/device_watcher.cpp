@@ -66,7 +66,7 @@ void DeviceWatcher::scanForArrivals(const platform::Event& stop)
             continue;
         const auto probe = m_source.probe(path);
         if (!probe)
-            continue;  // tried again next pass
+            continue; // tried again next pass
         for (std::size_t index = 0; index < rows.size(); ++index) {
             const auto& r = rows[index];
             if (r.vendorId == probe->vendorId && r.productId == probe->productId &&

@@ -1,5 +1,7 @@
 #include "device/detect/hid_interface_source.h"
 
+#include "device/hid/hid_presence.h"
+
 namespace detect {
 
 std::optional<std::vector<std::wstring>> HidInterfaceSource::enumerate()
@@ -25,11 +27,7 @@ std::optional<InterfaceSource::Probe> HidInterfaceSource::probe(const std::wstri
 
 bool HidInterfaceSource::isPresent(const std::wstring& path)
 {
-    CHidDevice check;
-    if (!check.Open(path, hid::kProbeMode))
-        return false;
-    check.Close();
-    return true;
+    return hid::isPathPresent(path);
 }
 
 } // namespace detect

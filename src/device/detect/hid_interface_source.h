@@ -6,7 +6,8 @@
 namespace detect {
 
 // The system's HID interfaces through CHidDevice: one long-lived object lists the paths and
-// makes the short probe opens; presence is checked with a read-only open of the path.
+// makes the short probe opens; presence is checked without
+// opening the interface.
 class HidInterfaceSource : public InterfaceSource {
 public:
     std::optional<std::vector<std::wstring>> enumerate() override;

@@ -12,17 +12,17 @@
 namespace detect {
 
 enum class ArrivalAction {
-    SwitchLink,    // the cable came while the receiver was in use: move to the cable
-    StayOnCable,   // the receiver came while the cable is in use
-    OpenChannel,   // open the command channel of the identity row's device
-    OpenListener,  // open the listener on a consumer interface
+    SwitchLink,   // the cable came while the receiver was in use: move to the cable
+    StayOnCable,  // the receiver came while the cable is in use
+    OpenChannel,  // open the command channel of the identity row's device
+    OpenListener, // open the listener on a consumer interface
 };
 
 enum class RemovalAction {
-    SwitchLink,     // the cable left while the receiver is present: move to the receiver
-    Nothing,        // the receiver left while the cable is in use
-    CloseChannel,   // neither way to the device is left
-    CloseListener,  // a consumer interface left
+    SwitchLink,    // the cable left while the receiver is present: move to the receiver
+    Nothing,       // the receiver left while the cable is in use
+    CloseChannel,  // neither way to the device is left
+    CloseListener, // a consumer interface left
 };
 
 // True when the row has a partner that is present and names this row as its partner:
@@ -34,10 +34,10 @@ bool partnerPresent(const std::vector<SupportedInterface>& rows, std::size_t row
 std::size_t identityRow(const std::vector<SupportedInterface>& rows, std::size_t row);
 
 // Out-of-range rows (from a message) give nullopt: nothing is done for them.
-[[nodiscard]] std::optional<ArrivalAction> decideArrival(const std::vector<SupportedInterface>& rows,
-                                                         std::size_t row);
-[[nodiscard]] std::optional<RemovalAction> decideRemoval(const std::vector<SupportedInterface>& rows,
-                                                         std::size_t row);
+[[nodiscard]] std::optional<ArrivalAction>
+decideArrival(const std::vector<SupportedInterface>& rows, std::size_t row);
+[[nodiscard]] std::optional<RemovalAction>
+decideRemoval(const std::vector<SupportedInterface>& rows, std::size_t row);
 
 // The link mode a freshly opened channel takes: 2 on a receiver row and 1 on other keyboard
 // and mouse rows; nullopt for the mouse pad and headset, whose channels keep their
@@ -47,6 +47,6 @@ std::size_t identityRow(const std::vector<SupportedInterface>& rows, std::size_t
 // The debug lines the steps write, by device type.
 std::wstring_view arrivalLine(DeviceTypeId type);
 std::wstring_view removalLine(DeviceTypeId type);
-std::wstring_view lostLine(DeviceTypeId type);  // command interface lost; empty when none
+std::wstring_view lostLine(DeviceTypeId type); // command interface lost; empty when none
 
 } // namespace detect

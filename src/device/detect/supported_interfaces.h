@@ -39,7 +39,7 @@ struct SupportedInterface {
     std::uint16_t usage = 0;
     bool paired = false;
     std::uint16_t partner = 0;
-    std::wstring path;  // while present
+    std::wstring path; // while present
 
     bool isAbsent() const { return !present && path.empty(); }
 };
@@ -56,7 +56,7 @@ bool isSameInterface(const SupportedInterface& a, const SupportedInterface& b);
 bool isKeyboard(DeviceTypeId type);
 bool isMouse(DeviceTypeId type);
 bool isReceiverType(DeviceTypeId type);
-bool isCableType(DeviceTypeId type);  // the cable rows of devices that also have a receiver
+bool isCableType(DeviceTypeId type); // the cable rows of devices that also have a receiver
 
 struct DeviceType {
     std::wstring_view tileDescriptionFile;
@@ -77,7 +77,7 @@ struct DeviceDescription {
     std::int32_t lightCount;
     std::int32_t keyCount;
     bool wireless;
-    std::int32_t reserved;  // always -1
+    std::int32_t reserved; // always -1
     std::wstring_view descriptionFile;
     std::wstring_view lightPresetName;
 };

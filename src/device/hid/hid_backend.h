@@ -65,6 +65,8 @@ public:
     // the debug output).
     [[nodiscard]] virtual std::unique_ptr<Connection> open(const std::wstring& path,
                                                            OpenMode mode) = 0;
+    // Whether the path is this backend's and its device is still there; no I/O on it.
+    [[nodiscard]] virtual bool isPresent(const std::wstring& path) = 0;
 };
 
 // Every backend of the build, in the order their collections are listed.

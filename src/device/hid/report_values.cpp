@@ -43,7 +43,7 @@ std::int32_t readSlot(const ReportCap& cap, std::span<const std::uint8_t> data, 
 std::int32_t checkReport(const ReportCap& cap, std::span<const std::uint8_t> report,
                          std::uint16_t reportLength)
 {
-    if (report.empty() || report.size() < reportLength)
+    if (reportLength == 0 || report.size() < reportLength)
         return kStatusInvalidReportLength;
     if (report[0] != cap.reportId)
         return kStatusIncompatibleReportId;

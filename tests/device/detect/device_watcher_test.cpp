@@ -101,8 +101,9 @@ std::wstring pathOf(std::uint16_t vid, std::uint16_t pid, std::uint32_t mi, std:
 
 constexpr InterfaceSource::Probe kKeyboardVendor{usb::kHalvekVendorId, usb::kKeyboardCableProductId,
                                                  usb::kCommandUsagePage, usb::kCommandUsage};
-constexpr InterfaceSource::Probe kKeyboardConsumer{
-    usb::kHalvekVendorId, usb::kKeyboardCableProductId, usb::kConsumerUsagePage, usb::kConsumerUsage};
+constexpr InterfaceSource::Probe kKeyboardConsumer{usb::kHalvekVendorId,
+                                                   usb::kKeyboardCableProductId,
+                                                   usb::kConsumerUsagePage, usb::kConsumerUsage};
 
 class DeviceWatcherTest : public ::testing::Test {
 protected:
@@ -112,7 +113,8 @@ protected:
     detect::DeviceWatcher watcher{table, source, sink};
     platform::Event stop{platform::Event::ResetPolicy::Manual};
 
-    const std::wstring cableVendor = pathOf(usb::kHalvekVendorId, usb::kKeyboardCableProductId, 1, 4);
+    const std::wstring cableVendor =
+        pathOf(usb::kHalvekVendorId, usb::kKeyboardCableProductId, 1, 4);
     const std::wstring cableConsumer =
         pathOf(usb::kHalvekVendorId, usb::kKeyboardCableProductId, 1, 3);
 };
@@ -124,9 +126,9 @@ TEST_F(DeviceWatcherTest, ClaimsKeyboardCableInterfacesAndPostsFirstPassOnce)
     source.plug(cableVendor, kKeyboardVendor);
     source.plug(cableConsumer, kKeyboardConsumer);
     // The boot keyboard interface has no row and must be passed over.
-    source.plug(hid::makePath(usb::kHalvekVendorId, usb::kKeyboardCableProductId, 0, std::nullopt,
-                              L"x"),
-                {usb::kHalvekVendorId, usb::kKeyboardCableProductId, 1, 6});
+    source.plug(
+        hid::makePath(usb::kHalvekVendorId, usb::kKeyboardCableProductId, 0, std::nullopt, L"x"),
+        {usb::kHalvekVendorId, usb::kKeyboardCableProductId, 1, 6});
     watcher.runPass(stop);
     watcher.runPass(stop);
 

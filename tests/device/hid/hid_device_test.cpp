@@ -1,5 +1,7 @@
 #include "device/hid/hid_device.h"
 
+#include "device/hid/hid_path.h"
+#include "device/hid/hid_presence.h"
 #include "device/hid/report_values.h"
 #include "device/hid/sim/sim_interface.h"
 #include "device/usb_ids.h"
@@ -91,6 +93,20 @@ TEST_F(KeyboardLinkTest, EnumerationListsEveryCollectionOfThePluggedInterfaces)
     ASSERT_TRUE(device.Enumerate());
     while (auto path = device.NextPath())
         EXPECT_NE(*path, commandPath());
+}
+
+TEST_F(KeyboardLinkTest, PresenceFollowsPlugAndUnplug)
+{
+    EXPECT_TRUE(hid::isPathPresent(commandPath()));
+    std::wstring otherCollection = commandPath();
+    otherCollection.replace(otherCollection.find(L"&col04"), 6, L"&col07");
+    EXPECT_FALSE(hid::isPathPresent(otherCollection));
+    keyboard.unplug();
+    EXPECT_FALSE(hid::isPathPresent(commandPath()));
+    keyboard.plug();
+    EXPECT_TRUE(hid::isPathPresent(commandPath()));
+    EXPECT_FALSE(hid::isPathPresent(hid::makePath(1, 2, 1, 4, L"hidraw4095")));
+    EXPECT_FALSE(hid::isPathPresent(hid::makePath(1, 2, 1, 4, L"hidraw/../../x")));
 }
 
 TEST_F(KeyboardLinkTest, OpenLearnsIdsCapsAndNumbersFromThePath)
@@ -324,6 +340,19 @@ TEST(SimulatedInterface, OpenFailsForPathsThatAreNotPresent)
     EXPECT_FALSE(device.Open(otherCollection, hid::kChannelMode));
     EXPECT_FALSE(device.isOpen());
     EXPECT_TRUE(device.Open(path, hid::kChannelMode));
+}
+
+TEST(HidrawBackend, NodeThatIsNotThereFailsToOpen)
+{
+    // Runs the real hidapi listing; no such node exists here or on a test machine.
+    CHidDevice device;
+    EXPECT_FALSE(
+        device.Open(hid::makePath(0x36B0, 0x5078, 1, 4, L"hidraw4095"), hid::kChannelMode));
+    EXPECT_FALSE(device.isOpen());
+    std::uint32_t count = 7;
+    std::array<std::uint8_t, 64> buffer{};
+    EXPECT_EQ(device.Read(buffer, count, 0ms), 0);
+    EXPECT_EQ(count, 0u);
 }
 
 } // namespace

@@ -88,6 +88,8 @@ std::vector<Node> listNodes()
         if (info->interface_number >= 0)
             node.interfaceNumber = static_cast<std::uint32_t>(info->interface_number);
         node.collections = parseReportDescriptor(readDescriptor(nodeName));
+        if (node.collections.empty())
+            platform::debugOutput("hidraw: " + nodeName + " has no usable report descriptor");
         for (const auto& collection : node.collections)
             node.collectionCount = std::max(node.collectionCount, collection.number);
         nodes.push_back(std::move(node));
@@ -242,7 +244,41 @@ public:
         return nullptr;
     }
 
+    // Asks sysfs only: the node named in the path exists and still belongs to the same
+    // vendor and product.
+    bool isPresent(const std::wstring& path) override
+    {
+        const std::wstring lower = platform::toLower(path);
+        const auto at = lower.find(L"#hidraw");
+        if (at == std::wstring::npos)
+            return false;
+        const auto end = lower.find(L'#', at + 1);
+        const std::string nodeName = platform::toUtf8(lower.substr(at + 1, end - at - 1));
+        if (nodeName.find('/') != std::string::npos || nodeName.find("..") != std::string::npos)
+            return false;
+        std::ifstream uevent("/sys/class/hidraw/" + nodeName + "/device/uevent");
+        std::string line;
+        while (std::getline(uevent, line)) {
+            if (line.rfind("HID_ID=", 0) == 0)
+                return matchesIds(platform::fromUtf8(line), parsePath(path));
+        }
+        return false;
+    }
+
 private:
+    // "HID_ID=BBBB:VVVVVVVV:PPPPPPPP", hexadecimal.
+    static bool matchesIds(const std::wstring& hidId, const PathIds& ids)
+    {
+        const auto first = hidId.find(L':');
+        if (first == std::wstring::npos)
+            return false;
+        const auto second = hidId.find(L':', first + 1);
+        if (second == std::wstring::npos)
+            return false;
+        return pathNumber(hidId.substr(first), L":") == ids.vendorId &&
+               pathNumber(hidId.substr(second), L":") == ids.productId;
+    }
+
     // hidraw has no share modes: an exclusive open is treated as a shared one.
     static std::unique_ptr<Connection> openNode(const Node& node, const CollectionInfo& collection,
                                                 OpenMode mode)

@@ -42,6 +42,16 @@ struct SimState {
         return nullptr;
     }
 
+    // The collection a path names exactly as it is listed, or null.
+    const CollectionInfo* collectionNamedBy(const std::wstring& path) const
+    {
+        const std::uint32_t number = std::max<std::uint32_t>(1, pathNumber(path, L"&col"));
+        const CollectionInfo* collection = findCollection(number);
+        if (collection == nullptr || !platform::equalsIgnoreCase(pathOf(number), path))
+            return nullptr;
+        return collection;
+    }
+
     std::wstring pathOf(std::uint32_t number) const
     {
         std::optional<std::uint32_t> col;
@@ -151,6 +161,16 @@ public:
         return true;
     }
 
+    bool isPresent(const std::wstring& path) override
+    {
+        const std::uint32_t serial = pathNumber(path, L"#sim&");
+        for (const auto& state : pluggedStates()) {
+            if (state->serial == serial)
+                return state->collectionNamedBy(path) != nullptr;
+        }
+        return false;
+    }
+
     std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode) override
     {
         const std::uint32_t serial = pathNumber(path, L"#sim&");
@@ -159,11 +179,10 @@ public:
         for (const auto& state : pluggedStates()) {
             if (state->serial != serial)
                 continue;
-            // The path must name the collection exactly as it is listed.
-            const std::uint32_t number = std::max<std::uint32_t>(1, pathNumber(path, L"&col"));
-            const CollectionInfo* collection = state->findCollection(number);
-            if (collection == nullptr || !platform::equalsIgnoreCase(state->pathOf(number), path))
+            const CollectionInfo* collection = state->collectionNamedBy(path);
+            if (collection == nullptr)
                 break;
+            const std::uint32_t number = collection->number;
             std::lock_guard guard(state->lock);
             if (!state->plugged)
                 break;

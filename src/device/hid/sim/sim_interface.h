@@ -42,7 +42,8 @@ public:
 
     void plug();
     // Open connections fail from now on, like handles of a removed device; plugging again
-    // needs a new open.
+    // needs a new open. Waits for a handler call running on another thread, so never call
+    // it while holding something that handler waits for.
     void unplug();
     bool isPlugged() const;
 

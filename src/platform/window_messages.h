@@ -61,11 +61,16 @@ inline constexpr WPARAM SC_RESTORE = 0xF120;
 
 inline constexpr WPARAM ICON_BIG = 1;
 
+// Key state flags of mouse and key events.
+inline constexpr std::uint16_t MK_SHIFT = 0x0004;
+inline constexpr std::uint16_t MK_CONTROL = 0x0008;
+
 // Virtual key codes the controls react to.
 inline constexpr WPARAM VK_BACK = 0x08;
 inline constexpr WPARAM VK_TAB = 0x09;
 inline constexpr WPARAM VK_RETURN = 0x0D;
 inline constexpr WPARAM VK_SHIFT = 0x10;
+inline constexpr WPARAM VK_CONTROL = 0x11;
 inline constexpr WPARAM VK_ESCAPE = 0x1B;
 inline constexpr WPARAM VK_END = 0x23;
 inline constexpr WPARAM VK_HOME = 0x24;

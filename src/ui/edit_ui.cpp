@@ -207,6 +207,10 @@ void CEditUI::DoEvent(TEventUI& event)
         if (!IsEnabled())
             return;
         const int length = static_cast<int>(m_sText.size());
+        if ((event.wKeyState & MK_CONTROL) != 0) {
+            HandleClipboardKey(event.wParam);
+            return;
+        }
         switch (event.wParam) {
         case VK_BACK:
             if (m_bReadOnly)
@@ -253,6 +257,37 @@ void CEditUI::DoEvent(TEventUI& event)
         break;
     }
     CLabelUI::DoEvent(event);
+}
+
+void CEditUI::HandleClipboardKey(WPARAM key)
+{
+    const int from = std::min(m_selStart, m_caret);
+    const int to = std::max(m_selStart, m_caret);
+    const std::wstring selected =
+        m_sText.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+    switch (key) {
+    case 'A':
+        SetSelAll();
+        return;
+    case 'C':
+        if (!selected.empty() && !m_bPasswordMode)
+            ui::windowBackend().setClipboardText(selected);
+        return;
+    case 'X':
+        if (selected.empty() || m_bPasswordMode || m_bReadOnly)
+            return;
+        ui::windowBackend().setClipboardText(selected);
+        DeleteSelection();
+        TextChangedByUser();
+        return;
+    case 'V':
+        // Pasted text passes the same filters as typing: digits only, length limit.
+        if (!m_bReadOnly)
+            InsertText(ui::windowBackend().clipboardText());
+        return;
+    default:
+        return;
+    }
 }
 
 void CEditUI::SetAttribute(std::wstring_view name, std::wstring_view value)

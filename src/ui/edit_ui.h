@@ -48,6 +48,7 @@ protected:
     bool DeleteSelection();
     void ApplyRange();
     void TextChangedByUser();
+    void HandleClipboardKey(WPARAM key);
 
     int m_iMaxChar = 255;
     bool m_bNumberOnly = false;

@@ -926,6 +926,10 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
             m_shiftDown = true;
             return true;
         }
+        if (wParam == VK_CONTROL) {
+            m_controlDown = true;
+            return true;
+        }
         if (wParam == VK_TAB) {
             SetNextTabControl(!m_shiftDown);
             return true;
@@ -938,6 +942,8 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
         if (m_pFocus) {
             auto event = makeEvent(UIEVENT_KEYDOWN, m_pFocus, m_lastMouse, wParam, lParam);
             event.chKey = static_cast<wchar_t>(wParam);
+            event.wKeyState = static_cast<std::uint16_t>((m_shiftDown ? MK_SHIFT : 0) |
+                                                         (m_controlDown ? MK_CONTROL : 0));
             m_pFocus->Event(event);
             return true;
         }
@@ -945,6 +951,8 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     case WM_KEYUP:
         if (wParam == VK_SHIFT)
             m_shiftDown = false;
+        if (wParam == VK_CONTROL)
+            m_controlDown = false;
         if (m_pFocus) {
             auto event = makeEvent(UIEVENT_KEYUP, m_pFocus, m_lastMouse, wParam, lParam);
             event.chKey = static_cast<wchar_t>(wParam);
@@ -962,6 +970,7 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
         return false;
     case WM_KILLFOCUS:
         m_shiftDown = false;
+        m_controlDown = false;
         if (m_pPopup) {
             if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
                 popup->ClosePopup();

@@ -185,6 +185,7 @@ private:
     bool m_windowReady = false;
     std::map<UINT_PTR, UINT> m_pendingPeriods; // timers set before the window existed
     bool m_shiftDown = false;
+    bool m_controlDown = false;
 
     std::map<int, ui::FontSpec> m_fonts;
     ui::FontSpec m_defaultFont;

@@ -163,6 +163,14 @@ bool UiDriver::key(WPARAM virtualKey)
     return true;
 }
 
+bool UiDriver::controlKey(WPARAM virtualKey)
+{
+    send(WM_KEYDOWN, VK_CONTROL, 0);
+    key(virtualKey);
+    send(WM_KEYUP, VK_CONTROL, 0);
+    return true;
+}
+
 bool UiDriver::wheel(std::wstring_view name, int delta)
 {
     render();

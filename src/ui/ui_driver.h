@@ -54,6 +54,8 @@ public:
     // Focuses the control by a click and types the text character by character.
     bool type(std::wstring_view name, std::wstring_view text);
     bool key(WPARAM virtualKey);
+    // The key with Ctrl held (Ctrl+V and the like).
+    bool controlKey(WPARAM virtualKey);
     bool wheel(std::wstring_view name, int delta);
     // Drags from one point to another with the button held.
     bool drag(POINT from, POINT to);

@@ -6,6 +6,7 @@
 #include "ui/edit_ui.h"
 #include "ui/list_ui.h"
 #include "ui/slider_ui.h"
+#include "ui/window_backend.h"
 
 #include "platform/event.h"
 
@@ -381,4 +382,22 @@ TEST(Combo, LongDropListsScrollToTheRowWanted)
     ASSERT_TRUE(w.ui().select(L"long", 1));
     EXPECT_EQ(combo->GetCurSel(), 1);
     EXPECT_FALSE(combo->IsDropped());
+}
+
+TEST(Edit, PastedTextPassesTheSameFiltersAsTyping)
+{
+    OpenWindow w(kInputsSkin);
+    ASSERT_TRUE(w.opened);
+    auto* number = w.ui().findAs<CEditUI>(L"number");
+    ui::windowBackend().setClipboardText(L"12ab34\n5678");
+    w.ui().click(L"number");
+    w.ui().controlKey('V');
+    EXPECT_EQ(number->GetText(), L"123456") << "digits only, at most six";
+    w.ui().controlKey('A');
+    w.ui().controlKey('X');
+    EXPECT_EQ(number->GetText(), L"");
+    EXPECT_EQ(ui::windowBackend().clipboardText(), L"123456");
+    w.ui().type(L"text", L"x");
+    w.ui().controlKey('V');
+    EXPECT_EQ(w.ui().find(L"text")->GetText(), L"x123456");
 }

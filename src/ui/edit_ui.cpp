@@ -169,6 +169,7 @@ void CEditUI::DoEvent(TEventUI& event)
     switch (event.Type) {
     case UIEVENT_SETFOCUS:
         m_bFocused = true;
+        m_freshFocus = true;
         SetSelAll();
         ui::windowBackend().setTextInput(m_pManager ? m_pManager->GetPaintWindow() : nullptr, true);
         if (m_pManager)
@@ -190,6 +191,9 @@ void CEditUI::DoEvent(TEventUI& event)
         // focus keeps the whole text selected and typing replaces it.
         if (IsEnabled() && m_pManager && !IsFocused())
             m_pManager->SetFocus(this);
+        else if (IsEnabled() && event.Type == UIEVENT_BUTTONDOWN && !m_freshFocus)
+            PlaceCaretAt(event.ptMouse);
+        m_freshFocus = false;
         return;
     case UIEVENT_MOUSEENTER:
         m_hot = true;
@@ -200,6 +204,7 @@ void CEditUI::DoEvent(TEventUI& event)
         Invalidate();
         return;
     case UIEVENT_CHAR:
+        m_freshFocus = false;
         if (IsEnabled() && !m_bReadOnly)
             InsertText(std::wstring_view(&event.chKey, 1));
         return;
@@ -257,6 +262,26 @@ void CEditUI::DoEvent(TEventUI& event)
         break;
     }
     CLabelUI::DoEvent(event);
+}
+
+void CEditUI::PlaceCaretAt(POINT pt)
+{
+    // The caret goes before the first character whose middle lies right of the click.
+    if (!m_pManager || !m_pManager->GetCanvas() || m_bPasswordMode)
+        return SetSel(-1, -1);
+    ui::Canvas& canvas = *m_pManager->GetCanvas();
+    const ui::FontSpec& font = m_pManager->GetFont(m_iFont);
+    const double scale = m_pManager->GetScale();
+    const int left = m_rcItem.left + Scaled(m_rcTextPadding.left);
+    int previous = 0;
+    for (int i = 1; i <= static_cast<int>(m_sText.size()); ++i) {
+        const int width =
+            canvas.measureText(std::wstring_view(m_sText).substr(0, i), font, scale, 0).cx;
+        if (left + (previous + width) / 2 > pt.x)
+            return SetSel(i - 1, i - 1);
+        previous = width;
+    }
+    SetSel(-1, -1);
 }
 
 void CEditUI::HandleClipboardKey(WPARAM key)

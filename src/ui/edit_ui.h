@@ -49,6 +49,7 @@ protected:
     void ApplyRange();
     void TextChangedByUser();
     void HandleClipboardKey(WPARAM key);
+    void PlaceCaretAt(POINT pt);
 
     int m_iMaxChar = 255;
     bool m_bNumberOnly = false;
@@ -66,6 +67,8 @@ protected:
     int m_caret = 0;
     int m_selStart = 0;
     bool m_hot = false;
+    // Focus just came: the press that brought it keeps the whole text selected.
+    bool m_freshFocus = false;
 };
 
 // A multi-line field with the same editing rules; Return starts a new line.

@@ -1,7 +1,9 @@
 #include "ui/paint_manager_ui.h"
 
 #include "platform/debug_output.h"
+#include "platform/folders.h"
 #include "platform/message_queue.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "ui/combo_ui.h"
 #include "ui/container_ui.h"
@@ -94,6 +96,9 @@ void* CPaintManagerUI::GetInstance()
 CDuiString CPaintManagerUI::GetInstancePath()
 {
     std::lock_guard guard(process().lock);
+    // Until start-up says otherwise, the folder the program's data ships in.
+    if (process().instancePath.empty())
+        process().instancePath = platform::toWide(platform::programFolder()) + L"/";
     return process().instancePath;
 }
 

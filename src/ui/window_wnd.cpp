@@ -217,6 +217,16 @@ void CWindowWnd::CenterWindow()
     MoveWindow(RECT{left, top, left + width, top + height});
 }
 
+bool CWindowWnd::SetTimer(UINT_PTR id, UINT elapse)
+{
+    return platform::setTimer(m_hWnd, id, std::chrono::milliseconds(elapse));
+}
+
+bool CWindowWnd::KillTimer(UINT_PTR id)
+{
+    return platform::killTimer(m_hWnd, id);
+}
+
 LRESULT CWindowWnd::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     return platform::sendMessage(m_hWnd, msg, wParam, lParam);

@@ -52,6 +52,10 @@ public:
     void SetIcon(UINT resourceId) { m_iconId = resourceId; }
     UINT GetIcon() const { return m_iconId; }
 
+    // Window timers: WM_TIMER with the id in wParam; setting a running id restarts it.
+    bool SetTimer(UINT_PTR id, UINT elapse);
+    bool KillTimer(UINT_PTR id);
+
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     bool PostMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
 

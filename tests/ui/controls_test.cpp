@@ -401,3 +401,18 @@ TEST(Edit, PastedTextPassesTheSameFiltersAsTyping)
     w.ui().controlKey('V');
     EXPECT_EQ(w.ui().find(L"text")->GetText(), L"x123456");
 }
+
+TEST(Edit, ASecondClickPlacesTheCaret)
+{
+    OpenWindow w(kInputsSkin);
+    ASSERT_TRUE(w.opened);
+    auto* text = w.ui().findAs<CEditUI>(L"text");
+    text->SetText(L"abcdefgh");
+    w.ui().click(L"text"); // focus selects everything
+    const RECT rc = text->GetPos();
+    w.ui().clickAt(POINT{rc.left + 2, (rc.top + rc.bottom) / 2});
+    EXPECT_EQ(text->GetCaret(), 0);
+    w.ui().key(VK_END);
+    w.ui().clickAt(POINT{rc.right - 2, (rc.top + rc.bottom) / 2});
+    EXPECT_EQ(text->GetCaret(), 8);
+}

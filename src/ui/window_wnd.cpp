@@ -28,6 +28,9 @@ LRESULT windowProc(CWindowWnd* window, HWND hwnd, UINT msg, WPARAM wParam, LPARA
 {
     if (!window->m_inputEnabled && isInputMessage(msg))
         return 0;
+    // Only windows whose class asks for double clicks get them; others see two presses.
+    if (msg == WM_LBUTTONDBLCLK && (window->GetClassStyle() & CS_DBLCLKS) == 0)
+        msg = WM_LBUTTONDOWN;
     const LRESULT result = window->HandleMessage(msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         window->Detach();

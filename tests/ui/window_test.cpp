@@ -157,3 +157,25 @@ TEST(ShowModal, AWindowThatDeletesItselfOnItsFinalMessage)
     dialog->PostMessage(WM_CLOSE, 1, 0);
     EXPECT_EQ(dialog->ShowModal(), 1u);
 }
+
+TEST(CWindowWnd, DoubleClicksReachOnlyWindowsWhoseClassAsksForThem)
+{
+    struct NoDoubleClicks : TestWindow {
+        using TestWindow::TestWindow;
+        UINT GetClassStyle() const override { return 0; }
+    };
+    NoDoubleClicks window(
+        LR"(<Window><List name="root"><ListLabelElement name="row" height="30"/></List></Window>)");
+    ASSERT_TRUE(window.open());
+    ui::UiDriver driver(window.GetPaintManager());
+    driver.doubleClick(L"row");
+    EXPECT_EQ(driver.count(L"itemactivate"), 0);
+    EXPECT_EQ(driver.count(L"itemclick"), 2);
+    ui::destroyWindow(window.GetHWND());
+
+    OpenWindow normal(
+        LR"(<Window><List name="root"><ListLabelElement name="row" height="30"/></List></Window>)");
+    ASSERT_TRUE(normal.opened);
+    normal.ui().doubleClick(L"row");
+    EXPECT_EQ(normal.ui().count(L"itemactivate"), 1);
+}

@@ -262,3 +262,20 @@ TEST(Layout, FloatCentringAndStretch)
     EXPECT_EQ(floating.left, 5);
     EXPECT_EQ(floating.bottom, 16);
 }
+
+TEST(DialogBuilder, IncludeBuildsAnotherFileInPlace)
+{
+    TempDir dir;
+    writeFile(dir / "skin/XML/row.xml",
+              R"(<HorizontalLayout height="20"><Label name="cell"/></HorizontalLayout>)");
+    const auto oldPath = CPaintManagerUI::GetResourcePath();
+    CPaintManagerUI::SetResourcePath((dir / "skin").wstring());
+    CDialogBuilder builder;
+    std::unique_ptr<CControlUI> root(builder.Create(
+        LR"(<VerticalLayout><Include source="XML\row.xml" count="3"/><Include source="missing.xml"/></VerticalLayout>)"));
+    CPaintManagerUI::SetResourcePath(oldPath);
+    ASSERT_NE(root, nullptr);
+    auto* container = static_cast<CContainerUI*>(root->GetInterface(L"Container"));
+    ASSERT_EQ(container->GetCount(), 3) << "three copies; the missing file adds nothing";
+    EXPECT_NE(container->FindSubControl(L"cell"), nullptr);
+}

@@ -132,10 +132,21 @@ int runHalvek()
         endpoint = std::make_unique<platform::IpcEndpoint>(*runtimeFolder,
                                                            std::wstring(kMainEndpointName));
         const auto receiving = endpoint->startReceiving([&](platform::IpcMessage&& message) {
-            if (message.kind != platform::IpcMessage::Kind::Registered)
+            const HWND hwnd = mainHandle.load();
+            if (!hwnd)
                 return;
+            if (message.kind == platform::IpcMessage::Kind::CopyData) {
+                // Sent, not posted: the data lives only for the call, as WM_COPYDATA's does.
+                COPYDATASTRUCT copyData;
+                copyData.dwData = static_cast<UINT_PTR>(message.copyDataId);
+                copyData.cbData = static_cast<DWORD>(message.data.size());
+                copyData.lpData = message.data.data();
+                platform::sendMessage(hwnd, WM_COPYDATA, static_cast<WPARAM>(message.wParam),
+                                      reinterpret_cast<LPARAM>(&copyData));
+                return;
+            }
             const platform::MessageId id = platform::registerMessage(message.name);
-            if (const HWND hwnd = mainHandle.load(); id != 0 && hwnd)
+            if (id != 0)
                 platform::postMessage(hwnd, id, static_cast<WPARAM>(message.wParam),
                                       static_cast<LPARAM>(message.lParam));
         });
@@ -157,10 +168,12 @@ int runHalvek()
     mainWindow->CenterWindow();
     CPaintManagerUI::MessageLoop();
 
-    if (endpoint)
-        endpoint->stopReceiving();
+    // The window goes first: a listener blocked in a send to it is released with 0, so
+    // the listener then stops in time.
     mainHandle = nullptr;
     mainWindow.reset();
+    if (endpoint)
+        endpoint->stopReceiving();
     CResourceManager::GetInstance()->Release();
     instance.release();
     releaseFonts();

@@ -54,6 +54,13 @@ inline constexpr UINT WM_DPICHANGED = 0x02E0;
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT WM_APP = 0x8000;
 
+// WM_COPYDATA's lParam: valid only while the message is being handled.
+struct COPYDATASTRUCT {
+    UINT_PTR dwData = 0;
+    DWORD cbData = 0;
+    const void* lpData = nullptr;
+};
+
 inline constexpr WPARAM SC_MINIMIZE = 0xF020;
 inline constexpr WPARAM SC_MAXIMIZE = 0xF030;
 inline constexpr WPARAM SC_CLOSE = 0xF060;

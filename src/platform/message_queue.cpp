@@ -9,8 +9,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The queue pointer may only be followed while the registry lock is held: a queue
+// removes its entries under that lock before it is freed.
 struct WindowEntry {
     MessageQueue* queue = nullptr;
+    std::thread::id owner;
     std::shared_ptr<WindowProc> proc;
 };
 
@@ -108,7 +111,7 @@ HWND MessageQueue::createWindow(WindowProc proc)
     std::lock_guard guard(registryLock());
     const auto hwnd = reinterpret_cast<HWND>(g_nextHandle);
     g_nextHandle += 0x10;
-    registry()[hwnd] = WindowEntry{this, std::make_shared<WindowProc>(std::move(proc))};
+    registry()[hwnd] = WindowEntry{this, m_owner, std::make_shared<WindowProc>(std::move(proc))};
     return hwnd;
 }
 
@@ -163,11 +166,12 @@ LRESULT MessageQueue::sendFromOtherThread(const Message& message)
         std::lock_guard guard(registryLock());
         // The window may have gone between the caller's look-up and now.
         const auto entry = findWindowLocked(message.hwnd);
-        if (!entry || entry->queue != this)
+        if (!entry)
             return 0;
-        std::lock_guard queueGuard(m_lock);
-        m_sent.push_back(&sent);
-        wakeLocked();
+        MessageQueue& target = *entry->queue;
+        std::lock_guard queueGuard(target.m_lock);
+        target.m_sent.push_back(&sent);
+        target.wakeLocked();
     }
     if (mine) {
         mine->waitForReply(sent);
@@ -350,9 +354,9 @@ LRESULT sendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     const auto entry = findWindow(hwnd);
     if (!entry)
         return 0;
-    if (entry->queue->ownerThread() == std::this_thread::get_id())
+    if (entry->owner == std::this_thread::get_id())
         return (*entry->proc)(hwnd, message, wParam, lParam);
-    return entry->queue->sendFromOtherThread(Message{hwnd, message, wParam, lParam});
+    return MessageQueue::sendFromOtherThread(Message{hwnd, message, wParam, lParam});
 }
 
 bool postMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -97,7 +97,9 @@ private:
     };
 
     bool post(const Message& message);
-    LRESULT sendFromOtherThread(const Message& message);
+    // Queues the message on the window's queue (looked up under the registry lock) and
+    // waits for its answer.
+    static LRESULT sendFromOtherThread(const Message& message);
     void waitForReply(SentMessage& sent);
     bool handleOneSentLocked(std::unique_lock<std::mutex>& lock);
     bool takeDueTimerLocked(Message& message, std::chrono::steady_clock::time_point cutoff);

@@ -162,3 +162,39 @@ TEST(MessageQueue, PumpPendingReturnsWithAFastTimerRunning)
     EXPECT_TRUE(MessageQueue::current().pumpPending());
     platform::killTimer(window.hwnd, 9);
 }
+
+TEST(MessageQueue, ASenderIsReleasedWhenTheOwningThreadEnds)
+{
+    std::atomic<HWND> window{nullptr};
+    platform::Event created(platform::Event::ResetPolicy::Manual);
+    platform::Event mayEnd(platform::Event::ResetPolicy::Manual);
+    std::thread owner([&] {
+        window = MessageQueue::current().createWindow(
+            [](HWND, UINT, WPARAM, LPARAM) { return LRESULT{99}; });
+        created.set();
+        // Never pumps: a send either arrives before the queue goes or finds no window.
+        (void)mayEnd.waitFor(10s);
+    });
+    ASSERT_TRUE(created.waitFor(10s));
+    std::atomic<LRESULT> result{-1};
+    std::thread sender([&] { result = platform::sendMessage(window, kPing, 0, 0); });
+    mayEnd.set();
+    owner.join();
+    sender.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(platform::isWindow(window));
+    EXPECT_FALSE(platform::setTimer(window, 1, 1ms));
+}
+
+TEST(MessageQueue, QuitInsideANestedLoopReachesTheOuterLoop)
+{
+    RecordingWindow window;
+    platform::postMessage(window.hwnd, kPing, 0, 0);
+    platform::postQuitMessage(5);
+    // The nested loop ends at the quit and puts it back for the outer loop.
+    EXPECT_FALSE(MessageQueue::current().runUntil([] { return false; }, soon()));
+    EXPECT_EQ(window.seen.size(), 1u);
+    platform::Message message;
+    EXPECT_FALSE(MessageQueue::current().getMessage(message));
+    EXPECT_EQ(message.wParam, 5u);
+}

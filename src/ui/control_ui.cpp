@@ -498,17 +498,17 @@ void CControlUI::PaintBorder(ui::Canvas& canvas)
 
 bool CControlUI::DrawImage(ui::Canvas& canvas, std::wstring_view image)
 {
-    auto spec = ui::parseImageString(image);
-    if (!spec)
+    auto parsed = ui::parseImageString(image);
+    if (!parsed)
         return false;
     RECT rc = m_rcItem;
-    if (spec->dest) {
-        const RECT dest = ScaledRect(*spec->dest);
+    if (parsed->dest) {
+        const RECT dest = ScaledRect(*parsed->dest);
         rc = RECT{m_rcItem.left + dest.left, m_rcItem.top + dest.top, m_rcItem.left + dest.right,
                   m_rcItem.top + dest.bottom};
-        spec->dest.reset();
+        parsed->dest.reset();
     }
-    return canvas.drawImage(rc, *spec, m_pManager ? m_pManager->GetScale() : 1.0);
+    return canvas.drawImage(rc, *parsed, m_pManager ? m_pManager->GetScale() : 1.0);
 }
 
 int CControlUI::Scaled(int value) const

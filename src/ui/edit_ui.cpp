@@ -270,7 +270,7 @@ void CEditUI::PlaceCaretAt(POINT pt)
     if (!m_pManager || !m_pManager->GetCanvas() || m_bPasswordMode)
         return SetSel(-1, -1);
     ui::Canvas& canvas = *m_pManager->GetCanvas();
-    const ui::FontSpec& font = m_pManager->GetFont(m_iFont);
+    const ui::FontStyle& font = m_pManager->GetFont(m_iFont);
     const double scale = m_pManager->GetScale();
     const int left = m_rcItem.left + Scaled(m_rcTextPadding.left);
     int previous = 0;
@@ -369,7 +369,7 @@ void CEditUI::PaintText(ui::Canvas& canvas)
     const RECT padding = ScaledRect(m_rcTextPadding);
     const RECT rc{m_rcItem.left + padding.left, m_rcItem.top + padding.top,
                   m_rcItem.right - padding.right, m_rcItem.bottom - padding.bottom};
-    const ui::FontSpec& font = m_pManager->GetFont(m_iFont);
+    const ui::FontStyle& font = m_pManager->GetFont(m_iFont);
     const double scale = m_pManager->GetScale();
     std::wstring shown = m_bResourceText ? std::wstring(GetText()) : std::wstring(m_sText);
     if (m_bPasswordMode)

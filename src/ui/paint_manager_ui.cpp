@@ -25,8 +25,8 @@ struct ProcessState {
     std::wstring resourcePath;
     int resourceType = CPaintManagerUI::UILIB_FILE;
     std::vector<CPaintManagerUI*> managers;
-    std::map<int, ui::FontSpec> sharedFonts;
-    std::optional<ui::FontSpec> sharedDefaultFont;
+    std::map<int, ui::FontStyle> sharedFonts;
+    std::optional<ui::FontStyle> sharedDefaultFont;
     std::map<std::wstring, std::wstring> sharedStyles;
     std::map<std::wstring, std::wstring> sharedDefaultAttributes;
 };
@@ -37,7 +37,7 @@ ProcessState& process()
     return state;
 }
 
-const ui::FontSpec kBuiltinDefaultFont{L"Noto Sans", 12, false, false, false};
+const ui::FontStyle kBuiltinDefaultFont{L"Noto Sans", 12, false, false, false};
 
 bool isInside(const CControlUI* control, const CControlUI* ancestor)
 {
@@ -341,8 +341,8 @@ void CPaintManagerUI::Paint()
 
 void CPaintManagerUI::paintToolTip(ui::Canvas& canvas)
 {
-    const ui::FontSpec& font = GetDefaultFontInfo();
-    ui::FontSpec bold = font;
+    const ui::FontStyle& font = GetDefaultFontInfo();
+    ui::FontStyle bold = font;
     bold.bold = true;
     const double scale = GetScale();
     const int pad = Scale(4);
@@ -599,7 +599,7 @@ void CPaintManagerUI::RemoveAllFonts(bool shared)
 bool CPaintManagerUI::AddFont(int id, std::wstring_view face, int size, bool bold, bool underline,
                               bool italic, bool shared)
 {
-    ui::FontSpec font{std::wstring(face), size > 0 ? size : 12, bold, underline, italic};
+    ui::FontStyle font{std::wstring(face), size > 0 ? size : 12, bold, underline, italic};
     if (shared) {
         std::lock_guard guard(process().lock);
         process().sharedFonts[id] = font;
@@ -613,7 +613,7 @@ bool CPaintManagerUI::AddFont(int id, std::wstring_view face, int size, bool bol
 void CPaintManagerUI::SetDefaultFont(std::wstring_view face, int size, bool bold, bool underline,
                                      bool italic, bool shared)
 {
-    ui::FontSpec font{std::wstring(face), size > 0 ? size : 12, bold, underline, italic};
+    ui::FontStyle font{std::wstring(face), size > 0 ? size : 12, bold, underline, italic};
     if (shared) {
         std::lock_guard guard(process().lock);
         process().sharedDefaultFont = font;
@@ -624,7 +624,7 @@ void CPaintManagerUI::SetDefaultFont(std::wstring_view face, int size, bool bold
     Invalidate();
 }
 
-const ui::FontSpec& CPaintManagerUI::GetFont(int id) const
+const ui::FontStyle& CPaintManagerUI::GetFont(int id) const
 {
     if (id >= 0) {
         if (const auto found = m_fonts.find(id); found != m_fonts.end())
@@ -636,7 +636,7 @@ const ui::FontSpec& CPaintManagerUI::GetFont(int id) const
     return GetDefaultFontInfo();
 }
 
-const ui::FontSpec& CPaintManagerUI::GetDefaultFontInfo() const
+const ui::FontStyle& CPaintManagerUI::GetDefaultFontInfo() const
 {
     if (m_hasDefaultFont)
         return m_defaultFont;

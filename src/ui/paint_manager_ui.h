@@ -110,8 +110,8 @@ public:
                  bool shared = false);
     void SetDefaultFont(std::wstring_view face, int size, bool bold, bool underline, bool italic,
                         bool shared = false);
-    const ui::FontSpec& GetFont(int id) const;
-    const ui::FontSpec& GetDefaultFontInfo() const;
+    const ui::FontStyle& GetFont(int id) const;
+    const ui::FontStyle& GetDefaultFontInfo() const;
 
     // --- named styles, default attributes, option groups ---
     void AddStyle(std::wstring_view name, std::wstring_view value, bool shared = false);
@@ -187,8 +187,8 @@ private:
     bool m_shiftDown = false;
     bool m_controlDown = false;
 
-    std::map<int, ui::FontSpec> m_fonts;
-    ui::FontSpec m_defaultFont;
+    std::map<int, ui::FontStyle> m_fonts;
+    ui::FontStyle m_defaultFont;
     bool m_hasDefaultFont = false;
     std::map<std::wstring, std::wstring> m_styles;
     std::map<std::wstring, std::wstring> m_defaultAttributes;

@@ -36,7 +36,7 @@ std::optional<RECT> parseRect(std::wstring_view text)
 
 } // namespace
 
-std::optional<ImageSpec> parseImageString(std::wstring_view text)
+std::optional<ImageSource> parseImageString(std::wstring_view text)
 {
     while (!text.empty() && std::iswspace(text.front()))
         text.remove_prefix(1);
@@ -44,10 +44,10 @@ std::optional<ImageSpec> parseImageString(std::wstring_view text)
         text.remove_suffix(1);
     if (text.empty())
         return std::nullopt;
-    ImageSpec spec;
+    ImageSource parsed;
     if (text.find(L'=') == std::wstring_view::npos || text.find(L'\'') == std::wstring_view::npos) {
-        spec.file = text;
-        return spec;
+        parsed.file = text;
+        return parsed;
     }
     // Keyed form: key='value' pairs separated by blanks.
     std::size_t at = 0;
@@ -66,18 +66,18 @@ std::optional<ImageSpec> parseImageString(std::wstring_view text)
             return std::nullopt;
         const auto value = text.substr(open + 1, close - open - 1);
         if (key == L"file" || key == L"res")
-            spec.file = value;
+            parsed.file = value;
         else if (key == L"dest")
-            spec.dest = parseRect(value);
+            parsed.dest = parseRect(value);
         else if (key == L"source")
-            spec.source = parseRect(value);
+            parsed.source = parseRect(value);
         else if (key == L"corner")
-            spec.corner = parseRect(value).value_or(RECT{});
+            parsed.corner = parseRect(value).value_or(RECT{});
         at = close + 1;
     }
-    if (spec.file.empty())
+    if (parsed.file.empty())
         return std::nullopt;
-    return spec;
+    return parsed;
 }
 
 std::filesystem::path resolveResourceFile(std::wstring_view file)
@@ -103,15 +103,15 @@ std::filesystem::path resolveResourceFile(std::wstring_view file)
 bool CRenderEngine::DrawImageString(ui::Canvas& canvas, const RECT& rc, std::wstring_view image,
                                     double scale)
 {
-    const auto spec = ui::parseImageString(image);
-    return spec && canvas.drawImage(rc, *spec, scale);
+    const auto parsed = ui::parseImageString(image);
+    return parsed && canvas.drawImage(rc, *parsed, scale);
 }
 
 bool CRenderEngine::DrawImageTinted(ui::Canvas& canvas, const RECT& rc, std::wstring_view image,
                                     DWORD rgb, int alpha)
 {
-    const auto spec = ui::parseImageString(image);
-    return spec && canvas.drawImageTinted(rc, *spec, rgb, alpha);
+    const auto parsed = ui::parseImageString(image);
+    return parsed && canvas.drawImageTinted(rc, *parsed, rgb, alpha);
 }
 
 void CRenderEngine::DrawColor(ui::Canvas& canvas, const RECT& rc, DWORD argb)

@@ -11,7 +11,7 @@
 
 namespace ui {
 
-struct FontSpec {
+struct FontStyle {
     std::wstring face;
     int size = 12; // pixel height at 96 DPI
     bool bold = false;
@@ -21,13 +21,13 @@ struct FontSpec {
 
 // An image string of a skin: a bare path, an absolute path, or the keyed form
 // "file='a/b.png' dest='l,t,r,b' source='l,t,r,b' corner='l,t,r,b'". Empty clears.
-struct ImageSpec {
+struct ImageSource {
     std::wstring file;
     std::optional<RECT> dest;
     std::optional<RECT> source;
     RECT corner{};
 };
-std::optional<ImageSpec> parseImageString(std::wstring_view text);
+std::optional<ImageSource> parseImageString(std::wstring_view text);
 
 // Where an image file is: absolute paths stay, others are below the resource path.
 // Either path separator is accepted.
@@ -54,14 +54,15 @@ public:
     virtual void fillEllipse(const RECT& rc, DWORD argb) = 0;
 
     // Draws the image into rc (scaled); false when the file is missing or unreadable.
-    virtual bool drawImage(const RECT& rc, const ImageSpec& image, double scale) = 0;
+    virtual bool drawImage(const RECT& rc, const ImageSource& image, double scale) = 0;
     // Draws the image's shape filled with one colour, at the given opacity (0-255).
-    virtual bool drawImageTinted(const RECT& rc, const ImageSpec& image, DWORD rgb, int alpha) = 0;
+    virtual bool drawImageTinted(const RECT& rc, const ImageSource& image, DWORD rgb,
+                                 int alpha) = 0;
 
     // font.size is in pixels at 96 DPI; scale converts to the device.
-    virtual void drawText(const RECT& rc, std::wstring_view text, const FontSpec& font,
+    virtual void drawText(const RECT& rc, std::wstring_view text, const FontStyle& font,
                           double scale, DWORD argb, UINT format) = 0;
-    virtual SIZE measureText(std::wstring_view text, const FontSpec& font, double scale,
+    virtual SIZE measureText(std::wstring_view text, const FontStyle& font, double scale,
                              int maxWidth) = 0;
 
     // Pixels as 0xAARRGGBB (premultiplied), row by row.

@@ -65,7 +65,7 @@ cairo_surface_t* loadImage(const std::wstring& file)
     return c.images.emplace(path, std::move(surface)).first->second.get();
 }
 
-const PangoFontDescription* fontFor(const FontSpec& font, double scale)
+const PangoFontDescription* fontFor(const FontStyle& font, double scale)
 {
     const int pixels = std::max(1, static_cast<int>(std::lround(font.size * scale)));
     auto& c = caches();
@@ -185,18 +185,18 @@ public:
         cairo_fill(m_cr.get());
     }
 
-    bool drawImage(const RECT& rc, const ImageSpec& image, double) override
+    bool drawImage(const RECT& rc, const ImageSource& image, double) override
     {
         return paintImage(rc, image, std::nullopt);
     }
 
-    bool drawImageTinted(const RECT& rc, const ImageSpec& image, DWORD rgb, int alpha) override
+    bool drawImageTinted(const RECT& rc, const ImageSource& image, DWORD rgb, int alpha) override
     {
         return paintImage(
             rc, image, (static_cast<DWORD>(std::clamp(alpha, 0, 255)) << 24) | (rgb & 0x00FFFFFF));
     }
 
-    void drawText(const RECT& rc, std::wstring_view text, const FontSpec& font, double scale,
+    void drawText(const RECT& rc, std::wstring_view text, const FontStyle& font, double scale,
                   DWORD argb, UINT format) override
     {
         if (text.empty() || (argb >> 24) == 0 || rc.right <= rc.left || rc.bottom <= rc.top)
@@ -226,7 +226,7 @@ public:
         cairo_restore(m_cr.get());
     }
 
-    SIZE measureText(std::wstring_view text, const FontSpec& font, double scale,
+    SIZE measureText(std::wstring_view text, const FontStyle& font, double scale,
                      int maxWidth) override
     {
         if (text.empty())
@@ -255,7 +255,7 @@ public:
     }
 
 private:
-    PangoLayout* prepareLayout(std::wstring_view text, const FontSpec& font, double scale,
+    PangoLayout* prepareLayout(std::wstring_view text, const FontStyle& font, double scale,
                                UINT format, int width)
     {
         PangoLayout* layout = m_layout.get();
@@ -290,7 +290,7 @@ private:
         return layout;
     }
 
-    bool paintImage(const RECT& rc, const ImageSpec& image, std::optional<DWORD> tint)
+    bool paintImage(const RECT& rc, const ImageSource& image, std::optional<DWORD> tint)
     {
         cairo_surface_t* surface = loadImage(image.file);
         if (!surface || rc.right <= rc.left || rc.bottom <= rc.top)

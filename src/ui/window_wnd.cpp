@@ -323,6 +323,16 @@ bool destroyWindow(HWND hwnd)
     return true;
 }
 
+POINT clientToScreen(HWND hwnd, POINT pt)
+{
+    // Windows have no frame here: the client area starts at the window's corner.
+    if (CWindowWnd* window = windowFromHandle(hwnd)) {
+        const RECT rc = window->GetWindowRect();
+        return POINT{pt.x + rc.left, pt.y + rc.top};
+    }
+    return pt;
+}
+
 HWND findWindow(std::wstring_view className, std::wstring_view title)
 {
     for (const auto& [hwnd, window] : windows()) {

@@ -109,6 +109,8 @@ CWindowWnd* windowFromHandle(HWND hwnd);
 LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Sends WM_DESTROY and WM_NCDESTROY and removes the handle.
 bool destroyWindow(HWND hwnd);
+// A point in the window's client area in screen coordinates.
+POINT clientToScreen(HWND hwnd, POINT pt);
 // The first window with this class name (and title, when not empty), or null.
 HWND findWindow(std::wstring_view className, std::wstring_view title = {});
 std::vector<HWND> allWindows();

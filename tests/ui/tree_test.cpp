@@ -155,6 +155,11 @@ TEST(Window, CentresOverItsOwnerOrTheScreen)
     child.CenterWindow();
     EXPECT_EQ(child.GetWindowRect().left, 200);
     EXPECT_EQ(child.GetWindowRect().top, 200);
+    const POINT onScreen = ui::clientToScreen(child.GetHWND(), POINT{5, 6});
+    EXPECT_EQ(onScreen.x, 205);
+    EXPECT_EQ(onScreen.y, 206);
+    EXPECT_NE(ui::findWindow(L"TestWnd", L"test"), nullptr);
+    EXPECT_EQ(ui::findWindow(L"TestWnd", L"no such title"), nullptr);
     owner.window->ShowWindow(false);
     child.CenterWindow();
     EXPECT_EQ(child.GetWindowRect().left, (1920 - 200) / 2)

@@ -122,7 +122,9 @@ void ProfileList::SelectProfile(int index)
         m_listDocument = *document;
     const Json::Value& entry = json::element(entries(m_listDocument), index);
     m_currentProfileId = json::readText(json::member(entry, "profileUUID"));
-    if (document && !entry.isNull()) {
+    // Unchanged selections are not rewritten, so reading the list leaves its file alone.
+    if (document && !entry.isNull() &&
+        json::toInt32(json::member(m_listDocument, "profileselect")) != index) {
         m_listDocument["profileselect"] = index;
         m_jsonFile.WriteJson(listPath(), m_listDocument);
     }

@@ -1,20 +1,16 @@
 #include "profile/json_file.h"
 
 #include "platform/debug_output.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 #include <json/reader.h>
 #include <json/writer.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <memory>
-#include <mutex>
-#include <random>
-#include <sstream>
 
 namespace profile {
 namespace fs = std::filesystem;
@@ -29,47 +25,17 @@ struct TextRead {
 
 TextRead readBounded(const fs::path& path)
 {
-    std::error_code error;
-    const auto status = fs::status(path, error);
-    if (status.type() == fs::file_type::not_found) {
-        platform::debugOutput(L"readjsonFile 错误吗：：2");
+    auto content = platform::readFileBounded(path, kMaxJsonFileSize);
+    if (content) {
+        platform::debugOutput(L"readjsonFile 错误吗：：0");
+        return {std::move(*content), ReadState::Ok};
+    }
+    const bool missing = content.error().code == platform::Error::Code::NotFound;
+    platform::debugOutput(L"readjsonFile 错误吗：：" + std::to_wstring(missing ? 2 : 5));
+    if (missing)
         return {{}, ReadState::Missing};
-    }
-    if (error || !fs::is_regular_file(status)) {
-        platform::debugOutput("readJsonFile: not a readable file: " + path.string());
-        return {{}, ReadState::Unreadable};
-    }
-    const auto size = fs::file_size(path, error);
-    if (error || size > kMaxJsonFileSize) {
-        platform::debugOutput("readJsonFile: size unknown or above the limit: " + path.string());
-        return {{}, ReadState::Unreadable};
-    }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    platform::debugOutput(L"readjsonFile 错误吗：：" + std::to_wstring(in ? 0 : errno));
-    if (!in)
-        return {{}, ReadState::Unreadable};
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size) {
-        platform::debugOutput("readJsonFile: short read: " + path.string());
-        return {{}, ReadState::Unreadable};
-    }
-    return {std::move(bytes), ReadState::Ok};
-}
-
-std::string temporaryName(const fs::path& path)
-{
-    static std::mt19937_64 generator{std::random_device{}()};
-    static std::mutex lock;
-    std::uint64_t suffix = 0;
-    {
-        std::lock_guard guard(lock);
-        suffix = generator();
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(suffix));
-    return path.filename().string() + "." + hex + ".tmp";
+    platform::debugOutput("readJsonFile: " + content.error().message);
+    return {{}, ReadState::Unreadable};
 }
 
 } // namespace
@@ -180,31 +146,11 @@ std::string formatJson(const Json::Value& value)
 
 int writeFileReplacing(const fs::path& path, std::string_view bytes)
 {
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    const fs::path temporary = folder / temporaryName(path);
-    std::error_code error;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out)
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        // TODO: flush to the disk itself (fsync) once the platform layer offers it.
-        if (!out) {
-            out.close();
-            fs::remove(temporary, error);
-            platform::debugOutput("writeJsonFile: could not write " + temporary.string());
-            return -1;
-        }
-    }
-    fs::rename(temporary, path, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        platform::debugOutput("writeJsonFile: could not replace " + path.string() + ": " +
-                              error.message());
-        return -1;
-    }
-    return 0;
+    const auto written = platform::writeFileAtomically(path, bytes);
+    if (written)
+        return 0;
+    platform::debugOutput("writeJsonFile: " + written.error().message);
+    return -1;
 }
 
 bool setAside(const fs::path& path)

@@ -123,6 +123,91 @@ std::optional<Json::Value> parseJson(std::string_view text)
     }
 }
 
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The code unit of a "\uXXXX" escape starting at `at`, or -1.
+long escapedUnit(std::string_view text, std::size_t at)
+{
+    if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u')
+        return -1;
+    long unit = 0;
+    for (std::size_t i = at + 2; i < at + 6; ++i) {
+        const int digit = hexValue(text[i]);
+        if (digit < 0)
+            return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+}
+
+// The styled writer escapes every non-ASCII character; the files have always held names
+// as plain UTF-8, so those escapes are turned back. Escapes of ASCII characters stay.
+std::string plainUtf8(std::string_view styled)
+{
+    std::string out;
+    out.reserve(styled.size());
+    for (std::size_t i = 0; i < styled.size(); ++i) {
+        if (styled[i] != '\\') {
+            out += styled[i];
+            continue;
+        }
+        const long unit = escapedUnit(styled, i);
+        if (unit < 0x80) {
+            // Any other escape is copied whole, so "\\u00e9" stays text.
+            out += styled[i];
+            if (i + 1 < styled.size())
+                out += styled[++i];
+            continue;
+        }
+        char32_t cp = static_cast<char32_t>(unit);
+        std::size_t length = 6;
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            const long low = escapedUnit(styled, i + 6);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                     (static_cast<char32_t>(low) - 0xDC00);
+                length = 12;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+            out.append(styled.substr(i, 6)); // a lone surrogate stays escaped
+        } else {
+            appendUtf8(out, cp);
+            i += length - 6;
+        }
+        i += 5;
+    }
+    return out;
+}
+
+} // namespace
+
 std::string formatJson(const Json::Value& value)
 {
     std::string styled;
@@ -132,7 +217,7 @@ std::string formatJson(const Json::Value& value)
     } catch (const std::exception&) {
         styled = "null\n";
     }
-    styled += '\n';
+    styled = plainUtf8(styled) + '\n';
     // The files have always been written in text mode on Windows.
     std::string out;
     out.reserve(styled.size() + styled.size() / 8);

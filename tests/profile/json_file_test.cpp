@@ -181,3 +181,16 @@ TEST(JsonAccess, WrongTypesReadAsMissingAndNumbersClampToTheirField)
     arrayElement(objectMember(store, "KeyList"), 2)["Assignment"] = 1;
     EXPECT_EQ(arraySize(store["KeyList"]), 3u);
 }
+
+TEST(JsonFile, NamesAreWrittenAsPlainUtf8)
+{
+    Json::Value value;
+    value["profilename"] = "命令 \xF0\x9F\x8E\xAE é"; // CJK, an astral character, Latin
+    value["path"] = "C:\\u00e9\\x";                   // backslashes that look like escapes
+    value["control"] = "a\tb";
+    const std::string text = formatJson(value);
+    EXPECT_NE(text.find("\"命令 \xF0\x9F\x8E\xAE é\""), std::string::npos);
+    EXPECT_NE(text.find("\"C:\\\\u00e9\\\\x\""), std::string::npos);
+    EXPECT_NE(text.find("\"a\\tb\""), std::string::npos);
+    EXPECT_EQ(parseJson(text).value(), value);
+}

@@ -335,28 +335,48 @@ std::uint8_t stepPhase(bool forward, int limit, int value, int amount)
     return std::uint8_t(next < 0 ? limit - amount : next);
 }
 
+namespace {
+
+struct FadeBand {
+    int from;
+    int mode0;
+    int mode29;
+    int other;
+};
+constexpr std::array<FadeBand, 9> kFadeBands{{{144, 40, 45, 40},
+                                              {128, 40, 40, 40},
+                                              {112, 30, 35, 30},
+                                              {96, 30, 30, 30},
+                                              {80, 30, 25, 30},
+                                              {64, 30, 20, 30},
+                                              {32, 15, 10, 10},
+                                              {17, 8, 5, 8},
+                                              {1, 1, 1, 1}}};
+
+// Fading runs for every light on most steps, so the bands are looked up once per value.
+constexpr std::array<std::array<std::uint8_t, 256>, 3> makeFadeAmounts()
+{
+    std::array<std::array<std::uint8_t, 256>, 3> amounts{};
+    for (int value = 1; value < 256; ++value) {
+        for (const FadeBand& band : kFadeBands) {
+            if (value >= band.from) {
+                amounts[0][value] = std::uint8_t(band.mode0);
+                amounts[1][value] = std::uint8_t(band.mode29);
+                amounts[2][value] = std::uint8_t(band.other);
+                break;
+            }
+        }
+    }
+    return amounts;
+}
+constexpr auto kFadeAmounts = makeFadeAmounts();
+
+} // namespace
+
 int fadeAmount(int intensity, int mode)
 {
-    struct Band {
-        int from;
-        int mode0;
-        int mode29;
-        int other;
-    };
-    static constexpr std::array<Band, 9> kBands{{{144, 40, 45, 40},
-                                                 {128, 40, 40, 40},
-                                                 {112, 30, 35, 30},
-                                                 {96, 30, 30, 30},
-                                                 {80, 30, 25, 30},
-                                                 {64, 30, 20, 30},
-                                                 {32, 15, 10, 10},
-                                                 {17, 8, 5, 8},
-                                                 {1, 1, 1, 1}}};
-    for (const Band& band : kBands) {
-        if (intensity >= band.from)
-            return mode == 0 ? band.mode0 : mode == 29 ? band.mode29 : band.other;
-    }
-    return 0;
+    const int column = mode == 0 ? 0 : mode == 29 ? 1 : 2;
+    return kFadeAmounts[column][std::clamp(intensity, 0, 255)];
 }
 
 } // namespace model

@@ -24,13 +24,12 @@ public:
 // update(), which holds the engine lock, so the UI thread can change settings while the
 // thread runs; the light colours are read without it.
 //
-// The thread counts ticks of kDefaultTick (the system tick the effects' speeds were made
-// for) and runs a pass per tick while something changes every pass; otherwise it sleeps
-// until the mode's next step is due, or until stop() or wake().
+// The thread counts ticks of kDefaultTick and runs a pass per tick while something changes every
+// pass; otherwise it sleeps until the mode's next step is due, or until stop() or wake().
 class LightingThread {
 public:
     using Duration = std::chrono::steady_clock::duration;
-    static constexpr Duration kDefaultTick = std::chrono::microseconds(15625);
+    static constexpr Duration kDefaultTick = kSystemTick;
     static constexpr std::chrono::milliseconds kClosedChannelWait{100};
     static constexpr std::chrono::milliseconds kStopTimeout{1000};
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -8,6 +9,8 @@ namespace model {
 
 // The keyboard has 170 lights; light indices are the positions of the light colour list.
 inline constexpr std::size_t kLightCount = 170;
+// The system tick the effects' speeds were made for (64 per second); thresholds count these.
+inline constexpr std::chrono::microseconds kSystemTick{15625};
 // Marks an empty cell in the light tables.
 inline constexpr std::uint8_t kNoLight = 170;
 

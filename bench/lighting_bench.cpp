@@ -1,0 +1,87 @@
+// One step of every lighting mode over the keyboard's 170 lights, against a baseline that
+// writes every light once, measured in the same run. Read the results as ratios to
+// BM_BaselineWriteEveryLight.
+#include "device/model/lighting_engine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+
+namespace {
+
+void BM_BaselineWriteEveryLight(benchmark::State& state)
+{
+    model::LightColourList lights;
+    std::uint8_t value = 0;
+    for (auto _ : state) {
+        ++value;
+        for (std::size_t light = 0; light < model::kLightCount; ++light)
+            lights.set(light, model::LightColour{value, value, value, 255});
+        benchmark::DoNotOptimize(lights.word(0));
+    }
+}
+BENCHMARK(BM_BaselineWriteEveryLight);
+
+void BM_ModeStep(benchmark::State& state)
+{
+    const int mode = int(state.range(0));
+    const int style = int(state.range(1));
+    model::LightingEngine engine(7);
+    model::AudioSettings audio;
+    audio.style = std::uint8_t(style);
+    audio.multiColour = 1;
+    engine.setAudioSettings(audio);
+    model::EffectSettings settings;
+    settings.mode = std::uint8_t(mode);
+    settings.speed = 4;
+    settings.brightness = 4;
+    settings.direction = 1;
+    settings.multiColour = 1;
+    engine.setSettings(settings);
+    // The custom effect plays a one-step wave; the audio styles get fresh bands each step.
+    std::vector<model::EffectStep> steps(1);
+    steps[0].mode = 4;
+    steps[0].brightness = 4;
+    steps[0].time = 1 << 30;
+    engine.setEffectSteps(steps);
+    const std::int32_t bands[25] = {2000, 1500, 1000, 800,  600, 400, 200, 100, 50,
+                                    0,    2000, 1500, 1000, 800, 600, 400, 200, 100,
+                                    50,   0,    300,  300,  300, 300, 300};
+    std::chrono::milliseconds now{1000};
+    for (auto _ : state) {
+        if (mode == 29)
+            engine.setAudioSpectrum(bands);
+        engine.stepMode(now);
+        now += std::chrono::milliseconds(16);
+        benchmark::DoNotOptimize(engine.lights().word(0));
+    }
+    state.SetLabel(mode == 29 ? "audio style " + std::to_string(style)
+                              : "mode " + std::to_string(mode));
+}
+BENCHMARK(BM_ModeStep)->ArgsProduct({benchmark::CreateDenseRange(0, 28, 1), {0}});
+BENCHMARK(BM_ModeStep)->ArgsProduct({{29}, benchmark::CreateDenseRange(0, 6, 1)});
+BENCHMARK(BM_ModeStep)->Args({30, 0});
+
+void BM_OverlayOfEveryKey(benchmark::State& state)
+{
+    model::LightingEngine engine;
+    std::vector<model::OverlayEntry> entries(model::kLightCount);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i].mode = std::uint8_t(i % 5);
+        entries[i].present = 1;
+        entries[i].brightness = 4;
+        entries[i].multiColour = 1;
+    }
+    engine.setOverlay(entries);
+    std::chrono::milliseconds now{0};
+    for (auto _ : state) {
+        engine.applyOverlay(now);
+        now += std::chrono::milliseconds(16);
+        benchmark::DoNotOptimize(engine.lights().word(0));
+    }
+}
+BENCHMARK(BM_OverlayOfEveryKey);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,4 +1,5 @@
-#include "command_registry.h"
+#include "light_preview.h"
+
 #include "light_png.h"
 
 #include "device/model/lighting_preview.h"
@@ -16,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
-namespace {
+namespace cli {
 
-constexpr const char* kUsage =
-    R"(Usage: halvekctl light frame --mode N [OPTIONS] [--json | --png FILE]
+const char* const kLightPreviewUsage =
+    R"(       halvekctl light frame --mode N [OPTIONS] [--json | --png FILE]
        halvekctl light cpu [--mode N] [--speed N] [--seconds S]
 
 frame: runs the lighting effect's start step and K steps, without a device, and prints the
@@ -40,6 +41,10 @@ every step's lights on the keyboard's column grid into a PNG strip.
 cpu: runs the lighting thread for S seconds (default 10) against a device that takes every
 frame, and prints the process's CPU time against the wall time, and the passes run.
 )";
+
+} // namespace cli
+
+namespace {
 
 [[nodiscard]] std::optional<long long> parseInteger(std::string_view text, long long low,
                                                     long long high)
@@ -235,20 +240,19 @@ int runCpu(const std::vector<std::string>& args)
     return 0;
 }
 
-[[maybe_unused]] const bool registered = cli::registerCommand({
-    "light",
-    "preview a lighting effect or measure the lighting thread",
-    kUsage,
-    [](const cli::GlobalOptions&, const std::vector<std::string>& args) {
-        if (args.empty())
-            return fail("needs 'frame' or 'cpu' (see --help)");
-        const std::vector<std::string> rest(args.begin() + 1, args.end());
-        if (args[0] == "frame")
-            return runFrame(rest);
-        if (args[0] == "cpu")
-            return runCpu(rest);
-        return fail("unknown light command '" + args[0] + "' (see --help)");
-    },
-});
-
 } // namespace
+
+namespace cli {
+
+bool isLightPreviewCommand(const std::vector<std::string>& args)
+{
+    return !args.empty() && (args[0] == "frame" || args[0] == "cpu");
+}
+
+int runLightPreview(const std::vector<std::string>& args)
+{
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    return args[0] == "frame" ? runFrame(rest) : runCpu(rest);
+}
+
+} // namespace cli

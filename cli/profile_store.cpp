@@ -1,0 +1,94 @@
+#include "profile_store.h"
+
+#include "platform/folders.h"
+#include "platform/text.h"
+#include "profile/json_file.h"
+#include "profile/light_presets.h"
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+struct DeviceKind {
+    const char* name;
+    int kind;
+};
+constexpr DeviceKind kDevices[] = {{"keyboard", 1}, {"mouse", 2}, {"MousePad", 3}, {"HD", 7}};
+
+} // namespace
+
+int refuse(const std::string& message)
+{
+    std::fprintf(stderr, "halvekctl: %s\n", message.c_str());
+    return 1;
+}
+
+int usage(const std::string& message)
+{
+    std::fprintf(stderr, "halvekctl: %s (see --help)\n", message.c_str());
+    return 2;
+}
+
+std::optional<DeviceStore> takeStoreOptions(std::vector<std::string>& args)
+{
+    std::filesystem::path dataDir =
+        platform::userDataFolder() / std::wstring(platform::kInstanceIdentifier);
+    std::string device = "keyboard";
+    for (std::size_t i = 0; i < args.size();) {
+        if (args[i] != "--data-dir" && args[i] != "--device") {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            usage(args[i] + " needs a value");
+            return std::nullopt;
+        }
+        if (args[i] == "--data-dir")
+            dataDir = args[i + 1];
+        else
+            device = args[i + 1];
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    }
+    for (const auto& known : kDevices) {
+        if (platform::equalsIgnoreCase(platform::fromUtf8(device),
+                                       platform::fromUtf8(known.name))) {
+            DeviceStore store;
+            store.deviceName = known.name;
+            store.deviceKind = known.kind;
+            store.folder = dataDir / known.name;
+            store.factoryFile = platform::programFolder() / "DefaultData" /
+                                (std::string(known.name) + profile::kProfileExtension);
+            return store;
+        }
+    }
+    usage("unknown device '" + device + "': keyboard, mouse, MousePad or HD");
+    return std::nullopt;
+}
+
+void openProfiles(const DeviceStore& store, profile::ProfileList& list)
+{
+    list.SetDeviceKind(store.deviceKind);
+    list.SetPaths(store.folder, store.factoryFile);
+    list.InitProfiles();
+}
+
+bool loadSelectedProfile(const DeviceStore& store, profile::CBasicProfiledata& record)
+{
+    profile::ProfileList list;
+    openProfiles(store, list);
+    const auto path = profile::fileInFolder(
+        store.folder, platform::toUtf8(list.GetCurrentProfileId()), profile::kProfileExtension);
+    if (!path) {
+        refuse("the selected profile has no usable file name");
+        return false;
+    }
+    record.SetDefaultPath(store.factoryFile);
+    record.SetProfilePath(*path);
+    record.SetConfigPath(store.folder / profile::kCustomLightListName);
+    record.LoadProfileFile(*path);
+    return true;
+}
+
+} // namespace cli

@@ -1,0 +1,161 @@
+#include "platform/folders.h"
+
+#include "platform/debug_output.h"
+#include "platform/paths.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <pwd.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An XDG variable counts only when set to an absolute path.
+std::optional<fs::path> absoluteFromEnvironment(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    if (value == nullptr || value[0] != '/')
+        return std::nullopt;
+    return fs::path(value);
+}
+
+std::string errnoText(int error)
+{
+    return std::strerror(error);
+}
+
+Result<void> checkPrivate(const fs::path& folder)
+{
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0)
+        return makeError(Error::Code::Io, folder.string() + ": " + errnoText(errno));
+    if (!S_ISDIR(info.st_mode))
+        return makeError(Error::Code::Unavailable, folder.string() + " is not a folder");
+    if (info.st_uid != ::getuid())
+        return makeError(Error::Code::Unavailable, folder.string() + " belongs to another user");
+    // Ours but open to others (an old umask, a copy): close it rather than give up.
+    if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0)
+        return makeError(Error::Code::Io, folder.string() + ": " + errnoText(errno));
+    return {};
+}
+
+} // namespace
+
+fs::path homeFolder()
+{
+    if (auto home = absoluteFromEnvironment("HOME"))
+        return *home;
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/')
+        return fs::path(found->pw_dir);
+    debugOutput("folders: no home folder for this user; using the temporary folder");
+    return fs::temp_directory_path();
+}
+
+fs::path userDataFolder()
+{
+    if (auto folder = absoluteFromEnvironment("XDG_DATA_HOME"))
+        return *folder;
+    return homeFolder() / ".local" / "share";
+}
+
+fs::path configFolder()
+{
+    if (auto folder = absoluteFromEnvironment("XDG_CONFIG_HOME"))
+        return *folder;
+    return homeFolder() / ".config";
+}
+
+Result<fs::path> runtimeFolder()
+{
+    if (auto folder = absoluteFromEnvironment("XDG_RUNTIME_DIR")) {
+        std::error_code error;
+        if (fs::is_directory(*folder, error))
+            return *folder;
+        debugOutput("folders: XDG_RUNTIME_DIR " + folder->string() +
+                    " is not a folder; using a private temporary one");
+    }
+    std::error_code error;
+    auto temporary = fs::temp_directory_path(error);
+    if (error)
+        temporary = "/tmp";
+    const auto folder = temporary / ("halvek-" + std::to_string(::getuid()));
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return makeError(Error::Code::Io, folder.string() + ": " + errnoText(errno));
+    // The temporary folder is shared: someone may have made this name first.
+    if (auto checked = checkPrivate(folder); !checked)
+        return checked.error();
+    return folder;
+}
+
+Result<fs::path> instanceRuntimeFolder()
+{
+    auto base = runtimeFolder();
+    if (!base)
+        return base.error();
+    const auto folder = *base / toPath(kInstanceIdentifier);
+    if (auto created = createPrivateFolder(folder); !created)
+        return created.error();
+    return folder;
+}
+
+fs::path executableFolder()
+{
+    std::error_code error;
+    const auto executable = fs::read_symlink("/proc/self/exe", error);
+    if (error)
+        return fs::current_path(error);
+    return executable.parent_path();
+}
+
+fs::path programFolderFor(const fs::path& folder)
+{
+    std::error_code error;
+    if (fs::is_directory(folder / "DefaultData", error) || fs::is_directory(folder / "skin", error))
+        return folder;
+    const auto installed = folder.parent_path() / "share" / "halvek";
+    if (fs::is_directory(installed, error))
+        return installed;
+    return folder;
+}
+
+fs::path programFolder()
+{
+    return programFolderFor(executableFolder());
+}
+
+Result<void> createFolders(const fs::path& folder)
+{
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error)
+        return makeError(Error::Code::Io, folder.string() + ": " + error.message());
+    if (!fs::is_directory(folder, error))
+        return makeError(Error::Code::Io, folder.string() + " is not a folder");
+    return {};
+}
+
+Result<void> createPrivateFolder(const fs::path& folder)
+{
+    fs::path level;
+    for (const auto& part : folder) {
+        level /= part;
+        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
+            return makeError(Error::Code::Io, level.string() + ": " + errnoText(errno));
+    }
+    return checkPrivate(folder);
+}
+
+} // namespace platform

@@ -1,0 +1,59 @@
+#include "platform/paths.h"
+
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+bool isSeparator(wchar_t c)
+{
+    return c == L'/' || c == L'\\';
+}
+
+} // namespace
+
+std::filesystem::path toPath(std::wstring_view text)
+{
+    return std::filesystem::path(toUtf8(text));
+}
+
+std::wstring toWide(const std::filesystem::path& path)
+{
+    return fromUtf8(path.native());
+}
+
+std::filesystem::path relativeName(std::wstring_view name)
+{
+    std::filesystem::path result;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = start;
+        while (end < name.size() && !isSeparator(name[end]))
+            ++end;
+        const auto part = name.substr(start, end - start);
+        if (!part.empty() && part != L".")
+            result /= toPath(part);
+        start = end + 1;
+    }
+    return result;
+}
+
+std::optional<std::filesystem::path> pathInside(const std::filesystem::path& folder,
+                                                std::wstring_view name)
+{
+    if (name.empty() || isSeparator(name.front()))
+        return std::nullopt;
+    // "C:" alone or as a first part: a drive on the system these names were written for.
+    if (name.size() >= 2 && name[1] == L':')
+        return std::nullopt;
+    const auto relative = relativeName(name);
+    if (relative.empty())
+        return std::nullopt;
+    for (const auto& part : relative) {
+        if (part == "..")
+            return std::nullopt;
+    }
+    return folder / relative;
+}
+
+} // namespace platform

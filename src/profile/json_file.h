@@ -1,0 +1,74 @@
+#pragma once
+
+#include <json/value.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace profile {
+
+// Real files are a few hundred kilobytes at most; anything larger is treated as unreadable
+// rather than allocated.
+inline constexpr std::uintmax_t kMaxJsonFileSize = 16 * 1024 * 1024;
+
+// How a read went. Callers that rewrite a file must tell "not there" (start afresh) from
+// "there but unreadable" (leave it alone) and "there but damaged" (keep a copy first).
+enum class ReadState { Ok, Missing, Unreadable, Malformed };
+
+struct JsonDocument {
+    Json::Value value; // null unless state is Ok
+    ReadState state = ReadState::Missing;
+};
+
+// The JSON file utility every owner of stored data holds. Stateless; never throws.
+class CJsonFile {
+public:
+    // Local time as "%d_%02d_%02d_%02d_%02d_%02d_%03d": profile and macro IDs.
+    [[nodiscard]] static std::string MakeTimestampId();
+
+    // Whole file, untranslated; empty when it cannot be opened, is larger than
+    // kMaxJsonFileSize or reads short.
+    [[nodiscard]] std::string ReadText(const std::filesystem::path& path) const;
+    // Null when the file is missing, unreadable or malformed.
+    [[nodiscard]] Json::Value ReadJson(const std::filesystem::path& path) const;
+    // The styled layout with CR LF line ends and one extra line end, written to a
+    // temporary file beside `path` and renamed over it, so the old file survives any
+    // failure. 0 on success, -1 on failure (logged).
+    int WriteJson(const std::filesystem::path& path, const Json::Value& value) const;
+    // File name without folder and extension.
+    [[nodiscard]] static std::wstring GetFileTitle(const std::filesystem::path& path);
+};
+
+[[nodiscard]] std::string formatTimestampId(int year, int month, int day, int hour, int minute,
+                                            int second, int millisecond);
+
+// ReadJson with the reason when there is no value.
+[[nodiscard]] JsonDocument readJsonDocument(const std::filesystem::path& path);
+// Comments allowed, nesting bounded; nullopt when the text does not parse.
+[[nodiscard]] std::optional<Json::Value> parseJson(std::string_view text);
+// The exact bytes WriteJson puts on disk.
+[[nodiscard]] std::string formatJson(const Json::Value& value);
+// Writes bytes by temporary file and rename, like WriteJson.
+int writeFileReplacing(const std::filesystem::path& path, std::string_view bytes);
+
+// Copies a damaged file to "<name>.corrupt" (".corrupt1", ... when that exists), so that
+// replacing it loses nothing. False when no copy could be made.
+bool setAside(const std::filesystem::path& path);
+
+// The document to start a read-modify-write from: the parsed file, or null when it does
+// not exist or did not parse (a damaged one is set aside first). Nullopt when the file
+// must not be rewritten: it exists but could not be read, or could not be set aside.
+[[nodiscard]] std::optional<Json::Value> readForRewrite(const std::filesystem::path& path);
+
+// A name read from a file may become a file name only when it stays inside its folder:
+// not empty, no separators, no drive colon, no "..", no control characters.
+[[nodiscard]] bool isSafeFileStem(std::string_view name);
+// folder / (name + extension), or nullopt when the name is not safe.
+[[nodiscard]] std::optional<std::filesystem::path> fileInFolder(const std::filesystem::path& folder,
+                                                                std::string_view name,
+                                                                std::string_view extension);
+
+} // namespace profile

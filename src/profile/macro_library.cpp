@@ -1,0 +1,312 @@
+#include "profile/macro_library.h"
+
+#include "profile/json_access.h"
+#include "profile/key_codes.h"
+#include "profile/key_page_state.h"
+
+#include "platform/debug_output.h"
+#include "platform/text.h"
+
+#include <json/writer.h>
+
+#include <chrono>
+#include <thread>
+
+namespace profile {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint16_t kMaxDelay = 0xFFFF;
+
+const Json::Value& macroInfo(const Json::Value& index)
+{
+    return json::member(index, "MacroInfo");
+}
+
+std::string styled(const Json::Value& value)
+{
+    Json::StyledWriter writer;
+    return writer.write(value);
+}
+
+std::uint16_t saturatedDelay(long long value)
+{
+    return static_cast<std::uint16_t>(value < 0 ? 0 : value > kMaxDelay ? kMaxDelay : value);
+}
+
+} // namespace
+
+MacroLibrary::MacroLibrary(fs::path folder, std::string indexFileName)
+    : m_folder(std::move(folder)), m_indexFileName(std::move(indexFileName))
+{
+}
+
+void MacroLibrary::Load()
+{
+    JsonDocument document = readJsonDocument(indexPath());
+    m_readable = document.state != ReadState::Unreadable;
+    adopt(std::move(document.value));
+}
+
+std::string MacroLibrary::guid(std::size_t index) const
+{
+    return json::readString(
+        json::member(json::element(macroInfo(m_index), static_cast<std::int64_t>(index)), "Guid"));
+}
+
+int MacroLibrary::find(const std::wstring& name) const
+{
+    for (std::size_t i = 0; i < m_names.size(); ++i) {
+        if (platform::equalsIgnoreCase(m_names[i], name))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+fs::path MacroLibrary::macroPath(int index) const
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_names.size())
+        return {};
+    return fileInFolder(m_folder, guid(static_cast<std::size_t>(index)), kMacroFileExtension)
+        .value_or(fs::path());
+}
+
+void MacroLibrary::adopt(Json::Value index)
+{
+    m_index = std::move(index);
+    m_names.clear();
+    const Json::Value& info = macroInfo(m_index);
+    for (Json::ArrayIndex i = 0; i < json::arraySize(info); ++i)
+        m_names.push_back(json::readText(json::member(info[i], "MacroName")));
+}
+
+std::optional<Json::Value> MacroLibrary::readIndexForChange()
+{
+    if (!m_readable)
+        return std::nullopt;
+    std::optional<Json::Value> document = readForRewrite(indexPath());
+    if (!document)
+        return std::nullopt;
+    if (!document->isObject()) {
+        // Parsed, but not an index: keep it like a damaged one.
+        if (!document->isNull() && !setAside(indexPath()))
+            return std::nullopt;
+        *document = Json::Value(Json::objectValue);
+    }
+    adopt(*document);
+    return document;
+}
+
+std::string MacroLibrary::newId() const
+{
+    // Macro IDs share the profile IDs' clock format; two made in one millisecond must differ.
+    for (int attempt = 0;; ++attempt) {
+        std::string id = CJsonFile::MakeTimestampId();
+        bool taken = false;
+        for (std::size_t i = 0; i < m_names.size() && !taken; ++i)
+            taken = guid(i) == id;
+        std::error_code error;
+        taken = taken || fs::exists(m_folder / (id + kMacroFileExtension), error);
+        if (!taken || attempt > 2000)
+            return id;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+std::wstring MacroLibrary::NewMacro()
+{
+    std::optional<Json::Value> document = readIndexForChange();
+    if (!document || m_names.size() >= kMaxMacros)
+        return {};
+    std::wstring name;
+    for (int n = 1;; ++n) {
+        name = L"macro_" + std::to_wstring(n);
+        if (find(name) < 0)
+            break;
+    }
+    Json::Value entry(Json::objectValue);
+    entry["MacroName"] = platform::toUtf8(name);
+    entry["Guid"] = newId();
+    Json::Value& info = json::objectMember(*document, "MacroInfo");
+    json::makeArray(info);
+    info.append(entry);
+    if (m_jsonFile.WriteJson(indexPath(), *document) != 0)
+        return {};
+    m_index = std::move(*document);
+    m_names.push_back(name);
+    return name;
+}
+
+MacroLibrary::RenameResult MacroLibrary::RenameMacro(int index, const std::wstring& name)
+{
+    if (name.find_first_not_of(L" \t\r\n\f\v\u3000") == std::wstring::npos)
+        return RenameResult::Blank;
+    std::optional<Json::Value> document = readIndexForChange();
+    if (!document)
+        return RenameResult::NotWritten;
+    if (index < 0 || static_cast<std::size_t>(index) >= m_names.size())
+        return RenameResult::NoMacro;
+    // The macro's own name in other letters counts as taken too.
+    if (find(name) >= 0)
+        return RenameResult::Taken;
+    Json::Value& entry = (*document)["MacroInfo"][static_cast<Json::ArrayIndex>(index)];
+    json::objectMember(entry, "MacroName") = platform::toUtf8(name);
+    if (m_jsonFile.WriteJson(indexPath(), *document) != 0)
+        return RenameResult::NotWritten;
+    m_index = std::move(*document);
+    m_names[static_cast<std::size_t>(index)] = name;
+    return RenameResult::Renamed;
+}
+
+bool MacroLibrary::DeleteMacro(int index)
+{
+    std::optional<Json::Value> document = readIndexForChange();
+    if (!document || index < 0 || static_cast<std::size_t>(index) >= m_names.size())
+        return false;
+    const fs::path file = macroPath(index);
+    Json::Value removed;
+    (*document)["MacroInfo"].removeIndex(static_cast<Json::ArrayIndex>(index), &removed);
+    if (m_jsonFile.WriteJson(indexPath(), *document) != 0)
+        return false;
+    // The event file goes once the index no longer names it.
+    if (!file.empty()) {
+        std::error_code error;
+        fs::remove(file, error);
+    }
+    m_index = std::move(*document);
+    m_names.erase(m_names.begin() + index);
+    return true;
+}
+
+std::wstring MacroLibrary::ImportMacro(const fs::path& path)
+{
+    const JsonDocument imported = readJsonDocument(path);
+    if (imported.state != ReadState::Ok || !imported.value.isObject()) {
+        platform::debugOutput("macro import refused: not a readable macro file: " + path.string());
+        return {};
+    }
+    const std::string text = m_jsonFile.ReadText(path);
+    const std::wstring name = NewMacro();
+    if (name.empty())
+        return {};
+    const fs::path target = macroPath(static_cast<int>(m_names.size() - 1));
+    if (target.empty() || writeFileReplacing(target, text) != 0)
+        platform::debugOutput("macro import: could not write " + target.string());
+    return name;
+}
+
+bool MacroLibrary::ExportMacro(int index, const fs::path& path) const
+{
+    const fs::path source = macroPath(index);
+    if (source.empty() || readJsonDocument(source).state == ReadState::Missing)
+        return false;
+    const std::string text = m_jsonFile.ReadText(source);
+    return !text.empty() && writeFileReplacing(path, text) == 0;
+}
+
+std::vector<MacroRow> MacroLibrary::LoadMacro(int index) const
+{
+    const fs::path file = macroPath(index);
+    const Json::Value document = file.empty() ? Json::Value() : m_jsonFile.ReadJson(file);
+    const Json::Value& events = json::member(document, "Events");
+    std::vector<MacroRow> rows;
+    for (Json::ArrayIndex i = 0; i < json::arraySize(events) && i < kMaxMacroEvents; ++i) {
+        const Json::Value& event = events[i];
+        rows.push_back(
+            MacroRow{styled(event), std::to_wstring(parseDelay(json::member(event, "Delay")))});
+    }
+    return rows;
+}
+
+bool MacroLibrary::SaveMacro(int index, const std::vector<MacroRow>& rows) const
+{
+    const fs::path file = macroPath(index);
+    if (file.empty())
+        return false;
+    Json::Value document(Json::objectValue);
+    document["MacroName"] = platform::toUtf8(m_names[static_cast<std::size_t>(index)]);
+    document["Guid"] = guid(static_cast<std::size_t>(index));
+    document["Version"] = kMacroFileVersion;
+    Json::Value& events = document["Events"];
+    events = Json::Value(Json::arrayValue);
+    for (const MacroRow& row : rows) {
+        std::optional<Json::Value> event = parseJson(row.eventJson);
+        if (row.eventJson.empty() || !event || !event->isObject())
+            break;
+        (*event)["Delay"] = std::to_string(saturatedDelay(parseEditInteger(row.delay)));
+        events.append(*event);
+    }
+    return m_jsonFile.WriteJson(file, document) == 0;
+}
+
+std::vector<MacroEvent> MacroLibrary::LoadEvents(int index) const
+{
+    const fs::path file = macroPath(index);
+    return file.empty() ? std::vector<MacroEvent>{} : readMacroEvents(m_jsonFile.ReadJson(file));
+}
+
+std::uint16_t parseDelay(const Json::Value& value)
+{
+    if (value.isString()) {
+        const std::string text = value.asString();
+        long long number = 0;
+        std::size_t i = 0;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            number = std::min<long long>(number * 10 + (text[i] - '0'), 1'000'000);
+        return negative ? 0 : saturatedDelay(number);
+    }
+    if (const auto number = json::toInt32(value); number && !value.isNull() && !value.isBool())
+        return saturatedDelay(*number);
+    return 0;
+}
+
+std::vector<MacroEvent> readMacroEvents(const Json::Value& macroDocument)
+{
+    const Json::Value& events = json::member(macroDocument, "Events");
+    std::vector<MacroEvent> result;
+    for (Json::ArrayIndex i = 0; i < json::arraySize(events); ++i) {
+        const Json::Value& event = events[i];
+        result.push_back(MacroEvent{json::readByte(json::member(event, "Type")),
+                                    json::readString(json::member(event, "Action")) == "down",
+                                    json::readByte(json::member(event, "Button")),
+                                    parseDelay(json::member(event, "Delay"))});
+    }
+    return result;
+}
+
+bool renumberMacroReferences(std::vector<KeyAssignment>& keys, int deleted)
+{
+    bool changed = false;
+    for (KeyAssignment& key : keys) {
+        if (!isMacroCode(key.current))
+            continue;
+        if (key.current.p1 == deleted) {
+            key.current = key.defaultCode;
+            changed = true;
+        } else if (key.current.p1 > deleted) {
+            --key.current.p1;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+bool resetStaleMacroKeys(std::vector<KeyAssignment>& keys, std::size_t macroCount)
+{
+    bool changed = false;
+    for (KeyAssignment& key : keys) {
+        if (isMacroCode(key.current) && key.current.p1 >= macroCount) {
+            key.current = key.defaultCode;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+} // namespace profile

@@ -1,0 +1,116 @@
+#include "platform/folders.h"
+
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using testing_support::ScopedEnvironment;
+using testing_support::TempDir;
+
+namespace {
+
+mode_t modeOf(const fs::path& path)
+{
+    struct stat info {};
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(Folders, XdgVariablesWinOverHomeDefaults)
+{
+    TempDir home;
+    ScopedEnvironment homeVariable("HOME", home.path().string());
+    {
+        ScopedEnvironment data("XDG_DATA_HOME", "/xdg/data");
+        ScopedEnvironment config("XDG_CONFIG_HOME", "/xdg/config");
+        EXPECT_EQ(platform::userDataFolder(), fs::path("/xdg/data"));
+        EXPECT_EQ(platform::configFolder(), fs::path("/xdg/config"));
+    }
+    // Unset, empty and relative values are all ignored.
+    for (const std::optional<std::string>& value :
+         {std::optional<std::string>(), std::optional<std::string>(""),
+          std::optional<std::string>("relative/data")}) {
+        ScopedEnvironment data("XDG_DATA_HOME", value);
+        ScopedEnvironment config("XDG_CONFIG_HOME", value);
+        EXPECT_EQ(platform::userDataFolder(), home / ".local/share");
+        EXPECT_EQ(platform::configFolder(), home / ".config");
+    }
+}
+
+TEST(Folders, RuntimeFolderFallsBackToAPrivateTemporaryFolder)
+{
+    TempDir temporary;
+    ScopedEnvironment tmpdir("TMPDIR", temporary.path().string());
+    const auto expected = temporary / ("halvek-" + std::to_string(::getuid()));
+    for (const std::optional<std::string>& value :
+         {std::optional<std::string>(), std::optional<std::string>("/no/such/folder")}) {
+        ScopedEnvironment runtime("XDG_RUNTIME_DIR", value);
+        auto folder = platform::runtimeFolder();
+        ASSERT_TRUE(folder) << folder.error().message;
+        EXPECT_EQ(*folder, expected);
+        EXPECT_EQ(modeOf(expected), 0700u);
+    }
+    // A fallback that is ours but open to others is closed again.
+    ASSERT_EQ(::chmod(expected.c_str(), 0777), 0);
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", std::nullopt);
+    ASSERT_TRUE(platform::runtimeFolder());
+    EXPECT_EQ(modeOf(expected), 0700u);
+}
+
+TEST(Folders, RuntimeFolderRefusesAFallbackThatIsNoFolder)
+{
+    TempDir temporary;
+    ScopedEnvironment tmpdir("TMPDIR", temporary.path().string());
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", std::nullopt);
+    // Someone else's symlink in the shared temporary folder must not be followed.
+    const auto fallback = temporary / ("halvek-" + std::to_string(::getuid()));
+    fs::create_directory(temporary / "elsewhere");
+    fs::create_directory_symlink(temporary / "elsewhere", fallback);
+    EXPECT_FALSE(platform::runtimeFolder());
+}
+
+TEST(Folders, InstanceRuntimeFolderIsCreatedOwnerOnly)
+{
+    TempDir runtimeBase;
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", runtimeBase.path().string());
+    auto folder = platform::instanceRuntimeFolder();
+    ASSERT_TRUE(folder) << folder.error().message;
+    EXPECT_EQ(*folder, runtimeBase / "SPhalvek2vizudi");
+    EXPECT_EQ(modeOf(*folder), 0700u);
+}
+
+TEST(Folders, MissingLevelsAreCreated)
+{
+    TempDir root;
+    ASSERT_TRUE(platform::createFolders(root / "a/b/c"));
+    EXPECT_TRUE(fs::is_directory(root / "a/b/c"));
+    EXPECT_TRUE(platform::createFolders(root / "a/b/c")); // already there
+    ASSERT_TRUE(platform::createPrivateFolder(root / "p/q"));
+    EXPECT_EQ(modeOf(root / "p"), 0700u);
+    EXPECT_EQ(modeOf(root / "p/q"), 0700u);
+    std::ofstream(root / "file") << "x";
+    EXPECT_FALSE(platform::createFolders(root / "file/sub"));
+    EXPECT_FALSE(platform::createPrivateFolder(root / "file"));
+}
+
+TEST(Folders, ProgramFolderIsWhereTheShippedDataIs)
+{
+    TempDir root;
+    const auto bin = root / "bin";
+    fs::create_directories(bin);
+    // Neither beside the executable nor installed: the executable's folder.
+    EXPECT_EQ(platform::programFolderFor(bin), bin);
+    fs::create_directories(root / "share/halvek/DefaultData");
+    EXPECT_EQ(platform::programFolderFor(bin), root / "share/halvek");
+    // Data beside the executable (a build tree) wins over an installed copy.
+    fs::create_directories(bin / "skin");
+    EXPECT_EQ(platform::programFolderFor(bin), bin);
+}

@@ -1,0 +1,125 @@
+#include "platform/settings_store.h"
+
+#include "platform/debug_output.h"
+
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using testing_support::TempDir;
+
+namespace {
+
+std::string contentOf(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+} // namespace
+
+TEST(SettingsStore, ValuesSurviveANewStoreOnTheSameFile)
+{
+    TempDir folder;
+    const auto file = folder / "SPhalvek2vizudi/settings.conf"; // folder made on first write
+    {
+        platform::SettingsStore store(file);
+        ASSERT_TRUE(store.setInteger(L"LANGUAGE", 0x208));
+        ASSERT_TRUE(store.setText(L"DisplayVersion", L"2.3.0.2"));
+        EXPECT_FALSE(store.setText(L"Odd = \\ name", L"text")); // "=" ends a name
+        ASSERT_TRUE(store.setInteger(L"negative", -5));
+        ASSERT_TRUE(store.setInteger(L"language", 1033)); // same value, other case
+    }
+    platform::SettingsStore store(file);
+    EXPECT_EQ(store.integer(L"Language"), 1033);
+    EXPECT_EQ(store.text(L"DisplayVersion"), L"2.3.0.2");
+    EXPECT_EQ(store.integer(L"negative"), -5);
+    // Escapes in the file must not be confused with backslashes in the text.
+    EXPECT_TRUE(store.setText(L"Odd \\ name", L"a\\b\nc\td 键盘 \\n"));
+    EXPECT_EQ(store.text(L"odd \\ NAME"), L"a\\b\nc\td 键盘 \\n");
+    EXPECT_EQ(store.text(L"LANGUAGE"), std::nullopt); // an integer is no text
+    EXPECT_EQ(store.integer(L"missing"), std::nullopt);
+    ASSERT_TRUE(store.remove(L"NEGATIVE"));
+    EXPECT_EQ(store.integer(L"negative"), std::nullopt);
+    EXPECT_EQ(store.integer(L"LANGUAGE"), 1033);
+}
+
+TEST(SettingsStore, InvalidNamesAndTextsAreRefused)
+{
+    TempDir folder;
+    platform::SettingsStore store(folder / "settings.conf");
+    EXPECT_FALSE(store.setInteger(L"", 1));
+    EXPECT_FALSE(store.setInteger(L"a=b", 1));
+    EXPECT_FALSE(store.setInteger(L"line\nbreak", 1));
+    EXPECT_FALSE(store.setText(L"bell", L"\a"));
+    EXPECT_FALSE(fs::exists(folder / "settings.conf"));
+}
+
+TEST(SettingsStore, DamagedFileReadsAsEmptyAndKeepsItsGoodLines)
+{
+    TempDir folder;
+    const auto file = folder / "settings.conf";
+    std::ofstream(file, std::ios::binary)
+        << "int LANGUAGE=1033\r\n"
+        << "int broken=12abc\n"
+        << "text unterminated=escape\\\n"
+        << std::string("\0\xff\xfe garbage without type\n", 25) << "float pi=3.14\n"
+        << "int overflow=99999999999999999999\n"
+        << "text kept=yes"; // no final line end
+    platform::SettingsStore store(file);
+    EXPECT_EQ(store.integer(L"LANGUAGE"), 1033);
+    EXPECT_EQ(store.text(L"kept"), L"yes");
+    EXPECT_EQ(store.integer(L"broken"), std::nullopt);
+    EXPECT_EQ(store.integer(L"overflow"), std::nullopt);
+    EXPECT_TRUE(platform::debugLinesContain(L"line 2 of"));
+
+    // Pure garbage reads as empty, and the next write replaces it.
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(300, '\xff');
+    EXPECT_EQ(store.integer(L"LANGUAGE"), std::nullopt);
+    ASSERT_TRUE(store.setInteger(L"LANGUAGE", 2052));
+    EXPECT_EQ(store.integer(L"LANGUAGE"), 2052);
+}
+
+TEST(SettingsStore, OversizedFileReadsAsEmpty)
+{
+    TempDir folder;
+    const auto file = folder / "settings.conf";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "int LANGUAGE=1033\n";
+        out << "# " << std::string(platform::SettingsStore::kMaxFileSize, 'x') << "\n";
+    }
+    platform::SettingsStore store(file);
+    EXPECT_EQ(store.integer(L"LANGUAGE"), std::nullopt);
+}
+
+TEST(SettingsStore, ChangeReplacesTheFileAtomically)
+{
+    TempDir folder;
+    const auto file = folder / "settings.conf";
+    platform::SettingsStore store(file);
+    ASSERT_TRUE(store.setInteger(L"LANGUAGE", 1033));
+    fs::create_hard_link(file, folder / "before");
+    ASSERT_TRUE(store.setInteger(L"LANGUAGE", 2052));
+    // The old file was never opened for writing: it still holds the complete old value.
+    EXPECT_NE(contentOf(folder / "before").find("int LANGUAGE=1033\n"), std::string::npos);
+    EXPECT_NE(contentOf(file).find("int LANGUAGE=2052\n"), std::string::npos);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder.path()))
+        ++files;
+    EXPECT_EQ(files, 2u);
+}
+
+TEST(SettingsStore, DefaultFileIsInTheProgramsConfigFolder)
+{
+    testing_support::ScopedEnvironment config("XDG_CONFIG_HOME", "/xdg/config");
+    EXPECT_EQ(platform::SettingsStore::defaultFile(),
+              fs::path("/xdg/config/SPhalvek2vizudi/settings.conf"));
+}

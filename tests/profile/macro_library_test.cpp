@@ -1,0 +1,214 @@
+#include "profile/json_access.h"
+#include "profile/keyboard_profile_data.h"
+#include "profile/macro_library.h"
+#include "profile/macro_references.h"
+#include "profile/profile_list.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace profile;
+using testing_support::TempDir;
+using Names = std::vector<std::wstring>;
+
+namespace {
+
+void writeBytes(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+TEST(MacroLibrary, NewNamesFillTheFirstFreeNumber)
+{
+    TempDir dir;
+    writeBytes(dir / "macro.config", R"({"Other": 1, "MacroInfo": [
+        {"MacroName": "macro_1", "Guid": "a"}, {"MacroName": "Macro_3", "Guid": "b"}]})");
+    MacroLibrary library(dir.path());
+    library.Load();
+    EXPECT_EQ(library.NewMacro(), L"macro_2");
+    EXPECT_EQ(library.NewMacro(), L"macro_4");
+    const Json::Value index = CJsonFile().ReadJson(dir / "macro.config");
+    EXPECT_EQ(json::readInt(json::member(index, "Other")), 1);
+    EXPECT_EQ(json::arraySize(json::member(index, "MacroInfo")), 4u);
+    EXPECT_NE(library.guid(2), library.guid(3));
+    EXPECT_FALSE(std::filesystem::exists(library.macroPath(2))); // not saved yet
+}
+
+TEST(MacroLibrary, RenameRefusesBlankAndTakenNamesIncludingItsOwn)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    library.NewMacro();
+    library.NewMacro();
+    using R = MacroLibrary::RenameResult;
+    EXPECT_EQ(library.RenameMacro(0, L" "), R::Blank);
+    EXPECT_EQ(library.RenameMacro(0, L"MACRO_1"), R::Taken);
+    EXPECT_EQ(library.RenameMacro(0, L"Macro_2"), R::Taken);
+    EXPECT_EQ(library.RenameMacro(5, L"x"), R::NoMacro);
+    EXPECT_EQ(library.RenameMacro(0, L"拷贝"), R::Renamed);
+    MacroLibrary reread(dir.path());
+    reread.Load();
+    EXPECT_EQ(reread.names(), (Names{L"拷贝", L"macro_2"}));
+}
+
+TEST(MacroLibrary, FiftyMacrosAtMostAndImportThenDoesNothing)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    for (int i = 0; i < 50; ++i)
+        ASSERT_FALSE(library.NewMacro().empty()) << i;
+    EXPECT_TRUE(library.NewMacro().empty());
+    writeBytes(dir / "in.mac", R"({"Events": []})");
+    const auto before = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+    EXPECT_TRUE(library.ImportMacro(dir / "in.mac").empty());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), before);
+}
+
+TEST(MacroLibrary, SavedRowsCarryDelayTextAndStopAtABrokenRow)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    library.NewMacro();
+    const std::vector<MacroRow> rows = {
+        {R"({"Type": 10, "Action": "down", "Button": 4, "Delay": 0})", L"300"},
+        {R"({"Type": 10, "Action": "up", "Button": 4, "Delay": "0"})", L""},
+        {R"({"Type": 1, "Action": "down", "Button": 1, "Delay": "0"})", L"70000"},
+        {"", L"5"},
+        {R"({"Type": 1, "Action": "up", "Button": 1})", L"5"}};
+    ASSERT_TRUE(library.SaveMacro(0, rows));
+    const Json::Value saved = CJsonFile().ReadJson(library.macroPath(0));
+    EXPECT_EQ(json::readInt(json::member(saved, "Version")), 64);
+    EXPECT_EQ(json::readString(json::member(saved, "MacroName")), "macro_1");
+    const Json::Value& events = json::member(saved, "Events");
+    ASSERT_EQ(json::arraySize(events), 3u);
+    EXPECT_EQ(json::member(events[0], "Delay"), Json::Value("300"));
+    EXPECT_EQ(json::member(events[1], "Delay"), Json::Value("0"));
+    EXPECT_EQ(json::member(events[2], "Delay"), Json::Value("65535"));
+    const auto loaded = library.LoadMacro(0);
+    ASSERT_EQ(loaded.size(), 3u);
+    EXPECT_EQ(loaded[2].delay, L"65535");
+    EXPECT_EQ(library.LoadEvents(0)[0].button, 4);
+    EXPECT_TRUE(library.LoadEvents(0)[0].down);
+}
+
+TEST(MacroLibrary, HostileDelaysSaturateAndOddEventsReadSafely)
+{
+    const auto doc = parseJson(R"({"Events": [{"Delay": "70000"}, {"Delay": "-5"},
+        {"Delay": "x"}, {"Delay": 12}, {"Delay": "99999999999999999999"}, {"Delay": [1]},
+        {"Type": "10", "Button": 300, "Action": 1}, 7]})")
+                         .value();
+    const auto events = readMacroEvents(doc);
+    ASSERT_EQ(events.size(), 8u);
+    EXPECT_EQ(events[0].delay, 65535);
+    EXPECT_EQ(events[1].delay, 0);
+    EXPECT_EQ(events[2].delay, 0);
+    EXPECT_EQ(events[3].delay, 12);
+    EXPECT_EQ(events[4].delay, 65535);
+    EXPECT_EQ(events[5].delay, 0);
+    EXPECT_EQ(events[6].type, 0);
+    EXPECT_EQ(events[6].button, 255);
+    EXPECT_FALSE(events[6].down);
+}
+
+TEST(MacroLibrary, ImportCopiesTheFileUnchangedUnderANewName)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    library.NewMacro();
+    const std::string text =
+        "{\"MacroName\": \"theirs\", \"Events\": [{\"Type\": 10, \"Delay\": \"5\"}]}";
+    writeBytes(dir / "theirs.mac", text);
+    EXPECT_EQ(library.ImportMacro(dir / "theirs.mac"), L"macro_2");
+    EXPECT_EQ(fileBytes(library.macroPath(1)), text);
+    EXPECT_EQ(library.LoadEvents(1).size(), 1u);
+    ASSERT_TRUE(library.ExportMacro(1, dir / "out.mac"));
+    EXPECT_EQ(fileBytes(dir / "out.mac"), text);
+    // Not a macro file: refused before anything changes.
+    writeBytes(dir / "junk.mac", "\x7f"
+                                 "ELF garbage");
+    EXPECT_TRUE(library.ImportMacro(dir / "junk.mac").empty());
+    EXPECT_TRUE(library.ImportMacro(dir / "absent.mac").empty());
+    EXPECT_EQ(library.count(), 2u);
+    EXPECT_FALSE(library.ExportMacro(0, dir / "never-saved.mac"));
+}
+
+TEST(MacroLibrary, UnreadableIndexRefusesChangesAndHostileIdsStayInTheFolder)
+{
+    TempDir root;
+    std::filesystem::create_directories(root / "a" / "macro.config");
+    MacroLibrary unreadable(root / "a");
+    unreadable.Load();
+    EXPECT_FALSE(unreadable.isReadable());
+    EXPECT_TRUE(unreadable.NewMacro().empty());
+
+    std::filesystem::create_directories(root / "b");
+    writeBytes(root / "victim.mac", "{}");
+    writeBytes(root / "b" / "macro.config", R"({"MacroInfo": [
+        {"MacroName": "evil", "Guid": "../victim"}, {"MacroName": 3, "Guid": 4}]})");
+    MacroLibrary hostile(root / "b");
+    hostile.Load();
+    EXPECT_EQ(hostile.names(), (Names{L"evil", L""}));
+    EXPECT_TRUE(hostile.macroPath(0).empty());
+    EXPECT_TRUE(hostile.LoadMacro(0).empty());
+    EXPECT_FALSE(hostile.SaveMacro(0, {}));
+    EXPECT_TRUE(hostile.DeleteMacro(0));
+    EXPECT_TRUE(std::filesystem::exists(root / "victim.mac"));
+
+    writeBytes(root / "b" / "macro.config", "{broken");
+    hostile.Load();
+    EXPECT_TRUE(hostile.isReadable());
+    EXPECT_EQ(hostile.NewMacro(), L"macro_1");
+    EXPECT_EQ(fileBytes(root / "b" / "macro.config.corrupt"), "{broken");
+}
+
+TEST(MacroReferences, DeletingMacro0OfThreeRenumbersEveryProfile)
+{
+    TempDir root;
+    writeBytes(root / "keyboard.Json", R"({"Device": [{"KeyList": []}]})");
+    ProfileList list;
+    list.SetPaths(root / "keyboard", root / "keyboard.Json");
+    list.InitProfiles();
+    ASSERT_TRUE(list.AddProfile());
+    list.GetProfileCount();
+    const auto current = list.GetProfilePath(0);
+    const auto other = list.GetProfilePath(1);
+    // Keys using macro 0, 2 and 1, each with its own default.
+    writeBytes(other, R"({"profilename": "profile2", "Device": [{"KeyList": [
+        {"Assignment": 7340032, "DefaultAssignment": 2097193},
+        {"Assignment": 7340546, "DefaultAssignment": 2097210},
+        {"Assignment": 7405825, "DefaultAssignment": 2097211}]}]})");
+    CKeyboardProfiledata scratch;
+    scratch.SetDefaultPath(root / "keyboard.Json");
+    EXPECT_TRUE(macroUsedByProfiles(list, scratch, 0));
+    EXPECT_FALSE(macroUsedByProfiles(list, scratch, 3));
+    EXPECT_EQ(renumberMacroInProfiles(list, scratch, 0, current), 1);
+    CKeyboardProfiledata check;
+    check.LoadProfileFile(other);
+    const auto keys = check.LoadKeyList();
+    ASSERT_EQ(keys.size(), 3u);
+    EXPECT_EQ(toInteger(keys[0].current), 2097193);   // back to its default
+    EXPECT_EQ(keys[1].current, makeCode(0x70, 1, 2)); // macro 2 became macro 1
+    EXPECT_EQ(keys[2].current, makeCode(0x71, 0, 1)); // macro 1 became macro 0
+    EXPECT_EQ(json::readString(json::member(CJsonFile().ReadJson(other), "profilename")),
+              "profile2");
+    // Stale references after the library shrank fall back to their defaults too.
+    auto stale = keys;
+    EXPECT_TRUE(resetStaleMacroKeys(stale, 1));
+    EXPECT_EQ(toInteger(stale[1].current), 2097210);
+    EXPECT_EQ(stale[2].current, makeCode(0x71, 0, 1));
+}

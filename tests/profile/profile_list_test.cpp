@@ -1,0 +1,204 @@
+#include "profile/json_access.h"
+#include "profile/profile_list.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+using namespace profile;
+using testing_support::TempDir;
+using Names = std::vector<std::wstring>;
+
+namespace {
+
+void writeBytes(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A keyboard's data folder (not yet created) beside a factory file.
+class ProfileListTest : public ::testing::Test {
+protected:
+    ProfileListTest()
+    {
+        writeBytes(root / "keyboard.Json",
+                   R"({"profilename": "factory", "Device": [{"LightInfo": {"Red": 9}}]})");
+        list.SetPaths(folder(), root / "keyboard.Json");
+    }
+    std::filesystem::path folder() const { return root / "data" / "keyboard"; }
+    Json::Value listFile() const { return CJsonFile().ReadJson(folder() / "ProfileList.ini"); }
+    Json::Value profileOf(int index)
+    {
+        list.GetProfileCount();
+        return CJsonFile().ReadJson(list.GetProfilePath(index));
+    }
+    std::string nameIn(const Json::Value& document)
+    {
+        return json::readString(json::member(document, "profilename"));
+    }
+    int storedSelection() const { return json::readInt(json::member(listFile(), "profileselect")); }
+
+    TempDir root;
+    ProfileList list;
+};
+
+} // namespace
+
+TEST_F(ProfileListTest, FirstStartCreatesProfile1FromFactoryData)
+{
+    list.InitProfiles();
+    EXPECT_EQ(list.names(), Names{L"profile1"});
+    EXPECT_EQ(list.GetSelectedIndex(), 0);
+    EXPECT_EQ(storedSelection(), 0);
+    const Json::Value profile = profileOf(0);
+    EXPECT_EQ(nameIn(profile), "profile1");
+    EXPECT_EQ(json::readText(json::member(profile, "profileUUID")), list.GetCurrentProfileId());
+    EXPECT_FALSE(json::member(profile, "Device").isNull());
+    const Json::Value stored = listFile();
+    const Json::Value& entry = json::member(stored, "profilelist")[0];
+    EXPECT_EQ(json::readString(json::member(entry, "profilelinkmame")), "");
+    EXPECT_TRUE(json::member(entry, "profileislink").isInt());
+}
+
+TEST_F(ProfileListTest, NewNamesAvoidExistingOnesWhateverTheirCase)
+{
+    list.InitProfiles();
+    ASSERT_TRUE(list.AddProfile());
+    list.SelectProfile(1);
+    ASSERT_EQ(list.RenameProfile(L"Profile2"), ProfileList::Renamed);
+    ASSERT_TRUE(list.AddProfile());
+    EXPECT_EQ(list.names(), (Names{L"profile1", L"Profile2", L"profile3"}));
+    // The stored selection names the new profile; the display stays where it was.
+    EXPECT_EQ(storedSelection(), 2);
+    EXPECT_EQ(list.GetSelectedIndex(), 1);
+
+    ASSERT_EQ(list.RenameProfile(L"A"), ProfileList::Renamed);
+    ASSERT_TRUE(list.CopyProfile());
+    ASSERT_TRUE(list.CopyProfile());
+    EXPECT_EQ(list.names()[4], L"A copy copy");
+    EXPECT_EQ(nameIn(profileOf(4)), "A copy copy");
+    EXPECT_EQ(json::readInt(json::member(
+                  json::member(json::member(profileOf(4), "Device")[0], "LightInfo"), "Red")),
+              9);
+
+    writeBytes(root / "My.json", R"({"profilename": "other", "profileUUID": "x", "keep": 1})");
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(list.ImportProfile(root / "My.json"));
+    EXPECT_EQ(list.names().back(), L"My(1)(2)");
+    const Json::Value imported = profileOf(7);
+    EXPECT_EQ(nameIn(imported), "My(1)(2)");
+    EXPECT_EQ(json::readInt(json::member(imported, "keep")), 1);
+    EXPECT_NE(json::readString(json::member(imported, "profileUUID")), "x");
+    EXPECT_EQ(storedSelection(), 2); // copies and imports leave it
+}
+
+TEST_F(ProfileListTest, RenameRefusesBlankAndTakenNames)
+{
+    list.InitProfiles();
+    ASSERT_TRUE(list.AddProfile());
+    list.SelectProfile(0);
+    ASSERT_EQ(list.RenameProfile(L"abc"), ProfileList::Renamed);
+    EXPECT_EQ(list.RenameProfile(L"   "), ProfileList::NameBlank);
+    EXPECT_EQ(list.RenameProfile(L"ABC"), ProfileList::Renamed);
+    EXPECT_EQ(list.RenameProfile(L"PROFILE2"), ProfileList::NameTaken);
+    EXPECT_EQ(list.names()[0], L"ABC");
+    EXPECT_EQ(nameIn(profileOf(0)), "ABC");
+}
+
+TEST_F(ProfileListTest, DeletingStoresTheNewSelectionAndKeepsTheLastProfile)
+{
+    list.InitProfiles();
+    ASSERT_TRUE(list.AddProfile());
+    ASSERT_TRUE(list.AddProfile());
+    list.GetProfileCount();
+    const auto firstFile = list.GetProfilePath(0);
+    list.SelectProfile(0);
+    ASSERT_TRUE(list.DeleteProfile());
+    EXPECT_EQ(storedSelection(), 0);
+    EXPECT_FALSE(std::filesystem::exists(firstFile));
+    EXPECT_EQ(list.GetSelectedIndex(), -1); // the panel selects nothing itself
+    EXPECT_FALSE(list.DeleteProfile());
+    ASSERT_TRUE(list.AddProfile());
+    list.SelectProfile(2);
+    ASSERT_TRUE(list.DeleteProfile());
+    EXPECT_EQ(storedSelection(), 1);
+    list.SelectProfile(0);
+    ASSERT_TRUE(list.DeleteProfile());
+    list.SelectProfile(0);
+    EXPECT_FALSE(list.DeleteProfile());
+    EXPECT_EQ(list.names().size(), 1u);
+}
+
+TEST_F(ProfileListTest, AddingStopsAt50ButCopyAndImportDoNot)
+{
+    list.InitProfiles();
+    while (list.AddProfile()) {
+    }
+    EXPECT_EQ(list.names().size(), 50u);
+    EXPECT_TRUE(list.CopyProfile());
+    writeBytes(root / "In.json", R"({"profilename": "a", "profileUUID": "b"})");
+    EXPECT_TRUE(list.ImportProfile(root / "In.json"));
+    EXPECT_EQ(list.GetProfileCount(), 52);
+    // Made within a few milliseconds, every profile still has its own file.
+    std::set<std::filesystem::path> files;
+    for (int i = 0; i < 52; ++i)
+        files.insert(list.GetProfilePath(i));
+    EXPECT_EQ(files.size(), 52u);
+}
+
+TEST_F(ProfileListTest, DamagedListIsKeptAsideAndAnUnreadableOneIsLeftAlone)
+{
+    std::filesystem::create_directories(folder());
+    writeBytes(folder() / "ProfileList.ini", "{\"profilelist\": [");
+    list.InitProfiles();
+    EXPECT_EQ(list.names(), Names{L"profile1"});
+    EXPECT_EQ(fileBytes(folder() / "ProfileList.ini.corrupt"), "{\"profilelist\": [");
+
+    ProfileList other;
+    TempDir root2;
+    std::filesystem::create_directories(root2 / "ProfileList.ini");
+    other.SetPaths(root2.path(), root / "keyboard.Json");
+    other.InitProfiles();
+    EXPECT_EQ(other.names(), Names{L"profile1"});
+    EXPECT_FALSE(other.AddProfile());
+    EXPECT_TRUE(std::filesystem::is_directory(root2 / "ProfileList.ini"));
+}
+
+TEST_F(ProfileListTest, HostileListEntriesNeverNameFilesOutsideTheFolder)
+{
+    std::filesystem::create_directories(folder());
+    writeBytes(root / "victim.Json", "{}");
+    writeBytes(folder() / "ProfileList.ini", R"({"profileselect": 9, "profilelist": [
+        {"profilename": "a", "profileUUID": "../../victim"}, {"profilename": 5}]})");
+    list.InitProfiles();
+    EXPECT_EQ(list.GetSelectedIndex(), 0); // out-of-range selection falls back to 0
+    EXPECT_EQ(list.names(), (Names{L"a", L""}));
+    EXPECT_TRUE(list.GetProfilePath(0).empty());
+    EXPECT_FALSE(list.ResetProfile());
+    ASSERT_TRUE(list.DeleteProfile());
+    EXPECT_TRUE(std::filesystem::exists(root / "victim.Json"));
+}
+
+TEST_F(ProfileListTest, ResetKeepsNameAndIdAndExportWritesTheProfile)
+{
+    list.InitProfiles();
+    ASSERT_EQ(list.RenameProfile(L"mine"), ProfileList::Renamed);
+    list.GetProfileCount();
+    writeBytes(list.GetProfilePath(0), R"({"profilename": "mine", "profileUUID": "x",
+        "Device": [{"LightInfo": {"Red": 1}}]})");
+    ASSERT_TRUE(list.ResetProfile());
+    const Json::Value reset = profileOf(0);
+    EXPECT_EQ(nameIn(reset), "mine");
+    EXPECT_EQ(json::readText(json::member(reset, "profileUUID")), list.GetCurrentProfileId());
+    ASSERT_TRUE(list.ExportProfile(root / "out.json"));
+    EXPECT_EQ(CJsonFile().ReadJson(root / "out.json"), reset);
+}

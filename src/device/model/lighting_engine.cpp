@@ -11,6 +11,8 @@ namespace {
 constexpr int kCustomMode = 20;
 constexpr int kAudioMode = 29;
 constexpr int kRainMode = 24;
+// About a second: a pass that can change nothing need not come sooner.
+constexpr int kIdleTicks = 64;
 
 // Threshold rows that are not the mode's own number.
 int thresholdRow(int mode)
@@ -206,6 +208,10 @@ int LightingEngine::runPass(Milliseconds now, int elapsedTicks)
     int waitTicks = 1;
     if (playsCustomEffect()) {
         playCustomEffect(now);
+        // Without steps the frame stays dark until something changes, and every change
+        // wakes the thread.
+        if (m_steps.empty())
+            waitTicks = kIdleTicks;
     } else {
         m_tickCounter = std::min(m_tickCounter + std::max(elapsedTicks, 0), 1 << 20);
         const int ticks = threshold();

@@ -129,7 +129,10 @@ TEST(EffectModes, PassTellsTheThreadHowLongNothingChanges)
     EXPECT_EQ(engine.runPass(milliseconds(0), 1), 4);
     EXPECT_EQ(engine.runPass(milliseconds(0), 4), 5);
     engine.setSettings(settingsFor(0)); // the custom effect counts every pass
+    engine.setEffectSteps({EffectStep{}});
     EXPECT_EQ(engine.runPass(milliseconds(0), 1), 1);
+    engine.setEffectSteps({}); // nothing to play: dark until something changes
+    EXPECT_GT(engine.runPass(milliseconds(0), 1), 1);
 }
 
 TEST(EffectModes, TrailHeadRunsAlongTheTrailOrderWithAGapBetweenPasses)

@@ -16,6 +16,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,7 +25,9 @@
 
 namespace hid {
 class Connection;
-}
+struct CollectionInfo;
+struct ReportCap;
+} // namespace hid
 
 class CHidDevice {
 public:
@@ -74,4 +78,16 @@ private:
     std::vector<hid::DataEntry> m_inputData;
     std::vector<hid::DataEntry> m_outputData;
     std::vector<hid::DataEntry> m_featureData;
+
+    void buildDataLists(const hid::Connection& connection);
+    std::shared_ptr<hid::Connection> connection() const;
+
+    // Guards m_connection only and is never held during a transfer. A transfer keeps its
+    // own reference, so Close never frees a connection that a read or write is still inside.
+    mutable std::mutex m_connectionLock;
+    std::shared_ptr<hid::Connection> m_connection;
+    // Between Open, which rebuilds the data lists, and UnpackInputReport on a listener thread.
+    std::mutex m_dataLock;
+    std::shared_ptr<const hid::CollectionInfo> m_collectionInfo;
+    std::vector<const hid::ReportCap*> m_inputSources; // the cap of each input data entry
 };

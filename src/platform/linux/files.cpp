@@ -107,9 +107,14 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
     static std::atomic<unsigned> counter{0};
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     // Hidden and with a suffix no reader looks for, so folder listings never pick it up.
-    const fs::path temporary =
-        folder / ("." + file.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                  std::to_string(counter++));
+    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict on chained string +.
+    std::string name = ".";
+    name.append(file.filename().string());
+    name.append(".tmp-");
+    name.append(std::to_string(::getpid()));
+    name.append("-");
+    name.append(std::to_string(counter++));
+    const fs::path temporary = folder / name;
     FileDescriptor fd(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
     if (!fd.isValid())

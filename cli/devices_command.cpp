@@ -1,0 +1,65 @@
+#include "command_registry.h"
+#include "simulation.h"
+
+#include "device/hid/hid_device.h"
+#include "device/hid/hid_path.h"
+#include "platform/text.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: halvekctl [--simulate[=MODE]] devices
+
+Lists every HID collection present, one per line: its path, vendor id, product id,
+interface, collection, usage page and usage (hexadecimal). Real devices are listed
+beside the simulated ones; a collection that cannot be opened (permissions) shows
+the ids of its path and "-" for usage page and usage.
+)";
+
+int listDevices(const cli::GlobalOptions& options, const std::vector<std::string>& args)
+{
+    if (!args.empty()) {
+        std::fprintf(stderr, "halvekctl devices: unexpected argument '%s'\n", args[0].c_str());
+        return 2;
+    }
+    bool ok = true;
+    const auto simulation = cli::attachSimulation(options.simulate, ok);
+    if (!ok)
+        return 2;
+
+    CHidDevice device;
+    if (!device.Enumerate()) {
+        std::fputs("halvekctl devices: listing the HID interfaces failed\n", stderr);
+        return 1;
+    }
+    std::puts("VID  PID  MI COL PAGE USAGE PATH");
+    int count = 0;
+    while (const auto path = device.NextPath()) {
+        const std::string utf8Path = platform::toUtf8(*path);
+        const hid::PathIds ids = hid::parsePath(*path);
+        if (device.Open(*path, hid::kProbeMode)) {
+            const auto& attributes = device.attributes();
+            std::printf("%04x %04x %02x %02x  %04x %04x  %s\n", attributes.vendorId,
+                        attributes.productId, device.interfaceNumber(), device.collectionNumber(),
+                        device.caps().usagePage, device.caps().usage, utf8Path.c_str());
+            device.Close();
+        } else {
+            std::printf("%04x %04x %02x %02x  -    -     %s\n", ids.vendorId, ids.productId,
+                        ids.interfaceNumber, ids.collection, utf8Path.c_str());
+        }
+        ++count;
+    }
+    device.FreePathList();
+    std::printf("%d collection%s\n", count, count == 1 ? "" : "s");
+    return 0;
+}
+
+[[maybe_unused]] const bool registered = cli::registerCommand({
+    "devices",
+    "list the HID collections present (real and simulated)",
+    kUsage,
+    listDevices,
+});
+
+} // namespace

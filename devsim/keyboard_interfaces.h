@@ -1,0 +1,52 @@
+#pragma once
+
+// The keyboard's HID interfaces on one link (its own cable or its receiver): the boot
+// keyboard on interface 0, and the composite interface 1 with the consumer collection 3
+// and the vendor command collection 4. The responder answers every command frame with a
+// success echo; the full device grows on top of this.
+
+#include "device/hid/sim/sim_interface.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace devsim {
+
+enum class KeyboardLink { Cable, Receiver };
+
+std::span<const std::uint8_t> bootKeyboardDescriptor();
+std::span<const std::uint8_t> compositeDescriptor();
+
+class KeyboardInterfaces {
+public:
+    static constexpr std::size_t kFrameSize = 64;
+    static constexpr std::size_t kStatusByte = 7;
+    static constexpr std::uint8_t kStatusOk = 1;
+
+    explicit KeyboardInterfaces(KeyboardLink link);
+    // Unplugs first, while the responder's interfaces are all still whole.
+    ~KeyboardInterfaces();
+    KeyboardInterfaces(const KeyboardInterfaces&) = delete;
+    KeyboardInterfaces& operator=(const KeyboardInterfaces&) = delete;
+
+    void plug();
+    void unplug();
+
+    KeyboardLink link() const { return m_link; }
+    std::uint16_t productId() const;
+    hid::sim::SimInterface& bootInterface() { return *m_boot; }
+    hid::sim::SimInterface& compositeInterface() { return *m_composite; }
+
+    // Sends a consumer usage, as the keyboard does when something changed on it.
+    bool sendConsumerUsage(std::uint16_t usage);
+
+private:
+    void answer(std::span<const std::uint8_t> frame);
+
+    KeyboardLink m_link;
+    std::unique_ptr<hid::sim::SimInterface> m_boot;
+    std::unique_ptr<hid::sim::SimInterface> m_composite;
+};
+
+} // namespace devsim

@@ -1,0 +1,98 @@
+#include "device/detect/device_watcher.h"
+
+#include "device/hid/hid_path.h"
+#include "platform/debug_output.h"
+
+namespace detect {
+
+DeviceWatcher::DeviceWatcher(InterfaceTable& table, InterfaceSource& source, WatcherSink& sink)
+    : m_table(table), m_source(source), m_sink(sink)
+{
+}
+
+DeviceWatcher::~DeviceWatcher()
+{
+    stop();
+}
+
+bool DeviceWatcher::start()
+{
+    return m_thread.start("device watcher", [this](platform::Event& stop) { run(stop); });
+}
+
+bool DeviceWatcher::stop(std::chrono::milliseconds timeout)
+{
+    return m_thread.stop(timeout);
+}
+
+void DeviceWatcher::run(platform::Event& stop)
+{
+    // The first pass comes at once; then one every interval, and a stop is seen at once.
+    auto wait = std::chrono::milliseconds(1);
+    while (!stop.waitFor(wait)) {
+        runPass(stop);
+        wait = kPassInterval;
+    }
+    platform::debugOutput(L"抓取设备线程设定退出");
+}
+
+void DeviceWatcher::runPass(const platform::Event& stop)
+{
+    if (m_table.hasAbsentRow())
+        scanForArrivals(stop);
+    checkRemovals(stop);
+}
+
+void DeviceWatcher::scanForArrivals(const platform::Event& stop)
+{
+    const auto paths = m_source.enumerate();
+    // A failed listing skips this pass only; the next one tries again.
+    if (!paths) {
+        platform::debugOutput(L"HID enumeration failed; pass skipped");
+        return;
+    }
+    for (const auto& path : *paths) {
+        const auto ids = hid::parsePath(path);
+        const auto rows = m_table.rows();
+        bool candidate = false;
+        for (const auto& r : rows) {
+            if (r.isAbsent() && r.vendorId == ids.vendorId && r.productId == ids.productId &&
+                r.interfaceNumber == ids.interfaceNumber && r.collection == ids.collection) {
+                candidate = true;
+                break;
+            }
+        }
+        if (!candidate)
+            continue;
+        const auto probe = m_source.probe(path);
+        if (!probe)
+            continue; // tried again next pass
+        for (std::size_t index = 0; index < rows.size(); ++index) {
+            const auto& r = rows[index];
+            if (r.vendorId == probe->vendorId && r.productId == probe->productId &&
+                r.interfaceNumber == ids.interfaceNumber && r.collection == ids.collection &&
+                r.usagePage == probe->usagePage && r.usage == probe->usage && r.isAbsent()) {
+                m_table.markPresent(index, path);
+                m_sink.interfaceArrived(index, stop);
+                break;
+            }
+        }
+    }
+    if (!m_firstPassDone) {
+        m_firstPassDone = true;
+        m_sink.firstPassDone();
+    }
+}
+
+void DeviceWatcher::checkRemovals(const platform::Event& stop)
+{
+    const auto rows = m_table.rows();
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        if (!rows[index].present || m_source.isPresent(rows[index].path))
+            continue;
+        m_table.markAbsent(index);
+        m_sink.interfaceRemoved(index, stop);
+    }
+}
+
+} // namespace detect

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "device/detect/interface_source.h"
+#include "device/detect/interface_table.h"
+#include "platform/event.h"
+#include "platform/worker_thread.h"
+
+#include <chrono>
+
+namespace detect {
+
+// Where the watcher reports. Arrival and removal are delivered synchronously: the watcher
+// waits until the receiver has handled them (the receiver uses the stop event to give up
+// waiting when the program shuts down, so neither side can block the other for good).
+class WatcherSink {
+public:
+    virtual ~WatcherSink() = default;
+    virtual void interfaceArrived(std::size_t row, const platform::Event& stop) = 0;
+    virtual void interfaceRemoved(std::size_t row, const platform::Event& stop) = 0;
+    // Once, after the first arrival scan.
+    virtual void firstPassDone() = 0;
+};
+
+// Polls the HID interfaces every 100 ms: while some row is absent it enumerates and
+// probes the candidates; every pass it checks that the present rows are still there.
+class DeviceWatcher {
+public:
+    static constexpr std::chrono::milliseconds kPassInterval{100};
+
+    DeviceWatcher(InterfaceTable& table, InterfaceSource& source, WatcherSink& sink);
+    ~DeviceWatcher();
+    DeviceWatcher(const DeviceWatcher&) = delete;
+    DeviceWatcher& operator=(const DeviceWatcher&) = delete;
+
+    bool start();
+    bool stop(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
+
+    // One pass (arrival scan, removal check) on the calling thread.
+    void runPass(const platform::Event& stop);
+
+private:
+    void run(platform::Event& stop);
+    void scanForArrivals(const platform::Event& stop);
+    void checkRemovals(const platform::Event& stop);
+
+    InterfaceTable& m_table;
+    InterfaceSource& m_source;
+    WatcherSink& m_sink;
+    bool m_firstPassDone = false;
+    platform::WorkerThread m_thread;
+};
+
+} // namespace detect

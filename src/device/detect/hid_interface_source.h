@@ -1,0 +1,21 @@
+#pragma once
+
+#include "device/detect/interface_source.h"
+#include "device/hid/hid_device.h"
+
+namespace detect {
+
+// The system's HID interfaces through CHidDevice: one long-lived object lists the paths and
+// makes the short probe opens; presence is checked without
+// opening the interface.
+class HidInterfaceSource : public InterfaceSource {
+public:
+    std::optional<std::vector<std::wstring>> enumerate() override;
+    std::optional<Probe> probe(const std::wstring& path) override;
+    bool isPresent(const std::wstring& path) override;
+
+private:
+    CHidDevice m_device;
+};
+
+} // namespace detect

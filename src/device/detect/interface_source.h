@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace detect {
+
+// How the watcher sees the system's HID interfaces. The HID implementation is the real
+// one; tests script their own.
+class InterfaceSource {
+public:
+    struct Probe {
+        std::uint16_t vendorId = 0;
+        std::uint16_t productId = 0;
+        std::uint16_t usagePage = 0;
+        std::uint16_t usage = 0;
+    };
+
+    virtual ~InterfaceSource() = default;
+
+    // Every interface path present now; nullopt when the system could not list them.
+    [[nodiscard]] virtual std::optional<std::vector<std::wstring>> enumerate() = 0;
+    // Opens the path briefly for reading; nullopt when it cannot be opened.
+    [[nodiscard]] virtual std::optional<Probe> probe(const std::wstring& path) = 0;
+    // A cheap check that the interface is still there.
+    [[nodiscard]] virtual bool isPresent(const std::wstring& path) = 0;
+};
+
+} // namespace detect

@@ -1,0 +1,26 @@
+#include "device/hid/hid_backend.h"
+#include "device/hid/hid_presence.h"
+
+#include "device/hid/hidraw/hidraw_backend.h"
+#include "device/hid/sim/sim_backend.h"
+
+#include <array>
+
+namespace hid {
+
+std::span<Backend* const> backends()
+{
+    static const std::array<Backend*, 2> all{&hidraw::hidrawBackend(), &sim::simBackend()};
+    return all;
+}
+
+bool isPathPresent(const std::wstring& path)
+{
+    for (Backend* backend : backends()) {
+        if (backend->isPresent(path))
+            return true;
+    }
+    return false;
+}
+
+} // namespace hid

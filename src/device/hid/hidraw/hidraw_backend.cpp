@@ -1,0 +1,314 @@
+#include "device/hid/hidraw/hidraw_backend.h"
+
+#include "device/hid/hid_path.h"
+#include "device/hid/input_queue.h"
+#include "platform/debug_output.h"
+#include "platform/event.h"
+#include "platform/text.h"
+
+#include <hidapi/hidapi.h>
+
+#include <array>
+#include <atomic>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+namespace hid::hidraw {
+namespace {
+
+// hidapi's enumeration and open are not safe to run on two threads at once.
+std::mutex& hidapiLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+struct HidapiDevice {
+    void operator()(hid_device* device) const { hid_close(device); }
+};
+using DevicePtr = std::unique_ptr<hid_device, HidapiDevice>;
+
+struct HidapiList {
+    void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
+};
+using ListPtr = std::unique_ptr<hid_device_info, HidapiList>;
+
+// One hidraw node as listed: the node's name ("hidraw3"), ids and its parsed collections.
+struct Node {
+    std::string devicePath; // "/dev/hidraw3"
+    std::wstring name;
+    Attributes attributes;
+    std::optional<std::uint32_t> interfaceNumber;
+    std::vector<CollectionInfo> collections;
+    std::uint32_t collectionCount = 0;
+
+    std::wstring pathOf(std::uint32_t number) const
+    {
+        std::optional<std::uint32_t> col;
+        if (collectionCount > 1)
+            col = number;
+        return makePath(attributes.vendorId, attributes.productId, interfaceNumber, col, name);
+    }
+};
+
+std::vector<std::uint8_t> readDescriptor(const std::string& nodeName)
+{
+    std::ifstream file("/sys/class/hidraw/" + nodeName + "/device/report_descriptor",
+                       std::ios::binary);
+    // One byte past the limit, so the parser sees an oversized descriptor and refuses it.
+    std::vector<std::uint8_t> bytes(kMaxDescriptorBytes + 1);
+    file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    return bytes;
+}
+
+std::vector<Node> listNodes()
+{
+    std::vector<Node> nodes;
+    std::lock_guard guard(hidapiLock());
+    // No hidraw nodes (or no udev) gives an empty list, which is not an error.
+    const ListPtr list(hid_enumerate(0, 0));
+    for (auto* info = list.get(); info != nullptr; info = info->next) {
+        const std::string devicePath = info->path ? info->path : "";
+        const auto slash = devicePath.rfind('/');
+        if (devicePath.empty() || slash == std::string::npos)
+            continue;
+        // hidapi lists one entry per top-level collection; we number them ourselves.
+        bool seen = false;
+        for (const auto& node : nodes)
+            seen = seen || node.devicePath == devicePath;
+        if (seen)
+            continue;
+        Node node;
+        node.devicePath = devicePath;
+        const std::string nodeName = devicePath.substr(slash + 1);
+        node.name = platform::fromUtf8(nodeName);
+        node.attributes = {info->vendor_id, info->product_id, info->release_number};
+        if (info->interface_number >= 0)
+            node.interfaceNumber = static_cast<std::uint32_t>(info->interface_number);
+        node.collections = parseReportDescriptor(readDescriptor(nodeName));
+        if (node.collections.empty())
+            platform::debugOutput("hidraw: " + nodeName + " has no usable report descriptor");
+        for (const auto& collection : node.collections)
+            node.collectionCount = std::max(node.collectionCount, collection.number);
+        nodes.push_back(std::move(node));
+    }
+    return nodes;
+}
+
+class HidrawConnection final : public Connection {
+public:
+    // How long the reader blocks in the device before it looks at its quit flag; it bounds
+    // only the closing of the connection, never a caller's transfer.
+    static constexpr int kReadSliceMs = 20;
+
+    HidrawConnection(const Node& node, const CollectionInfo& collection, OpenMode mode,
+                     DevicePtr reader, DevicePtr writer)
+        : Connection(collection, node.attributes, mode), m_queue(collection.input.byteLength),
+          m_reader(std::move(reader)), m_writer(std::move(writer))
+    {
+        m_readThread = std::thread([this] { readLoop(); });
+        if (m_writer)
+            m_writeThread = std::thread([this] { writeLoop(); });
+    }
+
+    ~HidrawConnection() override
+    {
+        m_quit.store(true, std::memory_order_relaxed);
+        m_quitEvent.set();
+        m_readThread.join();
+        // A write the kernel still holds ends within the kernel's own USB time-out.
+        if (m_writeThread.joinable())
+            m_writeThread.join();
+    }
+
+    Transfer read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override
+    {
+        return m_queue.pop(buffer, timeout);
+    }
+
+    Transfer write(std::span<const std::uint8_t> report, std::chrono::milliseconds timeout) override
+    {
+        if (!m_writer)
+            return Transfer::Failed;
+        {
+            std::lock_guard guard(m_writeLock);
+            if (m_writePending) {
+                // The last write timed out and the kernel has not given it back yet.
+                platform::debugOutput("hidraw: previous write still pending");
+                return Transfer::Failed;
+            }
+            // The report is copied: an abandoned write keeps its own buffer until the kernel
+            // is done with it.
+            m_writeBuffer.assign(report.begin(), report.end());
+            m_writePending = true;
+            m_writeDone.reset();
+        }
+        m_writeRequested.set();
+        const Transfer result = m_queue.waitUntilReady(m_writeDone, timeout);
+        if (result != Transfer::Done)
+            return result;
+        return m_writeFailed.load(std::memory_order_relaxed) ? Transfer::Gone : Transfer::Done;
+    }
+
+    void stop() override { m_queue.stop(); }
+
+private:
+    void readLoop()
+    {
+        std::array<std::uint8_t, kMaxReportBytes + 1> buffer{};
+        const bool numbered = collection().usesReportIds();
+        // Unnumbered reports arrive without an id byte; give them the 0 the callers expect.
+        std::uint8_t* const data = numbered ? buffer.data() : buffer.data() + 1;
+        while (!m_quit.load(std::memory_order_relaxed)) {
+            const int length =
+                hid_read_timeout(m_reader.get(), data, kMaxReportBytes, kReadSliceMs);
+            if (length < 0) {
+                // hidraw reports an unplugged device as a failed read.
+                m_queue.markGone();
+                return;
+            }
+            if (length == 0)
+                continue;
+            const std::size_t total = std::size_t(length) + (numbered ? 0 : 1);
+            // hidraw opens the whole USB interface, so reports of every collection arrive
+            // here; keep only those whose report id belongs to the collection opened.
+            if (collection().ownsReportId(buffer[0]))
+                m_queue.push(std::span<const std::uint8_t>(buffer.data(), total));
+        }
+    }
+
+    void writeLoop()
+    {
+        for (;;) {
+            const auto which = platform::Event::waitForAny({&m_quitEvent, &m_writeRequested},
+                                                           std::chrono::hours(24));
+            if (m_quit.load(std::memory_order_relaxed))
+                return;
+            if (!which)
+                continue;
+            const int written =
+                hid_write(m_writer.get(), m_writeBuffer.data(), m_writeBuffer.size());
+            m_writeFailed.store(written < 0, std::memory_order_relaxed);
+            if (written < 0)
+                m_queue.markGone();
+            {
+                std::lock_guard guard(m_writeLock);
+                m_writePending = false;
+            }
+            m_writeDone.set();
+        }
+    }
+
+    InputQueue m_queue;
+    DevicePtr m_reader;
+    DevicePtr m_writer; // a handle of its own, so the two threads never share hidapi state
+    std::atomic<bool> m_quit{false};
+    platform::Event m_quitEvent{platform::Event::ResetPolicy::Manual};
+
+    std::mutex m_writeLock; // m_writePending and m_writeBuffer while no write runs
+    bool m_writePending = false;
+    std::vector<std::uint8_t> m_writeBuffer;
+    platform::Event m_writeRequested{platform::Event::ResetPolicy::Automatic};
+    platform::Event m_writeDone{platform::Event::ResetPolicy::Manual};
+    std::atomic<bool> m_writeFailed{false};
+
+    std::thread m_readThread;
+    std::thread m_writeThread;
+};
+
+class HidrawBackend final : public Backend {
+public:
+    bool enumerate(std::vector<std::wstring>& paths) override
+    {
+        for (const auto& node : listNodes()) {
+            for (const auto& collection : node.collections)
+                paths.push_back(node.pathOf(collection.number));
+        }
+        return true;
+    }
+
+    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode) override
+    {
+        if (platform::toLower(path).find(L"#hidraw") == std::wstring::npos)
+            return nullptr;
+        // Listing again both finds the node and proves it still is the device the path names.
+        for (const auto& node : listNodes()) {
+            for (const auto& collection : node.collections) {
+                if (platform::equalsIgnoreCase(node.pathOf(collection.number), path))
+                    return openNode(node, collection, mode);
+            }
+        }
+        platform::debugOutput(L"hidraw: no such collection: " + path);
+        return nullptr;
+    }
+
+    // Asks sysfs only: the node named in the path exists and still belongs to the same
+    // vendor and product.
+    bool isPresent(const std::wstring& path) override
+    {
+        const std::wstring lower = platform::toLower(path);
+        const auto at = lower.find(L"#hidraw");
+        if (at == std::wstring::npos)
+            return false;
+        const auto end = lower.find(L'#', at + 1);
+        const std::string nodeName = platform::toUtf8(lower.substr(at + 1, end - at - 1));
+        if (nodeName.find('/') != std::string::npos || nodeName.find("..") != std::string::npos)
+            return false;
+        std::ifstream uevent("/sys/class/hidraw/" + nodeName + "/device/uevent");
+        std::string line;
+        while (std::getline(uevent, line)) {
+            if (line.rfind("HID_ID=", 0) == 0)
+                return matchesIds(platform::fromUtf8(line), parsePath(path));
+        }
+        return false;
+    }
+
+private:
+    // "HID_ID=BBBB:VVVVVVVV:PPPPPPPP", hexadecimal.
+    static bool matchesIds(const std::wstring& hidId, const PathIds& ids)
+    {
+        const auto first = hidId.find(L':');
+        if (first == std::wstring::npos)
+            return false;
+        const auto second = hidId.find(L':', first + 1);
+        if (second == std::wstring::npos)
+            return false;
+        return pathNumber(hidId.substr(first), L":") == ids.vendorId &&
+               pathNumber(hidId.substr(second), L":") == ids.productId;
+    }
+
+    // hidraw has no share modes: an exclusive open is treated as a shared one.
+    static std::unique_ptr<Connection> openNode(const Node& node, const CollectionInfo& collection,
+                                                OpenMode mode)
+    {
+        std::lock_guard guard(hidapiLock());
+        DevicePtr reader(hid_open_path(node.devicePath.c_str()));
+        if (!reader) {
+            platform::debugOutput("hidraw: cannot open " + node.devicePath +
+                                  " (permissions? see the udev rule)");
+            return nullptr;
+        }
+        DevicePtr writer;
+        if (mode.write) {
+            writer.reset(hid_open_path(node.devicePath.c_str()));
+            if (!writer) {
+                platform::debugOutput("hidraw: cannot open " + node.devicePath + " for writing");
+                return nullptr;
+            }
+        }
+        return std::make_unique<HidrawConnection>(node, collection, mode, std::move(reader),
+                                                  std::move(writer));
+    }
+};
+
+} // namespace
+
+Backend& hidrawBackend()
+{
+    static HidrawBackend instance;
+    return instance;
+}
+
+} // namespace hid::hidraw

@@ -1,0 +1,74 @@
+#include "device/hid/input_queue.h"
+
+#include <algorithm>
+
+namespace hid {
+
+void InputQueue::push(std::span<const std::uint8_t> report)
+{
+    {
+        std::lock_guard guard(m_lock);
+        if (m_reports.size() >= kCapacity)
+            m_reports.pop_front();
+        m_reports.emplace_back(report.begin(), report.end());
+    }
+    m_arrived.set();
+}
+
+void InputQueue::stop()
+{
+    m_stopped.store(true, std::memory_order_relaxed);
+    m_ended.set();
+}
+
+void InputQueue::markGone()
+{
+    m_gone.store(true, std::memory_order_relaxed);
+    m_ended.set();
+}
+
+Transfer InputQueue::endState() const
+{
+    if (isStopped())
+        return Transfer::Stopped;
+    if (isGone())
+        return Transfer::Gone;
+    return Transfer::Done;
+}
+
+Transfer InputQueue::pop(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (const Transfer ended = endState(); ended != Transfer::Done)
+            return ended;
+        {
+            std::lock_guard guard(m_lock);
+            if (!m_reports.empty()) {
+                const auto& report = m_reports.front();
+                const std::size_t length = std::min<std::size_t>(m_reportLength, buffer.size());
+                const std::size_t copied = std::min(length, report.size());
+                std::copy_n(report.begin(), copied, buffer.begin());
+                std::fill(buffer.begin() + copied, buffer.begin() + length, 0);
+                m_reports.pop_front();
+                return Transfer::Done;
+            }
+        }
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero())
+            return Transfer::TimedOut;
+        (void)platform::Event::waitForAny({&m_ended, &m_arrived}, left);
+    }
+}
+
+Transfer InputQueue::waitUntilReady(platform::Event& ready, std::chrono::milliseconds timeout)
+{
+    if (const Transfer ended = endState(); ended != Transfer::Done)
+        return ended;
+    const auto which = platform::Event::waitForAny({&m_ended, &ready}, timeout);
+    if (const Transfer ended = endState(); ended != Transfer::Done)
+        return ended;
+    return which ? Transfer::Done : Transfer::TimedOut;
+}
+
+} // namespace hid

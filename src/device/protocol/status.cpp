@@ -1,0 +1,34 @@
+#include "device/protocol/status.h"
+
+namespace protocol {
+
+std::string describe(Status status)
+{
+    const char* text = "unknown status";
+    switch (status) {
+    case Status::Ok:
+        text = "success";
+        break;
+    case Status::NoReply:
+        text = "channel closed or no reply";
+        break;
+    case Status::WriteFailed:
+        text = "request could not be written";
+        break;
+    case Status::ReceiverAsleep:
+        text = "receiver cannot reach the device";
+        break;
+    case Status::DeviceErrorFF:
+        text = "device answered 0xFF";
+        break;
+    case Status::DeviceErrorFE:
+        text = "device answered 0xFE";
+        break;
+    case Status::BankRefused:
+        text = "key map bank refused";
+        break;
+    }
+    return std::string(text) + " (" + std::to_string(code(status)) + ")";
+}
+
+} // namespace protocol

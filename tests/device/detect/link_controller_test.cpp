@@ -1,0 +1,190 @@
+#include "device/detect/link_controller.h"
+
+#include "device/detect/device_watcher.h"
+#include "device/detect/hid_interface_source.h"
+#include "device/protocol/device_protocol.h"
+#include "devsim/keyboard_interfaces.h"
+#include "platform/debug_output.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::size_t kCableRow = 0;
+constexpr std::size_t kCableConsumerRow = 1;
+constexpr std::size_t kReceiverRow = 2;
+
+class KeyboardObject : public detect::LinkedDevice {
+public:
+    KeyboardObject() : m_identity(detect::supportedInterfaces()[kCableRow]) {}
+
+    CDeviceProtocol& channel() override { return m_channel; }
+    const detect::SupportedInterface& identity() const override { return m_identity; }
+    void setIdentity(const detect::SupportedInterface& row) override { m_identity = row; }
+    bool isWireless() const override { return false; }
+    void openListener(const std::wstring&, detect::DeviceTypeId kind) override
+    {
+        listeners.push_back(kind);
+    }
+    void closeListener(detect::DeviceTypeId) override { listeners.pop_back(); }
+    void reReadState() override { ++stateReads; }
+
+    std::vector<detect::DeviceTypeId> listeners;
+    int stateReads = 0;
+
+private:
+    CDeviceProtocol m_channel;
+    detect::SupportedInterface m_identity;
+};
+
+// The main window's part, reduced to what a test can observe.
+class TestHost : public detect::LinkHost {
+public:
+    std::vector<detect::LinkedDevice*> devices() override
+    {
+        if (!keyboard)
+            return {};
+        return {keyboard.get()};
+    }
+    void ensureDevice(std::size_t) override
+    {
+        if (createDevices && !keyboard)
+            keyboard = std::make_unique<KeyboardObject>();
+    }
+    void channelOpened(detect::LinkedDevice&, bool onCable) override
+    {
+        tileVisible = tileVisible || onCable;
+    }
+    void channelClosed(detect::LinkedDevice&) override { tileVisible = false; }
+    void switchedLink(detect::LinkedDevice&, bool toReceiver) override
+    {
+        switches.push_back(toReceiver);
+    }
+    void bringForward() override {}
+
+    bool createDevices = true;
+    std::unique_ptr<KeyboardObject> keyboard;
+    bool tileVisible = false;
+    std::vector<bool> switches;
+};
+
+// Runs the steps as the main window's handlers of the watcher's messages would.
+class Driver : public detect::WatcherSink {
+public:
+    explicit Driver(detect::LinkController& controller) : m_controller(controller) {}
+    void interfaceArrived(std::size_t row, const platform::Event&) override
+    {
+        m_controller.arrival(row);
+    }
+    void interfaceRemoved(std::size_t row, const platform::Event&) override
+    {
+        m_controller.removal(row);
+    }
+    void firstPassDone() override {}
+
+private:
+    detect::LinkController& m_controller;
+};
+
+class LinkControllerTest : public ::testing::Test {
+protected:
+    void pass() { watcher.runPass(stop); }
+    CDeviceProtocol& channel() { return host.keyboard->channel(); }
+
+    devsim::KeyboardInterfaces cable{devsim::KeyboardLink::Cable};
+    devsim::KeyboardInterfaces receiver{devsim::KeyboardLink::Receiver};
+    detect::InterfaceTable table;
+    detect::HidInterfaceSource source;
+    TestHost host;
+    detect::LinkController controller{table, host};
+    Driver driver{controller};
+    detect::DeviceWatcher watcher{table, source, driver};
+    platform::Event stop{platform::Event::ResetPolicy::Manual};
+};
+
+} // namespace
+
+TEST_F(LinkControllerTest, CablePluggedWhileReceiverInUseSwitchesToTheWiredLink)
+{
+    receiver.plug();
+    pass();
+    ASSERT_TRUE(channel().isOpen());
+    EXPECT_TRUE(channel().isReceiverMode());
+    EXPECT_EQ(channel().chunkSize(), protocol::kReceiverChunkSize);
+
+    cable.plug();
+    pass();
+    EXPECT_TRUE(channel().isOpen());
+    EXPECT_FALSE(channel().isReceiverMode());
+    EXPECT_EQ(channel().chunkSize(), protocol::kWiredChunkSize);
+    EXPECT_EQ(host.switches, (std::vector<bool>{false}));
+    EXPECT_TRUE(table.row(kReceiverRow).present);
+    EXPECT_EQ(channel().HostLighting(), protocol::Status::Ok);
+}
+
+TEST_F(LinkControllerTest, CablePulledMovesTheDeviceToItsReceiver)
+{
+    cable.plug();
+    receiver.plug();
+    pass();
+    ASSERT_FALSE(channel().isReceiverMode());
+    EXPECT_TRUE(host.tileVisible);
+
+    cable.unplug();
+    pass();
+    EXPECT_TRUE(channel().isOpen());
+    EXPECT_TRUE(channel().isReceiverMode());
+    EXPECT_EQ(channel().chunkSize(), protocol::kReceiverChunkSize);
+    EXPECT_TRUE(host.tileVisible);
+    EXPECT_EQ(channel().HostLighting(), protocol::Status::Ok);
+}
+
+TEST_F(LinkControllerTest, ReceiverPulledWhileOnTheCableChangesNothing)
+{
+    cable.plug();
+    receiver.plug();
+    pass();
+    receiver.unplug();
+    pass();
+    EXPECT_TRUE(channel().isOpen());
+    EXPECT_FALSE(channel().isReceiverMode());
+    EXPECT_TRUE(host.switches.empty());
+}
+
+TEST_F(LinkControllerTest, LastLinkGoneClosesTheChannelAndHidesTheTile)
+{
+    cable.plug();
+    pass();
+    ASSERT_TRUE(channel().isOpen());
+    cable.unplug();
+    pass();
+    EXPECT_FALSE(channel().isOpen());
+    EXPECT_FALSE(host.tileVisible);
+    EXPECT_EQ(channel().HostLighting(), protocol::Status::NoReply);
+}
+
+TEST_F(LinkControllerTest, ArrivalWithoutADeviceObjectDoesNothing)
+{
+    host.createDevices = false;
+    platform::clearDebugLines();
+    cable.plug();
+    pass();
+    EXPECT_TRUE(platform::debugLinesContain(L"arrival: no device object"));
+    EXPECT_TRUE(table.row(kCableRow).present);
+}
+
+TEST_F(LinkControllerTest, ConsumerInterfaceOpensTheListenerBesideTheChannel)
+{
+    cable.plug();
+    pass();
+    EXPECT_TRUE(table.row(kCableConsumerRow).present);
+    EXPECT_EQ(host.keyboard->listeners,
+              (std::vector<detect::DeviceTypeId>{detect::DeviceTypeId::KeyboardCable}));
+    cable.unplug();
+    pass();
+    EXPECT_TRUE(host.keyboard->listeners.empty());
+}

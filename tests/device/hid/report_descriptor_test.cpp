@@ -1,0 +1,120 @@
+#include "device/hid/report_descriptor.h"
+
+#include "platform/debug_output.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using hid::CollectionInfo;
+using hid::parseReportDescriptor;
+using Bytes = std::vector<std::uint8_t>;
+
+// A boot keyboard as most keyboards present on their first interface.
+const Bytes kBootKeyboard{
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
+    0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05, 0x75, 0x01,
+    0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06,
+    0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
+
+// A gaming keyboard's second interface: system control, consumer control, a vendor
+// command collection with 64-byte reports (id 4), then a vendor feature collection.
+const Bytes kComposite{
+    // 1: system control, report 2, three bits and padding
+    0x05, 0x01, 0x09, 0x80, 0xA1, 0x01, 0x85, 0x02, 0x19, 0x81, 0x29, 0x83, 0x15, 0x00, 0x25, 0x01,
+    0x75, 0x01, 0x95, 0x03, 0x81, 0x02, 0x95, 0x05, 0x81, 0x01, 0xC0,
+    // 2: consumer control, report 3, one 16-bit usage array
+    0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03, 0x15, 0x00, 0x26, 0xFF, 0x0F, 0x19, 0x00, 0x2A,
+    0xFF, 0x0F, 0x75, 0x10, 0x95, 0x01, 0x81, 0x00, 0xC0,
+    // 3: vendor 0xFF1C/0x92, report 4, 63 data bytes each way
+    0x06, 0x1C, 0xFF, 0x09, 0x92, 0xA1, 0x01, 0x85, 0x04, 0x09, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00,
+    0x75, 0x08, 0x95, 0x3F, 0x81, 0x02, 0x09, 0x02, 0x95, 0x3F, 0x91, 0x02, 0xC0,
+    // 4: vendor feature, report 5, 7 bytes
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x05, 0x09, 0x03, 0x75, 0x08, 0x95, 0x07, 0xB1,
+    0x02, 0xC0};
+
+// A five-button wheel mouse: physical collection inside, 16-bit signed X/Y, 8-bit wheel.
+const Bytes kMouse{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19,
+                   0x01, 0x29, 0x05, 0x15, 0x00, 0x25, 0x01, 0x95, 0x05, 0x75, 0x01, 0x81, 0x02,
+                   0x95, 0x01, 0x75, 0x03, 0x81, 0x01, 0x05, 0x01, 0x16, 0x01, 0x80, 0x26, 0xFF,
+                   0x7F, 0x75, 0x10, 0x95, 0x02, 0x09, 0x30, 0x09, 0x31, 0x81, 0x06, 0x15, 0x81,
+                   0x25, 0x7F, 0x75, 0x08, 0x95, 0x01, 0x09, 0x38, 0x81, 0x06, 0xC0, 0xC0};
+
+struct Expected {
+    std::uint32_t number;
+    std::uint16_t usagePage, usage;
+    std::vector<std::uint8_t> reportIds;
+    std::uint16_t input, output, feature;
+    std::size_t inputButtons, inputValues, outputButtons, outputValues;
+};
+
+void expectCollection(const CollectionInfo& got, const Expected& want)
+{
+    SCOPED_TRACE("collection " + std::to_string(want.number));
+    EXPECT_EQ(got.number, want.number);
+    EXPECT_EQ(got.usagePage, want.usagePage);
+    EXPECT_EQ(got.usage, want.usage);
+    EXPECT_EQ(got.reportIds, want.reportIds);
+    EXPECT_EQ(got.input.byteLength, want.input);
+    EXPECT_EQ(got.output.byteLength, want.output);
+    EXPECT_EQ(got.feature.byteLength, want.feature);
+    EXPECT_EQ(got.input.buttonCaps.size(), want.inputButtons);
+    EXPECT_EQ(got.input.valueCaps.size(), want.inputValues);
+    EXPECT_EQ(got.output.buttonCaps.size(), want.outputButtons);
+    EXPECT_EQ(got.output.valueCaps.size(), want.outputValues);
+}
+
+TEST(ReportDescriptorGolden, BootKeyboard)
+{
+    const auto collections = parseReportDescriptor(kBootKeyboard);
+    ASSERT_EQ(collections.size(), 1u);
+    // Modifier bits and the key array are buttons; the LEDs are output buttons. The
+    // reserved byte and the LED padding give no caps. Lengths count the id byte (0 here).
+    expectCollection(collections[0], {1, 0x01, 0x06, {0}, 9, 2, 0, 2, 0, 1, 0});
+    const auto& keys = collections[0].input.buttonCaps[1];
+    EXPECT_TRUE(keys.isArray);
+    EXPECT_EQ(keys.bitOffset, 16u);
+    EXPECT_EQ(keys.reportCount, 6u);
+    EXPECT_EQ(keys.usageMax, 0x65);
+}
+
+TEST(ReportDescriptorGolden, CompositeInterfaceNumbersCollectionsInOrder)
+{
+    const auto collections = parseReportDescriptor(kComposite);
+    ASSERT_EQ(collections.size(), 4u);
+    expectCollection(collections[0], {1, 0x01, 0x80, {2}, 2, 0, 0, 1, 0, 0, 0});
+    expectCollection(collections[1], {2, 0x0C, 0x01, {3}, 3, 0, 0, 1, 0, 0, 0});
+    expectCollection(collections[2], {3, 0xFF1C, 0x92, {4}, 64, 64, 0, 0, 1, 0, 1});
+    expectCollection(collections[3], {4, 0xFF00, 0x01, {5}, 0, 0, 8, 0, 0, 0, 0});
+    EXPECT_EQ(collections[3].feature.valueCaps.size(), 1u);
+    EXPECT_TRUE(collections[2].usesReportIds());
+}
+
+TEST(ReportDescriptorGolden, MouseValuesKeepSignedRanges)
+{
+    const auto collections = parseReportDescriptor(kMouse);
+    ASSERT_EQ(collections.size(), 1u);
+    // 5 button bits + 3 padding, X and Y of 16 bits (a cap each), wheel of 8: 6 bytes + id.
+    expectCollection(collections[0], {1, 0x01, 0x02, {0}, 7, 0, 0, 1, 3, 0, 0});
+    const auto& xy = collections[0].input.valueCaps[0];
+    EXPECT_EQ(xy.usageMin, 0x30);
+    EXPECT_EQ(xy.slotCount, 1u);
+    EXPECT_EQ(xy.logicalMin, -32767);
+    EXPECT_EQ(xy.logicalMax, 32767);
+    const auto& wheel = collections[0].input.valueCaps[2];
+    EXPECT_EQ(wheel.usageMin, 0x38);
+    EXPECT_EQ(wheel.bitOffset, 40u);
+    EXPECT_EQ(wheel.logicalMin, -127);
+}
+
+TEST(ReportDescriptorGolden, OneByteMaximumAboveSignedRangeReadsUnsigned)
+{
+    // Logical maximum 0xFF written in one byte: 255, not -1.
+    const auto collections = parseReportDescriptor(kComposite);
+    ASSERT_EQ(collections.size(), 4u);
+    EXPECT_EQ(collections[2].input.valueCaps[0].logicalMax, 255);
+}
+
+} // namespace

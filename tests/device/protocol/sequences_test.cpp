@@ -1,0 +1,211 @@
+#include "channel_fixture.h"
+#include "device/protocol/commands.h"
+#include "device/protocol/sequences.h"
+#include "platform/debug_output.h"
+
+#include <algorithm>
+#include <numeric>
+
+using protocol::Status;
+using Reply = FakeDevice::Reply;
+namespace command = protocol::command;
+
+namespace {
+
+protocol::InfoBlock infoWith(std::uint8_t keySlots, std::uint8_t macroUnits)
+{
+    protocol::InfoBlock info{};
+    info[protocol::kInfoKeySlotCount] = keySlots;
+    info[protocol::kInfoMacroUnits] = macroUnits;
+    info[33] = 0x5A; // bytes nobody interprets still come back whole
+    return info;
+}
+
+std::vector<std::uint8_t> repeat(std::uint8_t value, std::size_t count)
+{
+    return std::vector<std::uint8_t>(count, value);
+}
+
+protocol::Macro macroOf(std::size_t events)
+{
+    return protocol::Macro{std::vector<protocol::MacroEvent>(events, {300, 1, true, 0x04})};
+}
+
+} // namespace
+
+using SequenceTest = ChannelTest;
+
+TEST_F(SequenceTest, FullReadMovesLayoutAndLedMapSizedByTheKeySlots)
+{
+    device.setMemory(command::kReadInfo, 0, infoWith(104, 32));
+    std::vector<std::uint8_t> layout(312);
+    std::iota(layout.begin(), layout.end(), std::uint8_t{0});
+    device.setMemory(command::kReadKeyLayout, 0, layout);
+    device.setMemory(command::kReadLedMap, 0, repeat(0x11, 104));
+    device.setMemory(command::kReadLedMap, 104, repeat(0x99, 8)); // past the map: not read
+
+    protocol::DeviceBlocks blocks;
+    const auto result = protocol::fullRead(channel, blocks);
+    EXPECT_EQ(result.outcome, protocol::FullReadOutcome::Completed);
+    EXPECT_EQ(result.firstFailure, Status::Ok);
+    EXPECT_EQ(channel.blockSize(), 312);
+    EXPECT_EQ(blocks.info[33], 0x5A);
+    EXPECT_TRUE(std::equal(layout.begin(), layout.end(), blocks.keyLayout.begin()));
+    EXPECT_EQ(blocks.keyLayout[312], 0);
+    EXPECT_EQ(blocks.ledMap[103], 0x11);
+    EXPECT_EQ(blocks.ledMap[104], 0);
+    const std::vector<std::uint8_t> expected{1, 3, 7, 7, 7, 7, 7, 7, 0x1B, 0x1B, 2};
+    EXPECT_EQ(device.commandsReceived(), expected);
+}
+
+TEST_F(SequenceTest, FullReadStopsWhenTheKeySlotsExceedABlockAndKeepsTheLayout)
+{
+    device.setMemory(command::kReadInfo, 0, infoWith(171, 32));
+    protocol::DeviceBlocks blocks;
+    blocks.keyLayout.fill(0x77);
+    const auto result = protocol::fullRead(channel, blocks);
+    EXPECT_EQ(result.outcome, protocol::FullReadOutcome::BlockSizeRefused);
+    EXPECT_EQ(channel.blockSize(), 512);
+    EXPECT_EQ(blocks.keyLayout[0], 0x77);
+    EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{1, 3}));
+}
+
+TEST_F(SequenceTest, FullReadOnAClosedChannelSendsNothing)
+{
+    channel.closeLinks();
+    protocol::DeviceBlocks blocks;
+    EXPECT_EQ(protocol::fullRead(channel, blocks).outcome, protocol::FullReadOutcome::NotOpen);
+    EXPECT_TRUE(device.received().empty());
+}
+
+TEST_F(SequenceTest, KeyMapWriteSendsTheBlockBetweenBeginAndEnd)
+{
+    device.setMemory(command::kReadInfo, 0, infoWith(104, 32));
+    ASSERT_TRUE(channel.setBlockSize(312));
+    protocol::InfoBlock info{};
+    const auto keyMap = repeat(0x21, 312);
+    EXPECT_EQ(protocol::writeKeyMapBlock(channel, info, keyMap), Status::Ok);
+    EXPECT_EQ(info[protocol::kInfoKeySlotCount], 104);
+    const std::vector<std::uint8_t> expected{3, 1, 9, 9, 9, 9, 9, 9, 2};
+    EXPECT_EQ(device.commandsReceived(), expected);
+    const auto memory = device.memory(command::kWriteKeyMap);
+    EXPECT_EQ(memory[311], 0x21);
+    EXPECT_EQ(memory[312], 0);
+}
+
+TEST_F(SequenceTest, FailedKeyMapWriteIsReportedButStillClosedWithEnd)
+{
+    device.setMemory(command::kReadInfo, 0, infoWith(10, 32));
+    ASSERT_TRUE(channel.setBlockSize(30));
+    protocol::InfoBlock info{};
+    device.script({Reply::Normal, Reply::Normal, Reply::StatusFF});
+    EXPECT_EQ(protocol::writeKeyMapBlock(channel, info, repeat(1, 30)), Status::DeviceErrorFF);
+    EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{3, 1, 9, 2}));
+}
+
+TEST_F(SequenceTest, KeyMapWriteRefusesAFreshKeySlotCountBeyondABlock)
+{
+    device.setMemory(command::kReadInfo, 0, infoWith(200, 32));
+    protocol::InfoBlock info{};
+    EXPECT_EQ(protocol::writeKeyMapBlock(channel, info, repeat(1, 600)), Status::NoReply);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{3});
+}
+
+TEST_F(SequenceTest, MacroBlockIsWrittenWhenItFits)
+{
+    device.setMemory(command::kReadInfo, 0, infoWith(104, 1));
+    protocol::InfoBlock info{};
+    const std::vector<protocol::Macro> macros{macroOf(3), macroOf(5)};
+    EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros), 0);
+    EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{3, 1, 0x15, 0x15, 2}));
+    const auto memory = device.memory(command::kWriteMacros);
+    EXPECT_EQ(protocol::parseMacroBlock(memory), macros);
+}
+
+TEST_F(SequenceTest, MacroBlockBeyondTheMemoryGivesTheOverflowCountAndSendsNothing)
+{
+    // 16 + 6 + 4 × 30 = 142 bytes against 128: (142 − 128) / 4 + 1 = 4.
+    device.setMemory(command::kReadInfo, 0, infoWith(104, 1));
+    protocol::InfoBlock info{};
+    const std::vector<protocol::Macro> macros{macroOf(30)};
+    EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros), 4);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{3});
+
+    // A count so large that a 16-bit total would wrap back under the capacity.
+    device.clearReceived();
+    const std::vector<protocol::Macro> huge{macroOf(16384)};
+    EXPECT_GT(protocol::writeMacroBlock(channel, info, huge), 0);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{3});
+
+    device.clearReceived();
+    EXPECT_EQ(protocol::writeMacroBlock(channel, info, {}), 0);
+    EXPECT_TRUE(device.received().empty());
+}
+
+TEST_F(SequenceTest, SlotRecordOneLandsAtTwentyFiveOverlappingRecordTwo)
+{
+    protocol::SlotRecord record{};
+    std::iota(record.begin(), record.end(), std::uint8_t{0x40});
+    EXPECT_EQ(protocol::writeSlotRecord(channel, 1, record), Status::Ok);
+    EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{1, 6, 2}));
+    const auto frame = device.received()[1];
+    EXPECT_EQ(frame[4], 26);
+    EXPECT_EQ(frame[5], 25);
+    const auto memory = device.memory(command::kWriteSettings);
+    EXPECT_EQ(memory[25], 0x40);
+    EXPECT_EQ(memory[50], 0x40 + 25); // byte 0 of record 2's area
+
+    device.script({Reply::Normal, Reply::StatusFE});
+    EXPECT_EQ(protocol::writeSlotRecord(channel, 0, record), Status::DeviceErrorFE);
+}
+
+TEST_F(SequenceTest, SlotRecordReadFollowsTheActiveIndex)
+{
+    device.setMemory(command::kReadSettings, 0, std::array<std::uint8_t, 1>{2});
+    device.setMemory(command::kReadSettings, 50, repeat(0x33, 26));
+    protocol::SlotRecord record{};
+    ASSERT_EQ(protocol::readSlotRecord(channel, record), Status::Ok);
+    EXPECT_EQ(record[0], 2);
+    EXPECT_EQ(record[25], 0x33);
+
+    // A failed index read must not fetch slot 0's record in its place.
+    record.fill(0x55);
+    device.script({Reply::StatusFF});
+    EXPECT_EQ(protocol::readSlotRecord(channel, record), Status::DeviceErrorFF);
+    EXPECT_EQ(record[1], 0x55);
+}
+
+TEST_F(SequenceTest, PowerReadMarksWhichLinkAnswered)
+{
+    device.setMemory(command::kReadPower, 0, std::array<std::uint8_t, 6>{90, 1, 7, 7, 3, 9});
+    auto power = protocol::readPower(channel, protocol::PowerPause::No);
+    ASSERT_TRUE(power);
+    EXPECT_EQ(*power, (protocol::PowerBlock{90, 1, 7, 0, 3, 9}));
+    EXPECT_FALSE(protocol::readPower(channel, protocol::PowerPause::Yes));
+
+    openOn(protocol::LinkMode::Receiver);
+    power = protocol::readPower(channel, protocol::PowerPause::No);
+    ASSERT_TRUE(power);
+    EXPECT_EQ((*power)[3], 1);
+    device.setAsleep(true);
+    device.clearReceived();
+    EXPECT_FALSE(protocol::readPower(channel, protocol::PowerPause::No));
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{0xAA});
+}
+
+TEST_F(SequenceTest, ReceiverLinkCheckGivesUpAfterTwentySixTries)
+{
+    openOn(protocol::LinkMode::Receiver);
+    device.setAsleep(true);
+    platform::clearDebugLines();
+    EXPECT_FALSE(protocol::waitForReceiverLink(channel));
+    EXPECT_EQ(device.received().size(), 26u);
+    const auto lines = platform::debugLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"获取2.4G模式失败"), 25);
+    EXPECT_EQ(lines.back(), L"获取2");
+
+    device.setAsleep(false);
+    device.clearReceived();
+    EXPECT_TRUE(protocol::waitForReceiverLink(channel));
+    EXPECT_EQ(device.received().size(), 1u);
+}

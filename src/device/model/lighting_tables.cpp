@@ -29,7 +29,6 @@ constexpr std::array<Rgb, kWheelSize> makeWheel()
     }
     return wheel;
 }
-constexpr auto kWheel = makeWheel();
 
 // The rising half of the breathing curve; the falling half mirrors it (entry 127 - k = entry k).
 constexpr std::array<std::uint8_t, 64> kBreathingRise{
@@ -68,10 +67,11 @@ constexpr int wrap(int index, int size)
     return remainder < 0 ? remainder + size : remainder;
 }
 
-constexpr std::array<std::uint8_t, 5> kLevels{0, 64, 128, 192, 255};
 constexpr std::array<int, 5> kHalfPeriods{28, 23, 18, 13, 7};
 
-constexpr std::array<std::array<std::uint8_t, kGridRows>, kGridColumns> kGrid{{
+} // namespace
+
+const std::array<std::array<std::uint8_t, kGridRows>, kGridColumns> kColumnGrid{{
     {170, 120, 121, 122, 123, 124}, {170, 21, 42, 63, 84, 105},   {0, 22, 43, 64, 102, 106},
     {1, 23, 44, 65, 85, 20},        {2, 24, 45, 66, 86, 107},     {3, 25, 46, 67, 87, 126},
     {4, 26, 47, 68, 88, 127},       {18, 27, 48, 69, 89, 108},    {5, 28, 49, 70, 90, 128},
@@ -81,6 +81,8 @@ constexpr std::array<std::array<std::uint8_t, kGridRows>, kGridColumns> kGrid{{
     {15, 37, 58, 17, 81, 115},      {170, 38, 59, 76, 97, 116},   {170, 39, 60, 77, 98, 104},
     {170, 40, 61, 78, 99, 117},     {170, 41, 16, 119, 118, 131},
 }};
+
+namespace {
 
 constexpr std::uint8_t N = kWideNone;
 constexpr std::array<std::array<std::uint8_t, kWideGridRows>, kGridColumns> kWideGrid{{
@@ -130,6 +132,8 @@ constexpr auto kInSweepOrder = makeSweepMembership();
 
 } // namespace
 
+const std::array<Rgb, kWheelSize> kColourWheel = makeWheel();
+const std::array<std::uint8_t, 5> kBrightnessLevels{0, 64, 128, 192, 255};
 const std::array<std::uint8_t, kLightCount> kSweepOrder = padded(kSweepValues);
 const std::array<std::uint8_t, kLightCount> kTrailOrder = padded(kTrailValues);
 
@@ -257,11 +261,6 @@ const std::array<std::array<std::uint8_t, 2>, kShowPairs> kShowPairLights{{
 
 const std::array<Rgb, 4> kFourColours{{{0, 255, 180}, {0, 255, 0}, {255, 255, 255}, {255, 0, 0}}};
 
-Rgb wheelColour(int index)
-{
-    return kWheel[wrap(index, kWheelSize)];
-}
-
 std::uint8_t breathingCurve(int index)
 {
     return breathingAt(wrap(index, kBreathingSize));
@@ -276,11 +275,6 @@ std::uint8_t waveCurve(int index)
 std::uint8_t fadeCurve(int index)
 {
     return kFade[wrap(index, kFadeSize)];
-}
-
-std::uint8_t brightnessLevel(int index)
-{
-    return index >= 0 && index < 5 ? kLevels[index] : kLevels[4];
 }
 
 int blinkHalfPeriod(int speed)
@@ -304,13 +298,6 @@ int stepThreshold(int row, int speed)
     default:
         return 5 - speed;
     }
-}
-
-std::uint8_t gridLight(int column, int row)
-{
-    if (column < 0 || column >= kGridColumns || row < 0 || row >= kGridRows)
-        return kNoLight;
-    return kGrid[column][row];
 }
 
 std::uint8_t wideGridLight(int column, int row)
@@ -369,14 +356,9 @@ constexpr std::array<std::array<std::uint8_t, 256>, 3> makeFadeAmounts()
     }
     return amounts;
 }
-constexpr auto kFadeAmounts = makeFadeAmounts();
 
 } // namespace
 
-int fadeAmount(int intensity, int mode)
-{
-    const int column = mode == 0 ? 0 : mode == 29 ? 1 : 2;
-    return kFadeAmounts[column][std::clamp(intensity, 0, 255)];
-}
+const std::array<std::array<std::uint8_t, 256>, 3> kFadeAmounts = makeFadeAmounts();
 
 } // namespace model

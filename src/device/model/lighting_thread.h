@@ -41,7 +41,9 @@ public:
 
     // Starts the thread; a running one is stopped first.
     void start();
-    // Stops the thread and returns once it has ended, reporting a late one.
+    // Stops the thread and returns once it has ended, reporting one that took longer than
+    // kStopTimeout. Not from the lighting thread itself (framePainted), which would wait for
+    // itself.
     void stop();
     bool isRunning() const { return m_worker.isRunning(); }
 

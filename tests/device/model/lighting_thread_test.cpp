@@ -97,3 +97,43 @@ TEST(LightingThread, SettingsChangeWhileTheThreadRuns)
     thread.stop();
     thread.stop(); // a second stop finds nothing to do
 }
+
+namespace {
+
+// A device whose hand-over of the first frame takes longer than the stop time-out.
+class SlowHost : public FakeHost {
+public:
+    void framePainted() override
+    {
+        if (!entered.isSet()) {
+            entered.set();
+            (void)never.waitFor(1500ms);
+            leftHandOver = true;
+        }
+    }
+
+    platform::Event entered{platform::Event::ResetPolicy::Manual};
+    platform::Event never{platform::Event::ResetPolicy::Manual};
+    std::atomic<bool> leftHandOver{false};
+};
+
+} // namespace
+
+TEST(LightingThread, LateThreadIsReportedAndAwaitedBeforeItsOwnerGoes)
+{
+    SlowHost host;
+    platform::clearDebugLines();
+    {
+        LightingThread thread(host, 1, 1ms);
+        thread.update([](LightingEngine& engine) { engine.setSettings(spectrum()); });
+        thread.start();
+        ASSERT_TRUE(host.entered.waitFor(10s));
+        thread.stop();
+        // The thread still used the host and the engine after the time-out: stop() must not
+        // have returned before it ended.
+        EXPECT_TRUE(host.leftHandOver);
+        EXPECT_FALSE(thread.isRunning());
+    }
+    EXPECT_TRUE(platform::debugLinesContain(L"线程退出：：对象处于非激发状态，超时"));
+    EXPECT_TRUE(platform::debugLinesContain(L"KB灯光线程设定退出"));
+}

@@ -23,16 +23,14 @@ constexpr int kMargin = 8;
 constexpr int kFramesPerRow = 8;
 constexpr int kFrameWidth = model::kGridColumns * (kCell + kGap) - kGap;
 constexpr int kFrameHeight = model::kGridRows * (kCell + kGap) - kGap;
-// A cairo image larger than this is refused anyway; keep well below it.
-constexpr int kMaxFrames = 4096;
 
 } // namespace
 
 bool writeLightStripPng(const std::string& path, const std::vector<model::LightFrame>& frames,
                         std::string& error)
 {
-    if (frames.empty() || frames.size() > kMaxFrames) {
-        error = "between 1 and " + std::to_string(kMaxFrames) + " frames can be drawn";
+    if (frames.empty() || frames.size() > kMaxStripFrames) {
+        error = "between 1 and " + std::to_string(kMaxStripFrames) + " frames can be drawn";
         return false;
     }
     const int count = int(frames.size());

@@ -169,6 +169,9 @@ int runFrame(const std::vector<std::string>& args)
         return fail("--mode is required");
     if (json && !pngPath.empty())
         return fail("--json and --png exclude each other");
+    if (!pngPath.empty() && request.steps > cli::kMaxStripFrames)
+        return fail("--png draws at most " + std::to_string(cli::kMaxStripFrames) + " steps");
+    request.keepEveryFrame = !pngPath.empty();
     request.audio.foreground = request.settings.colour();
     request.audio.multiColour = request.settings.multiColour;
 

@@ -23,7 +23,7 @@ std::vector<LightFrame> runPreview(const PreviewRequest& request)
         frames.push_back(engine.lights().snapshot());
         return frames;
     }
-    frames.reserve(std::size_t(request.steps));
+    frames.reserve(request.keepEveryFrame ? std::size_t(request.steps) : 1);
     // Start well after time 0, as a running system does, so that timed effects see time pass.
     std::chrono::microseconds now = std::chrono::hours(1);
     const auto stepTime = kSystemTick * std::max(engine.threshold(), 1);
@@ -31,7 +31,8 @@ std::vector<LightFrame> runPreview(const PreviewRequest& request)
         if (!request.bands.empty())
             engine.setAudioSpectrum(request.bands);
         engine.stepMode(std::chrono::duration_cast<LightingEngine::Milliseconds>(now));
-        frames.push_back(engine.lights().snapshot());
+        if (request.keepEveryFrame || step + 1 == request.steps)
+            frames.push_back(engine.lights().snapshot());
         now += stepTime;
     }
     return frames;

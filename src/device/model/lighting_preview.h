@@ -18,11 +18,12 @@ struct PreviewRequest {
     std::vector<std::int32_t> external; // the external colour values
     int steps = 1;
     std::uint32_t seed = 1;
+    bool keepEveryFrame = true; // false: only the last frame is returned
 };
 
 // Runs the mode's start step and then `steps` steps, each as far apart in time as the
 // lighting thread would run them; returns the light colours after each step (after the
-// start step alone when steps is 0).
+// start step alone when steps is 0), or only the last of them.
 [[nodiscard]] std::vector<LightFrame> runPreview(const PreviewRequest& request);
 
 } // namespace model

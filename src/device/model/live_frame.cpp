@@ -24,6 +24,21 @@ ColourBuffer buildColourBuffer(const LightColourList& lights,
     return buffer;
 }
 
+std::vector<std::uint8_t> buildLightIndexedFrame(std::span<const LightColour> lights)
+{
+    std::vector<std::uint8_t> frame(3 * lights.size(), 0);
+    for (std::size_t light = 0; light < lights.size(); ++light) {
+        // 170 is the "no light" mark of the effect tables, never a light of its own.
+        if (light == kNoLight)
+            continue;
+        const LightColour& colour = lights[light];
+        frame[3 * light] = std::uint8_t((colour.red * colour.brightness) >> 8);
+        frame[3 * light + 1] = std::uint8_t((colour.green * colour.brightness) >> 8);
+        frame[3 * light + 2] = std::uint8_t((colour.blue * colour.brightness) >> 8);
+    }
+    return frame;
+}
+
 void LiveFrameSender::setLedMap(std::span<const std::uint8_t> positionToLed)
 {
     m_ledMap.fill(kNoLed);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace model {
 
@@ -28,6 +29,10 @@ enum class Scaling { Raw, ByBrightness };
 [[nodiscard]] ColourBuffer buildColourBuffer(const LightColourList& lights,
                                              std::span<const std::uint8_t> positionToLed,
                                              Scaling scaling);
+
+// The live frame of the devices without an LED map (mouse, mouse pad, headset): light i at
+// bytes 3i .. 3i + 2, scaled by its brightness, for every light but index 170.
+[[nodiscard]] std::vector<std::uint8_t> buildLightIndexedFrame(std::span<const LightColour> lights);
 
 // The colour a light's picture overlay expects: red | blue << 8 | green << 16.
 [[nodiscard]] inline std::uint32_t pictureColour(LightColour colour)

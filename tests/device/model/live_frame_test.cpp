@@ -114,3 +114,16 @@ TEST(LiveFrame, SenderRespectsHoldReceiverAndModeAndBacksOffAfterAFailure)
     sink.succeed = true;
     EXPECT_EQ(sender.send(lights, {true, false, true}, sink, start + 200ms), LiveFrameResult::Sent);
 }
+
+TEST(LiveFrame, DevicesWithoutAnLedMapSendByLightIndexSkippingTheNoLightMark)
+{
+    std::vector<LightColour> lights(172, LightColour{200, 100, 50, 128});
+    const std::vector<std::uint8_t> frame = buildLightIndexedFrame(lights);
+    ASSERT_EQ(frame.size(), 3 * lights.size());
+    EXPECT_EQ(frame[0], 100);
+    EXPECT_EQ(frame[1], 50);
+    EXPECT_EQ(frame[2], 25);
+    EXPECT_EQ(frame[3 * 170], 0);
+    EXPECT_EQ(frame[3 * 171], 100);
+    EXPECT_TRUE(buildLightIndexedFrame({}).empty());
+}

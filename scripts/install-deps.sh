@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake ninja-build pkg-config clang-format
+    # fuzzing (libFuzzer comes with clang)
+    clang
     # libraries
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
     libpugixml-dev libcurl4-openssl-dev libfontconfig-dev

@@ -38,10 +38,11 @@ Json::Value CBasicProfiledata::loadDeviceData(const fs::path& path)
     JsonDocument document = readJsonDocument(path);
     if (!validIndex(m_deviceIndex))
         return Json::Value();
-    const Json::Value& stored =
-        json::element(json::member(document.value, "Device"), m_deviceIndex);
-    if (!stored.isNull())
-        return stored;
+    if (!json::element(json::member(document.value, "Device"), m_deviceIndex).isNull()) {
+        // Taken out of the document rather than copied: profiles hold thousands of nodes.
+        Json::Value& devices = document.value["Device"];
+        return std::move(devices[static_cast<Json::ArrayIndex>(m_deviceIndex)]);
+    }
 
     // Completion from the factory data.
     const Json::Value defaults = m_jsonFile.ReadJson(m_defaultPath);

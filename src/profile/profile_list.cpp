@@ -92,8 +92,10 @@ void ProfileList::InitProfiles()
     if (json::arraySize(entries(m_listDocument)) == 0) {
         // A damaged list is kept aside; an unreadable one is left alone and we work from
         // a list in memory.
-        const bool writable = document.state != ReadState::Unreadable &&
-                              (document.state != ReadState::Malformed || setAside(path));
+        const bool damaged = document.state == ReadState::Malformed ||
+                             (document.state == ReadState::Ok && !document.value.isObject());
+        const bool writable =
+            document.state != ReadState::Unreadable && (!damaged || setAside(path));
         const std::string id = newProfileId(Json::Value());
         m_listDocument = Json::Value(Json::objectValue);
         m_listDocument["profilelist"].append(makeEntry(L"profile1", id));

@@ -63,6 +63,16 @@ TEST_F(KeyboardRecord, MissingProfileIsCompletedOnceFromFactoryData)
     EXPECT_EQ(fileBytes(profileFile()), written + " ");
 }
 
+TEST_F(KeyboardRecord, CompletionKeepsTheOtherMembersOfAProfile)
+{
+    writeBytes(profileFile(), R"({"profilename": "mine", "profileUUID": "p", "Device": 5})");
+    record.LoadProfileFile(profileFile());
+    const Json::Value completed = CJsonFile().ReadJson(profileFile());
+    EXPECT_EQ(json::readString(json::member(completed, "profilename")), "mine");
+    EXPECT_FALSE(json::element(json::member(completed, "Device"), 0).isNull());
+    EXPECT_FALSE(std::filesystem::exists(dir / "p.Json.corrupt"));
+}
+
 TEST_F(KeyboardRecord, DamagedProfileIsKeptAsideBeforeItIsReplaced)
 {
     writeBytes(profileFile(), "{\"profilename\": \"mine\", \"Device\": [");

@@ -202,3 +202,31 @@ TEST_F(ProfileListTest, ResetKeepsNameAndIdAndExportWritesTheProfile)
     ASSERT_TRUE(list.ExportProfile(root / "out.json"));
     EXPECT_EQ(CJsonFile().ReadJson(root / "out.json"), reset);
 }
+
+TEST_F(ProfileListTest, NewEntriesNeverOverwriteEntriesTheDisplayDoesNotKnow)
+{
+    list.InitProfiles();
+    // An entry appears in the file that the display list never saw.
+    Json::Value stored = listFile();
+    Json::Value stray;
+    stray["profilename"] = "stray";
+    stray["profileUUID"] = "2020_01_01_00_00_00_000";
+    stored["profilelist"].append(stray);
+    ASSERT_EQ(CJsonFile().WriteJson(folder() / "ProfileList.ini", stored), 0);
+    ASSERT_TRUE(list.AddProfile());
+    const Json::Value after = listFile();
+    const Json::Value& entries = json::member(after, "profilelist");
+    ASSERT_EQ(json::arraySize(entries), 3u);
+    EXPECT_EQ(nameIn(entries[1]), "stray");
+    EXPECT_EQ(nameIn(entries[2]), "profile2");
+    EXPECT_EQ(json::readInt(json::member(after, "profileselect")), 2);
+}
+
+TEST_F(ProfileListTest, AListThatIsNotAnObjectIsKeptAside)
+{
+    std::filesystem::create_directories(folder());
+    writeBytes(folder() / "ProfileList.ini", "[1, 2, 3]");
+    list.InitProfiles();
+    EXPECT_EQ(list.names(), Names{L"profile1"});
+    EXPECT_EQ(fileBytes(folder() / "ProfileList.ini.corrupt"), "[1, 2, 3]");
+}

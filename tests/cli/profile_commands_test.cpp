@@ -1,0 +1,93 @@
+// halvekctl's stored-data commands, run as the user would run them, on a fresh folder.
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CommandRun {
+    int status = -1;
+    std::string output;
+};
+
+class ProfileCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fs::exists(m_program) || !fs::exists(fs::path(HALVEK_BINARY_DIR) / "DefaultData"))
+            GTEST_SKIP() << "halvekctl or its factory data is not built";
+    }
+
+    CommandRun run(const std::string& arguments)
+    {
+        const std::string command = m_program.string() + " " + arguments + " --data-dir '" +
+                                    m_data.path().string() + "' 2>/dev/null";
+        CommandRun result;
+        FILE* pipe = popen(command.c_str(), "r");
+        std::array<char, 4096> buffer{};
+        while (std::fgets(buffer.data(), buffer.size(), pipe))
+            result.output += buffer.data();
+        const int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return result;
+    }
+
+    // Every file of the data folder with its bytes, to show that refusals change nothing.
+    std::map<fs::path, std::string> snapshot() const
+    {
+        std::map<fs::path, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(m_data.path())) {
+            if (entry.is_regular_file()) {
+                std::ifstream in(entry.path(), std::ios::binary);
+                files[entry.path()] = std::string(std::istreambuf_iterator<char>(in), {});
+            }
+        }
+        return files;
+    }
+
+    fs::path m_program = fs::path(HALVEK_BINARY_DIR) / "halvekctl";
+    testing_support::TempDir m_data;
+};
+
+} // namespace
+
+TEST_F(ProfileCommands, EmptyFolderGetsProfile1AndNamesFollowTheRules)
+{
+    EXPECT_EQ(run("profile list").output, "*  0  profile1\n");
+    EXPECT_EQ(run("profile add").output, "added profile2\n");
+    EXPECT_EQ(run("profile select 1").status, 0);
+    EXPECT_EQ(run("profile rename Profile2").status, 0);
+    EXPECT_EQ(run("profile add").output, "added profile3\n");
+    // Each run starts from the stored selection, which an add moves to the new profile.
+    EXPECT_EQ(run("profile copy").output, "added profile3 copy\n");
+    EXPECT_EQ(run("profile list").output,
+              "   0  profile1\n   1  Profile2\n*  2  profile3\n   3  profile3 copy\n");
+}
+
+TEST_F(ProfileCommands, KeySetStoresTheCodeAndRefusalsChangeNothing)
+{
+    ASSERT_EQ(run("key set 0 Ctrl+C").status, 0);
+    const CommandRun list = run("key list");
+    EXPECT_EQ(list.output.substr(0, list.output.find('\n')),
+              "  0  0x200106  0x200029  keyboard_key_LCtrl+keyboard_key_C");
+    ASSERT_EQ(run("macro add").status, 0);
+    const auto before = snapshot();
+    EXPECT_EQ(run("key set 0 Hyper+C").status, 1);
+    EXPECT_EQ(run("key set 126 Esc").status, 1);
+    EXPECT_EQ(run("key set 1 macro:absent").status, 1);
+    EXPECT_EQ(run("profile rename '  '").status, 1);
+    EXPECT_EQ(run("profile delete").status, 1); // the last profile stays
+    EXPECT_EQ(run("macro rename macro_1 MACRO_1").status, 1);
+    EXPECT_EQ(run("light set --brightness 9").status, 1);
+    EXPECT_EQ(run("profile list --device toaster").status, 2);
+    EXPECT_EQ(snapshot(), before);
+}

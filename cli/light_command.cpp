@@ -1,4 +1,5 @@
 #include "command_registry.h"
+#include "light_preview.h"
 #include "profile_store.h"
 
 #include <charconv>
@@ -33,13 +34,15 @@ void show(const profile::LightInfo& info)
 
 int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
 {
+    if (cli::isLightPreviewCommand(arguments))
+        return cli::runLightPreview(arguments);
     std::vector<std::string> args = arguments;
     const auto store = cli::takeStoreOptions(args);
     if (!store)
         return 2;
     if (args.empty() || (args[0] != "show" && args[0] != "set") ||
         (args[0] == "show" && args.size() != 1))
-        return cli::usage("light takes 'show' or 'set OPTIONS'");
+        return cli::usage("light takes 'show', 'set OPTIONS', 'frame' or 'cpu'");
 
     profile::LightInfo changes;
     struct Field {
@@ -110,8 +113,8 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
 
 [[maybe_unused]] const bool registered = cli::registerCommand({
     "light",
-    "show and change the lighting of the selected profile",
-    std::string(kUsage) + cli::kStoreOptionsHelp,
+    "show and change the selected profile's lighting, or preview an effect",
+    std::string(kUsage) + cli::kStoreOptionsHelp + "\n" + cli::kLightPreviewUsage,
     run,
 });
 

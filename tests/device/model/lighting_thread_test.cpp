@@ -1,0 +1,139 @@
+#include "device/model/lighting_thread.h"
+
+#include "platform/debug_output.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace model;
+using namespace std::chrono_literals;
+
+namespace {
+
+class FakeHost : public LightingHost {
+public:
+    bool isChannelOpen() const override { return open; }
+    bool isLightingSynced() const override { return synced; }
+    void framePainted() override
+    {
+        ++frames;
+        painted.set();
+    }
+
+    std::atomic<bool> open{true};
+    std::atomic<bool> synced{false};
+    std::atomic<int> frames{0};
+    platform::Event painted{platform::Event::ResetPolicy::Automatic};
+};
+
+EffectSettings spectrum()
+{
+    EffectSettings settings;
+    settings.mode = 4;
+    settings.speed = 4;
+    settings.brightness = 4;
+    settings.direction = 1;
+    return settings;
+}
+
+} // namespace
+
+TEST(LightingThread, PaintsWhileOpenAndEndsThroughItsStopEvent)
+{
+    FakeHost host;
+    platform::clearDebugLines();
+    {
+        LightingThread thread(host, 1, 1ms);
+        thread.update([](LightingEngine& engine) { engine.setSettings(spectrum()); });
+        thread.start();
+        ASSERT_TRUE(host.painted.waitFor(10s));
+        ASSERT_TRUE(host.painted.waitFor(10s));
+        EXPECT_NE(thread.lights().get(0).word(), 0u);
+        EXPECT_EQ(thread.lights().get(0).brightness, 255);
+        thread.stop();
+        EXPECT_FALSE(thread.isRunning());
+    }
+    EXPECT_TRUE(platform::debugLinesContain(L"KB灯光线程设定退出"));
+    EXPECT_TRUE(platform::debugLinesContain(L"线程退出：：对象处于激发状态"));
+}
+
+TEST(LightingThread, ResumesWhenWokenAfterTheChannelOpens)
+{
+    FakeHost host;
+    host.open = false;
+    LightingThread thread(host, 1, 1ms);
+    thread.update([](LightingEngine& engine) { engine.setSettings(spectrum()); });
+    thread.start();
+    host.open = true;
+    thread.wake();
+    ASSERT_TRUE(host.painted.waitFor(10s));
+}
+
+TEST(LightingThread, SettingsChangeWhileTheThreadRuns)
+{
+    FakeHost host;
+    LightingThread thread(host, 1, 1ms);
+    thread.start();
+    for (int round = 0; round < 20; ++round) {
+        thread.update([round](LightingEngine& engine) {
+            EffectSettings settings = spectrum();
+            settings.mode = std::uint8_t(1 + round % 30);
+            engine.setSettings(settings);
+            const std::int32_t bands[25] = {2000};
+            engine.setAudioSpectrum(bands);
+        });
+        ASSERT_TRUE(host.painted.waitFor(10s));
+    }
+    thread.update([](LightingEngine& engine) {
+        EffectSettings off;
+        off.mode = 28;
+        engine.setSettings(off);
+    });
+    // Whatever pass is under way, the next one paints the off mode.
+    (void)host.painted.waitFor(10s);
+    ASSERT_TRUE(host.painted.waitFor(10s));
+    EXPECT_EQ(thread.lights().get(100).word(), 0u);
+    thread.stop();
+    thread.stop(); // a second stop finds nothing to do
+}
+
+namespace {
+
+// A device whose hand-over of the first frame takes longer than the stop time-out.
+class SlowHost : public FakeHost {
+public:
+    void framePainted() override
+    {
+        if (!entered.isSet()) {
+            entered.set();
+            (void)never.waitFor(1500ms);
+            leftHandOver = true;
+        }
+    }
+
+    platform::Event entered{platform::Event::ResetPolicy::Manual};
+    platform::Event never{platform::Event::ResetPolicy::Manual};
+    std::atomic<bool> leftHandOver{false};
+};
+
+} // namespace
+
+TEST(LightingThread, LateThreadIsReportedAndAwaitedBeforeItsOwnerGoes)
+{
+    SlowHost host;
+    platform::clearDebugLines();
+    {
+        LightingThread thread(host, 1, 1ms);
+        thread.update([](LightingEngine& engine) { engine.setSettings(spectrum()); });
+        thread.start();
+        ASSERT_TRUE(host.entered.waitFor(10s));
+        thread.stop();
+        // The thread still used the host and the engine after the time-out: stop() must not
+        // have returned before it ended.
+        EXPECT_TRUE(host.leftHandOver);
+        EXPECT_FALSE(thread.isRunning());
+    }
+    EXPECT_TRUE(platform::debugLinesContain(L"线程退出：：对象处于非激发状态，超时"));
+    EXPECT_TRUE(platform::debugLinesContain(L"KB灯光线程设定退出"));
+}

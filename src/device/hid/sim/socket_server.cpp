@@ -134,6 +134,8 @@ struct DeviceServer::Impl {
                 break;
             }
         }
+        // The peer sees the end now; the descriptor is closed when the thread is reaped.
+        ::shutdown(client.fd, SHUT_RDWR);
         client.done = true;
     }
 

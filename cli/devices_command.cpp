@@ -1,4 +1,5 @@
 #include "command_registry.h"
+#include "devices_watch.h"
 #include "simulation.h"
 
 #include "device/hid/hid_device.h"
@@ -9,16 +10,24 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: halvekctl [--simulate[=MODE]] devices
+constexpr const char* kUsage =
+    R"(Usage: halvekctl [--simulate[=MODE]] devices [--watch [--seconds N]]
 
 Lists every HID collection present, one per line: its path, vendor id, product id,
 interface, collection, usage page and usage (hexadecimal). Real devices are listed
 beside the simulated ones; a collection that cannot be opened (permissions) shows
 the ids of its path and "-" for usage page and usage.
+
+  --watch       keep running: print supported interfaces as they arrive ("+") and
+                leave ("-"), and what the program does with them (channel opened or
+                closed, switched between cable and receiver)
+  --seconds N   with --watch: stop after N seconds (default: run until interrupted)
 )";
 
 int listDevices(const cli::GlobalOptions& options, const std::vector<std::string>& args)
 {
+    if (!args.empty() && args[0] == "--watch")
+        return cli::watchDevices(options, args);
     if (!args.empty()) {
         std::fprintf(stderr, "halvekctl devices: unexpected argument '%s'\n", args[0].c_str());
         return 2;

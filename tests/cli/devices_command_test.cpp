@@ -4,33 +4,22 @@
 #include <filesystem>
 #include <string>
 
-namespace {
+#include "support/run_command.h"
 
-struct CommandRun {
-    int status = -1;
-    std::string output;
-};
+using testing_support::CommandRun;
+
+namespace {
 
 CommandRun halvekctl(const std::string& arguments)
 {
-    const std::filesystem::path program = std::filesystem::path(HALVEK_BINARY_DIR) / "halvekctl";
-    CommandRun run;
-    const std::string command = program.string() + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char chunk[512];
-    while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
-        run.output += chunk;
-    run.status = pclose(pipe);
-    return run;
+    return testing_support::runBuiltProgram("halvekctl", arguments);
 }
 
 class DevicesCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!std::filesystem::exists(std::filesystem::path(HALVEK_BINARY_DIR) / "halvekctl"))
+        if (!testing_support::builtProgramExists("halvekctl"))
             GTEST_SKIP() << "halvekctl is not built";
     }
 };
@@ -62,3 +51,15 @@ TEST_F(DevicesCommand, OneLinkOnlyAndNoSimulation)
 }
 
 } // namespace
+
+TEST_F(DevicesCommand, WatchOpensTheChannelOnTheCableAndKeepsTheReceiverAside)
+{
+    const CommandRun run = halvekctl("--simulate devices --watch --seconds 1");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("+ row 0  keyboard (cable)  command"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("+ row 2  keyboard (receiver)  command"), std::string::npos);
+    EXPECT_NE(run.output.find("keyboard: channel open on the cable (56-byte chunks)"),
+              std::string::npos);
+    EXPECT_EQ(run.output.find("switched"), std::string::npos);
+}

@@ -1,0 +1,403 @@
+// The cairo and Pango painter behind ui::Canvas.
+#include "ui/render.h"
+
+#include "platform/debug_output.h"
+#include "platform/text.h"
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <tuple>
+#include <vector>
+
+namespace ui {
+namespace {
+
+template <auto Destroy> struct FreeWith {
+    template <class T> void operator()(T* p) const { Destroy(p); }
+};
+using CairoSurface = std::unique_ptr<cairo_surface_t, FreeWith<cairo_surface_destroy>>;
+using CairoContext = std::unique_ptr<cairo_t, FreeWith<cairo_destroy>>;
+using FontDescription =
+    std::unique_ptr<PangoFontDescription, FreeWith<pango_font_description_free>>;
+
+// PNG files above this size are not skin images.
+constexpr std::uintmax_t kMaxImageFileSize = 32 * 1024 * 1024;
+
+// Families tried after the skin's own face, so Latin, Chinese and Thai all find glyphs.
+constexpr const char* kFallbackFamilies = ",Noto Sans,WenQuanYi Micro Hei,Noto Sans Thai,Sans";
+
+struct Caches {
+    std::mutex lock;
+    std::map<std::filesystem::path, CairoSurface> images; // null: known to be unreadable
+    std::map<std::tuple<std::wstring, int, bool, bool>, FontDescription> fonts;
+};
+
+Caches& caches()
+{
+    static Caches instance;
+    return instance;
+}
+
+cairo_surface_t* loadImage(const std::wstring& file)
+{
+    const auto path = resolveResourceFile(file);
+    auto& c = caches();
+    std::lock_guard guard(c.lock);
+    if (const auto found = c.images.find(path); found != c.images.end())
+        return found->second.get();
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    CairoSurface surface;
+    if (!error && size <= kMaxImageFileSize) {
+        surface.reset(cairo_image_surface_create_from_png(path.c_str()));
+        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+            surface.reset();
+    }
+    if (!surface)
+        platform::debugOutput(L"image not loaded: " + path.wstring());
+    return c.images.emplace(path, std::move(surface)).first->second.get();
+}
+
+const PangoFontDescription* fontFor(const FontSpec& font, double scale)
+{
+    const int pixels = std::max(1, static_cast<int>(std::lround(font.size * scale)));
+    auto& c = caches();
+    std::lock_guard guard(c.lock);
+    const auto key = std::make_tuple(font.face, pixels, font.bold, font.italic);
+    if (const auto found = c.fonts.find(key); found != c.fonts.end())
+        return found->second.get();
+    FontDescription description(pango_font_description_new());
+    const std::string family = platform::toUtf8(font.face) + kFallbackFamilies;
+    pango_font_description_set_family(description.get(), family.c_str());
+    pango_font_description_set_absolute_size(description.get(), pixels * PANGO_SCALE);
+    pango_font_description_set_weight(description.get(),
+                                      font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(description.get(),
+                                     font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    return c.fonts.emplace(key, std::move(description)).first->second.get();
+}
+
+void setColor(cairo_t* cr, DWORD argb)
+{
+    cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
+                          (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
+}
+
+class CairoCanvas final : public Canvas {
+public:
+    CairoCanvas(int width, int height)
+        : m_surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(1, width),
+                                               std::max(1, height))),
+          m_cr(cairo_create(m_surface.get())), m_layout(pango_cairo_create_layout(m_cr.get()))
+    {
+        // Fixed font options: frames must not depend on the desktop's settings.
+        cairo_font_options_t* options = cairo_font_options_create();
+        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        pango_cairo_context_set_font_options(pango_layout_get_context(m_layout.get()), options);
+        cairo_font_options_destroy(options);
+        pango_layout_context_changed(m_layout.get());
+    }
+
+    int width() const override { return cairo_image_surface_get_width(m_surface.get()); }
+    int height() const override { return cairo_image_surface_get_height(m_surface.get()); }
+
+    void clear(DWORD argb) override
+    {
+        cairo_save(m_cr.get());
+        cairo_set_operator(m_cr.get(), CAIRO_OPERATOR_SOURCE);
+        setColor(m_cr.get(), argb);
+        cairo_paint(m_cr.get());
+        cairo_restore(m_cr.get());
+    }
+
+    void pushClip(const RECT& rc) override
+    {
+        cairo_save(m_cr.get());
+        cairo_rectangle(m_cr.get(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+        cairo_clip(m_cr.get());
+    }
+
+    void popClip() override { cairo_restore(m_cr.get()); }
+
+    void fillRect(const RECT& rc, DWORD argb) override
+    {
+        if ((argb >> 24) == 0 || rc.right <= rc.left || rc.bottom <= rc.top)
+            return;
+        setColor(m_cr.get(), argb);
+        cairo_rectangle(m_cr.get(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+        cairo_fill(m_cr.get());
+    }
+
+    void strokeRect(const RECT& rc, int lineWidth, DWORD argb) override
+    {
+        if ((argb >> 24) == 0 || lineWidth <= 0)
+            return;
+        setColor(m_cr.get(), argb);
+        cairo_set_line_width(m_cr.get(), lineWidth);
+        const double inset = lineWidth / 2.0;
+        cairo_rectangle(m_cr.get(), rc.left + inset, rc.top + inset, rc.right - rc.left - lineWidth,
+                        rc.bottom - rc.top - lineWidth);
+        cairo_stroke(m_cr.get());
+    }
+
+    void fillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) override
+    {
+        cairo_pattern_t* pattern = vertical ? cairo_pattern_create_linear(0, rc.top, 0, rc.bottom)
+                                            : cairo_pattern_create_linear(rc.left, 0, rc.right, 0);
+        auto stop = [pattern](double offset, DWORD argb) {
+            cairo_pattern_add_color_stop_rgba(pattern, offset, ((argb >> 16) & 0xFF) / 255.0,
+                                              ((argb >> 8) & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
+                                              ((argb >> 24) & 0xFF) / 255.0);
+        };
+        stop(0, from);
+        stop(1, to);
+        cairo_set_source(m_cr.get(), pattern);
+        cairo_rectangle(m_cr.get(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+        cairo_fill(m_cr.get());
+        cairo_pattern_destroy(pattern);
+    }
+
+    void fillEllipse(const RECT& rc, DWORD argb) override
+    {
+        if ((argb >> 24) == 0)
+            return;
+        const double cx = (rc.left + rc.right) / 2.0;
+        const double cy = (rc.top + rc.bottom) / 2.0;
+        const double rx = (rc.right - rc.left) / 2.0;
+        const double ry = (rc.bottom - rc.top) / 2.0;
+        if (rx <= 0 || ry <= 0)
+            return;
+        cairo_save(m_cr.get());
+        cairo_translate(m_cr.get(), cx, cy);
+        cairo_scale(m_cr.get(), rx, ry);
+        cairo_arc(m_cr.get(), 0, 0, 1, 0, 2 * M_PI);
+        cairo_restore(m_cr.get());
+        setColor(m_cr.get(), argb);
+        cairo_fill(m_cr.get());
+    }
+
+    bool drawImage(const RECT& rc, const ImageSpec& image, double) override
+    {
+        return paintImage(rc, image, std::nullopt);
+    }
+
+    bool drawImageTinted(const RECT& rc, const ImageSpec& image, DWORD rgb, int alpha) override
+    {
+        return paintImage(
+            rc, image, (static_cast<DWORD>(std::clamp(alpha, 0, 255)) << 24) | (rgb & 0x00FFFFFF));
+    }
+
+    void drawText(const RECT& rc, std::wstring_view text, const FontSpec& font, double scale,
+                  DWORD argb, UINT format) override
+    {
+        if (text.empty() || (argb >> 24) == 0 || rc.right <= rc.left || rc.bottom <= rc.top)
+            return;
+        PangoLayout* layout = prepareLayout(text, font, scale, format, rc.right - rc.left);
+        int textWidth = 0;
+        int textHeight = 0;
+        pango_layout_get_pixel_size(layout, &textWidth, &textHeight);
+        double top = rc.top;
+        if ((format & DT_VCENTER) != 0)
+            top = rc.top + (rc.bottom - rc.top - textHeight) / 2.0;
+        else if ((format & DT_BOTTOM) != 0)
+            top = rc.bottom - textHeight;
+        cairo_save(m_cr.get());
+        cairo_rectangle(m_cr.get(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+        cairo_clip(m_cr.get());
+        setColor(m_cr.get(), argb);
+        double left = rc.left;
+        if ((format & DT_WORDBREAK) == 0 && (format & DT_END_ELLIPSIS) == 0) {
+            if ((format & DT_CENTER) != 0)
+                left = rc.left + (rc.right - rc.left - textWidth) / 2.0;
+            else if ((format & DT_RIGHT) != 0)
+                left = rc.right - textWidth;
+        }
+        cairo_move_to(m_cr.get(), std::floor(left), std::floor(top));
+        pango_cairo_show_layout(m_cr.get(), layout);
+        cairo_restore(m_cr.get());
+    }
+
+    SIZE measureText(std::wstring_view text, const FontSpec& font, double scale,
+                     int maxWidth) override
+    {
+        if (text.empty())
+            return SIZE{};
+        PangoLayout* layout =
+            prepareLayout(text, font, scale, maxWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE, maxWidth);
+        int width = 0;
+        int height = 0;
+        pango_layout_get_pixel_size(layout, &width, &height);
+        return SIZE{width, height};
+    }
+
+    const std::uint32_t* pixels() const override
+    {
+        cairo_surface_flush(m_surface.get());
+        return reinterpret_cast<const std::uint32_t*>(
+            cairo_image_surface_get_data(m_surface.get()));
+    }
+
+    int stride() const override { return cairo_image_surface_get_stride(m_surface.get()); }
+
+    bool writePng(const std::filesystem::path& file) const override
+    {
+        cairo_surface_flush(m_surface.get());
+        return cairo_surface_write_to_png(m_surface.get(), file.c_str()) == CAIRO_STATUS_SUCCESS;
+    }
+
+private:
+    PangoLayout* prepareLayout(std::wstring_view text, const FontSpec& font, double scale,
+                               UINT format, int width)
+    {
+        PangoLayout* layout = m_layout.get();
+        const std::string utf8 = platform::toUtf8(text);
+        pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+        pango_layout_set_font_description(layout, fontFor(font, scale));
+        PangoAttrList* attributes = pango_attr_list_new();
+        if (font.underline)
+            pango_attr_list_insert(attributes, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+        pango_layout_set_attributes(layout, attributes);
+        pango_attr_list_unref(attributes);
+        const bool single = (format & DT_WORDBREAK) == 0;
+        const bool ellipsis = single && (format & DT_END_ELLIPSIS) != 0;
+        PangoAlignment alignment = PANGO_ALIGN_LEFT;
+        if ((format & DT_CENTER) != 0)
+            alignment = PANGO_ALIGN_CENTER;
+        else if ((format & DT_RIGHT) != 0)
+            alignment = PANGO_ALIGN_RIGHT;
+        pango_layout_set_height(layout, -1);
+        if (single && !ellipsis) {
+            // One unbroken line; drawText aligns it itself.
+            pango_layout_set_width(layout, -1);
+            pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
+            pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
+        } else {
+            pango_layout_set_width(layout, width > 0 ? width * PANGO_SCALE : -1);
+            pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+            pango_layout_set_ellipsize(layout,
+                                       ellipsis ? PANGO_ELLIPSIZE_END : PANGO_ELLIPSIZE_NONE);
+            pango_layout_set_alignment(layout, alignment);
+        }
+        return layout;
+    }
+
+    bool paintImage(const RECT& rc, const ImageSpec& image, std::optional<DWORD> tint)
+    {
+        cairo_surface_t* surface = loadImage(image.file);
+        if (!surface || rc.right <= rc.left || rc.bottom <= rc.top)
+            return false;
+        RECT source{0, 0, cairo_image_surface_get_width(surface),
+                    cairo_image_surface_get_height(surface)};
+        if (image.source) {
+            source = *image.source;
+            source.right = std::min(source.right, cairo_image_surface_get_width(surface));
+            source.bottom = std::min(source.bottom, cairo_image_surface_get_height(surface));
+        }
+        const int sourceWidth = source.right - source.left;
+        const int sourceHeight = source.bottom - source.top;
+        if (sourceWidth <= 0 || sourceHeight <= 0)
+            return false;
+        cairo_t* cr = m_cr.get();
+        cairo_save(cr);
+        cairo_rectangle(cr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+        cairo_clip(cr);
+        cairo_translate(cr, rc.left, rc.top);
+        cairo_scale(cr, static_cast<double>(rc.right - rc.left) / sourceWidth,
+                    static_cast<double>(rc.bottom - rc.top) / sourceHeight);
+        if (tint) {
+            setColor(cr, *tint);
+            cairo_mask_surface(cr, surface, -source.left, -source.top);
+        } else {
+            cairo_set_source_surface(cr, surface, -source.left, -source.top);
+            cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+            cairo_paint(cr);
+        }
+        cairo_restore(cr);
+        return true;
+    }
+
+    CairoSurface m_surface;
+    CairoContext m_cr;
+    std::unique_ptr<PangoLayout, FreeWith<g_object_unref>> m_layout;
+};
+
+} // namespace
+
+std::unique_ptr<Canvas> createImageCanvas(int width, int height)
+{
+    return std::make_unique<CairoCanvas>(width, height);
+}
+
+void resetRenderCaches()
+{
+    auto& c = caches();
+    std::lock_guard guard(c.lock);
+    c.images.clear();
+    c.fonts.clear();
+}
+
+std::optional<Image> loadPng(const std::filesystem::path& file)
+{
+    CairoSurface surface(cairo_image_surface_create_from_png(file.c_str()));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+        return std::nullopt;
+    CairoSurface argb(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
+                                                 cairo_image_surface_get_width(surface.get()),
+                                                 cairo_image_surface_get_height(surface.get())));
+    CairoContext cr(cairo_create(argb.get()));
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr.get(), surface.get(), 0, 0);
+    cairo_paint(cr.get());
+    cairo_surface_flush(argb.get());
+    Image image;
+    image.width = cairo_image_surface_get_width(argb.get());
+    image.height = cairo_image_surface_get_height(argb.get());
+    const int stride = cairo_image_surface_get_stride(argb.get());
+    const unsigned char* data = cairo_image_surface_get_data(argb.get());
+    for (int y = 0; y < image.height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+        image.pixels.insert(image.pixels.end(), row, row + image.width);
+    }
+    return image;
+}
+
+Image snapshot(const Canvas& canvas)
+{
+    Image image;
+    image.width = canvas.width();
+    image.height = canvas.height();
+    const auto* data = reinterpret_cast<const unsigned char*>(canvas.pixels());
+    for (int y = 0; y < image.height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * canvas.stride());
+        image.pixels.insert(image.pixels.end(), row, row + image.width);
+    }
+    return image;
+}
+
+} // namespace ui
+
+// fontconfig, Pango and GLib keep process-wide caches they never free; in sanitizer
+// builds those would drown the leaks of our own code. Read by LeakSanitizer only; it
+// lives here so that every program that paints links it.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n"
+           "leak:libpango-1.0.so\n"
+           "leak:libpangoft2-1.0.so\n"
+           "leak:libpangocairo-1.0.so\n"
+           "leak:libglib-2.0.so\n"
+           "leak:libgobject-2.0.so\n"
+           "leak:libharfbuzz.so\n";
+}
+
+extern "C" const char* __lsan_default_options();
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }

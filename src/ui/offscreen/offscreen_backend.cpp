@@ -1,0 +1,82 @@
+// Windows without a display: the tree lays out and paints into its canvas, and input
+// arrives as messages sent by the test driver.
+#include "ui/window_backend.h"
+
+#include <mutex>
+#include <string>
+
+namespace ui {
+namespace {
+
+class OffscreenWindow final : public NativeWindow {
+public:
+    explicit OffscreenWindow(const RECT& rc) : m_bounds(rc) {}
+
+    RECT bounds() const override { return m_bounds; }
+    void setBounds(const RECT& rc) override { m_bounds = rc; }
+    void setState(ShowState state) override { m_state = state; }
+    ShowState state() const override { return m_state; }
+    void setTitle(std::wstring_view) override {}
+    void present(const Canvas&) override {}
+    void raise() override {}
+    void setTopMost(bool) override {}
+
+private:
+    RECT m_bounds;
+    ShowState m_state = ShowState::Hidden;
+};
+
+class OffscreenBackend final : public WindowBackend {
+public:
+    std::unique_ptr<NativeWindow> createWindow(HWND, std::wstring_view, const RECT& rc,
+                                               bool) override
+    {
+        return std::make_unique<OffscreenWindow>(rc);
+    }
+    RECT workArea() const override { return RECT{0, 0, 1920, 1080}; }
+    int screenDpi() const override { return 96; }
+    POINT cursorPos() const override { return POINT{}; }
+    std::wstring clipboardText() const override
+    {
+        std::lock_guard guard(m_lock);
+        return m_clipboard;
+    }
+    void setClipboardText(std::wstring_view text) override
+    {
+        std::lock_guard guard(m_lock);
+        m_clipboard = text;
+    }
+    void setTextInput(HWND, bool) override {}
+
+private:
+    mutable std::mutex m_lock;
+    std::wstring m_clipboard;
+};
+
+std::unique_ptr<WindowBackend>& currentBackend()
+{
+    static std::unique_ptr<WindowBackend> backend;
+    return backend;
+}
+
+} // namespace
+
+std::unique_ptr<WindowBackend> createOffscreenBackend()
+{
+    return std::make_unique<OffscreenBackend>();
+}
+
+WindowBackend& windowBackend()
+{
+    auto& backend = currentBackend();
+    if (!backend)
+        backend = createOffscreenBackend();
+    return *backend;
+}
+
+void setWindowBackend(std::unique_ptr<WindowBackend> backend)
+{
+    currentBackend() = std::move(backend);
+}
+
+} // namespace ui

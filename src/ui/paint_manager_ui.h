@@ -1,0 +1,194 @@
+#pragma once
+
+#include "ui/control_ui.h"
+#include "ui/notify.h"
+#include "ui/render.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The library's "DPI set" notice, posted to the paint window with the new DPI in wParam.
+inline constexpr UINT UIMSG_SET_DPI = WM_USER + 200;
+// Control timers travel as window timers from this id up, away from the window's own ids.
+inline constexpr UINT_PTR kControlTimerBase = 0xF0000000;
+
+namespace ui {
+// The DPI values the windows accept.
+bool isAllowedDpi(int dpi);
+} // namespace ui
+
+// One window's control tree: layout, painting, input dispatch, notifications, control
+// timers, fonts, styles, option groups and DPI. Every member runs on the UI thread,
+// except SetTimer/KillTimer, which any thread may call (the timer fires on the UI thread).
+class CPaintManagerUI {
+public:
+    CPaintManagerUI();
+    ~CPaintManagerUI();
+    CPaintManagerUI(const CPaintManagerUI&) = delete;
+    CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
+
+    // --- process-wide ---
+    static void SetInstance(void* instance);
+    static void* GetInstance();
+    // The program folder with a trailing separator.
+    static CDuiString GetInstancePath();
+    static void SetInstancePath(std::wstring_view path);
+    static CDuiString GetResourcePath();
+    static void SetResourcePath(std::wstring_view path);
+    enum ResourceType { UILIB_FILE = 1, UILIB_ZIP = 2, UILIB_RESOURCE = 3, UILIB_ZIPRESOURCE = 4 };
+    static void SetResourceType(int type);
+    static int GetResourceType();
+    // Archive skins are not supported; the calls exist so the set-up reads as before.
+    static void SetResourceZip(std::wstring_view path, bool cached = false,
+                               const char* password = nullptr);
+    static void SetResourceZip(const void* data, unsigned int length);
+    // Runs the calling thread's message loop until WM_QUIT; returns its exit code.
+    static int MessageLoop();
+    static void SetAllDPI(int dpi);
+    static std::vector<CPaintManagerUI*> GetPaintManagers();
+
+    // --- one window ---
+    void Init(HWND hwnd, std::wstring_view name = L"");
+    HWND GetPaintWindow() const { return m_hWndPaint; }
+    bool AttachDialog(CControlUI* root);
+    CControlUI* GetRoot() const { return m_pRoot; }
+    SIZE GetInitSize() const { return m_szInitWindowSize; }
+    void SetInitSize(int cx, int cy) { m_szInitWindowSize = SIZE{cx, cy}; }
+    SIZE GetClientSize() const;
+    // The window's client size in device pixels (the window layer keeps it current).
+    void SetClientSize(SIZE size);
+
+    // Exact name first, then case-insensitively.
+    CControlUI* FindControl(std::wstring_view name) const;
+    CControlUI* FindControl(POINT pt) const;
+    CControlUI* FindSubControlByName(CControlUI* parent, std::wstring_view name) const;
+    CControlUI* FindSubControlByClass(CControlUI* parent, std::wstring_view className,
+                                      int index = 0) const;
+
+    void NeedUpdate();
+    void Invalidate();
+    void Invalidate(const RECT& rc);
+    bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
+    // Lays out (when needed) and paints the whole tree into the canvas.
+    void Paint();
+    ui::Canvas* GetCanvas() const { return m_canvas.get(); }
+
+    bool AddNotifier(INotifyUI* notifier);
+    bool RemoveNotifier(INotifyUI* notifier);
+    void SendNotify(TNotifyUI& msg, bool async = false);
+    void SendNotify(CControlUI* control, std::wstring_view type, WPARAM wParam = 0,
+                    LPARAM lParam = 0, bool async = false);
+
+    // Control timers; a running (control, id) restarts with the new period.
+    bool SetTimer(CControlUI* control, UINT id, UINT elapse);
+    bool KillTimer(CControlUI* control, UINT id);
+    void KillTimer(CControlUI* control);
+    void RemoveAllTimers();
+
+    CControlUI* GetFocus() const { return m_pFocus; }
+    void SetFocus(CControlUI* control);
+    bool SetNextTabControl(bool forward = true);
+    void SetCapture(CControlUI* control) { m_pCapture = control; }
+    CControlUI* GetHover() const { return m_pEventHover; }
+
+    // --- DPI ---
+    int GetDPI() const { return m_dpi; }
+    double GetScale() const { return m_dpi / 96.0; }
+    int Scale(int value) const;
+    // Resizes the window by new/old scale (unless maximised), relayouts and posts the notice.
+    void SetDPI(int dpi);
+    void ResetDPIAssets();
+
+    // --- fonts (ids of the skin and the program; shared ones serve every window) ---
+    void RemoveAllFonts(bool shared = false);
+    bool AddFont(int id, std::wstring_view face, int size, bool bold, bool underline, bool italic,
+                 bool shared = false);
+    void SetDefaultFont(std::wstring_view face, int size, bool bold, bool underline, bool italic,
+                        bool shared = false);
+    const ui::FontSpec& GetFont(int id) const;
+    const ui::FontSpec& GetDefaultFontInfo() const;
+
+    // --- named styles, default attributes, option groups ---
+    void AddStyle(std::wstring_view name, std::wstring_view value, bool shared = false);
+    CDuiString GetStyle(std::wstring_view name) const;
+    void AddDefaultAttributeList(std::wstring_view controlClass, std::wstring_view list,
+                                 bool shared = false);
+    CDuiString GetDefaultAttributeList(std::wstring_view controlClass) const;
+    bool AddOptionGroup(std::wstring_view group, CControlUI* control);
+    std::vector<CControlUI*> GetOptionGroup(std::wstring_view group) const;
+    void RemoveOptionGroup(std::wstring_view group, CControlUI* control);
+
+    // A popup drawn above the tree and served input first (combo drop lists).
+    void SetPopup(CControlUI* owner, const RECT& rc);
+    CControlUI* GetPopupOwner() const { return m_pPopup; }
+    RECT GetPopupRect() const { return m_rcPopup; }
+
+    // Frees a record handed out through a message (the menu's command record).
+    static void DeletePtr(void* ptr);
+
+    // Called when a control leaves the tree: forgets focus, hover, capture, timers, groups.
+    void ReapObjects(CControlUI* control);
+
+    // The window's messages: input, timers, paint, size. True when handled.
+    bool MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // The current tooltip, shown after the mouse rests on a control.
+    struct ToolTip {
+        CDuiString title;
+        CDuiString text;
+        POINT at{};
+    };
+    const ToolTip* GetToolTip() const { return m_tooltip ? &*m_tooltip : nullptr; }
+
+private:
+    struct TimerInfo {
+        CControlUI* control;
+        UINT id;
+    };
+
+    void handleMouse(UINT msg, WPARAM wParam, LPARAM lParam);
+    void handleTimer(UINT_PTR id);
+    void paintToolTip(ui::Canvas& canvas);
+    void requestPaint();
+    void sendFirstNotifications();
+
+    HWND m_hWndPaint = nullptr;
+    CDuiString m_name;
+    CControlUI* m_pRoot = nullptr;
+    CControlUI* m_pFocus = nullptr;
+    CControlUI* m_pEventHover = nullptr;
+    CControlUI* m_pEventClick = nullptr;
+    CControlUI* m_pCapture = nullptr;
+    CControlUI* m_pPopup = nullptr;
+    RECT m_rcPopup{};
+    bool m_bUpdateNeeded = true;
+    bool m_bFirstLayout = true;
+    bool m_paintPosted = false;
+    SIZE m_szInitWindowSize{};
+    SIZE m_clientSize{};
+    std::unique_ptr<ui::Canvas> m_canvas;
+    std::vector<INotifyUI*> m_notifiers;
+    std::vector<TNotifyUI> m_asyncNotify;
+    int m_dpi = 96;
+
+    std::mutex m_timerLock; // guards the three members below; any thread may set timers
+    std::map<UINT_PTR, TimerInfo> m_timers;
+    UINT_PTR m_nextTimer = kControlTimerBase;
+    bool m_windowReady = false;
+    std::map<UINT_PTR, UINT> m_pendingPeriods; // timers set before the window existed
+    bool m_shiftDown = false;
+
+    std::map<int, ui::FontSpec> m_fonts;
+    ui::FontSpec m_defaultFont;
+    bool m_hasDefaultFont = false;
+    std::map<std::wstring, std::wstring> m_styles;
+    std::map<std::wstring, std::wstring> m_defaultAttributes;
+    std::map<std::wstring, std::vector<CControlUI*>> m_optionGroups;
+    std::optional<ToolTip> m_tooltip;
+    POINT m_lastMouse{};
+};

@@ -1,0 +1,348 @@
+#include "ui/window_wnd.h"
+
+#include "platform/message_queue.h"
+#include "ui/paint_manager_ui.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+namespace {
+
+// Windows live on the UI thread; the map is only touched there.
+std::map<HWND, CWindowWnd*>& windows()
+{
+    static std::map<HWND, CWindowWnd*> map;
+    return map;
+}
+
+bool isInputMessage(UINT msg)
+{
+    return (msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) || msg == WM_KEYDOWN || msg == WM_KEYUP ||
+           msg == WM_CHAR;
+}
+
+} // namespace
+
+LRESULT windowProc(CWindowWnd* window, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!window->m_inputEnabled && isInputMessage(msg))
+        return 0;
+    const LRESULT result = window->HandleMessage(msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        window->Detach();
+        window->OnFinalMessage(hwnd);
+    }
+    return result;
+}
+
+LRESULT defaultWindowProc(CWindowWnd* window, UINT msg, WPARAM wParam, LPARAM)
+{
+    switch (msg) {
+    case WM_CLOSE:
+        ui::destroyWindow(window->m_hWnd);
+        return 0;
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE:
+            if (window->m_native)
+                window->m_native->setState(ui::ShowState::Minimized);
+            return 0;
+        case SC_MAXIMIZE:
+            if (window->m_native && window->m_native->state() != ui::ShowState::Maximized) {
+                window->m_restoreRect = window->GetWindowRect();
+                window->m_native->setState(ui::ShowState::Maximized);
+                window->MoveWindow(ui::windowBackend().workArea());
+            }
+            return 0;
+        case SC_RESTORE:
+            if (window->m_native) {
+                const bool wasMaximized = window->m_native->state() == ui::ShowState::Maximized;
+                window->m_native->setState(ui::ShowState::Normal);
+                if (wasMaximized)
+                    window->MoveWindow(window->m_restoreRect);
+            }
+            return 0;
+        case SC_CLOSE:
+            window->SendMessage(WM_CLOSE);
+            return 0;
+        default:
+            return 0;
+        }
+    default:
+        return 0;
+    }
+}
+
+CWindowWnd::~CWindowWnd()
+{
+    // Destroyed without its window closing (a window on the stack): let go quietly,
+    // without messages to a half-destroyed object.
+    if (m_hWnd) {
+        const HWND hwnd = m_hWnd;
+        Detach();
+        (void)hwnd;
+    }
+}
+
+void CWindowWnd::Detach()
+{
+    if (!m_hWnd)
+        return;
+    windows().erase(m_hWnd);
+    m_native.reset();
+    platform::MessageQueue::current().destroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+}
+
+HWND CWindowWnd::Create(HWND parent, std::wstring_view name, DWORD style, DWORD, int x, int y,
+                        int cx, int cy, void*)
+{
+    if (m_hWnd)
+        return m_hWnd;
+    m_owner = parent;
+    m_title = name;
+    auto& queue = platform::MessageQueue::current();
+    m_hWnd = queue.createWindow([this](HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        return windowProc(this, hwnd, msg, wParam, lParam);
+    });
+    windows()[m_hWnd] = this;
+    const bool defaultSize = cx == CW_USEDEFAULT || cy == CW_USEDEFAULT || cx <= 0 || cy <= 0;
+    const RECT rc{x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y,
+                  (x == CW_USEDEFAULT ? 0 : x) + (defaultSize ? 1 : cx),
+                  (y == CW_USEDEFAULT ? 0 : y) + (defaultSize ? 1 : cy)};
+    m_native = ui::windowBackend().createWindow(m_hWnd, name, rc, parent != nullptr);
+    const HWND hwnd = m_hWnd;
+    if (SendMessage(WM_CREATE, 0, 0) == -1) {
+        ui::destroyWindow(hwnd);
+        return nullptr;
+    }
+    if (!platform::isWindow(hwnd))
+        return nullptr;
+    if (defaultSize) {
+        SIZE size{400, 300};
+        for (CPaintManagerUI* manager : CPaintManagerUI::GetPaintManagers()) {
+            if (manager->GetPaintWindow() == hwnd && manager->GetInitSize().cx > 0)
+                size = SIZE{manager->Scale(manager->GetInitSize().cx),
+                            manager->Scale(manager->GetInitSize().cy)};
+        }
+        MoveWindow(RECT{rc.left, rc.top, rc.left + size.cx, rc.top + size.cy});
+    } else {
+        SendMessage(WM_SIZE, 0, MAKELPARAM(cx, cy));
+    }
+    if ((style & WS_VISIBLE) != 0)
+        ShowWindow(true, true);
+    return m_hWnd;
+}
+
+HWND CWindowWnd::Create(HWND parent, std::wstring_view name, DWORD style, DWORD exStyle,
+                        const RECT& rc, void* menu)
+{
+    return Create(parent, name, style, exStyle, rc.left, rc.top, rc.right - rc.left,
+                  rc.bottom - rc.top, menu);
+}
+
+void CWindowWnd::ShowWindow(bool show, bool)
+{
+    if (!m_native)
+        return;
+    if (show) {
+        if (m_native->state() == ui::ShowState::Hidden ||
+            m_native->state() == ui::ShowState::Minimized)
+            m_native->setState(ui::ShowState::Normal);
+    } else {
+        m_native->setState(ui::ShowState::Hidden);
+    }
+    SendMessage(WM_SHOWWINDOW, show ? 1 : 0, 0);
+    if (show)
+        PostMessage(WM_PAINT);
+}
+
+UINT CWindowWnd::ShowModal()
+{
+    const HWND hwnd = m_hWnd;
+    if (!hwnd)
+        return 0;
+    CWindowWnd* owner = ui::windowFromHandle(m_owner);
+    const HWND ownerHandle = m_owner;
+    if (owner)
+        owner->m_inputEnabled = false;
+    ShowWindow(true, true);
+    // Only locals from here: the window may delete itself when it closes.
+    auto& queue = platform::MessageQueue::current();
+    UINT code = 0;
+    bool quit = false;
+    int quitCode = 0;
+    platform::Message message;
+    while (platform::isWindow(hwnd)) {
+        if (!queue.getMessage(message)) {
+            quit = true;
+            quitCode = static_cast<int>(message.wParam);
+            break;
+        }
+        if (message.message == WM_CLOSE && message.hwnd == hwnd)
+            code = static_cast<UINT>(message.wParam);
+        queue.dispatchMessage(message);
+    }
+    if (CWindowWnd* stillOwner = ui::windowFromHandle(ownerHandle))
+        stillOwner->m_inputEnabled = true;
+    if (quit)
+        queue.postQuitMessage(quitCode);
+    return code;
+}
+
+void CWindowWnd::Close(UINT code)
+{
+    if (m_hWnd)
+        platform::postMessage(m_hWnd, WM_CLOSE, code, 0);
+}
+
+void CWindowWnd::CenterWindow()
+{
+    if (!m_native)
+        return;
+    const RECT rc = GetWindowRect();
+    const RECT area = ui::windowBackend().workArea();
+    RECT around = area;
+    if (CWindowWnd* owner = ui::windowFromHandle(m_owner)) {
+        if (owner->IsWindowVisible() && !owner->IsIconic())
+            around = owner->GetWindowRect();
+    }
+    const int width = rc.right - rc.left;
+    const int height = rc.bottom - rc.top;
+    int left = (around.left + around.right - width) / 2;
+    int top = (around.top + around.bottom - height) / 2;
+    left = std::max(area.left, std::min(left, area.right - width));
+    top = std::max(area.top, std::min(top, area.bottom - height));
+    MoveWindow(RECT{left, top, left + width, top + height});
+}
+
+LRESULT CWindowWnd::SendMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return platform::sendMessage(m_hWnd, msg, wParam, lParam);
+}
+
+bool CWindowWnd::PostMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return platform::postMessage(m_hWnd, msg, wParam, lParam);
+}
+
+RECT CWindowWnd::GetWindowRect() const
+{
+    return m_native ? m_native->bounds() : RECT{};
+}
+
+void CWindowWnd::MoveWindow(const RECT& rc)
+{
+    if (!m_native)
+        return;
+    const RECT old = m_native->bounds();
+    m_native->setBounds(rc);
+    if (old.left != rc.left || old.top != rc.top)
+        SendMessage(WM_MOVE, 0, MAKELPARAM(rc.left, rc.top));
+    SendMessage(WM_SIZE, 0, MAKELPARAM(rc.right - rc.left, rc.bottom - rc.top));
+}
+
+void CWindowWnd::ResizeClient(int cx, int cy)
+{
+    const RECT rc = GetWindowRect();
+    MoveWindow(RECT{rc.left, rc.top, rc.left + cx, rc.top + cy});
+}
+
+bool CWindowWnd::IsWindowVisible() const
+{
+    return m_native && m_native->state() != ui::ShowState::Hidden;
+}
+
+bool CWindowWnd::IsIconic() const
+{
+    return m_native && m_native->state() == ui::ShowState::Minimized;
+}
+
+bool CWindowWnd::IsZoomed() const
+{
+    return m_native && m_native->state() == ui::ShowState::Maximized;
+}
+
+void CWindowWnd::Present(const ui::Canvas& canvas)
+{
+    if (m_native && m_native->state() != ui::ShowState::Hidden &&
+        m_native->state() != ui::ShowState::Minimized)
+        m_native->present(canvas);
+}
+
+void CWindowWnd::SetTopMost(bool topMost)
+{
+    if (m_native)
+        m_native->setTopMost(topMost);
+}
+
+LRESULT CWindowWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return defaultWindowProc(this, msg, wParam, lParam);
+}
+
+void CWindowWnd::OnFinalMessage(HWND) {}
+
+namespace ui {
+
+CWindowWnd* windowFromHandle(HWND hwnd)
+{
+    const auto found = windows().find(hwnd);
+    return found == windows().end() ? nullptr : found->second;
+}
+
+LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CWindowWnd* window = windowFromHandle(hwnd);
+    return window ? defaultWindowProc(window, msg, wParam, lParam) : 0;
+}
+
+bool destroyWindow(HWND hwnd)
+{
+    if (!platform::isWindow(hwnd))
+        return false;
+    platform::sendMessage(hwnd, WM_DESTROY, 0, 0);
+    platform::sendMessage(hwnd, WM_NCDESTROY, 0, 0);
+    // A handle without a CWindowWnd is removed here.
+    if (platform::isWindow(hwnd) && !windowFromHandle(hwnd))
+        platform::MessageQueue::current().destroyWindow(hwnd);
+    return true;
+}
+
+HWND findWindow(std::wstring_view className, std::wstring_view title)
+{
+    for (const auto& [hwnd, window] : windows()) {
+        if (className == window->GetWindowClassName() &&
+            (title.empty() || title == window->GetTitle()))
+            return hwnd;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> allWindows()
+{
+    std::vector<HWND> handles;
+    for (const auto& [hwnd, window] : windows())
+        handles.push_back(hwnd);
+    return handles;
+}
+
+void presentWindow(HWND hwnd, const Canvas& canvas)
+{
+    if (CWindowWnd* window = windowFromHandle(hwnd))
+        window->Present(canvas);
+}
+
+void rescaleWindow(HWND hwnd, int oldDpi, int newDpi)
+{
+    CWindowWnd* window = windowFromHandle(hwnd);
+    if (!window || window->IsZoomed() || oldDpi <= 0)
+        return;
+    const RECT rc = window->GetWindowRect();
+    const int cx = (rc.right - rc.left) * newDpi / oldDpi;
+    const int cy = (rc.bottom - rc.top) * newDpi / oldDpi;
+    window->MoveWindow(RECT{rc.left, rc.top, rc.left + cx, rc.top + cy});
+}
+
+} // namespace ui

@@ -1,0 +1,159 @@
+#include "test_window.h"
+
+#include "ui/button_ui.h"
+
+#include <gtest/gtest.h>
+
+using testing_support::OpenWindow;
+using testing_support::TestWindow;
+
+namespace {
+
+const wchar_t* kCaptionSkin = LR"(<Window size="300,200"><VerticalLayout name="root">
+    <HorizontalLayout height="30">
+      <Button name="minbtn" width="30"/><Button name="maxbtn" width="30"/>
+      <Button name="restorebtn" width="30" visible="false"/><Button name="closebtn" width="30"/>
+      <Button name="okbtn" width="30"/>
+    </HorizontalLayout>
+    <Button name="inner" height="30" virtualwnd="mainpage"/>
+  </VerticalLayout></Window>)";
+
+class MapWindow : public TestWindow {
+public:
+    MapWindow() : TestWindow(kCaptionSkin) {}
+    DUI_DECLARE_MESSAGE_MAP()
+    void OnOk(TNotifyUI&) { ++okClicks; }
+    void OnAnyClick(TNotifyUI& msg)
+    {
+        if (msg.pSender->GetName() == L"closebtn")
+            ++interceptedCloses;
+        else
+            WindowImplBase::OnClick(msg);
+    }
+    int okClicks = 0;
+    int interceptedCloses = 0;
+};
+
+DUI_BEGIN_MESSAGE_MAP(MapWindow, WindowImplBase)
+DUI_ON_CLICK_CTRNAME(L"okbtn", OnOk)
+DUI_ON_MSGTYPE(L"click", OnAnyClick)
+DUI_END_MESSAGE_MAP()
+
+class Page : public CNotifyPump {
+public:
+    DUI_DECLARE_MESSAGE_MAP()
+    void OnClick(TNotifyUI&) { ++clicks; }
+    int clicks = 0;
+};
+
+DUI_BEGIN_MESSAGE_MAP(Page, CNotifyPump)
+DUI_ON_MSGTYPE(L"click", OnClick)
+DUI_END_MESSAGE_MAP()
+
+} // namespace
+
+TEST(WindowImplBase, CaptionButtonsCloseAndResize)
+{
+    OpenWindow w(kCaptionSkin);
+    ASSERT_TRUE(w.opened);
+    const HWND hwnd = w.window->GetHWND();
+    w.ui().click(L"maxbtn");
+    EXPECT_TRUE(w.window->IsZoomed());
+    EXPECT_FALSE(w.ui().find(L"maxbtn")->IsVisible());
+    EXPECT_TRUE(w.ui().find(L"restorebtn")->IsVisible());
+    w.ui().click(L"restorebtn");
+    EXPECT_FALSE(w.window->IsZoomed());
+    EXPECT_EQ(w.window->GetWindowRect().right, 400) << "back to the size it had";
+    w.ui().click(L"minbtn");
+    EXPECT_TRUE(w.window->IsIconic());
+    w.ui().click(L"closebtn");
+    w.ui().waitFor([&] { return !platform::isWindow(hwnd); });
+    EXPECT_FALSE(platform::isWindow(hwnd));
+}
+
+TEST(WindowImplBase, MessageMapRunsBeforeTheLibraryClickHandling)
+{
+    MapWindow window;
+    ASSERT_TRUE(window.open());
+    ui::UiDriver driver(window.GetPaintManager());
+    driver.click(L"okbtn");
+    EXPECT_EQ(window.okClicks, 1);
+    driver.click(L"closebtn");
+    driver.pump();
+    EXPECT_EQ(window.interceptedCloses, 1);
+    EXPECT_TRUE(platform::isWindow(window.GetHWND())) << "the window intercepted the close";
+    ui::destroyWindow(window.GetHWND());
+}
+
+TEST(WindowImplBase, VirtualWindowsGetTheirControlsNotifications)
+{
+    MapWindow window;
+    ASSERT_TRUE(window.open());
+    Page page;
+    window.AddVirtualWnd(L"mainpage", &page);
+    ui::UiDriver driver(window.GetPaintManager());
+    // The window's own "click" entry takes it first; a map without a match passes it on.
+    driver.click(L"inner");
+    EXPECT_EQ(page.clicks, 0);
+    TNotifyUI msg;
+    msg.sType = L"itemselect";
+    msg.pSender = driver.find(L"inner");
+    msg.sVirtualWnd = L"mainpage";
+    EXPECT_FALSE(window.NotifyPump(msg));
+    msg.sType = L"click";
+    EXPECT_TRUE(page.NotifyPump(msg));
+    EXPECT_EQ(page.clicks, 1);
+    EXPECT_TRUE(window.RemoveVirtualWnd(L"MAINPAGE"));
+    ui::destroyWindow(window.GetHWND());
+}
+
+TEST(ShowModal, ReturnsTheCodeGivenToCloseWhileOtherWindowsKeepWorking)
+{
+    OpenWindow owner(kCaptionSkin);
+    ASSERT_TRUE(owner.opened);
+    TestWindow dialog(kCaptionSkin);
+    ASSERT_NE(dialog.Create(owner.window->GetHWND(), L"dialog", 0, 0, 0, 0, 100, 100), nullptr);
+    // The owner's control timer keeps firing during the modal loop; its handler closes it.
+    int ownerTimers = 0;
+    owner.window->onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"timer" && ++ownerTimers == 3) {
+            EXPECT_FALSE(owner.window->IsInputEnabled());
+            dialog.Close(7);
+        }
+    };
+    owner.pm().SetTimer(owner.ui().find(L"okbtn"), 1, 1);
+    EXPECT_EQ(dialog.ShowModal(), 7u);
+    EXPECT_EQ(ownerTimers, 3);
+    EXPECT_TRUE(owner.window->IsInputEnabled());
+    owner.pm().KillTimer(owner.ui().find(L"okbtn"), 1);
+}
+
+TEST(ShowModal, QuitEndsTheNestedLoopAndReachesTheOuterLoop)
+{
+    TestWindow dialog(kCaptionSkin);
+    ASSERT_TRUE(dialog.open());
+    dialog.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"windowinit")
+            platform::postQuitMessage(3);
+    };
+    dialog.ShowModal();
+    EXPECT_TRUE(platform::MessageQueue::current().quitPending());
+    EXPECT_EQ(platform::MessageQueue::current().takeQuit(), 3);
+    ui::destroyWindow(dialog.GetHWND());
+}
+
+TEST(ShowModal, AWindowThatDeletesItselfOnItsFinalMessage)
+{
+    struct SelfDeleting : TestWindow {
+        using TestWindow::TestWindow;
+        void OnFinalMessage(HWND hwnd) override
+        {
+            TestWindow::OnFinalMessage(hwnd);
+            delete this;
+        }
+    };
+    auto* dialog = new SelfDeleting(kCaptionSkin);
+    ASSERT_TRUE(dialog->open());
+    dialog->PostMessage(WM_CLOSE, 1, 0);
+    EXPECT_EQ(dialog->ShowModal(), 1u);
+}

@@ -86,4 +86,11 @@ std::unique_ptr<Simulation> attachSimulation(const GlobalOptions& options, bool&
     return simulation;
 }
 
+std::unique_ptr<Simulation> attachSimulation(const std::string& mode, bool& ok)
+{
+    GlobalOptions options;
+    options.simulate = mode;
+    return attachSimulation(options, ok);
+}
+
 } // namespace cli

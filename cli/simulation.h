@@ -18,5 +18,7 @@ public:
 // --sim-state when given, or connects to a running halvek-devsim for "socket". Null, with a
 // message on stderr and ok false, when that cannot be done. No mode attaches nothing.
 std::unique_ptr<Simulation> attachSimulation(const GlobalOptions& options, bool& ok);
+// The same for a mode alone, without a state file.
+std::unique_ptr<Simulation> attachSimulation(const std::string& mode, bool& ok);
 
 } // namespace cli

@@ -139,6 +139,22 @@ TEST_F(KeyboardCommands, SimStateCarriesTheDeviceAcrossRunsAndSurvivesCorruption
     EXPECT_TRUE(kept.str().find("zz") != std::string::npos) << "the corrupt file is left alone";
 }
 
+TEST_F(KeyboardCommands, TooManyKeySlotsStopTheFullReadWithAClearMessage)
+{
+    // 171 key slots would need a 513-byte block.
+    const std::string state = (folder.path() / "big.json").string();
+    {
+        std::ofstream(state) << "{\"format\":\"halvek-devsim-keyboard\",\"version\":1,"
+                                "\"areas\":{\"info\":\"7850020101ab20\"}}";
+    }
+    const ProgramRun info = halvekctl("--simulate --sim-state " + state + " info");
+    EXPECT_EQ(info.status, 1);
+    EXPECT_TRUE(contains(info, "171 key slots do not fit a 512-byte block")) << info.output;
+    EXPECT_FALSE(contains(info, "Key layout"));
+    const ProgramRun layout = halvekctl("--simulate --sim-state " + state + " read layout");
+    EXPECT_EQ(layout.status, 1);
+}
+
 TEST_F(KeyboardCommands, HalvekctlSeesTheServedKeyboardPlugAndUnplug)
 {
     if (!std::filesystem::exists(program("halvek-devsim")))

@@ -33,7 +33,7 @@ int listDevices(const cli::GlobalOptions& options, const std::vector<std::string
         return 2;
     }
     bool ok = true;
-    const auto simulation = cli::attachSimulation(options.simulate, ok);
+    const auto simulation = cli::attachSimulation(options, ok);
     if (!ok)
         return 2;
 

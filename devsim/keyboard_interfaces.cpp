@@ -46,7 +46,8 @@ std::span<const std::uint8_t> compositeDescriptor()
     return kComposite;
 }
 
-KeyboardInterfaces::KeyboardInterfaces(KeyboardLink link) : m_link(link)
+KeyboardInterfaces::KeyboardInterfaces(KeyboardLink link, Responder responder)
+    : m_link(link), m_responder(std::move(responder))
 {
     const std::uint16_t product = productId();
     m_boot = std::make_unique<hid::sim::SimInterface>(
@@ -56,7 +57,11 @@ KeyboardInterfaces::KeyboardInterfaces(KeyboardLink link) : m_link(link)
     m_composite = std::make_unique<hid::sim::SimInterface>(
         hid::sim::InterfaceIdentity{usb::kHalvekVendorId, product, 0x0100, usb::kCommandInterface},
         kComposite, [this](std::uint32_t collection, std::span<const std::uint8_t> report) {
-            if (collection == usb::kCommandCollection)
+            if (collection != usb::kCommandCollection)
+                return;
+            if (m_responder)
+                m_responder(report);
+            else
                 answer(report);
         });
 }
@@ -90,6 +95,11 @@ bool KeyboardInterfaces::sendConsumerUsage(std::uint16_t usage)
                                              static_cast<std::uint8_t>(usage & 0xFF),
                                              static_cast<std::uint8_t>(usage >> 8)};
     return m_composite->queueInput(report);
+}
+
+bool KeyboardInterfaces::sendReply(std::span<const std::uint8_t> frame)
+{
+    return m_composite->queueInput(frame);
 }
 
 void KeyboardInterfaces::answer(std::span<const std::uint8_t> frame)

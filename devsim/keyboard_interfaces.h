@@ -2,12 +2,13 @@
 
 // The keyboard's HID interfaces on one link (its own cable or its receiver): the boot
 // keyboard on interface 0, and the composite interface 1 with the consumer collection 3
-// and the vendor command collection 4. The responder answers every command frame with a
-// success echo; the full device grows on top of this.
+// and the vendor command collection 4. Command frames go to the responder; without one,
+// every frame gets a success echo (enough for tests of the HID layer).
 
 #include "device/hid/sim/sim_interface.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -24,7 +25,10 @@ public:
     static constexpr std::size_t kStatusByte = 7;
     static constexpr std::uint8_t kStatusOk = 1;
 
-    explicit KeyboardInterfaces(KeyboardLink link);
+    // Runs on the host's writing thread with each command frame.
+    using Responder = std::function<void(std::span<const std::uint8_t> frame)>;
+
+    explicit KeyboardInterfaces(KeyboardLink link, Responder responder = {});
     // Unplugs first, while the responder's interfaces are all still whole.
     ~KeyboardInterfaces();
     KeyboardInterfaces(const KeyboardInterfaces&) = delete;
@@ -40,11 +44,14 @@ public:
 
     // Sends a consumer usage, as the keyboard does when something changed on it.
     bool sendConsumerUsage(std::uint16_t usage);
+    // Hands a reply frame to the open command connections.
+    bool sendReply(std::span<const std::uint8_t> frame);
 
 private:
     void answer(std::span<const std::uint8_t> frame);
 
     KeyboardLink m_link;
+    Responder m_responder;
     std::unique_ptr<hid::sim::SimInterface> m_boot;
     std::unique_ptr<hid::sim::SimInterface> m_composite;
 };

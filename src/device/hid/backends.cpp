@@ -3,6 +3,7 @@
 
 #include "device/hid/hidraw/hidraw_backend.h"
 #include "device/hid/sim/sim_backend.h"
+#include "device/hid/sim/socket_backend.h"
 
 #include <array>
 
@@ -10,7 +11,8 @@ namespace hid {
 
 std::span<Backend* const> backends()
 {
-    static const std::array<Backend*, 2> all{&hidraw::hidrawBackend(), &sim::simBackend()};
+    static const std::array<Backend*, 3> all{&hidraw::hidrawBackend(), &sim::simBackend(),
+                                             &sim::socketBackend()};
     return all;
 }
 

@@ -1,23 +1,31 @@
 #pragma once
 
 #include "device/protocol/device_protocol.h"
-#include "fake_device.h"
+#include "devsim/keyboard.h"
 
 #include <gtest/gtest.h>
 
-// A fake keyboard with the channel open on it, on the cable unless a test switches.
+// The emulated keyboard on its cable and its receiver, with the channel open on the cable
+// unless a test switches.
 class ChannelTest : public ::testing::Test {
 protected:
-    void SetUp() override { openOn(protocol::LinkMode::Wired); }
+    void SetUp() override
+    {
+        device.plug(devsim::KeyboardLink::Cable);
+        device.plug(devsim::KeyboardLink::Receiver);
+        openOn(protocol::LinkMode::Wired);
+    }
 
     void openOn(protocol::LinkMode mode)
     {
-        const auto link =
-            mode == protocol::LinkMode::Receiver ? protocol::Link::Receiver : protocol::Link::Wired;
-        ASSERT_TRUE(channel.openLink(link, device.path()));
+        const bool receiver = mode == protocol::LinkMode::Receiver;
+        const auto link = receiver ? protocol::Link::Receiver : protocol::Link::Wired;
+        ASSERT_TRUE(
+            channel.openLink(link, device.commandPath(receiver ? devsim::KeyboardLink::Receiver
+                                                               : devsim::KeyboardLink::Cable)));
         channel.setLinkMode(mode);
     }
 
-    FakeDevice device;
+    devsim::Keyboard device;
     CDeviceProtocol channel;
 };

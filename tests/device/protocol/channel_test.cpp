@@ -1,4 +1,5 @@
 #include "channel_fixture.h"
+#include "device/hid/sim/sim_interface.h"
 #include "device/protocol/commands.h"
 #include "frame_bytes.h"
 #include "platform/debug_output.h"
@@ -8,8 +9,9 @@
 #include <numeric>
 #include <thread>
 
+using devsim::Area;
+using devsim::Fault;
 using protocol::Status;
-using Reply = FakeDevice::Reply;
 namespace command = protocol::command;
 
 TEST_F(ChannelTest, ClosedChannelSendsNothingAndAnswersZero)
@@ -47,9 +49,9 @@ TEST_F(ChannelTest, TracesRequestAndReplyAsHexLines)
 
 TEST_F(ChannelTest, StaleReplyIsSkippedOnce)
 {
-    device.script({Reply::StaleThenAnswer});
+    device.injectFaults({Fault::WrongEcho});
     std::array<std::uint8_t, 6> power{};
-    device.setMemory(command::kReadPower, 0, std::array<std::uint8_t, 6>{80, 1, 0, 0, 7, 0});
+    device.setArea(Area::Power, 0, std::array<std::uint8_t, 6>{80, 1, 0, 0, 7, 0});
     EXPECT_EQ(channel.ReadPower(power, 0), Status::Ok);
     EXPECT_EQ(power, (std::array<std::uint8_t, 6>{80, 1, 0, 0, 7, 0}));
     EXPECT_EQ(device.received().size(), 1u);
@@ -57,14 +59,14 @@ TEST_F(ChannelTest, StaleReplyIsSkippedOnce)
 
 TEST_F(ChannelTest, TwoWrongEchoesStillMapTheSecondReplysStatus)
 {
-    device.script({Reply::StaleTwice, Reply::StaleTwiceFF});
+    device.injectFaults({Fault::WrongEchoTwice, Fault::WrongEchoTwiceFF});
     EXPECT_EQ(channel.Begin(), Status::Ok);
     EXPECT_EQ(channel.Begin(), Status::DeviceErrorFF);
 }
 
 TEST_F(ChannelTest, DeviceStatusBytesMapToTheirCodes)
 {
-    device.script({Reply::StatusFF, Reply::StatusFE});
+    device.injectFaults({Fault::StatusFF, Fault::StatusFE});
     EXPECT_EQ(channel.HostLighting(), Status::DeviceErrorFF);
     EXPECT_EQ(channel.HostLighting(), Status::DeviceErrorFE);
     EXPECT_EQ(channel.HostLighting(), Status::Ok);
@@ -83,19 +85,19 @@ TEST_F(ChannelTest, SleepingDeviceBehindReceiverIsReportedUnreachable)
 
 TEST_F(ChannelTest, OnlyTheReceiverTakesAnAaEchoForUnreachable)
 {
-    device.script({Reply::AaThenAnswer});
+    device.injectFaults({Fault::ReceiverMark});
     EXPECT_EQ(channel.Begin(), Status::Ok) << "on the cable 0xAA is just a wrong echo";
     EXPECT_TRUE(channel.LinkStatus());
     EXPECT_EQ(device.received().size(), 1u) << "link status asks nothing on the cable";
 
     openOn(protocol::LinkMode::Receiver);
-    device.script({Reply::AaThenAnswer});
+    device.injectFaults({Fault::ReceiverMark});
     EXPECT_EQ(channel.Begin(), Status::ReceiverAsleep);
 }
 
 TEST_F(ChannelTest, UnplugBetweenWriteAndReadIsAFailedRead)
 {
-    device.script({Reply::UnplugBeforeReply});
+    device.injectFaults({Fault::UnplugBeforeReply});
     EXPECT_EQ(channel.Begin(), Status::NoReply);
     // The link is gone now: the next request cannot even be written.
     EXPECT_EQ(channel.Begin(), Status::WriteFailed);
@@ -115,9 +117,19 @@ TEST_F(ChannelTest, TransactNeverWritesPastTheCallersBuffer)
 
 TEST(ChannelReplies, ReportsOfAnotherLengthAreFailedReads)
 {
-    FakeDevice device(33);
+    // A collection whose input reports are 33 bytes: its echo is never a frame.
+    const std::uint8_t descriptor[] = {0x06, 0x1C, 0xFF, 0x09, 0x92, 0xA1, 0x01, 0x85, 0x04, 0x15,
+                                       0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x20, 0x09, 0x01,
+                                       0x81, 0x02, 0x09, 0x01, 0x95, 0x3F, 0x91, 0x02, 0xC0};
+    hid::sim::SimInterface* self = nullptr;
+    hid::sim::SimInterface device({0x36B0, 0x5078, 0x0100, 1}, descriptor,
+                                  [&self](std::uint32_t, std::span<const std::uint8_t> report) {
+                                      (void)self->queueInput(report);
+                                  });
+    self = &device;
+    device.plug();
     CDeviceProtocol channel;
-    ASSERT_TRUE(channel.openLink(protocol::Link::Wired, device.path()));
+    ASSERT_TRUE(channel.openLink(protocol::Link::Wired, device.path(1)));
     channel.setLinkMode(protocol::LinkMode::Wired);
     const protocol::Frame request = frameFromHex("04 01 00 01");
     protocol::Frame reply{};
@@ -128,7 +140,7 @@ TEST(ChannelReplies, ReportsOfAnotherLengthAreFailedReads)
 
 TEST_F(ChannelTest, LostReplyTimesOutAsZero)
 {
-    device.script({Reply::Lost});
+    device.injectFaults({Fault::Lost});
     EXPECT_EQ(channel.Begin(), Status::NoReply);
     EXPECT_FALSE(channel.isBusy());
     EXPECT_EQ(channel.Begin(), Status::Ok);
@@ -138,10 +150,10 @@ TEST_F(ChannelTest, ChunkedWriteStopsAtTheFirstFailingChunk)
 {
     std::vector<std::uint8_t> record(120);
     std::iota(record.begin(), record.end(), std::uint8_t{1});
-    device.script({Reply::Normal, Reply::StatusFE});
+    device.injectFaults({Fault::None, Fault::StatusFE});
     EXPECT_EQ(channel.WriteSettings(record, 0), Status::DeviceErrorFE);
     EXPECT_EQ(device.received().size(), 2u);
-    const auto memory = device.memory(command::kWriteSettings);
+    const auto memory = device.area(Area::Settings);
     EXPECT_EQ(memory[55], 56);
 }
 
@@ -157,7 +169,7 @@ TEST_F(ChannelTest, ReceiverChunksAreTwentyFourBytesWithRunningOffsets)
                                       "19 1a 1b 1c 1d 1e 1f 20 21 22 0b 0c 0d 0e 0f 10 "
                                       "11 12 13 14 15 16 17 18"));
     EXPECT_EQ(device.badChecksums(), 0u);
-    const auto memory = device.memory(command::kWriteSettings);
+    const auto memory = device.area(Area::Settings);
     EXPECT_TRUE(std::equal(data.begin(), data.end(), memory.begin()));
     EXPECT_EQ(memory[34], 0) << "stale payload bytes past the chunk must not be stored";
 }
@@ -212,7 +224,7 @@ TEST_F(ChannelTest, TransfersPastTheSixteenBitOffsetAreRefusedWhole)
     std::vector<std::uint8_t> tail(17);
     EXPECT_EQ(channel.WriteSettings(tail, 0xFFF0), Status::NoReply);
     EXPECT_TRUE(device.received().empty());
-    EXPECT_EQ(device.memory(command::kWriteCustomColours)[0], 0);
+    EXPECT_EQ(device.area(Area::Colours)[0], 0);
 }
 
 TEST_F(ChannelTest, SingleReadIsLimitedToOneFramesData)
@@ -248,7 +260,7 @@ TEST_F(ChannelTest, LiveColoursUseTheQuickExchangeOnTheCableOnly)
 
 TEST_F(ChannelTest, LiveColoursAreDroppedWhileALoggedExchangeRuns)
 {
-    device.script({Reply::Deferred});
+    device.injectFaults({Fault::Late});
     auto begin = std::async(std::launch::async, [this] { return channel.Begin(); });
     // Begin now waits for its answer, busy set.
     ASSERT_TRUE(device.requestArrived().waitFor(std::chrono::seconds(5)));
@@ -256,7 +268,7 @@ TEST_F(ChannelTest, LiveColoursAreDroppedWhileALoggedExchangeRuns)
     std::vector<std::uint8_t> frame(384, 0x40);
     EXPECT_EQ(channel.LiveColours(frame, 0), Status::NoReply);
     EXPECT_TRUE(platform::debugLinesContain(L"放弃灯光数据"));
-    device.releaseDeferred();
+    device.releaseLateReplies();
     EXPECT_EQ(begin.get(), Status::Ok);
     EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{command::kBegin});
     EXPECT_FALSE(channel.isBusy());

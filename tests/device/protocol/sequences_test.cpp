@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <numeric>
 
+using devsim::Area;
+using devsim::Fault;
 using protocol::Status;
-using Reply = FakeDevice::Reply;
 namespace command = protocol::command;
 
 namespace {
@@ -37,12 +38,12 @@ using SequenceTest = ChannelTest;
 
 TEST_F(SequenceTest, FullReadMovesLayoutAndLedMapSizedByTheKeySlots)
 {
-    device.setMemory(command::kReadInfo, 0, infoWith(104, 32));
+    device.setArea(Area::Info, 0, infoWith(104, 32));
     std::vector<std::uint8_t> layout(312);
     std::iota(layout.begin(), layout.end(), std::uint8_t{0});
-    device.setMemory(command::kReadKeyLayout, 0, layout);
-    device.setMemory(command::kReadLedMap, 0, repeat(0x11, 104));
-    device.setMemory(command::kReadLedMap, 104, repeat(0x99, 8)); // past the map: not read
+    device.setArea(Area::KeyLayout, 0, layout);
+    device.setArea(Area::LedMap, 0, repeat(0x11, 104));
+    device.setArea(Area::LedMap, 104, repeat(0x99, 8)); // past the map: not read
 
     protocol::DeviceBlocks blocks;
     const auto result = protocol::fullRead(channel, blocks);
@@ -60,7 +61,7 @@ TEST_F(SequenceTest, FullReadMovesLayoutAndLedMapSizedByTheKeySlots)
 
 TEST_F(SequenceTest, FullReadStopsWhenTheKeySlotsExceedABlockAndKeepsTheLayout)
 {
-    device.setMemory(command::kReadInfo, 0, infoWith(171, 32));
+    device.setArea(Area::Info, 0, infoWith(171, 32));
     protocol::DeviceBlocks blocks;
     blocks.keyLayout.fill(0x77);
     const auto result = protocol::fullRead(channel, blocks);
@@ -80,7 +81,8 @@ TEST_F(SequenceTest, FullReadOnAClosedChannelSendsNothing)
 
 TEST_F(SequenceTest, KeyMapWriteSendsTheBlockBetweenBeginAndEnd)
 {
-    device.setMemory(command::kReadInfo, 0, infoWith(104, 32));
+    device.setArea(Area::Info, 0, infoWith(104, 32));
+    device.setArea(Area::KeyMap, 0, repeat(0, devsim::kBlockSize));
     ASSERT_TRUE(channel.setBlockSize(312));
     protocol::InfoBlock info{};
     const auto keyMap = repeat(0x21, 312);
@@ -88,24 +90,24 @@ TEST_F(SequenceTest, KeyMapWriteSendsTheBlockBetweenBeginAndEnd)
     EXPECT_EQ(info[protocol::kInfoKeySlotCount], 104);
     const std::vector<std::uint8_t> expected{3, 1, 9, 9, 9, 9, 9, 9, 2};
     EXPECT_EQ(device.commandsReceived(), expected);
-    const auto memory = device.memory(command::kWriteKeyMap);
+    const auto memory = device.area(Area::KeyMap);
     EXPECT_EQ(memory[311], 0x21);
     EXPECT_EQ(memory[312], 0);
 }
 
 TEST_F(SequenceTest, FailedKeyMapWriteIsReportedButStillClosedWithEnd)
 {
-    device.setMemory(command::kReadInfo, 0, infoWith(10, 32));
+    device.setArea(Area::Info, 0, infoWith(10, 32));
     ASSERT_TRUE(channel.setBlockSize(30));
     protocol::InfoBlock info{};
-    device.script({Reply::Normal, Reply::Normal, Reply::StatusFF});
+    device.injectFaults({Fault::None, Fault::None, Fault::StatusFF});
     EXPECT_EQ(protocol::writeKeyMapBlock(channel, info, repeat(1, 30)), Status::DeviceErrorFF);
     EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{3, 1, 9, 2}));
 }
 
 TEST_F(SequenceTest, KeyMapWriteRefusesAFreshKeySlotCountBeyondABlock)
 {
-    device.setMemory(command::kReadInfo, 0, infoWith(200, 32));
+    device.setArea(Area::Info, 0, infoWith(200, 32));
     protocol::InfoBlock info{};
     EXPECT_EQ(protocol::writeKeyMapBlock(channel, info, repeat(1, 600)), Status::NoReply);
     EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{3});
@@ -113,19 +115,19 @@ TEST_F(SequenceTest, KeyMapWriteRefusesAFreshKeySlotCountBeyondABlock)
 
 TEST_F(SequenceTest, MacroBlockIsWrittenWhenItFits)
 {
-    device.setMemory(command::kReadInfo, 0, infoWith(104, 1));
+    device.setArea(Area::Info, 0, infoWith(104, 1));
     protocol::InfoBlock info{};
     const std::vector<protocol::Macro> macros{macroOf(3), macroOf(5)};
     EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros), 0);
     EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{3, 1, 0x15, 0x15, 2}));
-    const auto memory = device.memory(command::kWriteMacros);
+    const auto memory = device.area(Area::Macros);
     EXPECT_EQ(protocol::parseMacroBlock(memory), macros);
 }
 
 TEST_F(SequenceTest, MacroBlockBeyondTheMemoryGivesTheOverflowCountAndSendsNothing)
 {
     // 16 + 6 + 4 × 30 = 142 bytes against 128: (142 − 128) / 4 + 1 = 4.
-    device.setMemory(command::kReadInfo, 0, infoWith(104, 1));
+    device.setArea(Area::Info, 0, infoWith(104, 1));
     protocol::InfoBlock info{};
     const std::vector<protocol::Macro> macros{macroOf(30)};
     EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros), 4);
@@ -151,18 +153,18 @@ TEST_F(SequenceTest, SlotRecordOneLandsAtTwentyFiveOverlappingRecordTwo)
     const auto frame = device.received()[1];
     EXPECT_EQ(frame[4], 26);
     EXPECT_EQ(frame[5], 25);
-    const auto memory = device.memory(command::kWriteSettings);
+    const auto memory = device.area(Area::Settings);
     EXPECT_EQ(memory[25], 0x40);
     EXPECT_EQ(memory[50], 0x40 + 25); // byte 0 of record 2's area
 
-    device.script({Reply::Normal, Reply::StatusFE});
+    device.injectFaults({Fault::None, Fault::StatusFE});
     EXPECT_EQ(protocol::writeSlotRecord(channel, 0, record), Status::DeviceErrorFE);
 }
 
 TEST_F(SequenceTest, SlotRecordReadFollowsTheActiveIndex)
 {
-    device.setMemory(command::kReadSettings, 0, std::array<std::uint8_t, 1>{2});
-    device.setMemory(command::kReadSettings, 50, repeat(0x33, 26));
+    device.setArea(Area::Settings, 0, std::array<std::uint8_t, 1>{2});
+    device.setArea(Area::Settings, 50, repeat(0x33, 26));
     protocol::SlotRecord record{};
     ASSERT_EQ(protocol::readSlotRecord(channel, record), Status::Ok);
     EXPECT_EQ(record[0], 2);
@@ -170,14 +172,14 @@ TEST_F(SequenceTest, SlotRecordReadFollowsTheActiveIndex)
 
     // A failed index read must not fetch slot 0's record in its place.
     record.fill(0x55);
-    device.script({Reply::StatusFF});
+    device.injectFaults({Fault::StatusFF});
     EXPECT_EQ(protocol::readSlotRecord(channel, record), Status::DeviceErrorFF);
     EXPECT_EQ(record[1], 0x55);
 }
 
 TEST_F(SequenceTest, PowerReadMarksWhichLinkAnswered)
 {
-    device.setMemory(command::kReadPower, 0, std::array<std::uint8_t, 6>{90, 1, 7, 7, 3, 9});
+    device.setArea(Area::Power, 0, std::array<std::uint8_t, 6>{90, 1, 7, 7, 3, 9});
     auto power = protocol::readPower(channel, protocol::PowerPause::No);
     ASSERT_TRUE(power);
     EXPECT_EQ(*power, (protocol::PowerBlock{90, 1, 7, 0, 3, 9}));

@@ -18,6 +18,7 @@ class SimConnection;
 
 struct SimState {
     InterfaceIdentity identity;
+    std::vector<std::uint8_t> descriptor;
     std::vector<CollectionInfo> collections;
     std::uint32_t collectionCount = 0; // in the descriptor, skipped ones included
     SimInterface::OutputHandler handler;
@@ -54,14 +55,7 @@ struct SimState {
 
     std::wstring pathOf(std::uint32_t number) const
     {
-        std::optional<std::uint32_t> col;
-        if (collectionCount > 1)
-            col = number;
-        // The serial is hexadecimal like every number of a path.
-        wchar_t instance[32];
-        std::swprintf(instance, 32, L"sim&%x&0", unsigned(serial));
-        return makePath(identity.vendorId, identity.productId, identity.interfaceNumber, col,
-                        instance);
+        return simPath(identity, serial, number, collectionCount);
     }
 };
 
@@ -201,6 +195,28 @@ public:
 
 } // namespace
 
+std::wstring simPath(const InterfaceIdentity& identity, std::uint32_t serial,
+                     std::uint32_t collection, std::uint32_t collectionCount,
+                     std::wstring_view instancePrefix)
+{
+    std::optional<std::uint32_t> col;
+    if (collectionCount > 1)
+        col = collection;
+    // The serial is hexadecimal like every number of a path.
+    wchar_t instance[32];
+    std::swprintf(instance, 32, L"&%x&0", unsigned(serial));
+    return makePath(identity.vendorId, identity.productId, identity.interfaceNumber, col,
+                    std::wstring(instancePrefix) + instance);
+}
+
+std::vector<PluggedInterface> pluggedInterfaces()
+{
+    std::vector<PluggedInterface> list;
+    for (const auto& state : pluggedStates())
+        list.push_back({state->serial, state->identity, state->descriptor});
+    return list;
+}
+
 Backend& simBackend()
 {
     static SimBackend instance;
@@ -212,6 +228,7 @@ SimInterface::SimInterface(InterfaceIdentity identity, std::span<const std::uint
     : m_state(std::make_shared<SimState>())
 {
     m_state->identity = identity;
+    m_state->descriptor.assign(descriptor.begin(), descriptor.end());
     m_state->collections = parseReportDescriptor(descriptor);
     for (const auto& collection : m_state->collections)
         m_state->collectionCount = std::max(m_state->collectionCount, collection.number);

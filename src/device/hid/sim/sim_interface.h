@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hid::sim {
@@ -25,6 +26,18 @@ struct InterfaceIdentity {
 };
 
 struct SimState;
+
+// A plugged interface as another process needs it to list and open its collections.
+struct PluggedInterface {
+    std::uint32_t serial = 0;
+    InterfaceIdentity identity;
+    std::vector<std::uint8_t> descriptor;
+};
+std::vector<PluggedInterface> pluggedInterfaces();
+// The path the in-process backend gives a collection of an interface so described.
+std::wstring simPath(const InterfaceIdentity& identity, std::uint32_t serial,
+                     std::uint32_t collection, std::uint32_t collectionCount,
+                     std::wstring_view instancePrefix = L"sim");
 
 class SimInterface {
 public:

@@ -1,0 +1,169 @@
+#include "keyboard_session.h"
+
+#include "device/detect/device_watcher.h"
+#include "device/detect/hid_interface_source.h"
+#include "device/detect/link_controller.h"
+#include "platform/debug_output.h"
+#include "platform/text.h"
+
+#include <cstdio>
+
+namespace cli {
+namespace {
+
+// The keyboard as the steps see it: a channel and the row it answers for. Listeners and
+// state reads are the program's business, not a one-shot command's.
+class KeyboardObject final : public detect::LinkedDevice {
+public:
+    KeyboardObject() : m_identity(detect::supportedInterfaces()[0]) {}
+    CDeviceProtocol& channel() override { return m_channel; }
+    const detect::SupportedInterface& identity() const override { return m_identity; }
+    void setIdentity(const detect::SupportedInterface& row) override { m_identity = row; }
+    bool isWireless() const override { return false; }
+    void openListener(const std::wstring&, detect::DeviceTypeId) override {}
+    void closeListener(detect::DeviceTypeId) override {}
+    void reReadState() override {}
+
+private:
+    CDeviceProtocol m_channel;
+    detect::SupportedInterface m_identity;
+};
+
+class OneKeyboardHost final : public detect::LinkHost {
+public:
+    std::vector<detect::LinkedDevice*> devices() override { return {&keyboard}; }
+    void ensureDevice(std::size_t) override {}
+    void channelOpened(detect::LinkedDevice&, bool onCable) override { cable = onCable; }
+    void channelClosed(detect::LinkedDevice&) override {}
+    void switchedLink(detect::LinkedDevice&, bool toReceiver) override { cable = !toReceiver; }
+    void bringForward() override {}
+
+    KeyboardObject keyboard;
+    bool cable = true;
+};
+
+class StepsAtOnce final : public detect::WatcherSink {
+public:
+    explicit StepsAtOnce(detect::LinkController& controller) : m_controller(controller) {}
+    void interfaceArrived(std::size_t row, const platform::Event&) override
+    {
+        m_controller.arrival(row);
+    }
+    void interfaceRemoved(std::size_t row, const platform::Event&) override
+    {
+        m_controller.removal(row);
+    }
+    void firstPassDone() override {}
+
+private:
+    detect::LinkController& m_controller;
+};
+
+} // namespace
+
+struct KeyboardSession::Detection {
+    detect::InterfaceTable table;
+    detect::HidInterfaceSource source;
+    OneKeyboardHost host;
+    detect::LinkController controller{table, host};
+    StepsAtOnce sink{controller};
+    detect::DeviceWatcher watcher{table, source, sink};
+};
+
+KeyboardSession::KeyboardSession(const GlobalOptions& options, std::string commandName)
+    : m_options(options), m_name(std::move(commandName))
+{
+    platform::clearDebugLines();
+}
+
+KeyboardSession::~KeyboardSession()
+{
+    if (m_detection)
+        m_detection->host.keyboard.channel().closeLinks();
+    flushTrace();
+}
+
+void KeyboardSession::flushTrace()
+{
+    if (!m_options.trace)
+        return;
+    for (const auto& line : platform::debugLines())
+        std::printf("%s\n", platform::toUtf8(line).c_str());
+    platform::clearDebugLines();
+}
+
+bool KeyboardSession::open()
+{
+    bool attached = true;
+    m_simulation = attachSimulation(m_options, attached);
+    if (!attached) {
+        m_exitStatus = 2;
+        return false;
+    }
+    m_detection = std::make_unique<Detection>();
+    platform::Event stop{platform::Event::ResetPolicy::Manual};
+    m_detection->watcher.runPass(stop);
+    if (!channel().isOpen()) {
+        std::fprintf(stderr, "halvekctl %s: no keyboard found: %s\n", m_name.c_str(),
+                     protocol::describe(protocol::Status::NoReply).c_str());
+        m_exitStatus = 1;
+        return false;
+    }
+    return true;
+}
+
+CDeviceProtocol& KeyboardSession::channel()
+{
+    return m_detection->host.keyboard.channel();
+}
+
+bool KeyboardSession::onReceiver()
+{
+    return channel().isReceiverMode();
+}
+
+int KeyboardSession::fail(const std::string& what, protocol::Status status) const
+{
+    std::fprintf(stderr, "halvekctl %s: %s failed: %s\n", m_name.c_str(), what.c_str(),
+                 protocol::describe(status).c_str());
+    return 1;
+}
+
+bool parseNumber(const std::string& text, unsigned long max, unsigned long& value)
+{
+    if (text.empty())
+        return false;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    unsigned long result = 0;
+    for (const char c : digits) {
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        if (digit < 0)
+            return false;
+        result = result * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+        if (result > max)
+            return false;
+    }
+    value = result;
+    return true;
+}
+
+std::string hexBytes(std::span<const std::uint8_t> bytes, std::size_t perLine)
+{
+    std::string text;
+    char cell[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(cell, sizeof cell, "%02x", bytes[i]);
+        text += cell;
+        text += (i + 1) % perLine == 0 || i + 1 == bytes.size() ? '\n' : ' ';
+    }
+    return text;
+}
+
+} // namespace cli

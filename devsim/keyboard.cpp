@@ -1,0 +1,322 @@
+#include "devsim/keyboard.h"
+
+#include "device/protocol/commands.h"
+#include "device/usb_ids.h"
+
+#include <algorithm>
+
+namespace devsim {
+namespace command = protocol::command;
+namespace field = protocol::field;
+
+namespace {
+
+// The command id of a reply meant for some other, earlier request.
+constexpr std::uint8_t kStaleCommand = 0x7E;
+
+protocol::Frame withCommand(protocol::Frame frame, std::uint8_t commandId, std::uint8_t status)
+{
+    frame[field::kCommand] = commandId;
+    frame[field::kStatus] = status;
+    protocol::sealFrame(frame);
+    return frame;
+}
+
+} // namespace
+
+Keyboard::Keyboard()
+{
+    for (const KeyboardLink link : {KeyboardLink::Cable, KeyboardLink::Receiver}) {
+        m_links[index(link)] = std::make_unique<KeyboardInterfaces>(
+            link, [this, link](std::span<const std::uint8_t> frame) { onFrame(link, frame); });
+    }
+}
+
+Keyboard::~Keyboard()
+{
+    unplug(KeyboardLink::Cable);
+    unplug(KeyboardLink::Receiver);
+}
+
+void Keyboard::plug(KeyboardLink link)
+{
+    m_links[index(link)]->plug();
+}
+
+void Keyboard::unplug(KeyboardLink link)
+{
+    m_links[index(link)]->unplug();
+    if (link == KeyboardLink::Cable) {
+        // A sequence the host had open through the cable dies with it.
+        std::lock_guard guard(m_lock);
+        m_handler.dropSequence();
+    }
+}
+
+bool Keyboard::isPlugged(KeyboardLink link) const
+{
+    return m_links[index(link)]->compositeInterface().isPlugged();
+}
+
+KeyboardInterfaces& Keyboard::interfaces(KeyboardLink link)
+{
+    return *m_links[index(link)];
+}
+
+std::wstring Keyboard::commandPath(KeyboardLink link) const
+{
+    return m_links[index(link)]->compositeInterface().path(usb::kCommandCollection);
+}
+
+std::wstring Keyboard::consumerPath(KeyboardLink link) const
+{
+    return m_links[index(link)]->compositeInterface().path(usb::kConsumerCollection);
+}
+
+void Keyboard::setAsleep(bool asleep)
+{
+    std::lock_guard guard(m_lock);
+    m_asleep = asleep;
+}
+
+bool Keyboard::isAsleep() const
+{
+    std::lock_guard guard(m_lock);
+    return m_asleep;
+}
+
+bool Keyboard::sendConsumerUsage(std::uint16_t usage)
+{
+    KeyboardLink link = KeyboardLink::Cable;
+    if (!isPlugged(KeyboardLink::Cable)) {
+        if (!isPlugged(KeyboardLink::Receiver) || isAsleep())
+            return false;
+        link = KeyboardLink::Receiver;
+    }
+    m_timing[index(link)].waitForIn();
+    return m_links[index(link)]->sendConsumerUsage(usage);
+}
+
+bool Keyboard::switchProfile(std::uint8_t slot)
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_memory.area(Area::Settings)[0] = slot;
+    }
+    return sendConsumerUsage(static_cast<std::uint16_t>(kUsageNotice | (slot & 0x0F)));
+}
+
+void Keyboard::injectFaults(std::initializer_list<Fault> faults)
+{
+    std::lock_guard guard(m_lock);
+    for (const Fault fault : faults)
+        m_faults.push(fault);
+}
+
+void Keyboard::injectFault(Fault fault)
+{
+    injectFaults({fault});
+}
+
+void Keyboard::clearFaults()
+{
+    std::lock_guard guard(m_lock);
+    m_faults.clear();
+}
+
+void Keyboard::releaseLateReplies()
+{
+    std::vector<std::pair<KeyboardLink, protocol::Frame>> late;
+    {
+        std::lock_guard guard(m_lock);
+        late.swap(m_late);
+    }
+    for (const auto& [link, reply] : late)
+        deliver(link, std::span(&reply, 1), -1);
+}
+
+void Keyboard::setUsbTiming(bool enabled)
+{
+    for (auto& timing : m_timing)
+        timing.setEnabled(enabled);
+}
+
+UsbTiming& Keyboard::usbTiming(KeyboardLink link)
+{
+    return m_timing[index(link)];
+}
+
+std::vector<protocol::Frame> Keyboard::received() const
+{
+    std::lock_guard guard(m_lock);
+    return m_received;
+}
+
+std::vector<std::uint8_t> Keyboard::commandsReceived() const
+{
+    std::lock_guard guard(m_lock);
+    std::vector<std::uint8_t> commands;
+    for (const auto& frame : m_received)
+        commands.push_back(frame[field::kCommand]);
+    return commands;
+}
+
+std::size_t Keyboard::badChecksums() const
+{
+    std::lock_guard guard(m_lock);
+    return m_handler.badChecksums();
+}
+
+void Keyboard::clearReceived()
+{
+    std::lock_guard guard(m_lock);
+    m_received.clear();
+}
+
+bool Keyboard::hostLighting() const
+{
+    std::lock_guard guard(m_lock);
+    return m_handler.hostLighting();
+}
+
+bool Keyboard::isInSequence() const
+{
+    std::lock_guard guard(m_lock);
+    return m_handler.isInSequence();
+}
+
+KeyboardMemory Keyboard::memory() const
+{
+    std::lock_guard guard(m_lock);
+    return m_memory;
+}
+
+std::vector<std::uint8_t> Keyboard::area(Area which) const
+{
+    std::lock_guard guard(m_lock);
+    const auto bytes = m_memory.area(which);
+    return {bytes.begin(), bytes.end()};
+}
+
+void Keyboard::setArea(Area which, std::size_t offset, std::span<const std::uint8_t> bytes)
+{
+    std::lock_guard guard(m_lock);
+    const auto target = m_memory.area(which);
+    if (offset > target.size())
+        return;
+    const std::size_t count = std::min(bytes.size(), target.size() - offset);
+    std::copy_n(bytes.begin(), count, target.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+void Keyboard::setMemory(const KeyboardMemory& memory)
+{
+    std::lock_guard guard(m_lock);
+    m_memory = memory;
+    m_handler.dropSequence();
+}
+
+void Keyboard::onFrame(KeyboardLink link, std::span<const std::uint8_t> report)
+{
+    const std::int64_t requestFrame = m_timing[index(link)].waitForOut();
+    protocol::Frame request{};
+    std::copy_n(report.begin(), std::min(report.size(), request.size()), request.begin());
+
+    std::vector<protocol::Frame> lateBefore;
+    Delivery delivery;
+    {
+        std::lock_guard guard(m_lock);
+        m_received.push_back(request);
+        // A reply held back past the host's time-out turns up before the next answer.
+        for (auto it = m_late.begin(); it != m_late.end();) {
+            if (it->first == link) {
+                lateBefore.push_back(it->second);
+                it = m_late.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        delivery = answer(link, request);
+    }
+
+    deliver(link, lateBefore, requestFrame);
+    switch (delivery.fault) {
+    case Fault::UnplugBeforeReply:
+    case Fault::UnplugMidWrite:
+        unplug(link);
+        break;
+    case Fault::Late: {
+        std::lock_guard guard(m_lock);
+        for (const auto& reply : delivery.replies)
+            m_late.emplace_back(link, reply);
+        break;
+    }
+    default:
+        deliver(link, delivery.replies, requestFrame);
+        break;
+    }
+    m_requestArrived.set();
+}
+
+Keyboard::Delivery Keyboard::answer(KeyboardLink link, const protocol::Frame& request)
+{
+    const std::uint8_t commandId = request[field::kCommand];
+    Delivery delivery;
+    delivery.fault = m_faults.take(commandId, isWriteCommand(commandId),
+                                   protocol::frameOffset(request), request[field::kLength]);
+    if (delivery.fault == Fault::UnplugMidWrite)
+        return delivery; // gone before the frame was taken
+
+    protocol::Frame reply{};
+    if (link == KeyboardLink::Receiver && m_asleep) {
+        // The receiver answers for a keyboard it cannot reach.
+        reply = replyTo(request, CommandHandler::kStatusOk);
+        reply = withCommand(reply, protocol::kReceiverAsleepEcho, CommandHandler::kStatusOk);
+    } else {
+        reply = m_handler.handle(request);
+    }
+
+    const protocol::Frame stale = withCommand(reply, kStaleCommand, reply[field::kStatus]);
+    switch (delivery.fault) {
+    case Fault::None:
+    case Fault::Late:
+        delivery.replies = {reply};
+        break;
+    case Fault::Lost:
+    case Fault::UnplugBeforeReply:
+        break;
+    case Fault::WrongEcho:
+        delivery.replies = {stale, reply};
+        break;
+    case Fault::WrongEchoTwice:
+        delivery.replies = {stale, stale};
+        break;
+    case Fault::WrongEchoTwiceFF:
+        delivery.replies = {
+            stale, withCommand(stale, kStaleCommand, CommandHandler::kStatusUnknownCommand)};
+        break;
+    case Fault::ReceiverMark:
+        delivery.replies = {
+            withCommand(reply, protocol::kReceiverAsleepEcho, reply[field::kStatus]), reply};
+        break;
+    case Fault::StatusFF:
+        delivery.replies = {withCommand(reply, commandId, protocol::kReplyErrorFF)};
+        break;
+    case Fault::StatusFE:
+        delivery.replies = {withCommand(reply, commandId, protocol::kReplyErrorFE)};
+        break;
+    case Fault::UnplugMidWrite:
+        break;
+    }
+    return delivery;
+}
+
+void Keyboard::deliver(KeyboardLink link, std::span<const protocol::Frame> replies,
+                       std::int64_t after)
+{
+    for (const auto& reply : replies) {
+        m_timing[index(link)].waitForIn(after);
+        (void)m_links[index(link)]->sendReply(reply);
+    }
+}
+
+} // namespace devsim

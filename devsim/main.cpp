@@ -1,0 +1,165 @@
+// halvek-devsim: the emulated keyboard for other processes. It plugs the keyboard's cable
+// and receiver interfaces in this process and serves them over a Unix-domain socket, where
+// `halvekctl --simulate=socket` and the program find them; control lines come on stdin or
+// through `halvek-devsim ctl ...`.
+
+#include "devsim/control.h"
+#include "devsim/keyboard.h"
+#include "devsim/state_file.h"
+
+#include "device/hid/sim/socket_backend.h"
+#include "platform/event.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    R"(Usage: halvek-devsim [--socket PATH] [--state FILE] [--links both|cable|receiver|none]
+                     [--usb-timing]
+       halvek-devsim [--socket PATH] ctl COMMAND...
+
+Runs the emulated keyboard and serves it on PATH (default: $HALVEK_SIM_SOCKET, else
+devsim.sock in the program's runtime folder) until "quit". With --state its memory is
+loaded from FILE and saved there on quit. Control commands, on stdin or with ctl:
+)";
+
+struct Options {
+    std::filesystem::path socket;
+    std::filesystem::path state;
+    std::string links = "both";
+    bool usbTiming = false;
+    std::vector<std::string> control; // after "ctl"
+    bool isControl = false;
+};
+
+int parse(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool takesValue = arg == "--socket" || arg == "--state" || arg == "--links";
+        if (takesValue && i + 1 >= argc) {
+            std::fprintf(stderr, "halvek-devsim: %s needs a value\n", arg.c_str());
+            return 2;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::printf("%s%s", kUsage, devsim::Control::help().c_str());
+            return 0;
+        } else if (arg == "--socket") {
+            options.socket = argv[++i];
+        } else if (arg == "--state") {
+            options.state = argv[++i];
+        } else if (arg == "--links") {
+            options.links = argv[++i];
+            if (options.links != "both" && options.links != "cable" &&
+                options.links != "receiver" && options.links != "none") {
+                std::fputs("halvek-devsim: --links takes both, cable, receiver or none\n", stderr);
+                return 2;
+            }
+        } else if (arg == "--usb-timing") {
+            options.usbTiming = true;
+        } else if (arg == "ctl") {
+            options.isControl = true;
+            options.control.assign(argv + i + 1, argv + argc);
+            break;
+        } else {
+            std::fprintf(stderr, "halvek-devsim: unknown argument '%s' (see --help)\n",
+                         arg.c_str());
+            return 2;
+        }
+    }
+    return -1;
+}
+
+int sendControl(const Options& options)
+{
+    std::string line;
+    for (const auto& word : options.control)
+        line += (line.empty() ? "" : " ") + word;
+    if (line.empty()) {
+        std::fputs("halvek-devsim ctl: which command? (see --help)\n", stderr);
+        return 2;
+    }
+    const auto answer = hid::sim::sendControl(options.socket, line);
+    if (!answer) {
+        std::fprintf(stderr, "halvek-devsim ctl: %s\n", answer.error().message.c_str());
+        return 1;
+    }
+    std::fputs(answer->c_str(), stdout);
+    return answer->rfind("error:", 0) == 0 ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (const int status = parse(argc, argv, options); status >= 0)
+        return status;
+    if (options.socket.empty()) {
+        const auto socket = hid::sim::deviceServerSocket();
+        if (!socket) {
+            std::fprintf(stderr, "halvek-devsim: %s\n", socket.error().message.c_str());
+            return 1;
+        }
+        options.socket = *socket;
+    }
+    if (options.isControl)
+        return sendControl(options);
+
+    devsim::Keyboard keyboard;
+    if (!options.state.empty()) {
+        auto memory = devsim::loadKeyboardState(options.state);
+        if (memory)
+            keyboard.setMemory(*memory);
+        else if (memory.error().code != platform::Error::Code::NotFound)
+            std::fprintf(stderr, "halvek-devsim: %s; starting from the factory state\n",
+                         memory.error().message.c_str());
+    }
+    keyboard.setUsbTiming(options.usbTiming);
+    if (options.links == "both" || options.links == "cable")
+        keyboard.plug(devsim::KeyboardLink::Cable);
+    if (options.links == "both" || options.links == "receiver")
+        keyboard.plug(devsim::KeyboardLink::Receiver);
+
+    devsim::Control control(keyboard, options.state);
+    platform::Event quit{platform::Event::ResetPolicy::Manual};
+    const auto handle = [&](const std::string& line) {
+        std::string answer = control.run(line);
+        if (control.quitRequested())
+            quit.set();
+        return answer;
+    };
+    hid::sim::DeviceServer server;
+    if (const auto started = server.start(options.socket, handle); !started) {
+        std::fprintf(stderr, "halvek-devsim: %s\n", started.error().message.c_str());
+        return 1;
+    }
+    std::printf("halvek-devsim: serving on %s (type help)\n", options.socket.string().c_str());
+    std::fflush(stdout);
+
+    // A read of stdin cannot be interrupted; the thread is left to the process's end.
+    std::thread([&handle, &quit] {
+        for (std::string line; std::getline(std::cin, line);) {
+            std::fputs(handle(line).c_str(), stdout);
+            std::fflush(stdout);
+            if (quit.isSet())
+                return;
+        }
+    }).detach();
+
+    quit.wait();
+    server.stop();
+    keyboard.unplug(devsim::KeyboardLink::Cable);
+    keyboard.unplug(devsim::KeyboardLink::Receiver);
+    if (!options.state.empty()) {
+        if (const auto saved = devsim::saveKeyboardState(options.state, keyboard.memory()); !saved)
+            std::fprintf(stderr, "halvek-devsim: state not saved: %s\n",
+                         saved.error().message.c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,126 @@
+#include "devsim/state_file.h"
+
+#include "platform/files.h"
+
+#include <json/json.h>
+
+#include <memory>
+#include <sstream>
+
+namespace devsim {
+namespace {
+
+constexpr const char* kFormat = "halvek-devsim-keyboard";
+constexpr int kVersion = 1;
+
+std::string toHex(std::span<const std::uint8_t> bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::size_t used = bytes.size();
+    while (used > 0 && bytes[used - 1] == 0)
+        --used;
+    std::string hex;
+    hex.reserve(used * 2);
+    for (std::size_t i = 0; i < used; ++i) {
+        hex += kDigits[bytes[i] >> 4];
+        hex += kDigits[bytes[i] & 0x0F];
+    }
+    return hex;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+platform::Error invalid(std::string why)
+{
+    return platform::makeError(platform::Error::Code::InvalidInput, std::move(why));
+}
+
+} // namespace
+
+std::string serializeKeyboardState(const KeyboardMemory& memory)
+{
+    Json::Value root(Json::objectValue);
+    root["format"] = kFormat;
+    root["version"] = kVersion;
+    Json::Value areas(Json::objectValue);
+    for (std::size_t i = 0; i < kAreaCount; ++i) {
+        const auto which = static_cast<Area>(i);
+        areas[std::string(areaName(which))] = toHex(memory.area(which));
+    }
+    root["areas"] = areas;
+    Json::StreamWriterBuilder writer;
+    writer["indentation"] = "  ";
+    return Json::writeString(writer, root) + "\n";
+}
+
+platform::Result<KeyboardMemory> parseKeyboardState(const std::string& text)
+{
+    Json::Value root;
+    std::string errors;
+    Json::CharReaderBuilder builder;
+    Json::CharReaderBuilder::strictMode(&builder.settings_);
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    try {
+        if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors))
+            return invalid("not JSON: " + errors);
+    } catch (const std::exception& error) {
+        return invalid(std::string("not JSON: ") + error.what());
+    }
+    if (!root.isObject() || !root["format"].isString() || root["format"].asString() != kFormat)
+        return invalid("not a keyboard state file");
+    if (!root["version"].isInt() || root["version"].asInt() != kVersion)
+        return invalid("unknown state file version");
+    const Json::Value& areas = root["areas"];
+    if (!areas.isObject())
+        return invalid("no \"areas\" object");
+
+    KeyboardMemory memory;
+    for (const auto& name : areas.getMemberNames()) {
+        const auto which = areaNamed(name);
+        if (!which)
+            return invalid("unknown area \"" + name + "\"");
+        if (!areas[name].isString())
+            return invalid("area \"" + name + "\" is not a string");
+        const std::string hex = areas[name].asString();
+        const auto bytes = memory.area(*which);
+        if (hex.size() % 2 != 0 || hex.size() / 2 > bytes.size())
+            return invalid("area \"" + name + "\" has a wrong length");
+        std::fill(bytes.begin(), bytes.end(), 0);
+        for (std::size_t i = 0; i < hex.size() / 2; ++i) {
+            const int high = hexDigit(hex[2 * i]);
+            const int low = hexDigit(hex[2 * i + 1]);
+            if (high < 0 || low < 0)
+                return invalid("area \"" + name + "\" is not hexadecimal");
+            bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
+        }
+    }
+    return memory;
+}
+
+platform::Result<KeyboardMemory> loadKeyboardState(const std::filesystem::path& file)
+{
+    auto text = platform::readFileBounded(file, kMaxStateFileSize);
+    if (!text)
+        return text.error();
+    auto memory = parseKeyboardState(*text);
+    if (!memory)
+        return invalid(file.string() + ": " + memory.error().message);
+    return memory;
+}
+
+platform::Result<void> saveKeyboardState(const std::filesystem::path& file,
+                                         const KeyboardMemory& memory)
+{
+    return platform::writeFileAtomically(file, serializeKeyboardState(memory));
+}
+
+} // namespace devsim

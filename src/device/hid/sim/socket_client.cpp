@@ -1,0 +1,291 @@
+// The socket backend: the interfaces a halvek-devsim process has plugged, listed and opened
+// through its socket.
+
+#include "device/hid/sim/socket_backend.h"
+
+#include "device/hid/hid_path.h"
+#include "device/hid/input_queue.h"
+#include "device/hid/sim/sim_interface.h"
+#include "device/hid/sim/socket_wire.h"
+#include "platform/debug_output.h"
+#include "platform/folders.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace hid::sim {
+namespace {
+
+constexpr const wchar_t* kInstancePrefix = L"sock";
+
+struct RemoteInterface {
+    std::uint32_t serial = 0;
+    InterfaceIdentity identity;
+    std::vector<CollectionInfo> collections;
+    std::uint32_t collectionCount = 0;
+
+    std::wstring localPath(std::uint32_t collection) const
+    {
+        return simPath(identity, serial, collection, collectionCount, kInstancePrefix);
+    }
+    std::wstring remotePath(std::uint32_t collection) const
+    {
+        return simPath(identity, serial, collection, collectionCount);
+    }
+};
+
+struct ServerChoice {
+    std::mutex lock;
+    bool chosen = false;
+    std::filesystem::path socket;
+};
+
+ServerChoice& serverChoice()
+{
+    static ServerChoice instance;
+    return instance;
+}
+
+std::filesystem::path currentServer()
+{
+    auto& choice = serverChoice();
+    std::lock_guard guard(choice.lock);
+    if (!choice.chosen) {
+        choice.chosen = true;
+        if (const char* variable = std::getenv("HALVEK_SIM_SOCKET"); variable && *variable)
+            choice.socket = variable;
+    }
+    return choice.socket;
+}
+
+class Socket {
+public:
+    explicit Socket(int fd) : m_fd(fd) {}
+    ~Socket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    int fd() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+// Nullopt when the server cannot be reached or answers garbage.
+std::optional<std::vector<RemoteInterface>> listRemote(const std::filesystem::path& server)
+{
+    Socket socket(wire::connectTo(server));
+    if (socket.fd() < 0 || !wire::send(socket.fd(), wire::Type::List, {}))
+        return std::nullopt;
+    const auto reply = wire::receive(socket.fd());
+    if (!reply || reply->type != wire::Type::ListReply)
+        return std::nullopt;
+    wire::Reader reader(reply->payload);
+    std::uint16_t count = 0;
+    if (!reader.get16(count))
+        return std::nullopt;
+    std::vector<RemoteInterface> list;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        RemoteInterface remote;
+        std::uint8_t hasInterface = 0;
+        std::uint32_t interfaceNumber = 0;
+        std::uint32_t descriptorLength = 0;
+        std::vector<std::uint8_t> descriptor;
+        if (!reader.get32(remote.serial) || !reader.get16(remote.identity.vendorId) ||
+            !reader.get16(remote.identity.productId) || !reader.get16(remote.identity.version) ||
+            !reader.get8(hasInterface) || !reader.get32(interfaceNumber) ||
+            !reader.get32(descriptorLength) || descriptorLength > kMaxDescriptorBytes ||
+            !reader.getBytes(descriptorLength, descriptor))
+            return std::nullopt;
+        if (hasInterface)
+            remote.identity.interfaceNumber = interfaceNumber;
+        remote.collections = parseReportDescriptor(descriptor);
+        for (const auto& collection : remote.collections)
+            remote.collectionCount = std::max(remote.collectionCount, collection.number);
+        list.push_back(std::move(remote));
+    }
+    return list;
+}
+
+// The interface and collection a local path names exactly, from a fresh listing.
+struct Found {
+    RemoteInterface remote;
+    const CollectionInfo* collection = nullptr;
+};
+std::optional<Found> findRemote(const std::filesystem::path& server, const std::wstring& path)
+{
+    const std::uint32_t serial = pathNumber(path, L"#sock&");
+    if (serial == 0 || server.empty())
+        return std::nullopt;
+    auto list = listRemote(server);
+    if (!list)
+        return std::nullopt;
+    for (auto& remote : *list) {
+        if (remote.serial != serial)
+            continue;
+        Found found{std::move(remote), nullptr};
+        for (const auto& collection : found.remote.collections) {
+            if (platform::equalsIgnoreCase(found.remote.localPath(collection.number), path))
+                found.collection = &collection;
+        }
+        if (found.collection == nullptr)
+            return std::nullopt;
+        return found;
+    }
+    return std::nullopt;
+}
+
+class SocketConnection final : public Connection {
+public:
+    SocketConnection(int fd, const CollectionInfo& collection, Attributes attributes, OpenMode mode)
+        : Connection(collection, attributes, mode), m_socket(fd),
+          m_queue(collection.input.byteLength), m_reader([this] { receive(); })
+    {
+    }
+
+    ~SocketConnection() override
+    {
+        ::shutdown(m_socket.fd(), SHUT_RDWR);
+        m_reader.join();
+    }
+
+    Transfer read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override
+    {
+        return m_queue.pop(buffer, timeout);
+    }
+
+    Transfer write(std::span<const std::uint8_t> report, std::chrono::milliseconds) override
+    {
+        if (const Transfer ended = m_queue.endState(); ended != Transfer::Done)
+            return ended;
+        std::lock_guard guard(m_writeLock);
+        return wire::send(m_socket.fd(), wire::Type::Write, report) ? Transfer::Done
+                                                                    : Transfer::Gone;
+    }
+
+    void stop() override { m_queue.stop(); }
+
+private:
+    void receive()
+    {
+        while (const auto message = wire::receive(m_socket.fd())) {
+            if (message->type == wire::Type::Input)
+                m_queue.push(message->payload);
+            else if (message->type == wire::Type::Gone)
+                break;
+        }
+        // The server closed the connection or the device left it: a removed device.
+        m_queue.markGone();
+    }
+
+    Socket m_socket;
+    InputQueue m_queue;
+    std::mutex m_writeLock;
+    std::thread m_reader; // last: it uses everything above
+};
+
+class SocketBackend final : public Backend {
+public:
+    bool enumerate(std::vector<std::wstring>& paths) override
+    {
+        const auto server = currentServer();
+        if (server.empty())
+            return true;
+        const auto list = listRemote(server);
+        if (!list) {
+            // No server (yet) is like no device plugged: watchers keep polling.
+            return true;
+        }
+        for (const auto& remote : *list) {
+            for (const auto& collection : remote.collections)
+                paths.push_back(remote.localPath(collection.number));
+        }
+        return true;
+    }
+
+    bool isPresent(const std::wstring& path) override
+    {
+        return findRemote(currentServer(), path).has_value();
+    }
+
+    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode) override
+    {
+        const auto server = currentServer();
+        const auto found = findRemote(server, path);
+        if (!found)
+            return nullptr;
+        Socket socket(wire::connectTo(server));
+        std::vector<std::uint8_t> request{static_cast<std::uint8_t>(
+            (mode.read ? 1 : 0) | (mode.write ? 2 : 0) | (mode.exclusive ? 4 : 0))};
+        const std::string remotePath =
+            platform::toUtf8(found->remote.remotePath(found->collection->number));
+        request.insert(request.end(), remotePath.begin(), remotePath.end());
+        if (socket.fd() < 0 || !wire::send(socket.fd(), wire::Type::Open, request)) {
+            platform::debugOutput(L"device server not reachable opening " + path);
+            return nullptr;
+        }
+        const auto reply = wire::receive(socket.fd());
+        if (!reply || reply->type != wire::Type::OpenReply || reply->payload.size() != 1 ||
+            reply->payload[0] != 1) {
+            platform::debugOutput(L"device server refused to open " + path);
+            return nullptr;
+        }
+        const auto& identity = found->remote.identity;
+        return std::make_unique<SocketConnection>(
+            socket.release(), *found->collection,
+            Attributes{identity.vendorId, identity.productId, identity.version}, mode);
+    }
+};
+
+} // namespace
+
+platform::Result<std::filesystem::path> deviceServerSocket()
+{
+    if (const char* variable = std::getenv("HALVEK_SIM_SOCKET"); variable && *variable)
+        return std::filesystem::path(variable);
+    auto folder = platform::instanceRuntimeFolder();
+    if (!folder)
+        return folder.error();
+    return *folder / "devsim.sock";
+}
+
+void useDeviceServer(const std::filesystem::path& socket)
+{
+    auto& choice = serverChoice();
+    std::lock_guard guard(choice.lock);
+    choice.chosen = true;
+    choice.socket = socket;
+}
+
+Backend& socketBackend()
+{
+    static SocketBackend instance;
+    return instance;
+}
+
+platform::Result<std::string> sendControl(const std::filesystem::path& server,
+                                          const std::string& line)
+{
+    Socket socket(wire::connectTo(server));
+    if (socket.fd() < 0)
+        return platform::makeError(platform::Error::Code::Unavailable,
+                                   "no halvek-devsim is listening on " + server.string());
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+    if (!wire::send(socket.fd(), wire::Type::Control, bytes))
+        return platform::makeError(platform::Error::Code::Io, "the control line was not sent");
+    const auto reply = wire::receive(socket.fd());
+    if (!reply || reply->type != wire::Type::ControlReply)
+        return platform::makeError(platform::Error::Code::Io, "halvek-devsim did not answer");
+    return std::string(reply->payload.begin(), reply->payload.end());
+}
+
+} // namespace hid::sim

@@ -1,0 +1,132 @@
+#include "device/hid/hid_backend.h"
+#include "device/hid/hid_device.h"
+#include "device/hid/hid_path.h"
+#include "device/hid/hid_presence.h"
+#include "device/hid/sim/socket_backend.h"
+#include "device/hid/sim/socket_wire.h"
+#include "device/protocol/device_protocol.h"
+#include "device/usb_ids.h"
+#include "devsim/keyboard.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using devsim::KeyboardLink;
+using protocol::Status;
+using namespace std::chrono_literals;
+
+namespace {
+
+class SocketBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.start(socket, [](const std::string& line) { return "got " + line; }));
+        hid::sim::useDeviceServer(socket);
+        keyboard.plug(KeyboardLink::Cable);
+    }
+    void TearDown() override { hid::sim::useDeviceServer({}); }
+
+    // The socket backend's path for a collection the keyboard plugged in this process.
+    std::wstring servedPath(KeyboardLink link, std::uint32_t collection)
+    {
+        std::wstring path = keyboard.interfaces(link).compositeInterface().path(collection);
+        path.replace(path.find(L"#sim&"), 5, L"#sock&");
+        return path;
+    }
+
+    std::vector<std::wstring> listed()
+    {
+        std::vector<std::wstring> paths;
+        EXPECT_TRUE(hid::sim::socketBackend().enumerate(paths));
+        return paths;
+    }
+
+    testing_support::TempDir folder;
+    std::filesystem::path socket = folder.path() / "devsim.sock";
+    devsim::Keyboard keyboard;
+    hid::sim::DeviceServer server;
+};
+
+} // namespace
+
+TEST_F(SocketBackendTest, ServedKeyboardAnswersCommandsAndItsUnplugReachesTheHost)
+{
+    const auto path = servedPath(KeyboardLink::Cable, usb::kCommandCollection);
+    const auto paths = listed();
+    EXPECT_NE(std::find(paths.begin(), paths.end(), path), paths.end());
+    EXPECT_TRUE(hid::isPathPresent(path));
+
+    CDeviceProtocol channel;
+    ASSERT_TRUE(channel.openLink(protocol::Link::Wired, path));
+    channel.setLinkMode(protocol::LinkMode::Wired);
+    EXPECT_EQ(channel.wiredLink().caps().usagePage, usb::kCommandUsagePage);
+    std::array<std::uint8_t, 34> info{};
+    ASSERT_EQ(channel.ReadInfo(info), Status::Ok);
+    EXPECT_EQ(info[protocol::kInfoKeySlotCount], 126);
+
+    keyboard.injectFault(devsim::Fault::StatusFE);
+    EXPECT_EQ(channel.HostLighting(), Status::DeviceErrorFE);
+
+    keyboard.unplug(KeyboardLink::Cable);
+    EXPECT_FALSE(hid::isPathPresent(path));
+    EXPECT_EQ(channel.HostLighting(), Status::WriteFailed) << "the device went with its socket";
+    EXPECT_TRUE(listed().empty());
+}
+
+TEST_F(SocketBackendTest, ConsumerReportsTravelAndControlLinesAreAnswered)
+{
+    CHidDevice consumer;
+    ASSERT_TRUE(
+        consumer.Open(servedPath(KeyboardLink::Cable, usb::kConsumerCollection), hid::kProbeMode));
+    ASSERT_TRUE(keyboard.sendConsumerUsage(devsim::kUsageSyncProfile));
+    std::array<std::uint8_t, 3> report{};
+    std::uint32_t count = 0;
+    ASSERT_EQ(consumer.Read(report, count, 5000ms), 1);
+    EXPECT_EQ(report, (std::array<std::uint8_t, 3>{3, 0x02, 0x04}));
+
+    const auto answer = hid::sim::sendControl(socket, "sleep");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(*answer, "got sleep");
+}
+
+TEST_F(SocketBackendTest, GarbageOnTheSocketIsRefusedAndTheServerGoesOn)
+{
+    for (const std::uint32_t length : {0u, 0xFFFFFFFFu, 3u}) {
+        const int fd = hid::sim::wire::connectTo(socket);
+        ASSERT_GE(fd, 0);
+        std::vector<std::uint8_t> bytes;
+        hid::sim::wire::put32(bytes, length);
+        bytes.push_back(0x99);
+        ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::shutdown(fd, SHUT_WR);
+        std::uint8_t answer = 0;
+        EXPECT_EQ(::read(fd, &answer, 1), 0) << "the server closes without an answer";
+        ::close(fd);
+    }
+    // An open of a path the server does not have is refused, not guessed at.
+    EXPECT_EQ(hid::sim::socketBackend().open(hid::makePath(0x36B0, 0x5078, 1, 4, L"sock&7f&0"),
+                                             hid::kChannelMode),
+              nullptr);
+    EXPECT_FALSE(listed().empty());
+}
+
+TEST(SocketBackend, NoServerListsNothingAndSecondServerIsRefused)
+{
+    testing_support::TempDir folder;
+    hid::sim::useDeviceServer(folder.path() / "none.sock");
+    std::vector<std::wstring> paths;
+    EXPECT_TRUE(hid::sim::socketBackend().enumerate(paths));
+    EXPECT_TRUE(paths.empty());
+    EXPECT_FALSE(hid::sim::sendControl(folder.path() / "none.sock", "status"));
+
+    hid::sim::DeviceServer first;
+    hid::sim::DeviceServer second;
+    ASSERT_TRUE(first.start(folder.path() / "a.sock", {}));
+    EXPECT_FALSE(second.start(folder.path() / "a.sock", {}));
+    hid::sim::useDeviceServer({});
+}

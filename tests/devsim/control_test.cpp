@@ -1,0 +1,56 @@
+#include "devsim/control.h"
+#include "support/temp_dir.h"
+
+#include "devsim/state_file.h"
+
+#include <gtest/gtest.h>
+
+using devsim::KeyboardLink;
+
+namespace {
+
+bool refused(const std::string& answer)
+{
+    return answer.rfind("error:", 0) == 0;
+}
+
+} // namespace
+
+TEST(Control, LinksSleepAndProfileSwitch)
+{
+    devsim::Keyboard keyboard;
+    devsim::Control control(keyboard, {});
+    EXPECT_FALSE(refused(control.run("plug cable")));
+    EXPECT_TRUE(keyboard.isPlugged(KeyboardLink::Cable));
+    EXPECT_FALSE(refused(control.run("unplug cable")));
+    EXPECT_FALSE(keyboard.isPlugged(KeyboardLink::Cable));
+    EXPECT_TRUE(refused(control.run("plug usb")));
+    EXPECT_FALSE(refused(control.run("sleep")));
+    EXPECT_TRUE(keyboard.isAsleep());
+    EXPECT_TRUE(refused(control.run("report 0401"))) << "nothing plugged to carry it";
+    EXPECT_FALSE(refused(control.run("profile 4")));
+    EXPECT_EQ(keyboard.memory().activeSlot(), 4);
+    for (const char* bad :
+         {"profile 16", "profile -1", "profile x", "report 10000", "report zz", "fault lost 1001",
+          "fault lost x", "fault nothing", "timing maybe", "dump flash", "frobnicate"})
+        EXPECT_TRUE(refused(control.run(bad))) << bad;
+    EXPECT_TRUE(control.run("").empty());
+    EXPECT_FALSE(control.quitRequested());
+    EXPECT_EQ(control.run("quit"), "bye\n");
+    EXPECT_TRUE(control.quitRequested());
+}
+
+TEST(Control, DumpAndSave)
+{
+    testing_support::TempDir folder;
+    devsim::Keyboard keyboard;
+    EXPECT_TRUE(refused(devsim::Control(keyboard, {}).run("save")));
+    devsim::Control control(keyboard, folder / "kb.json");
+    EXPECT_EQ(control.run("dump info").substr(0, 26), "0000: 78 50 02 01 01 7e 20");
+    EXPECT_NE(control.run("dump").find("colours:"), std::string::npos);
+    (void)control.run("profile 2");
+    EXPECT_FALSE(refused(control.run("save")));
+    const auto saved = devsim::loadKeyboardState(folder / "kb.json");
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->activeSlot(), 2);
+}

@@ -74,7 +74,10 @@ TEST_F(SocketBackendTest, ServedKeyboardAnswersCommandsAndItsUnplugReachesTheHos
 
     keyboard.unplug(KeyboardLink::Cable);
     EXPECT_FALSE(hid::isPathPresent(path));
-    EXPECT_EQ(channel.HostLighting(), Status::WriteFailed) << "the device went with its socket";
+    // The write may still reach the socket before the unplug does; then the read fails.
+    const Status gone = channel.HostLighting();
+    EXPECT_TRUE(gone == Status::WriteFailed || gone == Status::NoReply)
+        << "the device went with its socket: " << protocol::describe(gone);
     EXPECT_TRUE(listed().empty());
 }
 

@@ -242,8 +242,9 @@ void DeviceServer::stop()
     m_impl->acceptor.join();
     {
         std::lock_guard guard(m_impl->lock);
+        // Reading side only: a reply already being written (to "quit", say) still goes out.
         for (auto& client : m_impl->clients)
-            ::shutdown(client.fd, SHUT_RDWR);
+            ::shutdown(client.fd, SHUT_RD);
     }
     // Open collections stop when their socket closes, so every thread ends now.
     for (auto& client : m_impl->clients) {

@@ -7,7 +7,7 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config clang-format
     # fuzzing (libFuzzer comes with clang)
-    clang
+    clang libclang-rt-14-dev
     # libraries
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
     libpugixml-dev libcurl4-openssl-dev libfontconfig-dev

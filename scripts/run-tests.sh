@@ -1,12 +1,32 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds the test build (AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs every test. Exits non-zero when any test fails.
+# Sets up a fresh Debian 12 machine and runs every test:
+#   1. each libFuzzer target briefly over the loaders of untrusted input (clang),
+#   2. the threaded components' tests under ThreadSanitizer,
+#   3. the test build (AddressSanitizer and UndefinedBehaviorSanitizer) with every test
+#      through ctest, whose summary closes the output.
+# Exits non-zero when any of them fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+jobs="$(nproc)"
+
+echo "== fuzz targets (10 s each)"
+bash scripts/run-fuzz.sh 10 > build-fuzz.log 2>&1 || { tail -n 60 build-fuzz.log; exit 1; }
+grep -E '^== |^Done ' build-fuzz.log
+rm -f build-fuzz.log
+
+echo "== ThreadSanitizer: threaded components"
+threaded=(platform_tests hid_tests protocol_tests detect_tests model_tests devsim_tests)
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_TSAN=ON -DHALVEK_BENCH=OFF
+cmake --build build/tsan --parallel "$jobs" --target "${threaded[@]}"
+for suite in "${threaded[@]}"; do
+    TSAN_OPTIONS=halt_on_error=1 "build/tsan/tests/${suite}" --gtest_brief=1
+done
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer: every test"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_SANITIZE=ON -DHALVEK_BENCH=OFF
-cmake --build build/test --parallel "$(nproc)"
+cmake --build build/test --parallel "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd build/test
-ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+ctest --output-on-failure --parallel "$jobs" --timeout 300

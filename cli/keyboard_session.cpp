@@ -1,6 +1,7 @@
 #include "keyboard_session.h"
 
 #include "device/detect/device_watcher.h"
+#include "device/detect/direct_sink.h"
 #include "device/detect/hid_interface_source.h"
 #include "device/detect/link_controller.h"
 #include "platform/debug_output.h"
@@ -42,23 +43,6 @@ public:
     bool cable = true;
 };
 
-class StepsAtOnce final : public detect::WatcherSink {
-public:
-    explicit StepsAtOnce(detect::LinkController& controller) : m_controller(controller) {}
-    void interfaceArrived(std::size_t row, const platform::Event&) override
-    {
-        m_controller.arrival(row);
-    }
-    void interfaceRemoved(std::size_t row, const platform::Event&) override
-    {
-        m_controller.removal(row);
-    }
-    void firstPassDone() override {}
-
-private:
-    detect::LinkController& m_controller;
-};
-
 } // namespace
 
 struct KeyboardSession::Detection {
@@ -66,7 +50,7 @@ struct KeyboardSession::Detection {
     detect::HidInterfaceSource source;
     OneKeyboardHost host;
     detect::LinkController controller{table, host};
-    StepsAtOnce sink{controller};
+    detect::DirectSink sink{controller};
     detect::DeviceWatcher watcher{table, source, sink};
 };
 

@@ -1,6 +1,7 @@
 #include "device/detect/link_controller.h"
 
 #include "device/detect/device_watcher.h"
+#include "device/detect/direct_sink.h"
 #include "device/detect/hid_interface_source.h"
 #include "device/protocol/device_protocol.h"
 #include "devsim/keyboard_interfaces.h"
@@ -72,24 +73,6 @@ public:
     std::vector<bool> switches;
 };
 
-// Runs the steps as the main window's handlers of the watcher's messages would.
-class Driver : public detect::WatcherSink {
-public:
-    explicit Driver(detect::LinkController& controller) : m_controller(controller) {}
-    void interfaceArrived(std::size_t row, const platform::Event&) override
-    {
-        m_controller.arrival(row);
-    }
-    void interfaceRemoved(std::size_t row, const platform::Event&) override
-    {
-        m_controller.removal(row);
-    }
-    void firstPassDone() override {}
-
-private:
-    detect::LinkController& m_controller;
-};
-
 class LinkControllerTest : public ::testing::Test {
 protected:
     void pass() { watcher.runPass(stop); }
@@ -101,7 +84,7 @@ protected:
     detect::HidInterfaceSource source;
     TestHost host;
     detect::LinkController controller{table, host};
-    Driver driver{controller};
+    detect::DirectSink driver{controller};
     detect::DeviceWatcher watcher{table, source, driver};
     platform::Event stop{platform::Event::ResetPolicy::Manual};
 };

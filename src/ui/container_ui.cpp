@@ -354,21 +354,51 @@ int clampLength(int length, int minimum, int maximum)
     return std::max(minimum, std::min(length, maximum));
 }
 
+// A stack's two directions: "main" runs along the stack, "cross" across it.
+struct AxisView {
+    bool vertical;
+
+    int main(SIZE size) const { return vertical ? size.cy : size.cx; }
+    int cross(SIZE size) const { return vertical ? size.cx : size.cy; }
+    int mainBefore(const RECT& rc) const { return vertical ? rc.top : rc.left; }
+    int mainAfter(const RECT& rc) const { return vertical ? rc.bottom : rc.right; }
+    int crossBefore(const RECT& rc) const { return vertical ? rc.left : rc.top; }
+    int crossAfter(const RECT& rc) const { return vertical ? rc.right : rc.bottom; }
+    int mainMin(const CControlUI& c) const { return vertical ? c.GetMinHeight() : c.GetMinWidth(); }
+    int mainMax(const CControlUI& c) const { return vertical ? c.GetMaxHeight() : c.GetMaxWidth(); }
+    int crossMin(const CControlUI& c) const
+    {
+        return vertical ? c.GetMinWidth() : c.GetMinHeight();
+    }
+    int crossMax(const CControlUI& c) const
+    {
+        return vertical ? c.GetMaxWidth() : c.GetMaxHeight();
+    }
+    RECT rect(int mainPos, int crossPos, int mainLength, int crossLength) const
+    {
+        return vertical ? RECT{crossPos, mainPos, crossPos + crossLength, mainPos + mainLength}
+                        : RECT{mainPos, crossPos, mainPos + mainLength, crossPos + crossLength};
+    }
+};
+
 } // namespace
 
-void* CVerticalLayoutUI::GetInterface(std::wstring_view name)
+int CContainerUI::LayoutStack(StackAxis axis, const RECT& content, int offset)
 {
-    if (name == L"VerticalLayout")
-        return this;
-    return CContainerUI::GetInterface(name);
-}
-
-void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate)
-{
-    CControlUI::SetPos(rc, needInvalidate);
-    const RECT content = ContentRect();
-    const int width = content.right - content.left;
-    const int height = content.bottom - content.top;
+    const AxisView view{axis == StackAxis::Vertical};
+    const SIZE available{content.right - content.left, content.bottom - content.top};
+    const int mainSpace = view.main(available);
+    const int crossSpace = view.cross(available);
+    // Along the stack, a vertical stack aligns by its vertical alignment, and across it by
+    // its horizontal one; a horizontal stack the other way round.
+    const bool verticalCentre = m_iChildVAlign == DT_VCENTER;
+    const bool verticalEnd = m_iChildVAlign == DT_BOTTOM;
+    const bool horizontalCentre = m_iChildAlign == DT_CENTER;
+    const bool horizontalEnd = m_iChildAlign == DT_RIGHT;
+    const bool mainCentre = view.vertical ? verticalCentre : horizontalCentre;
+    const bool mainEnd = view.vertical ? verticalEnd : horizontalEnd;
+    const bool crossCentre = view.vertical ? horizontalCentre : verticalCentre;
+    const bool crossEnd = view.vertical ? horizontalEnd : verticalEnd;
 
     std::vector<Slot> slots;
     int fixedTotal = 0;
@@ -381,50 +411,66 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate)
             continue;
         }
         const RECT padding = item->GetPadding();
-        const SIZE estimate = item->EstimateSize(SIZE{width, height});
-        const bool stretch = estimate.cy == 0;
+        const SIZE estimate = item->EstimateSize(available);
+        const bool stretch = view.main(estimate) == 0;
         if (stretch)
             ++stretchCount;
         else
-            fixedTotal += estimate.cy;
-        fixedTotal += Scaled(padding.top) + Scaled(padding.bottom);
+            fixedTotal += view.main(estimate);
+        fixedTotal += Scaled(view.mainBefore(padding)) + Scaled(view.mainAfter(padding));
         slots.push_back(Slot{item, estimate, stretch});
     }
     if (!slots.empty())
         fixedTotal += Scaled(m_iChildPadding) * static_cast<int>(slots.size() - 1);
     const int stretchLength =
-        stretchCount > 0 ? std::max(0, height - fixedTotal) / stretchCount : 0;
+        stretchCount > 0 ? std::max(0, mainSpace - fixedTotal) / stretchCount : 0;
+    const int total = fixedTotal + stretchLength * stretchCount;
 
-    int total = fixedTotal + stretchLength * stretchCount;
-    m_contentHeight = total;
-    int y = content.top - m_scrollY;
-    if (stretchCount == 0 && total < height) {
-        if (m_iChildVAlign == DT_VCENTER)
-            y += (height - total) / 2;
-        else if (m_iChildVAlign == DT_BOTTOM)
-            y += height - total;
+    int position = view.mainBefore(content) - offset;
+    if (stretchCount == 0 && total < mainSpace) {
+        if (mainCentre)
+            position += (mainSpace - total) / 2;
+        else if (mainEnd)
+            position += mainSpace - total;
     }
     for (const auto& slot : slots) {
-        const RECT padding = slot.control->GetPadding();
-        y += Scaled(padding.top);
-        const int cy = slot.stretch
-                           ? clampLength(stretchLength, Scaled(slot.control->GetMinHeight()),
-                                         Scaled(slot.control->GetMaxHeight()))
-                           : slot.estimate.cy;
-        int cx = slot.estimate.cx;
-        const int available = width - Scaled(padding.left) - Scaled(padding.right);
-        if (cx == 0 || cx > available)
-            cx = available;
-        cx = clampLength(cx, Scaled(slot.control->GetMinWidth()),
-                         Scaled(slot.control->GetMaxWidth()));
-        int x = content.left + Scaled(padding.left);
-        if (m_iChildAlign == DT_CENTER)
-            x = content.left + (width - cx) / 2;
-        else if (m_iChildAlign == DT_RIGHT)
-            x = content.right - Scaled(padding.right) - cx;
-        slot.control->SetPos(RECT{x, y, x + cx, y + cy}, false);
-        y += cy + Scaled(padding.bottom) + Scaled(m_iChildPadding);
+        const CControlUI& control = *slot.control;
+        const RECT padding = control.GetPadding();
+        position += Scaled(view.mainBefore(padding));
+        const int mainLength = slot.stretch
+                                   ? clampLength(stretchLength, Scaled(view.mainMin(control)),
+                                                 Scaled(view.mainMax(control)))
+                                   : view.main(slot.estimate);
+        int crossLength = view.cross(slot.estimate);
+        const int crossRoom =
+            crossSpace - Scaled(view.crossBefore(padding)) - Scaled(view.crossAfter(padding));
+        if (crossLength == 0 || crossLength > crossRoom)
+            crossLength = crossRoom;
+        crossLength = clampLength(crossLength, Scaled(view.crossMin(control)),
+                                  Scaled(view.crossMax(control)));
+        int crossPosition = view.crossBefore(content) + Scaled(view.crossBefore(padding));
+        if (crossCentre)
+            crossPosition = view.crossBefore(content) + (crossSpace - crossLength) / 2;
+        else if (crossEnd)
+            crossPosition =
+                view.crossAfter(content) - Scaled(view.crossAfter(padding)) - crossLength;
+        slot.control->SetPos(view.rect(position, crossPosition, mainLength, crossLength), false);
+        position += mainLength + Scaled(view.mainAfter(padding)) + Scaled(m_iChildPadding);
     }
+    return total;
+}
+
+void* CVerticalLayoutUI::GetInterface(std::wstring_view name)
+{
+    if (name == L"VerticalLayout")
+        return this;
+    return CContainerUI::GetInterface(name);
+}
+
+void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate)
+{
+    CControlUI::SetPos(rc, needInvalidate);
+    m_contentHeight = LayoutStack(StackAxis::Vertical, ContentRect(), m_scrollY);
 }
 
 void* CHorizontalLayoutUI::GetInterface(std::wstring_view name)
@@ -437,63 +483,7 @@ void* CHorizontalLayoutUI::GetInterface(std::wstring_view name)
 void CHorizontalLayoutUI::SetPos(RECT rc, bool needInvalidate)
 {
     CControlUI::SetPos(rc, needInvalidate);
-    const RECT content = ContentRect();
-    const int width = content.right - content.left;
-    const int height = content.bottom - content.top;
-
-    std::vector<Slot> slots;
-    int fixedTotal = 0;
-    int stretchCount = 0;
-    for (auto* item : m_items) {
-        if (!item->IsVisible())
-            continue;
-        if (item->IsFloat()) {
-            SetFloatPos(item, content);
-            continue;
-        }
-        const RECT padding = item->GetPadding();
-        const SIZE estimate = item->EstimateSize(SIZE{width, height});
-        const bool stretch = estimate.cx == 0;
-        if (stretch)
-            ++stretchCount;
-        else
-            fixedTotal += estimate.cx;
-        fixedTotal += Scaled(padding.left) + Scaled(padding.right);
-        slots.push_back(Slot{item, estimate, stretch});
-    }
-    if (!slots.empty())
-        fixedTotal += Scaled(m_iChildPadding) * static_cast<int>(slots.size() - 1);
-    const int stretchLength = stretchCount > 0 ? std::max(0, width - fixedTotal) / stretchCount : 0;
-    const int total = fixedTotal + stretchLength * stretchCount;
-
-    int x = content.left;
-    if (stretchCount == 0 && total < width) {
-        if (m_iChildAlign == DT_CENTER)
-            x += (width - total) / 2;
-        else if (m_iChildAlign == DT_RIGHT)
-            x += width - total;
-    }
-    for (const auto& slot : slots) {
-        const RECT padding = slot.control->GetPadding();
-        x += Scaled(padding.left);
-        const int cx = slot.stretch
-                           ? clampLength(stretchLength, Scaled(slot.control->GetMinWidth()),
-                                         Scaled(slot.control->GetMaxWidth()))
-                           : slot.estimate.cx;
-        int cy = slot.estimate.cy;
-        const int available = height - Scaled(padding.top) - Scaled(padding.bottom);
-        if (cy == 0 || cy > available)
-            cy = available;
-        cy = clampLength(cy, Scaled(slot.control->GetMinHeight()),
-                         Scaled(slot.control->GetMaxHeight()));
-        int y = content.top + Scaled(padding.top);
-        if (m_iChildVAlign == DT_VCENTER)
-            y = content.top + (height - cy) / 2;
-        else if (m_iChildVAlign == DT_BOTTOM)
-            y = content.bottom - Scaled(padding.bottom) - cy;
-        slot.control->SetPos(RECT{x, y, x + cx, y + cy}, false);
-        x += cx + Scaled(padding.right) + Scaled(m_iChildPadding);
-    }
+    LayoutStack(StackAxis::Horizontal, ContentRect(), 0);
 }
 
 void* CTabLayoutUI::GetInterface(std::wstring_view name)

@@ -60,6 +60,12 @@ protected:
     RECT ContentRect() const;
     void SetFloatPos(CControlUI* control, const RECT& content);
 
+    // Lays the visible, non-floating children out one after another along the axis: fixed
+    // lengths first, stretching children share what is left. `offset` shifts the stack
+    // (the scroll position). Returns the stack's whole length.
+    enum class StackAxis { Vertical, Horizontal };
+    int LayoutStack(StackAxis axis, const RECT& content, int offset);
+
     std::vector<CControlUI*> m_items;
     RECT m_rcInset{};
     int m_iChildPadding = 0;

@@ -37,10 +37,7 @@ CDuiString CComboUI::GetText() const
 
 void CComboUI::Reindex()
 {
-    for (int i = 0; i < GetCount(); ++i) {
-        if (auto* item = static_cast<IListItemUI*>(GetItemAt(i)->GetInterface(L"ListItem")))
-            item->SetIndex(i);
-    }
+    ui::reindexRows(*this);
 }
 
 bool CComboUI::Add(CControlUI* control)
@@ -52,10 +49,8 @@ bool CComboUI::AddAt(CControlUI* control, int index)
 {
     if (!CContainerUI::AddAt(control, index))
         return false;
-    if (auto* item = static_cast<IListItemUI*>(control->GetInterface(L"ListItem")))
-        item->SetOwner(this);
-    if (m_iCurSel >= index)
-        ++m_iCurSel;
+    ui::adoptRow(*control, *this);
+    m_iCurSel = ui::selectionAfterInsert(m_iCurSel, index);
     Reindex();
     return true;
 }
@@ -70,10 +65,7 @@ bool CComboUI::RemoveAt(int index, bool doNotDestroy)
 {
     if (!CContainerUI::RemoveAt(index, doNotDestroy))
         return false;
-    if (index == m_iCurSel)
-        m_iCurSel = -1;
-    else if (index < m_iCurSel)
-        --m_iCurSel;
+    m_iCurSel = ui::selectionAfterRemove(m_iCurSel, index);
     Reindex();
     Invalidate();
     return true;

@@ -100,6 +100,36 @@ void paintRowBackground(ui::Canvas& canvas, const RECT& rc, IListOwnerUI* owner,
 
 } // namespace
 
+namespace ui {
+
+void reindexRows(CContainerUI& owner)
+{
+    for (int i = 0; i < owner.GetCount(); ++i) {
+        if (auto* item = static_cast<IListItemUI*>(owner.GetItemAt(i)->GetInterface(L"ListItem")))
+            item->SetIndex(i);
+    }
+}
+
+void adoptRow(CControlUI& row, CControlUI& owner)
+{
+    if (auto* item = static_cast<IListItemUI*>(row.GetInterface(L"ListItem")))
+        item->SetOwner(&owner);
+}
+
+int selectionAfterInsert(int selected, int inserted)
+{
+    return selected >= inserted ? selected + 1 : selected;
+}
+
+int selectionAfterRemove(int selected, int removed)
+{
+    if (removed == selected)
+        return -1;
+    return removed < selected ? selected - 1 : selected;
+}
+
+} // namespace ui
+
 CListElementUI::CListElementUI() = default;
 
 void* CListElementUI::GetInterface(std::wstring_view name)
@@ -265,10 +295,7 @@ void* CListUI::GetInterface(std::wstring_view name)
 
 void CListUI::Reindex()
 {
-    for (int i = 0; i < GetCount(); ++i) {
-        if (auto* item = static_cast<IListItemUI*>(GetItemAt(i)->GetInterface(L"ListItem")))
-            item->SetIndex(i);
-    }
+    ui::reindexRows(*this);
 }
 
 bool CListUI::Add(CControlUI* control)
@@ -280,10 +307,8 @@ bool CListUI::AddAt(CControlUI* control, int index)
 {
     if (!CVerticalLayoutUI::AddAt(control, index))
         return false;
-    if (auto* item = static_cast<IListItemUI*>(control->GetInterface(L"ListItem")))
-        item->SetOwner(this);
-    if (m_iCurSel >= index)
-        ++m_iCurSel;
+    ui::adoptRow(*control, *this);
+    m_iCurSel = ui::selectionAfterInsert(m_iCurSel, index);
     Reindex();
     return true;
 }
@@ -298,10 +323,7 @@ bool CListUI::RemoveAt(int index, bool doNotDestroy)
 {
     if (!CVerticalLayoutUI::RemoveAt(index, doNotDestroy))
         return false;
-    if (index == m_iCurSel)
-        m_iCurSel = -1;
-    else if (index < m_iCurSel)
-        --m_iCurSel;
+    m_iCurSel = ui::selectionAfterRemove(m_iCurSel, index);
     Reindex();
     return true;
 }

@@ -42,6 +42,15 @@ public:
     virtual void DoEvent(TEventUI& event) = 0;
 };
 
+// Row bookkeeping shared by the two row owners, lists and combos: rows know their index
+// and owner, and the owner's selection follows rows inserted or removed before it.
+namespace ui {
+void reindexRows(CContainerUI& owner);
+void adoptRow(CControlUI& row, CControlUI& owner);
+[[nodiscard]] int selectionAfterInsert(int selected, int inserted);
+[[nodiscard]] int selectionAfterRemove(int selected, int removed);
+} // namespace ui
+
 // A row: sends "itemclick" when pressed, selects itself in its owner, and sends
 // "itemactivate" on a double click.
 class CListElementUI : public CControlUI, public IListItemUI {

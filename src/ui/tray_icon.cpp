@@ -6,9 +6,10 @@ namespace ui {
 namespace {
 class NullTrayBackend final : public TrayBackend {
 public:
-    bool show(UINT, std::wstring_view) override { return true; }
+    bool show(const TrayTarget&, std::wstring_view) override { return false; }
     void setTooltip(std::wstring_view) override {}
     void hide() override {}
+    bool hasHost() const override { return false; }
 };
 } // namespace
 
@@ -18,8 +19,7 @@ std::unique_ptr<TrayBackend> createNullTrayBackend()
 }
 } // namespace ui
 
-// TODO: a StatusNotifierItem backend over D-Bus for desktops with a tray host.
-CTrayIcon::CTrayIcon() : m_backend(ui::createNullTrayBackend()) {}
+CTrayIcon::CTrayIcon() : m_backend(ui::createStatusNotifierBackend()) {}
 
 CTrayIcon::CTrayIcon(std::unique_ptr<ui::TrayBackend> backend)
     : m_backend(backend ? std::move(backend) : ui::createNullTrayBackend())
@@ -39,7 +39,7 @@ bool CTrayIcon::CreateTrayIcon(HWND hwnd, UINT iconId, std::wstring_view tooltip
     m_hwnd = hwnd;
     m_iconId = iconId;
     m_message = message;
-    m_visible = m_backend->show(iconId, tooltip);
+    m_visible = m_backend->show(ui::TrayTarget{hwnd, message, iconId}, tooltip);
     return m_visible;
 }
 
@@ -55,6 +55,11 @@ void CTrayIcon::SetTooltipText(std::wstring_view tooltip)
 {
     if (m_visible)
         m_backend->setTooltip(tooltip);
+}
+
+bool CTrayIcon::HasTrayHost() const
+{
+    return m_visible && m_backend->hasHost();
 }
 
 void CTrayIcon::OnIconMouse(UINT mouseMessage)

@@ -1,7 +1,6 @@
 #include "test_window.h"
 
 #include "ui/menu_wnd.h"
-#include "ui/tray_icon.h"
 
 #include <gtest/gtest.h>
 
@@ -113,25 +112,4 @@ TEST(Menu, ForeignPointersInTheClickMessageAreRefused)
     EXPECT_TRUE(ui::releaseMenuCommand(record));
     EXPECT_EQ(ui::acceptMenuCommand(records[0]), nullptr) << "a freed record is not taken twice";
     EXPECT_FALSE(ui::releaseMenuCommand(record));
-}
-
-TEST(TrayIcon, ClicksArriveAsTheCallbackMessageAndWithoutAHostNothingShows)
-{
-    OpenWindow owner(kOwnerSkin);
-    ASSERT_TRUE(owner.opened);
-    std::vector<LPARAM> clicks;
-    owner.window->onMessage = [&](UINT msg, WPARAM, LPARAM lParam) {
-        if (msg == 0x0401)
-            clicks.push_back(lParam);
-        return msg == 0x0401;
-    };
-    CTrayIcon tray;
-    ASSERT_TRUE(tray.CreateTrayIcon(owner.window->GetHWND(), 107, L"SPhalvek2vizudi", 0x0401));
-    tray.OnIconMouse(WM_RBUTTONUP);
-    ASSERT_TRUE(owner.ui().waitFor([&] { return !clicks.empty(); }));
-    EXPECT_EQ(clicks[0], static_cast<LPARAM>(WM_RBUTTONUP));
-    tray.DeleteTrayIcon();
-    tray.OnIconMouse(WM_LBUTTONUP);
-    owner.ui().pump();
-    EXPECT_EQ(clicks.size(), 1u);
 }

@@ -1,0 +1,281 @@
+// The tray icon as a StatusNotifierItem, against a small StatusNotifierWatcher on a
+// private bus: what the panel sees, and what reaches the window.
+
+#include "ui/tray_icon.h"
+
+#include "platform/linux/bus_thread.h"
+#include "support/message_recorder.h"
+#include "support/private_bus.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+namespace {
+
+using platform::BusThread;
+using testing_support::MessageRecorder;
+using testing_support::PrivateBus;
+
+constexpr auto kTimeout = std::chrono::milliseconds(5000);
+constexpr UINT kTrayMessage = 0x0401;
+constexpr UINT kIconId = 107;
+
+// The panel's side: a StatusNotifierWatcher that records the items registered with it
+// and says whether a host draws them.
+class FakeWatcher {
+public:
+    FakeWatcher(const std::string& address, bool hostRegistered) : m_hostRegistered(hostRegistered)
+    {
+        const auto started = m_bus.start(
+            "fake watcher", BusThread::Bus::Session, address,
+            [this](sd_bus* bus) -> platform::Result<void> {
+                if (sd_bus_add_object_vtable(bus, nullptr, "/StatusNotifierWatcher",
+                                             "org.kde.StatusNotifierWatcher", kVtable, this) < 0 ||
+                    sd_bus_request_name(bus, "org.kde.StatusNotifierWatcher", 0) < 0)
+                    return platform::makeError(platform::Error::Code::Failed, "watcher");
+                return {};
+            },
+            nullptr, kTimeout);
+        EXPECT_TRUE(started) << (started ? "" : started.error().message);
+    }
+
+    std::vector<std::string> registered() const
+    {
+        std::lock_guard guard(m_lock);
+        return m_registered;
+    }
+
+    // Runs on the watcher's bus thread and waits for it.
+    void onBus(const std::function<void(sd_bus*)>& work)
+    {
+        platform::Event done(platform::Event::ResetPolicy::Manual);
+        m_bus.post([&](sd_bus* bus) {
+            work(bus);
+            done.set();
+        });
+        ASSERT_TRUE(done.waitFor(kTimeout));
+    }
+
+    // Calls a method of the item as a host does on a click.
+    void callItem(const std::string& service, const char* method)
+    {
+        onBus([&](sd_bus* bus) {
+            sd_bus_error error = SD_BUS_ERROR_NULL;
+            sd_bus_message* reply = nullptr;
+            EXPECT_GE(sd_bus_call_method(bus, service.c_str(), "/StatusNotifierItem",
+                                         "org.kde.StatusNotifierItem", method, &error, &reply, "ii",
+                                         10, 20),
+                      0)
+                << method << ": " << (error.message ? error.message : "");
+            sd_bus_message_unref(reply);
+            sd_bus_error_free(&error);
+        });
+    }
+
+    std::string itemString(const std::string& service, const char* property)
+    {
+        std::string value;
+        onBus([&](sd_bus* bus) {
+            char* text = nullptr;
+            if (sd_bus_get_property_string(bus, service.c_str(), "/StatusNotifierItem",
+                                           "org.kde.StatusNotifierItem", property, nullptr,
+                                           &text) >= 0)
+                value = text;
+            free(text);
+        });
+        return value;
+    }
+
+    std::string itemToolTipTitle(const std::string& service)
+    {
+        std::string value;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* reply = nullptr;
+            const char* icon = nullptr;
+            const char* title = nullptr;
+            if (sd_bus_get_property(bus, service.c_str(), "/StatusNotifierItem",
+                                    "org.kde.StatusNotifierItem", "ToolTip", nullptr, &reply,
+                                    "(sa(iiay)ss)") >= 0 &&
+                sd_bus_message_enter_container(reply, 'r', "sa(iiay)ss") >= 0 &&
+                sd_bus_message_read(reply, "s", &icon) >= 0 &&
+                sd_bus_message_skip(reply, "a(iiay)") >= 0 &&
+                sd_bus_message_read(reply, "s", &title) >= 0)
+                value = title;
+            sd_bus_message_unref(reply);
+        });
+        return value;
+    }
+
+    bool nameHasOwner(const std::string& name)
+    {
+        int owned = 0;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* reply = nullptr;
+            if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "NameHasOwner", nullptr, &reply, "s",
+                                   name.c_str()) >= 0)
+                sd_bus_message_read(reply, "b", &owned);
+            sd_bus_message_unref(reply);
+        });
+        return owned != 0;
+    }
+
+    void stop() { m_bus.stop(kTimeout); }
+
+private:
+    static int onRegister(sd_bus_message* call, void* userdata, sd_bus_error*)
+    {
+        auto* self = static_cast<FakeWatcher*>(userdata);
+        const char* service = nullptr;
+        if (sd_bus_message_read(call, "s", &service) >= 0) {
+            std::lock_guard guard(self->m_lock);
+            self->m_registered.push_back(service);
+        }
+        return sd_bus_reply_method_return(call, nullptr);
+    }
+    static int onRegisterHost(sd_bus_message* call, void*, sd_bus_error*)
+    {
+        return sd_bus_reply_method_return(call, nullptr);
+    }
+    static int getHostRegistered(sd_bus*, const char*, const char*, const char*,
+                                 sd_bus_message* reply, void* userdata, sd_bus_error*)
+    {
+        return sd_bus_message_append(reply, "b",
+                                     static_cast<FakeWatcher*>(userdata)->m_hostRegistered);
+    }
+    static constexpr sd_bus_vtable kVtable[] = {
+        SD_BUS_VTABLE_START(0),
+        SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", onRegister, 0),
+        SD_BUS_METHOD("RegisterStatusNotifierHost", "s", "", onRegisterHost, 0),
+        SD_BUS_PROPERTY("IsStatusNotifierHostRegistered", "b", getHostRegistered, 0, 0),
+        SD_BUS_SIGNAL("StatusNotifierHostRegistered", "", 0),
+        SD_BUS_VTABLE_END};
+
+    int m_hostRegistered = 0;
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_registered; // guarded by m_lock
+    BusThread m_bus;
+};
+
+std::string expectedService()
+{
+    return "org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-" +
+           std::to_string(kIconId);
+}
+
+class TrayIconTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(m_bus.address().empty()) << m_bus.error(); }
+
+    std::unique_ptr<CTrayIcon> createdTray(const wchar_t* tooltip = L"SPhalvek2vizudi")
+    {
+        auto tray = std::make_unique<CTrayIcon>(ui::createStatusNotifierBackend(m_bus.address()));
+        EXPECT_TRUE(tray->CreateTrayIcon(m_window.hwnd(), kIconId, tooltip, kTrayMessage));
+        return tray;
+    }
+
+    PrivateBus m_bus;
+    MessageRecorder m_window;
+};
+
+TEST_F(TrayIconTest, WithoutAWatcherTheIconSaysNothingShowsIt)
+{
+    auto tray = createdTray();
+    EXPECT_TRUE(tray->IsVisible());
+    EXPECT_FALSE(tray->HasTrayHost());
+}
+
+TEST_F(TrayIconTest, WatcherWithoutHostIsNoTray)
+{
+    FakeWatcher watcher(m_bus.address(), false);
+    auto tray = createdTray();
+    EXPECT_EQ(watcher.registered(), std::vector<std::string>{expectedService()});
+    EXPECT_FALSE(tray->HasTrayHost());
+}
+
+TEST_F(TrayIconTest, PanelSeesIconAndTooltip)
+{
+    FakeWatcher watcher(m_bus.address(), true);
+    auto tray = createdTray(L"Halvek 键盘");
+    ASSERT_TRUE(tray->HasTrayHost());
+    ASSERT_EQ(watcher.registered(), std::vector<std::string>{expectedService()});
+    EXPECT_EQ(watcher.itemString(expectedService(), "IconName"), "org.halvek.Halvek");
+    EXPECT_EQ(watcher.itemString(expectedService(), "Status"), "Active");
+    EXPECT_EQ(watcher.itemToolTipTitle(expectedService()), "Halvek 键盘");
+
+    tray->SetTooltipText(L"Halvek: 2 devices");
+    EXPECT_EQ(watcher.itemToolTipTitle(expectedService()), "Halvek: 2 devices");
+}
+
+TEST_F(TrayIconTest, ClicksReachTheWindowAsTrayMessages)
+{
+    FakeWatcher watcher(m_bus.address(), true);
+    auto tray = createdTray();
+    watcher.callItem(expectedService(), "Activate");
+    watcher.callItem(expectedService(), "ContextMenu");
+    // Middle click and wheel mean nothing here.
+    watcher.callItem(expectedService(), "SecondaryActivate");
+    ASSERT_TRUE(m_window.waitForCount(2));
+    platform::MessageQueue::current().pumpPending();
+    const auto& got = m_window.messages();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].message, kTrayMessage);
+    EXPECT_EQ(got[0].wParam, kIconId);
+    EXPECT_EQ(got[0].lParam, WM_LBUTTONUP);
+    EXPECT_EQ(got[1].message, kTrayMessage);
+    EXPECT_EQ(got[1].lParam, WM_RBUTTONUP);
+}
+
+TEST_F(TrayIconTest, PanelRestartIsFollowed)
+{
+    auto watcher = std::make_unique<FakeWatcher>(m_bus.address(), true);
+    auto tray = createdTray();
+    ASSERT_TRUE(tray->HasTrayHost());
+
+    watcher.reset(); // the panel crashed: its connection and name are gone
+    ASSERT_TRUE(m_window.waitForCount(1));
+    EXPECT_EQ(m_window.messages()[0].lParam, kTrayHostChanged);
+    EXPECT_FALSE(tray->HasTrayHost());
+
+    // A new panel knows nothing of the item: it is registered again.
+    FakeWatcher restarted(m_bus.address(), true);
+    ASSERT_TRUE(m_window.waitForCount(2));
+    EXPECT_EQ(m_window.messages()[1].lParam, kTrayHostChanged);
+    EXPECT_TRUE(tray->HasTrayHost());
+    EXPECT_EQ(restarted.registered(), std::vector<std::string>{expectedService()});
+}
+
+TEST_F(TrayIconTest, DeletedIconLeavesTheBus)
+{
+    FakeWatcher watcher(m_bus.address(), true);
+    auto tray = createdTray();
+    ASSERT_TRUE(watcher.nameHasOwner(expectedService()));
+    tray->DeleteTrayIcon();
+    EXPECT_FALSE(tray->HasTrayHost());
+    EXPECT_FALSE(watcher.nameHasOwner(expectedService()));
+    tray->OnIconMouse(WM_LBUTTONUP);
+    platform::MessageQueue::current().pumpPending();
+    EXPECT_TRUE(m_window.messages().empty()) << "a removed icon still clicked";
+}
+
+TEST(TrayIcon, NoBusMeansNoIconAndNoTray)
+{
+    MessageRecorder window;
+    CTrayIcon tray(ui::createStatusNotifierBackend("unix:path=/nonexistent/halvek-test-bus"));
+    EXPECT_FALSE(tray.CreateTrayIcon(window.hwnd(), kIconId, L"x", kTrayMessage));
+    EXPECT_FALSE(tray.IsVisible());
+    EXPECT_FALSE(tray.HasTrayHost());
+}
+
+TEST(TrayIcon, NullBackendDoesNotClaimToShowAnything)
+{
+    MessageRecorder window;
+    CTrayIcon tray(ui::createNullTrayBackend());
+    EXPECT_FALSE(tray.CreateTrayIcon(window.hwnd(), kIconId, L"x", kTrayMessage));
+    EXPECT_FALSE(tray.HasTrayHost());
+}
+
+} // namespace

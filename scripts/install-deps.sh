@@ -11,6 +11,8 @@ packages=(
     # libraries
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
     libpugixml-dev libcurl4-openssl-dev libfontconfig-dev libsystemd-dev
+    # packaging: icons, validators, the Debian package
+    librsvg2-bin desktop-file-utils appstream dpkg-dev file
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus-daemon
     # fonts for Latin, Simplified Chinese and Thai text

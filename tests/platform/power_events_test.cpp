@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <systemd/sd-bus.h>
 
 namespace {
@@ -38,10 +39,27 @@ public:
     // on the same connection returns only after everything sent before it.
     void prepareForSleep(bool sleeping)
     {
-        platform::Event routed(platform::Event::ResetPolicy::Manual);
-        m_bus.post([&](sd_bus* bus) {
+        emit([&](sd_bus* bus) {
             sd_bus_emit_signal(bus, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
                                "PrepareForSleep", "b", sleeping ? 1 : 0);
+        });
+    }
+
+    // The same signal with a text where the flag belongs.
+    void malformedPrepareForSleep()
+    {
+        emit([&](sd_bus* bus) {
+            sd_bus_emit_signal(bus, "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+                               "PrepareForSleep", "s", "true");
+        });
+    }
+
+private:
+    void emit(const std::function<void(sd_bus*)>& send)
+    {
+        platform::Event routed(platform::Event::ResetPolicy::Manual);
+        m_bus.post([&](sd_bus* bus) {
+            send(bus);
             sd_bus_message* reply = nullptr;
             sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                                "org.freedesktop.DBus", "GetId", nullptr, &reply, "");
@@ -51,7 +69,6 @@ public:
         ASSERT_TRUE(routed.waitFor(kTimeout));
     }
 
-private:
     BusThread m_bus;
 };
 
@@ -92,6 +109,17 @@ TEST_F(PowerEventsTest, SignalFromAnyoneButLogindIsIgnored)
     logind.prepareForSleep(false);
     // Both passed the bus in this order, so a suspend that got through would have been
     // posted before the resume.
+    ASSERT_TRUE(m_window.waitForCount(1));
+    platform::MessageQueue::current().pumpPending();
+    ASSERT_EQ(m_window.messages().size(), 1u);
+    EXPECT_EQ(m_window.messages()[0].wParam, PBT_APMRESUMEAUTOMATIC);
+}
+
+TEST_F(PowerEventsTest, MalformedSignalIsIgnored)
+{
+    BusPeer logind(m_bus.address(), "org.freedesktop.login1");
+    logind.malformedPrepareForSleep();
+    logind.prepareForSleep(false);
     ASSERT_TRUE(m_window.waitForCount(1));
     platform::MessageQueue::current().pumpPending();
     ASSERT_EQ(m_window.messages().size(), 1u);

@@ -73,6 +73,10 @@ foreach(page halvek halvekctl halvek-devsim)
 endforeach()
 
 add_custom_target(halvek_packaging_files ALL DEPENDS ${HALVEK_PACKAGING_OUTPUTS})
+# The tray's tests read the rendered icon sizes.
+if(TARGET ui_tests)
+    add_dependencies(ui_tests halvek_packaging_files)
+endif()
 
 # The Debian package: library dependencies from dpkg-shlibdeps, plus the fonts the skin's
 # Latin, Chinese and Thai text is drawn with.

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <mutex>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -109,6 +110,33 @@ public:
         return value;
     }
 
+    // Width, height and byte count of each size the item offers.
+    std::vector<std::array<std::size_t, 3>> itemPixmaps(const std::string& service)
+    {
+        std::vector<std::array<std::size_t, 3>> sizes;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* reply = nullptr;
+            if (sd_bus_get_property(bus, service.c_str(), "/StatusNotifierItem",
+                                    "org.kde.StatusNotifierItem", "IconPixmap", nullptr, &reply,
+                                    "a(iiay)") >= 0 &&
+                sd_bus_message_enter_container(reply, 'a', "(iiay)") >= 0) {
+                while (sd_bus_message_enter_container(reply, 'r', "iiay") > 0) {
+                    int width = 0;
+                    int height = 0;
+                    const void* data = nullptr;
+                    std::size_t size = 0;
+                    sd_bus_message_read(reply, "ii", &width, &height);
+                    sd_bus_message_read_array(reply, 'y', &data, &size);
+                    sd_bus_message_exit_container(reply);
+                    sizes.push_back(
+                        {static_cast<std::size_t>(width), static_cast<std::size_t>(height), size});
+                }
+            }
+            sd_bus_message_unref(reply);
+        });
+        return sizes;
+    }
+
     bool nameHasOwner(const std::string& name)
     {
         int owned = 0;
@@ -205,6 +233,12 @@ TEST_F(TrayIconTest, PanelSeesIconAndTooltip)
     EXPECT_EQ(watcher.itemString(expectedService(), "IconName"), "org.halvek.Halvek");
     EXPECT_EQ(watcher.itemString(expectedService(), "Status"), "Active");
     EXPECT_EQ(watcher.itemToolTipTitle(expectedService()), "Halvek 键盘");
+
+    // The build renders the icon beside the test programs, as an installation does.
+    const auto pixmaps = watcher.itemPixmaps(expectedService());
+    ASSERT_FALSE(pixmaps.empty()) << "no icon sizes: were the icons built?";
+    for (const auto& [width, height, bytes] : pixmaps)
+        EXPECT_EQ(bytes, width * height * 4) << width << "x" << height;
 
     tray->SetTooltipText(L"Halvek: 2 devices");
     EXPECT_EQ(watcher.itemToolTipTitle(expectedService()), "Halvek: 2 devices");

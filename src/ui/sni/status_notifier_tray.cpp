@@ -11,13 +11,16 @@
 #include "platform/linux/bus_thread.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
+#include "ui/render.h"
 #include "ui/tray_icon.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
+#include <vector>
 
 namespace ui {
 namespace {
@@ -47,11 +50,50 @@ std::string iconThemePath()
     return {};
 }
 
+// One size of the icon as the item hands it over: ARGB32, network byte order, straight
+// (not premultiplied) alpha.
+struct IconPixmap {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// The rendered PNG sizes, for hosts that do not look into IconThemePath.
+std::vector<IconPixmap> loadIconPixmaps(const std::string& themePath)
+{
+    std::vector<IconPixmap> pixmaps;
+    if (themePath.empty())
+        return pixmaps;
+    for (const int size : {16, 24, 32, 48, 64}) {
+        const auto name = std::to_string(size) + "x" + std::to_string(size);
+        const auto image = loadPng(fs::path(themePath) / "hicolor" / name / "apps" /
+                                   (std::string(kIconName) + ".png"));
+        if (!image || image->pixels.empty())
+            continue;
+        IconPixmap pixmap{image->width, image->height, {}};
+        pixmap.bytes.reserve(image->pixels.size() * 4);
+        for (const std::uint32_t pixel : image->pixels) {
+            const std::uint32_t alpha = pixel >> 24;
+            auto straight = [alpha](std::uint32_t channel) {
+                return static_cast<std::uint8_t>(
+                    alpha == 0 ? 0 : std::min<std::uint32_t>(255, channel * 255 / alpha));
+            };
+            pixmap.bytes.push_back(static_cast<std::uint8_t>(alpha));
+            pixmap.bytes.push_back(straight((pixel >> 16) & 0xFF));
+            pixmap.bytes.push_back(straight((pixel >> 8) & 0xFF));
+            pixmap.bytes.push_back(straight(pixel & 0xFF));
+        }
+        pixmaps.push_back(std::move(pixmap));
+    }
+    return pixmaps;
+}
+
 // What the bus thread's callbacks read. The tooltip changes from the UI thread.
 struct ItemState {
     TrayTarget target;
     std::string serviceName;
     std::string themePath;
+    std::vector<IconPixmap> pixmaps;
     std::atomic<bool> hasHost{false};
     mutable std::mutex lock;
     std::string tooltip; // guarded by lock
@@ -138,6 +180,25 @@ int getNoPixmaps(sd_bus*, const char*, const char*, const char*, sd_bus_message*
     return sd_bus_message_append(reply, "a(iiay)", 0);
 }
 
+int getIconPixmap(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
+                  void* userdata, sd_bus_error*)
+{
+    int r = sd_bus_message_open_container(reply, 'a', "(iiay)");
+    for (const auto& pixmap : stateOf(userdata).pixmaps) {
+        if (r >= 0)
+            r = sd_bus_message_open_container(reply, 'r', "iiay");
+        if (r >= 0)
+            r = sd_bus_message_append(reply, "ii", pixmap.width, pixmap.height);
+        if (r >= 0)
+            r = sd_bus_message_append_array(reply, 'y', pixmap.bytes.data(), pixmap.bytes.size());
+        if (r >= 0)
+            r = sd_bus_message_close_container(reply);
+    }
+    if (r >= 0)
+        r = sd_bus_message_close_container(reply);
+    return r;
+}
+
 int getToolTip(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply,
                void* userdata, sd_bus_error*)
 {
@@ -159,7 +220,7 @@ const sd_bus_vtable kItemVtable[] = {
     SD_BUS_PROPERTY("WindowId", "i", getWindowId, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("IconName", "s", getString, 0, 0),
     SD_BUS_PROPERTY("IconThemePath", "s", getString, 0, SD_BUS_VTABLE_PROPERTY_CONST),
-    SD_BUS_PROPERTY("IconPixmap", "a(iiay)", getNoPixmaps, 0, 0),
+    SD_BUS_PROPERTY("IconPixmap", "a(iiay)", getIconPixmap, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("AttentionIconPixmap", "a(iiay)", getNoPixmaps, 0, 0),
     SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", getToolTip, 0, 0),
     SD_BUS_PROPERTY("ItemIsMenu", "b", getItemIsMenu, 0, SD_BUS_VTABLE_PROPERTY_CONST),
@@ -284,6 +345,7 @@ public:
         state->serviceName = "org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-" +
                              std::to_string(target.iconId);
         state->themePath = iconThemePath();
+        state->pixmaps = loadIconPixmaps(state->themePath);
         state->tooltip = platform::toUtf8(tooltip);
         // The state lives as long as the bus thread's setup, which holds it.
         auto started = m_bus.start(

@@ -18,10 +18,12 @@ rm -f build-fuzz.log
 echo "== ThreadSanitizer: threaded components"
 threaded=(platform_tests hid_tests protocol_tests detect_tests model_tests devsim_tests)
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_TSAN=ON -DHALVEK_BENCH=OFF
-cmake --build build/tsan --parallel "$jobs" --target "${threaded[@]}"
+cmake --build build/tsan --parallel "$jobs" --target "${threaded[@]}" ui_tests
 for suite in "${threaded[@]}"; do
     TSAN_OPTIONS=halt_on_error=1 "build/tsan/tests/${suite}" --gtest_brief=1
 done
+# The UI runs on one thread; of its tests only the tray's bus worker is threaded.
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/ui_tests --gtest_brief=1 --gtest_filter='TrayIcon*'
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer: every test"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_SANITIZE=ON -DHALVEK_BENCH=OFF

@@ -14,11 +14,11 @@ namespace platform {
 
 // Tells a window when the system suspends and resumes: WM_POWERBROADCAST with wParam
 // PBT_APMSUSPEND as the system is about to sleep and PBT_APMRESUMEAUTOMATIC after it
-// woke up (lParam 0). The messages are posted from a worker thread; the window handles
-// them on its own thread. On Linux they come from logind's PrepareForSleep signal.
+// woke up (lParam 0). On Linux they come from logind's PrepareForSleep signal.
 //
-// The system does not wait for the window: a suspend message may be handled only after
-// the resume.
+// The suspend message is sent from a worker thread: the system sleeps once the window
+// has handled it (logind waits a few seconds at most; where it grants no delay lock, it
+// does not wait). The resume message is posted. Either is handled on the window's thread.
 class PowerEvents {
 public:
     PowerEvents();
@@ -30,7 +30,8 @@ public:
     // D-Bus address (tests run a bus of their own). Fails with the reason when the bus
     // cannot be reached; the program then simply gets no power messages.
     [[nodiscard]] Result<void> start(HWND target, const std::string& busAddress = {});
-    // Stops within a second; no message is posted after it returns.
+    // Stops within a second. Called on the window's thread while a suspend message waits
+    // for that thread, it takes the whole second and the message arrives afterwards.
     void stop();
     bool isRunning() const;
 

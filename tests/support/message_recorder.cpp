@@ -11,7 +11,10 @@ MessageRecorder::MessageRecorder()
 {
     m_hwnd = platform::MessageQueue::current().createWindow(
         [this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            m_messages.push_back({hwnd, message, wParam, lParam});
+            const platform::Message got{hwnd, message, wParam, lParam};
+            if (onMessage)
+                onMessage(got);
+            m_messages.push_back(got);
             return 0;
         });
 }

@@ -18,6 +18,8 @@ public:
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     HWND hwnd() const { return m_hwnd; }
+    // Called for each message as it is handled, before it is kept.
+    std::function<void(const platform::Message&)> onMessage;
     const std::vector<platform::Message>& messages() const { return m_messages; }
     // Runs the test thread's loop until `count` messages arrived or a generous time-out
     // passed; true when they did.

@@ -90,6 +90,22 @@ public:
         return value;
     }
 
+    std::string itemObjectPath(const std::string& service, const char* property)
+    {
+        std::string value;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* reply = nullptr;
+            const char* path = nullptr;
+            if (sd_bus_get_property(bus, service.c_str(), "/StatusNotifierItem",
+                                    "org.kde.StatusNotifierItem", property, nullptr, &reply,
+                                    "o") >= 0 &&
+                sd_bus_message_read(reply, "o", &path) >= 0)
+                value = path;
+            sd_bus_message_unref(reply);
+        });
+        return value;
+    }
+
     std::string itemToolTipTitle(const std::string& service)
     {
         std::string value;
@@ -232,6 +248,8 @@ TEST_F(TrayIconTest, PanelSeesIconAndTooltip)
     ASSERT_EQ(watcher.registered(), std::vector<std::string>{expectedService()});
     EXPECT_EQ(watcher.itemString(expectedService(), "IconName"), "org.halvek.Halvek");
     EXPECT_EQ(watcher.itemString(expectedService(), "Status"), "Active");
+    // No D-Bus menu: hosts ask for the program's own with ContextMenu.
+    EXPECT_EQ(watcher.itemObjectPath(expectedService(), "Menu"), "/NO_DBUSMENU");
     EXPECT_EQ(watcher.itemToolTipTitle(expectedService()), "Halvek 键盘");
 
     // The build renders the icon beside the test programs, as an installation does.

@@ -3,8 +3,9 @@
 // the bus thread; clicks reach the window by postMessage only.
 //
 // The item has no D-Bus menu: a host then asks for the menu with ContextMenu, which
-// arrives as a right click, and the program shows its own menu window at the pointer,
-// the same menu and code path the other backends use.
+// arrives as a right click, and the program shows its own menu window at the pointer.
+// Menu still names the conventional "/NO_DBUSMENU", since some hosts skip items that
+// lack the property altogether.
 
 #include "platform/debug_output.h"
 #include "platform/folders.h"
@@ -174,6 +175,12 @@ int getItemIsMenu(sd_bus*, const char*, const char*, const char*, sd_bus_message
     return sd_bus_message_append(reply, "b", 0);
 }
 
+int getMenu(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
+            sd_bus_error*)
+{
+    return sd_bus_message_append(reply, "o", "/NO_DBUSMENU");
+}
+
 int getNoPixmaps(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
                  sd_bus_error*)
 {
@@ -224,6 +231,7 @@ const sd_bus_vtable kItemVtable[] = {
     SD_BUS_PROPERTY("AttentionIconPixmap", "a(iiay)", getNoPixmaps, 0, 0),
     SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", getToolTip, 0, 0),
     SD_BUS_PROPERTY("ItemIsMenu", "b", getItemIsMenu, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Menu", "o", getMenu, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_METHOD("Activate", "ii", "", onActivate, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("SecondaryActivate", "ii", "", onIgnored, SD_BUS_VTABLE_UNPRIVILEGED),
     SD_BUS_METHOD("ContextMenu", "ii", "", onContextMenu, SD_BUS_VTABLE_UNPRIVILEGED),

@@ -112,6 +112,9 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
         // The profiles first, as the editor does: a key never names a macro that moved.
         profile::ProfileList list;
         cli::openProfiles(*store, list);
+        // Keys in profiles that cannot be visited would point at the wrong macros after.
+        if (!list.isReadable())
+            return cli::refuse("the profile list cannot be read, so no macro is deleted");
         profile::CBasicProfiledata scratch;
         scratch.SetDefaultPath(store->factoryFile);
         const int changed = profile::renumberMacroInProfiles(list, scratch, index, {});

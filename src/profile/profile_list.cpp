@@ -400,9 +400,11 @@ bool ProfileList::ResetProfile()
     document["profilename"] = json::readString(json::member(entry, "profilename"));
     document["profileUUID"] = json::readString(json::member(entry, "profileUUID"));
     if (m_deviceKind == kHeadsetDeviceKind) {
-        // User-made equaliser curves survive a reset.
-        const Json::Value current = m_jsonFile.ReadJson(file);
-        const Json::Value& currentDevice = json::element(json::member(current, "Device"), 0);
+        // User-made equaliser curves survive a reset; unread, they would be lost with it.
+        const JsonDocument current = readJsonDocument(file);
+        if (current.state == ReadState::Unreadable)
+            return refuse(Refusal::NotWritten);
+        const Json::Value& currentDevice = json::element(json::member(current.value, "Device"), 0);
         Json::Value& device = json::arrayElement(json::objectMember(document, "Device"), 0);
         for (const char* key : {"CustomEQNameInfo", "CustomEQHzValueInfo"})
             json::objectMember(device, key) = json::member(currentDevice, key);

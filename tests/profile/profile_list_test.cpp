@@ -306,3 +306,17 @@ TEST_F(ProfileListTest, ARenameCutShortIsFinishedWhenTheFolderIsOpened)
     EXPECT_FALSE(std::filesystem::exists(folder() / kRenameNoteFileName));
     EXPECT_FALSE(std::filesystem::exists(leftover));
 }
+
+TEST_F(ProfileListTest, AHeadsetProfileThatCannotBeReadIsNotResetOverItsCurves)
+{
+    list.SetDeviceKind(kHeadsetDeviceKind);
+    list.InitProfiles();
+    list.GetProfileCount();
+    // Past the read bound: it exists, but its equaliser curves cannot be carried over.
+    const std::string big =
+        R"({"Device": [{"CustomEQNameInfo": [")" + std::string(kMaxJsonFileSize, 'x') + R"("]}]})";
+    writeBytes(list.GetProfilePath(0), big);
+    EXPECT_FALSE(list.ResetProfile());
+    EXPECT_EQ(list.lastRefusal(), ProfileList::Refusal::NotWritten);
+    EXPECT_EQ(std::filesystem::file_size(list.GetProfilePath(0)), big.size());
+}

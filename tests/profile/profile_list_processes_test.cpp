@@ -108,7 +108,7 @@ protected:
 TEST_F(SharedListTest, KillsDuringAddCopyAndRenameLeaveEveryEntryWithItsFile)
 {
     std::mt19937 random(12345);
-    constexpr int kKills = 200;
+    constexpr int kKills = 300;
     for (int kill = 0; kill < kKills; ++kill) {
         int pipeFds[2];
         ASSERT_EQ(::pipe(pipeFds), 0);
@@ -128,7 +128,7 @@ TEST_F(SharedListTest, KillsDuringAddCopyAndRenameLeaveEveryEntryWithItsFile)
         int status = 0;
         ::waitpid(child, &status, 0);
         ::close(pipeFds[0]);
-        if (kill % 40 == 39)
+        if (kill % 50 == 49)
             expectConsistent("after kill " + std::to_string(kill) + ": ");
         if (HasFailure())
             return;

@@ -67,6 +67,9 @@ TEST_F(ProfilePanelTest, EveryRefusalHasItsMessage)
     EXPECT_EQ(idOf(panel.importFrom(root / "not-a-profile.json")), L"profile_import_invalid_text");
     std::ofstream(root / "nested.json") << std::string(5000, '[') << std::string(5000, ']');
     EXPECT_EQ(idOf(panel.importFrom(root / "nested.json")), L"profile_import_invalid_text");
+    std::ofstream(root / "huge.json") << "{";
+    fs::resize_file(root / "huge.json", 50 * 1024 * 1024); // sparse: cheap to make
+    EXPECT_EQ(idOf(panel.importFrom(root / "huge.json")), L"profile_import_too_large_text");
     std::ofstream(root / "escape.json") << R"({"profilename": "x", "profileUUID": "../../x"})";
     EXPECT_FALSE(panel.importFrom(root / "escape.json").message);
     EXPECT_EQ(panel.items().back(), L"escape"); // a new ID, never the file's own

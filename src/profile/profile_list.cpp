@@ -158,6 +158,10 @@ std::optional<Json::Value> ProfileList::beginChange(std::optional<platform::Fold
         refuse(Refusal::ListUnreadable);
         return std::nullopt;
     }
+    if (!document->isNull() && !document->isObject() && !setAside(listPath())) {
+        refuse(Refusal::NotWritten); // parsed, but no list: never replaced without a copy
+        return std::nullopt;
+    }
     json::makeObject(*document);
     m_listDocument = *document;
     adoptNames(*document);

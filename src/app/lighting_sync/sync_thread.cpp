@@ -24,7 +24,7 @@ std::chrono::milliseconds clockNow()
 } // namespace
 
 SyncLightingThread::SyncLightingThread(const DeviceLists& devices, const SyncSettings& settings)
-    : m_devices(devices), m_settings(settings)
+    : m_state(std::make_shared<State>(devices, settings))
 {
 }
 
@@ -35,7 +35,8 @@ SyncLightingThread::~SyncLightingThread()
 
 bool SyncLightingThread::start()
 {
-    return m_worker.start("sync lighting", [this](platform::Event& stop) { run(stop); });
+    return m_worker.start("sync lighting",
+                          [state = m_state](platform::Event& stop) { state->run(stop); });
 }
 
 bool SyncLightingThread::stop(std::chrono::milliseconds timeout)
@@ -43,21 +44,21 @@ bool SyncLightingThread::stop(std::chrono::milliseconds timeout)
     return !m_worker.isRunning() || m_worker.stop(timeout);
 }
 
-bool SyncLightingThread::anyInSync() const
+bool SyncLightingThread::State::anyInSync() const
 {
     std::array<SyncDevice*, DeviceLists::kMaxDevices> buffer{};
-    for (SyncDevice* device : m_devices.collect(kSearchOrder, buffer)) {
+    for (SyncDevice* device : devices.collect(kSearchOrder, buffer)) {
         if (device->isOnline() && device->isLightingSync())
             return true;
     }
     return false;
 }
 
-void SyncLightingThread::writeColour(std::uint32_t colour) const
+void SyncLightingThread::State::writeColour(std::uint32_t colour) const
 {
     std::array<SyncDevice*, DeviceLists::kMaxDevices> buffer{};
     // A device whose channel closed still takes colours while its flag is set.
-    for (SyncDevice* device : m_devices.collect(kWriteOrder, buffer)) {
+    for (SyncDevice* device : devices.collect(kWriteOrder, buffer)) {
         if (!device->isLightingSync())
             continue;
         const int count = device->lightCount();
@@ -66,19 +67,19 @@ void SyncLightingThread::writeColour(std::uint32_t colour) const
     }
 }
 
-void SyncLightingThread::run(platform::Event& stop)
+void SyncLightingThread::State::run(platform::Event& stop)
 {
     auto lastStep = std::chrono::steady_clock::now();
     for (;;) {
         if (!anyInSync()) {
-            m_idleWakes.fetch_add(1, std::memory_order_relaxed);
+            idleWakes.fetch_add(1, std::memory_order_relaxed);
             if (stop.waitFor(kIdleWait))
                 break;
             continue;
         }
         // A deadline rather than counting 1 ms polls: the same pace without waking for
         // every tick. A threshold of 0 steps on every tick.
-        const std::optional<int> threshold = SyncEffect::threshold(m_settings);
+        const std::optional<int> threshold = SyncEffect::threshold(settings);
         const auto deadline = lastStep + std::max(threshold.value_or(1), 1) * model::kSystemTick;
         if (std::chrono::steady_clock::now() < deadline) {
             if (stop.waitUntil(deadline))
@@ -88,8 +89,8 @@ void SyncLightingThread::run(platform::Event& stop)
         lastStep = std::chrono::steady_clock::now();
         if (!threshold)
             continue; // a mode that computes nothing
-        writeColour(m_effect.step(m_settings, clockNow()));
-        m_steps.fetch_add(1, std::memory_order_relaxed);
+        writeColour(effect.step(settings, clockNow()));
+        steps.fetch_add(1, std::memory_order_relaxed);
     }
     platform::debugOutput(L"同步灯光线程设定退出");
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace app::lighting_sync {
 
@@ -29,19 +30,24 @@ public:
     bool stop(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
 
     // Times the thread woke while idle, and steps written; for tests and measurements.
-    std::uint64_t idleWakes() const { return m_idleWakes.load(std::memory_order_relaxed); }
-    std::uint64_t steps() const { return m_steps.load(std::memory_order_relaxed); }
+    std::uint64_t idleWakes() const { return m_state->idleWakes.load(std::memory_order_relaxed); }
+    std::uint64_t steps() const { return m_state->steps.load(std::memory_order_relaxed); }
 
 private:
-    void run(platform::Event& stop);
-    bool anyInSync() const;
-    void writeColour(std::uint32_t colour) const;
+    // Shared with the thread, so a thread that outlives a late stop never reads freed state.
+    struct State {
+        const DeviceLists& devices;
+        const SyncSettings& settings;
+        SyncEffect effect; // the thread's own
+        std::atomic<std::uint64_t> idleWakes{0};
+        std::atomic<std::uint64_t> steps{0};
 
-    const DeviceLists& m_devices;
-    const SyncSettings& m_settings;
-    SyncEffect m_effect; // the thread's own
-    std::atomic<std::uint64_t> m_idleWakes{0};
-    std::atomic<std::uint64_t> m_steps{0};
+        void run(platform::Event& stop);
+        bool anyInSync() const;
+        void writeColour(std::uint32_t colour) const;
+    };
+
+    std::shared_ptr<State> m_state;
     platform::WorkerThread m_worker;
 };
 

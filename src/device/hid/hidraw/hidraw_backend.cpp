@@ -87,11 +87,11 @@ std::vector<Node> listNodes()
         node.attributes = {info->vendor_id, info->product_id, info->release_number};
         if (info->interface_number >= 0)
             node.interfaceNumber = static_cast<std::uint32_t>(info->interface_number);
-        node.collections = parseReportDescriptor(readDescriptor(nodeName));
+        auto parsed = parseDescriptor(readDescriptor(nodeName));
+        node.collections = std::move(parsed.collections);
+        node.collectionCount = parsed.collectionCount;
         if (node.collections.empty())
             platform::debugOutput("hidraw: " + nodeName + " has no usable report descriptor");
-        for (const auto& collection : node.collections)
-            node.collectionCount = std::max(node.collectionCount, collection.number);
         nodes.push_back(std::move(node));
     }
     return nodes;

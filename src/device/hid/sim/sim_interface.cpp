@@ -229,9 +229,9 @@ SimInterface::SimInterface(InterfaceIdentity identity, std::span<const std::uint
 {
     m_state->identity = identity;
     m_state->descriptor.assign(descriptor.begin(), descriptor.end());
-    m_state->collections = parseReportDescriptor(descriptor);
-    for (const auto& collection : m_state->collections)
-        m_state->collectionCount = std::max(m_state->collectionCount, collection.number);
+    auto parsed = parseDescriptor(descriptor);
+    m_state->collections = std::move(parsed.collections);
+    m_state->collectionCount = parsed.collectionCount;
     m_state->handler = std::move(handler);
     m_state->serial = registry().nextSerial.fetch_add(1);
 }

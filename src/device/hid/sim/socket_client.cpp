@@ -108,9 +108,9 @@ std::optional<std::vector<RemoteInterface>> listRemote(const std::filesystem::pa
             return std::nullopt;
         if (hasInterface)
             remote.identity.interfaceNumber = interfaceNumber;
-        remote.collections = parseReportDescriptor(descriptor);
-        for (const auto& collection : remote.collections)
-            remote.collectionCount = std::max(remote.collectionCount, collection.number);
+        auto parsed = parseDescriptor(descriptor);
+        remote.collections = std::move(parsed.collections);
+        remote.collectionCount = parsed.collectionCount;
         list.push_back(std::move(remote));
     }
     return list;

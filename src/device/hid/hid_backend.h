@@ -49,6 +49,8 @@ public:
                                          std::chrono::milliseconds timeout) = 0;
     // Ends every waiting and later transfer with Stopped at once. Any thread.
     virtual void stop() = 0;
+    // Drops the input reports that wait to be read.
+    virtual void discardInput() = 0;
 
 private:
     CollectionInfo m_collection;

@@ -187,6 +187,12 @@ bool CHidDevice::isOpen() const
     return connection() != nullptr;
 }
 
+void CHidDevice::discardInput()
+{
+    if (const auto link = connection())
+        link->discardInput();
+}
+
 int CHidDevice::Read(std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
                      std::chrono::milliseconds timeout)
 {

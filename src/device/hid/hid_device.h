@@ -46,6 +46,9 @@ public:
     [[nodiscard]] bool Open(const std::wstring& path, hid::OpenMode mode);
     void Close();
 
+    // Drops the input reports received but not read yet.
+    void discardInput();
+
     int Read(std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
              std::chrono::milliseconds timeout);
     int Write(std::span<const std::uint8_t> buffer, std::uint32_t& bytesWritten,

@@ -15,6 +15,12 @@ void InputQueue::push(std::span<const std::uint8_t> report)
     m_arrived.set();
 }
 
+void InputQueue::clear()
+{
+    std::lock_guard guard(m_lock);
+    m_reports.clear();
+}
+
 void InputQueue::stop()
 {
     m_stopped.store(true, std::memory_order_relaxed);

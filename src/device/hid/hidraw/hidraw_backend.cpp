@@ -153,6 +153,7 @@ public:
     }
 
     void stop() override { m_queue.stop(); }
+    void discardInput() override { m_queue.clear(); }
 
 private:
     void readLoop()

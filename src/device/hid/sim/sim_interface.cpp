@@ -97,6 +97,7 @@ public:
     }
 
     void stop() override { m_queue.stop(); }
+    void discardInput() override { m_queue.clear(); }
 
 private:
     std::shared_ptr<SimState> m_state;

@@ -51,6 +51,9 @@ public:
     virtual void stop() = 0;
     // Drops the input reports that wait to be read.
     virtual void discardInput() = 0;
+    // Done while the connection works; Stopped once its owner closed it, Gone once the
+    // device went away (a replugged device needs a new connection).
+    [[nodiscard]] virtual Transfer endState() const = 0;
 
 private:
     CollectionInfo m_collection;

@@ -187,6 +187,12 @@ bool CHidDevice::isOpen() const
     return connection() != nullptr;
 }
 
+bool CHidDevice::isGone() const
+{
+    const auto link = connection();
+    return link && link->endState() == hid::Transfer::Gone;
+}
+
 void CHidDevice::discardInput()
 {
     if (const auto link = connection())

@@ -59,6 +59,9 @@ public:
     int UnpackInputReport(std::span<const std::uint8_t> report);
 
     bool isOpen() const;
+    // Open, but the device behind the connection went away: it can never be read or
+    // written again, even when the same device comes back under the same path.
+    bool isGone() const;
     const std::wstring& path() const { return m_path; }
     const hid::Caps& caps() const { return m_caps; }
     const hid::Attributes& attributes() const { return m_attributes; }

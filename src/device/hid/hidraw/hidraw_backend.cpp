@@ -154,6 +154,7 @@ public:
 
     void stop() override { m_queue.stop(); }
     void discardInput() override { m_queue.clear(); }
+    Transfer endState() const override { return m_queue.endState(); }
 
 private:
     void readLoop()

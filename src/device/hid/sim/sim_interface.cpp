@@ -98,6 +98,7 @@ public:
 
     void stop() override { m_queue.stop(); }
     void discardInput() override { m_queue.clear(); }
+    Transfer endState() const override { return m_queue.endState(); }
 
 private:
     std::shared_ptr<SimState> m_state;

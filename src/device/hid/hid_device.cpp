@@ -2,6 +2,7 @@
 
 #include "device/hid/hid_backend.h"
 #include "device/hid/hid_path.h"
+#include "device/hid/open_connections.h"
 #include "device/hid/report_values.h"
 #include "platform/debug_output.h"
 
@@ -147,8 +148,10 @@ bool CHidDevice::Open(const std::wstring& path, hid::OpenMode mode)
     m_interfaceNumber = ids.interfaceNumber;
     m_collectionNumber = ids.collection;
 
+    std::shared_ptr<hid::Connection> shared = std::move(opened);
+    hid::registerConnection(path, shared);
     std::lock_guard guard(m_connectionLock);
-    m_connection = std::move(opened);
+    m_connection = std::move(shared);
     return true;
 }
 

@@ -171,3 +171,41 @@ TEST_F(LinkControllerTest, ConsumerInterfaceOpensTheListenerBesideTheChannel)
     pass();
     EXPECT_TRUE(host.keyboard->listeners.empty());
 }
+
+TEST_F(LinkControllerTest, ReplugWithinOnePassRunsRemovalThenArrival)
+{
+    cable.plug();
+    pass();
+    ASSERT_TRUE(channel().isOpen());
+    // Out and back in before the next pass, as after a resume: the path is listed again but
+    // the channel's connection is dead.
+    cable.unplug();
+    cable.plug();
+    pass();
+    EXPECT_FALSE(channel().isOpen());
+    EXPECT_FALSE(table.row(kCableRow).present);
+    pass();
+    ASSERT_TRUE(channel().isOpen());
+    EXPECT_TRUE(host.tileVisible);
+    EXPECT_EQ(channel().HostLighting(), protocol::Status::Ok);
+}
+
+TEST_F(LinkControllerTest, ReceiverReplugWhileOnTheCableSettlesAfterOneRemoval)
+{
+    cable.plug();
+    receiver.plug();
+    pass();
+    receiver.unplug();
+    receiver.plug();
+    for (int i = 0; i < 4; ++i)
+        pass();
+    EXPECT_TRUE(table.row(kReceiverRow).present);
+    platform::clearDebugLines();
+    pass();
+    pass();
+    // Neither removed nor arriving again: the stale connection was told once.
+    EXPECT_FALSE(platform::debugLinesContain(L"删除一个键盘设备"));
+    EXPECT_FALSE(platform::debugLinesContain(L"添加一个键盘设备"));
+    EXPECT_FALSE(channel().isReceiverMode());
+    EXPECT_EQ(channel().HostLighting(), protocol::Status::Ok);
+}

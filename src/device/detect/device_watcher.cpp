@@ -65,8 +65,14 @@ void DeviceWatcher::scanForArrivals(const platform::Event& stop)
         if (!candidate)
             continue;
         const auto probe = m_source.probe(path);
-        if (!probe)
-            continue; // tried again next pass
+        if (!probe) {
+            // Tried again next pass; a refused permission is worth telling the user.
+            if (const auto failure = m_source.lastProbeFailure()) {
+                if (const auto problem = permissionProblemFor(path, *failure))
+                    m_table.notePermissionProblem(*problem);
+            }
+            continue;
+        }
         for (std::size_t index = 0; index < rows.size(); ++index) {
             const auto& r = rows[index];
             if (r.vendorId == probe->vendorId && r.productId == probe->productId &&

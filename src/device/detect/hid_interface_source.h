@@ -13,6 +13,10 @@ public:
     std::optional<std::vector<std::wstring>> enumerate() override;
     std::optional<Probe> probe(const std::wstring& path) override;
     bool isPresent(const std::wstring& path) override;
+    std::optional<hid::OpenFailure> lastProbeFailure() const override
+    {
+        return m_device.lastOpenFailure();
+    }
 
 private:
     CHidDevice m_device;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/hid/hid_types.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +26,11 @@ public:
     [[nodiscard]] virtual std::optional<std::vector<std::wstring>> enumerate() = 0;
     // Opens the path briefly for reading; nullopt when it cannot be opened.
     [[nodiscard]] virtual std::optional<Probe> probe(const std::wstring& path) = 0;
+    // Why the last probe failed, where known.
+    [[nodiscard]] virtual std::optional<hid::OpenFailure> lastProbeFailure() const
+    {
+        return std::nullopt;
+    }
     // A cheap check that the interface is still there.
     [[nodiscard]] virtual bool isPresent(const std::wstring& path) = 0;
 };

@@ -66,10 +66,10 @@ public:
     virtual ~Backend() = default;
     // Appends the path of every collection present; false when the listing failed.
     [[nodiscard]] virtual bool enumerate(std::vector<std::wstring>& paths) = 0;
-    // Null when the path is not this backend's or cannot be opened (the reason goes to
-    // the debug output).
-    [[nodiscard]] virtual std::unique_ptr<Connection> open(const std::wstring& path,
-                                                           OpenMode mode) = 0;
+    // Null when the path is not this backend's or cannot be opened; for a path of its own
+    // the backend says why in `failure` (and in the debug output).
+    [[nodiscard]] virtual std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode,
+                                                           OpenFailure& failure) = 0;
     // Whether the path is this backend's and its device is still there; no I/O on it.
     [[nodiscard]] virtual bool isPresent(const std::wstring& path) = 0;
 };

@@ -133,13 +133,18 @@ bool CHidDevice::Open(const std::wstring& path, hid::OpenMode mode)
     m_mode = mode;
     m_path = path;
     std::unique_ptr<hid::Connection> opened;
+    hid::OpenFailure failure;
+    failure.mode = mode;
     for (hid::Backend* backend : hid::backends()) {
-        opened = backend->open(path, mode);
+        opened = backend->open(path, mode, failure);
         if (opened)
             break;
     }
-    if (!opened)
+    if (!opened) {
+        m_lastOpenFailure = failure;
         return false;
+    }
+    m_lastOpenFailure.reset();
 
     m_attributes = opened->attributes();
     m_caps = capsOf(opened->collection());

@@ -44,6 +44,8 @@ public:
     void FreePathList();
 
     [[nodiscard]] bool Open(const std::wstring& path, hid::OpenMode mode);
+    // Why the last Open failed; nullopt after a successful one.
+    const std::optional<hid::OpenFailure>& lastOpenFailure() const { return m_lastOpenFailure; }
     void Close();
 
     // Drops the input reports received but not read yet.
@@ -84,6 +86,7 @@ private:
     std::vector<hid::DataEntry> m_inputData;
     std::vector<hid::DataEntry> m_outputData;
     std::vector<hid::DataEntry> m_featureData;
+    std::optional<hid::OpenFailure> m_lastOpenFailure;
 
     void buildDataLists(const hid::Connection& connection);
     std::shared_ptr<hid::Connection> connection() const;

@@ -209,3 +209,48 @@ TEST_F(LinkControllerTest, ReceiverReplugWhileOnTheCableSettlesAfterOneRemoval)
     EXPECT_FALSE(channel().isReceiverMode());
     EXPECT_EQ(channel().HostLighting(), protocol::Status::Ok);
 }
+
+TEST_F(LinkControllerTest, RefusedPermissionIsToldWithTheNodeAndTheRule)
+{
+    cable.compositeInterface().denyAccess(true);
+    cable.plug();
+    pass();
+    EXPECT_FALSE(host.keyboard && channel().isOpen());
+    const auto problems = table.permissionProblems();
+    ASSERT_EQ(problems.size(), 2u); // the consumer and the command collection
+    EXPECT_EQ(problems[0].row, kCableRow);
+    EXPECT_EQ(problems[1].row, kCableConsumerRow);
+    EXPECT_EQ(problems[0].missing, "read");
+    const std::string text = detect::describe(problems[0]);
+    for (const char* part : {"keyboard (cable)", "no permission to read", "&col04",
+                             "packaging/udev/70-halvek.rules /etc/udev/rules.d/",
+                             "sudo udevadm control --reload && sudo udevadm trigger"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+
+    // The rule installed: the next pass claims the interfaces, and the problem is gone.
+    cable.compositeInterface().denyAccess(false);
+    pass();
+    ASSERT_TRUE(channel().isOpen());
+    EXPECT_TRUE(table.permissionProblems().empty());
+}
+
+TEST(PermissionProblem, OnlyRefusedOpensOfSupportedInterfacesCount)
+{
+    const std::wstring keyboard = L"\\\\?\\hid#vid_36b0&pid_5078&mi_01&col04#hidraw3#";
+    hid::OpenFailure refused{hid::OpenFailure::Kind::PermissionDenied, "/dev/hidraw3",
+                             hid::kChannelMode, "Permission denied"};
+    const auto problem = detect::permissionProblemFor(keyboard, refused);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->row, kCableRow);
+    EXPECT_EQ(problem->node, "/dev/hidraw3");
+    EXPECT_EQ(problem->missing, "read and write");
+
+    auto gone = refused;
+    gone.kind = hid::OpenFailure::Kind::NotFound;
+    EXPECT_FALSE(detect::permissionProblemFor(keyboard, gone));
+    // Another maker's device, or a collection no row names.
+    EXPECT_FALSE(detect::permissionProblemFor(L"\\\\?\\hid#vid_046d&pid_c52b&mi_01&col04#hidraw4#",
+                                              refused));
+    EXPECT_FALSE(
+        detect::permissionProblemFor(L"\\\\?\\hid#vid_36b0&pid_5078&mi_00#hidraw2#", refused));
+}

@@ -24,8 +24,9 @@ struct SimState {
     SimInterface::OutputHandler handler;
     std::uint32_t serial = 0;
 
-    mutable std::mutex lock; // plugged and connections
+    mutable std::mutex lock; // plugged, accessDenied and connections
     bool plugged = false;
+    bool accessDenied = false;
     std::vector<SimConnection*> connections;
 
     // Held around each handler call; unplug takes it to wait for a call on another thread.
@@ -167,7 +168,8 @@ public:
         return false;
     }
 
-    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode) override
+    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode,
+                                     OpenFailure& failure) override
     {
         const std::uint32_t serial = pathNumber(path, L"#sim&");
         if (serial == 0)
@@ -182,7 +184,17 @@ public:
             std::lock_guard guard(state->lock);
             if (!state->plugged)
                 break;
+            if (state->accessDenied) {
+                failure.kind = OpenFailure::Kind::PermissionDenied;
+                failure.node = platform::toUtf8(path);
+                failure.reason = "permission denied";
+                platform::debugOutput(L"permission denied opening " + path);
+                return nullptr;
+            }
             if (!sharingAllows(*state, number, mode)) {
+                failure.kind = OpenFailure::Kind::Other;
+                failure.node = platform::toUtf8(path);
+                failure.reason = "sharing violation";
                 platform::debugOutput(L"sharing violation opening " + path);
                 return nullptr;
             }
@@ -304,6 +316,12 @@ bool SimInterface::queueInput(std::span<const std::uint8_t> report)
             connection->queue().push(report);
     }
     return true;
+}
+
+void SimInterface::denyAccess(bool denied)
+{
+    std::lock_guard guard(m_state->lock);
+    m_state->accessDenied = denied;
 }
 
 void SimInterface::holdWrites(bool held)

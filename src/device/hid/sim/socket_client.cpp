@@ -219,12 +219,15 @@ public:
         return findRemote(currentServer(), path).has_value();
     }
 
-    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode) override
+    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode,
+                                     OpenFailure& failure) override
     {
         const auto server = currentServer();
         const auto found = findRemote(server, path);
         if (!found)
             return nullptr;
+        failure.kind = OpenFailure::Kind::Other;
+        failure.node = server.string();
         Socket socket(wire::connectTo(server));
         std::vector<std::uint8_t> request{static_cast<std::uint8_t>(
             (mode.read ? 1 : 0) | (mode.write ? 2 : 0) | (mode.exclusive ? 4 : 0))};
@@ -232,12 +235,14 @@ public:
             platform::toUtf8(found->remote.remotePath(found->collection->number));
         request.insert(request.end(), remotePath.begin(), remotePath.end());
         if (socket.fd() < 0 || !wire::send(socket.fd(), wire::Type::Open, request)) {
+            failure.reason = "the device server is not reachable";
             platform::debugOutput(L"device server not reachable opening " + path);
             return nullptr;
         }
         const auto reply = wire::receive(socket.fd());
         if (!reply || reply->type != wire::Type::OpenReply || reply->payload.size() != 1 ||
             reply->payload[0] != 1) {
+            failure.reason = "the device server refused the open";
             platform::debugOutput(L"device server refused to open " + path);
             return nullptr;
         }

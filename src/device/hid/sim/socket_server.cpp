@@ -57,7 +57,8 @@ void serveOpen(int fd, const wire::Message& request)
     const std::uint8_t flags = request.payload[0];
     const OpenMode mode{(flags & 1) != 0, (flags & 2) != 0, true, (flags & 4) != 0};
     const std::string path(request.payload.begin() + 1, request.payload.end());
-    auto connection = simBackend().open(platform::fromUtf8(path), mode);
+    OpenFailure failure;
+    auto connection = simBackend().open(platform::fromUtf8(path), mode, failure);
     if (!connection) {
         (void)wire::send(fd, wire::Type::OpenReply, std::array<std::uint8_t, 1>{0});
         return;

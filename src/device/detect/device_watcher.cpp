@@ -27,11 +27,33 @@ bool DeviceWatcher::stop(std::chrono::milliseconds timeout)
 
 void DeviceWatcher::run(platform::Event& stop)
 {
-    // The first pass comes at once; then one every interval, and a stop is seen at once.
-    auto wait = std::chrono::milliseconds(1);
-    while (!stop.waitFor(wait)) {
+    using Clock = std::chrono::steady_clock;
+    platform::Event* const changes = m_source.changeEvent();
+    // The first pass comes at once, and the paced passes follow it as after a change.
+    std::chrono::milliseconds wait(1);
+    auto settleUntil = Clock::now() + kSettleTime;
+    auto lastPass = Clock::now() - kPassInterval;
+    for (;;) {
+        if (changes) {
+            const auto woken = platform::Event::waitForAny({&stop, changes}, wait);
+            if (woken == 0u)
+                break;
+            if (woken == 1u) {
+                settleUntil = Clock::now() + kSettleTime;
+                // Keep the pacing: a burst of events makes passes 100 ms apart, not one each.
+                const auto due = lastPass + kPassInterval;
+                if (Clock::now() < due && stop.waitUntil(due))
+                    break;
+            }
+        } else if (stop.waitFor(wait)) {
+            break;
+        }
+        const std::size_t stepsBefore = m_stepsReported;
         runPass(stop);
-        wait = kPassInterval;
+        lastPass = Clock::now();
+        if (m_stepsReported != stepsBefore)
+            settleUntil = lastPass + kSettleTime;
+        wait = !changes || lastPass < settleUntil ? kPassInterval : kSafetyInterval;
     }
     platform::debugOutput(L"抓取设备线程设定退出");
 }
@@ -79,6 +101,7 @@ void DeviceWatcher::scanForArrivals(const platform::Event& stop)
                 r.interfaceNumber == ids.interfaceNumber && r.collection == ids.collection &&
                 r.usagePage == probe->usagePage && r.usage == probe->usage && r.isAbsent()) {
                 m_table.markPresent(index, path);
+                ++m_stepsReported;
                 m_sink.interfaceArrived(index, stop);
                 break;
             }
@@ -97,6 +120,7 @@ void DeviceWatcher::checkRemovals(const platform::Event& stop)
         if (!rows[index].present || m_source.isPresent(rows[index].path))
             continue;
         m_table.markAbsent(index);
+        ++m_stepsReported;
         m_sink.interfaceRemoved(index, stop);
     }
 }

@@ -72,6 +72,9 @@ public:
                                                            OpenFailure& failure) = 0;
     // Whether the path is this backend's and its device is still there; no I/O on it.
     [[nodiscard]] virtual bool isPresent(const std::wstring& path) = 0;
+    // While on, a backend whose collections come and go outside the system's device events
+    // calls notifyChange (hid_changes.h) when they do.
+    virtual void watchChanges(bool on) { (void)on; }
 };
 
 // Every backend of the build, in the order their collections are listed.

@@ -1,5 +1,7 @@
 #include "device/hid/input_queue.h"
 
+#include "device/hid/hid_changes.h"
+
 #include <algorithm>
 
 namespace hid {
@@ -31,6 +33,8 @@ void InputQueue::markGone()
 {
     m_gone.store(true, std::memory_order_relaxed);
     m_ended.set();
+    // Detection learns of the loss at once, even if the device is back before it looks.
+    notifyChange();
 }
 
 Transfer InputQueue::endState() const

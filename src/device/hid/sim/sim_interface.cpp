@@ -1,5 +1,6 @@
 #include "device/hid/sim/sim_interface.h"
 
+#include "device/hid/hid_changes.h"
 #include "device/hid/hid_path.h"
 #include "device/hid/input_queue.h"
 #include "device/hid/sim/sim_backend.h"
@@ -263,9 +264,13 @@ void SimInterface::plug()
             return;
         m_state->plugged = true;
     }
-    auto& reg = registry();
-    std::lock_guard guard(reg.lock);
-    reg.plugged.push_back(m_state);
+    {
+        auto& reg = registry();
+        std::lock_guard guard(reg.lock);
+        reg.plugged.push_back(m_state);
+    }
+    // What a hidraw node's arrival is to the system's device events.
+    notifyChange();
 }
 
 void SimInterface::unplug()
@@ -286,6 +291,7 @@ void SimInterface::unplug()
             return !state || state == m_state;
         });
     }
+    notifyChange();
     // A handler still running on another thread finishes before the caller may free what
     // it uses.
     std::lock_guard handlerGuard(m_state->handlerLock);

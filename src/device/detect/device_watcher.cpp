@@ -5,8 +5,9 @@
 
 namespace detect {
 
-DeviceWatcher::DeviceWatcher(InterfaceTable& table, InterfaceSource& source, WatcherSink& sink)
-    : m_table(table), m_source(source), m_sink(sink)
+DeviceWatcher::DeviceWatcher(InterfaceTable& table, InterfaceSource& source, WatcherSink& sink,
+                             Pacing pacing)
+    : m_table(table), m_source(source), m_sink(sink), m_pacing(pacing)
 {
 }
 
@@ -31,17 +32,17 @@ void DeviceWatcher::run(platform::Event& stop)
     platform::Event* const changes = m_source.changeEvent();
     // The first pass comes at once, and the paced passes follow it as after a change.
     std::chrono::milliseconds wait(1);
-    auto settleUntil = Clock::now() + kSettleTime;
-    auto lastPass = Clock::now() - kPassInterval;
+    auto settleUntil = Clock::now() + m_pacing.settleTime;
+    auto lastPass = Clock::now() - m_pacing.passInterval;
     for (;;) {
         if (changes) {
             const auto woken = platform::Event::waitForAny({&stop, changes}, wait);
             if (woken == 0u)
                 break;
             if (woken == 1u) {
-                settleUntil = Clock::now() + kSettleTime;
+                settleUntil = Clock::now() + m_pacing.settleTime;
                 // Keep the pacing: a burst of events makes passes 100 ms apart, not one each.
-                const auto due = lastPass + kPassInterval;
+                const auto due = lastPass + m_pacing.passInterval;
                 if (Clock::now() < due && stop.waitUntil(due))
                     break;
             }
@@ -52,8 +53,8 @@ void DeviceWatcher::run(platform::Event& stop)
         runPass(stop);
         lastPass = Clock::now();
         if (m_stepsReported != stepsBefore)
-            settleUntil = lastPass + kSettleTime;
-        wait = !changes || lastPass < settleUntil ? kPassInterval : kSafetyInterval;
+            settleUntil = lastPass + m_pacing.settleTime;
+        wait = !changes || lastPass < settleUntil ? m_pacing.passInterval : m_pacing.safetyInterval;
     }
     platform::debugOutput(L"抓取设备线程设定退出");
 }

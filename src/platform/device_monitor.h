@@ -12,7 +12,8 @@ namespace platform {
 class DeviceMonitor {
 public:
     // Calls `onChange` on a thread of the monitor's own for every device of the subsystem
-    // ("hidraw") that is added or removed. The call must return promptly.
+    // ("hidraw") that is added, removed or changed (new rules applied). The call must return
+    // promptly.
     DeviceMonitor(const std::string& subsystem, std::function<void()> onChange);
     // Waits for a running call to return.
     ~DeviceMonitor();

@@ -50,7 +50,7 @@ std::string describe(const PermissionProblem& problem)
     return "the " + deviceName(row.typeId) + " is plugged in, but you have no permission to " +
            problem.missing + " " + problem.node +
            ". Install the udev rule that grants it: sudo cp " + kUdevRuleFile + " " +
-           kUdevRuleFolder + " && " + kUdevReload + ", then plug the device in again.";
+           kUdevRuleFolder + " && " + kUdevReload + ".";
 }
 
 } // namespace detect

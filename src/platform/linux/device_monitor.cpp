@@ -52,8 +52,10 @@ struct DeviceMonitor::Impl {
             bool changed = false;
             while (udev_device* device = udev_monitor_receive_device(monitor)) {
                 const char* action = udev_device_get_action(device);
+                // "change" too: udevadm trigger sends it when new rules (permissions) apply.
                 if (action &&
-                    (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0))
+                    (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0 ||
+                     std::strcmp(action, "change") == 0))
                     changed = true;
                 udev_device_unref(device);
             }

@@ -2,6 +2,7 @@
 #include "devices_watch.h"
 #include "simulation.h"
 
+#include "device/detect/permission_problem.h"
 #include "device/hid/hid_device.h"
 #include "device/hid/hid_path.h"
 #include "platform/text.h"
@@ -16,7 +17,9 @@ constexpr const char* kUsage =
 Lists every HID collection present, one per line: its path, vendor id, product id,
 interface, collection, usage page and usage (hexadecimal). Real devices are listed
 beside the simulated ones; a collection that cannot be opened (permissions) shows
-the ids of its path and "-" for usage page and usage.
+the ids of its path and "-" for usage page and usage, and a supported device's
+collection refused for lack of permission is explained below the list, with the
+udev rule that grants it.
 
   --watch       keep running: print supported interfaces as they arrive ("+") and
                 leave ("-"), and what the program does with them (channel opened or
@@ -44,6 +47,7 @@ int listDevices(const cli::GlobalOptions& options, const std::vector<std::string
     }
     std::puts("VID  PID  MI COL PAGE USAGE PATH");
     int count = 0;
+    std::vector<detect::PermissionProblem> problems;
     while (const auto path = device.NextPath()) {
         const std::string utf8Path = platform::toUtf8(*path);
         const hid::PathIds ids = hid::parsePath(*path);
@@ -56,11 +60,17 @@ int listDevices(const cli::GlobalOptions& options, const std::vector<std::string
         } else {
             std::printf("%04x %04x %02x %02x  -    -     %s\n", ids.vendorId, ids.productId,
                         ids.interfaceNumber, ids.collection, utf8Path.c_str());
+            if (const auto& failure = device.lastOpenFailure()) {
+                if (auto problem = detect::permissionProblemFor(*path, *failure))
+                    problems.push_back(std::move(*problem));
+            }
         }
         ++count;
     }
     device.FreePathList();
     std::printf("%d collection%s\n", count, count == 1 ? "" : "s");
+    for (const auto& problem : problems)
+        std::printf("problem: %s\n", detect::describe(problem).c_str());
     return 0;
 }
 

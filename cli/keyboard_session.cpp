@@ -88,8 +88,13 @@ bool KeyboardSession::open()
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
     if (!channel().isOpen()) {
-        std::fprintf(stderr, "halvekctl %s: no keyboard found: %s\n", m_name.c_str(),
-                     protocol::describe(protocol::Status::NoReply).c_str());
+        const auto problems = m_detection->table.permissionProblems();
+        for (const auto& problem : problems)
+            std::fprintf(stderr, "halvekctl %s: no keyboard opened: %s\n", m_name.c_str(),
+                         detect::describe(problem).c_str());
+        if (problems.empty())
+            std::fprintf(stderr, "halvekctl %s: no keyboard found: %s\n", m_name.c_str(),
+                         protocol::describe(protocol::Status::NoReply).c_str());
         m_exitStatus = 1;
         return false;
     }

@@ -1,6 +1,7 @@
 #include "simulation.h"
 
 #include "device/hid/sim/socket_backend.h"
+#include "devsim/control.h"
 #include "devsim/keyboard.h"
 #include "devsim/state_file.h"
 
@@ -44,15 +45,30 @@ public:
 
     void plug(devsim::KeyboardLink link) { m_keyboard.plug(link); }
 
+    platform::Result<std::string> control(const std::string& line) override
+    {
+        return m_control.run(line);
+    }
+
 private:
     std::string m_stateFile;
     bool m_saveOnExit = true;
     devsim::Keyboard m_keyboard;
+    devsim::Control m_control{m_keyboard, {}};
 };
 
 class SocketSimulation final : public Simulation {
 public:
+    explicit SocketSimulation(std::filesystem::path socket) : m_socket(std::move(socket)) {}
     ~SocketSimulation() override { hid::sim::useDeviceServer({}); }
+
+    platform::Result<std::string> control(const std::string& line) override
+    {
+        return hid::sim::sendControl(m_socket, line);
+    }
+
+private:
+    std::filesystem::path m_socket;
 };
 
 } // namespace
@@ -75,7 +91,7 @@ std::unique_ptr<Simulation> attachSimulation(const GlobalOptions& options, bool&
             return nullptr;
         }
         hid::sim::useDeviceServer(*socket);
-        return std::make_unique<SocketSimulation>();
+        return std::make_unique<SocketSimulation>(*socket);
     }
     auto simulation = std::make_unique<KeyboardSimulation>(options.simState);
     simulation->load();

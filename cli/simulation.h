@@ -2,6 +2,8 @@
 
 #include "command_registry.h"
 
+#include "platform/result.h"
+
 #include <memory>
 #include <string>
 
@@ -12,6 +14,9 @@ namespace cli {
 class Simulation {
 public:
     virtual ~Simulation() = default;
+    // One control line of halvek-devsim ("report 0401", "profile 3", "unplug cable" ...)
+    // for the emulated devices; the answer, or why the line could not be run.
+    [[nodiscard]] virtual platform::Result<std::string> control(const std::string& line) = 0;
 };
 
 // Plugs the simulated keyboard for --simulate=MODE ("both", "cable", "receiver"), loading

@@ -10,7 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     # libraries
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
-    libpugixml-dev libcurl4-openssl-dev libfontconfig-dev libsystemd-dev libx11-dev
+    libpugixml-dev libcurl4-openssl-dev libfontconfig-dev libsystemd-dev libx11-dev libudev-dev
     # packaging: icons, validators, the Debian package
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
     # tests and benchmarks

@@ -5,8 +5,9 @@
 
 namespace detect {
 
-DeviceWatcher::DeviceWatcher(InterfaceTable& table, InterfaceSource& source, WatcherSink& sink)
-    : m_table(table), m_source(source), m_sink(sink)
+DeviceWatcher::DeviceWatcher(InterfaceTable& table, InterfaceSource& source, WatcherSink& sink,
+                             Pacing pacing)
+    : m_table(table), m_source(source), m_sink(sink), m_pacing(pacing)
 {
 }
 
@@ -27,11 +28,33 @@ bool DeviceWatcher::stop(std::chrono::milliseconds timeout)
 
 void DeviceWatcher::run(platform::Event& stop)
 {
-    // The first pass comes at once; then one every interval, and a stop is seen at once.
-    auto wait = std::chrono::milliseconds(1);
-    while (!stop.waitFor(wait)) {
+    using Clock = std::chrono::steady_clock;
+    platform::Event* const changes = m_source.changeEvent();
+    // The first pass comes at once, and the paced passes follow it as after a change.
+    std::chrono::milliseconds wait(1);
+    auto settleUntil = Clock::now() + m_pacing.settleTime;
+    auto lastPass = Clock::now() - m_pacing.passInterval;
+    for (;;) {
+        if (changes) {
+            const auto woken = platform::Event::waitForAny({&stop, changes}, wait);
+            if (woken == 0u)
+                break;
+            if (woken == 1u) {
+                settleUntil = Clock::now() + m_pacing.settleTime;
+                // Keep the pacing: a burst of events makes passes 100 ms apart, not one each.
+                const auto due = lastPass + m_pacing.passInterval;
+                if (Clock::now() < due && stop.waitUntil(due))
+                    break;
+            }
+        } else if (stop.waitFor(wait)) {
+            break;
+        }
+        const std::size_t stepsBefore = m_stepsReported;
         runPass(stop);
-        wait = kPassInterval;
+        lastPass = Clock::now();
+        if (m_stepsReported != stepsBefore)
+            settleUntil = lastPass + m_pacing.settleTime;
+        wait = !changes || lastPass < settleUntil ? m_pacing.passInterval : m_pacing.safetyInterval;
     }
     platform::debugOutput(L"抓取设备线程设定退出");
 }
@@ -65,14 +88,21 @@ void DeviceWatcher::scanForArrivals(const platform::Event& stop)
         if (!candidate)
             continue;
         const auto probe = m_source.probe(path);
-        if (!probe)
-            continue; // tried again next pass
+        if (!probe) {
+            // Tried again next pass; a refused permission is worth telling the user.
+            if (const auto failure = m_source.lastProbeFailure()) {
+                if (const auto problem = permissionProblemFor(path, *failure))
+                    m_table.notePermissionProblem(*problem);
+            }
+            continue;
+        }
         for (std::size_t index = 0; index < rows.size(); ++index) {
             const auto& r = rows[index];
             if (r.vendorId == probe->vendorId && r.productId == probe->productId &&
                 r.interfaceNumber == ids.interfaceNumber && r.collection == ids.collection &&
                 r.usagePage == probe->usagePage && r.usage == probe->usage && r.isAbsent()) {
                 m_table.markPresent(index, path);
+                ++m_stepsReported;
                 m_sink.interfaceArrived(index, stop);
                 break;
             }
@@ -91,6 +121,7 @@ void DeviceWatcher::checkRemovals(const platform::Event& stop)
         if (!rows[index].present || m_source.isPresent(rows[index].path))
             continue;
         m_table.markAbsent(index);
+        ++m_stepsReported;
         m_sink.interfaceRemoved(index, stop);
     }
 }

@@ -21,13 +21,27 @@ public:
     virtual void firstPassDone() = 0;
 };
 
-// Polls the HID interfaces every 100 ms: while some row is absent it enumerates and
-// probes the candidates; every pass it checks that the present rows are still there.
+struct WatcherPacing {
+    std::chrono::milliseconds passInterval{100};
+    // How long the 100 ms passes go on after a change: a node is announced before udev's
+    // rules have given it its permissions.
+    std::chrono::milliseconds settleTime{2000};
+    // Against a lost event.
+    std::chrono::milliseconds safetyInterval{10000};
+};
+
+// Passes over the HID interfaces: while some row is absent it enumerates and probes the
+// candidates; every pass it checks that the present rows are still there. Passes come
+// every 100 ms for a while after the source reports a change (and after a pass that
+// found one), then only as a slow safety pass until the next change. A source that
+// reports no changes is passed over every 100 ms.
 class DeviceWatcher {
 public:
-    static constexpr std::chrono::milliseconds kPassInterval{100};
+    using Pacing = WatcherPacing;
+    static constexpr std::chrono::milliseconds kPassInterval = WatcherPacing{}.passInterval;
 
-    DeviceWatcher(InterfaceTable& table, InterfaceSource& source, WatcherSink& sink);
+    DeviceWatcher(InterfaceTable& table, InterfaceSource& source, WatcherSink& sink,
+                  WatcherPacing pacing = WatcherPacing{});
     ~DeviceWatcher();
     DeviceWatcher(const DeviceWatcher&) = delete;
     DeviceWatcher& operator=(const DeviceWatcher&) = delete;
@@ -46,7 +60,9 @@ private:
     InterfaceTable& m_table;
     InterfaceSource& m_source;
     WatcherSink& m_sink;
+    Pacing m_pacing;
     bool m_firstPassDone = false;
+    std::size_t m_stepsReported = 0; // arrivals and removals so far
     platform::WorkerThread m_thread;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/detect/interface_source.h"
+#include "device/hid/hid_changes.h"
 #include "device/hid/hid_device.h"
 
 namespace detect {
@@ -13,9 +14,15 @@ public:
     std::optional<std::vector<std::wstring>> enumerate() override;
     std::optional<Probe> probe(const std::wstring& path) override;
     bool isPresent(const std::wstring& path) override;
+    platform::Event* changeEvent() override { return &m_changes.event(); }
+    std::optional<hid::OpenFailure> lastProbeFailure() const override
+    {
+        return m_device.lastOpenFailure();
+    }
 
 private:
     CHidDevice m_device;
+    hid::ChangeWatch m_changes;
 };
 
 } // namespace detect

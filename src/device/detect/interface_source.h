@@ -1,5 +1,8 @@
 #pragma once
 
+#include "device/hid/hid_types.h"
+#include "platform/event.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +27,14 @@ public:
     [[nodiscard]] virtual std::optional<std::vector<std::wstring>> enumerate() = 0;
     // Opens the path briefly for reading; nullopt when it cannot be opened.
     [[nodiscard]] virtual std::optional<Probe> probe(const std::wstring& path) = 0;
+    // Set whenever the interfaces may have changed (auto-reset), so the watcher can sleep
+    // until then; null when the source cannot tell, and the watcher passes on a timer.
+    [[nodiscard]] virtual platform::Event* changeEvent() { return nullptr; }
+    // Why the last probe failed, where known.
+    [[nodiscard]] virtual std::optional<hid::OpenFailure> lastProbeFailure() const
+    {
+        return std::nullopt;
+    }
     // A cheap check that the interface is still there.
     [[nodiscard]] virtual bool isPresent(const std::wstring& path) = 0;
 };

@@ -36,6 +36,7 @@ void InterfaceTable::markPresent(std::size_t index, std::wstring path)
         return;
     m_rows[index].present = true;
     m_rows[index].path = std::move(path);
+    m_permissionProblems.erase(index);
 }
 
 void InterfaceTable::markAbsent(std::size_t index)
@@ -45,6 +46,28 @@ void InterfaceTable::markAbsent(std::size_t index)
         return;
     m_rows[index].present = false;
     m_rows[index].path.clear();
+}
+
+void InterfaceTable::notePermissionProblem(const PermissionProblem& problem)
+{
+    std::lock_guard guard(m_lock);
+    if (problem.row < m_rows.size())
+        m_permissionProblems[problem.row] = problem;
+}
+
+void InterfaceTable::clearPermissionProblem(std::size_t index)
+{
+    std::lock_guard guard(m_lock);
+    m_permissionProblems.erase(index);
+}
+
+std::vector<PermissionProblem> InterfaceTable::permissionProblems() const
+{
+    std::lock_guard guard(m_lock);
+    std::vector<PermissionProblem> problems;
+    for (const auto& [row, problem] : m_permissionProblems)
+        problems.push_back(problem);
+    return problems;
 }
 
 } // namespace detect

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "device/detect/permission_problem.h"
 #include "device/detect/supported_interfaces.h"
 
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -22,9 +24,16 @@ public:
     void markPresent(std::size_t index, std::wstring path);
     void markAbsent(std::size_t index);
 
+    // Rows whose interface is there but could not be opened for lack of permission, until
+    // it is opened (or the row arrives).
+    void notePermissionProblem(const PermissionProblem& problem);
+    void clearPermissionProblem(std::size_t index);
+    std::vector<PermissionProblem> permissionProblems() const;
+
 private:
     mutable std::mutex m_lock;
     std::vector<SupportedInterface> m_rows;
+    std::map<std::size_t, PermissionProblem> m_permissionProblems;
     std::size_t m_size;
 };
 

@@ -77,7 +77,14 @@ void LinkController::openChannel(const std::vector<SupportedInterface>& rows, st
             if (const auto mode = linkModeForRow(rows[row]))
                 channel.setLinkMode(protocol::linkModeFromValue(*mode));
             device->setIdentity(identity);
+            m_table.clearPermissionProblem(row);
         } else {
+            // Readable for the probe, but not writable for commands.
+            const auto& opened = receiver ? channel.receiverLink() : channel.wiredLink();
+            if (const auto& failure = opened.lastOpenFailure()) {
+                if (const auto problem = permissionProblemFor(rows[row].path, *failure))
+                    m_table.notePermissionProblem(*problem);
+            }
             // The row stays present: the device shows no connection until it comes again.
             platform::debugOutput(L"arrival: the command interface could not be opened");
             return;

@@ -1,5 +1,6 @@
 #include "device/hid/hid_backend.h"
 #include "device/hid/hid_presence.h"
+#include "device/hid/open_connections.h"
 
 #include "device/hid/hidraw/hidraw_backend.h"
 #include "device/hid/sim/sim_backend.h"
@@ -18,6 +19,8 @@ std::span<Backend* const> backends()
 
 bool isPathPresent(const std::wstring& path)
 {
+    if (takeLostConnection(path))
+        return false;
     for (Backend* backend : backends()) {
         if (backend->isPresent(path))
             return true;

@@ -49,6 +49,11 @@ public:
                                          std::chrono::milliseconds timeout) = 0;
     // Ends every waiting and later transfer with Stopped at once. Any thread.
     virtual void stop() = 0;
+    // Drops the input reports that wait to be read.
+    virtual void discardInput() = 0;
+    // Done while the connection works; Stopped once its owner closed it, Gone once the
+    // device went away (a replugged device needs a new connection).
+    [[nodiscard]] virtual Transfer endState() const = 0;
 
 private:
     CollectionInfo m_collection;
@@ -61,12 +66,15 @@ public:
     virtual ~Backend() = default;
     // Appends the path of every collection present; false when the listing failed.
     [[nodiscard]] virtual bool enumerate(std::vector<std::wstring>& paths) = 0;
-    // Null when the path is not this backend's or cannot be opened (the reason goes to
-    // the debug output).
-    [[nodiscard]] virtual std::unique_ptr<Connection> open(const std::wstring& path,
-                                                           OpenMode mode) = 0;
+    // Null when the path is not this backend's or cannot be opened; for a path of its own
+    // the backend says why in `failure` (and in the debug output).
+    [[nodiscard]] virtual std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode,
+                                                           OpenFailure& failure) = 0;
     // Whether the path is this backend's and its device is still there; no I/O on it.
     [[nodiscard]] virtual bool isPresent(const std::wstring& path) = 0;
+    // While on, a backend whose collections come and go outside the system's device events
+    // calls notifyChange (hid_changes.h) when they do.
+    virtual void watchChanges(bool on) { (void)on; }
 };
 
 // Every backend of the build, in the order their collections are listed.

@@ -2,6 +2,7 @@
 
 #include "device/hid/hid_backend.h"
 #include "device/hid/hid_path.h"
+#include "device/hid/open_connections.h"
 #include "device/hid/report_values.h"
 #include "platform/debug_output.h"
 
@@ -132,13 +133,18 @@ bool CHidDevice::Open(const std::wstring& path, hid::OpenMode mode)
     m_mode = mode;
     m_path = path;
     std::unique_ptr<hid::Connection> opened;
+    hid::OpenFailure failure;
+    failure.mode = mode;
     for (hid::Backend* backend : hid::backends()) {
-        opened = backend->open(path, mode);
+        opened = backend->open(path, mode, failure);
         if (opened)
             break;
     }
-    if (!opened)
+    if (!opened) {
+        m_lastOpenFailure = failure;
         return false;
+    }
+    m_lastOpenFailure.reset();
 
     m_attributes = opened->attributes();
     m_caps = capsOf(opened->collection());
@@ -147,8 +153,10 @@ bool CHidDevice::Open(const std::wstring& path, hid::OpenMode mode)
     m_interfaceNumber = ids.interfaceNumber;
     m_collectionNumber = ids.collection;
 
+    std::shared_ptr<hid::Connection> shared = std::move(opened);
+    hid::registerConnection(path, shared);
     std::lock_guard guard(m_connectionLock);
-    m_connection = std::move(opened);
+    m_connection = std::move(shared);
     return true;
 }
 
@@ -185,6 +193,18 @@ std::shared_ptr<hid::Connection> CHidDevice::connection() const
 bool CHidDevice::isOpen() const
 {
     return connection() != nullptr;
+}
+
+bool CHidDevice::isGone() const
+{
+    const auto link = connection();
+    return link && link->endState() == hid::Transfer::Gone;
+}
+
+void CHidDevice::discardInput()
+{
+    if (const auto link = connection())
+        link->discardInput();
 }
 
 int CHidDevice::Read(std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,

@@ -44,7 +44,12 @@ public:
     void FreePathList();
 
     [[nodiscard]] bool Open(const std::wstring& path, hid::OpenMode mode);
+    // Why the last Open failed; nullopt after a successful one.
+    const std::optional<hid::OpenFailure>& lastOpenFailure() const { return m_lastOpenFailure; }
     void Close();
+
+    // Drops the input reports received but not read yet.
+    void discardInput();
 
     int Read(std::span<std::uint8_t> buffer, std::uint32_t& bytesRead,
              std::chrono::milliseconds timeout);
@@ -56,6 +61,9 @@ public:
     int UnpackInputReport(std::span<const std::uint8_t> report);
 
     bool isOpen() const;
+    // Open, but the device behind the connection went away: it can never be read or
+    // written again, even when the same device comes back under the same path.
+    bool isGone() const;
     const std::wstring& path() const { return m_path; }
     const hid::Caps& caps() const { return m_caps; }
     const hid::Attributes& attributes() const { return m_attributes; }
@@ -78,6 +86,7 @@ private:
     std::vector<hid::DataEntry> m_inputData;
     std::vector<hid::DataEntry> m_outputData;
     std::vector<hid::DataEntry> m_featureData;
+    std::optional<hid::OpenFailure> m_lastOpenFailure;
 
     void buildDataLists(const hid::Connection& connection);
     std::shared_ptr<hid::Connection> connection() const;

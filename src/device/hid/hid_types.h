@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace hid {
@@ -15,6 +16,15 @@ struct OpenMode {
 
 inline constexpr OpenMode kProbeMode{true, false, true, false};
 inline constexpr OpenMode kChannelMode{true, true, true, false};
+
+// Why an open failed, where the caller can do something about it.
+struct OpenFailure {
+    enum class Kind { NotFound, PermissionDenied, Other };
+    Kind kind = Kind::NotFound;
+    std::string node; // what the system refused: "/dev/hidraw3"
+    OpenMode mode;    // what was asked for
+    std::string reason;
+};
 
 struct Attributes {
     std::uint16_t vendorId = 0;

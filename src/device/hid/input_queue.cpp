@@ -1,5 +1,7 @@
 #include "device/hid/input_queue.h"
 
+#include "device/hid/hid_changes.h"
+
 #include <algorithm>
 
 namespace hid {
@@ -15,6 +17,12 @@ void InputQueue::push(std::span<const std::uint8_t> report)
     m_arrived.set();
 }
 
+void InputQueue::clear()
+{
+    std::lock_guard guard(m_lock);
+    m_reports.clear();
+}
+
 void InputQueue::stop()
 {
     m_stopped.store(true, std::memory_order_relaxed);
@@ -25,6 +33,8 @@ void InputQueue::markGone()
 {
     m_gone.store(true, std::memory_order_relaxed);
     m_ended.set();
+    // Detection learns of the loss at once, even if the device is back before it looks.
+    notifyChange();
 }
 
 Transfer InputQueue::endState() const

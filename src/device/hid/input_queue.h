@@ -25,6 +25,7 @@ public:
     explicit InputQueue(std::uint16_t reportLength) : m_reportLength(reportLength) {}
 
     void push(std::span<const std::uint8_t> report);
+    void clear();
     void stop();
     void markGone();
     bool isStopped() const { return m_stopped.load(std::memory_order_relaxed); }

@@ -1,5 +1,6 @@
 #include "device/hid/report_descriptor.h"
 
+#include "device/hid/report_values.h"
 #include "platform/debug_output.h"
 
 #include <algorithm>
@@ -97,7 +98,7 @@ std::int32_t maximumFor(std::int32_t minimum, const ItemValue& maximum)
 }
 
 struct UsageEntry {
-    std::uint16_t page = 0;
+    std::optional<std::uint16_t> page; // only a four-byte usage names its own
     std::uint16_t min = 0;
     std::uint16_t max = 0;
     bool isRange = false;
@@ -107,8 +108,8 @@ struct UsageEntry {
 
 struct Locals {
     std::vector<UsageEntry> usages;
-    std::optional<std::pair<std::uint16_t, std::uint16_t>> rangeMin; // page, usage
-    std::optional<std::pair<std::uint16_t, std::uint16_t>> rangeMax;
+    std::optional<std::pair<std::optional<std::uint16_t>, std::uint16_t>> rangeMin; // page, usage
+    std::optional<std::pair<std::optional<std::uint16_t>, std::uint16_t>> rangeMax;
 
     void clear()
     {
@@ -123,22 +124,22 @@ struct OpenCollection {
     CollectionInfo info;
     std::string rejection; // empty while the collection is sound
     std::array<std::array<bool, 256>, 3> hasReport{};
-    std::array<std::uint64_t, 3> slots{};
+    std::array<std::uint64_t, 3> dataEntries{};
 };
 
 class Parser {
 public:
     explicit Parser(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
 
-    std::vector<CollectionInfo> run()
+    ParsedDescriptor run()
     {
         while (m_pos < m_bytes.size()) {
             if (!step())
-                return std::move(m_result);
+                return {std::move(m_result), m_collectionCount};
         }
         if (m_open)
             skip("its collection is never closed");
-        return std::move(m_result);
+        return {std::move(m_result), m_collectionCount};
     }
 
 private:
@@ -251,9 +252,12 @@ private:
 
     bool localItem(std::uint8_t tag, const ItemValue& value)
     {
-        // A four-byte usage carries its own page in the high half.
-        const std::uint16_t page =
-            value.size == 4 ? static_cast<std::uint16_t>(value.raw >> 16) : m_globals.usagePage;
+        // A four-byte usage carries its own page in the high half. Any other takes the page in
+        // force when the main item comes, not the one in force now (a descriptor may give its
+        // usages before their page).
+        std::optional<std::uint16_t> page;
+        if (value.size == 4)
+            page = static_cast<std::uint16_t>(value.raw >> 16);
         const auto usage = static_cast<std::uint16_t>(value.raw);
         switch (tag) {
         case TagUsage:
@@ -294,7 +298,7 @@ private:
             m_open.emplace();
             m_open->info.number = ++m_collectionCount;
             if (!m_locals.usages.empty()) {
-                m_open->info.usagePage = m_locals.usages.front().page;
+                m_open->info.usagePage = pageOf(m_locals.usages.front());
                 m_open->info.usage = m_locals.usages.front().min;
             } else {
                 m_open->info.usagePage = m_globals.usagePage;
@@ -365,20 +369,32 @@ private:
 
         std::vector<UsageEntry> usages = m_locals.usages;
         if (usages.empty())
-            usages.push_back({m_globals.usagePage, 0, 0, false});
+            usages.push_back({std::nullopt, 0, 0, false});
+        for (auto& usage : usages)
+            usage.page = pageOf(usage);
         auto& layout = kind == ReportKind::Input    ? m_open->info.input
                        : kind == ReportKind::Output ? m_open->info.output
                                                     : m_open->info.feature;
         auto& caps = base.isButton ? layout.buttonCaps : layout.valueCaps;
+        const std::size_t before = caps.size();
         if (base.isArray)
             addArrayCaps(base, usages, caps);
         else
             addVariableCaps(base, usages, caps);
-        m_open->slots[kindIndex] += count;
-        if (m_open->slots[kindIndex] > kMaxSlotsPerKind ||
-            layout.buttonCaps.size() + layout.valueCaps.size() > kMaxCapsPerKind)
-            return fail("more fields than any device declares");
+        // What an open builds from the caps: one data entry per button cap, one per value
+        // usage. The number of fields is bounded by the report lengths already.
+        for (std::size_t i = before; i < caps.size(); ++i)
+            m_open->dataEntries[kindIndex] +=
+                base.isButton ? 1 : std::uint64_t(caps[i].usageMax) - caps[i].usageMin + 1;
+        if (layout.buttonCaps.size() + layout.valueCaps.size() > kMaxCapsPerKind ||
+            m_open->dataEntries[kindIndex] > kMaxDataEntriesPerKind)
+            return fail("more capabilities than any device declares");
         return true;
+    }
+
+    std::uint16_t pageOf(const UsageEntry& entry) const
+    {
+        return entry.page.value_or(m_globals.usagePage);
     }
 
     // Every usage of an array shares all of its slots; a slot's value picks the usage.
@@ -388,7 +404,7 @@ private:
         std::uint32_t index = 0;
         for (const auto& entry : usages) {
             ReportCap cap = base;
-            cap.usagePage = entry.page;
+            cap.usagePage = entry.page.value_or(0);
             cap.usageMin = entry.min;
             cap.usageMax = entry.max;
             cap.isRange = entry.isRange;
@@ -411,7 +427,7 @@ private:
             const bool last = i + 1 == usages.size();
             const std::uint32_t slots = last ? left : std::min(entry.count(), left);
             ReportCap cap = base;
-            cap.usagePage = entry.page;
+            cap.usagePage = entry.page.value_or(0);
             cap.usageMin = entry.min;
             cap.usageMax =
                 static_cast<std::uint16_t>(entry.min + std::min(entry.count(), slots) - 1);
@@ -436,6 +452,18 @@ private:
         }
         if (info.reportIds.empty())
             info.reportIds.push_back(0);
+        // Each button entry of an open gets a usage list as long as all the buttons of its
+        // page: bound the product, which grows with the square of the caps.
+        for (const auto kind : {ReportKind::Input, ReportKind::Output, ReportKind::Feature}) {
+            std::uint64_t listEntries = 0;
+            for (const auto& cap : info.layout(kind).buttonCaps)
+                listEntries += maxUsageListLength(info, kind, cap.usagePage);
+            if (listEntries > kMaxUsageListEntriesPerKind) {
+                reject(info.number, "its button usage lists would hold " +
+                                        std::to_string(listEntries) + " entries");
+                return;
+            }
+        }
         for (std::size_t kind = 0; kind < 3; ++kind) {
             std::uint64_t longest = 0;
             bool any = false;
@@ -505,7 +533,7 @@ private:
 
 } // namespace
 
-std::vector<CollectionInfo> parseReportDescriptor(std::span<const std::uint8_t> bytes)
+ParsedDescriptor parseDescriptor(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() > kMaxDescriptorBytes) {
         platform::debugOutput("report descriptor rejected: " + std::to_string(bytes.size()) +
@@ -513,6 +541,11 @@ std::vector<CollectionInfo> parseReportDescriptor(std::span<const std::uint8_t> 
         return {};
     }
     return Parser(bytes).run();
+}
+
+std::vector<CollectionInfo> parseReportDescriptor(std::span<const std::uint8_t> bytes)
+{
+    return parseDescriptor(bytes).collections;
 }
 
 } // namespace hid

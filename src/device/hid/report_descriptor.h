@@ -22,9 +22,12 @@ inline constexpr std::uint32_t kMaxReportSizeBits = 256;
 inline constexpr std::uint32_t kMaxReportCount = 4096;
 inline constexpr std::uint32_t kMaxReportBytes = 4096; // report id byte included
 inline constexpr std::size_t kMaxUsagesPerItem = 1024;
-// Per collection and report kind; they bound what an open builds from the caps.
+// Per collection and report kind; they bound what an open builds from the caps (its data
+// entries and their usage lists), not how many fields the reports carry: that is bounded by
+// the report lengths.
 inline constexpr std::size_t kMaxCapsPerKind = 512;
-inline constexpr std::uint32_t kMaxSlotsPerKind = 8192;
+inline constexpr std::uint64_t kMaxDataEntriesPerKind = 65536;
+inline constexpr std::uint64_t kMaxUsageListEntriesPerKind = 1u << 20;
 
 // One button or value capability: one usage (or usage range) of one main item.
 struct ReportCap {
@@ -73,9 +76,17 @@ struct CollectionInfo {
     const ReportLayout& layout(ReportKind kind) const;
 };
 
+struct ParsedDescriptor {
+    std::vector<CollectionInfo> collections;
+    // Top-level collections in the descriptor, skipped ones included: paths name a
+    // collection ("&colNN") whenever there is more than one, kept or not.
+    std::uint32_t collectionCount = 0;
+};
+
 // Every well-formed top-level collection of the descriptor. A collection that is
 // truncated, nested too deeply or declares absurd sizes is skipped with a debug line;
 // numbering still counts it, so the others keep their numbers.
+[[nodiscard]] ParsedDescriptor parseDescriptor(std::span<const std::uint8_t> bytes);
 [[nodiscard]] std::vector<CollectionInfo>
 parseReportDescriptor(std::span<const std::uint8_t> bytes);
 

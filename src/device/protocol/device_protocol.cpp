@@ -107,6 +107,10 @@ Status CDeviceProtocol::Transact(std::span<const std::uint8_t> request,
     const auto timeout = receiver ? protocol::kReceiverTimeout : protocol::kWiredTimeout;
     {
         std::lock_guard transfer(m_transferLock);
+        // A reply that came after its own exchange gave up would answer this request in
+        // its place (only the command byte is matched), and every later one would be a
+        // reply behind. Nothing received before the request can be its answer.
+        link.discardInput();
         std::uint32_t written = 0;
         if (link.Write(frame, written, timeout) != 1)
             return Status::WriteFailed;

@@ -32,6 +32,10 @@ public:
     void refuseProbe(const std::wstring& path) { m_refused.insert(path); }
     void acceptProbe(const std::wstring& path) { m_refused.erase(path); }
     int enumerations() const { return m_enumerations; }
+    platform::Event changes{platform::Event::ResetPolicy::Automatic};
+    bool reportsChanges = false;
+
+    platform::Event* changeEvent() override { return reportsChanges ? &changes : nullptr; }
 
     std::optional<std::vector<std::wstring>> enumerate() override
     {
@@ -198,4 +202,19 @@ TEST_F(DeviceWatcherTest, ThreadReportsArrivalsAndStopsThroughItsEvent)
     ASSERT_TRUE(sink.waitForChange());
     EXPECT_TRUE(watcher.stop(5s));
     EXPECT_TRUE(platform::debugLinesContain(L"抓取设备线程设定退出"));
+}
+
+TEST_F(DeviceWatcherTest, IdleWatcherSleepsUntilTheSourceReportsAChange)
+{
+    // No settling and no safety pass: only the change can bring the second arrival.
+    source.reportsChanges = true;
+    detect::DeviceWatcher idle(table, source, sink, {100ms, 0ms, std::chrono::hours(1)});
+    source.plug(cableVendor, kKeyboardVendor);
+    ASSERT_TRUE(idle.start());
+    ASSERT_TRUE(sink.waitForChange());
+    source.plug(cableConsumer, kKeyboardConsumer);
+    source.changes.set();
+    ASSERT_TRUE(sink.waitForChange());
+    EXPECT_TRUE(idle.stop(5s));
+    EXPECT_EQ(sink.arrived, (std::vector<std::size_t>{0, 1}));
 }

@@ -171,3 +171,86 @@ TEST_F(LinkControllerTest, ConsumerInterfaceOpensTheListenerBesideTheChannel)
     pass();
     EXPECT_TRUE(host.keyboard->listeners.empty());
 }
+
+TEST_F(LinkControllerTest, ReplugWithinOnePassRunsRemovalThenArrival)
+{
+    cable.plug();
+    pass();
+    ASSERT_TRUE(channel().isOpen());
+    // Out and back in before the next pass, as after a resume: the path is listed again but
+    // the channel's connection is dead.
+    cable.unplug();
+    cable.plug();
+    pass();
+    EXPECT_FALSE(channel().isOpen());
+    EXPECT_FALSE(table.row(kCableRow).present);
+    pass();
+    ASSERT_TRUE(channel().isOpen());
+    EXPECT_TRUE(host.tileVisible);
+    EXPECT_EQ(channel().HostLighting(), protocol::Status::Ok);
+}
+
+TEST_F(LinkControllerTest, ReceiverReplugWhileOnTheCableSettlesAfterOneRemoval)
+{
+    cable.plug();
+    receiver.plug();
+    pass();
+    receiver.unplug();
+    receiver.plug();
+    for (int i = 0; i < 4; ++i)
+        pass();
+    EXPECT_TRUE(table.row(kReceiverRow).present);
+    platform::clearDebugLines();
+    pass();
+    pass();
+    // Neither removed nor arriving again: the stale connection was told once.
+    EXPECT_FALSE(platform::debugLinesContain(L"删除一个键盘设备"));
+    EXPECT_FALSE(platform::debugLinesContain(L"添加一个键盘设备"));
+    EXPECT_FALSE(channel().isReceiverMode());
+    EXPECT_EQ(channel().HostLighting(), protocol::Status::Ok);
+}
+
+TEST_F(LinkControllerTest, RefusedPermissionIsToldWithTheNodeAndTheRule)
+{
+    cable.compositeInterface().denyAccess(true);
+    cable.plug();
+    pass();
+    EXPECT_FALSE(host.keyboard && channel().isOpen());
+    const auto problems = table.permissionProblems();
+    ASSERT_EQ(problems.size(), 2u); // the consumer and the command collection
+    EXPECT_EQ(problems[0].row, kCableRow);
+    EXPECT_EQ(problems[1].row, kCableConsumerRow);
+    EXPECT_EQ(problems[0].missing, "read");
+    const std::string text = detect::describe(problems[0]);
+    for (const char* part : {"keyboard (cable)", "no permission to read", "&col04",
+                             "packaging/udev/70-halvek.rules /etc/udev/rules.d/",
+                             "sudo udevadm control --reload && sudo udevadm trigger"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+
+    // The rule installed: the next pass claims the interfaces, and the problem is gone.
+    cable.compositeInterface().denyAccess(false);
+    pass();
+    ASSERT_TRUE(channel().isOpen());
+    EXPECT_TRUE(table.permissionProblems().empty());
+}
+
+TEST(PermissionProblem, OnlyRefusedOpensOfSupportedInterfacesCount)
+{
+    const std::wstring keyboard = L"\\\\?\\hid#vid_36b0&pid_5078&mi_01&col04#hidraw3#";
+    hid::OpenFailure refused{hid::OpenFailure::Kind::PermissionDenied, "/dev/hidraw3",
+                             hid::kChannelMode, "Permission denied"};
+    const auto problem = detect::permissionProblemFor(keyboard, refused);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->row, kCableRow);
+    EXPECT_EQ(problem->node, "/dev/hidraw3");
+    EXPECT_EQ(problem->missing, "read and write");
+
+    auto gone = refused;
+    gone.kind = hid::OpenFailure::Kind::NotFound;
+    EXPECT_FALSE(detect::permissionProblemFor(keyboard, gone));
+    // Another maker's device, or a collection no row names.
+    EXPECT_FALSE(detect::permissionProblemFor(L"\\\\?\\hid#vid_046d&pid_c52b&mi_01&col04#hidraw4#",
+                                              refused));
+    EXPECT_FALSE(
+        detect::permissionProblemFor(L"\\\\?\\hid#vid_36b0&pid_5078&mi_00#hidraw2#", refused));
+}

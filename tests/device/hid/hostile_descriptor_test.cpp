@@ -1,5 +1,6 @@
 #include "device/hid/report_descriptor.h"
 
+#include "device/hid/sim/sim_interface.h"
 #include "devsim/keyboard_interfaces.h"
 #include "platform/debug_output.h"
 
@@ -76,6 +77,22 @@ TEST_F(HostileDescriptor, DeepNestingSkipsThatCollectionOnly)
     EXPECT_TRUE(platform::debugLinesContain(L"collection 2 skipped: collections nested deeper"));
 }
 
+TEST_F(HostileDescriptor, DroppedLastCollectionKeepsTheOthersNumberedInTheirPaths)
+{
+    Bytes deep{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01};
+    for (int i = 0; i < 40; ++i)
+        deep.insert(deep.end(), {0xA1, 0x00});
+    for (int i = 0; i < 41; ++i)
+        deep.push_back(0xC0);
+    const auto descriptor = concat({vendorCollection(1), deep});
+    const auto parsed = hid::parseDescriptor(descriptor);
+    EXPECT_EQ(numbers(parsed.collections), (std::vector<std::uint32_t>{1}));
+    EXPECT_EQ(parsed.collectionCount, 2u);
+    // With one collection left, its path still says which of two it is.
+    hid::sim::SimInterface sim({0x1234, 0x0001, 0x0100, 1}, descriptor);
+    EXPECT_NE(sim.path(1).find(L"&col01"), std::wstring::npos);
+}
+
 TEST_F(HostileDescriptor, AbsurdSizesAreRefused)
 {
     const Bytes hugeCount{0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x09,
@@ -95,6 +112,30 @@ TEST_F(HostileDescriptor, AbsurdSizesAreRefused)
     }
     EXPECT_TRUE(platform::debugLinesContain(L"is absurd"));
     EXPECT_TRUE(platform::debugLinesContain(L"longer than 4096 bytes"));
+}
+
+TEST_F(HostileDescriptor, CapsWhoseUsageListsWouldExplodeAreRefused)
+{
+    // 300 items of eight buttons, each its own cap on one page: every cap's usage list holds
+    // all 300 x 8 slots of the page, 720 000 entries in all, which is still allowed.
+    Bytes many{0x05, 0x09, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x02, 0x15, 0x00, 0x25,
+               0x01, 0x75, 0x01, 0x95, 0x08, 0x19, 0x01, 0x29, 0x08, 0x81, 0x02};
+    for (int i = 0; i < 299; ++i)
+        many.insert(many.end(), {0x19, 0x01, 0x29, 0x08, 0x81, 0x02});
+    many.push_back(0xC0);
+    EXPECT_EQ(parseReportDescriptor(many).size(), 1u);
+
+    Bytes wide{0x05, 0x09, 0x09, 0x01, 0xA1, 0x01, 0x15, 0x00,
+               0x25, 0x01, 0x75, 0x01, 0x96, 0xE0, 0x0F};
+    for (std::uint8_t id = 2; id < 7; ++id) {
+        wide.insert(wide.end(), {0x85, id});
+        for (int item = 0; item < 8; ++item)
+            wide.insert(wide.end(), {0x19, 0x01, 0x2A, 0xE0, 0x0F, 0x81, 0x02});
+    }
+    wide.push_back(0xC0);
+    // Five reports of eight 4064-button items: 40 caps, each list 162 560 usages long.
+    EXPECT_TRUE(parseReportDescriptor(wide).empty());
+    EXPECT_TRUE(platform::debugLinesContain(L"usage lists would hold"));
 }
 
 TEST_F(HostileDescriptor, MalformedStructureIsRefused)

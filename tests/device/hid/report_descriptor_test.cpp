@@ -118,3 +118,57 @@ TEST(ReportDescriptorGolden, OneByteMaximumAboveSignedRangeReadsUnsigned)
 }
 
 } // namespace
+
+namespace {
+
+// The usage page joins a usage when the main item comes, not when the usage is read.
+TEST(ReportDescriptorUsagePages, UsageTakesThePageInForceAtTheMainItem)
+{
+    const Bytes usagesFirst{
+        0x09, 0x01, 0x05, 0x0C, 0xA1, 0x01, 0x85, 0x03, // usage, then its page: consumer control
+        0x05, 0x01, 0x09, 0xE9, 0x05, 0x0C,             // volume up named while desktop is in force
+        0x0B, 0x30, 0x00, 0x01, 0x00,                   // desktop X, in four bytes: its own page
+        0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x02, 0x81, 0x02, //
+        0x95, 0x06, 0x81, 0x01, 0xC0};
+    const auto collections = parseReportDescriptor(usagesFirst);
+    ASSERT_EQ(collections.size(), 1u);
+    EXPECT_EQ(collections[0].usagePage, 0x000C);
+    EXPECT_EQ(collections[0].usage, 0x0001);
+    const auto& buttons = collections[0].input.buttonCaps;
+    ASSERT_EQ(buttons.size(), 2u);
+    EXPECT_EQ(buttons[0].usagePage, 0x000C);
+    EXPECT_EQ(buttons[0].usageMin, 0x00E9);
+    EXPECT_EQ(buttons[1].usagePage, 0x0001);
+    EXPECT_EQ(buttons[1].usageMin, 0x0030);
+}
+
+TEST(ReportDescriptorUsagePages, PushedPageIsTheOneInForceAfterPop)
+{
+    // The usage is read under page 0x0C, the page is pushed away and popped back to desktop.
+    const Bytes pushed{0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0xA4, 0x05, 0x0C, 0x09, 0x30, 0xB4,
+                       0x15, 0x00, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
+    const auto collections = parseReportDescriptor(pushed);
+    ASSERT_EQ(collections.size(), 1u);
+    ASSERT_EQ(collections[0].input.valueCaps.size(), 1u);
+    EXPECT_EQ(collections[0].input.valueCaps[0].usagePage, 0x0001);
+    EXPECT_EQ(collections[0].input.valueCaps[0].usageMin, 0x0030);
+}
+
+// A touchscreen's configuration collection: nine vendor feature reports of 1023 data bytes
+// each, 9207 fields in all, the longest report 1024 bytes with its id.
+TEST(ReportDescriptorBounds, CollectionOfManyFieldsInShortReportsIsKept)
+{
+    Bytes touch{0x05, 0x0D, 0x09, 0x0E, 0xA1, 0x01, 0x06, 0x00, 0xFF, 0x15,
+                0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x96, 0xFF, 0x03};
+    for (std::uint8_t id = 0x10; id < 0x19; ++id)
+        touch.insert(touch.end(), {0x85, id, 0x09, 0xC5, 0xB1, 0x02});
+    touch.push_back(0xC0);
+    const auto collections = parseReportDescriptor(touch);
+    ASSERT_EQ(collections.size(), 1u);
+    EXPECT_EQ(collections[0].usagePage, 0x000D);
+    EXPECT_EQ(collections[0].feature.byteLength, 1024);
+    EXPECT_EQ(collections[0].feature.valueCaps.size(), 9u);
+    EXPECT_EQ(collections[0].reportIds.size(), 9u);
+}
+
+} // namespace

@@ -112,8 +112,9 @@ TEST_F(SocketBackendTest, GarbageOnTheSocketIsRefusedAndTheServerGoesOn)
         ::close(fd);
     }
     // An open of a path the server does not have is refused, not guessed at.
+    hid::OpenFailure failure;
     EXPECT_EQ(hid::sim::socketBackend().open(hid::makePath(0x36B0, 0x5078, 1, 4, L"sock&7f&0"),
-                                             hid::kChannelMode),
+                                             hid::kChannelMode, failure),
               nullptr);
     EXPECT_FALSE(listed().empty());
 }

@@ -57,6 +57,23 @@ TEST_F(ChannelTest, StaleReplyIsSkippedOnce)
     EXPECT_EQ(device.received().size(), 1u);
 }
 
+TEST_F(ChannelTest, ReplyThatCameAfterItsExchangeNeverAnswersTheNextRequest)
+{
+    device.setArea(Area::Power, 0, std::array<std::uint8_t, 6>{80, 1, 0, 0, 7, 0});
+    device.injectFaults({Fault::Late});
+    std::array<std::uint8_t, 6> power{};
+    EXPECT_EQ(channel.ReadPower(power, 0), Status::NoReply);
+    // The old answer arrives now, and the device's state changes before the next request.
+    device.releaseLateReplies();
+    device.setArea(Area::Power, 0, std::array<std::uint8_t, 6>{55, 0, 0, 0, 3, 0});
+    EXPECT_EQ(channel.ReadPower(power, 0), Status::Ok);
+    EXPECT_EQ(power, (std::array<std::uint8_t, 6>{55, 0, 0, 0, 3, 0}));
+    // And the one after that is not a reply behind either.
+    device.setArea(Area::Power, 0, std::array<std::uint8_t, 6>{60, 1, 0, 0, 4, 0});
+    EXPECT_EQ(channel.ReadPower(power, 0), Status::Ok);
+    EXPECT_EQ(power, (std::array<std::uint8_t, 6>{60, 1, 0, 0, 4, 0}));
+}
+
 TEST_F(ChannelTest, TwoWrongEchoesStillMapTheSecondReplysStatus)
 {
     device.injectFaults({Fault::WrongEchoTwice, Fault::WrongEchoTwiceFF});

@@ -10,24 +10,27 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 
 namespace hid::hidraw {
 namespace {
 
-// hidapi's enumeration and open are not safe to run on two threads at once.
+// hidapi's enumeration is not safe to run on two threads at once. hidapi only lists the
+// nodes; they are opened and read here, so the reader can sleep on the descriptor.
 std::mutex& hidapiLock()
 {
     static std::mutex lock;
     return lock;
 }
-
-struct HidapiDevice {
-    void operator()(hid_device* device) const { hid_close(device); }
-};
-using DevicePtr = std::unique_ptr<hid_device, HidapiDevice>;
 
 struct HidapiList {
     void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
@@ -87,26 +90,51 @@ std::vector<Node> listNodes()
         node.attributes = {info->vendor_id, info->product_id, info->release_number};
         if (info->interface_number >= 0)
             node.interfaceNumber = static_cast<std::uint32_t>(info->interface_number);
-        node.collections = parseReportDescriptor(readDescriptor(nodeName));
+        auto parsed = parseDescriptor(readDescriptor(nodeName));
+        node.collections = std::move(parsed.collections);
+        node.collectionCount = parsed.collectionCount;
         if (node.collections.empty())
             platform::debugOutput("hidraw: " + nodeName + " has no usable report descriptor");
-        for (const auto& collection : node.collections)
-            node.collectionCount = std::max(node.collectionCount, collection.number);
         nodes.push_back(std::move(node));
     }
     return nodes;
 }
 
+// A descriptor that closes itself.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other) {
+            if (m_fd >= 0)
+                ::close(m_fd);
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
 class HidrawConnection final : public Connection {
 public:
-    // How long the reader blocks in the device before it looks at its quit flag; it bounds
-    // only the closing of the connection, never a caller's transfer.
-    static constexpr int kReadSliceMs = 20;
-
     HidrawConnection(const Node& node, const CollectionInfo& collection, OpenMode mode,
-                     DevicePtr reader, DevicePtr writer)
+                     FileDescriptor reader, FileDescriptor writer, FileDescriptor wake)
         : Connection(collection, node.attributes, mode), m_queue(collection.input.byteLength),
-          m_reader(std::move(reader)), m_writer(std::move(writer))
+          m_reader(std::move(reader)), m_writer(std::move(writer)), m_wake(std::move(wake))
     {
         m_readThread = std::thread([this] { readLoop(); });
         if (m_writer)
@@ -116,6 +144,8 @@ public:
     ~HidrawConnection() override
     {
         m_quit.store(true, std::memory_order_relaxed);
+        const std::uint64_t one = 1;
+        (void)!::write(m_wake.get(), &one, sizeof one);
         m_quitEvent.set();
         m_readThread.join();
         // A write the kernel still holds ends within the kernel's own USB time-out.
@@ -153,8 +183,12 @@ public:
     }
 
     void stop() override { m_queue.stop(); }
+    void discardInput() override { m_queue.clear(); }
+    Transfer endState() const override { return m_queue.endState(); }
 
 private:
+    // Sleeps in the kernel until a report comes, the device goes or the connection closes:
+    // an idle device costs nothing.
     void readLoop()
     {
         std::array<std::uint8_t, kMaxReportBytes + 1> buffer{};
@@ -162,15 +196,28 @@ private:
         // Unnumbered reports arrive without an id byte; give them the 0 the callers expect.
         std::uint8_t* const data = numbered ? buffer.data() : buffer.data() + 1;
         while (!m_quit.load(std::memory_order_relaxed)) {
-            const int length =
-                hid_read_timeout(m_reader.get(), data, kMaxReportBytes, kReadSliceMs);
-            if (length < 0) {
-                // hidraw reports an unplugged device as a failed read.
+            std::array<pollfd, 2> waits{pollfd{m_reader.get(), POLLIN, 0},
+                                        pollfd{m_wake.get(), POLLIN, 0}};
+            if (::poll(waits.data(), waits.size(), -1) < 0) {
+                if (errno == EINTR)
+                    continue;
                 m_queue.markGone();
                 return;
             }
-            if (length == 0)
+            if (waits[1].revents != 0)
+                return;
+            if ((waits[0].revents & POLLIN) == 0) {
+                // POLLHUP or POLLERR without data: hidraw's way of saying the device left.
+                m_queue.markGone();
+                return;
+            }
+            const ssize_t length = ::read(m_reader.get(), data, kMaxReportBytes);
+            if (length < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
+            if (length <= 0) {
+                m_queue.markGone();
+                return;
+            }
             const std::size_t total = std::size_t(length) + (numbered ? 0 : 1);
             // hidraw opens the whole USB interface, so reports of every collection arrive
             // here; keep only those whose report id belongs to the collection opened.
@@ -188,8 +235,8 @@ private:
                 return;
             if (!which)
                 continue;
-            const int written =
-                hid_write(m_writer.get(), m_writeBuffer.data(), m_writeBuffer.size());
+            const ssize_t written =
+                ::write(m_writer.get(), m_writeBuffer.data(), m_writeBuffer.size());
             m_writeFailed.store(written < 0, std::memory_order_relaxed);
             if (written < 0)
                 m_queue.markGone();
@@ -202,8 +249,9 @@ private:
     }
 
     InputQueue m_queue;
-    DevicePtr m_reader;
-    DevicePtr m_writer; // a handle of its own, so the two threads never share hidapi state
+    FileDescriptor m_reader;
+    FileDescriptor m_writer; // a descriptor of its own: a write may block in the kernel
+    FileDescriptor m_wake;   // an eventfd that ends the reader's wait
     std::atomic<bool> m_quit{false};
     platform::Event m_quitEvent{platform::Event::ResetPolicy::Manual};
 
@@ -218,6 +266,24 @@ private:
     std::thread m_writeThread;
 };
 
+// Opens the node for one direction, saying why not in `failure`.
+FileDescriptor openNodeFor(const Node& node, int flags, OpenMode mode, OpenFailure& failure)
+{
+    FileDescriptor fd(::open(node.devicePath.c_str(), flags | O_CLOEXEC));
+    if (fd)
+        return fd;
+    const int error = errno;
+    failure.node = node.devicePath;
+    failure.mode = mode;
+    failure.reason = std::strerror(error);
+    failure.kind = error == EACCES || error == EPERM ? OpenFailure::Kind::PermissionDenied
+                   : error == ENOENT || error == ENODEV || error == ENXIO
+                       ? OpenFailure::Kind::NotFound
+                       : OpenFailure::Kind::Other;
+    platform::debugOutput("hidraw: cannot open " + node.devicePath + ": " + failure.reason);
+    return fd;
+}
+
 class HidrawBackend final : public Backend {
 public:
     bool enumerate(std::vector<std::wstring>& paths) override
@@ -229,7 +295,8 @@ public:
         return true;
     }
 
-    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode) override
+    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode,
+                                     OpenFailure& failure) override
     {
         if (platform::toLower(path).find(L"#hidraw") == std::wstring::npos)
             return nullptr;
@@ -237,9 +304,11 @@ public:
         for (const auto& node : listNodes()) {
             for (const auto& collection : node.collections) {
                 if (platform::equalsIgnoreCase(node.pathOf(collection.number), path))
-                    return openNode(node, collection, mode);
+                    return openNode(node, collection, mode, failure);
             }
         }
+        failure.kind = OpenFailure::Kind::NotFound;
+        failure.reason = "no such collection";
         platform::debugOutput(L"hidraw: no such collection: " + path);
         return nullptr;
     }
@@ -281,25 +350,26 @@ private:
 
     // hidraw has no share modes: an exclusive open is treated as a shared one.
     static std::unique_ptr<Connection> openNode(const Node& node, const CollectionInfo& collection,
-                                                OpenMode mode)
+                                                OpenMode mode, OpenFailure& failure)
     {
-        std::lock_guard guard(hidapiLock());
-        DevicePtr reader(hid_open_path(node.devicePath.c_str()));
-        if (!reader) {
-            platform::debugOutput("hidraw: cannot open " + node.devicePath +
-                                  " (permissions? see the udev rule)");
+        FileDescriptor reader = openNodeFor(node, O_RDONLY | O_NONBLOCK, mode, failure);
+        if (!reader)
+            return nullptr;
+        FileDescriptor writer;
+        if (mode.write) {
+            writer = openNodeFor(node, O_WRONLY, mode, failure);
+            if (!writer)
+                return nullptr;
+        }
+        FileDescriptor wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        if (!wake) {
+            failure.kind = OpenFailure::Kind::Other;
+            failure.node = node.devicePath;
+            failure.reason = "no eventfd";
             return nullptr;
         }
-        DevicePtr writer;
-        if (mode.write) {
-            writer.reset(hid_open_path(node.devicePath.c_str()));
-            if (!writer) {
-                platform::debugOutput("hidraw: cannot open " + node.devicePath + " for writing");
-                return nullptr;
-            }
-        }
         return std::make_unique<HidrawConnection>(node, collection, mode, std::move(reader),
-                                                  std::move(writer));
+                                                  std::move(writer), std::move(wake));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "device/hid/sim/sim_interface.h"
 
+#include "device/hid/hid_changes.h"
 #include "device/hid/hid_path.h"
 #include "device/hid/input_queue.h"
 #include "device/hid/sim/sim_backend.h"
@@ -24,8 +25,9 @@ struct SimState {
     SimInterface::OutputHandler handler;
     std::uint32_t serial = 0;
 
-    mutable std::mutex lock; // plugged and connections
+    mutable std::mutex lock; // plugged, accessDenied and connections
     bool plugged = false;
+    bool accessDenied = false;
     std::vector<SimConnection*> connections;
 
     // Held around each handler call; unplug takes it to wait for a call on another thread.
@@ -97,6 +99,8 @@ public:
     }
 
     void stop() override { m_queue.stop(); }
+    void discardInput() override { m_queue.clear(); }
+    Transfer endState() const override { return m_queue.endState(); }
 
 private:
     std::shared_ptr<SimState> m_state;
@@ -165,7 +169,8 @@ public:
         return false;
     }
 
-    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode) override
+    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode,
+                                     OpenFailure& failure) override
     {
         const std::uint32_t serial = pathNumber(path, L"#sim&");
         if (serial == 0)
@@ -180,7 +185,17 @@ public:
             std::lock_guard guard(state->lock);
             if (!state->plugged)
                 break;
+            if (state->accessDenied) {
+                failure.kind = OpenFailure::Kind::PermissionDenied;
+                failure.node = platform::toUtf8(path);
+                failure.reason = "permission denied";
+                platform::debugOutput(L"permission denied opening " + path);
+                return nullptr;
+            }
             if (!sharingAllows(*state, number, mode)) {
+                failure.kind = OpenFailure::Kind::Other;
+                failure.node = platform::toUtf8(path);
+                failure.reason = "sharing violation";
                 platform::debugOutput(L"sharing violation opening " + path);
                 return nullptr;
             }
@@ -229,9 +244,9 @@ SimInterface::SimInterface(InterfaceIdentity identity, std::span<const std::uint
 {
     m_state->identity = identity;
     m_state->descriptor.assign(descriptor.begin(), descriptor.end());
-    m_state->collections = parseReportDescriptor(descriptor);
-    for (const auto& collection : m_state->collections)
-        m_state->collectionCount = std::max(m_state->collectionCount, collection.number);
+    auto parsed = parseDescriptor(descriptor);
+    m_state->collections = std::move(parsed.collections);
+    m_state->collectionCount = parsed.collectionCount;
     m_state->handler = std::move(handler);
     m_state->serial = registry().nextSerial.fetch_add(1);
 }
@@ -249,9 +264,13 @@ void SimInterface::plug()
             return;
         m_state->plugged = true;
     }
-    auto& reg = registry();
-    std::lock_guard guard(reg.lock);
-    reg.plugged.push_back(m_state);
+    {
+        auto& reg = registry();
+        std::lock_guard guard(reg.lock);
+        reg.plugged.push_back(m_state);
+    }
+    // What a hidraw node's arrival is to the system's device events.
+    notifyChange();
 }
 
 void SimInterface::unplug()
@@ -272,6 +291,7 @@ void SimInterface::unplug()
             return !state || state == m_state;
         });
     }
+    notifyChange();
     // A handler still running on another thread finishes before the caller may free what
     // it uses.
     std::lock_guard handlerGuard(m_state->handlerLock);
@@ -302,6 +322,12 @@ bool SimInterface::queueInput(std::span<const std::uint8_t> report)
             connection->queue().push(report);
     }
     return true;
+}
+
+void SimInterface::denyAccess(bool denied)
+{
+    std::lock_guard guard(m_state->lock);
+    m_state->accessDenied = denied;
 }
 
 void SimInterface::holdWrites(bool held)

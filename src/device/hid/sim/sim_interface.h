@@ -67,6 +67,8 @@ public:
 
     // While held, writes wait as on a device that does not take its reports.
     void holdWrites(bool held);
+    // While denied, opens fail as on a node the user has no permission for.
+    void denyAccess(bool denied);
 
     const InterfaceIdentity& identity() const;
     const std::vector<CollectionInfo>& collections() const;

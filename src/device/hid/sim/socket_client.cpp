@@ -3,6 +3,7 @@
 
 #include "device/hid/sim/socket_backend.h"
 
+#include "device/hid/hid_changes.h"
 #include "device/hid/hid_path.h"
 #include "device/hid/input_queue.h"
 #include "device/hid/sim/sim_interface.h"
@@ -108,9 +109,9 @@ std::optional<std::vector<RemoteInterface>> listRemote(const std::filesystem::pa
             return std::nullopt;
         if (hasInterface)
             remote.identity.interfaceNumber = interfaceNumber;
-        remote.collections = parseReportDescriptor(descriptor);
-        for (const auto& collection : remote.collections)
-            remote.collectionCount = std::max(remote.collectionCount, collection.number);
+        auto parsed = parseDescriptor(descriptor);
+        remote.collections = std::move(parsed.collections);
+        remote.collectionCount = parsed.collectionCount;
         list.push_back(std::move(remote));
     }
     return list;
@@ -173,6 +174,8 @@ public:
     }
 
     void stop() override { m_queue.stop(); }
+    void discardInput() override { m_queue.clear(); }
+    Transfer endState() const override { return m_queue.endState(); }
 
 private:
     void receive()
@@ -193,13 +196,78 @@ private:
     std::thread m_reader; // last: it uses everything above
 };
 
+// The server's plug and unplug, as change notices here: one connection that the server
+// writes to each time. Made again by the next listing when the server was not there.
+class ServerWatch {
+public:
+    ~ServerWatch() { setWanted(false); }
+
+    void setWanted(bool wanted)
+    {
+        std::lock_guard guard(m_lock);
+        m_wanted = wanted;
+        if (!wanted)
+            endLocked();
+    }
+
+    void ensure(const std::filesystem::path& server)
+    {
+        std::lock_guard guard(m_lock);
+        if (!m_wanted || (m_thread.joinable() && !m_finished))
+            return;
+        endLocked();
+        Socket socket(wire::connectTo(server));
+        if (socket.fd() < 0 || !wire::send(socket.fd(), wire::Type::Watch, {}))
+            return;
+        m_fd = socket.release();
+        m_finished = false;
+        m_thread = std::thread([this, fd = m_fd] {
+            while (const auto message = wire::receive(fd)) {
+                if (message->type == wire::Type::Changed)
+                    notifyChange();
+            }
+            // The server went, and its devices with it.
+            m_finished = true;
+            notifyChange();
+        });
+    }
+
+private:
+    void endLocked()
+    {
+        if (m_fd >= 0)
+            ::shutdown(m_fd, SHUT_RDWR);
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+    std::mutex m_lock;
+    bool m_wanted = false;
+    int m_fd = -1;
+    std::atomic<bool> m_finished{false};
+    std::thread m_thread;
+};
+
 class SocketBackend final : public Backend {
 public:
+    void watchChanges(bool on) override
+    {
+        m_watch.setWanted(on);
+        if (on) {
+            if (const auto server = currentServer(); !server.empty())
+                m_watch.ensure(server);
+        }
+    }
+
     bool enumerate(std::vector<std::wstring>& paths) override
     {
         const auto server = currentServer();
         if (server.empty())
             return true;
+        m_watch.ensure(server);
         const auto list = listRemote(server);
         if (!list) {
             // No server (yet) is like no device plugged: watchers keep polling.
@@ -217,12 +285,15 @@ public:
         return findRemote(currentServer(), path).has_value();
     }
 
-    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode) override
+    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode,
+                                     OpenFailure& failure) override
     {
         const auto server = currentServer();
         const auto found = findRemote(server, path);
         if (!found)
             return nullptr;
+        failure.kind = OpenFailure::Kind::Other;
+        failure.node = server.string();
         Socket socket(wire::connectTo(server));
         std::vector<std::uint8_t> request{static_cast<std::uint8_t>(
             (mode.read ? 1 : 0) | (mode.write ? 2 : 0) | (mode.exclusive ? 4 : 0))};
@@ -230,12 +301,14 @@ public:
             platform::toUtf8(found->remote.remotePath(found->collection->number));
         request.insert(request.end(), remotePath.begin(), remotePath.end());
         if (socket.fd() < 0 || !wire::send(socket.fd(), wire::Type::Open, request)) {
+            failure.reason = "the device server is not reachable";
             platform::debugOutput(L"device server not reachable opening " + path);
             return nullptr;
         }
         const auto reply = wire::receive(socket.fd());
         if (!reply || reply->type != wire::Type::OpenReply || reply->payload.size() != 1 ||
             reply->payload[0] != 1) {
+            failure.reason = "the device server refused the open";
             platform::debugOutput(L"device server refused to open " + path);
             return nullptr;
         }
@@ -244,6 +317,9 @@ public:
             socket.release(), *found->collection,
             Attributes{identity.vendorId, identity.productId, identity.version}, mode);
     }
+
+private:
+    ServerWatch m_watch;
 };
 
 } // namespace

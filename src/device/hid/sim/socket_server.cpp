@@ -5,6 +5,8 @@
 
 #include "device/hid/sim/socket_backend.h"
 
+#include "device/hid/hid_changes.h"
+
 #include "device/hid/sim/sim_backend.h"
 #include "device/hid/sim/sim_interface.h"
 #include "device/hid/sim/socket_wire.h"
@@ -57,7 +59,8 @@ void serveOpen(int fd, const wire::Message& request)
     const std::uint8_t flags = request.payload[0];
     const OpenMode mode{(flags & 1) != 0, (flags & 2) != 0, true, (flags & 4) != 0};
     const std::string path(request.payload.begin() + 1, request.payload.end());
-    auto connection = simBackend().open(platform::fromUtf8(path), mode);
+    OpenFailure failure;
+    auto connection = simBackend().open(platform::fromUtf8(path), mode, failure);
     if (!connection) {
         (void)wire::send(fd, wire::Type::OpenReply, std::array<std::uint8_t, 1>{0});
         return;
@@ -92,6 +95,28 @@ void serveOpen(int fd, const wire::Message& request)
     }
     connection->stop();
     pump.join();
+}
+
+// Tells the client each time an interface is plugged or unplugged here, until either side
+// closes the connection.
+void serveWatch(int fd)
+{
+    ChangeWatch watch;
+    std::atomic<bool> closed{false};
+    std::thread reader([fd, &watch, &closed] {
+        char byte = 0;
+        while (::recv(fd, &byte, 1, 0) > 0) {
+        }
+        closed = true;
+        watch.event().set();
+    });
+    for (;;) {
+        watch.event().wait();
+        if (closed || !wire::send(fd, wire::Type::Changed, {}))
+            break;
+    }
+    ::shutdown(fd, SHUT_RDWR);
+    reader.join();
 }
 
 } // namespace
@@ -129,6 +154,9 @@ struct DeviceServer::Impl {
             }
             case wire::Type::Open:
                 serveOpen(client.fd, *request);
+                break;
+            case wire::Type::Watch:
+                serveWatch(client.fd);
                 break;
             default:
                 break;

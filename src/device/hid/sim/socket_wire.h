@@ -12,15 +12,17 @@
 namespace hid::sim::wire {
 
 enum class Type : std::uint8_t {
-    List = 1,        // client: which interfaces are plugged
-    ListReply = 2,   // server: per interface serial, ids, descriptor
-    Open = 3,        // client: mode byte, then the collection's in-server path (UTF-8)
-    OpenReply = 4,   // server: one byte, 1 when opened
-    Write = 5,       // client: one output report
-    Input = 6,       // server: one input report
-    Gone = 7,        // server: the device was unplugged
-    Control = 8,     // client: one control line
-    ControlReply = 9 // server: the answer
+    List = 1,         // client: which interfaces are plugged
+    ListReply = 2,    // server: per interface serial, ids, descriptor
+    Open = 3,         // client: mode byte, then the collection's in-server path (UTF-8)
+    OpenReply = 4,    // server: one byte, 1 when opened
+    Write = 5,        // client: one output report
+    Input = 6,        // server: one input report
+    Gone = 7,         // server: the device was unplugged
+    Control = 8,      // client: one control line
+    ControlReply = 9, // server: the answer
+    Watch = 10,       // client: tell me when interfaces come or go
+    Changed = 11,     // server: they did
 };
 
 // Far above any descriptor list or report; a longer message is refused as garbage.

@@ -1,0 +1,32 @@
+#pragma once
+
+// The system's device arrival and removal events for one subsystem, as a call: the
+// detection pass sleeps until something came or went instead of listing devices on a timer.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class DeviceMonitor {
+public:
+    // Calls `onChange` on a thread of the monitor's own for every device of the subsystem
+    // ("hidraw") that is added, removed or changed (new rules applied). The call must return
+    // promptly.
+    DeviceMonitor(const std::string& subsystem, std::function<void()> onChange);
+    // Waits for a running call to return.
+    ~DeviceMonitor();
+    DeviceMonitor(const DeviceMonitor&) = delete;
+    DeviceMonitor& operator=(const DeviceMonitor&) = delete;
+
+    // False when the system's device events cannot be had (no udev); the reason went to the
+    // debug output, and callers fall back on their slow safety pass.
+    bool isActive() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace platform

@@ -32,6 +32,7 @@ The program starts, stops and colours it with its commands.
   --input FILE.wav    analyse a WAV file (16-bit PCM or 32-bit float) instead, at its own pace
   --fast              with --input: as fast as possible (for tests)
   --seconds N         stop after N seconds
+  --verbose           print once a second how many packets went out and what they hold
   --make-sweep FILE   write a 6-second sine sweep from 60 Hz to 12 kHz and exit
 )";
 
@@ -57,8 +58,26 @@ private:
 struct Options {
     std::string input;
     bool fast = false;
+    bool verbose = false;
     double seconds = 0;
 };
+
+// The band (of 25, as the program groups the values) with the highest mean.
+std::size_t loudestBand(const SpectrumPacket& packet)
+{
+    std::size_t best = 0;
+    std::int64_t bestSum = -1;
+    for (std::size_t band = 0; band < 25; ++band) {
+        std::int64_t sum = 0;
+        for (std::size_t i = band * 20; i < band * 20 + 20; ++i)
+            sum += packet[i];
+        if (sum > bestSum) {
+            bestSum = sum;
+            best = band;
+        }
+    }
+    return best;
+}
 
 int writeSweep(const char* file)
 {
@@ -84,6 +103,8 @@ int main(int argc, char** argv)
         }
         if (arg == "--fast") {
             options.fast = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
         } else if (arg == "--make-sweep" && i + 1 < argc) {
             return writeSweep(argv[i + 1]);
         } else if (arg == "--input" && i + 1 < argc) {
@@ -130,6 +151,8 @@ int main(int argc, char** argv)
     std::unique_ptr<SpectrumAnalyzer> analyzer;
     std::vector<float> hop(kHopSize);
     auto nextHop = Clock::now();
+    auto nextReport = Clock::now() + std::chrono::seconds(1);
+    std::size_t sent = 0;
     int status = 0;
     while (!state.isQuitting() && Clock::now() < end) {
         if (!state.isSending()) {
@@ -169,6 +192,12 @@ int main(int argc, char** argv)
         (void)endpoint.postCopyData(peer, 0, kSpectrumData, packetBytes(packet));
         const auto colour = state.colourPacket(analyzer->level());
         (void)endpoint.postCopyData(peer, 0, kColourData, packetBytes(colour));
+        ++sent;
+        if (options.verbose && Clock::now() >= nextReport) {
+            nextReport += std::chrono::seconds(1);
+            std::fprintf(stderr, "halvek-audio: %zu packets, loudness %.2f, loudest band %zu\n",
+                         sent, analyzer->level(), loudestBand(packet));
+        }
         if (!options.input.empty() && !options.fast) {
             // A file plays at its own pace; captured sound is paced by the device already.
             nextHop += std::chrono::duration_cast<Clock::duration>(

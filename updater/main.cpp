@@ -44,6 +44,7 @@ int main(int argc, char** argv)
     update::DownloadRequest request;
     const auto config = update::configFromSettings();
     request.extraCaFile = config.extraCaFile;
+    request.proxy = config.proxy;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {

@@ -101,7 +101,8 @@ public:
     // Progress is reported at most a few times a second and once at the end.
     [[nodiscard]] Result<DownloadProgress> download(std::wstring_view url,
                                                     const std::filesystem::path& file,
-                                                    const ProgressHandler& progress);
+                                                    const ProgressHandler& progress,
+                                                    ProxyUse proxy = ProxyUse::Environment);
 
     // Ends the running request (and any later one, until clearAbort()) as soon as possible.
     void abort();

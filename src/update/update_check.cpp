@@ -24,6 +24,7 @@ UpdateServiceConfig configFromSettings()
     config.baseUrl = store.text(kBaseUrlSetting).value_or(L"");
     if (const auto ca = store.text(kCaFileSetting))
         config.extraCaFile = platform::toPath(*ca);
+    config.proxy = platform::toUtf8(store.text(kProxySetting).value_or(L""));
     config.lastCheckFolder =
         platform::userDataFolder() / platform::toPath(platform::kInstanceIdentifier);
     return config;
@@ -51,11 +52,12 @@ CheckResult checkUpdate(platform::HttpClient& client, const UpdateServiceConfig&
 
     client.resetSettings();
     client.settings().extraCaFile = config.extraCaFile;
+    client.settings().namedProxy = config.proxy;
     // Zero-filled, and one byte is never handed out, so the answer always ends in a zero.
     std::vector<std::uint8_t> answer(kAnswerCapacity, 0);
-    const std::int64_t count =
-        client.request(L"POST", url, body, std::span<std::uint8_t>(answer).first(answer.size() - 1),
-                       platform::ProxyUse::Environment);
+    const std::int64_t count = client.request(
+        L"POST", url, body, std::span<std::uint8_t>(answer).first(answer.size() - 1),
+        config.proxy.empty() ? platform::ProxyUse::Environment : platform::ProxyUse::Named);
     const std::size_t received = count > 0 ? static_cast<std::size_t>(count) : 0;
     if (received == 0) {
         const char* start = reinterpret_cast<const char*>(answer.data());

@@ -20,14 +20,16 @@ inline constexpr std::wstring_view kNotConfiguredText = L"no update service is c
 // Where the service is and what to trust. An empty base URL means no service: nothing is
 // sent anywhere.
 struct UpdateServiceConfig {
-    std::wstring baseUrl;                  // ends in "api/"; "updates" is appended
-    std::filesystem::path extraCaFile;     // beside the system's authorities
+    std::wstring baseUrl;              // ends in "api/"; "updates" is appended
+    std::filesystem::path extraCaFile; // beside the system's authorities
+    std::string proxy; // "host:port" or a URL; empty: the environment's proxy, if any
     std::filesystem::path lastCheckFolder; // where "updatetime.config" is kept; empty: not kept
 };
 
 // The settings store's names for the configuration.
 inline constexpr std::wstring_view kBaseUrlSetting = L"UpdateServiceUrl";
 inline constexpr std::wstring_view kCaFileSetting = L"UpdateCaFile";
+inline constexpr std::wstring_view kProxySetting = L"UpdateProxy";
 inline constexpr std::wstring_view kVersionSetting = L"DisplayVersion";
 
 // From the program's settings store, with the user data folder for the last-check file.

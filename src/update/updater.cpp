@@ -46,6 +46,7 @@ downloadUpdate(platform::HttpClient& client, const DownloadRequest& request, con
         return fail(UpdaterEvent::Failed, Error::Code::Io, made.error().message);
 
     client.settings().extraCaFile = request.extraCaFile;
+    client.settings().namedProxy = request.proxy;
     std::int64_t lastPercent = -1;
     auto progress = [&](const platform::DownloadProgress& state) {
         const std::uint64_t total = request.expectedSize != 0 ? request.expectedSize : state.total;
@@ -55,11 +56,17 @@ downloadUpdate(platform::HttpClient& client, const DownloadRequest& request, con
             report(UpdaterEvent::Progress, percent);
         }
     };
-    auto downloaded = client.download(request.url, *partial, progress);
-    if (!downloaded)
-        return fail(UpdaterEvent::Failed, downloaded.error().code, downloaded.error().message);
-
+    auto downloaded = client.download(request.url, *partial, progress,
+                                      request.proxy.empty() ? platform::ProxyUse::Environment
+                                                            : platform::ProxyUse::Named);
     std::error_code error;
+    if (!downloaded) {
+        // Keep what arrived for the next run, but no empty leftovers.
+        if (fs::file_size(*partial, error) == 0 && !error)
+            fs::remove(*partial, error);
+        return fail(UpdaterEvent::Failed, downloaded.error().code, downloaded.error().message);
+    }
+
     const std::uint64_t size = fs::file_size(*partial, error);
     if (error)
         return fail(UpdaterEvent::Failed, Error::Code::Io, error.message());

@@ -32,6 +32,7 @@ struct DownloadRequest {
     std::wstring fileName;          // from the service's answer: made safe before use
     std::uint64_t expectedSize = 0; // from the service; 0: not known, not checked
     std::filesystem::path extraCaFile;
+    std::string proxy; // empty: the environment's proxy, if any
 };
 
 struct DownloadResult {

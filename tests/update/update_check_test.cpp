@@ -1,6 +1,8 @@
 #include "update/update_check.h"
 #include "update/update_time.h"
 
+#include "platform/settings_store.h"
+
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/test_service.h"
@@ -39,6 +41,25 @@ TEST(UpdateLastCheck, DateIsWrittenWithoutLeadingZerosAndReadBack)
     EXPECT_EQ(update::readLastCheckDate(folder.path()), L"2026-3-9");
     std::ofstream(folder / update::kLastCheckFileName) << R"({"updatelasttime":{"value":7}})";
     EXPECT_FALSE(update::readLastCheckDate(folder.path()));
+}
+
+TEST(UpdateSettings, ApplicationVersionTakesOnlyATextValue)
+{
+    testing_support::TempDir folder;
+    testing_support::ScopedEnvironment config("XDG_CONFIG_HOME", folder.path().string());
+    EXPECT_EQ(update::applicationVersion(), 2302u);
+    platform::SettingsStore store(platform::SettingsStore::defaultFile());
+    ASSERT_TRUE(store.setText(update::kVersionSetting, L"3.1.0.0"));
+    EXPECT_EQ(update::applicationVersion(), 3100u);
+    // A number where text belongs counts as missing: the application is not checked.
+    ASSERT_TRUE(store.setInteger(update::kVersionSetting, 3100));
+    EXPECT_EQ(update::applicationVersion(), 0u);
+    ASSERT_TRUE(store.setText(update::kBaseUrlSetting, L"https://updates.example/api/"));
+    ASSERT_TRUE(store.setText(update::kProxySetting, L"http://127.0.0.1:3128"));
+    const auto settings = update::configFromSettings();
+    EXPECT_EQ(settings.baseUrl, L"https://updates.example/api/");
+    EXPECT_EQ(settings.proxy, "http://127.0.0.1:3128");
+    EXPECT_TRUE(settings.extraCaFile.empty());
 }
 
 class UpdateCheckTest : public ::testing::Test {
@@ -115,6 +136,20 @@ TEST_F(UpdateCheckTest, UnverifiedServiceCountsAsNoAnswerAndNamesTheHost)
     EXPECT_NE(result.error.message.find("127.0.0.1"), std::string::npos);
     const auto notices = run({update::entryFor(update::updateModels()[1], 1)});
     EXPECT_EQ(notices.back().state, update::WindowState::NoAnswer);
+}
+
+TEST_F(UpdateCheckTest, ConfiguredProxyCarriesTheCheck)
+{
+    const auto proxyLog = m_folder / "proxy.log";
+    testing_support::TestService proxy({"proxy", "--log", proxyLog.string()});
+    ASSERT_NE(proxy.port(), 0);
+    m_config.proxy = "http://127.0.0.1:" + std::to_string(proxy.port());
+    setAnswer(R"({"version":"0103"})");
+    platform::HttpClient client;
+    const auto result =
+        update::checkUpdate(client, m_config, update::entryFor(update::updateModels()[1], 0x0102));
+    EXPECT_EQ(result.record.status, update::kStatusNewer);
+    EXPECT_EQ(testing_support::readLines(proxyLog).size(), 1u);
 }
 
 TEST_F(UpdateCheckTest, AnswerThatIsNotJsonIsNotAFailedCheck)

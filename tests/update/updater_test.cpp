@@ -161,8 +161,11 @@ TEST_F(UpdaterTest, WrongSizeIsReportedAndNotKept)
 {
     platform::HttpClient client;
     std::vector<update::UpdaterEvent> events;
-    update::DownloadRequest request{wide(m_service->url("/file")), L"../x", kFileSize - 1,
-                                    testing_support::testCertificates() / "ca.pem"};
+    update::DownloadRequest request{wide(m_service->url("/file")),
+                                    L"../x",
+                                    kFileSize - 1,
+                                    testing_support::testCertificates() / "ca.pem",
+                                    {}};
     const auto result = update::downloadUpdate(
         client, request, m_folder / "updates",
         [&](update::UpdaterEvent event, std::int64_t) { events.push_back(event); });
@@ -172,6 +175,23 @@ TEST_F(UpdaterTest, WrongSizeIsReportedAndNotKept)
     EXPECT_FALSE(fs::exists(m_folder / "updates" / "x"));
     EXPECT_FALSE(fs::exists(m_folder / "updates" / "x.part"));
     EXPECT_FALSE(fs::exists(m_folder / "x"));
+}
+
+TEST(UpdaterInput, OnlyWebAddressesAreFetched)
+{
+    testing_support::TempDir folder;
+    platform::HttpClient client;
+    std::vector<update::UpdaterEvent> events;
+    for (const wchar_t* url : {L"file:///etc/passwd", L"ftp://127.0.0.1/x", L"", L"::"}) {
+        const auto result = update::downloadUpdate(
+            client, {url, L"x", 0, {}, {}}, folder.path(),
+            [&](update::UpdaterEvent event, std::int64_t) { events.push_back(event); });
+        EXPECT_FALSE(result);
+        EXPECT_FALSE(fs::exists(folder / "x"));
+        EXPECT_FALSE(fs::exists(folder / "x.part"));
+    }
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events.back(), update::UpdaterEvent::Failed);
 }
 
 TEST(UpdaterProgress, PercentStaysInRange)

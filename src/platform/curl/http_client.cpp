@@ -344,6 +344,8 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
     const std::string utf8Url = toUtf8(url);
     const std::string host = hostOf(utf8Url);
     auto writeMarker = [&] {
+        if (response.empty())
+            return;
         const std::size_t n = std::min(response.size(), kNoLinkServerMarker.size() + 1);
         std::memcpy(response.data(), kNoLinkServerMarker.data(),
                     std::min(n, kNoLinkServerMarker.size()));
@@ -412,7 +414,7 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
 }
 
 Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::path& file,
-                                              const ProgressHandler& progress)
+                                              const ProgressHandler& progress, ProxyUse proxy)
 {
     const std::string utf8Url = toUtf8(url);
     const std::string host = hostOf(utf8Url);
@@ -435,7 +437,7 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         caBundle = std::move(*bundle);
     }
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    setCommonOptions(easy.get(), utf8Url, m_settings, ProxyUse::Environment, caBundle, errorBuffer);
+    setCommonOptions(easy.get(), utf8Url, m_settings, proxy, caBundle, errorBuffer);
     curl_easy_setopt(easy.get(), CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(existing));

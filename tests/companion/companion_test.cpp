@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -115,6 +118,54 @@ TEST(CompanionProgram, SweepFileReachesTheProgramAsRisingBands)
         ASSERT_EQ(packet.size(), 2000u);
     EXPECT_LT(loudestBand(spectra[5]), loudestBand(spectra[spectra.size() / 2]));
     EXPECT_LT(loudestBand(spectra[spectra.size() / 2]), loudestBand(spectra[spectra.size() - 2]));
+}
+
+// The program's quit command ends a companion that is playing a file at its own pace,
+// long before the file's end.
+TEST(CompanionProgram, QuitCommandEndsIt)
+{
+    const std::string program = std::string(HALVEK_BINARY_DIR) + "/halvek-audio";
+    testing_support::TempDir folder;
+    testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", folder.path().string());
+    const auto sweep = folder / "sweep.wav";
+    ASSERT_TRUE(platform::writeFileAtomically(
+        sweep, companion::encodeWav(companion::makeSweep(44100, 20, 100, 8000))));
+    const auto instance = folder / "SPhalvek2vizudi";
+    std::filesystem::create_directories(instance);
+    std::filesystem::permissions(instance, std::filesystem::perms::owner_all);
+
+    platform::Event firstPacket(platform::Event::ResetPolicy::Manual);
+    std::atomic<std::size_t> packets{0};
+    platform::IpcEndpoint mainWindow(instance, std::wstring(companion::kProgramEndpoint));
+    ASSERT_TRUE(mainWindow.startReceiving([&](platform::IpcMessage&& message) {
+        if (message.copyDataId == companion::kSpectrumData) {
+            ++packets;
+            firstPacket.set();
+        }
+    }));
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl(program.c_str(), program.c_str(), "--input", sweep.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(firstPacket.waitFor(std::chrono::seconds(10)));
+    // The companion is found by its name, as the program finds its window.
+    EXPECT_TRUE(mainWindow.hasPeer(companion::kCompanionEndpoint));
+    for (Command step : {Command::Stop, Command::Release, Command::Quit}) {
+        const auto taken =
+            mainWindow.post(companion::kCompanionEndpoint, companion::kCommandMessage,
+                            static_cast<std::uint64_t>(step), 0);
+        ASSERT_TRUE(taken) << taken.error().message;
+        EXPECT_EQ(*taken, 1u);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    mainWindow.stopReceiving();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // 20 s of sound would be 861 packets.
+    EXPECT_LT(packets.load(), 400u);
 }
 
 } // namespace

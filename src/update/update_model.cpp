@@ -179,10 +179,11 @@ std::wstring safeFileName(std::wstring_view name, std::wstring_view fallback)
         cleaned.erase(at, 2);
     while (!cleaned.empty() && (cleaned.front() == L'.' || cleaned.front() == L' '))
         cleaned.erase(cleaned.begin());
-    while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' '))
-        cleaned.pop_back();
+    // Cut before trimming the end: a dot left at the cut would meet the extension's.
     if (cleaned.size() > kMaxFileNameLength)
         cleaned.resize(kMaxFileNameLength);
+    while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' '))
+        cleaned.pop_back();
     if (cleaned.empty() && !fallback.empty() && fallback != name)
         return safeFileName(fallback, L"update");
     return cleaned.empty() ? std::wstring(L"update") : cleaned;

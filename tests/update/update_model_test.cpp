@@ -126,6 +126,9 @@ TEST(UpdateFileName, HostileNamesStayInsideTheUpdateFolder)
     EXPECT_EQ(update::safeFileName(L"..\\..\\x", L"KB"), L"x");
     EXPECT_EQ(update::safeFileName(L"..", L"KB"), L"KB");
     EXPECT_EQ(update::safeFileName(L"KB fw 1.3", L"KB"), L"KB fw 1.3");
+    // A long name cut just after a dot must not end in one (".exe" follows).
+    const std::wstring cutAtDot = update::safeFileName(std::wstring(119, L'a') + L".bbbb", L"KB");
+    EXPECT_EQ(cutAtDot, std::wstring(119, L'a'));
 }
 
 TEST(UpdateWindowState, FollowsTheRecordsAndFailures)

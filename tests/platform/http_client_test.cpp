@@ -170,11 +170,10 @@ TEST_F(HttpClientTest, RedirectIsFollowed)
 
 TEST_F(HttpClientTest, SilentServerTimesOutWithoutTouchingTheBuffer)
 {
+    // The service answers only after 5 s: a time-out is the one way to end with nothing.
     m_client.settings().receiveTimeout = std::chrono::milliseconds(300);
     m_buffer.assign(m_buffer.size(), 0xAB);
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(post("/slow", "x"), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
     EXPECT_EQ(m_client.lastError().code, platform::HttpErrorCode::TimedOut);
     // Sent, but nothing came back: no marker either.
     EXPECT_EQ(m_buffer[0], 0xAB);
@@ -192,10 +191,8 @@ TEST_F(HttpClientTest, AbortFromAnotherThreadEndsAWaitingRequest)
         }
         m_client.abort();
     });
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(post("/slow", "x"), 0);
     stopper.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
     EXPECT_EQ(m_client.lastError().code, platform::HttpErrorCode::Aborted);
     // Stays stopped until cleared.
     EXPECT_EQ(post("/echo", "x"), 0);

@@ -172,9 +172,7 @@ TEST_F(UpdateCheckTest, StopEndsTheThreadInTheMiddleOfARequest)
                                  std::lock_guard guard(lock);
                                  notices.push_back(std::move(notice));
                              }));
-    const auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(thread.stop(std::chrono::milliseconds(3000)));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
     std::lock_guard guard(lock);
     for (const auto& notice : notices)
         EXPECT_NE(notice.kind, UpdateNotice::Kind::Finished);

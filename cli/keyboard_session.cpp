@@ -12,15 +12,22 @@
 namespace cli {
 namespace {
 
-// The keyboard as the steps see it: a channel and the row it answers for. Listeners and
-// state reads are the program's business, not a one-shot command's.
+// The rows of the devices a session can open (--device): the keyboard's and the mouse's cable.
+constexpr std::size_t kKeyboardRow = 0;
+constexpr std::size_t kMouseRow = 4;
+
+// The keyboard (or mouse) as the steps see it: a channel and the row it answers for.
+// Listeners and state reads are the program's business, not a one-shot command's.
 class KeyboardObject final : public detect::LinkedDevice {
 public:
-    KeyboardObject() : m_identity(detect::supportedInterfaces()[0]) {}
+    explicit KeyboardObject(std::size_t row) : m_identity(detect::supportedInterfaces()[row]) {}
     CDeviceProtocol& channel() override { return m_channel; }
     const detect::SupportedInterface& identity() const override { return m_identity; }
     void setIdentity(const detect::SupportedInterface& row) override { m_identity = row; }
-    bool isWireless() const override { return false; }
+    bool isWireless() const override
+    {
+        return m_identity.typeId == detect::DeviceTypeId::MouseCable;
+    }
     void openListener(const std::wstring&, detect::DeviceTypeId) override {}
     void closeListener(detect::DeviceTypeId) override {}
     void reReadState() override {}
@@ -32,6 +39,7 @@ private:
 
 class OneKeyboardHost final : public detect::LinkHost {
 public:
+    explicit OneKeyboardHost(std::size_t row) : keyboard(row) {}
     std::vector<detect::LinkedDevice*> devices() override { return {&keyboard}; }
     void ensureDevice(std::size_t) override {}
     void channelOpened(detect::LinkedDevice&, bool onCable) override { cable = onCable; }
@@ -46,6 +54,8 @@ public:
 } // namespace
 
 struct KeyboardSession::Detection {
+    explicit Detection(std::size_t row) : host(row) {}
+
     detect::InterfaceTable table;
     detect::HidInterfaceSource source;
     OneKeyboardHost host;
@@ -84,11 +94,13 @@ bool KeyboardSession::open()
         m_exitStatus = 2;
         return false;
     }
-    m_detection = std::make_unique<Detection>();
+    m_detection =
+        std::make_unique<Detection>(m_options.device == "mouse" ? kMouseRow : kKeyboardRow);
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
     if (!channel().isOpen()) {
-        std::fprintf(stderr, "halvekctl %s: no keyboard found: %s\n", m_name.c_str(),
+        std::fprintf(stderr, "halvekctl %s: no %s found: %s\n", m_name.c_str(),
+                     m_options.device.c_str(),
                      protocol::describe(protocol::Status::NoReply).c_str());
         m_exitStatus = 1;
         return false;

@@ -14,6 +14,8 @@ Options:
   --simulate[=both|cable|receiver|socket]
                      use emulated devices instead of (beside) real ones
   --sim-state FILE   keep the emulated device's memory in FILE between runs
+  --device KIND      the device the commands act on (and the one emulated):
+                     keyboard (default) or mouse
   --trace            print every command frame sent and received
   --help             show this help
 
@@ -56,6 +58,13 @@ int main(int argc, char** argv)
                 return 2;
             }
             options.simState = argv[++i];
+        } else if (arg == "--device") {
+            if (i + 1 >= argc ||
+                (std::string(argv[i + 1]) != "keyboard" && std::string(argv[i + 1]) != "mouse")) {
+                std::fprintf(stderr, "halvekctl: --device takes keyboard or mouse\n");
+                return 2;
+            }
+            options.device = argv[++i];
         } else if (arg == "--trace") {
             options.trace = true;
         } else if (arg.rfind("--", 0) == 0) {

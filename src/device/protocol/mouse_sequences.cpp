@@ -66,10 +66,11 @@ Status writeMouseKeyMap(CDeviceProtocol& channel, InfoBlock& info,
     return writeKeyMapBlock(channel, info, keyMap);
 }
 
-int writeMouseMacros(CDeviceProtocol& channel, InfoBlock& info, std::span<const Macro> macros)
+MacroWrite writeMouseMacros(CDeviceProtocol& channel, InfoBlock& info,
+                            std::span<const Macro> macros)
 {
-    if (channel.isOpen() && !mouseReachable(channel))
-        return -1;
+    if (!macros.empty() && channel.isOpen() && !mouseReachable(channel))
+        return MacroWrite{Status::ReceiverAsleep};
     return writeMacroBlock(channel, info, macros);
 }
 

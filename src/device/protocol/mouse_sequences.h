@@ -65,9 +65,9 @@ inline constexpr std::size_t kCorrectionThreshold = 65;
 [[nodiscard]] Status writeMouseKeyMap(CDeviceProtocol& channel, InfoBlock& info,
                                       std::span<const std::uint8_t> keyMap);
 
-// writeMacroBlock after the receiver check; -1 when the mouse cannot be reached.
-[[nodiscard]] int writeMouseMacros(CDeviceProtocol& channel, InfoBlock& info,
-                                   std::span<const Macro> macros);
+// writeMacroBlock after the receiver check (ReceiverAsleep, nothing sent, when it fails).
+[[nodiscard]] MacroWrite writeMouseMacros(CDeviceProtocol& channel, InfoBlock& info,
+                                          std::span<const Macro> macros);
 
 // The active slot, then its 71-byte record with byte 0 set to it. The record changes only
 // when both reads succeed.

@@ -4,6 +4,7 @@
 #include "device/detect/direct_sink.h"
 #include "device/detect/hid_interface_source.h"
 #include "device/detect/link_controller.h"
+#include "device/model/linked_model.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 
@@ -39,8 +40,21 @@ private:
 
 class OneKeyboardHost final : public detect::LinkHost {
 public:
-    explicit OneKeyboardHost(std::size_t row) : keyboard(row) {}
-    std::vector<detect::LinkedDevice*> devices() override { return {&keyboard}; }
+    OneKeyboardHost(std::size_t row, model::UsbDeviceModel* model) : keyboard(row)
+    {
+        if (model)
+            linked = std::make_unique<model::LinkedModel>(*model);
+    }
+    std::vector<detect::LinkedDevice*> devices() override
+    {
+        if (linked)
+            return {linked.get()};
+        return {&keyboard};
+    }
+    detect::LinkedDevice& device()
+    {
+        return linked ? static_cast<detect::LinkedDevice&>(*linked) : keyboard;
+    }
     void ensureDevice(std::size_t) override {}
     void channelOpened(detect::LinkedDevice&, bool onCable) override { cable = onCable; }
     void channelClosed(detect::LinkedDevice&) override {}
@@ -48,13 +62,14 @@ public:
     void bringForward() override {}
 
     KeyboardObject keyboard;
+    std::unique_ptr<model::LinkedModel> linked;
     bool cable = true;
 };
 
 } // namespace
 
 struct KeyboardSession::Detection {
-    explicit Detection(std::size_t row) : host(row) {}
+    Detection(std::size_t row, model::UsbDeviceModel* model) : host(row, model) {}
 
     detect::InterfaceTable table;
     detect::HidInterfaceSource source;
@@ -70,10 +85,17 @@ KeyboardSession::KeyboardSession(const GlobalOptions& options, std::string comma
     platform::clearDebugLines();
 }
 
+KeyboardSession::KeyboardSession(const GlobalOptions& options, std::string commandName,
+                                 model::UsbDeviceModel& device)
+    : KeyboardSession(options, std::move(commandName))
+{
+    m_device = &device;
+}
+
 KeyboardSession::~KeyboardSession()
 {
     if (m_detection)
-        m_detection->host.keyboard.channel().closeLinks();
+        m_detection->host.device().channel().closeLinks();
     flushTrace();
 }
 
@@ -88,20 +110,23 @@ void KeyboardSession::flushTrace()
 
 bool KeyboardSession::open()
 {
+    // The device looked for is the device object's, else --device; it is also the one emulated.
+    GlobalOptions options = m_options;
+    if (m_device)
+        options.device = detect::isMouse(m_device->identity().typeId) ? "mouse" : "keyboard";
     bool attached = true;
-    m_simulation = attachSimulation(m_options, attached);
+    m_simulation = attachSimulation(options, attached);
     if (!attached) {
         m_exitStatus = 2;
         return false;
     }
     m_detection =
-        std::make_unique<Detection>(m_options.device == "mouse" ? kMouseRow : kKeyboardRow);
+        std::make_unique<Detection>(options.device == "mouse" ? kMouseRow : kKeyboardRow, m_device);
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
     if (!channel().isOpen()) {
         std::fprintf(stderr, "halvekctl %s: no %s found: %s\n", m_name.c_str(),
-                     m_options.device.c_str(),
-                     protocol::describe(protocol::Status::NoReply).c_str());
+                     options.device.c_str(), protocol::describe(protocol::Status::NoReply).c_str());
         m_exitStatus = 1;
         return false;
     }
@@ -110,7 +135,7 @@ bool KeyboardSession::open()
 
 CDeviceProtocol& KeyboardSession::channel()
 {
-    return m_detection->host.keyboard.channel();
+    return m_detection->host.device().channel();
 }
 
 bool KeyboardSession::onReceiver()

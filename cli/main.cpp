@@ -1,4 +1,5 @@
 #include "command_registry.h"
+#include "profile_store.h"
 
 #include <cstdio>
 #include <string>
@@ -65,6 +66,7 @@ int main(int argc, char** argv)
                 return 2;
             }
             options.device = argv[++i];
+            cli::setDefaultDevice(options.device);
         } else if (arg == "--trace") {
             options.trace = true;
         } else if (arg.rfind("--", 0) == 0) {

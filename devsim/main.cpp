@@ -198,8 +198,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "halvek-devsim: %s\n", started.error().message.c_str());
         return 1;
     }
-    std::printf("halvek-devsim: serving the %s on %s (type help)\n", options.device.c_str(),
-                options.socket.string().c_str());
+    std::printf("halvek-devsim: serving on %s (%s; type help)\n", options.socket.string().c_str(),
+                options.device == "both" ? "keyboard and mouse" : options.device.c_str());
     std::fflush(stdout);
 
     // A read of stdin cannot be interrupted; the thread is left to the process's end.

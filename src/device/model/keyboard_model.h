@@ -48,7 +48,8 @@ public:
     protocol::FullReadResult ReadKeyboard();
     // Reads the active slot's record into the device state, the light settings and the
     // profile, and saves the profile. The read's status; nothing changes unless it is Ok.
-    protocol::Status ReadDeviceState();
+    protocol::Status ReadDeviceState() override;
+    profile::CBasicProfiledata* profileRecord() override { return &m_profile; }
     // Stops the running host effect and clears its state.
     void ResetEffects();
     // In the custom mode: light `light` takes the current colour, the colours go to the

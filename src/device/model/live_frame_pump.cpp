@@ -56,6 +56,20 @@ void LiveFramePump::setFlatOut(bool on)
     m_wake.set();
 }
 
+bool LiveFramePump::drain(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard lock(m_slotLock);
+            if (!m_pending && !m_sending)
+                return true;
+        }
+        if (!m_worker.isRunning() || !m_sent.waitUntil(deadline))
+            return false;
+    }
+}
+
 LiveFrameCounts LiveFramePump::counts() const
 {
     std::lock_guard lock(m_slotLock);
@@ -73,6 +87,7 @@ void LiveFramePump::run(platform::Event& stopEvent)
             if (take) {
                 frame = m_slot;
                 m_pending = false;
+                m_sending = true;
             }
         }
         if (!take) {
@@ -82,13 +97,15 @@ void LiveFramePump::run(platform::Event& stopEvent)
                 return;
             continue;
         }
-        if (stopEvent.isSet())
-            return;
-        const bool sent = m_send(frame);
+        const bool sent = !stopEvent.isSet() && m_send(frame);
         {
             std::lock_guard lock(m_slotLock);
             ++(sent ? m_counts.sent : m_counts.failed);
+            m_sending = false;
         }
+        m_sent.set();
+        if (stopEvent.isSet())
+            return;
         // After a failure the device gets a rest; frames meanwhile wait in the slot.
         if (!sent && stopEvent.waitFor(kFailureBackOff))
             return;

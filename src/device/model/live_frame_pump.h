@@ -51,6 +51,9 @@ public:
     // measure what the link carries.
     void setFlatOut(bool on);
 
+    // Waits until the frame handed over last has been sent (or failed); false on time-out.
+    [[nodiscard]] bool drain(std::chrono::milliseconds timeout);
+
     LiveFrameCounts counts() const;
     // The pump thread's CPU time, known once it has stopped.
     std::chrono::nanoseconds threadCpuTime() const { return m_cpuTime.load(); }
@@ -63,10 +66,12 @@ private:
     LiveFrameBytes m_slot{};
     bool m_pending = false;
     bool m_haveFrame = false;
+    bool m_sending = false;
     LiveFrameCounts m_counts;
     std::atomic<bool> m_flatOut{false};
     std::atomic<std::chrono::nanoseconds> m_cpuTime{};
     platform::Event m_wake{platform::Event::ResetPolicy::Automatic};
+    platform::Event m_sent{platform::Event::ResetPolicy::Automatic};
     platform::Event m_ended{platform::Event::ResetPolicy::Manual};
     platform::WorkerThread m_worker;
     bool m_started = false;

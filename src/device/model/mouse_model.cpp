@@ -52,7 +52,11 @@ protocol::Status MouseModel::ReadDevice()
     if (result.outcome == protocol::FullReadOutcome::NotOpen)
         return result.firstFailure == protocol::Status::Ok ? protocol::Status::NoReply
                                                            : result.firstFailure;
-    countFrames(linkCheckFrames(channel()) + 4 + chunksFor(layout.size(), channel().chunkSize()));
+    const std::size_t layoutBytes = protocol::kKeyEntrySize * fresh[protocol::kInfoKeySlotCount];
+    countFrames(linkCheckFrames(channel()) + 3 +
+                (layoutBytes > protocol::kMaxBlockSize
+                     ? 0
+                     : chunksFor(layoutBytes, channel().chunkSize())));
     mutableInfo() = fresh;
     if (result.outcome == protocol::FullReadOutcome::BlockSizeRefused)
         return protocol::Status::NoReply; // the map of the last good read stays

@@ -41,7 +41,8 @@ public:
     protocol::Status ReadDevice() override;
     // Reads the active slot's record into the state, the light settings and the active DPI
     // stage, stores them in the profile and saves it. Nothing changes unless it is Ok.
-    protocol::Status ReadDeviceState();
+    protocol::Status ReadDeviceState() override;
+    profile::CBasicProfiledata* profileRecord() override { return &m_profile; }
 
     protocol::Status ShowLighting() override;
     // Shows the light colours on the picture only.

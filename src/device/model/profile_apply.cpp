@@ -78,7 +78,7 @@ ApplyReport applyProfile(UsbDeviceModel& device)
     return report;
 }
 
-ApplyReport reapplyOnAttach(UsbDeviceModel& device)
+ApplyReport reapplyOnAttach(UsbDeviceModel& device, AfterApply after)
 {
     ApplyReport report;
     report.steps.push_back(
@@ -86,14 +86,18 @@ ApplyReport reapplyOnAttach(UsbDeviceModel& device)
     report.steps.push_back(runStep(device, "profile", [&](StepReport& step) {
         if (device.LoadProfile() == 1)
             return protocol::Status::Ok;
-        step.detail = "no profile could be loaded";
+        step.detail = "the selected profile could not be loaded";
         return protocol::Status::NoReply;
     }));
-    ApplyReport written = applyProfile(device);
-    for (StepReport& step : written.steps)
-        report.steps.push_back(std::move(step));
-    device.RefreshView();
-    device.StartLighting();
+    if (report.steps.back().status == protocol::Status::Ok) {
+        ApplyReport written = applyProfile(device);
+        for (StepReport& step : written.steps)
+            report.steps.push_back(std::move(step));
+    }
+    if (after == AfterApply::StartLighting) {
+        device.RefreshView();
+        device.StartLighting();
+    }
     return report;
 }
 

@@ -38,8 +38,13 @@ struct ApplyReport {
 // always written each part on its own; the report names the first failure.
 [[nodiscard]] ApplyReport applyProfile(UsbDeviceModel& device);
 
-// The device's channel has (re)opened: the full read, the selected profile loaded, written
-// to the device (applyProfile), and the lighting started.
-[[nodiscard]] ApplyReport reapplyOnAttach(UsbDeviceModel& device);
+enum class AfterApply { StartLighting, Nothing };
+
+// The device's channel has (re)opened (arrival, link switch, resume): the full read, the
+// selected profile loaded and written to the device (applyProfile), then, unless told
+// otherwise, the view refreshed and the lighting started. A profile that cannot be loaded
+// is not written.
+[[nodiscard]] ApplyReport reapplyOnAttach(UsbDeviceModel& device,
+                                          AfterApply after = AfterApply::StartLighting);
 
 } // namespace model

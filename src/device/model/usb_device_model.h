@@ -19,6 +19,7 @@
 #include "profile/key_function_code.h"
 #include "profile/light_info.h"
 #include "profile/light_presets.h"
+#include "profile/profile_data.h"
 
 #include <array>
 #include <atomic>
@@ -197,6 +198,11 @@ public:
     virtual bool hasCustomColours() const { return false; }
     // The full read of what the device holds about itself (keyboard: key layout, LED map).
     virtual protocol::Status ReadDevice() { return protocol::Status::Ok; }
+    // Reads the device's active settings into the profile and saves it; nothing changes
+    // unless the read succeeds.
+    virtual protocol::Status ReadDeviceState() { return protocol::Status::Ok; }
+    // The device's profile record; null for a device without one.
+    virtual profile::CBasicProfiledata* profileRecord() { return nullptr; }
     // Starts (or restarts) the device's host-driven lighting.
     virtual void StartLighting() {}
     virtual void StopLighting() {}

@@ -128,7 +128,7 @@ protocol::Status KeyboardModel::ReadDeviceState()
     m_systemSettings.winFlag = back.winFlag;
 
     // The engine restarts its effect when the mode changed, and always in the custom mode.
-    applyEngineSettings(light, true);
+    (void)setEffectSettings(effectSettingsFrom(light));
 
     const profile::StageWords words = profile::toWords(m_systemSettings);
     m_profile.StoreSystemStages(words[0], words[1], words[2]);
@@ -385,15 +385,14 @@ bool KeyboardModel::IsReceiverLinkUp()
 
 // ---- Lighting
 
-void KeyboardModel::applyEngineSettings(const profile::LightInfo& info, bool restart)
+bool KeyboardModel::setEffectSettings(const EffectSettings& settings)
 {
-    (void)restart;
-    const EffectSettings settings = effectSettingsFrom(info);
     const bool sends = m_lighting->update([&](LightingEngine& engine) {
         engine.setSettings(settings);
         return engine.sendsLiveFrame();
     });
     m_modeSendsFrames.store(sends);
+    return sends;
 }
 
 protocol::Status KeyboardModel::ShowLighting()

@@ -59,6 +59,10 @@ public:
     // The last consumer usage the listener received, kept for the whole process.
     static std::atomic<std::uint16_t>& lastListenerUsage();
 
+    // New settings straight to the engine (the profile is not touched); the effect restarts
+    // when the mode changed or is the custom mode. False when the mode sends no live frames.
+    bool setEffectSettings(const EffectSettings& settings);
+
     LightingThread& lightingThread() { return *m_lighting; }
     LiveFramePump& framePump() { return *m_pump; }
     // Engine steps painted and frames handed to the pump since start.
@@ -113,8 +117,6 @@ private:
     bool isLightingSynced() const override;
     void framePainted() override;
 
-    // The engine takes the settings; remembers whether the mode sends live frames.
-    void applyEngineSettings(const profile::LightInfo& info, bool restart);
     std::size_t macroCount();
     bool sendLiveColours(std::span<const std::uint8_t> frame);
 

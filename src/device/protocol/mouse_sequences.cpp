@@ -4,6 +4,7 @@
 
 #include "platform/debug_output.h"
 
+#include <algorithm>
 #include <string>
 
 namespace protocol {
@@ -63,7 +64,23 @@ Status writeMouseKeyMap(CDeviceProtocol& channel, InfoBlock& info,
     if (const Status status = channel.ReadInfo(fresh); status != Status::Ok)
         return status;
     info = fresh;
-    return writeKeyMapBlock(channel, info, keyMap);
+    const std::size_t size = kKeyEntrySize * std::size_t{info[kInfoKeySlotCount]};
+    if (size > kMaxBlockSize) {
+        platform::debugOutput(
+            "mouse key map not written: " + std::to_string(info[kInfoKeySlotCount]) +
+            " key slots do not fit a block");
+        return Status::NoReply;
+    }
+    KeyBlock block{};
+    std::copy_n(keyMap.begin(), std::min(keyMap.size(), size), block.begin());
+    // WriteKeyMap sends the channel's block size: 3 × the fresh count, as the device has it.
+    (void)channel.setBlockSize(size);
+    Status first = channel.Begin();
+    const Status written = channel.WriteKeyMap(block, 0, 0);
+    if (first == Status::Ok)
+        first = written;
+    (void)channel.End();
+    return first;
 }
 
 MacroWrite writeMouseMacros(CDeviceProtocol& channel, InfoBlock& info,

@@ -61,7 +61,9 @@ inline constexpr std::size_t kCorrectionThreshold = 65;
 [[nodiscard]] Status writeMouseRecord(CDeviceProtocol& channel, std::size_t slot,
                                       const MouseRecord& record);
 
-// ReadInfo, which must succeed, then the key map as writeKeyMapBlock sends it.
+// ReadInfo, which must succeed; then, when the fresh key slot count fits a block (NoReply
+// and nothing more sent otherwise), Begin, WriteKeyMap (bank 0) of keyMap zero-filled to
+// 3 × that count, End. The first failure of Begin or WriteKeyMap, else Ok.
 [[nodiscard]] Status writeMouseKeyMap(CDeviceProtocol& channel, InfoBlock& info,
                                       std::span<const std::uint8_t> keyMap);
 

@@ -192,3 +192,19 @@ TEST_F(MouseModelTest, UnreachableMouseBehindTheReceiverIsNotWritten)
     mouse.setAsleep(false);
     EXPECT_TRUE(model::applyProfile(model).isOk());
 }
+
+TEST_F(MouseModelTest, TooManyKeySlotsSendNoKeyMapAndKeepTheButtonMap)
+{
+    ASSERT_EQ(model.StartDevice(), Status::Ok);
+    const model::PositionMap before = model.positionToSlot();
+    // 200 slots would need 600 bytes of a 512-byte block.
+    mouse.setArea(Area::Info, protocol::kInfoKeySlotCount, std::array<std::uint8_t, 1>{200});
+    EXPECT_EQ(model.ReadDevice(), Status::NoReply);
+    EXPECT_EQ(model.positionToSlot(), before);
+
+    mouse.clearReceived();
+    const auto keyMap = mouse.area(Area::KeyMap);
+    EXPECT_EQ(model.WriteProfileKeyMap(0), Status::NoReply);
+    EXPECT_EQ(mouse.commandsReceived(), (std::vector<std::uint8_t>{3}));
+    EXPECT_EQ(mouse.area(Area::KeyMap), keyMap);
+}

@@ -284,6 +284,26 @@ protocol::Status MouseModel::WriteSlotRecord(int slot, int active)
     return status;
 }
 
+protocol::Status MouseModel::WriteRecoilPattern()
+{
+    constexpr int kPatternCount = 4;
+    const std::filesystem::path folder = dataFolder();
+    profile::CJsonFile files;
+    std::vector<protocol::Macro> patterns(kPatternCount);
+    for (int n = 0; n < kPatternCount; ++n) {
+        const auto path = folder / ("ShootData_" + std::to_string(n) + ".Shoot");
+        for (const profile::MacroEvent& event : profile::readMacroEvents(files.ReadJson(path)))
+            patterns[std::size_t(n)].events.push_back(
+                {event.delay, event.type, event.down, event.button});
+    }
+    const bool open = channel().isOpen();
+    const protocol::Status status = protocol::writeRecoilPattern(channel(), patterns);
+    if (open)
+        countFrames(linkCheckFrames(channel()) + 2 +
+                    chunksFor(protocol::macroBlockSize(patterns), protocol::kShootDataChunkSize));
+    return status;
+}
+
 // ---- Start, sync, power
 
 protocol::Status MouseModel::StartDevice()

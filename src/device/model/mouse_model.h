@@ -61,6 +61,9 @@ public:
     protocol::Status WriteProfileKeyMap(int bank) override;
     protocol::MacroWrite WriteMacros(const std::vector<int>& macros) override;
     protocol::Status WriteSlotRecord(int slot, int active) override;
+    // The four recoil patterns of the data folder ("ShootData_0.Shoot" .. "_3"; a missing
+    // file is an empty pattern) as the recoil pattern block.
+    protocol::Status WriteRecoilPattern();
     void LoadLightPresets() override;
     void SetProfilePaths() override;
     std::filesystem::path GetProfilePath() const override;

@@ -106,6 +106,25 @@ Status writeMouseRecord(CDeviceProtocol& channel, std::size_t slot, const MouseR
     return first;
 }
 
+Status writeRecoilPattern(CDeviceProtocol& channel, std::span<const Macro> patterns)
+{
+    if (!channel.isOpen())
+        return Status::NoReply;
+    if (!mouseReachable(channel))
+        return Status::ReceiverAsleep;
+    const auto block = buildRecoilBlock(patterns);
+    if (!block) {
+        platform::debugOutput("recoil pattern not written: the block is too large");
+        return Status::NoReply;
+    }
+    Status first = channel.Begin();
+    const Status written = channel.WriteShootData(*block, 0);
+    if (first == Status::Ok)
+        first = written;
+    (void)channel.End();
+    return first;
+}
+
 Status readMouseRecord(CDeviceProtocol& channel, MouseRecord& record)
 {
     if (!channel.isOpen())

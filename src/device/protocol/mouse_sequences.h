@@ -71,6 +71,11 @@ inline constexpr std::size_t kCorrectionThreshold = 65;
 [[nodiscard]] MacroWrite writeMouseMacros(CDeviceProtocol& channel, InfoBlock& info,
                                           std::span<const Macro> macros);
 
+// The recoil pattern block of these four patterns: Begin, WriteShootData, End, after the
+// receiver check. Not held against the macro memory; a block past the 16-bit total is not
+// sent (NoReply). The first failure of Begin or WriteShootData, else Ok.
+[[nodiscard]] Status writeRecoilPattern(CDeviceProtocol& channel, std::span<const Macro> patterns);
+
 // The active slot, then its 71-byte record with byte 0 set to it. The record changes only
 // when both reads succeed.
 [[nodiscard]] Status readMouseRecord(CDeviceProtocol& channel, MouseRecord& record);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using devsim::Area;
 using devsim::Fault;
 using devsim::KeyboardLink;
@@ -207,4 +209,35 @@ TEST_F(MouseModelTest, TooManyKeySlotsSendNoKeyMapAndKeepTheButtonMap)
     EXPECT_EQ(model.WriteProfileKeyMap(0), Status::NoReply);
     EXPECT_EQ(mouse.commandsReceived(), (std::vector<std::uint8_t>{3}));
     EXPECT_EQ(mouse.area(Area::KeyMap), keyMap);
+}
+
+TEST_F(MouseModelTest, RecoilPatternsTravelInTheMacroBlockLayout)
+{
+    ASSERT_EQ(model.StartDevice(), Status::Ok);
+    {
+        std::ofstream(dir / "mouse" / "ShootData_0.Shoot")
+            << R"({"Events":[{"Type":1,"Action":"down","Button":1,"Delay":"20"},)"
+               R"({"Type":2,"Action":"up","Button":3,"Delay":"35"}]})";
+        std::ofstream(dir / "mouse" / "ShootData_2.Shoot") << "not json";
+    }
+    mouse.clearReceived();
+    ASSERT_EQ(model.WriteRecoilPattern(), Status::Ok);
+
+    std::vector<std::uint8_t> block;
+    for (const auto& frame : mouse.received()) {
+        if (frame[protocol::field::kCommand] != protocol::command::kWriteShootData)
+            continue;
+        const std::size_t offset = protocol::frameOffset(frame);
+        const std::size_t length = frame[protocol::field::kLength];
+        block.resize(std::max(block.size(), offset + length));
+        std::copy_n(frame.begin() + protocol::field::kPayload, length, block.begin() + offset);
+    }
+    const auto patterns = protocol::parseMacroBlock(block);
+    ASSERT_TRUE(patterns);
+    ASSERT_EQ(patterns->size(), 4u) << "missing and damaged files are empty patterns";
+    ASSERT_EQ((*patterns)[0].events.size(), 2u);
+    EXPECT_EQ((*patterns)[0].events[1], (protocol::MacroEvent{35, 2, false, 3}));
+    EXPECT_TRUE((*patterns)[2].events.empty());
+    EXPECT_EQ(mouse.commandsReceived().front(), protocol::command::kBegin);
+    EXPECT_EQ(mouse.commandsReceived().back(), protocol::command::kEnd);
 }

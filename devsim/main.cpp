@@ -98,24 +98,30 @@ int parse(int argc, char** argv, Options& options)
 struct Emulated {
     std::unique_ptr<devsim::EmulatedDevice> device;
     std::filesystem::path state;
+    bool saveOnQuit = true;
 };
 
-void loadState(const Emulated& emulated)
+// A file that cannot be loaded is left as it is on quit, so nothing in it is lost.
+void loadState(Emulated& emulated)
 {
     if (emulated.state.empty())
         return;
     auto memory = devsim::loadState(emulated.device->model(), emulated.state);
-    if (memory)
+    if (memory) {
         emulated.device->setMemory(*memory);
-    else if (memory.error().code != platform::Error::Code::NotFound)
-        std::fprintf(stderr, "halvek-devsim: %s; the %s starts from its factory state\n",
+    } else if (memory.error().code != platform::Error::Code::NotFound) {
+        std::fprintf(stderr,
+                     "halvek-devsim: %s; the %s starts from its factory state and the file is "
+                     "left as it is\n",
                      memory.error().message.c_str(),
                      std::string(emulated.device->model().name).c_str());
+        emulated.saveOnQuit = false;
+    }
 }
 
 void saveState(const Emulated& emulated)
 {
-    if (emulated.state.empty())
+    if (emulated.state.empty() || !emulated.saveOnQuit)
         return;
     const auto& device = *emulated.device;
     if (const auto saved = devsim::saveState(device.model(), emulated.state, device.memory());
@@ -172,9 +178,9 @@ int main(int argc, char** argv)
     if (options.isControl)
         return sendControl(options);
 
-    const std::vector<Emulated> devices = makeDevices(options);
+    std::vector<Emulated> devices = makeDevices(options);
     std::vector<devsim::Control::Target> targets;
-    for (const auto& emulated : devices) {
+    for (auto& emulated : devices) {
         loadState(emulated);
         auto& device = *emulated.device;
         device.setUsbTiming(options.usbTiming);

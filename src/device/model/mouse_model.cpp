@@ -27,6 +27,11 @@ std::uint64_t linkCheckFrames(const CDeviceProtocol& channel)
     return channel.isReceiverMode() ? 1 : 0;
 }
 
+std::uint64_t infoFrames(const CDeviceProtocol& channel)
+{
+    return chunksFor(protocol::kInfoBlockSize, channel.chunkSize());
+}
+
 } // namespace
 
 MouseModel::MouseModel()
@@ -53,7 +58,7 @@ protocol::Status MouseModel::ReadDevice()
         return result.firstFailure == protocol::Status::Ok ? protocol::Status::NoReply
                                                            : result.firstFailure;
     const std::size_t layoutBytes = protocol::kKeyEntrySize * fresh[protocol::kInfoKeySlotCount];
-    countFrames(linkCheckFrames(channel()) + 3 +
+    countFrames(linkCheckFrames(channel()) + 2 + infoFrames(channel()) +
                 (layoutBytes > protocol::kMaxBlockSize
                      ? 0
                      : chunksFor(layoutBytes, channel().chunkSize())));
@@ -230,7 +235,7 @@ protocol::Status MouseModel::WriteKeyMap(int bank, const std::vector<profile::Ke
         protocol::writeMouseKeyMap(channel(), mutableInfo(), build.block);
     const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
     countFrames(
-        linkCheckFrames(channel()) + 1 +
+        linkCheckFrames(channel()) + infoFrames(channel()) +
         (bytes > protocol::kMaxBlockSize ? 0 : 2 + chunksFor(bytes, channel().chunkSize())));
     return status;
 }
@@ -257,7 +262,7 @@ protocol::MacroWrite MouseModel::WriteMacros(const std::vector<int>& macros)
     if (open && !block.empty()) {
         const bool sent = result.overflow == 0 && !result.tooLarge;
         const std::uint64_t bytes = sent ? protocol::macroBlockSize(block) : 0;
-        countFrames(linkCheckFrames(channel()) + 1 +
+        countFrames(linkCheckFrames(channel()) + infoFrames(channel()) +
                     (sent ? 2 + chunksFor(bytes, channel().chunkSize()) : 0));
     }
     return result;

@@ -241,3 +241,32 @@ TEST_F(MouseModelTest, RecoilPatternsTravelInTheMacroBlockLayout)
     EXPECT_EQ(mouse.commandsReceived().front(), protocol::command::kBegin);
     EXPECT_EQ(mouse.commandsReceived().back(), protocol::command::kEnd);
 }
+
+TEST_F(MouseModelTest, FaultDuringApplyNamesItsStepAndStatusAndLeavesTheProfile)
+{
+    ASSERT_EQ(model.StartDevice(), Status::Ok);
+    const std::string profile = profileText();
+    const auto keyMap = mouse.area(Area::KeyMap);
+    // With no macros the key map's ReadInfo is the first request of an apply.
+    const std::pair<Fault, Status> cases[] = {{Fault::StatusFF, Status::DeviceErrorFF},
+                                              {Fault::StatusFE, Status::DeviceErrorFE},
+                                              {Fault::Lost, Status::NoReply}};
+    for (const auto& [fault, status] : cases) {
+        SCOPED_TRACE(std::string(devsim::faultName(fault)));
+        mouse.injectFault(fault);
+        const model::ApplyReport report = model::applyProfile(model);
+        ASSERT_NE(report.firstFailure(), nullptr);
+        EXPECT_EQ(report.firstFailure()->name, "key map");
+        EXPECT_EQ(report.firstFailure()->status, status);
+        EXPECT_EQ(mouse.area(Area::KeyMap), keyMap);
+        EXPECT_EQ(profileText(), profile);
+    }
+
+    // Gone between the slot record's two chunks: nothing of it takes effect.
+    const auto record = mouse.slotRecord(0);
+    mouse.injectFault(Fault::UnplugMidWrite);
+    model.profile().StoreActiveStage(3);
+    EXPECT_NE(model.WriteSlotRecord(0, 0), Status::Ok);
+    EXPECT_FALSE(mouse.isPlugged(KeyboardLink::Cable));
+    EXPECT_EQ(mouse.slotRecord(0), record);
+}

@@ -489,9 +489,7 @@ public:
     }
     bool sendLiveColours(std::span<const std::uint8_t> frame) override
     {
-        LiveFrameBytes bytes{};
-        std::copy_n(frame.begin(), std::min(frame.size(), bytes.size()), bytes.begin());
-        m_pump.post(bytes);
+        m_pump.post(frame);
         return true;
     }
 

@@ -33,6 +33,7 @@ KeyboardModel::KeyboardModel()
     UsbDeviceModel::SetKind(kKeyboardKind);
     setPositionMaps(PositionMap(kKeyboardPositions, kUnmapped),
                     PositionMap(kKeyboardPositions, kUnmapped));
+    m_liveLedMap.fill(kUnmapped);
 }
 
 KeyboardModel::~KeyboardModel()
@@ -75,7 +76,11 @@ protocol::FullReadResult KeyboardModel::ReadKeyboard()
     countFrames(3 + chunksFor(3 * slots, chunk) + chunksFor(slots, chunk));
     m_blocks = blocks;
     PositionMaps maps = buildPositionMaps(m_blocks.keyLayout, m_blocks.ledMap, slots);
-    m_frameSender.setLedMap(maps.toLed);
+    {
+        std::lock_guard lock(m_liveLedLock);
+        std::copy_n(maps.toLed.begin(), std::min(maps.toLed.size(), m_liveLedMap.size()),
+                    m_liveLedMap.begin());
+    }
     setPositionMaps(std::move(maps.toSlot), std::move(maps.toLed));
     return result;
 }
@@ -311,8 +316,10 @@ protocol::Status KeyboardModel::WriteCustomColourGroup()
         return protocol::Status::NoReply;
     const std::size_t slots = info()[protocol::kInfoKeySlotCount];
     const std::size_t bytes = protocol::kKeyEntrySize * slots;
-    if (channel().isReceiverMode() || bytes > protocol::kMaxBlockSize)
+    if (channel().isReceiverMode())
         return protocol::Status::Ok;
+    if (bytes > protocol::kMaxBlockSize)
+        return protocol::Status::NoReply;
     const int group = m_profile.LoadLightInfo().customGroup;
     const auto colours = m_profile.LoadCustomColours(group, lightCount());
     const protocol::KeyBlock block = customColourBlock(colours, positionToLed());
@@ -475,47 +482,46 @@ bool KeyboardModel::isLightingSynced() const
 void KeyboardModel::framePainted()
 {
     m_painted.fetch_add(1);
+    // Every step goes to the pump as it is painted, however late the tile's timer runs.
+    handOverFrame();
 }
 
-namespace {
+bool KeyboardModel::mayStream() const
+{
+    return lightingControl() == LightingControl::Host && channel().isOpen() &&
+           !channel().isReceiverMode() && m_modeSendsFrames.load();
+}
 
-// The picture goes to the view on this (UI) thread; the frame to the pump, never waited for.
-class PumpSink final : public LiveFrameSink {
-public:
-    PumpSink(DeviceView& view, LiveFramePump& pump) : m_view(view), m_pump(pump) {}
-    void showLight(std::size_t light, std::uint32_t colour, std::uint8_t brightness) override
+void KeyboardModel::handOverFrame()
+{
+    if (!mayStream())
+        return;
+    const std::uint64_t painted = m_painted.load();
+    std::uint64_t handed = m_handedGeneration.load();
+    // One hand-over per paint, whichever thread gets there first.
+    if (painted == handed || !m_handedGeneration.compare_exchange_strong(handed, painted))
+        return;
+    std::array<std::uint8_t, kKeyboardPositions> ledMap;
     {
-        m_view.showLight(light, colour, brightness);
+        std::lock_guard lock(m_liveLedLock);
+        ledMap = m_liveLedMap;
     }
-    bool sendLiveColours(std::span<const std::uint8_t> frame) override
-    {
-        LiveFrameBytes bytes{};
-        std::copy_n(frame.begin(), std::min(frame.size(), bytes.size()), bytes.begin());
-        m_pump.post(bytes);
-        return true;
-    }
-
-private:
-    DeviceView& m_view;
-    LiveFramePump& m_pump;
-};
-
-} // namespace
+    const ColourBuffer buffer = buildColourBuffer(lights(), ledMap, Scaling::ByBrightness);
+    m_pump->post(std::span(buffer).first(kLiveFrameSize));
+    m_handedOver.fetch_add(1);
+}
 
 void KeyboardModel::SendLiveFrame()
 {
-    const std::uint64_t painted = m_painted.load();
-    LiveFrameState frameState;
-    frameState.hostHoldsLighting = lightingControl() == LightingControl::Host;
-    frameState.receiverLink = !channel().isOpen() || channel().isReceiverMode();
-    // A frame goes out once per painted step, not once per timer tick.
-    frameState.modeSendsFrames = m_modeSendsFrames.load() && painted != m_sentGeneration;
-    PumpSink sink(view(), *m_pump);
-    if (m_frameSender.send(lights(), frameState, sink, LiveFrameSender::Clock::now()) ==
-        LiveFrameResult::Sent) {
-        m_sentGeneration = painted;
-        ++m_handedOver;
+    if (lightingControl() == LightingControl::OtherProgram)
+        return;
+    LightColourList& colours = lights();
+    for (std::size_t light = 0; light < std::size_t(lightCount()); ++light) {
+        const LightColour colour = colours.get(light);
+        view().showLight(light, pictureColour(colour), colour.brightness);
     }
+    // Colours the synchronised lighting or a page set go out from here.
+    handOverFrame();
 }
 
 bool KeyboardModel::sendLiveColours(std::span<const std::uint8_t> frame)

@@ -45,8 +45,8 @@ public:
     void stop();
     bool isRunning() const { return m_worker.isRunning(); }
 
-    // Hands a frame over and returns at once.
-    void post(const LiveFrameBytes& frame);
+    // Hands a frame over and returns at once; at most kLiveFrameBytes of it are kept.
+    void post(std::span<const std::uint8_t> frame);
     // Flat out: the last frame is sent again as soon as the previous send is done, to
     // measure what the link carries.
     void setFlatOut(bool on);
@@ -64,6 +64,7 @@ private:
     Send m_send;
     mutable std::mutex m_slotLock; // guards the slot and the counts
     LiveFrameBytes m_slot{};
+    std::size_t m_size = 0;
     bool m_pending = false;
     bool m_haveFrame = false;
     bool m_sending = false;

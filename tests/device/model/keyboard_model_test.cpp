@@ -316,3 +316,23 @@ TEST_F(KeyboardModelTest, ModesTheKeyboardShowsItselfStreamNothing)
     EXPECT_EQ(streamed.failed, 0u);
     EXPECT_FALSE(keyboard.lightingThread().isRunning());
 }
+
+TEST_F(KeyboardModelTest, MoreKeySlotsThanABlockKeepTheMapsAndWriteNoKeyMap)
+{
+    readAndLoad();
+    const model::PositionMap slots = keyboard.positionToSlot();
+    const model::PositionMap leds = keyboard.positionToLed();
+    auto info = memoryArea(Area::Info);
+    info[protocol::kInfoKeySlotCount] = 171; // 513 bytes of key map
+    device.setArea(Area::Info, 0, info);
+
+    EXPECT_NE(keyboard.ReadDevice(), Status::Ok);
+    EXPECT_EQ(keyboard.positionToSlot(), slots);
+    EXPECT_EQ(keyboard.positionToLed(), leds);
+
+    device.clearReceived();
+    EXPECT_EQ(keyboard.WriteProfileKeyMap(0), Status::NoReply);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{protocol::command::kReadInfo});
+    EXPECT_EQ(keyboard.WriteCustomColourGroup(), Status::NoReply);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{protocol::command::kReadInfo});
+}

@@ -49,6 +49,13 @@ TEST_F(MouseCommands, ApplyThenStateFindsNothingChanged)
     const auto state = mouse("state");
     EXPECT_EQ(state.status, 0) << state.output;
     EXPECT_TRUE(contains(state, "nothing changed")) << state.output;
+
+    const auto read = runBuiltProgram("halvekctl", "--simulate --device mouse --sim-state " +
+                                                       (folder / "mouse.state").string() +
+                                                       " read settings --json");
+    EXPECT_EQ(read.status, 0) << read.output;
+    EXPECT_TRUE(contains(read, "\"dpiX\" : 6400")) << read.output;
+    EXPECT_TRUE(contains(read, "\"reportStage\" : 3")) << read.output;
 }
 
 TEST_F(MouseCommands, AKeyboardsStateFileIsNotLoadedIntoTheMouse)

@@ -79,6 +79,12 @@ int dpiToSlider(const DpiScale& scale, std::optional<std::int64_t> typed)
     return int(std::clamp<std::int64_t>(slider, 0, 0xFFFF));
 }
 
+std::uint16_t snapDpi(const DpiScale& scale, std::optional<std::int64_t> typed)
+{
+    const int slider = std::min(dpiToSlider(scale, typed), int(scale.sliderMaximum));
+    return std::uint16_t(std::clamp<std::int64_t>(sliderToDpi(scale, slider), 0, 0xFFFF));
+}
+
 protocol::MouseRecord buildMouseRecord(const MouseSettings& settings, std::uint8_t active,
                                        const CallerValues& caller,
                                        std::span<const std::int32_t> effectCodes)

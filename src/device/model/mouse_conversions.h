@@ -45,6 +45,10 @@ inline constexpr std::uint16_t kCoarseStepSensor = 13093;
 // below the base counts as the base; a step of 0 gives 0; never below 0.
 [[nodiscard]] int dpiToSlider(const DpiScale& scale, std::optional<std::int64_t> typed);
 
+// A typed DPI as the sensor can take it: through its slider value (at most the slider
+// maximum) and back, within 16 bits.
+[[nodiscard]] std::uint16_t snapDpi(const DpiScale& scale, std::optional<std::int64_t> typed);
+
 // What the slot record is built from: the profile's lighting and mouse settings.
 struct MouseSettings {
     profile::LightInfo light;

@@ -216,6 +216,38 @@ void MouseModel::DropStaleMacroKeys()
     view().keyLabelsChanged();
 }
 
+// ---- Mouse page edits
+
+bool MouseModel::setActiveStage(int stage)
+{
+    if (stage < 0 || std::size_t(stage) >= m_dpiStages.size())
+        return false;
+    m_activeStage = stage;
+    m_profile.StoreActiveStage(stage);
+    return true;
+}
+
+std::optional<std::uint16_t> MouseModel::setStageDpi(int stage, std::optional<std::int64_t> typed)
+{
+    if (stage < 0 || std::size_t(stage) >= m_dpiStages.size())
+        return std::nullopt;
+    const std::uint16_t dpi = snapDpi(dpiScale(), typed);
+    profile::DpiStage& edited = m_dpiStages[std::size_t(stage)];
+    edited.dpiX = dpi;
+    if (!edited.separateXY)
+        edited.dpiY = dpi;
+    m_profile.StoreDpiStages(m_dpiStages);
+    return dpi;
+}
+
+void MouseModel::setReportStage(std::uint16_t stage)
+{
+    profile::MouseSystemStages stages = m_profile.LoadMouseSystemStages();
+    stages.reportStage = stage;
+    const profile::StageWords words = profile::toWords(stages);
+    m_profile.StoreMouseSystemStages(words[0], words[1], words[2]);
+}
+
 // ---- Writing the device
 
 std::vector<int> MouseModel::CollectMacros()

@@ -34,6 +34,14 @@ public:
     int activeStage() const { return m_activeStage; }
     // The DPI scale of the sensor, from the last full read.
     DpiScale dpiScale() const { return dpiScaleFrom(info()); }
+
+    // Edits of the mouse page; each goes into the profile (not yet saved or written).
+    // False, with nothing changed, for a stage the list does not have.
+    bool setActiveStage(int stage);
+    // The typed DPI snapped to the sensor's steps; both axes unless the stage keeps them
+    // apart. The DPI stored, or nullopt for a stage the list does not have.
+    std::optional<std::uint16_t> setStageDpi(int stage, std::optional<std::int64_t> typed);
+    void setReportStage(std::uint16_t stage);
     // What the program passes through in every slot record (the screen size).
     void setCallerValues(const CallerValues& values) { m_caller = values; }
 

@@ -161,3 +161,12 @@ TEST(MousePositionMap, FirstMatchingSlotAnd170WhereNone)
     // A device claiming 255 slots is looked at only as far as a block reaches.
     EXPECT_EQ(model::buildMousePositionMap(layout, 255)[10], 9);
 }
+
+TEST(MouseDpiScale, TypedValuesSnapToTheSensorsSteps)
+{
+    const DpiScale scale{50, 200, 100, 0};
+    EXPECT_EQ(model::snapDpi(scale, 620), 600);
+    EXPECT_EQ(model::snapDpi(scale, 99999), 200 * 50 + 100) << "at most the slider maximum";
+    EXPECT_EQ(model::snapDpi(scale, std::nullopt), 100);
+    EXPECT_EQ(model::snapDpi(DpiScale{0, 200, 100, 0}, 3200), 100) << "a sensor without a step";
+}

@@ -270,3 +270,19 @@ TEST_F(MouseModelTest, FaultDuringApplyNamesItsStepAndStatusAndLeavesTheProfile)
     EXPECT_FALSE(mouse.isPlugged(KeyboardLink::Cable));
     EXPECT_EQ(mouse.slotRecord(0), record);
 }
+
+TEST_F(MouseModelTest, PageEditsReachTheRecordAndRefuseMissingStages)
+{
+    ASSERT_EQ(model.StartDevice(), Status::Ok);
+    EXPECT_FALSE(model.setActiveStage(5));
+    EXPECT_FALSE(model.setStageDpi(7, 1000));
+    EXPECT_TRUE(model.setActiveStage(4));
+    EXPECT_EQ(model.setStageDpi(2, 1234), 1200) << "base 50, step 50";
+    model.setReportStage(1);
+    ASSERT_EQ(model.WriteSlotRecord(0, 0), Status::Ok);
+    const auto written = mouse.slotRecord(0);
+    EXPECT_EQ(written[record::kActiveDpiStage], 4);
+    EXPECT_EQ(written[record::kReportStage], 1);
+    EXPECT_EQ(get16(written, record::kDpiStages + 2 * record::kDpiStageSize + 2), 1200);
+    EXPECT_EQ(get16(written, record::kDpiStages + 2 * record::kDpiStageSize + 4), 1200);
+}

@@ -1,7 +1,7 @@
 #include "device/model/mouse_model.h"
 
 #include "device/model/keyboard_conversions.h"
-#include "device/model/lighting_tables.h"
+#include "device/model/lighting_profile_adapter.h"
 #include "device/model/live_frame.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
@@ -35,6 +35,7 @@ std::uint64_t infoFrames(const CDeviceProtocol& channel)
 } // namespace
 
 MouseModel::MouseModel()
+    : m_lighting(std::make_unique<LightingThread>(static_cast<LightingHost&>(*this)))
 {
     const detect::DeviceDescription& description = detect::deviceDescriptions()[0];
     setNames(kMouseDescriptionFile, kMouseFolderName, std::wstring(description.lightPresetName));
@@ -45,6 +46,11 @@ MouseModel::MouseModel()
     UsbDeviceModel::SetKind(kMouseKind);
     setPositionMaps(PositionMap(kMousePositions, kMouseUnmapped),
                     PositionMap(kMousePositions, kUnmapped));
+}
+
+MouseModel::~MouseModel()
+{
+    MouseModel::StopLighting();
 }
 
 // ---- Reading the device
@@ -101,7 +107,7 @@ protocol::Status MouseModel::ReadDeviceState()
     setLightSettingsRecord(light);
     if (modeChanged)
         ClearIntensities();
-    paintPicture();
+    setEngineSettings(light);
 
     // The byte comes from the device; a stage the list does not have is not applied.
     if (const auto stage = activeStageFromDevice(m_state.activeDpiStage, m_dpiStages.size())) {
@@ -181,7 +187,7 @@ void MouseModel::SetLightSettings(const profile::LightInfoWords& words)
     if (lightSettings().mode != previousMode)
         ClearIntensities();
     m_profile.StoreLightInfo(lightSettings());
-    paintPicture();
+    setEngineSettings(lightSettings());
 }
 
 void MouseModel::LoadLightPresets()
@@ -351,6 +357,7 @@ protocol::Status MouseModel::StartDevice()
     if (first == protocol::Status::Ok)
         first = state;
     RefreshView();
+    StartLighting();
     return first;
 }
 
@@ -375,23 +382,52 @@ bool MouseModel::IsReceiverLinkUp()
 
 // ---- Lighting
 
+LightColourList& MouseModel::lights()
+{
+    return m_lighting->lights();
+}
+
 protocol::Status MouseModel::ShowLighting()
 {
     const profile::LightInfo info = m_profile.LoadLightInfo();
+    const profile::AudioLightInfo audio = m_profile.LoadAudioLightInfo();
     if (info.mode != lightSettings().mode)
         ClearIntensities();
     setLightSettingsRecord(info);
-    setAudioParamsRecord(m_profile.LoadAudioLightInfo());
-    paintPicture();
+    setAudioParamsRecord(audio);
+    const std::vector<profile::LightInfo> lightList = m_profile.LoadLightList();
+    m_profile.LoadConfigFile(m_profile.GetConfigPath());
+    const std::vector<profile::EffectStep> steps = m_profile.LoadEffectSteps();
+    // The mouse keeps no custom colour groups.
+    const LightingProfile lighting = lightingProfileFrom(info, audio, lightList, steps, {});
+    m_lighting->update([&](LightingEngine& engine) { engine.showLighting(lighting); });
     return protocol::Status::Ok;
 }
 
-void MouseModel::paintPicture()
+void MouseModel::setEngineSettings(const profile::LightInfo& info)
 {
-    const profile::LightInfo& info = lightSettings();
-    const LightColour colour{info.red, info.green, info.blue, brightnessLevel(info.brightness)};
-    for (std::size_t light = 0; light < std::size_t(lightCount()); ++light)
-        lights().set(light, colour);
+    const EffectSettings settings = effectSettingsFrom(info);
+    m_lighting->update([&](LightingEngine& engine) { engine.setSettings(settings); });
+}
+
+void MouseModel::StartLighting()
+{
+    m_lighting->start();
+}
+
+void MouseModel::StopLighting()
+{
+    m_lighting->stop();
+}
+
+bool MouseModel::isChannelOpen() const
+{
+    return channel().isOpen();
+}
+
+bool MouseModel::isLightingSynced() const
+{
+    return channel().isLightingSync();
 }
 
 void MouseModel::SendLiveFrame()

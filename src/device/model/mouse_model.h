@@ -2,15 +2,18 @@
 
 // The mouse's device object without UI: which key slot is which button, its profile turned
 // into the key map, macro block and slot record with the DPI stages (and read back), and its
-// lighting, which the picture shows and the device never receives. In receiver mode every
-// exchange first asks whether the receiver reaches the mouse.
+// host-driven lighting, which the picture shows and the device never receives. In receiver
+// mode every exchange first asks whether the receiver reaches the mouse.
 //
-// Threads: the owner's (UI) thread for every operation.
+// Threads: the owner's (UI) thread for every operation. The lighting thread paints lights()
+// and touches neither the profile nor the view.
 
+#include "device/model/lighting_thread.h"
 #include "device/model/mouse_conversions.h"
 #include "device/model/usb_device_model.h"
 #include "profile/mouse_profile_data.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -19,9 +22,11 @@ namespace model {
 inline constexpr const wchar_t* kMouseDescriptionFile = L"XML\\DeviceXml\\mousedevice.xml";
 inline constexpr const wchar_t* kMouseFolderName = L"mouse";
 
-class MouseModel : public UsbDeviceModel {
+class MouseModel : public UsbDeviceModel, private LightingHost {
 public:
     MouseModel();
+    // Stops the lighting thread before anything it uses goes.
+    ~MouseModel() override;
 
     profile::CMouseProfiledata& profile() { return m_profile; }
     const protocol::KeyBlock& keyLayout() const { return m_keyLayout; }
@@ -52,9 +57,13 @@ public:
     protocol::Status ReadDeviceState() override;
     profile::CBasicProfiledata* profileRecord() override { return &m_profile; }
 
+    LightColourList& lights() override;
     protocol::Status ShowLighting() override;
     // Shows the light colours on the picture only.
     void SendLiveFrame() override;
+    void StartLighting() override;
+    void StopLighting() override;
+    LightingThread& lightingThread() { return *m_lighting; }
     protocol::Status StartDevice() override;
     void SyncFromDevice() override;
     void RefreshPower() override;
@@ -82,10 +91,13 @@ public:
     bool isMacroLibraryReadable() const { return m_macroLibraryReadable; }
 
 private:
+    // LightingHost, on the lighting thread.
+    bool isChannelOpen() const override;
+    bool isLightingSynced() const override;
+
     std::size_t macroCount();
     void loadProfileRecords();
-    // The picture's lights take the lighting settings' colour at their brightness.
-    void paintPicture();
+    void setEngineSettings(const profile::LightInfo& info);
 
     profile::CMouseProfiledata m_profile;
     protocol::KeyBlock m_keyLayout{};
@@ -97,6 +109,8 @@ private:
     CallerValues m_caller;
     std::optional<protocol::PowerBlock> m_power;
     bool m_macroLibraryReadable = true;
+    // Declared last: it stops before the members it uses go.
+    std::unique_ptr<LightingThread> m_lighting;
 };
 
 } // namespace model

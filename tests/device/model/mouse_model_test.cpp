@@ -286,3 +286,38 @@ TEST_F(MouseModelTest, PageEditsReachTheRecordAndRefuseMissingStages)
     EXPECT_EQ(get16(written, record::kDpiStages + 2 * record::kDpiStageSize + 2), 1200);
     EXPECT_EQ(get16(written, record::kDpiStages + 2 * record::kDpiStageSize + 4), 1200);
 }
+
+namespace {
+
+class PictureView final : public model::DeviceView {
+public:
+    void showLight(std::size_t light, std::uint32_t colour, std::uint8_t brightness) override
+    {
+        shown.push_back({light, colour, brightness});
+    }
+    struct Shown {
+        std::size_t light;
+        std::uint32_t colour;
+        std::uint8_t brightness;
+    };
+    std::vector<Shown> shown;
+};
+
+} // namespace
+
+TEST_F(MouseModelTest, LightingRunsForThePictureAndSendsNothing)
+{
+    ASSERT_EQ(model.StartDevice(), Status::Ok);
+    EXPECT_TRUE(model.lightingThread().isRunning());
+    model.StopLighting();
+    PictureView view;
+    model.setView(&view);
+    mouse.clearReceived();
+    model.SetLightColour(3, 0x80'0A'14'1E); // red 1E, green 14, blue 0A, brightness 80
+    model.SendLiveFrame();
+    model.setView(nullptr);
+    ASSERT_EQ(view.shown.size(), 15u);
+    EXPECT_EQ(view.shown[3].colour, 0x14'0A'1Eu) << "the picture's red | blue << 8 | green << 16";
+    EXPECT_EQ(view.shown[3].brightness, 0x80);
+    EXPECT_TRUE(mouse.commandsReceived().empty());
+}

@@ -111,7 +111,7 @@ void apply(benchmark::State& state)
 // One synchronous live frame, as the timer would have sent it itself.
 double synchronousSendMs(Bench& bench)
 {
-    const std::array<std::uint8_t, model::kLiveFrameBytes> frame{};
+    const std::array<std::uint8_t, model::kLiveFrameSize> frame{};
     const int sends = 20;
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < sends; ++i)
@@ -150,7 +150,7 @@ void liveStream(benchmark::State& state, bool flatOut)
     state.counters["sync_send_ms"] = sendMs;
     state.counters["stall_ratio"] = report.longestStall.count() / sendMs;
     if (flatOut) {
-        const double ceiling = 1000.0 / (kFrameMs * double((model::kLiveFrameBytes + 55) / 56));
+        const double ceiling = 1000.0 / (kFrameMs * double((model::kLiveFrameSize + 55) / 56));
         state.counters["of_ceiling"] = report.framesPerSecond() / ceiling;
     } else {
         state.counters["delivered"] =

@@ -13,9 +13,29 @@
 namespace cli {
 namespace {
 
-// The rows of the devices a session can open (--device): the keyboard's and the mouse's cable.
-constexpr std::size_t kKeyboardRow = 0;
-constexpr std::size_t kMouseRow = 4;
+// The command row a session looks for, by --device: the keyboard's and the mouse's cable
+// rows, the mouse pad's and the headset's only rows.
+std::string deviceNameOf(detect::DeviceTypeId type)
+{
+    if (detect::isMouse(type))
+        return "mouse";
+    if (type == detect::DeviceTypeId::MousePad)
+        return "MousePad";
+    if (type == detect::DeviceTypeId::Headset)
+        return "HD";
+    return "keyboard";
+}
+
+std::size_t commandRowOf(const std::string& device)
+{
+    if (device == "mouse")
+        return 4;
+    if (device == "MousePad")
+        return 8;
+    if (device == "HD")
+        return 10;
+    return 0;
+}
 
 // The keyboard (or mouse) as the steps see it: a channel and the row it answers for.
 // Listeners and state reads are the program's business, not a one-shot command's.
@@ -113,15 +133,14 @@ bool KeyboardSession::open()
     // The device looked for is the device object's, else --device; it is also the one emulated.
     GlobalOptions options = m_options;
     if (m_device)
-        options.device = detect::isMouse(m_device->identity().typeId) ? "mouse" : "keyboard";
+        options.device = deviceNameOf(m_device->identity().typeId);
     bool attached = true;
     m_simulation = attachSimulation(options, attached);
     if (!attached) {
         m_exitStatus = 2;
         return false;
     }
-    m_detection =
-        std::make_unique<Detection>(options.device == "mouse" ? kMouseRow : kKeyboardRow, m_device);
+    m_detection = std::make_unique<Detection>(commandRowOf(options.device), m_device);
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
     if (!channel().isOpen()) {

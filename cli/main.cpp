@@ -15,11 +15,10 @@ Options:
   --simulate[=both|cable|receiver|socket]
                      use emulated devices instead of (beside) real ones
   --sim-state FILE   keep the emulated device's memory in FILE between runs
-  --device KIND      the device the commands act on (and the one emulated):
-                     keyboard (default) or mouse
+  --device KIND      the device the commands act on: keyboard (default), mouse,
+                     MousePad or HD; the keyboard or the mouse is the one emulated
+  --data-dir DIR     the data folder, for commands that take one
   --trace            print every command frame sent and received
-  --device NAME, --data-dir DIR
-                     the device kind and data folder, for commands that take them
   --help             show this help
 
 Commands:
@@ -63,16 +62,19 @@ int main(int argc, char** argv)
             }
             options.simState = argv[++i];
         } else if (arg == "--device") {
-            if (i + 1 >= argc ||
-                (std::string(argv[i + 1]) != "keyboard" && std::string(argv[i + 1]) != "mouse")) {
-                std::fprintf(stderr, "halvekctl: --device takes keyboard or mouse\n");
+            const auto device = i + 1 < argc ? cli::knownDeviceName(argv[i + 1]) : std::nullopt;
+            if (!device) {
+                std::fprintf(stderr, "halvekctl: --device takes keyboard, mouse, MousePad or HD\n");
                 return 2;
             }
-            options.device = argv[++i];
-            cli::setDefaultDevice(options.device);
+            ++i;
+            // The commands' own --device defaults to it; the session and the simulation
+            // look for it.
+            options.device = *device;
+            cli::setDefaultDevice(*device);
         } else if (arg == "--trace") {
             options.trace = true;
-        } else if (arg == "--device" || arg == "--data-dir") {
+        } else if (arg == "--data-dir") {
             // Store options read before the command still belong to it.
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "halvekctl: %s needs a value\n", arg.c_str());

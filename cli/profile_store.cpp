@@ -29,6 +29,15 @@ void setDefaultDevice(std::string name)
     defaultDevice() = std::move(name);
 }
 
+std::optional<std::string> knownDeviceName(const std::string& name)
+{
+    for (const auto& known : kDevices) {
+        if (platform::equalsIgnoreCase(platform::fromUtf8(name), platform::fromUtf8(known.name)))
+            return std::string(known.name);
+    }
+    return std::nullopt;
+}
+
 int refuse(const std::string& message)
 {
     std::fprintf(stderr, "halvekctl: %s\n", message.c_str());

@@ -21,6 +21,8 @@ struct DeviceStore {
 
 // The device a command's --device defaults to: halvekctl's own --device, else "keyboard".
 void setDefaultDevice(std::string name);
+// The device's name as the store spells it ("mouse" for "Mouse"); nullopt for no device.
+std::optional<std::string> knownDeviceName(const std::string& name);
 
 // Takes --data-dir DIR and --device NAME out of `args` wherever they are. Prints the
 // problem and returns nullopt on a bad option.

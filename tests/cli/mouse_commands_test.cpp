@@ -76,7 +76,7 @@ TEST_F(MouseCommands, UnknownDeviceIsRefused)
 {
     const auto run = runBuiltProgram("halvekctl", "--device toaster info");
     EXPECT_EQ(run.status, 2);
-    EXPECT_TRUE(contains(run, "--device takes keyboard or mouse")) << run.output;
+    EXPECT_TRUE(contains(run, "--device takes keyboard, mouse, MousePad or HD")) << run.output;
 }
 
 TEST_F(MouseCommands, ServedMouseIsConfiguredThroughTheSocket)

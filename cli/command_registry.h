@@ -12,6 +12,7 @@ struct GlobalOptions {
     std::string simulate; // empty: no simulated device; else "both", "cable", "receiver", "socket"
     std::string simState; // file the emulated device's memory is kept in
     bool trace = false;   // print the command channel's trace lines
+    std::string device = "keyboard"; // the device the commands act on: "keyboard", "mouse"
 };
 
 struct Command {

@@ -4,6 +4,7 @@
 #include "device/detect/direct_sink.h"
 #include "device/detect/hid_interface_source.h"
 #include "device/detect/link_controller.h"
+#include "device/model/linked_model.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 
@@ -12,15 +13,42 @@
 namespace cli {
 namespace {
 
-// The keyboard as the steps see it: a channel and the row it answers for. Listeners and
-// state reads are the program's business, not a one-shot command's.
+// The command row a session looks for, by --device: the keyboard's and the mouse's cable
+// rows, the mouse pad's and the headset's only rows.
+std::string deviceNameOf(detect::DeviceTypeId type)
+{
+    if (detect::isMouse(type))
+        return "mouse";
+    if (type == detect::DeviceTypeId::MousePad)
+        return "MousePad";
+    if (type == detect::DeviceTypeId::Headset)
+        return "HD";
+    return "keyboard";
+}
+
+std::size_t commandRowOf(const std::string& device)
+{
+    if (device == "mouse")
+        return 4;
+    if (device == "MousePad")
+        return 8;
+    if (device == "HD")
+        return 10;
+    return 0;
+}
+
+// The keyboard (or mouse) as the steps see it: a channel and the row it answers for.
+// Listeners and state reads are the program's business, not a one-shot command's.
 class KeyboardObject final : public detect::LinkedDevice {
 public:
-    KeyboardObject() : m_identity(detect::supportedInterfaces()[0]) {}
+    explicit KeyboardObject(std::size_t row) : m_identity(detect::supportedInterfaces()[row]) {}
     CDeviceProtocol& channel() override { return m_channel; }
     const detect::SupportedInterface& identity() const override { return m_identity; }
     void setIdentity(const detect::SupportedInterface& row) override { m_identity = row; }
-    bool isWireless() const override { return false; }
+    bool isWireless() const override
+    {
+        return m_identity.typeId == detect::DeviceTypeId::MouseCable;
+    }
     void openListener(const std::wstring&, detect::DeviceTypeId) override {}
     void closeListener(detect::DeviceTypeId) override {}
     void reReadState() override {}
@@ -32,7 +60,21 @@ private:
 
 class OneKeyboardHost final : public detect::LinkHost {
 public:
-    std::vector<detect::LinkedDevice*> devices() override { return {&keyboard}; }
+    OneKeyboardHost(std::size_t row, model::UsbDeviceModel* model) : keyboard(row)
+    {
+        if (model)
+            linked = std::make_unique<model::LinkedModel>(*model);
+    }
+    std::vector<detect::LinkedDevice*> devices() override
+    {
+        if (linked)
+            return {linked.get()};
+        return {&keyboard};
+    }
+    detect::LinkedDevice& device()
+    {
+        return linked ? static_cast<detect::LinkedDevice&>(*linked) : keyboard;
+    }
     void ensureDevice(std::size_t) override {}
     void channelOpened(detect::LinkedDevice&, bool onCable) override { cable = onCable; }
     void channelClosed(detect::LinkedDevice&) override {}
@@ -40,12 +82,15 @@ public:
     void bringForward() override {}
 
     KeyboardObject keyboard;
+    std::unique_ptr<model::LinkedModel> linked;
     bool cable = true;
 };
 
 } // namespace
 
 struct KeyboardSession::Detection {
+    Detection(std::size_t row, model::UsbDeviceModel* model) : host(row, model) {}
+
     detect::InterfaceTable table;
     detect::HidInterfaceSource source;
     OneKeyboardHost host;
@@ -60,10 +105,17 @@ KeyboardSession::KeyboardSession(const GlobalOptions& options, std::string comma
     platform::clearDebugLines();
 }
 
+KeyboardSession::KeyboardSession(const GlobalOptions& options, std::string commandName,
+                                 model::UsbDeviceModel& device)
+    : KeyboardSession(options, std::move(commandName))
+{
+    m_device = &device;
+}
+
 KeyboardSession::~KeyboardSession()
 {
     if (m_detection)
-        m_detection->host.keyboard.channel().closeLinks();
+        m_detection->host.device().channel().closeLinks();
     flushTrace();
 }
 
@@ -78,22 +130,29 @@ void KeyboardSession::flushTrace()
 
 bool KeyboardSession::open()
 {
+    // The device looked for is the device object's, else --device; it is also the one emulated.
+    GlobalOptions options = m_options;
+    if (m_device)
+        options.device = deviceNameOf(m_device->identity().typeId);
     bool attached = true;
-    m_simulation = attachSimulation(m_options, attached);
+    m_simulation = attachSimulation(options, attached);
     if (!attached) {
         m_exitStatus = 2;
         return false;
     }
-    m_detection = std::make_unique<Detection>();
+    m_detection = std::make_unique<Detection>(commandRowOf(options.device), m_device);
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
     if (!channel().isOpen()) {
         const auto problems = m_detection->table.permissionProblems();
         for (const auto& problem : problems)
-            std::fprintf(stderr, "halvekctl %s: no keyboard opened: %s\n", m_name.c_str(),
-                         detect::describe(problem).c_str());
+            std::fprintf(stderr, "halvekctl %s: no %s opened: %s
+", m_name.c_str(),
+                         options.device.c_str(), detect::describe(problem).c_str());
         if (problems.empty())
-            std::fprintf(stderr, "halvekctl %s: no keyboard found: %s\n", m_name.c_str(),
+            std::fprintf(stderr, "halvekctl %s: no %s found: %s
+", m_name.c_str(),
+                         options.device.c_str(),
                          protocol::describe(protocol::Status::NoReply).c_str());
         m_exitStatus = 1;
         return false;
@@ -103,7 +162,7 @@ bool KeyboardSession::open()
 
 CDeviceProtocol& KeyboardSession::channel()
 {
-    return m_detection->host.keyboard.channel();
+    return m_detection->host.device().channel();
 }
 
 bool KeyboardSession::onReceiver()

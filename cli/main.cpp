@@ -1,4 +1,5 @@
 #include "command_registry.h"
+#include "profile_store.h"
 
 #include <cstdio>
 #include <string>
@@ -14,6 +15,9 @@ Options:
   --simulate[=both|cable|receiver|socket]
                      use emulated devices instead of (beside) real ones
   --sim-state FILE   keep the emulated device's memory in FILE between runs
+  --device KIND      the device the commands act on: keyboard (default), mouse,
+                     MousePad or HD; the keyboard or the mouse is the one emulated
+  --data-dir DIR     the data folder, for commands that take one
   --trace            print every command frame sent and received
   --help             show this help
 
@@ -33,6 +37,7 @@ void printUsage()
 int main(int argc, char** argv)
 {
     cli::GlobalOptions options;
+    std::vector<std::string> storeOptions;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -56,8 +61,27 @@ int main(int argc, char** argv)
                 return 2;
             }
             options.simState = argv[++i];
+        } else if (arg == "--device") {
+            const auto device = i + 1 < argc ? cli::knownDeviceName(argv[i + 1]) : std::nullopt;
+            if (!device) {
+                std::fprintf(stderr, "halvekctl: --device takes keyboard, mouse, MousePad or HD\n");
+                return 2;
+            }
+            ++i;
+            // The commands' own --device defaults to it; the session and the simulation
+            // look for it.
+            options.device = *device;
+            cli::setDefaultDevice(*device);
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--data-dir") {
+            // Store options read before the command still belong to it.
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "halvekctl: %s needs a value\n", arg.c_str());
+                return 2;
+            }
+            storeOptions.push_back(arg);
+            storeOptions.push_back(argv[++i]);
         } else if (arg.rfind("--", 0) == 0) {
             std::fprintf(stderr, "halvekctl: unknown option '%s' (see --help)\n", arg.c_str());
             return 2;
@@ -76,6 +100,7 @@ int main(int argc, char** argv)
         return 2;
     }
     std::vector<std::string> args(argv + i + 1, argv + argc);
+    args.insert(args.end(), storeOptions.begin(), storeOptions.end());
     for (const auto& arg : args) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(found->second.usage.c_str(), stdout);

@@ -17,7 +17,27 @@ struct DeviceKind {
 };
 constexpr DeviceKind kDevices[] = {{"keyboard", 1}, {"mouse", 2}, {"MousePad", 3}, {"HD", 7}};
 
+std::string& defaultDevice()
+{
+    static std::string name = "keyboard";
+    return name;
+}
+
 } // namespace
+
+void setDefaultDevice(std::string name)
+{
+    defaultDevice() = std::move(name);
+}
+
+std::optional<std::string> knownDeviceName(const std::string& name)
+{
+    for (const auto& known : kDevices) {
+        if (platform::equalsIgnoreCase(platform::fromUtf8(name), platform::fromUtf8(known.name)))
+            return std::string(known.name);
+    }
+    return std::nullopt;
+}
 
 int refuse(const std::string& message)
 {
@@ -35,7 +55,7 @@ std::optional<DeviceStore> takeStoreOptions(std::vector<std::string>& args)
 {
     std::filesystem::path dataDir =
         platform::userDataFolder() / std::wstring(platform::kInstanceIdentifier);
-    std::string device = "keyboard";
+    std::string device = defaultDevice();
     for (std::size_t i = 0; i < args.size();) {
         if (args[i] != "--data-dir" && args[i] != "--device") {
             ++i;

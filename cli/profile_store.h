@@ -19,6 +19,11 @@ struct DeviceStore {
     std::filesystem::path factoryFile; // DefaultData/<device>.Json
 };
 
+// The device a command's --device defaults to: halvekctl's own --device, else "keyboard".
+void setDefaultDevice(std::string name);
+// The device's name as the store spells it ("mouse" for "Mouse"); nullopt for no device.
+std::optional<std::string> knownDeviceName(const std::string& name);
+
 // Takes --data-dir DIR and --device NAME out of `args` wherever they are. Prints the
 // problem and returns nullopt on a bad option.
 std::optional<DeviceStore> takeStoreOptions(std::vector<std::string>& args);
@@ -39,6 +44,6 @@ int usage(const std::string& message);
 inline constexpr const char* kStoreOptionsHelp =
     "  --data-dir DIR     the user data folder (default: the GUI's, "
     "$XDG_DATA_HOME/SPhalvek2vizudi)\n"
-    "  --device NAME      keyboard (default), mouse, MousePad or HD\n";
+    "  --device NAME      keyboard (default, or halvekctl's --device), mouse, MousePad or HD\n";
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "command_registry.h"
 #include "keyboard_session.h"
+#include "mouse_read.h"
 
 #include "device/protocol/sequences.h"
 
@@ -12,7 +13,8 @@ namespace {
 constexpr const char* kUsage = R"(Usage: halvekctl [--simulate[=MODE]] [--trace] read WHAT [--json]
 
 Reads one of the keyboard's blocks and prints it, in hex or as JSON:
-  settings   the active slot and its 26-byte slot record
+  settings   the active slot and its 26-byte slot record (the mouse's: 71 bytes, with
+             its DPI stages)
   layout     the key layout (through the full read, 3 bytes per key slot)
   ledmap     the LED map (through the full read, one byte per key slot)
   power      the power block (battery, charging, wireless flag)
@@ -148,7 +150,8 @@ int readBlock(const cli::GlobalOptions& options, const std::vector<std::string>&
     if (!session.open())
         return session.exitStatus();
     if (what == "settings")
-        return readSettings(session, json);
+        return options.device == "mouse" ? cli::readMouseSettings(session, json)
+                                         : readSettings(session, json);
     if (what == "power")
         return readPower(session, json);
     return readKeys(session, what == "layout", json);

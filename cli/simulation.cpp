@@ -3,6 +3,7 @@
 #include "device/hid/sim/socket_backend.h"
 #include "devsim/control.h"
 #include "devsim/keyboard.h"
+#include "devsim/mouse.h"
 #include "devsim/state_file.h"
 
 #include <cstdio>
@@ -10,19 +11,23 @@
 namespace cli {
 namespace {
 
-class KeyboardSimulation final : public Simulation {
+class DeviceSimulation final : public Simulation {
 public:
-    explicit KeyboardSimulation(std::string stateFile) : m_stateFile(std::move(stateFile)) {}
-
-    ~KeyboardSimulation() override
+    DeviceSimulation(std::unique_ptr<devsim::EmulatedDevice> device, std::string stateFile)
+        : m_stateFile(std::move(stateFile)), m_device(std::move(device))
     {
-        m_keyboard.unplug(devsim::KeyboardLink::Cable);
-        m_keyboard.unplug(devsim::KeyboardLink::Receiver);
+    }
+
+    ~DeviceSimulation() override
+    {
+        m_device->unplug(devsim::KeyboardLink::Cable);
+        m_device->unplug(devsim::KeyboardLink::Receiver);
         if (m_stateFile.empty() || !m_saveOnExit)
             return;
-        if (const auto saved = devsim::saveKeyboardState(m_stateFile, m_keyboard.memory()); !saved)
-            std::fprintf(stderr, "halvekctl: the emulated keyboard's state was not saved: %s\n",
-                         saved.error().message.c_str());
+        const auto& model = m_device->model();
+        if (const auto saved = devsim::saveState(model, m_stateFile, m_device->memory()); !saved)
+            std::fprintf(stderr, "halvekctl: the emulated %s's state was not saved: %s\n",
+                         std::string(model.name).c_str(), saved.error().message.c_str());
     }
 
     // A missing file is a new device. A corrupt one is reported, the factory state used, and
@@ -31,19 +36,20 @@ public:
     {
         if (m_stateFile.empty())
             return;
-        auto memory = devsim::loadKeyboardState(m_stateFile);
+        auto memory = devsim::loadState(m_device->model(), m_stateFile);
         if (memory) {
-            m_keyboard.setMemory(*memory);
+            m_device->setMemory(*memory);
         } else if (memory.error().code != platform::Error::Code::NotFound) {
             std::fprintf(stderr,
-                         "halvekctl: %s; the emulated keyboard starts from its factory state "
+                         "halvekctl: %s; the emulated %s starts from its factory state "
                          "and the file is left as it is\n",
-                         memory.error().message.c_str());
+                         memory.error().message.c_str(),
+                         std::string(m_device->model().name).c_str());
             m_saveOnExit = false;
         }
     }
 
-    void plug(devsim::KeyboardLink link) { m_keyboard.plug(link); }
+    void plug(devsim::KeyboardLink link) { m_device->plug(link); }
 
     platform::Result<std::string> control(const std::string& line) override
     {
@@ -53,9 +59,16 @@ public:
 private:
     std::string m_stateFile;
     bool m_saveOnExit = true;
-    devsim::Keyboard m_keyboard;
-    devsim::Control m_control{m_keyboard, {}};
+    std::unique_ptr<devsim::EmulatedDevice> m_device;
+    devsim::Control m_control{*m_device, {}};
 };
+
+std::unique_ptr<devsim::EmulatedDevice> emulatedDevice(const std::string& kind)
+{
+    if (kind == "mouse")
+        return std::make_unique<devsim::Mouse>();
+    return std::make_unique<devsim::Keyboard>();
+}
 
 class SocketSimulation final : public Simulation {
 public:
@@ -81,7 +94,7 @@ std::unique_ptr<Simulation> attachSimulation(const GlobalOptions& options, bool&
         return nullptr;
     if (mode == "socket") {
         if (!options.simState.empty())
-            std::fputs("halvekctl: --sim-state is for the in-process keyboard; halvek-devsim "
+            std::fputs("halvekctl: --sim-state is for the in-process device; halvek-devsim "
                        "keeps its own\n",
                        stderr);
         const auto socket = hid::sim::deviceServerSocket();
@@ -93,7 +106,8 @@ std::unique_ptr<Simulation> attachSimulation(const GlobalOptions& options, bool&
         hid::sim::useDeviceServer(*socket);
         return std::make_unique<SocketSimulation>(*socket);
     }
-    auto simulation = std::make_unique<KeyboardSimulation>(options.simState);
+    auto simulation =
+        std::make_unique<DeviceSimulation>(emulatedDevice(options.device), options.simState);
     simulation->load();
     if (mode == "both" || mode == "cable")
         simulation->plug(devsim::KeyboardLink::Cable);

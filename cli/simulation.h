@@ -10,7 +10,7 @@
 namespace cli {
 
 // The emulated devices a run of halvekctl attaches; they stay plugged while it lives, and
-// with --sim-state the keyboard's memory is saved when it goes.
+// with --sim-state the emulated device's memory is saved when it goes.
 class Simulation {
 public:
     virtual ~Simulation() = default;
@@ -19,7 +19,8 @@ public:
     [[nodiscard]] virtual platform::Result<std::string> control(const std::string& line) = 0;
 };
 
-// Plugs the simulated keyboard for --simulate=MODE ("both", "cable", "receiver"), loading
+// Plugs the simulated keyboard (or mouse, by --device) for --simulate=MODE ("both", "cable",
+// "receiver"), loading
 // --sim-state when given, or connects to a running halvek-devsim for "socket". Null, with a
 // message on stderr and ok false, when that cannot be done. No mode attaches nothing.
 std::unique_ptr<Simulation> attachSimulation(const GlobalOptions& options, bool& ok);

@@ -63,10 +63,12 @@ std::string hexDump(std::span<const std::uint8_t> bytes)
 
 } // namespace
 
-Control::Control(Keyboard& keyboard, std::filesystem::path stateFile)
-    : m_keyboard(keyboard), m_stateFile(std::move(stateFile))
+Control::Control(EmulatedDevice& device, std::filesystem::path stateFile)
+    : m_targets{{&device, std::move(stateFile)}}
 {
 }
+
+Control::Control(std::vector<Target> targets) : m_targets(std::move(targets)) {}
 
 std::string Control::help()
 {
@@ -80,6 +82,8 @@ std::string Control::help()
            "dump [AREA]              memory in hex: info layout ledmap keymap settings\n"
            "                         macros colours live power\n"
            "status                   save                     quit\n"
+           "With two devices, start a line with keyboard or mouse to choose one (default:\n"
+           "the first, the keyboard).\n"
            "faults: lost late wrong-echo wrong-echo-twice wrong-echo-twice-ff receiver-mark\n"
            "        status-ff status-fe unplug-before-reply unplug-mid-write\n";
 }
@@ -92,6 +96,26 @@ std::string Control::run(const std::string& line)
         words.push_back(word);
     if (words.empty())
         return {};
+    if (words[0] == "quit") {
+        m_quit = true;
+        return "bye\n";
+    }
+    if (m_targets.empty())
+        return error("no device");
+    for (const auto& target : m_targets) {
+        if (words[0] == target.device->model().name) {
+            if (words.size() == 1)
+                return error("what should the " + words[0] + " do? (try help)");
+            words.erase(words.begin());
+            return run(target, words);
+        }
+    }
+    return run(m_targets.front(), words);
+}
+
+std::string Control::run(const Target& target, const std::vector<std::string>& words)
+{
+    EmulatedDevice& device = *target.device;
     const std::string& verb = words[0];
     const std::string argument = words.size() > 1 ? words[1] : std::string();
 
@@ -102,20 +126,20 @@ std::string Control::run(const std::string& line)
         if (!link)
             return error("say cable or receiver");
         if (verb == "plug")
-            m_keyboard.plug(*link);
+            device.plug(*link);
         else
-            m_keyboard.unplug(*link);
+            device.unplug(*link);
         return verb + "ged " + argument + "\n";
     }
     if (verb == "sleep" || verb == "wake") {
-        m_keyboard.setAsleep(verb == "sleep");
+        device.setAsleep(verb == "sleep");
         return verb == "sleep" ? "asleep\n" : "awake\n";
     }
     if (verb == "report") {
         const auto usage = number(argument, 0xFFFF, 16);
         if (!usage)
             return error("report takes a 16-bit usage in hex");
-        if (!m_keyboard.sendConsumerUsage(static_cast<std::uint16_t>(*usage)))
+        if (!device.sendConsumerUsage(static_cast<std::uint16_t>(*usage)))
             return error("no link can carry the report (unplugged, or asleep behind the "
                          "receiver)");
         return "sent " + argument + "\n";
@@ -124,13 +148,13 @@ std::string Control::run(const std::string& line)
         const auto slot = number(argument, 15);
         if (!slot)
             return error("profile takes a slot 0-15");
-        if (!m_keyboard.switchProfile(static_cast<std::uint8_t>(*slot)))
+        if (!device.switchProfile(static_cast<std::uint8_t>(*slot)))
             return "switched to slot " + argument + "; no link to tell the host\n";
         return "switched to slot " + argument + "\n";
     }
     if (verb == "fault") {
         if (argument == "clear") {
-            m_keyboard.clearFaults();
+            device.clearFaults();
             return "faults cleared\n";
         }
         const auto fault = faultNamed(argument);
@@ -140,21 +164,21 @@ std::string Control::run(const std::string& line)
         if (!count)
             return error("fault count must be 0-1000");
         for (unsigned long i = 0; i < *count; ++i)
-            m_keyboard.injectFault(*fault);
+            device.injectFault(*fault);
         return "fault " + argument + " armed\n";
     }
     if (verb == "release") {
-        m_keyboard.releaseLateReplies();
+        device.releaseLateReplies();
         return "released\n";
     }
     if (verb == "timing") {
         if (argument != "on" && argument != "off")
             return error("timing on or off");
-        m_keyboard.setUsbTiming(argument == "on");
+        device.setUsbTiming(argument == "on");
         return "USB timing " + argument + "\n";
     }
     if (verb == "dump") {
-        const auto memory = m_keyboard.memory();
+        const auto memory = device.memory();
         if (!argument.empty()) {
             const auto area = areaNamed(argument);
             if (!area)
@@ -170,29 +194,25 @@ std::string Control::run(const std::string& line)
     }
     if (verb == "status") {
         const auto plugged = [&](KeyboardLink link) {
-            return m_keyboard.isPlugged(link) ? "plugged" : "unplugged";
+            return device.isPlugged(link) ? "plugged" : "unplugged";
         };
         return std::string("cable ") + plugged(KeyboardLink::Cable) + ", receiver " +
-               plugged(KeyboardLink::Receiver) + ", " +
-               (m_keyboard.isAsleep() ? "asleep" : "awake") + ", active slot " +
-               std::to_string(m_keyboard.memory().activeSlot()) + "\n";
+               plugged(KeyboardLink::Receiver) + ", " + (device.isAsleep() ? "asleep" : "awake") +
+               ", active slot " + std::to_string(device.memory().activeSlot()) + "\n";
     }
     if (verb == "save")
-        return save();
-    if (verb == "quit") {
-        m_quit = true;
-        return "bye\n";
-    }
+        return save(target);
     return error("unknown command '" + verb + "' (try help)");
 }
 
-std::string Control::save()
+std::string Control::save(const Target& target)
 {
-    if (m_stateFile.empty())
+    if (target.stateFile.empty())
         return error("no state file (start with --state FILE)");
-    if (const auto saved = saveKeyboardState(m_stateFile, m_keyboard.memory()); !saved)
+    const auto& device = *target.device;
+    if (const auto saved = saveState(device.model(), target.stateFile, device.memory()); !saved)
         return error(saved.error().message);
-    return "saved to " + m_stateFile.string() + "\n";
+    return "saved to " + target.stateFile.string() + "\n";
 }
 
 } // namespace devsim

@@ -3,19 +3,27 @@
 // The control lines halvek-devsim takes on its stdin and through its socket: plug and
 // unplug the links, sleep and wake, consumer reports, the on-device profile switch, faults,
 // USB timing and a memory dump. One line in, the answer out; an answer starting with
-// "error:" is a refused line.
+// "error:" is a refused line. With several devices a line may start with a device's name
+// ("mouse fault lost"); without one it is for the first device.
 
-#include "devsim/keyboard.h"
+#include "devsim/emulated_device.h"
 
 #include <atomic>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace devsim {
 
 class Control {
 public:
-    Control(Keyboard& keyboard, std::filesystem::path stateFile);
+    struct Target {
+        EmulatedDevice* device = nullptr; // observed; outlives the control
+        std::filesystem::path stateFile;  // empty: "save" is refused
+    };
+
+    Control(EmulatedDevice& device, std::filesystem::path stateFile);
+    explicit Control(std::vector<Target> targets);
 
     [[nodiscard]] std::string run(const std::string& line);
     bool quitRequested() const { return m_quit.load(); }
@@ -23,10 +31,10 @@ public:
     static std::string help();
 
 private:
-    std::string save();
+    std::string run(const Target& target, const std::vector<std::string>& words);
+    static std::string save(const Target& target);
 
-    Keyboard& m_keyboard;
-    std::filesystem::path m_stateFile;
+    std::vector<Target> m_targets;
     std::atomic<bool> m_quit{false};
 };
 

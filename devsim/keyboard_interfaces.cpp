@@ -47,17 +47,27 @@ std::span<const std::uint8_t> compositeDescriptor()
     return kComposite;
 }
 
-KeyboardInterfaces::KeyboardInterfaces(KeyboardLink link, Responder responder)
-    : m_link(link), m_responder(std::move(responder))
+const DeviceModel& keyboardModel()
+{
+    static const DeviceModel model{
+        "keyboard", usb::kKeyboardCableProductId,   usb::kKeyboardReceiverProductId, kBootKeyboard,
+        kComposite, [] { return KeyboardMemory(); }};
+    return model;
+}
+
+KeyboardInterfaces::KeyboardInterfaces(KeyboardLink link, Responder responder,
+                                       const DeviceModel& model)
+    : m_link(link), m_model(model), m_responder(std::move(responder))
 {
     const std::uint16_t product = productId();
     m_boot = std::make_unique<hid::sim::SimInterface>(
         hid::sim::InterfaceIdentity{usb::kHalvekVendorId, product, 0x0100,
                                     usb::kBootKeyboardInterface},
-        kBootKeyboard);
+        model.bootDescriptor);
     m_composite = std::make_unique<hid::sim::SimInterface>(
         hid::sim::InterfaceIdentity{usb::kHalvekVendorId, product, 0x0100, usb::kCommandInterface},
-        kComposite, [this](std::uint32_t collection, std::span<const std::uint8_t> report) {
+        model.compositeDescriptor,
+        [this](std::uint32_t collection, std::span<const std::uint8_t> report) {
             if (collection != usb::kCommandCollection)
                 return;
             if (m_responder)
@@ -74,8 +84,7 @@ KeyboardInterfaces::~KeyboardInterfaces()
 
 std::uint16_t KeyboardInterfaces::productId() const
 {
-    return m_link == KeyboardLink::Cable ? usb::kKeyboardCableProductId
-                                         : usb::kKeyboardReceiverProductId;
+    return m_link == KeyboardLink::Cable ? m_model.cableProductId : m_model.receiverProductId;
 }
 
 void KeyboardInterfaces::plug()

@@ -1,9 +1,11 @@
 #pragma once
 
-// The keyboard's HID interfaces on one link (its own cable or its receiver): the boot
-// keyboard on interface 0, and the composite interface 1 with the consumer collection 3
-// and the vendor command collection 4. Command frames go to the responder; without one,
-// every frame gets a success echo (enough for tests of the HID layer).
+// An emulated device's HID interfaces on one link (its own cable or its receiver): the
+// boot keyboard (or mouse) on interface 0, and the composite interface 1 with the consumer
+// collection 3 and the vendor command collection 4. Command frames go to the responder;
+// without one, every frame gets a success echo (enough for tests of the HID layer).
+
+#include "devsim/device_model.h"
 
 #include "device/hid/sim/sim_interface.h"
 
@@ -28,7 +30,8 @@ public:
     // Runs on the host's writing thread with each command frame.
     using Responder = std::function<void(std::span<const std::uint8_t> frame)>;
 
-    explicit KeyboardInterfaces(KeyboardLink link, Responder responder = {});
+    explicit KeyboardInterfaces(KeyboardLink link, Responder responder = {},
+                                const DeviceModel& model = keyboardModel());
     // Unplugs first, while the responder's interfaces are all still whole.
     ~KeyboardInterfaces();
     KeyboardInterfaces(const KeyboardInterfaces&) = delete;
@@ -51,6 +54,7 @@ private:
     void answer(std::span<const std::uint8_t> frame);
 
     KeyboardLink m_link;
+    const DeviceModel& m_model;
     Responder m_responder;
     std::unique_ptr<hid::sim::SimInterface> m_boot;
     std::unique_ptr<hid::sim::SimInterface> m_composite;

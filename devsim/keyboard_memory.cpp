@@ -11,9 +11,9 @@ namespace {
 constexpr std::array<std::string_view, kAreaCount> kAreaNames{
     "info", "layout", "ledmap", "keymap", "settings", "macros", "colours", "live", "power"};
 
-constexpr std::array<std::size_t, kAreaCount> kAreaSizes{
-    kInfoSize,        kBlockSize,   kBlockSize,     kBlockSize, kSettingsSize,
-    kMacroMemorySize, kColoursSize, kLiveFrameSize, kPowerSize};
+constexpr AreaSizes kAreaSizes{kInfoSize,    kBlockSize,     kBlockSize,
+                               kBlockSize,   kSettingsSize,  kMacroMemorySize,
+                               kColoursSize, kLiveFrameSize, kPowerSize};
 
 // Slot records are 26 bytes, 25 apart; the factory fills eight of them.
 constexpr std::size_t kFactoryRecords = 8;
@@ -80,10 +80,14 @@ std::size_t areaSize(Area area)
     return kAreaSizes[static_cast<std::size_t>(area)];
 }
 
-KeyboardMemory::KeyboardMemory()
+KeyboardMemory::KeyboardMemory(const AreaSizes& sizes)
 {
     for (std::size_t i = 0; i < kAreaCount; ++i)
-        m_areas[i].assign(kAreaSizes[i], 0);
+        m_areas[i].assign(sizes[i], 0);
+}
+
+KeyboardMemory::KeyboardMemory() : KeyboardMemory(kAreaSizes)
+{
     fillInfo(area(Area::Info));
     fillKeys(area(Area::KeyLayout), area(Area::LedMap));
     // The key map starts as the factory layout: every key does what its cap says.

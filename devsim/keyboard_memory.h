@@ -1,6 +1,7 @@
 #pragma once
 
-// Everything the emulated keyboard keeps, as plain bytes, and its factory state.
+// Everything the emulated keyboard keeps, as plain bytes, and its factory state. Other
+// emulated devices keep the same areas with their own sizes and factory fill.
 
 #include <array>
 #include <cstddef>
@@ -31,12 +32,17 @@ inline constexpr std::size_t kPowerSize = 56;        // one reply's worth; 6 byt
 
 std::string_view areaName(Area area);
 std::optional<Area> areaNamed(std::string_view name);
+// The keyboard's area sizes.
 std::size_t areaSize(Area area);
+
+using AreaSizes = std::array<std::size_t, kAreaCount>;
 
 class KeyboardMemory {
 public:
-    // The factory state.
+    // The keyboard's factory state.
     KeyboardMemory();
+    // Every area zero, in these sizes.
+    explicit KeyboardMemory(const AreaSizes& sizes);
 
     std::span<std::uint8_t> area(Area area) { return m_areas[index(area)]; }
     std::span<const std::uint8_t> area(Area area) const { return m_areas[index(area)]; }

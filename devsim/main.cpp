@@ -1,10 +1,11 @@
-// halvek-devsim: the emulated keyboard for other processes. It plugs the keyboard's cable
+// halvek-devsim: the emulated keyboard and mouse for other processes. It plugs their cable
 // and receiver interfaces in this process and serves them over a Unix-domain socket, where
 // `halvekctl --simulate=socket` and the program find them; control lines come on stdin or
 // through `halvek-devsim ctl ...`.
 
 #include "devsim/control.h"
 #include "devsim/keyboard.h"
+#include "devsim/mouse.h"
 #include "devsim/state_file.h"
 
 #include "device/hid/sim/socket_backend.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,18 +21,21 @@
 namespace {
 
 constexpr const char* kUsage =
-    R"(Usage: halvek-devsim [--socket PATH] [--state FILE] [--links both|cable|receiver|none]
-                     [--usb-timing]
+    R"(Usage: halvek-devsim [--socket PATH] [--device keyboard|mouse|both] [--state FILE]
+                     [--mouse-state FILE] [--links both|cable|receiver|none] [--usb-timing]
        halvek-devsim [--socket PATH] ctl COMMAND...
 
-Runs the emulated keyboard and serves it on PATH (default: $HALVEK_SIM_SOCKET, else
-devsim.sock in the program's runtime folder) until "quit". With --state its memory is
-loaded from FILE and saved there on quit. Control commands, on stdin or with ctl:
+Runs the emulated keyboard (or mouse, or both) and serves it on PATH (default:
+$HALVEK_SIM_SOCKET, else devsim.sock in the program's runtime folder) until "quit". With
+--state its memory is loaded from FILE and saved there on quit; with --device both, FILE
+is the keyboard's and --mouse-state the mouse's. Control commands, on stdin or with ctl:
 )";
 
 struct Options {
     std::filesystem::path socket;
     std::filesystem::path state;
+    std::filesystem::path mouseState;
+    std::string device = "keyboard";
     std::string links = "both";
     bool usbTiming = false;
     std::vector<std::string> control; // after "ctl"
@@ -41,7 +46,8 @@ int parse(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "--socket" || arg == "--state" || arg == "--links";
+        const bool takesValue = arg == "--socket" || arg == "--state" || arg == "--links" ||
+                                arg == "--device" || arg == "--mouse-state";
         if (takesValue && i + 1 >= argc) {
             std::fprintf(stderr, "halvek-devsim: %s needs a value\n", arg.c_str());
             return 2;
@@ -53,6 +59,15 @@ int parse(int argc, char** argv, Options& options)
             options.socket = argv[++i];
         } else if (arg == "--state") {
             options.state = argv[++i];
+        } else if (arg == "--mouse-state") {
+            options.mouseState = argv[++i];
+        } else if (arg == "--device") {
+            options.device = argv[++i];
+            if (options.device != "keyboard" && options.device != "mouse" &&
+                options.device != "both") {
+                std::fputs("halvek-devsim: --device takes keyboard, mouse or both\n", stderr);
+                return 2;
+            }
         } else if (arg == "--links") {
             options.links = argv[++i];
             if (options.links != "both" && options.links != "cable" &&
@@ -72,7 +87,59 @@ int parse(int argc, char** argv, Options& options)
             return 2;
         }
     }
+    if (!options.mouseState.empty() && options.device != "both") {
+        std::fputs("halvek-devsim: --mouse-state is for --device both; use --state\n", stderr);
+        return 2;
+    }
     return -1;
+}
+
+// One emulated device with the file its memory lives in.
+struct Emulated {
+    std::unique_ptr<devsim::EmulatedDevice> device;
+    std::filesystem::path state;
+    bool saveOnQuit = true;
+};
+
+// A file that cannot be loaded is left as it is on quit, so nothing in it is lost.
+void loadState(Emulated& emulated)
+{
+    if (emulated.state.empty())
+        return;
+    auto memory = devsim::loadState(emulated.device->model(), emulated.state);
+    if (memory) {
+        emulated.device->setMemory(*memory);
+    } else if (memory.error().code != platform::Error::Code::NotFound) {
+        std::fprintf(stderr,
+                     "halvek-devsim: %s; the %s starts from its factory state and the file is "
+                     "left as it is\n",
+                     memory.error().message.c_str(),
+                     std::string(emulated.device->model().name).c_str());
+        emulated.saveOnQuit = false;
+    }
+}
+
+void saveState(const Emulated& emulated)
+{
+    if (emulated.state.empty() || !emulated.saveOnQuit)
+        return;
+    const auto& device = *emulated.device;
+    if (const auto saved = devsim::saveState(device.model(), emulated.state, device.memory());
+        !saved)
+        std::fprintf(stderr, "halvek-devsim: the %s's state not saved: %s\n",
+                     std::string(device.model().name).c_str(), saved.error().message.c_str());
+}
+
+std::vector<Emulated> makeDevices(const Options& options)
+{
+    std::vector<Emulated> devices;
+    if (options.device == "keyboard" || options.device == "both")
+        devices.push_back({std::make_unique<devsim::Keyboard>(), options.state});
+    if (options.device == "mouse")
+        devices.push_back({std::make_unique<devsim::Mouse>(), options.state});
+    if (options.device == "both")
+        devices.push_back({std::make_unique<devsim::Mouse>(), options.mouseState});
+    return devices;
 }
 
 int sendControl(const Options& options)
@@ -111,22 +178,20 @@ int main(int argc, char** argv)
     if (options.isControl)
         return sendControl(options);
 
-    devsim::Keyboard keyboard;
-    if (!options.state.empty()) {
-        auto memory = devsim::loadKeyboardState(options.state);
-        if (memory)
-            keyboard.setMemory(*memory);
-        else if (memory.error().code != platform::Error::Code::NotFound)
-            std::fprintf(stderr, "halvek-devsim: %s; starting from the factory state\n",
-                         memory.error().message.c_str());
+    std::vector<Emulated> devices = makeDevices(options);
+    std::vector<devsim::Control::Target> targets;
+    for (auto& emulated : devices) {
+        loadState(emulated);
+        auto& device = *emulated.device;
+        device.setUsbTiming(options.usbTiming);
+        if (options.links == "both" || options.links == "cable")
+            device.plug(devsim::KeyboardLink::Cable);
+        if (options.links == "both" || options.links == "receiver")
+            device.plug(devsim::KeyboardLink::Receiver);
+        targets.push_back({&device, emulated.state});
     }
-    keyboard.setUsbTiming(options.usbTiming);
-    if (options.links == "both" || options.links == "cable")
-        keyboard.plug(devsim::KeyboardLink::Cable);
-    if (options.links == "both" || options.links == "receiver")
-        keyboard.plug(devsim::KeyboardLink::Receiver);
 
-    devsim::Control control(keyboard, options.state);
+    devsim::Control control(std::move(targets));
     platform::Event quit{platform::Event::ResetPolicy::Manual};
     const auto handle = [&](const std::string& line) {
         std::string answer = control.run(line);
@@ -139,7 +204,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "halvek-devsim: %s\n", started.error().message.c_str());
         return 1;
     }
-    std::printf("halvek-devsim: serving on %s (type help)\n", options.socket.string().c_str());
+    std::printf("halvek-devsim: serving on %s (%s; type help)\n", options.socket.string().c_str(),
+                options.device == "both" ? "keyboard and mouse" : options.device.c_str());
     std::fflush(stdout);
 
     // A read of stdin cannot be interrupted; the thread is left to the process's end.
@@ -154,12 +220,10 @@ int main(int argc, char** argv)
 
     quit.wait();
     server.stop();
-    keyboard.unplug(devsim::KeyboardLink::Cable);
-    keyboard.unplug(devsim::KeyboardLink::Receiver);
-    if (!options.state.empty()) {
-        if (const auto saved = devsim::saveKeyboardState(options.state, keyboard.memory()); !saved)
-            std::fprintf(stderr, "halvek-devsim: state not saved: %s\n",
-                         saved.error().message.c_str());
+    for (const auto& emulated : devices) {
+        emulated.device->unplug(devsim::KeyboardLink::Cable);
+        emulated.device->unplug(devsim::KeyboardLink::Receiver);
+        saveState(emulated);
     }
     return 0;
 }

@@ -10,7 +10,7 @@
 namespace devsim {
 namespace {
 
-constexpr const char* kFormat = "halvek-devsim-keyboard";
+constexpr std::string_view kFormatPrefix = "halvek-devsim-";
 constexpr int kVersion = 1;
 
 std::string toHex(std::span<const std::uint8_t> bytes)
@@ -44,12 +44,17 @@ platform::Error invalid(std::string why)
     return platform::makeError(platform::Error::Code::InvalidInput, std::move(why));
 }
 
+std::string formatOf(const DeviceModel& model)
+{
+    return std::string(kFormatPrefix) + std::string(model.name);
+}
+
 } // namespace
 
-std::string serializeKeyboardState(const KeyboardMemory& memory)
+std::string serializeState(const DeviceModel& model, const KeyboardMemory& memory)
 {
     Json::Value root(Json::objectValue);
-    root["format"] = kFormat;
+    root["format"] = formatOf(model);
     root["version"] = kVersion;
     Json::Value areas(Json::objectValue);
     for (std::size_t i = 0; i < kAreaCount; ++i) {
@@ -62,7 +67,7 @@ std::string serializeKeyboardState(const KeyboardMemory& memory)
     return Json::writeString(writer, root) + "\n";
 }
 
-platform::Result<KeyboardMemory> parseKeyboardState(const std::string& text)
+platform::Result<KeyboardMemory> parseState(const DeviceModel& model, const std::string& text)
 {
     Json::Value root;
     std::string errors;
@@ -75,15 +80,16 @@ platform::Result<KeyboardMemory> parseKeyboardState(const std::string& text)
     } catch (const std::exception& error) {
         return invalid(std::string("not JSON: ") + error.what());
     }
-    if (!root.isObject() || !root["format"].isString() || root["format"].asString() != kFormat)
-        return invalid("not a keyboard state file");
+    if (!root.isObject() || !root["format"].isString() ||
+        root["format"].asString() != formatOf(model))
+        return invalid("not a " + std::string(model.name) + " state file");
     if (!root["version"].isInt() || root["version"].asInt() != kVersion)
         return invalid("unknown state file version");
     const Json::Value& areas = root["areas"];
     if (!areas.isObject())
         return invalid("no \"areas\" object");
 
-    KeyboardMemory memory;
+    KeyboardMemory memory = model.factoryMemory();
     for (const auto& name : areas.getMemberNames()) {
         const auto which = areaNamed(name);
         if (!which)
@@ -106,21 +112,43 @@ platform::Result<KeyboardMemory> parseKeyboardState(const std::string& text)
     return memory;
 }
 
-platform::Result<KeyboardMemory> loadKeyboardState(const std::filesystem::path& file)
+platform::Result<KeyboardMemory> loadState(const DeviceModel& model,
+                                           const std::filesystem::path& file)
 {
     auto text = platform::readFileBounded(file, kMaxStateFileSize);
     if (!text)
         return text.error();
-    auto memory = parseKeyboardState(*text);
+    auto memory = parseState(model, *text);
     if (!memory)
         return invalid(file.string() + ": " + memory.error().message);
     return memory;
 }
 
+platform::Result<void> saveState(const DeviceModel& model, const std::filesystem::path& file,
+                                 const KeyboardMemory& memory)
+{
+    return platform::writeFileAtomically(file, serializeState(model, memory));
+}
+
+std::string serializeKeyboardState(const KeyboardMemory& memory)
+{
+    return serializeState(keyboardModel(), memory);
+}
+
+platform::Result<KeyboardMemory> parseKeyboardState(const std::string& text)
+{
+    return parseState(keyboardModel(), text);
+}
+
+platform::Result<KeyboardMemory> loadKeyboardState(const std::filesystem::path& file)
+{
+    return loadState(keyboardModel(), file);
+}
+
 platform::Result<void> saveKeyboardState(const std::filesystem::path& file,
                                          const KeyboardMemory& memory)
 {
-    return platform::writeFileAtomically(file, serializeKeyboardState(memory));
+    return saveState(keyboardModel(), file, memory);
 }
 
 } // namespace devsim

@@ -1,6 +1,7 @@
 #include "devsim/control.h"
 #include "support/temp_dir.h"
 
+#include "devsim/keyboard.h"
 #include "devsim/state_file.h"
 
 #include <gtest/gtest.h>

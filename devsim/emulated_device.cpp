@@ -1,4 +1,4 @@
-#include "devsim/keyboard.h"
+#include "devsim/emulated_device.h"
 
 #include "device/protocol/commands.h"
 #include "device/usb_ids.h"
@@ -24,26 +24,28 @@ protocol::Frame withCommand(protocol::Frame frame, std::uint8_t commandId, std::
 
 } // namespace
 
-Keyboard::Keyboard()
+EmulatedDevice::EmulatedDevice(const DeviceModel& model)
+    : m_model(model), m_memory(model.factoryMemory())
 {
     for (const KeyboardLink link : {KeyboardLink::Cable, KeyboardLink::Receiver}) {
         m_links[index(link)] = std::make_unique<KeyboardInterfaces>(
-            link, [this, link](std::span<const std::uint8_t> frame) { onFrame(link, frame); });
+            link, [this, link](std::span<const std::uint8_t> frame) { onFrame(link, frame); },
+            model);
     }
 }
 
-Keyboard::~Keyboard()
+EmulatedDevice::~EmulatedDevice()
 {
     unplug(KeyboardLink::Cable);
     unplug(KeyboardLink::Receiver);
 }
 
-void Keyboard::plug(KeyboardLink link)
+void EmulatedDevice::plug(KeyboardLink link)
 {
     m_links[index(link)]->plug();
 }
 
-void Keyboard::unplug(KeyboardLink link)
+void EmulatedDevice::unplug(KeyboardLink link)
 {
     m_links[index(link)]->unplug();
     if (link == KeyboardLink::Cable) {
@@ -53,39 +55,39 @@ void Keyboard::unplug(KeyboardLink link)
     }
 }
 
-bool Keyboard::isPlugged(KeyboardLink link) const
+bool EmulatedDevice::isPlugged(KeyboardLink link) const
 {
     return m_links[index(link)]->compositeInterface().isPlugged();
 }
 
-KeyboardInterfaces& Keyboard::interfaces(KeyboardLink link)
+KeyboardInterfaces& EmulatedDevice::interfaces(KeyboardLink link)
 {
     return *m_links[index(link)];
 }
 
-std::wstring Keyboard::commandPath(KeyboardLink link) const
+std::wstring EmulatedDevice::commandPath(KeyboardLink link) const
 {
     return m_links[index(link)]->compositeInterface().path(usb::kCommandCollection);
 }
 
-std::wstring Keyboard::consumerPath(KeyboardLink link) const
+std::wstring EmulatedDevice::consumerPath(KeyboardLink link) const
 {
     return m_links[index(link)]->compositeInterface().path(usb::kConsumerCollection);
 }
 
-void Keyboard::setAsleep(bool asleep)
+void EmulatedDevice::setAsleep(bool asleep)
 {
     std::lock_guard guard(m_lock);
     m_asleep = asleep;
 }
 
-bool Keyboard::isAsleep() const
+bool EmulatedDevice::isAsleep() const
 {
     std::lock_guard guard(m_lock);
     return m_asleep;
 }
 
-bool Keyboard::sendConsumerUsage(std::uint16_t usage)
+bool EmulatedDevice::sendConsumerUsage(std::uint16_t usage)
 {
     KeyboardLink link = KeyboardLink::Cable;
     if (!isPlugged(KeyboardLink::Cable)) {
@@ -97,7 +99,7 @@ bool Keyboard::sendConsumerUsage(std::uint16_t usage)
     return m_links[index(link)]->sendConsumerUsage(usage);
 }
 
-bool Keyboard::switchProfile(std::uint8_t slot)
+bool EmulatedDevice::switchProfile(std::uint8_t slot)
 {
     {
         std::lock_guard guard(m_lock);
@@ -106,25 +108,25 @@ bool Keyboard::switchProfile(std::uint8_t slot)
     return sendConsumerUsage(static_cast<std::uint16_t>(kUsageNotice | (slot & 0x0F)));
 }
 
-void Keyboard::injectFaults(std::initializer_list<Fault> faults)
+void EmulatedDevice::injectFaults(std::initializer_list<Fault> faults)
 {
     std::lock_guard guard(m_lock);
     for (const Fault fault : faults)
         m_faults.push(fault);
 }
 
-void Keyboard::injectFault(Fault fault)
+void EmulatedDevice::injectFault(Fault fault)
 {
     injectFaults({fault});
 }
 
-void Keyboard::clearFaults()
+void EmulatedDevice::clearFaults()
 {
     std::lock_guard guard(m_lock);
     m_faults.clear();
 }
 
-void Keyboard::releaseLateReplies()
+void EmulatedDevice::releaseLateReplies()
 {
     std::vector<std::pair<KeyboardLink, protocol::Frame>> late;
     {
@@ -135,24 +137,24 @@ void Keyboard::releaseLateReplies()
         deliver(link, std::span(&reply, 1), -1);
 }
 
-void Keyboard::setUsbTiming(bool enabled)
+void EmulatedDevice::setUsbTiming(bool enabled)
 {
     for (auto& timing : m_timing)
         timing.setEnabled(enabled);
 }
 
-UsbTiming& Keyboard::usbTiming(KeyboardLink link)
+UsbTiming& EmulatedDevice::usbTiming(KeyboardLink link)
 {
     return m_timing[index(link)];
 }
 
-std::vector<protocol::Frame> Keyboard::received() const
+std::vector<protocol::Frame> EmulatedDevice::received() const
 {
     std::lock_guard guard(m_lock);
     return m_received;
 }
 
-std::vector<std::uint8_t> Keyboard::commandsReceived() const
+std::vector<std::uint8_t> EmulatedDevice::commandsReceived() const
 {
     std::lock_guard guard(m_lock);
     std::vector<std::uint8_t> commands;
@@ -161,44 +163,44 @@ std::vector<std::uint8_t> Keyboard::commandsReceived() const
     return commands;
 }
 
-std::size_t Keyboard::badChecksums() const
+std::size_t EmulatedDevice::badChecksums() const
 {
     std::lock_guard guard(m_lock);
     return m_handler.badChecksums();
 }
 
-void Keyboard::clearReceived()
+void EmulatedDevice::clearReceived()
 {
     std::lock_guard guard(m_lock);
     m_received.clear();
 }
 
-bool Keyboard::hostLighting() const
+bool EmulatedDevice::hostLighting() const
 {
     std::lock_guard guard(m_lock);
     return m_handler.hostLighting();
 }
 
-bool Keyboard::isInSequence() const
+bool EmulatedDevice::isInSequence() const
 {
     std::lock_guard guard(m_lock);
     return m_handler.isInSequence();
 }
 
-KeyboardMemory Keyboard::memory() const
+KeyboardMemory EmulatedDevice::memory() const
 {
     std::lock_guard guard(m_lock);
     return m_memory;
 }
 
-std::vector<std::uint8_t> Keyboard::area(Area which) const
+std::vector<std::uint8_t> EmulatedDevice::area(Area which) const
 {
     std::lock_guard guard(m_lock);
     const auto bytes = m_memory.area(which);
     return {bytes.begin(), bytes.end()};
 }
 
-void Keyboard::setArea(Area which, std::size_t offset, std::span<const std::uint8_t> bytes)
+void EmulatedDevice::setArea(Area which, std::size_t offset, std::span<const std::uint8_t> bytes)
 {
     std::lock_guard guard(m_lock);
     const auto target = m_memory.area(which);
@@ -208,14 +210,14 @@ void Keyboard::setArea(Area which, std::size_t offset, std::span<const std::uint
     std::copy_n(bytes.begin(), count, target.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-void Keyboard::setMemory(const KeyboardMemory& memory)
+void EmulatedDevice::setMemory(const KeyboardMemory& memory)
 {
     std::lock_guard guard(m_lock);
     m_memory = memory;
     m_handler.dropSequence();
 }
 
-void Keyboard::onFrame(KeyboardLink link, std::span<const std::uint8_t> report)
+void EmulatedDevice::onFrame(KeyboardLink link, std::span<const std::uint8_t> report)
 {
     const std::int64_t requestFrame = m_timing[index(link)].waitForOut();
     protocol::Frame request{};
@@ -257,7 +259,7 @@ void Keyboard::onFrame(KeyboardLink link, std::span<const std::uint8_t> report)
     m_requestArrived.set();
 }
 
-Keyboard::Delivery Keyboard::answer(KeyboardLink link, const protocol::Frame& request)
+EmulatedDevice::Delivery EmulatedDevice::answer(KeyboardLink link, const protocol::Frame& request)
 {
     const std::uint8_t commandId = request[field::kCommand];
     Delivery delivery;
@@ -268,7 +270,7 @@ Keyboard::Delivery Keyboard::answer(KeyboardLink link, const protocol::Frame& re
 
     protocol::Frame reply{};
     if (link == KeyboardLink::Receiver && m_asleep) {
-        // The receiver answers for a keyboard it cannot reach.
+        // The receiver answers for a device it cannot reach.
         reply = replyTo(request, CommandHandler::kStatusOk);
         reply = withCommand(reply, protocol::kReceiverAsleepEcho, CommandHandler::kStatusOk);
     } else {
@@ -310,8 +312,8 @@ Keyboard::Delivery Keyboard::answer(KeyboardLink link, const protocol::Frame& re
     return delivery;
 }
 
-void Keyboard::deliver(KeyboardLink link, std::span<const protocol::Frame> replies,
-                       std::int64_t after)
+void EmulatedDevice::deliver(KeyboardLink link, std::span<const protocol::Frame> replies,
+                             std::int64_t after)
 {
     for (const auto& reply : replies) {
         m_timing[index(link)].waitForIn(after);

@@ -1,0 +1,443 @@
+#include "device/model/mouse_model.h"
+
+#include "device/model/keyboard_conversions.h"
+#include "device/model/lighting_profile_adapter.h"
+#include "device/model/live_frame.h"
+#include "platform/debug_output.h"
+#include "platform/text.h"
+#include "profile/json_file.h"
+#include "profile/macro_library.h"
+
+#include <algorithm>
+
+namespace model {
+namespace {
+
+constexpr std::size_t kMouseRow = 4;
+constexpr int kMouseKind = 1;
+
+std::uint64_t chunksFor(std::size_t bytes, std::size_t chunk)
+{
+    return chunk == 0 ? 0 : (bytes + chunk - 1) / chunk;
+}
+
+// The receiver check asks one LinkStatus, on the receiver only.
+std::uint64_t linkCheckFrames(const CDeviceProtocol& channel)
+{
+    return channel.isReceiverMode() ? 1 : 0;
+}
+
+std::uint64_t infoFrames(const CDeviceProtocol& channel)
+{
+    return chunksFor(protocol::kInfoBlockSize, channel.chunkSize());
+}
+
+} // namespace
+
+MouseModel::MouseModel()
+    : m_lighting(std::make_unique<LightingThread>(static_cast<LightingHost&>(*this)))
+{
+    const detect::DeviceDescription& description = detect::deviceDescriptions()[0];
+    setNames(kMouseDescriptionFile, kMouseFolderName, std::wstring(description.lightPresetName));
+    setKeyCount(description.keyCount);
+    setLightCount(description.lightCount);
+    setWireless(description.wireless);
+    setIdentity(detect::supportedInterfaces()[kMouseRow]);
+    UsbDeviceModel::SetKind(kMouseKind);
+    setPositionMaps(PositionMap(kMousePositions, kMouseUnmapped),
+                    PositionMap(kMousePositions, kUnmapped));
+}
+
+MouseModel::~MouseModel()
+{
+    MouseModel::StopLighting();
+}
+
+// ---- Reading the device
+
+protocol::Status MouseModel::ReadDevice()
+{
+    protocol::InfoBlock fresh = info();
+    protocol::KeyBlock layout = m_keyLayout;
+    const protocol::FullReadResult result = protocol::mouseFullRead(channel(), fresh, layout);
+    if (result.outcome == protocol::FullReadOutcome::NotOpen)
+        return result.firstFailure == protocol::Status::Ok ? protocol::Status::NoReply
+                                                           : result.firstFailure;
+    const std::size_t layoutBytes = protocol::kKeyEntrySize * fresh[protocol::kInfoKeySlotCount];
+    countFrames(linkCheckFrames(channel()) + 2 + infoFrames(channel()) +
+                (layoutBytes > protocol::kMaxBlockSize
+                     ? 0
+                     : chunksFor(layoutBytes, channel().chunkSize())));
+    mutableInfo() = fresh;
+    if (result.outcome == protocol::FullReadOutcome::BlockSizeRefused)
+        return protocol::Status::NoReply; // the map of the last good read stays
+    if (result.firstFailure != protocol::Status::Ok)
+        return result.firstFailure;
+    m_keyLayout = layout;
+    setPositionMaps(buildMousePositionMap(m_keyLayout, info()[protocol::kInfoKeySlotCount]),
+                    PositionMap(kMousePositions, kUnmapped));
+    return protocol::Status::Ok;
+}
+
+protocol::Status MouseModel::ReadDeviceState()
+{
+    channel().setLightingSync(false);
+    if (!channel().isOpen())
+        return protocol::Status::NoReply;
+    protocol::MouseRecord record{};
+    const protocol::Status status = protocol::readMouseRecord(channel(), record);
+    countFrames(linkCheckFrames(channel()) + 1 +
+                chunksFor(protocol::kMouseRecordReadSize, channel().chunkSize()));
+    if (status != protocol::Status::Ok)
+        return status;
+    if (presets().effectCodes.empty())
+        LoadLightPresets();
+    m_lastRecord = record;
+    m_state = readMouseRecord(record, presets().effectCodes);
+
+    profile::LightInfo light = lightSettings();
+    const bool modeChanged = light.mode != m_state.mode;
+    light.mode = m_state.mode;
+    light.brightness = m_state.brightness;
+    light.speed = m_state.speed;
+    light.multiColour = m_state.multiColour;
+    light.red = m_state.red;
+    light.green = m_state.green;
+    light.blue = m_state.blue;
+    setLightSettingsRecord(light);
+    if (modeChanged)
+        ClearIntensities();
+    setEngineSettings(light);
+
+    // The byte comes from the device; a stage the list does not have is not applied.
+    if (const auto stage = activeStageFromDevice(m_state.activeDpiStage, m_dpiStages.size())) {
+        m_activeStage = *stage;
+        m_profile.StoreActiveStage(*stage);
+    } else {
+        platform::debugOutput("active DPI stage " + std::to_string(m_state.activeDpiStage) +
+                              " is not in the stage list; kept " + std::to_string(m_activeStage));
+    }
+    m_profile.StoreLightInfo(light);
+    (void)m_profile.SaveProfile();
+    return protocol::Status::Ok;
+}
+
+// ---- Profile
+
+void MouseModel::SetProfilePaths()
+{
+    const std::filesystem::path folder = dataFolder();
+    if (!profileBaseName().empty()) {
+        const auto path = profile::fileInFolder(folder, platform::toUtf8(profileBaseName()),
+                                                profile::kProfileExtension);
+        if (path)
+            m_profile.SetProfilePath(*path);
+        else
+            platform::debugOutput(L"profile name leaves its folder: " + profileBaseName());
+    }
+    m_profile.SetConfigPath(folder / (lightPresetName() + L".config"));
+    m_profile.SetDefaultPath(factoryProfilePath());
+}
+
+std::filesystem::path MouseModel::GetProfilePath() const
+{
+    return m_profile.GetProfilePath();
+}
+
+void MouseModel::loadProfileRecords()
+{
+    m_keys = m_profile.LoadKeyList();
+    m_dpiStages = m_profile.LoadDpiStages();
+    m_activeStage = m_profile.GetActiveStage();
+    (void)m_profile.LoadMouseSystemStages();
+    (void)m_profile.LoadCorrections();
+    (void)ShowLighting();
+}
+
+int MouseModel::LoadProfile()
+{
+    SetProfilePaths();
+    if (m_profile.GetProfilePath().empty())
+        return 0;
+    m_profile.LoadProfileFile(m_profile.GetProfilePath());
+    loadProfileRecords();
+    return 1;
+}
+
+void MouseModel::ReloadProfile()
+{
+    SetProfilePaths();
+    const std::filesystem::path own = m_profile.GetProfilePath();
+    m_profile.LoadProfileFile(factoryProfilePath());
+    m_profile.SetProfilePath(own);
+    loadProfileRecords();
+    (void)CommitProfile();
+    RefreshView();
+}
+
+int MouseModel::CommitProfile()
+{
+    return m_profile.SaveProfile();
+}
+
+void MouseModel::SetLightSettings(const profile::LightInfoWords& words)
+{
+    const std::uint8_t previousMode = lightSettings().mode;
+    UsbDeviceModel::SetLightSettings(words);
+    if (lightSettings().mode != previousMode)
+        ClearIntensities();
+    m_profile.StoreLightInfo(lightSettings());
+    setEngineSettings(lightSettings());
+}
+
+void MouseModel::LoadLightPresets()
+{
+    profile::loadLightPresets(mutablePresets(), factoryFolder() / profile::kDefaultLightFileName,
+                              dataFolder() / profile::kCustomLightListName);
+}
+
+std::size_t MouseModel::macroCount()
+{
+    profile::MacroLibrary library(dataFolder());
+    library.Load();
+    m_macroLibraryReadable = library.isReadable();
+    return library.count();
+}
+
+void MouseModel::RefreshView()
+{
+    LoadLightPresets();
+    view().keyLabelsChanged();
+    view().refreshPages();
+}
+
+void MouseModel::DropStaleMacroKeys()
+{
+    LoadLightPresets();
+    const std::size_t count = macroCount();
+    // An index that cannot be read says nothing about which macros exist.
+    if (!m_macroLibraryReadable || !profile::resetStaleMacroKeys(m_keys, count))
+        return;
+    m_profile.StoreKeyList(m_keys);
+    view().keyLabelsChanged();
+}
+
+// ---- Mouse page edits
+
+bool MouseModel::setActiveStage(int stage)
+{
+    if (stage < 0 || std::size_t(stage) >= m_dpiStages.size())
+        return false;
+    m_activeStage = stage;
+    m_profile.StoreActiveStage(stage);
+    return true;
+}
+
+std::optional<std::uint16_t> MouseModel::setStageDpi(int stage, std::optional<std::int64_t> typed)
+{
+    if (stage < 0 || std::size_t(stage) >= m_dpiStages.size())
+        return std::nullopt;
+    const std::uint16_t dpi = snapDpi(dpiScale(), typed);
+    profile::DpiStage& edited = m_dpiStages[std::size_t(stage)];
+    edited.dpiX = dpi;
+    if (!edited.separateXY)
+        edited.dpiY = dpi;
+    m_profile.StoreDpiStages(m_dpiStages);
+    return dpi;
+}
+
+void MouseModel::setReportStage(std::uint16_t stage)
+{
+    profile::MouseSystemStages stages = m_profile.LoadMouseSystemStages();
+    stages.reportStage = stage;
+    const profile::StageWords words = profile::toWords(stages);
+    m_profile.StoreMouseSystemStages(words[0], words[1], words[2]);
+}
+
+// ---- Writing the device
+
+std::vector<int> MouseModel::CollectMacros()
+{
+    return collectMacros(m_keys, positionToSlot(), macroCount());
+}
+
+protocol::Status MouseModel::WriteKeyMap(int bank, const std::vector<profile::KeyAssignment>& keys)
+{
+    if (!channel().isOpen())
+        return protocol::Status::NoReply;
+    if (bank != 0)
+        return protocol::Status::BankRefused;
+    // Positions without a slot (170) and past the key list keep what the layout holds.
+    const KeyMapBuild build = buildKeyMap(m_keyLayout, keys, positionToSlot(), macroCount());
+    const protocol::Status status =
+        protocol::writeMouseKeyMap(channel(), mutableInfo(), build.block);
+    const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
+    countFrames(
+        linkCheckFrames(channel()) + infoFrames(channel()) +
+        (bytes > protocol::kMaxBlockSize ? 0 : 2 + chunksFor(bytes, channel().chunkSize())));
+    return status;
+}
+
+protocol::Status MouseModel::WriteProfileKeyMap(int bank)
+{
+    return WriteKeyMap(bank, m_keys);
+}
+
+protocol::MacroWrite MouseModel::WriteMacros(const std::vector<int>& macros)
+{
+    profile::MacroLibrary library(dataFolder());
+    library.Load();
+    std::vector<protocol::Macro> block;
+    block.reserve(macros.size());
+    for (const int index : macros) {
+        protocol::Macro macro;
+        for (const profile::MacroEvent& event : library.LoadEvents(index))
+            macro.events.push_back({event.delay, event.type, event.down, event.button});
+        block.push_back(std::move(macro));
+    }
+    const bool open = channel().isOpen();
+    const protocol::MacroWrite result = protocol::writeMouseMacros(channel(), mutableInfo(), block);
+    if (open && !block.empty()) {
+        const bool sent = result.overflow == 0 && !result.tooLarge;
+        const std::uint64_t bytes = sent ? protocol::macroBlockSize(block) : 0;
+        countFrames(linkCheckFrames(channel()) + infoFrames(channel()) +
+                    (sent ? 2 + chunksFor(bytes, channel().chunkSize()) : 0));
+    }
+    return result;
+}
+
+protocol::Status MouseModel::WriteSlotRecord(int slot, int active)
+{
+    if (presets().effectCodes.empty())
+        LoadLightPresets();
+    MouseSettings settings;
+    settings.light = m_profile.LoadLightInfo();
+    settings.dpiStages = m_profile.LoadDpiStages();
+    settings.activeStage = m_profile.GetActiveStage();
+    settings.reportStage = m_profile.LoadMouseSystemStages().reportStage;
+    settings.corrections = m_profile.LoadCorrections();
+    const protocol::MouseRecord record =
+        buildMouseRecord(settings, std::uint8_t(active), m_caller, presets().effectCodes);
+    const bool open = channel().isOpen();
+    const protocol::Status status =
+        protocol::writeMouseRecord(channel(), std::size_t(std::max(slot, 0)), record);
+    if (open)
+        countFrames(linkCheckFrames(channel()) + 2 +
+                    chunksFor(protocol::kMouseRecordWriteSize, channel().chunkSize()));
+    return status;
+}
+
+protocol::Status MouseModel::WriteRecoilPattern()
+{
+    constexpr int kPatternCount = 4;
+    const std::filesystem::path folder = dataFolder();
+    profile::CJsonFile files;
+    std::vector<protocol::Macro> patterns(kPatternCount);
+    for (int n = 0; n < kPatternCount; ++n) {
+        const auto path = folder / ("ShootData_" + std::to_string(n) + ".Shoot");
+        for (const profile::MacroEvent& event : profile::readMacroEvents(files.ReadJson(path)))
+            patterns[std::size_t(n)].events.push_back(
+                {event.delay, event.type, event.down, event.button});
+    }
+    const bool open = channel().isOpen();
+    const protocol::Status status = protocol::writeRecoilPattern(channel(), patterns);
+    if (open)
+        countFrames(linkCheckFrames(channel()) + 2 +
+                    chunksFor(protocol::macroBlockSize(patterns), protocol::kShootDataChunkSize));
+    return status;
+}
+
+// ---- Start, sync, power
+
+protocol::Status MouseModel::StartDevice()
+{
+    protocol::Status first = ReadDevice();
+    (void)LoadProfile();
+    const protocol::Status state = ReadDeviceState();
+    if (first == protocol::Status::Ok)
+        first = state;
+    RefreshView();
+    StartLighting();
+    return first;
+}
+
+void MouseModel::SyncFromDevice()
+{
+    (void)ReadDeviceState();
+    RefreshView();
+}
+
+void MouseModel::RefreshPower()
+{
+    const auto power = protocol::readPower(channel(), isPaused() ? protocol::PowerPause::Yes
+                                                                 : protocol::PowerPause::No);
+    if (power)
+        m_power = power;
+}
+
+bool MouseModel::IsReceiverLinkUp()
+{
+    return channel().isOpen() && channel().isReceiverMode() && channel().LinkStatus();
+}
+
+// ---- Lighting
+
+LightColourList& MouseModel::lights()
+{
+    return m_lighting->lights();
+}
+
+protocol::Status MouseModel::ShowLighting()
+{
+    const profile::LightInfo info = m_profile.LoadLightInfo();
+    const profile::AudioLightInfo audio = m_profile.LoadAudioLightInfo();
+    if (info.mode != lightSettings().mode)
+        ClearIntensities();
+    setLightSettingsRecord(info);
+    setAudioParamsRecord(audio);
+    const std::vector<profile::LightInfo> lightList = m_profile.LoadLightList();
+    m_profile.LoadConfigFile(m_profile.GetConfigPath());
+    const std::vector<profile::EffectStep> steps = m_profile.LoadEffectSteps();
+    // The mouse keeps no custom colour groups.
+    const LightingProfile lighting = lightingProfileFrom(info, audio, lightList, steps, {});
+    m_lighting->update([&](LightingEngine& engine) { engine.showLighting(lighting); });
+    return protocol::Status::Ok;
+}
+
+void MouseModel::setEngineSettings(const profile::LightInfo& info)
+{
+    const EffectSettings settings = effectSettingsFrom(info);
+    m_lighting->update([&](LightingEngine& engine) { engine.setSettings(settings); });
+}
+
+void MouseModel::StartLighting()
+{
+    m_lighting->start();
+}
+
+void MouseModel::StopLighting()
+{
+    m_lighting->stop();
+}
+
+bool MouseModel::isChannelOpen() const
+{
+    return channel().isOpen();
+}
+
+bool MouseModel::isLightingSynced() const
+{
+    return channel().isLightingSync();
+}
+
+void MouseModel::SendLiveFrame()
+{
+    if (lightingControl() == LightingControl::OtherProgram)
+        return;
+    for (std::size_t light = 0; light < std::size_t(lightCount()); ++light) {
+        const LightColour colour = lights().get(light);
+        view().showLight(light, pictureColour(colour), colour.brightness);
+    }
+}
+
+} // namespace model

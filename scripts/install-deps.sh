@@ -10,9 +10,9 @@ packages=(
     clang libclang-rt-14-dev
     # libraries
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
-    libpugixml-dev libcurl4-openssl-dev libfontconfig-dev
+    libpugixml-dev libcurl4-openssl-dev libfontconfig-dev libx11-dev libxi-dev
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+    libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth libxtst-dev
     # fonts for Latin, Simplified Chinese and Thai text
     fonts-noto-core fonts-wqy-microhei fontconfig
 )

@@ -211,7 +211,10 @@ void CDeviceHook::deliverKey(const platform::HookKeyEvent& event)
     data.evdevCode = event.evdevCode;
     data.time = event.timeMs;
     data.flags = event.down ? 0 : kKeyUp;
-    if (const auto key = translateEvdevKey(event.evdevCode)) {
+    const auto key = event.evdevCode != 0 ? translateEvdevKey(event.evdevCode)
+                                          : translateHidUsage(event.hidUsage);
+    if (key) {
+        data.evdevCode = evdevCodeOfKey(key->keyIndex).value_or(event.evdevCode);
         data.vkCode = key->virtualKey;
         data.scanCode = key->scanCode;
         data.keyIndex = static_cast<int>(key->keyIndex);

@@ -40,6 +40,26 @@ std::optional<TranslatedKey> translateEvdevKey(std::uint16_t evdevCode)
     return std::nullopt;
 }
 
+std::optional<TranslatedKey> translateHidUsage(std::uint16_t usage)
+{
+    constexpr std::uint16_t kFirstModifierUsage = 0xE0;
+    constexpr std::uint16_t kModifierCount = 8;
+    if (usage >= kFirstModifierUsage && usage < kFirstModifierUsage + kModifierCount) {
+        // The modifier entries come in the order of the HID modifier byte's bits.
+        return translateEvdevKey(kEvdevOfKey[usage - kFirstModifierUsage]);
+    }
+    if (usage == 0 || usage > 0xFF) {
+        return std::nullopt;
+    }
+    const auto keys = profile::keyboardKeyTable();
+    for (std::size_t i = kModifierCount; i < kCapturableKeyCount && i < keys.size(); ++i) {
+        if (keys[i].p1 == 0 && keys[i].p2 == usage) {
+            return translateEvdevKey(kEvdevOfKey[i]);
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::uint16_t> evdevCodeOfKey(std::size_t keyIndex)
 {
     if (keyIndex >= kEvdevOfKey.size()) {

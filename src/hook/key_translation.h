@@ -19,6 +19,8 @@ struct TranslatedKey {
 inline constexpr std::size_t kCapturableKeyCount = 113;
 
 [[nodiscard]] std::optional<TranslatedKey> translateEvdevKey(std::uint16_t evdevCode);
+// The same by USB HID keyboard usage (0xE0-0xE7 for the modifiers), as toolkits report keys.
+[[nodiscard]] std::optional<TranslatedKey> translateHidUsage(std::uint16_t usage);
 // The evdev code of keyboard key table entry `keyIndex`; nullopt past the capturable keys.
 [[nodiscard]] std::optional<std::uint16_t> evdevCodeOfKey(std::size_t keyIndex);
 

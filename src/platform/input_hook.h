@@ -7,12 +7,14 @@
 
 namespace platform {
 
-// One key going down or up, as the input system reports it. Key codes are Linux evdev
-// codes whatever the backend; translating them is the caller's part.
+// One key going down or up, as the input system reports it: by its Linux evdev code (X11),
+// or, where the toolkit reports USB HID usages instead, by that usage with evdevCode 0.
+// Translating either is the caller's part.
 struct HookKeyEvent {
     std::uint16_t evdevCode = 0;
     bool down = true;
     std::uint32_t timeMs = 0;
+    std::uint16_t hidUsage = 0;
 };
 
 enum class HookMouseButton : std::uint8_t { Left, Right, Middle, Extra1, Extra2 };
@@ -73,7 +75,11 @@ void setWindowKeyboardGrab(WindowKeyboardGrab* grab);
 // Called by the window layer for each key and mouse-button event of its windows; true
 // when a started window backend took it, and the window must then not act on it.
 bool feedWindowKey(const HookKeyEvent& event);
+// Mouse buttons are only reported: the window still acts on them.
 bool feedWindowMouseButton(const HookMouseEvent& event);
+// True while a window backend is started: the window then withholds all key and text
+// input from its own controls.
+bool windowCaptureActive();
 // Called by the window layer when its window loses focus: a window capture cannot keep
 // the keyboard then, so the grab is released.
 void windowFocusLost();

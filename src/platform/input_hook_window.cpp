@@ -85,6 +85,11 @@ bool feedWindowMouseButton(const HookMouseEvent& event)
     return true;
 }
 
+bool windowCaptureActive()
+{
+    return g_active != nullptr;
+}
+
 void windowFocusLost()
 {
     if (g_active != nullptr && g_grab != nullptr) {

@@ -43,6 +43,12 @@ public:
             m_sink->onKey({evdev, down, 7});
         }
     }
+    void hidKey(std::uint16_t usage, bool down)
+    {
+        if (m_sink) {
+            m_sink->onKey({0, down, 7, usage});
+        }
+    }
     void button(platform::HookMouseButton button, bool down)
     {
         if (m_sink) {
@@ -120,6 +126,18 @@ TEST_F(DeviceHookTest, KeyCaptureDeliversTheModesMessageWithTheKeysScanCode)
     EXPECT_EQ(received[1].wParam, WM_KEYUP);
     EXPECT_EQ(received[1].key.scanCode, 0x1Du);
     EXPECT_EQ(received[1].key.flags, hook::kKeyExtended | hook::kKeyUp);
+
+    // The window backend reports HID usages; they arrive as the same keys.
+    backend_->hidKey(0xE4, true); // right Ctrl
+    backend_->hidKey(0x04, true); // A
+    backend_->hidKey(0x02, true); // no key at all
+    pump();
+    ASSERT_EQ(received.size(), 5u);
+    EXPECT_EQ(received[2].key.scanCode, 0x1Du);
+    EXPECT_EQ(received[2].key.evdevCode, 97);
+    EXPECT_EQ(received[3].key.scanCode, 0x1Eu);
+    EXPECT_EQ(received[4].key.keyIndex, -1);
+    EXPECT_EQ(received[4].key.scanCode, 0u);
 }
 
 TEST_F(DeviceHookTest, ForgedHookMessagesAreNeverTrusted)

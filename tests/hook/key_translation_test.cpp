@@ -106,6 +106,21 @@ TEST(KeyTranslationTest, EveryKeyOfTheKeyboardCanBeCaptured)
     }
 }
 
+TEST(KeyTranslationTest, HidUsagesFromTheWindowLandOnTheSameKeys)
+{
+    const auto keys = profile::keyboardKeyTable();
+    for (std::size_t i = 0; i < hook::kCapturableKeyCount; ++i) {
+        SCOPED_TRACE(profile::keyboardKeyNameId(i).data());
+        const std::uint16_t usage = i < 8 ? static_cast<std::uint16_t>(0xE0 + i) : keys[i].p2;
+        const auto key = hook::translateHidUsage(usage);
+        ASSERT_TRUE(key.has_value());
+        EXPECT_EQ(key->keyIndex, i);
+    }
+    EXPECT_FALSE(hook::translateHidUsage(0).has_value());
+    EXPECT_FALSE(hook::translateHidUsage(0xE8).has_value());
+    EXPECT_FALSE(hook::translateHidUsage(0x1234).has_value());
+}
+
 TEST(KeyTranslationTest, UnknownCodesAreNotKeys)
 {
     EXPECT_FALSE(hook::translateEvdevKey(0).has_value());

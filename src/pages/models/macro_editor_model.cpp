@@ -3,6 +3,7 @@
 #include "device/protocol/macro_block.h"
 #include "profile/key_codes.h"
 #include "profile/key_page_state.h"
+#include "profile/macro_references.h"
 
 #include <json/reader.h>
 #include <json/writer.h>
@@ -111,6 +112,31 @@ int MacroEditorModel::DeleteSelectedMacro()
     }
     SelectMacro(-1);
     return index;
+}
+
+MacroDeleteResult MacroEditorModel::DeleteSelectedMacro(MacroProfiles& profiles,
+                                                        const std::function<bool()>& confirmUsed)
+{
+    const int index = m_macro;
+    if (index < 0) {
+        return MacroDeleteResult::NotDeleted;
+    }
+    const bool used = std::any_of(
+        profiles.currentKeys.begin(), profiles.currentKeys.end(), [index](const auto& key) {
+            return profile::isMacroCode(key.current) && key.current.p1 == index;
+        });
+    if (used && !confirmUsed()) {
+        return MacroDeleteResult::NotDeleted;
+    }
+    // The library first: if it cannot be rewritten, no profile may have been renumbered,
+    // or their keys would point at the wrong macros.
+    if (DeleteSelectedMacro() < 0) {
+        return MacroDeleteResult::NotDeleted;
+    }
+    profile::renumberMacroInProfiles(profiles.list, profiles.scratch, index, profiles.currentPath);
+    return profile::renumberMacroReferences(profiles.currentKeys, index)
+               ? MacroDeleteResult::CurrentKeysChanged
+               : MacroDeleteResult::Deleted;
 }
 
 std::wstring MacroEditorModel::ImportMacro(const std::filesystem::path& path)

@@ -4,9 +4,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace profile {
+class CBasicProfiledata;
+class ProfileList;
+} // namespace profile
 
 namespace pages {
 
@@ -28,6 +34,16 @@ struct MacroAction {
     bool down = false;
     int button = 0;
 };
+
+// What deleting a macro changes beyond the library: the device's other profiles on disk and
+// the current profile's key list in memory.
+struct MacroProfiles {
+    profile::ProfileList& list;
+    profile::CBasicProfiledata& scratch;
+    std::vector<profile::KeyAssignment>& currentKeys;
+    std::filesystem::path currentPath;
+};
+enum class MacroDeleteResult { NotDeleted, Deleted, CurrentKeysChanged };
 
 // What the macros a key map uses need of the device's macro memory.
 struct MacroMemoryUse {
@@ -55,6 +71,12 @@ public:
     profile::MacroLibrary::RenameResult RenameSelectedMacro(const std::wstring& name);
     // The deleted index, or -1. Renumbering the profiles' keys is the caller's part.
     int DeleteSelectedMacro();
+    // Deletes the selected macro and moves every profile's keys along: keys using it get
+    // their default back, keys using a later macro follow it down. When the current keys
+    // use it, confirmUsed decides. On CurrentKeysChanged the caller redraws labels and
+    // writes the key map.
+    MacroDeleteResult DeleteSelectedMacro(MacroProfiles& profiles,
+                                          const std::function<bool()>& confirmUsed);
     std::wstring ImportMacro(const std::filesystem::path& path);
     bool ExportMacro(const std::filesystem::path& path) const;
     bool SaveMacro();

@@ -1,5 +1,7 @@
 #include "pages/models/macro_editor_model.h"
 
+#include "profile/keyboard_profile_data.h"
+#include "profile/profile_list.h"
 #include "support/temp_dir.h"
 
 #include <json/reader.h>
@@ -192,6 +194,98 @@ TEST_F(MacroEditorModelTest, NothingWithoutASelectedMacro)
     EXPECT_EQ(model.RenameSelectedMacro(L"x"), profile::MacroLibrary::RenameResult::NoMacro);
     model.SelectMacro(7); // past the library
     EXPECT_EQ(model.selectedMacro(), -1);
+}
+
+} // namespace
+
+namespace {
+
+void writeBytes(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Deleting macro 0 of two while keys of two profiles use both.
+class MacroDeleteTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeBytes(dir / "keyboard.Json", R"({"Device": [{"KeyList": []}]})");
+        list.SetPaths(dir / "keyboard", dir / "keyboard.Json");
+        list.InitProfiles();
+        ASSERT_TRUE(list.AddProfile());
+        list.GetProfileCount();
+        current = list.GetProfilePath(0);
+        other = list.GetProfilePath(1);
+        // Macro 0 (default Esc) and macro 1 with repeat count 3.
+        otherBytes = R"({"profilename": "profile2", "Device": [{"KeyList": [
+            {"Assignment": 7340032, "DefaultAssignment": 2097193},
+            {"Assignment": 7405827, "DefaultAssignment": 2097210}]}]})";
+        writeBytes(other, otherBytes);
+        scratch.SetDefaultPath(dir / "keyboard.Json");
+        currentKeys = {{profile::makeCode(0x70, 0, 1), profile::makeCode(0x20, 0, 0x04)},
+                       {profile::makeCode(0x70, 1, 0), profile::makeCode(0x20, 0, 0x05)}};
+
+        std::filesystem::create_directories(dir / "macros");
+        model.LoadLibrary();
+        ASSERT_FALSE(model.NewMacro().empty());
+        ASSERT_FALSE(model.NewMacro().empty());
+        model.SelectMacro(0);
+    }
+    std::vector<profile::KeyAssignment> otherKeys()
+    {
+        profile::CKeyboardProfiledata check;
+        check.LoadProfileFile(other);
+        return check.LoadKeyList();
+    }
+
+    testing_support::TempDir dir;
+    profile::ProfileList list;
+    profile::CKeyboardProfiledata scratch;
+    std::filesystem::path current, other;
+    std::string otherBytes;
+    std::vector<profile::KeyAssignment> currentKeys;
+    pages::MacroEditorModel model{dir / "macros"};
+    pages::MacroProfiles profiles{list, scratch, currentKeys, {}};
+};
+
+TEST_F(MacroDeleteTest, KeysOfEveryProfileFallBackOrFollowTheirMacro)
+{
+    profiles.currentPath = current;
+    int asked = 0;
+    EXPECT_EQ(model.DeleteSelectedMacro(profiles, [&] { return ++asked, true; }),
+              pages::MacroDeleteResult::CurrentKeysChanged);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(model.names(), std::vector<std::wstring>{L"macro_2"});
+    EXPECT_EQ(currentKeys[0].current, profile::makeCode(0x20, 0, 0x04));
+    EXPECT_EQ(currentKeys[1].current, profile::makeCode(0x70, 0, 0));
+    const auto keys = otherKeys();
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(profile::toInteger(keys[0].current), 2097193);
+    EXPECT_EQ(keys[1].current, profile::makeCode(0x71, 0, 3));
+}
+
+TEST_F(MacroDeleteTest, DecliningChangesNothingAnywhere)
+{
+    profiles.currentPath = current;
+    EXPECT_EQ(model.DeleteSelectedMacro(profiles, [] { return false; }),
+              pages::MacroDeleteResult::NotDeleted);
+    EXPECT_EQ(model.names().size(), 2u);
+    EXPECT_EQ(currentKeys[0].current, profile::makeCode(0x70, 0, 1));
+    std::ifstream in(other, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), otherBytes);
+}
+
+TEST_F(MacroDeleteTest, AnUnwritableLibraryRenumbersNoProfile)
+{
+    profiles.currentPath = current;
+    // The index turns unreadable behind the editor's back: the delete must not go ahead.
+    std::filesystem::remove(model.library().indexPath());
+    std::filesystem::create_directory(model.library().indexPath());
+    EXPECT_EQ(model.DeleteSelectedMacro(profiles, [] { return true; }),
+              pages::MacroDeleteResult::NotDeleted);
+    EXPECT_EQ(otherKeys()[1].current, profile::makeCode(0x71, 1, 3));
+    EXPECT_EQ(currentKeys[1].current, profile::makeCode(0x70, 1, 0));
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <X11/keysym.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -36,8 +37,9 @@ public:
 TEST(DeviceHookX11Test, CapturesAKeyPressedAnywhereOnTheDesktop)
 {
     auto backend = platform::createX11InputHook();
-    if (!backend) {
-        GTEST_SKIP() << "no X display with XInput 2 (run under xvfb-run)";
+    if (std::getenv("HALVEK_X11_TESTS") == nullptr || !backend) {
+        GTEST_SKIP() << "no X display with XInput 2 (ctest runs these under xvfb-run with "
+                        "HALVEK_X11_TESTS=1)";
     }
     NullDevice device;
     pages::KeyAssignmentModel page(device);

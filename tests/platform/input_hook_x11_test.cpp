@@ -90,8 +90,9 @@ protected:
     void SetUp() override
     {
         m_backend = platform::createX11InputHook();
-        if (!m_backend) {
-            GTEST_SKIP() << "no X display with XInput 2 (run under xvfb-run)";
+        if (std::getenv("HALVEK_X11_TESTS") == nullptr || !m_backend) {
+            GTEST_SKIP() << "no X display with XInput 2 (ctest runs these under xvfb-run with "
+                            "HALVEK_X11_TESTS=1)";
         }
     }
     std::unique_ptr<platform::InputHookBackend> m_backend;

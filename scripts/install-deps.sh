@@ -11,13 +11,13 @@ packages=(
     # libraries
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
     libpugixml-dev libcurl4-openssl-dev libfontconfig-dev libsystemd-dev libx11-dev libudev-dev
-    ca-certificates
+    libxi-dev ca-certificates
     # the audio companion: sound server capture and FFT
     libpulse-dev libfftw3-dev
     # packaging: icons, validators, the Debian package
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus-daemon
+    libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus-daemon libxtst-dev
     # the HTTPS test service and its certificates
     python3 openssl
     # fonts for Latin, Simplified Chinese and Thai text

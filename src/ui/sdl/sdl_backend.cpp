@@ -4,6 +4,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/exit_watchdog.h"
+#include "platform/input_hook.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
 #include "ui/sdl/sdl_window.h"
@@ -80,16 +81,20 @@ HWND target(Uint32 windowId)
     return window ? window->handle() : nullptr;
 }
 
-class SdlBackend final : public WindowBackend, public platform::ExternalWait {
+class SdlBackend final : public WindowBackend,
+                         public platform::ExternalWait,
+                         public platform::WindowKeyboardGrab {
 public:
     SdlBackend() : m_wakeEvent(SDL_RegisterEvents(1)), m_queue(&platform::MessageQueue::current())
     {
         SDL_StartTextInput();
         m_queue->setExternalWait(this);
+        platform::setWindowKeyboardGrab(this);
     }
 
     ~SdlBackend() override
     {
+        platform::setWindowKeyboardGrab(nullptr);
         // Only while the queue we joined is still this thread's: at process exit the
         // queue may be gone before us.
         if (platform::MessageQueue::currentIfAny() == m_queue)
@@ -99,6 +104,22 @@ public:
             return;
         }
         SDL_Quit();
+    }
+
+    // Input capture without X: the focused window holds the keyboard, which also keeps
+    // system shortcuts from the compositor where it allows that.
+    void setKeyboardGrab(bool grabbed) override
+    {
+        // By id: the window may have closed since it was grabbed.
+        if (SDL_Window* window = m_grabbedId != 0 ? SDL_GetWindowFromID(m_grabbedId) : nullptr)
+            SDL_SetWindowKeyboardGrab(window, SDL_FALSE);
+        m_grabbedId = 0;
+        if (grabbed) {
+            if (SDL_Window* window = SDL_GetKeyboardFocus()) {
+                SDL_SetWindowKeyboardGrab(window, SDL_TRUE);
+                m_grabbedId = SDL_GetWindowID(window);
+            }
+        }
     }
 
     std::unique_ptr<NativeWindow> createWindow(HWND hwnd, std::wstring_view title, const RECT& rc,
@@ -242,6 +263,7 @@ private:
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             const bool down = event.type == SDL_MOUSEBUTTONDOWN;
+            feedCapture(event.button, down);
             UINT msg = 0;
             if (event.button.button == SDL_BUTTON_LEFT)
                 msg = down ? (event.button.clicks >= 2 ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN)
@@ -262,6 +284,14 @@ private:
         }
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
+            if (platform::windowCaptureActive()) {
+                // SDL scan codes are the keys' USB HID usages.
+                if (event.key.repeat == 0)
+                    platform::feedWindowKey(
+                        {0, event.type == SDL_KEYDOWN, event.key.timestamp,
+                         static_cast<std::uint16_t>(event.key.keysym.scancode)});
+                break;
+            }
             const WPARAM key = virtualKey(event.key.keysym.sym);
             const HWND hwnd = target(event.key.windowID);
             if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_F4 &&
@@ -275,6 +305,8 @@ private:
             break;
         }
         case SDL_TEXTINPUT: {
+            if (platform::windowCaptureActive())
+                break;
             const HWND hwnd = target(event.text.windowID);
             for (const wchar_t c : platform::fromUtf8(event.text.text))
                 platform::sendMessage(hwnd, WM_CHAR, static_cast<WPARAM>(c), 0);
@@ -305,6 +337,7 @@ private:
             platform::sendMessage(hwnd, WM_MOUSELEAVE, 0, 0);
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
+            platform::windowFocusLost();
             platform::sendMessage(hwnd, WM_ACTIVATE, 0, 0);
             platform::sendMessage(hwnd, WM_KILLFOCUS, 0, 0);
             break;
@@ -320,6 +353,34 @@ private:
 
     static std::vector<HWND> allHandles() { return SdlWindow::allHandles(); }
 
+
+    static void feedCapture(const SDL_MouseButtonEvent& button, bool down)
+    {
+        platform::HookMouseButton which{};
+        switch (button.button) {
+        case SDL_BUTTON_LEFT:
+            which = platform::HookMouseButton::Left;
+            break;
+        case SDL_BUTTON_RIGHT:
+            which = platform::HookMouseButton::Right;
+            break;
+        case SDL_BUTTON_MIDDLE:
+            which = platform::HookMouseButton::Middle;
+            break;
+        case SDL_BUTTON_X1:
+            which = platform::HookMouseButton::Extra1;
+            break;
+        case SDL_BUTTON_X2:
+            which = platform::HookMouseButton::Extra2;
+            break;
+        default:
+            return;
+        }
+        int x = 0, y = 0;
+        SDL_GetGlobalMouseState(&x, &y);
+        platform::feedWindowMouseButton({which, down, x, y, button.timestamp});
+    }
+
     Uint32 m_wakeEvent;
     platform::MessageQueue* m_queue;
     POINT m_lastMouse{};
@@ -329,6 +390,7 @@ private:
     std::condition_variable m_lostWake;
     bool m_woken = false;
     bool m_quitPosted = false; // UI thread only
+    Uint32 m_grabbedId = 0;
 };
 
 bool isHeadlessDriver(const char* driver)

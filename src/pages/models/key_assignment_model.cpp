@@ -1,0 +1,131 @@
+#include "pages/models/key_assignment_model.h"
+
+#include "profile/key_codes.h"
+#include "ui/text_substitute.h"
+
+namespace pages {
+
+using profile::KeyFunctionCode;
+using profile::KeyFunctionType;
+using profile::typeByte;
+
+void KeyAssignmentModel::SetKey(const KeyFunctionCode& current, const KeyFunctionCode& def)
+{
+    m_current = current;
+    m_default = def;
+    m_current = profile::decodeKeyFunction(m_current, m_default, m_state);
+}
+
+void KeyAssignmentModel::ShowDefault()
+{
+    profile::decodeKeyFunction(m_default, m_default, m_state);
+    m_state.category = static_cast<int>(profile::KeyFunctionCategory::Default);
+}
+
+void KeyAssignmentModel::ShowCurrent()
+{
+    m_current = profile::decodeKeyFunction(m_current, m_default, m_state);
+}
+
+profile::KeyAssignment KeyAssignmentModel::Encode()
+{
+    m_current = profile::encodeKeyFunction(m_state, m_current, m_default);
+    return {m_current, m_default};
+}
+
+void KeyAssignmentModel::Apply()
+{
+    m_device.storeSelectedKey(Encode());
+    m_buttonsEnabled = true;
+}
+
+void KeyAssignmentModel::SelectCategory(int category)
+{
+    m_state.category = category;
+    if (category == static_cast<int>(profile::KeyFunctionCategory::Keyboard)) {
+        m_state.keyText.clear();
+        m_state.modifierOption = -1;
+    }
+    Apply();
+}
+
+void KeyAssignmentModel::SelectRepeat(int entry)
+{
+    m_state.repeatIndex = entry;
+    m_state.cycleAreaVisible = entry == profile::kRepeatCountEntry;
+    Apply();
+}
+
+void KeyAssignmentModel::RestoreDefault()
+{
+    ShowDefault();
+    m_buttonsEnabled = true;
+}
+
+void KeyAssignmentModel::Cancel()
+{
+    ShowCurrent();
+    m_buttonsEnabled = false;
+}
+
+bool KeyAssignmentModel::CaptureKey(std::uint8_t scanCode, bool extended,
+                                    const std::wstring& displayName)
+{
+    const auto index = profile::keyForScanCode(scanCode, extended);
+    const auto keys = profile::keyboardKeyTable();
+    if (!index || *index >= keys.size() ||
+        keys[*index].type != typeByte(KeyFunctionType::Keyboard)) {
+        return false;
+    }
+    const auto& entry = keys[*index];
+    KeyFunctionCode code = m_current;
+    code.type = typeByte(KeyFunctionType::Keyboard);
+    code.pad = 0;
+    if (*index < 8) {
+        m_state.modifierOption = profile::modifierOption(*index);
+        Encode();
+        m_state.keyText.clear();
+        code.p1 = entry.p1;
+        code.p2 = 0;
+    } else {
+        if (m_state.modifierOption < 0) {
+            m_state.modifierOption = 0;
+            code.p1 = 0;
+        } else {
+            code.p1 = Encode().current.p1;
+        }
+        m_state.keyText = displayName;
+        code.p2 = entry.p2;
+    }
+    code.keyIndex = m_current.keyIndex;
+    m_state.category = static_cast<int>(profile::KeyFunctionCategory::Keyboard);
+    SetCurrent(code);
+    Apply();
+    return true;
+}
+
+KeyAssignmentModel::WriteOutcome
+KeyAssignmentModel::WriteToDevice(const std::wstring& messageTooLarge,
+                                  const std::wstring& messagePrepareFailed)
+{
+    WriteOutcome outcome;
+    const int macros = m_device.writeUsedMacros();
+    if (macros > 0) {
+        // Language texts are data: the number goes in by substitution, never by printf.
+        outcome.message = ui::substituteNumber(messageTooLarge, macros);
+        return outcome;
+    }
+    if (macros < 0) {
+        outcome.message = messagePrepareFailed;
+    }
+    const int result = m_device.writeKeyMap();
+    m_device.saveProfile();
+    // A key map the device did not take leaves the page dirty, so the user can try again.
+    outcome.written = result == 1;
+    if (outcome.written) {
+        m_buttonsEnabled = false;
+    }
+    return outcome;
+}
+
+} // namespace pages

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "profile/key_function_code.h"
+#include "profile/key_page_state.h"
+
+#include <cstdint>
+#include <string>
+
+namespace pages {
+
+// What the key assignment page needs of the device object.
+class KeyAssignmentDevice {
+public:
+    virtual ~KeyAssignmentDevice() = default;
+    // Stores the pair at the selected key and in the profile's key list; redraws labels.
+    virtual void storeSelectedKey(const profile::KeyAssignment& assignment) = 0;
+    // Writes the macros the key map uses: 0 done, -1 the image failed, n > 0 too large by
+    // n - 1 four-byte events.
+    virtual int writeUsedMacros() = 0;
+    // Writes the whole key map; 1 when the device took it.
+    virtual int writeKeyMap() = 0;
+    virtual void saveProfile() = 0;
+};
+
+// The key assignment page without controls: the selected key's codes, the page state the
+// controls mirror, and the page's steps. The view copies controls into state(), calls a
+// step and copies state() back.
+class KeyAssignmentModel {
+public:
+    explicit KeyAssignmentModel(KeyAssignmentDevice& device) : m_device(device) {}
+
+    void SetKey(const profile::KeyFunctionCode& current, const profile::KeyFunctionCode& def);
+    void ShowDefault();
+    void ShowCurrent();
+    profile::KeyAssignment Encode();
+    void SetCurrent(const profile::KeyFunctionCode& code) { m_current = code; }
+
+    // Encode, store through the device, mark dirty.
+    void Apply();
+    // A function category was chosen in the selector.
+    void SelectCategory(int category);
+    void SelectModifier(int option) { m_state.modifierOption = option; }
+    // The repeat entry was chosen; the count area shows only for a repeat count.
+    void SelectRepeat(int entry);
+    // Restore default: shows the factory function, stores nothing until the next Apply.
+    void RestoreDefault();
+    void Cancel();
+
+    // A key event of capture mode; false when it was not a key the page takes.
+    bool CaptureKey(std::uint8_t scanCode, bool extended, const std::wstring& displayName);
+
+    struct WriteOutcome {
+        bool written = false;
+        // Empty, or the message to show: the language text with the number put in.
+        std::wstring message;
+    };
+    // messageTooLarge / messagePrepareFailed are the language texts of those refusals.
+    WriteOutcome WriteToDevice(const std::wstring& messageTooLarge,
+                               const std::wstring& messagePrepareFailed);
+
+    profile::KeyPageState& state() { return m_state; }
+    const profile::KeyFunctionCode& current() const { return m_current; }
+    const profile::KeyFunctionCode& defaultCode() const { return m_default; }
+    bool buttonsEnabled() const { return m_buttonsEnabled; }
+
+private:
+    KeyAssignmentDevice& m_device;
+    profile::KeyPageState m_state;
+    profile::KeyFunctionCode m_current{};
+    profile::KeyFunctionCode m_default{};
+    bool m_buttonsEnabled = false;
+};
+
+} // namespace pages

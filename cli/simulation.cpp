@@ -1,96 +1,15 @@
 #include "simulation.h"
 
-#include "device/hid/sim/socket_backend.h"
-#include "devsim/keyboard.h"
-#include "devsim/state_file.h"
-
-#include <cstdio>
-
 namespace cli {
-namespace {
-
-class KeyboardSimulation final : public Simulation {
-public:
-    explicit KeyboardSimulation(std::string stateFile) : m_stateFile(std::move(stateFile)) {}
-
-    ~KeyboardSimulation() override
-    {
-        m_keyboard.unplug(devsim::KeyboardLink::Cable);
-        m_keyboard.unplug(devsim::KeyboardLink::Receiver);
-        if (m_stateFile.empty() || !m_saveOnExit)
-            return;
-        if (const auto saved = devsim::saveKeyboardState(m_stateFile, m_keyboard.memory()); !saved)
-            std::fprintf(stderr, "halvekctl: the emulated keyboard's state was not saved: %s\n",
-                         saved.error().message.c_str());
-    }
-
-    // A missing file is a new device. A corrupt one is reported, the factory state used, and
-    // the file left alone so that nothing in it is lost.
-    void load()
-    {
-        if (m_stateFile.empty())
-            return;
-        auto memory = devsim::loadKeyboardState(m_stateFile);
-        if (memory) {
-            m_keyboard.setMemory(*memory);
-        } else if (memory.error().code != platform::Error::Code::NotFound) {
-            std::fprintf(stderr,
-                         "halvekctl: %s; the emulated keyboard starts from its factory state "
-                         "and the file is left as it is\n",
-                         memory.error().message.c_str());
-            m_saveOnExit = false;
-        }
-    }
-
-    void plug(devsim::KeyboardLink link) { m_keyboard.plug(link); }
-
-private:
-    std::string m_stateFile;
-    bool m_saveOnExit = true;
-    devsim::Keyboard m_keyboard;
-};
-
-class SocketSimulation final : public Simulation {
-public:
-    ~SocketSimulation() override { hid::sim::useDeviceServer({}); }
-};
-
-} // namespace
 
 std::unique_ptr<Simulation> attachSimulation(const GlobalOptions& options, bool& ok)
 {
-    ok = true;
-    const std::string& mode = options.simulate;
-    if (mode.empty())
-        return nullptr;
-    if (mode == "socket") {
-        if (!options.simState.empty())
-            std::fputs("halvekctl: --sim-state is for the in-process keyboard; halvek-devsim "
-                       "keeps its own\n",
-                       stderr);
-        const auto socket = hid::sim::deviceServerSocket();
-        if (!socket) {
-            std::fprintf(stderr, "halvekctl: %s\n", socket.error().message.c_str());
-            ok = false;
-            return nullptr;
-        }
-        hid::sim::useDeviceServer(*socket);
-        return std::make_unique<SocketSimulation>();
-    }
-    auto simulation = std::make_unique<KeyboardSimulation>(options.simState);
-    simulation->load();
-    if (mode == "both" || mode == "cable")
-        simulation->plug(devsim::KeyboardLink::Cable);
-    if (mode == "both" || mode == "receiver")
-        simulation->plug(devsim::KeyboardLink::Receiver);
-    return simulation;
+    return devsim::attachSimulation("halvekctl", options.simulate, options.simState, ok);
 }
 
 std::unique_ptr<Simulation> attachSimulation(const std::string& mode, bool& ok)
 {
-    GlobalOptions options;
-    options.simulate = mode;
-    return attachSimulation(options, ok);
+    return devsim::attachSimulation("halvekctl", mode, {}, ok);
 }
 
 } // namespace cli

@@ -1,22 +1,16 @@
 #pragma once
 
 #include "command_registry.h"
+#include "devsim/simulation.h"
 
 #include <memory>
 #include <string>
 
 namespace cli {
 
-// The emulated devices a run of halvekctl attaches; they stay plugged while it lives, and
-// with --sim-state the keyboard's memory is saved when it goes.
-class Simulation {
-public:
-    virtual ~Simulation() = default;
-};
+using Simulation = devsim::Simulation;
 
-// Plugs the simulated keyboard for --simulate=MODE ("both", "cable", "receiver"), loading
-// --sim-state when given, or connects to a running halvek-devsim for "socket". Null, with a
-// message on stderr and ok false, when that cannot be done. No mode attaches nothing.
+// halvekctl's --simulate and --sim-state (see devsim::attachSimulation).
 std::unique_ptr<Simulation> attachSimulation(const GlobalOptions& options, bool& ok);
 // The same for a mode alone, without a state file.
 std::unique_ptr<Simulation> attachSimulation(const std::string& mode, bool& ok);

@@ -3,7 +3,9 @@
 #include "app/app_messages.h"
 #include "app/control_registry.h"
 #include "app/font_slot.h"
-#include "app/placeholder_main_wnd.h"
+#include "app/main_wnd.h"
+#include "app/peers.h"
+#include "devsim/simulation.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/ipc.h"
@@ -65,7 +67,7 @@ void setupUiResources(const std::filesystem::path& programFolder)
     registerControlClasses();
 }
 
-int runHalvek()
+int runHalvek(const StartOptions& options)
 {
     const std::filesystem::path programFolder = platform::programFolder();
     std::unique_ptr<FontSlot> fonts[std::size(kFontFiles)];
@@ -123,7 +125,16 @@ int runHalvek()
     }
     ui::setWindowBackend(std::move(backend));
 
-    auto mainWindow = std::make_unique<PlaceholderMainWnd>();
+    // Plugged before the window exists, so the watcher's first pass finds the devices.
+    bool simulated = true;
+    const auto simulation =
+        devsim::attachSimulation("halvek", options.simulate, options.simState, simulated);
+    if (!simulated) {
+        releaseFonts();
+        return 2;
+    }
+
+    auto mainWindow = std::make_unique<CMainWnd>();
     // Other processes reach the main window by its registered messages; the listener
     // thread only posts, the UI thread handles.
     std::atomic<HWND> mainHandle{nullptr};
@@ -153,11 +164,13 @@ int runHalvek()
         if (!receiving)
             platform::debugOutput("messages from other programs unavailable: " +
                                   receiving.error().message);
+        setPeerEndpoint(endpoint.get());
     }
 
     constexpr DWORD kMainStyle = 0x96CA0000;
     if (!mainWindow->Create(nullptr, platform::kInstanceIdentifier, kMainStyle, 0, 0, 0, 800,
                             572)) {
+        setPeerEndpoint(nullptr);
         endpoint.reset();
         releaseFonts();
         return 0;
@@ -172,6 +185,7 @@ int runHalvek()
     // the listener then stops in time.
     mainHandle = nullptr;
     mainWindow.reset();
+    setPeerEndpoint(nullptr);
     if (endpoint)
         endpoint->stopReceiving();
     CResourceManager::GetInstance()->Release();

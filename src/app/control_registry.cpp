@@ -1,6 +1,7 @@
 #include "app/control_registry.h"
 
 #include "app/custom_controls.h"
+#include "app/device_option_ui.h"
 #include "ui/control_factory.h"
 
 namespace app {
@@ -20,14 +21,6 @@ CControlUI* createKeyButton()
 CControlUI* createUpdateItem()
 {
     return new PlaceholderLayoutUI(L"UpdateInfoListItemUI");
-}
-CControlUI* createDeviceOption()
-{
-    return new PlaceholderLayoutUI(L"DeviceOption");
-}
-CControlUI* createPowerTile()
-{
-    return new PlaceholderLayoutUI(L"MpDevicePower");
 }
 CControlUI* createLightPage()
 {
@@ -78,8 +71,8 @@ constexpr std::array<CreateClass, kControlClassNames.size()> kCreators{
     createKeyButton,
     create<CCloudShareListItemUI>,
     createUpdateItem,
-    createDeviceOption,
-    createPowerTile,
+    create<CDeviceOptionUI>,
+    create<CMpDevicePowerUI>,
     create<CComboEditContainerElementUI>,
     create<CHandImgButtonUI>,
     create<CHandImgSelectButtonUI>,

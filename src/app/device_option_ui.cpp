@@ -91,7 +91,7 @@ void CDeviceOptionUI::applyImages()
     const bool synchro = IsSynchro();
     const std::wstring& normal = synchro ? m_synchroNormalImage : m_normalImage;
     const std::wstring& selected = synchro ? m_synchroSelectedImage : m_selectedImage;
-    const std::wstring dest = L"' dest='14,10,46,42'";
+    const std::wstring dest = L"' dest='12,12,44,44'";
     option->SetNormalImage(L"file='" + normal + dest);
     option->SetDisabledImage(L"file='" + normal + dest);
     option->SetSelectedImage(L"file='" + selected + dest);
@@ -179,6 +179,12 @@ void CDeviceOptionUI::sendVisibility(bool show)
     if (index >= 0 && m_notifyWindow)
         platform::sendMessage(m_notifyWindow, app::MSG_TILE_VISIBILITY, static_cast<WPARAM>(index),
                               show ? 1 : 0);
+}
+
+void CDeviceOptionUI::PaintBkImage(ui::Canvas& canvas)
+{
+    // The card under the option: lit in the accent colour while the tile is chosen.
+    DrawImage(canvas, IsChosen() ? L"common/tile_selected.svg" : L"common/tile_normal.svg");
 }
 
 void CDeviceOptionUI::DoEvent(TEventUI& event)

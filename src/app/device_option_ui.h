@@ -23,6 +23,7 @@ public:
     void* GetInterface(std::wstring_view name) override;
     void DoInit() override;
     void DoEvent(TEventUI& event) override;
+    void PaintBkImage(ui::Canvas& canvas) override;
 
     // Chooses the icons and the name text by device type and sub-kind.
     void SetKind(int type, int subKind);

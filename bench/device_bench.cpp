@@ -123,7 +123,7 @@ void profileWrite(benchmark::State& state, devsim::KeyboardLink link)
                                  (1 + framesFor(record.size(), chunk) + 1);
     measure(state, link, expected, 3, [&](CDeviceProtocol& channel) {
         protocol::InfoBlock block{};
-        return protocol::writeMacroBlock(channel, block, macros) == 0 &&
+        return protocol::writeMacroBlock(channel, block, macros).isWritten() &&
                protocol::writeKeyMapBlock(channel, block, keyMap) == protocol::Status::Ok &&
                protocol::writeSlotRecord(channel, 0, record) == protocol::Status::Ok;
     });

@@ -4,6 +4,7 @@
 #include "device/detect/direct_sink.h"
 #include "device/detect/hid_interface_source.h"
 #include "device/detect/link_controller.h"
+#include "device/model/linked_model.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 
@@ -32,7 +33,21 @@ private:
 
 class OneKeyboardHost final : public detect::LinkHost {
 public:
-    std::vector<detect::LinkedDevice*> devices() override { return {&keyboard}; }
+    explicit OneKeyboardHost(model::UsbDeviceModel* model)
+    {
+        if (model)
+            linked = std::make_unique<model::LinkedModel>(*model);
+    }
+    std::vector<detect::LinkedDevice*> devices() override
+    {
+        if (linked)
+            return {linked.get()};
+        return {&keyboard};
+    }
+    detect::LinkedDevice& device()
+    {
+        return linked ? static_cast<detect::LinkedDevice&>(*linked) : keyboard;
+    }
     void ensureDevice(std::size_t) override {}
     void channelOpened(detect::LinkedDevice&, bool onCable) override { cable = onCable; }
     void channelClosed(detect::LinkedDevice&) override {}
@@ -40,12 +55,14 @@ public:
     void bringForward() override {}
 
     KeyboardObject keyboard;
+    std::unique_ptr<model::LinkedModel> linked;
     bool cable = true;
 };
 
 } // namespace
 
 struct KeyboardSession::Detection {
+    explicit Detection(model::UsbDeviceModel* model) : host(model) {}
     detect::InterfaceTable table;
     detect::HidInterfaceSource source;
     OneKeyboardHost host;
@@ -60,10 +77,17 @@ KeyboardSession::KeyboardSession(const GlobalOptions& options, std::string comma
     platform::clearDebugLines();
 }
 
+KeyboardSession::KeyboardSession(const GlobalOptions& options, std::string commandName,
+                                 model::UsbDeviceModel& device)
+    : KeyboardSession(options, std::move(commandName))
+{
+    m_device = &device;
+}
+
 KeyboardSession::~KeyboardSession()
 {
     if (m_detection)
-        m_detection->host.keyboard.channel().closeLinks();
+        m_detection->host.device().channel().closeLinks();
     flushTrace();
 }
 
@@ -84,7 +108,7 @@ bool KeyboardSession::open()
         m_exitStatus = 2;
         return false;
     }
-    m_detection = std::make_unique<Detection>();
+    m_detection = std::make_unique<Detection>(m_device);
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
     if (!channel().isOpen()) {
@@ -98,7 +122,7 @@ bool KeyboardSession::open()
 
 CDeviceProtocol& KeyboardSession::channel()
 {
-    return m_detection->host.keyboard.channel();
+    return m_detection->host.device().channel();
 }
 
 bool KeyboardSession::onReceiver()

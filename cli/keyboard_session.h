@@ -14,11 +14,19 @@
 #include <memory>
 #include <string>
 
+namespace model {
+class UsbDeviceModel;
+}
+
 namespace cli {
 
 class KeyboardSession {
 public:
     KeyboardSession(const GlobalOptions& options, std::string commandName);
+    // Detection opens the channel of this device object (kept by the caller, outliving the
+    // session) instead of a bare one; its identity row says which device is looked for.
+    KeyboardSession(const GlobalOptions& options, std::string commandName,
+                    model::UsbDeviceModel& device);
     // Prints the trace with --trace; saves the emulated keyboard's state with --sim-state.
     ~KeyboardSession();
     KeyboardSession(const KeyboardSession&) = delete;
@@ -44,6 +52,7 @@ private:
     std::string m_name;
     std::unique_ptr<Simulation> m_simulation;
     std::unique_ptr<Detection> m_detection;
+    model::UsbDeviceModel* m_device = nullptr;
     int m_exitStatus = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "command_registry.h"
 #include "light_preview.h"
+#include "light_run.h"
 #include "profile_store.h"
 
 #include <charconv>
@@ -32,8 +33,10 @@ void show(const profile::LightInfo& info)
                 info.green, info.blue, info.subMode, info.customGroup);
 }
 
-int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
+int run(const cli::GlobalOptions& options, const std::vector<std::string>& arguments)
 {
+    if (cli::isLightRunCommand(arguments))
+        return cli::runLightRun(options, arguments);
     if (cli::isLightPreviewCommand(arguments))
         return cli::runLightPreview(arguments);
     std::vector<std::string> args = arguments;
@@ -42,7 +45,7 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
         return 2;
     if (args.empty() || (args[0] != "show" && args[0] != "set") ||
         (args[0] == "show" && args.size() != 1))
-        return cli::usage("light takes 'show', 'set OPTIONS', 'frame' or 'cpu'");
+        return cli::usage("light takes 'show', 'set OPTIONS', 'frame', 'cpu' or 'run'");
 
     profile::LightInfo changes;
     struct Field {
@@ -114,7 +117,8 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
 [[maybe_unused]] const bool registered = cli::registerCommand({
     "light",
     "show and change the selected profile's lighting, or preview an effect",
-    std::string(kUsage) + cli::kStoreOptionsHelp + "\n" + cli::kLightPreviewUsage,
+    std::string(kUsage) + cli::kStoreOptionsHelp + "\n" + cli::kLightPreviewUsage + "\n" +
+        cli::kLightRunUsage,
     run,
 });
 

@@ -1,8 +1,9 @@
 #include "app/command_routes.h"
 
+#include "app/devices/indexed_name.h"
+
 #include <array>
 #include <cwctype>
-#include <limits>
 
 namespace app {
 namespace {
@@ -30,7 +31,7 @@ std::optional<Route> findNamed(const std::array<Row, N>& rows, std::wstring_view
 template <std::size_t N>
 std::optional<Route> findNumbered(const std::array<Row, N>& rows, std::wstring_view name)
 {
-    const auto split = SplitIndexedName(name);
+    const auto split = splitIndexedName(name);
     if (!split)
         return std::nullopt;
     for (const auto& row : rows) {
@@ -269,22 +270,6 @@ bool equalsNoCase(std::wstring_view a, std::wstring_view b)
             return false;
     }
     return true;
-}
-
-std::optional<IndexedName> SplitIndexedName(std::wstring_view name)
-{
-    std::size_t digits = name.size();
-    while (digits > 0 && name[digits - 1] >= L'0' && name[digits - 1] <= L'9')
-        --digits;
-    if (digits == name.size())
-        return std::nullopt;
-    long long value = 0;
-    for (std::size_t i = digits; i < name.size(); ++i) {
-        value = value * 10 + (name[i] - L'0');
-        if (value > std::numeric_limits<int>::max())
-            return std::nullopt;
-    }
-    return IndexedName{std::wstring(name.substr(0, digits)), static_cast<int>(value)};
 }
 
 std::optional<Route> clickRoute(std::wstring_view name)

@@ -9,14 +9,6 @@
 
 namespace app {
 
-// A control name ending in a decimal number: "key_12" is ("key_", 12). Digits only, and
-// the number must fit an int: anything else is not an indexed name.
-struct IndexedName {
-    std::wstring prefix;
-    int number = 0;
-};
-[[nodiscard]] std::optional<IndexedName> SplitIndexedName(std::wstring_view name);
-
 // Who carries a route out.
 enum class RouteOwner {
     Window,   // the main window itself (caption, tiles, dialogs, menus)

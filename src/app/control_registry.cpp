@@ -2,6 +2,8 @@
 
 #include "app/custom_controls.h"
 #include "app/device_option_ui.h"
+#include "app/devices/device_key_button_ui.h"
+#include "app/devices/tessary_usb_device.h"
 #include "ui/control_factory.h"
 
 namespace app {
@@ -14,10 +16,6 @@ template <class T> CControlUI* create()
 
 // Classes whose Parts come later are placeholders answering the class name their users
 // look for; each is replaced here when its Part lands.
-CControlUI* createKeyButton()
-{
-    return new PlaceholderButtonUI(L"DeviceKeyButton");
-}
 CControlUI* createUpdateItem()
 {
     return new PlaceholderLayoutUI(L"UpdateInfoListItemUI");
@@ -50,10 +48,6 @@ CControlUI* createVoicePage()
 {
     return new PlaceholderLayoutUI(L"Voice6533Control");
 }
-CControlUI* createUsbDevice()
-{
-    return new PlaceholderLayoutUI(L"TessaryUSBDevice");
-}
 CControlUI* createMousePad()
 {
     return new PlaceholderLayoutUI(L"TessaryMousePadDevice");
@@ -68,7 +62,7 @@ constexpr std::array<CreateClass, kControlClassNames.size()> kCreators{
     create<CChartViewUI>,
     create<CWndUI>,
     create<CSelectPanelUI>,
-    createKeyButton,
+    create<CDeviceKeyButtonUI>,
     create<CCloudShareListItemUI>,
     createUpdateItem,
     create<CDeviceOptionUI>,
@@ -85,7 +79,7 @@ constexpr std::array<CreateClass, kControlClassNames.size()> kCreators{
     createShootPage,
     createMagicPage,
     createVoicePage,
-    createUsbDevice,
+    create<CTessaryUSBDevice>,
     createMousePad,
     createHeadset,
 };

@@ -1,9 +1,10 @@
 #include "app/main_wnd.h"
 
 #include "app/app_messages.h"
-#include "app/basic_device_ui.h"
 #include "app/custom_controls.h"
 #include "app/device_option_ui.h"
+#include "app/devices/device_key_button_ui.h"
+#include "app/devices/tessary_keyboard_device.h"
 #include "app/main_messages.h"
 #include "app/message_checks.h"
 #include "app/peers.h"
@@ -175,22 +176,17 @@ CControlUI* CMainWnd::CreateControl(const wchar_t* className)
     static constexpr Direct kDirect[] = {
         {L"CircleProgress", []() -> CControlUI* { return new CCircleProgressUI(); }},
         {L"SelectPanel", []() -> CControlUI* { return new CSelectPanelUI(); }},
-        {L"DeviceKeyButton",
-         []() -> CControlUI* { return new PlaceholderButtonUI(L"DeviceKeyButton"); }},
+        {L"DeviceKeyButton", []() -> CControlUI* { return new CDeviceKeyButtonUI(); }},
         {L"HandImgButton", []() -> CControlUI* { return new CHandImgButtonUI(); }},
         {L"AudioRecord", []() -> CControlUI* { return new CAudioRecordUI(); }},
         {L"HandImgSelectButton", []() -> CControlUI* { return new CHandImgSelectButtonUI(); }},
         {L"RedioMacroButton", []() -> CControlUI* { return new CRedioMacroButtonUI(); }},
         {L"ComboEditContainerElement",
          []() -> CControlUI* { return new CComboEditContainerElementUI(); }},
-        {L"TessaryMousePadDevice",
-         []() -> CControlUI* { return new BasicDeviceUI(L"TessaryMousePadDevice"); }},
-        {L"TessaryHS6533Device",
-         []() -> CControlUI* { return new BasicDeviceUI(L"TessaryHS6533Device"); }},
-        {L"TessaryMouseDevice",
-         []() -> CControlUI* { return new BasicDeviceUI(L"TessaryMouseDevice"); }},
-        {L"TessaryKeyboardDevice",
-         []() -> CControlUI* { return new BasicDeviceUI(L"TessaryKeyboardDevice"); }},
+        {L"TessaryMousePadDevice", []() -> CControlUI* { return new CTessaryUSBDevice(); }},
+        {L"TessaryHS6533Device", []() -> CControlUI* { return new CTessaryUSBDevice(); }},
+        {L"TessaryMouseDevice", []() -> CControlUI* { return new CTessaryUSBDevice(); }},
+        {L"TessaryKeyboardDevice", []() -> CControlUI* { return new CTessaryKeyboardDevice(); }},
         {L"DeviceProfile",
          []() -> CControlUI* { return new PlaceholderLayoutUI(L"DeviceProfile"); }},
         {L"LightControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"LightControl"); }},

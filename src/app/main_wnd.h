@@ -176,6 +176,7 @@ private:
     std::map<std::size_t, ShellDevice*> m_deviceByType; // device type table row -> device
     TileBoard m_tiles;
     std::map<RouteOwner, PageHandler> m_pageHandlers;
+    std::vector<std::unique_ptr<ShellDevice>> m_shells; // views of the device objects
 
     HWND m_settingsWnd = nullptr;
     HWND m_aboutWnd = nullptr;

@@ -1,9 +1,11 @@
 // The main window's device objects and tiles: creation, the watcher's reports, the tile
 // messages and the choice of the active device.
 #include "app/device_option_ui.h"
+#include "app/devices/tessary_usb_device.h"
 #include "app/main_messages.h"
 #include "app/main_wnd.h"
 #include "app/message_checks.h"
+#include "app/usb_device_shell.h"
 #include "app/watcher_sink.h"
 #include "platform/debug_output.h"
 #include "ui/button_ui.h"
@@ -85,15 +87,19 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
         CDialogBuilder().Create(type.tileDescriptionFile, nullptr, this, &m_pm));
     auto* powerTile =
         power ? static_cast<CMpDevicePowerUI*>(power->GetInterface(L"MpDevicePower")) : nullptr;
-    auto* shell = dynamic_cast<ShellDevice*>(device.get());
+    auto* usbDevice =
+        device ? static_cast<CTessaryUSBDevice*>(device->GetInterface(L"TessaryUSBDevice"))
+               : nullptr;
     auto* tileControl =
         tile ? static_cast<CDeviceOptionUI*>(tile->GetInterface(L"DeviceOption")) : nullptr;
-    if (!powerTile || !shell || !tileControl) {
+    if (!powerTile || !usbDevice || !tileControl) {
         platform::debugOutput(std::wstring(L"device object not created: a skin file of ") +
                               std::wstring(type.typeWord) + L" did not build");
         return;
     }
 
+    m_shells.push_back(std::make_unique<UsbDeviceShell>(*usbDevice));
+    ShellDevice* shell = m_shells.back().get();
     powerSwitch->Add(power.release());
     powerTile->SetDevice(static_cast<int>(type.typeId), static_cast<int>(role));
     m_powerTiles.push_back(powerTile);
@@ -123,10 +129,11 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
     setup.kind = type.kindValue;
     setup.identity = identity;
     setup.notifyWindow = m_hWnd;
+    // In the tree first: the picture is found by name.
+    deviceSwitch->Add(device.release());
     shell->setUp(setup, m_pm, powerTile);
     shell->BuildPicture();
 
-    deviceSwitch->Add(device.release());
     if (const auto kind = DeviceLists::kindOf(type.typeId))
         m_lists.add(*kind, shell);
 

@@ -254,3 +254,27 @@ TEST_F(MainWindowTest, TheMessageWindowAnswersOneForConfirmAndZeroForCancelAndCl
     platform::postMessage(owner.window->GetHWND(), kClick, 0, 0);
     EXPECT_EQ(CMsgWnd::ShowPrompt(owner.window->GetHWND(), L"", L"", 100, false, 0), 1u);
 }
+
+// HALVEK_LOOK_PNG=<prefix> writes the window with the emulated keyboard at 100% and 200%
+// scale as <prefix>-96.png and <prefix>-192.png, for a look at the skin.
+TEST_F(MainWindowTest, WritesItsLookWhenAsked)
+{
+    const char* prefix = std::getenv("HALVEK_LOOK_PNG");
+    if (!prefix)
+        GTEST_SKIP() << "HALVEK_LOOK_PNG is not set";
+    ASSERT_TRUE(open());
+    devsim::Keyboard keyboard;
+    keyboard.plug(devsim::KeyboardLink::Cable);
+    keyboard.plug(devsim::KeyboardLink::Receiver);
+    ASSERT_TRUE(ui().waitFor([&] { return window().activeDevice() != nullptr; }, 5s));
+    ASSERT_TRUE(ui().waitFor([&] { return window().IsWindowVisible(); }));
+    for (const int dpi : {96, 192}) {
+        CPaintManagerUI::SetAllDPI(96);
+        window().ResizeClient(1000, 640);
+        CPaintManagerUI::SetAllDPI(dpi);
+        ui().pump();
+        ui().render();
+        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + std::to_string(dpi) + ".png"));
+    }
+    close();
+}

@@ -1,6 +1,7 @@
 #include "device/model/lighting_thread.h"
 
 #include "platform/debug_output.h"
+#include "platform/thread_cpu_time.h"
 
 #include <algorithm>
 
@@ -23,6 +24,7 @@ void LightingThread::start()
     m_started = true;
     (void)m_worker.start("lighting", [this](platform::Event& stopEvent) {
         run(stopEvent);
+        m_cpuTime.store(platform::threadCpuTime());
         m_ended.set();
     });
 }

@@ -4,6 +4,7 @@
 #include "platform/event.h"
 #include "platform/worker_thread.h"
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 
@@ -61,6 +62,8 @@ public:
     void wake() { m_wake.set(); }
 
     LightColourList& lights() { return m_engine.lights(); }
+    // The thread's CPU time over its last run, known once it has stopped.
+    std::chrono::nanoseconds threadCpuTime() const { return m_cpuTime.load(); }
 
 private:
     void run(platform::Event& stop);
@@ -69,6 +72,7 @@ private:
     Duration m_tick;
     std::mutex m_engineLock; // guards m_engine except its light colours
     LightingEngine m_engine;
+    std::atomic<std::chrono::nanoseconds> m_cpuTime{};
     platform::Event m_wake{platform::Event::ResetPolicy::Automatic};
     platform::Event m_ended{platform::Event::ResetPolicy::Manual};
     platform::WorkerThread m_worker;

@@ -83,10 +83,11 @@ Status writeKeyMapBlock(CDeviceProtocol& channel, InfoBlock& info,
     return failure.first();
 }
 
-int writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info, std::span<const Macro> macros)
+MacroWrite writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info, std::span<const Macro> macros)
 {
+    MacroWrite result;
     if (macros.empty())
-        return 0;
+        return result;
     const bool open = channel.isOpen();
     if (open)
         (void)channel.ReadInfo(info);
@@ -94,20 +95,27 @@ int writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info, std::span<const M
     const std::uint64_t capacity = kMacroMemoryUnit * std::uint64_t{info[kInfoMacroUnits]};
     if (total > capacity) {
         const std::uint64_t overflow = (total - capacity) / kMacroEventSize + 1;
-        return static_cast<int>(std::min<std::uint64_t>(overflow, std::numeric_limits<int>::max()));
+        result.overflow =
+            static_cast<int>(std::min<std::uint64_t>(overflow, std::numeric_limits<int>::max()));
+        return result;
     }
     const auto block = buildMacroBlock(macros);
-    if (!block)
-        return -1; // cannot happen below the device's capacity; kept for a bigger device
+    if (!block) {
+        result.tooLarge = true; // cannot happen below the device's capacity; kept for a bigger one
+        return result;
+    }
     FirstFailure failure;
     if (open) {
         failure.note(channel.Begin());
         failure.note(channel.WriteMacros(*block, 0));
+    } else {
+        failure.note(Status::NoReply);
     }
     (void)channel.End();
-    if (failure.first() != Status::Ok)
-        platform::debugOutput("macro block write failed: " + describe(failure.first()));
-    return 0;
+    result.status = failure.first();
+    if (result.status != Status::Ok)
+        platform::debugOutput("macro block write failed: " + describe(result.status));
+    return result;
 }
 
 Status writeSlotRecord(CDeviceProtocol& channel, std::size_t slot, const SlotRecord& record)

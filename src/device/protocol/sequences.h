@@ -60,11 +60,25 @@ struct FullReadResult {
 [[nodiscard]] Status writeKeyMapBlock(CDeviceProtocol& channel, InfoBlock& info,
                                       std::span<const std::uint8_t> keyMap);
 
-// ReadInfo (when open), then the macro block if it fits the device's macro memory.
-// Returns 0 when written or nothing to write, (total − capacity) / 4 + 1 when it does not fit
-// (nothing sent). Command failures on the way are traced but, as callers expect, still 0.
-[[nodiscard]] int writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info,
-                                  std::span<const Macro> macros);
+// What a macro block write came to.
+struct MacroWrite {
+    // The first of Begin and WriteMacros that failed (End still went out), else Ok.
+    Status status = Status::Ok;
+    // (total − capacity) / 4 + 1 when the block does not fit the macro memory; nothing sent.
+    int overflow = 0;
+    // The block would pass the 16-bit total; nothing sent.
+    bool tooLarge = false;
+
+    bool isWritten() const { return status == Status::Ok && overflow == 0 && !tooLarge; }
+    // The number the pages show: the overflow count, -1 for a block too large, else 0.
+    int pageResult() const { return overflow > 0 ? overflow : tooLarge ? -1 : 0; }
+};
+
+// ReadInfo (when open), then Begin, WriteMacros and End when the block fits the device's
+// macro memory. Nothing to write is written. On a closed channel only End is tried, and
+// the result is NoReply.
+[[nodiscard]] MacroWrite writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info,
+                                         std::span<const Macro> macros);
 
 // Begin (when open), WriteSettings of the record at slot × 25, End. The first failure of
 // Begin or WriteSettings, else Ok.

@@ -118,10 +118,29 @@ TEST_F(SequenceTest, MacroBlockIsWrittenWhenItFits)
     device.setArea(Area::Info, 0, infoWith(104, 1));
     protocol::InfoBlock info{};
     const std::vector<protocol::Macro> macros{macroOf(3), macroOf(5)};
-    EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros), 0);
+    EXPECT_TRUE(protocol::writeMacroBlock(channel, info, macros).isWritten());
     EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{3, 1, 0x15, 0x15, 2}));
     const auto memory = device.area(Area::Macros);
     EXPECT_EQ(protocol::parseMacroBlock(memory), macros);
+}
+
+TEST_F(SequenceTest, FailedMacroBlockWriteIsReportedButStillClosedWithEnd)
+{
+    device.setArea(Area::Info, 0, infoWith(104, 1));
+    protocol::InfoBlock info{};
+    const std::vector<protocol::Macro> macros{macroOf(3)};
+    // ReadInfo, Begin, then the block's one chunk fails.
+    device.injectFaults({Fault::None, Fault::None, Fault::StatusFE});
+    const protocol::MacroWrite failed = protocol::writeMacroBlock(channel, info, macros);
+    EXPECT_EQ(failed.status, Status::DeviceErrorFE);
+    EXPECT_FALSE(failed.isWritten());
+    EXPECT_EQ(failed.pageResult(), 0);
+    EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{3, 1, 0x15, 2}));
+
+    device.clearReceived();
+    device.injectFaults({Fault::None, Fault::StatusFF});
+    EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros).status, Status::DeviceErrorFF);
+    EXPECT_EQ(device.commandsReceived().back(), 2);
 }
 
 TEST_F(SequenceTest, MacroBlockBeyondTheMemoryGivesTheOverflowCountAndSendsNothing)
@@ -130,17 +149,17 @@ TEST_F(SequenceTest, MacroBlockBeyondTheMemoryGivesTheOverflowCountAndSendsNothi
     device.setArea(Area::Info, 0, infoWith(104, 1));
     protocol::InfoBlock info{};
     const std::vector<protocol::Macro> macros{macroOf(30)};
-    EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros), 4);
+    EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros).overflow, 4);
     EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{3});
 
     // A count so large that a 16-bit total would wrap back under the capacity.
     device.clearReceived();
     const std::vector<protocol::Macro> huge{macroOf(16384)};
-    EXPECT_GT(protocol::writeMacroBlock(channel, info, huge), 0);
+    EXPECT_GT(protocol::writeMacroBlock(channel, info, huge).overflow, 0);
     EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{3});
 
     device.clearReceived();
-    EXPECT_EQ(protocol::writeMacroBlock(channel, info, {}), 0);
+    EXPECT_TRUE(protocol::writeMacroBlock(channel, info, {}).isWritten());
     EXPECT_TRUE(device.received().empty());
 }
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ui/button_ui.h"
+
+#include <cstdint>
+#include <string>
+
+// The clickable key of a device picture. It paints as a button, then its light (the light
+// image tinted with the overlay colour and brightness) and the key-set image over it. A
+// double click sends "dbclick".
+class CDeviceKeyButtonUI : public CButtonUI {
+public:
+    static constexpr std::uint32_t kInitialLightColour = 255;
+    static constexpr std::uint8_t kInitialBrightness = 200;
+
+    CDeviceKeyButtonUI();
+    const wchar_t* GetClass() const override { return L"DeviceKeyButton"; }
+    void* GetInterface(std::wstring_view name) override;
+
+    // "lightimage" and "keysetimage" set the two images; everything else is a button's.
+    void SetAttribute(std::wstring_view name, std::wstring_view value) override;
+    void PaintStatusImage(ui::Canvas& canvas) override;
+    void DoEvent(TEventUI& event) override;
+
+    // Colour packed red | blue << 8 | green << 16, as the lighting gives it.
+    void setLightOverlay(std::uint32_t colour, std::uint8_t brightness, bool on);
+    void setKeySetImageHidden(bool hidden);
+
+    const std::wstring& lightImage() const { return m_lightImage; }
+    const std::wstring& keySetImage() const { return m_keySetImage; }
+    bool isLightOverlayOn() const { return m_lightOn; }
+    std::uint32_t lightColour() const { return m_lightColour; }
+    std::uint8_t lightBrightness() const { return m_lightBrightness; }
+    bool isKeySetImageHidden() const { return m_keySetHidden; }
+    DWORD keyTextColour() const { return m_textColour; }
+    DWORD selectedKeyTextColour() const { return m_selectedTextColour; }
+
+private:
+    std::wstring m_lightImage;
+    std::wstring m_keySetImage;
+    bool m_lightOn = false;
+    std::uint32_t m_lightColour = kInitialLightColour;
+    std::uint8_t m_lightBrightness = kInitialBrightness;
+    bool m_keySetHidden = true;
+    DWORD m_textColour = 0xFF000000;
+    DWORD m_selectedTextColour = 0xFF0099FF;
+};

@@ -1,0 +1,139 @@
+#include "app/devices/tessary_usb_device.h"
+
+#include "app/devices/build_picture.h"
+#include "app/devices/device_key_button_ui.h"
+#include "ui/paint_manager_ui.h"
+
+namespace {
+
+// The picture panel of the base device: its first child of class "SelectPanel".
+CControlUI* findSelectPanel(CContainerUI& device)
+{
+    for (int i = 0; i < device.GetCount(); ++i) {
+        CControlUI* child = device.GetItemAt(i);
+        if (child != nullptr && std::wstring_view(child->GetClass()) == L"SelectPanel")
+            return child;
+    }
+    return nullptr;
+}
+
+void selectTab(CControlUI* control, int index)
+{
+    if (auto* tabs =
+            control ? static_cast<CTabLayoutUI*>(control->GetInterface(L"TabLayout")) : nullptr)
+        tabs->SelectItem(index);
+}
+
+} // namespace
+
+CTessaryUSBDevice::CTessaryUSBDevice()
+    : CTessaryUSBDevice(std::make_unique<model::UsbDeviceModel>())
+{
+}
+
+CTessaryUSBDevice::CTessaryUSBDevice(std::unique_ptr<model::UsbDeviceModel> model)
+    : m_model(std::move(model))
+{
+    m_model->setView(this);
+}
+
+CTessaryUSBDevice::~CTessaryUSBDevice()
+{
+    m_model->setView(nullptr);
+}
+
+void* CTessaryUSBDevice::GetInterface(std::wstring_view name)
+{
+    if (name == L"TessaryUSBDevice")
+        return this;
+    return CHorizontalLayoutUI::GetInterface(name);
+}
+
+void CTessaryUSBDevice::Notify(TNotifyUI& msg)
+{
+    (void)NotifyPump(msg);
+}
+
+void CTessaryUSBDevice::BuildPicture()
+{
+    if (m_model->descriptionFile().empty()) {
+        m_model->setKeyCount(0);
+        m_model->setLightCount(0);
+        m_keyButtons.clear();
+        m_lightButtons.clear();
+        return;
+    }
+    m_picturePanel = findSelectPanel(*this);
+    mapButtons(m_picturePanel);
+}
+
+void CTessaryUSBDevice::mapButtons(CControlUI* panel)
+{
+    const bool keyboardNames = std::wstring_view(GetClass()) == L"TessaryKeyboardDevice";
+    app::PictureButtons buttons = app::mapPictureButtons(
+        panel, m_model->keyCount(), m_model->lightCount(),
+        keyboardNames ? app::LightNames::NameOrUserData : app::LightNames::UserData);
+    m_keyButtons = std::move(buttons.keys);
+    m_lightButtons = std::move(buttons.lights);
+}
+
+CDeviceKeyButtonUI* CTessaryUSBDevice::keyButton(int key) const
+{
+    return key >= 0 && std::size_t(key) < m_keyButtons.size() ? m_keyButtons[std::size_t(key)]
+                                                              : nullptr;
+}
+
+CDeviceKeyButtonUI* CTessaryUSBDevice::lightButton(int light) const
+{
+    return light >= 0 && std::size_t(light) < m_lightButtons.size()
+               ? m_lightButtons[std::size_t(light)]
+               : nullptr;
+}
+
+void CTessaryUSBDevice::SetFunctionTab(int type)
+{
+    m_model->SetFunctionTab(type);
+    if (m_pManager != nullptr) {
+        if (m_functionSwitch == nullptr)
+            m_functionSwitch = m_pManager->FindControl(L"device_function_switch");
+        if (m_keyFunctionSwitch == nullptr)
+            m_keyFunctionSwitch = m_pManager->FindControl(L"device_key_function_switch");
+    }
+    const bool hasPowerPage = m_model->typeId() == detect::DeviceTypeId::KeyboardCable ||
+                              m_model->typeId() == detect::DeviceTypeId::MouseCable;
+    if (type == 4 && !hasPowerPage)
+        type = 7;
+    switch (type) {
+    case 2:
+    case 6:
+        selectTab(m_functionSwitch, 0);
+        selectTab(m_keyFunctionSwitch, 1);
+        break;
+    case 3:
+    case 8:
+        selectTab(m_functionSwitch, 1);
+        break;
+    case 4:
+        selectTab(m_functionSwitch, 3);
+        break;
+    case 7:
+        selectTab(m_functionSwitch, 0);
+        selectTab(m_keyFunctionSwitch, 2);
+        break;
+    case 5:
+        selectTab(m_functionSwitch, 2);
+        break;
+    default:
+        selectTab(m_functionSwitch, 0);
+        selectTab(m_keyFunctionSwitch, 0);
+        break;
+    }
+}
+
+void CTessaryUSBDevice::showLight(std::size_t light, std::uint32_t pictureColour,
+                                  std::uint8_t brightness)
+{
+    CDeviceKeyButtonUI* button = lightButton(int(light));
+    if (button != nullptr && button->IsVisible())
+        button->setLightOverlay(pictureColour, brightness, true);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+// The device object as a UI control: a horizontal layout built from the device's
+// description file, whose picture holds the clickable keys. Behaviour lives in the model it
+// holds (device/model); this class finds its controls, shows what the model tells it and
+// forwards the operations the tiles and pages call.
+
+#include "device/model/usb_device_model.h"
+#include "ui/container_ui.h"
+#include "ui/notify.h"
+#include "ui/notify_pump.h"
+
+#include <memory>
+#include <vector>
+
+class CDeviceKeyButtonUI;
+
+class CTessaryUSBDevice : public CHorizontalLayoutUI,
+                          public CNotifyPump,
+                          public INotifyUI,
+                          protected model::DeviceView {
+public:
+    // A device object of the base kind (a device whose class adds nothing).
+    CTessaryUSBDevice();
+    explicit CTessaryUSBDevice(std::unique_ptr<model::UsbDeviceModel> model);
+    ~CTessaryUSBDevice() override;
+
+    const wchar_t* GetClass() const override { return L"TessaryUSBDevice"; }
+    void* GetInterface(std::wstring_view name) override;
+    // Notifications of the window's controls reach the device's message map.
+    void Notify(TNotifyUI& msg) override;
+
+    model::UsbDeviceModel& model() { return *m_model; }
+    const model::UsbDeviceModel& model() const { return *m_model; }
+
+    // Maps the picture's key and light buttons (of class "DeviceKeyButton" inside the first
+    // "SelectPanel" child) to key and light numbers.
+    virtual void BuildPicture();
+    // Null where the picture has no such button.
+    CDeviceKeyButtonUI* keyButton(int key) const;
+    CDeviceKeyButtonUI* lightButton(int light) const;
+    CControlUI* picturePanel() const { return m_picturePanel; }
+
+    // The tiles that show this device in the device list; owned by the window's tree.
+    void setTile(CControlUI* tile) { m_tile = tile; }
+    CControlUI* tile() const { return m_tile; }
+    void setPowerTile(CControlUI* tile) { m_powerTile = tile; }
+    CControlUI* powerTile() const { return m_powerTile; }
+
+    // What the tiles' timers call; each forwards to the model.
+    void StartDevice() { (void)m_model->StartDevice(); }
+    void SendLiveFrame() { m_model->SendLiveFrame(); }
+    void SyncFromDevice() { m_model->SyncFromDevice(); }
+    void RefreshPower() { m_model->RefreshPower(); }
+    bool IsReceiverLinkUp() { return m_model->IsReceiverLinkUp(); }
+    void RefreshView() { m_model->RefreshView(); }
+    // The model's tab, then the function switch controls of the page.
+    virtual void SetFunctionTab(int type);
+
+protected:
+    // Maps the "DeviceKeyButton" children of `panel`.
+    void mapButtons(CControlUI* panel);
+    void setPicturePanel(CControlUI* panel) { m_picturePanel = panel; }
+
+    // model::DeviceView
+    void showLight(std::size_t light, std::uint32_t pictureColour,
+                   std::uint8_t brightness) override;
+
+private:
+    std::unique_ptr<model::UsbDeviceModel> m_model;
+    std::vector<CDeviceKeyButtonUI*> m_keyButtons;   // observed; owned by the tree
+    std::vector<CDeviceKeyButtonUI*> m_lightButtons; // observed; owned by the tree
+    CControlUI* m_picturePanel = nullptr;
+    CControlUI* m_tile = nullptr;
+    CControlUI* m_powerTile = nullptr;
+    CControlUI* m_functionSwitch = nullptr;
+    CControlUI* m_keyFunctionSwitch = nullptr;
+};

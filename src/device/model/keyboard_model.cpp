@@ -1,0 +1,530 @@
+#include "device/model/keyboard_model.h"
+
+#include "device/model/lighting_profile_adapter.h"
+#include "platform/debug_output.h"
+#include "platform/text.h"
+#include "profile/json_file.h"
+#include "profile/macro_library.h"
+
+#include <algorithm>
+
+namespace model {
+namespace {
+
+inline constexpr std::uint16_t kProfileSyncUsage = 0x0402;
+inline constexpr int kKeyboardKind = 1;
+
+std::uint64_t chunksFor(std::size_t bytes, std::size_t chunk)
+{
+    return chunk == 0 ? 0 : (bytes + chunk - 1) / chunk;
+}
+
+} // namespace
+
+KeyboardModel::KeyboardModel()
+    : m_lighting(std::make_unique<LightingThread>(static_cast<LightingHost&>(*this))),
+      m_pump(std::make_unique<LiveFramePump>(
+          [this](std::span<const std::uint8_t> frame) { return sendLiveColours(frame); }))
+{
+    setNames(kKeyboardDescriptionFile, kKeyboardFolderName, L"novik_light");
+    setKeyCount(int(kKeyboardKeyCount));
+    setLightCount(int(kKeyboardLightCount));
+    setIdentity(detect::supportedInterfaces()[0]);
+    UsbDeviceModel::SetKind(kKeyboardKind);
+    setPositionMaps(PositionMap(kKeyboardPositions, kUnmapped),
+                    PositionMap(kKeyboardPositions, kUnmapped));
+}
+
+KeyboardModel::~KeyboardModel()
+{
+    KeyboardModel::StopLighting();
+}
+
+std::atomic<std::uint16_t>& KeyboardModel::lastListenerUsage()
+{
+    static std::atomic<std::uint16_t> usage{0};
+    return usage;
+}
+
+void KeyboardModel::setKeys(std::vector<profile::KeyAssignment> keys)
+{
+    m_keys = std::move(keys);
+}
+
+LightColourList& KeyboardModel::lights()
+{
+    return m_lighting->lights();
+}
+
+// ---- Reading the device
+
+protocol::FullReadResult KeyboardModel::ReadKeyboard()
+{
+    protocol::DeviceBlocks blocks = m_blocks;
+    const protocol::FullReadResult result = protocol::fullRead(channel(), blocks);
+    if (result.outcome == protocol::FullReadOutcome::NotOpen)
+        return result;
+    const std::size_t slots = blocks.info[protocol::kInfoKeySlotCount];
+    const std::size_t chunk = channel().chunkSize();
+    mutableInfo() = blocks.info;
+    if (result.outcome == protocol::FullReadOutcome::BlockSizeRefused) {
+        // The layout is not read; the maps of the last good read stay.
+        countFrames(2);
+        return result;
+    }
+    countFrames(3 + chunksFor(3 * slots, chunk) + chunksFor(slots, chunk));
+    m_blocks = blocks;
+    PositionMaps maps = buildPositionMaps(m_blocks.keyLayout, m_blocks.ledMap, slots);
+    m_frameSender.setLedMap(maps.toLed);
+    setPositionMaps(std::move(maps.toSlot), std::move(maps.toLed));
+    return result;
+}
+
+protocol::Status KeyboardModel::ReadDevice()
+{
+    const protocol::FullReadResult result = ReadKeyboard();
+    switch (result.outcome) {
+    case protocol::FullReadOutcome::NotOpen:
+        return protocol::Status::NoReply;
+    case protocol::FullReadOutcome::BlockSizeRefused:
+        return result.firstFailure != protocol::Status::Ok ? result.firstFailure
+                                                           : protocol::Status::NoReply;
+    case protocol::FullReadOutcome::Completed:
+        break;
+    }
+    return result.firstFailure;
+}
+
+protocol::Status KeyboardModel::ReadDeviceState()
+{
+    channel().setLightingSync(false);
+    m_previousState = m_state;
+    if (!channel().isOpen())
+        return protocol::Status::NoReply;
+    protocol::SlotRecord record{};
+    const protocol::Status status = protocol::readSlotRecord(channel(), record);
+    countFrames(2);
+    if (status != protocol::Status::Ok)
+        return status;
+    if (presets().effectCodes.empty())
+        LoadLightPresets();
+    const SlotReadBack back = readSlotRecord(record, presets());
+    m_lastRecord = record;
+    m_state = back.state;
+
+    profile::LightInfo light = lightSettings();
+    light.mode = m_state[state::kMode];
+    light.brightness = m_state[state::kBrightness];
+    light.speed = m_state[state::kSpeed];
+    light.direction = m_state[state::kVariant];
+    light.multiColour = m_state[state::kMultiColour];
+    light.red = m_state[state::kRed];
+    light.green = m_state[state::kGreen];
+    light.blue = m_state[state::kBlue];
+    light.subMode = m_state[state::kSubMode];
+    setLightSettingsRecord(light);
+    m_systemSettings.key6Flag = back.key6Flag;
+    m_systemSettings.wFlag = back.wFlag;
+    m_systemSettings.winFlag = back.winFlag;
+
+    // The engine restarts its effect when the mode changed, and always in the custom mode.
+    applyEngineSettings(light, true);
+
+    const profile::StageWords words = profile::toWords(m_systemSettings);
+    m_profile.StoreSystemStages(words[0], words[1], words[2]);
+    m_profile.StoreLightInfo(light);
+    (void)m_profile.SaveProfile();
+    return protocol::Status::Ok;
+}
+
+// ---- Profile
+
+void KeyboardModel::SetProfilePaths()
+{
+    const std::filesystem::path folder = dataFolder();
+    if (!profileBaseName().empty()) {
+        const auto path = profile::fileInFolder(folder, platform::toUtf8(profileBaseName()),
+                                                profile::kProfileExtension);
+        if (path)
+            m_profile.SetProfilePath(*path);
+        else
+            platform::debugOutput(L"profile name leaves its folder: " + profileBaseName());
+    }
+    m_profile.SetConfigPath(folder / (lightPresetName() + L".config"));
+    m_profile.SetDefaultPath(factoryProfilePath());
+}
+
+std::filesystem::path KeyboardModel::GetProfilePath() const
+{
+    return m_profile.GetProfilePath();
+}
+
+int KeyboardModel::LoadProfile()
+{
+    SetProfilePaths();
+    if (m_profile.GetProfilePath().empty())
+        return 0;
+    m_profile.LoadProfileFile(m_profile.GetProfilePath());
+    m_keys = m_profile.LoadKeyList();
+    (void)ShowLighting();
+    m_systemSettings = m_profile.LoadSystemStages();
+    return 1;
+}
+
+void KeyboardModel::ReloadProfile()
+{
+    SetProfilePaths();
+    const std::filesystem::path own = m_profile.GetProfilePath();
+    m_profile.LoadProfileFile(factoryProfilePath());
+    m_profile.SetProfilePath(own);
+    m_keys = m_profile.LoadKeyList();
+    (void)ShowLighting();
+    m_systemSettings = m_profile.LoadSystemStages();
+    (void)CommitProfile();
+    RefreshView();
+}
+
+int KeyboardModel::CommitProfile()
+{
+    return m_profile.SaveProfile();
+}
+
+void KeyboardModel::SetKind(int kind)
+{
+    UsbDeviceModel::SetKind(kind);
+}
+
+void KeyboardModel::SetLightSettings(const profile::LightInfoWords& words)
+{
+    UsbDeviceModel::SetLightSettings(words);
+    m_profile.StoreLightInfo(lightSettings());
+}
+
+void KeyboardModel::SetAudioParams(const profile::AudioLightWords& words)
+{
+    UsbDeviceModel::SetAudioParams(words);
+    m_profile.StoreAudioLightInfo(audioParams());
+}
+
+void KeyboardModel::LoadLightPresets()
+{
+    const std::filesystem::path folder = dataFolder();
+    profile::loadLightPresets(mutablePresets(), factoryFolder() / profile::kDefaultLightFileName,
+                              folder / profile::kCustomLightListName);
+}
+
+std::size_t KeyboardModel::macroCount()
+{
+    profile::MacroLibrary library(dataFolder());
+    library.Load();
+    m_macroLibraryReadable = library.isReadable();
+    return library.count();
+}
+
+void KeyboardModel::RefreshView()
+{
+    LoadLightPresets();
+    view().keyLabelsChanged();
+    view().refreshPages();
+}
+
+void KeyboardModel::DropStaleMacroKeys()
+{
+    LoadLightPresets();
+    const std::size_t count = macroCount();
+    // An index that cannot be read says nothing about which macros exist.
+    if (!m_macroLibraryReadable)
+        return;
+    if (!profile::resetStaleMacroKeys(m_keys, count))
+        return;
+    m_profile.StoreKeyList(m_keys);
+    LoadLightPresets();
+    view().keyLabelsChanged();
+}
+
+// ---- Writing the device
+
+std::vector<int> KeyboardModel::CollectMacros()
+{
+    return collectMacros(m_keys, positionToSlot(), macroCount());
+}
+
+protocol::Status KeyboardModel::WriteKeyMap(int bank,
+                                            const std::vector<profile::KeyAssignment>& keys)
+{
+    if (!channel().isOpen())
+        return protocol::Status::NoReply;
+    if (bank != 0)
+        return protocol::Status::BankRefused;
+    const KeyMapBuild build = buildKeyMap(m_blocks.keyLayout, keys, positionToSlot(), macroCount());
+    const protocol::Status status =
+        protocol::writeKeyMapBlock(channel(), mutableInfo(), build.block);
+    const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
+    countFrames(bytes > protocol::kMaxBlockSize ? 1 : 3 + chunksFor(bytes, channel().chunkSize()));
+    return status;
+}
+
+protocol::Status KeyboardModel::WriteProfileKeyMap(int bank)
+{
+    return WriteKeyMap(bank, m_keys);
+}
+
+protocol::MacroWrite KeyboardModel::WriteMacros(const std::vector<int>& macros)
+{
+    profile::MacroLibrary library(dataFolder());
+    library.Load();
+    std::vector<protocol::Macro> block;
+    block.reserve(macros.size());
+    for (const int index : macros) {
+        protocol::Macro macro;
+        for (const profile::MacroEvent& event : library.LoadEvents(index))
+            macro.events.push_back({event.delay, event.type, event.down, event.button});
+        block.push_back(std::move(macro));
+    }
+    const bool open = channel().isOpen();
+    const protocol::MacroWrite result = protocol::writeMacroBlock(channel(), mutableInfo(), block);
+    if (open && !block.empty()) {
+        const bool sent = result.overflow == 0 && !result.tooLarge;
+        const std::uint64_t bytes = sent ? protocol::macroBlockSize(block) : 0;
+        countFrames(1 + (sent ? 2 + chunksFor(bytes, channel().chunkSize()) : 0));
+    }
+    return result;
+}
+
+protocol::Status KeyboardModel::WriteSlotRecord(int slot, int active)
+{
+    if (presets().effectCodes.empty())
+        LoadLightPresets();
+    const protocol::SlotRecord record = buildSlotRecord(
+        m_profile.LoadLightInfo(), m_profile.LoadSystemStages(), std::uint8_t(active), presets());
+    const bool open = channel().isOpen();
+    const protocol::Status status =
+        protocol::writeSlotRecord(channel(), std::size_t(std::max(slot, 0)), record);
+    if (open)
+        countFrames(2 + chunksFor(record.size(), channel().chunkSize()));
+    return status;
+}
+
+protocol::Status KeyboardModel::WriteCustomColourGroup()
+{
+    if (!channel().isOpen())
+        return protocol::Status::NoReply;
+    const std::size_t slots = info()[protocol::kInfoKeySlotCount];
+    const std::size_t bytes = protocol::kKeyEntrySize * slots;
+    if (channel().isReceiverMode() || bytes > protocol::kMaxBlockSize)
+        return protocol::Status::Ok;
+    const int group = m_profile.LoadLightInfo().customGroup;
+    const auto colours = m_profile.LoadCustomColours(group, lightCount());
+    const protocol::KeyBlock block = customColourBlock(colours, positionToLed());
+    countFrames(chunksFor(bytes, channel().chunkSize()));
+    return channel().WriteCustomColours(std::span(block).first(bytes), std::size_t(group),
+                                        protocol::kMaxBlockSize, 0);
+}
+
+protocol::Status KeyboardModel::PaintCustomKey(std::size_t light)
+{
+    if (m_state[state::kMode] != kCustomMode || light >= std::size_t(lightCount()))
+        return protocol::Status::Ok;
+    const profile::LightInfo settings = lightSettings();
+    const Rgb colour{settings.red, settings.green, settings.blue};
+    m_lighting->update([&](LightingEngine& engine) { engine.paintCustomKey(light, colour); });
+    if (view().isCustomGroupSelected()) {
+        std::vector<profile::RgbaColour> colours(static_cast<std::size_t>(lightCount()));
+        for (std::size_t i = 0; i < colours.size(); ++i) {
+            const LightColour painted = lights().get(i);
+            colours[i] = {painted.red, painted.green, painted.blue, 0};
+        }
+        m_profile.StoreCustomColours(colours, settings.customGroup);
+        (void)CommitProfile();
+    }
+    if (!channel().isOpen() || channel().isReceiverMode())
+        return protocol::Status::Ok;
+    const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
+    if (bytes > protocol::kMaxBlockSize)
+        return protocol::Status::NoReply;
+    const ColourBuffer buffer = buildColourBuffer(lights(), positionToLed(), Scaling::Raw);
+    countFrames(chunksFor(bytes, channel().chunkSize()));
+    return channel().WriteCustomColours(std::span(buffer).first(bytes), settings.customGroup,
+                                        protocol::kMaxBlockSize, 0);
+}
+
+// ---- Start, sync, power
+
+protocol::Status KeyboardModel::StartDevice()
+{
+    protocol::Status first = ReadDevice();
+    (void)LoadProfile();
+    const protocol::Status state = ReadDeviceState();
+    if (first == protocol::Status::Ok)
+        first = state;
+    RefreshView();
+    StartLighting();
+    return first;
+}
+
+void KeyboardModel::SyncFromDevice()
+{
+    (void)ReadDeviceState();
+    if (lastListenerUsage().load() == kProfileSyncUsage)
+        (void)LoadProfile();
+    RefreshView();
+}
+
+void KeyboardModel::RefreshPower()
+{
+    const auto power = protocol::readPower(channel(), isPaused() ? protocol::PowerPause::Yes
+                                                                 : protocol::PowerPause::No);
+    if (power)
+        m_power = power;
+}
+
+bool KeyboardModel::IsReceiverLinkUp()
+{
+    return channel().isOpen() && channel().isReceiverMode() && channel().LinkStatus();
+}
+
+// ---- Lighting
+
+void KeyboardModel::applyEngineSettings(const profile::LightInfo& info, bool restart)
+{
+    (void)restart;
+    const EffectSettings settings = effectSettingsFrom(info);
+    const bool sends = m_lighting->update([&](LightingEngine& engine) {
+        engine.setSettings(settings);
+        return engine.sendsLiveFrame();
+    });
+    m_modeSendsFrames.store(sends);
+}
+
+protocol::Status KeyboardModel::ShowLighting()
+{
+    const profile::LightInfo info = m_profile.LoadLightInfo();
+    const profile::AudioLightInfo audio = m_profile.LoadAudioLightInfo();
+    setLightSettingsRecord(info);
+    setAudioParamsRecord(audio);
+    m_state[state::kMode] = info.mode;
+    m_state[state::kBrightness] = info.brightness;
+    m_state[state::kSpeed] = info.speed;
+    m_state[state::kMultiColour] = info.multiColour;
+    m_state[state::kRed] = info.red;
+    m_state[state::kGreen] = info.green;
+    m_state[state::kBlue] = info.blue;
+
+    const std::vector<profile::LightInfo> lightList = m_profile.LoadLightList();
+    m_profile.LoadConfigFile(m_profile.GetConfigPath());
+    const std::vector<profile::EffectStep> steps = m_profile.LoadEffectSteps();
+    const std::vector<profile::RgbaColour> colours =
+        m_profile.LoadCustomColours(info.customGroup, lightCount());
+    const LightingProfile lighting = lightingProfileFrom(info, audio, lightList, steps, colours);
+    const bool sends = m_lighting->update([&](LightingEngine& engine) {
+        engine.showLighting(lighting);
+        return engine.sendsLiveFrame();
+    });
+    m_modeSendsFrames.store(sends);
+    return protocol::Status::Ok;
+}
+
+void KeyboardModel::ResetEffects()
+{
+    m_lighting->update([](LightingEngine& engine) { engine.resetEffects(); });
+}
+
+void KeyboardModel::EffectOff()
+{
+    lights().fill(LightColour{});
+    m_painted.fetch_add(1);
+}
+
+void KeyboardModel::SetLightColour(std::size_t light, std::uint32_t word)
+{
+    UsbDeviceModel::SetLightColour(light, word);
+    m_painted.fetch_add(1);
+}
+
+void KeyboardModel::SetAudioSpectrum(std::span<const std::int32_t> values)
+{
+    m_lighting->update([&](LightingEngine& engine) { engine.setAudioSpectrum(values); });
+}
+
+void KeyboardModel::SetExternalColour(std::span<const std::int32_t> values)
+{
+    m_lighting->update([&](LightingEngine& engine) { engine.setExternalColour(values); });
+}
+
+void KeyboardModel::StartLighting()
+{
+    m_lighting->start();
+    m_pump->start();
+}
+
+void KeyboardModel::StopLighting()
+{
+    m_pump->stop();
+    m_lighting->stop();
+}
+
+bool KeyboardModel::isChannelOpen() const
+{
+    return channel().isOpen();
+}
+
+bool KeyboardModel::isLightingSynced() const
+{
+    return channel().isLightingSync();
+}
+
+void KeyboardModel::framePainted()
+{
+    m_painted.fetch_add(1);
+}
+
+namespace {
+
+// The picture goes to the view on this (UI) thread; the frame to the pump, never waited for.
+class PumpSink final : public LiveFrameSink {
+public:
+    PumpSink(DeviceView& view, LiveFramePump& pump) : m_view(view), m_pump(pump) {}
+    void showLight(std::size_t light, std::uint32_t colour, std::uint8_t brightness) override
+    {
+        m_view.showLight(light, colour, brightness);
+    }
+    bool sendLiveColours(std::span<const std::uint8_t> frame) override
+    {
+        LiveFrameBytes bytes{};
+        std::copy_n(frame.begin(), std::min(frame.size(), bytes.size()), bytes.begin());
+        m_pump.post(bytes);
+        return true;
+    }
+
+private:
+    DeviceView& m_view;
+    LiveFramePump& m_pump;
+};
+
+} // namespace
+
+void KeyboardModel::SendLiveFrame()
+{
+    const std::uint64_t painted = m_painted.load();
+    LiveFrameState frameState;
+    frameState.hostHoldsLighting = lightingControl() == LightingControl::Host;
+    frameState.receiverLink = !channel().isOpen() || channel().isReceiverMode();
+    // A frame goes out once per painted step, not once per timer tick.
+    frameState.modeSendsFrames = m_modeSendsFrames.load() && painted != m_sentGeneration;
+    PumpSink sink(view(), *m_pump);
+    if (m_frameSender.send(lights(), frameState, sink, LiveFrameSender::Clock::now()) ==
+        LiveFrameResult::Sent) {
+        m_sentGeneration = painted;
+        ++m_handedOver;
+    }
+}
+
+bool KeyboardModel::sendLiveColours(std::span<const std::uint8_t> frame)
+{
+    if (!channel().isOpen() || channel().isReceiverMode())
+        return false;
+    countFrames(chunksFor(frame.size(), protocol::kWiredChunkSize));
+    return channel().LiveColours(frame, 0) == protocol::Status::Ok;
+}
+
+} // namespace model

@@ -1,0 +1,141 @@
+#pragma once
+
+// The keyboard's device object without UI: which key slot of the device is which key of the
+// picture, its profile turned into the key map, macro block, slot record and custom colours
+// (and read back), and its host-driven lighting with the thread that animates it and the
+// thread that carries live frames to the cable.
+//
+// Threads: the owner's (UI) thread for every operation. The lighting thread paints lights()
+// and the frame pump sends; neither touches the profile or the view.
+
+#include "device/model/keyboard_conversions.h"
+#include "device/model/lighting_thread.h"
+#include "device/model/live_frame.h"
+#include "device/model/live_frame_pump.h"
+#include "device/model/usb_device_model.h"
+#include "profile/keyboard_profile_data.h"
+#include "profile/system_stages.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace model {
+
+inline constexpr const wchar_t* kKeyboardDescriptionFile = L"XML\\DeviceXml\\keyboarddevice.xml";
+inline constexpr const wchar_t* kKeyboardFolderName = L"keyboard";
+
+// Live frames on the cable go no faster than the tile's timer, every 5 ms.
+inline constexpr std::chrono::milliseconds kLiveFrameInterval{5};
+
+class KeyboardModel : public UsbDeviceModel, private LightingHost {
+public:
+    KeyboardModel();
+    // Stops the frame pump and the lighting thread before anything they use goes.
+    ~KeyboardModel() override;
+
+    profile::CKeyboardProfiledata& profile() { return m_profile; }
+    const protocol::DeviceBlocks& blocks() const { return m_blocks; }
+    const DeviceState& deviceState() const { return m_state; }
+    const protocol::SlotRecord& lastSlotRecord() const { return m_lastRecord; }
+    const profile::KeyboardSystemStages& systemSettings() const { return m_systemSettings; }
+    // The device's copy of the profile's key list.
+    const std::vector<profile::KeyAssignment>& keys() const { return m_keys; }
+    void setKeys(std::vector<profile::KeyAssignment> keys);
+
+    // The full read, then the position maps. After a stopped read the maps are kept.
+    protocol::FullReadResult ReadKeyboard();
+    // Reads the active slot's record into the device state, the light settings and the
+    // profile, and saves the profile. The read's status; nothing changes unless it is Ok.
+    protocol::Status ReadDeviceState() override;
+    profile::CBasicProfiledata* profileRecord() override { return &m_profile; }
+    // Stops the running host effect and clears its state.
+    void ResetEffects();
+    // In the custom mode: light `light` takes the current colour, the colours go to the
+    // profile when a custom group is selected, and the group is written on the cable.
+    protocol::Status PaintCustomKey(std::size_t light);
+
+    // The last consumer usage the listener received, kept for the whole process.
+    static std::atomic<std::uint16_t>& lastListenerUsage();
+
+    LightingThread& lightingThread() { return *m_lighting; }
+    LiveFramePump& framePump() { return *m_pump; }
+    // Engine steps painted and frames handed to the pump since start.
+    std::uint64_t framesPainted() const { return m_painted.load(); }
+    std::uint64_t framesHandedOver() const { return m_handedOver; }
+
+    // Overrides.
+    LightColourList& lights() override;
+    protocol::Status ShowLighting() override;
+    void EffectOff() override;
+    void SendLiveFrame() override;
+    void SetLightColour(std::size_t light, std::uint32_t word) override;
+    protocol::Status StartDevice() override;
+    void SyncFromDevice() override;
+    void RefreshPower() override;
+    bool IsReceiverLinkUp() override;
+    int LoadProfile() override;
+    void RefreshView() override;
+    void DropStaleMacroKeys() override;
+    void ReloadProfile() override;
+    std::vector<int> CollectMacros() override;
+    protocol::Status WriteKeyMap(int bank,
+                                 const std::vector<profile::KeyAssignment>& keys) override;
+    protocol::Status WriteProfileKeyMap(int bank) override;
+    protocol::MacroWrite WriteMacros(const std::vector<int>& macros) override;
+    protocol::Status WriteSlotRecord(int slot, int active) override;
+    void LoadLightPresets() override;
+    protocol::Status WriteCustomColourGroup() override;
+    bool hasCustomColours() const override { return true; }
+    protocol::Status ReadDevice() override;
+    // Starts (or restarts) the lighting thread and the frame pump.
+    void StartLighting() override;
+    void StopLighting() override;
+    void SetProfilePaths() override;
+    std::filesystem::path GetProfilePath() const override;
+    int CommitProfile() override;
+    void SetKind(int kind) override;
+    void SetLightSettings(const profile::LightInfoWords& words) override;
+    void SetAudioParams(const profile::AudioLightWords& words) override;
+    void SetAudioSpectrum(std::span<const std::int32_t> values) override;
+    void SetExternalColour(std::span<const std::int32_t> values) override;
+
+    // The last power block read, if any.
+    const std::optional<protocol::PowerBlock>& power() const { return m_power; }
+    // False while the macro library exists but cannot be read: macro references are then
+    // left alone.
+    bool isMacroLibraryReadable() const { return m_macroLibraryReadable; }
+
+private:
+    // LightingHost, on the lighting thread.
+    bool isChannelOpen() const override;
+    bool isLightingSynced() const override;
+    void framePainted() override;
+
+    // The engine takes the settings; remembers whether the mode sends live frames.
+    void applyEngineSettings(const profile::LightInfo& info, bool restart);
+    std::size_t macroCount();
+    bool sendLiveColours(std::span<const std::uint8_t> frame);
+
+    profile::CKeyboardProfiledata m_profile;
+    protocol::DeviceBlocks m_blocks;
+    DeviceState m_state{};
+    DeviceState m_previousState{};
+    protocol::SlotRecord m_lastRecord{};
+    profile::KeyboardSystemStages m_systemSettings;
+    std::vector<profile::KeyAssignment> m_keys;
+    std::optional<protocol::PowerBlock> m_power;
+    bool m_macroLibraryReadable = true;
+
+    LiveFrameSender m_frameSender;
+    std::atomic<bool> m_modeSendsFrames{true};
+    std::atomic<std::uint64_t> m_painted{0};
+    std::uint64_t m_sentGeneration = 0;
+    std::uint64_t m_handedOver = 0;
+    // Declared last: they stop (in reverse order) before the members they use go.
+    std::unique_ptr<LightingThread> m_lighting;
+    std::unique_ptr<LiveFramePump> m_pump;
+};
+
+} // namespace model

@@ -1,0 +1,104 @@
+#include "device/model/profile_apply.h"
+
+#include "device/model/usb_device_model.h"
+#include "platform/debug_output.h"
+
+#include <chrono>
+#include <functional>
+
+namespace model {
+namespace {
+
+// Runs one step, timing it and counting the request frames the device issued for it.
+StepReport runStep(UsbDeviceModel& device, std::string name,
+                   const std::function<protocol::Status(StepReport&)>& step)
+{
+    StepReport report;
+    report.name = std::move(name);
+    const std::uint64_t framesBefore = device.requestFrames();
+    const auto start = std::chrono::steady_clock::now();
+    report.status = step(report);
+    report.took = std::chrono::steady_clock::now() - start;
+    report.frames = device.requestFrames() - framesBefore;
+    if (report.status != protocol::Status::Ok && report.detail.empty())
+        report.detail = protocol::describe(report.status);
+    platform::debugOutput(report.name + ": " + protocol::describe(report.status));
+    return report;
+}
+
+} // namespace
+
+const StepReport* ApplyReport::firstFailure() const
+{
+    for (const StepReport& step : steps) {
+        if (step.status != protocol::Status::Ok)
+            return &step;
+    }
+    return nullptr;
+}
+
+ApplyReport applyProfile(UsbDeviceModel& device)
+{
+    ApplyReport report;
+    device.LoadLightPresets();
+    report.steps.push_back(runStep(device, "macros", [&](StepReport& step) {
+        const std::vector<int> macros = device.CollectMacros();
+        const protocol::MacroWrite written = device.WriteMacros(macros);
+        if (macros.empty())
+            step.detail = "no key uses a macro";
+        if (written.overflow > 0) {
+            step.detail = "the macros exceed the device's macro memory by " +
+                          std::to_string(written.overflow) + " events; nothing written";
+            return protocol::Status::NoReply;
+        }
+        if (written.tooLarge) {
+            step.detail = "the macro block is too large to send";
+            return protocol::Status::NoReply;
+        }
+        if (!macros.empty() && written.status == protocol::Status::Ok)
+            step.detail = std::to_string(macros.size()) + " macros";
+        return written.status;
+    }));
+    report.steps.push_back(
+        runStep(device, "key map", [&](StepReport&) { return device.WriteProfileKeyMap(0); }));
+    report.steps.push_back(
+        runStep(device, "slot record", [&](StepReport&) { return device.WriteSlotRecord(0, 0); }));
+    if (device.hasCustomColours()) {
+        report.steps.push_back(runStep(device, "custom colours", [&](StepReport& step) {
+            if (device.channel().isOpen() && device.channel().isReceiverMode()) {
+                step.skipped = true;
+                step.detail = "sent on the cable only";
+                return protocol::Status::Ok;
+            }
+            return device.WriteCustomColourGroup();
+        }));
+    }
+    report.steps.push_back(
+        runStep(device, "lighting", [&](StepReport&) { return device.ShowLighting(); }));
+    return report;
+}
+
+ApplyReport reapplyOnAttach(UsbDeviceModel& device, AfterApply after)
+{
+    ApplyReport report;
+    report.steps.push_back(
+        runStep(device, "full read", [&](StepReport&) { return device.ReadDevice(); }));
+    report.steps.push_back(runStep(device, "profile", [&](StepReport& step) {
+        if (device.LoadProfile() == 1)
+            return protocol::Status::Ok;
+        step.detail = "the selected profile could not be loaded";
+        return protocol::Status::NoReply;
+    }));
+    if (report.steps.back().status == protocol::Status::Ok) {
+        ApplyReport written = applyProfile(device);
+        for (StepReport& step : written.steps)
+            report.steps.push_back(std::move(step));
+    }
+    if (after == AfterApply::StartLighting) {
+        device.RefreshView();
+        device.StartLighting();
+    }
+    return report;
+}
+
+} // namespace model

@@ -1,0 +1,209 @@
+#include "device/model/usb_device_model.h"
+
+#include "device/model/lighting_tables.h"
+#include "device/model/live_frame.h"
+#include "platform/debug_output.h"
+#include "platform/folders.h"
+
+#include <algorithm>
+
+namespace model {
+namespace {
+
+// Stands in while no control shows the device.
+DeviceView& noView()
+{
+    static DeviceView view;
+    return view;
+}
+
+// Lights 0-8 carry the pressed-key marks of the few-light devices.
+constexpr std::size_t kPressedMarkLights = 9;
+
+} // namespace
+
+UsbDeviceModel::UsbDeviceModel()
+    : m_dataRoot(platform::userDataFolder() / kDataFolderName),
+      m_factoryFolder(platform::programFolder() / kFactoryFolderName)
+{
+}
+
+UsbDeviceModel::~UsbDeviceModel() = default;
+
+void UsbDeviceModel::setNames(std::wstring descriptionFile, std::wstring folderName,
+                              std::wstring lightPresetName)
+{
+    m_descriptionFile = std::move(descriptionFile);
+    m_folderName = std::move(folderName);
+    m_lightPresetName = std::move(lightPresetName);
+}
+
+void UsbDeviceModel::setIdentity(const detect::SupportedInterface& row)
+{
+    m_identity = row;
+    m_typeId = row.typeId;
+    m_role = row.role;
+}
+
+void UsbDeviceModel::setKeyCount(int count)
+{
+    m_keyCount = std::max(count, 0);
+}
+
+void UsbDeviceModel::setLightCount(int count)
+{
+    m_lightCount = std::clamp(count, 0, int(LightColourList::size()));
+    m_lightRecords.assign(std::size_t(m_lightCount), profile::LightInfo{});
+    m_intensities.assign(std::size_t(m_lightCount), 0);
+    m_lights.fill(LightColour{});
+}
+
+void UsbDeviceModel::setPaused(bool paused)
+{
+    if (m_wireless)
+        m_paused = paused;
+}
+
+std::filesystem::path UsbDeviceModel::dataFolder() const
+{
+    const std::filesystem::path folder = m_dataRoot / m_folderName;
+    if (const auto created = platform::createFolders(folder); !created)
+        platform::debugOutput(L"cannot create the data folder " + folder.wstring());
+    return folder;
+}
+
+std::filesystem::path UsbDeviceModel::factoryProfilePath() const
+{
+    return m_factoryFolder / (m_folderName + L".Json");
+}
+
+std::uint16_t UsbDeviceModel::firmwareVersion() const
+{
+    if (!m_channel.isOpen())
+        return 0;
+    return const_cast<CDeviceProtocol&>(m_channel).wiredLink().attributes().version;
+}
+
+protocol::Status UsbDeviceModel::setLightingControl(LightingControl control)
+{
+    const LightingControl before = m_lightingControl.exchange(control);
+    if (control == LightingControl::Host && before != control &&
+        m_typeId == detect::DeviceTypeId::KeyboardCable && m_channel.isOpen())
+        return m_channel.HostLighting();
+    return protocol::Status::Ok;
+}
+
+DeviceView& UsbDeviceModel::view()
+{
+    return m_view != nullptr ? *m_view : noView();
+}
+
+void UsbDeviceModel::setPositionMaps(PositionMap toSlot, PositionMap toLed)
+{
+    m_positionToSlot = std::move(toSlot);
+    m_positionToLed = std::move(toLed);
+}
+
+void UsbDeviceModel::EffectOff()
+{
+    LightColourList& list = lights();
+    for (int light = 0; light < m_lightCount; ++light)
+        list.set(std::size_t(light), LightColour{});
+}
+
+void UsbDeviceModel::SendLiveFrame()
+{
+    if (lightingControl() == LightingControl::OtherProgram)
+        return;
+    LightColourList& list = lights();
+    std::vector<LightColour> colours(static_cast<std::size_t>(m_lightCount));
+    for (std::size_t light = 0; light < colours.size(); ++light) {
+        colours[light] = list.get(light);
+        view().showLight(light, pictureColour(colours[light]), colours[light].brightness);
+    }
+    if (!m_channel.isOpen() || m_channel.isReceiverMode())
+        return;
+    // The devices without an LED map take few lights; one frame is a few chunks.
+    const std::vector<std::uint8_t> frame = buildLightIndexedFrame(colours);
+    if (frame.empty())
+        return;
+    countFrames((frame.size() + m_channel.chunkSize() - 1) / m_channel.chunkSize());
+    (void)m_channel.LiveColours(frame, 0);
+}
+
+void UsbDeviceModel::SetLightColour(std::size_t light, std::uint32_t word)
+{
+    if (light < std::size_t(m_lightCount))
+        lights().setWord(light, word);
+}
+
+std::uint32_t UsbDeviceModel::GetLightColour(std::size_t light) const
+{
+    if (light >= std::size_t(m_lightCount))
+        return 0;
+    return const_cast<UsbDeviceModel*>(this)->lights().word(light);
+}
+
+void UsbDeviceModel::SetKeyGroupMap(std::span<const std::uint8_t> map)
+{
+    m_keyGroupMap.assign(map.begin(), map.end());
+}
+
+std::uint8_t UsbDeviceModel::intensity(std::size_t light) const
+{
+    return light < m_intensities.size() ? m_intensities[light] : 0;
+}
+
+void UsbDeviceModel::setIntensity(std::size_t light, std::uint8_t value)
+{
+    if (light < m_intensities.size())
+        m_intensities[light] = value;
+}
+
+void UsbDeviceModel::FadeStep(std::size_t light, int mode)
+{
+    if (light >= m_intensities.size())
+        return;
+    const int value = m_intensities[light];
+    m_intensities[light] = std::uint8_t(value - fadeAmount(value, mode));
+}
+
+void UsbDeviceModel::MarkPressedLights()
+{
+    const std::size_t count = std::min(kPressedMarkLights, m_intensities.size());
+    for (std::size_t light = 0; light < count; ++light) {
+        if (m_columnLevels[light] != 0)
+            m_intensities[light] = 255;
+    }
+}
+
+void UsbDeviceModel::RotateRing(int direction)
+{
+    if (direction != 0)
+        std::rotate(m_columnLevels.rbegin(), m_columnLevels.rbegin() + 1, m_columnLevels.rend());
+    else
+        std::rotate(m_columnLevels.begin(), m_columnLevels.begin() + 1, m_columnLevels.end());
+}
+
+void UsbDeviceModel::ClearIntensities()
+{
+    std::fill(m_intensities.begin(), m_intensities.end(), std::uint8_t{0});
+    m_columnLevels.fill(0);
+}
+
+void UsbDeviceModel::SetLightSettings(const profile::LightInfoWords& words)
+{
+    m_lightSettings = profile::lightInfoFromWords(words);
+}
+
+void UsbDeviceModel::SetAudioParams(const profile::AudioLightWords& words)
+{
+    m_audioParams = profile::audioLightInfoFromWords(words);
+}
+
+profile::AudioLightWords UsbDeviceModel::GetAudioParams() const
+{
+    return profile::toWords(m_audioParams);
+}
+
+} // namespace model

@@ -136,9 +136,12 @@ def keylight(wu, hu):
     w = wu * U - GAP
     h = hu * U - GAP
     r = 5 if wu >= 1 else w / 2
+    # Filled with the light's colour: a faint rim and a brighter glow along the cap's edge.
     return svg(round(w, 2), round(h, 2),
-               f'<rect x="1.5" y="1.5" width="{w - 3:.2f}" height="{h - 3:.2f}" rx="{r:.2f}" '
-               f'fill="none" stroke="#FFFFFF" stroke-width="2"/>')
+               f'<rect x="1" y="1" width="{w - 2:.2f}" height="{h - 2:.2f}" rx="{r:.2f}" '
+               f'fill="none" stroke="#FFFFFF" stroke-opacity="0.35" stroke-width="1.2"/>\n'
+               f'<rect x="{min(4, w / 4):.2f}" y="{h - 3.2:.2f}" width="{w - 2 * min(4, w / 4):.2f}" '
+               f'height="1.6" rx="0.8" fill="#FFFFFF" fill-opacity="0.85"/>')
 
 
 sizes = sorted({(v[2], v[3]) for v in K.values()})
@@ -155,7 +158,7 @@ def key_button(pos, x, y, w, h, legend, prefix="key"):
     right = left + w * U - GAP
     bottom = top + h * U - GAP
     cap = cap_name(w, h)
-    font = 9 if len(legend) > 2 else 8 if legend.isalpha() and len(legend) == 1 else 9
+    font = 10 if len(legend) > 3 else 9
     return (f'      <DeviceKeyButton name="{prefix}_{pos}" userdata="light_{pos}" float="true" '
             f'pos="{left:.0f},{top:.0f},{right:.0f},{bottom:.0f}" text="{escape(legend)}" '
             f'font="{font}" textcolor="#FFC9D1D9" hottextcolor="#FFFFFFFF" '

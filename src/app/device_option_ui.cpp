@@ -282,6 +282,11 @@ void CMpDevicePowerUI::ShowPower(std::span<const std::uint8_t> block)
     const auto display = app::powerDisplay(block);
     if (!display)
         return;
+    // Nothing is shown until the device has told its power.
+    logo->SetVisible(true);
+    status->SetVisible(true);
+    value->SetVisible(true);
+    bar->SetVisible(true);
     bar->SetValue(display->progress);
     value->SetResourceText(false);
     value->SetText(display->valueText);

@@ -9,6 +9,7 @@
 #include "platform/event.h"
 #include "platform/settings_store.h"
 #include "platform/text.h"
+#include "ui/button_ui.h"
 #include "ui/container_ui.h"
 
 #include <pugixml.hpp>
@@ -277,4 +278,45 @@ TEST_F(MainWindowTest, WritesItsLookWhenAsked)
         EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + std::to_string(dpi) + ".png"));
     }
     close();
+}
+
+TEST_F(MainWindowTest, AKeyOfThePictureOpensTheKeyPageOfThatKeyboard)
+{
+    ASSERT_TRUE(open());
+    devsim::Keyboard keyboard;
+    keyboard.plug(devsim::KeyboardLink::Cable);
+    ASSERT_TRUE(ui().waitFor([&] { return window().activeDevice() != nullptr; }, 5s));
+    ASSERT_TRUE(ui().waitFor([&] { return window().IsWindowVisible(); }));
+    CControlUI* page = window().activeDevice()->page();
+    auto* keySwitch = static_cast<CTabLayoutUI*>(
+        pm().FindSubControlByName(page, L"device_key_function_switch")->GetInterface(L"TabLayout"));
+    ASSERT_NE(keySwitch, nullptr);
+    EXPECT_EQ(keySwitch->GetCurSel(), 0);
+    ui().render();
+    ASSERT_TRUE(ui().click(L"key_64")); // A
+    EXPECT_EQ(keySwitch->GetCurSel(), 1);
+    auto* keyTab = static_cast<COptionUI*>(
+        pm().FindSubControlByName(page, L"key_Op_tab")->GetInterface(L"Option"));
+    EXPECT_TRUE(keyTab->IsSelected());
+    close();
+}
+
+TEST_F(MainWindowTest, PreviousAndNextMoveBetweenVisibleTiles)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    const HWND hwnd = window().GetHWND();
+    platform::sendMessage(hwnd, app::MSG_TILE_VISIBILITY, 1, 1);
+    platform::sendMessage(hwnd, app::MSG_TILE_VISIBILITY, 0, 1);
+    ASSERT_EQ(window().tiles().activeTile(), 1u);
+    ui().render();
+    ASSERT_TRUE(ui().click(L"device_select_next"));
+    EXPECT_EQ(window().tiles().activeTile(), 1u) << "the last visible tile stays";
+    ASSERT_TRUE(ui().click(L"device_select_prev"));
+    EXPECT_EQ(window().tiles().activeTile(), 0u);
+    EXPECT_TRUE(window().tileControl(0)->IsChosen());
+    EXPECT_FALSE(window().tileControl(1)->IsChosen());
+    // Hiding the chosen tile hands the choice to the other one.
+    platform::sendMessage(hwnd, app::MSG_TILE_VISIBILITY, 0, 0);
+    EXPECT_EQ(window().tiles().activeTile(), 1u);
+    EXPECT_FALSE(visible(L"No_device_Link"));
 }

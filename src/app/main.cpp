@@ -1,6 +1,21 @@
+#include "app/command_line.h"
 #include "app/startup.h"
 
-int main()
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+int main(int argc, char** argv)
 {
-    return app::runHalvek();
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    const auto options = app::parseCommandLine(args);
+    if (!options) {
+        std::fprintf(stderr, "%s\n", options.error().message.c_str());
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(app::commandLineUsage().data(), stdout);
+        return 0;
+    }
+    return app::runHalvek(*options);
 }

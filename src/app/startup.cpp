@@ -4,17 +4,26 @@
 #include "app/control_registry.h"
 #include "app/font_slot.h"
 #include "app/placeholder_main_wnd.h"
+#include "app/simulation_hook.h"
 #include "platform/debug_output.h"
+#include "platform/exit_watchdog.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/ipc.h"
 #include "platform/message_queue.h"
 #include "platform/paths.h"
+#include "platform/process_stats.h"
 #include "platform/single_instance.h"
 #include "ui/resource_manager.h"
+#include "ui/script/script_runner.h"
+#include "ui/window_backend.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace app {
 namespace {
@@ -29,6 +38,10 @@ constexpr int kResourceMode = CPaintManagerUI::UILIB_FILE;
 
 // The endpoint other processes address the main window by.
 constexpr std::wstring_view kMainEndpointName = L"MainWnd";
+
+// The main window's icon, by the resource id the window asks for.
+constexpr UINT kMainIconResource = 107;
+constexpr std::wstring_view kMainIconFile = L"icon\\halvek.png";
 
 } // namespace
 
@@ -65,8 +78,64 @@ void setupUiResources(const std::filesystem::path& programFolder)
     registerControlClasses();
 }
 
-int runHalvek()
+namespace {
+
+// Exit codes besides 0: a script step failed or the display went away; bad arguments.
+constexpr int kExitFailed = 1;
+constexpr int kExitBadInput = 2;
+// Every teardown ends within this, whatever a toolkit or a worker does meanwhile.
+constexpr std::chrono::seconds kTeardownBound{10};
+// How long start-up waits for the first frame before it stops measuring.
+constexpr std::chrono::seconds kFirstFrameWait{5};
+
+std::optional<std::vector<ui::script::Step>> loadScript(const std::filesystem::path& file)
 {
+    const auto text = platform::readFileBounded(file, ui::script::kMaxScriptBytes);
+    if (!text) {
+        std::fprintf(stderr, "halvek: script %s not read: %s\n", file.string().c_str(),
+                     text.error().message.c_str());
+        return std::nullopt;
+    }
+    auto steps = ui::script::parseScript(*text);
+    if (!steps) {
+        std::fprintf(stderr, "halvek: script %s:\n%s\n", file.string().c_str(),
+                     steps.error().message.c_str());
+        return std::nullopt;
+    }
+    return std::move(*steps);
+}
+
+// Runs the loop until the window has shown its first frame, then says how long that
+// took from the process's start and how much memory it holds (HALVEK_DEBUG=1 shows it).
+void reportFirstFrame(const CWindowWnd& window)
+{
+    const HWND hwnd = window.GetHWND();
+    const bool shown = platform::MessageQueue::current().runUntil(
+        [&] { return !platform::isWindow(hwnd) || window.GetFramesShown() > 0; },
+        std::chrono::steady_clock::now() + kFirstFrameWait);
+    if (!shown || !platform::isWindow(hwnd))
+        return;
+    const auto elapsed = platform::timeSinceProcessStart();
+    const auto resident = platform::residentMemoryBytes();
+    platform::debugOutput("first frame shown " +
+                          (elapsed ? std::to_string(elapsed->count()) + " ms" : "?") +
+                          " after start; resident memory " +
+                          (resident ? std::to_string(*resident / (1024 * 1024)) + " MB" : "?"));
+}
+
+} // namespace
+
+int runHalvek(const CommandLine& options)
+{
+    std::vector<ui::script::Step> script;
+    if (options.script) {
+        auto loaded = loadScript(*options.script);
+        if (!loaded)
+            return kExitBadInput;
+        script = std::move(*loaded);
+    }
+    const bool offscreen = options.display == DisplayMode::Offscreen;
+
     const std::filesystem::path programFolder = platform::programFolder();
     std::unique_ptr<FontSlot> fonts[std::size(kFontFiles)];
     for (std::size_t i = 0; i < std::size(kFontFiles); ++i) {
@@ -88,8 +157,33 @@ int runHalvek()
         return 0;
     }
 
+    // The display before the lock: an instance that cannot show anything must never
+    // keep a later start on a real display from running.
+    if (offscreen) {
+        ui::setWindowBackend(ui::createOffscreenBackend());
+    } else {
+        auto backend = ui::createSdlBackend();
+        if (!backend) {
+            std::fprintf(stderr,
+                         "halvek: %s.\nStart it on a desktop, or give --offscreen to run without "
+                         "showing windows.\n",
+                         backend.error().message.c_str());
+            releaseFonts();
+            return kExitFailed;
+        }
+        ui::setWindowBackend(std::move(*backend));
+    }
+    // Whatever way this function is left, the backend goes while the queue still exists.
+    struct BackendOwner {
+        ~BackendOwner() { ui::setWindowBackend(nullptr); }
+    } backendOwner;
+
     platform::SingleInstance instance;
-    const auto runtimeFolder = platform::instanceRuntimeFolder();
+    // Off-screen runs are private checks: no lock, no messages from other programs.
+    const auto runtimeFolder =
+        offscreen ? platform::Result<std::filesystem::path>(
+                        platform::makeError(platform::Error::Code::Unavailable, "off-screen run"))
+                  : platform::instanceRuntimeFolder();
     if (runtimeFolder) {
         const auto claim = instance.claim(*runtimeFolder, platform::kInstanceIdentifier);
         if (claim && *claim == platform::SingleInstance::Claim::AnotherRuns) {
@@ -113,15 +207,7 @@ int runHalvek()
     setupUiResources(programFolder);
     for (std::size_t i = 0; i < kGuidMessageNames.size(); ++i)
         messages.guid[i] = platform::registerMessage(kGuidMessageNames[i]);
-
-    auto backend = ui::createSdlBackend();
-    if (!backend) {
-        // Without a display nothing can be shown; say so instead of ending silently.
-        std::fputs("halvek: cannot open a display\n", stderr);
-        releaseFonts();
-        return 1;
-    }
-    ui::setWindowBackend(std::move(backend));
+    ui::registerIconResource(kMainIconResource, kMainIconFile);
 
     auto mainWindow = std::make_unique<PlaceholderMainWnd>();
     // Other processes reach the main window by its registered messages; the listener
@@ -156,18 +242,53 @@ int runHalvek()
     }
 
     constexpr DWORD kMainStyle = 0x96CA0000;
-    if (!mainWindow->Create(nullptr, platform::kInstanceIdentifier, kMainStyle, 0, 0, 0, 800,
-                            572)) {
+    constexpr SIZE kMainSize{800, 572};
+    // Placed centred from the start, so it is never seen at the corner first.
+    const RECT area = ui::windowBackend().workArea();
+    const int left = std::max(area.left, (area.left + area.right - kMainSize.cx) / 2);
+    const int top = std::max(area.top, (area.top + area.bottom - kMainSize.cy) / 2);
+    if (!mainWindow->Create(nullptr, platform::kInstanceIdentifier, kMainStyle, 0, left, top,
+                            kMainSize.cx, kMainSize.cy)) {
+        platform::armExitWatchdog(kTeardownBound, 0, "the teardown did not finish in time");
+        std::fputs("halvek: the main window could not be created (is the skin installed?)\n",
+                   stderr);
+        mainWindow.reset();
         endpoint.reset();
+        CResourceManager::GetInstance()->Release();
+        instance.release();
         releaseFonts();
         return 0;
     }
     mainHandle = mainWindow->GetHWND();
-    mainWindow->SetIcon(107);
-    mainWindow->SendMessage(WM_SETICON, ICON_BIG, 107);
+    mainWindow->SetIcon(kMainIconResource);
+    mainWindow->SendMessage(WM_SETICON, ICON_BIG, kMainIconResource);
     mainWindow->CenterWindow();
+    reportFirstFrame(*mainWindow);
+
+    int exitCode = 0;
+    std::unique_ptr<ui::script::ScriptRunner> runner;
+    if (options.script) {
+        runner =
+            std::make_unique<ui::script::ScriptRunner>(std::move(script), mainWindow->GetHWND());
+        runner->setSimulationHandler(&simulate);
+        runner->setFinishedHandler([&](int code) {
+            exitCode = code;
+            // Through the window's own shutdown; the quit covers a window already gone.
+            ui::destroyWindow(mainHandle.load());
+            platform::postQuitMessage(code);
+        });
+        runner->start();
+    }
     CPaintManagerUI::MessageLoop();
 
+    platform::armExitWatchdog(kTeardownBound, exitCode, "the teardown did not finish in time");
+    if (runner && runner->isRunning()) {
+        std::fputs("halvek: the program ended before the script did\n", stderr);
+        exitCode = kExitFailed;
+    }
+    runner.reset();
+    if (ui::windowBackend().displayLost())
+        exitCode = kExitFailed;
     // The window goes first: a listener blocked in a send to it is released with 0, so
     // the listener then stops in time.
     mainHandle = nullptr;
@@ -177,8 +298,7 @@ int runHalvek()
     CResourceManager::GetInstance()->Release();
     instance.release();
     releaseFonts();
-    ui::setWindowBackend(nullptr);
-    return 0;
+    return exitCode;
 }
 
 } // namespace app

@@ -173,7 +173,7 @@ ScriptRunner::Turn ScriptRunner::runWait(const Step& step)
     const auto now = std::chrono::steady_clock::now();
     if (!m_waiting) {
         m_waiting = true;
-        m_waitDeadline = now + kWaitTimeout;
+        m_waitDeadline = now + m_waitTimeout;
     }
     const FoundControl found = findControlInWindows(step.name);
     if (isShown(found)) {
@@ -185,7 +185,7 @@ ScriptRunner::Turn ScriptRunner::runWait(const Step& step)
         return fail(step, "wait " + platform::toUtf8(step.name) + ": " +
                               (found.control ? "the control stayed hidden"
                                              : "no control of that name appeared") +
-                              " within 10 s");
+                              " within " + std::to_string(m_waitTimeout.count()) + " ms");
     }
     scheduleNext(kWaitRecheck);
     return Turn::Later;

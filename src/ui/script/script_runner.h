@@ -31,6 +31,8 @@ public:
     ScriptRunner(const ScriptRunner&) = delete;
     ScriptRunner& operator=(const ScriptRunner&) = delete;
 
+    // Tests shorten it; a session keeps the 10 s.
+    void setWaitTimeout(std::chrono::milliseconds timeout) { m_waitTimeout = timeout; }
     void setSimulationHandler(SimulationHandler handler) { m_simulation = std::move(handler); }
     // Called once when the script ends the program: with 0 at "quit" (every step held),
     // with 1 after a failing step. A script without "quit" never calls it.
@@ -62,6 +64,7 @@ private:
     bool m_running = false;
     bool m_waiting = false;
     std::chrono::steady_clock::time_point m_waitDeadline{};
+    std::chrono::milliseconds m_waitTimeout = kWaitTimeout;
     SimulationHandler m_simulation;
     std::function<void(int)> m_finished;
     std::function<void(const std::string&)> m_report;

@@ -10,7 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     # libraries
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
-    libpugixml-dev libcurl4-openssl-dev libfontconfig-dev librsvg2-dev
+    libpugixml-dev libcurl4-openssl-dev libfontconfig-dev librsvg2-dev libx11-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
     # fonts for Latin, Simplified Chinese and Thai text

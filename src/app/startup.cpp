@@ -5,18 +5,27 @@
 #include "app/font_slot.h"
 #include "app/main_wnd.h"
 #include "app/peers.h"
+#include "app/simulation_hook.h"
 #include "devsim/simulation.h"
 #include "platform/debug_output.h"
+#include "platform/exit_watchdog.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/ipc.h"
 #include "platform/message_queue.h"
 #include "platform/paths.h"
+#include "platform/process_stats.h"
 #include "platform/single_instance.h"
 #include "ui/resource_manager.h"
+#include "ui/script/script_runner.h"
+#include "ui/window_backend.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace app {
 namespace {
@@ -31,6 +40,10 @@ constexpr int kResourceMode = CPaintManagerUI::UILIB_FILE;
 
 // The endpoint other processes address the main window by.
 constexpr std::wstring_view kMainEndpointName = L"MainWnd";
+
+// The main window's icon, by the resource id the window asks for.
+constexpr UINT kMainIconResource = 107;
+constexpr std::wstring_view kMainIconFile = L"icon\\halvek.png";
 
 } // namespace
 
@@ -67,8 +80,81 @@ void setupUiResources(const std::filesystem::path& programFolder)
     registerControlClasses();
 }
 
-int runHalvek(const StartOptions& options)
+namespace {
+
+// Exit codes besides 0: a script step failed or the display went away; bad arguments.
+constexpr int kExitFailed = 1;
+constexpr int kExitBadInput = 2;
+// Every teardown ends within this, whatever a toolkit or a worker does meanwhile.
+constexpr std::chrono::seconds kTeardownBound{10};
+// How long start-up waits for the first frame before it stops measuring.
+constexpr std::chrono::seconds kFirstFrameWait{5};
+
+std::string simulateModeName(const std::optional<SimulateMode>& mode)
 {
+    if (!mode)
+        return {};
+    switch (*mode) {
+    case SimulateMode::Both:
+        return "both";
+    case SimulateMode::Cable:
+        return "cable";
+    case SimulateMode::Receiver:
+        return "receiver";
+    case SimulateMode::Socket:
+        return "socket";
+    }
+    return {};
+}
+
+std::optional<std::vector<ui::script::Step>> loadScript(const std::filesystem::path& file)
+{
+    const auto text = platform::readFileBounded(file, ui::script::kMaxScriptBytes);
+    if (!text) {
+        std::fprintf(stderr, "halvek: script %s not read: %s\n", file.string().c_str(),
+                     text.error().message.c_str());
+        return std::nullopt;
+    }
+    auto steps = ui::script::parseScript(*text);
+    if (!steps) {
+        std::fprintf(stderr, "halvek: script %s:\n%s\n", file.string().c_str(),
+                     steps.error().message.c_str());
+        return std::nullopt;
+    }
+    return std::move(*steps);
+}
+
+// Runs the loop until the window has shown its first frame, then says how long that
+// took from the process's start and how much memory it holds (HALVEK_DEBUG=1 shows it).
+void reportFirstFrame(const CWindowWnd& window)
+{
+    const HWND hwnd = window.GetHWND();
+    const bool shown = platform::MessageQueue::current().runUntil(
+        [&] { return !platform::isWindow(hwnd) || window.GetFramesShown() > 0; },
+        std::chrono::steady_clock::now() + kFirstFrameWait);
+    if (!shown || !platform::isWindow(hwnd))
+        return;
+    const auto elapsed = platform::timeSinceProcessStart();
+    const auto resident = platform::residentMemoryBytes();
+    platform::debugOutput("first frame shown " +
+                          (elapsed ? std::to_string(elapsed->count()) + " ms" : "?") +
+                          " after start; resident memory " +
+                          (resident ? std::to_string(*resident / (1024 * 1024)) + " MB" : "?"));
+}
+
+} // namespace
+
+int runHalvek(const CommandLine& options)
+{
+    std::vector<ui::script::Step> script;
+    if (options.script) {
+        auto loaded = loadScript(*options.script);
+        if (!loaded)
+            return kExitBadInput;
+        script = std::move(*loaded);
+    }
+    const bool offscreen = options.display == DisplayMode::Offscreen;
+
     const std::filesystem::path programFolder = platform::programFolder();
     std::unique_ptr<FontSlot> fonts[std::size(kFontFiles)];
     for (std::size_t i = 0; i < std::size(kFontFiles); ++i) {
@@ -90,8 +176,33 @@ int runHalvek(const StartOptions& options)
         return 0;
     }
 
+    // The display before the lock: an instance that cannot show anything must never
+    // keep a later start on a real display from running.
+    if (offscreen) {
+        ui::setWindowBackend(ui::createOffscreenBackend());
+    } else {
+        auto backend = ui::createSdlBackend();
+        if (!backend) {
+            std::fprintf(stderr,
+                         "halvek: %s.\nStart it on a desktop, or give --offscreen to run without "
+                         "showing windows.\n",
+                         backend.error().message.c_str());
+            releaseFonts();
+            return kExitFailed;
+        }
+        ui::setWindowBackend(std::move(*backend));
+    }
+    // Whatever way this function is left, the backend goes while the queue still exists.
+    struct BackendOwner {
+        ~BackendOwner() { ui::setWindowBackend(nullptr); }
+    } backendOwner;
+
     platform::SingleInstance instance;
-    const auto runtimeFolder = platform::instanceRuntimeFolder();
+    // Off-screen runs are private checks: no lock, no messages from other programs.
+    const auto runtimeFolder =
+        offscreen ? platform::Result<std::filesystem::path>(
+                        platform::makeError(platform::Error::Code::Unavailable, "off-screen run"))
+                  : platform::instanceRuntimeFolder();
     if (runtimeFolder) {
         const auto claim = instance.claim(*runtimeFolder, platform::kInstanceIdentifier);
         if (claim && *claim == platform::SingleInstance::Claim::AnotherRuns) {
@@ -115,24 +226,28 @@ int runHalvek(const StartOptions& options)
     setupUiResources(programFolder);
     for (std::size_t i = 0; i < kGuidMessageNames.size(); ++i)
         messages.guid[i] = platform::registerMessage(kGuidMessageNames[i]);
-
-    auto backend = ui::createSdlBackend();
-    if (!backend) {
-        // Without a display nothing can be shown; say so instead of ending silently.
-        std::fputs("halvek: cannot open a display\n", stderr);
-        releaseFonts();
-        return 1;
-    }
-    ui::setWindowBackend(std::move(backend));
+    ui::registerIconResource(kMainIconResource, kMainIconFile);
 
     // Plugged before the window exists, so the watcher's first pass finds the devices.
     bool simulated = true;
-    const auto simulation =
-        devsim::attachSimulation("halvek", options.simulate, options.simState, simulated);
+    const auto simulation = devsim::attachSimulation(
+        "halvek", simulateModeName(options.simulate),
+        options.simState ? options.simState->string() : std::string(), simulated);
     if (!simulated) {
         releaseFonts();
-        return 2;
+        return kExitBadInput;
     }
+    if (simulation) {
+        setSimulationHandler([&simulation](ui::script::SimAction action, ui::script::SimLink link) {
+            const auto which = link == ui::script::SimLink::Cable ? devsim::KeyboardLink::Cable
+                                                                  : devsim::KeyboardLink::Receiver;
+            return action == ui::script::SimAction::Plug ? simulation->plug(which)
+                                                         : simulation->unplug(which);
+        });
+    }
+    struct SimulationHandlerOwner {
+        ~SimulationHandlerOwner() { setSimulationHandler({}); }
+    } simulationHandlerOwner;
 
     auto mainWindow = std::make_unique<CMainWnd>();
     // Other processes reach the main window by its registered messages; the listener
@@ -168,19 +283,54 @@ int runHalvek(const StartOptions& options)
     }
 
     constexpr DWORD kMainStyle = 0x96CA0000;
-    if (!mainWindow->Create(nullptr, platform::kInstanceIdentifier, kMainStyle, 0, 0, 0, 800,
-                            572)) {
+    constexpr SIZE kMainSize{800, 572};
+    // Placed centred from the start, so it is never seen at the corner first.
+    const RECT area = ui::windowBackend().workArea();
+    const int left = std::max(area.left, (area.left + area.right - kMainSize.cx) / 2);
+    const int top = std::max(area.top, (area.top + area.bottom - kMainSize.cy) / 2);
+    if (!mainWindow->Create(nullptr, platform::kInstanceIdentifier, kMainStyle, 0, left, top,
+                            kMainSize.cx, kMainSize.cy)) {
+        platform::armExitWatchdog(kTeardownBound, 0, "the teardown did not finish in time");
+        std::fputs("halvek: the main window could not be created (is the skin installed?)\n",
+                   stderr);
+        mainWindow.reset();
         setPeerEndpoint(nullptr);
         endpoint.reset();
+        CResourceManager::GetInstance()->Release();
+        instance.release();
         releaseFonts();
         return 0;
     }
     mainHandle = mainWindow->GetHWND();
-    mainWindow->SetIcon(107);
-    mainWindow->SendMessage(WM_SETICON, ICON_BIG, 107);
+    mainWindow->SetIcon(kMainIconResource);
+    mainWindow->SendMessage(WM_SETICON, ICON_BIG, kMainIconResource);
     mainWindow->CenterWindow();
+    reportFirstFrame(*mainWindow);
+
+    int exitCode = 0;
+    std::unique_ptr<ui::script::ScriptRunner> runner;
+    if (options.script) {
+        runner =
+            std::make_unique<ui::script::ScriptRunner>(std::move(script), mainWindow->GetHWND());
+        runner->setSimulationHandler(&simulate);
+        runner->setFinishedHandler([&](int code) {
+            exitCode = code;
+            // Through the window's own shutdown; the quit covers a window already gone.
+            ui::destroyWindow(mainHandle.load());
+            platform::postQuitMessage(code);
+        });
+        runner->start();
+    }
     CPaintManagerUI::MessageLoop();
 
+    platform::armExitWatchdog(kTeardownBound, exitCode, "the teardown did not finish in time");
+    if (runner && runner->isRunning()) {
+        std::fputs("halvek: the program ended before the script did\n", stderr);
+        exitCode = kExitFailed;
+    }
+    runner.reset();
+    if (ui::windowBackend().displayLost())
+        exitCode = kExitFailed;
     // The window goes first: a listener blocked in a send to it is released with 0, so
     // the listener then stops in time.
     mainHandle = nullptr;
@@ -191,8 +341,7 @@ int runHalvek(const StartOptions& options)
     CResourceManager::GetInstance()->Release();
     instance.release();
     releaseFonts();
-    ui::setWindowBackend(nullptr);
-    return 0;
+    return exitCode;
 }
 
 } // namespace app

@@ -68,6 +68,15 @@ inline constexpr WPARAM SC_RESTORE = 0xF120;
 
 inline constexpr WPARAM ICON_BIG = 1;
 
+// WM_SIZE's wParam: what the window became.
+inline constexpr WPARAM SIZE_RESTORED = 0;
+inline constexpr WPARAM SIZE_MINIMIZED = 1;
+inline constexpr WPARAM SIZE_MAXIMIZED = 2;
+
+// WM_NCHITTEST's answers: the window's own area, or the caption it is dragged by.
+inline constexpr LRESULT HTCLIENT = 1;
+inline constexpr LRESULT HTCAPTION = 2;
+
 // Key state flags of mouse and key events.
 inline constexpr std::uint16_t MK_SHIFT = 0x0004;
 inline constexpr std::uint16_t MK_CONTROL = 0x0008;
@@ -86,6 +95,7 @@ inline constexpr WPARAM VK_UP = 0x26;
 inline constexpr WPARAM VK_RIGHT = 0x27;
 inline constexpr WPARAM VK_DOWN = 0x28;
 inline constexpr WPARAM VK_DELETE = 0x2E;
+inline constexpr WPARAM VK_F1 = 0x70;
 
 constexpr std::uint16_t LOWORD(std::uintptr_t v)
 {

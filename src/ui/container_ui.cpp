@@ -162,6 +162,69 @@ int CContainerUI::GetScrollRange() const
     return std::max(0, m_contentHeight - (content.bottom - content.top));
 }
 
+RECT CContainerUI::GetScrollTrackRect() const
+{
+    if (!m_bScrollEnabled || GetScrollRange() <= 0)
+        return RECT{};
+    const RECT content = ContentRect();
+    return RECT{content.right - Scaled(10), content.top, content.right, content.bottom};
+}
+
+RECT CContainerUI::GetScrollThumbRect() const
+{
+    const RECT track = GetScrollTrackRect();
+    if (track.bottom <= track.top)
+        return RECT{};
+    const int length = track.bottom - track.top;
+    const int thumb =
+        std::min(length, std::max(Scaled(16), length * length / std::max(1, m_contentHeight)));
+    const int top = track.top + (length - thumb) * m_scrollY / std::max(1, GetScrollRange());
+    return RECT{track.left, top, track.right, top + thumb};
+}
+
+bool CContainerUI::HandleScrollBarEvent(TEventUI& event)
+{
+    switch (event.Type) {
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_DBLCLICK: {
+        const RECT track = GetScrollTrackRect();
+        if (!PtInRect(track, event.ptMouse))
+            return false;
+        const RECT thumb = GetScrollThumbRect();
+        if (PtInRect(thumb, event.ptMouse)) {
+            m_thumbGrab = event.ptMouse.y - thumb.top;
+        } else {
+            // A press on the track pages towards it, as scroll bars do.
+            const int page = std::max(1, ContentRect().bottom - ContentRect().top);
+            SetScrollPos(m_scrollY + (event.ptMouse.y < thumb.top ? -page : page));
+        }
+        return true;
+    }
+    case UIEVENT_MOUSEMOVE: {
+        if (!m_thumbGrab)
+            return false;
+        const RECT track = GetScrollTrackRect();
+        const RECT thumb = GetScrollThumbRect();
+        const int travel = (track.bottom - track.top) - (thumb.bottom - thumb.top);
+        if (travel <= 0)
+            return true;
+        const int thumbTop = event.ptMouse.y - *m_thumbGrab - track.top;
+        const long long position = static_cast<long long>(thumbTop) * GetScrollRange();
+        SetScrollPos(
+            static_cast<int>((position + (position >= 0 ? travel / 2 : -travel / 2)) / travel));
+        return true;
+    }
+    case UIEVENT_BUTTONUP:
+        if (!m_thumbGrab)
+            return false;
+        m_thumbGrab.reset();
+        Invalidate();
+        return true;
+    default:
+        return false;
+    }
+}
+
 void CContainerUI::SetVisible(bool visible)
 {
     if (m_bVisible == visible)
@@ -205,6 +268,8 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, void* data, UINT fla
         const POINT pt = *static_cast<POINT*>(data);
         if (!PtInRect(m_rcItem, pt))
             return nullptr;
+        if (PtInRect(GetScrollTrackRect(), pt) && m_bMouseEnabled && IsEnabled())
+            return proc(this, data);
         if (!m_bMouseChildEnabled)
             return m_bMouseEnabled ? proc(this, data) : nullptr;
     }
@@ -273,6 +338,8 @@ void CContainerUI::SetPos(RECT rc, bool needInvalidate)
 
 void CContainerUI::DoEvent(TEventUI& event)
 {
+    if (IsEnabled() && HandleScrollBarEvent(event))
+        return;
     if (event.Type == UIEVENT_SCROLLWHEEL && m_bScrollEnabled && GetScrollRange() > 0) {
         const int step = Scaled(30);
         SetScrollPos(m_scrollY + (static_cast<short>(HIWORD(event.wParam)) > 0 ? -step : step));
@@ -301,13 +368,12 @@ void CContainerUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
         item->DoPaint(canvas, itemVisible);
     }
     canvas.popClip();
-    if (m_bScrollEnabled && GetScrollRange() > 0) {
-        // A thin thumb shows where the visible part lies in the content.
-        const int track = content.bottom - content.top;
-        const int thumb = std::max(Scaled(16), track * track / std::max(1, m_contentHeight));
-        const int top = content.top + (track - thumb) * m_scrollY / std::max(1, GetScrollRange());
-        const int width = Scaled(4);
-        canvas.fillRect(RECT{content.right - width, top, content.right, top + thumb}, 0x80A0A8B0);
+    const RECT thumb = GetScrollThumbRect();
+    if (thumb.bottom > thumb.top) {
+        // A thin thumb shows where the visible part lies; it widens while it is dragged.
+        const int width = m_thumbGrab ? Scaled(8) : Scaled(4);
+        canvas.fillRect(RECT{thumb.right - width, thumb.top, thumb.right, thumb.bottom},
+                        m_thumbGrab ? 0xC0A0A8B0 : 0x80A0A8B0);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "ui/control_ui.h"
 
+#include <optional>
 #include <vector>
 
 // A control with children. Owns them: Remove and RemoveAll delete them unless asked not to.
@@ -43,6 +44,10 @@ public:
     int GetScrollPos() const { return m_scrollY; }
     void SetScrollPos(int y);
     int GetScrollRange() const;
+    // The scroll bar's track and thumb (empty when nothing scrolls); the track takes
+    // presses before the children under it.
+    RECT GetScrollTrackRect() const;
+    RECT GetScrollThumbRect() const;
 
     void SetVisible(bool visible = true) override;
     void SetInternVisible(bool visible = true) override;
@@ -76,6 +81,12 @@ protected:
     int m_scrollY = 0;
     int m_contentHeight = 0;
     bool m_bScrollEnabled = false;
+
+private:
+    bool HandleScrollBarEvent(TEventUI& event);
+
+    // While the thumb is dragged: where in the thumb it was taken, from its top.
+    std::optional<int> m_thumbGrab;
 };
 
 class CVerticalLayoutUI : public CContainerUI {

@@ -25,6 +25,7 @@ namespace {
 // Deeper nesting than this is a hostile or broken file, not a skin.
 constexpr int kMaxDepth = 64;
 constexpr std::uintmax_t kMaxSkinFileSize = 16 * 1024 * 1024;
+constexpr int kMaxIncludes = 2000;
 
 std::wstring wide(const char* text)
 {
@@ -108,6 +109,16 @@ CControlUI* CDialogBuilder::Create(std::wstring_view xml, const wchar_t*,
                                    IDialogBuilderCallback* callback, CPaintManagerUI* manager,
                                    CControlUI* parent)
 {
+    int includesLeft = kMaxIncludes;
+    m_includesLeft = &includesLeft;
+    CControlUI* root = Create(xml, callback, manager, parent, 0);
+    m_includesLeft = nullptr;
+    return root;
+}
+
+CControlUI* CDialogBuilder::Create(std::wstring_view xml, IDialogBuilderCallback* callback,
+                                   CPaintManagerUI* manager, CControlUI* parent, int depth)
+{
     m_callback = callback;
     pugi::xml_document doc;
     if (!loadSkin(doc, xml))
@@ -125,11 +136,11 @@ CControlUI* CDialogBuilder::Create(std::wstring_view xml, const wchar_t*,
                 platform::equalsIgnoreCase(tag, L"Style") ||
                 platform::equalsIgnoreCase(tag, L"Default"))
                 continue;
-            return Parse(child, parent, manager, 0);
+            return Parse(child, parent, manager, depth);
         }
         return nullptr;
     }
-    return Parse(root, parent, manager, 0);
+    return Parse(root, parent, manager, depth);
 }
 
 void CDialogBuilder::ApplyWindowAttributes(const pugi::xml_node& window, CPaintManagerUI* manager)
@@ -140,6 +151,8 @@ void CDialogBuilder::ApplyWindowAttributes(const pugi::xml_node& window, CPaintM
         const SIZE cxy = parseSizeAttribute(wide(size.as_string()));
         manager->SetInitSize(cxy.cx, cxy.cy);
     }
+    if (const auto caption = window.attribute("caption"))
+        manager->SetCaptionRect(parseRectAttribute(wide(caption.as_string())));
     for (const pugi::xml_node child : window.children()) {
         const std::wstring tag = wide(child.name());
         const bool shared = child.attribute("shared").as_bool(false);
@@ -193,8 +206,13 @@ CControlUI* CDialogBuilder::Parse(const pugi::xml_node& node, CControlUI* parent
         const int count = std::clamp(node.attribute("count").as_int(1), 1, 100);
         CControlUI* first = nullptr;
         for (int i = 0; i < count; ++i) {
+            if (m_includesLeft && (*m_includesLeft)-- <= 0) {
+                platform::debugOutput(L"skin includes too many files; the rest is skipped");
+                break;
+            }
             CDialogBuilder nested;
-            CControlUI* control = nested.Create(source, nullptr, m_callback, manager, parent);
+            nested.m_includesLeft = m_includesLeft;
+            CControlUI* control = nested.Create(source, m_callback, manager, parent, depth + 1);
             if (!first)
                 first = control;
         }

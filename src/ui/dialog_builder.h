@@ -33,12 +33,18 @@ public:
                        CPaintManagerUI* manager = nullptr, CControlUI* parent = nullptr);
 
 private:
+    // depth: how deep the file is nested already, so included files count too.
+    CControlUI* Create(std::wstring_view xml, IDialogBuilderCallback* callback,
+                       CPaintManagerUI* manager, CControlUI* parent, int depth);
     CControlUI* Parse(const pugi::xml_node& node, CControlUI* parent, CPaintManagerUI* manager,
                       int depth);
     CControlUI* CreateByTag(std::wstring_view tag) const;
     void ApplyWindowAttributes(const pugi::xml_node& window, CPaintManagerUI* manager);
 
     IDialogBuilderCallback* m_callback = nullptr;
+    // Includes the whole build may still expand, shared with nested builders: "count"
+    // would otherwise multiply at every level.
+    int* m_includesLeft = nullptr;
 };
 
 // The library's own control for a tag (case-insensitive), or null.

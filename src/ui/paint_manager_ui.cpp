@@ -278,6 +278,24 @@ CControlUI* CPaintManagerUI::FindSubControlByClass(CControlUI* parent, std::wstr
         &search, UIFIND_ALL);
 }
 
+bool CPaintManagerUI::IsCaptionAt(POINT pt) const
+{
+    if (m_rcCaption.bottom <= 0 && m_rcCaption.top <= 0)
+        return false;
+    const SIZE client = GetClientSize();
+    const RECT caption{Scale(m_rcCaption.left), Scale(m_rcCaption.top),
+                       client.cx - Scale(m_rcCaption.right), Scale(m_rcCaption.bottom)};
+    if (!PtInRect(caption, pt))
+        return false;
+    for (CControlUI* control = FindControl(pt); control; control = control->GetParent()) {
+        for (const wchar_t* clickable : {L"Button", L"Edit", L"Combo", L"Slider", L"ListItem"}) {
+            if (control->GetInterface(clickable))
+                return false;
+        }
+    }
+    return true;
+}
+
 void CPaintManagerUI::NeedUpdate()
 {
     m_bUpdateNeeded = true;
@@ -874,7 +892,13 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
         if (m_canvas && m_hWndPaint)
             ui::presentWindow(m_hWndPaint, *m_canvas);
         return true;
+    case WM_NCHITTEST:
+        result =
+            IsCaptionAt(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}) ? HTCAPTION : HTCLIENT;
+        return true;
     case WM_SIZE:
+        if (wParam == SIZE_MINIMIZED)
+            return false;
         SetClientSize(SIZE{LOWORD(static_cast<std::uintptr_t>(lParam)),
                            HIWORD(static_cast<std::uintptr_t>(lParam))});
         if (m_pRoot && !m_bFirstLayout)

@@ -58,6 +58,13 @@ public:
     bool AttachDialog(CControlUI* root);
     CControlUI* GetRoot() const { return m_pRoot; }
     SIZE GetInitSize() const { return m_szInitWindowSize; }
+    // The area the window is dragged by, at 96 DPI: left, top, right, bottom measured
+    // from the matching edge (the skin's "caption"; "0,0,0,40" is the top 40 pixels).
+    // Controls that take clicks inside it stay clickable.
+    RECT GetCaptionRect() const { return m_rcCaption; }
+    void SetCaptionRect(const RECT& rc) { m_rcCaption = rc; }
+    // True when a press at the point (client pixels) drags the window.
+    bool IsCaptionAt(POINT pt) const;
     void SetInitSize(int cx, int cy) { m_szInitWindowSize = SIZE{cx, cy}; }
     SIZE GetClientSize() const;
     // The window's client size in device pixels (the window layer keeps it current).
@@ -170,6 +177,7 @@ private:
     bool m_bFirstLayout = true;
     bool m_paintPosted = false;
     SIZE m_szInitWindowSize{};
+    RECT m_rcCaption{};
     SIZE m_clientSize{};
     std::unique_ptr<ui::Canvas> m_canvas;
     std::vector<INotifyUI*> m_notifiers;

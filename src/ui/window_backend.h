@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/result.h"
 #include "ui/render.h"
 #include "ui/ui_types.h"
 
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace ui {
@@ -11,7 +13,9 @@ namespace ui {
 enum class ShowState { Hidden, Normal, Minimized, Maximized };
 
 // The system window that shows one CWindowWnd. It turns the system's input into window
-// messages sent to its handle and shows the frames the paint manager painted.
+// messages sent to its handle and shows the frames the paint manager painted. Moves,
+// resizes and state changes made by the window manager update bounds() and state()
+// and arrive as WM_MOVE and WM_SIZE (wParam SIZE_RESTORED, SIZE_MINIMIZED, SIZE_MAXIMIZED).
 class NativeWindow {
 public:
     virtual ~NativeWindow() = default;
@@ -25,6 +29,15 @@ public:
     virtual void raise() = 0;
     // Top-most windows stay above the others.
     virtual void setTopMost(bool topMost) = 0;
+    // The picture the desktop shows for the window (task bar, switcher).
+    virtual void setIcon(const Image& icon) = 0;
+    // The DPI of the display the window is on, following the desktop's scale factor.
+    virtual int dpi() const = 0;
+    // The last frame shown, read back in the window's real pixel format and converted to
+    // 0xAARRGGBB; empty before the first frame.
+    virtual std::optional<Image> shownFrame() const = 0;
+    // The icon last set, where the backend can tell (off-screen); empty otherwise.
+    virtual std::optional<Image> icon() const { return std::nullopt; }
 };
 
 // Creates native windows and answers questions about the screen.
@@ -34,12 +47,16 @@ public:
     virtual std::unique_ptr<NativeWindow> createWindow(HWND hwnd, std::wstring_view title,
                                                        const RECT& rc, bool popup) = 0;
     virtual RECT workArea() const = 0;
+    // The DPI of the primary display, following the desktop's scale factor.
     virtual int screenDpi() const = 0;
     virtual POINT cursorPos() const = 0;
     virtual std::wstring clipboardText() const = 0;
     virtual void setClipboardText(std::wstring_view text) = 0;
     // Asks for composed text input while an edit has focus.
     virtual void setTextInput(HWND hwnd, bool enabled) = 0;
+    // True once the connection to the display broke; the UI thread's loop has been
+    // asked to quit and the process ends within a bounded time whatever happens next.
+    virtual bool displayLost() const { return false; }
 };
 
 // The backend windows are created with; the off-screen one until another is set.
@@ -47,12 +64,18 @@ WindowBackend& windowBackend();
 void setWindowBackend(std::unique_ptr<WindowBackend> backend);
 
 std::unique_ptr<WindowBackend> createOffscreenBackend();
-// Null when no display can be opened.
-std::unique_ptr<WindowBackend> createSdlBackend();
+// Opens the display through SDL. Refuses (with a message for the user) when there is no
+// display: SDL's own off-screen and dummy drivers would show nothing to anybody.
+[[nodiscard]] platform::Result<std::unique_ptr<WindowBackend>> createSdlBackend();
 
 // Shows a painted frame in the window of the handle (no-op for unknown handles).
 void presentWindow(HWND hwnd, const Canvas& canvas);
 // Resizes a window by newDpi/oldDpi unless it is maximised.
 void rescaleWindow(HWND hwnd, int oldDpi, int newDpi);
+
+// Window icons by resource id (the id WM_SETICON carries in lParam): an image file of
+// the skin, drawn at the size the desktop asks for.
+void registerIconResource(UINT resourceId, std::wstring_view file);
+std::optional<Image> loadIconResource(UINT resourceId, int size);
 
 } // namespace ui

@@ -86,14 +86,18 @@ LRESULT WindowImplBase::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, boo
 {
     const bool zoomed = IsZoomed();
     const LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam);
-    if (zoomed != IsZoomed()) {
-        // The caption buttons follow the maximised state.
-        if (CControlUI* maxButton = m_pm.FindControl(L"maxbtn"))
-            maxButton->SetVisible(!IsZoomed());
-        if (CControlUI* restoreButton = m_pm.FindControl(L"restorebtn"))
-            restoreButton->SetVisible(IsZoomed());
-    }
+    if (zoomed != IsZoomed())
+        ShowSizeButtons(IsZoomed());
     return result;
+}
+
+void WindowImplBase::ShowSizeButtons(bool maximized)
+{
+    // The caption buttons follow the maximised state.
+    if (CControlUI* maxButton = m_pm.FindControl(L"maxbtn"))
+        maxButton->SetVisible(!maximized);
+    if (CControlUI* restoreButton = m_pm.FindControl(L"restorebtn"))
+        restoreButton->SetVisible(maximized);
 }
 
 LRESULT WindowImplBase::OnMouseWheel(UINT, WPARAM, LPARAM, bool& bHandled)
@@ -171,6 +175,9 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         result = OnGetMinMaxInfo(msg, wParam, lParam, handled);
         break;
     case WM_SIZE:
+        // The window manager may maximise or restore the window too.
+        if (wParam != SIZE_MINIMIZED)
+            ShowSizeButtons(IsZoomed());
         result = OnSize(msg, wParam, lParam, handled);
         break;
     case WM_SYSCOMMAND:

@@ -57,4 +57,7 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     CPaintManagerUI m_pm;
+
+private:
+    void ShowSizeButtons(bool maximized);
 };

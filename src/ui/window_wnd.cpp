@@ -39,7 +39,7 @@ LRESULT windowProc(CWindowWnd* window, HWND hwnd, UINT msg, WPARAM wParam, LPARA
     return result;
 }
 
-LRESULT defaultWindowProc(CWindowWnd* window, UINT msg, WPARAM wParam, LPARAM)
+LRESULT defaultWindowProc(CWindowWnd* window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_CLOSE:
@@ -72,6 +72,15 @@ LRESULT defaultWindowProc(CWindowWnd* window, UINT msg, WPARAM wParam, LPARAM)
         default:
             return 0;
         }
+    case WM_SETICON:
+        // lParam carries the icon's resource id; drawn at the size desktops use most.
+        if (window->m_native) {
+            window->m_iconId = static_cast<UINT>(lParam);
+            constexpr int kIconSize = 64;
+            if (const auto icon = ui::loadIconResource(window->m_iconId, kIconSize))
+                window->m_native->setIcon(*icon);
+        }
+        return 0;
     default:
         return 0;
     }
@@ -280,8 +289,10 @@ bool CWindowWnd::IsZoomed() const
 void CWindowWnd::Present(const ui::Canvas& canvas)
 {
     if (m_native && m_native->state() != ui::ShowState::Hidden &&
-        m_native->state() != ui::ShowState::Minimized)
+        m_native->state() != ui::ShowState::Minimized) {
         m_native->present(canvas);
+        ++m_framesShown;
+    }
 }
 
 void CWindowWnd::SetTopMost(bool topMost)

@@ -68,12 +68,17 @@ public:
     void SetTopMost(bool topMost);
     // Shows a painted frame (nothing while hidden or minimised).
     void Present(const ui::Canvas& canvas);
+    // How many frames the window has shown.
+    int GetFramesShown() const { return m_framesShown; }
     void BringToFront()
     {
         if (m_native)
             m_native->raise();
     }
     HWND GetOwner() const { return m_owner; }
+    // The DPI of the display the window is on (96 before the window exists).
+    int GetDpi() const { return m_native ? m_native->dpi() : 96; }
+    const ui::NativeWindow* GetNativeWindow() const { return m_native.get(); }
     std::wstring GetTitle() const { return m_title; }
     // False while a modal child runs: mouse and keyboard messages are dropped.
     bool IsInputEnabled() const { return m_inputEnabled; }
@@ -100,6 +105,7 @@ private:
     UINT m_iconId = 0;
     bool m_inputEnabled = true;
     RECT m_restoreRect{};
+    int m_framesShown = 0;
 };
 
 namespace ui {

@@ -17,13 +17,19 @@ public:
     void setState(ShowState state) override { m_state = state; }
     ShowState state() const override { return m_state; }
     void setTitle(std::wstring_view) override {}
-    void present(const Canvas&) override {}
+    void present(const Canvas& canvas) override { m_frame = snapshot(canvas); }
     void raise() override {}
     void setTopMost(bool) override {}
+    void setIcon(const Image& icon) override { m_icon = icon; }
+    int dpi() const override { return 96; }
+    std::optional<Image> shownFrame() const override { return m_frame; }
+    std::optional<Image> icon() const override { return m_icon; }
 
 private:
     RECT m_bounds;
     ShowState m_state = ShowState::Hidden;
+    std::optional<Image> m_frame;
+    std::optional<Image> m_icon;
 };
 
 class OffscreenBackend final : public WindowBackend {

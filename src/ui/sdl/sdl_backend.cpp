@@ -3,155 +3,31 @@
 #include "ui/window_backend.h"
 
 #include "platform/debug_output.h"
+#include "platform/exit_watchdog.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
+#include "ui/sdl/sdl_window.h"
+#include "ui/sdl/x11_display.h"
 
 #include <SDL.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
-#include <map>
+#include <mutex>
 
 namespace ui {
 namespace {
 
-std::map<Uint32, HWND>& windowsById()
-{
-    static std::map<Uint32, HWND> map;
-    return map;
-}
+using sdl::SdlWindow;
 
-class SdlWindow final : public NativeWindow {
-public:
-    SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, bool popup) : m_hwnd(hwnd)
-    {
-        const std::string utf8 = platform::toUtf8(title);
-        Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI;
-        if (popup)
-            flags |= SDL_WINDOW_SKIP_TASKBAR;
-        m_window = SDL_CreateWindow(utf8.c_str(), rc.left, rc.top, std::max(1, rc.right - rc.left),
-                                    std::max(1, rc.bottom - rc.top), flags);
-        if (!m_window) {
-            platform::debugOutput(std::string("window not created: ") + SDL_GetError());
-            return;
-        }
-        windowsById()[SDL_GetWindowID(m_window)] = hwnd;
-        m_bounds = rc;
-    }
-
-    ~SdlWindow() override
-    {
-        if (m_window) {
-            windowsById().erase(SDL_GetWindowID(m_window));
-            SDL_DestroyWindow(m_window);
-        }
-    }
-
-    RECT bounds() const override { return m_bounds; }
-
-    void setBounds(const RECT& rc) override
-    {
-        m_bounds = rc;
-        if (!m_window)
-            return;
-        SDL_SetWindowPosition(m_window, rc.left, rc.top);
-        SDL_SetWindowSize(m_window, std::max(1, rc.right - rc.left),
-                          std::max(1, rc.bottom - rc.top));
-    }
-
-    void setState(ShowState state) override
-    {
-        m_state = state;
-        if (!m_window)
-            return;
-        switch (state) {
-        case ShowState::Hidden:
-            SDL_HideWindow(m_window);
-            break;
-        case ShowState::Minimized:
-            SDL_MinimizeWindow(m_window);
-            break;
-        case ShowState::Normal:
-        case ShowState::Maximized:
-            SDL_ShowWindow(m_window);
-            SDL_RestoreWindow(m_window);
-            break;
-        }
-    }
-
-    ShowState state() const override { return m_state; }
-
-    void setTitle(std::wstring_view title) override
-    {
-        if (m_window)
-            SDL_SetWindowTitle(m_window, platform::toUtf8(title).c_str());
-    }
-
-    void present(const Canvas& canvas) override
-    {
-        if (!m_window)
-            return;
-        SDL_Surface* surface = SDL_GetWindowSurface(m_window);
-        if (!surface)
-            return;
-        SDL_LockSurface(surface);
-        // Both are 32-bit XRGB in memory order; the canvas is opaque where it matters.
-        const int rows = std::min(surface->h, canvas.height());
-        const int bytes = std::min(surface->w, canvas.width()) * 4;
-        const auto* source = reinterpret_cast<const unsigned char*>(canvas.pixels());
-        auto* target = static_cast<unsigned char*>(surface->pixels);
-        for (int y = 0; y < rows; ++y)
-            std::memcpy(target + y * surface->pitch, source + y * canvas.stride(),
-                        static_cast<std::size_t>(bytes));
-        SDL_UnlockSurface(surface);
-        SDL_UpdateWindowSurface(m_window);
-        takeRequestedScreenshot(surface);
-    }
-
-    void raise() override
-    {
-        if (m_window)
-            SDL_RaiseWindow(m_window);
-    }
-
-    void setTopMost(bool topMost) override
-    {
-        if (m_window)
-            SDL_SetWindowAlwaysOnTop(m_window, topMost ? SDL_TRUE : SDL_FALSE);
-    }
-
-private:
-    // HALVEK_SCREENSHOT=<file>: the first frame shown is read back from the window and
-    // written there, for checks of a running program.
-    static void takeRequestedScreenshot(SDL_Surface* surface)
-    {
-        static bool taken = false;
-        const char* file = std::getenv("HALVEK_SCREENSHOT");
-        if (taken || !file || !*file)
-            return;
-        taken = true;
-        Image image;
-        image.width = surface->w;
-        image.height = surface->h;
-        SDL_LockSurface(surface);
-        for (int y = 0; y < surface->h; ++y) {
-            const auto* row = reinterpret_cast<const std::uint32_t*>(
-                static_cast<const unsigned char*>(surface->pixels) + y * surface->pitch);
-            for (int x = 0; x < surface->w; ++x)
-                image.pixels.push_back(row[x] | 0xFF000000u);
-        }
-        SDL_UnlockSurface(surface);
-        if (!writePng(image, file))
-            platform::debugOutput("screenshot not written");
-    }
-
-    HWND m_hwnd;
-    SDL_Window* m_window = nullptr;
-    RECT m_bounds{};
-    ShowState m_state = ShowState::Hidden;
-};
+// How long the teardown may take once the display is gone.
+constexpr std::chrono::seconds kLostDisplayExitBound{4};
+constexpr int kLostDisplayExitCode = 1;
+// The longest the UI thread sleeps in SDL without looking whether the display went away.
+constexpr std::chrono::milliseconds kLostDisplayCheck{1000};
 
 WPARAM virtualKey(SDL_Keycode key)
 {
@@ -168,6 +44,9 @@ WPARAM virtualKey(SDL_Keycode key)
     case SDLK_LSHIFT:
     case SDLK_RSHIFT:
         return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
     case SDLK_HOME:
         return VK_HOME;
     case SDLK_END:
@@ -189,29 +68,48 @@ WPARAM virtualKey(SDL_Keycode key)
             return static_cast<WPARAM>('A' + (key - SDLK_a));
         if (key >= SDLK_0 && key <= SDLK_9)
             return static_cast<WPARAM>(key);
+        if (key >= SDLK_F1 && key <= SDLK_F12)
+            return static_cast<WPARAM>(VK_F1 + (key - SDLK_F1));
         return 0;
     }
 }
 
+HWND target(Uint32 windowId)
+{
+    SdlWindow* window = SdlWindow::fromId(windowId);
+    return window ? window->handle() : nullptr;
+}
+
 class SdlBackend final : public WindowBackend, public platform::ExternalWait {
 public:
-    SdlBackend() : m_wakeEvent(SDL_RegisterEvents(1))
+    SdlBackend() : m_wakeEvent(SDL_RegisterEvents(1)), m_queue(&platform::MessageQueue::current())
     {
         SDL_StartTextInput();
-        platform::MessageQueue::current().setExternalWait(this);
+        m_queue->setExternalWait(this);
     }
 
     ~SdlBackend() override
     {
-        if (auto* queue = platform::MessageQueue::currentIfAny())
-            queue->setExternalWait(nullptr);
+        // Only while the queue we joined is still this thread's: at process exit the
+        // queue may be gone before us.
+        if (platform::MessageQueue::currentIfAny() == m_queue)
+            m_queue->setExternalWait(nullptr);
+        if (m_lost) {
+            // Nothing to say goodbye to; SDL_Quit would talk to a dead connection.
+            return;
+        }
         SDL_Quit();
     }
 
     std::unique_ptr<NativeWindow> createWindow(HWND hwnd, std::wstring_view title, const RECT& rc,
                                                bool popup) override
     {
-        return std::make_unique<SdlWindow>(hwnd, title, rc, popup);
+        auto window = std::make_unique<SdlWindow>(hwnd, title, rc, popup);
+        if (!m_watching && window->sdlWindow()) {
+            m_watching = true;
+            sdl::watchDisplayConnection(window->sdlWindow(), [this] { onDisplayLost(); });
+        }
+        return window;
     }
 
     RECT workArea() const override
@@ -224,10 +122,9 @@ public:
 
     int screenDpi() const override
     {
-        float dpi = 96;
-        if (SDL_GetDisplayDPI(0, &dpi, nullptr, nullptr) != 0 || dpi <= 0)
-            return 96;
-        return static_cast<int>(std::lround(dpi));
+        // Any window tells the desktop's setting; without one, the default.
+        SDL_Window* any = SDL_GetWindowFromID(1);
+        return sdl::windowDpi(any);
     }
 
     POINT cursorPos() const override
@@ -253,35 +150,76 @@ public:
 
     void setTextInput(HWND, bool) override {}
 
+    bool displayLost() const override { return m_lost; }
+
     void wait(std::chrono::steady_clock::time_point deadline) override
     {
-        const auto now = std::chrono::steady_clock::now();
-        int timeout = -1;
-        if (deadline != std::chrono::steady_clock::time_point::max()) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-            timeout = static_cast<int>(std::clamp<long long>(left, 0, 24 * 3600 * 1000));
-        }
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, timeout) == 0)
+        if (m_lost) {
+            quitForLostDisplay();
+            // No events will come; wait for the queue's own wake-up instead.
+            std::unique_lock lock(m_lostLock);
+            if (deadline == std::chrono::steady_clock::time_point::max())
+                m_lostWake.wait(lock, [this] { return m_woken; });
+            else
+                m_lostWake.wait_until(lock, deadline, [this] { return m_woken; });
+            m_woken = false;
             return;
-        handle(event);
-        while (SDL_PollEvent(&event))
+        }
+        // Bounded even without a deadline: once the display is gone SDL may sit in a
+        // poll of the dead connection, and only a return from it lets the loop quit.
+        const auto now = std::chrono::steady_clock::now();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::min(deadline - now, std::chrono::steady_clock::duration(kLostDisplayCheck)));
+        const int timeout = static_cast<int>(std::max<long long>(0, left.count()));
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, timeout) != 0) {
             handle(event);
+            while (!m_lost && SDL_PollEvent(&event))
+                handle(event);
+        }
+        if (m_lost)
+            quitForLostDisplay();
     }
 
     void wake() override
     {
+        {
+            std::lock_guard guard(m_lostLock);
+            m_woken = true;
+        }
+        m_lostWake.notify_all();
+        // With the display gone, SDL would take the wake-up to the dead connection.
+        if (m_lost)
+            return;
         SDL_Event event{};
         event.type = m_wakeEvent;
         SDL_PushEvent(&event);
     }
 
 private:
-    static HWND target(Uint32 windowId)
+    // Called from inside an Xlib call, on whichever thread noticed, maybe while that
+    // thread holds a message queue's lock: only flags and the watchdog here. The UI
+    // thread's wait() sees the flag and quits the loop.
+    void onDisplayLost()
     {
-        const auto found = windowsById().find(windowId);
-        return found == windowsById().end() ? nullptr : found->second;
+        m_lost = true;
+        platform::armExitWatchdog(kLostDisplayExitBound, kLostDisplayExitCode,
+                                  "the display is gone and the teardown did not finish");
+        {
+            std::lock_guard guard(m_lostLock);
+            m_woken = true;
+        }
+        m_lostWake.notify_all();
+    }
+
+    void quitForLostDisplay()
+    {
+        if (m_quitPosted)
+            return;
+        m_quitPosted = true;
+        std::fputs("halvek: the connection to the display was lost; closing\n", stderr);
+        std::fflush(stderr);
+        m_queue->postQuitMessage(kLostDisplayExitCode);
     }
 
     void handle(const SDL_Event& event)
@@ -289,16 +227,17 @@ private:
         switch (event.type) {
         case SDL_QUIT:
             // SIGTERM or SIGINT: every window closes the way its close button would.
-            for (const auto& [id, hwnd] : windowsById())
+            for (HWND hwnd : allHandles())
                 platform::postMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
             break;
         case SDL_DISPLAYEVENT:
-            for (const auto& [id, hwnd] : windowsById())
+            for (HWND hwnd : allHandles())
                 platform::postMessage(hwnd, WM_DISPLAYCHANGE, 0, 0);
             break;
         case SDL_MOUSEMOTION:
             m_lastMouse = POINT{event.motion.x, event.motion.y};
-            platform::sendMessage(target(event.motion.windowID), WM_MOUSEMOVE, 0,
+            platform::sendMessage(target(event.motion.windowID), WM_MOUSEMOVE,
+                                  (event.motion.state & SDL_BUTTON_LMASK) ? 1 : 0,
                                   MAKELPARAM(event.motion.x, event.motion.y));
             break;
         case SDL_MOUSEBUTTONDOWN:
@@ -342,49 +281,87 @@ private:
                 platform::sendMessage(hwnd, WM_CHAR, static_cast<WPARAM>(c), 0);
             break;
         }
-        case SDL_WINDOWEVENT: {
-            const HWND hwnd = target(event.window.windowID);
-            switch (event.window.event) {
-            case SDL_WINDOWEVENT_CLOSE:
-                platform::sendMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-                break;
-            case SDL_WINDOWEVENT_EXPOSED:
-                platform::postMessage(hwnd, WM_PAINT, 0, 0);
-                break;
-            case SDL_WINDOWEVENT_LEAVE:
-                platform::sendMessage(hwnd, WM_MOUSELEAVE, 0, 0);
-                break;
-            case SDL_WINDOWEVENT_FOCUS_LOST:
-                platform::sendMessage(hwnd, WM_ACTIVATE, 0, 0);
-                platform::sendMessage(hwnd, WM_KILLFOCUS, 0, 0);
-                break;
-            case SDL_WINDOWEVENT_FOCUS_GAINED:
-                platform::sendMessage(hwnd, WM_ACTIVATE, 1, 0);
-                platform::sendMessage(hwnd, WM_SETFOCUS, 0, 0);
-                break;
-            default:
-                break;
-            }
+        case SDL_WINDOWEVENT:
+            handleWindowEvent(event.window);
             break;
-        }
         default:
             break;
         }
     }
 
+    void handleWindowEvent(const SDL_WindowEvent& event)
+    {
+        SdlWindow* window = SdlWindow::fromId(event.windowID);
+        if (!window)
+            return;
+        const HWND hwnd = window->handle();
+        switch (event.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            platform::sendMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            platform::postMessage(hwnd, WM_PAINT, 0, 0);
+            break;
+        case SDL_WINDOWEVENT_LEAVE:
+            platform::sendMessage(hwnd, WM_MOUSELEAVE, 0, 0);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            platform::sendMessage(hwnd, WM_ACTIVATE, 0, 0);
+            platform::sendMessage(hwnd, WM_KILLFOCUS, 0, 0);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            platform::sendMessage(hwnd, WM_ACTIVATE, 1, 0);
+            platform::sendMessage(hwnd, WM_SETFOCUS, 0, 0);
+            break;
+        default:
+            window->handleWindowEvent(event);
+            break;
+        }
+    }
+
+    static std::vector<HWND> allHandles() { return SdlWindow::allHandles(); }
+
     Uint32 m_wakeEvent;
+    platform::MessageQueue* m_queue;
     POINT m_lastMouse{};
+    bool m_watching = false;
+    std::atomic<bool> m_lost{false};
+    std::mutex m_lostLock;
+    std::condition_variable m_lostWake;
+    bool m_woken = false;
+    bool m_quitPosted = false; // UI thread only
 };
+
+bool isHeadlessDriver(const char* driver)
+{
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+                      std::strcmp(driver, "evdev") == 0);
+}
 
 } // namespace
 
-std::unique_ptr<WindowBackend> createSdlBackend()
+platform::Result<std::unique_ptr<WindowBackend>> createSdlBackend()
 {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        platform::debugOutput(std::string("no display: ") + SDL_GetError());
-        return nullptr;
+    // The accelerated window surface pulls in a (software) GL stack: slower to start,
+    // four times the memory, and it recreates the window at 0,0 on the first frame.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Keep a compositing desktop's effects; do not take the screen over.
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0)
+        return platform::makeError(platform::Error::Code::Unavailable,
+                                   std::string("cannot open a display: ") + SDL_GetError());
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (isHeadlessDriver(driver)) {
+        // SDL falls back to drivers that show nothing; an invisible program would hold
+        // the single-instance lock against every later start on a real display.
+        const std::string name = driver;
+        SDL_Quit();
+        return platform::makeError(platform::Error::Code::Unavailable,
+                                   "no display to show windows on (SDL offered only its \"" + name +
+                                       "\" driver)");
     }
-    return std::make_unique<SdlBackend>();
+    return std::unique_ptr<WindowBackend>(std::make_unique<SdlBackend>());
 }
 
 } // namespace ui

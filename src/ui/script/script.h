@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/result.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ui::script {
+
+enum class StepKind {
+    Wait,          // wait NAME
+    Click,         // click NAME
+    Select,        // select NAME INDEX
+    Type,          // type NAME TEXT
+    Key,           // key KEYNAME
+    Sleep,         // sleep MS
+    Expect,        // expect NAME TEXT
+    ExpectVisible, // expect-visible NAME 0|1
+    Screenshot,    // screenshot FILE.png
+    Sim,           // sim plug|unplug cable|receiver
+    Quit,          // quit
+};
+
+enum class SimAction { Plug, Unplug };
+enum class SimLink { Cable, Receiver };
+
+struct Step {
+    int line = 0; // 1-based line in the script file
+    StepKind kind = StepKind::Quit;
+    std::wstring name;    // control name, key name or file
+    std::wstring text;    // the rest of the line for type and expect
+    long long number = 0; // select index, sleep milliseconds, expect-visible 0 or 1
+    SimAction simAction = SimAction::Plug;
+    SimLink simLink = SimLink::Cable;
+};
+
+// Largest script file read; a session script is a few dozen lines.
+inline constexpr std::size_t kMaxScriptBytes = 1024 * 1024;
+inline constexpr long long kMaxSleepMilliseconds = 10 * 60 * 1000;
+
+// One step a line; blank lines and lines starting with '#' are skipped. Words are
+// separated by blanks; TEXT is the rest of the line after one blank, kept as written.
+// Every bad line is reported ("line N: why"), all of them in one message.
+[[nodiscard]] platform::Result<std::vector<Step>> parseScript(std::string_view utf8);
+
+// The virtual key of a key name ("Return", "Tab", "A", "F5", ...) with a "Ctrl+" prefix
+// allowed; 0 for an unknown name. control is set when Ctrl is to be held.
+struct KeyChord {
+    unsigned virtualKey = 0;
+    bool control = false;
+};
+KeyChord keyFromName(std::wstring_view name);
+
+} // namespace ui::script

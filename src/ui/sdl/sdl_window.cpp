@@ -1,0 +1,295 @@
+#include "ui/sdl/sdl_window.h"
+
+#include "platform/debug_output.h"
+#include "platform/message_queue.h"
+#include "platform/text.h"
+#include "ui/sdl/x11_display.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+namespace ui::sdl {
+namespace {
+
+// Windows live on the UI thread; the map is only touched there.
+std::map<Uint32, SdlWindow*>& windowsById()
+{
+    static std::map<Uint32, SdlWindow*> map;
+    return map;
+}
+
+LPARAM packSize(const RECT& rc)
+{
+    return MAKELPARAM(rc.right - rc.left, rc.bottom - rc.top);
+}
+
+} // namespace
+
+int windowDpi(SDL_Window* window)
+{
+    const int dpi = desktopDpi(window);
+    return dpi > 0 ? dpi : 96;
+}
+
+SdlWindow::SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, bool popup) : m_hwnd(hwnd)
+{
+    const std::string utf8 = platform::toUtf8(title);
+    Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (popup)
+        flags |= SDL_WINDOW_SKIP_TASKBAR;
+    m_window = SDL_CreateWindow(utf8.c_str(), rc.left, rc.top, std::max(1, rc.right - rc.left),
+                                std::max(1, rc.bottom - rc.top), flags);
+    if (!m_window) {
+        platform::debugOutput(std::string("window not created: ") + SDL_GetError());
+        return;
+    }
+    windowsById()[SDL_GetWindowID(m_window)] = this;
+    m_bounds = rc;
+    m_dpi = windowDpi(m_window);
+    // Borderless windows are moved by their caption, which the window's skin defines.
+    if (SDL_SetWindowHitTest(m_window, &SdlWindow::hitTest, this) != 0)
+        platform::debugOutput(std::string("caption dragging unavailable: ") + SDL_GetError());
+}
+
+SdlWindow::~SdlWindow()
+{
+    if (m_window) {
+        windowsById().erase(SDL_GetWindowID(m_window));
+        SDL_DestroyWindow(m_window);
+    }
+}
+
+SdlWindow* SdlWindow::fromId(Uint32 id)
+{
+    const auto found = windowsById().find(id);
+    return found == windowsById().end() ? nullptr : found->second;
+}
+
+std::vector<HWND> SdlWindow::allHandles()
+{
+    std::vector<HWND> handles;
+    for (const auto& [id, window] : windowsById())
+        handles.push_back(window->m_hwnd);
+    return handles;
+}
+
+SDL_HitTestResult SdlWindow::hitTest(SDL_Window*, const SDL_Point* area, void* data)
+{
+    // Called on the UI thread while SDL reads events: the window answers directly.
+    const auto* self = static_cast<SdlWindow*>(data);
+    const LRESULT hit =
+        platform::sendMessage(self->m_hwnd, WM_NCHITTEST, 0, MAKELPARAM(area->x, area->y));
+    return hit == HTCAPTION ? SDL_HITTEST_DRAGGABLE : SDL_HITTEST_NORMAL;
+}
+
+void SdlWindow::setBounds(const RECT& rc)
+{
+    m_bounds = rc;
+    if (!m_window)
+        return;
+    SDL_SetWindowPosition(m_window, rc.left, rc.top);
+    SDL_SetWindowSize(m_window, std::max(1, rc.right - rc.left), std::max(1, rc.bottom - rc.top));
+}
+
+void SdlWindow::setState(ShowState state)
+{
+    m_state = state;
+    if (!m_window)
+        return;
+    switch (state) {
+    case ShowState::Hidden:
+        SDL_HideWindow(m_window);
+        break;
+    case ShowState::Minimized:
+        SDL_MinimizeWindow(m_window);
+        break;
+    case ShowState::Normal:
+    case ShowState::Maximized:
+        // Maximised by geometry (the window layer moves it onto the work area): a
+        // borderless window has no frame for the window manager to maximise.
+        SDL_ShowWindow(m_window);
+        if ((SDL_GetWindowFlags(m_window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED)) != 0)
+            SDL_RestoreWindow(m_window);
+        break;
+    }
+}
+
+void SdlWindow::setTitle(std::wstring_view title)
+{
+    if (m_window)
+        SDL_SetWindowTitle(m_window, platform::toUtf8(title).c_str());
+}
+
+void SdlWindow::present(const Canvas& canvas)
+{
+    if (!m_window)
+        return;
+    SDL_Surface* surface = SDL_GetWindowSurface(m_window);
+    if (!surface)
+        return;
+    const int width = std::min(surface->w, canvas.width());
+    const int height = std::min(surface->h, canvas.height());
+    if (width <= 0 || height <= 0)
+        return;
+    // The canvas is opaque 32-bit ARGB; the surface may be anything the display uses.
+    if (SDL_LockSurface(surface) != 0)
+        return;
+    const int converted =
+        SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, canvas.pixels(), canvas.stride(),
+                          surface->format->format, surface->pixels, surface->pitch);
+    SDL_UnlockSurface(surface);
+    if (converted != 0) {
+        platform::debugOutput(std::string("frame not converted: ") + SDL_GetError());
+        return;
+    }
+    SDL_UpdateWindowSurface(m_window);
+    takeRequestedScreenshot();
+}
+
+void SdlWindow::takeRequestedScreenshot() const
+{
+    // HALVEK_SCREENSHOT=<file>: the first frame shown is read back from the window and
+    // written there, for checks of a running program.
+    static bool taken = false;
+    const char* file = std::getenv("HALVEK_SCREENSHOT");
+    if (taken || !file || !*file)
+        return;
+    taken = true;
+    const auto frame = shownFrame();
+    if (!frame || !writePng(*frame, file))
+        platform::debugOutput("screenshot not written");
+}
+
+std::optional<Image> SdlWindow::shownFrame() const
+{
+    if (!m_window)
+        return std::nullopt;
+    SDL_Surface* surface = SDL_GetWindowSurface(m_window);
+    if (!surface || surface->w <= 0 || surface->h <= 0)
+        return std::nullopt;
+    Image image;
+    image.width = surface->w;
+    image.height = surface->h;
+    image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+    if (SDL_LockSurface(surface) != 0)
+        return std::nullopt;
+    const int converted = SDL_ConvertPixels(
+        surface->w, surface->h, surface->format->format, surface->pixels, surface->pitch,
+        SDL_PIXELFORMAT_ARGB8888, image.pixels.data(), image.width * 4);
+    SDL_UnlockSurface(surface);
+    if (converted != 0)
+        return std::nullopt;
+    for (auto& pixel : image.pixels)
+        pixel |= 0xFF000000u;
+    return image;
+}
+
+void SdlWindow::raise()
+{
+    if (m_window)
+        SDL_RaiseWindow(m_window);
+}
+
+void SdlWindow::setTopMost(bool topMost)
+{
+    if (m_window)
+        SDL_SetWindowAlwaysOnTop(m_window, topMost ? SDL_TRUE : SDL_FALSE);
+}
+
+void SdlWindow::setIcon(const Image& icon)
+{
+    if (!m_window || icon.width <= 0 || icon.height <= 0 ||
+        icon.pixels.size() != static_cast<std::size_t>(icon.width) * icon.height)
+        return;
+    // The canvas gives premultiplied pixels; window icons take straight alpha.
+    std::vector<std::uint32_t> straight(icon.pixels);
+    for (auto& pixel : straight) {
+        const std::uint32_t alpha = pixel >> 24;
+        if (alpha == 0 || alpha == 255)
+            continue;
+        auto channel = [&](int shift) {
+            return std::min<std::uint32_t>(255, ((pixel >> shift) & 0xFF) * 255 / alpha) << shift;
+        };
+        pixel = (alpha << 24) | channel(16) | channel(8) | channel(0);
+    }
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        straight.data(), icon.width, icon.height, 32, icon.width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!surface)
+        return;
+    SDL_SetWindowIcon(m_window, surface);
+    SDL_FreeSurface(surface);
+}
+
+int SdlWindow::dpi() const
+{
+    return m_dpi;
+}
+
+void SdlWindow::handleWindowEvent(const SDL_WindowEvent& event)
+{
+    switch (event.event) {
+    case SDL_WINDOWEVENT_MOVED: {
+        const int width = m_bounds.right - m_bounds.left;
+        const int height = m_bounds.bottom - m_bounds.top;
+        if (event.data1 == m_bounds.left && event.data2 == m_bounds.top)
+            return;
+        m_bounds = RECT{event.data1, event.data2, event.data1 + width, event.data2 + height};
+        platform::sendMessage(m_hwnd, WM_MOVE, 0, MAKELPARAM(event.data1, event.data2));
+        return;
+    }
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        if (event.data1 == m_bounds.right - m_bounds.left &&
+            event.data2 == m_bounds.bottom - m_bounds.top)
+            return;
+        m_bounds.right = m_bounds.left + event.data1;
+        m_bounds.bottom = m_bounds.top + event.data2;
+        platform::sendMessage(m_hwnd, WM_SIZE,
+                              m_state == ShowState::Maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                              packSize(m_bounds));
+        platform::postMessage(m_hwnd, WM_PAINT, 0, 0);
+        return;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        if (m_state == ShowState::Minimized || m_state == ShowState::Hidden)
+            return;
+        m_stateBeforeMinimize = m_state;
+        m_state = ShowState::Minimized;
+        platform::sendMessage(m_hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
+        return;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+        m_maximizedByManager = true;
+        if (m_state == ShowState::Maximized)
+            return;
+        m_state = ShowState::Maximized;
+        platform::sendMessage(m_hwnd, WM_SIZE, SIZE_MAXIMIZED, packSize(m_bounds));
+        return;
+    case SDL_WINDOWEVENT_RESTORED: {
+        ShowState next = m_state;
+        if (m_state == ShowState::Minimized)
+            next = m_stateBeforeMinimize;
+        else if (m_state == ShowState::Maximized && m_maximizedByManager)
+            next = ShowState::Normal;
+        m_maximizedByManager = false;
+        if (next == m_state)
+            return;
+        m_state = next;
+        platform::sendMessage(m_hwnd, WM_SIZE,
+                              next == ShowState::Maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                              packSize(m_bounds));
+        platform::postMessage(m_hwnd, WM_PAINT, 0, 0);
+        return;
+    }
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED: {
+        const int dpi = windowDpi(m_window);
+        if (dpi == m_dpi)
+            return;
+        m_dpi = dpi;
+        platform::sendMessage(m_hwnd, WM_DPICHANGED, MAKELPARAM(dpi, dpi), 0);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+} // namespace ui::sdl

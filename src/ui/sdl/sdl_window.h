@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ui/window_backend.h"
+
+#include <SDL.h>
+
+#include <string_view>
+#include <vector>
+
+namespace ui::sdl {
+
+// One borderless SDL window for one CWindowWnd. Frames are converted from the canvas
+// into the window surface's own pixel format (16-bit displays included).
+class SdlWindow final : public NativeWindow {
+public:
+    SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, bool popup);
+    ~SdlWindow() override;
+
+    // The window of an SDL window id, or null.
+    static SdlWindow* fromId(Uint32 id);
+    static std::vector<HWND> allHandles();
+
+    RECT bounds() const override { return m_bounds; }
+    void setBounds(const RECT& rc) override;
+    void setState(ShowState state) override;
+    ShowState state() const override { return m_state; }
+    void setTitle(std::wstring_view title) override;
+    void present(const Canvas& canvas) override;
+    void raise() override;
+    void setTopMost(bool topMost) override;
+    void setIcon(const Image& icon) override;
+    int dpi() const override;
+    std::optional<Image> shownFrame() const override;
+
+    HWND handle() const { return m_hwnd; }
+    SDL_Window* sdlWindow() const { return m_window; }
+    // A window event of the window manager: bounds and state follow it and the window
+    // hears WM_MOVE / WM_SIZE / WM_DPICHANGED.
+    void handleWindowEvent(const SDL_WindowEvent& event);
+
+private:
+    void takeRequestedScreenshot() const;
+    static SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data);
+
+    HWND m_hwnd;
+    SDL_Window* m_window = nullptr;
+    RECT m_bounds{};
+    ShowState m_state = ShowState::Hidden;
+    ShowState m_stateBeforeMinimize = ShowState::Normal;
+    // Our own maximise only changes geometry; the manager's can be undone by the manager.
+    bool m_maximizedByManager = false;
+    int m_dpi = 96;
+};
+
+// The desktop's DPI for the window, 96 when the desktop does not say.
+int windowDpi(SDL_Window* window);
+
+} // namespace ui::sdl

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <functional>
+
+namespace ui::sdl {
+
+// Calls onLost (on the thread that noticed, once) when the connection to the X server
+// breaks, and keeps Xlib from ending the process on its own: the program then quits
+// through its normal teardown. No-op for displays other than X11.
+void watchDisplayConnection(SDL_Window* window, std::function<void()> onLost);
+
+// The desktop's DPI (the Xft.dpi resource that desktops set from their scale factor);
+// 0 when the desktop does not say.
+int desktopDpi(SDL_Window* window);
+
+} // namespace ui::sdl

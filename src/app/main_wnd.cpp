@@ -258,6 +258,8 @@ void CMainWnd::windowInit()
         }
     }
     updateNoDeviceNotice();
+    // Sized for the screen at once, so the first frame shown is already the right one.
+    applyScreenLayout();
     ShowWindow(false, false);
 
     if (m_options.startWatcher) {
@@ -470,11 +472,8 @@ void CMainWnd::applyLanguageIndex(int index)
     m_pm.NeedUpdate();
 }
 
-void CMainWnd::layoutForScreen()
+void CMainWnd::applyScreenLayout()
 {
-    const bool shown = IsWindowVisible() && !IsIconic();
-    if (!shown)
-        SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
     const RECT area = ui::windowBackend().workArea();
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
@@ -490,6 +489,14 @@ void CMainWnd::layoutForScreen()
     ResizeClient(kLayoutWidth, kLayoutHeight);
     CPaintManagerUI::SetAllDPI(dpi);
     CenterWindow();
+}
+
+void CMainWnd::layoutForScreen()
+{
+    const bool shown = IsWindowVisible() && !IsIconic();
+    if (!shown)
+        SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+    applyScreenLayout();
     ShowWindow(shown, false);
 }
 

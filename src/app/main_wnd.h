@@ -123,6 +123,7 @@ private:
     void handleMenuClick(WPARAM wParam);
     void OnMainTimer(UINT_PTR id);
     void layoutForScreen();
+    void applyScreenLayout();
     void toggleFromTray();
     void showTrayMenu();
     void comeForward(WPARAM wParam, LPARAM lParam);

@@ -358,6 +358,18 @@ std::optional<Route> otherRoute(std::wstring_view type, std::wstring_view name)
     return std::nullopt;
 }
 
+FileDialogRequest fileDialogRequest(bool save, std::wstring_view filterName,
+                                    std::wstring_view extension)
+{
+    FileDialogRequest request;
+    request.save = save;
+    request.filterName = filterName;
+    request.pattern = L"*." + std::wstring(extension) + L";";
+    request.fileMustExist = !save;
+    request.defaultExtension = save ? std::wstring(extension) : L"*.*";
+    return request;
+}
+
 std::optional<int> functionTabNumber(std::wstring_view name)
 {
     for (std::size_t i = 0; i < kFunctionTabs.size(); ++i) {

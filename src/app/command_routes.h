@@ -53,4 +53,17 @@ struct Route {
 
 bool equalsNoCase(std::wstring_view a, std::wstring_view b);
 
+// The open and save dialogs of the macro, recoil and profile files: one filter; opening
+// needs an existing file, saving may name a new one and a name typed without extension
+// gets the filter's.
+struct FileDialogRequest {
+    bool save = false;
+    std::wstring filterName; // "Macro Files(*.mac)"
+    std::wstring pattern;    // "*.mac;"
+    std::wstring defaultExtension;
+    bool fileMustExist = true;
+};
+[[nodiscard]] FileDialogRequest fileDialogRequest(bool save, std::wstring_view filterName,
+                                                  std::wstring_view extension);
+
 } // namespace app

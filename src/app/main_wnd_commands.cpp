@@ -256,14 +256,13 @@ void CMainWnd::onColourSlider(const Route& route, TNotifyUI& msg)
 std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstring_view filterName,
                                                           std::wstring_view extension)
 {
+    const auto request = fileDialogRequest(save, filterName, extension);
     ui::FileDialogOptions options;
     options.mode = save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
-    options.filters = {
-        ui::FileFilter{std::wstring(filterName), L"*." + std::wstring(extension) + L";"}};
-    // Saving may name a new file; a name typed without extension gets the filter's.
-    options.fileMustExist = !save;
+    options.filters = {ui::FileFilter{request.filterName, request.pattern}};
+    options.fileMustExist = request.fileMustExist;
     options.pathMustExist = true;
-    options.defaultExtension = save ? std::wstring(extension) : L"*.*";
+    options.defaultExtension = request.defaultExtension;
     auto chosen = ui::showFileDialog(m_hWnd, options);
     if (!chosen || chosen->empty())
         return std::nullopt;

@@ -77,3 +77,14 @@ TEST(CommandRoutes, SlidersEditsAndOtherTypes)
     EXPECT_EQ(app::functionTabNumber(L"Virtual7.1_Op_tab"), 8);
     EXPECT_FALSE(app::functionTabNumber(L"device_select"));
 }
+
+TEST(CommandRoutes, SavingMayNameANewFileAndGetsTheFiltersExtension)
+{
+    const auto open = app::fileDialogRequest(false, L"Macro Files(*.mac)", L"mac");
+    EXPECT_TRUE(open.fileMustExist);
+    EXPECT_EQ(open.pattern, L"*.mac;");
+    const auto save = app::fileDialogRequest(true, L"Shoot Files(*.shoot)", L"shoot");
+    EXPECT_FALSE(save.fileMustExist);
+    EXPECT_EQ(save.defaultExtension, L"shoot");
+    EXPECT_EQ(save.filterName, L"Shoot Files(*.shoot)");
+}

@@ -250,6 +250,29 @@ TEST_F(MainWindowTest, TheMessageWindowAnswersOneForConfirmAndZeroForCancelAndCl
             expected)
             << platform::toUtf8(button);
     }
+    // A number goes into the words by substitution only: a translation with other "%"
+    // conversions shows them as written.
+    std::wstring shown;
+    owner.window->onMessage = [&](UINT msg, WPARAM, LPARAM) {
+        if (msg != kClick)
+            return false;
+        auto* prompt = dynamic_cast<CMsgWnd*>(ui::windowFromHandle(ui::findWindow(L"MsgWnd")));
+        if (prompt) {
+            shown = prompt->GetPaintManager().FindControl(L"MessageText")->GetText();
+            ui::UiDriver driver(prompt->GetPaintManager());
+            driver.render();
+            EXPECT_TRUE(driver.click(L"confirm_btn"));
+        }
+        return true;
+    };
+    ASSERT_TRUE(open(true, nullptr, false));
+    CResourceManager::GetInstance()->LoadLanguageText(
+        R"(<Language><Text id="message_text_16" value="%s %n %d%% of %d"/></Language>)");
+    platform::postMessage(owner.window->GetHWND(), kClick, 0, 0);
+    EXPECT_EQ(window().promptWithNumber(L"message_text_16", 42, 0), 1u);
+    EXPECT_EQ(shown, L"%s %n 42% of %d");
+    button = L"confirm_btn";
+
     // A notice has one button; its answer is 1.
     button = L"confirm_btn";
     platform::postMessage(owner.window->GetHWND(), kClick, 0, 0);

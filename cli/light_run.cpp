@@ -5,15 +5,13 @@
 #include "profile_store.h"
 
 #include "device/model/keyboard_model.h"
-#include "platform/event.h"
+#include "device/model/live_stream_run.h"
 
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct RunOptions {
     profile::LightInfo light;
@@ -124,67 +122,32 @@ int runLightRun(const GlobalOptions& globals, const std::vector<std::string>& ar
 
     // The profile is not touched: the settings go to the engine alone.
     const profile::LightInfo& light = options.light;
-    keyboard.lightingThread().update([&](model::LightingEngine& engine) {
-        model::EffectSettings settings;
-        settings.mode = light.mode;
-        settings.speed = light.speed;
-        settings.brightness = light.brightness;
-        settings.direction = light.direction;
-        settings.multiColour = light.multiColour;
-        settings.red = light.red;
-        engine.setSettings(settings);
-    });
-    if (!keyboard.lightingThread().update(
-            [](model::LightingEngine& engine) { return engine.sendsLiveFrame(); }))
+    model::LiveStreamOptions stream;
+    stream.settings.mode = light.mode;
+    stream.settings.speed = light.speed;
+    stream.settings.brightness = light.brightness;
+    stream.settings.direction = light.direction;
+    stream.settings.multiColour = light.multiColour;
+    stream.settings.red = light.red;
+    stream.duration = std::chrono::seconds(options.seconds);
+    stream.flatOut = options.flatOut;
+    const model::LiveStreamReport report = model::runLiveStream(keyboard, stream);
+    if (!report.modeSendsFrames)
         std::printf("mode %d is shown by the keyboard itself: no live frames\n", light.mode);
-
-    keyboard.StartLighting();
-    keyboard.framePump().setFlatOut(options.flatOut);
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point end = start + std::chrono::seconds(options.seconds);
-    Clock::duration longest{};
-    platform::Event never(platform::Event::ResetPolicy::Manual);
-    for (Clock::time_point tick = start; tick < end; tick += model::kLiveFrameInterval) {
-        (void)never.waitUntil(tick);
-        const Clock::time_point before = Clock::now();
-        keyboard.SendLiveFrame();
-        longest = std::max(longest, Clock::now() - before);
-    }
-    // The last step still goes out, as the next tick of the timer would send it.
-    keyboard.lightingThread().stop();
-    keyboard.SendLiveFrame();
-    if (!options.flatOut)
-        (void)keyboard.framePump().drain(std::chrono::seconds(1));
-    keyboard.StopLighting();
-    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-
-    const model::LiveFrameCounts counts = keyboard.framePump().counts();
-    const std::uint64_t steps = keyboard.framesPainted();
-    const std::uint64_t missed =
-        steps > keyboard.framesHandedOver() ? steps - keyboard.framesHandedOver() : 0;
-    const double lightingCpu =
-        std::chrono::duration<double>(keyboard.lightingThread().threadCpuTime()).count();
-    const double pumpCpu =
-        std::chrono::duration<double>(keyboard.framePump().threadCpuTime()).count();
+    const auto count = [](std::uint64_t value) { return static_cast<unsigned long long>(value); };
     std::printf("mode %d speed %d%s: %.2f s\n", light.mode, light.speed,
-                options.flatOut ? " flat out" : "", wall);
-    std::printf("engine steps      %llu (%.1f per second)\n",
-                static_cast<unsigned long long>(steps), double(steps) / wall);
-    std::printf("frames sent       %llu (%.1f per second)\n",
-                static_cast<unsigned long long>(counts.sent), double(counts.sent) / wall);
-    // Flat out, a frame replaced before it went is the point, not a loss.
-    const std::uint64_t replaced = options.flatOut ? 0 : counts.dropped;
-    const std::uint64_t notHandedOver = options.flatOut ? 0 : missed;
+                options.flatOut ? " flat out" : "", report.seconds);
+    std::printf("engine steps      %llu (%.1f per second)\n", count(report.steps),
+                report.stepsPerSecond());
+    std::printf("frames sent       %llu (%.1f per second)\n", count(report.sent),
+                report.framesPerSecond());
     std::printf("frames dropped    %llu (failed %llu, replaced %llu, steps not handed over %llu)\n",
-                static_cast<unsigned long long>(counts.failed + replaced + notHandedOver),
-                static_cast<unsigned long long>(counts.failed),
-                static_cast<unsigned long long>(replaced),
-                static_cast<unsigned long long>(notHandedOver));
-    std::printf("lighting thread   %.3f%% of one core\n", 100 * lightingCpu / wall);
-    std::printf("sender thread     %.3f%% of one core\n", 100 * pumpCpu / wall);
-    std::printf("timer held up     %.3f ms at most\n",
-                std::chrono::duration<double, std::milli>(longest).count());
-    if (counts.sent == 0 && counts.failed > 0)
+                count(report.dropped()), count(report.failed), count(report.replaced),
+                count(report.notHandedOver));
+    std::printf("lighting thread   %.3f%% of one core\n", 100 * report.lightingCpuShare);
+    std::printf("sender thread     %.3f%% of one core\n", 100 * report.senderCpuShare);
+    std::printf("timer held up     %.3f ms at most\n", report.longestStall.count());
+    if (report.sent == 0 && report.failed > 0)
         return session.fail("keyboard: live frames", protocol::Status::NoReply);
     return 0;
 }

@@ -15,6 +15,8 @@ Options:
                      use emulated devices instead of (beside) real ones
   --sim-state FILE   keep the emulated device's memory in FILE between runs
   --trace            print every command frame sent and received
+  --device NAME, --data-dir DIR
+                     the device kind and data folder, for commands that take them
   --help             show this help
 
 Commands:
@@ -33,6 +35,7 @@ void printUsage()
 int main(int argc, char** argv)
 {
     cli::GlobalOptions options;
+    std::vector<std::string> storeOptions;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -58,6 +61,14 @@ int main(int argc, char** argv)
             options.simState = argv[++i];
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--device" || arg == "--data-dir") {
+            // Store options read before the command still belong to it.
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "halvekctl: %s needs a value\n", arg.c_str());
+                return 2;
+            }
+            storeOptions.push_back(arg);
+            storeOptions.push_back(argv[++i]);
         } else if (arg.rfind("--", 0) == 0) {
             std::fprintf(stderr, "halvekctl: unknown option '%s' (see --help)\n", arg.c_str());
             return 2;
@@ -76,6 +87,7 @@ int main(int argc, char** argv)
         return 2;
     }
     std::vector<std::string> args(argv + i + 1, argv + argc);
+    args.insert(args.end(), storeOptions.begin(), storeOptions.end());
     for (const auto& arg : args) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(found->second.usage.c_str(), stdout);

@@ -5,6 +5,7 @@
 // holds (device/model); this class finds its controls, shows what the model tells it and
 // forwards the operations the tiles and pages call.
 
+#include "device/model/profile_apply.h"
 #include "device/model/usb_device_model.h"
 #include "ui/container_ui.h"
 #include "ui/notify.h"
@@ -54,6 +55,9 @@ public:
     void RefreshPower() { m_model->RefreshPower(); }
     bool IsReceiverLinkUp() { return m_model->IsReceiverLinkUp(); }
     void RefreshView() { m_model->RefreshView(); }
+    // The device's channel has (re)opened (arrival, link switch, resume): the selected
+    // profile is read and written to it, then the view and the lighting start.
+    model::ApplyReport ReapplyProfile() { return model::reapplyOnAttach(*m_model); }
     // The model's tab, then the function switch controls of the page.
     virtual void SetFunctionTab(int type);
 

@@ -33,6 +33,7 @@ KeyboardModel::KeyboardModel()
     UsbDeviceModel::SetKind(kKeyboardKind);
     setPositionMaps(PositionMap(kKeyboardPositions, kUnmapped),
                     PositionMap(kKeyboardPositions, kUnmapped));
+    m_liveLedMap.fill(kUnmapped);
 }
 
 KeyboardModel::~KeyboardModel()
@@ -75,7 +76,11 @@ protocol::FullReadResult KeyboardModel::ReadKeyboard()
     countFrames(3 + chunksFor(3 * slots, chunk) + chunksFor(slots, chunk));
     m_blocks = blocks;
     PositionMaps maps = buildPositionMaps(m_blocks.keyLayout, m_blocks.ledMap, slots);
-    m_frameSender.setLedMap(maps.toLed);
+    {
+        std::lock_guard lock(m_liveLedLock);
+        std::copy_n(maps.toLed.begin(), std::min(maps.toLed.size(), m_liveLedMap.size()),
+                    m_liveLedMap.begin());
+    }
     setPositionMaps(std::move(maps.toSlot), std::move(maps.toLed));
     return result;
 }
@@ -128,7 +133,7 @@ protocol::Status KeyboardModel::ReadDeviceState()
     m_systemSettings.winFlag = back.winFlag;
 
     // The engine restarts its effect when the mode changed, and always in the custom mode.
-    applyEngineSettings(light, true);
+    (void)setEffectSettings(effectSettingsFrom(light));
 
     const profile::StageWords words = profile::toWords(m_systemSettings);
     m_profile.StoreSystemStages(words[0], words[1], words[2]);
@@ -311,40 +316,15 @@ protocol::Status KeyboardModel::WriteCustomColourGroup()
         return protocol::Status::NoReply;
     const std::size_t slots = info()[protocol::kInfoKeySlotCount];
     const std::size_t bytes = protocol::kKeyEntrySize * slots;
-    if (channel().isReceiverMode() || bytes > protocol::kMaxBlockSize)
+    if (channel().isReceiverMode())
         return protocol::Status::Ok;
+    if (bytes > protocol::kMaxBlockSize)
+        return protocol::Status::NoReply;
     const int group = m_profile.LoadLightInfo().customGroup;
     const auto colours = m_profile.LoadCustomColours(group, lightCount());
     const protocol::KeyBlock block = customColourBlock(colours, positionToLed());
     countFrames(chunksFor(bytes, channel().chunkSize()));
     return channel().WriteCustomColours(std::span(block).first(bytes), std::size_t(group),
-                                        protocol::kMaxBlockSize, 0);
-}
-
-protocol::Status KeyboardModel::PaintCustomKey(std::size_t light)
-{
-    if (m_state[state::kMode] != kCustomMode || light >= std::size_t(lightCount()))
-        return protocol::Status::Ok;
-    const profile::LightInfo settings = lightSettings();
-    const Rgb colour{settings.red, settings.green, settings.blue};
-    m_lighting->update([&](LightingEngine& engine) { engine.paintCustomKey(light, colour); });
-    if (view().isCustomGroupSelected()) {
-        std::vector<profile::RgbaColour> colours(static_cast<std::size_t>(lightCount()));
-        for (std::size_t i = 0; i < colours.size(); ++i) {
-            const LightColour painted = lights().get(i);
-            colours[i] = {painted.red, painted.green, painted.blue, 0};
-        }
-        m_profile.StoreCustomColours(colours, settings.customGroup);
-        (void)CommitProfile();
-    }
-    if (!channel().isOpen() || channel().isReceiverMode())
-        return protocol::Status::Ok;
-    const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
-    if (bytes > protocol::kMaxBlockSize)
-        return protocol::Status::NoReply;
-    const ColourBuffer buffer = buildColourBuffer(lights(), positionToLed(), Scaling::Raw);
-    countFrames(chunksFor(bytes, channel().chunkSize()));
-    return channel().WriteCustomColours(std::span(buffer).first(bytes), settings.customGroup,
                                         protocol::kMaxBlockSize, 0);
 }
 
@@ -381,150 +361,6 @@ void KeyboardModel::RefreshPower()
 bool KeyboardModel::IsReceiverLinkUp()
 {
     return channel().isOpen() && channel().isReceiverMode() && channel().LinkStatus();
-}
-
-// ---- Lighting
-
-void KeyboardModel::applyEngineSettings(const profile::LightInfo& info, bool restart)
-{
-    (void)restart;
-    const EffectSettings settings = effectSettingsFrom(info);
-    const bool sends = m_lighting->update([&](LightingEngine& engine) {
-        engine.setSettings(settings);
-        return engine.sendsLiveFrame();
-    });
-    m_modeSendsFrames.store(sends);
-}
-
-protocol::Status KeyboardModel::ShowLighting()
-{
-    const profile::LightInfo info = m_profile.LoadLightInfo();
-    const profile::AudioLightInfo audio = m_profile.LoadAudioLightInfo();
-    setLightSettingsRecord(info);
-    setAudioParamsRecord(audio);
-    m_state[state::kMode] = info.mode;
-    m_state[state::kBrightness] = info.brightness;
-    m_state[state::kSpeed] = info.speed;
-    m_state[state::kMultiColour] = info.multiColour;
-    m_state[state::kRed] = info.red;
-    m_state[state::kGreen] = info.green;
-    m_state[state::kBlue] = info.blue;
-
-    const std::vector<profile::LightInfo> lightList = m_profile.LoadLightList();
-    m_profile.LoadConfigFile(m_profile.GetConfigPath());
-    const std::vector<profile::EffectStep> steps = m_profile.LoadEffectSteps();
-    const std::vector<profile::RgbaColour> colours =
-        m_profile.LoadCustomColours(info.customGroup, lightCount());
-    const LightingProfile lighting = lightingProfileFrom(info, audio, lightList, steps, colours);
-    const bool sends = m_lighting->update([&](LightingEngine& engine) {
-        engine.showLighting(lighting);
-        return engine.sendsLiveFrame();
-    });
-    m_modeSendsFrames.store(sends);
-    return protocol::Status::Ok;
-}
-
-void KeyboardModel::ResetEffects()
-{
-    m_lighting->update([](LightingEngine& engine) { engine.resetEffects(); });
-}
-
-void KeyboardModel::EffectOff()
-{
-    lights().fill(LightColour{});
-    m_painted.fetch_add(1);
-}
-
-void KeyboardModel::SetLightColour(std::size_t light, std::uint32_t word)
-{
-    UsbDeviceModel::SetLightColour(light, word);
-    m_painted.fetch_add(1);
-}
-
-void KeyboardModel::SetAudioSpectrum(std::span<const std::int32_t> values)
-{
-    m_lighting->update([&](LightingEngine& engine) { engine.setAudioSpectrum(values); });
-}
-
-void KeyboardModel::SetExternalColour(std::span<const std::int32_t> values)
-{
-    m_lighting->update([&](LightingEngine& engine) { engine.setExternalColour(values); });
-}
-
-void KeyboardModel::StartLighting()
-{
-    m_lighting->start();
-    m_pump->start();
-}
-
-void KeyboardModel::StopLighting()
-{
-    m_pump->stop();
-    m_lighting->stop();
-}
-
-bool KeyboardModel::isChannelOpen() const
-{
-    return channel().isOpen();
-}
-
-bool KeyboardModel::isLightingSynced() const
-{
-    return channel().isLightingSync();
-}
-
-void KeyboardModel::framePainted()
-{
-    m_painted.fetch_add(1);
-}
-
-namespace {
-
-// The picture goes to the view on this (UI) thread; the frame to the pump, never waited for.
-class PumpSink final : public LiveFrameSink {
-public:
-    PumpSink(DeviceView& view, LiveFramePump& pump) : m_view(view), m_pump(pump) {}
-    void showLight(std::size_t light, std::uint32_t colour, std::uint8_t brightness) override
-    {
-        m_view.showLight(light, colour, brightness);
-    }
-    bool sendLiveColours(std::span<const std::uint8_t> frame) override
-    {
-        LiveFrameBytes bytes{};
-        std::copy_n(frame.begin(), std::min(frame.size(), bytes.size()), bytes.begin());
-        m_pump.post(bytes);
-        return true;
-    }
-
-private:
-    DeviceView& m_view;
-    LiveFramePump& m_pump;
-};
-
-} // namespace
-
-void KeyboardModel::SendLiveFrame()
-{
-    const std::uint64_t painted = m_painted.load();
-    LiveFrameState frameState;
-    frameState.hostHoldsLighting = lightingControl() == LightingControl::Host;
-    frameState.receiverLink = !channel().isOpen() || channel().isReceiverMode();
-    // A frame goes out once per painted step, not once per timer tick.
-    frameState.modeSendsFrames = m_modeSendsFrames.load() && painted != m_sentGeneration;
-    PumpSink sink(view(), *m_pump);
-    if (m_frameSender.send(lights(), frameState, sink, LiveFrameSender::Clock::now()) ==
-        LiveFrameResult::Sent) {
-        m_sentGeneration = painted;
-        ++m_handedOver;
-    }
-}
-
-bool KeyboardModel::sendLiveColours(std::span<const std::uint8_t> frame)
-{
-    if (!channel().isOpen() || channel().isReceiverMode())
-        return false;
-    countFrames(chunksFor(frame.size(), protocol::kWiredChunkSize));
-    return channel().LiveColours(frame, 0) == protocol::Status::Ok;
 }
 
 } // namespace model

@@ -16,9 +16,11 @@
 #include "profile/keyboard_profile_data.h"
 #include "profile/system_stages.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace model {
@@ -59,11 +61,15 @@ public:
     // The last consumer usage the listener received, kept for the whole process.
     static std::atomic<std::uint16_t>& lastListenerUsage();
 
+    // New settings straight to the engine (the profile is not touched); the effect restarts
+    // when the mode changed or is the custom mode. False when the mode sends no live frames.
+    bool setEffectSettings(const EffectSettings& settings);
+
     LightingThread& lightingThread() { return *m_lighting; }
     LiveFramePump& framePump() { return *m_pump; }
     // Engine steps painted and frames handed to the pump since start.
     std::uint64_t framesPainted() const { return m_painted.load(); }
-    std::uint64_t framesHandedOver() const { return m_handedOver; }
+    std::uint64_t framesHandedOver() const { return m_handedOver.load(); }
 
     // Overrides.
     LightColourList& lights() override;
@@ -113,8 +119,6 @@ private:
     bool isLightingSynced() const override;
     void framePainted() override;
 
-    // The engine takes the settings; remembers whether the mode sends live frames.
-    void applyEngineSettings(const profile::LightInfo& info, bool restart);
     std::size_t macroCount();
     bool sendLiveColours(std::span<const std::uint8_t> frame);
 
@@ -128,11 +132,18 @@ private:
     std::optional<protocol::PowerBlock> m_power;
     bool m_macroLibraryReadable = true;
 
-    LiveFrameSender m_frameSender;
+    // Whether a live frame may go out now; any thread.
+    bool mayStream() const;
+    // Hands the light colours to the pump unless this paint was handed over already; any
+    // thread (the lighting thread after each step, the tile's timer for colours others set).
+    void handOverFrame();
+
+    std::mutex m_liveLedLock; // guards m_liveLedMap, read by the lighting thread
+    std::array<std::uint8_t, kKeyboardPositions> m_liveLedMap{};
     std::atomic<bool> m_modeSendsFrames{true};
     std::atomic<std::uint64_t> m_painted{0};
-    std::uint64_t m_sentGeneration = 0;
-    std::uint64_t m_handedOver = 0;
+    std::atomic<std::uint64_t> m_handedGeneration{0};
+    std::atomic<std::uint64_t> m_handedOver{0};
     // Declared last: they stop (in reverse order) before the members they use go.
     std::unique_ptr<LightingThread> m_lighting;
     std::unique_ptr<LiveFramePump> m_pump;

@@ -3,6 +3,8 @@
 #include "platform/debug_output.h"
 #include "platform/thread_cpu_time.h"
 
+#include <algorithm>
+
 namespace model {
 
 LiveFramePump::LiveFramePump(Send send) : m_send(std::move(send)) {}
@@ -36,13 +38,14 @@ void LiveFramePump::stop()
     m_ended.wait();
 }
 
-void LiveFramePump::post(const LiveFrameBytes& frame)
+void LiveFramePump::post(std::span<const std::uint8_t> frame)
 {
     {
         std::lock_guard lock(m_slotLock);
         if (m_pending)
             ++m_counts.dropped;
-        m_slot = frame;
+        m_size = std::min(frame.size(), m_slot.size());
+        std::copy_n(frame.begin(), m_size, m_slot.begin());
         m_pending = true;
         m_haveFrame = true;
         ++m_counts.posted;
@@ -79,6 +82,7 @@ LiveFrameCounts LiveFramePump::counts() const
 void LiveFramePump::run(platform::Event& stopEvent)
 {
     LiveFrameBytes frame{};
+    std::size_t size = 0;
     for (;;) {
         bool take = false;
         {
@@ -86,6 +90,7 @@ void LiveFramePump::run(platform::Event& stopEvent)
             take = m_pending || (m_flatOut.load() && m_haveFrame);
             if (take) {
                 frame = m_slot;
+                size = m_size;
                 m_pending = false;
                 m_sending = true;
             }
@@ -97,7 +102,7 @@ void LiveFramePump::run(platform::Event& stopEvent)
                 return;
             continue;
         }
-        const bool sent = !stopEvent.isSet() && m_send(frame);
+        const bool sent = !stopEvent.isSet() && m_send(std::span(frame).first(size));
         {
             std::lock_guard lock(m_slotLock);
             ++(sent ? m_counts.sent : m_counts.failed);

@@ -18,8 +18,9 @@
 
 namespace model {
 
-inline constexpr std::size_t kLiveFrameBytes = 384;
-using LiveFrameBytes = std::array<std::uint8_t, kLiveFrameBytes>;
+// The largest frame a pump carries: a whole colour block.
+inline constexpr std::size_t kPumpFrameCapacity = 512;
+using LiveFrameBytes = std::array<std::uint8_t, kPumpFrameCapacity>;
 
 struct LiveFrameCounts {
     std::uint64_t posted = 0;
@@ -45,8 +46,8 @@ public:
     void stop();
     bool isRunning() const { return m_worker.isRunning(); }
 
-    // Hands a frame over and returns at once.
-    void post(const LiveFrameBytes& frame);
+    // Hands a frame over and returns at once; at most kPumpFrameCapacity bytes of it are kept.
+    void post(std::span<const std::uint8_t> frame);
     // Flat out: the last frame is sent again as soon as the previous send is done, to
     // measure what the link carries.
     void setFlatOut(bool on);
@@ -64,6 +65,7 @@ private:
     Send m_send;
     mutable std::mutex m_slotLock; // guards the slot and the counts
     LiveFrameBytes m_slot{};
+    std::size_t m_size = 0;
     bool m_pending = false;
     bool m_haveFrame = false;
     bool m_sending = false;

@@ -2,6 +2,7 @@
 
 #include "device/model/lighting_tables.h"
 #include "device/model/live_frame.h"
+#include "device/model/live_frame_pump.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 
@@ -28,7 +29,11 @@ UsbDeviceModel::UsbDeviceModel()
 {
 }
 
-UsbDeviceModel::~UsbDeviceModel() = default;
+UsbDeviceModel::~UsbDeviceModel()
+{
+    if (m_framePump)
+        m_framePump->stop();
+}
 
 void UsbDeviceModel::setNames(std::wstring descriptionFile, std::wstring folderName,
                               std::wstring lightPresetName)
@@ -123,12 +128,20 @@ void UsbDeviceModel::SendLiveFrame()
     }
     if (!m_channel.isOpen() || m_channel.isReceiverMode())
         return;
-    // The devices without an LED map take few lights; one frame is a few chunks.
+    // The devices without an LED map take few lights; one frame is a few chunks, still not
+    // to be waited for on the caller's (UI) thread.
     const std::vector<std::uint8_t> frame = buildLightIndexedFrame(colours);
     if (frame.empty())
         return;
-    countFrames((frame.size() + m_channel.chunkSize() - 1) / m_channel.chunkSize());
-    (void)m_channel.LiveColours(frame, 0);
+    if (!m_framePump) {
+        m_framePump = std::make_unique<LiveFramePump>([this](std::span<const std::uint8_t> bytes) {
+            const std::size_t chunk = std::max<std::size_t>(m_channel.chunkSize(), 1);
+            countFrames((bytes.size() + chunk - 1) / chunk);
+            return m_channel.LiveColours(bytes, 0) == protocol::Status::Ok;
+        });
+        m_framePump->start();
+    }
+    m_framePump->post(frame);
 }
 
 void UsbDeviceModel::SetLightColour(std::size_t light, std::uint32_t word)

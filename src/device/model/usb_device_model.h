@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -62,6 +63,8 @@ inline constexpr std::size_t kColumnLevelCount = 23;
 // One key position map: position -> value, 255 where there is none.
 using PositionMap = std::vector<std::uint8_t>;
 inline constexpr std::uint8_t kUnmapped = 255;
+
+class LiveFramePump;
 
 class UsbDeviceModel {
 public:
@@ -294,6 +297,9 @@ private:
 
     DeviceView* m_view = nullptr;
     std::atomic<std::uint64_t> m_requestFrames{0};
+    // Carries the live frames of SendLiveFrame; made on first use. Last, so that it stops
+    // before the channel it sends through goes.
+    std::unique_ptr<LiveFramePump> m_framePump;
 };
 
 } // namespace model

@@ -1,4 +1,5 @@
 #include "device/model/keyboard_model.h"
+#include "device/model/live_stream_run.h"
 #include "device/model/profile_apply.h"
 
 #include "device/protocol/macro_block.h"
@@ -261,13 +262,11 @@ TEST_F(KeyboardModelTest, PaintedCustomKeyReachesItsLedInTheGroup)
 TEST_F(KeyboardModelTest, LiveStreamSurvivesAnUnplugAndStopsInTime)
 {
     readAndLoad();
-    keyboard.lightingThread().update([](model::LightingEngine& engine) {
-        model::EffectSettings settings;
-        settings.mode = 4;
-        settings.speed = 4;
-        settings.brightness = 4;
-        engine.setSettings(settings);
-    });
+    model::EffectSettings settings;
+    settings.mode = 4;
+    settings.speed = 4;
+    settings.brightness = 4;
+    EXPECT_TRUE(keyboard.setEffectSettings(settings));
     keyboard.StartLighting();
     // Frames go out as the tile's timer would send them.
     for (int frame = 0; frame < 3; ++frame) {
@@ -297,4 +296,43 @@ TEST_F(KeyboardModelTest, ClosedChannelWritesNothingAndSaysSo)
     EXPECT_EQ(keyboard.WriteSlotRecord(0, 0), Status::NoReply);
     EXPECT_EQ(keyboard.ReadDeviceState(), Status::NoReply);
     EXPECT_TRUE(device.received().empty());
+}
+
+TEST_F(KeyboardModelTest, ModesTheKeyboardShowsItselfStreamNothing)
+{
+    readAndLoad();
+    model::LiveStreamOptions options;
+    options.settings.mode = 7;
+    options.settings.speed = 4;
+    options.duration = std::chrono::milliseconds(100);
+    const model::LiveStreamReport quiet = model::runLiveStream(keyboard, options);
+    EXPECT_FALSE(quiet.modeSendsFrames);
+    EXPECT_EQ(quiet.sent, 0u);
+
+    options.settings.mode = 4;
+    const model::LiveStreamReport streamed = model::runLiveStream(keyboard, options);
+    EXPECT_TRUE(streamed.modeSendsFrames);
+    EXPECT_GT(streamed.sent, 0u);
+    EXPECT_EQ(streamed.failed, 0u);
+    EXPECT_FALSE(keyboard.lightingThread().isRunning());
+}
+
+TEST_F(KeyboardModelTest, MoreKeySlotsThanABlockKeepTheMapsAndWriteNoKeyMap)
+{
+    readAndLoad();
+    const model::PositionMap slots = keyboard.positionToSlot();
+    const model::PositionMap leds = keyboard.positionToLed();
+    auto info = memoryArea(Area::Info);
+    info[protocol::kInfoKeySlotCount] = 171; // 513 bytes of key map
+    device.setArea(Area::Info, 0, info);
+
+    EXPECT_NE(keyboard.ReadDevice(), Status::Ok);
+    EXPECT_EQ(keyboard.positionToSlot(), slots);
+    EXPECT_EQ(keyboard.positionToLed(), leds);
+
+    device.clearReceived();
+    EXPECT_EQ(keyboard.WriteProfileKeyMap(0), Status::NoReply);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{protocol::command::kReadInfo});
+    EXPECT_EQ(keyboard.WriteCustomColourGroup(), Status::NoReply);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{protocol::command::kReadInfo});
 }

@@ -1,0 +1,187 @@
+#include "device/model/keyboard_model.h"
+
+#include "device/model/lighting_profile_adapter.h"
+
+#include <algorithm>
+
+// The keyboard's host-driven lighting: the engine's settings from the profile, custom key
+// painting, and the live frames the lighting thread paints and the pump sends.
+
+namespace model {
+namespace {
+
+std::uint64_t chunksFor(std::size_t bytes, std::size_t chunk)
+{
+    return chunk == 0 ? 0 : (bytes + chunk - 1) / chunk;
+}
+
+} // namespace
+
+protocol::Status KeyboardModel::PaintCustomKey(std::size_t light)
+{
+    if (m_state[state::kMode] != kCustomMode || light >= std::size_t(lightCount()))
+        return protocol::Status::Ok;
+    const profile::LightInfo settings = lightSettings();
+    const Rgb colour{settings.red, settings.green, settings.blue};
+    m_lighting->update([&](LightingEngine& engine) { engine.paintCustomKey(light, colour); });
+    if (view().isCustomGroupSelected()) {
+        std::vector<profile::RgbaColour> colours(static_cast<std::size_t>(lightCount()));
+        for (std::size_t i = 0; i < colours.size(); ++i) {
+            const LightColour painted = lights().get(i);
+            colours[i] = {painted.red, painted.green, painted.blue, 0};
+        }
+        m_profile.StoreCustomColours(colours, settings.customGroup);
+        (void)CommitProfile();
+    }
+    if (!channel().isOpen() || channel().isReceiverMode())
+        return protocol::Status::Ok;
+    const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
+    if (bytes > protocol::kMaxBlockSize)
+        return protocol::Status::NoReply;
+    const ColourBuffer buffer = buildColourBuffer(lights(), positionToLed(), Scaling::Raw);
+    countFrames(chunksFor(bytes, channel().chunkSize()));
+    return channel().WriteCustomColours(std::span(buffer).first(bytes), settings.customGroup,
+                                        protocol::kMaxBlockSize, 0);
+}
+
+bool KeyboardModel::setEffectSettings(const EffectSettings& settings)
+{
+    const bool sends = m_lighting->update([&](LightingEngine& engine) {
+        engine.setSettings(settings);
+        return engine.sendsLiveFrame();
+    });
+    m_modeSendsFrames.store(sends);
+    return sends;
+}
+
+protocol::Status KeyboardModel::ShowLighting()
+{
+    const profile::LightInfo info = m_profile.LoadLightInfo();
+    const profile::AudioLightInfo audio = m_profile.LoadAudioLightInfo();
+    setLightSettingsRecord(info);
+    setAudioParamsRecord(audio);
+    m_state[state::kMode] = info.mode;
+    m_state[state::kBrightness] = info.brightness;
+    m_state[state::kSpeed] = info.speed;
+    m_state[state::kMultiColour] = info.multiColour;
+    m_state[state::kRed] = info.red;
+    m_state[state::kGreen] = info.green;
+    m_state[state::kBlue] = info.blue;
+
+    const std::vector<profile::LightInfo> lightList = m_profile.LoadLightList();
+    m_profile.LoadConfigFile(m_profile.GetConfigPath());
+    const std::vector<profile::EffectStep> steps = m_profile.LoadEffectSteps();
+    const std::vector<profile::RgbaColour> colours =
+        m_profile.LoadCustomColours(info.customGroup, lightCount());
+    const LightingProfile lighting = lightingProfileFrom(info, audio, lightList, steps, colours);
+    const bool sends = m_lighting->update([&](LightingEngine& engine) {
+        engine.showLighting(lighting);
+        return engine.sendsLiveFrame();
+    });
+    m_modeSendsFrames.store(sends);
+    return protocol::Status::Ok;
+}
+
+void KeyboardModel::ResetEffects()
+{
+    m_lighting->update([](LightingEngine& engine) { engine.resetEffects(); });
+}
+
+void KeyboardModel::EffectOff()
+{
+    lights().fill(LightColour{});
+    m_painted.fetch_add(1);
+}
+
+void KeyboardModel::SetLightColour(std::size_t light, std::uint32_t word)
+{
+    UsbDeviceModel::SetLightColour(light, word);
+    m_painted.fetch_add(1);
+}
+
+void KeyboardModel::SetAudioSpectrum(std::span<const std::int32_t> values)
+{
+    m_lighting->update([&](LightingEngine& engine) { engine.setAudioSpectrum(values); });
+}
+
+void KeyboardModel::SetExternalColour(std::span<const std::int32_t> values)
+{
+    m_lighting->update([&](LightingEngine& engine) { engine.setExternalColour(values); });
+}
+
+void KeyboardModel::StartLighting()
+{
+    m_lighting->start();
+    m_pump->start();
+}
+
+void KeyboardModel::StopLighting()
+{
+    m_pump->stop();
+    m_lighting->stop();
+}
+
+bool KeyboardModel::isChannelOpen() const
+{
+    return channel().isOpen();
+}
+
+bool KeyboardModel::isLightingSynced() const
+{
+    return channel().isLightingSync();
+}
+
+void KeyboardModel::framePainted()
+{
+    m_painted.fetch_add(1);
+    // Every step goes to the pump as it is painted, however late the tile's timer runs.
+    handOverFrame();
+}
+
+bool KeyboardModel::mayStream() const
+{
+    return lightingControl() == LightingControl::Host && channel().isOpen() &&
+           !channel().isReceiverMode() && m_modeSendsFrames.load();
+}
+
+void KeyboardModel::handOverFrame()
+{
+    if (!mayStream())
+        return;
+    const std::uint64_t painted = m_painted.load();
+    std::uint64_t handed = m_handedGeneration.load();
+    // One hand-over per paint, whichever thread gets there first.
+    if (painted == handed || !m_handedGeneration.compare_exchange_strong(handed, painted))
+        return;
+    std::array<std::uint8_t, kKeyboardPositions> ledMap;
+    {
+        std::lock_guard lock(m_liveLedLock);
+        ledMap = m_liveLedMap;
+    }
+    const ColourBuffer buffer = buildColourBuffer(lights(), ledMap, Scaling::ByBrightness);
+    m_pump->post(std::span(buffer).first(kLiveFrameSize));
+    m_handedOver.fetch_add(1);
+}
+
+void KeyboardModel::SendLiveFrame()
+{
+    if (lightingControl() == LightingControl::OtherProgram)
+        return;
+    LightColourList& colours = lights();
+    for (std::size_t light = 0; light < std::size_t(lightCount()); ++light) {
+        const LightColour colour = colours.get(light);
+        view().showLight(light, pictureColour(colour), colour.brightness);
+    }
+    // Colours the synchronised lighting or a page set go out from here.
+    handOverFrame();
+}
+
+bool KeyboardModel::sendLiveColours(std::span<const std::uint8_t> frame)
+{
+    if (!channel().isOpen() || channel().isReceiverMode())
+        return false;
+    countFrames(chunksFor(frame.size(), protocol::kWiredChunkSize));
+    return channel().LiveColours(frame, 0) == protocol::Status::Ok;
+}
+
+} // namespace model

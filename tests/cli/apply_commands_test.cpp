@@ -1,0 +1,180 @@
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+using testing_support::CommandRun;
+
+std::string fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool contains(const CommandRun& run, const std::string& text)
+{
+    return run.output.find(text) != std::string::npos;
+}
+
+// halvekctl with its own data folder and emulated keyboard state in a temporary folder.
+class ApplyCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!testing_support::builtProgramExists("halvekctl"))
+            GTEST_SKIP() << "halvekctl is not built";
+    }
+
+    CommandRun halvekctl(const std::string& globals, const std::string& command)
+    {
+        return testing_support::runBuiltProgram(
+            "halvekctl", globals + " " + command + " --data-dir " + (folder / "data").string());
+    }
+    std::string simulated() const
+    {
+        return "--simulate --sim-state " + (folder / "kb.state").string();
+    }
+
+    // The one profile file of the keyboard's data folder.
+    std::filesystem::path profileFile() const
+    {
+        for (const auto& entry :
+             std::filesystem::directory_iterator(folder / "data" / "keyboard")) {
+            if (entry.path().extension() == ".Json")
+                return entry.path();
+        }
+        return {};
+    }
+
+    testing_support::TempDir folder;
+};
+
+std::string withoutSpaces(std::string text)
+{
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' '; }),
+               text.end());
+    return text;
+}
+
+} // namespace
+
+TEST_F(ApplyCommands, ApplyWritesTheProfileAndStateFindsNothingChanged)
+{
+    const CommandRun apply = halvekctl(simulated(), "apply");
+    ASSERT_EQ(apply.status, 0) << apply.output;
+    for (const char* step :
+         {"full read", "macros", "key map", "slot record", "custom colours", "lighting", "total"})
+        EXPECT_TRUE(contains(apply, step)) << step << "\n" << apply.output;
+    EXPECT_TRUE(contains(apply, "frames"));
+    const std::string profile = fileBytes(profileFile());
+
+    const CommandRun state = halvekctl(simulated(), "state");
+    ASSERT_EQ(state.status, 0) << state.output;
+    EXPECT_TRUE(contains(state, "nothing changed")) << state.output;
+}
+
+TEST_F(ApplyCommands, AKeySetToCtrlCTravelsInTheKeyMapChunk)
+{
+    ASSERT_EQ(halvekctl("", "key set 0 Ctrl+C").status, 0);
+    const CommandRun apply = halvekctl(simulated() + " --trace", "apply");
+    ASSERT_EQ(apply.status, 0) << apply.output;
+    // Position 0 (Esc) sits at a shuffled slot; its three bytes go out with the key map.
+    const std::size_t keyMap = apply.output.find("key map: ");
+    ASSERT_NE(keyMap, std::string::npos);
+    const std::size_t macros = apply.output.rfind("macros: ", keyMap);
+    ASSERT_NE(macros, std::string::npos);
+    const std::string chunks = withoutSpaces(apply.output.substr(macros, keyMap - macros));
+    EXPECT_NE(chunks.find("200106"), std::string::npos) << apply.output;
+}
+
+TEST_F(ApplyCommands, UnknownDevicesAndArgumentsAreRefused)
+{
+    const CommandRun extra = halvekctl(simulated(), "apply now");
+    EXPECT_EQ(extra.status, 2);
+    const CommandRun headset = halvekctl(simulated(), "apply --device HD");
+    EXPECT_EQ(headset.status, 1);
+    EXPECT_TRUE(contains(headset, "HD")) << headset.output;
+    // The device may also come before the command, with the other global options.
+    const CommandRun before = halvekctl(simulated() + " --device HD", "apply");
+    EXPECT_EQ(before.status, 1);
+    EXPECT_TRUE(contains(before, "HD")) << before.output;
+    const CommandRun none = halvekctl("", "apply");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(contains(none, "no keyboard found")) << none.output;
+    const CommandRun light = halvekctl(simulated(), "light run --seconds 1");
+    EXPECT_EQ(light.status, 2) << light.output;
+}
+
+TEST_F(ApplyCommands, LightRunStreamsAndReportsItsFigures)
+{
+    const CommandRun run = halvekctl(simulated(), "light run --mode 4 --seconds 1");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(contains(run, "frames sent")) << run.output;
+    // How many go out depends on the machine's load; that belongs to the benchmark.
+    EXPECT_TRUE(contains(run, "frames dropped")) << run.output;
+    EXPECT_FALSE(contains(run, "frames sent       0 ")) << run.output;
+    EXPECT_TRUE(contains(run, "of one core"));
+}
+
+TEST_F(ApplyCommands, DeviceFaultsNameDeviceStepAndStatusAndKeepTheProfile)
+{
+    if (!testing_support::builtProgramExists("halvek-devsim"))
+        GTEST_SKIP() << "halvek-devsim is not built";
+    const std::string socket = (folder / "devsim.sock").string();
+    const std::string environment = "HALVEK_SIM_SOCKET=" + socket + " ";
+    const auto program = [](const char* name) {
+        return (std::filesystem::path(HALVEK_BINARY_DIR) / name).string();
+    };
+    FILE* server = popen((environment + program("halvek-devsim") + " </dev/null").c_str(), "r");
+    ASSERT_NE(server, nullptr);
+    char line[256];
+    ASSERT_NE(std::fgets(line, sizeof line, server), nullptr) << "the server did not start";
+
+    const std::string ctl = environment + program("halvek-devsim") + " ctl ";
+    const auto shell = [](const std::string& command) {
+        return WEXITSTATUS(std::system((command + " >/dev/null 2>&1").c_str()));
+    };
+    const std::string data = " --data-dir " + (folder / "data").string();
+    const auto apply = [&] {
+        CommandRun run;
+        FILE* pipe =
+            popen((environment + program("halvekctl") + " --simulate=socket apply" + data + " 2>&1")
+                      .c_str(),
+                  "r");
+        char chunk[512];
+        while (pipe && std::fgets(chunk, sizeof chunk, pipe))
+            run.output += chunk;
+        run.status = pipe ? WEXITSTATUS(pclose(pipe)) : -1;
+        return run;
+    };
+
+    ASSERT_EQ(apply().status, 0);
+    const std::string before = fileBytes(profileFile());
+    ASSERT_EQ(shell(ctl + "fault status-ff 1000"), 0);
+    const CommandRun failed = apply();
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(contains(failed, "halvekctl apply: keyboard: full read failed: ")) << failed.output;
+    EXPECT_TRUE(contains(failed, "(-102)")) << failed.output;
+    EXPECT_EQ(fileBytes(profileFile()), before);
+
+    ASSERT_EQ(shell(ctl + "fault clear"), 0);
+    ASSERT_EQ(shell(ctl + "unplug cable"), 0);
+    ASSERT_EQ(shell(ctl + "sleep"), 0);
+    const CommandRun asleep = apply();
+    EXPECT_EQ(asleep.status, 1);
+    EXPECT_TRUE(contains(asleep, "(-101)")) << asleep.output;
+    EXPECT_EQ(fileBytes(profileFile()), before);
+
+    EXPECT_EQ(shell(ctl + "quit"), 0);
+    EXPECT_EQ(pclose(server), 0);
+}

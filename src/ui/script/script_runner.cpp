@@ -49,7 +49,11 @@ std::vector<CPaintManagerUI*> managersNewestFirst()
 
 std::string quotedText(std::wstring_view text)
 {
-    return "\"" + platform::toUtf8(text) + "\"";
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "\"" + string.
+    std::string quoted(1, '"');
+    quoted += platform::toUtf8(text);
+    quoted += '"';
+    return quoted;
 }
 
 } // namespace

@@ -122,9 +122,8 @@ public:
 
     int screenDpi() const override
     {
-        // Any window tells the desktop's setting; without one, the default.
-        SDL_Window* any = SDL_GetWindowFromID(1);
-        return sdl::windowDpi(any);
+        // Any window tells the desktop's setting; without one, GDK_SCALE or the default.
+        return sdl::windowDpi(SdlWindow::anyWindow());
     }
 
     POINT cursorPos() const override

@@ -74,6 +74,11 @@ std::vector<HWND> SdlWindow::allHandles()
     return handles;
 }
 
+SDL_Window* SdlWindow::anyWindow()
+{
+    return windowsById().empty() ? nullptr : windowsById().begin()->second->m_window;
+}
+
 SDL_HitTestResult SdlWindow::hitTest(SDL_Window*, const SDL_Point* area, void* data)
 {
     // Called on the UI thread while SDL reads events: the window answers directly.

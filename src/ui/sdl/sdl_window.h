@@ -19,6 +19,8 @@ public:
     // The window of an SDL window id, or null.
     static SdlWindow* fromId(Uint32 id);
     static std::vector<HWND> allHandles();
+    // Any open window (they share one display), or null.
+    static SDL_Window* anyWindow();
 
     RECT bounds() const override { return m_bounds; }
     void setBounds(const RECT& rc) override;

@@ -1,0 +1,214 @@
+// The SDL backend on a real X server. These run under Xvfb through the ctest entries
+// ui_sdl_backend_24bit and ui_sdl_backend_16bit and skip where no display is set.
+#include "test_window.h"
+
+#include "support/scoped_environment.h"
+#include "ui/edit_ui.h"
+#include "ui/sdl/sdl_window.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+
+using testing_support::OpenWindow;
+using testing_support::ScopedEnvironment;
+
+namespace {
+
+const wchar_t* kSkin = LR"(<Window size="240,160" caption="0,0,0,30">
+  <VerticalLayout name="root" bkcolor="#FF1B1F24">
+    <HorizontalLayout height="30" bkcolor="#FF0099FF">
+      <Button name="maxbtn" width="30"/><Button name="restorebtn" width="30" visible="false"/>
+    </HorizontalLayout>
+    <Edit name="edit" height="30" bkcolor="#FFFFFFFF"/>
+    <Control bkcolor="#FFE04020"/>
+  </VerticalLayout>
+</Window>)";
+
+class SdlBackend : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no X display (the ctest entries run these under Xvfb)";
+        auto backend = ui::createSdlBackend();
+        ASSERT_TRUE(backend) << backend.error().message;
+        ui::setWindowBackend(std::move(*backend));
+    }
+    void TearDown() override { ui::setWindowBackend(ui::createOffscreenBackend()); }
+
+    static SDL_Window* sdlWindow(OpenWindow& w)
+    {
+        auto* native = dynamic_cast<const ui::sdl::SdlWindow*>(w.window->GetNativeWindow());
+        return native ? native->sdlWindow() : nullptr;
+    }
+
+    static void pushKey(SDL_Window* window, SDL_Keycode key, bool down)
+    {
+        SDL_Event event{};
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.windowID = SDL_GetWindowID(window);
+        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.sym = key;
+        SDL_PushEvent(&event);
+    }
+
+    // Ctrl held around one key, as the keyboard delivers it.
+    static void pushControlChord(SDL_Window* window, SDL_Keycode key)
+    {
+        pushKey(window, SDLK_LCTRL, true);
+        pushKey(window, key, true);
+        pushKey(window, key, false);
+        pushKey(window, SDLK_LCTRL, false);
+    }
+
+    static void pushWindowEvent(SDL_Window* window, SDL_WindowEventID id)
+    {
+        SDL_Event event{};
+        event.type = SDL_WINDOWEVENT;
+        event.window.windowID = SDL_GetWindowID(window);
+        event.window.event = static_cast<Uint8>(id);
+        SDL_PushEvent(&event);
+    }
+};
+
+} // namespace
+
+TEST_F(SdlBackend, ControlKeysEditTextThroughTheKeyMap)
+{
+    OpenWindow w(kSkin, 240, 160);
+    ASSERT_TRUE(w.opened);
+    SDL_Window* window = sdlWindow(w);
+    ASSERT_NE(window, nullptr);
+    auto* edit = w.ui().findAs<CEditUI>(L"edit");
+    ASSERT_TRUE(w.ui().type(L"edit", L"copy me"));
+
+    pushControlChord(window, SDLK_a);
+    pushControlChord(window, SDLK_c);
+    pushKey(window, SDLK_END, true);
+    pushKey(window, SDLK_END, false);
+    pushControlChord(window, SDLK_v);
+    ASSERT_TRUE(w.ui().waitFor([&] { return edit->GetText() == L"copy mecopy me"; },
+                               std::chrono::seconds(5)))
+        << platform::toUtf8(edit->GetText());
+
+    pushControlChord(window, SDLK_a);
+    pushControlChord(window, SDLK_x);
+    ASSERT_TRUE(w.ui().waitFor([&] { return edit->GetText().empty(); }, std::chrono::seconds(5)))
+        << platform::toUtf8(edit->GetText());
+    EXPECT_EQ(ui::windowBackend().clipboardText(), L"copy mecopy me");
+}
+
+TEST_F(SdlBackend, FramesArriveInTheSurfacesOwnFormat)
+{
+    OpenWindow w(kSkin, 240, 160);
+    ASSERT_TRUE(w.opened);
+    w.window->PostMessage(WM_PAINT);
+    ASSERT_TRUE(w.ui().waitFor([&] { return w.window->GetFramesShown() > 0; }));
+    const auto frame = w.window->GetNativeWindow()->shownFrame();
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(frame->width, 240);
+    ASSERT_EQ(frame->height, 160);
+    // Whatever the display's depth, each colour comes back within its precision.
+    auto near = [](std::uint32_t pixel, std::uint32_t rgb) {
+        for (int shift : {0, 8, 16}) {
+            const int got = static_cast<int>((pixel >> shift) & 0xFF);
+            const int want = static_cast<int>((rgb >> shift) & 0xFF);
+            if (std::abs(got - want) > 8)
+                return false;
+        }
+        return true;
+    };
+    auto at = [&](int x, int y) { return frame->pixels[static_cast<std::size_t>(y) * 240 + x]; };
+    EXPECT_TRUE(near(at(200, 10), 0x0099FF)) << std::hex << at(200, 10);
+    EXPECT_TRUE(near(at(120, 45), 0xFFFFFF)) << std::hex << at(120, 45);
+    EXPECT_TRUE(near(at(120, 150), 0xE04020)) << std::hex << at(120, 150);
+    EXPECT_TRUE(near(at(239, 159), 0xE04020)) << "the last pixel of the last row";
+}
+
+TEST_F(SdlBackend, CentredWindowIsWhereTheWindowLayerSaysAndFollowsMoves)
+{
+    OpenWindow w(kSkin, 240, 160);
+    ASSERT_TRUE(w.opened);
+    std::vector<POINT> moves;
+    w.window->onMessage = [&](UINT msg, WPARAM, LPARAM lParam) {
+        if (msg == WM_MOVE)
+            moves.push_back(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return false;
+    };
+    w.window->CenterWindow();
+    const RECT area = ui::windowBackend().workArea();
+    const RECT stored = w.window->GetWindowRect();
+    EXPECT_EQ(stored.left, (area.left + area.right - 240) / 2);
+    EXPECT_EQ(stored.top, (area.top + area.bottom - 160) / 2);
+    SDL_Window* window = sdlWindow(w);
+    w.ui().waitFor(
+        [&] {
+            int x = 0;
+            int y = 0;
+            SDL_GetWindowPosition(window, &x, &y);
+            return x == stored.left && y == stored.top;
+        },
+        std::chrono::seconds(2));
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    EXPECT_EQ(x, stored.left);
+    EXPECT_EQ(y, stored.top);
+
+    // Moved behind the window layer's back, as a window manager does.
+    moves.clear();
+    SDL_SetWindowPosition(window, 33, 44);
+    ASSERT_TRUE(w.ui().waitFor([&] { return w.window->GetWindowRect().left == 33; },
+                               std::chrono::seconds(5)));
+    EXPECT_EQ(w.window->GetWindowRect().top, 44);
+    EXPECT_EQ(w.window->GetWindowRect().right, 33 + 240) << "the size stays";
+    ASSERT_FALSE(moves.empty());
+    EXPECT_EQ(moves.back().x, 33);
+}
+
+TEST_F(SdlBackend, MinimiseMaximiseAndRestoreByTheWindowManagerAreTracked)
+{
+    OpenWindow w(kSkin, 240, 160);
+    ASSERT_TRUE(w.opened);
+    std::vector<WPARAM> sizes;
+    w.window->onMessage = [&](UINT msg, WPARAM wParam, LPARAM) {
+        if (msg == WM_SIZE)
+            sizes.push_back(wParam);
+        return false;
+    };
+    SDL_Window* window = sdlWindow(w);
+    pushWindowEvent(window, SDL_WINDOWEVENT_MINIMIZED);
+    ASSERT_TRUE(w.ui().waitFor([&] { return w.window->IsIconic(); }, std::chrono::seconds(5)));
+    EXPECT_EQ(sizes.back(), SIZE_MINIMIZED);
+
+    pushWindowEvent(window, SDL_WINDOWEVENT_RESTORED);
+    ASSERT_TRUE(w.ui().waitFor([&] { return !w.window->IsIconic(); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(w.window->IsWindowVisible());
+    EXPECT_EQ(sizes.back(), SIZE_RESTORED);
+
+    pushWindowEvent(window, SDL_WINDOWEVENT_MAXIMIZED);
+    ASSERT_TRUE(w.ui().waitFor([&] { return w.window->IsZoomed(); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(w.ui().find(L"restorebtn")->IsVisible()) << "the caption buttons follow";
+    EXPECT_FALSE(w.ui().find(L"maxbtn")->IsVisible());
+
+    pushWindowEvent(window, SDL_WINDOWEVENT_RESTORED);
+    ASSERT_TRUE(w.ui().waitFor([&] { return !w.window->IsZoomed(); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(w.ui().find(L"maxbtn")->IsVisible());
+}
+
+TEST_F(SdlBackend, DpiFollowsTheDesktopScale)
+{
+    {
+        OpenWindow plain(kSkin, 240, 160);
+        ASSERT_TRUE(plain.opened);
+        EXPECT_EQ(plain.window->GetDpi(), 96) << "Xvfb sets no scale";
+    }
+    ScopedEnvironment scale("GDK_SCALE", std::string("2"));
+    OpenWindow scaled(kSkin, 240, 160);
+    ASSERT_TRUE(scaled.opened);
+    EXPECT_EQ(scaled.window->GetDpi(), 192);
+    EXPECT_EQ(ui::windowBackend().screenDpi(), 192);
+}

@@ -40,6 +40,8 @@ struct Caches {
     std::mutex lock;
     std::map<std::filesystem::path, CairoSurface> images; // null: known to be unreadable
     std::map<std::filesystem::path, SvgHandle> vectors;   // null: known to be unreadable
+    // Vector images drawn at one size, so a frame that repaints them only copies pixels.
+    std::map<std::tuple<const RsvgHandle*, int, int, int, int, int, int>, CairoSurface> rasters;
     std::map<std::tuple<std::wstring, int, bool, bool>, FontDescription> fonts;
 };
 
@@ -347,27 +349,52 @@ private:
         const double sourceHeight = source.bottom - source.top;
         if (sourceWidth <= 0 || sourceHeight <= 0)
             return false;
-        const double scaleX = (rc.right - rc.left) / sourceWidth;
-        const double scaleY = (rc.bottom - rc.top) / sourceHeight;
-        const RsvgRectangle viewport{rc.left - source.left * scaleX, rc.top - source.top * scaleY,
-                                     width * scaleX, height * scaleY};
+        const int targetWidth = rc.right - rc.left;
+        const int targetHeight = rc.bottom - rc.top;
+        cairo_surface_t* raster =
+            rasterFor(handle, targetWidth, targetHeight, source, width, height);
+        if (!raster)
+            return false;
         cairo_t* cr = m_cr.get();
         cairo_save(cr);
-        cairo_rectangle(cr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+        cairo_rectangle(cr, rc.left, rc.top, targetWidth, targetHeight);
         cairo_clip(cr);
-        bool drawn = false;
         if (tint) {
-            cairo_push_group(cr);
-            drawn = rsvg_handle_render_document(handle, cr, &viewport, nullptr);
-            cairo_pattern_t* shape = cairo_pop_group(cr);
             setColor(cr, *tint);
-            cairo_mask(cr, shape);
-            cairo_pattern_destroy(shape);
+            cairo_mask_surface(cr, raster, rc.left, rc.top);
         } else {
-            drawn = rsvg_handle_render_document(handle, cr, &viewport, nullptr);
+            cairo_set_source_surface(cr, raster, rc.left, rc.top);
+            cairo_paint(cr);
         }
         cairo_restore(cr);
-        return drawn;
+        return true;
+    }
+
+    // The image drawn once at this size; later paints of the same size reuse it.
+    static cairo_surface_t* rasterFor(RsvgHandle* handle, int targetWidth, int targetHeight,
+                                      const RECT& source, double width, double height)
+    {
+        constexpr std::size_t kMaxRasters = 1024;
+        auto& c = caches();
+        std::lock_guard guard(c.lock);
+        const auto key =
+            std::make_tuple(static_cast<const RsvgHandle*>(handle), targetWidth, targetHeight,
+                            source.left, source.top, source.right, source.bottom);
+        if (const auto found = c.rasters.find(key); found != c.rasters.end())
+            return found->second.get();
+        if (c.rasters.size() >= kMaxRasters)
+            c.rasters.clear();
+        CairoSurface surface(
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, targetWidth, targetHeight));
+        CairoContext cr(cairo_create(surface.get()));
+        const double scaleX = targetWidth / static_cast<double>(source.right - source.left);
+        const double scaleY = targetHeight / static_cast<double>(source.bottom - source.top);
+        const RsvgRectangle viewport{-source.left * scaleX, -source.top * scaleY, width * scaleX,
+                                     height * scaleY};
+        if (!rsvg_handle_render_document(handle, cr.get(), &viewport, nullptr))
+            return nullptr;
+        cairo_surface_flush(surface.get());
+        return c.rasters.emplace(key, std::move(surface)).first->second.get();
     }
 
     bool paintImage(const RECT& rc, const ImageSource& image, std::optional<DWORD> tint)
@@ -426,6 +453,7 @@ void resetRenderCaches()
     auto& c = caches();
     std::lock_guard guard(c.lock);
     c.images.clear();
+    c.rasters.clear();
     c.vectors.clear();
     c.fonts.clear();
 }

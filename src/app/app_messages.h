@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/registered_messages.h"
+#include "platform/window_messages.h"
 
 #include <array>
 #include <string_view>
@@ -17,6 +18,8 @@ inline constexpr std::array<std::wstring_view, 5> kGuidMessageNames{
 struct AppMessages {
     platform::MessageId instance = 0;
     std::array<platform::MessageId, 5> guid{};
+    // The main window, once it exists: the handle other parts post to.
+    HWND mainWindow = nullptr;
 };
 
 // Set once during start-up, read by the main window.

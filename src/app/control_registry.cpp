@@ -1,6 +1,7 @@
 #include "app/control_registry.h"
 
 #include "app/custom_controls.h"
+#include "app/device_option_ui.h"
 #include "app/devices/device_key_button_ui.h"
 #include "app/devices/tessary_usb_device.h"
 #include "ui/control_factory.h"
@@ -18,14 +19,6 @@ template <class T> CControlUI* create()
 CControlUI* createUpdateItem()
 {
     return new PlaceholderLayoutUI(L"UpdateInfoListItemUI");
-}
-CControlUI* createDeviceOption()
-{
-    return new PlaceholderLayoutUI(L"DeviceOption");
-}
-CControlUI* createPowerTile()
-{
-    return new PlaceholderLayoutUI(L"MpDevicePower");
 }
 CControlUI* createLightPage()
 {
@@ -72,8 +65,8 @@ constexpr std::array<CreateClass, kControlClassNames.size()> kCreators{
     create<CDeviceKeyButtonUI>,
     create<CCloudShareListItemUI>,
     createUpdateItem,
-    createDeviceOption,
-    createPowerTile,
+    create<CDeviceOptionUI>,
+    create<CMpDevicePowerUI>,
     create<CComboEditContainerElementUI>,
     create<CHandImgButtonUI>,
     create<CHandImgSelectButtonUI>,

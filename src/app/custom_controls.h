@@ -82,12 +82,3 @@ public:
 private:
     const wchar_t* m_className;
 };
-
-class PlaceholderButtonUI : public CButtonUI {
-public:
-    explicit PlaceholderButtonUI(const wchar_t* className) : m_className(className) {}
-    const wchar_t* GetClass() const override { return m_className; }
-
-private:
-    const wchar_t* m_className;
-};

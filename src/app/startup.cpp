@@ -3,8 +3,10 @@
 #include "app/app_messages.h"
 #include "app/control_registry.h"
 #include "app/font_slot.h"
-#include "app/placeholder_main_wnd.h"
+#include "app/main_wnd.h"
+#include "app/peers.h"
 #include "app/simulation_hook.h"
+#include "devsim/simulation.h"
 #include "platform/debug_output.h"
 #include "platform/exit_watchdog.h"
 #include "platform/files.h"
@@ -88,6 +90,23 @@ constexpr int kExitBadInput = 2;
 constexpr std::chrono::seconds kTeardownBound{10};
 // How long start-up waits for the first frame before it stops measuring.
 constexpr std::chrono::seconds kFirstFrameWait{5};
+
+std::string simulateModeName(const std::optional<SimulateMode>& mode)
+{
+    if (!mode)
+        return {};
+    switch (*mode) {
+    case SimulateMode::Both:
+        return "both";
+    case SimulateMode::Cable:
+        return "cable";
+    case SimulateMode::Receiver:
+        return "receiver";
+    case SimulateMode::Socket:
+        return "socket";
+    }
+    return {};
+}
 
 std::optional<std::vector<ui::script::Step>> loadScript(const std::filesystem::path& file)
 {
@@ -212,7 +231,28 @@ int runHalvek(const CommandLine& options)
         messages.guid[i] = platform::registerMessage(kGuidMessageNames[i]);
     ui::registerIconResource(kMainIconResource, kMainIconFile);
 
-    auto mainWindow = std::make_unique<PlaceholderMainWnd>();
+    // Plugged before the window exists, so the watcher's first pass finds the devices.
+    bool simulated = true;
+    const auto simulation = devsim::attachSimulation(
+        "halvek", simulateModeName(options.simulate),
+        options.simState ? options.simState->string() : std::string(), simulated);
+    if (!simulated) {
+        releaseFonts();
+        return kExitBadInput;
+    }
+    if (simulation) {
+        setSimulationHandler([&simulation](ui::script::SimAction action, ui::script::SimLink link) {
+            const auto which = link == ui::script::SimLink::Cable ? devsim::KeyboardLink::Cable
+                                                                  : devsim::KeyboardLink::Receiver;
+            return action == ui::script::SimAction::Plug ? simulation->plug(which)
+                                                         : simulation->unplug(which);
+        });
+    }
+    struct SimulationHandlerOwner {
+        ~SimulationHandlerOwner() { setSimulationHandler({}); }
+    } simulationHandlerOwner;
+
+    auto mainWindow = std::make_unique<CMainWnd>();
     // Other processes reach the main window by its registered messages; the listener
     // thread only posts, the UI thread handles.
     std::atomic<HWND> mainHandle{nullptr};
@@ -242,6 +282,7 @@ int runHalvek(const CommandLine& options)
         if (!receiving)
             platform::debugOutput("messages from other programs unavailable: " +
                                   receiving.error().message);
+        setPeerEndpoint(endpoint.get());
     }
 
     constexpr DWORD kMainStyle = 0x96CA0000;
@@ -256,6 +297,7 @@ int runHalvek(const CommandLine& options)
         std::fputs("halvek: the main window could not be created (is the skin installed?)\n",
                    stderr);
         mainWindow.reset();
+        setPeerEndpoint(nullptr);
         endpoint.reset();
         CResourceManager::GetInstance()->Release();
         instance.release();
@@ -296,6 +338,7 @@ int runHalvek(const CommandLine& options)
     // the listener then stops in time.
     mainHandle = nullptr;
     mainWindow.reset();
+    setPeerEndpoint(nullptr);
     if (endpoint)
         endpoint->stopReceiving();
     CResourceManager::GetInstance()->Release();

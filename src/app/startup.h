@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 
 #include <filesystem>
+#include <string>
 
 namespace app {
 

@@ -101,8 +101,10 @@ TEST(HalvekExit, RunsAScriptOffscreenAndExitsByItsSteps)
     EXPECT_EQ(box.shell(run + "/good.txt'\n", "good.sh"), 0) << box.output("good.sh");
     const auto image = ui::loadPng(shot);
     ASSERT_TRUE(image) << box.output("good.sh");
-    EXPECT_EQ(image->width, 800);
-    EXPECT_EQ(image->height, 572);
+    // The main window lays itself out for the off-screen 1920 x 1080 screen: 1000 x 640 at
+    // 144 DPI.
+    EXPECT_EQ(image->width, 1500);
+    EXPECT_EQ(image->height, 960);
 
     EXPECT_EQ(box.shell(run + "/failing.txt'\n", "failing.sh"), 1) << box.output("failing.sh");
     EXPECT_NE(box.output("failing.sh").find("script line 2:"), std::string::npos)

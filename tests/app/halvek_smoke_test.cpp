@@ -62,8 +62,9 @@ TEST(HalvekSmoke, OpensItsWindowUnderXvfbAndASecondStartWakesTheFirst)
 
     const auto shot = ui::loadPng(dir / "shot.png");
     ASSERT_TRUE(shot) << readFile(dir / "first.log");
-    EXPECT_EQ(shot->width, 800);
-    EXPECT_EQ(shot->height, 572);
+    // Laid out for a 1280 x 800 screen before the first frame: 1000 x 640 at 96 DPI.
+    EXPECT_EQ(shot->width, 1000);
+    EXPECT_EQ(shot->height, 640);
     // Not a blank frame: the skin's dark background with lighter text on it.
     std::size_t bright = 0;
     for (const std::uint32_t pixel : shot->pixels) {

@@ -93,11 +93,13 @@ CDeviceKeyButtonUI* CTessaryUSBDevice::lightButton(int light) const
 void CTessaryUSBDevice::SetFunctionTab(int type)
 {
     m_model->SetFunctionTab(type);
+    // Every device page has switches of these names: take this device's own.
     if (m_pManager != nullptr) {
         if (m_functionSwitch == nullptr)
-            m_functionSwitch = m_pManager->FindControl(L"device_function_switch");
+            m_functionSwitch = m_pManager->FindSubControlByName(this, L"device_function_switch");
         if (m_keyFunctionSwitch == nullptr)
-            m_keyFunctionSwitch = m_pManager->FindControl(L"device_key_function_switch");
+            m_keyFunctionSwitch =
+                m_pManager->FindSubControlByName(this, L"device_key_function_switch");
     }
     const bool hasPowerPage = m_model->typeId() == detect::DeviceTypeId::KeyboardCable ||
                               m_model->typeId() == detect::DeviceTypeId::MouseCable;

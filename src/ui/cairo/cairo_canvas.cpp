@@ -5,6 +5,7 @@
 #include "platform/text.h"
 
 #include <cairo.h>
+#include <librsvg/rsvg.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -33,9 +34,14 @@ constexpr std::uintmax_t kMaxImageFileSize = 32 * 1024 * 1024;
 // Families tried after the skin's own face, so Latin, Chinese and Thai all find glyphs.
 constexpr const char* kFallbackFamilies = ",Noto Sans,WenQuanYi Micro Hei,Noto Sans Thai,Sans";
 
+using SvgHandle = std::unique_ptr<RsvgHandle, FreeWith<g_object_unref>>;
+
 struct Caches {
     std::mutex lock;
     std::map<std::filesystem::path, CairoSurface> images; // null: known to be unreadable
+    std::map<std::filesystem::path, SvgHandle> vectors;   // null: known to be unreadable
+    // Vector images drawn at one size, so a frame that repaints them only copies pixels.
+    std::map<std::tuple<const RsvgHandle*, int, int, int, int, int, int>, CairoSurface> rasters;
     std::map<std::tuple<std::wstring, int, bool, bool>, FontDescription> fonts;
 };
 
@@ -43,6 +49,37 @@ Caches& caches()
 {
     static Caches instance;
     return instance;
+}
+
+// A vector image: an ".svg" file, or the ".svg" beside a named ".png", which then stands
+// for it. Drawn at the size it is shown at, so it stays sharp at every scale.
+RsvgHandle* loadVectorImage(const std::wstring& file)
+{
+    auto path = resolveResourceFile(file);
+    if (path.extension() == ".png") {
+        path.replace_extension(".svg");
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error))
+            return nullptr;
+    } else if (path.extension() != ".svg") {
+        return nullptr;
+    }
+    auto& c = caches();
+    std::lock_guard guard(c.lock);
+    if (const auto found = c.vectors.find(path); found != c.vectors.end())
+        return found->second.get();
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    SvgHandle handle;
+    if (!error && size <= kMaxImageFileSize) {
+        GError* failure = nullptr;
+        handle.reset(rsvg_handle_new_from_file(path.c_str(), &failure));
+        if (failure)
+            g_error_free(failure);
+    }
+    if (!handle)
+        platform::debugOutput(L"image not loaded: " + path.wstring());
+    return c.vectors.emplace(path, std::move(handle)).first->second.get();
 }
 
 cairo_surface_t* loadImage(const std::wstring& file)
@@ -290,8 +327,82 @@ private:
         return layout;
     }
 
+    bool paintVector(RsvgHandle* handle, const RECT& rc, const ImageSource& image,
+                     std::optional<DWORD> tint)
+    {
+        gdouble width = 0;
+        gdouble height = 0;
+        if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) || width <= 0 ||
+            height <= 0) {
+            RsvgRectangle ink{};
+            RsvgRectangle logical{};
+            if (!rsvg_handle_get_geometry_for_layer(handle, nullptr, nullptr, &ink, &logical,
+                                                    nullptr))
+                return false;
+            width = logical.width;
+            height = logical.height;
+        }
+        RECT source{0, 0, static_cast<int>(width), static_cast<int>(height)};
+        if (image.source)
+            source = *image.source;
+        const double sourceWidth = source.right - source.left;
+        const double sourceHeight = source.bottom - source.top;
+        if (sourceWidth <= 0 || sourceHeight <= 0)
+            return false;
+        const int targetWidth = rc.right - rc.left;
+        const int targetHeight = rc.bottom - rc.top;
+        cairo_surface_t* raster =
+            rasterFor(handle, targetWidth, targetHeight, source, width, height);
+        if (!raster)
+            return false;
+        cairo_t* cr = m_cr.get();
+        cairo_save(cr);
+        cairo_rectangle(cr, rc.left, rc.top, targetWidth, targetHeight);
+        cairo_clip(cr);
+        if (tint) {
+            setColor(cr, *tint);
+            cairo_mask_surface(cr, raster, rc.left, rc.top);
+        } else {
+            cairo_set_source_surface(cr, raster, rc.left, rc.top);
+            cairo_paint(cr);
+        }
+        cairo_restore(cr);
+        return true;
+    }
+
+    // The image drawn once at this size; later paints of the same size reuse it.
+    static cairo_surface_t* rasterFor(RsvgHandle* handle, int targetWidth, int targetHeight,
+                                      const RECT& source, double width, double height)
+    {
+        constexpr std::size_t kMaxRasters = 1024;
+        auto& c = caches();
+        std::lock_guard guard(c.lock);
+        const auto key =
+            std::make_tuple(static_cast<const RsvgHandle*>(handle), targetWidth, targetHeight,
+                            source.left, source.top, source.right, source.bottom);
+        if (const auto found = c.rasters.find(key); found != c.rasters.end())
+            return found->second.get();
+        if (c.rasters.size() >= kMaxRasters)
+            c.rasters.clear();
+        CairoSurface surface(
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, targetWidth, targetHeight));
+        CairoContext cr(cairo_create(surface.get()));
+        const double scaleX = targetWidth / static_cast<double>(source.right - source.left);
+        const double scaleY = targetHeight / static_cast<double>(source.bottom - source.top);
+        const RsvgRectangle viewport{-source.left * scaleX, -source.top * scaleY, width * scaleX,
+                                     height * scaleY};
+        if (!rsvg_handle_render_document(handle, cr.get(), &viewport, nullptr))
+            return nullptr;
+        cairo_surface_flush(surface.get());
+        return c.rasters.emplace(key, std::move(surface)).first->second.get();
+    }
+
     bool paintImage(const RECT& rc, const ImageSource& image, std::optional<DWORD> tint)
     {
+        if (rc.right <= rc.left || rc.bottom <= rc.top)
+            return false;
+        if (RsvgHandle* vector = loadVectorImage(image.file))
+            return paintVector(vector, rc, image, tint);
         cairo_surface_t* surface = loadImage(image.file);
         if (!surface || rc.right <= rc.left || rc.bottom <= rc.top)
             return false;
@@ -342,6 +453,8 @@ void resetRenderCaches()
     auto& c = caches();
     std::lock_guard guard(c.lock);
     c.images.clear();
+    c.rasters.clear();
+    c.vectors.clear();
     c.fonts.clear();
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ui/window_impl_base.h"
+
+// The about window: the program's name and version over the main window.
+class CAboutWnd : public WindowImplBase {
+public:
+    // The application's version text shown after the "software_rev_text" words.
+    static constexpr const wchar_t* kVersionText = L"V1.0";
+
+    const wchar_t* GetWindowClassName() const override { return L"AboutWnd"; }
+    void InitWindow() override;
+    void OnClick(TNotifyUI& msg) override;
+    // Fills the version label from the language text and the version.
+    void ShowVersion();
+
+protected:
+    CDuiString GetSkinFile() override { return L"AboutWnd.xml"; }
+    LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+    LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+};

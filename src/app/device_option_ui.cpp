@@ -1,0 +1,297 @@
+#include "app/device_option_ui.h"
+
+#include "app/main_messages.h"
+#include "app/power_display.h"
+#include "app/shell_device.h"
+#include "platform/message_queue.h"
+#include "ui/button_ui.h"
+#include "ui/label_ui.h"
+#include "ui/paint_manager_ui.h"
+#include "ui/slider_ui.h"
+
+namespace {
+
+// How often the tile's timers come back, in milliseconds.
+constexpr UINT kLiveFrameCable = 5;
+constexpr UINT kLiveFrameReceiver = 500;
+constexpr UINT kLinkRetry = 3000;
+constexpr UINT kPowerFirst = 50;
+constexpr UINT kPowerAgain = 5000;
+constexpr UINT kReceiverWatch = 2000;
+constexpr UINT kReceiverWatchAgain = 3000;
+constexpr int kRetryWrap = 20;
+
+std::wstring prefixFor(int type, int subKind)
+{
+    switch (type) {
+    case 1:
+        return L"kb";
+    case 2:
+        return L"ms";
+    case 3:
+        return subKind == 0 ? L"hard_mp" : L"soft_mp";
+    case 4:
+    case 7:
+        return L"hd";
+    case 5:
+        return L"hub";
+    default:
+        return L"unknow";
+    }
+}
+
+} // namespace
+
+CDeviceOptionUI::CDeviceOptionUI()
+{
+    SetKind(0, 0);
+}
+
+void* CDeviceOptionUI::GetInterface(std::wstring_view name)
+{
+    if (name == L"DeviceOption")
+        return this;
+    return CHorizontalLayoutUI::GetInterface(name);
+}
+
+void CDeviceOptionUI::DoInit()
+{
+    applyImages();
+}
+
+COptionUI* CDeviceOptionUI::SelectOption()
+{
+    if (!m_pManager)
+        return nullptr;
+    CControlUI* control = m_pManager->FindSubControlByName(this, L"device_select");
+    return control ? static_cast<COptionUI*>(control->GetInterface(L"Option")) : nullptr;
+}
+
+void CDeviceOptionUI::SetKind(int type, int subKind)
+{
+    // A mouse pad of another sub-kind keeps what the tile shows.
+    if (type == 3 && subKind != 0 && subKind != 1)
+        return;
+    m_type = type;
+    m_subKind = subKind;
+    const std::wstring prefix = L"common/device_ico/" + prefixFor(type, subKind);
+    m_normalImage = prefix + L"_device_normal.png";
+    m_selectedImage = prefix + L"_device_selected.png";
+    m_synchroSelectedImage = prefix + L"_device_synchro_selected.png";
+    m_synchroNormalImage = prefix + L"_device_synchro_normal.png";
+    m_nameTextId = prefixFor(type, subKind) + L"_device_name_text";
+    applyImages();
+}
+
+void CDeviceOptionUI::applyImages()
+{
+    COptionUI* option = SelectOption();
+    if (!option)
+        return;
+    const bool synchro = IsSynchro();
+    const std::wstring& normal = synchro ? m_synchroNormalImage : m_normalImage;
+    const std::wstring& selected = synchro ? m_synchroSelectedImage : m_selectedImage;
+    const std::wstring dest = L"' dest='12,12,44,44'";
+    option->SetNormalImage(L"file='" + normal + dest);
+    option->SetDisabledImage(L"file='" + normal + dest);
+    option->SetSelectedImage(L"file='" + selected + dest);
+    option->SetToolTip(m_nameTextId);
+    option->SetResourceText(true);
+}
+
+bool CDeviceOptionUI::IsSynchro() const
+{
+    if (!m_pManager)
+        return false;
+    CControlUI* control = m_pManager->FindSubControlByName(const_cast<CDeviceOptionUI*>(this),
+                                                           L"synchro_device_select");
+    auto* option = control ? static_cast<COptionUI*>(control->GetInterface(L"Option")) : nullptr;
+    return option && option->IsSelected();
+}
+
+void CDeviceOptionUI::SetSynchro(bool on)
+{
+    if (m_pManager) {
+        CControlUI* control = m_pManager->FindSubControlByName(this, L"synchro_device_select");
+        if (auto* option =
+                control ? static_cast<COptionUI*>(control->GetInterface(L"Option")) : nullptr)
+            option->Selected(on, false);
+    }
+    applyImages();
+}
+
+void CDeviceOptionUI::BindDevicePage(std::wstring_view group, std::wstring_view tabLayout,
+                                     int index)
+{
+    COptionUI* option = SelectOption();
+    if (!option)
+        return;
+    option->SetGroup(group);
+    option->BindTabLayoutName(tabLayout);
+    option->BindTabIndex(index);
+}
+
+void CDeviceOptionUI::SetDeviceName(std::wstring_view text)
+{
+    if (!m_pManager)
+        return;
+    if (CControlUI* label = m_pManager->FindSubControlByName(this, L"device_select_name")) {
+        label->SetResourceText(true);
+        label->SetText(text);
+    }
+}
+
+void CDeviceOptionUI::SetTileVisible(bool visible)
+{
+    m_tileVisible = visible;
+    SetVisible(visible);
+}
+
+bool CDeviceOptionUI::IsChosen() const
+{
+    auto* self = const_cast<CDeviceOptionUI*>(this);
+    COptionUI* option = self->SelectOption();
+    return option && option->IsSelected();
+}
+
+void CDeviceOptionUI::SetChosen(bool chosen, bool notify)
+{
+    if (COptionUI* option = SelectOption())
+        option->Selected(chosen, notify);
+}
+
+void CDeviceOptionUI::StartTimer(UINT id, UINT elapse)
+{
+    if (m_pManager)
+        m_pManager->SetTimer(this, id, elapse);
+}
+
+int CDeviceOptionUI::tileIndex() const
+{
+    auto* parent =
+        m_pParent ? static_cast<CContainerUI*>(m_pParent->GetInterface(L"Container")) : nullptr;
+    return parent ? parent->GetItemIndex(const_cast<CDeviceOptionUI*>(this)) : -1;
+}
+
+void CDeviceOptionUI::sendVisibility(bool show)
+{
+    const int index = tileIndex();
+    if (index >= 0 && m_notifyWindow)
+        platform::sendMessage(m_notifyWindow, app::MSG_TILE_VISIBILITY, static_cast<WPARAM>(index),
+                              show ? 1 : 0);
+}
+
+void CDeviceOptionUI::PaintBkImage(ui::Canvas& canvas)
+{
+    // The card under the option: lit in the accent colour while the tile is chosen.
+    DrawImage(canvas, IsChosen() ? L"common/tile_selected.svg" : L"common/tile_normal.svg");
+}
+
+void CDeviceOptionUI::DoEvent(TEventUI& event)
+{
+    if (event.Type == UIEVENT_TIMER) {
+        onTimer(static_cast<UINT>(event.wParam));
+        return;
+    }
+    CHorizontalLayoutUI::DoEvent(event);
+}
+
+void CDeviceOptionUI::onTimer(UINT id)
+{
+    if (!m_pManager)
+        return;
+    // Each timer runs once per start; the step decides whether it comes again.
+    m_pManager->KillTimer(this, id);
+    if (!m_device)
+        return;
+    app::ShellDevice& device = *m_device;
+    switch (id) {
+    case app::kTileLiveFrameTimer:
+        device.SendLiveFrame();
+        if (IsChosen() && device.takeRedraw())
+            device.page()->Invalidate();
+        if (device.isOnline())
+            StartTimer(id, device.isReceiverMode() ? kLiveFrameReceiver : kLiveFrameCable);
+        break;
+    case app::kTileLinkCheckTimer:
+        if (device.isReceiverMode() && device.isOnline() && !device.IsReceiverLinkUp()) {
+            m_retries = (m_retries + 1) % kRetryWrap;
+            if (m_tileVisible)
+                sendVisibility(false);
+            StartTimer(id, kLinkRetry);
+            break;
+        }
+        if (device.isReceiverMode())
+            sendVisibility(true);
+        device.StartDevice();
+        m_retries = 0;
+        StartTimer(app::kTileLiveFrameTimer, kLiveFrameCable);
+        if (device.isWireless() && device.isOnline())
+            StartTimer(app::kTilePowerTimer, kPowerFirst);
+        if (device.isReceiverMode())
+            StartTimer(app::kTileReceiverWatchTimer, kReceiverWatch);
+        break;
+    case app::kTileSyncTimer:
+        device.SyncFromDevice();
+        break;
+    case app::kTileAfterSyncTimer1:
+    case app::kTileAfterSyncTimer2:
+        break;
+    case app::kTilePowerTimer:
+        device.RefreshPower();
+        if (device.isWireless())
+            StartTimer(id, kPowerAgain);
+        break;
+    case app::kTileReceiverWatchTimer: {
+        const bool up = device.IsReceiverLinkUp();
+        if (up && !m_tileVisible) {
+            sendVisibility(true);
+            if (device.isWireless())
+                device.RefreshPower();
+        } else if (!up && m_tileVisible) {
+            sendVisibility(false);
+        }
+        if (device.isReceiverMode())
+            StartTimer(id, kReceiverWatchAgain);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void* CMpDevicePowerUI::GetInterface(std::wstring_view name)
+{
+    if (name == L"MpDevicePower")
+        return this;
+    return CHorizontalLayoutUI::GetInterface(name);
+}
+
+void CMpDevicePowerUI::ShowPower(std::span<const std::uint8_t> block)
+{
+    if (!m_pManager)
+        return;
+    CControlUI* value = m_pManager->FindSubControlByName(this, L"device_power_value");
+    CControlUI* logo = m_pManager->FindSubControlByName(this, L"device_wuxian_logo");
+    CControlUI* progress = m_pManager->FindSubControlByName(this, L"device_Power_progress");
+    CControlUI* status = m_pManager->FindSubControlByName(this, L"device_power_status");
+    CControlUI* phone = m_pManager->FindSubControlByName(this, L"device_phone_type");
+    auto* bar = progress ? static_cast<CProgressUI*>(progress->GetInterface(L"Progress")) : nullptr;
+    if (!value || !logo || !bar || !status || !phone)
+        return;
+    const auto display = app::powerDisplay(block);
+    if (!display)
+        return;
+    // Nothing is shown until the device has told its power.
+    logo->SetVisible(true);
+    status->SetVisible(true);
+    value->SetVisible(true);
+    bar->SetVisible(true);
+    bar->SetValue(display->progress);
+    value->SetResourceText(false);
+    value->SetText(display->valueText);
+    if (display->progressVisible)
+        bar->SetVisible(*display->progressVisible);
+    if (display->statusImage)
+        status->SetBkImage(*display->statusImage);
+}

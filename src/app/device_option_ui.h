@@ -1,0 +1,101 @@
+#pragma once
+
+#include "ui/container_ui.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+class COptionUI;
+class CLabelUI;
+
+namespace app {
+class ShellDevice;
+}
+
+// A device tile in "device_select_layout": the device's icon and name, an option that
+// chooses it and one that puts it in synchronised mode. Its timers drive its device on the
+// UI thread.
+class CDeviceOptionUI : public CHorizontalLayoutUI {
+public:
+    CDeviceOptionUI();
+    const wchar_t* GetClass() const override { return L"DeviceOption"; }
+    void* GetInterface(std::wstring_view name) override;
+    void DoInit() override;
+    void DoEvent(TEventUI& event) override;
+    void PaintBkImage(ui::Canvas& canvas) override;
+
+    // Chooses the icons and the name text by device type and sub-kind.
+    void SetKind(int type, int subKind);
+    int GetKindType() const { return m_type; }
+    int GetSubKind() const { return m_subKind; }
+    void SetSynchro(bool on);
+    bool IsSynchro() const;
+    // The device's page: the option selects page index in the tab layout of that name.
+    void BindDevicePage(std::wstring_view group, std::wstring_view tabLayout, int index);
+    void SetPowerPage(std::wstring_view name, int index)
+    {
+        m_pageName = name;
+        m_pageIndex = index;
+    }
+    const std::wstring& GetPageName() const { return m_pageName; }
+    int GetPageIndex() const { return m_pageIndex; }
+    void SetDeviceName(std::wstring_view text);
+    void SetDevice(app::ShellDevice* device) { m_device = device; }
+    app::ShellDevice* GetDevice() const { return m_device; }
+    void SetNotifyWindow(HWND hwnd) { m_notifyWindow = hwnd; }
+    bool IsTileVisible() const { return m_tileVisible; }
+    void SetTileVisible(bool visible);
+    bool IsChosen() const;
+    void SetChosen(bool chosen, bool notify);
+    COptionUI* SelectOption();
+
+    // Starts a tile timer (milliseconds).
+    void StartTimer(UINT id, UINT elapse);
+    int RetryCount() const { return m_retries; }
+
+    const std::wstring& NormalImage() const { return m_normalImage; }
+    const std::wstring& SelectedImage() const { return m_selectedImage; }
+    const std::wstring& NameTextId() const { return m_nameTextId; }
+
+private:
+    void onTimer(UINT id);
+    void applyImages();
+    int tileIndex() const;
+    void sendVisibility(bool show);
+
+    std::wstring m_synchroSelectedImage;
+    std::wstring m_synchroNormalImage;
+    std::wstring m_selectedImage;
+    std::wstring m_normalImage;
+    std::wstring m_nameTextId;
+    std::wstring m_pageName;
+    int m_pageIndex = -1;
+    bool m_tileVisible = true;
+    int m_type = 0;
+    int m_subKind = 0;
+    app::ShellDevice* m_device = nullptr;
+    HWND m_notifyWindow = nullptr;
+    int m_retries = 0;
+};
+
+// The wireless power tile: battery level, charging state and the wireless logo.
+class CMpDevicePowerUI : public CHorizontalLayoutUI {
+public:
+    const wchar_t* GetClass() const override { return L"MpDevicePower"; }
+    void* GetInterface(std::wstring_view name) override;
+
+    void SetDevice(int typeId, int role)
+    {
+        m_typeId = typeId;
+        m_role = role;
+    }
+    int GetTypeId() const { return m_typeId; }
+    int GetRole() const { return m_role; }
+    // Shows a power block; does nothing unless all five parts are in the skin.
+    void ShowPower(std::span<const std::uint8_t> block);
+
+private:
+    int m_typeId = 0;
+    int m_role = 0;
+};

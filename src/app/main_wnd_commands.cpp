@@ -1,0 +1,341 @@
+// The main window's routing of skin notifications, its menus, prompts and file dialogs.
+#include "app/about_wnd.h"
+#include "app/app_messages.h"
+#include "app/device_option_ui.h"
+#include "app/main_messages.h"
+#include "app/main_wnd.h"
+#include "app/msg_wnd.h"
+#include "app/peers.h"
+#include "platform/debug_output.h"
+#include "platform/message_queue.h"
+#include "ui/button_ui.h"
+#include "ui/edit_ui.h"
+#include "ui/file_dialog.h"
+#include "ui/paint_manager_ui.h"
+#include "ui/slider_ui.h"
+#include "ui/text_substitute.h"
+
+namespace app {
+namespace {
+
+CDeviceOptionUI* tileOf(CControlUI* control)
+{
+    for (CControlUI* c = control; c; c = c->GetParent()) {
+        if (auto* tile = static_cast<CDeviceOptionUI*>(c->GetInterface(L"DeviceOption")))
+            return tile;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void CMainWnd::setPageHandler(RouteOwner owner, PageHandler handler)
+{
+    m_pageHandlers[owner] = std::move(handler);
+}
+
+bool CMainWnd::deviceMatches(DeviceNeed need, const ShellDevice* device) const
+{
+    if (need == DeviceNeed::None)
+        return true;
+    if (!device)
+        return false;
+    const auto kind = DeviceLists::kindOf(device->typeId());
+    switch (need) {
+    case DeviceNeed::Any:
+        return true;
+    case DeviceNeed::Keyboard:
+        return kind == DeviceLists::Kind::Keyboard;
+    case DeviceNeed::Mouse:
+        return kind == DeviceLists::Kind::Mouse;
+    case DeviceNeed::KeyboardOrMouse:
+        return kind == DeviceLists::Kind::Keyboard || kind == DeviceLists::Kind::Mouse;
+    case DeviceNeed::Headset:
+        return kind == DeviceLists::Kind::Headset;
+    case DeviceNeed::None:
+        break;
+    }
+    return true;
+}
+
+void CMainWnd::routeNotification(TNotifyUI& msg)
+{
+    if (!msg.pSender)
+        return;
+    const std::wstring name(msg.pSender->GetName());
+    const std::wstring& type = msg.sType;
+    std::optional<Route> route;
+    if (type == L"click") {
+        route = clickRoute(name);
+    } else if (type == L"itemselect") {
+        route = itemSelectRoute(name);
+    } else if (type == L"selectchanged") {
+        route = selectChangedRoute(name);
+    } else if (type == L"valuechanged" || type == L"movevaluechanged") {
+        route = valueChangedRoute(name, type == L"movevaluechanged");
+    } else if (type == L"killfocus") {
+        route = killFocusRoute(name);
+    } else if (type == L"colorchanged" || type == L"click_select_end") {
+        route = otherRoute(type, name);
+    }
+    if (route)
+        dispatch(*route, &msg);
+}
+
+bool CMainWnd::dispatch(const Route& route, TNotifyUI* msg)
+{
+    ShellDevice* device = activeDevice();
+    if (route.owner == RouteOwner::Window) {
+        runWindowRoute(route, msg);
+        return true;
+    }
+    if (!deviceMatches(route.need, device))
+        return false;
+    if (route.owner == RouteOwner::Device) {
+        if (const auto tab = functionTabNumber(route.command)) {
+            if (msg && msg->pSender) {
+                auto* option = static_cast<COptionUI*>(msg->pSender->GetInterface(L"Option"));
+                if (option && !option->IsSelected())
+                    return true;
+            }
+            device->SetFunctionTab(*tab);
+        } else if (route.command == L"default_btn") {
+            if (prompt(L"message_text_22", 1) != 1)
+                return true;
+        }
+    }
+    if (route.owner == RouteOwner::Keys && route.command == L"key_" &&
+        DeviceLists::kindOf(device->typeId()) == DeviceLists::Kind::Keyboard) {
+        // A key of the picture opens the key assignment page.
+        device->SetFunctionTab(2);
+        if (CControlUI* tab = m_pm.FindSubControlByName(device->page(), L"key_Op_tab"))
+            if (auto* option = static_cast<COptionUI*>(tab->GetInterface(L"Option")))
+                option->Selected(true, false);
+    }
+    if (const auto handler = m_pageHandlers.find(route.owner); handler != m_pageHandlers.end())
+        handler->second(route, msg, device);
+    else
+        platform::debugOutput(L"no page handles " + std::wstring(route.command) + L" yet");
+    if (route.alsoSavesKey) {
+        if (const auto keys = m_pageHandlers.find(RouteOwner::Keys); keys != m_pageHandlers.end())
+            keys->second(Route{RouteOwner::Keys, L"key_butt_keysave", DeviceNeed::KeyboardOrMouse},
+                         msg, device);
+    }
+    return true;
+}
+
+void CMainWnd::runWindowRoute(const Route& route, TNotifyUI* msg)
+{
+    const std::wstring_view command = route.command;
+    if (msg && msg->sType == L"click" && route.number < 0 && clickRoute(command) &&
+        !clickRouteAfterFirst(command)) {
+        onClickFirst(route, *msg);
+        return;
+    }
+    if (command == L"windowdeviceset_") {
+        // The system's keyboard and mouse settings have no common launcher here.
+        platform::debugOutput(L"no system keyboard or mouse settings to open");
+    } else if (command == L"device_select_prev" || command == L"device_select_next") {
+        const auto target = command == L"device_select_prev" ? m_tiles.previous() : m_tiles.next();
+        if (target)
+            showTile(*target, true, true);
+    } else if (command == L"device_select" || command == L"synchro_device_select") {
+        if (msg && msg->pSender && command == L"synchro_device_select") {
+            if (CDeviceOptionUI* tile = tileOf(msg->pSender))
+                tile->SetSynchro(tile->IsSynchro());
+        }
+        selectDeviceFromTiles();
+    } else if (command == L"macro_btn_export" || command == L"macro_btn_import" ||
+               command == L"shootdate_import_btn" || command == L"shootdate_export_btn") {
+        onFileCommand(route);
+    } else if (command == L"R_light_slider" || command == L"G_light_slider" ||
+               command == L"B_light_slider") {
+        if (msg)
+            onColourSlider(route, *msg);
+    } else if (command == L"novik_DPI_slider_" && msg && msg->pSender) {
+        auto* slider = static_cast<CSliderUI*>(msg->pSender->GetInterface(L"Slider"));
+        CControlUI* edit = m_pm.FindControl(L"novik_DPI_edit_" + std::to_wstring(route.number));
+        if (slider && edit)
+            edit->SetText(std::to_wstring(slider->GetValue()));
+    } else if (command == L"novik_DPI_edit_" && msg && msg->pSender) {
+        CControlUI* slider = m_pm.FindControl(L"novik_DPI_slider_" + std::to_wstring(route.number));
+        auto* s = slider ? static_cast<CSliderUI*>(slider->GetInterface(L"Slider")) : nullptr;
+        if (s) {
+            const std::wstring typed(msg->pSender->GetText());
+            long long value = 0;
+            for (const wchar_t c : typed) {
+                if (c < L'0' || c > L'9')
+                    break;
+                value = std::min<long long>(value * 10 + (c - L'0'), 1'000'000);
+            }
+            s->SetValue(static_cast<int>(value));
+            msg->pSender->SetText(std::to_wstring(s->GetValue()));
+        }
+    } else if (command == L"keyset_keyboard_text_edit") {
+        hookControl(msg && msg->sType == L"setfocus" ? 1 : 0);
+    } else if (command == L"about_menu") {
+        openAboutWindow();
+    } else if (command == L"setwnd_menu" || command == L"setbtn") {
+        // TODO: the settings window opens here once it exists.
+        platform::debugOutput(L"settings window not available yet");
+    } else if (command == L"macro_action") {
+        // TODO: the macro editor's action menu.
+    }
+}
+
+void CMainWnd::onClickFirst(const Route& route, TNotifyUI& msg)
+{
+    const std::wstring_view command = route.command;
+    if (command == L"closebtn") {
+        closeChildWindows();
+        if (!m_tray.IsVisible()) {
+            // Nowhere to come back from: closing ends the program.
+            Close();
+            return;
+        }
+        ShowWindow(false, false);
+        setPausedAll(true);
+        return;
+    }
+    if (command == L"minbtn") {
+        SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        return;
+    }
+    if (command == L"maxbtn") {
+        SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        return;
+    }
+    if (command == L"restorebtn") {
+        SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+        return;
+    }
+    if (command == L"nodevice_ok_btn") {
+        ShowWindow(false, false);
+    } else if (command == L"control_light_status") {
+        toggleLightingControl();
+    } else if (command == L"skinbtn") {
+        // TODO: the skin frame opens here once it exists.
+        platform::debugOutput(L"skin frame not available yet");
+    } else if (command == L"setbtn") {
+        runWindowRoute(Route{RouteOwner::Window, L"setwnd_menu", DeviceNeed::None}, nullptr);
+    }
+    const std::wstring name(msg.pSender ? msg.pSender->GetName() : CDuiString());
+    if (const auto next = clickRouteAfterFirst(name))
+        dispatch(*next, &msg);
+}
+
+void CMainWnd::broadcastLightingControl(bool control)
+{
+    broadcastToPeers(kGuidMessageNames[1], 1, control ? 1 : 0);
+}
+
+void CMainWnd::toggleLightingControl()
+{
+    m_lightingControl = !m_lightingControl;
+    broadcastLightingControl(m_lightingControl);
+    if (CControlUI* status = m_pm.FindControl(L"control_light_status"))
+        status->SetText(m_lightingControl ? L"控制灯光" : L"不控制灯光");
+    setLightingControl(m_lightingControl);
+}
+
+void CMainWnd::onColourSlider(const Route& route, TNotifyUI& msg)
+{
+    auto* slider = static_cast<CSliderUI*>(msg.pSender->GetInterface(L"Slider"));
+    if (!slider)
+        return;
+    const int value = slider->GetValue();
+    const wchar_t channel = route.command[0];
+    const WPARAM which = channel == L'R' ? 6 : channel == L'G' ? 7 : 8;
+    if (m_audioCompanion)
+        platform::postMessage(m_audioCompanion, appMessages().guid[4], which, value);
+    const std::wstring labelName = std::wstring(1, channel) + L"_light_label";
+    if (CControlUI* label = m_pm.FindControl(labelName))
+        label->SetText(std::wstring(1, channel) + L" " + std::to_wstring(value));
+}
+
+std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstring_view filterName,
+                                                          std::wstring_view extension)
+{
+    const auto request = fileDialogRequest(save, filterName, extension);
+    ui::FileDialogOptions options;
+    options.mode = save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
+    options.filters = {ui::FileFilter{request.filterName, request.pattern}};
+    options.fileMustExist = request.fileMustExist;
+    options.pathMustExist = true;
+    options.defaultExtension = request.defaultExtension;
+    auto chosen = ui::showFileDialog(m_hWnd, options);
+    if (!chosen || chosen->empty())
+        return std::nullopt;
+    return chosen;
+}
+
+void CMainWnd::onFileCommand(const Route& route)
+{
+    ShellDevice* device = activeDevice();
+    if (!deviceMatches(route.need, device))
+        return;
+    const bool shoot = route.command.starts_with(L"shootdate");
+    const bool save = route.command.ends_with(L"export") || route.command.ends_with(L"export_btn");
+    const auto owner = shoot ? RouteOwner::Mouse : RouteOwner::Macros;
+    const auto handler = m_pageHandlers.find(owner);
+    if (handler == m_pageHandlers.end()) {
+        platform::debugOutput(L"no page handles " + std::wstring(route.command) + L" yet");
+        return;
+    }
+    const auto file = shoot ? askForFile(save, L"Shoot Files(*.shoot)", L"shoot")
+                            : askForFile(save, L"Macro Files(*.mac)", L"mac");
+    if (!file)
+        return;
+    TNotifyUI carried;
+    carried.sType = file->wstring();
+    handler->second(route, &carried, device);
+}
+
+UINT CMainWnd::prompt(std::wstring_view textId, int buttonMode)
+{
+    return CMsgWnd::ShowPrompt(m_hWnd, nullptr, std::wstring(textId).c_str(), m_dpi, true,
+                               buttonMode);
+}
+
+UINT CMainWnd::promptWithNumber(std::wstring_view textId, long long number, int buttonMode)
+{
+    CControlUI* lookup = m_pm.FindControl(L"str_test");
+    if (!lookup)
+        return 0;
+    lookup->SetResourceText(true);
+    lookup->SetText(textId);
+    // The words come from a language file: the number is put in, never formatted.
+    const std::wstring text = ui::substituteNumber(std::wstring(lookup->GetText()), number);
+    return CMsgWnd::ShowPrompt(m_hWnd, nullptr, text.c_str(), m_dpi, false, buttonMode);
+}
+
+void CMainWnd::openAboutWindow()
+{
+    if (m_aboutWnd)
+        return;
+    CAboutWnd about;
+    if (!about.Create(m_hWnd, L"  ", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 800, 572))
+        return;
+    m_aboutWnd = about.GetHWND();
+    about.CenterWindow();
+    about.ShowModal();
+    m_aboutWnd = nullptr;
+}
+
+void CMainWnd::OnControlItemActivate(TNotifyUI& msg)
+{
+    if (!msg.pSender)
+        return;
+    if (const auto route = otherRoute(L"itemactivate", std::wstring(msg.pSender->GetName())))
+        dispatch(*route, &msg);
+}
+
+void CMainWnd::OnControlSetFocus(TNotifyUI& msg)
+{
+    if (!msg.pSender)
+        return;
+    if (const auto route = otherRoute(L"setfocus", std::wstring(msg.pSender->GetName())))
+        dispatch(*route, &msg);
+}
+
+} // namespace app

@@ -1,0 +1,46 @@
+#include "app/message_checks.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace app {
+namespace {
+thread_local const void* t_deliveredRecord = nullptr;
+} // namespace
+
+std::optional<std::size_t> rowFromMessage(WPARAM wParam, std::size_t rowCount)
+{
+    if (wParam >= rowCount)
+        return std::nullopt;
+    return static_cast<std::size_t>(wParam);
+}
+
+std::optional<std::vector<std::int32_t>> copyDataValues(const COPYDATASTRUCT* data,
+                                                        std::size_t maxBytes)
+{
+    if (!data || !data->lpData || data->cbData == 0)
+        return std::nullopt;
+    const std::size_t used = std::min<std::size_t>(data->cbData, maxBytes);
+    std::vector<std::int32_t> values(maxBytes / sizeof(std::int32_t), 0);
+    // Only whole values: a trailing part of one reads as 0.
+    std::memcpy(values.data(), data->lpData, used - used % sizeof(std::int32_t));
+    return values;
+}
+
+HookDelivery::HookDelivery(const void* record) : m_previous(t_deliveredRecord)
+{
+    t_deliveredRecord = record;
+}
+
+HookDelivery::~HookDelivery()
+{
+    t_deliveredRecord = m_previous;
+}
+
+bool HookDelivery::isDelivering(LPARAM lParam)
+{
+    return t_deliveredRecord != nullptr &&
+           reinterpret_cast<const void*>(lParam) == t_deliveredRecord;
+}
+
+} // namespace app

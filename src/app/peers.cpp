@@ -1,0 +1,28 @@
+#include "app/peers.h"
+
+#include "platform/debug_output.h"
+#include "platform/ipc.h"
+
+#include <atomic>
+
+namespace app {
+namespace {
+std::atomic<const platform::IpcEndpoint*> g_endpoint{nullptr};
+} // namespace
+
+void setPeerEndpoint(const platform::IpcEndpoint* endpoint)
+{
+    g_endpoint = endpoint;
+}
+
+void broadcastToPeers(std::wstring_view message, std::uint64_t wParam, std::int64_t lParam)
+{
+    const platform::IpcEndpoint* endpoint = g_endpoint.load();
+    if (!endpoint)
+        return;
+    const auto sent = endpoint->broadcast(message, wParam, lParam);
+    if (!sent)
+        platform::debugOutput("broadcast to other programs failed: " + sent.error().message);
+}
+
+} // namespace app

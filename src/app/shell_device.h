@@ -1,0 +1,78 @@
+#pragma once
+
+// What the main window asks of a device object. Device objects are UI controls (their page
+// is the device's picture); the window reaches each through this interface, so the shell
+// does not depend on how a device family is built.
+
+#include "device/detect/link_controller.h"
+#include "device/detect/supported_interfaces.h"
+#include "platform/window_messages.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+class CControlUI;
+class CPaintManagerUI;
+class CDeviceOptionUI;
+class CMpDevicePowerUI;
+class INotifyUI;
+
+namespace app {
+
+// The values the window hands a new device object, from the device tables.
+struct DeviceSetup {
+    std::wstring descriptionFile;
+    std::wstring folderName; // the type word: "keyboard", "mouse", ...
+    std::wstring lightPresetName;
+    int keyCount = 0;
+    int lightCount = 0;
+    int deviceNumber = -1;
+    bool wireless = false;
+    int mouseExtra = -1; // the description row's fourth value, for the mouse only
+    int kind = 0;
+    detect::SupportedInterface identity;
+    HWND notifyWindow = nullptr;
+};
+
+class ShellDevice {
+public:
+    virtual ~ShellDevice() = default;
+
+    // The control that is the device's page in "device_switch".
+    virtual CControlUI* page() = 0;
+    virtual detect::LinkedDevice& link() = 0;
+
+    virtual void setUp(const DeviceSetup& setup, CPaintManagerUI& manager,
+                       CMpDevicePowerUI* powerTile) = 0;
+    virtual void setTile(CDeviceOptionUI* tile) = 0;
+    virtual void BuildPicture() = 0;
+
+    virtual detect::DeviceTypeId typeId() const = 0;
+    virtual int deviceNumber() const = 0;
+    virtual bool isWireless() const = 0;
+    // The command channel is open: the device answers.
+    virtual bool isOnline() const = 0;
+    virtual bool isReceiverMode() const = 0;
+    // True once after the device changed its picture's colours.
+    virtual bool takeRedraw() = 0;
+
+    // Tile timer work (UI thread).
+    virtual void SendLiveFrame() = 0;
+    virtual void StartDevice() = 0;
+    virtual void SyncFromDevice() = 0;
+    virtual void RefreshPower() = 0;
+    virtual bool IsReceiverLinkUp() = 0;
+
+    // Window-wide states passed on to every device.
+    virtual void setPaused(bool paused) = 0;
+    virtual void setWindowActive(bool active) = 0;
+    virtual void setLightingControl(bool control) = 0;
+    virtual void setMultiDevice(bool multi) = 0;
+    virtual void rebuildKeyLabels() = 0;
+    virtual void SetFunctionTab(int tab) = 0;
+    // The external colour of the game lighting mode (six values).
+    virtual void SetExternalColour(std::span<const std::int32_t> values) = 0;
+};
+
+} // namespace app

@@ -1,0 +1,123 @@
+#include "app/usb_device_shell.h"
+
+#include "app/device_option_ui.h"
+#include "app/devices/tessary_usb_device.h"
+#include "platform/text.h"
+#include "ui/paint_manager_ui.h"
+
+namespace app {
+
+UsbDeviceShell::UsbDeviceShell(CTessaryUSBDevice& device) : m_device(device), m_link(device.model())
+{
+}
+
+CControlUI* UsbDeviceShell::page()
+{
+    return &m_device;
+}
+
+void UsbDeviceShell::setUp(const DeviceSetup& setup, CPaintManagerUI& manager,
+                           CMpDevicePowerUI* powerTile)
+{
+    auto& model = m_device.model();
+    m_device.SetManager(&manager, m_device.GetParent(), false);
+    model.setNames(setup.descriptionFile, setup.folderName, setup.lightPresetName);
+    model.setKeyCount(setup.keyCount);
+    model.setLightCount(setup.lightCount);
+    model.setDeviceNumber(setup.deviceNumber);
+    model.setWireless(setup.wireless);
+    model.setFactoryFolder(
+        std::filesystem::path(platform::toUtf8(CPaintManagerUI::GetInstancePath())) /
+        "DefaultData");
+    model.SetKind(setup.kind);
+    model.setIdentity(setup.identity);
+    m_device.setPowerTile(powerTile);
+}
+
+void UsbDeviceShell::setTile(CDeviceOptionUI* tile)
+{
+    m_device.setTile(tile);
+}
+
+void UsbDeviceShell::BuildPicture()
+{
+    m_device.BuildPicture();
+}
+
+detect::DeviceTypeId UsbDeviceShell::typeId() const
+{
+    return m_device.model().typeId();
+}
+
+int UsbDeviceShell::deviceNumber() const
+{
+    return m_device.model().deviceNumber();
+}
+
+bool UsbDeviceShell::isWireless() const
+{
+    return m_device.model().isWireless();
+}
+
+bool UsbDeviceShell::isOnline() const
+{
+    return m_device.model().channel().isOpen();
+}
+
+bool UsbDeviceShell::isReceiverMode() const
+{
+    return m_device.model().channel().isReceiverMode();
+}
+
+void UsbDeviceShell::SendLiveFrame()
+{
+    m_device.SendLiveFrame();
+}
+
+void UsbDeviceShell::StartDevice()
+{
+    m_device.StartDevice();
+}
+
+void UsbDeviceShell::SyncFromDevice()
+{
+    m_device.SyncFromDevice();
+}
+
+void UsbDeviceShell::RefreshPower()
+{
+    m_device.RefreshPower();
+}
+
+bool UsbDeviceShell::IsReceiverLinkUp()
+{
+    return m_device.IsReceiverLinkUp();
+}
+
+void UsbDeviceShell::setPaused(bool paused)
+{
+    m_device.model().setPaused(paused);
+}
+
+void UsbDeviceShell::setLightingControl(bool control)
+{
+    (void)m_device.model().setLightingControl(control ? model::LightingControl::Host
+                                                      : model::LightingControl::OtherProgram);
+}
+
+void UsbDeviceShell::rebuildKeyLabels()
+{
+    m_device.RefreshView();
+}
+
+void UsbDeviceShell::SetFunctionTab(int tab)
+{
+    m_device.SetFunctionTab(tab);
+}
+
+void UsbDeviceShell::SetExternalColour(std::span<const std::int32_t> values)
+{
+    m_device.model().SetExternalColour(values);
+}
+
+} // namespace app

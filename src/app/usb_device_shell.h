@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/shell_device.h"
+#include "device/model/linked_model.h"
+
+class CTessaryUSBDevice;
+
+namespace app {
+
+// The shell's view of a device object: forwards to the control and its model.
+class UsbDeviceShell final : public ShellDevice {
+public:
+    explicit UsbDeviceShell(CTessaryUSBDevice& device);
+
+    CControlUI* page() override;
+    detect::LinkedDevice& link() override { return m_link; }
+    void setUp(const DeviceSetup& setup, CPaintManagerUI& manager,
+               CMpDevicePowerUI* powerTile) override;
+    void setTile(CDeviceOptionUI* tile) override;
+    void BuildPicture() override;
+    detect::DeviceTypeId typeId() const override;
+    int deviceNumber() const override;
+    bool isWireless() const override;
+    bool isOnline() const override;
+    bool isReceiverMode() const override;
+    bool takeRedraw() override { return false; }
+    void SendLiveFrame() override;
+    void StartDevice() override;
+    void SyncFromDevice() override;
+    void RefreshPower() override;
+    bool IsReceiverLinkUp() override;
+    void setPaused(bool paused) override;
+    void setWindowActive(bool) override {}
+    void setLightingControl(bool control) override;
+    void setMultiDevice(bool) override {}
+    void rebuildKeyLabels() override;
+    void SetFunctionTab(int tab) override;
+    void SetExternalColour(std::span<const std::int32_t> values) override;
+
+    CTessaryUSBDevice& device() { return m_device; }
+
+private:
+    CTessaryUSBDevice& m_device;
+    model::LinkedModel m_link;
+};
+
+} // namespace app

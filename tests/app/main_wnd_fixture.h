@@ -1,0 +1,90 @@
+#pragma once
+
+#include "app/app_messages.h"
+#include "app/main_wnd.h"
+#include "app/startup.h"
+#include "platform/message_queue.h"
+#include "platform/registered_messages.h"
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
+#include "ui/paint_manager_ui.h"
+#include "ui/resource_manager.h"
+#include "ui/ui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace testing_support {
+
+// A tray that can or cannot be shown.
+class FakeTray final : public ui::TrayBackend {
+public:
+    explicit FakeTray(bool available) : m_available(available) {}
+    bool show(UINT, std::wstring_view) override { return m_available; }
+    void setTooltip(std::wstring_view) override {}
+    void hide() override {}
+
+private:
+    bool m_available;
+};
+
+// The shipped skin and factory data, the user's folders in a temporary folder, and the main
+// window on the off-screen backend.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::filesystem::path data = std::filesystem::path(HALVEK_SOURCE_DIR) / "data";
+        CPaintManagerUI::SetInstancePath(data.wstring() + L"/");
+        app::setupUiResources(data);
+        app::appMessages().instance = platform::registerMessage(L"SPhalvek2vizudi");
+    }
+
+    void TearDown() override { close(); }
+
+    // Opens the main window; false when it could not be made.
+    bool open(bool trayAvailable = true, detect::InterfaceSource* interfaces = nullptr,
+              bool startWatcher = true)
+    {
+        app::MainWndOptions options;
+        options.interfaces = interfaces;
+        options.tray = std::make_unique<FakeTray>(trayAvailable);
+        options.userDataFolder = m_dir / "data";
+        options.settingsFile = m_dir / "settings.conf";
+        options.startWatcher = startWatcher;
+        m_window = std::make_unique<app::CMainWnd>(std::move(options));
+        if (!m_window->Create(nullptr, L"SPhalvek2vizudi", 0x96CA0000, 0, 0, 0, 800, 572))
+            return false;
+        m_driver = std::make_unique<ui::UiDriver>(m_window->GetPaintManager());
+        m_driver->render(); // the first layout sends "windowinit"
+        m_driver->pump();
+        return true;
+    }
+
+    void close()
+    {
+        m_driver.reset();
+        if (m_window && m_window->GetHWND())
+            ui::destroyWindow(m_window->GetHWND());
+        m_window.reset();
+        platform::MessageQueue::current().takeQuit();
+    }
+
+    app::CMainWnd& window() { return *m_window; }
+    ui::UiDriver& ui() { return *m_driver; }
+    CPaintManagerUI& pm() { return m_window->GetPaintManager(); }
+    bool visible(std::wstring_view name)
+    {
+        CControlUI* control = pm().FindControl(name);
+        return control && control->IsVisible();
+    }
+
+    TempDir m_dir;
+    ScopedEnvironment m_data{"XDG_DATA_HOME", (m_dir / "xdg-data").string()};
+    ScopedEnvironment m_config{"XDG_CONFIG_HOME", (m_dir / "xdg-config").string()};
+    std::unique_ptr<app::CMainWnd> m_window;
+    std::unique_ptr<ui::UiDriver> m_driver;
+};
+
+} // namespace testing_support

@@ -146,12 +146,10 @@ bool KeyboardSession::open()
     if (!channel().isOpen()) {
         const auto problems = m_detection->table.permissionProblems();
         for (const auto& problem : problems)
-            std::fprintf(stderr, "halvekctl %s: no %s opened: %s
-", m_name.c_str(),
+            std::fprintf(stderr, "halvekctl %s: no %s opened: %s\n", m_name.c_str(),
                          options.device.c_str(), detect::describe(problem).c_str());
         if (problems.empty())
-            std::fprintf(stderr, "halvekctl %s: no %s found: %s
-", m_name.c_str(),
+            std::fprintf(stderr, "halvekctl %s: no %s found: %s\n", m_name.c_str(),
                          options.device.c_str(),
                          protocol::describe(protocol::Status::NoReply).c_str());
         m_exitStatus = 1;

@@ -88,11 +88,11 @@ public:
 
     bool plug(KeyboardLink link) override
     {
-        return control(std::string("plug ") + linkWord(link)).has_value();
+        return control(std::string("plug ") + linkWord(link)).hasValue();
     }
     bool unplug(KeyboardLink link) override
     {
-        return control(std::string("unplug ") + linkWord(link)).has_value();
+        return control(std::string("unplug ") + linkWord(link)).hasValue();
     }
     platform::Result<std::string> control(const std::string& line) override
     {

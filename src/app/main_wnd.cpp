@@ -70,14 +70,6 @@ constexpr std::array<FontRow, 15> kFontTable{{
     {51, 7, true, false},
 }};
 
-// No notification area can be shown: closing then ends the program.
-class NoTrayBackend final : public ui::TrayBackend {
-public:
-    bool show(UINT, std::wstring_view) override { return false; }
-    void setTooltip(std::wstring_view) override {}
-    void hide() override {}
-};
-
 // Runs the steps on the calling thread: for passes driven from the UI thread itself.
 class UiThreadSink final : public detect::WatcherSink {
 public:
@@ -117,7 +109,7 @@ DUI_END_MESSAGE_MAP()
 
 CMainWnd::CMainWnd(MainWndOptions options)
     : m_options(std::move(options)),
-      m_tray(m_options.tray ? std::move(m_options.tray) : std::make_unique<NoTrayBackend>()),
+      m_tray(m_options.tray ? std::move(m_options.tray) : ui::createStatusNotifierBackend()),
       m_links(m_table, *this)
 {
     m_mainPage.AddVirtualWnd(L"mainpage", &m_mainPage);

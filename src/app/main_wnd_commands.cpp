@@ -188,7 +188,7 @@ void CMainWnd::onClickFirst(const Route& route, TNotifyUI& msg)
     const std::wstring_view command = route.command;
     if (command == L"closebtn") {
         closeChildWindows();
-        if (!m_tray.IsVisible()) {
+        if (!m_tray.IsVisible() || !m_tray.HasTrayHost()) {
             // Nowhere to come back from: closing ends the program.
             Close();
             return;

@@ -21,9 +21,10 @@ namespace testing_support {
 class FakeTray final : public ui::TrayBackend {
 public:
     explicit FakeTray(bool available) : m_available(available) {}
-    bool show(UINT, std::wstring_view) override { return m_available; }
+    bool show(const ui::TrayTarget&, std::wstring_view) override { return m_available; }
     void setTooltip(std::wstring_view) override {}
     void hide() override {}
+    bool hasHost() const override { return m_available; }
 
 private:
     bool m_available;

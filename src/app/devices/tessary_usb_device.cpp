@@ -34,12 +34,36 @@ CTessaryUSBDevice::CTessaryUSBDevice()
 CTessaryUSBDevice::CTessaryUSBDevice(std::unique_ptr<model::UsbDeviceModel> model)
     : m_model(std::move(model))
 {
+    m_noticeQueue = &platform::MessageQueue::current();
+    m_noticeWindow =
+        m_noticeQueue->createWindow([this](HWND, UINT message, WPARAM wParam, LPARAM) -> LRESULT {
+            if (message == kDeviceNoticeMessage) {
+                (void)m_model->handleDeviceNotices();
+            } else if (message == WM_TIMER && wParam == kSyncTimer) {
+                platform::killTimer(m_noticeWindow, kSyncTimer);
+                m_model->SyncFromDevice();
+            }
+            return 0;
+        });
     m_model->setView(this);
 }
 
 CTessaryUSBDevice::~CTessaryUSBDevice()
 {
+    // No listener posts to this control once the view is taken away; what was posted
+    // before is dropped with the window.
     m_model->setView(nullptr);
+    m_noticeQueue->destroyWindow(m_noticeWindow);
+}
+
+bool CTessaryUSBDevice::postDeviceNotices()
+{
+    return platform::postMessage(m_noticeWindow, kDeviceNoticeMessage, 0, 0);
+}
+
+bool CTessaryUSBDevice::startSyncTimer()
+{
+    return platform::setTimer(m_noticeWindow, kSyncTimer, kSyncDelay);
 }
 
 void* CTessaryUSBDevice::GetInterface(std::wstring_view name)

@@ -7,6 +7,7 @@
 
 #include "device/model/profile_apply.h"
 #include "device/model/usb_device_model.h"
+#include "platform/message_queue.h"
 #include "ui/container_ui.h"
 #include "ui/notify.h"
 #include "ui/notify_pump.h"
@@ -69,6 +70,16 @@ protected:
     // model::DeviceView
     void showLight(std::size_t light, std::uint32_t pictureColour,
                    std::uint8_t brightness) override;
+    bool postDeviceNotices() override;
+    bool startSyncTimer() override;
+
+public:
+    // What the device's own message window handles: the listeners' notices and the
+    // synchronisation timer.
+    static constexpr UINT kDeviceNoticeMessage = WM_APP + 0x31;
+    static constexpr UINT_PTR kSyncTimer = 1002;
+    static constexpr std::chrono::milliseconds kSyncDelay{50};
+    HWND noticeWindow() const { return m_noticeWindow; }
 
 private:
     std::unique_ptr<model::UsbDeviceModel> m_model;
@@ -79,4 +90,7 @@ private:
     CControlUI* m_powerTile = nullptr;
     CControlUI* m_functionSwitch = nullptr;
     CControlUI* m_keyFunctionSwitch = nullptr;
+    // Created on the UI thread with the control; listener threads post to it.
+    platform::MessageQueue* m_noticeQueue = nullptr;
+    HWND m_noticeWindow = nullptr;
 };

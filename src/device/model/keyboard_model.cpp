@@ -342,10 +342,17 @@ protocol::Status KeyboardModel::StartDevice()
     return first;
 }
 
+void KeyboardModel::SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t> recordValue)
+{
+    m_state[0] = slot;
+    if (recordValue)
+        m_lastRecord[17] = *recordValue;
+}
+
 void KeyboardModel::SyncFromDevice()
 {
     (void)ReadDeviceState();
-    if (lastListenerUsage().load() == kProfileSyncUsage)
+    if (lastCableUsage() == kProfileSyncUsage)
         (void)LoadProfile();
     RefreshView();
 }

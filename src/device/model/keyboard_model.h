@@ -83,6 +83,7 @@ public:
     bool IsReceiverLinkUp() override;
     int LoadProfile() override;
     void RefreshView() override;
+    void SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t> recordValue) override;
     void DropStaleMacroKeys() override;
     void ReloadProfile() override;
     std::vector<int> CollectMacros() override;

@@ -1,8 +1,8 @@
 #pragma once
 
 // A device model as the detection steps see it: they open and switch its channel and set
-// its identity. The listener hooks and the state re-read after a link change are the
-// program's to fill in; by default the listener is not opened and the state is read again.
+// its identity, open and close its listeners, and have it re-read its state after a link
+// change.
 
 #include "device/detect/link_controller.h"
 #include "device/model/usb_device_model.h"
@@ -21,9 +21,9 @@ public:
     bool isWireless() const override { return m_device.isWireless(); }
     void openListener(const std::wstring& path, detect::DeviceTypeId kind) override
     {
-        (void)path, (void)kind;
+        (void)m_device.openListener(path, kind);
     }
-    void closeListener(detect::DeviceTypeId kind) override { (void)kind; }
+    void closeListener(detect::DeviceTypeId kind) override { (void)m_device.closeListener(kind); }
     void reReadState() override { m_device.SyncFromDevice(); }
 
 private:

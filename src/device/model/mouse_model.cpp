@@ -204,6 +204,13 @@ std::size_t MouseModel::macroCount()
     return library.count();
 }
 
+void MouseModel::SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t> recordValue)
+{
+    m_state.activeSlot = slot;
+    if (recordValue)
+        m_lastRecord[17] = *recordValue;
+}
+
 void MouseModel::RefreshView()
 {
     LoadLightPresets();

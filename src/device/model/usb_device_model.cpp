@@ -7,6 +7,7 @@
 #include "platform/folders.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace model {
 namespace {
@@ -21,16 +22,54 @@ DeviceView& noView()
 // Lights 0-8 carry the pressed-key marks of the few-light devices.
 constexpr std::size_t kPressedMarkLights = 9;
 
+// Notices waiting for a UI thread that does not come (no view, a stalled loop) are bounded;
+// the latest ones are kept, since each states the device as it is now.
+constexpr std::size_t kMaxPendingNotices = 64;
+
+bool isReceiverKind(detect::DeviceTypeId kind)
+{
+    return kind == detect::DeviceTypeId::KeyboardReceiver ||
+           kind == detect::DeviceTypeId::MouseReceiver;
+}
+
 } // namespace
+
+struct UsbDeviceModel::NoticeQueue {
+    std::mutex lock;
+    std::vector<ConsumerReport> notices;
+    DeviceView* target = nullptr;
+    bool posted = false;
+
+    // On a listener thread.
+    void add(const ConsumerReport& report)
+    {
+        if (report.action == ConsumerAction::Ignore)
+            return;
+        std::lock_guard guard(lock);
+        if (notices.size() >= kMaxPendingNotices)
+            notices.erase(notices.begin());
+        notices.push_back(report);
+        // One message carries every notice queued before it is handled.
+        if (!posted && target != nullptr)
+            posted = target->postDeviceNotices();
+    }
+};
 
 UsbDeviceModel::UsbDeviceModel()
     : m_dataRoot(platform::userDataFolder() / kDataFolderName),
       m_factoryFolder(platform::programFolder() / kFactoryFolderName)
 {
+    m_notices = std::make_shared<NoticeQueue>();
+    const auto sink = [notices = m_notices](const ConsumerReport& report) { notices->add(report); };
+    m_cableListener = std::make_unique<ReportListener>(ListenerLink::Cable, sink);
+    m_receiverListener = std::make_unique<ReportListener>(ListenerLink::Receiver, sink);
 }
 
 UsbDeviceModel::~UsbDeviceModel()
 {
+    // The listeners' sink uses the notice queue and the view: they end first.
+    m_cableListener->close();
+    m_receiverListener->close();
     if (m_framePump)
         m_framePump->stop();
 }
@@ -96,6 +135,67 @@ protocol::Status UsbDeviceModel::setLightingControl(LightingControl control)
         m_typeId == detect::DeviceTypeId::KeyboardCable && m_channel.isOpen())
         return m_channel.HostLighting();
     return protocol::Status::Ok;
+}
+
+void UsbDeviceModel::setView(DeviceView* view)
+{
+    m_view = view;
+    std::lock_guard guard(m_notices->lock);
+    m_notices->target = view;
+    m_notices->posted = false;
+}
+
+bool UsbDeviceModel::openListener(const std::wstring& path, detect::DeviceTypeId kind)
+{
+    return (isReceiverKind(kind) ? m_receiverListener : m_cableListener)->open(path);
+}
+
+bool UsbDeviceModel::closeListener(detect::DeviceTypeId kind)
+{
+    return (isReceiverKind(kind) ? m_receiverListener : m_cableListener)->close();
+}
+
+bool UsbDeviceModel::isListening(ListenerLink link) const
+{
+    return (link == ListenerLink::Receiver ? m_receiverListener : m_cableListener)->isOpen();
+}
+
+std::size_t UsbDeviceModel::handleDeviceNotices()
+{
+    std::vector<ConsumerReport> notices;
+    {
+        std::lock_guard guard(m_notices->lock);
+        notices.swap(m_notices->notices);
+        m_notices->posted = false;
+    }
+    if (!channel().isOpen())
+        return notices.size();
+    bool refresh = false;
+    bool sync = false;
+    for (const ConsumerReport& notice : notices) {
+        switch (notice.action) {
+        case ConsumerAction::Sync:
+        case ConsumerAction::SyncWithProfile:
+            sync = true;
+            break;
+        case ConsumerAction::SlotNotice:
+            SetActiveSlot(notice.activeSlot, std::nullopt);
+            refresh = true;
+            break;
+        case ConsumerAction::SlotValueNotice:
+            SetActiveSlot(notice.activeSlot, notice.secondValue);
+            refresh = true;
+            break;
+        case ConsumerAction::Ignore:
+            break;
+        }
+    }
+    if (refresh)
+        RefreshView();
+    // The re-read refreshes the view itself.
+    if (sync && !view().startSyncTimer())
+        SyncFromDevice();
+    return notices.size();
 }
 
 DeviceView& UsbDeviceModel::view()

@@ -13,6 +13,7 @@
 
 #include "device/detect/supported_interfaces.h"
 #include "device/model/light_colours.h"
+#include "device/model/report_listener.h"
 #include "device/protocol/device_protocol.h"
 #include "device/protocol/sequences.h"
 #include "device/protocol/status.h"
@@ -27,6 +28,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,6 +51,13 @@ public:
     virtual void refreshPages() {}
     // Whether the lighting page has a custom colour group selected.
     virtual bool isCustomGroupSelected() const { return false; }
+    // The one hook called off the UI thread, by a listener: notices are waiting. Post a
+    // message whose handler calls handleDeviceNotices(); never block or touch controls.
+    // False when nothing was posted (the next notice tries again).
+    virtual bool postDeviceNotices() { return false; }
+    // The device asked to be read again: start the timer that calls SyncFromDevice. False
+    // when the view has no such timer; the model then reads at once.
+    virtual bool startSyncTimer() { return false; }
 };
 
 // Whether this program or another one drives the lighting.
@@ -142,8 +151,19 @@ public:
     // Becoming Host on a keyboard cable sends HostLighting; the result of that, else Ok.
     protocol::Status setLightingControl(LightingControl control);
 
-    // The view the device tells about changes; null (the default) tells nobody.
-    void setView(DeviceView* view) { m_view = view; }
+    // The view the device tells about changes; null (the default) tells nobody. Once it
+    // returns, no listener calls the previous view any more.
+    void setView(DeviceView* view);
+
+    // The listeners on the consumer interfaces, one per link; the kind (cable or receiver
+    // type id) picks the link. Opening a link's listener closes its previous interface.
+    bool openListener(const std::wstring& path, detect::DeviceTypeId kind);
+    // True when its thread ended within the listener's stop bound (or none ran).
+    bool closeListener(detect::DeviceTypeId kind);
+    bool isListening(ListenerLink link) const;
+    // UI thread: acts on what the listeners heard since the last call, while the command
+    // channel is open (otherwise it is dropped). The number of notices taken.
+    std::size_t handleDeviceNotices();
 
     // ---- The virtual operations, with the behaviour of a device that lacks the feature.
 
@@ -169,6 +189,12 @@ public:
     // 1 when a profile was loaded.
     virtual int LoadProfile() { return 0; }
     virtual void RefreshView() {}
+    // The device switched its active slot itself; recordValue is byte 17 of the kept slot
+    // record when the device sent one.
+    virtual void SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t> recordValue)
+    {
+        (void)slot, (void)recordValue;
+    }
     virtual void DropStaleMacroKeys() {}
     virtual void ReloadProfile() {}
     // The library indices of the macros that keys refer to, in position order.
@@ -297,6 +323,15 @@ private:
 
     DeviceView* m_view = nullptr;
     std::atomic<std::uint64_t> m_requestFrames{0};
+
+    // What the listeners heard, for the UI thread, and the view they post through. Shared
+    // with the listeners' sink, so that a listener thread late to end never uses the model.
+    struct NoticeQueue;
+    std::shared_ptr<NoticeQueue> m_notices;
+    // After the queue they fill; closed first in the destructor.
+    std::unique_ptr<ReportListener> m_cableListener;
+    std::unique_ptr<ReportListener> m_receiverListener;
+
     // Carries the live frames of SendLiveFrame; made on first use. Last, so that it stops
     // before the channel it sends through goes.
     std::unique_ptr<LiveFramePump> m_framePump;

@@ -64,7 +64,7 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     if (!cli::loadSelectedProfile(*store, record))
         return 1;
     std::vector<profile::KeyAssignment> keys = record.LoadKeyList();
-    profile::MacroLibrary macros(store->folder);
+    profile::MacroLibrary macros(store->folder, profile::macroIndexFileName(store->deviceKind));
     macros.Load();
     const bool keyboard = store->deviceKind == 1;
 

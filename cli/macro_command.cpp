@@ -54,7 +54,7 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     if (args.size() != wanted)
         return cli::usage("wrong number of arguments for macro " + action);
 
-    profile::MacroLibrary library(store->folder);
+    profile::MacroLibrary library(store->folder, profile::macroIndexFileName(store->deviceKind));
     library.Load();
     if (!library.isReadable() && action != "list")
         return cli::refuse("the macro library " + library.indexPath().string() +
@@ -84,6 +84,8 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     if (index < 0)
         return cli::refuse("no macro named '" + args[1] + "'");
     if (action == "show") {
+        if (const auto rows = library.LoadMacro(index); !rows)
+            return cli::refuse("macro '" + args[1] + "' cannot be shown: " + rows.error().message);
         for (const auto& event : library.LoadEvents(index))
             std::printf("%-8s %-4s 0x%02X  delay %u\n", eventKind(event.type),
                         event.down ? "down" : "up", event.button, event.delay);
@@ -110,6 +112,9 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
         // The profiles first, as the editor does: a key never names a macro that moved.
         profile::ProfileList list;
         cli::openProfiles(*store, list);
+        // Keys in profiles that cannot be visited would point at the wrong macros after.
+        if (!list.isReadable())
+            return cli::refuse("the profile list cannot be read, so no macro is deleted");
         profile::CBasicProfiledata scratch;
         scratch.SetDefaultPath(store->factoryFile);
         const int changed = profile::renumberMacroInProfiles(list, scratch, index, {});

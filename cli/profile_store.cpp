@@ -1,5 +1,6 @@
 #include "profile_store.h"
 
+#include "pages/models/profile_panel_model.h"
 #include "platform/folders.h"
 #include "platform/text.h"
 #include "profile/json_file.h"
@@ -78,6 +79,11 @@ bool loadSelectedProfile(const DeviceStore& store, profile::CBasicProfiledata& r
 {
     profile::ProfileList list;
     openProfiles(store, list);
+    if (!list.isReadable()) {
+        refuse(platform::toUtf8(
+            pages::refusalMessage(profile::ProfileList::Refusal::ListUnreadable)->englishText()));
+        return false;
+    }
     const auto path = profile::fileInFolder(
         store.folder, platform::toUtf8(list.GetCurrentProfileId()), profile::kProfileExtension);
     if (!path) {

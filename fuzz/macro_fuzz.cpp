@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap(); // a macro file outside its folder
         if (!path.empty())
             writeFuzzFile(path, data, size);
-        const auto rows = library.LoadMacro(static_cast<int>(i));
-        library.SaveMacro(static_cast<int>(i), rows);
+        if (const auto rows = library.LoadMacro(static_cast<int>(i)))
+            library.SaveMacro(static_cast<int>(i), *rows);
         library.LoadEvents(static_cast<int>(i));
     }
     library.ImportMacro(folder / "import.mac");

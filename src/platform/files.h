@@ -2,6 +2,7 @@
 
 #include "platform/result.h"
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -19,5 +20,37 @@ namespace platform {
 // the way, the old file stays whole and no temporary file is left behind.
 [[nodiscard]] Result<void> writeFileAtomically(const std::filesystem::path& file,
                                                std::string_view content);
+
+// Removes the temporary files that writeFileAtomically leaves only when its process was
+// killed mid-write, once they are older than minimumAge (younger ones may belong to a
+// write still running). Returns how many were removed.
+std::size_t removeStaleTemporaryFiles(const std::filesystem::path& folder,
+                                      std::chrono::seconds minimumAge);
+
+inline constexpr std::chrono::milliseconds kFolderLockTimeout{5000};
+
+// An advisory lock on a folder, shared by every process of the user that takes it: the
+// GUI and halvekctl hold it around each read-modify-write of the files in the folder, so
+// neither loses the other's change. Taking it again on a thread that holds it only counts,
+// so nested operations never wait for themselves. Released by the destructor.
+class FolderLock {
+public:
+    // Waits up to `timeout` while another process holds it: Timeout then; NotFound when
+    // the folder does not exist.
+    [[nodiscard]] static Result<FolderLock>
+    acquire(const std::filesystem::path& folder,
+            std::chrono::milliseconds timeout = kFolderLockTimeout);
+
+    FolderLock(FolderLock&& other) noexcept;
+    FolderLock& operator=(FolderLock&&) = delete;
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    ~FolderLock();
+
+private:
+    explicit FolderLock(std::string key) : m_key(std::move(key)) {}
+
+    std::string m_key; // empty once moved from
+};
 
 } // namespace platform

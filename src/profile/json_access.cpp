@@ -67,14 +67,22 @@ std::int32_t readInt(const Json::Value& value)
 
 std::uint8_t readByte(const Json::Value& value)
 {
-    const std::int32_t number = readInt(value);
-    return static_cast<std::uint8_t>(number < 0 ? 0 : number > 255 ? 255 : number);
+    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(readInt(value)));
 }
 
 std::uint16_t readU16(const Json::Value& value)
 {
-    const std::int32_t number = readInt(value);
-    return static_cast<std::uint16_t>(number < 0 ? 0 : number > 0xFFFF ? 0xFFFF : number);
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(readInt(value)));
+}
+
+std::optional<std::int64_t> readIndex(const Json::Value& value, std::int64_t count)
+{
+    if (!value.isIntegral() || !value.isInt64())
+        return std::nullopt;
+    const std::int64_t index = value.asInt64();
+    if (index < 0 || index >= count)
+        return std::nullopt;
+    return index;
 }
 
 bool readFlag(const Json::Value& value)

@@ -24,9 +24,13 @@ namespace profile::json {
 [[nodiscard]] std::optional<std::int32_t> toInt32(const Json::Value& value);
 // toInt32, missing reads 0.
 [[nodiscard]] std::int32_t readInt(const Json::Value& value);
-// Narrowed into a field's width by clamping, so 300 reads as 255 and -5 as 0.
+// Narrowed into a field's width by keeping the low bits, as the files have always been
+// read: 300 reads as 44, -1 as 255.
 [[nodiscard]] std::uint8_t readByte(const Json::Value& value);
 [[nodiscard]] std::uint16_t readU16(const Json::Value& value);
+// A position in a list of `count`: only a whole number inside it, taken as it stands
+// (4294967297 is not 1); nullopt otherwise.
+[[nodiscard]] std::optional<std::int64_t> readIndex(const Json::Value& value, std::int64_t count);
 // Flags: any nonzero number reads as true.
 [[nodiscard]] bool readFlag(const Json::Value& value);
 // A string member as UTF-8 bytes; "" for anything that is not a string.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <vector>
 
 namespace profile {
 namespace fs = std::filesystem;
@@ -108,7 +109,8 @@ std::optional<Json::Value> parseJson(std::string_view text)
 {
     Json::CharReaderBuilder builder;
     builder["allowComments"] = true;
-    builder["collectComments"] = false;
+    // Comments are kept with their values, so a rewrite puts them back.
+    builder["collectComments"] = true;
     builder["stackLimit"] = 256;
     builder["failIfExtra"] = false;
     try {
@@ -208,16 +210,150 @@ std::string plainUtf8(std::string_view styled)
 
 } // namespace
 
-std::string formatJson(const Json::Value& value)
+namespace {
+
+bool isValidUtf8(std::string_view text)
 {
-    std::string styled;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        char32_t cp = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            cp = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            cp = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            cp = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+        if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+bool holdsInvalidUtf8(const Json::Value& value)
+{
+    if (value.isString()) {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        return value.getString(&begin, &end) &&
+               !isValidUtf8(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+    }
+    if (value.isArray() || value.isObject()) {
+        for (const Json::Value& child : value) {
+            if (holdsInvalidUtf8(child))
+                return true;
+        }
+    }
+    return false;
+}
+
+// A JSON string literal holding the bytes as they are, escaping only what JSON requires.
+std::string quotedRaw(std::string_view bytes)
+{
+    std::string out = "\"";
+    for (char c : bytes) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+                out += escape;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + '"';
+}
+
+// The writer decodes every string as UTF-8 and would turn stray bytes into other
+// characters. Such strings (names written by other tools) are swapped for placeholders
+// before writing and their bytes put back into the text afterwards.
+void swapInvalidStrings(Json::Value& value, std::vector<std::string>& originals)
+{
+    if (value.isString()) {
+        const std::string text = value.asString();
+        if (!isValidUtf8(text)) {
+            value = "\x01halvek-raw-" + std::to_string(originals.size()) + "\x01";
+            originals.push_back(text);
+        }
+        return;
+    }
+    if (value.isArray() || value.isObject()) {
+        for (Json::Value& child : value)
+            swapInvalidStrings(child, originals);
+    }
+}
+
+std::string styledText(const Json::Value& value)
+{
     try {
         Json::StyledWriter writer;
-        styled = writer.write(value);
+        return plainUtf8(writer.write(value));
     } catch (const std::exception&) {
-        styled = "null\n";
+        return "null\n";
     }
-    styled = plainUtf8(styled) + '\n';
+}
+
+std::string styledKeepingBytes(const Json::Value& value)
+{
+    if (!holdsInvalidUtf8(value))
+        return styledText(value);
+    Json::Value copy = value;
+    std::vector<std::string> originals;
+    swapInvalidStrings(copy, originals);
+    std::string styled = styledText(copy);
+    for (std::size_t n = 0; n < originals.size(); ++n) {
+        const std::string placeholder = "\"\\u0001halvek-raw-" + std::to_string(n) + "\\u0001\"";
+        const auto at = styled.find(placeholder);
+        // A string that happened to hold the placeholder's text: write as the writer does.
+        if (at == std::string::npos || styled.find(placeholder, at + 1) != std::string::npos)
+            return styledText(value);
+        styled.replace(at, placeholder.size(), quotedRaw(originals[n]));
+    }
+    return styled;
+}
+
+} // namespace
+
+std::string formatJson(const Json::Value& value)
+{
+    const std::string styled = styledKeepingBytes(value) + '\n';
     // The files have always been written in text mode on Windows.
     std::string out;
     out.reserve(styled.size() + styled.size() / 8);
@@ -231,6 +367,13 @@ std::string formatJson(const Json::Value& value)
 
 int writeFileReplacing(const fs::path& path, std::string_view bytes)
 {
+    // A file past the read bound could never be read back, and every later change to it
+    // would fail: keep the old one instead.
+    if (bytes.size() > kMaxJsonFileSize) {
+        platform::debugOutput("writeJsonFile: " + std::to_string(bytes.size()) +
+                              " bytes is more than a file may hold: " + path.string());
+        return -1;
+    }
     const auto written = platform::writeFileAtomically(path, bytes);
     if (written)
         return 0;
@@ -294,6 +437,25 @@ std::optional<fs::path> fileInFolder(const fs::path& folder, std::string_view na
     std::string file(name);
     file += extension;
     return folder / file;
+}
+
+platform::Result<platform::FolderLock> lockDataFolder(const fs::path& folder)
+{
+    std::error_code error;
+    fs::create_directories(folder, error);
+    auto lock = platform::FolderLock::acquire(folder);
+    if (!lock)
+        platform::debugOutput("data folder not locked: " + lock.error().message);
+    return lock;
+}
+
+void removeLeftoverWrites(const fs::path& folder)
+{
+    constexpr std::chrono::seconds kLeftoverAge{60};
+    const std::size_t removed = platform::removeStaleTemporaryFiles(folder, kLeftoverAge);
+    if (removed > 0)
+        platform::debugOutput("removed " + std::to_string(removed) +
+                              " temporary files of interrupted writes in " + folder.string());
 }
 
 } // namespace profile

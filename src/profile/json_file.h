@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/files.h"
+#include "platform/result.h"
+
 #include <json/value.h>
 
 #include <cstdint>
@@ -70,5 +73,13 @@ bool setAside(const std::filesystem::path& path);
 [[nodiscard]] std::optional<std::filesystem::path> fileInFolder(const std::filesystem::path& folder,
                                                                 std::string_view name,
                                                                 std::string_view extension);
+
+// The lock every read-modify-write of a data folder's files holds, so the GUI and
+// halvekctl never lose each other's change. The folder is created when missing; a lock
+// another program keeps too long gives the error (logged).
+[[nodiscard]] platform::Result<platform::FolderLock>
+lockDataFolder(const std::filesystem::path& folder);
+// Removes what killed writes left in the folder (temporary files older than a minute).
+void removeLeftoverWrites(const std::filesystem::path& folder);
 
 } // namespace profile

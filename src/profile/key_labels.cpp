@@ -33,12 +33,12 @@ LabelText keyboardLabel(const KeyFunctionCode& code)
     if (code.p1 == 0 && code.p2 == 0)
         return nameId(kFunctionLabelNameBase + 9); // "close_text"
     // A combination: every entry sharing the modifier byte or the usage, in table order.
-    // A zero byte shares nothing: otherwise an unknown usage alone would list every key.
+    // A zero byte matches too, so modifiers alone list every modifier and an unknown
+    // usage alone every key: that is how such codes have always been labelled.
     LabelText label;
     label.kind = LabelText::Kind::NameIds;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i].type == code.type &&
-            ((code.p1 != 0 && keys[i].p1 == code.p1) || (code.p2 != 0 && keys[i].p2 == code.p2)))
+        if (keys[i].type == code.type && (keys[i].p1 == code.p1 || keys[i].p2 == code.p2))
             label.nameIds.emplace_back(keyNameIds()[kKeyboardNameBase + i]);
     }
     if (label.nameIds.empty())

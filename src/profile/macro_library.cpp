@@ -37,6 +37,14 @@ std::uint16_t saturatedDelay(long long value)
 
 } // namespace
 
+const char* macroIndexFileName(int deviceKind)
+{
+    constexpr int kMousePad = 3;
+    constexpr int kHeadset = 7;
+    return deviceKind == kMousePad || deviceKind == kHeadset ? kMacroNameListFileName
+                                                             : kMacroIndexFileName;
+}
+
 MacroLibrary::MacroLibrary(fs::path folder, std::string indexFileName)
     : m_folder(std::move(folder)), m_indexFileName(std::move(indexFileName))
 {
@@ -44,6 +52,8 @@ MacroLibrary::MacroLibrary(fs::path folder, std::string indexFileName)
 
 void MacroLibrary::Load()
 {
+    const auto lock = lockDataFolder(m_folder);
+    removeLeftoverWrites(m_folder);
     JsonDocument document = readJsonDocument(indexPath());
     m_readable = document.state != ReadState::Unreadable;
     adopt(std::move(document.value));
@@ -116,6 +126,9 @@ std::string MacroLibrary::newId() const
 
 std::wstring MacroLibrary::NewMacro()
 {
+    const auto lock = lockDataFolder(m_folder);
+    if (!lock)
+        return {};
     std::optional<Json::Value> document = readIndexForChange();
     if (!document || m_names.size() >= kMaxMacros)
         return {};
@@ -142,6 +155,9 @@ MacroLibrary::RenameResult MacroLibrary::RenameMacro(int index, const std::wstri
 {
     if (name.find_first_not_of(L" \t\r\n\f\v\u3000") == std::wstring::npos)
         return RenameResult::Blank;
+    const auto lock = lockDataFolder(m_folder);
+    if (!lock)
+        return RenameResult::NotWritten;
     std::optional<Json::Value> document = readIndexForChange();
     if (!document)
         return RenameResult::NotWritten;
@@ -161,6 +177,9 @@ MacroLibrary::RenameResult MacroLibrary::RenameMacro(int index, const std::wstri
 
 bool MacroLibrary::DeleteMacro(int index)
 {
+    const auto lock = lockDataFolder(m_folder);
+    if (!lock)
+        return false;
     std::optional<Json::Value> document = readIndexForChange();
     if (!document || index < 0 || static_cast<std::size_t>(index) >= m_names.size())
         return false;
@@ -187,6 +206,9 @@ std::wstring MacroLibrary::ImportMacro(const fs::path& path)
         return {};
     }
     const std::string text = m_jsonFile.ReadText(path);
+    const auto lock = lockDataFolder(m_folder);
+    if (!lock)
+        return {};
     const std::wstring name = NewMacro();
     if (name.empty())
         return {};
@@ -205,13 +227,18 @@ bool MacroLibrary::ExportMacro(int index, const fs::path& path) const
     return !text.empty() && writeFileReplacing(path, text) == 0;
 }
 
-std::vector<MacroRow> MacroLibrary::LoadMacro(int index) const
+platform::Result<std::vector<MacroRow>> MacroLibrary::LoadMacro(int index) const
 {
     const fs::path file = macroPath(index);
     const Json::Value document = file.empty() ? Json::Value() : m_jsonFile.ReadJson(file);
     const Json::Value& events = json::member(document, "Events");
+    if (json::arraySize(events) > kMaxMacroEvents)
+        return platform::makeError(platform::Error::Code::TooLarge,
+                                   "the macro has " + std::to_string(json::arraySize(events)) +
+                                       " events; a macro holds at most " +
+                                       std::to_string(kMaxMacroEvents));
     std::vector<MacroRow> rows;
-    for (Json::ArrayIndex i = 0; i < json::arraySize(events) && i < kMaxMacroEvents; ++i) {
+    for (Json::ArrayIndex i = 0; i < json::arraySize(events); ++i) {
         const Json::Value& event = events[i];
         rows.push_back(
             MacroRow{styled(event), std::to_wstring(parseDelay(json::member(event, "Delay")))});

@@ -3,6 +3,8 @@
 #include "profile/json_file.h"
 #include "profile/key_function_code.h"
 
+#include "platform/result.h"
+
 #include <json/value.h>
 
 #include <cstdint>
@@ -18,6 +20,10 @@ inline constexpr const char* kMacroFileExtension = ".mac";
 inline constexpr std::size_t kMaxMacros = 50;
 inline constexpr std::size_t kMaxMacroEvents = 4000;
 inline constexpr int kMacroFileVersion = 64;
+
+// The index file of a device kind's library: the mouse pad (3) and the headset (7) keep
+// theirs as "novik_macro.config".
+[[nodiscard]] const char* macroIndexFileName(int deviceKind);
 
 // One action row of the macro editor: the event's JSON text and the delay edit's text.
 struct MacroRow {
@@ -36,7 +42,8 @@ struct MacroEvent {
 // A device's macro library: the index file (names and IDs in library order; the position
 // is the macro index key codes use) and one ".mac" event file per macro. The index is
 // re-read before every change and written back whole, so its other members survive.
-// Used on the UI thread only.
+// Every change holds the folder's lock, so the GUI and halvekctl never lose each other's
+// change. Used on the UI thread only.
 class MacroLibrary {
 public:
     explicit MacroLibrary(std::filesystem::path folder,
@@ -66,7 +73,9 @@ public:
     std::wstring ImportMacro(const std::filesystem::path& path);
     bool ExportMacro(int index, const std::filesystem::path& path) const;
 
-    std::vector<MacroRow> LoadMacro(int index) const;
+    // The rows of the macro's file (none when it has no file yet). A file of more than
+    // kMaxMacroEvents events is refused whole rather than cut, so saving cannot lose the rest.
+    [[nodiscard]] platform::Result<std::vector<MacroRow>> LoadMacro(int index) const;
     // Writes the rows as the macro's file; rows from the first empty or unparsable one on
     // are not saved.
     bool SaveMacro(int index, const std::vector<MacroRow>& rows) const;

@@ -35,6 +35,8 @@ void CBasicProfiledata::SetDefaultPath(const fs::path& path)
 
 Json::Value CBasicProfiledata::loadDeviceData(const fs::path& path)
 {
+    // Held across the read and the completing write; without it the file is only read.
+    const auto lock = lockDataFolder(path.parent_path());
     JsonDocument document = readJsonDocument(path);
     if (!validIndex(m_deviceIndex))
         return Json::Value();
@@ -51,6 +53,8 @@ Json::Value CBasicProfiledata::loadDeviceData(const fs::path& path)
         platform::debugOutput("profile: no factory data to complete " + path.string());
         return factory;
     }
+    if (!lock)
+        return factory;
     switch (document.state) {
     case ReadState::Unreadable:
         // It may be fine a moment later: use the factory data, but write nothing.
@@ -103,6 +107,9 @@ int CBasicProfiledata::SaveProfile()
 int CBasicProfiledata::SaveDeviceData(const Json::Value& data, const fs::path& path)
 {
     if (path.empty() || !validIndex(m_deviceIndex))
+        return -1;
+    const auto lock = lockDataFolder(path.parent_path());
+    if (!lock)
         return -1;
     std::optional<Json::Value> document = readForRewrite(path);
     if (!document)

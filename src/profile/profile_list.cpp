@@ -82,36 +82,135 @@ int ProfileList::storedSelection() const
     return json::readInt(json::member(m_listDocument, "profileselect"));
 }
 
+void ProfileList::adoptNames(const Json::Value& list)
+{
+    m_names.clear();
+    const Json::Value& all = entries(list);
+    for (Json::ArrayIndex i = 0; i < json::arraySize(all); ++i)
+        m_names.push_back(json::readText(json::member(all[i], "profilename")));
+    if (m_selected >= static_cast<int>(m_names.size()))
+        m_selected = static_cast<int>(m_names.size()) - 1;
+}
+
+bool ProfileList::applyRename(Json::Value& list, const std::string& id, const std::string& name)
+{
+    Json::Value& all = json::objectMember(list, "profilelist");
+    bool found = false;
+    for (Json::ArrayIndex i = 0; i < json::arraySize(all); ++i) {
+        if (json::readString(json::member(all[i], "profileUUID")) != id)
+            continue;
+        json::objectMember(all[i], "profilename") = name;
+        found = true;
+        const fs::path file = profileFile(all[i]);
+        if (file.empty())
+            continue;
+        // A profile file that cannot be read keeps its old name; the list is the reference.
+        if (std::optional<Json::Value> profile = readForRewrite(file); profile) {
+            json::objectMember(*profile, "profilename") = name;
+            if (m_jsonFile.WriteJson(file, *profile) != 0)
+                return false;
+        }
+    }
+    return !found || m_jsonFile.WriteJson(listPath(), list) == 0;
+}
+
+void ProfileList::finishInterruptedRename()
+{
+    const fs::path notePath = m_profileFolder / kRenameNoteFileName;
+    const JsonDocument note = readJsonDocument(notePath);
+    if (note.state == ReadState::Missing)
+        return;
+    std::optional<Json::Value> list = readForRewrite(listPath());
+    if (!list)
+        return; // kept for a later open that can read the list
+    const std::string id = json::readString(json::member(note.value, "profileUUID"));
+    const Json::Value& name = json::member(note.value, "profilename");
+    if (note.state != ReadState::Ok || !name.isString() ||
+        applyRename(*list, id, name.asString())) {
+        std::error_code error;
+        fs::remove(notePath, error);
+        platform::debugOutput("finished an interrupted profile rename in " +
+                              m_profileFolder.string());
+    }
+}
+
+std::optional<Json::Value> ProfileList::beginChange(std::optional<platform::FolderLock>& lock)
+{
+    m_lastRefusal = Refusal::None;
+    if (!m_readable) {
+        // It may have become readable since: look again before refusing.
+        if (readJsonDocument(listPath()).state == ReadState::Unreadable) {
+            refuse(Refusal::ListUnreadable);
+            return std::nullopt;
+        }
+        m_readable = true;
+    }
+    auto locked = lockDataFolder(m_profileFolder);
+    if (!locked) {
+        refuse(Refusal::FolderBusy);
+        return std::nullopt;
+    }
+    lock.emplace(std::move(*locked));
+    finishInterruptedRename();
+    std::optional<Json::Value> document = readForRewrite(listPath());
+    if (!document) {
+        m_readable = false;
+        refuse(Refusal::ListUnreadable);
+        return std::nullopt;
+    }
+    if (!document->isNull() && !document->isObject() && !setAside(listPath())) {
+        refuse(Refusal::NotWritten); // parsed, but no list: never replaced without a copy
+        return std::nullopt;
+    }
+    json::makeObject(*document);
+    m_listDocument = *document;
+    adoptNames(*document);
+    return document;
+}
+
 void ProfileList::InitProfiles()
 {
     std::error_code error;
     fs::create_directories(m_profileFolder, error);
+    const auto lock = lockDataFolder(m_profileFolder);
+    if (lock) {
+        removeLeftoverWrites(m_profileFolder);
+        finishInterruptedRename();
+    }
     const fs::path path = listPath();
     JsonDocument document = readJsonDocument(path);
+    m_names.clear();
+    m_selected = -1;
+    m_currentProfileId.clear();
+    if (document.state == ReadState::Unreadable) {
+        // No stand-in list: a device working from one would make a new profile file for
+        // every change and lose it again.
+        m_readable = false;
+        m_listDocument = Json::Value();
+        platform::debugOutput("the profile list cannot be read: " + path.string());
+        return;
+    }
+    m_readable = true;
     m_listDocument = document.value;
     if (json::arraySize(entries(m_listDocument)) == 0) {
-        // A damaged list is kept aside; an unreadable one is left alone and we work from
-        // a list in memory.
         const bool damaged = document.state == ReadState::Malformed ||
                              (document.state == ReadState::Ok && !document.value.isObject());
-        const bool writable =
-            document.state != ReadState::Unreadable && (!damaged || setAside(path));
+        const bool writable = lock && (!damaged || setAside(path));
         const std::string id = newProfileId(Json::Value());
         m_listDocument = Json::Value(Json::objectValue);
         m_listDocument["profilelist"].append(makeEntry(L"profile1", id));
         m_listDocument["profileselect"] = 0;
-        if (writable && m_jsonFile.WriteJson(path, m_listDocument) == 0) {
+        if (writable) {
             Json::Value profileDocument = m_jsonFile.ReadJson(m_defaultProfilePath);
             nameDocument(profileDocument, L"profile1", id);
-            m_jsonFile.WriteJson(profileFile(m_listDocument["profilelist"][0]), profileDocument);
+            if (writeNewProfile(id, profileDocument))
+                m_jsonFile.WriteJson(path, m_listDocument);
         }
     }
-    const Json::Value& list = entries(m_listDocument);
-    for (Json::ArrayIndex i = 0; i < list.size(); ++i)
-        m_names.push_back(json::readText(json::member(list[i], "profilename")));
-    const auto stored = json::toInt32(json::member(m_listDocument, "profileselect"));
-    const int count = static_cast<int>(m_names.size());
-    SelectProfile(stored && *stored >= 0 && *stored < count ? *stored : 0);
+    adoptNames(m_listDocument);
+    const auto stored = json::readIndex(json::member(m_listDocument, "profileselect"),
+                                        static_cast<std::int64_t>(m_names.size()));
+    SelectProfile(static_cast<int>(stored.value_or(0)));
 }
 
 void ProfileList::SelectProfile(int index)
@@ -119,9 +218,14 @@ void ProfileList::SelectProfile(int index)
     if (index < 0 || index >= static_cast<int>(m_names.size()))
         return;
     m_selected = index;
-    std::optional<Json::Value> document = readForRewrite(listPath());
-    if (document)
-        m_listDocument = *document;
+    std::optional<platform::FolderLock> lock;
+    std::optional<Json::Value> document = beginChange(lock);
+    if (document) {
+        if (index >= static_cast<int>(m_names.size()))
+            m_selected = index = static_cast<int>(m_names.size()) - 1;
+    }
+    if (m_selected < 0)
+        return;
     const Json::Value& entry = json::element(entries(m_listDocument), index);
     m_currentProfileId = json::readText(json::member(entry, "profileUUID"));
     // Unchanged selections are not rewritten, so reading the list leaves its file alone.
@@ -132,64 +236,69 @@ void ProfileList::SelectProfile(int index)
     }
 }
 
-std::optional<int> ProfileList::appendEntry(const std::wstring& name, const std::string& id,
-                                            bool selectIt)
+bool ProfileList::writeNewProfile(const std::string& id, const Json::Value& document)
 {
-    std::optional<Json::Value> document = readForRewrite(listPath());
-    if (!document)
-        return std::nullopt;
-    m_listDocument = std::move(*document);
-    m_names.push_back(name);
-    Json::Value& list = json::objectMember(m_listDocument, "profilelist");
-    json::makeArray(list);
-    // After an earlier failed write the file may hold more entries than the display list;
-    // never write over one of them.
-    auto index = static_cast<Json::ArrayIndex>(m_names.size() - 1);
-    if (index < list.size())
-        index = list.size();
-    list[index] = makeEntry(name, id);
+    const auto file = fileInFolder(m_profileFolder, id, kProfileExtension);
+    return file && m_jsonFile.WriteJson(*file, document) == 0;
+}
+
+bool ProfileList::appendEntry(Json::Value& list, const std::wstring& name, const std::string& id,
+                              bool selectIt)
+{
+    Json::Value& all = json::objectMember(list, "profilelist");
+    json::makeArray(all);
+    const auto index = all.size();
+    all.append(makeEntry(name, id));
     if (selectIt)
-        m_listDocument["profileselect"] = static_cast<int>(index);
-    m_jsonFile.WriteJson(listPath(), m_listDocument);
-    return static_cast<int>(index);
+        list["profileselect"] = static_cast<int>(index);
+    if (m_jsonFile.WriteJson(listPath(), list) != 0)
+        return refuse(Refusal::NotWritten);
+    m_listDocument = list;
+    m_names.push_back(name);
+    return true;
 }
 
 bool ProfileList::AddProfile()
 {
-    if (m_names.size() >= kMaxAddedProfiles)
+    std::optional<platform::FolderLock> lock;
+    std::optional<Json::Value> list = beginChange(lock);
+    if (!list)
         return false;
+    if (m_names.size() >= kMaxAddedProfiles)
+        return refuse(Refusal::AtLimit);
     std::wstring name;
     for (int n = 1;; ++n) {
         name = L"profile" + std::to_wstring(n);
         if (!nameInUse(name))
             break;
     }
-    const std::string id = newProfileId(m_listDocument);
-    if (!appendEntry(name, id, true))
-        return false;
+    const std::string id = newProfileId(*list);
     Json::Value document = m_jsonFile.ReadJson(m_defaultProfilePath);
     nameDocument(document, name, id);
-    m_jsonFile.WriteJson(m_profileFolder / (id + kProfileExtension), document);
-    return true;
+    if (!writeNewProfile(id, document))
+        return refuse(Refusal::NotWritten);
+    return appendEntry(*list, name, id, true);
 }
 
 bool ProfileList::CopyProfile()
 {
-    if (m_selected < 0 || m_selected >= static_cast<int>(m_names.size()))
+    std::optional<platform::FolderLock> lock;
+    std::optional<Json::Value> list = beginChange(lock);
+    if (!list)
         return false;
+    if (m_selected < 0 || m_selected >= static_cast<int>(m_names.size()))
+        return refuse(Refusal::NoSelection);
     std::wstring name = m_names[static_cast<std::size_t>(m_selected)];
     do {
         name += L" copy";
     } while (nameInUse(name));
-    const fs::path source =
-        profileFile(json::element(entries(m_jsonFile.ReadJson(listPath())), m_selected));
+    const fs::path source = profileFile(json::element(entries(*list), m_selected));
     Json::Value document = source.empty() ? Json::Value() : m_jsonFile.ReadJson(source);
-    const std::string id = newProfileId(m_listDocument);
-    if (!appendEntry(name, id, false))
-        return false;
+    const std::string id = newProfileId(*list);
     nameDocument(document, name, id);
-    m_jsonFile.WriteJson(m_profileFolder / (id + kProfileExtension), document);
-    return true;
+    if (!writeNewProfile(id, document))
+        return refuse(Refusal::NotWritten);
+    return appendEntry(*list, name, id, false);
 }
 
 bool ProfileList::isImportable(const Json::Value& document)
@@ -200,105 +309,138 @@ bool ProfileList::isImportable(const Json::Value& document)
 
 bool ProfileList::ImportProfile(const fs::path& path)
 {
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    if (!error && size > kMaxJsonFileSize)
+        return refuse(Refusal::TooLarge);
     Json::Value document = m_jsonFile.ReadJson(path);
     if (!isImportable(document))
+        return refuse(Refusal::NotAProfile);
+    std::optional<platform::FolderLock> lock;
+    std::optional<Json::Value> list = beginChange(lock);
+    if (!list)
         return false;
     std::wstring name = CJsonFile::GetFileTitle(path);
     for (int n = 1; nameInUse(name); ++n)
         name += L"(" + std::to_wstring(n) + L")";
-    const std::string id = newProfileId(m_listDocument);
-    if (!appendEntry(name, id, false))
-        return false;
+    const std::string id = newProfileId(*list);
     nameDocument(document, name, id);
-    m_jsonFile.WriteJson(m_profileFolder / (id + kProfileExtension), document);
-    return true;
+    // The written form is larger than the read one (indents, line ends); a profile that
+    // could not be read back would make every later change to it fail.
+    const std::string bytes = formatJson(document);
+    if (bytes.size() > kMaxJsonFileSize)
+        return refuse(Refusal::TooLarge);
+    const auto file = fileInFolder(m_profileFolder, id, kProfileExtension);
+    if (!file || writeFileReplacing(*file, bytes) != 0)
+        return refuse(Refusal::NotWritten);
+    return appendEntry(*list, name, id, false);
 }
 
 bool ProfileList::ExportProfile(const fs::path& path)
 {
+    m_lastRefusal = Refusal::None;
     if (m_selected < 0)
-        return false;
-    m_listDocument = m_jsonFile.ReadJson(listPath());
+        return refuse(Refusal::NoSelection);
+    const JsonDocument listDocument = readJsonDocument(listPath());
+    if (listDocument.state == ReadState::Unreadable)
+        return refuse(Refusal::ListUnreadable);
+    m_listDocument = listDocument.value;
     const fs::path source = profileFile(json::element(entries(m_listDocument), m_selected));
     const Json::Value document = source.empty() ? Json::Value() : m_jsonFile.ReadJson(source);
-    return m_jsonFile.WriteJson(path, document) == 0;
+    return m_jsonFile.WriteJson(path, document) == 0 || refuse(Refusal::NotWritten);
 }
 
 int ProfileList::RenameProfile(const std::wstring& name)
 {
+    m_lastRefusal = Refusal::None;
     if (name.find_first_not_of(L" \t\r\n\f\v\u3000") == std::wstring::npos)
         return NameBlank;
-    if (m_selected < 0 || nameInUse(name, m_selected))
-        return NameTaken;
-    std::optional<Json::Value> document = readForRewrite(listPath());
-    if (!document)
-        return NameTaken;
-    m_names[static_cast<std::size_t>(m_selected)] = name;
-    m_listDocument = std::move(*document);
-    Json::Value& entry = json::arrayElement(json::objectMember(m_listDocument, "profilelist"),
-                                            static_cast<Json::ArrayIndex>(m_selected));
-    json::objectMember(entry, "profilename") = platform::toUtf8(name);
-    m_jsonFile.WriteJson(listPath(), m_listDocument);
-    const fs::path file = profileFile(entry);
-    if (!file.empty()) {
-        if (std::optional<Json::Value> profileDocument = readForRewrite(file)) {
-            json::objectMember(*profileDocument, "profilename") = platform::toUtf8(name);
-            m_jsonFile.WriteJson(file, *profileDocument);
-        }
+    std::optional<platform::FolderLock> lock;
+    std::optional<Json::Value> list = beginChange(lock);
+    if (!list)
+        return NotRenamed;
+    if (m_selected < 0) {
+        refuse(Refusal::NoSelection);
+        return NotRenamed;
     }
+    if (nameInUse(name, m_selected))
+        return NameTaken;
+    const std::string id =
+        json::readString(json::member(json::element(entries(*list), m_selected), "profileUUID"));
+    const std::string utf8 = platform::toUtf8(name);
+    // The note first: from here on the rename completes, now or at the next open.
+    Json::Value note(Json::objectValue);
+    note["profileUUID"] = id;
+    note["profilename"] = utf8;
+    const fs::path notePath = m_profileFolder / kRenameNoteFileName;
+    if (m_jsonFile.WriteJson(notePath, note) != 0 || !applyRename(*list, id, utf8)) {
+        refuse(Refusal::NotWritten);
+        return NotRenamed;
+    }
+    std::error_code error;
+    fs::remove(notePath, error);
+    m_listDocument = *list;
+    m_names[static_cast<std::size_t>(m_selected)] = name;
     return Renamed;
 }
 
 bool ProfileList::ResetProfile()
 {
-    if (m_selected < 0)
+    std::optional<platform::FolderLock> lock;
+    std::optional<Json::Value> list = beginChange(lock);
+    if (!list)
         return false;
-    m_listDocument = m_jsonFile.ReadJson(listPath());
-    const Json::Value& entry = json::element(entries(m_listDocument), m_selected);
+    if (m_selected < 0)
+        return refuse(Refusal::NoSelection);
+    const Json::Value& entry = json::element(entries(*list), m_selected);
     const fs::path file = profileFile(entry);
     Json::Value document = m_jsonFile.ReadJson(m_defaultProfilePath);
     // Without factory data a reset would only wipe the profile.
     if (file.empty() || document.isNull()) {
         platform::debugOutput("profile reset skipped: no factory data or no profile file");
-        return false;
+        return refuse(Refusal::NoFactoryData);
     }
     json::makeObject(document);
     document["profilename"] = json::readString(json::member(entry, "profilename"));
     document["profileUUID"] = json::readString(json::member(entry, "profileUUID"));
     if (m_deviceKind == kHeadsetDeviceKind) {
-        // User-made equaliser curves survive a reset.
-        const Json::Value current = m_jsonFile.ReadJson(file);
-        const Json::Value& currentDevice = json::element(json::member(current, "Device"), 0);
+        // User-made equaliser curves survive a reset; unread, they would be lost with it.
+        const JsonDocument current = readJsonDocument(file);
+        if (current.state == ReadState::Unreadable)
+            return refuse(Refusal::NotWritten);
+        const Json::Value& currentDevice = json::element(json::member(current.value, "Device"), 0);
         Json::Value& device = json::arrayElement(json::objectMember(document, "Device"), 0);
         for (const char* key : {"CustomEQNameInfo", "CustomEQHzValueInfo"})
             json::objectMember(device, key) = json::member(currentDevice, key);
     }
-    return m_jsonFile.WriteJson(file, document) == 0;
+    return m_jsonFile.WriteJson(file, document) == 0 || refuse(Refusal::NotWritten);
 }
 
 bool ProfileList::DeleteProfile()
 {
-    if (m_selected < 0 || m_names.size() < 2)
+    std::optional<platform::FolderLock> lock;
+    std::optional<Json::Value> list = beginChange(lock);
+    if (!list)
         return false;
+    if (m_selected < 0)
+        return refuse(Refusal::NoSelection);
+    if (m_names.size() < 2)
+        return refuse(Refusal::LastProfile);
     const int selected = m_selected;
     const int newSelection = selected > 0 ? selected - 1 : 0;
-    std::optional<Json::Value> document = readForRewrite(listPath());
-    if (!document)
-        return false;
-    m_listDocument = std::move(*document);
-    Json::Value& list = json::objectMember(m_listDocument, "profilelist");
-    fs::path file;
-    if (list.isArray() && static_cast<Json::ArrayIndex>(selected) < list.size()) {
-        file = profileFile(list[static_cast<Json::ArrayIndex>(selected)]);
-        Json::Value removed;
-        list.removeIndex(static_cast<Json::ArrayIndex>(selected), &removed);
-    }
-    m_listDocument["profileselect"] = newSelection;
+    Json::Value& all = json::objectMember(*list, "profilelist");
+    const fs::path file = profileFile(all[static_cast<Json::ArrayIndex>(selected)]);
+    Json::Value removed;
+    all.removeIndex(static_cast<Json::ArrayIndex>(selected), &removed);
+    (*list)["profileselect"] = newSelection;
+    if (m_jsonFile.WriteJson(listPath(), *list) != 0)
+        return refuse(Refusal::NotWritten);
     // The file goes only once the list no longer names it.
-    if (m_jsonFile.WriteJson(listPath(), m_listDocument) == 0 && !file.empty()) {
+    if (!file.empty()) {
         std::error_code error;
         fs::remove(file, error);
     }
+    m_listDocument = std::move(*list);
     m_names.erase(m_names.begin() + selected);
     m_selected = -1;
     return true;

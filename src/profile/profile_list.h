@@ -5,21 +5,42 @@
 #include <json/value.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace profile {
 
 inline constexpr const char* kProfileListFileName = "ProfileList.ini";
+// A rename touches the list and the profile file; this note of the rename lives until both
+// are written, so a rename cut short is finished the next time the folder is opened.
+inline constexpr const char* kRenameNoteFileName = "ProfileList.ini.renaming";
 inline constexpr std::size_t kMaxAddedProfiles = 50;
 inline constexpr int kHeadsetDeviceKind = 7;
 
 // The profile list of one device kind: the display names (the profile panel mirrors them
 // into its drop-down list), the list file "ProfileList.ini" and the profile files, kept in
-// step. Every change re-reads the list file, changes it and writes it back; a list file
-// that exists but cannot be read is never rewritten. Used on the UI thread only.
+// step. Every change holds the folder's lock, re-reads the list file (taking the names
+// from it, so another program's change is seen), changes it and writes it back. A new
+// profile's file is written before its list entry: a file without an entry is harmless,
+// an entry without a file is not. A list file that exists but cannot be read is never
+// rewritten, and nothing changes until it can be read. Used on the UI thread only.
 class ProfileList {
 public:
+    // Why the last operation did nothing.
+    enum class Refusal {
+        None,
+        AtLimit, // 50 profiles for AddProfile
+        NoSelection,
+        LastProfile,    // the only profile is never deleted
+        ListUnreadable, // the list file exists but cannot be read
+        FolderBusy,     // another program keeps the folder locked
+        NotAProfile,    // import: not JSON with "profilename" and "profileUUID"
+        TooLarge,       // import: the profile would be too large to read back
+        NoFactoryData,  // reset: no default data file, or no usable profile file
+        NotWritten,     // a file could not be written
+    };
+
     void SetDeviceKind(int kind) { m_deviceKind = kind; }
     void SetPaths(const std::filesystem::path& folder,
                   const std::filesystem::path& defaultProfilePath);
@@ -32,20 +53,25 @@ public:
     int GetSelectedIndex() const { return m_selected; }
     const std::wstring& GetCurrentProfileId() const { return m_currentProfileId; }
 
-    // The operations return false when they did nothing: at a limit, without a selection,
-    // or when the list file could not be read for rewriting.
+    // The operations return false when they did nothing; lastRefusal() says why.
     bool AddProfile();
     bool CopyProfile();
     // The caller has checked the file with isImportable.
     bool ImportProfile(const std::filesystem::path& path);
     bool ExportProfile(const std::filesystem::path& path);
-    enum RenameResult { NameTaken = 0, Renamed = 1, NameBlank = 2 };
+    // NotRenamed: refused for another reason (see lastRefusal).
+    enum RenameResult { NameTaken = 0, Renamed = 1, NameBlank = 2, NotRenamed = 3 };
     int RenameProfile(const std::wstring& name);
     bool ResetProfile();
     bool DeleteProfile();
     int GetProfileCount();
     // Empty when the entry does not exist or its ID would leave the folder.
     std::filesystem::path GetProfilePath(int index) const;
+
+    Refusal lastRefusal() const { return m_lastRefusal; }
+    // False while the list file exists but cannot be read: there are then no names and no
+    // current profile, and every change is refused.
+    bool isReadable() const { return m_readable; }
 
     const std::vector<std::wstring>& names() const { return m_names; }
     // "profileselect" of the list file as last read.
@@ -57,10 +83,25 @@ public:
     static bool isImportable(const Json::Value& document);
 
 private:
+    // Start of every change: the folder's lock, an interrupted rename finished, and the
+    // list as it is on disk now (its names adopted). Nullopt, with the refusal noted,
+    // when the change must not go ahead; the lock is held by `lock`.
+    std::optional<Json::Value> beginChange(std::optional<platform::FolderLock>& lock);
+    void adoptNames(const Json::Value& list);
+    bool refuse(Refusal why)
+    {
+        m_lastRefusal = why;
+        return false;
+    }
+    void finishInterruptedRename();
+    bool applyRename(Json::Value& list, const std::string& id, const std::string& name);
+    bool writeNewProfile(const std::string& id, const Json::Value& document);
     std::string newProfileId(const Json::Value& list) const;
     std::filesystem::path profileFile(const Json::Value& entry) const;
-    // Appends a display item and a list entry for a new profile; the index written.
-    std::optional<int> appendEntry(const std::wstring& name, const std::string& id, bool selectIt);
+    // Appends the list entry of a new profile whose file is written; false when the list
+    // could not be written.
+    bool appendEntry(Json::Value& list, const std::wstring& name, const std::string& id,
+                     bool selectIt);
     bool nameInUse(const std::wstring& name, int except = -1) const;
 
     int m_deviceKind = 1;
@@ -72,6 +113,8 @@ private:
     Json::Value m_queryDocument;
     std::vector<std::wstring> m_names;
     int m_selected = -1;
+    bool m_readable = true;
+    Refusal m_lastRefusal = Refusal::None;
 };
 
 } // namespace profile

@@ -91,3 +91,19 @@ TEST_F(ProfileCommands, KeySetStoresTheCodeAndRefusalsChangeNothing)
     EXPECT_EQ(run("profile list --device toaster").status, 2);
     EXPECT_EQ(snapshot(), before);
 }
+
+TEST_F(ProfileCommands, AnUnreadableListIsReportedAndNoCommandMakesFiles)
+{
+    // A list that exists but cannot be read as a file.
+    fs::create_directories(m_data / "keyboard" / "ProfileList.ini");
+    const auto before = snapshot();
+    for (const char* command : {"profile add", "profile rename x", "profile delete",
+                                "profile reset", "profile list", "key set 0 Esc"}) {
+        const CommandRun result = run(command);
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_EQ(result.output, "") << command; // the reason goes to stderr
+    }
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_data / "keyboard"), fs::directory_iterator()),
+              1);
+}

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 using testing_support::TempDir;
@@ -80,4 +82,54 @@ TEST(WriteFileAtomically, KeepsThePermissionsOfTheFileItReplaces)
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_TRUE(platform::writeFileAtomically(file, "b"));
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(StaleTemporaryFiles, OnlyOldLeftoversOfKilledWritesAreRemoved)
+{
+    TempDir folder;
+    for (const char* name :
+         {".list.ini.tmp-12-0", ".list.ini.tmp-12-1", "list.ini", ".hidden", ".list.ini.tmp-x-1"})
+        std::ofstream(folder / name) << "x";
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(2);
+    for (const char* name : {".list.ini.tmp-12-0", "list.ini", ".hidden", ".list.ini.tmp-x-1"})
+        fs::last_write_time(folder / name, old);
+
+    EXPECT_EQ(platform::removeStaleTemporaryFiles(folder.path(), std::chrono::seconds(60)), 1u);
+    // The young one may belong to a write that is still running.
+    EXPECT_TRUE(onlyFilesAre(folder.path(),
+                             {".list.ini.tmp-12-1", "list.ini", ".hidden", ".list.ini.tmp-x-1"}));
+}
+
+TEST(FolderLock, NestsOnOneThreadAndKeepsOthersOutUntilReleased)
+{
+    TempDir folder;
+    std::optional<platform::FolderLock> outer;
+    {
+        auto first = platform::FolderLock::acquire(folder.path());
+        ASSERT_TRUE(first);
+        outer.emplace(std::move(*first));
+    }
+    {
+        // The same folder by another spelling, on the same thread: only counted.
+        auto inner = platform::FolderLock::acquire(folder / "." / "");
+        ASSERT_TRUE(inner);
+    }
+    auto tryElsewhere = [&] {
+        platform::Error::Code code{};
+        bool taken = false;
+        std::thread([&] {
+            auto lock = platform::FolderLock::acquire(folder.path(), std::chrono::milliseconds(30));
+            taken = static_cast<bool>(lock);
+            if (!lock)
+                code = lock.error().code;
+        }).join();
+        return taken ? std::optional<platform::Error::Code>() : code;
+    };
+    EXPECT_EQ(tryElsewhere(), platform::Error::Code::Timeout);
+    outer.reset();
+    EXPECT_EQ(tryElsewhere(), std::nullopt);
+
+    auto missing = platform::FolderLock::acquire(folder / "absent");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, platform::Error::Code::NotFound);
 }

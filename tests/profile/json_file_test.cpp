@@ -157,7 +157,7 @@ TEST(FileNames, NamesFromFilesStayInTheirFolder)
     EXPECT_EQ(CJsonFile::GetFileTitle("C:\\x\\My.file.json"), L"My.file");
 }
 
-TEST(JsonAccess, WrongTypesReadAsMissingAndNumbersClampToTheirField)
+TEST(JsonAccess, WrongTypesReadAsMissingAndNumbersKeepTheLowBitsOfTheirField)
 {
     const auto doc = parseJson(R"({"s": "12", "o": {}, "a": [1], "big": 4294967295, "f": 3.9,
         "neg": -5, "huge": 1e300, "t": true, "wide": 70000, "dev": 5})")
@@ -170,9 +170,9 @@ TEST(JsonAccess, WrongTypesReadAsMissingAndNumbersClampToTheirField)
     EXPECT_EQ(readInt(member(doc, "f")), 3);
     EXPECT_EQ(readInt(member(doc, "huge")), 0);
     EXPECT_EQ(readInt(member(doc, "t")), 1);
-    EXPECT_EQ(readByte(member(doc, "neg")), 0);
-    EXPECT_EQ(readByte(member(doc, "wide")), 255);
-    EXPECT_EQ(readU16(member(doc, "wide")), 0xFFFF);
+    EXPECT_EQ(readByte(member(doc, "neg")), 251);
+    EXPECT_EQ(readByte(member(doc, "wide")), 0x70); // 70000 is 0x11170
+    EXPECT_EQ(readU16(member(doc, "wide")), 0x1170);
     EXPECT_TRUE(member(member(doc, "dev"), "x").isNull()); // "Device": 5 is not an object
     EXPECT_TRUE(element(member(doc, "dev"), 0).isNull());
     EXPECT_TRUE(element(member(doc, "a"), -1).isNull());
@@ -193,4 +193,43 @@ TEST(JsonFile, NamesAreWrittenAsPlainUtf8)
     EXPECT_NE(text.find("\"C:\\\\u00e9\\\\x\""), std::string::npos);
     EXPECT_NE(text.find("\"a\\tb\""), std::string::npos);
     EXPECT_EQ(parseJson(text).value(), value);
+}
+
+TEST(JsonFile, RewriteKeepsCommentsAndBytesThatAreNotUtf8)
+{
+    TempDir dir;
+    const auto path = dir / "ProfileList.ini";
+    // A hand-edited list: comments, and a name from a tool that wrote Latin-1.
+    writeBytes(
+        path,
+        "// my profiles\r\n{\r\n   \"profilelist\" : [ { \"profilename\" : \"caf\xE9\" "
+        "}, { \"profilename\" : \"b\" } ], /* picked */\r\n   \"profileselect\" : 0\r\n}\r\n");
+    std::optional<Json::Value> document = readForRewrite(path);
+    ASSERT_TRUE(document);
+    (*document)["profilelist"][1]["profilename"] = "renamed";
+    ASSERT_EQ(CJsonFile().WriteJson(path, *document), 0);
+
+    const std::string text = fileBytes(path);
+    EXPECT_NE(text.find("// my profiles"), std::string::npos);
+    EXPECT_NE(text.find("/* picked */"), std::string::npos);
+    EXPECT_NE(text.find("\"caf\xE9\""), std::string::npos);
+    EXPECT_NE(text.find("\"renamed\""), std::string::npos);
+    const Json::Value reread = CJsonFile().ReadJson(path);
+    EXPECT_EQ(json::readString(reread["profilelist"][0]["profilename"]), "caf\xE9");
+
+    // Quotes, backslashes and control characters in such a string stay valid JSON.
+    Json::Value odd;
+    odd["name"] = std::string("\xFF\"\\\x01\n");
+    EXPECT_EQ(parseJson(formatJson(odd)).value(), odd);
+}
+
+TEST(JsonFile, NothingPastTheReadBoundIsWritten)
+{
+    TempDir dir;
+    const auto path = dir / "big.Json";
+    writeBytes(path, "{}");
+    Json::Value big(Json::arrayValue);
+    big.append(std::string(kMaxJsonFileSize, 'x'));
+    EXPECT_NE(CJsonFile().WriteJson(path, big), 0);
+    EXPECT_EQ(fileBytes(path), "{}"); // the old file stays readable
 }

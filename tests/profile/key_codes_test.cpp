@@ -194,8 +194,22 @@ TEST(KeyLabels, LabelsFollowTheRules)
     EXPECT_EQ(KeyLabel(makeCode(0x70, 0, 0), macros).literal, L"macro_1");
     EXPECT_EQ(KeyLabel(makeCode(0x70, 1, 0), macros).kind, LabelText::Kind::Unchanged);
     EXPECT_EQ(KeyLabel(makeCode(0xB0, 0, 0), macros).kind, LabelText::Kind::Unchanged);
-    EXPECT_EQ(KeyLabel(makeCode(0x20, 0x00, 0xF0), macros).kind, LabelText::Kind::Unchanged);
     EXPECT_EQ(KeyLabel(makeCode(0x05, 0, 0), macros).literal, L"关闭");
+}
+
+TEST(KeyLabels, ModifiersAloneOrAnUnknownUsageListEveryMatchingKey)
+{
+    // No entry shares both bytes, so every entry sharing either one is listed: a zero
+    // usage is shared by all eight modifiers, a zero modifier byte by all plain keys.
+    const std::vector<std::wstring> none;
+    const auto modifiers = ids(KeyLabel(makeCode(0x20, 0x05, 0x00), none));
+    ASSERT_EQ(modifiers.size(), 8u);
+    EXPECT_EQ(modifiers.front(), L"keyboard_key_LCtrl");
+    EXPECT_EQ(modifiers.back(), L"keyboard_key_RWin");
+    const auto keys = ids(KeyLabel(makeCode(0x20, 0x00, 0x99), none));
+    ASSERT_EQ(keys.size(), 106u); // table entries 8 to 113
+    EXPECT_EQ(keys.front(), L"keyboard_key_A");
+    EXPECT_EQ(keys.back(), L"keyboard_key_K42");
 }
 
 TEST(KeyEncoding, EditIntegersSaturateInsteadOfOverflowing)

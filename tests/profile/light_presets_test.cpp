@@ -62,7 +62,7 @@ TEST(LightPresets, EffectStepsComeFromTheStepFileBesideTheCustomList)
     ASSERT_EQ(steps.size(), 3u);
     EXPECT_EQ(steps[0].direction, 3); // an integer here, not a flag
     EXPECT_EQ(steps[0].time, 2000);
-    EXPECT_EQ(steps[2].green, 255);
+    EXPECT_EQ(steps[2].green, 44); // the low 8 bits of 300
     for (std::uint8_t byte : steps[0].reserved)
         EXPECT_EQ(byte, 0);
     EXPECT_TRUE(

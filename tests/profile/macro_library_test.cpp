@@ -99,8 +99,9 @@ TEST(MacroLibrary, SavedRowsCarryDelayTextAndStopAtABrokenRow)
     EXPECT_EQ(json::member(events[1], "Delay"), Json::Value("0"));
     EXPECT_EQ(json::member(events[2], "Delay"), Json::Value("65535"));
     const auto loaded = library.LoadMacro(0);
-    ASSERT_EQ(loaded.size(), 3u);
-    EXPECT_EQ(loaded[2].delay, L"65535");
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->size(), 3u);
+    EXPECT_EQ((*loaded)[2].delay, L"65535");
     EXPECT_EQ(library.LoadEvents(0)[0].button, 4);
     EXPECT_TRUE(library.LoadEvents(0)[0].down);
 }
@@ -120,7 +121,7 @@ TEST(MacroLibrary, HostileDelaysSaturateAndOddEventsReadSafely)
     EXPECT_EQ(events[4].delay, 65535);
     EXPECT_EQ(events[5].delay, 0);
     EXPECT_EQ(events[6].type, 0);
-    EXPECT_EQ(events[6].button, 255);
+    EXPECT_EQ(events[6].button, 44);
     EXPECT_FALSE(events[6].down);
 }
 
@@ -164,7 +165,7 @@ TEST(MacroLibrary, UnreadableIndexRefusesChangesAndHostileIdsStayInTheFolder)
     hostile.Load();
     EXPECT_EQ(hostile.names(), (Names{L"evil", L""}));
     EXPECT_TRUE(hostile.macroPath(0).empty());
-    EXPECT_TRUE(hostile.LoadMacro(0).empty());
+    EXPECT_TRUE(hostile.LoadMacro(0)->empty());
     EXPECT_FALSE(hostile.SaveMacro(0, {}));
     EXPECT_TRUE(hostile.DeleteMacro(0));
     EXPECT_TRUE(std::filesystem::exists(root / "victim.mac"));
@@ -211,4 +212,27 @@ TEST(MacroReferences, DeletingMacro0OfThreeRenumbersEveryProfile)
     EXPECT_TRUE(resetStaleMacroKeys(stale, 1));
     EXPECT_EQ(toInteger(stale[1].current), 2097210);
     EXPECT_EQ(stale[2].current, makeCode(0x71, 0, 1));
+}
+
+TEST(MacroLibrary, AMacroPastTheEventLimitIsRefusedNotCut)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    ASSERT_FALSE(library.NewMacro().empty());
+    std::string events;
+    for (std::size_t i = 0; i <= kMaxMacroEvents; ++i)
+        events += std::string(i ? "," : "") + R"({"Type": 10, "Action": "down", "Button": 4})";
+    writeBytes(library.macroPath(0), R"({"Events": [)" + events + "]}");
+    const auto loaded = library.LoadMacro(0);
+    ASSERT_FALSE(loaded);
+    EXPECT_NE(loaded.error().message.find("4000"), std::string::npos);
+}
+
+TEST(MacroLibrary, PadAndHeadsetKeepTheirIndexUnderItsOwnName)
+{
+    EXPECT_STREQ(macroIndexFileName(1), "macro.config");
+    EXPECT_STREQ(macroIndexFileName(2), "macro.config");
+    EXPECT_STREQ(macroIndexFileName(3), "novik_macro.config");
+    EXPECT_STREQ(macroIndexFileName(7), "novik_macro.config");
 }

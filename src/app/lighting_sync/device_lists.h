@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/lighting_sync/sync_device.h"
+
+#include <array>
+#include <cstddef>
+#include <mutex>
+#include <span>
+#include <vector>
+
+namespace app::lighting_sync {
+
+// The main window's device objects by kind, read by the synchronised-lighting thread while
+// the UI thread may add one. The lists hold observing pointers (the window owns the devices
+// and never destroys one while it lives). Additions and the thread's copy take the lock
+// only for the copy, so neither side waits on the other's device calls.
+class DeviceLists {
+public:
+    static constexpr std::size_t kMaxDevices = 32;
+
+    // UI thread. False when kMaxDevices are listed already.
+    bool add(SyncDevice* device);
+    // The devices in the order of `kinds`, each kind in the order added. At most
+    // kMaxDevices; writes into `out` and returns the filled part. Any thread.
+    std::span<SyncDevice*> collect(std::span<const DeviceKind> kinds,
+                                   std::array<SyncDevice*, kMaxDevices>& out) const;
+    // The first device of a kind, or null. Any thread.
+    SyncDevice* first(DeviceKind kind) const;
+
+private:
+    mutable std::mutex m_lock;
+    // Reserved once: an addition never moves the storage under a reader.
+    std::vector<SyncDevice*> m_devices = [] {
+        std::vector<SyncDevice*> devices;
+        devices.reserve(kMaxDevices);
+        return devices;
+    }();
+};
+
+} // namespace app::lighting_sync

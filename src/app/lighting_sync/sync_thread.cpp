@@ -1,0 +1,98 @@
+#include "app/lighting_sync/sync_thread.h"
+
+#include "device/model/lighting_types.h"
+#include "platform/debug_output.h"
+
+#include <algorithm>
+#include <array>
+
+namespace app::lighting_sync {
+namespace {
+
+// Who counts for "some device is in synchronised mode", and who is lit, in these orders.
+constexpr std::array kSearchOrder{DeviceKind::Mouse, DeviceKind::Keyboard, DeviceKind::MousePad,
+                                  DeviceKind::Headset};
+constexpr std::array kWriteOrder{DeviceKind::Mouse, DeviceKind::MousePad, DeviceKind::Headset,
+                                 DeviceKind::Keyboard};
+
+std::chrono::milliseconds clockNow()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
+
+} // namespace
+
+SyncLightingThread::SyncLightingThread(const DeviceLists& devices, const SyncSettings& settings)
+    : m_state(std::make_shared<State>(devices, settings))
+{
+}
+
+SyncLightingThread::~SyncLightingThread()
+{
+    stop();
+}
+
+bool SyncLightingThread::start()
+{
+    return m_worker.start("sync lighting",
+                          [state = m_state](platform::Event& stop) { state->run(stop); });
+}
+
+bool SyncLightingThread::stop(std::chrono::milliseconds timeout)
+{
+    return !m_worker.isRunning() || m_worker.stop(timeout);
+}
+
+bool SyncLightingThread::State::anyInSync() const
+{
+    std::array<SyncDevice*, DeviceLists::kMaxDevices> buffer{};
+    for (SyncDevice* device : devices.collect(kSearchOrder, buffer)) {
+        if (device->isOnline() && device->isLightingSync())
+            return true;
+    }
+    return false;
+}
+
+void SyncLightingThread::State::writeColour(std::uint32_t colour) const
+{
+    std::array<SyncDevice*, DeviceLists::kMaxDevices> buffer{};
+    // A device whose channel closed still takes colours while its flag is set.
+    for (SyncDevice* device : devices.collect(kWriteOrder, buffer)) {
+        if (!device->isLightingSync())
+            continue;
+        const int count = device->lightCount();
+        for (int light = 0; light < count; ++light)
+            device->setLightColour(light, colour);
+    }
+}
+
+void SyncLightingThread::State::run(platform::Event& stop)
+{
+    auto lastStep = std::chrono::steady_clock::now();
+    for (;;) {
+        if (!anyInSync()) {
+            idleWakes.fetch_add(1, std::memory_order_relaxed);
+            if (stop.waitFor(kIdleWait))
+                break;
+            continue;
+        }
+        // A deadline rather than counting 1 ms polls: the same pace without waking for
+        // every tick. A threshold of 0 steps on every tick.
+        const std::optional<int> threshold = SyncEffect::threshold(settings);
+        const auto deadline = lastStep + std::max(threshold.value_or(1), 1) * model::kSystemTick;
+        if (std::chrono::steady_clock::now() < deadline) {
+            if (stop.waitUntil(deadline))
+                break;
+            continue; // look at the devices and settings again before stepping
+        }
+        lastStep = std::chrono::steady_clock::now();
+        if (!threshold)
+            continue; // a mode that computes nothing
+        writeColour(effect.step(settings, clockNow()));
+        steps.fetch_add(1, std::memory_order_relaxed);
+    }
+    platform::debugOutput(L"同步灯光线程设定退出");
+}
+
+} // namespace app::lighting_sync

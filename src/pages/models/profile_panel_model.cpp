@@ -1,0 +1,218 @@
+#include "pages/models/profile_panel_model.h"
+
+#include "ui/text_substitute.h"
+
+namespace pages {
+namespace fs = std::filesystem;
+using Refusal = profile::ProfileList::Refusal;
+
+namespace {
+
+constexpr int kKeyboardKind = 1;
+constexpr int kMousePadKind = 3;
+constexpr int kHeadsetKind = 7;
+
+PanelMessage message(std::wstring_view id, std::wstring_view english)
+{
+    return PanelMessage{id, english, std::nullopt};
+}
+
+} // namespace
+
+std::wstring PanelMessage::fill(std::wstring_view text) const
+{
+    return number ? ui::substituteNumber(text, *number) : std::wstring(text);
+}
+
+std::optional<PanelMessage> refusalMessage(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::None:
+        return std::nullopt;
+    case Refusal::AtLimit:
+        return message(L"profile_limit_text",
+                       L"There are 50 profiles already; copy or import one to make more.");
+    case Refusal::NoSelection:
+        return message(L"profile_no_selection_text", L"Select a profile first.");
+    case Refusal::LastProfile:
+        return message(L"profile_last_text", L"The last profile cannot be deleted.");
+    case Refusal::ListUnreadable:
+        return message(L"profile_list_unreadable_text",
+                       L"The profile list cannot be read, so nothing was changed. Check the "
+                       L"file ProfileList.ini in the data folder and try again.");
+    case Refusal::FolderBusy:
+        return message(L"profile_folder_busy_text",
+                       L"Another Halvek program is changing the profiles. Try again in a moment.");
+    case Refusal::NotAProfile:
+        return message(L"profile_import_invalid_text",
+                       L"This file is not a profile: it needs a \"profilename\" and a "
+                       L"\"profileUUID\".");
+    case Refusal::TooLarge:
+        return message(L"profile_import_too_large_text",
+                       L"This profile is too large to be stored; nothing was imported.");
+    case Refusal::NoFactoryData:
+        return message(L"profile_no_factory_text",
+                       L"There are no factory settings to reset this profile to.");
+    case Refusal::NotWritten:
+        return message(L"profile_not_written_text",
+                       L"The profile could not be saved. Check that the data folder can be "
+                       L"written.");
+    }
+    return std::nullopt;
+}
+
+ProfilePanelModel::ProfilePanelModel(int deviceKind, fs::path folder, fs::path defaultProfilePath)
+{
+    m_list.SetDeviceKind(deviceKind);
+    m_list.SetPaths(folder, defaultProfilePath);
+}
+
+std::optional<PanelMessage> ProfilePanelModel::initialize()
+{
+    m_list.InitProfiles();
+    return m_list.isReadable() ? std::nullopt : refusalMessage(Refusal::ListUnreadable);
+}
+
+std::wstring ProfilePanelModel::nameText() const
+{
+    const int selected = selectedIndex();
+    if (selected < 0 || selected >= static_cast<int>(items().size()))
+        return {};
+    return items()[static_cast<std::size_t>(selected)];
+}
+
+PanelOutcome ProfilePanelModel::refused() const
+{
+    PanelOutcome outcome;
+    // Another program's change may have been adopted even when this one was refused.
+    outcome.listChanged = true;
+    outcome.message = refusalMessage(m_list.lastRefusal());
+    return outcome;
+}
+
+PanelOutcome ProfilePanelModel::add()
+{
+    return m_list.AddProfile() ? PanelOutcome{true, false, std::nullopt} : refused();
+}
+
+PanelOutcome ProfilePanelModel::copy()
+{
+    return m_list.CopyProfile() ? PanelOutcome{true, false, std::nullopt} : refused();
+}
+
+PanelOutcome ProfilePanelModel::remove()
+{
+    return m_list.DeleteProfile() ? PanelOutcome{true, false, std::nullopt} : refused();
+}
+
+PanelOutcome ProfilePanelModel::importFrom(const fs::path& path)
+{
+    if (selectedIndex() < 0)
+        return {};
+    return m_list.ImportProfile(path) ? PanelOutcome{true, false, std::nullopt} : refused();
+}
+
+PanelOutcome ProfilePanelModel::exportTo(const fs::path& path)
+{
+    if (selectedIndex() < 0 || path.empty())
+        return {};
+    return m_list.ExportProfile(path) ? PanelOutcome{} : refused();
+}
+
+PanelMessage ProfilePanelModel::resetQuestion()
+{
+    return message(L"message_text_22", L"Reset this profile to its factory settings?");
+}
+
+PanelOutcome ProfilePanelModel::reset()
+{
+    return m_list.ResetProfile() ? PanelOutcome{false, true, std::nullopt} : refused();
+}
+
+PanelOutcome ProfilePanelModel::rename(const std::wstring& name)
+{
+    if (name.empty())
+        return {};
+    switch (m_list.RenameProfile(name)) {
+    case profile::ProfileList::Renamed:
+        return PanelOutcome{true, false, std::nullopt};
+    case profile::ProfileList::NameTaken:
+        return PanelOutcome{false, false,
+                            message(L"message_text_5", L"Another profile has this name.")};
+    case profile::ProfileList::NameBlank:
+        return PanelOutcome{false, false, blankNameMessage()};
+    default:
+        return refused();
+    }
+}
+
+PanelMessage ProfilePanelModel::blankNameMessage()
+{
+    return message(L"message_text_25", L"A profile name cannot be blank.");
+}
+
+PanelOutcome ProfilePanelModel::select(int index)
+{
+    if (index < 0 || index >= static_cast<int>(items().size()))
+        return {};
+    m_list.SelectProfile(index);
+    if (currentProfileId().empty())
+        return refused();
+    return PanelOutcome{false, true, std::nullopt};
+}
+
+ProfilePanelModel::MacroWriteVerdict ProfilePanelModel::macroWriteVerdict(int result)
+{
+    if (result == 0)
+        return {};
+    if (result < 0)
+        return {message(L"message_text_7", L"The macros could not be written to the device."),
+                true};
+    return {PanelMessage{L"message_text_16",
+                         L"The macros of this profile do not fit on the device (%d over); the "
+                         L"keys were not written.",
+                         result},
+            false};
+}
+
+std::array<std::optional<bool>, kPanelTabCount> ProfilePanelModel::tabVisibility(int deviceKind)
+{
+    using T = PanelTab;
+    std::array<std::optional<bool>, kPanelTabCount> visible;
+    auto set = [&](std::initializer_list<PanelTab> tabs, bool shown) {
+        for (PanelTab tab : tabs)
+            visible[static_cast<std::size_t>(tab)] = shown;
+    };
+    switch (deviceKind) {
+    case kKeyboardKind:
+        set({T::Cursor}, false);
+        break;
+    case kMousePadKind:
+    case 5:
+        set({T::Cursor, T::Macro, T::System, T::Keys}, false);
+        break;
+    case 4:
+        set({T::Cursor, T::Macro, T::Keys}, false);
+        break;
+    case kHeadsetKind:
+        set({T::Cursor, T::Macro, T::System, T::Keys}, false);
+        set({T::Voice, T::VoiceEffect, T::Surround}, true);
+        break;
+    default:
+        break;
+    }
+    return visible;
+}
+
+std::array<std::optional<bool>, kPanelTabCount> ProfilePanelModel::tabSelection(int tab)
+{
+    std::array<std::optional<bool>, kPanelTabCount> selected;
+    selected.fill(false);
+    if (tab >= 1 && tab <= static_cast<int>(kPanelTabCount))
+        selected[static_cast<std::size_t>(tab - 1)] = true;
+    else
+        selected[static_cast<std::size_t>(PanelTab::Surround)] = std::nullopt;
+    return selected;
+}
+
+} // namespace pages

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "profile/profile_list.h"
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pages {
+
+// A message for the user: a language text id, the English text shown when the language
+// file lacks the id (and by halvekctl), and the number it carries, if any.
+struct PanelMessage {
+    std::wstring_view textId;
+    std::wstring_view english;
+    std::optional<long long> number;
+
+    // `text` (the id's text in the current language) with the number put in by plain
+    // substitution; language files are data and never reach printf-style formatting.
+    [[nodiscard]] std::wstring fill(std::wstring_view text) const;
+    [[nodiscard]] std::wstring englishText() const { return fill(english); }
+};
+
+// What a panel command did, for the view to act on.
+struct PanelOutcome {
+    bool listChanged = false; // refill the combo from items()
+    // The device must load its current profile again and write it (switch, reset).
+    bool reloadDevice = false;
+    std::optional<PanelMessage> message;
+};
+
+// The page tabs of the profile panel, in tab-number order 1 to 8.
+enum class PanelTab { Lighting, Keys, Macro, System, Cursor, Voice, VoiceEffect, Surround };
+inline constexpr std::size_t kPanelTabCount = 8;
+
+// The behaviour of the profile panel without its controls: the combo's items, the name
+// edit's text, the profile commands with the message of each refusal, the tabs of each
+// device kind. The panel view reads its controls, calls this and writes its controls;
+// halvekctl calls the same commands. UI thread only.
+class ProfilePanelModel {
+public:
+    static constexpr std::chrono::milliseconds kSwitchDelay{400};
+
+    ProfilePanelModel(int deviceKind, std::filesystem::path folder,
+                      std::filesystem::path defaultProfilePath);
+
+    // Reads or creates the list and selects the stored profile. A list that cannot be read
+    // leaves the panel empty and gives the message saying so.
+    std::optional<PanelMessage> initialize();
+
+    const std::vector<std::wstring>& items() const { return m_list.names(); }
+    int selectedIndex() const { return m_list.GetSelectedIndex(); }
+    int storedSelection() const { return m_list.storedSelection(); }
+    // The profile the device should use; empty while there is none.
+    const std::wstring& currentProfileId() const { return m_list.GetCurrentProfileId(); }
+    // The name edit's text: the selected profile's name.
+    std::wstring nameText() const;
+
+    PanelOutcome add();
+    PanelOutcome copy();
+    PanelOutcome remove();
+    // Import of the file the user picked; nothing without a selection.
+    PanelOutcome importFrom(const std::filesystem::path& path);
+    PanelOutcome exportTo(const std::filesystem::path& path);
+    // The question to ask before reset() (OK and Cancel).
+    static PanelMessage resetQuestion();
+    PanelOutcome reset();
+    // The name edit's text; an empty text does nothing and says nothing.
+    PanelOutcome rename(const std::wstring& name);
+    static PanelMessage blankNameMessage();
+    // The switch command, once the combo's selection has settled for kSwitchDelay.
+    PanelOutcome select(int index);
+
+    // Step 6 of a switch or reset: the macro block's write result. nullopt and true for 0;
+    // a message and true for -1; a message with the count and false (stop before the key
+    // map) for a positive count.
+    struct MacroWriteVerdict {
+        std::optional<PanelMessage> message;
+        bool continueWithKeyMap = true;
+    };
+    static MacroWriteVerdict macroWriteVerdict(int result);
+
+    // The tabs a device kind hides (false) or shows (true) at initialisation; nullopt
+    // leaves a tab as the skin has it.
+    static std::array<std::optional<bool>, kPanelTabCount> tabVisibility(int deviceKind);
+    // The selected state of each tab after selecting tab number `tab` (1-8); nullopt
+    // leaves that tab as it is.
+    static std::array<std::optional<bool>, kPanelTabCount> tabSelection(int tab);
+
+    profile::ProfileList& list() { return m_list; }
+
+private:
+    PanelOutcome refused() const;
+
+    profile::ProfileList m_list;
+};
+
+// The message for a refusal of the profile list; nullopt for Refusal::None.
+[[nodiscard]] std::optional<PanelMessage> refusalMessage(profile::ProfileList::Refusal refusal);
+
+} // namespace pages

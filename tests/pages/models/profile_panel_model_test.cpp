@@ -1,0 +1,123 @@
+#include "pages/models/profile_panel_model.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using pages::PanelMessage;
+using pages::PanelTab;
+using pages::ProfilePanelModel;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProfilePanelTest : public ::testing::Test {
+protected:
+    ProfilePanelTest()
+    {
+        std::ofstream(root / "keyboard.Json") << R"({"Device": [{"LightInfo": {"Red": 9}}]})";
+    }
+    fs::path folder() const { return root / "keyboard"; }
+
+    testing_support::TempDir root;
+    ProfilePanelModel panel{1, root / "keyboard", root / "keyboard.Json"};
+};
+
+std::wstring_view idOf(const pages::PanelOutcome& outcome)
+{
+    return outcome.message ? outcome.message->textId : std::wstring_view();
+}
+
+} // namespace
+
+TEST_F(ProfilePanelTest, CommandsKeepTheComboAndNameEditInStep)
+{
+    EXPECT_FALSE(panel.initialize());
+    EXPECT_EQ(panel.items(), std::vector<std::wstring>{L"profile1"});
+    EXPECT_EQ(panel.nameText(), L"profile1");
+    EXPECT_TRUE(panel.add().listChanged);
+    EXPECT_TRUE(panel.copy().listChanged);
+    EXPECT_EQ(panel.items(),
+              (std::vector<std::wstring>{L"profile1", L"profile2", L"profile1 copy"}));
+    EXPECT_EQ(panel.storedSelection(), 1); // add stores the new one; the display stays
+    EXPECT_EQ(panel.selectedIndex(), 0);
+
+    const auto switched = panel.select(2);
+    EXPECT_TRUE(switched.reloadDevice);
+    EXPECT_EQ(panel.nameText(), L"profile1 copy");
+    EXPECT_EQ(panel.storedSelection(), 2);
+    EXPECT_TRUE(panel.reset().reloadDevice);
+}
+
+TEST_F(ProfilePanelTest, EveryRefusalHasItsMessage)
+{
+    ASSERT_FALSE(panel.initialize());
+    EXPECT_FALSE(panel.rename(L"").message); // an empty edit does nothing, silently
+    EXPECT_EQ(idOf(panel.rename(L"  ")), L"message_text_25");
+    ASSERT_FALSE(panel.add().message);
+    EXPECT_EQ(idOf(panel.rename(L"PROFILE2")), L"message_text_5");
+    EXPECT_EQ(idOf(panel.remove()), L"");
+    EXPECT_EQ(idOf(panel.remove()), L"profile_no_selection_text"); // delete leaves none selected
+    panel.select(0);
+    EXPECT_EQ(idOf(panel.remove()), L"profile_last_text");
+
+    std::ofstream(root / "not-a-profile.json") << R"({"profilename": "x"})";
+    EXPECT_EQ(idOf(panel.importFrom(root / "not-a-profile.json")), L"profile_import_invalid_text");
+    std::ofstream(root / "nested.json") << std::string(5000, '[') << std::string(5000, ']');
+    EXPECT_EQ(idOf(panel.importFrom(root / "nested.json")), L"profile_import_invalid_text");
+    std::ofstream(root / "huge.json") << "{";
+    fs::resize_file(root / "huge.json", 50 * 1024 * 1024); // sparse: cheap to make
+    EXPECT_EQ(idOf(panel.importFrom(root / "huge.json")), L"profile_import_too_large_text");
+    std::ofstream(root / "escape.json") << R"({"profilename": "x", "profileUUID": "../../x"})";
+    EXPECT_FALSE(panel.importFrom(root / "escape.json").message);
+    EXPECT_EQ(panel.items().back(), L"escape"); // a new ID, never the file's own
+    EXPECT_FALSE(fs::exists(root / "x.Json"));
+    for (int i = static_cast<int>(panel.items().size()); i < 50; ++i)
+        ASSERT_FALSE(panel.add().message);
+    EXPECT_EQ(idOf(panel.add()), L"profile_limit_text");
+}
+
+TEST_F(ProfilePanelTest, AnUnreadableListIsReportedAndChangesNothing)
+{
+    fs::create_directories(folder() / "ProfileList.ini"); // exists, cannot be read as a file
+    const auto problem = panel.initialize();
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->textId, L"profile_list_unreadable_text");
+    EXPECT_TRUE(panel.items().empty());
+    EXPECT_TRUE(panel.currentProfileId().empty());
+    EXPECT_EQ(idOf(panel.add()), L"profile_list_unreadable_text");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder()), fs::directory_iterator()), 1);
+}
+
+TEST(PanelMessage, NumbersAreSubstitutedNeverFormatted)
+{
+    const PanelMessage overflow = ProfilePanelModel::macroWriteVerdict(3).message.value();
+    EXPECT_EQ(overflow.textId, L"message_text_16");
+    // A translation with other conversions stays as written around the first "%d".
+    EXPECT_EQ(overflow.fill(L"%s %n %d then %d, 100%%"), L"%s %n 3 then %d, 100%");
+    EXPECT_FALSE(ProfilePanelModel::macroWriteVerdict(3).continueWithKeyMap);
+    EXPECT_TRUE(ProfilePanelModel::macroWriteVerdict(-1).continueWithKeyMap);
+    EXPECT_EQ(ProfilePanelModel::macroWriteVerdict(-1).message->textId, L"message_text_7");
+    EXPECT_FALSE(ProfilePanelModel::macroWriteVerdict(0).message);
+}
+
+TEST(PanelTabs, EachDeviceKindHidesItsTabsAndSelectionMarksOne)
+{
+    const auto pad = ProfilePanelModel::tabVisibility(3);
+    for (PanelTab tab : {PanelTab::Cursor, PanelTab::Macro, PanelTab::System, PanelTab::Keys})
+        EXPECT_EQ(pad[static_cast<std::size_t>(tab)], false);
+    EXPECT_EQ(pad[static_cast<std::size_t>(PanelTab::Lighting)], std::nullopt);
+    const auto keyboard = ProfilePanelModel::tabVisibility(1);
+    EXPECT_EQ(std::count(keyboard.begin(), keyboard.end(), false), 1);
+    EXPECT_EQ(ProfilePanelModel::tabVisibility(7)[static_cast<std::size_t>(PanelTab::Surround)],
+              true);
+
+    const auto keys = ProfilePanelModel::tabSelection(2);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), true), 1);
+    EXPECT_EQ(keys[1], true);
+    const auto other = ProfilePanelModel::tabSelection(9);
+    EXPECT_EQ(other[static_cast<std::size_t>(PanelTab::Surround)], std::nullopt);
+    EXPECT_EQ(other[0], false);
+}

@@ -1,5 +1,6 @@
 #include "pages/device_profile_ui.h"
 
+#include "pages/find_by_name.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
 #include "ui/list_ui.h"
@@ -24,6 +25,15 @@ void* CDeviceProfileUI::GetInterface(std::wstring_view name)
     return CHorizontalLayoutUI::GetInterface(name);
 }
 
+void CDeviceProfileUI::SetInternVisible(bool visible)
+{
+    CHorizontalLayoutUI::SetInternVisible(visible);
+    if (!visible || !m_model)
+        return;
+    if (CComboUI* list = combo(); list && list->GetCurSel() != m_model->selectedIndex())
+        list->SelectItem(m_model->selectedIndex(), false, false);
+}
+
 void CDeviceProfileUI::SetPaths(std::filesystem::path folder,
                                 std::filesystem::path defaultProfilePath)
 {
@@ -33,8 +43,8 @@ void CDeviceProfileUI::SetPaths(std::filesystem::path folder,
 
 CControlUI* CDeviceProfileUI::child(CControlUI*& slot, std::wstring_view name)
 {
-    if (!slot && m_pManager)
-        slot = m_pManager->FindSubControlByName(this, name);
+    if (!slot)
+        slot = pages::findByName(this, name);
     return slot;
 }
 
@@ -90,6 +100,9 @@ void CDeviceProfileUI::ShowMenu(bool show)
 {
     if (CControlUI* menu = child(m_menu, L"profile_menu_layout"))
         menu->SetVisible(show);
+    // The row beside the tabs holds either the commands or the list with the name.
+    if (CControlUI* edit = child(m_editRow, L"profile_edit_layout"))
+        edit->SetVisible(!show);
 }
 
 bool CDeviceProfileUI::IsMenuShown()

@@ -22,6 +22,8 @@ public:
 
     const wchar_t* GetClass() const override { return L"DeviceProfileUI"; }
     void* GetInterface(std::wstring_view name) override;
+    // A combo row can only be selected while shown: the selection follows once it is.
+    void SetInternVisible(bool visible = true) override;
 
     void SetDeviceKind(int kind) { m_kind = kind; }
     void SetPaths(std::filesystem::path folder, std::filesystem::path defaultProfilePath);
@@ -58,5 +60,6 @@ private:
     CControlUI* m_combo = nullptr;
     CControlUI* m_nameEdit = nullptr;
     CControlUI* m_menu = nullptr;
+    CControlUI* m_editRow = nullptr;
     std::array<CControlUI*, pages::kPanelTabCount> m_tabs{};
 };

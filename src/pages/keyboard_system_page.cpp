@@ -1,5 +1,6 @@
 #include "pages/keyboard_system_page.h"
 
+#include "pages/find_by_name.h"
 #include "pages/models/system_settings_model.h"
 #include "ui/button_ui.h"
 #include "ui/paint_manager_ui.h"
@@ -9,9 +10,7 @@ namespace pages {
 
 CControlUI* KeyboardSystemPage::find(std::wstring_view name) const
 {
-    if (!m_page || !m_page->GetManager())
-        return nullptr;
-    return m_page->GetManager()->FindSubControlByName(m_page, name);
+    return findByName(m_page, name);
 }
 
 void KeyboardSystemPage::selectOne(std::wstring_view prefix, int count, int index)

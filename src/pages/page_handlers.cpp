@@ -4,6 +4,7 @@
 #include "app/main_messages.h"
 #include "app/main_wnd.h"
 #include "pages/device_profile_ui.h"
+#include "pages/find_by_name.h"
 #include "pages/keyboard_system_page.h"
 #include "pages/models/profile_device_steps.h"
 #include "pages/models/system_settings_model.h"
@@ -84,6 +85,7 @@ void Pages::initialise(app::ShellDevice* device)
 {
     CDeviceProfileUI* panel = profilePanelOf(device);
     model::UsbDeviceModel* model = modelOf(device);
+
     if (!panel || !model)
         return;
     model->setDataRoot(m_window.userDataFolder());
@@ -92,6 +94,7 @@ void Pages::initialise(app::ShellDevice* device)
     if (const auto problem = panel->Initialize())
         platform::debugOutput(std::wstring(problem->english));
     panel->SelectTab(1);
+
     if (panel->model())
         adoptPanelProfile(*model, *panel->model());
     if (model->LoadProfile() == 1)
@@ -141,9 +144,9 @@ void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* devic
                           static_cast<UINT>(ProfilePanelModel::kSwitchDelay.count()));
     } else if (command == L"device_profile_switch") {
         const PanelOutcome outcome = model.select(panel->GetSelectedIndex());
-        panel->SetNameText(model.nameText());
         if (outcome.reloadDevice)
             loadDevice(*panel, device, StaleMacroKeys::Drop);
+        panel->SetNameText(model.nameText());
         show(outcome.message);
     } else if (command == L"device_reset_btn") {
         if (m_hooks.prompt(ProfilePanelModel::resetQuestion(), 1) != 1)
@@ -216,10 +219,7 @@ void Pages::system(const app::Route& route, TNotifyUI* msg, app::ShellDevice* de
 
 CDeviceProfileUI* profilePanelOf(app::ShellDevice* device)
 {
-    CControlUI* page = device ? device->page() : nullptr;
-    if (!page || !page->GetManager())
-        return nullptr;
-    CControlUI* panel = page->GetManager()->FindSubControlByName(page, L"DeviceProfileItem");
+    CControlUI* panel = findByName(device ? device->page() : nullptr, L"DeviceProfileItem");
     return panel ? static_cast<CDeviceProfileUI*>(panel->GetInterface(L"DeviceProfile")) : nullptr;
 }
 

@@ -1,4 +1,5 @@
 #include "app/control_registry.h"
+#include "pages/device_profile_ui.h"
 
 #include "app/custom_controls.h"
 #include "app/device_option_ui.h"
@@ -34,7 +35,7 @@ CControlUI* createKeySetPage()
 }
 CControlUI* createProfilePanel()
 {
-    return new PlaceholderLayoutUI(L"DeviceProfile");
+    return new CDeviceProfileUI();
 }
 CControlUI* createShootPage()
 {

@@ -10,6 +10,8 @@
 #include "app/peers.h"
 #include "app/watcher_sink.h"
 #include "device/detect/hid_interface_source.h"
+#include "pages/device_profile_ui.h"
+#include "pages/page_handlers.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/message_queue.h"
@@ -114,6 +116,7 @@ CMainWnd::CMainWnd(MainWndOptions options)
 {
     m_mainPage.AddVirtualWnd(L"mainpage", &m_mainPage);
     AddVirtualWnd(L"mainpage", &m_mainPage);
+    pages::installPageHandlers(*this);
 }
 
 CMainWnd::~CMainWnd()
@@ -179,8 +182,7 @@ CControlUI* CMainWnd::CreateControl(const wchar_t* className)
         {L"TessaryHS6533Device", []() -> CControlUI* { return new CTessaryUSBDevice(); }},
         {L"TessaryMouseDevice", []() -> CControlUI* { return new CTessaryUSBDevice(); }},
         {L"TessaryKeyboardDevice", []() -> CControlUI* { return new CTessaryKeyboardDevice(); }},
-        {L"DeviceProfile",
-         []() -> CControlUI* { return new PlaceholderLayoutUI(L"DeviceProfile"); }},
+        {L"DeviceProfile", []() -> CControlUI* { return new CDeviceProfileUI(); }},
         {L"LightControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"LightControl"); }},
         {L"MagicControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"MagicControl"); }},
         {L"Voice6533Control",

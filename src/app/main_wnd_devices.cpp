@@ -133,6 +133,9 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
     deviceSwitch->Add(device.release());
     shell->setUp(setup, m_pm, powerTile);
     shell->BuildPicture();
+    if (auto profile = m_pageHandlers.find(RouteOwner::Profile); profile != m_pageHandlers.end())
+        profile->second(Route{RouteOwner::Profile, L"device_profile_init", DeviceNeed::Any},
+                        nullptr, shell);
 
     if (const auto kind = DeviceLists::kindOf(type.typeId))
         m_lists.add(*kind, shell);

@@ -1,0 +1,32 @@
+#pragma once
+
+// What a device does when its profile panel switches or resets the profile: load the
+// profile the panel now names and write it to the device, stopping before the key map when
+// the macros do not fit. UI-free, so the page, halvekctl and the tests run the same steps.
+
+#include "pages/models/profile_panel_model.h"
+
+#include <optional>
+
+namespace model {
+class UsbDeviceModel;
+}
+
+namespace pages {
+
+// The device takes the panel's current profile: its name is the profile file's base name.
+void adoptPanelProfile(model::UsbDeviceModel& device, const ProfilePanelModel& panel);
+
+enum class StaleMacroKeys { Drop, Keep };
+
+struct DeviceStepsResult {
+    std::optional<PanelMessage> message; // to show the user, if any
+    bool keyMapWritten = false;
+};
+
+// Load, refresh, slot record, macros, key map: the switch (stale macro keys dropped) and the
+// reset (kept) of the panel.
+DeviceStepsResult loadAndWriteProfile(model::UsbDeviceModel& device, const ProfilePanelModel& panel,
+                                      StaleMacroKeys stale);
+
+} // namespace pages

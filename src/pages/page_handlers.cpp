@@ -1,0 +1,238 @@
+#include "pages/page_handlers.h"
+
+#include "app/devices/tessary_keyboard_device.h"
+#include "app/main_messages.h"
+#include "app/main_wnd.h"
+#include "pages/device_profile_ui.h"
+#include "pages/find_by_name.h"
+#include "pages/keyboard_system_page.h"
+#include "pages/models/profile_device_steps.h"
+#include "pages/models/system_settings_model.h"
+#include "platform/debug_output.h"
+#include "ui/button_ui.h"
+#include "ui/file_dialog.h"
+#include "ui/paint_manager_ui.h"
+
+#include <memory>
+
+namespace pages {
+namespace {
+
+model::UsbDeviceModel* modelOf(app::ShellDevice* device)
+{
+    CControlUI* page = device ? device->page() : nullptr;
+    auto* usb =
+        page ? static_cast<CTessaryUSBDevice*>(page->GetInterface(L"TessaryUSBDevice")) : nullptr;
+    return usb ? &usb->model() : nullptr;
+}
+
+CTessaryKeyboardDevice* keyboardOf(app::ShellDevice* device)
+{
+    CControlUI* page = device ? device->page() : nullptr;
+    return page ? static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice"))
+                : nullptr;
+}
+
+// The keyboard's system page shows what its profile holds now.
+void showSystemPage(app::ShellDevice* device)
+{
+    if (CTessaryKeyboardDevice* keyboard = keyboardOf(device))
+        KeyboardSystemPage(keyboard).Show(keyboard->keyboard().profile().LoadSystemStages());
+}
+
+class Pages {
+public:
+    Pages(app::CMainWnd& window, PageHooks hooks) : m_window(window), m_hooks(std::move(hooks))
+    {
+        if (!m_hooks.prompt) {
+            m_hooks.prompt = [this](const PanelMessage& message, int buttonMode) -> unsigned {
+                return message.number
+                           ? m_window.promptWithNumber(message.textId, *message.number, buttonMode)
+                           : m_window.prompt(message.textId, buttonMode);
+            };
+        }
+        if (!m_hooks.pickProfileFile) {
+            m_hooks.pickProfileFile = [this](bool save) {
+                ui::FileDialogOptions options;
+                options.mode =
+                    save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
+                options.filters = {{L"Profile Files(*.json)", L"*.json;"}};
+                options.defaultExtension = L"json";
+                options.fileMustExist = !save;
+                return ui::showFileDialog(m_window.GetHWND(), options);
+            };
+        }
+    }
+
+    void profile(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+    void system(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+
+private:
+    void initialise(app::ShellDevice* device);
+    void show(const std::optional<PanelMessage>& message)
+    {
+        if (message)
+            (void)m_hooks.prompt(*message, 0);
+    }
+    // Switch and reset: the device loads the panel's profile and writes it.
+    void loadDevice(CDeviceProfileUI& panel, app::ShellDevice* device, StaleMacroKeys stale);
+
+    app::CMainWnd& m_window;
+    PageHooks m_hooks;
+};
+
+void Pages::initialise(app::ShellDevice* device)
+{
+    CDeviceProfileUI* panel = profilePanelOf(device);
+    model::UsbDeviceModel* model = modelOf(device);
+
+    if (!panel || !model)
+        return;
+    model->setDataRoot(m_window.userDataFolder());
+    panel->SetDeviceKind(static_cast<int>(model->typeId()));
+    panel->SetPaths(model->dataFolder(), model->factoryProfilePath());
+    if (const auto problem = panel->Initialize())
+        platform::debugOutput(std::wstring(problem->english));
+    panel->SelectTab(1);
+
+    if (panel->model())
+        adoptPanelProfile(*model, *panel->model());
+    if (model->LoadProfile() == 1)
+        showSystemPage(device);
+}
+
+void Pages::loadDevice(CDeviceProfileUI& panel, app::ShellDevice* device, StaleMacroKeys stale)
+{
+    model::UsbDeviceModel* model = modelOf(device);
+    if (!model || !panel.model())
+        return;
+    const DeviceStepsResult result = loadAndWriteProfile(*model, *panel.model(), stale);
+    showSystemPage(device);
+    show(result.message);
+}
+
+void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* device)
+{
+    const std::wstring_view command = route.command;
+    if (command == L"device_profile_init") {
+        initialise(device);
+        return;
+    }
+    CDeviceProfileUI* panel = profilePanelOf(device);
+    if (!panel || !panel->model())
+        return;
+    ProfilePanelModel& model = *panel->model();
+    auto apply = [&](const PanelOutcome& outcome) {
+        if (outcome.listChanged)
+            panel->ShowList();
+        show(outcome.message);
+    };
+    if (command == L"device_add_btn") {
+        apply(model.add());
+    } else if (command == L"device_sub_btn") {
+        apply(model.remove());
+    } else if (command == L"device_copy_btn") {
+        apply(model.copy());
+    } else if (command == L"device_profile_edit_save_btn") {
+        const std::wstring name = panel->GetNameText();
+        if (!name.empty())
+            apply(model.rename(name));
+    } else if (command == L"profile_fun_spread_btn") {
+        panel->ShowMenu(!panel->IsMenuShown());
+    } else if (command == L"device_profile_combo") {
+        m_window.SetTimer(app::kProfileSwitchTimer,
+                          static_cast<UINT>(ProfilePanelModel::kSwitchDelay.count()));
+    } else if (command == L"device_profile_switch") {
+        const PanelOutcome outcome = model.select(panel->GetSelectedIndex());
+        if (outcome.reloadDevice)
+            loadDevice(*panel, device, StaleMacroKeys::Drop);
+        panel->SetNameText(model.nameText());
+        show(outcome.message);
+    } else if (command == L"device_reset_btn") {
+        if (m_hooks.prompt(ProfilePanelModel::resetQuestion(), 1) != 1)
+            return;
+        const PanelOutcome outcome = model.reset();
+        if (outcome.reloadDevice)
+            loadDevice(*panel, device, StaleMacroKeys::Keep);
+        show(outcome.message);
+    } else if (command == L"device_import_btn" || command == L"device_export_btn") {
+        if (panel->GetSelectedIndex() < 0)
+            return;
+        const bool save = command == L"device_export_btn";
+        const auto file = m_hooks.pickProfileFile(save);
+        if (!file || file->empty())
+            return;
+        apply(save ? model.exportTo(*file) : model.importFrom(*file));
+    }
+}
+
+void Pages::system(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+{
+    CTessaryKeyboardDevice* keyboard = keyboardOf(device);
+    if (!keyboard)
+        return;
+    KeyboardSystemPage page(keyboard);
+    const std::wstring_view command = route.command;
+    if (command == L"reset_repeat_btn") {
+        page.ClearRepeatInput();
+        return;
+    }
+    // An option group reports the option that lost its selection as well.
+    auto* option = msg && msg->pSender
+                       ? static_cast<COptionUI*>(msg->pSender->GetInterface(L"Option"))
+                       : nullptr;
+    std::optional<SystemField> field;
+    int value = 0;
+    if (command == L"polling_rate_option_") {
+        if (option && !option->IsSelected())
+            return;
+        field = SystemField::PollingRate;
+        value = route.number;
+    } else if (command == L"repeat_delay_check_") {
+        if (option && !option->IsSelected())
+            return;
+        field = SystemField::RepeatDelay;
+        value = route.number;
+    } else if (command == L"repeat_rate_slider") {
+        field = SystemField::RepeatRate;
+        value = page.GetRepeatRate();
+    } else if (command == L"6flag_option") {
+        field = SystemField::SixKey;
+        value = page.GetSixKeyFlag();
+    } else if (command == L"wflag_option") {
+        field = SystemField::WFlag;
+        value = page.GetWFlag();
+    } else if (command == L"winlockflag_option") {
+        field = SystemField::WinLock;
+        value = page.GetWinLock();
+    }
+    if (!field)
+        return;
+    const auto stages = applySystemChange(keyboard->keyboard(), *field, value);
+    if (*field == SystemField::PollingRate)
+        page.SetPollingRate(stages.pollingRate);
+    else if (*field == SystemField::RepeatDelay)
+        page.SetRepeatDelay(stages.repeatDelay);
+}
+
+} // namespace
+
+CDeviceProfileUI* profilePanelOf(app::ShellDevice* device)
+{
+    CControlUI* panel = findByName(device ? device->page() : nullptr, L"DeviceProfileItem");
+    return panel ? static_cast<CDeviceProfileUI*>(panel->GetInterface(L"DeviceProfile")) : nullptr;
+}
+
+void installPageHandlers(app::CMainWnd& window, PageHooks hooks)
+{
+    auto pages = std::make_shared<Pages>(window, std::move(hooks));
+    window.setPageHandler(app::RouteOwner::Profile, [pages](const app::Route& route, TNotifyUI* msg,
+                                                            app::ShellDevice* device) {
+        pages->profile(route, msg, device);
+    });
+    window.setPageHandler(app::RouteOwner::System,
+                          [pages](const app::Route& route, TNotifyUI* msg,
+                                  app::ShellDevice* device) { pages->system(route, msg, device); });
+}
+
+} // namespace pages

@@ -1,0 +1,34 @@
+#pragma once
+
+// The device pages' side of the main window's routing: the profile panel and the keyboard's
+// system settings page, installed as the window's page handlers.
+
+#include "pages/models/profile_panel_model.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace app {
+class CMainWnd;
+class ShellDevice;
+} // namespace app
+
+class CDeviceProfileUI;
+
+namespace pages {
+
+// How the pages ask the user; tests replace them. Defaults: the window's prompts and the UI
+// library's file dialog.
+struct PageHooks {
+    // 1 when confirmed; buttonMode 0 is a notice, 1 a question.
+    std::function<unsigned(const PanelMessage& message, int buttonMode)> prompt;
+    std::function<std::optional<std::filesystem::path>(bool save)> pickProfileFile;
+};
+
+void installPageHandlers(app::CMainWnd& window, PageHooks hooks = {});
+
+// The profile panel on a device's page; null when the page has none.
+CDeviceProfileUI* profilePanelOf(app::ShellDevice* device);
+
+} // namespace pages

@@ -1,0 +1,173 @@
+// The profile panel and the keyboard's system page in the real main window, driven through
+// the off-screen driver with the emulated keyboard on its cable.
+#include "app/main_wnd_fixture.h"
+
+#include "app/devices/tessary_keyboard_device.h"
+#include "devsim/keyboard.h"
+#include "pages/device_profile_ui.h"
+#include "pages/page_handlers.h"
+#include "ui/button_ui.h"
+#include "ui/combo_ui.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::size_t kWinLockByte = 21;
+
+class DevicePagesWindowTest : public testing_support::MainWindowTest {
+protected:
+    // Opens the window with the keyboard plugged in and the pages' prompts recorded.
+    void openWithKeyboard()
+    {
+        ASSERT_TRUE(open());
+        keyboard.plug(devsim::KeyboardLink::Cable);
+        ASSERT_TRUE(ui().waitFor([&] { return window().activeDevice() != nullptr; }, 5s));
+        ASSERT_TRUE(ui().waitFor([&] { return window().IsWindowVisible(); }));
+        pages::PageHooks hooks;
+        hooks.prompt = [this](const pages::PanelMessage& message, int buttons) -> unsigned {
+            prompts.emplace_back(message.textId);
+            return buttons == 1 ? answer : 1u;
+        };
+        hooks.pickProfileFile = [this](bool) { return pickedFile; };
+        pages::installPageHandlers(window(), hooks);
+        // The size the window takes on a common screen: picture, tabs and pages all show.
+        window().ResizeClient(1500, 960);
+        ui().pump();
+        ui().render();
+    }
+
+    CDeviceProfileUI* panel() { return pages::profilePanelOf(window().activeDevice()); }
+    model::KeyboardModel& keyboardModel()
+    {
+        return static_cast<CTessaryKeyboardDevice*>(
+                   window().activeDevice()->page()->GetInterface(L"TessaryKeyboardDevice"))
+            ->keyboard();
+    }
+    std::uint8_t settingsByte(std::size_t offset)
+    {
+        const devsim::KeyboardMemory memory = keyboard.memory();
+        return memory.area(devsim::Area::Settings)[offset];
+    }
+    void shoot(const std::string& name)
+    {
+        const char* prefix = std::getenv("HALVEK_LOOK_PNG");
+        if (!prefix)
+            return;
+        ui().pump();
+        ui().render();
+        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + name + ".png"));
+    }
+
+    devsim::Keyboard keyboard;
+    std::vector<std::wstring> prompts;
+    unsigned answer = 1;
+    std::optional<std::filesystem::path> pickedFile;
+};
+
+} // namespace
+
+TEST_F(DevicePagesWindowTest, ThePanelListsTheProfilesAndSelectingOneWritesTheKeyboard)
+{
+    openWithKeyboard();
+    ASSERT_NE(panel(), nullptr);
+    ASSERT_NE(panel()->model(), nullptr);
+    EXPECT_EQ(panel()->GetSelectedIndex(), 0);
+    EXPECT_FALSE(panel()->GetNameText().empty());
+    EXPECT_EQ(keyboardModel().profileBaseName(), panel()->GetCurrentProfileId());
+    shoot("profile");
+
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    ASSERT_TRUE(ui().click(L"device_add_btn"));
+    ASSERT_EQ(panel()->model()->items().size(), 2u);
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    // Switching writes the device; the back-and-forth of two profiles is in the model tests.
+    ASSERT_TRUE(ui().select(L"device_profile_combo", 1));
+    ASSERT_TRUE(ui().waitFor(
+        [&] {
+            return keyboardModel().profileBaseName() == panel()->GetCurrentProfileId() &&
+                   panel()->model()->storedSelection() == 1;
+        },
+        3s));
+    // The device got the new profile's slot record.
+    EXPECT_EQ(settingsByte(2), keyboardModel().profile().LoadLightInfo().brightness);
+    EXPECT_TRUE(prompts.empty());
+}
+
+TEST_F(DevicePagesWindowTest, RefusedCommandsSayWhy)
+{
+    openWithKeyboard();
+    ASSERT_NE(panel(), nullptr);
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    shoot("profile-menu");
+
+    // Deleting the only profile.
+    ASSERT_TRUE(ui().click(L"device_sub_btn"));
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(prompts.back(), L"profile_last_text");
+
+    // Renaming to the name of another profile.
+    ASSERT_TRUE(ui().click(L"device_add_btn"));
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    EXPECT_FALSE(panel()->IsMenuShown());
+    const std::wstring taken = panel()->model()->items()[1];
+    panel()->SetNameText(taken);
+    ASSERT_TRUE(ui().click(L"device_profile_edit_save_btn"));
+    ASSERT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(prompts.back(), L"message_text_5");
+
+    // A blank name does nothing and says nothing.
+    panel()->SetNameText(L"");
+    ASSERT_TRUE(ui().click(L"device_profile_edit_save_btn"));
+    EXPECT_EQ(prompts.size(), 2u);
+
+    // A new name is taken and shown.
+    panel()->SetNameText(L"Evening");
+    ASSERT_TRUE(ui().click(L"device_profile_edit_save_btn"));
+    EXPECT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(panel()->model()->items()[0], L"Evening");
+
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    // A reset that is cancelled changes nothing; import of a file that is no profile says so.
+    answer = 0;
+    ASSERT_TRUE(ui().click(L"device_reset_btn"));
+    EXPECT_EQ(prompts.back(), L"message_text_22");
+    const std::filesystem::path bad = m_dir / "bad.json";
+    {
+        std::ofstream(bad) << R"({"profilename": 5, "Device": [[[[[[]]]]]]})";
+    }
+    pickedFile = bad;
+    ASSERT_TRUE(ui().click(L"device_import_btn"));
+    EXPECT_EQ(panel()->model()->items().size(), 2u);
+
+    EXPECT_TRUE(panel()->IsMenuShown());
+}
+
+TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)
+{
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(L"system_Op_tab"));
+    ui().render();
+    shoot("system");
+    ASSERT_TRUE(visible(L"winlockflag_option"));
+    EXPECT_EQ(settingsByte(kWinLockByte), 0);
+    ASSERT_TRUE(ui().click(L"winlockflag_option"));
+    EXPECT_EQ(settingsByte(kWinLockByte), 1);
+    EXPECT_EQ(keyboardModel().profile().LoadSystemStages().winFlag, 1);
+    ASSERT_TRUE(ui().click(L"polling_rate_option_2"));
+    EXPECT_EQ(settingsByte(22), 2);
+    ASSERT_TRUE(ui().click(L"repeat_delay_check_3"));
+    EXPECT_EQ(keyboardModel().profile().LoadSystemStages().repeatDelay, 3);
+    CControlUI* label = pm().FindControl(L"repeat_delay_time_label1");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(std::wstring(label->GetText()).ends_with(L"1000ms"));
+    shoot("system-changed");
+    ASSERT_TRUE(ui().click(L"winlockflag_option"));
+    EXPECT_EQ(settingsByte(kWinLockByte), 0);
+}

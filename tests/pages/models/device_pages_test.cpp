@@ -1,0 +1,153 @@
+// The profile panel's switch and the keyboard's system settings against the emulated
+// keyboard: what each reaches in the keyboard's memory and in the profile file.
+#include "pages/models/profile_device_steps.h"
+#include "pages/models/profile_panel_model.h"
+#include "pages/models/system_settings_model.h"
+
+#include "device/model/keyboard_model.h"
+#include "devsim/keyboard.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using devsim::Area;
+using devsim::KeyboardLink;
+using pages::SystemField;
+
+namespace {
+
+// Byte offsets of the settings record on the device.
+constexpr std::size_t kBrightnessByte = 2;
+constexpr std::size_t kWFlagByte = 19;
+constexpr std::size_t kSixKeyByte = 20;
+constexpr std::size_t kWinLockByte = 21;
+constexpr std::size_t kPollingRateByte = 22;
+
+class DevicePagesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::filesystem::path factory = temp / "DefaultData";
+        std::filesystem::create_directories(factory);
+        for (const char* name : {"keyboard.Json", "default_light.json"})
+            std::filesystem::copy_file(std::filesystem::path(HALVEK_SOURCE_DIR) / "data" /
+                                           "DefaultData" / name,
+                                       factory / name);
+        keyboard.setDataRoot(temp / "data");
+        keyboard.setFactoryFolder(factory);
+        panel = std::make_unique<pages::ProfilePanelModel>(1, keyboard.dataFolder(),
+                                                           factory / "keyboard.Json");
+        ASSERT_FALSE(panel->initialize());
+        pages::adoptPanelProfile(keyboard, *panel);
+
+        device.plug(KeyboardLink::Cable);
+        ASSERT_TRUE(keyboard.channel().openLink(protocol::Link::Wired,
+                                                device.commandPath(KeyboardLink::Cable)));
+        keyboard.channel().setLinkMode(protocol::LinkMode::Wired);
+        ASSERT_EQ(keyboard.ReadDevice(), protocol::Status::Ok);
+        ASSERT_EQ(keyboard.LoadProfile(), 1);
+    }
+
+    std::uint8_t settingsByte(std::size_t offset)
+    {
+        const devsim::KeyboardMemory memory = device.memory();
+        return memory.area(Area::Settings)[offset];
+    }
+
+    // The switch command of the panel, as the page runs it.
+    pages::DeviceStepsResult switchTo(int index)
+    {
+        const pages::PanelOutcome outcome = panel->select(index);
+        EXPECT_TRUE(outcome.reloadDevice);
+        return pages::loadAndWriteProfile(keyboard, *panel, pages::StaleMacroKeys::Drop);
+    }
+
+    testing_support::TempDir temp;
+    devsim::Keyboard device;
+    model::KeyboardModel keyboard;
+    std::unique_ptr<pages::ProfilePanelModel> panel;
+};
+
+} // namespace
+
+TEST_F(DevicePagesTest, SelectingAProfileWritesItsLightingToTheKeyboard)
+{
+    ASSERT_FALSE(panel->add().message);
+    ASSERT_EQ(panel->items().size(), 2u);
+
+    // Give the new profile its own brightness, through the device as the pages do.
+    pages::DeviceStepsResult result = switchTo(1);
+    EXPECT_FALSE(result.message);
+    EXPECT_TRUE(result.keyMapWritten);
+    EXPECT_EQ(keyboard.profileBaseName(), panel->currentProfileId());
+    profile::LightInfo light = keyboard.profile().LoadLightInfo();
+    const std::uint8_t first = light.brightness;
+    light.brightness = first == 1 ? 2 : 1;
+    keyboard.profile().StoreLightInfo(light);
+    ASSERT_EQ(keyboard.CommitProfile(), 0);
+
+    (void)switchTo(0);
+    EXPECT_EQ(settingsByte(kBrightnessByte), first);
+    (void)switchTo(1);
+    EXPECT_EQ(settingsByte(kBrightnessByte), light.brightness);
+    // The list file follows the displayed selection.
+    pages::ProfilePanelModel reread(1, keyboard.dataFolder(), keyboard.factoryProfilePath());
+    ASSERT_FALSE(reread.initialize());
+    EXPECT_EQ(reread.selectedIndex(), 1);
+}
+
+TEST_F(DevicePagesTest, FlagsAndPollingRateReachTheKeyboardAndTheProfile)
+{
+    pages::applySystemChange(keyboard, SystemField::WinLock, 1);
+    EXPECT_EQ(settingsByte(kWinLockByte), 1);
+    pages::applySystemChange(keyboard, SystemField::WFlag, 5);
+    EXPECT_EQ(settingsByte(kWFlagByte), 1);
+    pages::applySystemChange(keyboard, SystemField::SixKey, 1);
+    EXPECT_EQ(settingsByte(kSixKeyByte), 1);
+    pages::applySystemChange(keyboard, SystemField::PollingRate, 2);
+    EXPECT_EQ(settingsByte(kPollingRateByte), 2);
+    pages::applySystemChange(keyboard, SystemField::WinLock, 0);
+    EXPECT_EQ(settingsByte(kWinLockByte), 0);
+
+    // Saved: a fresh load of the profile file has them.
+    ASSERT_EQ(keyboard.LoadProfile(), 1);
+    const profile::KeyboardSystemStages stored = keyboard.profile().LoadSystemStages();
+    EXPECT_EQ(stored.winFlag, 0);
+    EXPECT_EQ(stored.wFlag, 1);
+    EXPECT_EQ(stored.key6Flag, 1);
+    EXPECT_EQ(stored.pollingRate, 2);
+}
+
+TEST_F(DevicePagesTest, RepeatSettingsStayInTheProfileOnly)
+{
+    const devsim::KeyboardMemory before = device.memory();
+    const auto settingsBefore = before.area(Area::Settings);
+    const std::vector<std::uint8_t> snapshot(settingsBefore.begin(), settingsBefore.end());
+    pages::applySystemChange(keyboard, SystemField::RepeatDelay, 3);
+    pages::applySystemChange(keyboard, SystemField::RepeatRate, 17);
+    const devsim::KeyboardMemory after = device.memory();
+    const auto settingsAfter = after.area(Area::Settings);
+    EXPECT_EQ(std::vector<std::uint8_t>(settingsAfter.begin(), settingsAfter.end()), snapshot);
+
+    ASSERT_EQ(keyboard.LoadProfile(), 1);
+    EXPECT_EQ(keyboard.profile().LoadSystemStages().repeatDelay, 3);
+    EXPECT_EQ(keyboard.profile().LoadSystemStages().repeat, 17);
+}
+
+TEST(SystemSettingsModel, OutOfRangeOptionsShowTheFirstOption)
+{
+    EXPECT_EQ(pages::repeatDelayLabel(L"Delay: ", 7), L"Delay: 250ms");
+    EXPECT_EQ(pages::repeatDelayLabel(L"Delay: ", 3), L"Delay: 1000ms");
+    EXPECT_EQ(pages::repeatDelayLabel(L"", -1), L"250ms");
+    profile::KeyboardSystemStages stages;
+    stages = pages::withChange(stages, SystemField::PollingRate, -1);
+    EXPECT_EQ(stages.pollingRate, 0);
+    stages = pages::withChange(stages, SystemField::PollingRate, 4);
+    EXPECT_EQ(stages.pollingRate, 0);
+    stages = pages::withChange(stages, SystemField::RepeatDelay, 2);
+    EXPECT_EQ(stages.repeatDelay, 2);
+    EXPECT_FALSE(pages::writesDevice(SystemField::RepeatRate));
+    EXPECT_TRUE(pages::writesDevice(SystemField::WinLock));
+}

@@ -10,9 +10,13 @@ packages=(
     clang libclang-rt-14-dev
     # libraries
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
-    libpugixml-dev libcurl4-openssl-dev libfontconfig-dev librsvg2-dev libx11-dev
+    libpugixml-dev libcurl4-openssl-dev libfontconfig-dev librsvg2-dev libx11-dev ca-certificates
+    # the audio companion: sound server capture and FFT
+    libpulse-dev libfftw3-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+    # the HTTPS test service and its certificates
+    python3 openssl
     # fonts for Latin, Simplified Chinese and Thai text
     fonts-noto-core fonts-wqy-microhei fontconfig
 )

@@ -16,9 +16,11 @@ grep -E '^== |^Done ' build-fuzz.log
 rm -f build-fuzz.log
 
 echo "== ThreadSanitizer: threaded components"
-threaded=(platform_tests hid_tests protocol_tests detect_tests model_tests devsim_tests)
+threaded=(platform_tests hid_tests protocol_tests detect_tests model_tests devsim_tests update_tests
+          companion_tests)
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_TSAN=ON -DHALVEK_BENCH=OFF
-cmake --build build/tsan --parallel "$jobs" --target "${threaded[@]}"
+# The update and companion tests run the programs they test.
+cmake --build build/tsan --parallel "$jobs" --target "${threaded[@]}" halvek-update halvek-audio
 for suite in "${threaded[@]}"; do
     TSAN_OPTIONS=halt_on_error=1 "build/tsan/tests/${suite}" --gtest_brief=1
 done

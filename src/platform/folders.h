@@ -17,6 +17,7 @@ inline constexpr std::wstring_view kInstanceIdentifier = L"SPhalvek2vizudi";
 std::filesystem::path homeFolder();
 std::filesystem::path userDataFolder(); // $XDG_DATA_HOME, else ~/.local/share
 std::filesystem::path configFolder();   // $XDG_CONFIG_HOME, else ~/.config
+std::filesystem::path cacheFolder();    // $XDG_CACHE_HOME, else ~/.cache
 
 // Where sockets and lock files live: $XDG_RUNTIME_DIR when it names a folder, else a
 // folder of this user's own under the temporary folder ("halvek-<uid>"), created

@@ -78,6 +78,13 @@ fs::path configFolder()
     return homeFolder() / ".config";
 }
 
+fs::path cacheFolder()
+{
+    if (auto folder = absoluteFromEnvironment("XDG_CACHE_HOME"))
+        return *folder;
+    return homeFolder() / ".cache";
+}
+
 Result<fs::path> runtimeFolder()
 {
     if (auto folder = absoluteFromEnvironment("XDG_RUNTIME_DIR")) {

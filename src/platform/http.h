@@ -1,0 +1,121 @@
+#pragma once
+
+#include "platform/result.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Written with its zero byte at the start of the caller's buffer when no request could be
+// sent; the update check tells "no connection" from an empty answer by it.
+inline constexpr std::string_view kNoLinkServerMarker = "NO_LINK_SERVER";
+
+// Last-error values. The first two are the ones the update service's callers have always
+// seen for a bad call; the others are the transport failures worth telling apart.
+enum class HttpErrorCode : std::uint32_t {
+    None = 0,
+    EmptyUrl = 3,
+    BadMethod = 87,
+    TimedOut = 12002,
+    BadUrl = 12005,
+    NameNotResolved = 12007,
+    Aborted = 12017,
+    CannotConnect = 12029,
+    Transfer = 12030,
+    Certificate = 12175,
+    Io = 12176,
+};
+
+struct HttpError {
+    HttpErrorCode code = HttpErrorCode::None;
+    std::string message; // for people; names the host where one is involved
+};
+
+struct HttpSettings {
+    std::string userAgent = "WinHTTP Client/1.0";
+    // Used only by requests that ask for it (ProxyUse::Named); "host:port" or a URL.
+    std::string namedProxy;
+    std::string proxyUser;
+    std::string proxyPassword;
+    // Trusted beside the system's certificate authorities: for private services and tests.
+    std::filesystem::path extraCaFile;
+    std::chrono::milliseconds resolveTimeout{0}; // 0: no limit of its own
+    std::chrono::milliseconds connectTimeout{60000};
+    // Longest time without a byte moving while sending or receiving.
+    std::chrono::milliseconds sendTimeout{30000};
+    std::chrono::milliseconds receiveTimeout{30000};
+};
+
+// Requests go through the proxy named in the environment (http_proxy, https_proxy,
+// no_proxy, as every other program here honours them) unless the settings' named proxy is
+// asked for.
+enum class ProxyUse { Environment, Named };
+
+// The header block every request carries, exactly as the update service expects it
+// (its empty line included).
+std::string httpHeaderBlock(std::size_t bodyLength);
+
+// "GET" or "POST" in upper case for either in any letter case; empty for anything else.
+std::string normalizedHttpMethod(std::wstring_view method);
+
+struct DownloadProgress {
+    std::uint64_t received = 0; // bytes in the file so far, resumed bytes included
+    std::uint64_t total = 0;    // 0 while unknown
+};
+
+// One synchronous HTTP(S) client. Certificates are always verified, against the system's
+// store and the extra CA file of the settings. One request at a time per client; abort()
+// may be called from any thread and ends a running or the next request at once.
+class HttpClient {
+public:
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    HttpSettings& settings() { return m_settings; }
+    // Back to the defaults; also clears the last error.
+    void resetSettings();
+    // Set by every failing step; a successful request leaves it as it was.
+    const HttpError& lastError() const { return m_lastError; }
+
+    // Sends `body` (when not empty) with the header block and appends the answer's body to
+    // `response` from its start, never past its end (the rest is dropped). Returns -1 when
+    // the request cannot be started (empty URL, method other than GET or POST), else the
+    // number of bytes copied; when nothing could be sent the marker is written and 0 returned.
+    [[nodiscard]] std::int64_t request(std::wstring_view method, std::wstring_view url,
+                                       std::span<const std::uint8_t> body,
+                                       std::span<std::uint8_t> response, ProxyUse proxy);
+
+    using ProgressHandler = std::function<void(const DownloadProgress&)>;
+    // GET into `file`, continuing after the bytes it holds already (a range request; a
+    // server that ignores the range makes it start over). The file is created owner-only.
+    // Progress is reported at most a few times a second and once at the end.
+    [[nodiscard]] Result<DownloadProgress> download(std::wstring_view url,
+                                                    const std::filesystem::path& file,
+                                                    const ProgressHandler& progress,
+                                                    ProxyUse proxy = ProxyUse::Environment);
+
+    // Ends the running request (and any later one, until clearAbort()) as soon as possible.
+    void abort();
+    void clearAbort();
+    bool isAborted() const { return m_aborted.load(); }
+
+private:
+    struct Transfer;
+
+    HttpSettings m_settings;
+    HttpError m_lastError;
+    std::atomic<bool> m_aborted{false};
+    std::unique_ptr<Transfer> m_transfer; // the backend's reusable state
+};
+
+} // namespace platform

@@ -1,0 +1,132 @@
+#include "update/update_list.h"
+
+#include "update/updater.h"
+
+#include <algorithm>
+
+namespace update {
+namespace {
+
+bool needsUpdate(ItemState state)
+{
+    return state == ItemState::NeedUpdate || state == ItemState::NeedUpdateToo;
+}
+
+ItemState stateOf(std::int32_t status)
+{
+    if (status < static_cast<std::int32_t>(ItemState::Checking) ||
+        status > static_cast<std::int32_t>(ItemState::Failed))
+        return ItemState::Done;
+    return static_cast<ItemState>(status);
+}
+
+} // namespace
+
+void UpdateList::add(const UpdateRecord& record)
+{
+    UpdateListItem item;
+    item.record = record;
+    item.state = stateOf(record.status);
+    m_items.push_back(std::move(item));
+}
+
+void UpdateList::update(std::size_t index, const UpdateRecord& record)
+{
+    if (index >= m_items.size())
+        return;
+    m_items[index].record = record;
+    m_items[index].state = stateOf(record.status);
+}
+
+WindowState UpdateList::finishCheck(std::size_t failedChecks)
+{
+    std::vector<UpdateRecord> records;
+    for (auto& item : m_items) {
+        const bool newer = item.state != ItemState::Done && item.state != ItemState::Checking;
+        item.enabled = newer;
+        item.ticked = newer;
+        records.push_back(item.record);
+    }
+    return finalWindowState(records, failedChecks);
+}
+
+std::vector<std::size_t> UpdateList::startUpdate()
+{
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        auto& item = m_items[i];
+        if (!needsUpdate(item.state))
+            continue;
+        if (item.ticked) {
+            item.state = ItemState::Waiting;
+            item.enabled = false;
+            chosen.push_back(i);
+        } else {
+            item.enabled = false;
+        }
+    }
+    return chosen;
+}
+
+std::optional<std::size_t> UpdateList::itemBeingUpdated() const
+{
+    for (const ItemState wanted : {ItemState::Downloading, ItemState::Waiting}) {
+        const auto found = std::find_if(m_items.begin(), m_items.end(),
+                                        [&](const auto& item) { return item.state == wanted; });
+        if (found != m_items.end())
+            return static_cast<std::size_t>(found - m_items.begin());
+    }
+    return std::nullopt;
+}
+
+std::optional<WindowState> UpdateList::applyReport(std::int64_t event, std::int64_t value)
+{
+    const auto index = itemBeingUpdated();
+    if (!index)
+        return std::nullopt;
+    auto& item = m_items[*index];
+    switch (event) {
+    case static_cast<std::int64_t>(UpdaterEvent::Progress):
+        item.state = ItemState::Downloading;
+        item.progress = static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, 100));
+        return std::nullopt;
+    case static_cast<std::int64_t>(UpdaterEvent::Failed):
+    case static_cast<std::int64_t>(UpdaterEvent::SizeMismatch):
+        item.state = ItemState::Failed;
+        item.enabled = true;
+        break;
+    case static_cast<std::int64_t>(UpdaterEvent::Done):
+        item.record.currentVersionText = item.record.latestVersionText;
+        item.record.latestVersionText.clear();
+        item.state = ItemState::Done;
+        item.ticked = false;
+        break;
+    default:
+        return std::nullopt;
+    }
+    // The update goes on while another ticked item still waits.
+    const bool more = std::any_of(m_items.begin(), m_items.end(), [](const auto& other) {
+        return other.ticked &&
+               (other.state == ItemState::Waiting || other.state == ItemState::Downloading);
+    });
+    if (more)
+        return std::nullopt;
+    bool left = false;
+    for (auto& other : m_items) {
+        if (other.state != ItemState::Done) {
+            other.enabled = true;
+            left = true;
+        }
+    }
+    return left ? WindowState::UpdatesFound : WindowState::UpToDate;
+}
+
+bool UpdateList::canClose() const
+{
+    return std::all_of(m_items.begin(), m_items.end(), [](const auto& item) {
+        return needsUpdate(item.state) || item.state == ItemState::Done ||
+               item.state == ItemState::Failed;
+    });
+}
+
+} // namespace update

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "update/update_model.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace update {
+
+// Item states of the update list.
+enum class ItemState : std::int32_t {
+    Checking = 0,
+    NeedUpdate = 1,
+    NeedUpdateToo = 2,
+    Waiting = 3,
+    Downloading = 4,
+    Downloaded = 5,
+    Updating = 6,
+    Done = 7,
+    Failed = 8,
+};
+
+struct UpdateListItem {
+    UpdateRecord record;
+    ItemState state = ItemState::Done;
+    bool ticked = false;
+    bool enabled = false;
+    std::int32_t progress = 0; // percent
+};
+
+// The update tab's list without its controls: the settings window shows what this holds,
+// and the rules (which items may be ticked, what an updater report does, when the window
+// may close) live here, on the UI thread.
+class UpdateList {
+public:
+    const std::vector<UpdateListItem>& items() const { return m_items; }
+
+    void add(const UpdateRecord& record);
+    // Out-of-range indices are ignored.
+    void update(std::size_t index, const UpdateRecord& record);
+    // After the last answer: items with something newer are enabled and ticked, the rest
+    // disabled. Returns the window state.
+    WindowState finishCheck(std::size_t failedChecks);
+
+    // The user starts the update: ticked items wait for the updater, unticked ones are
+    // disabled. The indices of the items to download, in order.
+    std::vector<std::size_t> startUpdate();
+
+    // The first item that waits for or is in the middle of its download.
+    std::optional<std::size_t> itemBeingUpdated() const;
+
+    // An updater report (event, value). Ignored when no item is being updated. Returns the
+    // new window state when the report ends the update.
+    std::optional<WindowState> applyReport(std::int64_t event, std::int64_t value);
+
+    // Closing is refused while an item is being checked or updated.
+    bool canClose() const;
+
+private:
+    std::vector<UpdateListItem> m_items;
+};
+
+} // namespace update

@@ -1,0 +1,212 @@
+#include "update/update_model.h"
+
+#include "platform/text.h"
+#include "profile/json_access.h"
+#include "profile/json_file.h"
+
+#include <cwchar>
+#include <cwctype>
+
+namespace update {
+namespace {
+
+constexpr std::size_t kMaxFileNameLength = 120;
+
+std::wstring formatHex4(std::uint32_t value)
+{
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%04x", value);
+    return text;
+}
+
+bool isForbiddenInFileName(wchar_t c)
+{
+    return c < 0x20 || c == 0x7F || c == L'/' || c == L'\\' || c == L':' || c == L'*' ||
+           c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|';
+}
+
+} // namespace
+
+const std::array<UpdateModel, 4>& updateModels()
+{
+    static const std::array<UpdateModel, 4> models{{
+        {1, 1, 0, L"NOVIK", L"HM2401", L"MS", L"MS", L"", DeviceKind::Mouse},
+        {1, 1, 0, L"NOVIK", L"HK2402", L"KB", L"KB", L"", DeviceKind::Keyboard},
+        {2, 1, 0, L"NOVIK", L"HK2403", L"2VAVIRI", L"2VAVIRI", L"", DeviceKind::Keyboard},
+        {0, 1, 0, L"NOVIK", L"ALL", L"HALVEK", L"AP", L"V1.0", DeviceKind::Application},
+    }};
+    return models;
+}
+
+UpdateEntry entryFor(const UpdateModel& model, std::uint32_t currentVersion)
+{
+    UpdateEntry entry;
+    entry.hexFlag = model.hexFlag;
+    entry.second = model.second;
+    entry.currentVersion = currentVersion;
+    entry.vendor = model.vendor;
+    entry.modelId = model.modelId;
+    entry.typeWord = model.typeWord;
+    entry.displayType = model.displayType;
+    entry.versionText = model.versionText;
+    return entry;
+}
+
+std::vector<UpdateEntry> buildEntries(std::span<const DeviceTile> tiles, std::uint32_t appVersion)
+{
+    std::vector<UpdateEntry> entries;
+    const auto& models = updateModels();
+    for (std::size_t row = 0; row < models.size(); ++row) {
+        std::uint32_t version = 0;
+        if (row == kApplicationRow) {
+            version = appVersion;
+        } else if (row < tiles.size() && tiles[row].online && tiles[row].kind == models[row].kind) {
+            version = tiles[row].firmwareVersion;
+        }
+        if (version != 0)
+            entries.push_back(entryFor(models[row], version));
+    }
+    return entries;
+}
+
+std::uint32_t applicationVersionFromText(std::wstring_view text)
+{
+    std::wstring digits;
+    for (wchar_t c : text) {
+        if (c != L'.')
+            digits.push_back(c);
+    }
+    return parseVersionNumber(digits, 10);
+}
+
+std::uint32_t parseVersionNumber(std::wstring_view text, int base)
+{
+    std::size_t i = 0;
+    while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i])))
+        ++i;
+    if (i < text.size() && text[i] == L'+')
+        ++i;
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        int digit = -1;
+        if (c >= L'0' && c <= L'9')
+            digit = c - L'0';
+        else if (base == 16 && c >= L'a' && c <= L'f')
+            digit = c - L'a' + 10;
+        else if (base == 16 && c >= L'A' && c <= L'F')
+            digit = c - L'A' + 10;
+        if (digit < 0 || digit >= base)
+            break;
+        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+        if (value > 0xFFFFFFFFu)
+            return 0xFFFFFFFFu;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+std::wstring buildAppKey(const UpdateEntry& entry)
+{
+    if (entry.currentVersion == 0)
+        return L"NULL";
+    return entry.vendor + L"_" + std::to_wstring(entry.hexFlag) + L"_" + entry.modelId + L"_" +
+           entry.typeWord + L"_" + std::to_wstring(entry.second);
+}
+
+std::vector<std::uint8_t> buildRequestBody(std::wstring_view appKey, const UpdateEntry& entry)
+{
+    std::wstring body = L"app_key=" + std::wstring(appKey) + L"&version=";
+    if (entry.hexFlag != 0) {
+        wchar_t hex[16];
+        std::swprintf(hex, 16, L"%x", entry.currentVersion);
+        body += hex;
+    } else {
+        body += std::to_wstring(entry.currentVersion);
+    }
+    const std::string utf8 = platform::toUtf8(body);
+    std::vector<std::uint8_t> bytes(utf8.begin(), utf8.end());
+    // The service has always received the terminating zero as part of the body.
+    bytes.push_back(0);
+    return bytes;
+}
+
+std::wstring currentVersionText(const UpdateEntry& entry)
+{
+    if (entry.hexFlag != 0)
+        return L"V" + formatHex4(entry.currentVersion);
+    return L"V" + std::to_wstring(entry.currentVersion);
+}
+
+std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEntry& entry)
+{
+    namespace json = profile::json;
+    const auto parsed = profile::parseJson(answer);
+    if (!parsed)
+        return std::nullopt;
+    const Json::Value& root = *parsed;
+    UpdateRecord record;
+    record.downloadPath = json::readText(json::member(root, "path"));
+    record.name = json::readText(json::member(root, "name"));
+    record.versionName = json::readText(json::member(root, "version_name"));
+    record.deviceId = json::readInt(json::member(root, "device_id"));
+    const Json::Value& versionValue = json::member(root, "version");
+    const std::wstring version = json::readText(versionValue);
+    if (versionValue.isString())
+        record.latestVersionText = L"V" + version;
+    std::uint32_t latest = 0;
+    if (entry.hexFlag != 0) {
+        latest = parseVersionNumber(version, 16);
+    } else {
+        latest = parseVersionNumber(version, 10);
+        record.latestVersionText = record.versionName;
+    }
+    record.currentVersionText = currentVersionText(entry);
+    record.status = entry.currentVersion < latest ? kStatusNewer : kStatusUpToDate;
+    record.localFile = safeFileName(record.name, entry.displayType) + L".exe";
+    return record;
+}
+
+std::wstring safeFileName(std::wstring_view name, std::wstring_view fallback)
+{
+    std::wstring cleaned;
+    for (wchar_t c : name) {
+        if (!isForbiddenInFileName(c))
+            cleaned.push_back(c);
+    }
+    // ".." can reappear once the separators between dots are gone ("./." → ".."), so
+    // remove it until none is left.
+    for (std::size_t at = cleaned.find(L".."); at != std::wstring::npos; at = cleaned.find(L".."))
+        cleaned.erase(at, 2);
+    while (!cleaned.empty() && (cleaned.front() == L'.' || cleaned.front() == L' '))
+        cleaned.erase(cleaned.begin());
+    while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' '))
+        cleaned.pop_back();
+    if (cleaned.size() > kMaxFileNameLength)
+        cleaned.resize(kMaxFileNameLength);
+    if (cleaned.empty() && !fallback.empty() && fallback != name)
+        return safeFileName(fallback, L"update");
+    return cleaned.empty() ? std::wstring(L"update") : cleaned;
+}
+
+UpdateRecord placeholderRecord(const UpdateEntry& entry)
+{
+    UpdateRecord record;
+    record.name = entry.modelId == L"ALL" ? std::wstring(L"AP") : entry.displayType;
+    record.currentVersionText =
+        entry.hexFlag != 0 ? L"V" + formatHex4(entry.currentVersion) : entry.versionText;
+    record.status = kStatusUpToDate;
+    return record;
+}
+
+WindowState finalWindowState(std::span<const UpdateRecord> records, std::size_t failedChecks)
+{
+    for (const auto& record : records) {
+        if (record.status != kStatusUpToDate && record.status != kStatusChecking)
+            return WindowState::UpdatesFound;
+    }
+    if (failedChecks == records.size())
+        return WindowState::NoAnswer;
+    return WindowState::UpToDate;
+}
+
+} // namespace update

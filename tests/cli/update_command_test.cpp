@@ -1,0 +1,73 @@
+#include "support/run_command.h"
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
+#include "support/test_service.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+using testing_support::ScopedEnvironment;
+
+// halvekctl update check against the local HTTPS service, with the user's own folders
+// and proxy settings out of the way.
+class UpdateCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!testing_support::builtProgramExists("halvekctl"))
+            GTEST_SKIP() << "halvekctl is not built";
+        if (!testing_support::testServiceAvailable())
+            GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
+        std::ofstream(m_folder / "answer.json")
+            << R"({"name":"AP","version":"2400","version_name":"2.4.0.0","path":"https://x/a"})";
+        m_service = std::make_unique<testing_support::TestService>(std::vector<std::string>{
+            "https", "--certs", testing_support::testCertificates().string(), "--answer",
+            (m_folder / "answer.json").string()});
+        ASSERT_NE(m_service->port(), 0);
+    }
+
+    testing_support::CommandRun check(const std::string& extra)
+    {
+        return testing_support::runBuiltProgram(
+            "halvekctl", "update check --url " + m_service->url("/api/") + " " + extra);
+    }
+
+    testing_support::TempDir m_folder;
+    ScopedEnvironment m_config{"XDG_CONFIG_HOME", (m_folder / "config").string()};
+    ScopedEnvironment m_data{"XDG_DATA_HOME", (m_folder / "data").string()};
+    ScopedEnvironment m_proxy{"https_proxy", std::nullopt};
+    std::unique_ptr<testing_support::TestService> m_service;
+};
+
+TEST_F(UpdateCommand, PrintsCurrentAndLatestVersions)
+{
+    const auto run = check("--ca " + (testing_support::testCertificates() / "ca.pem").string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("AP       current V2302      latest 2.4.0.0    update available"),
+              std::string::npos)
+        << run.output;
+    EXPECT_TRUE(
+        std::filesystem::exists(m_folder / "data" / "SPhalvek2vizudi" / "updatetime.config"));
+}
+
+TEST_F(UpdateCommand, UnverifiedCertificateIsAnErrorNamingTheHost)
+{
+    const auto run = check("");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("the certificate of 127.0.0.1 does not verify"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("no answer"), std::string::npos);
+}
+
+TEST_F(UpdateCommand, NoServiceConfiguredSendsNothing)
+{
+    const auto run = testing_support::runBuiltProgram("halvekctl", "update check");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("no update service is configured"), std::string::npos) << run.output;
+    EXPECT_EQ(testing_support::runBuiltProgram("halvekctl", "update frobnicate").status, 2);
+}
+
+} // namespace

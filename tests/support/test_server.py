@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""HTTPS test service and CONNECT proxy for the HTTP client and update tests.
+
+Listens on 127.0.0.1 only, on a port of its own choosing, prints "PORT <n>" once bound and
+ends by itself after --lifetime seconds. Every request is appended to --log as one line.
+
+  https  --certs DIR --cert ca|self   serves the routes below over TLS
+  proxy                               a CONNECT tunnel (plain HTTP towards the client)
+  certs  --certs DIR                  only makes the test certificates
+
+Routes: /echo (request line, headers and body back), /big (150000 bytes), /slow (answers
+after 5 s), /redirect (302 to /echo), /api/updates (the JSON of --answer), /file (the
+--file-size bytes of a fixed pattern, honouring a range), /stallfile (as /file, but a
+request without a range stops after half and hangs).
+"""
+import argparse
+import http.server
+import os
+import select
+import socket
+import socketserver
+import ssl
+import subprocess
+import sys
+import threading
+import time
+
+
+def make_certs(folder):
+    os.makedirs(folder, exist_ok=True)
+    if os.path.exists(os.path.join(folder, "self.pem")):
+        return
+
+    def run(*args):
+        subprocess.run(["openssl", *args], cwd=folder, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    ec = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+    run("req", "-x509", *ec, "-keyout", "ca.key", "-out", "ca.pem", "-days", "30",
+        "-subj", "/CN=Halvek Test CA")
+    run("req", *ec, "-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1")
+    with open(os.path.join(folder, "server.ext"), "w") as ext:
+        ext.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n")
+    run("x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+        "-CAcreateserial", "-out", "server.pem", "-days", "30", "-extfile", "server.ext")
+    run("req", "-x509", *ec, "-keyout", "self.key", "-out", "self.pem.tmp", "-days", "30",
+        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1")
+    os.rename(os.path.join(folder, "self.pem.tmp"), os.path.join(folder, "self.pem"))
+
+
+def pattern(start, end):
+    return bytes((i * 7 + 3) & 0xFF for i in range(start, end))
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    options = None
+
+    def log_message(self, *args):
+        pass
+
+    def note(self, text):
+        with open(self.options.log, "a") as log:
+            log.write(text + "\n")
+
+    def body(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        return self.rfile.read(min(length, 1 << 20)) if length > 0 else b""
+
+    def answer(self, data, status=200, headers=()):
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def do_GET(self):
+        self.route(b"")
+
+    def do_POST(self):
+        self.route(self.body())
+
+    def route(self, body):
+        path = self.path.split("?")[0]
+        self.note(f"{self.command} {path} range={self.headers.get('Range', '')}")
+        if path == "/echo":
+            lines = [self.requestline] + [f"{k}: {v}" for k, v in self.headers.items()]
+            self.answer(("\r\n".join(lines) + "\r\n\r\n").encode() + body)
+        elif path == "/big":
+            self.answer(b"{" * 150000)
+        elif path == "/slow":
+            time.sleep(5)
+            self.answer(b"late")
+        elif path == "/redirect":
+            self.answer(b"", 302, [("Location", "/echo")])
+        elif path.endswith("/updates"):
+            with open(self.options.answer, "rb") as answer:
+                self.answer(answer.read())
+        elif path in ("/file", "/stallfile"):
+            self.serve_file(path == "/stallfile")
+        else:
+            self.answer(b"not here", 404)
+
+    def serve_file(self, stall):
+        size = self.options.file_size
+        wanted = self.headers.get("Range", "")
+        if wanted.startswith("bytes=") and wanted.endswith("-"):
+            start = int(wanted[6:-1])
+            if start >= size:
+                self.answer(b"", 416, [("Content-Range", f"bytes */{size}")])
+                return
+            self.send_response(206)
+            self.send_header("Content-Range", f"bytes {start}-{size - 1}/{size}")
+            self.send_header("Content-Length", str(size - start))
+            self.end_headers()
+            self.wfile.write(pattern(start, size))
+            return
+        self.send_response(200)
+        self.send_header("Content-Length", str(size))
+        self.end_headers()
+        if stall:
+            self.wfile.write(pattern(0, size // 2))
+            self.wfile.flush()
+            time.sleep(30)
+            return
+        self.wfile.write(pattern(0, size))
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+
+class ProxyHandler(socketserver.BaseRequestHandler):
+    log = None
+
+    def handle(self):
+        data = b""
+        while b"\r\n\r\n" not in data and len(data) < 8192:
+            chunk = self.request.recv(4096)
+            if not chunk:
+                return
+            data += chunk
+        line = data.split(b"\r\n")[0].decode(errors="replace")
+        with open(self.log, "a") as log:
+            log.write(line + "\n")
+        parts = line.split()
+        if len(parts) < 2 or parts[0] != "CONNECT":
+            self.request.sendall(b"HTTP/1.1 405 Only CONNECT\r\nContent-Length: 0\r\n\r\n")
+            return
+        host, port = parts[1].rsplit(":", 1)
+        if host not in ("127.0.0.1", "localhost"):
+            self.request.sendall(b"HTTP/1.1 403 Loopback only\r\nContent-Length: 0\r\n\r\n")
+            return
+        upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
+        self.request.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+        ends = [self.request, upstream]
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            ready, _, _ = select.select(ends, [], [], 1)
+            for end in ready:
+                chunk = end.recv(65536)
+                if not chunk:
+                    upstream.close()
+                    return
+                (upstream if end is self.request else self.request).sendall(chunk)
+        upstream.close()
+
+
+class ProxyServer(socketserver.ThreadingTCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("mode", choices=["https", "proxy", "certs"])
+    parser.add_argument("--certs")
+    parser.add_argument("--cert", default="ca", choices=["ca", "self"])
+    parser.add_argument("--log", default=os.devnull)
+    parser.add_argument("--answer", default=os.devnull)
+    parser.add_argument("--file-size", type=int, default=300000)
+    parser.add_argument("--lifetime", type=float, default=60)
+    options = parser.parse_args()
+
+    if options.mode == "certs":
+        make_certs(options.certs)
+        return
+    if options.mode == "proxy":
+        ProxyHandler.log = options.log
+        server = ProxyServer(("127.0.0.1", 0), ProxyHandler)
+    else:
+        make_certs(options.certs)
+        Handler.options = options
+        server = Server(("127.0.0.1", 0), Handler)
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        name = "server" if options.cert == "ca" else "self"
+        context.load_cert_chain(os.path.join(options.certs, name + ".pem"),
+                                os.path.join(options.certs, name + ".key"))
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+    threading.Timer(options.lifetime, lambda: os._exit(0)).start()
+    print(f"PORT {server.server_address[1]}", flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

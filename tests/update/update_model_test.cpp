@@ -1,0 +1,140 @@
+#include "update/update_model.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using update::DeviceKind;
+using update::DeviceTile;
+
+update::UpdateEntry keyboardEntry(std::uint32_t version)
+{
+    return update::entryFor(update::updateModels()[1], version);
+}
+
+update::UpdateEntry applicationEntry(std::uint32_t version)
+{
+    return update::entryFor(update::updateModels()[update::kApplicationRow], version);
+}
+
+std::string bodyText(const std::vector<std::uint8_t>& body)
+{
+    return std::string(body.begin(), body.end());
+}
+
+TEST(UpdateRequest, FirmwareVersionIsSentInHexWithoutLeadingZeros)
+{
+    const auto entry = keyboardEntry(0x0102);
+    EXPECT_EQ(update::buildAppKey(entry), L"NOVIK_1_HK2402_KB_1");
+    EXPECT_EQ(bodyText(update::buildRequestBody(update::buildAppKey(entry), entry)),
+              std::string("app_key=NOVIK_1_HK2402_KB_1&version=102") + '\0');
+    EXPECT_EQ(update::currentVersionText(entry), L"V0102");
+}
+
+TEST(UpdateRequest, ApplicationVersionLosesItsDots)
+{
+    EXPECT_EQ(update::applicationVersionFromText(L"2.3.0.2"), 2302u);
+    const auto entry = applicationEntry(2302);
+    EXPECT_EQ(bodyText(update::buildRequestBody(update::buildAppKey(entry), entry)),
+              std::string("app_key=NOVIK_0_ALL_HALVEK_1&version=2302") + '\0');
+    EXPECT_EQ(update::buildAppKey(applicationEntry(0)), L"NULL");
+}
+
+TEST(UpdateRequest, VersionTextsParseWithSaturation)
+{
+    EXPECT_EQ(update::applicationVersionFromText(L""), 0u);
+    EXPECT_EQ(update::applicationVersionFromText(L"beta"), 0u);
+    EXPECT_EQ(update::applicationVersionFromText(L"99999999999999999999"), 0xFFFFFFFFu);
+    EXPECT_EQ(update::parseVersionNumber(L" 0103", 16), 0x0103u);
+    EXPECT_EQ(update::parseVersionNumber(L"12ab", 10), 12u);
+    EXPECT_EQ(update::parseVersionNumber(L"-5", 10), 0u);
+}
+
+TEST(UpdateEntries, TileOfAnotherKindIsNotCheckedAsTheRowsDevice)
+{
+    // A mouse pad or headset arriving third must not be offered the second keyboard's firmware.
+    const std::vector<DeviceTile> tiles{{DeviceKind::Mouse, false, 0x0200},
+                                        {DeviceKind::Keyboard, true, 0x0102},
+                                        {DeviceKind::Mouse, true, 0x0300}};
+    const auto entries = update::buildEntries(tiles, 2302);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].typeWord, L"KB");
+    EXPECT_EQ(entries[0].currentVersion, 0x0102u);
+    EXPECT_EQ(entries[1].modelId, L"ALL");
+    // No tiles at all: only the application.
+    EXPECT_EQ(update::buildEntries({}, 2302).size(), 1u);
+    EXPECT_TRUE(update::buildEntries({}, 0).empty());
+}
+
+TEST(UpdateAnswer, NewerFirmwareIsOffered)
+{
+    const auto record = update::parseAnswer(
+        R"({"path":"https://h/x.bin","name":"KB fw","version_name":"1.3","version":"0103",
+            "device_id":7})",
+        keyboardEntry(0x0102));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->status, update::kStatusNewer);
+    EXPECT_EQ(record->latestVersionText, L"V0103");
+    EXPECT_EQ(record->currentVersionText, L"V0102");
+    EXPECT_EQ(record->deviceId, 7);
+    EXPECT_EQ(record->downloadPath, L"https://h/x.bin");
+    EXPECT_EQ(record->localFile, L"KB fw.exe");
+}
+
+TEST(UpdateAnswer, ApplicationShowsTheVersionName)
+{
+    const auto record = update::parseAnswer(
+        R"({"name":"AP","version_name":"2.4.0.0","version":"2400"})", applicationEntry(2302));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->status, update::kStatusNewer);
+    EXPECT_EQ(record->latestVersionText, L"2.4.0.0");
+    EXPECT_EQ(record->currentVersionText, L"V2302");
+}
+
+TEST(UpdateAnswer, MembersOfTheWrongTypeReadAsMissing)
+{
+    const auto entry = keyboardEntry(0x0102);
+    // Numbers where strings belong, an array root, a string device id: nothing throws and
+    // nothing newer is offered.
+    for (const char* answer : {R"({"version":259,"name":5,"path":[1],"device_id":"x"})",
+                               R"([1,2,3])", R"("text")", R"({"version":{"a":1}})", "null"}) {
+        const auto record = update::parseAnswer(answer, entry);
+        ASSERT_TRUE(record) << answer;
+        EXPECT_EQ(record->status, update::kStatusUpToDate) << answer;
+        EXPECT_TRUE(record->name.empty()) << answer;
+        EXPECT_EQ(record->deviceId, 0) << answer;
+    }
+    EXPECT_FALSE(update::parseAnswer("<html>502</html>", entry));
+    EXPECT_FALSE(update::parseAnswer("", entry));
+}
+
+TEST(UpdateFileName, HostileNamesStayInsideTheUpdateFolder)
+{
+    const std::filesystem::path folder = "/cache/UpdateData";
+    for (const wchar_t* name : {L"..\\..\\x", L"../../x", L"C:\\x", L"/etc/passwd", L".", L"..",
+                                L"./.", L"a/../../b", L"\x01\x02", L"...x"}) {
+        const std::wstring safe = update::safeFileName(name, L"KB");
+        const auto path = (folder / std::filesystem::path(safe)).lexically_normal();
+        EXPECT_EQ(path.parent_path(), folder) << std::filesystem::path(name);
+        EXPECT_EQ(safe.find(L".."), std::wstring::npos);
+        EXPECT_EQ(safe.find_first_of(L"/\\:"), std::wstring::npos);
+        EXPECT_FALSE(safe.empty());
+    }
+    EXPECT_EQ(update::safeFileName(L"..\\..\\x", L"KB"), L"x");
+    EXPECT_EQ(update::safeFileName(L"..", L"KB"), L"KB");
+    EXPECT_EQ(update::safeFileName(L"KB fw 1.3", L"KB"), L"KB fw 1.3");
+}
+
+TEST(UpdateWindowState, FollowsTheRecordsAndFailures)
+{
+    std::vector<update::UpdateRecord> records(2);
+    EXPECT_EQ(update::finalWindowState(records, 2), update::WindowState::NoAnswer);
+    EXPECT_EQ(update::finalWindowState(records, 1), update::WindowState::UpToDate);
+    records[1].status = update::kStatusNewer;
+    EXPECT_EQ(update::finalWindowState(records, 1), update::WindowState::UpdatesFound);
+}
+
+} // namespace

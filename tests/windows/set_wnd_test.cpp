@@ -1,0 +1,78 @@
+#include "../app/main_wnd_fixture.h"
+
+#include "platform/settings_store.h"
+#include "ui/combo_ui.h"
+#include "windows/set_wnd.h"
+
+using testing_support::MainWindowTest;
+
+namespace {
+
+class SetWindowTest : public MainWindowTest {
+protected:
+    void TearDown() override
+    {
+        m_setUi.reset();
+        if (m_set && m_set->GetHWND())
+            ui::destroyWindow(m_set->GetHWND());
+        m_set.reset();
+        MainWindowTest::TearDown();
+    }
+    bool openSettings(update::UpdateServiceConfig service = {})
+    {
+        m_set = std::make_unique<CSetWnd>(window().GetHWND(), window().languageIndex(),
+                                          std::filesystem::path(HALVEK_SOURCE_DIR) / "data" /
+                                              "DefaultData",
+                                          service, std::vector<update::UpdateEntry>{});
+        if (!m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW,
+                           0, 0, 630, 500))
+            return false;
+        m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
+        m_setUi->render();
+        return true;
+    }
+    std::wstring setText(const wchar_t* name)
+    {
+        CControlUI* control = m_set->GetPaintManager().FindControl(name);
+        return control ? std::wstring(control->GetText()) : L"?";
+    }
+
+    std::unique_ptr<CSetWnd> m_set;
+    std::unique_ptr<ui::UiDriver> m_setUi;
+};
+
+} // namespace
+
+TEST_F(SetWindowTest, ChoosingALanguageRetranslatesTheOpenWindowsAndIsRemembered)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    ASSERT_EQ(window().languageIndex(), 0); // nothing saved: the first entry, English
+    ASSERT_TRUE(openSettings());
+    EXPECT_EQ(setText(L"update_status_label"), L"No update service is configured");
+    auto* combo = m_setUi->findAs<CComboUI>(L"Language_combox_info");
+    ASSERT_TRUE(combo);
+    EXPECT_EQ(combo->GetCount(), 2);
+    EXPECT_EQ(combo->GetCurSel(), 0);
+
+    ASSERT_TRUE(m_setUi->select(L"Language_combox_info", 1));
+    m_setUi->pump();
+    EXPECT_EQ(window().languageIndex(), 1);
+    EXPECT_EQ(setText(L"update_status_label"), L"未配置更新服务");
+    EXPECT_EQ(std::wstring(pm().FindControl(L"skinbtn")->GetToolTip()), L"皮肤");
+    EXPECT_EQ(platform::SettingsStore(m_dir / "settings.conf").integer(L"LANGUAGE"),
+              2052); // the Chinese entry's id
+
+    ASSERT_TRUE(m_setUi->select(L"Language_combox_info", 0));
+    EXPECT_EQ(setText(L"update_status_label"), L"No update service is configured");
+}
+
+TEST_F(SetWindowTest, WithoutAServiceNothingIsCheckedAndClosingStopsCleanly)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    ASSERT_TRUE(openSettings());
+    EXPECT_EQ(m_set->updateRows(), 0u);
+    ASSERT_TRUE(m_setUi->click(L"laterbtn"));
+    m_setUi.reset();
+    ui().pump();
+    EXPECT_EQ(m_set->GetHWND(), nullptr);
+}

@@ -1,6 +1,7 @@
 #include "windows/main_skin.h"
 
 #include "ui/paint_manager_ui.h"
+#include "windows/skin_frame.h"
 
 namespace windows {
 
@@ -11,6 +12,7 @@ MainSkin::MainSkin(CPaintManagerUI& manager) : m_manager(manager)
 
 MainSkin::~MainSkin()
 {
+    CSkinFrame::CloseOpenFrame();
     RemoveObserver();
 }
 

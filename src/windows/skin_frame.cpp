@@ -19,8 +19,17 @@ CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* skinButton, std::filesystem::pa
     };
 }
 
+CSkinFrame* CSkinFrame::s_open = nullptr;
+
+void CSkinFrame::CloseOpenFrame()
+{
+    if (s_open && s_open->GetHWND())
+        ui::destroyWindow(s_open->GetHWND());
+}
+
 CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* skinButton, std::filesystem::path mainIni)
 {
+    CloseOpenFrame();
     auto* frame = new CSkinFrame(mainWnd, skinButton, std::move(mainIni));
     // No activation, a tool window, on top of everything.
     constexpr DWORD kExStyle = 0x08000088;
@@ -29,6 +38,7 @@ CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* skinButton, std::filesyst
         return nullptr;
     }
     frame->SetTopMost(true);
+    s_open = frame;
     return frame;
 }
 
@@ -96,5 +106,7 @@ LRESULT CSkinFrame::OnKillFocus(UINT, WPARAM, LPARAM, bool& bHandled)
 void CSkinFrame::OnFinalMessage(HWND hwnd)
 {
     WindowImplBase::OnFinalMessage(hwnd);
+    if (s_open == this)
+        s_open = nullptr;
     delete this;
 }

@@ -17,6 +17,9 @@ public:
     // Creates and shows the frame under the button; null when the window could not be made.
     static CSkinFrame* Open(HWND mainWnd, CControlUI* skinButton, std::filesystem::path mainIni);
 
+    // Ends the open frame, if any: its main window is going away.
+    static void CloseOpenFrame();
+
     const wchar_t* GetWindowClassName() const override { return L"UISkinFrame"; }
     void InitWindow() override;
     void OnClick(TNotifyUI& msg) override;
@@ -37,4 +40,5 @@ private:
     CControlUI* m_skinButton;
     windows::SkinIni m_ini;
     FileChooser m_chooseFile;
+    static CSkinFrame* s_open; // at most one frame at a time
 };

@@ -8,9 +8,12 @@
 #include "ui/button_ui.h"
 #include "ui/color_palette_ui.h"
 #include "ui/paint_manager_ui.h"
+#include "ui/resource_manager.h"
 #include "ui/ui_driver.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include <fstream>
 
@@ -26,6 +29,14 @@ void writeAll(const std::filesystem::path& file, std::string_view text)
     std::ofstream(file, std::ios::binary) << text;
 }
 
+// Pictures of the windows for people to look at, when HALVEK_SHOTS names a folder.
+[[maybe_unused]] void saveShot(ui::UiDriver& driver, const char* name)
+{
+    if (const char* folder = std::getenv("HALVEK_SHOTS")) {
+        driver.render();
+        driver.writePng(std::filesystem::path(folder) / name);
+    }
+}
 } // namespace
 
 TEST(ColourComponentTest, SaturatesAndClamps)
@@ -92,6 +103,7 @@ protected:
     {
         CPaintManagerUI::SetInstancePath(kData.wstring() + L"/");
         app::setupUiResources(kData);
+        CResourceManager::GetInstance()->LoadLanguage(L"lan_en.xml");
     }
     void TearDown() override { closeWindow(); }
 
@@ -165,5 +177,6 @@ TEST_F(ColourWindowTest, ACollectedColourIsThereWhenTheWindowOpensAgain)
     ASSERT_TRUE(m_ui->click(L"collect_color_option_3"));
     EXPECT_EQ(m_window->GetColour(), 0xFFFFB300u);
     EXPECT_EQ(text(L"color_edit_g"), L"179");
+    saveShot(*m_ui, "colour_window.png");
     EXPECT_EQ(m_ui->findAs<COptionUI>(L"collect_color_option_4")->GetUserData(), L"");
 }

@@ -4,9 +4,20 @@
 #include "ui/combo_ui.h"
 #include "windows/set_wnd.h"
 
+#include <cstdlib>
+
 using testing_support::MainWindowTest;
 
 namespace {
+
+// Pictures of the windows for people to look at, when HALVEK_SHOTS names a folder.
+void saveShot(ui::UiDriver& driver, const char* name)
+{
+    if (const char* folder = std::getenv("HALVEK_SHOTS")) {
+        driver.render();
+        driver.writePng(std::filesystem::path(folder) / name);
+    }
+}
 
 class SetWindowTest : public MainWindowTest {
 protected:
@@ -58,6 +69,10 @@ TEST_F(SetWindowTest, ChoosingALanguageRetranslatesTheOpenWindowsAndIsRemembered
     m_setUi->pump();
     EXPECT_EQ(window().languageIndex(), 1);
     EXPECT_EQ(setText(L"update_status_label"), L"未配置更新服务");
+    saveShot(*m_setUi, "settings_language_cn.png");
+    ASSERT_TRUE(m_setUi->click(L"set_update_opt"));
+    saveShot(*m_setUi, "settings_update_cn.png");
+    ASSERT_TRUE(m_setUi->click(L"set_language_opt"));
     EXPECT_EQ(std::wstring(pm().FindControl(L"skinbtn")->GetToolTip()), L"皮肤");
     EXPECT_EQ(platform::SettingsStore(m_dir / "settings.conf").integer(L"LANGUAGE"),
               2052); // the Chinese entry's id

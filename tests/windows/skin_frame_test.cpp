@@ -7,6 +7,7 @@
 #include "windows/skin_choice.h"
 #include "windows/skin_frame.h"
 
+#include <cstdlib>
 #include <fstream>
 
 using testing_support::MainWindowTest;
@@ -25,6 +26,14 @@ void writeAll(const std::filesystem::path& file, std::string_view text)
     std::ofstream(file, std::ios::binary) << text;
 }
 
+// Pictures of the windows for people to look at, when HALVEK_SHOTS names a folder.
+[[maybe_unused]] void saveShot(ui::UiDriver& driver, const char* name)
+{
+    if (const char* folder = std::getenv("HALVEK_SHOTS")) {
+        driver.render();
+        driver.writePng(std::filesystem::path(folder) / name);
+    }
+}
 } // namespace
 
 TEST(SkinIniTest, KeepsTheRestOfTheFileAndReadsItsOwnKeysBack)
@@ -101,12 +110,14 @@ TEST_F(SkinFrameTest, ImagesColoursAndResetReachTheMainWindowAndTheFile)
 {
     ASSERT_TRUE(open(true, nullptr, false));
     ASSERT_TRUE(openFrame());
+    saveShot(*m_frameUi, "skin_frame_images.png");
     ASSERT_TRUE(m_frameUi->click(L"skin_image_btn"));
     EXPECT_EQ(std::wstring(root()->GetBkImage()), L"common/skins/bg_1.png");
     EXPECT_EQ(root()->GetBkColor(), 0u);
     EXPECT_EQ(windows::SkinIni(mainIni()).load()->flags, 1);
 
     ASSERT_TRUE(m_frameUi->click(L"skin_color"));
+    saveShot(*m_frameUi, "skin_frame_colours.png");
     ASSERT_TRUE(m_frameUi->click(L"skin_color_btn"));
     EXPECT_EQ(std::wstring(root()->GetBkImage()), L"");
     EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);

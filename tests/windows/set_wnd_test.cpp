@@ -91,3 +91,19 @@ TEST_F(SetWindowTest, WithoutAServiceNothingIsCheckedAndClosingStopsCleanly)
     ui().pump();
     EXPECT_EQ(m_set->GetHWND(), nullptr);
 }
+
+TEST_F(SetWindowTest, TheCheckThreadsRecordsReachTheListThroughTheWindowsMessages)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    update::UpdateServiceConfig service;
+    service.baseUrl = L"https://127.0.0.1:9/api/"; // nothing listens there: no answer
+    m_set = std::make_unique<CSetWnd>(
+        window().GetHWND(), 0, std::filesystem::path(HALVEK_SOURCE_DIR) / "data" / "DefaultData",
+        service, update::buildEntries({}, update::applicationVersion()));
+    ASSERT_TRUE(m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE,
+                              WS_EX_TOOLWINDOW, 0, 0, 630, 500));
+    m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
+    EXPECT_TRUE(m_setUi->waitFor(
+        [&] { return setText(L"update_status_label") == L"The update service did not answer"; }));
+    EXPECT_EQ(m_set->updateRows(), 1u);
+}

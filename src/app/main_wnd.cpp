@@ -21,6 +21,7 @@
 #include "ui/label_ui.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
+#include "windows/main_skin.h"
 
 #include <array>
 #include <sstream>
@@ -159,6 +160,8 @@ void CMainWnd::InitWindow()
     appMessages().mainWindow = m_hWnd;
     SetIcon(107);
     m_tray.CreateTrayIcon(m_hWnd, 107, kInstanceName, MSG_TRAY);
+    m_skin = std::make_unique<windows::MainSkin>(m_pm);
+    m_skin->restore(windows::SkinIni(userDataFolder() / "main.ini"));
 }
 
 CControlUI* CMainWnd::CreateControl(const wchar_t* className)

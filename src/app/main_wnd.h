@@ -23,6 +23,9 @@
 
 class CDeviceOptionUI;
 class CMpDevicePowerUI;
+namespace windows {
+class MainSkin;
+}
 
 namespace app {
 
@@ -194,6 +197,7 @@ private:
     bool m_shuttingDown = false;
     int m_hookMode = 0;
     HWND m_audioCompanion = nullptr;
+    std::unique_ptr<windows::MainSkin> m_skin; // background choices of the skin frame
 
     static std::atomic<bool> s_awake;
 };

@@ -14,6 +14,8 @@
 #include "ui/paint_manager_ui.h"
 #include "ui/slider_ui.h"
 #include "ui/text_substitute.h"
+#include "windows/set_wnd.h"
+#include "windows/skin_frame.h"
 
 namespace app {
 namespace {
@@ -176,8 +178,7 @@ void CMainWnd::runWindowRoute(const Route& route, TNotifyUI* msg)
     } else if (command == L"about_menu") {
         openAboutWindow();
     } else if (command == L"setwnd_menu" || command == L"setbtn") {
-        // TODO: the settings window opens here once it exists.
-        platform::debugOutput(L"settings window not available yet");
+        CSetWnd::Open(m_hWnd, m_settingsWnd, m_languageIndex, m_dpi, defaultDataFolder());
     } else if (command == L"macro_action") {
         // TODO: the macro editor's action menu.
     }
@@ -214,8 +215,7 @@ void CMainWnd::onClickFirst(const Route& route, TNotifyUI& msg)
     } else if (command == L"control_light_status") {
         toggleLightingControl();
     } else if (command == L"skinbtn") {
-        // TODO: the skin frame opens here once it exists.
-        platform::debugOutput(L"skin frame not available yet");
+        CSkinFrame::Open(m_hWnd, msg.pSender, userDataFolder() / "main.ini");
     } else if (command == L"setbtn") {
         runWindowRoute(Route{RouteOwner::Window, L"setwnd_menu", DeviceNeed::None}, nullptr);
     }

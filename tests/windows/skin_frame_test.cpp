@@ -1,0 +1,170 @@
+#include "../app/main_wnd_fixture.h"
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "support/temp_dir.h"
+#include "windows/skin_choice.h"
+#include "windows/skin_frame.h"
+
+#include <cstdlib>
+#include <fstream>
+
+using testing_support::MainWindowTest;
+using testing_support::TempDir;
+
+namespace {
+
+std::string readAll(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeAll(const std::filesystem::path& file, std::string_view text)
+{
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// Pictures of the windows for people to look at, when HALVEK_SHOTS names a folder.
+[[maybe_unused]] void saveShot(ui::UiDriver& driver, const char* name)
+{
+    if (const char* folder = std::getenv("HALVEK_SHOTS")) {
+        driver.render();
+        driver.writePng(std::filesystem::path(folder) / name);
+    }
+}
+} // namespace
+
+TEST(SkinIniTest, KeepsTheRestOfTheFileAndReadsItsOwnKeysBack)
+{
+    TempDir dir;
+    const auto file = dir / "main.ini";
+    writeAll(file, "[OTHER]\r\nA=1\r\n[skinimage]\r\nFLAGS=7\r\nX=keep\r\n[LAST]\r\nB=2\r\n");
+    const windows::SkinIni ini(file);
+    ASSERT_TRUE(ini.save(1, L"common/skins/bg_2.png"));
+    const std::string text = readAll(file);
+    EXPECT_NE(text.find("A=1"), std::string::npos);
+    EXPECT_NE(text.find("X=keep"), std::string::npos);
+    EXPECT_NE(text.find("B=2"), std::string::npos);
+    EXPECT_EQ(text.find("FLAGS=7"), std::string::npos);
+    const auto saved = ini.load();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->flags, 1);
+    EXPECT_EQ(saved->image, L"common/skins/bg_2.png");
+    EXPECT_EQ(ini.startImage(), L"common/skins/bg_2.png");
+
+    // A line break in the value cannot smuggle in another key.
+    ASSERT_TRUE(ini.save(0, L"a\r\nFLAGS=1"));
+    EXPECT_EQ(ini.load()->flags, 0);
+    EXPECT_FALSE(ini.startImage());
+}
+
+TEST(SkinIniTest, StartsOnlyFromReadyImagesInsideTheSkin)
+{
+    TempDir dir;
+    const windows::SkinIni ini(dir / "sub" / "main.ini");
+    EXPECT_FALSE(ini.load());
+    for (const wchar_t* image : {L"../../etc/x.png", L"/tmp/x.png", L""}) {
+        ASSERT_TRUE(ini.save(1, image));
+        EXPECT_FALSE(ini.startImage()) << platform::toUtf8(image);
+    }
+    writeAll(ini.file(), "[SKINIMAGE]\nFLAGS=99999999999999999999\nIMAGE=common/x.png\n");
+    EXPECT_FALSE(ini.startImage());
+}
+
+TEST(SkinIniTest, LeavesAFileItCannotReadAlone)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "main.ini"); // exists, cannot be read as a file
+    EXPECT_FALSE(windows::SkinIni(dir / "main.ini").save(1, L"common/skins/bg_1.png"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "main.ini"));
+}
+
+class SkinFrameTest : public MainWindowTest {
+protected:
+    CSkinFrame* openFrame()
+    {
+        if (!ui().click(L"skinbtn"))
+            return nullptr;
+        ui().pump();
+        auto* frame =
+            dynamic_cast<CSkinFrame*>(ui::windowFromHandle(ui::findWindow(L"UISkinFrame")));
+        if (frame)
+            m_frameUi = std::make_unique<ui::UiDriver>(frame->GetPaintManager());
+        return frame;
+    }
+    void closeFrame()
+    {
+        m_frameUi.reset();
+        if (const HWND frame = ui::findWindow(L"UISkinFrame"))
+            ui::destroyWindow(frame);
+    }
+    CControlUI* root() { return pm().FindControl(L"root"); }
+    std::filesystem::path mainIni() { return m_dir / "data" / "main.ini"; }
+
+    std::unique_ptr<ui::UiDriver> m_frameUi;
+};
+
+TEST_F(SkinFrameTest, ImagesColoursAndResetReachTheMainWindowAndTheFile)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    ASSERT_TRUE(openFrame());
+    saveShot(*m_frameUi, "skin_frame_images.png");
+    ASSERT_TRUE(m_frameUi->click(L"skin_image_btn"));
+    EXPECT_EQ(std::wstring(root()->GetBkImage()), L"common/skins/bg_1.png");
+    EXPECT_EQ(root()->GetBkColor(), 0u);
+    EXPECT_EQ(windows::SkinIni(mainIni()).load()->flags, 1);
+
+    ASSERT_TRUE(m_frameUi->click(L"skin_color"));
+    saveShot(*m_frameUi, "skin_frame_colours.png");
+    ASSERT_TRUE(m_frameUi->click(L"skin_color_btn"));
+    EXPECT_EQ(std::wstring(root()->GetBkImage()), L"");
+    EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);
+    // Colours are not kept; the last ready image stays the saved one.
+    EXPECT_EQ(windows::SkinIni(mainIni()).load()->image, L"common/skins/bg_1.png");
+
+    ASSERT_TRUE(m_frameUi->click(L"skin_reset"));
+    EXPECT_EQ(std::wstring(root()->GetBkImage()), L"common/background.png");
+    const auto saved = windows::SkinIni(mainIni()).load();
+    EXPECT_EQ(saved->flags, 0);
+    EXPECT_EQ(saved->image, L"common/background.png");
+    closeFrame();
+}
+
+TEST_F(SkinFrameTest, TheUsersOwnImageIsShownButNotKept)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    CSkinFrame* frame = openFrame();
+    ASSERT_TRUE(frame);
+    frame->setFileChooser([](HWND) { return std::nullopt; });
+    ASSERT_TRUE(m_frameUi->click(L"skin_Custom")); // cancelled: nothing changes
+    EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);
+    const auto mine = m_dir / "mine.png";
+    frame->setFileChooser([mine](HWND) { return std::optional(mine); });
+    ASSERT_TRUE(m_frameUi->click(L"skin_Custom"));
+    EXPECT_EQ(std::wstring(root()->GetBkImage()), platform::toWide(mine));
+    EXPECT_FALSE(std::filesystem::exists(mainIni()));
+    closeFrame();
+}
+
+TEST_F(SkinFrameTest, AReadyImageComesBackAtTheNextStart)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    ASSERT_TRUE(openFrame());
+    ASSERT_TRUE(m_frameUi->click(L"skin_image_btn"));
+    closeFrame();
+    close();
+    ASSERT_TRUE(open(true, nullptr, false));
+    EXPECT_EQ(std::wstring(root()->GetBkImage()), L"common/skins/bg_1.png");
+}
+
+TEST_F(SkinFrameTest, LosingTheFocusClosesTheFrame)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    ASSERT_TRUE(openFrame());
+    m_frameUi.reset();
+    ui::windowFromHandle(ui::findWindow(L"UISkinFrame"))->SendMessage(WM_KILLFOCUS);
+    ui().pump();
+    EXPECT_EQ(ui::findWindow(L"UISkinFrame"), nullptr);
+}

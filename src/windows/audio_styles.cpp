@@ -118,7 +118,11 @@ AudioStyles AudioStyleFile::open()
         platform::debugOutput("audio styles: the user's file cannot be read; default used");
         return readAudioStyles(m_device);
     }
-    if (user.state == profile::ReadState::Malformed && !profile::setAside(m_userFile)) {
+    // A "Device" of the wrong type is damage, not absence: keep a copy of it too.
+    const bool damaged = user.state == profile::ReadState::Malformed ||
+                         (user.state == profile::ReadState::Ok && user.value.isObject() &&
+                          user.value.isMember(kDevice));
+    if (damaged && !profile::setAside(m_userFile)) {
         platform::debugOutput("audio styles: damaged file kept, it could not be copied aside");
         return readAudioStyles(m_device);
     }

@@ -142,9 +142,13 @@ TEST(AudioStyleFileTest, TheDefaultReplacesOnlyAMissingDeviceOrADamagedFile)
     EXPECT_EQ(file.open().names[0], L"第一组");
     EXPECT_TRUE(profile::readJsonDocument(user).value.isMember("Device"));
 
+    writeAll(user, R"({"Device":[1,2]})"); // there, but of the wrong type: kept aside
+    EXPECT_EQ(file.open().names[2], L"第三组");
+    EXPECT_EQ(readAll(dir / "AudioFile.json.corrupt"), R"({"Device":[1,2]})");
+
     writeAll(user, "{ \"Device\": { broken");
     EXPECT_EQ(file.open().names[1], L"第二组");
-    EXPECT_EQ(readAll(dir / "AudioFile.json.corrupt"), "{ \"Device\": { broken");
+    EXPECT_EQ(readAll(dir / "AudioFile.json.corrupt1"), "{ \"Device\": { broken");
     EXPECT_EQ(profile::readJsonDocument(user).state, profile::ReadState::Ok);
 
     // No default either: empty styles, and the user's file is not touched.

@@ -14,6 +14,7 @@
 #include "ui/paint_manager_ui.h"
 #include "ui/slider_ui.h"
 #include "ui/text_substitute.h"
+#include "windows/music_wnd.h"
 #include "windows/set_wnd.h"
 #include "windows/skin_frame.h"
 
@@ -114,7 +115,9 @@ bool CMainWnd::dispatch(const Route& route, TNotifyUI* msg)
             if (auto* option = static_cast<COptionUI*>(tab->GetInterface(L"Option")))
                 option->Selected(true, false);
     }
-    if (const auto handler = m_pageHandlers.find(route.owner); handler != m_pageHandlers.end())
+    if (route.command == L"music_setting_btn")
+        MusicWnd::Open(m_hWnd, m_musicWnd, m_dpi, userDataFolder(), defaultDataFolder());
+    else if (const auto handler = m_pageHandlers.find(route.owner); handler != m_pageHandlers.end())
         handler->second(route, msg, device);
     else
         platform::debugOutput(L"no page handles " + std::wstring(route.command) + L" yet");

@@ -15,6 +15,11 @@ void setPeerEndpoint(const platform::IpcEndpoint* endpoint)
     g_endpoint = endpoint;
 }
 
+const platform::IpcEndpoint* peerEndpoint()
+{
+    return g_endpoint.load();
+}
+
 void broadcastToPeers(std::wstring_view message, std::uint64_t wParam, std::int64_t lParam)
 {
     const platform::IpcEndpoint* endpoint = g_endpoint.load();

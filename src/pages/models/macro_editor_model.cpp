@@ -1,6 +1,7 @@
 #include "pages/models/macro_editor_model.h"
 
 #include "device/protocol/macro_block.h"
+#include "platform/debug_output.h"
 #include "profile/key_codes.h"
 #include "profile/key_page_state.h"
 #include "profile/macro_references.h"
@@ -88,7 +89,14 @@ void MacroEditorModel::SelectMacro(int index)
         return;
     }
     m_macro = index;
-    m_rows = m_library.LoadMacro(index);
+    auto rows = m_library.LoadMacro(index);
+    if (rows) {
+        m_rows = std::move(*rows);
+    } else {
+        // A macro that cannot be loaded whole is not shown in part: an edit would save the cut.
+        m_rows.clear();
+        platform::debugOutput("macro not loaded: " + rows.error().message);
+    }
 }
 
 std::wstring MacroEditorModel::NewMacro()

@@ -160,6 +160,9 @@ void CMainWnd::InitWindow()
     appMessages().mainWindow = m_hWnd;
     SetIcon(107);
     m_tray.CreateTrayIcon(m_hWnd, 107, kInstanceName, MSG_TRAY);
+    // Without logind the program simply never hears of suspend.
+    if (const auto power = m_power.start(m_hWnd); !power)
+        platform::debugOutput("suspend and resume notices unavailable: " + power.error().message);
     m_skin = std::make_unique<windows::MainSkin>(m_pm);
     m_skin->restore(windows::SkinIni(userDataFolder() / "main.ini"));
 }
@@ -291,6 +294,7 @@ void CMainWnd::shutdown()
 {
     platform::debugOutput(L"退出测试");
     m_shuttingDown = true;
+    m_power.stop();
     ShowWindow(false, false);
     if (m_watcher) {
         // The watcher gives up any report it is waiting on as soon as it is told to stop,
@@ -679,6 +683,10 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         if (wParam == PBT_APMRESUMEAUTOMATIC) {
             s_awake = true;
             setLightingControl(m_lightingControl);
+            // A device may have lost its settings while the machine slept.
+            for (ShellDevice* device : m_devices)
+                if (device->isOnline())
+                    device->ReapplyProfile();
         } else if (wParam == PBT_APMSUSPEND) {
             s_awake = false;
             setLightingControl(false);

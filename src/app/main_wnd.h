@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/power_events.h"
+
 #include "app/command_routes.h"
 #include "app/device_lists.h"
 #include "app/language_table.h"
@@ -164,6 +166,7 @@ private:
     CMenuWnd* m_trayMenu = nullptr;
     CStdStringPtrMap m_menuCheckInfo;
     CTrayIcon m_tray;
+    platform::PowerEvents m_power;
     CNotifyPump m_mainPage;
 
     DeviceLists m_lists;

@@ -60,6 +60,8 @@ public:
     // Tile timer work (UI thread).
     virtual void SendLiveFrame() = 0;
     virtual void StartDevice() = 0;
+    // Writes the selected profile again, as on arrival (after a resume from suspend).
+    virtual void ReapplyProfile() = 0;
     virtual void SyncFromDevice() = 0;
     virtual void RefreshPower() = 0;
     virtual bool IsReceiverLinkUp() = 0;

@@ -79,6 +79,12 @@ void UsbDeviceShell::StartDevice()
     m_device.StartDevice();
 }
 
+void UsbDeviceShell::ReapplyProfile()
+{
+    const auto report = m_device.ReapplyProfile();
+    (void)report;
+}
+
 void UsbDeviceShell::SyncFromDevice()
 {
     m_device.SyncFromDevice();

@@ -26,6 +26,7 @@ public:
     bool takeRedraw() override { return false; }
     void SendLiveFrame() override;
     void StartDevice() override;
+    void ReapplyProfile() override;
     void SyncFromDevice() override;
     void RefreshPower() override;
     bool IsReceiverLinkUp() override;

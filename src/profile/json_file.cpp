@@ -351,7 +351,60 @@ std::string styledKeepingBytes(const Json::Value& value)
 
 } // namespace
 
-std::string formatJson(const Json::Value& value)
+namespace {
+
+constexpr Json::CommentPlacement kCommentPlacements[] = {
+    Json::commentBefore, Json::commentAfterOnSameLine, Json::commentAfter};
+
+bool hasComments(const Json::Value& value)
+{
+    for (const auto placement : kCommentPlacements)
+        if (value.hasComment(placement))
+            return true;
+    if (value.isArray() || value.isObject())
+        for (const auto& member : value)
+            if (hasComments(member))
+                return true;
+    return false;
+}
+
+// jsoncpp copies comments with a value and cannot clear one, so the tree is rebuilt.
+Json::Value withoutComments(const Json::Value& value)
+{
+    switch (value.type()) {
+    case Json::objectValue: {
+        Json::Value out(Json::objectValue);
+        for (const auto& name : value.getMemberNames())
+            out[name] = withoutComments(value[name]);
+        return out;
+    }
+    case Json::arrayValue: {
+        Json::Value out(Json::arrayValue);
+        for (Json::ArrayIndex i = 0; i < value.size(); ++i)
+            out.append(withoutComments(value[i]));
+        return out;
+    }
+    case Json::intValue:
+        return Json::Value(value.asLargestInt());
+    case Json::uintValue:
+        return Json::Value(value.asLargestUInt());
+    case Json::realValue:
+        return Json::Value(value.asDouble());
+    case Json::booleanValue:
+        return Json::Value(value.asBool());
+    case Json::stringValue: {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        value.getString(&begin, &end);
+        return begin ? Json::Value(begin, end) : Json::Value("");
+    }
+    case Json::nullValue:
+    default:
+        return Json::Value();
+    }
+}
+
+std::string withCrLf(const Json::Value& value)
 {
     const std::string styled = styledKeepingBytes(value) + '\n';
     // The files have always been written in text mode on Windows.
@@ -363,6 +416,21 @@ std::string formatJson(const Json::Value& value)
         out += c;
     }
     return out;
+}
+
+} // namespace
+
+std::string formatJson(const Json::Value& value)
+{
+    if (!hasComments(value))
+        return withCrLf(value);
+    // Kept comments are written as they were read; one that would no longer read back as a
+    // comment must not cost the file its values, so such a tree is written without them.
+    std::string out = withCrLf(value);
+    if (parseJson(out))
+        return out;
+    platform::debugOutput("formatJson: comments dropped, they would not read back");
+    return withCrLf(withoutComments(value));
 }
 
 int writeFileReplacing(const fs::path& path, std::string_view bytes)

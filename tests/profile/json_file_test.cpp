@@ -233,3 +233,16 @@ TEST(JsonFile, NothingPastTheReadBoundIsWritten)
     EXPECT_NE(CJsonFile().WriteJson(path, big), 0);
     EXPECT_EQ(fileBytes(path), "{}"); // the old file stays readable
 }
+
+// A comment ended by a lone CR, with text after it, came back from a save as text that no
+// longer parsed; the values must survive even where the comments cannot.
+TEST(JsonFile, ASaveThatWouldNotReadBackKeepsTheValuesWithoutTheComments)
+{
+    const std::string text = "{\r\n   \"Device\" : [\r\n  ]       /////&////////// \r}      "
+                             "}\r\n   ],/////\r   }\r\ne1\"\r\n}\r\n\r\n";
+    const auto value = parseJson(text);
+    ASSERT_TRUE(value);
+    const auto again = parseJson(formatJson(*value));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, *value);
+}

@@ -353,7 +353,6 @@ private:
 
     static std::vector<HWND> allHandles() { return SdlWindow::allHandles(); }
 
-
     static void feedCapture(const SDL_MouseButtonEvent& button, bool down)
     {
         platform::HookMouseButton which{};

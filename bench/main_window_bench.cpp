@@ -27,9 +27,10 @@ using Clock = std::chrono::steady_clock;
 
 class NoTray final : public ui::TrayBackend {
 public:
-    bool show(UINT, std::wstring_view) override { return true; }
+    bool show(const ui::TrayTarget&, std::wstring_view) override { return true; }
     void setTooltip(std::wstring_view) override {}
     void hide() override {}
+    bool hasHost() const override { return true; }
 };
 
 struct Stalls {

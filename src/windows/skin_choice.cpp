@@ -119,8 +119,13 @@ bool SkinIni::save(int flags, std::wstring_view image) const
         }
         out.push_back(line);
     }
-    if (!sectionSeen)
-        out.push_back("[" + std::string(kSection) + "]");
+    if (!sectionSeen) {
+        // Built by appends: GCC 12 at -O3 warns falsely (-Wrestrict) on the concatenation.
+        std::string header = "[";
+        header.append(kSection);
+        header.push_back(']');
+        out.push_back(std::move(header));
+    }
     flushMissing();
 
     std::string content;

@@ -99,7 +99,6 @@ public:
     // Starts (or restarts) the lighting thread and the frame pump.
     void StartLighting() override;
     void StopLighting() override;
-    void SetProfilePaths() override;
     std::filesystem::path GetProfilePath() const override;
     int CommitProfile() override;
     void SetKind(int kind) override;

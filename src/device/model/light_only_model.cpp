@@ -48,21 +48,6 @@ protocol::Status LightOnlyModel::StartDevice()
     return status;
 }
 
-void LightOnlyModel::SetProfilePaths()
-{
-    const std::filesystem::path folder = dataFolder();
-    if (!profileBaseName().empty()) {
-        const auto path = profile::fileInFolder(folder, platform::toUtf8(profileBaseName()),
-                                                profile::kProfileExtension);
-        if (path)
-            m_profile->SetProfilePath(*path);
-        else
-            platform::debugOutput(L"profile name leaves its folder: " + profileBaseName());
-    }
-    m_profile->SetConfigPath(folder / (lightPresetName() + L".config"));
-    m_profile->SetDefaultPath(factoryProfilePath());
-}
-
 std::filesystem::path LightOnlyModel::GetProfilePath() const
 {
     return m_profile->GetProfilePath();

@@ -28,7 +28,6 @@ public:
     void ReloadProfile() override;
     protocol::Status ShowLighting() override;
     void RefreshView() override;
-    void SetProfilePaths() override;
     std::filesystem::path GetProfilePath() const override;
     int CommitProfile() override;
     void SetLightSettings(const profile::LightInfoWords& words) override;

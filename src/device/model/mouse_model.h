@@ -83,7 +83,6 @@ public:
     // file is an empty pattern) as the recoil pattern block.
     protocol::Status WriteRecoilPattern();
     void LoadLightPresets() override;
-    void SetProfilePaths() override;
     std::filesystem::path GetProfilePath() const override;
     int CommitProfile() override;
     void SetLightSettings(const profile::LightInfoWords& words) override;

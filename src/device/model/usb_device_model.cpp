@@ -5,6 +5,9 @@
 #include "device/model/live_frame_pump.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
+#include "platform/text.h"
+#include "profile/json_file.h"
+#include "profile/profile_data.h"
 
 #include <algorithm>
 #include <mutex>
@@ -317,6 +320,24 @@ void UsbDeviceModel::SetAudioParams(const profile::AudioLightWords& words)
 profile::AudioLightWords UsbDeviceModel::GetAudioParams() const
 {
     return profile::toWords(m_audioParams);
+}
+
+void UsbDeviceModel::SetProfilePaths()
+{
+    profile::CBasicProfiledata* record = profileRecord();
+    if (!record)
+        return;
+    const std::filesystem::path folder = dataFolder();
+    if (!profileBaseName().empty()) {
+        const auto path = profile::fileInFolder(folder, platform::toUtf8(profileBaseName()),
+                                                profile::kProfileExtension);
+        if (path)
+            record->SetProfilePath(*path);
+        else
+            platform::debugOutput(L"profile name leaves its folder: " + profileBaseName());
+    }
+    record->SetConfigPath(folder / (lightPresetName() + L".config"));
+    record->SetDefaultPath(factoryProfilePath());
 }
 
 } // namespace model

@@ -247,7 +247,8 @@ public:
 
     virtual void SetFunctionTab(int type) { m_functionTab = type; }
     virtual int GetFunctionTab() const { return m_functionTab; }
-    virtual void SetProfilePaths() {}
+    // Points the profile record at this device's profile, preset and factory files.
+    virtual void SetProfilePaths();
     virtual std::filesystem::path GetProfilePath() const { return {}; }
     // Saves the profile. 0 when written (or nothing to write).
     virtual int CommitProfile() { return 0; }

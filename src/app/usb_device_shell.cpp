@@ -2,8 +2,11 @@
 
 #include "app/device_option_ui.h"
 #include "app/devices/tessary_usb_device.h"
+#include "platform/debug_output.h"
 #include "platform/text.h"
 #include "ui/paint_manager_ui.h"
+
+#include <cstdio>
 
 namespace app {
 
@@ -77,12 +80,27 @@ void UsbDeviceShell::SendLiveFrame()
 void UsbDeviceShell::StartDevice()
 {
     m_device.StartDevice();
+    platform::debugOutput(platform::toUtf8(m_device.model().folderName()) + " started");
 }
 
 void UsbDeviceShell::ReapplyProfile()
 {
+    const std::string name = platform::toUtf8(m_device.model().folderName());
+    platform::debugOutput("re-applying the " + name + "'s profile");
     const auto report = m_device.ReapplyProfile();
-    (void)report;
+    std::uint64_t frames = 0;
+    double took = 0;
+    for (const auto& step : report.steps) {
+        frames += step.frames;
+        took += step.took.count();
+    }
+    const auto* failed = report.firstFailure();
+    char summary[96];
+    std::snprintf(summary, sizeof summary, " (%llu frames, %.1f ms)",
+                  static_cast<unsigned long long>(frames), took);
+    platform::debugOutput(failed ? "profile not re-applied to the " + name + ": " + failed->name +
+                                       " failed: " + failed->detail + summary
+                                 : "profile re-applied to the " + name + summary);
 }
 
 void UsbDeviceShell::SyncFromDevice()

@@ -159,6 +159,7 @@ void CMainWnd::InitWindow()
     resources->LoadLanguage(L"lan_cn.xml");
     appMessages().mainWindow = m_hWnd;
     SetIcon(107);
+    m_tray.SetMenu(ui::readMenuItems(L"menu.xml"));
     m_tray.CreateTrayIcon(m_hWnd, 107, kInstanceName, MSG_TRAY);
     // Without logind the program simply never hears of suspend.
     if (const auto power = m_power.start(m_hWnd); !power)
@@ -392,6 +393,19 @@ void CMainWnd::updateNoDeviceNotice()
 {
     if (CControlUI* notice = m_pm.FindControl(L"No_device_Link"))
         notice->SetVisible(m_tiles.visibleCount() == 0);
+    // A device that is there but may not be opened is no "no device": say how to fix it.
+    if (CControlUI* access = m_pm.FindControl(L"no_device_access")) {
+        const auto problems = m_table.permissionProblems();
+        access->SetVisible(!problems.empty());
+        if (!problems.empty()) {
+            const auto& problem = problems.front();
+            access->SetText(
+                std::wstring(CResourceManager::GetInstance()->GetText(L"access_hint_text")) +
+                L"\n" + platform::fromUtf8(problem.node + ": " + problem.missing) + L"\n" +
+                platform::fromUtf8(std::string("sudo cp ") + detect::kUdevRuleFile + " " +
+                                   detect::kUdevRuleFolder + " && " + detect::kUdevReload));
+        }
+    }
 }
 
 void CMainWnd::setPausedAll(bool paused)
@@ -454,6 +468,7 @@ void CMainWnd::applyLanguageIndex(int index)
         resources->SetLanguage(entry->name);
         resources->LoadLanguage(entry->file);
         resources->ReloadText();
+        m_tray.SetMenu(ui::readMenuItems(L"menu.xml"));
         const auto settingsFile = m_options.settingsFile.empty()
                                       ? platform::SettingsStore::defaultFile()
                                       : m_options.settingsFile;
@@ -597,6 +612,10 @@ void CMainWnd::handleMenuClick(WPARAM wParam)
         Close();
         return;
     }
+    if (name == L"show_menu") {
+        bringForward();
+        return;
+    }
     if (const auto route = menuRoute(name))
         dispatch(*route, nullptr);
 }
@@ -681,6 +700,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
     }
     if (msg == WM_POWERBROADCAST) {
         if (wParam == PBT_APMRESUMEAUTOMATIC) {
+            platform::debugOutput(L"system resumed");
             s_awake = true;
             setLightingControl(m_lightingControl);
             // A device may have lost its settings while the machine slept.
@@ -688,6 +708,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
                 if (device->isOnline())
                     device->ReapplyProfile();
         } else if (wParam == PBT_APMSUSPEND) {
+            platform::debugOutput(L"system suspends");
             s_awake = false;
             setLightingControl(false);
         }

@@ -394,8 +394,12 @@ void CMainWnd::updateNoDeviceNotice()
     if (CControlUI* notice = m_pm.FindControl(L"No_device_Link"))
         notice->SetVisible(m_tiles.visibleCount() == 0);
     // A device that is there but may not be opened is no "no device": say how to fix it.
+    const auto problems = m_table.permissionProblems();
+    if (CControlUI* title = m_pm.FindControl(L"no_device_title"))
+        title->SetText(problems.empty() ? L"no_device_text" : L"access_title_text");
+    if (CControlUI* hint = m_pm.FindControl(L"no_device_hint"))
+        hint->SetVisible(problems.empty());
     if (CControlUI* access = m_pm.FindControl(L"no_device_access")) {
-        const auto problems = m_table.permissionProblems();
         access->SetVisible(!problems.empty());
         if (!problems.empty()) {
             const auto& problem = problems.front();

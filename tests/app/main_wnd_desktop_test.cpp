@@ -8,6 +8,8 @@
 #include "platform/text.h"
 #include "ui/menu_wnd.h"
 
+#include <cstdlib>
+
 using testing_support::MainWindowTest;
 
 namespace {
@@ -95,4 +97,15 @@ TEST_F(MainWindowTest, FirstWindowSaysHowToConnectTryTheEmulatorOrFixPermissions
     EXPECT_NE(text.find(L"70-halvek.rules"), std::wstring::npos) << platform::toUtf8(text);
     EXPECT_NE(text.find(L"udevadm"), std::wstring::npos) << platform::toUtf8(text);
     EXPECT_TRUE(visible(L"No_device_Link"));
+    EXPECT_EQ(std::wstring(pm().FindControl(L"no_device_title")->GetTextId()),
+              L"access_title_text");
+    EXPECT_FALSE(visible(L"no_device_hint"));
+    if (const char* prefix = std::getenv("HALVEK_LOOK_PNG")) {
+        // The window's own size at 96 DPI, the smallest it is shown at.
+        CPaintManagerUI::SetAllDPI(96);
+        window().ResizeClient(1000, 640);
+        ui().pump();
+        ui().render();
+        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-no-access.png"));
+    }
 }

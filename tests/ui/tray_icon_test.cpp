@@ -14,6 +14,7 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -225,6 +226,52 @@ public:
         return r >= 0;
     }
 
+    // Whether GetLayout from this parent is answered at all.
+    bool menuLayoutAnswers(const std::string& service, int parent)
+    {
+        int r = -1;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* reply = nullptr;
+            r = sd_bus_call_method(bus, service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+                                   "GetLayout", nullptr, &reply, "iias", parent, -1, 0);
+            sd_bus_message_unref(reply);
+        });
+        return r >= 0;
+    }
+
+    // Clicks on several items at once; the ids the menu did not know, or nullopt when it
+    // refused the whole call.
+    std::optional<std::vector<int>> menuClicks(const std::string& service,
+                                               const std::vector<int>& ids)
+    {
+        std::optional<std::vector<int>> unknown;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* call = nullptr;
+            sd_bus_message* reply = nullptr;
+            int r = sd_bus_message_new_method_call(bus, &call, service.c_str(), "/MenuBar",
+                                                   "com.canonical.dbusmenu", "EventGroup");
+            if (r >= 0)
+                r = sd_bus_message_open_container(call, 'a', "(isvu)");
+            for (const int id : ids) {
+                if (r >= 0)
+                    r = sd_bus_message_append(call, "(isvu)", id, "clicked", "s", "", 0u);
+            }
+            if (r >= 0)
+                r = sd_bus_message_close_container(call);
+            if (r >= 0)
+                r = sd_bus_call(bus, call, 0, nullptr, &reply);
+            const void* data = nullptr;
+            std::size_t size = 0;
+            if (r >= 0 && sd_bus_message_read_array(reply, 'i', &data, &size) >= 0) {
+                const auto* values = static_cast<const std::int32_t*>(data);
+                unknown.emplace(values, values + size / sizeof(std::int32_t));
+            }
+            sd_bus_message_unref(reply);
+            sd_bus_message_unref(call);
+        });
+        return unknown;
+    }
+
     bool nameHasOwner(const std::string& name)
     {
         int owned = 0;
@@ -383,6 +430,27 @@ TEST_F(TrayIconTest, PanelDrawsTheMenuAndItsClicksReachTheWindow)
     const auto second = watcher.menuLayout(expectedService());
     EXPECT_GT(second.revision, first.revision);
     EXPECT_EQ(second.items, (std::vector<std::pair<int, std::string>>{{1, "Exit"}}));
+}
+
+TEST_F(TrayIconTest, MenuAnswersOnlyForItsOwnItems)
+{
+    FakeWatcher watcher(m_bus.address(), true);
+    auto tray = createdTray();
+    tray->SetMenu({{L"show_menu", L"Show"}, {L"exit", L"Exit"}});
+    EXPECT_TRUE(watcher.menuLayoutAnswers(expectedService(), 2));
+    EXPECT_FALSE(watcher.menuLayoutAnswers(expectedService(), 3));
+    EXPECT_FALSE(watcher.menuLayoutAnswers(expectedService(), -5));
+    // Of a group, the known clicks count and the others are named back; a group of
+    // nothing but unknown ids is refused.
+    EXPECT_EQ(watcher.menuClicks(expectedService(), {1, 99}), std::vector<int>{99});
+    EXPECT_EQ(watcher.menuClicks(expectedService(), {7, 8}), std::nullopt);
+    ASSERT_TRUE(m_window.waitForCount(1));
+    platform::MessageQueue::current().pumpPending();
+    ASSERT_EQ(m_window.messages().size(), 1u);
+    const MenuCmd* record = ui::acceptMenuCommand(m_window.messages()[0].wParam);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(std::wstring(record->szName), L"show_menu");
+    EXPECT_TRUE(ui::releaseMenuCommand(record));
 }
 
 TEST_F(TrayIconTest, PanelRestartIsFollowed)

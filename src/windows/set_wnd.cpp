@@ -141,7 +141,7 @@ void CSetWnd::showStatus(std::wstring_view textId)
 void CSetWnd::showWindowState(update::WindowState state)
 {
     using update::WindowState;
-    const bool checking = state == WindowState::Checking;
+    const bool checking = state == WindowState::Checking || state == WindowState::Updating;
     if (CControlUI* ring = m_pm.FindControl(L"update_status_ring"))
         ring->SetVisible(checking);
     if (CControlUI* image = m_pm.FindControl(L"update_status_image"))
@@ -221,14 +221,12 @@ void CSetWnd::showRow(std::size_t index)
         status->SetResourceText(true);
         status->SetText(look.statusTextId);
     }
-    if (auto* progress = dynamic_cast<CProgressUI*>(sub(L"update_status_ing"))) {
-        progress->SetVisible(look.progressShown);
-        progress->SetValue(item.progress);
-    }
-    if (CControlUI* percent = sub(L"update_progress_value")) {
-        percent->SetVisible(look.progressShown);
+    if (CControlUI* progressRow = sub(L"update_status_ing"))
+        progressRow->SetVisible(look.progressShown);
+    if (auto* bar = dynamic_cast<CProgressUI*>(sub(L"update_progress_bar")))
+        bar->SetValue(item.progress);
+    if (CControlUI* percent = sub(L"update_progress_value"))
         percent->SetText(update::progressText(item.progress));
-    }
     if (CControlUI* done = sub(L"update_status_ok"))
         done->SetVisible(look.doneShown || (item.state == update::ItemState::Done &&
                                             item.record.status == update::kStatusNewer));
@@ -241,6 +239,10 @@ void CSetWnd::showTickButton()
         button->SetEnabled(ticked);
         button->SetVisible(ticked);
     }
+    // Closing is refused while a download runs; the buttons say so beforehand.
+    for (const wchar_t* name : {L"laterbtn", L"closebtn"})
+        if (CControlUI* close = m_pm.FindControl(name))
+            close->SetEnabled(m_list.canClose());
 }
 
 void CSetWnd::takeNotices()

@@ -193,8 +193,16 @@ TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder
     m_setUi->render();
     ASSERT_TRUE(m_setUi->click(L"update_OK_btn"));
     EXPECT_FALSE(m_set->updateList().canClose());
+    bool shotTaken = false;
     ASSERT_TRUE(m_setUi->waitFor(
-        [&] { return m_set->updateList().items()[0].state == update::ItemState::Done; },
+        [&] {
+            const auto state = m_set->updateList().items()[0].state;
+            if (state == update::ItemState::Downloading && !shotTaken) {
+                shotTaken = true;
+                saveShot(*m_setUi, "settings_update_downloading.png");
+            }
+            return state == update::ItemState::Done;
+        },
         std::chrono::seconds(25)));
     EXPECT_GT(progressReports.load(), 0);
     EXPECT_EQ(lastProgress.load(), 100);

@@ -115,7 +115,7 @@ void CSetWnd::startCheck()
     showWindowState(update::WindowState::Checking);
     if (m_service.baseUrl.empty()) {
         // Nothing is sent anywhere without a configured service.
-        showStatus(L"update_not_configured_text");
+        showNotConfigured();
         return;
     }
     m_check.start(m_service, m_entries, update::postToWindow(m_mailbox, m_hWnd, kMsgUpdateNotices));
@@ -165,6 +165,17 @@ void CSetWnd::showWindowState(update::WindowState state)
             platform::postMessage(m_mainWnd, app::MSG_UPDATE_SEEN, 0, 0);
         break;
     }
+}
+
+void CSetWnd::showNotConfigured()
+{
+    showStatus(L"update_not_configured_text");
+    for (const wchar_t* name : {L"update_status_ring", L"update_status_image",
+                                L"update_list_header", L"device_update_list_info"})
+        if (CControlUI* control = m_pm.FindControl(name))
+            control->SetVisible(false);
+    if (CControlUI* hint = m_pm.FindControl(L"update_hint_label"))
+        hint->SetVisible(true);
 }
 
 CListUI* CSetWnd::listControl() const
@@ -271,7 +282,7 @@ void CSetWnd::takeNotices()
             showTickButton();
             break;
         case Kind::NotConfigured:
-            showStatus(L"update_not_configured_text");
+            showNotConfigured();
             break;
         }
     }

@@ -59,6 +59,7 @@ private:
     void takeNotices();
     void showStatus(std::wstring_view textId);
     void showWindowState(update::WindowState state);
+    void showNotConfigured();
     CListUI* listControl() const;
     void addRow();
     void showRow(std::size_t index);

@@ -1,5 +1,8 @@
 #include "app/main_audio.h"
 
+#include "app/peers.h"
+#include "main_wnd_fixture.h"
+
 #include "platform/event.h"
 #include "platform/folders.h"
 #include "platform/ipc.h"
@@ -179,4 +182,38 @@ TEST_F(MainAudioTest, ASilentOrHungCompanionHoldsNothingUp)
     }
     release.set();
     hung.stopReceiving();
+}
+
+// The window's side: a launch from the window, the timer that sees it answer, and the
+// window's end that ends it, all within bounds.
+class MainWindowAudioTest : public testing_support::MainWindowTest {};
+
+TEST_F(MainWindowAudioTest, TheWindowLaunchesTheCompanionAndItsShutdownEndsIt)
+{
+    const std::string audio = std::string(HALVEK_BINARY_DIR) + "/halvek-audio";
+    ASSERT_TRUE(fs::exists(audio));
+    testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", (m_dir / "runtime").string());
+    fs::create_directories(m_dir / "runtime");
+    fs::permissions(m_dir / "runtime", fs::perms::owner_all);
+    const fs::path sweep = m_dir / "sweep.wav";
+    ASSERT_EQ(std::system((audio + " --make-sweep '" + sweep.string() + "'").c_str()), 0);
+    m_companionProgram =
+        script(m_dir.path(), "companion", "exec '" + audio + "' --input '" + sweep.string() + "'");
+    auto folder = platform::instanceRuntimeFolder();
+    ASSERT_TRUE(folder);
+    platform::IpcEndpoint endpoint(*folder, L"MainWnd");
+    app::setPeerEndpoint(&endpoint);
+    constexpr std::wstring_view kCompanion = L"Halvek 2VAV IRIAUDIORECORD";
+
+    ASSERT_TRUE(open(true, nullptr, false));
+    EXPECT_TRUE(fs::exists(m_dir / "data" / "AudioFile.json")); // the styles were loaded
+    ASSERT_TRUE(window().audioStyles());
+    window().startAudioCompanion();
+    EXPECT_TRUE(ui().waitFor([&] { return endpoint.hasPeer(kCompanion); }, 10s));
+    ui().waitFor([] { return false; }, 300ms); // the timer's look that sends the start
+    const auto before = Clock::now();
+    close();
+    EXPECT_LT(Clock::now() - before, 3s);
+    EXPECT_FALSE(endpoint.hasPeer(kCompanion));
+    app::setPeerEndpoint(nullptr);
 }

@@ -188,11 +188,23 @@ TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder
     EXPECT_TRUE(update::readLastCheckDate(m_dir / "lastcheck"));
     ASSERT_TRUE(m_setUi->click(L"set_update_opt"));
     saveShot(*m_setUi, "settings_update_found.png");
+    // Unticked, there is nothing to update; ticked again, there is.
+    ASSERT_TRUE(m_setUi->click(L"check_name_select"));
+    EXPECT_FALSE(m_set->updateList().anyTicked());
+    EXPECT_FALSE(m_set->GetPaintManager().FindControl(L"update_fw_and_ap")->IsVisible());
+    m_setUi->render();
+    ASSERT_TRUE(m_setUi->click(L"check_name_select"));
+    EXPECT_TRUE(m_set->updateList().anyTicked());
+    m_setUi->render();
 
     ASSERT_TRUE(m_setUi->click(L"update_fw_and_ap"));
     m_setUi->render();
     ASSERT_TRUE(m_setUi->click(L"update_OK_btn"));
     EXPECT_FALSE(m_set->updateList().canClose());
+    // Closing is refused while the download runs.
+    platform::postMessage(m_set->GetHWND(), WM_CLOSE, 0, 0);
+    m_setUi->pump();
+    ASSERT_NE(m_set->GetHWND(), nullptr);
     bool shotTaken = false;
     ASSERT_TRUE(m_setUi->waitFor(
         [&] {

@@ -5,6 +5,7 @@
 #include "app/device_option_ui.h"
 #include "app/devices/device_key_button_ui.h"
 #include "app/devices/tessary_keyboard_device.h"
+#include "app/main_audio.h"
 #include "app/main_messages.h"
 #include "app/message_checks.h"
 #include "app/peers.h"
@@ -275,9 +276,10 @@ void CMainWnd::windowInit()
         if (!m_watcher->start())
             platform::debugOutput(L"device watcher not started");
     }
-    // TODO: the synchronised-lighting worker and the audio-light data join here.
+    // TODO: the synchronised-lighting worker joins here.
     SetTimer(kLayoutTimer, 100);
     m_initialised = true;
+    loadAudioData();
 }
 
 void CMainWnd::runWatcherPass()
@@ -306,6 +308,7 @@ void CMainWnd::shutdown()
         while (!ended)
             ended = m_watcher->stop(kWatcherStop);
     }
+    shutdownAudioCompanion();
     m_tray.DeleteTrayIcon();
     platform::postQuitMessage(0);
 }
@@ -556,7 +559,7 @@ void CMainWnd::OnMainTimer(UINT_PTR id)
 {
     // Control timers travel as window timers too; they are the paint manager's.
     if (id != kLayoutTimer && id != kTrayMenuTimer && id != kProfileSwitchTimer &&
-        id != kGameRestoreTimer && id != kTopMostTimer)
+        id != kGameRestoreTimer && id != kTopMostTimer && id != kAudioCompanionTimer)
         return;
     KillTimer(id);
     switch (id) {
@@ -564,7 +567,10 @@ void CMainWnd::OnMainTimer(UINT_PTR id)
         layoutForScreen();
         ShowWindow(true, true);
         m_pm.Invalidate();
-        // TODO: start the audio-capture companion once it exists.
+        takeUpAudioCompanion();
+        break;
+    case kAudioCompanionTimer:
+        onAudioCompanionTimer();
         break;
     case kTrayMenuTimer:
         showTrayMenu();

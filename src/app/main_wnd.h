@@ -14,6 +14,7 @@
 #include "ui/std_string_ptr_map.h"
 #include "ui/tray_icon.h"
 #include "ui/window_impl_base.h"
+#include "update/update_model.h"
 
 #include <atomic>
 #include <filesystem>
@@ -29,8 +30,13 @@ namespace windows {
 class MainSkin;
 }
 
+namespace windows {
+struct AudioStyles;
+}
+
 namespace app {
 
+class MainAudio;
 class MainWatcherSink;
 
 // What the main window is built with; tests replace the system's parts.
@@ -44,6 +50,8 @@ struct MainWndOptions {
     std::filesystem::path settingsFile;
     // False: the watcher is not started (tests drive passes themselves).
     bool startWatcher = true;
+    // The audio-capture companion to launch; empty: halvek-audio beside the program.
+    std::filesystem::path audioCompanionProgram;
 };
 
 // Carries out a routed notification for a page or a device family; later work fills them.
@@ -85,6 +93,11 @@ public:
     UINT prompt(std::wstring_view textId, int buttonMode);
     UINT promptWithNumber(std::wstring_view textId, long long number, int buttonMode);
     void openAboutWindow();
+    // main_wnd_audio.cpp: audio lighting is wanted (an audio style chosen) or no longer
+    // is. Start launches the audio-capture companion when none runs; neither waits.
+    void startAudioCompanion();
+    void pauseAudioCompanion();
+    const windows::AudioStyles* audioStyles() const;
 
     // --- state, for the program and its tests ---
     detect::InterfaceTable& interfaceTable() { return m_table; }
@@ -147,6 +160,17 @@ private:
     void selectDeviceFromTiles();
     void showDevicePages(std::size_t index);
 
+    // main_wnd_update.cpp: the update entries of the present devices and the program
+    std::vector<update::UpdateEntry> updateEntries() const;
+
+    // main_wnd_audio.cpp: the audio-light styles and the companion
+    void loadAudioData();
+    void takeUpAudioCompanion();
+    void onAudioCompanionTimer();
+    void shutdownAudioCompanion();
+    void sendAudioSlider(wchar_t channel, int value);
+    void openMusicWindow();
+
     // main_wnd_commands.cpp: routing tables and dialogs
     void routeNotification(TNotifyUI& msg);
     bool dispatch(const Route& route, TNotifyUI* msg);
@@ -199,7 +223,7 @@ private:
     bool m_initialised = false;
     bool m_shuttingDown = false;
     int m_hookMode = 0;
-    HWND m_audioCompanion = nullptr;
+    std::unique_ptr<MainAudio> m_audio;        // audio-light styles and the companion
     std::unique_ptr<windows::MainSkin> m_skin; // background choices of the skin frame
 
     static std::atomic<bool> s_awake;

@@ -67,6 +67,11 @@ bool UsbDeviceShell::isOnline() const
     return m_device.model().channel().isOpen();
 }
 
+std::uint32_t UsbDeviceShell::firmwareVersion() const
+{
+    return m_device.model().firmwareVersion();
+}
+
 bool UsbDeviceShell::isReceiverMode() const
 {
     return m_device.model().channel().isReceiverMode();

@@ -64,6 +64,7 @@ protected:
         options.userDataFolder = m_dir / "data";
         options.settingsFile = m_dir / "settings.conf";
         options.startWatcher = startWatcher;
+        options.audioCompanionProgram = m_companionProgram;
         m_window = std::make_unique<app::CMainWnd>(std::move(options));
         if (!m_window->Create(nullptr, L"SPhalvek2vizudi", 0x96CA0000, 0, 0, 0, 800, 572))
             return false;
@@ -92,6 +93,8 @@ protected:
     }
 
     TempDir m_dir;
+    // The audio companion the window launches; empty: the one beside the program.
+    std::filesystem::path m_companionProgram;
     ScopedEnvironment m_data{"XDG_DATA_HOME", (m_dir / "xdg-data").string()};
     ScopedEnvironment m_config{"XDG_CONFIG_HOME", (m_dir / "xdg-config").string()};
     std::vector<ui::MenuItemText> m_trayMenu; // as the desktop's tray last got it

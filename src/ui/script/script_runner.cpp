@@ -222,11 +222,18 @@ ScriptRunner::Turn ScriptRunner::runStep(const Step& step)
                                   ": refused (is halvek running with --simulate?)");
         return Turn::Next;
     }
-    case StepKind::Screenshot: {
+    case StepKind::Screenshot:
+    case StepKind::ScreenshotTop: {
         CPaintManagerUI* manager = nullptr;
-        for (CPaintManagerUI* m : CPaintManagerUI::GetPaintManagers()) {
-            if (m->GetPaintWindow() == m_mainWindow)
-                manager = m;
+        if (step.kind == StepKind::ScreenshotTop) {
+            const auto managers = managersNewestFirst();
+            if (!managers.empty() && isShownWindow(managers.front()->GetPaintWindow()))
+                manager = managers.front();
+        } else {
+            for (CPaintManagerUI* m : CPaintManagerUI::GetPaintManagers()) {
+                if (m->GetPaintWindow() == m_mainWindow)
+                    manager = m;
+            }
         }
         if (!manager)
             return fail(step, "screenshot: the main window is gone");

@@ -131,6 +131,20 @@ TEST_F(MainAudioTest, LaunchesTheCompanionDrivesItsColourAndEndsItWithTheProgram
                m_received.colours.back()[1] == 0 && m_received.colours.back()[2] == 0;
     }));
 
+    // Paused, it stops sending; started again, it goes on.
+    main.pause();
+    EXPECT_FALSE(main.isWanted());
+    std::this_thread::sleep_for(300ms);
+    const auto spectraAfterPause = [&] {
+        std::lock_guard guard(m_received.lock);
+        return m_received.spectra;
+    };
+    const std::size_t paused = spectraAfterPause();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(spectraAfterPause(), paused);
+    EXPECT_EQ(main.start(), app::MainAudio::Progress::Started);
+    EXPECT_TRUE(within(10s, [&] { return spectraAfterPause() > paused; }));
+
     // Told to quit, it ends by itself at once (status 0, no signal).
     const auto before = Clock::now();
     main.shutdown();

@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kSpectrum = 1;
+constexpr std::uint64_t kLevelPacket = 1;
 constexpr std::uint64_t kColour = 2;
 
 // A stand-in for the program's endpoint that keeps what the companion sends.
@@ -36,7 +36,7 @@ struct ProgramEnd {
     void take(platform::IpcMessage&& message)
     {
         std::lock_guard guard(lock);
-        if (message.copyDataId == kSpectrum && message.data.size() == 2000)
+        if (message.copyDataId == kLevelPacket && message.data.size() == 2000)
             ++levelPackets;
         if (message.copyDataId == kColour && message.data.size() == 24) {
             std::array<std::int32_t, 6> values{};

@@ -48,6 +48,7 @@ MainAudio::Progress MainAudio::startIfRunning()
 
 MainAudio::Progress MainAudio::start()
 {
+    m_wanted = true;
     if (!m_endpoint)
         return Progress::Failed;
     if (windows::AudioCompanionLink(m_endpoint).present())
@@ -75,8 +76,15 @@ MainAudio::Progress MainAudio::poll()
 {
     if (!m_waiting)
         return Progress::Idle;
-    if (windows::AudioCompanionLink(m_endpoint).present())
-        return sendStart();
+    if (const windows::AudioCompanionLink link(m_endpoint); link.present()) {
+        if (m_wanted)
+            return sendStart();
+        // No longer wanted while it came up: it starts sending by itself, so it is told
+        // to stop.
+        m_waiting.reset();
+        link.pause();
+        return Progress::Idle;
+    }
     if (!m_process.isRunning()) {
         m_waiting.reset();
         platform::debugOutput("audio companion ended before it answered (status " +
@@ -94,12 +102,14 @@ MainAudio::Progress MainAudio::poll()
 
 void MainAudio::pause()
 {
-    m_waiting.reset();
+    m_wanted = false;
+    // A companion still coming up is paused by poll() once it answers.
     windows::AudioCompanionLink(m_endpoint).pause();
 }
 
 void MainAudio::shutdown()
 {
+    m_wanted = false;
     m_waiting.reset();
     const bool told = windows::AudioCompanionLink(m_endpoint).stop();
     if (!m_process.isRunning())

@@ -56,6 +56,8 @@ public:
     // silent too long.
     Progress poll();
     bool isWaiting() const { return m_waiting.has_value(); }
+    // Whether audio lighting is wanted: since start(), until pause() or shutdown().
+    bool isWanted() const { return m_wanted; }
 
     // Audio lighting is no longer wanted: the companion stops sending and lets the sound
     // device go, but stays for the next start.
@@ -79,6 +81,7 @@ private:
     windows::AudioStyles m_styles;
     platform::ChildProcess m_process;
     std::optional<std::chrono::steady_clock::time_point> m_waiting;
+    bool m_wanted = false;
 };
 
 } // namespace app

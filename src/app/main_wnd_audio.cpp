@@ -81,12 +81,17 @@ void CMainWnd::sendAudioSlider(wchar_t channel, int value)
 
 void CMainWnd::openMusicWindow()
 {
-    // The styles are edited while the lights show them.
+    // The companion runs while the styles are edited, so the colour chosen reaches it;
+    // afterwards it captures only if audio lighting was wanted before.
+    const bool wanted = m_audio && m_audio->isWanted();
     startAudioCompanion();
     MusicWnd::Open(m_hWnd, m_musicWnd, m_dpi, userDataFolder(), defaultDataFolder());
+    if (!m_audio)
+        return;
     // On OK the window stored the styles and sent their colour; take them up again.
-    if (m_audio)
-        m_audio->loadStyles();
+    m_audio->loadStyles();
+    if (!wanted)
+        pauseAudioCompanion();
 }
 
 } // namespace app

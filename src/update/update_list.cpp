@@ -55,7 +55,8 @@ std::vector<std::size_t> UpdateList::startUpdate()
     std::vector<std::size_t> chosen;
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         auto& item = m_items[i];
-        if (!needsUpdate(item.state))
+        // A failed download may be tried again; the updater continues what it kept.
+        if (!needsUpdate(item.state) && item.state != ItemState::Failed)
             continue;
         if (item.ticked) {
             item.state = ItemState::Waiting;

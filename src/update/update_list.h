@@ -45,8 +45,9 @@ public:
     // disabled. Returns the window state.
     WindowState finishCheck(std::size_t failedChecks);
 
-    // The user starts the update: ticked items wait for the updater, unticked ones are
-    // disabled. The indices of the items to download, in order.
+    // The user starts the update: ticked items with something newer (or whose download
+    // failed) wait for the updater, unticked ones are disabled. The indices of the items to
+    // download, in order.
     std::vector<std::size_t> startUpdate();
 
     // The first item that waits for or is in the middle of its download.

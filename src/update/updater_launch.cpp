@@ -71,7 +71,11 @@ void UpdaterLaunch::launchNext(UpdateList& list)
 
 void UpdaterLaunch::reported(UpdateList& list, std::int64_t event)
 {
-    if (event == static_cast<std::int64_t>(UpdaterEvent::Progress))
+    // Only an ending report ends the item; anything else (progress, or a number no
+    // updater sends) leaves the watch on the running updater.
+    if (event != static_cast<std::int64_t>(UpdaterEvent::Done) &&
+        event != static_cast<std::int64_t>(UpdaterEvent::Failed) &&
+        event != static_cast<std::int64_t>(UpdaterEvent::SizeMismatch))
         return;
     m_item.reset();
     m_endedAt.reset();

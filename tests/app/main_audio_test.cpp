@@ -24,20 +24,20 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kSpectrum = 1;
+constexpr std::uint64_t kLevelPacket = 1;
 constexpr std::uint64_t kColour = 2;
 
 // A stand-in for the program's endpoint that keeps what the companion sends.
 struct ProgramEnd {
     std::mutex lock;
-    std::size_t spectra = 0;
+    std::size_t levelPackets = 0;
     std::vector<std::array<std::int32_t, 6>> colours;
 
     void take(platform::IpcMessage&& message)
     {
         std::lock_guard guard(lock);
-        if (message.copyDataId == kSpectrum && message.data.size() == 2000)
-            ++spectra;
+        if (message.copyDataId == kLevelPacket && message.data.size() == 2000)
+            ++levelPackets;
         if (message.copyDataId == kColour && message.data.size() == 24) {
             std::array<std::int32_t, 6> values{};
             std::memcpy(values.data(), message.data.data(), sizeof values);
@@ -118,7 +118,7 @@ TEST_F(MainAudioTest, LaunchesTheCompanionDrivesItsColourAndEndsItWithTheProgram
     ASSERT_EQ(progress, app::MainAudio::Progress::Started);
     ASSERT_TRUE(within(10s, [&] {
         std::lock_guard guard(m_received.lock);
-        return m_received.spectra > 5;
+        return m_received.levelPackets > 5;
     }));
 
     // The main page's sliders reach it: pure red from now on.
@@ -130,6 +130,20 @@ TEST_F(MainAudioTest, LaunchesTheCompanionDrivesItsColourAndEndsItWithTheProgram
         return !m_received.colours.empty() && m_received.colours.back()[0] > 0 &&
                m_received.colours.back()[1] == 0 && m_received.colours.back()[2] == 0;
     }));
+
+    // Paused, it stops sending; started again, it goes on.
+    main.pause();
+    EXPECT_FALSE(main.isWanted());
+    std::this_thread::sleep_for(300ms);
+    const auto levelPacketsNow = [&] {
+        std::lock_guard guard(m_received.lock);
+        return m_received.levelPackets;
+    };
+    const std::size_t paused = levelPacketsNow();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(levelPacketsNow(), paused);
+    EXPECT_EQ(main.start(), app::MainAudio::Progress::Started);
+    EXPECT_TRUE(within(10s, [&] { return levelPacketsNow() > paused; }));
 
     // Told to quit, it ends by itself at once (status 0, no signal).
     const auto before = Clock::now();

@@ -67,6 +67,9 @@ TEST(UpdaterLaunch, AnUpdaterThatEndsWithoutReportingFailsItsItemAndTheNextOneRu
                             offered(L"https://a.example/2", L"two"));
     update::UpdaterLaunch launch(program, {});
     launch.launchNext(list);
+    // A report no updater sends changes nothing, and does not stop the watch.
+    EXPECT_FALSE(list.applyReport(99, 0));
+    launch.reported(list, 99);
     std::optional<update::WindowState> ended;
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (!ended && std::chrono::steady_clock::now() < deadline) {

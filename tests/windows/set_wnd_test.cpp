@@ -12,8 +12,10 @@
 #include "windows/set_wnd.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 
 using testing_support::MainWindowTest;
 
@@ -246,4 +248,115 @@ TEST_F(SetWindowTest, ReportsWithNoItemBeingUpdatedAreIgnored)
     m_setUi->pump();
     EXPECT_EQ(m_set->updateRows(), 0u);
     EXPECT_EQ(setText(L"update_status_label"), L"No update service is configured");
+}
+
+namespace {
+
+// The halvek-update this test process started, or 0.
+pid_t runningUpdater()
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string text;
+        if (!std::getline(stat, text))
+            continue;
+        const auto open = text.find('(');
+        const auto close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos ||
+            text.substr(open + 1, close - open - 1) != "halvek-update")
+            continue;
+        int parent = 0;
+        char state = 0;
+        if (std::sscanf(text.c_str() + close + 2, "%c %d", &state, &parent) == 2 &&
+            parent == ::getpid())
+            return static_cast<pid_t>(std::stoi(entry.path().filename().string()));
+    }
+    return 0;
+}
+
+} // namespace
+
+// A download cut off by a killed updater fails its row (never "done"); the next try
+// continues from what arrived and ends with the whole file.
+TEST_F(SetWindowTest, AKilledDownloadFailsItsRowAndTheNextTryResumes)
+{
+    if (!testing_support::testServiceAvailable())
+        GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
+    constexpr std::uint64_t kSize = 300000;
+    testing_support::ScopedEnvironment cache("XDG_CACHE_HOME", (m_dir / "cache").string());
+    testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", (m_dir / "runtime").string());
+    testing_support::ScopedEnvironment proxy("https_proxy", std::nullopt);
+    std::filesystem::create_directories(m_dir / "runtime");
+    std::filesystem::permissions(m_dir / "runtime", std::filesystem::perms::owner_all);
+    const auto answer = m_dir / "answer.json";
+    const auto log = m_dir / "requests.log";
+    auto service = std::make_unique<testing_support::TestService>(std::vector<std::string>{
+        "https", "--certs", testing_support::testCertificates().string(), "--answer",
+        answer.string(), "--log", log.string(), "--file-size", std::to_string(kSize)});
+    ASSERT_NE(service->port(), 0);
+    // Without a range the file stops after half and hangs; with one it comes whole.
+    std::ofstream(answer) << R"({"name": "fw", "version": "0103", "size": )" << kSize
+                          << R"(, "path": ")" << service->url("/stallfile") << "\"}";
+
+    app::appMessages().guid[0] = platform::registerMessage(app::kGuidMessageNames[0]);
+    std::atomic<HWND> target{nullptr};
+    auto folder = platform::instanceRuntimeFolder();
+    ASSERT_TRUE(folder);
+    platform::IpcEndpoint program(*folder, L"MainWnd");
+    ASSERT_TRUE(program.startReceiving([&](platform::IpcMessage&& message) {
+        if (const HWND hwnd = target.load())
+            platform::postMessage(hwnd, app::appMessages().guid[0],
+                                  static_cast<WPARAM>(message.wParam),
+                                  static_cast<LPARAM>(message.lParam));
+    }));
+
+    ASSERT_TRUE(open(true, nullptr, false));
+    update::UpdateServiceConfig config;
+    config.baseUrl = platform::fromUtf8(service->url("/api/"));
+    config.extraCaFile = testing_support::testCertificates() / "ca.pem";
+    const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, true, 0x0102}};
+    m_set = std::make_unique<CSetWnd>(
+        window().GetHWND(), 0, std::filesystem::path(HALVEK_SOURCE_DIR) / "data" / "DefaultData",
+        config, update::buildEntries(tiles, 0));
+    m_set->setUpdaterProgram(std::filesystem::path(HALVEK_BINARY_DIR) / "halvek-update");
+    ASSERT_TRUE(m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE,
+                              WS_EX_TOOLWINDOW, 0, 0, 630, 500));
+    target = m_set->GetHWND();
+    m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] { return setText(L"update_status_label") == L"Updates are available"; },
+        std::chrono::seconds(20)));
+    auto startUpdate = [&] {
+        ASSERT_TRUE(m_setUi->click(L"update_fw_and_ap"));
+        m_setUi->render();
+        ASSERT_TRUE(m_setUi->click(L"update_OK_btn"));
+    };
+    startUpdate();
+    const auto part = m_dir / "cache" / "SPhalvek2vizudi" / "UpdateData" / "fw.exe.part";
+    std::error_code error;
+    ASSERT_TRUE(
+        m_setUi->waitFor([&] { return std::filesystem::file_size(part, error) == kSize / 2; },
+                         std::chrono::seconds(20)));
+    const pid_t updater = runningUpdater();
+    ASSERT_GT(updater, 0);
+    ::kill(updater, SIGKILL);
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] { return m_set->updateList().items()[0].state == update::ItemState::Failed; },
+        std::chrono::seconds(10)));
+    EXPECT_EQ(setText(L"update_status_text"), L"Download failed");
+    EXPECT_TRUE(m_set->updateList().canClose());
+
+    m_setUi->render();
+    startUpdate();
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] { return m_set->updateList().items()[0].state == update::ItemState::Done; },
+        std::chrono::seconds(20)));
+    const auto file = m_dir / "cache" / "SPhalvek2vizudi" / "UpdateData" / "fw.exe";
+    EXPECT_EQ(std::filesystem::file_size(file, error), kSize);
+    const auto requests = testing_support::readLines(log);
+    EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](const std::string& line) {
+        return line == "GET /stallfile range=bytes=" + std::to_string(kSize / 2) + "-";
+    }));
+    target = nullptr;
+    program.stopReceiving();
 }

@@ -54,6 +54,7 @@ protected:
         options.userDataFolder = m_dir / "data";
         options.settingsFile = m_dir / "settings.conf";
         options.startWatcher = startWatcher;
+        options.inputHook = inputHook;
         m_window = std::make_unique<app::CMainWnd>(std::move(options));
         if (!m_window->Create(nullptr, L"SPhalvek2vizudi", 0x96CA0000, 0, 0, 0, 800, 572))
             return false;
@@ -86,6 +87,8 @@ protected:
     ScopedEnvironment m_config{"XDG_CONFIG_HOME", (m_dir / "xdg-config").string()};
     std::unique_ptr<app::CMainWnd> m_window;
     std::unique_ptr<ui::UiDriver> m_driver;
+    // Where the window's input hook takes its events from; empty: the desktop's.
+    std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
 };
 
 } // namespace testing_support

@@ -178,6 +178,9 @@ TEST_F(KeySetPageTest, CtrlCOnEscReachesTheKeyboardsKeyMap)
     EXPECT_FALSE(enabled(L"key_butt_prosave"));
     shoot("keyset-selected");
 
+    // A keyboard has no DPI and no gun key functions.
+    EXPECT_FALSE(ui().select(L"keyset_function_combo", 4));
+    EXPECT_FALSE(ui().select(L"keyset_function_combo", 10));
     ASSERT_TRUE(ui().select(L"keyset_function_combo", 11));
     ASSERT_TRUE(ui().select(L"keyset_combokey_combo", 4));
     EXPECT_EQ(stored(kEsc), profile::makeCode(0x20, 0x01, 0x06));
@@ -251,6 +254,18 @@ TEST_F(KeySetPageTest, AMacroWithRepeatModeTwoIsWrittenWithItsBlock)
     const auto macrosBefore = before.area(devsim::Area::Macros);
     const auto macros = after.area(devsim::Area::Macros);
     EXPECT_FALSE(std::equal(macros.begin(), macros.end(), macrosBefore.begin()));
+    EXPECT_TRUE(prompts.empty());
+
+    // A macro block the keyboard refuses is reported; the key map still goes out.
+    device().keyboard().StopLighting();
+    keyboard.injectFaults({devsim::Fault::None, devsim::Fault::None, devsim::Fault::StatusFF});
+    ASSERT_TRUE(ui().click(L"key_butt_keydefalut"));
+    ASSERT_TRUE(ui().click(L"key_butt_prosave"));
+    keyboard.clearFaults();
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(prompts.back(), L"message_text_7");
+    ASSERT_TRUE(ui().select(L"keyset_function_combo", 9));
+    ASSERT_TRUE(ui().select(L"keyset_macro_combo", 0));
 
     // A number of times: the count area shows and the code carries the count.
     ASSERT_TRUE(ui().select(L"keyset_macro_over_combo", 4));

@@ -6,6 +6,23 @@
 #include "profile/macro_library.h"
 #include "ui/paint_manager_ui.h"
 
+namespace {
+
+// A picture that names no mark of its own gets the one drawn for its key cap's size.
+void giveDefaultMark(CDeviceKeyButtonUI& button)
+{
+    constexpr std::wstring_view kNormal = L"_normal.svg";
+    if (!button.keySetImage().empty())
+        return;
+    std::wstring image(button.GetNormalImage());
+    if (!image.ends_with(kNormal))
+        return;
+    image.replace(image.size() - kNormal.size(), kNormal.size(), L"_keyset.svg");
+    button.SetAttribute(L"keysetimage", image);
+}
+
+} // namespace
+
 void CTessaryKeyboardDevice::RedrawKeyLabels()
 {
     model::KeyboardModel& model = keyboard();
@@ -42,6 +59,7 @@ void CTessaryKeyboardDevice::RedrawKeyLabels()
             }
         }
         const std::wstring own = text(ownId);
+        giveDefaultMark(*button);
         button->SetToolTipTitle(own);
         button->SetToolTip(own + keySet + shown);
         button->setKeySetImageHidden(app::equalsNoCase(shown, own));

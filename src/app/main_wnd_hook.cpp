@@ -28,8 +28,10 @@ int CMainWnd::installHook(int mode, const std::shared_ptr<hook::HookClient>& cli
     if (m_hookClient.lock() != client)
         removeHook();
     m_hookClient = client;
-    if (m_hook->SetHook(mode, m_hWnd, true, true) == 1)
+    if (m_hook->SetHook(mode, m_hWnd, true, true) == 1) {
+        client->onHookInstalled(m_hook->needsFocus());
         return 1;
+    }
     m_hookClient.reset();
     platform::debugOutput("input hook not installed: " + m_hook->lastError());
     return 0;

@@ -18,6 +18,9 @@ public:
     {
         (void)message, (void)mouseMessage, (void)event;
     }
+    // The hook is installed for this client. `needsFocus`: input is seen only while the
+    // program's window has focus (no desktop-wide capture here), which the page should say.
+    virtual void onHookInstalled(bool needsFocus) { (void)needsFocus; }
     // The hook went away without this client asking: another client took it, the window
     // lost focus, the device's tile went away or the window closed.
     virtual void onHookRemoved() {}

@@ -93,6 +93,12 @@ public:
                                      (event.flags & hook::kKeyExtended) != 0);
     }
 
+    void onHookInstalled(bool needsFocus) override
+    {
+        if (m_page)
+            m_page->ShowCaptureScope(needsFocus);
+    }
+
 private:
     CKeySetControlUI* m_page;
 };
@@ -367,6 +373,12 @@ int CKeySetControlUI::SelectedModifier() const
             return static_cast<int>(i);
     }
     return -1;
+}
+
+void CKeySetControlUI::ShowCaptureScope(bool windowOnly)
+{
+    if (CControlUI* hint = pages::findByName(this, L"keyset_capture_hint_label"))
+        hint->SetText(windowOnly ? L"keyset_capture_focus_text" : L"keyset_capture_hint_text");
 }
 
 void CKeySetControlUI::SetButtonsEnabled(bool enabled)

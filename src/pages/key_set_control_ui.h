@@ -51,6 +51,8 @@ public:
     // 0-4 of the first selected option, or -1.
     int SelectedModifier() const;
     void SetButtonsEnabled(bool enabled);
+    // Says whether key capture sees the whole desktop or only this window while it has focus.
+    void ShowCaptureScope(bool windowOnly);
 
     // ---- Steps of the page's events; each reads the controls first.
     void Apply();

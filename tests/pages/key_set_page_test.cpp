@@ -31,7 +31,7 @@ constexpr std::uint16_t kEvdevVolumeUp = 115;
 // The hook's seam: the test plays the desktop's keyboard and counts the grabs held.
 class ScriptedInput final : public platform::InputHookBackend {
 public:
-    explicit ScriptedInput(int& grabs) : m_grabs(grabs) {}
+    ScriptedInput(int& grabs, bool windowOnly) : m_grabs(grabs), m_windowOnly(windowOnly) {}
     ~ScriptedInput() override { stop(); }
     bool start(platform::HookSink& sink) override
     {
@@ -47,7 +47,7 @@ public:
         m_sink = nullptr;
     }
     bool isStarted() const override { return m_sink != nullptr; }
-    bool needsFocus() const override { return false; }
+    bool needsFocus() const override { return m_windowOnly; }
     std::string lastError() const override { return {}; }
 
     void press(std::uint16_t evdev)
@@ -60,6 +60,7 @@ public:
 
 private:
     int& m_grabs;
+    bool m_windowOnly;
     platform::HookSink* m_sink = nullptr;
 };
 
@@ -85,7 +86,7 @@ protected:
     void openWithKeyboard()
     {
         inputHook = [this] {
-            auto backend = std::make_unique<ScriptedInput>(grabs);
+            auto backend = std::make_unique<ScriptedInput>(grabs, windowOnlyCapture);
             input = backend.get();
             return backend;
         };
@@ -162,6 +163,7 @@ protected:
     devsim::Keyboard keyboard;
     std::vector<std::wstring> prompts;
     int grabs = 0;
+    bool windowOnlyCapture = false;
     ScriptedInput* input = nullptr;
 };
 
@@ -388,4 +390,18 @@ TEST_F(KeySetPageTest, TheHookIsReleasedOnFocusLossTileRemovalAndClose)
     EXPECT_EQ(grabs, 1);
     close();
     EXPECT_EQ(grabs, 0);
+}
+
+TEST_F(KeySetPageTest, ACaptureLimitedToTheWindowSaysSo)
+{
+    windowOnlyCapture = true;
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(keyName(kEsc)));
+    ASSERT_TRUE(ui().select(L"keyset_function_combo", 6));
+    CControlUI* hint = ui().find(L"keyset_capture_hint_label");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(std::wstring(hint->GetTextId()), L"keyset_capture_hint_text");
+    ASSERT_TRUE(ui().click(L"keyset_keyboard_text_edit"));
+    ASSERT_TRUE(window().isHookInstalled());
+    EXPECT_EQ(std::wstring(hint->GetTextId()), L"keyset_capture_focus_text");
 }

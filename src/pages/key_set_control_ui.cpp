@@ -141,6 +141,17 @@ void CKeySetControlUI::Bind()
     m_cycleArea = pages::findByName(this, L"keyset_macro_cycle_layout");
     m_textTest = pages::findByName(this, L"text_test");
     m_bound = true;
+
+    // A category chosen for the first time starts from usable values, not empty fields.
+    for (const std::size_t slot : {kSwingDirection, kWheelDirection, kRepeat})
+        selectRow(combo(slot), 0);
+    for (const std::size_t slot : {kSwingCount, kWheelCount, kFireCount, kCycle})
+        if (editText(slot).empty())
+            setEditText(slot, L"1");
+    for (const std::size_t slot :
+         {kSwingDelay, kSwingSpeed, kWheelDelay, kWheelSpeed, kFireInterval})
+        if (editText(slot).empty())
+            setEditText(slot, L"0");
 }
 
 void CKeySetControlUI::SetDeviceKind(int kind)

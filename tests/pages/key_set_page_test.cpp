@@ -191,6 +191,10 @@ TEST_F(KeySetPageTest, CtrlCOnEscReachesTheKeyboardsKeyMap)
     CDeviceKeyButtonUI* esc = device().keyButton(static_cast<int>(kEsc));
     ASSERT_NE(esc, nullptr);
     EXPECT_FALSE(esc->isKeySetImageHidden());
+    // Its tooltip names the key, then what it does now: left Ctrl's name joined with C's.
+    const std::wstring tooltip(esc->GetToolTip());
+    EXPECT_TRUE(tooltip.starts_with(L"Esc")) << tooltip;
+    EXPECT_TRUE(tooltip.ends_with(L"Ctrl+C")) << tooltip;
     shoot("keyset-combo");
 
     ASSERT_TRUE(ui().click(L"key_butt_prosave"));

@@ -1,5 +1,6 @@
 #include "app/control_registry.h"
 #include "pages/device_profile_ui.h"
+#include "pages/key_set_control_ui.h"
 
 #include "app/custom_controls.h"
 #include "app/device_option_ui.h"
@@ -31,7 +32,7 @@ CControlUI* createMacroPage()
 }
 CControlUI* createKeySetPage()
 {
-    return new PlaceholderLayoutUI(L"KeySetControl");
+    return new CKeySetControlUI();
 }
 CControlUI* createProfilePanel()
 {

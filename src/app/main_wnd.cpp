@@ -11,7 +11,9 @@
 #include "app/peers.h"
 #include "app/watcher_sink.h"
 #include "device/detect/hid_interface_source.h"
+#include "hook/device_hook.h"
 #include "pages/device_profile_ui.h"
+#include "pages/key_set_control_ui.h"
 #include "pages/page_handlers.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
@@ -114,7 +116,9 @@ DUI_END_MESSAGE_MAP()
 CMainWnd::CMainWnd(MainWndOptions options)
     : m_options(std::move(options)),
       m_tray(m_options.tray ? std::move(m_options.tray) : ui::createStatusNotifierBackend()),
-      m_links(m_table, *this)
+      m_links(m_table, *this),
+      m_hook(m_options.inputHook ? std::make_unique<hook::CDeviceHook>(m_options.inputHook)
+                                 : std::make_unique<hook::CDeviceHook>())
 {
     m_mainPage.AddVirtualWnd(L"mainpage", &m_mainPage);
     AddVirtualWnd(L"mainpage", &m_mainPage);
@@ -123,6 +127,7 @@ CMainWnd::CMainWnd(MainWndOptions options)
 
 CMainWnd::~CMainWnd()
 {
+    removeHook();
     if (m_watcher) {
         while (!m_watcher->stop(kWatcherStop))
             platform::debugOutput(L"device watcher has not ended; still waiting");
@@ -195,8 +200,7 @@ CControlUI* CMainWnd::CreateControl(const wchar_t* className)
         {L"MagicControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"MagicControl"); }},
         {L"Voice6533Control",
          []() -> CControlUI* { return new PlaceholderLayoutUI(L"Voice6533Control"); }},
-        {L"KeySetControl",
-         []() -> CControlUI* { return new PlaceholderLayoutUI(L"KeySetControl"); }},
+        {L"KeySetControl", []() -> CControlUI* { return new CKeySetControlUI(); }},
         {L"ShootControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"ShootControl"); }},
     };
     for (const auto& row : kDirect) {
@@ -297,6 +301,7 @@ void CMainWnd::shutdown()
 {
     platform::debugOutput(L"退出测试");
     m_shuttingDown = true;
+    removeHook();
     m_power.stop();
     ShowWindow(false, false);
     if (m_watcher) {
@@ -315,6 +320,7 @@ void CMainWnd::shutdown()
 
 LRESULT CMainWnd::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled)
 {
+    removeHook();
     m_tray.DeleteTrayIcon();
     platform::postQuitMessage(0);
     bHandled = false;
@@ -634,16 +640,9 @@ bool CMainWnd::handleRegisteredMessage(UINT msg, WPARAM wParam, LPARAM lParam, b
 {
     for (const auto name : kHookMessages) {
         if (isMessage(msg, name)) {
-            // Acted on only while our hook is installed and delivering this very record.
-            if (m_hookMode != 0 && HookDelivery::isDelivering(lParam)) {
-                if (name == L"WM_HOOK_KEY_MSMACRO_MSG")
-                    platform::debugOutput(L"WM_HOOK_KEY_MSMACRO");
-                if (auto handler = m_pageHandlers.find(RouteOwner::Macros);
-                    handler != m_pageHandlers.end())
-                    handler->second(
-                        Route{RouteOwner::Macros, name, DeviceNeed::None, static_cast<int>(wParam)},
-                        nullptr, activeDevice());
-            }
+            if (name == L"WM_HOOK_KEY_MSMACRO_MSG")
+                platform::debugOutput(L"WM_HOOK_KEY_MSMACRO");
+            deliverHookMessage(msg, wParam, lParam);
             return true;
         }
     }
@@ -669,6 +668,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
     switch (msg) {
     case WM_ACTIVATE:
         setWindowActive(wParam != 0);
+        if (wParam == 0)
+            hookFocusLost();
         return 0;
     case WM_MOUSELEAVE:
         platform::debugOutput(L"鼠标移出");
@@ -804,13 +805,6 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         break;
     }
     return 0;
-}
-
-void CMainWnd::hookControl(WPARAM install)
-{
-    // TODO: the global input hook installs here once it exists; until then only the mode
-    // is kept, so hook messages stay ignored.
-    m_hookMode = install == 1 ? 1 : 0;
 }
 
 } // namespace app

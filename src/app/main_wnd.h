@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/input_hook.h"
 #include "platform/power_events.h"
 
 #include "app/command_routes.h"
@@ -26,6 +27,10 @@
 
 class CDeviceOptionUI;
 class CMpDevicePowerUI;
+namespace hook {
+class CDeviceHook;
+class HookClient;
+} // namespace hook
 namespace windows {
 class MainSkin;
 }
@@ -52,6 +57,8 @@ struct MainWndOptions {
     bool startWatcher = true;
     // The audio-capture companion to launch; empty: halvek-audio beside the program.
     std::filesystem::path audioCompanionProgram;
+    // Where the input hook takes its events from; empty: the desktop's (X11 or the window).
+    std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
 };
 
 // Carries out a routed notification for a page or a device family; later work fills them.
@@ -109,7 +116,18 @@ public:
     bool isLightingControl() const { return m_lightingControl; }
     bool isShuttingDown() const { return m_shuttingDown; }
     bool isTrayShown() const { return m_tray.IsVisible(); }
-    bool isHookInstalled() const { return m_hookMode != 0; }
+    bool isHookInstalled() const;
+    int hookMode() const;
+
+    // --- main_wnd_hook.cpp: the global input hook, for the pages that capture input ---
+    // Clients are held weakly: a page that goes away simply stops receiving.
+    // Installs the hook in `mode` for `client`, replacing any hook (whose client is told);
+    // 1 on success, 0 when the input could not be captured.
+    int installHook(int mode, const std::shared_ptr<hook::HookClient>& client);
+    // Removes the hook, if any; its client is told unless it is `requester`.
+    void removeHook(const hook::HookClient* requester = nullptr);
+    // Who receives the keys of MSG_HOOK_CONTROL's key capture; none: no hook is installed.
+    void setKeyCaptureClient(const std::shared_ptr<hook::HookClient>& client);
     // Runs one watcher pass on the calling thread (tests without the watcher thread).
     void runWatcherPass();
     // Process-wide: cleared while the system sleeps.
@@ -183,6 +201,9 @@ private:
     std::optional<std::filesystem::path> askForFile(bool save, std::wstring_view filterName,
                                                     std::wstring_view extension);
     void hookControl(WPARAM install);
+    // main_wnd_hook.cpp
+    void deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void hookFocusLost();
     void broadcastLightingControl(bool control);
 
     MainWndOptions m_options;
@@ -222,8 +243,10 @@ private:
     bool m_displayChanged = false;
     bool m_initialised = false;
     bool m_shuttingDown = false;
-    int m_hookMode = 0;
     std::unique_ptr<MainAudio> m_audio;        // audio-light styles and the companion
+    std::unique_ptr<hook::CDeviceHook> m_hook;
+    std::weak_ptr<hook::HookClient> m_hookClient; // the page holding the hook
+    std::weak_ptr<hook::HookClient> m_keyCaptureClient;
     std::unique_ptr<windows::MainSkin> m_skin; // background choices of the skin frame
 
     static std::atomic<bool> s_awake;

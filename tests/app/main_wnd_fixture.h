@@ -65,6 +65,7 @@ protected:
         options.settingsFile = m_dir / "settings.conf";
         options.startWatcher = startWatcher;
         options.audioCompanionProgram = m_companionProgram;
+        options.inputHook = inputHook;
         m_window = std::make_unique<app::CMainWnd>(std::move(options));
         if (!m_window->Create(nullptr, L"SPhalvek2vizudi", 0x96CA0000, 0, 0, 0, 800, 572))
             return false;
@@ -100,6 +101,8 @@ protected:
     std::vector<ui::MenuItemText> m_trayMenu; // as the desktop's tray last got it
     std::unique_ptr<app::CMainWnd> m_window;
     std::unique_ptr<ui::UiDriver> m_driver;
+    // Where the window's input hook takes its events from; empty: the desktop's.
+    std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
 };
 
 } // namespace testing_support

@@ -1,5 +1,6 @@
 #include "app/control_registry.h"
 #include "pages/device_profile_ui.h"
+#include "pages/macro_control_ui.h"
 
 #include "app/custom_controls.h"
 #include "app/device_option_ui.h"
@@ -27,7 +28,7 @@ CControlUI* createLightPage()
 }
 CControlUI* createMacroPage()
 {
-    return new PlaceholderLayoutUI(L"MacroControl");
+    return new CMacroControlUI();
 }
 CControlUI* createKeySetPage()
 {

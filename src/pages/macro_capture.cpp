@@ -12,6 +12,7 @@ std::optional<CapturedButton> buttonOf(WPARAM message, const hook::HookMouseButt
     CapturedButton button;
     button.x = event.pt.x;
     button.y = event.pt.y;
+    button.timeMs = event.time;
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -96,6 +97,7 @@ private:
                 captured.extended = (key->flags & hook::kKeyExtended) != 0;
             }
             captured.down = wParam == WM_KEYDOWN || wParam == kSysKeyDown;
+            captured.timeMs = key->time;
             m_sink->onCapturedKey(captured);
         } else if (const auto* mouse = hook::CDeviceHook::mouseEvent(message, lParam)) {
             if (const auto button = buttonOf(wParam, *mouse))

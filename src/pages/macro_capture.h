@@ -18,6 +18,7 @@ struct CapturedKey {
     std::uint8_t scanCode = 0; // 0 for a key the tables do not know
     bool extended = false;
     bool down = false;
+    std::uint32_t timeMs = 0; // when it happened, on the input system's clock
 };
 
 struct CapturedButton {
@@ -25,6 +26,7 @@ struct CapturedButton {
     bool down = false;
     int x = 0; // screen point
     int y = 0;
+    std::uint32_t timeMs = 0;
 };
 
 class MacroCaptureSink {

@@ -126,6 +126,23 @@ void* CMacroControlUI::GetInterface(std::wstring_view name)
     return CHorizontalLayoutUI::GetInterface(name);
 }
 
+void CMacroControlUI::SetVisible(bool visible)
+{
+    const bool wasVisible = IsVisible();
+    CHorizontalLayoutUI::SetVisible(visible);
+    if (!visible || !IsVisible() || !m_pManager)
+        return;
+    const bool bound = m_model != nullptr;
+    Bind();
+    // halvekctl or the key page may have changed the library while the page was away.
+    if (bound && !wasVisible && m_model && !m_model->isRecording()) {
+        const int selected = m_model->selectedMacro();
+        m_model->LoadLibrary();
+        ShowNames();
+        SelectMacroAt(selected);
+    }
+}
+
 void CMacroControlUI::SetInternVisible(bool visible)
 {
     CHorizontalLayoutUI::SetInternVisible(visible);
@@ -427,6 +444,12 @@ void CMacroControlUI::SetRecording(bool recording, bool onlyWithFocus)
     for (const auto name : {L"macro_tab_macroaction_edit", L"macro_tab_macrodelay_edit"})
         if (CControlUI* control = find(name))
             control->SetEnabled(!recording);
+    // Nothing but stopping acts while recording; the buttons say so.
+    for (const auto name :
+         {L"macro_btn_deleteall", L"macro_btn_uptop", L"macro_btn_up", L"macro_btn_down",
+          L"macro_btn_downbottom", L"macro_btn_delete", L"macro_btn_cancel", L"macro_btn_save"})
+        if (CControlUI* control = find(name))
+            control->SetEnabled(!recording);
     if (CControlUI* start = find(L"macro_btn_starredio"))
         start->SetVisible(!recording);
     if (CControlUI* stop = find(L"macro_btn_stopredio"))
@@ -480,6 +503,10 @@ void CMacroControlUI::ShowStatus(std::wstring_view textId, bool problem)
         return;
     label->SetVisible(!textId.empty());
     label->SetText(textId.empty() ? std::wstring() : text(textId));
+    label->SetToolTip(label->GetText());
+    // The line is short: the outcome of the last command takes the memory's place.
+    if (CControlUI* memory = find(L"macro_memory_label"); memory && !textId.empty())
+        memory->SetVisible(false);
     if (auto* shown = static_cast<CLabelUI*>(label->GetInterface(L"Label")))
         shown->SetTextColor(problem ? 0xFFF85149 : 0xFF1EA7FF);
 }

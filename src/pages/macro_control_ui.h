@@ -24,7 +24,8 @@ public:
 
     const wchar_t* GetClass() const override { return L"MacroControlUI"; }
     void* GetInterface(std::wstring_view name) override;
-    // The page binds itself to its device's data folder when first shown.
+    // The page binds itself to its device's data folder when shown.
+    void SetVisible(bool visible = true) override;
     void SetInternVisible(bool visible = true) override;
 
     // The device object the page sits in; null outside one.

@@ -307,17 +307,18 @@ void MacroPage::startRecording(CMacroControlUI& page, DelayMode mode, RecordPosi
         return;
     }
     m_recording = &page;
+    m_clockOffset.reset();
     m_recordingDevice = nullptr;
     for (std::size_t i = 0; i < m_window.deviceCount(); ++i)
         if (macroPageOf(m_window.deviceAt(i)) == &page)
             m_recordingDevice = m_window.deviceAt(i);
     m_position = position;
-    // A page that goes while recording takes the hook with it.
+    // A page goes only with the window's tree: the hook goes with it, and nothing else of
+    // the tree is touched any more.
     page.onGone = [this] {
         m_recording = nullptr;
         if (m_capture)
             m_capture->stop();
-        lockWindow(m_recordingDevice, false);
     };
     page.SetRecording(true, m_capture->needsFocus());
     lockWindow(m_recordingDevice, true);
@@ -339,12 +340,36 @@ void MacroPage::stopRecording()
     rowsChanged(*page, m_recordingDevice);
 }
 
+std::uint32_t MacroPage::eventTime(std::uint32_t inputMs)
+{
+    if (!m_clockOffset) {
+        // The first event is placed when it is taken; the ones after it keep their spacing.
+        m_clockOffset = m_hooks.now() - inputMs;
+        m_lastEventTime = m_hooks.now();
+    }
+    const std::uint32_t time = inputMs + *m_clockOffset;
+    // Never earlier than the event before: a gap is not negative.
+    if (static_cast<std::int32_t>(time - m_lastEventTime) > 0)
+        m_lastEventTime = time;
+    return m_lastEventTime;
+}
+
+bool MacroPage::deviceStillThere()
+{
+    // A keyboard unplugged while recording: the hook is not held for it.
+    if (m_recordingDevice && !m_recordingDevice->isOnline()) {
+        stopRecording();
+        return false;
+    }
+    return m_recording != nullptr;
+}
+
 void MacroPage::onCapturedKey(const CapturedKey& key)
 {
     CMacroControlUI* page = m_recording;
-    if (!page || key.scanCode == 0)
+    if (!page || key.scanCode == 0 || !deviceStillThere())
         return;
-    if (!page->model()->RecordKey(key.scanCode, key.extended, key.down, m_hooks.now()))
+    if (!page->model()->RecordKey(key.scanCode, key.extended, key.down, eventTime(key.timeMs)))
         return;
     page->ShowRows();
     if (m_position == RecordPosition::ReplaceOne)
@@ -354,12 +379,12 @@ void MacroPage::onCapturedKey(const CapturedKey& key)
 void MacroPage::onCapturedButton(const CapturedButton& button)
 {
     CMacroControlUI* page = m_recording;
-    if (!page)
+    if (!page || !deviceStillThere())
         return;
     const RECT frame = m_window.GetWindowRect();
     const POINT client{button.x - frame.left, button.y - frame.top};
     if (!page->model()->RecordMouse(button.button, button.down, page->IsOnStopButton(client),
-                                    m_hooks.now()))
+                                    eventTime(button.timeMs)))
         return;
     page->ShowRows();
     if (m_position == RecordPosition::ReplaceOne)
@@ -410,8 +435,8 @@ void MacroPage::apply(CMacroControlUI& page, app::ShellDevice* device)
         return;
     }
     const bool mapped = model.WriteProfileKeyMap(0) == protocol::Status::Ok;
-    page.ShowStatus(mapped ? L"macro_applied_text" : L"macro_apply_failed_text", !mapped);
     rowsChanged(page, device);
+    page.ShowStatus(mapped ? L"macro_applied_text" : L"macro_apply_failed_text", !mapped);
 }
 
 void MacroPage::deleteMacro(CMacroControlUI& page, app::ShellDevice* device)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct TNotifyUI;
 class CMacroControlUI;
@@ -55,6 +56,10 @@ private:
     void showMenu(TNotifyUI* msg);
     void lockWindow(app::ShellDevice* device, bool locked);
     void notice(std::wstring_view textId, std::wstring_view english);
+    bool deviceStillThere();
+    // An event's time on the page's clock: events can wait a while before the UI thread
+    // takes them, so the gaps between them come from their own times.
+    std::uint32_t eventTime(std::uint32_t inputMs);
 
     app::CMainWnd& m_window;
     MacroPageHooks m_hooks;
@@ -62,6 +67,8 @@ private:
     CMacroControlUI* m_recording = nullptr; // the page being recorded into
     app::ShellDevice* m_recordingDevice = nullptr;
     RecordPosition m_position = RecordPosition::Append;
+    std::optional<std::uint32_t> m_clockOffset;
+    std::uint32_t m_lastEventTime = 0;
 };
 
 // Installs the macro routes as the window's macro page handler; the page object is returned

@@ -18,7 +18,16 @@ UiDriver::~UiDriver()
 
 CControlUI* UiDriver::find(std::wstring_view name) const
 {
-    return m_manager.FindControl(name);
+    CControlUI* control = m_manager.FindControl(name);
+    if (!control || control->IsVisible() || !m_manager.GetRoot())
+        return control;
+    // Pages of several devices share control names: the one shown is the one meant.
+    CControlUI* shown = m_manager.GetRoot()->FindControl(
+        [](CControlUI* c, void* data) -> CControlUI* {
+            return c->GetName() == *static_cast<std::wstring_view*>(data) ? c : nullptr;
+        },
+        &name, UIFIND_VISIBLE);
+    return shown ? shown : control;
 }
 
 void UiDriver::render()

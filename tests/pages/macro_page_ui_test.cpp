@@ -272,7 +272,7 @@ TEST_F(MacroPageTest, FourRecordedKeysReachTheFileAndAfterApplyTheKeyboard)
 
     ASSERT_TRUE(clickIn(L"macro_btn_save"));
     EXPECT_TRUE(prompts.empty());
-    EXPECT_EQ(labelText(L"macro_status_label"), L"Written to the device.");
+    EXPECT_EQ(labelText(L"macro_status_label"), L"Written to the keyboard");
     const devsim::KeyboardMemory memory = keyboard.memory();
     const auto block = protocol::parseMacroBlock(memory.area(devsim::Area::Macros));
     ASSERT_TRUE(block);
@@ -442,8 +442,7 @@ TEST_F(MacroPageTest, TheLibraryLimitAndAnOverfullMacroMemoryShowBeforeAnyWrite)
     ASSERT_TRUE(clickIn(L"macro_btn_save"));
     EXPECT_EQ(prompts, std::vector<std::wstring>{L"message_text_16"});
     EXPECT_EQ(numbers, std::vector<long long>{over});
-    EXPECT_EQ(labelText(L"macro_status_label"),
-              L"Not written: the keyboard did not take the macros.");
+    EXPECT_EQ(labelText(L"macro_status_label"), L"Not written to the keyboard");
     const auto after = keyboard.memory();
     EXPECT_TRUE(
         std::ranges::equal(before.area(devsim::Area::Macros), after.area(devsim::Area::Macros)));
@@ -531,4 +530,42 @@ TEST_F(MacroPageTest, HostileMacroFilesAreRefusedOrClampedAndNothingIsLost)
     run(L"macro_btn_deleteall");
     run(L"left_click");
     EXPECT_EQ(readText(model().library().macroPath(1)), whole);
+}
+
+TEST_F(MacroPageTest, TheStopClickIsNotRecordedAndAnUnpluggedKeyboardEndsRecording)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
+    ASSERT_TRUE(clickIn(L"macro_btn_name_add"));
+    clock = 0;
+    ASSERT_TRUE(clickIn(L"macro_btn_starredio"));
+    // Mouse buttons anywhere are recorded; the press and release on Stop are not.
+    ui().render();
+    const RECT frame = window().GetWindowRect();
+    const RECT stop = inPage(L"macro_btn_stopredio")->GetPos();
+    const int stopX = frame.left + (stop.left + stop.right) / 2;
+    const int stopY = frame.top + (stop.top + stop.bottom) / 2;
+    auto button = [&](platform::HookMouseButton which, bool down, int x, int y, std::uint32_t at) {
+        clock = at;
+        backend->sink()->onMouseButton({which, down, x, y, at});
+        ui().pump();
+    };
+    button(platform::HookMouseButton::Right, true, 5, 5, 10);
+    button(platform::HookMouseButton::Right, false, 5, 5, 60);
+    button(platform::HookMouseButton::Extra2, true, 5, 5, 100);
+    button(platform::HookMouseButton::Left, true, stopX, stopY, 200);
+    button(platform::HookMouseButton::Left, false, stopX, stopY, 250);
+    ASSERT_TRUE(clickIn(L"macro_btn_stopredio"));
+    EXPECT_EQ(savedEvents(0),
+              (std::vector<Event>{
+                  {1, "down", 0x02, "50"}, {1, "up", 0x02, "40"}, {1, "down", 0x10, "0"}}));
+
+    ASSERT_TRUE(clickIn(L"macro_btn_starredio"));
+    EXPECT_EQ(grabs, 1);
+    keyboard.unplug(devsim::KeyboardLink::Cable);
+    ASSERT_TRUE(ui().waitFor(
+        [&] { return !window().activeDevice() || !window().activeDevice()->isOnline(); }, 5s));
+    if (page->isRecording() && backend && backend->sink())
+        key(kEvdevA, true, 400);
+    EXPECT_FALSE(page->isRecording());
+    EXPECT_EQ(grabs, 0);
 }

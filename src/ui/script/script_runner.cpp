@@ -66,6 +66,16 @@ FoundControl findControlInWindows(std::wstring_view name)
             const FoundControl found{manager, control};
             if (isShown(found))
                 return found;
+            // Pages of several devices share control names; a shown one of them counts.
+            if (CControlUI* root = manager->GetRoot()) {
+                CControlUI* shown = root->FindControl(
+                    [](CControlUI* c, void* data) -> CControlUI* {
+                        return c->GetName() == *static_cast<std::wstring_view*>(data) ? c : nullptr;
+                    },
+                    &name, UIFIND_VISIBLE);
+                if (shown && isShown(FoundControl{manager, shown}))
+                    return FoundControl{manager, shown};
+            }
             if (!hidden.control)
                 hidden = found;
         }

@@ -569,3 +569,48 @@ TEST_F(MacroPageTest, TheStopClickIsNotRecordedAndAnUnpluggedKeyboardEndsRecordi
     EXPECT_FALSE(page->isRecording());
     EXPECT_EQ(grabs, 0);
 }
+
+TEST_F(MacroPageTest, ADoubleClickOnAnActionOpensTheMenuWhoseItemsInsertMouseButtons)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
+    ASSERT_TRUE(clickIn(L"macro_btn_name_add"));
+    run(L"right_click");
+    ASSERT_EQ(actionRows(), 2);
+    auto* list = dynamic_cast<CListUI*>(inPage(L"macro_action_list"));
+    ASSERT_NE(list, nullptr);
+    ui().render();
+    const RECT row = list->GetItemAt(0)->GetPos();
+    const auto before = CPaintManagerUI::GetPaintManagers().size();
+    ASSERT_TRUE(
+        ui().doubleClickAt(POINT{(row.left + row.right) / 2 - 40, (row.top + row.bottom) / 2}));
+    ui().pump();
+    // The menu is a window of its own, built from its file.
+    CPaintManagerUI* menu = nullptr;
+    for (CPaintManagerUI* manager : CPaintManagerUI::GetPaintManagers())
+        if (manager != &pm() && manager->FindControl(L"back_click"))
+            menu = manager;
+    ASSERT_NE(menu, nullptr) << before;
+    if (const char* prefix = std::getenv("HALVEK_LOOK_PNG")) {
+        ui::UiDriver look(*menu);
+        look.render();
+        EXPECT_TRUE(look.writePng(std::string(prefix) + "-macro-menu.png"));
+    }
+    // Chosen as a click on the item would; the menu closes itself.
+    menu->SendNotify(menu->FindControl(L"back_click"), L"itemclick");
+    ASSERT_TRUE(ui().waitFor([&] { return actionRows() == 4; }, 3s));
+    EXPECT_EQ(savedEvents(0), (std::vector<Event>{{1, "down", 0x02, "50"},
+                                                  {1, "down", 0x08, "50"},
+                                                  {1, "up", 0x08, "50"},
+                                                  {1, "up", 0x02, "50"}}));
+
+    // A delay typed past the limit is held to 65535 in the file and the edit.
+    auto* row0 = static_cast<CContainerUI*>(list->GetItemAt(0)->GetInterface(L"Container"));
+    ASSERT_NE(row0, nullptr);
+    CControlUI* delay = pages::findByName(row0, L"macro_delay");
+    ASSERT_NE(delay, nullptr);
+    delay->SetText(L"70000");
+    pm().SendNotify(delay, L"killfocus");
+    ui().pump();
+    EXPECT_EQ(std::get<3>(savedEvents(0)[0]), "65535");
+    EXPECT_EQ(std::wstring(delay->GetText()), L"65535");
+}

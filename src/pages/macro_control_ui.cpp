@@ -115,8 +115,8 @@ CMacroControlUI::CMacroControlUI() = default;
 
 CMacroControlUI::~CMacroControlUI()
 {
-    if (onGone)
-        onGone();
+    if (onLeave)
+        onLeave(true);
 }
 
 void* CMacroControlUI::GetInterface(std::wstring_view name)
@@ -130,6 +130,8 @@ void CMacroControlUI::SetVisible(bool visible)
 {
     const bool wasVisible = IsVisible();
     CHorizontalLayoutUI::SetVisible(visible);
+    if (wasVisible && !IsVisible() && onLeave)
+        onLeave(false);
     if (!visible || !IsVisible() || !m_pManager)
         return;
     const bool bound = m_model != nullptr;
@@ -145,7 +147,10 @@ void CMacroControlUI::SetVisible(bool visible)
 
 void CMacroControlUI::SetInternVisible(bool visible)
 {
+    const bool wasVisible = IsVisible();
     CHorizontalLayoutUI::SetInternVisible(visible);
+    if (wasVisible && !IsVisible() && onLeave)
+        onLeave(false);
     if (visible && IsVisible() && m_pManager)
         Bind();
 }

@@ -70,8 +70,9 @@ public:
     // A short line under the action list ("written to the device", ...); empty hides it.
     void ShowStatus(std::wstring_view textId, bool problem);
 
-    // Called when the page goes away (the recording stops then).
-    std::function<void()> onGone;
+    // Called when the page is hidden (gone false) or destroyed (gone true): a recording
+    // must not go on where nobody sees its stop button.
+    std::function<void(bool gone)> onLeave;
 
 private:
     CControlUI* find(std::wstring_view name);

@@ -146,7 +146,7 @@ MacroPage::MacroPage(app::CMainWnd& window, MacroPageHooks hooks)
 MacroPage::~MacroPage()
 {
     if (m_recording)
-        m_recording->onGone = nullptr;
+        m_recording->onLeave = nullptr;
     if (m_capture)
         m_capture->stop();
 }
@@ -313,9 +313,13 @@ void MacroPage::startRecording(CMacroControlUI& page, DelayMode mode, RecordPosi
         if (macroPageOf(m_window.deviceAt(i)) == &page)
             m_recordingDevice = m_window.deviceAt(i);
     m_position = position;
-    // A page goes only with the window's tree: the hook goes with it, and nothing else of
-    // the tree is touched any more.
-    page.onGone = [this] {
+    page.onLeave = [this](bool gone) {
+        if (!gone && !m_window.isShuttingDown()) {
+            stopRecording();
+            return;
+        }
+        // A page goes only with the window's tree: the hook goes with it, and nothing else
+        // of the tree is touched any more.
         m_recording = nullptr;
         if (m_capture)
             m_capture->stop();
@@ -332,7 +336,7 @@ void MacroPage::stopRecording()
     if (!page)
         return;
     m_recording = nullptr;
-    page->onGone = nullptr;
+    page->onLeave = nullptr;
     page->model()->StopRecording();
     page->SetRecording(false, false);
     page->ShowRows();

@@ -559,6 +559,15 @@ TEST_F(MacroPageTest, TheStopClickIsNotRecordedAndAnUnpluggedKeyboardEndsRecordi
               (std::vector<Event>{
                   {1, "down", 0x02, "50"}, {1, "up", 0x02, "40"}, {1, "down", 0x10, "0"}}));
 
+    // Leaving the page stops the recording and saves it.
+    ASSERT_TRUE(clickIn(L"macro_btn_starredio"));
+    key(kEvdevA, true, 300);
+    ASSERT_TRUE(clickIn(L"system_Op_tab"));
+    EXPECT_FALSE(page->isRecording());
+    EXPECT_EQ(grabs, 0);
+    EXPECT_EQ(savedEvents(0).size(), 4u);
+    ASSERT_TRUE(clickIn(L"macro_Op_tab"));
+
     ASSERT_TRUE(clickIn(L"macro_btn_starredio"));
     EXPECT_EQ(grabs, 1);
     keyboard.unplug(devsim::KeyboardLink::Cable);

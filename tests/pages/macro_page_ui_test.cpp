@@ -623,3 +623,15 @@ TEST_F(MacroPageTest, ADoubleClickOnAnActionOpensTheMenuWhoseItemsInsertMouseBut
     EXPECT_EQ(std::get<3>(savedEvents(0)[0]), "65535");
     EXPECT_EQ(std::wstring(delay->GetText()), L"65535");
 }
+
+TEST_F(MacroPageTest, ClosingTheWindowWhileRecordingReleasesTheHook)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
+    ASSERT_TRUE(clickIn(L"macro_btn_name_add"));
+    ASSERT_TRUE(clickIn(L"macro_btn_starredio"));
+    ASSERT_EQ(grabs, 1);
+    // The page object outlives the window here; the grab must not.
+    close();
+    EXPECT_EQ(grabs, 0);
+    EXPECT_FALSE(page->isRecording());
+}

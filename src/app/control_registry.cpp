@@ -1,6 +1,7 @@
 #include "app/control_registry.h"
 #include "pages/device_profile_ui.h"
 #include "pages/key_set_control_ui.h"
+#include "pages/macro_control_ui.h"
 
 #include "app/custom_controls.h"
 #include "app/device_option_ui.h"
@@ -28,7 +29,7 @@ CControlUI* createLightPage()
 }
 CControlUI* createMacroPage()
 {
-    return new PlaceholderLayoutUI(L"MacroControl");
+    return new CMacroControlUI();
 }
 CControlUI* createKeySetPage()
 {

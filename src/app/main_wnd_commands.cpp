@@ -184,7 +184,10 @@ void CMainWnd::runWindowRoute(const Route& route, TNotifyUI* msg)
         CSetWnd::Open(m_hWnd, m_settingsWnd, m_languageIndex, m_dpi, defaultDataFolder(),
                       updateEntries());
     } else if (command == L"macro_action") {
-        // TODO: the macro editor's action menu.
+        // The macro editor shows its action menu.
+        if (const auto macros = m_pageHandlers.find(RouteOwner::Macros);
+            macros != m_pageHandlers.end())
+            macros->second(route, msg, activeDevice());
     }
 }
 

@@ -127,6 +127,8 @@ CMainWnd::CMainWnd(MainWndOptions options)
 
 CMainWnd::~CMainWnd()
 {
+    // Pages let go of the hook while the window still holds it.
+    m_pageHandlers.clear();
     removeHook();
     if (m_watcher) {
         while (!m_watcher->stop(kWatcherStop))

@@ -1,8 +1,10 @@
 #include "pages/macro_capture.h"
 
+#include "app/main_wnd.h"
+#include "hook/hook_client.h"
 #include "hook/hook_messages.h"
-#include "platform/input_hook.h"
-#include "platform/message_queue.h"
+
+#include <utility>
 
 namespace pages {
 namespace {
@@ -43,80 +45,85 @@ std::optional<CapturedButton> buttonOf(WPARAM message, const hook::HookMouseButt
     }
 }
 
-class HookCapture final : public MacroCapture {
+CapturedKey capturedKeyOf(WPARAM keyMessage, const hook::HookKeyboardEvent& key)
+{
+    CapturedKey captured;
+    if (key.keyIndex >= 0 && key.scanCode <= 0xFF) {
+        captured.scanCode = static_cast<std::uint8_t>(key.scanCode);
+        captured.extended = (key.flags & hook::kKeyExtended) != 0;
+    }
+    constexpr WPARAM kSysKeyDown = 0x0104;
+    captured.down = keyMessage == WM_KEYDOWN || keyMessage == kSysKeyDown;
+    captured.timeMs = key.time;
+    return captured;
+}
+
+// The window holds its clients weakly; this one lives as long as the capture.
+class CaptureClient final : public hook::HookClient {
 public:
-    explicit HookCapture(hook::CDeviceHook::BackendFactory backend)
-        : m_hook(backend ? std::move(backend)
-                         : hook::CDeviceHook::BackendFactory(platform::createInputHookBackend))
+    void onHookKey(UINT, WPARAM keyMessage, const hook::HookKeyboardEvent& event) override
     {
-        m_window = platform::MessageQueue::current().createWindow(
-            [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-                deliver(message, wParam, lParam);
-                return 0;
-            });
+        if (sink)
+            sink->onCapturedKey(capturedKeyOf(keyMessage, event));
     }
-    ~HookCapture() override
+    void onHookMouse(UINT, WPARAM mouseMessage, const hook::HookMouseButtonEvent& event) override
     {
-        stop();
-        m_sink = nullptr;
-        if (auto* queue = platform::MessageQueue::currentIfAny())
-            queue->destroyWindow(m_window);
+        if (!sink)
+            return;
+        if (const auto button = buttonOf(mouseMessage, event))
+            sink->onCapturedButton(*button);
     }
+    void onHookInstalled(bool focusOnly) override { needsFocus = focusOnly; }
+    void onHookRemoved() override
+    {
+        MacroCaptureSink* ended = std::exchange(sink, nullptr);
+        if (ended)
+            ended->onCaptureEnded();
+    }
+
+    MacroCaptureSink* sink = nullptr;
+    bool needsFocus = false;
+};
+
+class WindowHookCapture final : public MacroCapture {
+public:
+    explicit WindowHookCapture(app::CMainWnd& window)
+        : m_window(window), m_client(std::make_shared<CaptureClient>())
+    {
+    }
+    ~WindowHookCapture() override { stop(); }
 
     bool start(int hookMode, MacroCaptureSink& sink) override
     {
         stop();
-        if (!m_window)
-            return false;
-        m_sink = &sink;
-        if (m_hook.SetHook(hookMode, m_window, true, true) != 1) {
-            m_sink = nullptr;
+        m_client->sink = &sink;
+        if (m_window.installHook(hookMode, m_client) != 1) {
+            m_client->sink = nullptr;
             return false;
         }
         return true;
     }
     void stop() override
     {
-        m_hook.Unhook();
-        m_sink = nullptr;
+        if (!m_client->sink)
+            return;
+        m_client->sink = nullptr;
+        m_window.removeHook(m_client.get());
     }
-    bool isActive() const override { return m_hook.isHooked(); }
-    bool needsFocus() const override { return m_hook.needsFocus(); }
-    std::string lastError() const override { return m_hook.lastError(); }
+    bool isActive() const override { return m_client->sink && m_window.isHookInstalled(); }
+    bool needsFocus() const override { return m_client->needsFocus; }
+    std::string lastError() const override { return "the input hook could not be installed"; }
 
 private:
-    void deliver(UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        // Only what our hook hands over right now is read; lParam is never trusted otherwise.
-        if (!m_sink)
-            return;
-        if (const auto* key = hook::CDeviceHook::keyboardEvent(message, lParam)) {
-            CapturedKey captured;
-            if (key->keyIndex >= 0 && key->scanCode <= 0xFF) {
-                captured.scanCode = static_cast<std::uint8_t>(key->scanCode);
-                captured.extended = (key->flags & hook::kKeyExtended) != 0;
-            }
-            captured.down = wParam == WM_KEYDOWN || wParam == kSysKeyDown;
-            captured.timeMs = key->time;
-            m_sink->onCapturedKey(captured);
-        } else if (const auto* mouse = hook::CDeviceHook::mouseEvent(message, lParam)) {
-            if (const auto button = buttonOf(wParam, *mouse))
-                m_sink->onCapturedButton(*button);
-        }
-    }
-
-    static constexpr WPARAM kSysKeyDown = 0x0104;
-
-    hook::CDeviceHook m_hook;
-    HWND m_window = nullptr;
-    MacroCaptureSink* m_sink = nullptr;
+    app::CMainWnd& m_window;
+    std::shared_ptr<CaptureClient> m_client;
 };
 
 } // namespace
 
-std::unique_ptr<MacroCapture> createHookCapture(hook::CDeviceHook::BackendFactory backend)
+std::unique_ptr<MacroCapture> createHookCapture(app::CMainWnd& window)
 {
-    return std::make_unique<HookCapture>(std::move(backend));
+    return std::make_unique<WindowHookCapture>(window);
 }
 
 } // namespace pages

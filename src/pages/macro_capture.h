@@ -1,8 +1,7 @@
 #pragma once
 
 // The input capture behind macro recording. The page only needs "start in this hook mode",
-// "stop" and the events; where they come from (our own hook, or the main window's once it
-// routes them) stays behind this interface.
+// "stop" and the events; the main window's hook serves them, and tests may serve their own.
 
 #include "hook/device_hook.h"
 #include "pages/models/macro_editor_model.h"
@@ -11,6 +10,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+
+namespace app {
+class CMainWnd;
+}
 
 namespace pages {
 
@@ -34,6 +37,9 @@ public:
     virtual ~MacroCaptureSink() = default;
     virtual void onCapturedKey(const CapturedKey& key) = 0;
     virtual void onCapturedButton(const CapturedButton& button) = 0;
+    // Capture ended without the sink asking: the window lost focus or another page took the
+    // hook.
+    virtual void onCaptureEnded() {}
 };
 
 class MacroCapture {
@@ -49,8 +55,7 @@ public:
     virtual std::string lastError() const = 0;
 };
 
-// The global input hook, delivering to a message window of its own on the calling (UI)
-// thread. An empty factory takes the system's backend; tests pass their own.
-std::unique_ptr<MacroCapture> createHookCapture(hook::CDeviceHook::BackendFactory backend = {});
+// Capture through the main window's input hook, which holds it for one page at a time.
+std::unique_ptr<MacroCapture> createHookCapture(app::CMainWnd& window);
 
 } // namespace pages

@@ -138,7 +138,7 @@ MacroPage::MacroPage(app::CMainWnd& window, MacroPageHooks hooks)
         };
     }
     if (!m_hooks.capture)
-        m_hooks.capture = [] { return createHookCapture(); };
+        m_hooks.capture = [this] { return createHookCapture(m_window); };
     if (!m_hooks.now)
         m_hooks.now = steadyMilliseconds;
 }
@@ -392,6 +392,13 @@ void MacroPage::onCapturedButton(const CapturedButton& button)
         return;
     page->ShowRows();
     if (m_position == RecordPosition::ReplaceOne)
+        stopRecording();
+}
+
+void MacroPage::onCaptureEnded()
+{
+    // The window took the hook back (focus lost, another page): what was recorded stays.
+    if (m_recording && !m_window.isShuttingDown())
         stopRecording();
 }
 

@@ -45,6 +45,7 @@ public:
 
     void onCapturedKey(const CapturedKey& key) override;
     void onCapturedButton(const CapturedButton& button) override;
+    void onCaptureEnded() override;
 
 private:
     void startRecording(CMacroControlUI& page, DelayMode mode, RecordPosition position);

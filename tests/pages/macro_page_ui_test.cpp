@@ -73,6 +73,11 @@ class MacroPageTest : public testing_support::MainWindowTest {
 protected:
     void openWithKeyboard()
     {
+        inputHook = [this] {
+            auto hookBackend = std::make_unique<FakeBackend>(grabs);
+            backend = hookBackend.get();
+            return hookBackend;
+        };
         ASSERT_TRUE(open());
         keyboard.plug(devsim::KeyboardLink::Cable);
         ASSERT_TRUE(ui().waitFor([&] { return window().activeDevice() != nullptr; }, 5s));
@@ -87,13 +92,6 @@ protected:
         pages::MacroPageHooks macroHooks;
         macroHooks.prompt = hooks.prompt;
         macroHooks.now = [this] { return clock; };
-        macroHooks.capture = [this] {
-            return pages::createHookCapture([this] {
-                auto backend = std::make_unique<FakeBackend>(grabs);
-                this->backend = backend.get();
-                return backend;
-            });
-        };
         page = pages::installMacroPage(window(), macroHooks);
         window().ResizeClient(1500, 960);
         ui().pump();

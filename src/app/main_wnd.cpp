@@ -696,8 +696,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
     if (msg != 0 && msg == messages.guid[2]) {
         if (wParam == 1 && (lParam == 0 || lParam == 1)) {
             m_lightingControl = lParam == 1;
-            if (CControlUI* status = m_pm.FindControl(L"control_light_status"))
-                status->SetText(m_lightingControl ? L"控制灯光" : L"不控制灯光");
+            showLightingControlState();
             setLightingControl(m_lightingControl);
         }
         return 0;

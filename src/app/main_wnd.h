@@ -196,6 +196,7 @@ private:
     void runWindowRoute(const Route& route, TNotifyUI* msg);
     void onClickFirst(const Route& route, TNotifyUI& msg);
     void toggleLightingControl();
+    void showLightingControlState();
     void onColourSlider(const Route& route, TNotifyUI& msg);
     void onFileCommand(const Route& route);
     std::optional<std::filesystem::path> askForFile(bool save, std::wstring_view filterName,
@@ -243,7 +244,7 @@ private:
     bool m_displayChanged = false;
     bool m_initialised = false;
     bool m_shuttingDown = false;
-    std::unique_ptr<MainAudio> m_audio;        // audio-light styles and the companion
+    std::unique_ptr<MainAudio> m_audio; // audio-light styles and the companion
     std::unique_ptr<hook::CDeviceHook> m_hook;
     std::weak_ptr<hook::HookClient> m_hookClient; // the page holding the hook
     std::weak_ptr<hook::HookClient> m_keyCaptureClient;

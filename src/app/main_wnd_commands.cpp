@@ -240,9 +240,15 @@ void CMainWnd::toggleLightingControl()
 {
     m_lightingControl = !m_lightingControl;
     broadcastLightingControl(m_lightingControl);
-    if (CControlUI* status = m_pm.FindControl(L"control_light_status"))
-        status->SetText(m_lightingControl ? L"控制灯光" : L"不控制灯光");
+    showLightingControlState();
     setLightingControl(m_lightingControl);
+}
+
+void CMainWnd::showLightingControlState()
+{
+    // The status is a language text: "控制灯光" / "不控制灯光" in Chinese.
+    if (CControlUI* status = m_pm.FindControl(L"control_light_status"))
+        status->SetText(m_lightingControl ? L"control_light_on_text" : L"control_light_off_text");
 }
 
 void CMainWnd::onColourSlider(const Route& route, TNotifyUI& msg)

@@ -23,13 +23,8 @@ public:
     KeySetHandler(app::CMainWnd& window, PageHooks hooks)
         : m_window(window), m_hooks(std::move(hooks))
     {
-        if (!m_hooks.prompt) {
-            m_hooks.prompt = [this](const PanelMessage& message, int buttonMode) -> unsigned {
-                return message.number
-                           ? m_window.promptWithNumber(message.textId, *message.number, buttonMode)
-                           : m_window.prompt(message.textId, buttonMode);
-            };
-        }
+        if (!m_hooks.prompt)
+            m_hooks.prompt = windowPrompt(m_window);
     }
 
     void handle(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);

@@ -130,13 +130,8 @@ CMacroControlUI* macroPageOf(app::ShellDevice* device)
 MacroPage::MacroPage(app::CMainWnd& window, MacroPageHooks hooks)
     : m_window(window), m_hooks(std::move(hooks))
 {
-    if (!m_hooks.prompt) {
-        m_hooks.prompt = [this](const PanelMessage& message, int buttonMode) -> unsigned {
-            return message.number
-                       ? m_window.promptWithNumber(message.textId, *message.number, buttonMode)
-                       : m_window.prompt(message.textId, buttonMode);
-        };
-    }
+    if (!m_hooks.prompt)
+        m_hooks.prompt = windowPrompt(m_window);
     if (!m_hooks.capture)
         m_hooks.capture = [this] { return createHookCapture(m_window); };
     if (!m_hooks.now)

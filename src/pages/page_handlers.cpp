@@ -46,13 +46,8 @@ class Pages {
 public:
     Pages(app::CMainWnd& window, PageHooks hooks) : m_window(window), m_hooks(std::move(hooks))
     {
-        if (!m_hooks.prompt) {
-            m_hooks.prompt = [this](const PanelMessage& message, int buttonMode) -> unsigned {
-                return message.number
-                           ? m_window.promptWithNumber(message.textId, *message.number, buttonMode)
-                           : m_window.prompt(message.textId, buttonMode);
-            };
-        }
+        if (!m_hooks.prompt)
+            m_hooks.prompt = windowPrompt(m_window);
         if (!m_hooks.pickProfileFile) {
             m_hooks.pickProfileFile = [this](bool save) {
                 ui::FileDialogOptions options;
@@ -223,6 +218,14 @@ CDeviceProfileUI* profilePanelOf(app::ShellDevice* device)
 {
     CControlUI* panel = findByName(device ? device->page() : nullptr, L"DeviceProfileItem");
     return panel ? static_cast<CDeviceProfileUI*>(panel->GetInterface(L"DeviceProfile")) : nullptr;
+}
+
+PromptFunction windowPrompt(app::CMainWnd& window)
+{
+    return [&window](const PanelMessage& message, int buttonMode) -> unsigned {
+        return message.number ? window.promptWithNumber(message.textId, *message.number, buttonMode)
+                              : window.prompt(message.textId, buttonMode);
+    };
 }
 
 void installPageHandlers(app::CMainWnd& window, PageHooks hooks)

@@ -18,6 +18,11 @@ class CDeviceProfileUI;
 
 namespace pages {
 
+using PromptFunction = std::function<unsigned(const PanelMessage& message, int buttonMode)>;
+
+// The window's own prompt, with the message's number put in when it has one.
+PromptFunction windowPrompt(app::CMainWnd& window);
+
 // How the pages ask the user; tests replace them. Defaults: the window's prompts and the UI
 // library's file dialog.
 struct PageHooks {

@@ -12,6 +12,7 @@
 #include "pages/page_handlers.h"
 #include "profile/key_codes.h"
 #include "profile/macro_library.h"
+#include "support/scripted_input_hook.h"
 
 #include <array>
 #include <chrono>
@@ -28,41 +29,7 @@ constexpr std::uint16_t kEvdevC = 46;
 constexpr std::uint16_t kEvdevRightShift = 54;
 constexpr std::uint16_t kEvdevVolumeUp = 115;
 
-// The hook's seam: the test plays the desktop's keyboard and counts the grabs held.
-class ScriptedInput final : public platform::InputHookBackend {
-public:
-    ScriptedInput(int& grabs, bool windowOnly) : m_grabs(grabs), m_windowOnly(windowOnly) {}
-    ~ScriptedInput() override { stop(); }
-    bool start(platform::HookSink& sink) override
-    {
-        stop();
-        m_sink = &sink;
-        ++m_grabs;
-        return true;
-    }
-    void stop() override
-    {
-        if (m_sink)
-            --m_grabs;
-        m_sink = nullptr;
-    }
-    bool isStarted() const override { return m_sink != nullptr; }
-    bool needsFocus() const override { return m_windowOnly; }
-    std::string lastError() const override { return {}; }
-
-    void press(std::uint16_t evdev)
-    {
-        if (!m_sink)
-            return;
-        m_sink->onKey({evdev, true, 1});
-        m_sink->onKey({evdev, false, 2});
-    }
-
-private:
-    int& m_grabs;
-    bool m_windowOnly;
-    platform::HookSink* m_sink = nullptr;
-};
+using ScriptedInput = testing_support::ScriptedInputHook;
 
 std::size_t positionOf(const profile::KeyFunctionCode& code)
 {

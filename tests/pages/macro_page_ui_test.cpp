@@ -13,6 +13,7 @@
 #include "pages/page_handlers.h"
 #include "profile/key_codes.h"
 #include "profile/keyboard_profile_data.h"
+#include "support/scripted_input_hook.h"
 #include "ui/list_ui.h"
 
 #include <json/reader.h>
@@ -30,33 +31,7 @@ constexpr std::uint16_t kEvdevB = 48;
 constexpr std::uint16_t kEvdevC = 46;
 constexpr std::uint16_t kEvdevD = 32;
 
-// The hook's test seam: a backend whose key and button events the test injects.
-class FakeBackend final : public platform::InputHookBackend {
-public:
-    explicit FakeBackend(int& grabs) : m_grabs(grabs) {}
-    ~FakeBackend() override { stop(); }
-    bool start(platform::HookSink& sink) override
-    {
-        stop();
-        m_sink = &sink;
-        ++m_grabs;
-        return true;
-    }
-    void stop() override
-    {
-        if (m_sink)
-            --m_grabs;
-        m_sink = nullptr;
-    }
-    bool isStarted() const override { return m_sink != nullptr; }
-    bool needsFocus() const override { return false; }
-    std::string lastError() const override { return {}; }
-    platform::HookSink* sink() const { return m_sink; }
-
-private:
-    int& m_grabs;
-    platform::HookSink* m_sink = nullptr;
-};
+using FakeBackend = testing_support::ScriptedInputHook;
 
 void writeText(const std::filesystem::path& path, const std::string& text)
 {

@@ -63,7 +63,7 @@ constexpr std::array<Row, 5> kClickNumbered{{
     {L"DPI_color_option_", O::Mouse, D::Mouse},
 }};
 
-constexpr std::array<Row, 48> kClickNamed{{
+constexpr std::array<Row, 50> kClickNamed{{
     {L"default_btn", O::Device, D::Any},
     {L"reset_repeat_btn", O::System, D::Keyboard},
     {L"device_add_btn", O::Profile, D::Any},
@@ -112,6 +112,9 @@ constexpr std::array<Row, 48> kClickNamed{{
     {L"device_select_next", O::Window, D::None},
     {L"Close_bkColor_btn", O::Audio, D::None},
     {L"music_setting_btn", O::Audio, D::None},
+    // The colour buttons open the colour window.
+    {L"deng_colordp_btn", O::Lighting, D::Any},
+    {L"deng_audiocolordp_btn", O::Audio, D::Any},
 }};
 
 constexpr std::array<Row, 9> kItemSelect{{

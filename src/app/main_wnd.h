@@ -31,6 +31,7 @@ class MainSkin;
 
 namespace app {
 
+class MainLighting;
 class MainWatcherSink;
 
 // What the main window is built with; tests replace the system's parts.
@@ -85,6 +86,10 @@ public:
     UINT prompt(std::wstring_view textId, int buttonMode);
     UINT promptWithNumber(std::wstring_view textId, long long number, int buttonMode);
     void openAboutWindow();
+    // The same-lighting command ("deng_same_mode") from the active device.
+    void applySameLighting();
+    // Null before the window is initialised.
+    MainLighting* lighting() const { return m_lighting.get(); }
 
     // --- state, for the program and its tests ---
     detect::InterfaceTable& interfaceTable() { return m_table; }
@@ -135,6 +140,14 @@ private:
     void rebuildFonts();
     void setPausedAll(bool paused);
     void updateNoDeviceNotice();
+
+    // main_wnd_lighting.cpp: synchronised lighting, game lighting, the audio feed
+    void startLighting();
+    void stopLighting();
+    void addLightingDevice(DeviceLists::Kind kind, ShellDevice& device);
+    bool handleGameMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void restoreAfterGame();
+    bool routeKeyToLighting(const Route& route, TNotifyUI* msg, ShellDevice* device);
 
     // main_wnd_devices.cpp: device objects and tiles
     void createDevice(std::size_t row, detect::InterfaceRole role, std::size_t typeIndex);
@@ -201,6 +214,7 @@ private:
     int m_hookMode = 0;
     HWND m_audioCompanion = nullptr;
     std::unique_ptr<windows::MainSkin> m_skin; // background choices of the skin frame
+    std::unique_ptr<MainLighting> m_lighting;
 
     static std::atomic<bool> s_awake;
 };

@@ -6,6 +6,7 @@
 #include "pages/device_profile_ui.h"
 #include "pages/find_by_name.h"
 #include "pages/keyboard_system_page.h"
+#include "pages/light_page_handlers.h"
 #include "pages/models/profile_device_steps.h"
 #include "pages/models/system_settings_model.h"
 #include "platform/debug_output.h"
@@ -225,6 +226,7 @@ CDeviceProfileUI* profilePanelOf(app::ShellDevice* device)
 
 void installPageHandlers(app::CMainWnd& window, PageHooks hooks)
 {
+    installLightingHandlers(window, LightingHooks{hooks.pickColour});
     auto pages = std::make_shared<Pages>(window, std::move(hooks));
     window.setPageHandler(app::RouteOwner::Profile, [pages](const app::Route& route, TNotifyUI* msg,
                                                             app::ShellDevice* device) {

@@ -1,5 +1,6 @@
 #include "app/control_registry.h"
 #include "pages/device_profile_ui.h"
+#include "pages/light_control_ui.h"
 
 #include "app/custom_controls.h"
 #include "app/device_option_ui.h"
@@ -23,7 +24,7 @@ CControlUI* createUpdateItem()
 }
 CControlUI* createLightPage()
 {
-    return new PlaceholderLayoutUI(L"LightControl");
+    return new CLightControlUI();
 }
 CControlUI* createMacroPage()
 {

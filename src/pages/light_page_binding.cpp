@@ -6,6 +6,27 @@
 #include "pages/light_control_ui.h"
 
 namespace pages {
+namespace {
+
+// The page's own numbering of device kinds, from the device type.
+int pageKindOf(detect::DeviceTypeId type)
+{
+    switch (type) {
+    case detect::DeviceTypeId::KeyboardCable:
+    case detect::DeviceTypeId::KeyboardReceiver:
+        return kKeyboardKind;
+    case detect::DeviceTypeId::MouseCable:
+    case detect::DeviceTypeId::MouseReceiver:
+        return kMouseKind;
+    case detect::DeviceTypeId::MousePad:
+        return kMousePadKind;
+    case detect::DeviceTypeId::Headset:
+        break;
+    }
+    return kHeadsetKind;
+}
+
+} // namespace
 
 CLightControlUI* lightPageOf(CControlUI* devicePage)
 {
@@ -19,7 +40,7 @@ void refreshLightPage(CTessaryUSBDevice& device)
     if (!page)
         return;
     model::UsbDeviceModel& model = device.model();
-    page->SetDeviceKind(model.GetKind());
+    page->SetDeviceKind(pageKindOf(model.typeId()));
     const profile::LightPresets& presets = model.presets();
     if (!presets.effectNames.empty() &&
         page->ModeCount() != static_cast<int>(presets.effectNames.size()))

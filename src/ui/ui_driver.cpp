@@ -18,7 +18,7 @@ UiDriver::~UiDriver()
 
 CControlUI* UiDriver::find(std::wstring_view name) const
 {
-    return m_manager.FindControl(name);
+    return m_manager.FindShownControl(name);
 }
 
 void UiDriver::render()

@@ -294,8 +294,11 @@ void selectCustomGroup(model::KeyboardModel& keyboard, int group)
     keyboard.SetLightSettings(profile::toWords(settings));
     (void)keyboard.CommitProfile();
     (void)keyboard.ShowLighting();
-    if (settings.mode == kCustomEffect)
+    if (settings.mode == kCustomEffect) {
         (void)keyboard.WriteCustomColourGroup();
+        // The keyboard shows the group its slot record names.
+        (void)keyboard.WriteSlotRecord(0, 0);
+    }
 }
 
 void fillCustomColours(model::KeyboardModel& keyboard, CustomFill fill, bool groupSelected)

@@ -26,6 +26,7 @@ inline constexpr int kKeyboardKind = 1;
 inline constexpr int kMouseKind = 2;
 inline constexpr int kMousePadKind = 3;
 inline constexpr int kOtherKind = 5;
+inline constexpr int kHeadsetKind = 7;
 inline constexpr int kMaxLightLevel = 4; // brightness and speed steps 0-4
 inline constexpr int kCustomEffect = 20;
 inline constexpr int kAudioEffect = 29;
@@ -79,7 +80,8 @@ void storeLighting(model::UsbDeviceModel& device,
 void setColour(profile::LightInfo& settings, Rgb8 colour);
 
 // Keyboard: the custom colour group chosen. The profile keeps the group, the lights take
-// its stored colours, and in the custom effect they go to the keyboard.
+// its stored colours, and in the custom effect they go to the keyboard, which is told to
+// show that group.
 void selectCustomGroup(model::KeyboardModel& keyboard, int group);
 // Keyboard: every light takes the current colour (lit) or black. In the custom effect they
 // go to the keyboard; with a group selected they become that group's colours.

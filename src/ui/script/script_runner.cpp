@@ -62,7 +62,7 @@ FoundControl findControlInWindows(std::wstring_view name)
 {
     FoundControl hidden;
     for (CPaintManagerUI* manager : managersNewestFirst()) {
-        if (CControlUI* control = manager->FindControl(name)) {
+        if (CControlUI* control = manager->FindShownControl(name)) {
             const FoundControl found{manager, control};
             if (isShown(found))
                 return found;

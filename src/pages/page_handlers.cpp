@@ -141,6 +141,10 @@ void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* devic
     } else if (command == L"profile_fun_spread_btn") {
         panel->ShowMenu(!panel->IsMenuShown());
     } else if (command == L"device_profile_combo") {
+        // The name box follows the choice at once; the device switches once it settles.
+        if (const int index = panel->GetSelectedIndex();
+            index >= 0 && index < static_cast<int>(model.items().size()))
+            panel->SetNameText(model.items()[static_cast<std::size_t>(index)]);
         m_window.SetTimer(app::kProfileSwitchTimer,
                           static_cast<UINT>(ProfilePanelModel::kSwitchDelay.count()));
     } else if (command == L"device_profile_switch") {

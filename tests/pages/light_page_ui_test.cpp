@@ -53,6 +53,15 @@ protected:
         pages::installPageHandlers(window(), hooks);
         window().ResizeClient(1500, 960);
         // The device's start (read, profile, page) runs from its tile's timer.
+        // The mouse reads its state once started, which ends synchronised mode: wait for it.
+        if (withMouse) {
+            ASSERT_TRUE(settle(
+                [&] {
+                    CLightControlUI* mousePage = pages::lightPageOf(mouseDevice());
+                    return mousePage && mousePage->ModeCount() > 0;
+                },
+                5s));
+        }
         ASSERT_TRUE(settle([&] { return page() && page()->ModeCount() > 0; }, 5s))
             << "page " << page() << " effects " << kb().presets().effectNames.size();
         ui().pump();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end check of game lighting: halvek-devsim serves the emulated keyboard, halvek runs
-# against it (--simulate=socket, off-screen), and `halvekctl game start 0 23` must switch the
+# against it (--simulate=socket, on a virtual display when there is none: an off-screen run
+# takes no messages from other programs), and `halvekctl game start 0 23` must switch the
 # keyboard's slot record to effect 23 at once and back to the profile's effect about 5 s
 # later. Reads the keyboard's memory through the same socket with `halvekctl read settings`.
 #   scripts/check-game-lighting.sh [BUILD_DIR]     (default build/test)
@@ -15,7 +16,7 @@ pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
-    rm -rf "$work"
+    [ -n "${KEEP:-}" ] && { echo "kept $work"; cat "$work/halvek.log" | tail -20; } || rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -26,7 +27,14 @@ pids+=($!)
 exec 3> "$work/devsim.in"
 for _ in $(seq 50); do [ -S "$HALVEK_SIM_SOCKET" ] && break; sleep 0.1; done
 
-"$bin/halvek" --simulate=socket --offscreen > "$work/halvek.log" 2>&1 &
+if [ -z "${DISPLAY:-}" ]; then
+    exec 4> "$work/display"
+    Xvfb -displayfd 4 -screen 0 1600x1000x24 -nolisten tcp > /dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    export DISPLAY=":$(head -n1 "$work/display")"
+fi
+"$bin/halvek" --simulate=socket > "$work/halvek.log" 2>&1 &
 pids+=($!)
 
 effect() { # the effect byte of the active slot record
@@ -36,6 +44,7 @@ effect() { # the effect byte of the active slot record
 
 # Wait until halvek has opened the keyboard and written its profile.
 for _ in $(seq 100); do
+    # A step other than 0-2 changes no device; it only tells that halvek listens.
     "$bin/halvekctl" game end 9 0 > /dev/null 2>&1 && break
     sleep 0.2
 done

@@ -405,14 +405,33 @@ TEST_F(LightPageWindowTest, AGameEventSwitchesTheEffectAndTheTimerBringsItBack)
     EXPECT_EQ(deviceRecord(), expectedRecord());
 }
 
+// HALVEK_IDLE_SECONDS=60 makes this the measurement of the worker's idle cost.
 TEST_F(LightPageWindowTest, TheSynchronisedLightingWorkerIdlesWithoutDevicesInStep)
 {
     openWithDevices();
     ASSERT_NE(window().lighting(), nullptr);
     const auto& worker = window().lighting()->worker();
-    const std::uint64_t wakes = worker.idleWakes();
-    (void)settle([] { return false; }, 1500ms);
+    const char* configured = std::getenv("HALVEK_IDLE_SECONDS");
+    const auto seconds = std::chrono::seconds(configured ? std::atoi(configured) : 2);
+    // From one idle wake to another, so that the shares are of whole waits.
+    std::uint64_t wakes = worker.idleWakes();
+    ASSERT_TRUE(settle([&] { return worker.idleWakes() > wakes; }, 3s));
+    wakes = worker.idleWakes();
+    const auto cpuBefore = worker.cpuTime();
+    const auto start = std::chrono::steady_clock::now();
+    (void)settle([] { return false; }, seconds);
+    ASSERT_TRUE(settle(
+        [&] { return worker.idleWakes() > wakes + std::uint64_t(seconds.count()) - 1; }, 3s));
+    const auto wall = std::chrono::steady_clock::now() - start;
+    const auto cpu = worker.cpuTime() - cpuBefore;
+    const double share = double(cpu.count()) / double(std::chrono::nanoseconds(wall).count());
+    std::printf("sync lighting worker idle: %lld us of CPU in %.1f s (%.4f %% of one core), "
+                "%llu wakes\n",
+                static_cast<long long>(cpu.count() / 1000),
+                std::chrono::duration<double>(wall).count(), 100 * share,
+                static_cast<unsigned long long>(worker.idleWakes() - wakes));
+    EXPECT_LE(share, 0.0005);
     // About once a second, and it lights nothing.
-    EXPECT_LE(worker.idleWakes() - wakes, 3u);
+    EXPECT_LE(worker.idleWakes() - wakes, std::uint64_t(seconds.count()) + 3);
     EXPECT_EQ(worker.steps(), 0u);
 }

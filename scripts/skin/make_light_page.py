@@ -115,7 +115,7 @@ xml = f'''<?xml version="1.0" encoding="utf-8"?>
         <VerticalLayout childpadding="6" inset="0,20,0,0">
 {swatches("audiocolor_option_", "light_audio_swatches")}
             <HorizontalLayout height="28" childpadding="8">
-              <Button name="deng_audiocolordp_btn" height="28" width="60" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF2D3640"/>
+              <Button name="deng_audiocolordp_btn" height="28" width="28" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF2D3640" tooltip="light_more_colours_tip_text" resourcetext="true"/>
               <CheckBox name="deng_7audiocolor_check" text="light_seven_colour_text" {CHECK}/>
             </HorizontalLayout>
         </VerticalLayout>

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr int kModeRowHeight = 30;
+constexpr DWORD kAccent = 0xFF1EA7FF;
+constexpr DWORD kDimmed = 0xFF2D3640;
 
 std::wstring editName(std::wstring_view prefix, wchar_t component)
 {
@@ -34,10 +36,25 @@ CControlUI* CLightControlUI::find(std::wstring_view name)
 
 void CLightControlUI::setEnabled(std::wstring_view name, const std::optional<bool>& enabled)
 {
-    if (!enabled)
+    CControlUI* area = enabled ? find(name) : nullptr;
+    if (!area)
         return;
-    if (CControlUI* control = find(name))
-        control->SetEnabled(*enabled);
+    const bool on = *enabled;
+    area->FindControl(
+        [](CControlUI* control, void* data) -> CControlUI* {
+            const bool on = *static_cast<bool*>(data);
+            control->SetEnabled(on);
+            if (auto* slider = static_cast<CSliderUI*>(control->GetInterface(L"Slider"))) {
+                slider->SetForeColor(on ? kAccent : kDimmed);
+                slider->SetAttribute(L"thumbcolor", on ? L"#FFE6EDF3" : L"#FF4A525C");
+            }
+            if (auto* option = static_cast<COptionUI*>(control->GetInterface(L"Option"));
+                option && std::wstring_view(option->GetSelectedImage()).starts_with(L"common/btn"))
+                option->SetSelectedImage(on ? L"common/btn_accent.svg"
+                                            : L"common/btn_accent_dim.svg");
+            return nullptr; // every control below, not the first
+        },
+        const_cast<bool*>(&on), UIFIND_ALL);
 }
 
 void CLightControlUI::setShown(std::wstring_view name, const std::optional<bool>& shown)
@@ -67,14 +84,38 @@ int CLightControlUI::comboSelection(std::wstring_view name)
 {
     CControlUI* control = find(name);
     auto* combo = control ? static_cast<CComboUI*>(control->GetInterface(L"Combo")) : nullptr;
-    return combo ? combo->GetCurSel() : -1;
+    if (!combo)
+        return -1;
+    // A selection waiting for its combo to show is the page's selection already.
+    if (const auto pending = m_pendingSelections.find(name); pending != m_pendingSelections.end())
+        return pending->second < combo->GetCount() ? pending->second : -1;
+    return combo->GetCurSel();
 }
 
 void CLightControlUI::selectCombo(std::wstring_view name, int index)
 {
-    CControlUI* control = find(name);
-    if (auto* combo = control ? static_cast<CComboUI*>(control->GetInterface(L"Combo")) : nullptr)
-        combo->SelectItem(index < combo->GetCount() ? index : -1, false, false);
+    m_pendingSelections.insert_or_assign(std::wstring(name), index);
+    retrySelections();
+}
+
+void CLightControlUI::retrySelections()
+{
+    for (auto it = m_pendingSelections.begin(); it != m_pendingSelections.end();) {
+        CControlUI* control = find(it->first);
+        auto* combo = control ? static_cast<CComboUI*>(control->GetInterface(L"Combo")) : nullptr;
+        const int index = combo && it->second < combo->GetCount() ? it->second : -1;
+        if (!combo || combo->GetCurSel() == index || combo->SelectItem(index, false, false))
+            it = m_pendingSelections.erase(it);
+        else
+            ++it;
+    }
+}
+
+void CLightControlUI::SetInternVisible(bool visible)
+{
+    CHorizontalLayoutUI::SetInternVisible(visible);
+    if (visible)
+        retrySelections();
 }
 
 int CLightControlUI::sliderValue(std::wstring_view name)
@@ -177,7 +218,15 @@ void CLightControlUI::SetSameModeAllowed(bool allowed)
 
 void CLightControlUI::applyStates(int effect)
 {
-    const pages::LightPageStates states = pages::lightPageStates(m_kind, effect, m_sameAllowed);
+    pages::LightPageStates states = pages::lightPageStates(m_kind, effect, m_sameAllowed);
+    // The colour area holds the others: disabled, nothing inside it is usable.
+    if (states.colourLayoutEnabled == false) {
+        for (auto* inner :
+             {&states.rgbEnabled, &states.sevenColourEnabled, &states.colourAreasEnabled})
+            *inner = false;
+    }
+    if (CControlUI* colours = find(L"light_color_layout"); colours && states.colourLayoutEnabled)
+        colours->SetEnabled(*states.colourLayoutEnabled);
     setEnabled(L"deng_rgb_layout", states.rgbEnabled);
     setShown(L"lightcustom_layout", states.customShown);
     setShown(L"deng_same_mode", states.sameShown);
@@ -186,7 +235,6 @@ void CLightControlUI::applyStates(int effect)
     setEnabled(L"deng_speed_layout", states.speedEnabled);
     setShown(L"deng_speed_layout", states.speedShown);
     setShown(L"light_combo_ZZCCmodeSelectLayout", states.subModeShown);
-    setEnabled(L"light_color_layout", states.colourLayoutEnabled);
     setEnabled(L"deng_7color_check", states.sevenColourEnabled);
     setEnabled(L"deng_color_layout", states.colourAreasEnabled);
     setEnabled(L"colorpallet_layout", states.colourAreasEnabled);
@@ -205,6 +253,7 @@ void CLightControlUI::applyStates(int effect)
             option->SetText(*text);
         }
     }
+    retrySelections();
 }
 
 int CLightControlUI::GetMode()

@@ -11,6 +11,7 @@
 #include "ui/container_ui.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +20,8 @@ class CLightControlUI : public CHorizontalLayoutUI {
 public:
     const wchar_t* GetClass() const override { return L"LightControlUI"; }
     void* GetInterface(std::wstring_view name) override;
+    // Combo rows can be selected only while shown: pending selections follow once they are.
+    void SetInternVisible(bool visible = true) override;
 
     // 1 keyboard, 2 mouse, 3 mouse pad, 4 and 7 headset, 5 another kind.
     void SetDeviceKind(int kind) { m_kind = kind; }
@@ -62,12 +65,14 @@ public:
 private:
     CControlUI* find(std::wstring_view name);
     void applyStates(int effect);
+    // The control and everything in it: a disabled area takes no input and looks it.
     void setEnabled(std::wstring_view name, const std::optional<bool>& enabled);
     void setShown(std::wstring_view name, const std::optional<bool>& shown);
     void setOption(std::wstring_view name, bool selected);
     bool isOptionSelected(std::wstring_view name);
     int comboSelection(std::wstring_view name);
     void selectCombo(std::wstring_view name, int index);
+    void retrySelections();
     int sliderValue(std::wstring_view name);
     void setSliderValue(std::wstring_view name, int value);
     void showColourOn(std::wstring_view prefix, std::wstring_view palette, std::wstring_view button,
@@ -76,4 +81,5 @@ private:
     int m_kind = 0;
     bool m_sameAllowed = false;
     profile::AudioLightInfo m_audio{};
+    std::map<std::wstring, int, std::less<>> m_pendingSelections;
 };

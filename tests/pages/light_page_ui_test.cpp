@@ -195,6 +195,11 @@ TEST_F(LightPageWindowTest, EveryEffectWritesItsSlotRecordByteForByte)
     setSlider(L"deng_speed_slider", 1);
     EXPECT_EQ(deviceRecord()[2], 2);
     EXPECT_EQ(deviceRecord()[3], 3);
+    // Breathing has no direction: its options take no clicks.
+    const std::uint8_t direction = deviceRecord()[4];
+    (void)ui().click(direction ? L"deng_FXR_check" : L"deng_FXL_check");
+    EXPECT_EQ(deviceRecord()[4], direction);
+    selectEffect(1);
     ASSERT_TRUE(ui().click(L"deng_FXR_check"));
     EXPECT_EQ(deviceRecord()[4], 0);
     ASSERT_TRUE(ui().click(L"deng_FXL_check"));

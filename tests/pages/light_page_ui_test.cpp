@@ -10,6 +10,7 @@
 #include "device/model/keyboard_conversions.h"
 #include "devsim/keyboard.h"
 #include "devsim/mouse.h"
+#include "pages/device_profile_ui.h"
 #include "pages/find_by_name.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
@@ -20,6 +21,7 @@
 #include "ui/combo_ui.h"
 #include "ui/slider_ui.h"
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -335,6 +337,19 @@ TEST_F(LightPageWindowTest, AnAudioStyleFollowsTheAudioFeed)
         }
         return lit;
     };
+    // Blocks from other programs that are empty, short, or without data are read only as
+    // far as they go.
+    for (const DWORD size : {0u, 3u, 7u}) {
+        std::array<std::uint8_t, 8> bytes{};
+        bytes.fill(0x7F);
+        COPYDATASTRUCT data;
+        data.dwData = 1;
+        data.cbData = size;
+        data.lpData = bytes.data();
+        platform::sendMessage(window().GetHWND(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        data.lpData = nullptr;
+        platform::sendMessage(window().GetHWND(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
     // Silence: nothing lights.
     for (int packet = 0; packet < 9; ++packet)
         sendPacket(0, packet);
@@ -439,4 +454,21 @@ TEST_F(LightPageWindowTest, TheSynchronisedLightingWorkerIdlesWithoutDevicesInSt
     // About once a second, and it lights nothing.
     EXPECT_LE(worker.idleWakes() - wakes, std::uint64_t(seconds.count()) + 3);
     EXPECT_EQ(worker.steps(), 0u);
+}
+
+TEST_F(LightPageWindowTest, TheMousePageHasItsOwnProfilePanel)
+{
+    ASSERT_TRUE(open());
+    mouse.plug(devsim::KeyboardLink::Cable);
+    ASSERT_TRUE(
+        settle([&] { return mouseDevice() && mouseDevice()->model().channel().isOpen(); }, 5s));
+    CDeviceProfileUI* panel = pages::profilePanelOf(window().activeDevice());
+    ASSERT_NE(panel, nullptr);
+    ASSERT_NE(panel->model(), nullptr);
+    EXPECT_EQ(panel->model()->items().size(), 1u);
+    EXPECT_FALSE(panel->GetNameText().empty());
+    // The mouse's profiles live in its own folder.
+    EXPECT_EQ(mouseDevice()->model().profileBaseName(), panel->GetCurrentProfileId());
+    window().ResizeClient(1500, 960);
+    shoot("mouse");
 }

@@ -1,6 +1,7 @@
 #include "devices_watch.h"
 
 #include "simulation.h"
+#include "watch_loop.h"
 
 #include "device/detect/device_watcher.h"
 #include "device/detect/hid_interface_source.h"
@@ -135,8 +136,6 @@ private:
     std::vector<std::unique_ptr<WatchedDevice>> m_devices;
 };
 
-constexpr UINT_PTR kTimeLimitTimer = 1;
-
 } // namespace
 
 int watchDevices(const GlobalOptions& options, const std::vector<std::string>& args)
@@ -185,28 +184,12 @@ int watchDevices(const GlobalOptions& options, const std::vector<std::string>& a
         } else if (message == detect::kMsgInterfaceRemoved) {
             say("- row " + std::to_string(wParam) + "  " + typeName(table.row(wParam).typeId));
             controller.removal(wParam);
-        } else if (message == WM_TIMER && wParam == kTimeLimitTimer) {
-            platform::postQuitMessage(0);
         }
         return LRESULT{0};
     });
     detect::WindowSink sink(window, 0);
     detect::DeviceWatcher watcher(table, source, sink);
-    if (seconds > 0)
-        platform::setTimer(window, kTimeLimitTimer, std::chrono::seconds(seconds));
-    say("watching for devices" +
-        (seconds > 0 ? " for " + std::to_string(seconds) + " s" : std::string(" (Ctrl+C ends)")));
-    if (!watcher.start()) {
-        std::fputs("halvekctl devices: the device watcher could not start\n", stderr);
-        return 1;
-    }
-    platform::Message message;
-    while (queue.getMessage(message))
-        queue.dispatchMessage(message);
-    // The window goes first: it releases a watcher waiting in a send.
-    queue.destroyWindow(window);
-    watcher.stop();
-    return 0;
+    return runWatchLoop({"halvekctl devices", "watching for devices", seconds}, window, watcher);
 }
 
 } // namespace cli

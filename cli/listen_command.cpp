@@ -2,6 +2,7 @@
 
 #include "command_registry.h"
 #include "simulation.h"
+#include "watch_loop.h"
 
 #include "device/detect/device_watcher.h"
 #include "device/detect/hid_interface_source.h"
@@ -9,7 +10,6 @@
 #include "device/detect/window_sink.h"
 #include "device/model/report_listener.h"
 #include "device/protocol/device_protocol.h"
-#include "platform/interrupt.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
 
@@ -37,8 +37,6 @@ and codes the program ignores. Runs until Ctrl+C.
 // Posted by the listener threads: wParam the code, lParam the link.
 constexpr UINT kMsgReport = WM_APP + 1;
 constexpr UINT kMsgListening = WM_APP + 2;
-constexpr UINT kMsgInterrupted = WM_APP + 3;
-constexpr UINT_PTR kTimeLimitTimer = 1;
 
 void say(const std::string& line)
 {
@@ -235,9 +233,6 @@ int listen(const cli::GlobalOptions& options, const std::vector<std::string>& ar
                 else if (answer->rfind("error:", 0) == 0)
                     say("control \"" + line + "\": " + *answer);
             }
-        } else if (message == kMsgInterrupted ||
-                   (message == WM_TIMER && wParam == kTimeLimitTimer)) {
-            platform::postQuitMessage(0);
         }
         return LRESULT{0};
     });
@@ -245,22 +240,10 @@ int listen(const cli::GlobalOptions& options, const std::vector<std::string>& ar
     controller = std::make_unique<detect::LinkController>(table, *host);
     detect::WindowSink sink(window, kMsgListening);
     detect::DeviceWatcher watcher(table, source, sink);
-    platform::InterruptNotice interrupt(
-        [window] { platform::postMessage(window, kMsgInterrupted, 0, 0); });
-    if (seconds > 0)
-        platform::setTimer(window, kTimeLimitTimer, std::chrono::seconds(seconds));
-    say("listening for device reports" +
-        (seconds > 0 ? " for " + std::to_string(seconds) + " s" : std::string(" (Ctrl+C ends)")));
-    if (!watcher.start()) {
-        std::fputs("halvekctl listen: the device watcher could not start\n", stderr);
-        return 1;
-    }
-    platform::Message message;
-    while (queue.getMessage(message))
-        queue.dispatchMessage(message);
-    // The window goes first: it releases a watcher waiting in a send.
-    queue.destroyWindow(window);
-    watcher.stop();
+    const int status = cli::runWatchLoop(
+        {"halvekctl listen", "listening for device reports", seconds}, window, watcher);
+    if (status != 0)
+        return status;
     host->closeAll();
     return 0;
 }

@@ -2,7 +2,8 @@
 # Sets up a fresh Debian 12 machine, builds the release build and runs the main job: the
 # desktop program against the emulated keyboard.
 #   - On a desktop (DISPLAY or WAYLAND_DISPLAY set): writes the factory profile to the
-#     emulated keyboard and starts `halvek --simulate`; it runs until its window is closed.
+#     emulated keyboard and starts `halvek --simulate`; it runs until the program ends (with
+#     a notification area, closing the window hides it: Exit in the tray menu ends it).
 #   - Without a display: the same, on a virtual display (xvfb-run), through a short script
 #     that waits for the keyboard's tile and picture, writes main-window.png and quits.
 set -euo pipefail
@@ -19,7 +20,7 @@ bin="$root/build/release"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     "$bin/halvekctl" --simulate --sim-state "$state" apply
-    echo "== starting halvek --simulate (close its window to end)"
+    echo "== starting halvek --simulate (Exit in its tray menu, or closing its window without a tray, ends it)"
     exec "$bin/halvek" --simulate --sim-state "$state"
 fi
 

@@ -15,6 +15,8 @@ constexpr std::string_view kUsage = R"(Usage: halvek [OPTIONS]
                        code is 0 only when every step held
   --offscreen          lay out and paint the windows in memory without a display;
                        without it halvek refuses to start when no display is there
+  --trace              print the program's trace on standard error: every command
+                       frame sent and received, device steps, suspend and resume
   --help               show this text
 )";
 
@@ -85,6 +87,8 @@ platform::Result<CommandLine> parseCommandLine(std::span<const std::string_view>
             line.simulate = mode;
         } else if (option == "--offscreen" && !hasInlineValue) {
             line.display = DisplayMode::Offscreen;
+        } else if (option == "--trace" && !hasInlineValue) {
+            line.trace = true;
         } else if ((option == "--help" || arg == "-h") && !hasInlineValue) {
             line.help = true;
         } else {

@@ -22,6 +22,7 @@ struct CommandLine {
     std::optional<SimulateMode> simulate;
     std::optional<std::filesystem::path> simState;
     DisplayMode display = DisplayMode::Screen;
+    bool trace = false; // the program's trace, command frames included, on stderr
     bool help = false;
 };
 

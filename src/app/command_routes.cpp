@@ -2,8 +2,10 @@
 
 #include "app/devices/indexed_name.h"
 
+#include <algorithm>
 #include <array>
 #include <cwctype>
+#include <span>
 
 namespace app {
 namespace {
@@ -11,123 +13,103 @@ namespace {
 using O = RouteOwner;
 using D = DeviceNeed;
 
-struct Row {
-    std::wstring_view name;
+// Rows that share an owner and a device need, their control names separated by blanks.
+struct Group {
     RouteOwner owner;
     DeviceNeed need;
+    std::wstring_view names;
     bool exact = false; // compared case-sensitively
 };
 
-template <std::size_t N>
-std::optional<Route> findNamed(const std::array<Row, N>& rows, std::wstring_view name)
+// Calls `match` with each name of the groups, in order, until it answers true.
+template <typename Match>
+std::optional<Route> findInGroups(std::span<const Group> groups, Match match)
 {
-    for (const auto& row : rows) {
-        if (row.exact ? row.name == name : equalsNoCase(row.name, name))
-            return Route{row.owner, row.name, row.need};
-    }
-    return std::nullopt;
-}
-
-template <std::size_t N>
-std::optional<Route> findNumbered(const std::array<Row, N>& rows, std::wstring_view name)
-{
-    const auto split = splitIndexedName(name);
-    if (!split)
-        return std::nullopt;
-    for (const auto& row : rows) {
-        if (equalsNoCase(row.name, split->prefix)) {
-            Route route{row.owner, row.name, row.need};
-            route.number = split->number;
-            return route;
+    for (const auto& group : groups) {
+        for (std::size_t start = 0; start < group.names.size();) {
+            const auto end = std::min(group.names.find(L' ', start), group.names.size());
+            const std::wstring_view name = group.names.substr(start, end - start);
+            if (match(group, name))
+                return Route{group.owner, name, group.need};
+            start = end + 1;
         }
     }
     return std::nullopt;
 }
 
-constexpr std::array<Row, 8> kClickFirst{{
-    {L"closebtn", O::Window, D::None},
-    {L"nodevice_ok_btn", O::Window, D::None},
-    {L"control_light_status", O::Window, D::None},
-    {L"minbtn", O::Window, D::None},
-    {L"maxbtn", O::Window, D::None},
-    {L"restorebtn", O::Window, D::None},
-    {L"skinbtn", O::Window, D::None},
-    {L"setbtn", O::Window, D::None},
-}};
+std::optional<Route> findNamed(std::span<const Group> groups, std::wstring_view name)
+{
+    return findInGroups(groups, [&](const Group& group, std::wstring_view candidate) {
+        return group.exact ? candidate == name : equalsNoCase(candidate, name);
+    });
+}
 
-constexpr std::array<Row, 5> kClickNumbered{{
-    {L"key_", O::Keys, D::KeyboardOrMouse},
-    {L"color_option_", O::Lighting, D::Any},
-    {L"audiocolor_option_", O::Audio, D::Any},
-    {L"windowdeviceset_", O::Window, D::None},
-    {L"DPI_color_option_", O::Mouse, D::Mouse},
-}};
+std::optional<Route> findNumbered(std::span<const Group> groups, std::wstring_view name)
+{
+    const auto split = splitIndexedName(name);
+    if (!split)
+        return std::nullopt;
+    auto route = findInGroups(groups, [&](const Group&, std::wstring_view prefix) {
+        return equalsNoCase(prefix, split->prefix);
+    });
+    if (route)
+        route->number = split->number;
+    return route;
+}
 
-constexpr std::array<Row, 50> kClickNamed{{
-    {L"default_btn", O::Device, D::Any},
-    {L"reset_repeat_btn", O::System, D::Keyboard},
-    {L"device_add_btn", O::Profile, D::Any},
-    {L"device_sub_btn", O::Profile, D::Any},
-    {L"device_export_btn", O::Profile, D::Any},
-    {L"device_import_btn", O::Profile, D::Any},
-    {L"device_copy_btn", O::Profile, D::Any},
-    {L"device_reset_btn", O::Profile, D::Any},
-    {L"device_profile_edit_save_btn", O::Profile, D::Any},
-    {L"key_butt_keysave", O::Keys, D::KeyboardOrMouse},
-    {L"key_butt_keydefalut", O::Keys, D::KeyboardOrMouse},
-    {L"key_butt_keycancel", O::Keys, D::KeyboardOrMouse},
-    {L"key_butt_prosave", O::Keys, D::KeyboardOrMouse},
-    {L"macro_btn_starredio", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_stopredio", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_name_add", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_name_sub", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_name_edit", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_save", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_cancel", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_export", O::Window, D::KeyboardOrMouse},
-    {L"macro_btn_import", O::Window, D::KeyboardOrMouse},
-    {L"macro_btn_up", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_down", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_uptop", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_downbottom", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_delete", O::Macros, D::KeyboardOrMouse},
-    {L"macro_btn_deleteall", O::Macros, D::KeyboardOrMouse},
-    {L"shootdate_save_btn", O::Mouse, D::Mouse},
-    {L"shootdate_reset_btn", O::Mouse, D::Mouse},
-    {L"shootdate_import_btn", O::Window, D::Mouse},
-    {L"shootdate_export_btn", O::Window, D::Mouse},
-    {L"bullet_selected_prev", O::Mouse, D::Mouse},
-    {L"bullet_selected_next", O::Mouse, D::Mouse},
-    {L"custom_bright_color_btn", O::Lighting, D::Keyboard},
-    {L"custom_off_color_btn", O::Lighting, D::Keyboard},
-    {L"deng_same_mode", O::Lighting, D::Any},
-    {L"hs_EQ_btn_save", O::Headset, D::Headset},
-    {L"hs_EQ_btn_delete", O::Headset, D::Headset},
-    {L"profile_fun_spread_btn", O::Profile, D::Any, true},
-    {L"macro_inset_moveleftkey_btn", O::Macros, D::KeyboardOrMouse, true},
-    {L"macro_inset_moverightkey_btn", O::Macros, D::KeyboardOrMouse, true},
-    {L"macro_inset_moveupkey_btn", O::Macros, D::KeyboardOrMouse, true},
-    {L"macro_inset_movedownkey_btn", O::Macros, D::KeyboardOrMouse, true},
-    {L"device_select_prev", O::Window, D::None},
-    {L"device_select_next", O::Window, D::None},
-    {L"Close_bkColor_btn", O::Audio, D::None},
-    {L"music_setting_btn", O::Audio, D::None},
+constexpr Group kClickFirst[] = {
+    {O::Window, D::None,
+     L"closebtn nodevice_ok_btn control_light_status minbtn maxbtn restorebtn skinbtn setbtn"},
+};
+
+constexpr Group kClickNumbered[] = {
+    {O::Keys, D::KeyboardOrMouse, L"key_"},     {O::Lighting, D::Any, L"color_option_"},
+    {O::Audio, D::Any, L"audiocolor_option_"},  {O::Window, D::None, L"windowdeviceset_"},
+    {O::Mouse, D::Mouse, L"DPI_color_option_"},
+};
+
+constexpr Group kClickNamed[] = {
+    {O::Device, D::Any, L"default_btn"},
+    {O::System, D::Keyboard, L"reset_repeat_btn"},
+    {O::Profile, D::Any,
+     L"device_add_btn device_sub_btn device_export_btn device_import_btn device_copy_btn "
+     L"device_reset_btn device_profile_edit_save_btn"},
+    {O::Keys, D::KeyboardOrMouse,
+     L"key_butt_keysave key_butt_keydefalut key_butt_keycancel key_butt_prosave"},
+    {O::Macros, D::KeyboardOrMouse,
+     L"macro_btn_starredio macro_btn_stopredio macro_btn_name_add macro_btn_name_sub "
+     L"macro_btn_name_edit macro_btn_save macro_btn_cancel"},
+    {O::Window, D::KeyboardOrMouse, L"macro_btn_export macro_btn_import"},
+    {O::Macros, D::KeyboardOrMouse,
+     L"macro_btn_up macro_btn_down macro_btn_uptop macro_btn_downbottom macro_btn_delete "
+     L"macro_btn_deleteall"},
+    {O::Mouse, D::Mouse, L"shootdate_save_btn shootdate_reset_btn"},
+    {O::Window, D::Mouse, L"shootdate_import_btn shootdate_export_btn"},
+    {O::Mouse, D::Mouse, L"bullet_selected_prev bullet_selected_next"},
+    {O::Lighting, D::Keyboard, L"custom_bright_color_btn custom_off_color_btn"},
+    {O::Lighting, D::Any, L"deng_same_mode"},
+    {O::Headset, D::Headset, L"hs_EQ_btn_save hs_EQ_btn_delete"},
+    {O::Profile, D::Any, L"profile_fun_spread_btn", true},
+    {O::Macros, D::KeyboardOrMouse,
+     L"macro_inset_moveleftkey_btn macro_inset_moverightkey_btn macro_inset_moveupkey_btn "
+     L"macro_inset_movedownkey_btn",
+     true},
+    {O::Window, D::None, L"device_select_prev device_select_next"},
+    {O::Audio, D::None, L"Close_bkColor_btn music_setting_btn"},
     // The colour buttons open the colour window.
-    {L"deng_colordp_btn", O::Lighting, D::Any},
-    {L"deng_audiocolordp_btn", O::Audio, D::Any},
-}};
+    {O::Lighting, D::Any, L"deng_colordp_btn"},
+    {O::Audio, D::Any, L"deng_audiocolordp_btn"},
+};
 
-constexpr std::array<Row, 9> kItemSelect{{
-    {L"device_profile_combo", O::Profile, D::Any},
-    {L"light_combo_modeSelect", O::Lighting, D::Any},
-    {L"light_combo_custommodeSelect", O::Lighting, D::Any},
-    {L"keyset_function_combo", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_macro_over_combo", O::Keys, D::KeyboardOrMouse},
-    {L"macro_name_list", O::Macros, D::KeyboardOrMouse},
-    {L"custom_eq_name_combo", O::Headset, D::Headset},
-    {L"light_combo_ZZCCmodeSelect", O::Lighting, D::Any},
-    {L"light_combo_audiomodeSelect", O::Audio, D::Any},
-}};
+constexpr Group kItemSelect[] = {
+    {O::Profile, D::Any, L"device_profile_combo"},
+    {O::Lighting, D::Any, L"light_combo_modeSelect light_combo_custommodeSelect"},
+    {O::Keys, D::KeyboardOrMouse, L"keyset_function_combo keyset_macro_over_combo"},
+    {O::Macros, D::KeyboardOrMouse, L"macro_name_list"},
+    {O::Headset, D::Headset, L"custom_eq_name_combo"},
+    {O::Lighting, D::Any, L"light_combo_ZZCCmodeSelect"},
+    {O::Audio, D::Any, L"light_combo_audiomodeSelect"},
+};
 
 // A choice in these applies the key assignment at once.
 constexpr std::array<std::wstring_view, 11> kKeySaveCombos{
@@ -136,131 +118,75 @@ constexpr std::array<std::wstring_view, 11> kKeySaveCombos{
     L"keyset_system_combo",     L"keyset_macro_combo",    L"keyset_macro_over_combo",
     L"keyset_gunkey_combo",     L"keyset_combokey_combo"};
 
-constexpr std::array<Row, 10> kSelectNumbered{{
-    {L"DPI_enable_check_", O::Mouse, D::Mouse},
-    {L"DPI_select_check_", O::Mouse, D::Mouse},
-    {L"polling_rate_option_", O::System, D::KeyboardOrMouse},
-    {L"repeat_delay_check_", O::System, D::Keyboard},
-    {L"mouse_device_seting_option_", O::Mouse, D::Mouse},
-    {L"shoot_gun_op_", O::Mouse, D::Mouse},
-    {L"bullet_op_", O::Mouse, D::Mouse},
-    {L"magic_option_", O::Headset, D::Headset},
-    {L"6533_eq_option_", O::Headset, D::Headset},
-    {L"key_ComBox_check_", O::Keys, D::KeyboardOrMouse},
-}};
+constexpr Group kSelectNumbered[] = {
+    {O::Mouse, D::Mouse, L"DPI_enable_check_ DPI_select_check_"},
+    {O::System, D::KeyboardOrMouse, L"polling_rate_option_"},
+    {O::System, D::Keyboard, L"repeat_delay_check_"},
+    {O::Mouse, D::Mouse, L"mouse_device_seting_option_ shoot_gun_op_ bullet_op_"},
+    {O::Headset, D::Headset, L"magic_option_ 6533_eq_option_"},
+    {O::Keys, D::KeyboardOrMouse, L"key_ComBox_check_"},
+};
 
-constexpr std::array<Row, 26> kSelectNamed{{
-    {L"pointer_precision_check", O::Mouse, D::Mouse},
-    {L"scrolls_page_check", O::Mouse, D::Mouse},
-    {L"winlockflag_option", O::System, D::Keyboard},
-    {L"wflag_option", O::System, D::Keyboard},
-    {L"6flag_option", O::System, D::Keyboard},
-    {L"synchro_device_select", O::Window, D::None},
-    {L"device_select", O::Window, D::None},
-    {L"deng_Op_tab", O::Device, D::Any},
-    {L"key_Op_tab", O::Device, D::Any},
-    {L"macro_Op_tab", O::Device, D::Any},
-    {L"system_Op_tab", O::Device, D::Any},
-    {L"cursor_Op_tab", O::Device, D::Any},
-    {L"6533_voice_Op_tab", O::Device, D::Any},
-    {L"magic_Op_tab", O::Device, D::Any},
-    {L"Virtual7.1_Op_tab", O::Device, D::Any},
-    {L"deng_FXL_check", O::Lighting, D::Any},
-    {L"deng_FXR_check", O::Lighting, D::Any},
-    {L"deng_7color_check", O::Lighting, D::Any},
-    {L"bullet_x_check", O::Mouse, D::Mouse},
-    {L"bullet_y_check", O::Mouse, D::Mouse},
-    {L"magic_enable_option", O::Headset, D::Headset},
-    {L"6533_MicIn_option", O::Headset, D::Headset},
-    {L"6533_MicMoniter_option", O::Headset, D::Headset},
-    {L"deng_7audiocolor_check", O::Audio, D::Any},
-    {L"audio_BkColor_check", O::Audio, D::Any},
-    {L"audio_FgColor_check", O::Audio, D::Any},
-}};
+constexpr Group kSelectNamed[] = {
+    {O::Mouse, D::Mouse, L"pointer_precision_check scrolls_page_check"},
+    {O::System, D::Keyboard, L"winlockflag_option wflag_option 6flag_option"},
+    {O::Window, D::None, L"synchro_device_select device_select"},
+    {O::Device, D::Any,
+     L"deng_Op_tab key_Op_tab macro_Op_tab system_Op_tab cursor_Op_tab 6533_voice_Op_tab "
+     L"magic_Op_tab Virtual7.1_Op_tab"},
+    {O::Lighting, D::Any, L"deng_FXL_check deng_FXR_check deng_7color_check"},
+    {O::Mouse, D::Mouse, L"bullet_x_check bullet_y_check"},
+    {O::Headset, D::Headset, L"magic_enable_option 6533_MicIn_option 6533_MicMoniter_option"},
+    {O::Audio, D::Any, L"deng_7audiocolor_check audio_BkColor_check audio_FgColor_check"},
+};
 
 constexpr std::array<std::wstring_view, 8> kFunctionTabs{
     L"deng_Op_tab",   L"key_Op_tab",        L"macro_Op_tab", L"system_Op_tab",
     L"cursor_Op_tab", L"6533_voice_Op_tab", L"magic_Op_tab", L"Virtual7.1_Op_tab"};
 
-constexpr std::array<Row, 2> kValueNumbered{{
-    {L"DPI_slider_", O::Mouse, D::Mouse},
-    {L"6533_eq_hz_slider_", O::Headset, D::Headset},
-}};
+constexpr Group kValueNumbered[] = {
+    {O::Mouse, D::Mouse, L"DPI_slider_"},
+    {O::Headset, D::Headset, L"6533_eq_hz_slider_"},
+};
 
-constexpr std::array<Row, 11> kValueNamed{{
-    {L"pointer_speed_slider", O::Mouse, D::Mouse},
-    {L"scroll_speed_slider", O::Mouse, D::Mouse},
-    {L"double_click_slider", O::Mouse, D::Mouse},
-    {L"repeat_rate_slider", O::System, D::Keyboard},
-    {L"deng_light_slider", O::Lighting, D::Any},
-    {L"deng_speed_slider", O::Lighting, D::Any},
-    {L"6533_MicIn_slider", O::Headset, D::Headset},
-    {L"6533_MicMoniter_slider", O::Headset, D::Headset},
-    {L"R_light_slider", O::Window, D::None},
-    {L"G_light_slider", O::Window, D::None},
-    {L"B_light_slider", O::Window, D::None},
-}};
+constexpr Group kValueNamed[] = {
+    {O::Mouse, D::Mouse, L"pointer_speed_slider scroll_speed_slider double_click_slider"},
+    {O::System, D::Keyboard, L"repeat_rate_slider"},
+    {O::Lighting, D::Any, L"deng_light_slider deng_speed_slider"},
+    {O::Headset, D::Headset, L"6533_MicIn_slider 6533_MicMoniter_slider"},
+    {O::Window, D::None, L"R_light_slider G_light_slider B_light_slider"},
+};
 
-constexpr std::array<Row, 2> kMovingNumbered{{
-    {L"novik_DPI_slider_", O::Window, D::None},
-    {L"DPI_slider_", O::Mouse, D::Mouse},
-}};
+constexpr Group kMovingNumbered[] = {
+    {O::Window, D::None, L"novik_DPI_slider_"},
+    {O::Mouse, D::Mouse, L"DPI_slider_"},
+};
 
-constexpr std::array<Row, 2> kKillFocusNumbered{{
-    {L"novik_DPI_edit_", O::Window, D::None},
-    {L"DPI_edit_", O::Mouse, D::Mouse},
-}};
+constexpr Group kKillFocusNumbered[] = {
+    {O::Window, D::None, L"novik_DPI_edit_"},
+    {O::Mouse, D::Mouse, L"DPI_edit_"},
+};
 
-constexpr std::array<Row, 20> kKillFocusNamed{{
-    {L"deng_edit_R", O::Lighting, D::Any},
-    {L"deng_edit_G", O::Lighting, D::Any},
-    {L"deng_edit_B", O::Lighting, D::Any},
-    {L"deng_audioedit_R", O::Audio, D::Any},
-    {L"deng_audioedit_G", O::Audio, D::Any},
-    {L"deng_audioedit_B", O::Audio, D::Any},
-    {L"keyset_keyboard_text_edit", O::Window, D::None},
-    {L"bullet_x_eidt", O::Mouse, D::Mouse},
-    {L"bullet_y_eidt", O::Mouse, D::Mouse},
-    {L"bullet_delay_eidt", O::Mouse, D::Mouse},
-    {L"macro_delay", O::Macros, D::KeyboardOrMouse},
-    {L"keyset_mouseswing_num_edit", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_mouseswing_delay_edit", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_mouseswing_speed_edit", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_mousewheel_num_edit", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_mousewheel_delay_edit", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_mousewheel_speed_edit", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_mousefire_interval_edit", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_mousefire_num_edit", O::Keys, D::KeyboardOrMouse},
-    {L"keyset_macro_cycle_edit", O::Keys, D::KeyboardOrMouse},
-}};
+constexpr Group kKillFocusNamed[] = {
+    {O::Lighting, D::Any, L"deng_edit_R deng_edit_G deng_edit_B"},
+    {O::Audio, D::Any, L"deng_audioedit_R deng_audioedit_G deng_audioedit_B"},
+    {O::Window, D::None, L"keyset_keyboard_text_edit"},
+    {O::Mouse, D::Mouse, L"bullet_x_eidt bullet_y_eidt bullet_delay_eidt"},
+    {O::Macros, D::KeyboardOrMouse, L"macro_delay"},
+    {O::Keys, D::KeyboardOrMouse,
+     L"keyset_mouseswing_num_edit keyset_mouseswing_delay_edit keyset_mouseswing_speed_edit "
+     L"keyset_mousewheel_num_edit keyset_mousewheel_delay_edit keyset_mousewheel_speed_edit "
+     L"keyset_mousefire_interval_edit keyset_mousefire_num_edit keyset_macro_cycle_edit"},
+};
 
-constexpr std::array<Row, 25> kMenus{{
-    {L"exit", O::Window, D::None},
-    {L"about_menu", O::Window, D::None},
-    {L"setwnd_menu", O::Window, D::None},
-    {L"redio_previous_record_time", O::Macros, D::KeyboardOrMouse},
-    {L"redio_previous_constant_time", O::Macros, D::KeyboardOrMouse},
-    {L"redio_previous_ignore_time", O::Macros, D::KeyboardOrMouse},
-    {L"redio_later_record_time", O::Macros, D::KeyboardOrMouse},
-    {L"redio_later_constant_time", O::Macros, D::KeyboardOrMouse},
-    {L"redio_later_ignore_time", O::Macros, D::KeyboardOrMouse},
-    {L"left_down", O::Macros, D::KeyboardOrMouse},
-    {L"left_up", O::Macros, D::KeyboardOrMouse},
-    {L"left_click", O::Macros, D::KeyboardOrMouse},
-    {L"middle_down", O::Macros, D::KeyboardOrMouse},
-    {L"middle_up", O::Macros, D::KeyboardOrMouse},
-    {L"middle_click", O::Macros, D::KeyboardOrMouse},
-    {L"right_down", O::Macros, D::KeyboardOrMouse},
-    {L"right_up", O::Macros, D::KeyboardOrMouse},
-    {L"right_click", O::Macros, D::KeyboardOrMouse},
-    {L"forward_down", O::Macros, D::KeyboardOrMouse},
-    {L"forward_up", O::Macros, D::KeyboardOrMouse},
-    {L"forward_click", O::Macros, D::KeyboardOrMouse},
-    {L"back_down", O::Macros, D::KeyboardOrMouse},
-    {L"back_up", O::Macros, D::KeyboardOrMouse},
-    {L"back_click", O::Macros, D::KeyboardOrMouse},
-    {L"macro_action_edit", O::Macros, D::KeyboardOrMouse},
-}};
+constexpr Group kMenus[] = {
+    {O::Window, D::None, L"exit about_menu setwnd_menu"},
+    {O::Macros, D::KeyboardOrMouse,
+     L"redio_previous_record_time redio_previous_constant_time redio_previous_ignore_time "
+     L"redio_later_record_time redio_later_constant_time redio_later_ignore_time left_down left_up "
+     L"left_click middle_down middle_up middle_click right_down right_up right_click forward_down "
+     L"forward_up forward_click back_down back_up back_click macro_action_edit"},
+};
 
 } // namespace
 

@@ -1,6 +1,8 @@
 #include "app/control_registry.h"
 #include "pages/device_profile_ui.h"
+#include "pages/key_set_control_ui.h"
 #include "pages/light_control_ui.h"
+#include "pages/macro_control_ui.h"
 
 #include "app/custom_controls.h"
 #include "app/device_option_ui.h"
@@ -28,11 +30,11 @@ CControlUI* createLightPage()
 }
 CControlUI* createMacroPage()
 {
-    return new PlaceholderLayoutUI(L"MacroControl");
+    return new CMacroControlUI();
 }
 CControlUI* createKeySetPage()
 {
-    return new PlaceholderLayoutUI(L"KeySetControl");
+    return new CKeySetControlUI();
 }
 CControlUI* createProfilePanel()
 {

@@ -26,6 +26,8 @@ inline constexpr WPARAM PBT_APMRESUMEAUTOMATIC = 18;
 
 // Window timers of the main window.
 inline constexpr UINT_PTR kLayoutTimer = 1011;
+// Looks for a launched audio companion until it answers.
+inline constexpr UINT_PTR kAudioCompanionTimer = 1012;
 inline constexpr UINT_PTR kTrayMenuTimer = 1032;
 inline constexpr UINT_PTR kProfileSwitchTimer = 1055;
 inline constexpr UINT_PTR kGameRestoreTimer = 1066;

@@ -6,13 +6,16 @@
 #include "app/devices/device_key_button_ui.h"
 #include "app/devices/tessary_keyboard_device.h"
 #include "app/devices/tessary_mouse_device.h"
+#include "app/main_audio.h"
 #include "app/main_lighting.h"
 #include "app/main_messages.h"
 #include "app/message_checks.h"
 #include "app/peers.h"
 #include "app/watcher_sink.h"
 #include "device/detect/hid_interface_source.h"
+#include "hook/device_hook.h"
 #include "pages/device_profile_ui.h"
+#include "pages/key_set_control_ui.h"
 #include "pages/light_control_ui.h"
 #include "pages/page_handlers.h"
 #include "platform/debug_output.h"
@@ -116,7 +119,9 @@ DUI_END_MESSAGE_MAP()
 CMainWnd::CMainWnd(MainWndOptions options)
     : m_options(std::move(options)),
       m_tray(m_options.tray ? std::move(m_options.tray) : ui::createStatusNotifierBackend()),
-      m_links(m_table, *this)
+      m_links(m_table, *this),
+      m_hook(m_options.inputHook ? std::make_unique<hook::CDeviceHook>(m_options.inputHook)
+                                 : std::make_unique<hook::CDeviceHook>())
 {
     m_mainPage.AddVirtualWnd(L"mainpage", &m_mainPage);
     AddVirtualWnd(L"mainpage", &m_mainPage);
@@ -126,6 +131,9 @@ CMainWnd::CMainWnd(MainWndOptions options)
 CMainWnd::~CMainWnd()
 {
     stopLighting();
+    // Pages let go of the hook while the window still holds it.
+    m_pageHandlers.clear();
+    removeHook();
     if (m_watcher) {
         while (!m_watcher->stop(kWatcherStop))
             platform::debugOutput(L"device watcher has not ended; still waiting");
@@ -163,6 +171,7 @@ void CMainWnd::InitWindow()
     resources->LoadLanguage(L"lan_cn.xml");
     appMessages().mainWindow = m_hWnd;
     SetIcon(107);
+    m_tray.SetMenu(ui::readMenuItems(L"menu.xml"));
     m_tray.CreateTrayIcon(m_hWnd, 107, kInstanceName, MSG_TRAY);
     // Without logind the program simply never hears of suspend.
     if (const auto power = m_power.start(m_hWnd); !power)
@@ -197,8 +206,7 @@ CControlUI* CMainWnd::CreateControl(const wchar_t* className)
         {L"MagicControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"MagicControl"); }},
         {L"Voice6533Control",
          []() -> CControlUI* { return new PlaceholderLayoutUI(L"Voice6533Control"); }},
-        {L"KeySetControl",
-         []() -> CControlUI* { return new PlaceholderLayoutUI(L"KeySetControl"); }},
+        {L"KeySetControl", []() -> CControlUI* { return new CKeySetControlUI(); }},
         {L"ShootControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"ShootControl"); }},
     };
     for (const auto& row : kDirect) {
@@ -281,6 +289,7 @@ void CMainWnd::windowInit()
     startLighting();
     SetTimer(kLayoutTimer, 100);
     m_initialised = true;
+    loadAudioData();
 }
 
 void CMainWnd::runWatcherPass()
@@ -298,6 +307,7 @@ void CMainWnd::shutdown()
 {
     platform::debugOutput(L"退出测试");
     m_shuttingDown = true;
+    removeHook();
     m_power.stop();
     stopLighting();
     ShowWindow(false, false);
@@ -310,12 +320,14 @@ void CMainWnd::shutdown()
         while (!ended)
             ended = m_watcher->stop(kWatcherStop);
     }
+    shutdownAudioCompanion();
     m_tray.DeleteTrayIcon();
     platform::postQuitMessage(0);
 }
 
 LRESULT CMainWnd::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled)
 {
+    removeHook();
     m_tray.DeleteTrayIcon();
     platform::postQuitMessage(0);
     bHandled = false;
@@ -397,6 +409,23 @@ void CMainWnd::updateNoDeviceNotice()
 {
     if (CControlUI* notice = m_pm.FindControl(L"No_device_Link"))
         notice->SetVisible(m_tiles.visibleCount() == 0);
+    // A device that is there but may not be opened is no "no device": say how to fix it.
+    const auto problems = m_table.permissionProblems();
+    if (CControlUI* title = m_pm.FindControl(L"no_device_title"))
+        title->SetText(problems.empty() ? L"no_device_text" : L"access_title_text");
+    if (CControlUI* hint = m_pm.FindControl(L"no_device_hint"))
+        hint->SetVisible(problems.empty());
+    if (CControlUI* access = m_pm.FindControl(L"no_device_access")) {
+        access->SetVisible(!problems.empty());
+        if (!problems.empty()) {
+            const auto& problem = problems.front();
+            access->SetText(
+                std::wstring(CResourceManager::GetInstance()->GetText(L"access_hint_text")) +
+                L"\n" + platform::fromUtf8(problem.node + ": " + problem.missing) + L"\n" +
+                platform::fromUtf8(std::string("sudo cp ") + detect::kUdevRuleFile + " " +
+                                   detect::kUdevRuleFolder + " && " + detect::kUdevReload));
+        }
+    }
 }
 
 void CMainWnd::setPausedAll(bool paused)
@@ -459,6 +488,7 @@ void CMainWnd::applyLanguageIndex(int index)
         resources->SetLanguage(entry->name);
         resources->LoadLanguage(entry->file);
         resources->ReloadText();
+        m_tray.SetMenu(ui::readMenuItems(L"menu.xml"));
         const auto settingsFile = m_options.settingsFile.empty()
                                       ? platform::SettingsStore::defaultFile()
                                       : m_options.settingsFile;
@@ -542,7 +572,7 @@ void CMainWnd::OnMainTimer(UINT_PTR id)
 {
     // Control timers travel as window timers too; they are the paint manager's.
     if (id != kLayoutTimer && id != kTrayMenuTimer && id != kProfileSwitchTimer &&
-        id != kGameRestoreTimer && id != kTopMostTimer)
+        id != kGameRestoreTimer && id != kTopMostTimer && id != kAudioCompanionTimer)
         return;
     KillTimer(id);
     switch (id) {
@@ -550,7 +580,10 @@ void CMainWnd::OnMainTimer(UINT_PTR id)
         layoutForScreen();
         ShowWindow(true, true);
         m_pm.Invalidate();
-        // TODO: start the audio-capture companion once it exists.
+        takeUpAudioCompanion();
+        break;
+    case kAudioCompanionTimer:
+        onAudioCompanionTimer();
         break;
     case kTrayMenuTimer:
         showTrayMenu();
@@ -605,6 +638,10 @@ void CMainWnd::handleMenuClick(WPARAM wParam)
         Close();
         return;
     }
+    if (name == L"show_menu") {
+        bringForward();
+        return;
+    }
     if (const auto route = menuRoute(name))
         dispatch(*route, nullptr);
 }
@@ -613,16 +650,9 @@ bool CMainWnd::handleRegisteredMessage(UINT msg, WPARAM wParam, LPARAM lParam, b
 {
     for (const auto name : kHookMessages) {
         if (isMessage(msg, name)) {
-            // Acted on only while our hook is installed and delivering this very record.
-            if (m_hookMode != 0 && HookDelivery::isDelivering(lParam)) {
-                if (name == L"WM_HOOK_KEY_MSMACRO_MSG")
-                    platform::debugOutput(L"WM_HOOK_KEY_MSMACRO");
-                if (auto handler = m_pageHandlers.find(RouteOwner::Macros);
-                    handler != m_pageHandlers.end())
-                    handler->second(
-                        Route{RouteOwner::Macros, name, DeviceNeed::None, static_cast<int>(wParam)},
-                        nullptr, activeDevice());
-            }
+            if (name == L"WM_HOOK_KEY_MSMACRO_MSG")
+                platform::debugOutput(L"WM_HOOK_KEY_MSMACRO");
+            deliverHookMessage(msg, wParam, lParam);
             return true;
         }
     }
@@ -641,6 +671,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
     switch (msg) {
     case WM_ACTIVATE:
         setWindowActive(wParam != 0);
+        if (wParam == 0)
+            hookFocusLost();
         return 0;
     case WM_MOUSELEAVE:
         platform::debugOutput(L"鼠标移出");
@@ -682,6 +714,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
     }
     if (msg == WM_POWERBROADCAST) {
         if (wParam == PBT_APMRESUMEAUTOMATIC) {
+            platform::debugOutput(L"system resumed");
             s_awake = true;
             setLightingControl(m_lightingControl);
             // A device may have lost its settings while the machine slept.
@@ -689,6 +722,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
                 if (device->isOnline())
                     device->ReapplyProfile();
         } else if (wParam == PBT_APMSUSPEND) {
+            platform::debugOutput(L"system suspends");
             s_awake = false;
             setLightingControl(false);
         }
@@ -774,13 +808,6 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         break;
     }
     return 0;
-}
-
-void CMainWnd::hookControl(WPARAM install)
-{
-    // TODO: the global input hook installs here once it exists; until then only the mode
-    // is kept, so hook messages stay ignored.
-    m_hookMode = install == 1 ? 1 : 0;
 }
 
 } // namespace app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/input_hook.h"
 #include "platform/power_events.h"
 
 #include "app/command_routes.h"
@@ -14,6 +15,7 @@
 #include "ui/std_string_ptr_map.h"
 #include "ui/tray_icon.h"
 #include "ui/window_impl_base.h"
+#include "update/update_model.h"
 
 #include <atomic>
 #include <filesystem>
@@ -25,13 +27,22 @@
 
 class CDeviceOptionUI;
 class CMpDevicePowerUI;
+namespace hook {
+class CDeviceHook;
+class HookClient;
+} // namespace hook
 namespace windows {
 class MainSkin;
+}
+
+namespace windows {
+struct AudioStyles;
 }
 
 namespace app {
 
 class MainLighting;
+class MainAudio;
 class MainWatcherSink;
 
 // What the main window is built with; tests replace the system's parts.
@@ -45,6 +56,10 @@ struct MainWndOptions {
     std::filesystem::path settingsFile;
     // False: the watcher is not started (tests drive passes themselves).
     bool startWatcher = true;
+    // The audio-capture companion to launch; empty: halvek-audio beside the program.
+    std::filesystem::path audioCompanionProgram;
+    // Where the input hook takes its events from; empty: the desktop's (X11 or the window).
+    std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
 };
 
 // Carries out a routed notification for a page or a device family; later work fills them.
@@ -90,6 +105,11 @@ public:
     void applySameLighting();
     // Null before the window is initialised.
     MainLighting* lighting() const { return m_lighting.get(); }
+    // main_wnd_audio.cpp: audio lighting is wanted (an audio style chosen) or no longer
+    // is. Start launches the audio-capture companion when none runs; neither waits.
+    void startAudioCompanion();
+    void pauseAudioCompanion();
+    const windows::AudioStyles* audioStyles() const;
 
     // --- state, for the program and its tests ---
     detect::InterfaceTable& interfaceTable() { return m_table; }
@@ -101,7 +121,18 @@ public:
     bool isLightingControl() const { return m_lightingControl; }
     bool isShuttingDown() const { return m_shuttingDown; }
     bool isTrayShown() const { return m_tray.IsVisible(); }
-    bool isHookInstalled() const { return m_hookMode != 0; }
+    bool isHookInstalled() const;
+    int hookMode() const;
+
+    // --- main_wnd_hook.cpp: the global input hook, for the pages that capture input ---
+    // Clients are held weakly: a page that goes away simply stops receiving.
+    // Installs the hook in `mode` for `client`, replacing any hook (whose client is told);
+    // 1 on success, 0 when the input could not be captured.
+    int installHook(int mode, const std::shared_ptr<hook::HookClient>& client);
+    // Removes the hook, if any; its client is told unless it is `requester`.
+    void removeHook(const hook::HookClient* requester = nullptr);
+    // Who receives the keys of MSG_HOOK_CONTROL's key capture; none: no hook is installed.
+    void setKeyCaptureClient(const std::shared_ptr<hook::HookClient>& client);
     // Runs one watcher pass on the calling thread (tests without the watcher thread).
     void runWatcherPass();
     // Process-wide: cleared while the system sleeps.
@@ -160,6 +191,17 @@ private:
     void selectDeviceFromTiles();
     void showDevicePages(std::size_t index);
 
+    // main_wnd_update.cpp: the update entries of the present devices and the program
+    std::vector<update::UpdateEntry> updateEntries() const;
+
+    // main_wnd_audio.cpp: the audio-light styles and the companion
+    void loadAudioData();
+    void takeUpAudioCompanion();
+    void onAudioCompanionTimer();
+    void shutdownAudioCompanion();
+    void sendAudioSlider(wchar_t channel, int value);
+    void openMusicWindow();
+
     // main_wnd_commands.cpp: routing tables and dialogs
     void routeNotification(TNotifyUI& msg);
     bool dispatch(const Route& route, TNotifyUI* msg);
@@ -172,6 +214,9 @@ private:
     std::optional<std::filesystem::path> askForFile(bool save, std::wstring_view filterName,
                                                     std::wstring_view extension);
     void hookControl(WPARAM install);
+    // main_wnd_hook.cpp
+    void deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void hookFocusLost();
     void broadcastLightingControl(bool control);
 
     MainWndOptions m_options;
@@ -211,8 +256,10 @@ private:
     bool m_displayChanged = false;
     bool m_initialised = false;
     bool m_shuttingDown = false;
-    int m_hookMode = 0;
-    HWND m_audioCompanion = nullptr;
+    std::unique_ptr<MainAudio> m_audio; // audio-light styles and the companion
+    std::unique_ptr<hook::CDeviceHook> m_hook;
+    std::weak_ptr<hook::HookClient> m_hookClient; // the page holding the hook
+    std::weak_ptr<hook::HookClient> m_keyCaptureClient;
     std::unique_ptr<windows::MainSkin> m_skin; // background choices of the skin frame
     std::unique_ptr<MainLighting> m_lighting;
 

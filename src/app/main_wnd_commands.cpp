@@ -118,7 +118,7 @@ bool CMainWnd::dispatch(const Route& route, TNotifyUI* msg)
                 option->Selected(true, false);
     }
     if (route.command == L"music_setting_btn")
-        MusicWnd::Open(m_hWnd, m_musicWnd, m_dpi, userDataFolder(), defaultDataFolder());
+        openMusicWindow();
     else if (const auto handler = m_pageHandlers.find(route.owner); handler != m_pageHandlers.end())
         handler->second(route, msg, device);
     else
@@ -183,9 +183,13 @@ void CMainWnd::runWindowRoute(const Route& route, TNotifyUI* msg)
     } else if (command == L"about_menu") {
         openAboutWindow();
     } else if (command == L"setwnd_menu" || command == L"setbtn") {
-        CSetWnd::Open(m_hWnd, m_settingsWnd, m_languageIndex, m_dpi, defaultDataFolder());
+        CSetWnd::Open(m_hWnd, m_settingsWnd, m_languageIndex, m_dpi, defaultDataFolder(),
+                      updateEntries());
     } else if (command == L"macro_action") {
-        // TODO: the macro editor's action menu.
+        // The macro editor shows its action menu.
+        if (const auto macros = m_pageHandlers.find(RouteOwner::Macros);
+            macros != m_pageHandlers.end())
+            macros->second(route, msg, activeDevice());
     }
 }
 
@@ -250,9 +254,7 @@ void CMainWnd::onColourSlider(const Route& route, TNotifyUI& msg)
         return;
     const int value = slider->GetValue();
     const wchar_t channel = route.command[0];
-    const WPARAM which = channel == L'R' ? 6 : channel == L'G' ? 7 : 8;
-    if (m_audioCompanion)
-        platform::postMessage(m_audioCompanion, appMessages().guid[4], which, value);
+    sendAudioSlider(channel, value);
     const std::wstring labelName = std::wstring(1, channel) + L"_light_label";
     if (CControlUI* label = m_pm.FindControl(labelName))
         label->SetText(std::wstring(1, channel) + L" " + std::to_wstring(value));

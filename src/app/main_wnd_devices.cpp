@@ -247,7 +247,7 @@ void CMainWnd::applyTileMessage(WPARAM index, LPARAM show)
     const std::size_t tile = static_cast<std::size_t>(index);
     if (show == 0 && m_tiles.tile(tile).visible && m_tiles.tile(tile).selected) {
         closeChildWindows();
-        if (m_hookMode != 0) {
+        if (isHookInstalled()) {
             hookControl(0);
             if (auto handler = m_pageHandlers.find(RouteOwner::Macros);
                 handler != m_pageHandlers.end())

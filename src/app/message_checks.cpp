@@ -4,10 +4,6 @@
 #include <cstring>
 
 namespace app {
-namespace {
-thread_local const void* t_deliveredRecord = nullptr;
-} // namespace
-
 std::optional<std::size_t> rowFromMessage(WPARAM wParam, std::size_t rowCount)
 {
     if (wParam >= rowCount)
@@ -25,22 +21,6 @@ std::optional<std::vector<std::int32_t>> copyDataValues(const COPYDATASTRUCT* da
     // Only whole values: a trailing part of one reads as 0.
     std::memcpy(values.data(), data->lpData, used - used % sizeof(std::int32_t));
     return values;
-}
-
-HookDelivery::HookDelivery(const void* record) : m_previous(t_deliveredRecord)
-{
-    t_deliveredRecord = record;
-}
-
-HookDelivery::~HookDelivery()
-{
-    t_deliveredRecord = m_previous;
-}
-
-bool HookDelivery::isDelivering(LPARAM lParam)
-{
-    return t_deliveredRecord != nullptr &&
-           reinterpret_cast<const void*>(lParam) == t_deliveredRecord;
 }
 
 } // namespace app

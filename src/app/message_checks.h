@@ -25,20 +25,4 @@ namespace app {
 inline constexpr std::size_t kSpectrumPayloadBytes = 2000;
 inline constexpr std::size_t kExternalColourPayloadBytes = 24;
 
-// Hook messages carry a pointer to the event record. Only our own hook procedures may
-// deliver one: they mark the record for the time of the send, and the window accepts a
-// hook message only when its lParam is the marked record on this thread.
-class HookDelivery {
-public:
-    explicit HookDelivery(const void* record);
-    ~HookDelivery();
-    HookDelivery(const HookDelivery&) = delete;
-    HookDelivery& operator=(const HookDelivery&) = delete;
-
-    [[nodiscard]] static bool isDelivering(LPARAM lParam);
-
-private:
-    const void* m_previous;
-};
-
 } // namespace app

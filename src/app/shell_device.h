@@ -54,6 +54,8 @@ public:
     // The command channel is open: the device answers.
     virtual bool isOnline() const = 0;
     virtual bool isReceiverMode() const = 0;
+    // The firmware version the device reported while it is online, else 0.
+    virtual std::uint32_t firmwareVersion() const { return 0; }
     // True once after the device changed its picture's colours.
     virtual bool takeRedraw() = 0;
 

@@ -149,6 +149,8 @@ void reportFirstFrame(const CWindowWnd& window)
 
 int runHalvek(const CommandLine& options)
 {
+    if (options.trace)
+        platform::echoDebugOutput();
     std::vector<ui::script::Step> script;
     if (options.script) {
         auto loaded = loadScript(*options.script);

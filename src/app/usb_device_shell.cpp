@@ -4,8 +4,11 @@
 #include "app/devices/tessary_usb_device.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
+#include "platform/debug_output.h"
 #include "platform/text.h"
 #include "ui/paint_manager_ui.h"
+
+#include <cstdio>
 
 namespace app {
 
@@ -66,6 +69,11 @@ bool UsbDeviceShell::isOnline() const
     return m_device.model().channel().isOpen();
 }
 
+std::uint32_t UsbDeviceShell::firmwareVersion() const
+{
+    return m_device.model().firmwareVersion();
+}
+
 bool UsbDeviceShell::isReceiverMode() const
 {
     return m_device.model().channel().isReceiverMode();
@@ -79,12 +87,27 @@ void UsbDeviceShell::SendLiveFrame()
 void UsbDeviceShell::StartDevice()
 {
     m_device.StartDevice();
+    platform::debugOutput(platform::toUtf8(m_device.model().folderName()) + " started");
 }
 
 void UsbDeviceShell::ReapplyProfile()
 {
+    const std::string name = platform::toUtf8(m_device.model().folderName());
+    platform::debugOutput("re-applying the " + name + "'s profile");
     const auto report = m_device.ReapplyProfile();
-    (void)report;
+    std::uint64_t frames = 0;
+    double took = 0;
+    for (const auto& step : report.steps) {
+        frames += step.frames;
+        took += step.took.count();
+    }
+    const auto* failed = report.firstFailure();
+    char summary[96];
+    std::snprintf(summary, sizeof summary, " (%llu frames, %.1f ms)",
+                  static_cast<unsigned long long>(frames), took);
+    platform::debugOutput(failed ? "profile not re-applied to the " + name + ": " + failed->name +
+                                       " failed: " + failed->detail + summary
+                                 : "profile re-applied to the " + name + summary);
 }
 
 void UsbDeviceShell::SyncFromDevice()

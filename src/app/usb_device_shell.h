@@ -23,6 +23,7 @@ public:
     bool isWireless() const override;
     bool isOnline() const override;
     bool isReceiverMode() const override;
+    std::uint32_t firmwareVersion() const override;
     bool takeRedraw() override { return false; }
     void SendLiveFrame() override;
     void StartDevice() override;

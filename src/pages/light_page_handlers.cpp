@@ -121,8 +121,14 @@ void LightingPages::lighting(const app::Route& route, TNotifyUI* msg, app::Shell
         const int mode = page->GetMode();
         if (mode < 0)
             return;
+        const int before = model.GetLightSettings().mode;
         page->SelectMode(mode);
         storeLighting(model, [&](profile::LightInfo& s) { s.mode = std::uint8_t(mode); });
+        // The audio effect needs the audio-capture companion; other effects let it rest.
+        if (mode == kAudioEffect)
+            m_window.startAudioCompanion();
+        else if (before == kAudioEffect)
+            m_window.pauseAudioCompanion();
     } else if (command == L"deng_light_slider") {
         const int level = page->GetBrightness();
         storeLighting(model, [&](profile::LightInfo& s) { s.brightness = std::uint8_t(level); });
@@ -193,6 +199,8 @@ void LightingPages::audio(const app::Route& route, TNotifyUI* msg, app::ShellDev
         if (auto audio = page->GetAudioLightInfo(true)) {
             storeAudio(object->model(), *audio);
             page->SetAudioLightInfo(*audio);
+            if (object->model().GetLightSettings().mode == kAudioEffect)
+                m_window.startAudioCompanion();
         }
     } else if (command == L"deng_7audiocolor_check") {
         if (auto audio = page->GetAudioLightInfo(false))

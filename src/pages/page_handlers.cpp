@@ -5,8 +5,10 @@
 #include "app/main_wnd.h"
 #include "pages/device_profile_ui.h"
 #include "pages/find_by_name.h"
+#include "pages/key_set_page_handler.h"
 #include "pages/keyboard_system_page.h"
 #include "pages/light_page_handlers.h"
+#include "pages/macro_page.h"
 #include "pages/models/profile_device_steps.h"
 #include "pages/models/system_settings_model.h"
 #include "platform/debug_output.h"
@@ -231,6 +233,9 @@ CDeviceProfileUI* profilePanelOf(app::ShellDevice* device)
 void installPageHandlers(app::CMainWnd& window, PageHooks hooks)
 {
     installLightingHandlers(window, LightingHooks{hooks.pickColour});
+    installKeySetHandler(window, hooks);
+    MacroPageHooks macroHooks;
+    macroHooks.prompt = hooks.prompt;
     auto pages = std::make_shared<Pages>(window, std::move(hooks));
     window.setPageHandler(app::RouteOwner::Profile, [pages](const app::Route& route, TNotifyUI* msg,
                                                             app::ShellDevice* device) {
@@ -239,6 +244,7 @@ void installPageHandlers(app::CMainWnd& window, PageHooks hooks)
     window.setPageHandler(app::RouteOwner::System,
                           [pages](const app::Route& route, TNotifyUI* msg,
                                   app::ShellDevice* device) { pages->system(route, msg, device); });
+    installMacroPage(window, std::move(macroHooks));
 }
 
 } // namespace pages

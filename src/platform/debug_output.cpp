@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -21,9 +22,9 @@ DebugRing& ring()
     return instance;
 }
 
-bool echoToStderr()
+std::atomic<bool>& echoToStderr()
 {
-    static const bool enabled = [] {
+    static std::atomic<bool> enabled = [] {
         const char* value = std::getenv("HALVEK_DEBUG");
         return value != nullptr && std::string_view(value) == "1";
     }();
@@ -48,6 +49,11 @@ void debugOutput(std::wstring_view line)
 void debugOutput(std::string_view utf8Line)
 {
     debugOutput(fromUtf8(utf8Line));
+}
+
+void echoDebugOutput()
+{
+    echoToStderr() = true;
 }
 
 std::vector<std::wstring> debugLines()

@@ -201,8 +201,12 @@ bool MacroLibrary::DeleteMacro(int index)
 std::wstring MacroLibrary::ImportMacro(const fs::path& path)
 {
     const JsonDocument imported = readJsonDocument(path);
-    if (imported.state != ReadState::Ok || !imported.value.isObject()) {
+    if (imported.state != ReadState::Ok) {
         platform::debugOutput("macro import refused: not a readable macro file: " + path.string());
+        return {};
+    }
+    if (const auto problem = macroDocumentProblem(imported.value)) {
+        platform::debugOutput("macro import refused: " + *problem + ": " + path.string());
         return {};
     }
     const std::string text = m_jsonFile.ReadText(path);
@@ -271,6 +275,41 @@ std::vector<MacroEvent> MacroLibrary::LoadEvents(int index) const
 {
     const fs::path file = macroPath(index);
     return file.empty() ? std::vector<MacroEvent>{} : readMacroEvents(m_jsonFile.ReadJson(file));
+}
+
+std::optional<std::string> macroDocumentProblem(const Json::Value& document)
+{
+    if (!document.isObject())
+        return "not a JSON object";
+    const Json::Value& events = json::member(document, "Events");
+    if (events.isNull())
+        return std::nullopt;
+    if (!events.isArray())
+        return "\"Events\" is not a list";
+    if (events.size() > kMaxMacroEvents)
+        return "more than " + std::to_string(kMaxMacroEvents) + " events";
+    for (Json::ArrayIndex i = 0; i < events.size(); ++i) {
+        const Json::Value& event = events[i];
+        const std::string where = "event " + std::to_string(i + 1) + ": ";
+        if (!event.isObject())
+            return where + "not an object";
+        const Json::Value& type = json::member(event, "Type");
+        const Json::Value& button = json::member(event, "Button");
+        const Json::Value& action = json::member(event, "Action");
+        if (!type.isIntegral() || type.isBool() ||
+            (type.asLargestInt() != 1 && type.asLargestInt() != 2 && type.asLargestInt() != 3 &&
+             type.asLargestInt() != 4 && type.asLargestInt() != 5 && type.asLargestInt() != 9 &&
+             type.asLargestInt() != 10))
+            return where + "unknown \"Type\"";
+        // A missing Button or Action reads as 0 and "up", as files have always been read.
+        if (!button.isNull() && (!button.isIntegral() || button.isBool() ||
+                                 button.asLargestInt() < 0 || button.asLargestInt() > 0xFF))
+            return where + "\"Button\" is not 0-255";
+        if (!action.isNull() &&
+            (!action.isString() || (action.asString() != "down" && action.asString() != "up")))
+            return where + "\"Action\" is neither \"down\" nor \"up\"";
+    }
+    return std::nullopt;
 }
 
 std::uint16_t parseDelay(const Json::Value& value)

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,8 @@ public:
     // Removes entry `index` and its ".mac". Renumbering key codes is the caller's part.
     bool DeleteMacro(int index);
     // Copies a ".mac" file unchanged into a new macro; the name follows the "macro_%d" rule.
-    // Empty when refused: unreadable or not a JSON object, or no new macro could be made.
+    // Empty when refused: unreadable, not a macro the editor can hold (macroDocumentProblem),
+    // or no new macro could be made.
     std::wstring ImportMacro(const std::filesystem::path& path);
     bool ExportMacro(int index, const std::filesystem::path& path) const;
 
@@ -98,6 +100,12 @@ private:
     bool m_readable = true;
     CJsonFile m_jsonFile;
 };
+
+// Why a ".mac" document cannot be taken into the library, or nullopt when it can: the editor
+// must be able to hold every event (at most kMaxMacroEvents, each an object of a known
+// Type; a Button, where given, 0-255; an Action, where given, "down" or "up"). Delays are
+// not checked: readers saturate them.
+[[nodiscard]] std::optional<std::string> macroDocumentProblem(const Json::Value& document);
 
 // A "Delay" member: decimal text or an integer, saturated to 0-65535; anything else 0.
 [[nodiscard]] std::uint16_t parseDelay(const Json::Value& value);

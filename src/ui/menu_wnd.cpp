@@ -3,9 +3,11 @@
 #include "platform/debug_output.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
+#include "ui/dialog_builder.h"
 
 #include <algorithm>
 #include <cwchar>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -52,6 +54,39 @@ bool releaseMenuCommand(const void* record)
     }
     delete static_cast<const MenuCmd*>(record);
     return true;
+}
+
+bool postMenuCommand(HWND target, std::wstring_view name, std::wstring_view userData,
+                     std::wstring_view text, bool checked)
+{
+    auto* record = new MenuCmd{};
+    copyText(record->szName, std::size(record->szName), name);
+    copyText(record->szUserData, std::size(record->szUserData), userData);
+    copyText(record->szText, std::size(record->szText), text);
+    record->bChecked = checked ? 1 : 0;
+    {
+        std::lock_guard guard(g_recordLock);
+        outstandingRecords().insert(record);
+    }
+    if (target && platform::postMessage(target, WM_MENUCLICK, reinterpret_cast<WPARAM>(record), 0))
+        return true;
+    releaseMenuCommand(record);
+    return false;
+}
+
+std::vector<MenuItemText> readMenuItems(std::wstring_view xml)
+{
+    std::vector<MenuItemText> items;
+    std::unique_ptr<CControlUI> root(CDialogBuilder().Create(xml));
+    auto* list = root ? static_cast<CContainerUI*>(root->GetInterface(L"Container")) : nullptr;
+    if (!list)
+        return items;
+    for (int i = 0; i < list->GetCount(); ++i) {
+        CControlUI* item = list->GetItemAt(i);
+        if (item->GetInterface(L"MenuElement") && item->IsVisible())
+            items.push_back({std::wstring(item->GetName()), std::wstring(item->GetText())});
+    }
+    return items;
 }
 
 } // namespace ui
@@ -174,24 +209,15 @@ void CMenuWnd::DestroyMenu()
 
 void CMenuWnd::Choose(CMenuElementUI& item)
 {
-    auto* record = new MenuCmd{};
-    copyText(record->szName, std::size(record->szName), item.GetName());
-    copyText(record->szUserData, std::size(record->szUserData), item.GetUserData());
-    copyText(record->szText, std::size(record->szText), item.GetText());
+    bool checked = false;
     if (item.IsCheckItem() && m_checkInfo) {
-        if (auto* checked = static_cast<bool*>(m_checkInfo->Find(item.GetName()))) {
-            *checked = !*checked;
-            record->bChecked = *checked ? 1 : 0;
+        if (auto* mark = static_cast<bool*>(m_checkInfo->Find(item.GetName()))) {
+            *mark = !*mark;
+            checked = *mark;
         }
     }
-    {
-        std::lock_guard guard(g_recordLock);
-        outstandingRecords().insert(record);
-    }
-    const HWND target = m_mainManager ? m_mainManager->GetPaintWindow() : nullptr;
-    if (!target ||
-        !platform::postMessage(target, WM_MENUCLICK, reinterpret_cast<WPARAM>(record), 0))
-        ui::releaseMenuCommand(record);
+    ui::postMenuCommand(m_mainManager ? m_mainManager->GetPaintWindow() : nullptr, item.GetName(),
+                        item.GetUserData(), item.GetText(), checked);
     DestroyMenu();
 }
 

@@ -5,6 +5,7 @@
 #include "ui/window_impl_base.h"
 
 #include <string>
+#include <vector>
 
 // Posted to the owner's paint window when a menu item is chosen; wParam is a MenuCmd.
 inline constexpr UINT WM_MENUCLICK = 0x0479;
@@ -30,6 +31,18 @@ namespace ui {
 const MenuCmd* acceptMenuCommand(WPARAM wParam);
 // Frees a record handed out by the menu; false (and nothing freed) for anything else.
 bool releaseMenuCommand(const void* record);
+// Posts WM_MENUCLICK with a new record to the window, as choosing an item does; the
+// receiver frees it. False, with nothing left behind, when the post fails.
+bool postMenuCommand(HWND target, std::wstring_view name, std::wstring_view userData = {},
+                     std::wstring_view text = {}, bool checked = false);
+
+// An item of a menu file as it reads in the current language.
+struct MenuItemText {
+    std::wstring name;
+    std::wstring text;
+};
+// The visible items of a menu file, in order; empty when the file cannot be read.
+std::vector<MenuItemText> readMenuItems(std::wstring_view xml);
 } // namespace ui
 
 // The menu's list: "Menu" in menu files.

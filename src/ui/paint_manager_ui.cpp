@@ -250,17 +250,6 @@ CControlUI* CPaintManagerUI::FindControl(POINT pt) const
     return m_pRoot->FindControl(matchAny, &pt, UIFIND_VISIBLE | UIFIND_HITTEST | UIFIND_TOP_FIRST);
 }
 
-CControlUI* CPaintManagerUI::FindShownControl(std::wstring_view name) const
-{
-    if (!m_pRoot || name.empty())
-        return nullptr;
-    if (CControlUI* found = m_pRoot->FindControl(matchName, &name, UIFIND_VISIBLE))
-        return found;
-    if (CControlUI* found = m_pRoot->FindControl(matchNameNoCase, &name, UIFIND_VISIBLE))
-        return found;
-    return FindControl(name);
-}
-
 CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* parent, std::wstring_view name) const
 {
     if (!parent || name.empty())

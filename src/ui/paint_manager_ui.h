@@ -74,9 +74,6 @@ public:
     CControlUI* FindControl(std::wstring_view name) const;
     CControlUI* FindControl(POINT pt) const;
     CControlUI* FindSubControlByName(CControlUI* parent, std::wstring_view name) const;
-    // The first shown control of that name, else the first of any; for drivers that act as a
-    // person would, when several device pages hold controls of one name.
-    CControlUI* FindShownControl(std::wstring_view name) const;
     CControlUI* FindSubControlByClass(CControlUI* parent, std::wstring_view className,
                                       int index = 0) const;
 

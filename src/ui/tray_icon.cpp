@@ -40,6 +40,8 @@ bool CTrayIcon::CreateTrayIcon(HWND hwnd, UINT iconId, std::wstring_view tooltip
     m_iconId = iconId;
     m_message = message;
     m_visible = m_backend->show(ui::TrayTarget{hwnd, message, iconId}, tooltip);
+    if (m_visible)
+        m_backend->setMenu(m_menu);
     return m_visible;
 }
 
@@ -55,6 +57,13 @@ void CTrayIcon::SetTooltipText(std::wstring_view tooltip)
 {
     if (m_visible)
         m_backend->setTooltip(tooltip);
+}
+
+void CTrayIcon::SetMenu(std::vector<ui::MenuItemText> items)
+{
+    m_menu = std::move(items);
+    if (m_visible)
+        m_backend->setMenu(m_menu);
 }
 
 bool CTrayIcon::HasTrayHost() const

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ui/menu_wnd.h"
 #include "ui/ui_types.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // Posted with the tray message (lParam) when a notification area appears or goes away;
 // the window asks CTrayIcon::HasTrayHost() for the new state.
@@ -26,6 +28,9 @@ public:
     // now is hasHost()); false when it cannot be shown at all.
     virtual bool show(const TrayTarget& target, std::wstring_view tooltip) = 0;
     virtual void setTooltip(std::wstring_view tooltip) = 0;
+    // The menu the desktop shows for the icon; choosing an item posts WM_MENUCLICK with
+    // its name to the target window. Backends without menus of their own ignore it.
+    virtual void setMenu(const std::vector<MenuItemText>&) {}
     virtual void hide() = 0;
     // Whether a notification area shows the icon now; changes are posted as
     // kTrayHostChanged. Thread-safe.
@@ -34,8 +39,9 @@ public:
 // Shows nothing and says so.
 std::unique_ptr<TrayBackend> createNullTrayBackend();
 // A StatusNotifierItem on the session bus (or on the bus at the address), shown by the
-// panel that runs a StatusNotifierWatcher. A right click asks the program for its menu:
-// it arrives as WM_RBUTTONUP and the program shows its own menu window at the pointer.
+// panel that runs a StatusNotifierWatcher, with its menu as a D-Bus menu the panel draws.
+// A panel that asks the program for a menu instead gets WM_RBUTTONUP, and the program
+// shows its own menu window at the pointer.
 std::unique_ptr<TrayBackend> createStatusNotifierBackend(std::string busAddress = {});
 } // namespace ui
 
@@ -56,6 +62,8 @@ public:
     bool CreateTrayIcon(HWND hwnd, UINT iconId, std::wstring_view tooltip, UINT message);
     void DeleteTrayIcon();
     void SetTooltipText(std::wstring_view tooltip);
+    // Kept, and handed to the desktop whenever the icon is shown.
+    void SetMenu(std::vector<ui::MenuItemText> items);
     bool IsVisible() const { return m_visible; }
     // True while a notification area shows the icon.
     bool HasTrayHost() const;
@@ -68,4 +76,5 @@ private:
     UINT m_message = 0;
     UINT m_iconId = 0;
     bool m_visible = false;
+    std::vector<ui::MenuItemText> m_menu;
 };

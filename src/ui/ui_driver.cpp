@@ -16,9 +16,25 @@ UiDriver::~UiDriver()
     m_manager.RemoveNotifier(this);
 }
 
+CControlUI* findShownControl(const CPaintManagerUI& manager, std::wstring_view name)
+{
+    CControlUI* first = manager.FindControl(name);
+    if (!first || first->IsVisible() || !manager.GetRoot())
+        return first;
+    CControlUI* shown = manager.GetRoot()->FindControl(
+        [](CControlUI* control, void* data) -> CControlUI* {
+            return control->IsVisible() &&
+                           control->GetName() == *static_cast<std::wstring_view*>(data)
+                       ? control
+                       : nullptr;
+        },
+        &name, UIFIND_ALL);
+    return shown ? shown : first;
+}
+
 CControlUI* UiDriver::find(std::wstring_view name) const
 {
-    return m_manager.FindShownControl(name);
+    return findShownControl(m_manager, name);
 }
 
 void UiDriver::render()

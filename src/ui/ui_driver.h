@@ -11,6 +11,10 @@
 
 namespace ui {
 
+// The control of that name a person can see, else the first of that name (or null). Pages
+// of several devices share control names; only the one on show can be reached.
+CControlUI* findShownControl(const CPaintManagerUI& manager, std::wstring_view name);
+
 // Drives a window's control tree the way a person would, for tests: finds controls by
 // name, clicks, selects, types and reads the notifications that came out. Input travels
 // as window messages through the window's own handling, so message maps and the paint

@@ -55,7 +55,8 @@ std::vector<std::size_t> UpdateList::startUpdate()
     std::vector<std::size_t> chosen;
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         auto& item = m_items[i];
-        if (!needsUpdate(item.state))
+        // A failed download may be tried again; the updater continues what it kept.
+        if (!needsUpdate(item.state) && item.state != ItemState::Failed)
             continue;
         if (item.ticked) {
             item.state = ItemState::Waiting;
@@ -119,6 +120,68 @@ std::optional<WindowState> UpdateList::applyReport(std::int64_t event, std::int6
         }
     }
     return left ? WindowState::UpdatesFound : WindowState::UpToDate;
+}
+
+void UpdateList::setTicked(std::size_t index, bool ticked)
+{
+    if (index < m_items.size() && m_items[index].enabled)
+        m_items[index].ticked = ticked;
+}
+
+bool UpdateList::anyTicked() const
+{
+    return std::any_of(m_items.begin(), m_items.end(),
+                       [](const auto& item) { return item.ticked && item.enabled; });
+}
+
+ItemLook itemLook(ItemState state)
+{
+    constexpr std::uint32_t kAccent = 0xFF0099FF;
+    constexpr std::uint32_t kAccentDisabled = 0xFF0078C8;
+    constexpr std::uint32_t kGrey = 0xFF666666;
+    ItemLook look;
+    look.textColour = kAccent;
+    look.selectedTextColour = kAccent;
+    look.disabledTextColour = kAccentDisabled;
+    switch (state) {
+    case ItemState::Checking:
+    case ItemState::Done:
+        look.statusTextId = state == ItemState::Checking ? L"LessUpdateText" : L"UpdateOkText";
+        look.textColour = 0;
+        look.selectedTextColour = 0;
+        look.disabledTextColour = kGrey;
+        break;
+    case ItemState::NeedUpdate:
+    case ItemState::NeedUpdateToo:
+        look.statusTextId = L"NeedUpdateText";
+        look.optionEnabled = true;
+        break;
+    case ItemState::Waiting:
+        look.statusTextId = L"DownloadWaitText";
+        break;
+    case ItemState::Downloading:
+        look.statusTextId = L"DownloadIngText";
+        look.progressShown = true;
+        break;
+    case ItemState::Downloaded:
+        look.statusTextId = L"DownloadOkText";
+        look.doneShown = true;
+        break;
+    case ItemState::Updating:
+        look.statusTextId = L"UpdateIngText";
+        look.progressShown = true;
+        break;
+    case ItemState::Failed:
+        look.statusTextId = L"UpdateFailText";
+        look.optionEnabled = true;
+        break;
+    }
+    return look;
+}
+
+std::wstring progressText(std::int32_t percent)
+{
+    return std::to_wstring(std::clamp(percent, 0, 100)) + L"%";
 }
 
 bool UpdateList::canClose() const

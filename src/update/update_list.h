@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace update {
@@ -43,8 +45,9 @@ public:
     // disabled. Returns the window state.
     WindowState finishCheck(std::size_t failedChecks);
 
-    // The user starts the update: ticked items wait for the updater, unticked ones are
-    // disabled. The indices of the items to download, in order.
+    // The user starts the update: ticked items with something newer (or whose download
+    // failed) wait for the updater, unticked ones are disabled. The indices of the items to
+    // download, in order.
     std::vector<std::size_t> startUpdate();
 
     // The first item that waits for or is in the middle of its download.
@@ -57,8 +60,28 @@ public:
     // Closing is refused while an item is being checked or updated.
     bool canClose() const;
 
+    // The user ticks or unticks an item; only enabled items take it.
+    void setTicked(std::size_t index, bool ticked);
+    bool anyTicked() const;
+
 private:
     std::vector<UpdateListItem> m_items;
 };
+
+// How a list item shows its state: the status text id, which of the progress and done
+// marks are shown, whether its tick can be changed, and its text colours (0: none).
+struct ItemLook {
+    std::wstring_view statusTextId;
+    bool progressShown = false;
+    bool doneShown = false;
+    bool optionEnabled = false;
+    std::uint32_t textColour = 0;
+    std::uint32_t selectedTextColour = 0;
+    std::uint32_t disabledTextColour = 0;
+};
+ItemLook itemLook(ItemState state);
+
+// "42%": the progress as the item shows it.
+std::wstring progressText(std::int32_t percent);
 
 } // namespace update

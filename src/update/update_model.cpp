@@ -149,6 +149,8 @@ std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEnt
     record.name = json::readText(json::member(root, "name"));
     record.versionName = json::readText(json::member(root, "version_name"));
     record.deviceId = json::readInt(json::member(root, "device_id"));
+    if (const Json::Value& size = json::member(root, "size"); size.isUInt64())
+        record.fileSize = size.asUInt64();
     const Json::Value& versionValue = json::member(root, "version");
     const std::wstring version = json::readText(versionValue);
     if (versionValue.isString())

@@ -67,8 +67,9 @@ struct UpdateRecord {
     std::wstring currentVersionText;
     std::wstring versionName;
     std::wstring latestVersionText;
-    std::wstring downloadPath; // untrusted text from the answer; never used as a local path
-    std::wstring localFile;    // a file name inside the update folder, made safe
+    std::wstring downloadPath;  // untrusted text from the answer; never used as a local path
+    std::wstring localFile;     // a file name inside the update folder, made safe
+    std::uint64_t fileSize = 0; // "size" of the answer, when it gave one: checked after download
 };
 
 // A present device as the main window's tiles list it.

@@ -49,6 +49,16 @@ bool AudioCompanionLink::stop() const
     return all;
 }
 
+bool AudioCompanionLink::pause() const
+{
+    if (!present())
+        return false;
+    bool all = true;
+    for (const std::uint64_t c : {2, 4})
+        all = command(c, 0) && all;
+    return all;
+}
+
 bool AudioCompanionLink::slider(wchar_t channel, int value) const
 {
     const std::uint64_t which = channel == L'R' ? 6 : channel == L'G' ? 7 : 8;

@@ -30,6 +30,8 @@ public:
     bool start() const;
     // Stop, release, quit.
     bool stop() const;
+    // Stop and release only: the companion stays for the next start.
+    bool pause() const;
     // The main page's colour sliders: channel 'R', 'G' or 'B'.
     bool slider(wchar_t channel, int value) const;
     bool sendStyleColour(const AudioStyles& styles) const;

@@ -1,19 +1,53 @@
 #include "windows/set_wnd.h"
 
+#include "app/app_messages.h"
 #include "app/command_routes.h"
 #include "app/main_messages.h"
+#include "platform/debug_output.h"
+#include "platform/folders.h"
 #include "platform/message_queue.h"
+#include "ui/button_ui.h"
 #include "ui/combo_ui.h"
 #include "ui/container_ui.h"
+#include "ui/dialog_builder.h"
 #include "ui/label_ui.h"
 #include "ui/list_ui.h"
 #include "ui/paint_manager_ui.h"
+#include "ui/resource_manager.h"
+#include "ui/slider_ui.h"
+#include "update/update_time.h"
+#include "update/updater.h"
+
+namespace {
+
+constexpr const wchar_t* kItemSkin = L"XML\\CustomControlXML\\device_Update_list_item.xml";
+constexpr UINT kUpdaterWatchPeriod = 300; // ms
+constexpr DWORD kPlainText = 0xFFC9D1D9;
+
+std::filesystem::path besideProgram(const char* name)
+{
+    const auto beside = platform::executableFolder() / name;
+    std::error_code error;
+    return std::filesystem::exists(beside, error) ? beside : std::filesystem::path(name);
+}
+
+// Which list item a control inside it belongs to.
+CControlUI* rowOf(CControlUI* control)
+{
+    for (CControlUI* c = control; c; c = c->GetParent()) {
+        if (c->GetInterface(L"ListItem"))
+            return c;
+    }
+    return nullptr;
+}
+
+} // namespace
 
 CSetWnd::CSetWnd(HWND mainWnd, int languageIndex, std::filesystem::path defaultDataFolder,
                  update::UpdateServiceConfig service, std::vector<update::UpdateEntry> entries)
     : m_mainWnd(mainWnd), m_languageIndex(languageIndex),
       m_defaultDataFolder(std::move(defaultDataFolder)), m_service(std::move(service)),
-      m_entries(std::move(entries))
+      m_entries(std::move(entries)), m_updaterProgram(besideProgram("halvek-update"))
 {
 }
 
@@ -23,12 +57,13 @@ CSetWnd::~CSetWnd()
 }
 
 void CSetWnd::Open(HWND mainWnd, HWND& handle, int languageIndex, int dpi,
-                   const std::filesystem::path& defaultDataFolder)
+                   const std::filesystem::path& defaultDataFolder,
+                   std::vector<update::UpdateEntry> entries)
 {
     if (handle)
         return;
     CSetWnd window(mainWnd, languageIndex, defaultDataFolder, update::configFromSettings(),
-                   update::buildEntries({}, update::applicationVersion()));
+                   std::move(entries));
     if (!window.Create(mainWnd, L"SetWnd", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 630, 500))
         return;
     if (ui::isAllowedDpi(dpi))
@@ -39,9 +74,23 @@ void CSetWnd::Open(HWND mainWnd, HWND& handle, int languageIndex, int dpi,
     handle = nullptr;
 }
 
+void CSetWnd::setUpdaterProgram(std::filesystem::path program)
+{
+    m_updaterProgram = std::move(program);
+}
+
 void CSetWnd::InitWindow()
 {
     fillLanguages();
+    if (!m_service.lastCheckFolder.empty()) {
+        auto date = update::readLastCheckDate(m_service.lastCheckFolder);
+        if (!date) {
+            date = update::todayCheckDate();
+            update::writeLastCheckDate(m_service.lastCheckFolder, *date);
+        }
+        m_lastCheckDate = *date;
+    }
+    showTickButton();
     startCheck();
 }
 
@@ -63,10 +112,10 @@ void CSetWnd::fillLanguages()
 
 void CSetWnd::startCheck()
 {
-    showStatus(L"GetUpdateInfoText");
+    showWindowState(update::WindowState::Checking);
     if (m_service.baseUrl.empty()) {
         // Nothing is sent anywhere without a configured service.
-        showStatus(L"update_not_configured_text");
+        showNotConfigured();
         return;
     }
     m_check.start(m_service, m_entries, update::postToWindow(m_mailbox, m_hWnd, kMsgUpdateNotices));
@@ -75,36 +124,136 @@ void CSetWnd::startCheck()
 void CSetWnd::showStatus(std::wstring_view textId)
 {
     m_statusId = textId;
-    if (CControlUI* label = m_pm.FindControl(L"update_status_label")) {
-        label->SetResourceText(true);
-        label->SetText(textId);
+    CControlUI* label = m_pm.FindControl(L"update_status_label");
+    if (!label)
+        return;
+    if (textId == L"UpdateIsLastText" && !m_lastCheckDate.empty()) {
+        // The words come from the language file, the date after them.
+        auto* resources = CResourceManager::GetInstance();
+        label->SetResourceText(false);
+        label->SetText(std::wstring(resources->GetText(textId)) + L"  " + m_lastCheckDate);
+        return;
+    }
+    label->SetResourceText(true);
+    label->SetText(textId);
+}
+
+void CSetWnd::showWindowState(update::WindowState state)
+{
+    using update::WindowState;
+    const bool checking = state == WindowState::Checking || state == WindowState::Updating;
+    if (CControlUI* ring = m_pm.FindControl(L"update_status_ring"))
+        ring->SetVisible(checking);
+    if (CControlUI* image = m_pm.FindControl(L"update_status_image"))
+        image->SetVisible(!checking);
+    switch (state) {
+    case WindowState::Checking:
+        showStatus(L"GetUpdateInfoText");
+        break;
+    case WindowState::UpdatesFound:
+        showStatus(L"update_found_text");
+        break;
+    case WindowState::NoAnswer:
+        showStatus(L"update_no_answer_text");
+        break;
+    case WindowState::Updating:
+        showStatus(L"ISUpdateINGText");
+        break;
+    case WindowState::UpToDate:
+        showStatus(L"UpdateIsLastText");
+        if (m_mainWnd)
+            platform::postMessage(m_mainWnd, app::MSG_UPDATE_SEEN, 0, 0);
+        break;
     }
 }
 
-void CSetWnd::addRow(const update::UpdateRecord& record)
+void CSetWnd::showNotConfigured()
 {
-    auto* list = dynamic_cast<CListUI*>(m_pm.FindControl(L"device_update_list_info"));
-    if (!list)
-        return;
-    auto* row = new CListLabelElementUI();
-    row->SetResourceText(false);
-    row->SetText(record.name + L"    " + record.currentVersionText);
-    list->Add(row);
-    ++m_rows;
+    showStatus(L"update_not_configured_text");
+    for (const wchar_t* name : {L"update_status_ring", L"update_status_image",
+                                L"update_list_header", L"device_update_list_info"})
+        if (CControlUI* control = m_pm.FindControl(name))
+            control->SetVisible(false);
+    if (CControlUI* hint = m_pm.FindControl(L"update_hint_label"))
+        hint->SetVisible(true);
 }
 
-void CSetWnd::updateRow(std::size_t index, const update::UpdateRecord& record, bool failed)
+CListUI* CSetWnd::listControl() const
 {
-    auto* list = dynamic_cast<CListUI*>(m_pm.FindControl(L"device_update_list_info"));
-    CControlUI* row = list && index < m_rows ? list->GetItemAt(static_cast<int>(index)) : nullptr;
-    if (!row)
+    return dynamic_cast<CListUI*>(m_pm.FindControl(L"device_update_list_info"));
+}
+
+void CSetWnd::addRow()
+{
+    CListUI* list = listControl();
+    if (!list)
         return;
-    std::wstring text = record.name + L"    " + record.currentVersionText;
-    if (failed)
-        text += L"    —";
-    else if (!record.latestVersionText.empty())
-        text += L"  →  " + record.latestVersionText;
-    row->SetText(text);
+    CControlUI* row = CDialogBuilder().Create(kItemSkin, nullptr, nullptr, &m_pm);
+    if (!row) {
+        // Without the item skin a plain row still tells what is there.
+        row = new CListLabelElementUI();
+    }
+    list->Add(row);
+    showRow(static_cast<std::size_t>(list->GetCount() - 1));
+}
+
+void CSetWnd::showRow(std::size_t index)
+{
+    CListUI* list = listControl();
+    if (!list || index >= m_list.items().size() || static_cast<int>(index) >= list->GetCount())
+        return;
+    CControlUI* row = list->GetItemAt(static_cast<int>(index));
+    const update::UpdateListItem& item = m_list.items()[index];
+    const update::ItemLook look = update::itemLook(item.state);
+    auto sub = [&](const wchar_t* name) { return m_pm.FindSubControlByName(row, name); };
+    auto* option = dynamic_cast<COptionUI*>(sub(L"check_name_select"));
+    if (!option) {
+        row->SetText(item.record.name + L"    " + item.record.currentVersionText +
+                     (item.record.latestVersionText.empty()
+                          ? std::wstring()
+                          : L"  →  " + item.record.latestVersionText));
+        return;
+    }
+    row->SetUserData(item.record.downloadPath);
+    option->SetText(item.record.name);
+    option->SetEnabled(item.enabled && look.optionEnabled);
+    if (option->IsSelected() != item.ticked)
+        option->Selected(item.ticked, false);
+    option->SetTextColor(look.textColour ? look.textColour : kPlainText);
+    option->SetSelectedTextColor(look.selectedTextColour ? look.selectedTextColour : kPlainText);
+    option->SetDisabledTextColor(look.disabledTextColour);
+    if (CControlUI* old = sub(L"OldRev"))
+        old->SetText(item.record.currentVersionText);
+    if (CControlUI* latest = sub(L"updateRev")) {
+        latest->SetText(item.record.latestVersionText);
+        latest->SetVisible(!item.record.latestVersionText.empty());
+    }
+    if (CControlUI* status = sub(L"update_status_text")) {
+        status->SetResourceText(true);
+        status->SetText(look.statusTextId);
+    }
+    if (CControlUI* progressRow = sub(L"update_status_ing"))
+        progressRow->SetVisible(look.progressShown);
+    if (auto* bar = dynamic_cast<CProgressUI*>(sub(L"update_progress_bar")))
+        bar->SetValue(item.progress);
+    if (CControlUI* percent = sub(L"update_progress_value"))
+        percent->SetText(update::progressText(item.progress));
+    if (CControlUI* done = sub(L"update_status_ok"))
+        done->SetVisible(look.doneShown || (item.state == update::ItemState::Done &&
+                                            item.record.status == update::kStatusNewer));
+}
+
+void CSetWnd::showTickButton()
+{
+    if (CControlUI* button = m_pm.FindControl(L"update_fw_and_ap")) {
+        const bool ticked = m_list.anyTicked() && !m_list.itemBeingUpdated();
+        button->SetEnabled(ticked);
+        button->SetVisible(ticked);
+    }
+    // Closing is refused while a download runs; the buttons say so beforehand.
+    for (const wchar_t* name : {L"laterbtn", L"closebtn"})
+        if (CControlUI* close = m_pm.FindControl(name))
+            close->SetEnabled(m_list.canClose());
 }
 
 void CSetWnd::takeNotices()
@@ -113,23 +262,79 @@ void CSetWnd::takeNotices()
     for (auto& notice : m_mailbox->takeAll()) {
         switch (notice.kind) {
         case Kind::Checking:
-            showStatus(L"GetUpdateInfoText");
+            showWindowState(update::WindowState::Checking);
             break;
         case Kind::AddItem:
-            addRow(notice.record);
+            m_list.add(notice.record);
+            addRow();
             break;
         case Kind::UpdateItem:
-            updateRow(notice.index, notice.record, !notice.detail.empty());
+            if (!notice.detail.empty())
+                platform::debugOutput(L"update check: " + notice.detail);
+            m_list.update(notice.index, notice.record);
+            showRow(notice.index);
             break;
         case Kind::Finished:
-            showStatus(notice.state == update::WindowState::UpdatesFound ? L"update_found_text"
-                       : notice.state == update::WindowState::NoAnswer   ? L"update_no_answer_text"
-                                                                         : L"UpdateIsLastText");
+            m_list.finishCheck(0);
+            for (std::size_t i = 0; i < m_list.items().size(); ++i)
+                showRow(i);
+            showWindowState(notice.state);
+            showTickButton();
             break;
         case Kind::NotConfigured:
-            showStatus(L"update_not_configured_text");
+            showNotConfigured();
             break;
         }
+    }
+}
+
+void CSetWnd::startUpdate()
+{
+    if (m_list.startUpdate().empty())
+        return;
+    if (!m_launch)
+        m_launch = std::make_unique<update::UpdaterLaunch>(m_updaterProgram, m_service.extraCaFile);
+    for (std::size_t i = 0; i < m_list.items().size(); ++i)
+        showRow(i);
+    showWindowState(update::WindowState::Updating);
+    showTickButton();
+    m_launch->launchNext(m_list);
+    afterUpdateStep(std::nullopt);
+    SetTimer(kUpdaterWatchTimer, kUpdaterWatchPeriod);
+}
+
+void CSetWnd::onUpdaterReport(WPARAM event, LPARAM value)
+{
+    const auto index = m_list.itemBeingUpdated();
+    const auto ended = m_list.applyReport(static_cast<std::int64_t>(event), value);
+    if (!index)
+        return; // nothing is being updated: the report is not ours
+    if (event == static_cast<WPARAM>(update::UpdaterEvent::Done))
+        m_downloaded = true;
+    showRow(*index);
+    if (m_launch)
+        m_launch->reported(m_list, static_cast<std::int64_t>(event));
+    afterUpdateStep(ended);
+}
+
+void CSetWnd::afterUpdateStep(std::optional<update::WindowState> ended)
+{
+    for (std::size_t i = 0; i < m_list.items().size(); ++i)
+        showRow(i);
+    if (ended) {
+        showWindowState(*ended);
+        KillTimer(kUpdaterWatchTimer);
+    } else if (!m_list.itemBeingUpdated()) {
+        KillTimer(kUpdaterWatchTimer);
+    }
+    showTickButton();
+    if (CControlUI* where = m_pm.FindControl(L"update_folder_label")) {
+        // Flashing has no protocol here: the user is told where the file is.
+        where->SetVisible(m_downloaded);
+        if (m_downloaded)
+            where->SetText(
+                std::wstring(CResourceManager::GetInstance()->GetText(L"update_saved_text")) +
+                L" " + update::updateFolder().wstring());
     }
 }
 
@@ -145,6 +350,19 @@ void CSetWnd::Notify(TNotifyUI& msg)
         }
         return;
     }
+    if (msg.sType == L"selectchanged" && msg.pSender &&
+        app::equalsNoCase(msg.pSender->GetName(), L"check_name_select")) {
+        CListUI* list = listControl();
+        CControlUI* row = rowOf(msg.pSender);
+        const int index = list && row ? list->GetItemIndex(row) : -1;
+        if (index >= 0) {
+            auto* option = dynamic_cast<COptionUI*>(msg.pSender);
+            m_list.setTicked(static_cast<std::size_t>(index), option && option->IsSelected());
+            showRow(static_cast<std::size_t>(index));
+        }
+        showTickButton();
+        return;
+    }
     WindowImplBase::Notify(msg);
 }
 
@@ -153,23 +371,46 @@ void CSetWnd::OnClick(TNotifyUI& msg)
     if (!msg.pSender)
         return;
     const CDuiString name = msg.pSender->GetName();
+    auto page = [&](const wchar_t* tabName, int index) {
+        if (auto* tab = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl(tabName)))
+            tab->SelectItem(index);
+    };
     if (app::equalsNoCase(name, L"closebtn") || app::equalsNoCase(name, L"laterbtn")) {
-        stopWorkers();
+        // Refused while a download runs (OnClose); the workers stop only when it closes.
         Close(IDOK);
     } else if (app::equalsNoCase(name, L"minbtn")) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else if (app::equalsNoCase(name, L"set_language_opt")) {
-        if (auto* tab = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl(L"set_tab")))
-            tab->SelectItem(0);
+        page(L"set_tab", 0);
     } else if (app::equalsNoCase(name, L"set_update_opt")) {
-        if (auto* tab = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl(L"set_tab")))
-            tab->SelectItem(1);
+        page(L"set_tab", 1);
+    } else if (app::equalsNoCase(name, L"update_fw_and_ap")) {
+        page(L"set_tab", 1);
+        page(L"get_update_tab_layout", 1);
+    } else if (app::equalsNoCase(name, L"update_cancel_btn")) {
+        page(L"get_update_tab_layout", 0);
+    } else if (app::equalsNoCase(name, L"update_OK_btn")) {
+        page(L"get_update_tab_layout", 0);
+        startUpdate();
     }
 }
 
 void CSetWnd::stopWorkers()
 {
     m_check.stop();
+}
+
+LRESULT CSetWnd::OnClose(UINT, WPARAM, LPARAM, bool& bHandled)
+{
+    if (!m_list.canClose()) {
+        platform::debugOutput(L"settings window: an update is under way; not closed");
+        bHandled = true;
+        return 0;
+    }
+    stopWorkers();
+    KillTimer(kUpdaterWatchTimer);
+    bHandled = false;
+    return 0;
 }
 
 LRESULT CSetWnd::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled)
@@ -185,15 +426,25 @@ LRESULT CSetWnd::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHan
     return WindowImplBase::OnSysCommand(msg, wParam, lParam, bHandled);
 }
 
-LRESULT CSetWnd::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& bHandled)
+LRESULT CSetWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled)
 {
     bHandled = false;
     if (msg == kMsgUpdateNotices) {
         takeNotices();
         bHandled = true;
+    } else if (msg != 0 && msg == app::appMessages().guid[0]) {
+        onUpdaterReport(wParam, lParam);
+        bHandled = true;
+    } else if (msg == WM_TIMER && wParam == kUpdaterWatchTimer) {
+        if (m_launch) {
+            const auto ended = m_launch->watch(m_list);
+            afterUpdateStep(ended);
+        }
+        bHandled = true;
     } else if (msg == app::MSG_LANGUAGE_CHANGED) {
         // The texts are ids: the library resolves them again on the next layout.
         showStatus(m_statusId);
+        afterUpdateStep(std::nullopt);
         m_pm.NeedUpdate();
         m_pm.Invalidate();
         bHandled = true;

@@ -3,19 +3,26 @@
 #include "app/language_table.h"
 #include "ui/window_impl_base.h"
 #include "update/update_check.h"
+#include "update/update_list.h"
 #include "update/update_mailbox.h"
+#include "update/updater_launch.h"
 
 #include <filesystem>
 #include <memory>
 #include <vector>
 
+class CListUI;
+
 // The settings window: the language choice and the update tab. The language is applied by
 // the main window (it owns the texts and the saved choice); the update check runs on its
-// own thread and hands its notices over through a mailbox.
+// own thread and hands its notices over through a mailbox; downloads run in halvek-update,
+// whose reports the main window passes on.
 class CSetWnd : public WindowImplBase {
 public:
     // Posted by the check thread when notices wait in the mailbox.
     static constexpr UINT kMsgUpdateNotices = 0x0C40;
+    // Looks after a running updater.
+    static constexpr UINT_PTR kUpdaterWatchTimer = 1;
 
     CSetWnd(HWND mainWnd, int languageIndex, std::filesystem::path defaultDataFolder,
             update::UpdateServiceConfig service, std::vector<update::UpdateEntry> entries);
@@ -26,16 +33,23 @@ public:
     void Notify(TNotifyUI& msg) override;
     void OnClick(TNotifyUI& msg) override;
 
-    // Runs the window modally over the main window; `handle` holds the window while it is
-    // open, and nothing opens while it is set.
+    // Runs the window modally over the main window with the update entries of the present
+    // devices and the application; `handle` holds the window while it is open, and nothing
+    // opens while it is set.
     static void Open(HWND mainWnd, HWND& handle, int languageIndex, int dpi,
-                     const std::filesystem::path& defaultDataFolder);
+                     const std::filesystem::path& defaultDataFolder,
+                     std::vector<update::UpdateEntry> entries);
+
+    // The updater to run; halvek-update beside the program unless set.
+    void setUpdaterProgram(std::filesystem::path program);
 
     int languageIndex() const { return m_languageIndex; }
-    std::size_t updateRows() const { return m_rows; }
+    std::size_t updateRows() const { return m_list.items().size(); }
+    const update::UpdateList& updateList() const { return m_list; }
 
 protected:
     CDuiString GetSkinFile() override { return L"setwnd.xml"; }
+    LRESULT OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 
@@ -44,8 +58,15 @@ private:
     void startCheck();
     void takeNotices();
     void showStatus(std::wstring_view textId);
-    void addRow(const update::UpdateRecord& record);
-    void updateRow(std::size_t index, const update::UpdateRecord& record, bool failed);
+    void showWindowState(update::WindowState state);
+    void showNotConfigured();
+    CListUI* listControl() const;
+    void addRow();
+    void showRow(std::size_t index);
+    void showTickButton();
+    void startUpdate();
+    void onUpdaterReport(WPARAM event, LPARAM value);
+    void afterUpdateStep(std::optional<update::WindowState> ended);
     void stopWorkers();
 
     HWND m_mainWnd;
@@ -55,6 +76,10 @@ private:
     std::vector<update::UpdateEntry> m_entries;
     std::shared_ptr<update::UpdateMailbox> m_mailbox = std::make_shared<update::UpdateMailbox>();
     update::UpdateCheckThread m_check;
+    update::UpdateList m_list;
+    std::unique_ptr<update::UpdaterLaunch> m_launch;
+    std::filesystem::path m_updaterProgram;
     std::wstring m_statusId;
-    std::size_t m_rows = 0;
+    std::wstring m_lastCheckDate;
+    bool m_downloaded = false;
 };

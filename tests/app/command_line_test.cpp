@@ -22,13 +22,15 @@ TEST(CommandLine, ReadsEveryOption)
     EXPECT_FALSE(none->simulate);
     EXPECT_EQ(none->display, DisplayMode::Screen);
 
-    const auto all = parse(
-        {"--simulate=receiver", "--sim-state", "state.json", "--script=s.txt", "--offscreen"});
+    const auto all = parse({"--simulate=receiver", "--sim-state", "state.json", "--script=s.txt",
+                            "--offscreen", "--trace"});
     ASSERT_TRUE(all) << all.error().message;
     EXPECT_EQ(all->simulate, SimulateMode::Receiver);
     EXPECT_EQ(all->simState, std::filesystem::path("state.json"));
     EXPECT_EQ(all->script, std::filesystem::path("s.txt"));
     EXPECT_EQ(all->display, DisplayMode::Offscreen);
+    EXPECT_TRUE(all->trace);
+    EXPECT_FALSE(none->trace);
 
     EXPECT_EQ(parse({"--simulate"})->simulate, SimulateMode::Both);
     EXPECT_EQ(parse({"--simulate=socket"})->simulate, SimulateMode::Socket);
@@ -55,6 +57,7 @@ TEST(CommandLine, RefusesBadArgumentsWithTheirName)
         {{"--simulate", "--simulate=cable"}, "twice"},
         {{"--sim-state", "x.json"}, "needs --simulate"},
         {{"--offscreen=yes"}, "--offscreen=yes"},
+        {{"--trace=1"}, "--trace=1"},
         {{"--frobnicate"}, "--frobnicate"},
         {{"script.txt"}, "script.txt"},
     };

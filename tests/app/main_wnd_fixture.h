@@ -14,20 +14,30 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace testing_support {
 
-// A tray that can or cannot be shown.
+// A tray that can or cannot be shown; the menu it was given goes to `menu`.
 class FakeTray final : public ui::TrayBackend {
 public:
-    explicit FakeTray(bool available) : m_available(available) {}
+    explicit FakeTray(bool available, std::vector<ui::MenuItemText>* menu = nullptr)
+        : m_available(available), m_menu(menu)
+    {
+    }
     bool show(const ui::TrayTarget&, std::wstring_view) override { return m_available; }
     void setTooltip(std::wstring_view) override {}
+    void setMenu(const std::vector<ui::MenuItemText>& items) override
+    {
+        if (m_menu)
+            *m_menu = items;
+    }
     void hide() override {}
     bool hasHost() const override { return m_available; }
 
 private:
     bool m_available;
+    std::vector<ui::MenuItemText>* m_menu;
 };
 
 // The shipped skin and factory data, the user's folders in a temporary folder, and the main
@@ -50,10 +60,12 @@ protected:
     {
         app::MainWndOptions options;
         options.interfaces = interfaces;
-        options.tray = std::make_unique<FakeTray>(trayAvailable);
+        options.tray = std::make_unique<FakeTray>(trayAvailable, &m_trayMenu);
         options.userDataFolder = m_dir / "data";
         options.settingsFile = m_dir / "settings.conf";
         options.startWatcher = startWatcher;
+        options.audioCompanionProgram = m_companionProgram;
+        options.inputHook = inputHook;
         m_window = std::make_unique<app::CMainWnd>(std::move(options));
         if (!m_window->Create(nullptr, L"SPhalvek2vizudi", 0x96CA0000, 0, 0, 0, 800, 572))
             return false;
@@ -82,10 +94,15 @@ protected:
     }
 
     TempDir m_dir;
+    // The audio companion the window launches; empty: the one beside the program.
+    std::filesystem::path m_companionProgram;
     ScopedEnvironment m_data{"XDG_DATA_HOME", (m_dir / "xdg-data").string()};
     ScopedEnvironment m_config{"XDG_CONFIG_HOME", (m_dir / "xdg-config").string()};
+    std::vector<ui::MenuItemText> m_trayMenu; // as the desktop's tray last got it
     std::unique_ptr<app::CMainWnd> m_window;
     std::unique_ptr<ui::UiDriver> m_driver;
+    // Where the window's input hook takes its events from; empty: the desktop's.
+    std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
 };
 
 } // namespace testing_support

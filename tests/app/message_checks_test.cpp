@@ -51,20 +51,6 @@ TEST(MessageChecks, CopyDataIsReadOnlyAsFarAsItGoesInWholeValues)
     EXPECT_FALSE(app::copyDataValues(nullptr, 24));
 }
 
-TEST(MessageChecks, OnlyTheRecordOurHookIsDeliveringIsAccepted)
-{
-    int record = 0;
-    int other = 0;
-    EXPECT_FALSE(app::HookDelivery::isDelivering(reinterpret_cast<LPARAM>(&record)));
-    {
-        app::HookDelivery delivering(&record);
-        EXPECT_TRUE(app::HookDelivery::isDelivering(reinterpret_cast<LPARAM>(&record)));
-        EXPECT_FALSE(app::HookDelivery::isDelivering(reinterpret_cast<LPARAM>(&other)));
-        EXPECT_FALSE(app::HookDelivery::isDelivering(0));
-    }
-    EXPECT_FALSE(app::HookDelivery::isDelivering(reinterpret_cast<LPARAM>(&record)));
-}
-
 TEST(PowerDisplay, LevelChargingAndWirelessChooseWhatTheTileShows)
 {
     const std::array<std::uint8_t, 4> charged{57, 0, 0, 0};

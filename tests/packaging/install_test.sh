@@ -73,4 +73,20 @@ $expected"
 cp "$scratch/root/usr/bin/halvekctl" "$scratch/home/"
 without=$(run_ctl "$scratch/home/halvekctl" --simulate light show)
 [ "$installed" != "$without" ] || fail "factory data made no difference; the check proves nothing"
+# The language is remembered in the user's settings file, which the program creates on
+# its first choice: nothing has to be installed for it. An unpacked package and an empty
+# home show it.
+if [ -x "$scratch/root/usr/bin/halvek" ]; then
+    echo "== the installed program keeps the language chosen"
+    printf '%s\n' "wait setbtn" "click setbtn" "wait Language_combox_info" \
+        "select Language_combox_info 1" "click laterbtn" "quit" >"$scratch/choose.txt"
+    printf '%s\n' "wait no_device_title" "expect no_device_title 未连接设备" "quit" \
+        >"$scratch/check.txt"
+    [ ! -e "$scratch/config/SPhalvek2vizudi/settings.conf" ] || fail "the home is not empty"
+    for step in choose check; do
+        run_ctl timeout 120 "$scratch/root/usr/bin/halvek" --offscreen \
+            --script "$scratch/$step.txt" >"$scratch/$step.log" 2>&1 ||
+            fail "halvek --script $step.txt: $(tail -n 20 "$scratch/$step.log")"
+    done
+fi
 echo "PASS"

@@ -14,8 +14,11 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -156,6 +159,119 @@ public:
         return sizes;
     }
 
+    struct MenuLayout {
+        std::uint32_t revision = 0;
+        std::vector<std::pair<int, std::string>> items; // id and label
+    };
+
+    // What a panel draws: the menu's layout from the root down.
+    MenuLayout menuLayout(const std::string& service)
+    {
+        MenuLayout layout;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* reply = nullptr;
+            sd_bus_error error = SD_BUS_ERROR_NULL;
+            int r = sd_bus_call_method(bus, service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+                                       "GetLayout", &error, &reply, "iias", 0, -1, 0);
+            EXPECT_GE(r, 0) << (error.message ? error.message : "");
+            if (r >= 0)
+                r = sd_bus_message_read(reply, "u", &layout.revision);
+            if (r >= 0)
+                r = sd_bus_message_enter_container(reply, 'r', "ia{sv}av");
+            if (r >= 0)
+                r = sd_bus_message_skip(reply, "ia{sv}");
+            if (r >= 0)
+                r = sd_bus_message_enter_container(reply, 'a', "v");
+            while (r >= 0 && sd_bus_message_enter_container(reply, 'v', "(ia{sv}av)") > 0) {
+                int id = 0;
+                std::string label;
+                sd_bus_message_enter_container(reply, 'r', "ia{sv}av");
+                sd_bus_message_read(reply, "i", &id);
+                sd_bus_message_enter_container(reply, 'a', "{sv}");
+                while (sd_bus_message_enter_container(reply, 'e', "sv") > 0) {
+                    const char* key = nullptr;
+                    sd_bus_message_read(reply, "s", &key);
+                    if (std::string_view(key) == "label") {
+                        const char* text = nullptr;
+                        sd_bus_message_read(reply, "v", "s", &text);
+                        label = text;
+                    } else {
+                        sd_bus_message_skip(reply, "v");
+                    }
+                    sd_bus_message_exit_container(reply);
+                }
+                sd_bus_message_exit_container(reply);
+                r = sd_bus_message_skip(reply, "av");
+                sd_bus_message_exit_container(reply);
+                sd_bus_message_exit_container(reply);
+                layout.items.emplace_back(id, label);
+            }
+            sd_bus_message_unref(reply);
+            sd_bus_error_free(&error);
+        });
+        return layout;
+    }
+
+    // A click (or another event) on a menu item as the panel reports it; false when the
+    // item refused it.
+    bool menuEvent(const std::string& service, int id, const char* event)
+    {
+        int r = -1;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* reply = nullptr;
+            r = sd_bus_call_method(bus, service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+                                   "Event", nullptr, &reply, "isvu", id, event, "s", "", 0u);
+            sd_bus_message_unref(reply);
+        });
+        return r >= 0;
+    }
+
+    // Whether GetLayout from this parent is answered at all.
+    bool menuLayoutAnswers(const std::string& service, int parent)
+    {
+        int r = -1;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* reply = nullptr;
+            r = sd_bus_call_method(bus, service.c_str(), "/MenuBar", "com.canonical.dbusmenu",
+                                   "GetLayout", nullptr, &reply, "iias", parent, -1, 0);
+            sd_bus_message_unref(reply);
+        });
+        return r >= 0;
+    }
+
+    // Clicks on several items at once; the ids the menu did not know, or nullopt when it
+    // refused the whole call.
+    std::optional<std::vector<int>> menuClicks(const std::string& service,
+                                               const std::vector<int>& ids)
+    {
+        std::optional<std::vector<int>> unknown;
+        onBus([&](sd_bus* bus) {
+            sd_bus_message* call = nullptr;
+            sd_bus_message* reply = nullptr;
+            int r = sd_bus_message_new_method_call(bus, &call, service.c_str(), "/MenuBar",
+                                                   "com.canonical.dbusmenu", "EventGroup");
+            if (r >= 0)
+                r = sd_bus_message_open_container(call, 'a', "(isvu)");
+            for (const int id : ids) {
+                if (r >= 0)
+                    r = sd_bus_message_append(call, "(isvu)", id, "clicked", "s", "", 0u);
+            }
+            if (r >= 0)
+                r = sd_bus_message_close_container(call);
+            if (r >= 0)
+                r = sd_bus_call(bus, call, 0, nullptr, &reply);
+            const void* data = nullptr;
+            std::size_t size = 0;
+            if (r >= 0 && sd_bus_message_read_array(reply, 'i', &data, &size) >= 0) {
+                const auto* values = static_cast<const std::int32_t*>(data);
+                unknown.emplace(values, values + size / sizeof(std::int32_t));
+            }
+            sd_bus_message_unref(reply);
+            sd_bus_message_unref(call);
+        });
+        return unknown;
+    }
+
     bool nameHasOwner(const std::string& name)
     {
         int owned = 0;
@@ -251,8 +367,7 @@ TEST_F(TrayIconTest, PanelSeesIconAndTooltip)
     ASSERT_EQ(watcher.registered(), std::vector<std::string>{expectedService()});
     EXPECT_EQ(watcher.itemString(expectedService(), "IconName"), "org.halvek.Halvek");
     EXPECT_EQ(watcher.itemString(expectedService(), "Status"), "Active");
-    // No D-Bus menu: hosts ask for the program's own with ContextMenu.
-    EXPECT_EQ(watcher.itemObjectPath(expectedService(), "Menu"), "/NO_DBUSMENU");
+    EXPECT_EQ(watcher.itemObjectPath(expectedService(), "Menu"), "/MenuBar");
     EXPECT_EQ(watcher.itemToolTipTitle(expectedService()), "Halvek 键盘");
 
     // The build renders the icon beside the test programs, as an installation does.
@@ -282,6 +397,60 @@ TEST_F(TrayIconTest, ClicksReachTheWindowAsTrayMessages)
     EXPECT_EQ(got[0].lParam, WM_LBUTTONUP);
     EXPECT_EQ(got[1].message, kTrayMessage);
     EXPECT_EQ(got[1].lParam, WM_RBUTTONUP);
+}
+
+TEST_F(TrayIconTest, PanelDrawsTheMenuAndItsClicksReachTheWindow)
+{
+    FakeWatcher watcher(m_bus.address(), true);
+    CTrayIcon tray(ui::createStatusNotifierBackend(m_bus.address()));
+    // Set before the icon is shown: the panel gets it with the icon.
+    tray.SetMenu({{L"show_menu", L"Show_Halvek"}, {L"exit", L"退出"}});
+    ASSERT_TRUE(tray.CreateTrayIcon(m_window.hwnd(), kIconId, L"x", kTrayMessage));
+    const auto first = watcher.menuLayout(expectedService());
+    // "_" would mark an access key: a label shows it as written.
+    const std::vector<std::pair<int, std::string>> expected{{1, "Show__Halvek"}, {2, "退出"}};
+    EXPECT_EQ(first.items, expected);
+
+    EXPECT_TRUE(watcher.menuEvent(expectedService(), 2, "clicked"));
+    // Hovering is no choice; items that do not exist are refused and change nothing.
+    EXPECT_TRUE(watcher.menuEvent(expectedService(), 1, "hovered"));
+    EXPECT_FALSE(watcher.menuEvent(expectedService(), 3, "clicked"));
+    EXPECT_FALSE(watcher.menuEvent(expectedService(), -1, "clicked"));
+    ASSERT_TRUE(m_window.waitForCount(1));
+    platform::MessageQueue::current().pumpPending();
+    ASSERT_EQ(m_window.messages().size(), 1u);
+    EXPECT_EQ(m_window.messages()[0].message, WM_MENUCLICK);
+    const MenuCmd* record = ui::acceptMenuCommand(m_window.messages()[0].wParam);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(std::wstring(record->szName), L"exit");
+    EXPECT_TRUE(ui::releaseMenuCommand(record));
+
+    // Another language: the panel reads the new words under a new revision.
+    tray.SetMenu({{L"exit", L"Exit"}});
+    const auto second = watcher.menuLayout(expectedService());
+    EXPECT_GT(second.revision, first.revision);
+    EXPECT_EQ(second.items, (std::vector<std::pair<int, std::string>>{{1, "Exit"}}));
+}
+
+TEST_F(TrayIconTest, MenuAnswersOnlyForItsOwnItems)
+{
+    FakeWatcher watcher(m_bus.address(), true);
+    auto tray = createdTray();
+    tray->SetMenu({{L"show_menu", L"Show"}, {L"exit", L"Exit"}});
+    EXPECT_TRUE(watcher.menuLayoutAnswers(expectedService(), 2));
+    EXPECT_FALSE(watcher.menuLayoutAnswers(expectedService(), 3));
+    EXPECT_FALSE(watcher.menuLayoutAnswers(expectedService(), -5));
+    // Of a group, the known clicks count and the others are named back; a group of
+    // nothing but unknown ids is refused.
+    EXPECT_EQ(watcher.menuClicks(expectedService(), {1, 99}), std::vector<int>{99});
+    EXPECT_EQ(watcher.menuClicks(expectedService(), {7, 8}), std::nullopt);
+    ASSERT_TRUE(m_window.waitForCount(1));
+    platform::MessageQueue::current().pumpPending();
+    ASSERT_EQ(m_window.messages().size(), 1u);
+    const MenuCmd* record = ui::acceptMenuCommand(m_window.messages()[0].wParam);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(std::wstring(record->szName), L"show_menu");
+    EXPECT_TRUE(ui::releaseMenuCommand(record));
 }
 
 TEST_F(TrayIconTest, PanelRestartIsFollowed)

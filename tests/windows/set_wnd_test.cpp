@@ -1,10 +1,21 @@
 #include "../app/main_wnd_fixture.h"
 
+#include "app/app_messages.h"
+#include "platform/folders.h"
+#include "platform/ipc.h"
 #include "platform/settings_store.h"
+#include "platform/text.h"
+#include "support/test_service.h"
 #include "ui/combo_ui.h"
+#include "update/update_time.h"
+#include "update/updater.h"
 #include "windows/set_wnd.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <unistd.h>
 
 using testing_support::MainWindowTest;
 
@@ -106,4 +117,246 @@ TEST_F(SetWindowTest, TheCheckThreadsRecordsReachTheListThroughTheWindowsMessage
     EXPECT_TRUE(m_setUi->waitFor(
         [&] { return setText(L"update_status_label") == L"The update service did not answer"; }));
     EXPECT_EQ(m_set->updateRows(), 1u);
+}
+
+// The whole update tab against a local service: the keyboard's newer firmware is listed,
+// downloaded through halvek-update with its progress in the row, and lands inside the
+// update folder at the size the service gave, whatever name the service chose.
+TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder)
+{
+    if (!testing_support::testServiceAvailable())
+        GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
+    constexpr std::uint64_t kSize = 300000;
+    testing_support::ScopedEnvironment cache("XDG_CACHE_HOME", (m_dir / "cache").string());
+    testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", (m_dir / "runtime").string());
+    testing_support::ScopedEnvironment proxy("https_proxy", std::nullopt);
+    std::filesystem::create_directories(m_dir / "runtime");
+    std::filesystem::permissions(m_dir / "runtime", std::filesystem::perms::owner_all);
+
+    const auto answer = m_dir / "answer.json";
+    auto service = std::make_unique<testing_support::TestService>(std::vector<std::string>{
+        "https", "--certs", testing_support::testCertificates().string(), "--answer",
+        answer.string(), "--file-size", std::to_string(kSize)});
+    ASSERT_NE(service->port(), 0);
+    std::ofstream(answer) << R"({"name": "..\\..\\x", "version": "0103", "version_name": "1.3",)"
+                          << R"( "device_id": 7, "size": )" << kSize << R"(, "path": ")"
+                          << service->url("/file") << "\"}";
+
+    // The updater's reports reach the window as the main window passes them on.
+    app::appMessages().guid[0] = platform::registerMessage(app::kGuidMessageNames[0]);
+    std::atomic<int> progressReports{0};
+    std::atomic<std::int64_t> lastProgress{-1};
+    std::atomic<HWND> target{nullptr};
+    auto folder = platform::instanceRuntimeFolder();
+    ASSERT_TRUE(folder);
+    platform::IpcEndpoint program(*folder, L"MainWnd");
+    ASSERT_TRUE(program.startReceiving([&](platform::IpcMessage&& message) {
+        if (message.wParam == static_cast<std::uint64_t>(update::UpdaterEvent::Progress)) {
+            ++progressReports;
+            lastProgress = message.lParam;
+        }
+        if (const HWND hwnd = target.load())
+            platform::postMessage(hwnd, app::appMessages().guid[0],
+                                  static_cast<WPARAM>(message.wParam),
+                                  static_cast<LPARAM>(message.lParam));
+    }));
+
+    ASSERT_TRUE(open(true, nullptr, false));
+    update::UpdateServiceConfig config;
+    config.baseUrl = platform::fromUtf8(service->url("/api/"));
+    config.extraCaFile = testing_support::testCertificates() / "ca.pem";
+    config.lastCheckFolder = m_dir / "lastcheck";
+    // Tile 0 is a mouse that is not there, tile 1 the keyboard with firmware 0x0102.
+    const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, false, 0},
+                                                {update::DeviceKind::Keyboard, true, 0x0102}};
+    m_set = std::make_unique<CSetWnd>(
+        window().GetHWND(), 0, std::filesystem::path(HALVEK_SOURCE_DIR) / "data" / "DefaultData",
+        config, update::buildEntries(tiles, 0));
+    m_set->setUpdaterProgram(std::filesystem::path(HALVEK_BINARY_DIR) / "halvek-update");
+    ASSERT_TRUE(m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE,
+                              WS_EX_TOOLWINDOW, 0, 0, 630, 500));
+    target = m_set->GetHWND();
+    m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] { return setText(L"update_status_label") == L"Updates are available"; },
+        std::chrono::seconds(20)));
+    ASSERT_EQ(m_set->updateRows(), 1u);
+    const auto& item = m_set->updateList().items()[0];
+    EXPECT_TRUE(item.ticked);
+    EXPECT_EQ(item.record.localFile, L"x.exe");
+    EXPECT_EQ(setText(L"OldRev"), L"V0102");
+    EXPECT_EQ(setText(L"updateRev"), L"V0103");
+    EXPECT_EQ(setText(L"update_status_text"), L"Update available");
+    EXPECT_TRUE(update::readLastCheckDate(m_dir / "lastcheck"));
+    ASSERT_TRUE(m_setUi->click(L"set_update_opt"));
+    saveShot(*m_setUi, "settings_update_found.png");
+    // Unticked, there is nothing to update; ticked again, there is.
+    ASSERT_TRUE(m_setUi->click(L"check_name_select"));
+    EXPECT_FALSE(m_set->updateList().anyTicked());
+    EXPECT_FALSE(m_set->GetPaintManager().FindControl(L"update_fw_and_ap")->IsVisible());
+    m_setUi->render();
+    ASSERT_TRUE(m_setUi->click(L"check_name_select"));
+    EXPECT_TRUE(m_set->updateList().anyTicked());
+    m_setUi->render();
+
+    ASSERT_TRUE(m_setUi->click(L"update_fw_and_ap"));
+    m_setUi->render();
+    ASSERT_TRUE(m_setUi->click(L"update_OK_btn"));
+    EXPECT_FALSE(m_set->updateList().canClose());
+    // Closing is refused while the download runs.
+    platform::postMessage(m_set->GetHWND(), WM_CLOSE, 0, 0);
+    m_setUi->pump();
+    ASSERT_NE(m_set->GetHWND(), nullptr);
+    bool shotTaken = false;
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] {
+            const auto state = m_set->updateList().items()[0].state;
+            if (state == update::ItemState::Downloading && !shotTaken) {
+                shotTaken = true;
+                saveShot(*m_setUi, "settings_update_downloading.png");
+            }
+            return state == update::ItemState::Done;
+        },
+        std::chrono::seconds(25)));
+    EXPECT_GT(progressReports.load(), 0);
+    EXPECT_EQ(lastProgress.load(), 100);
+    EXPECT_EQ(setText(L"OldRev"), L"V0103");
+    EXPECT_EQ(setText(L"update_status_label"),
+              std::wstring(L"Everything is up to date  ") + update::todayCheckDate());
+    auto* where = m_set->GetPaintManager().FindControl(L"update_folder_label");
+    ASSERT_TRUE(where);
+    EXPECT_TRUE(where->IsVisible());
+    saveShot(*m_setUi, "settings_update_done.png");
+
+    const auto file = m_dir / "cache" / "SPhalvek2vizudi" / "UpdateData" / "x.exe";
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(std::filesystem::file_size(file), kSize);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "cache" / "x.exe"));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "x.exe"));
+    EXPECT_TRUE(m_set->updateList().canClose());
+    target = nullptr;
+    program.stopReceiving();
+}
+
+TEST_F(SetWindowTest, ReportsWithNoItemBeingUpdatedAreIgnored)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    ASSERT_TRUE(openSettings());
+    app::appMessages().guid[0] = platform::registerMessage(app::kGuidMessageNames[0]);
+    for (const WPARAM event : {1, 2, 4})
+        platform::postMessage(m_set->GetHWND(), app::appMessages().guid[0], event, 250);
+    m_setUi->pump();
+    EXPECT_EQ(m_set->updateRows(), 0u);
+    EXPECT_EQ(setText(L"update_status_label"), L"No update service is configured");
+}
+
+namespace {
+
+// The halvek-update this test process started, or 0.
+pid_t runningUpdater()
+{
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string text;
+        if (!std::getline(stat, text))
+            continue;
+        const auto open = text.find('(');
+        const auto close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos ||
+            text.substr(open + 1, close - open - 1) != "halvek-update")
+            continue;
+        int parent = 0;
+        char state = 0;
+        if (std::sscanf(text.c_str() + close + 2, "%c %d", &state, &parent) == 2 &&
+            parent == ::getpid())
+            return static_cast<pid_t>(std::stoi(entry.path().filename().string()));
+    }
+    return 0;
+}
+
+} // namespace
+
+// A download cut off by a killed updater fails its row (never "done"); the next try
+// continues from what arrived and ends with the whole file.
+TEST_F(SetWindowTest, AKilledDownloadFailsItsRowAndTheNextTryResumes)
+{
+    if (!testing_support::testServiceAvailable())
+        GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
+    constexpr std::uint64_t kSize = 300000;
+    testing_support::ScopedEnvironment cache("XDG_CACHE_HOME", (m_dir / "cache").string());
+    testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", (m_dir / "runtime").string());
+    testing_support::ScopedEnvironment proxy("https_proxy", std::nullopt);
+    std::filesystem::create_directories(m_dir / "runtime");
+    std::filesystem::permissions(m_dir / "runtime", std::filesystem::perms::owner_all);
+    const auto answer = m_dir / "answer.json";
+    const auto log = m_dir / "requests.log";
+    auto service = std::make_unique<testing_support::TestService>(std::vector<std::string>{
+        "https", "--certs", testing_support::testCertificates().string(), "--answer",
+        answer.string(), "--log", log.string(), "--file-size", std::to_string(kSize)});
+    ASSERT_NE(service->port(), 0);
+    // Without a range the file stops after half and hangs; with one it comes whole.
+    std::ofstream(answer) << R"({"name": "fw", "version": "0103", "size": )" << kSize
+                          << R"(, "path": ")" << service->url("/stallfile") << "\"}";
+
+    app::appMessages().guid[0] = platform::registerMessage(app::kGuidMessageNames[0]);
+    std::atomic<HWND> target{nullptr};
+    auto folder = platform::instanceRuntimeFolder();
+    ASSERT_TRUE(folder);
+    platform::IpcEndpoint program(*folder, L"MainWnd");
+    ASSERT_TRUE(program.startReceiving([&](platform::IpcMessage&& message) {
+        if (const HWND hwnd = target.load())
+            platform::postMessage(hwnd, app::appMessages().guid[0],
+                                  static_cast<WPARAM>(message.wParam),
+                                  static_cast<LPARAM>(message.lParam));
+    }));
+
+    ASSERT_TRUE(open(true, nullptr, false));
+    update::UpdateServiceConfig config;
+    config.baseUrl = platform::fromUtf8(service->url("/api/"));
+    config.extraCaFile = testing_support::testCertificates() / "ca.pem";
+    const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, true, 0x0102}};
+    m_set = std::make_unique<CSetWnd>(
+        window().GetHWND(), 0, std::filesystem::path(HALVEK_SOURCE_DIR) / "data" / "DefaultData",
+        config, update::buildEntries(tiles, 0));
+    m_set->setUpdaterProgram(std::filesystem::path(HALVEK_BINARY_DIR) / "halvek-update");
+    ASSERT_TRUE(m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE,
+                              WS_EX_TOOLWINDOW, 0, 0, 630, 500));
+    target = m_set->GetHWND();
+    m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] { return setText(L"update_status_label") == L"Updates are available"; },
+        std::chrono::seconds(20)));
+    auto startUpdate = [&] {
+        ASSERT_TRUE(m_setUi->click(L"update_fw_and_ap"));
+        m_setUi->render();
+        ASSERT_TRUE(m_setUi->click(L"update_OK_btn"));
+    };
+    startUpdate();
+    const auto part = m_dir / "cache" / "SPhalvek2vizudi" / "UpdateData" / "fw.exe.part";
+    std::error_code error;
+    ASSERT_TRUE(
+        m_setUi->waitFor([&] { return std::filesystem::file_size(part, error) == kSize / 2; },
+                         std::chrono::seconds(20)));
+    const pid_t updater = runningUpdater();
+    ASSERT_GT(updater, 0);
+    ::kill(updater, SIGKILL);
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] { return m_set->updateList().items()[0].state == update::ItemState::Failed; },
+        std::chrono::seconds(10)));
+    EXPECT_EQ(setText(L"update_status_text"), L"Download failed");
+    EXPECT_TRUE(m_set->updateList().canClose());
+
+    m_setUi->render();
+    startUpdate();
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] { return m_set->updateList().items()[0].state == update::ItemState::Done; },
+        std::chrono::seconds(20)));
+    const auto file = m_dir / "cache" / "SPhalvek2vizudi" / "UpdateData" / "fw.exe";
+    EXPECT_EQ(std::filesystem::file_size(file, error), kSize);
+    const auto requests = testing_support::readLines(log);
+    EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](const std::string& line) {
+        return line == "GET /stallfile range=bytes=" + std::to_string(kSize / 2) + "-";
+    }));
+    target = nullptr;
+    program.stopReceiving();
 }

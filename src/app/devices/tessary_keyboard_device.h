@@ -28,6 +28,12 @@ public:
     CControlUI* macroPage() const { return m_macroPage; }
     CControlUI* keySetPage() const { return m_keySetPage; }
 
+    // Draws every key's label state again: tooltip and the mark of a reassigned key.
+    void RedrawKeyLabels();
+
+protected:
+    void keyLabelsChanged() override { RedrawKeyLabels(); }
+
 private:
     bool m_notifierRegistered = false;
     CControlUI* m_profilePage = nullptr;

@@ -110,6 +110,7 @@ KeyAssignmentModel::WriteToDevice(const std::wstring& messageTooLarge,
 {
     WriteOutcome outcome;
     const int macros = m_device.writeUsedMacros();
+    outcome.macroResult = macros;
     if (macros > 0) {
         // Language texts are data: the number goes in by substitution, never by printf.
         outcome.message = ui::substituteNumber(messageTooLarge, macros);

@@ -53,6 +53,8 @@ public:
         bool written = false;
         // Empty, or the message to show: the language text with the number put in.
         std::wstring message;
+        // What the macro write gave: 0 done, -1 not written, n > 0 too large (see above).
+        int macroResult = 0;
     };
     // messageTooLarge / messagePrepareFailed are the language texts of those refusals.
     WriteOutcome WriteToDevice(const std::wstring& messageTooLarge,

@@ -83,6 +83,7 @@ void MacroEditorModel::LoadLibrary()
 void MacroEditorModel::SelectMacro(int index)
 {
     m_row = -1;
+    m_loadRefused = false;
     if (index < 0 || static_cast<std::size_t>(index) >= m_library.count()) {
         m_macro = -1;
         m_rows.clear();
@@ -95,6 +96,7 @@ void MacroEditorModel::SelectMacro(int index)
     } else {
         // A macro that cannot be loaded whole is not shown in part: an edit would save the cut.
         m_rows.clear();
+        m_loadRefused = true;
         platform::debugOutput("macro not loaded: " + rows.error().message);
     }
 }
@@ -159,7 +161,7 @@ bool MacroEditorModel::ExportMacro(const std::filesystem::path& path) const
 
 bool MacroEditorModel::SaveMacro()
 {
-    if (m_macro < 0) {
+    if (m_macro < 0 || m_loadRefused) {
         return false;
     }
     for (auto& row : m_rows) {
@@ -247,6 +249,9 @@ void MacroEditorModel::DeleteAction()
 
 void MacroEditorModel::DeleteAllActions()
 {
+    if (m_loadRefused) {
+        return;
+    }
     m_rows.clear();
     m_row = -1;
     SaveMacro();
@@ -254,7 +259,7 @@ void MacroEditorModel::DeleteAllActions()
 
 void MacroEditorModel::insertAfterSelection(const MacroAction& action)
 {
-    if (m_rows.size() >= profile::kMaxMacroEvents) {
+    if (m_macro < 0 || m_loadRefused || m_rows.size() >= profile::kMaxMacroEvents) {
         return;
     }
     const std::size_t at = m_rows.empty() ? 0 : static_cast<std::size_t>(std::max(m_row, 0)) + 1;
@@ -347,7 +352,7 @@ bool MacroEditorModel::RecordMouse(MacroMouseButton button, bool down, bool onSt
 
 bool MacroEditorModel::record(MacroAction action, std::uint32_t nowMs)
 {
-    if (m_macro < 0 || m_rows.size() >= profile::kMaxMacroEvents) {
+    if (m_macro < 0 || m_loadRefused || m_rows.size() >= profile::kMaxMacroEvents) {
         return false;
     }
     if (m_position == RecordPosition::ReplaceOne) {

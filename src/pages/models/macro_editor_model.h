@@ -67,6 +67,9 @@ public:
     // -1 empties the action list.
     void SelectMacro(int index);
     int selectedMacro() const { return m_macro; }
+    // True when the selected macro's file could not be loaded whole: it is then kept as it
+    // is, and nothing edits or saves it.
+    bool isLoadRefused() const { return m_loadRefused; }
     std::wstring NewMacro();
     profile::MacroLibrary::RenameResult RenameSelectedMacro(const std::wstring& name);
     // The deleted index, or -1. Renumbering the profiles' keys is the caller's part.
@@ -125,6 +128,7 @@ private:
 
     profile::MacroLibrary m_library;
     int m_macro = -1;
+    bool m_loadRefused = false;
     std::vector<profile::MacroRow> m_rows;
     int m_row = -1;
 

@@ -131,10 +131,10 @@ ParsedLine parseLine(int number, std::wstring_view text)
         step.number = flag == L"1" ? 1 : 0;
         return done();
     }
-    if (command == L"screenshot") {
+    if (command == L"screenshot" || command == L"screenshot-window") {
         if (args.empty())
-            return fail("screenshot takes a file name");
-        step.kind = StepKind::Screenshot;
+            return fail(platform::toUtf8(command) + " takes a file name");
+        step.kind = command == L"screenshot" ? StepKind::Screenshot : StepKind::ScreenshotTop;
         step.name = args;
         return done();
     }

@@ -17,7 +17,8 @@ enum class StepKind {
     Sleep,         // sleep MS
     Expect,        // expect NAME TEXT
     ExpectVisible, // expect-visible NAME 0|1
-    Screenshot,    // screenshot FILE.png
+    Screenshot,    // screenshot FILE.png (the main window)
+    ScreenshotTop, // screenshot-window FILE.png (the newest shown window, a dialog)
     Sim,           // sim plug|unplug cable|receiver
     Quit,          // quit
 };

@@ -62,7 +62,7 @@ FoundControl findControlInWindows(std::wstring_view name)
 {
     FoundControl hidden;
     for (CPaintManagerUI* manager : managersNewestFirst()) {
-        if (CControlUI* control = manager->FindShownControl(name)) {
+        if (CControlUI* control = findShownControl(*manager, name)) {
             const FoundControl found{manager, control};
             if (isShown(found))
                 return found;
@@ -222,11 +222,18 @@ ScriptRunner::Turn ScriptRunner::runStep(const Step& step)
                                   ": refused (is halvek running with --simulate?)");
         return Turn::Next;
     }
-    case StepKind::Screenshot: {
+    case StepKind::Screenshot:
+    case StepKind::ScreenshotTop: {
         CPaintManagerUI* manager = nullptr;
-        for (CPaintManagerUI* m : CPaintManagerUI::GetPaintManagers()) {
-            if (m->GetPaintWindow() == m_mainWindow)
-                manager = m;
+        if (step.kind == StepKind::ScreenshotTop) {
+            const auto managers = managersNewestFirst();
+            if (!managers.empty() && isShownWindow(managers.front()->GetPaintWindow()))
+                manager = managers.front();
+        } else {
+            for (CPaintManagerUI* m : CPaintManagerUI::GetPaintManagers()) {
+                if (m->GetPaintWindow() == m_mainWindow)
+                    manager = m;
+            }
         }
         if (!manager)
             return fail(step, "screenshot: the main window is gone");

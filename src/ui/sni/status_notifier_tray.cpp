@@ -2,10 +2,9 @@
 // StatusNotifierWatcher learns about and its host draws. Everything on the bus runs on
 // the bus thread; clicks reach the window by postMessage only.
 //
-// The item has no D-Bus menu: a host then asks for the menu with ContextMenu, which
-// arrives as a right click, and the program shows its own menu window at the pointer.
-// Menu still names the conventional "/NO_DBUSMENU", since some hosts skip items that
-// lack the property altogether.
+// The menu is a D-Bus menu beside the item (dbus_menu.h), drawn by the panel. A host
+// that asks for the menu with ContextMenu instead gets it as a right click, and the
+// program shows its own menu window at the pointer.
 
 #include "platform/debug_output.h"
 #include "platform/folders.h"
@@ -13,11 +12,13 @@
 #include "platform/message_queue.h"
 #include "platform/text.h"
 #include "ui/render.h"
+#include "ui/sni/dbus_menu.h"
 #include "ui/tray_icon.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -95,6 +96,7 @@ struct ItemState {
     std::string serviceName;
     std::string themePath;
     std::vector<IconPixmap> pixmaps;
+    std::unique_ptr<sni::DbusMenu> menu;
     std::atomic<bool> hasHost{false};
     mutable std::mutex lock;
     std::string tooltip; // guarded by lock
@@ -178,7 +180,7 @@ int getItemIsMenu(sd_bus*, const char*, const char*, const char*, sd_bus_message
 int getMenu(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
             sd_bus_error*)
 {
-    return sd_bus_message_append(reply, "o", "/NO_DBUSMENU");
+    return sd_bus_message_append(reply, "o", sni::DbusMenu::kPath);
 }
 
 int getNoPixmaps(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
@@ -319,6 +321,8 @@ platform::Result<void> exportItem(sd_bus* bus, ItemState& state)
     int r = sd_bus_add_object_vtable(bus, nullptr, kItemPath, kItemInterface, kItemVtable, &state);
     if (r < 0)
         return failed("exporting the item", r);
+    if (auto menu = state.menu->exportOn(bus); !menu)
+        return menu.error();
     r = sd_bus_request_name(bus, state.serviceName.c_str(), 0);
     if (r < 0)
         return failed("claiming the item's name", r);
@@ -350,6 +354,7 @@ public:
         hide();
         auto state = std::make_shared<ItemState>();
         state->target = target;
+        state->menu = std::make_unique<sni::DbusMenu>(target.hwnd);
         state->serviceName = "org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-" +
                              std::to_string(target.iconId);
         state->themePath = iconThemePath();
@@ -380,6 +385,14 @@ public:
             sd_bus_emit_signal(bus, kItemPath, kItemInterface, "NewToolTip", nullptr);
             sd_bus_emit_signal(bus, kItemPath, kItemInterface, "NewTitle", nullptr);
         });
+    }
+
+    void setMenu(const std::vector<MenuItemText>& items) override
+    {
+        if (!m_state)
+            return;
+        const std::uint32_t revision = m_state->menu->setItems(items);
+        m_bus.post([revision](sd_bus* bus) { sni::DbusMenu::announce(bus, revision); });
     }
 
     void hide() override

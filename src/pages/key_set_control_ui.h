@@ -1,0 +1,101 @@
+#pragma once
+
+// The key assignment page: the function selector with one tab per category, the controls of
+// each category, the key capture edit and the apply, default, cancel and write buttons. A thin
+// view over KeyAssignmentModel: it copies its controls into the model's page state, runs a
+// step and shows the state again. Controls are found by name once, in Bind().
+
+#include "hook/hook_client.h"
+#include "pages/models/key_assignment_model.h"
+#include "ui/container_ui.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CComboUI;
+class COptionUI;
+class CTabLayoutUI;
+
+class CKeySetControlUI : public CHorizontalLayoutUI {
+public:
+    CKeySetControlUI();
+    ~CKeySetControlUI() override;
+
+    const wchar_t* GetClass() const override { return L"KeySetControlUI"; }
+    void* GetInterface(std::wstring_view name) override;
+
+    void Bind();
+    bool isBound() const { return m_bound; }
+    // 1 (keyboard) hides the DPI and gun key categories.
+    void SetDeviceKind(int kind);
+    // The device the page stores into; the page keeps its own model of the selected key.
+    void SetDevice(pages::KeyAssignmentDevice& device);
+    pages::KeyAssignmentModel* model() { return m_model.get(); }
+
+    void ShowArea(bool show);
+    bool isAreaShown() const;
+
+    void SetKey(const profile::KeyFunctionCode& current, const profile::KeyFunctionCode& def);
+    void ShowDefault();
+    void ShowCurrent();
+
+    void FillMacros(const std::vector<std::wstring>& names);
+    void AddMacro(const std::wstring& name);
+    void RemoveMacro(int index);
+    void RenameMacro(int index, const std::wstring& name);
+
+    // Clears all five modifier options, then selects option n (none for -1).
+    void SelectModifier(int n);
+    // 0-4 of the first selected option, or -1.
+    int SelectedModifier() const;
+    void SetButtonsEnabled(bool enabled);
+    // Says whether key capture sees the whole desktop or only this window while it has focus.
+    void ShowCaptureScope(bool windowOnly);
+
+    // ---- Steps of the page's events; each reads the controls first.
+    void Apply();
+    void CategorySelected();
+    void RepeatSelected();
+    void ModifierSelected(int n);
+    void RestoreDefault();
+    void Cancel();
+    // Write to device; the message to show (already in the current language), or empty.
+    pages::KeyAssignmentModel::WriteOutcome WriteToDevice();
+    // A key event of key capture; false when the page did not take it.
+    bool CaptureKey(std::uint8_t scanCode, bool extended);
+
+    // Receives key capture's hook events for this page.
+    std::shared_ptr<hook::HookClient> captureClient();
+
+    // The text of a language id, through the page's hidden "text_test" label; the id itself
+    // when there is no such label or text.
+    std::wstring translate(std::wstring_view id);
+
+private:
+    class CaptureClient;
+
+    void readControls();
+    void showState();
+    CComboUI* combo(std::size_t slot) const;
+    std::wstring editText(std::size_t slot) const;
+    void setEditText(std::size_t slot, const std::wstring& text);
+
+    bool m_bound = false;
+    int m_kind = 0;
+    std::unique_ptr<pages::KeyAssignmentModel> m_model;
+    std::shared_ptr<CaptureClient> m_captureClient;
+
+    // Observed; owned by the tree.
+    CControlUI* m_area = nullptr;
+    CControlUI* m_hint = nullptr;
+    CComboUI* m_functionCombo = nullptr;
+    CTabLayoutUI* m_functionTabs = nullptr;
+    std::array<CControlUI*, 4> m_buttons{}; // default, apply, cancel, write
+    std::array<CControlUI*, 9> m_combos{};
+    std::array<CControlUI*, 10> m_edits{};
+    std::array<COptionUI*, 5> m_modifiers{};
+    CControlUI* m_cycleArea = nullptr;
+    CControlUI* m_textTest = nullptr;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+// The key assignment page's side of the main window's routing: selecting a key of the
+// keyboard picture, the page's choices and buttons, and key capture through the hook.
+
+#include "pages/page_handlers.h"
+
+namespace pages {
+
+void installKeySetHandler(app::CMainWnd& window, const PageHooks& hooks);
+
+} // namespace pages

@@ -96,6 +96,9 @@ constexpr Group kClickNamed[] = {
      true},
     {O::Window, D::None, L"device_select_prev device_select_next"},
     {O::Audio, D::None, L"Close_bkColor_btn music_setting_btn"},
+    // The colour buttons open the colour window.
+    {O::Lighting, D::Any, L"deng_colordp_btn"},
+    {O::Audio, D::Any, L"deng_audiocolordp_btn"},
 };
 
 constexpr Group kItemSelect[] = {

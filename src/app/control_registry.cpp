@@ -1,6 +1,7 @@
 #include "app/control_registry.h"
 #include "pages/device_profile_ui.h"
 #include "pages/key_set_control_ui.h"
+#include "pages/light_control_ui.h"
 #include "pages/macro_control_ui.h"
 
 #include "app/custom_controls.h"
@@ -25,7 +26,7 @@ CControlUI* createUpdateItem()
 }
 CControlUI* createLightPage()
 {
-    return new PlaceholderLayoutUI(L"LightControl");
+    return new CLightControlUI();
 }
 CControlUI* createMacroPage()
 {

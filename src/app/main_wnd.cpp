@@ -5,7 +5,9 @@
 #include "app/device_option_ui.h"
 #include "app/devices/device_key_button_ui.h"
 #include "app/devices/tessary_keyboard_device.h"
+#include "app/devices/tessary_mouse_device.h"
 #include "app/main_audio.h"
+#include "app/main_lighting.h"
 #include "app/main_messages.h"
 #include "app/message_checks.h"
 #include "app/peers.h"
@@ -14,6 +16,7 @@
 #include "hook/device_hook.h"
 #include "pages/device_profile_ui.h"
 #include "pages/key_set_control_ui.h"
+#include "pages/light_control_ui.h"
 #include "pages/page_handlers.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
@@ -26,7 +29,9 @@
 #include "ui/resource_manager.h"
 #include "windows/main_skin.h"
 
+#include <algorithm>
 #include <array>
+#include <span>
 #include <sstream>
 
 namespace app {
@@ -49,8 +54,6 @@ constexpr std::array<std::wstring_view, 9> kHookMessages{
     L"WM_HOOK_KEY_MSMACROLATER_MSG",  L"WM_HOOK_KEY_MSMACROPREVIOUS_MSG",
     L"WM_HOOK_KEY_MSMACROSINGLE_MSG"};
 constexpr std::wstring_view kHitKeyMessage = L"WM_HOOK_KEY_HITKEY_MSG";
-constexpr std::array<std::wstring_view, 4> kGameMessages{L"Game_Start", L"Game_End", L"Game_Kill",
-                                                         L"Game_Death"};
 
 struct FontRow {
     int id; // -1: the default font
@@ -127,6 +130,7 @@ CMainWnd::CMainWnd(MainWndOptions options)
 
 CMainWnd::~CMainWnd()
 {
+    stopLighting();
     // Pages let go of the hook while the window still holds it.
     m_pageHandlers.clear();
     removeHook();
@@ -195,10 +199,10 @@ CControlUI* CMainWnd::CreateControl(const wchar_t* className)
          []() -> CControlUI* { return new CComboEditContainerElementUI(); }},
         {L"TessaryMousePadDevice", []() -> CControlUI* { return new CTessaryUSBDevice(); }},
         {L"TessaryHS6533Device", []() -> CControlUI* { return new CTessaryUSBDevice(); }},
-        {L"TessaryMouseDevice", []() -> CControlUI* { return new CTessaryUSBDevice(); }},
+        {L"TessaryMouseDevice", []() -> CControlUI* { return new CTessaryMouseDevice(); }},
         {L"TessaryKeyboardDevice", []() -> CControlUI* { return new CTessaryKeyboardDevice(); }},
         {L"DeviceProfile", []() -> CControlUI* { return new CDeviceProfileUI(); }},
-        {L"LightControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"LightControl"); }},
+        {L"LightControl", []() -> CControlUI* { return new CLightControlUI(); }},
         {L"MagicControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"MagicControl"); }},
         {L"Voice6533Control",
          []() -> CControlUI* { return new PlaceholderLayoutUI(L"Voice6533Control"); }},
@@ -282,7 +286,7 @@ void CMainWnd::windowInit()
         if (!m_watcher->start())
             platform::debugOutput(L"device watcher not started");
     }
-    // TODO: the synchronised-lighting worker joins here.
+    startLighting();
     SetTimer(kLayoutTimer, 100);
     m_initialised = true;
     loadAudioData();
@@ -305,6 +309,7 @@ void CMainWnd::shutdown()
     m_shuttingDown = true;
     removeHook();
     m_power.stop();
+    stopLighting();
     ShowWindow(false, false);
     if (m_watcher) {
         // The watcher gives up any report it is waiting on as soon as it is told to stop,
@@ -592,6 +597,9 @@ void CMainWnd::OnMainTimer(UINT_PTR id)
     case kTopMostTimer:
         SetTopMost(false);
         break;
+    case kGameRestoreTimer:
+        restoreAfterGame();
+        break;
     default:
         break;
     }
@@ -602,12 +610,12 @@ void CMainWnd::handleCopyData(const COPYDATASTRUCT* data)
     if (!data)
         return;
     if (data->dwData == 1) {
-        const auto values = copyDataValues(data, kSpectrumPayloadBytes);
-        if (values)
-            if (auto handler = m_pageHandlers.find(RouteOwner::Audio);
-                handler != m_pageHandlers.end())
-                handler->second(Route{RouteOwner::Audio, L"spectrum", DeviceNeed::None}, nullptr,
-                                nullptr);
+        // Only the bytes that arrived are read; the feed reads missing samples as 0.
+        if (m_lighting && data->lpData && data->cbData > 0)
+            (void)m_lighting->copyData(
+                data->dwData,
+                std::span(static_cast<const std::uint8_t*>(data->lpData),
+                          std::min<std::size_t>(data->cbData, kSpectrumPayloadBytes)));
     } else if (data->dwData == 2) {
         const auto values = copyDataValues(data, kExternalColourPayloadBytes);
         if (!values)
@@ -650,15 +658,8 @@ bool CMainWnd::handleRegisteredMessage(UINT msg, WPARAM wParam, LPARAM lParam, b
     }
     if (isMessage(msg, kHitKeyMessage))
         return true;
-    for (const auto name : kGameMessages) {
-        if (isMessage(msg, name)) {
-            if (auto handler = m_pageHandlers.find(RouteOwner::Lighting);
-                handler != m_pageHandlers.end())
-                handler->second(Route{RouteOwner::Lighting, name, DeviceNeed::None}, nullptr,
-                                activeDevice());
-            return true;
-        }
-    }
+    if (handleGameMessage(msg, wParam, lParam))
+        return true;
     (void)handled;
     return false;
 }

@@ -41,6 +41,7 @@ struct AudioStyles;
 
 namespace app {
 
+class MainLighting;
 class MainAudio;
 class MainWatcherSink;
 
@@ -100,6 +101,10 @@ public:
     UINT prompt(std::wstring_view textId, int buttonMode);
     UINT promptWithNumber(std::wstring_view textId, long long number, int buttonMode);
     void openAboutWindow();
+    // The same-lighting command ("deng_same_mode") from the active device.
+    void applySameLighting();
+    // Null before the window is initialised.
+    MainLighting* lighting() const { return m_lighting.get(); }
     // main_wnd_audio.cpp: audio lighting is wanted (an audio style chosen) or no longer
     // is. Start launches the audio-capture companion when none runs; neither waits.
     void startAudioCompanion();
@@ -166,6 +171,14 @@ private:
     void rebuildFonts();
     void setPausedAll(bool paused);
     void updateNoDeviceNotice();
+
+    // main_wnd_lighting.cpp: synchronised lighting, game lighting, the audio feed
+    void startLighting();
+    void stopLighting();
+    void addLightingDevice(DeviceLists::Kind kind, ShellDevice& device);
+    bool handleGameMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void restoreAfterGame();
+    bool routeKeyToLighting(const Route& route, TNotifyUI* msg, ShellDevice* device);
 
     // main_wnd_devices.cpp: device objects and tiles
     void createDevice(std::size_t row, detect::InterfaceRole role, std::size_t typeIndex);
@@ -249,6 +262,7 @@ private:
     std::weak_ptr<hook::HookClient> m_hookClient; // the page holding the hook
     std::weak_ptr<hook::HookClient> m_keyCaptureClient;
     std::unique_ptr<windows::MainSkin> m_skin; // background choices of the skin frame
+    std::unique_ptr<MainLighting> m_lighting;
 
     static std::atomic<bool> s_awake;
 };

@@ -107,6 +107,8 @@ bool CMainWnd::dispatch(const Route& route, TNotifyUI* msg)
                 return true;
         }
     }
+    if (routeKeyToLighting(route, msg, device))
+        return true;
     if (route.owner == RouteOwner::Keys && route.command == L"key_" &&
         DeviceLists::kindOf(device->typeId()) == DeviceLists::Kind::Keyboard) {
         // A key of the picture opens the key assignment page.

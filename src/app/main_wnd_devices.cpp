@@ -137,8 +137,10 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
         profile->second(Route{RouteOwner::Profile, L"device_profile_init", DeviceNeed::Any},
                         nullptr, shell);
 
-    if (const auto kind = DeviceLists::kindOf(type.typeId))
+    if (const auto kind = DeviceLists::kindOf(type.typeId)) {
         m_lists.add(*kind, shell);
+        addLightingDevice(*kind, *shell);
+    }
 
     tileList->Add(tile.release());
     tileControl->SetSynchro(false);

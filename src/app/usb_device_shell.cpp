@@ -2,6 +2,8 @@
 
 #include "app/device_option_ui.h"
 #include "app/devices/tessary_usb_device.h"
+#include "pages/light_control_ui.h"
+#include "pages/light_page_binding.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 #include "ui/paint_manager_ui.h"
@@ -126,6 +128,12 @@ bool UsbDeviceShell::IsReceiverLinkUp()
 void UsbDeviceShell::setPaused(bool paused)
 {
     m_device.model().setPaused(paused);
+}
+
+void UsbDeviceShell::setMultiDevice(bool multi)
+{
+    if (CLightControlUI* page = pages::lightPageOf(&m_device))
+        page->SetSameModeAllowed(multi);
 }
 
 void UsbDeviceShell::setLightingControl(bool control)

@@ -34,7 +34,8 @@ public:
     void setPaused(bool paused) override;
     void setWindowActive(bool) override {}
     void setLightingControl(bool control) override;
-    void setMultiDevice(bool) override {}
+    // With more than one device the lighting page offers the same-lighting button.
+    void setMultiDevice(bool multi) override;
     void rebuildKeyLabels() override;
     void SetFunctionTab(int tab) override;
     void SetExternalColour(std::span<const std::int32_t> values) override;

@@ -45,6 +45,9 @@ CControlUI* CDeviceProfileUI::child(CControlUI*& slot, std::wstring_view name)
 {
     if (!slot)
         slot = pages::findByName(this, name);
+    // The page tabs stand beside the panel in the device page's tab row.
+    if (!slot && GetParent())
+        slot = pages::findByName(GetParent(), name);
     return slot;
 }
 

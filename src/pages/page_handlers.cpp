@@ -7,6 +7,7 @@
 #include "pages/find_by_name.h"
 #include "pages/key_set_page_handler.h"
 #include "pages/keyboard_system_page.h"
+#include "pages/light_page_handlers.h"
 #include "pages/macro_page.h"
 #include "pages/models/profile_device_steps.h"
 #include "pages/models/system_settings_model.h"
@@ -137,6 +138,10 @@ void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* devic
     } else if (command == L"profile_fun_spread_btn") {
         panel->ShowMenu(!panel->IsMenuShown());
     } else if (command == L"device_profile_combo") {
+        // The name box follows the choice at once; the device switches once it settles.
+        if (const int index = panel->GetSelectedIndex();
+            index >= 0 && index < static_cast<int>(model.items().size()))
+            panel->SetNameText(model.items()[static_cast<std::size_t>(index)]);
         m_window.SetTimer(app::kProfileSwitchTimer,
                           static_cast<UINT>(ProfilePanelModel::kSwitchDelay.count()));
     } else if (command == L"device_profile_switch") {
@@ -230,6 +235,7 @@ PromptFunction windowPrompt(app::CMainWnd& window)
 
 void installPageHandlers(app::CMainWnd& window, PageHooks hooks)
 {
+    installLightingHandlers(window, LightingHooks{hooks.pickColour});
     installKeySetHandler(window, hooks);
     MacroPageHooks macroHooks;
     macroHooks.prompt = hooks.prompt;

@@ -5,6 +5,7 @@
 
 #include "pages/models/profile_panel_model.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -29,6 +30,8 @@ struct PageHooks {
     // 1 when confirmed; buttonMode 0 is a notice, 1 a question.
     std::function<unsigned(const PanelMessage& message, int buttonMode)> prompt;
     std::function<std::optional<std::filesystem::path>(bool save)> pickProfileFile;
+    // The colour window of the lighting page; nullopt when cancelled.
+    std::function<std::optional<std::uint32_t>(std::uint32_t initial)> pickColour;
 };
 
 void installPageHandlers(app::CMainWnd& window, PageHooks hooks = {});

@@ -91,12 +91,17 @@ TEST_F(DevicePagesWindowTest, ThePanelListsTheProfilesAndSelectingOneWritesTheKe
     ASSERT_TRUE(ui().select(L"device_profile_combo", 1));
     ASSERT_TRUE(ui().waitFor(
         [&] {
-            return keyboardModel().profileBaseName() == panel()->GetCurrentProfileId() &&
+            return panel()->model()->selectedIndex() == 1 &&
+                   keyboardModel().profileBaseName() == panel()->GetCurrentProfileId() &&
                    panel()->model()->storedSelection() == 1;
         },
         3s));
-    // The device got the new profile's slot record.
+    // The device got the new profile's slot record, and the name box names the profile.
     EXPECT_EQ(settingsByte(2), keyboardModel().profile().LoadLightInfo().brightness);
+    EXPECT_EQ(panel()->GetNameText(), panel()->model()->items()[1]);
+    ASSERT_TRUE(ui().select(L"device_profile_combo", 0));
+    ASSERT_TRUE(ui().waitFor([&] { return panel()->model()->selectedIndex() == 0; }, 3s));
+    EXPECT_EQ(panel()->GetNameText(), panel()->model()->items()[0]);
     EXPECT_TRUE(prompts.empty());
 }
 

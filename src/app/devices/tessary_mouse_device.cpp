@@ -38,6 +38,7 @@ void CTessaryMouseDevice::InitMouse()
 
 void CTessaryMouseDevice::refreshPages()
 {
+    CTessaryUSBDevice::refreshPages();
     applyDpiRanges();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/devices/build_picture.h"
 #include "app/devices/device_key_button_ui.h"
+#include "pages/light_page_binding.h"
 #include "ui/paint_manager_ui.h"
 
 namespace {
@@ -64,6 +65,17 @@ bool CTessaryUSBDevice::postDeviceNotices()
 bool CTessaryUSBDevice::startSyncTimer()
 {
     return platform::setTimer(m_noticeWindow, kSyncTimer, kSyncDelay);
+}
+
+void CTessaryUSBDevice::refreshPages()
+{
+    pages::refreshLightPage(*this);
+}
+
+bool CTessaryUSBDevice::isCustomGroupSelected() const
+{
+    // The page is a child control; asking it changes nothing of this device.
+    return pages::isCustomGroupSelected(const_cast<CTessaryUSBDevice&>(*this));
 }
 
 void* CTessaryUSBDevice::GetInterface(std::wstring_view name)

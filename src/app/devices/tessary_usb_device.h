@@ -72,6 +72,8 @@ protected:
                    std::uint8_t brightness) override;
     bool postDeviceNotices() override;
     bool startSyncTimer() override;
+    void refreshPages() override;
+    bool isCustomGroupSelected() const override;
 
 public:
     // What the device's own message window handles: the listeners' notices and the

@@ -2,6 +2,7 @@
 
 #include "device/model/lighting_types.h"
 #include "platform/debug_output.h"
+#include "platform/thread_cpu_time.h"
 
 #include <algorithm>
 #include <array>
@@ -73,6 +74,7 @@ void SyncLightingThread::State::run(platform::Event& stop)
     for (;;) {
         if (!anyInSync()) {
             idleWakes.fetch_add(1, std::memory_order_relaxed);
+            cpuTime.store(platform::threadCpuTime().count(), std::memory_order_relaxed);
             if (stop.waitFor(kIdleWait))
                 break;
             continue;
@@ -92,6 +94,7 @@ void SyncLightingThread::State::run(platform::Event& stop)
         writeColour(effect.step(settings, clockNow()));
         steps.fetch_add(1, std::memory_order_relaxed);
     }
+    cpuTime.store(platform::threadCpuTime().count(), std::memory_order_relaxed);
     platform::debugOutput(L"同步灯光线程设定退出");
 }
 

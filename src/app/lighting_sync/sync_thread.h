@@ -32,6 +32,11 @@ public:
     // Times the thread woke while idle, and steps written; for tests and measurements.
     std::uint64_t idleWakes() const { return m_state->idleWakes.load(std::memory_order_relaxed); }
     std::uint64_t steps() const { return m_state->steps.load(std::memory_order_relaxed); }
+    // The CPU time the thread had used when it last woke idle (or ended).
+    std::chrono::nanoseconds cpuTime() const
+    {
+        return std::chrono::nanoseconds(m_state->cpuTime.load(std::memory_order_relaxed));
+    }
 
 private:
     // Shared with the thread, so a thread that outlives a late stop never reads freed state.
@@ -41,6 +46,7 @@ private:
         SyncEffect effect; // the thread's own
         std::atomic<std::uint64_t> idleWakes{0};
         std::atomic<std::uint64_t> steps{0};
+        std::atomic<std::int64_t> cpuTime{0};
 
         void run(platform::Event& stop);
         bool anyInSync() const;

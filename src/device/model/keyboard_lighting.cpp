@@ -19,20 +19,65 @@ std::uint64_t chunksFor(std::size_t bytes, std::size_t chunk)
 
 protocol::Status KeyboardModel::PaintCustomKey(std::size_t light)
 {
-    if (m_state[state::kMode] != kCustomMode || light >= std::size_t(lightCount()))
+    return PaintCustomKeys(std::span(&light, 1));
+}
+
+protocol::Status KeyboardModel::PaintCustomKeys(std::span<const std::size_t> lights)
+{
+    if (m_state[state::kMode] != kCustomMode)
         return protocol::Status::Ok;
     const profile::LightInfo settings = lightSettings();
     const Rgb colour{settings.red, settings.green, settings.blue};
-    m_lighting->update([&](LightingEngine& engine) { engine.paintCustomKey(light, colour); });
-    if (view().isCustomGroupSelected()) {
-        std::vector<profile::RgbaColour> colours(static_cast<std::size_t>(lightCount()));
-        for (std::size_t i = 0; i < colours.size(); ++i) {
-            const LightColour painted = lights().get(i);
-            colours[i] = {painted.red, painted.green, painted.blue, 0};
+    bool painted = false;
+    m_lighting->update([&](LightingEngine& engine) {
+        for (const std::size_t light : lights) {
+            if (light < std::size_t(lightCount())) {
+                engine.paintCustomKey(light, colour);
+                painted = true;
+            }
         }
+    });
+    if (!painted)
+        return protocol::Status::Ok;
+    if (view().isCustomGroupSelected())
+        storeCustomColours(settings.customGroup);
+    return writePaintedColours(settings.customGroup);
+}
+
+protocol::Status KeyboardModel::FillCustomColours(Rgb colour, bool storeInGroup)
+{
+    const profile::LightInfo settings = lightSettings();
+    const std::size_t count = std::size_t(lightCount());
+    std::vector<profile::RgbaColour> colours(count, {colour.red, colour.green, colour.blue, 0});
+    m_lighting->update([&](LightingEngine& engine) {
+        std::vector<Rgb> rgb(count, colour);
+        // Kept by the engine too, so that the colours survive the custom mode's restart.
+        engine.setCustomColours(rgb);
+        for (std::size_t light = 0; light < count; ++light)
+            engine.paintCustomKey(light, colour);
+    });
+    if (storeInGroup) {
         m_profile.StoreCustomColours(colours, settings.customGroup);
         (void)CommitProfile();
     }
+    if (m_state[state::kMode] != kCustomMode)
+        return protocol::Status::Ok;
+    return writePaintedColours(settings.customGroup);
+}
+
+void KeyboardModel::storeCustomColours(int group)
+{
+    std::vector<profile::RgbaColour> colours(static_cast<std::size_t>(lightCount()));
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        const LightColour painted = lights().get(i);
+        colours[i] = {painted.red, painted.green, painted.blue, 0};
+    }
+    m_profile.StoreCustomColours(colours, group);
+    (void)CommitProfile();
+}
+
+protocol::Status KeyboardModel::writePaintedColours(int group)
+{
     if (!channel().isOpen() || channel().isReceiverMode())
         return protocol::Status::Ok;
     const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
@@ -40,7 +85,7 @@ protocol::Status KeyboardModel::PaintCustomKey(std::size_t light)
         return protocol::Status::NoReply;
     const ColourBuffer buffer = buildColourBuffer(lights(), positionToLed(), Scaling::Raw);
     countFrames(chunksFor(bytes, channel().chunkSize()));
-    return channel().WriteCustomColours(std::span(buffer).first(bytes), settings.customGroup,
+    return channel().WriteCustomColours(std::span(buffer).first(bytes), std::size_t(group),
                                         protocol::kMaxBlockSize, 0);
 }
 

@@ -57,6 +57,12 @@ public:
     // In the custom mode: light `light` takes the current colour, the colours go to the
     // profile when a custom group is selected, and the group is written on the cable.
     protocol::Status PaintCustomKey(std::size_t light);
+    // The same for several lights at once, with one write.
+    protocol::Status PaintCustomKeys(std::span<const std::size_t> lights);
+    // Every light takes `colour` as its custom colour (shown in the custom mode); with
+    // `storeInGroup` the colours become the selected group's in the profile; in the custom
+    // mode they are written on the cable.
+    protocol::Status FillCustomColours(Rgb colour, bool storeInGroup);
 
     // The last consumer usage the listener received, kept for the whole process.
     static std::atomic<std::uint16_t>& lastListenerUsage();
@@ -120,6 +126,10 @@ private:
     void framePainted() override;
 
     std::size_t macroCount();
+    // The lights' colours as the selected group's custom colours, saved.
+    void storeCustomColours(int group);
+    // The lights' colours to the keyboard's custom colour group, on the cable only.
+    protocol::Status writePaintedColours(int group);
     bool sendLiveColours(std::span<const std::uint8_t> frame);
 
     profile::CKeyboardProfiledata m_profile;

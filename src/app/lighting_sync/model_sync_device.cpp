@@ -1,0 +1,70 @@
+#include "app/lighting_sync/model_sync_device.h"
+
+#include "device/model/usb_device_model.h"
+
+namespace app::lighting_sync {
+
+ModelSyncDevice::ModelSyncDevice(DeviceKind kind, model::UsbDeviceModel& device,
+                                 ShowSettings showSettings, ShowMode showMode)
+    : m_kind(kind), m_device(device), m_lightCount(device.lightCount()),
+      m_showSettings(std::move(showSettings)), m_showMode(std::move(showMode))
+{
+}
+
+bool ModelSyncDevice::isOnline() const
+{
+    return m_device.channel().isOpen();
+}
+
+bool ModelSyncDevice::isLightingSync() const
+{
+    return m_device.channel().isLightingSync();
+}
+
+void ModelSyncDevice::setLightingSync(bool on)
+{
+    m_device.channel().setLightingSync(on);
+}
+
+void ModelSyncDevice::setLightColour(int index, std::uint32_t colour)
+{
+    if (index >= 0)
+        m_device.SetLightColour(static_cast<std::size_t>(index), colour);
+}
+
+profile::LightInfo ModelSyncDevice::lightSettings() const
+{
+    return m_device.GetLightSettings();
+}
+
+void ModelSyncDevice::showOnPage(const profile::LightInfo& settings)
+{
+    if (m_showSettings)
+        m_showSettings(settings);
+}
+
+void ModelSyncDevice::showEffectMode(int mode)
+{
+    if (m_showMode)
+        m_showMode(mode);
+}
+
+void ModelSyncDevice::writeLighting(const profile::LightInfo& settings)
+{
+    m_device.SetLightSettings(profile::toWords(settings));
+    (void)m_device.CommitProfile();
+    (void)m_device.ShowLighting();
+    (void)m_device.WriteSlotRecord(0, 0);
+}
+
+void ModelSyncDevice::setAudioSpectrum(std::span<const std::int32_t> values)
+{
+    m_device.SetAudioSpectrum(values);
+}
+
+void ModelSyncDevice::setExternalColour(std::span<const std::int32_t> values)
+{
+    m_device.SetExternalColour(values);
+}
+
+} // namespace app::lighting_sync

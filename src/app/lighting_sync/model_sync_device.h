@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/lighting_sync/sync_device.h"
+
+#include <functional>
+
+namespace model {
+class UsbDeviceModel;
+}
+
+namespace app::lighting_sync {
+
+// A device object's model as the main window's lighting sees it. What the lighting page
+// shows is left to the two callbacks (the page belongs to the UI; they may be empty).
+class ModelSyncDevice final : public SyncDevice {
+public:
+    using ShowSettings = std::function<void(const profile::LightInfo&)>;
+    using ShowMode = std::function<void(int)>;
+
+    ModelSyncDevice(DeviceKind kind, model::UsbDeviceModel& device, ShowSettings showSettings = {},
+                    ShowMode showMode = {});
+
+    DeviceKind kind() const override { return m_kind; }
+    bool isOnline() const override;
+    bool isLightingSync() const override;
+    void setLightingSync(bool on) override;
+    int lightCount() const override { return m_lightCount; }
+    void setLightColour(int index, std::uint32_t colour) override;
+    profile::LightInfo lightSettings() const override;
+    void showOnPage(const profile::LightInfo& settings) override;
+    void showEffectMode(int mode) override;
+    void writeLighting(const profile::LightInfo& settings) override;
+    void setAudioSpectrum(std::span<const std::int32_t> values) override;
+    void setExternalColour(std::span<const std::int32_t> values) override;
+
+    model::UsbDeviceModel& device() { return m_device; }
+
+private:
+    DeviceKind m_kind;
+    model::UsbDeviceModel& m_device;
+    // Read by the synchronised-lighting thread: fixed when the device is made.
+    const int m_lightCount;
+    ShowSettings m_showSettings;
+    ShowMode m_showMode;
+};
+
+} // namespace app::lighting_sync

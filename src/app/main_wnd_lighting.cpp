@@ -1,0 +1,80 @@
+// The main window's own lighting: the synchronised-lighting worker, the same-lighting
+// command, game messages with their restore timer, and the key clicks that paint.
+#include "app/lighting_sync/feed_protocol.h"
+#include "app/lighting_sync/game_lighting.h"
+#include "app/main_lighting.h"
+#include "app/main_messages.h"
+#include "app/main_wnd.h"
+#include "pages/light_page_handlers.h"
+#include "platform/debug_output.h"
+#include "platform/registered_messages.h"
+
+namespace app {
+
+void CMainWnd::startLighting()
+{
+    if (!m_lighting)
+        m_lighting = std::make_unique<MainLighting>();
+    for (const auto kind : {DeviceLists::Kind::Keyboard, DeviceLists::Kind::Mouse,
+                            DeviceLists::Kind::MousePad, DeviceLists::Kind::Headset}) {
+        for (ShellDevice* device : m_lists.list(kind)) {
+            if (!m_lighting->syncDeviceOf(device))
+                (void)m_lighting->addDevice(kind, *device);
+        }
+    }
+    if (!m_lighting->start())
+        platform::debugOutput(L"synchronised lighting not started");
+}
+
+void CMainWnd::stopLighting()
+{
+    if (m_lighting && !m_lighting->stop())
+        platform::debugOutput(L"synchronised lighting has not ended in time");
+}
+
+void CMainWnd::addLightingDevice(DeviceLists::Kind kind, ShellDevice& device)
+{
+    // Devices made before the window's initialisation join when the worker starts.
+    if (m_lighting && !m_lighting->syncDeviceOf(&device))
+        (void)m_lighting->addDevice(kind, device);
+}
+
+void CMainWnd::applySameLighting()
+{
+    if (m_lighting)
+        (void)m_lighting->applySameLighting(activeDevice());
+}
+
+bool CMainWnd::handleGameMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == 0)
+        return false;
+    for (const auto name : lighting_sync::kGameMessageNames) {
+        if (msg != platform::registerMessage(name))
+            continue;
+        if (m_lighting)
+            m_lighting->gameEvent(activeDevice(), wParam, lParam);
+        // Every event, with or without a device, puts the return off again.
+        SetTimer(kGameRestoreTimer, static_cast<UINT>(lighting_sync::kGameRestoreDelay.count()));
+        return true;
+    }
+    return false;
+}
+
+void CMainWnd::restoreAfterGame()
+{
+    if (m_lighting)
+        m_lighting->restoreAfterGame(activeDevice());
+}
+
+bool CMainWnd::routeKeyToLighting(const Route& route, TNotifyUI* msg, ShellDevice* device)
+{
+    if (route.owner != RouteOwner::Keys || route.command != L"key_" || !pages::paintsKeys(device))
+        return false;
+    if (const auto handler = m_pageHandlers.find(RouteOwner::Lighting);
+        handler != m_pageHandlers.end())
+        handler->second(route, msg, device);
+    return true;
+}
+
+} // namespace app

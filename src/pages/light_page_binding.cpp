@@ -1,0 +1,72 @@
+#include "pages/light_page_binding.h"
+
+#include "app/devices/tessary_usb_device.h"
+#include "device/model/keyboard_model.h"
+#include "pages/find_by_name.h"
+#include "pages/light_control_ui.h"
+
+namespace pages {
+namespace {
+
+// The page's own numbering of device kinds, from the device type.
+int pageKindOf(detect::DeviceTypeId type)
+{
+    switch (type) {
+    case detect::DeviceTypeId::KeyboardCable:
+    case detect::DeviceTypeId::KeyboardReceiver:
+        return kKeyboardKind;
+    case detect::DeviceTypeId::MouseCable:
+    case detect::DeviceTypeId::MouseReceiver:
+        return kMouseKind;
+    case detect::DeviceTypeId::MousePad:
+        return kMousePadKind;
+    case detect::DeviceTypeId::Headset:
+        break;
+    }
+    return kHeadsetKind;
+}
+
+} // namespace
+
+CLightControlUI* lightPageOf(CControlUI* devicePage)
+{
+    CControlUI* page = findByName(devicePage, L"LightControlItem");
+    return page ? static_cast<CLightControlUI*>(page->GetInterface(L"LightControl")) : nullptr;
+}
+
+void refreshLightPage(CTessaryUSBDevice& device)
+{
+    CLightControlUI* page = lightPageOf(&device);
+    if (!page)
+        return;
+    model::UsbDeviceModel& model = device.model();
+    page->SetDeviceKind(pageKindOf(model.typeId()));
+    const profile::LightPresets& presets = model.presets();
+    if (!presets.effectNames.empty() &&
+        page->ModeCount() != static_cast<int>(presets.effectNames.size()))
+        page->InitModes(presets.effectNames, presets.effectVisible, kMaxLightLevel, kMaxLightLevel);
+    if (auto* keyboard = dynamic_cast<model::KeyboardModel*>(&model))
+        page->SetCustomGroup(keyboard->profile().LoadCustomGroup());
+    page->SetLightInfo(model.GetLightSettings());
+    page->SetAudioLightInfo(model.audioParams());
+}
+
+void showLightSettings(CTessaryUSBDevice& device, const profile::LightInfo& settings)
+{
+    if (CLightControlUI* page = lightPageOf(&device))
+        page->SetLightInfo(settings);
+}
+
+void showLightMode(CTessaryUSBDevice& device, int mode)
+{
+    if (CLightControlUI* page = lightPageOf(&device))
+        page->SelectMode(mode);
+}
+
+bool isCustomGroupSelected(CTessaryUSBDevice& device)
+{
+    CLightControlUI* page = lightPageOf(&device);
+    return page && page->GetCustomGroup() >= 0;
+}
+
+} // namespace pages

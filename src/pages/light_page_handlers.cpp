@@ -1,0 +1,264 @@
+#include "pages/light_page_handlers.h"
+
+#include "app/custom_controls.h"
+#include "app/devices/device_key_button_ui.h"
+#include "app/devices/tessary_keyboard_device.h"
+#include "app/main_wnd.h"
+#include "pages/light_control_ui.h"
+#include "pages/light_page_binding.h"
+#include "pages/models/light_page_model.h"
+#include "ui/button_ui.h"
+#include "windows/colour_select_wnd.h"
+
+#include <memory>
+#include <vector>
+
+namespace pages {
+namespace {
+
+constexpr int kLightingTab = 1;
+
+CTessaryUSBDevice* deviceObjectOf(app::ShellDevice* device)
+{
+    CControlUI* page = device ? device->page() : nullptr;
+    return page ? static_cast<CTessaryUSBDevice*>(page->GetInterface(L"TessaryUSBDevice"))
+                : nullptr;
+}
+
+CTessaryKeyboardDevice* keyboardOf(app::ShellDevice* device)
+{
+    CControlUI* page = device ? device->page() : nullptr;
+    return page ? static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice"))
+                : nullptr;
+}
+
+// An option group reports the option that lost its selection as well.
+bool isDeselection(TNotifyUI* msg)
+{
+    auto* option = msg && msg->pSender
+                       ? static_cast<COptionUI*>(msg->pSender->GetInterface(L"Option"))
+                       : nullptr;
+    return option && !option->IsSelected();
+}
+
+class LightingPages {
+public:
+    LightingPages(app::CMainWnd& window, LightingHooks hooks)
+        : m_window(window), m_hooks(std::move(hooks))
+    {
+        if (!m_hooks.pickColour) {
+            m_hooks.pickColour = [this](std::uint32_t initial) {
+                return CColorSelectWnd::Pick(m_window.GetHWND(), initial, m_window.layoutDpi(),
+                                             m_window.userDataFolder(),
+                                             m_window.defaultDataFolder());
+            };
+        }
+    }
+
+    void lighting(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+    void audio(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+
+private:
+    void chooseColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour);
+    void editComponent(CTessaryUSBDevice& object, CLightControlUI& page, wchar_t component);
+    void paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* msg);
+    void storeAudioColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour);
+
+    app::CMainWnd& m_window;
+    LightingHooks m_hooks;
+};
+
+void LightingPages::chooseColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour)
+{
+    storeLighting(object.model(),
+                  [&](profile::LightInfo& settings) { setColour(settings, colour); });
+    page.ShowColour(colour);
+}
+
+void LightingPages::editComponent(CTessaryUSBDevice& object, CLightControlUI& page,
+                                  wchar_t component)
+{
+    const std::uint8_t value = parseColourComponent(page.GetEditText(component));
+    profile::LightInfo settings = object.model().GetLightSettings();
+    Rgb8 colour{settings.red, settings.green, settings.blue};
+    (component == L'R' ? colour.red : component == L'G' ? colour.green : colour.blue) = value;
+    chooseColour(object, page, colour);
+}
+
+void LightingPages::paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* msg)
+{
+    auto* panel = msg ? dynamic_cast<CSelectPanelUI*>(msg->pSender) : nullptr;
+    if (!panel)
+        return;
+    const RECT selection = panel->GetSelectRect();
+    std::vector<std::size_t> lights;
+    for (int light = 0; light < keyboard.model().lightCount(); ++light) {
+        CDeviceKeyButtonUI* button = keyboard.lightButton(light);
+        if (!button || !button->IsVisible())
+            continue;
+        const RECT pos = button->GetPos();
+        // A click without a drag selects the key under it.
+        const bool inside = pos.left <= selection.right && selection.left <= pos.right &&
+                            pos.top <= selection.bottom && selection.top <= pos.bottom;
+        if (inside)
+            lights.push_back(static_cast<std::size_t>(light));
+    }
+    if (!lights.empty())
+        (void)keyboard.keyboard().PaintCustomKeys(lights);
+}
+
+void LightingPages::lighting(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+{
+    CTessaryUSBDevice* object = deviceObjectOf(device);
+    CLightControlUI* page = object ? lightPageOf(object) : nullptr;
+    if (!object || !page)
+        return;
+    const std::wstring_view command = route.command;
+    model::UsbDeviceModel& model = object->model();
+    CTessaryKeyboardDevice* keyboard = keyboardOf(device);
+
+    if (command == L"light_combo_modeSelect") {
+        const int mode = page->GetMode();
+        if (mode < 0)
+            return;
+        const int before = model.GetLightSettings().mode;
+        page->SelectMode(mode);
+        storeLighting(model, [&](profile::LightInfo& s) { s.mode = std::uint8_t(mode); });
+        // The audio effect needs the audio-capture companion; other effects let it rest.
+        if (mode == kAudioEffect)
+            m_window.startAudioCompanion();
+        else if (before == kAudioEffect)
+            m_window.pauseAudioCompanion();
+    } else if (command == L"deng_light_slider") {
+        const int level = page->GetBrightness();
+        storeLighting(model, [&](profile::LightInfo& s) { s.brightness = std::uint8_t(level); });
+    } else if (command == L"deng_speed_slider") {
+        const int speed = page->GetSpeed();
+        storeLighting(model, [&](profile::LightInfo& s) { s.speed = std::uint8_t(speed); });
+    } else if (command == L"light_combo_ZZCCmodeSelect") {
+        const int sub = page->GetSubMode();
+        if (keyboard && sub >= 0)
+            storeLighting(model, [&](profile::LightInfo& s) { s.subMode = std::uint8_t(sub); });
+    } else if (command == L"deng_7color_check") {
+        const bool cycle = page->GetSevenColour();
+        storeLighting(model, [&](profile::LightInfo& s) { s.multiColour = cycle ? 1 : 0; });
+    } else if (command == L"deng_FXL_check" || command == L"deng_FXR_check") {
+        if (isDeselection(msg))
+            return;
+        const std::uint8_t direction = command == L"deng_FXL_check" ? 1 : 0;
+        storeLighting(model, [&](profile::LightInfo& s) { s.direction = direction; });
+    } else if (command == L"deng_Color_Pallet") {
+        chooseColour(*object, *page, componentsOf(page->GetPaletteColour()));
+    } else if (command == L"color_option_") {
+        chooseColour(*object, *page, componentsOf(page->GetSwatchColour(route.number)));
+    } else if (command == L"deng_colordp_btn") {
+        const profile::LightInfo s = model.GetLightSettings();
+        if (const auto picked = m_hooks.pickColour(argbOf(s.red, s.green, s.blue)))
+            chooseColour(*object, *page, componentsOf(*picked));
+    } else if (command == L"deng_edit_R" || command == L"deng_edit_G" ||
+               command == L"deng_edit_B") {
+        editComponent(*object, *page, command.back());
+    } else if (command == L"light_combo_custommodeSelect") {
+        if (keyboard)
+            selectCustomGroup(keyboard->keyboard(), page->GetCustomGroup());
+    } else if (command == L"custom_bright_color_btn" || command == L"custom_off_color_btn") {
+        if (keyboard)
+            fillCustomColours(keyboard->keyboard(),
+                              command == L"custom_bright_color_btn" ? CustomFill::Lit
+                                                                    : CustomFill::Dark,
+                              page->GetCustomGroup() >= 0);
+    } else if (command == L"device_key_light") {
+        if (keyboard)
+            paintSelection(*keyboard, msg);
+    } else if (command == L"key_") {
+        if (keyboard && route.number >= 0)
+            (void)keyboard->keyboard().PaintCustomKey(static_cast<std::size_t>(route.number));
+    } else if (command == L"deng_same_mode") {
+        m_window.applySameLighting();
+    }
+}
+
+void LightingPages::storeAudioColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour)
+{
+    auto audio = page.GetAudioLightInfo(false);
+    if (!audio)
+        return;
+    setAudioColour(*audio, slotOf(*audio), colour);
+    storeAudio(object.model(), *audio);
+    page.SetAudioLightInfo(*audio);
+}
+
+void LightingPages::audio(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+{
+    CTessaryUSBDevice* object = deviceObjectOf(device);
+    CLightControlUI* page = object ? lightPageOf(object) : nullptr;
+    if (!object || !page)
+        return;
+    const std::wstring_view command = route.command;
+    if (command == L"light_combo_audiomodeSelect") {
+        if (auto audio = page->GetAudioLightInfo(true)) {
+            storeAudio(object->model(), *audio);
+            page->SetAudioLightInfo(*audio);
+            if (object->model().GetLightSettings().mode == kAudioEffect)
+                m_window.startAudioCompanion();
+        }
+    } else if (command == L"deng_7audiocolor_check") {
+        if (auto audio = page->GetAudioLightInfo(false))
+            storeAudio(object->model(), *audio);
+    } else if (command == L"audio_BkColor_check" || command == L"audio_FgColor_check") {
+        if (isDeselection(msg))
+            return;
+        if (auto audio = page->GetAudioLightInfo(false)) {
+            storeAudio(object->model(), *audio);
+            page->SetAudioLightInfo(*audio);
+        }
+    } else if (command == L"deng_audioColor_Pallet") {
+        storeAudioColour(*object, *page, componentsOf(page->GetAudioPaletteColour()));
+    } else if (command == L"audiocolor_option_") {
+        storeAudioColour(*object, *page, componentsOf(page->GetAudioSwatchColour(route.number)));
+    } else if (command == L"deng_audiocolordp_btn") {
+        auto audio = page->GetAudioLightInfo(false);
+        if (!audio)
+            return;
+        const Rgb8 now = audioColour(*audio, slotOf(*audio));
+        if (const auto picked = m_hooks.pickColour(argbOf(now.red, now.green, now.blue)))
+            storeAudioColour(*object, *page, componentsOf(*picked));
+    } else if (command == L"deng_audioedit_R" || command == L"deng_audioedit_G" ||
+               command == L"deng_audioedit_B") {
+        auto audio = page->GetAudioLightInfo(false);
+        if (!audio)
+            return;
+        Rgb8 colour = audioColour(*audio, slotOf(*audio));
+        const std::uint8_t value = parseColourComponent(page->GetAudioEditText(command.back()));
+        (command.back() == L'R'   ? colour.red
+         : command.back() == L'G' ? colour.green
+                                  : colour.blue) = value;
+        storeAudioColour(*object, *page, colour);
+    }
+}
+
+} // namespace
+
+bool paintsKeys(app::ShellDevice* device)
+{
+    CTessaryKeyboardDevice* keyboard = keyboardOf(device);
+    if (!keyboard)
+        return false;
+    model::KeyboardModel& model = keyboard->keyboard();
+    return model.GetFunctionTab() == kLightingTab && model.GetLightSettings().mode == kCustomEffect;
+}
+
+void installLightingHandlers(app::CMainWnd& window, LightingHooks hooks)
+{
+    auto pages = std::make_shared<LightingPages>(window, std::move(hooks));
+    window.setPageHandler(
+        app::RouteOwner::Lighting,
+        [pages](const app::Route& route, TNotifyUI* msg, app::ShellDevice* device) {
+            pages->lighting(route, msg, device);
+        });
+    window.setPageHandler(app::RouteOwner::Audio,
+                          [pages](const app::Route& route, TNotifyUI* msg,
+                                  app::ShellDevice* device) { pages->audio(route, msg, device); });
+}
+
+} // namespace pages

@@ -1,0 +1,474 @@
+// The lighting page in the real main window with the emulated keyboard (and mouse) on their
+// cables, driven through the off-screen driver: what each change writes to the device.
+#include "app/main_wnd_fixture.h"
+
+#include "app/devices/tessary_keyboard_device.h"
+#include "app/devices/tessary_mouse_device.h"
+#include "app/lighting_sync/game_lighting.h"
+#include "app/main_lighting.h"
+#include "app/main_messages.h"
+#include "device/model/keyboard_conversions.h"
+#include "devsim/keyboard.h"
+#include "devsim/mouse.h"
+#include "pages/device_profile_ui.h"
+#include "pages/find_by_name.h"
+#include "pages/light_control_ui.h"
+#include "pages/light_page_binding.h"
+#include "pages/page_handlers.h"
+#include "platform/message_queue.h"
+#include "platform/registered_messages.h"
+#include "ui/button_ui.h"
+#include "ui/combo_ui.h"
+#include "ui/slider_ui.h"
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::size_t kEffectByte = 1;
+
+class LightPageWindowTest : public testing_support::MainWindowTest {
+protected:
+    void openWithDevices(bool withMouse = false)
+    {
+        ASSERT_TRUE(open());
+        keyboard.plug(devsim::KeyboardLink::Cable);
+        if (withMouse)
+            mouse.plug(devsim::KeyboardLink::Cable);
+        ASSERT_TRUE(settle(
+            [&] {
+                return keyboardDevice() && keyboardDevice()->model().channel().isOpen() &&
+                       (!withMouse || (mouseDevice() && mouseDevice()->model().channel().isOpen()));
+            },
+            5s));
+        pages::PageHooks hooks;
+        hooks.prompt = [](const pages::PanelMessage&, int) -> unsigned { return 1; };
+        hooks.pickColour = [this](std::uint32_t) { return picked; };
+        pages::installPageHandlers(window(), hooks);
+        window().ResizeClient(1500, 960);
+        // The device's start (read, profile, page) runs from its tile's timer.
+        // The mouse reads its state once started, which ends synchronised mode: wait for it.
+        if (withMouse) {
+            ASSERT_TRUE(settle(
+                [&] {
+                    CLightControlUI* mousePage = pages::lightPageOf(mouseDevice());
+                    return mousePage && mousePage->ModeCount() > 0;
+                },
+                5s));
+        }
+        ASSERT_TRUE(settle([&] { return page() && page()->ModeCount() > 0; }, 5s))
+            << "page " << page() << " effects " << kb().presets().effectNames.size();
+        ui().pump();
+        ui().render();
+    }
+
+    // Runs the window until the condition holds; the deadline holds even while the picture
+    // keeps repainting (the driver's waitFor looks at it only when the queue is idle).
+    bool settle(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            ui().pump();
+            std::this_thread::sleep_for(2ms);
+        }
+        return true;
+    }
+
+    // Device pages share control names: the one on the page shown.
+    bool shown(std::wstring_view name)
+    {
+        CControlUI* control = ui().find(name);
+        return control && control->IsVisible();
+    }
+
+    CTessaryKeyboardDevice* keyboardDevice()
+    {
+        for (std::size_t i = 0; i < window().deviceCount(); ++i)
+            if (auto* device = static_cast<CTessaryKeyboardDevice*>(
+                    window().deviceAt(i)->page()->GetInterface(L"TessaryKeyboardDevice")))
+                return device;
+        return nullptr;
+    }
+    CTessaryMouseDevice* mouseDevice()
+    {
+        for (std::size_t i = 0; i < window().deviceCount(); ++i)
+            if (auto* device = static_cast<CTessaryMouseDevice*>(
+                    window().deviceAt(i)->page()->GetInterface(L"TessaryMouseDevice")))
+                return device;
+        return nullptr;
+    }
+    model::KeyboardModel& kb() { return keyboardDevice()->keyboard(); }
+    CLightControlUI* page()
+    {
+        return keyboardDevice() ? pages::lightPageOf(keyboardDevice()) : nullptr;
+    }
+
+    protocol::SlotRecord deviceRecord()
+    {
+        const auto settings = keyboard.area(devsim::Area::Settings);
+        protocol::SlotRecord record{};
+        std::copy_n(settings.begin(), record.size(), record.begin());
+        return record;
+    }
+    protocol::SlotRecord expectedRecord()
+    {
+        return model::buildSlotRecord(kb().profile().LoadLightInfo(),
+                                      kb().profile().LoadSystemStages(), 0, kb().presets());
+    }
+    void selectEffect(int effect)
+    {
+        ASSERT_TRUE(ui().select(L"light_combo_modeSelect", effect)) << effect;
+        ASSERT_EQ(kb().GetLightSettings().mode, effect);
+    }
+    void setSlider(std::wstring_view name, int value)
+    {
+        auto* slider = ui().findAs<CSliderUI>(name);
+        ASSERT_NE(slider, nullptr);
+        slider->SetValue(value);
+        pm().SendNotify(slider, L"valuechanged");
+    }
+    void typeInto(std::wstring_view edit, std::wstring_view text, std::wstring_view next)
+    {
+        ui().find(edit)->SetText(L"");
+        ASSERT_TRUE(ui().type(edit, text));
+        ASSERT_TRUE(ui().click(next)); // leaving the edit applies it
+    }
+    void shoot(const std::string& name)
+    {
+        const char* prefix = std::getenv("HALVEK_LOOK_PNG");
+        if (!prefix)
+            return;
+        ui().pump();
+        ui().render();
+        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + name + ".png"));
+    }
+    void sendPacket(double amplitude, int packet)
+    {
+        std::vector<std::int32_t> samples(500);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<std::int32_t>(
+                amplitude * std::sin(0.3 * double(i) + 1.7 * double(packet)));
+        COPYDATASTRUCT data;
+        data.dwData = 1;
+        data.cbData = static_cast<DWORD>(samples.size() * 4);
+        data.lpData = samples.data();
+        platform::sendMessage(window().GetHWND(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
+
+    devsim::Keyboard keyboard;
+    devsim::Mouse mouse;
+    std::optional<std::uint32_t> picked;
+};
+
+} // namespace
+
+TEST_F(LightPageWindowTest, EveryEffectWritesItsSlotRecordByteForByte)
+{
+    openWithDevices();
+    shoot("light");
+    const profile::LightPresets& presets = kb().presets();
+    ASSERT_GE(presets.effectCodes.size(), 31u);
+    int tried = 0;
+    for (int effect = 0; effect <= 30; ++effect) {
+        if (presets.effectVisible[std::size_t(effect)] == 0)
+            continue;
+        selectEffect(effect);
+        const protocol::SlotRecord record = deviceRecord();
+        EXPECT_EQ(record, expectedRecord()) << "effect " << effect;
+        EXPECT_EQ(record[kEffectByte], presets.effectCodes[std::size_t(effect)]) << effect;
+        EXPECT_EQ(page()->GetMode(), effect);
+        ++tried;
+    }
+    EXPECT_GE(tried, 25);
+
+    // Brightness, speed (counted the other way round on the device) and direction.
+    selectEffect(5);
+    setSlider(L"deng_light_slider", 2);
+    setSlider(L"deng_speed_slider", 1);
+    EXPECT_EQ(deviceRecord()[2], 2);
+    EXPECT_EQ(deviceRecord()[3], 3);
+    // Breathing has no direction: its options take no clicks.
+    const std::uint8_t direction = deviceRecord()[4];
+    (void)ui().click(direction ? L"deng_FXR_check" : L"deng_FXL_check");
+    EXPECT_EQ(deviceRecord()[4], direction);
+    selectEffect(1);
+    ASSERT_TRUE(ui().click(L"deng_FXR_check"));
+    EXPECT_EQ(deviceRecord()[4], 0);
+    ASSERT_TRUE(ui().click(L"deng_FXL_check"));
+    EXPECT_EQ(deviceRecord()[4], 1);
+    EXPECT_EQ(deviceRecord(), expectedRecord());
+}
+
+TEST_F(LightPageWindowTest, ColourEditsAreHeldToAByteAndEndTheColourCycle)
+{
+    openWithDevices();
+    selectEffect(6);
+    auto* seven = ui().findAs<COptionUI>(L"deng_7color_check");
+    ASSERT_NE(seven, nullptr);
+    if (!seven->IsSelected()) {
+        ASSERT_TRUE(ui().click(L"deng_7color_check"));
+    }
+    EXPECT_EQ(deviceRecord()[5], 1);
+
+    typeInto(L"deng_edit_G", L"300", L"deng_edit_B");
+    EXPECT_EQ(std::wstring(ui().find(L"deng_edit_G")->GetText()), L"255");
+    EXPECT_EQ(deviceRecord()[7], 255);
+    EXPECT_EQ(deviceRecord()[5], 0);
+    EXPECT_FALSE(seven->IsSelected());
+
+    // A minus sign does not come back as a bright 251.
+    typeInto(L"deng_edit_R", L"-5", L"deng_edit_B");
+    EXPECT_EQ(std::wstring(ui().find(L"deng_edit_R")->GetText()), L"0");
+    EXPECT_EQ(deviceRecord()[6], 0);
+    typeInto(L"deng_edit_B", L"", L"deng_edit_R");
+    EXPECT_EQ(std::wstring(ui().find(L"deng_edit_B")->GetText()), L"0");
+    EXPECT_EQ(deviceRecord()[8], 0);
+
+    // A swatch and the colour window.
+    ASSERT_TRUE(ui().click(L"color_option_0"));
+    const pages::Rgb8 swatch = pages::componentsOf(page()->GetSwatchColour(0));
+    EXPECT_EQ(deviceRecord()[6], swatch.red);
+    EXPECT_EQ(deviceRecord()[7], swatch.green);
+    EXPECT_EQ(deviceRecord()[8], swatch.blue);
+    picked = 0xFF102030u;
+    ASSERT_TRUE(ui().click(L"deng_colordp_btn"));
+    EXPECT_EQ(deviceRecord()[6], 0x10);
+    EXPECT_EQ(deviceRecord()[7], 0x20);
+    EXPECT_EQ(deviceRecord()[8], 0x30);
+    EXPECT_EQ(std::wstring(ui().find(L"deng_edit_B")->GetText()), L"48");
+    EXPECT_EQ(page()->GetPaletteColour() & 0xFFFFFF, 0x102030u);
+    picked.reset();
+    ASSERT_TRUE(ui().click(L"deng_colordp_btn")); // cancelled: nothing changes
+    EXPECT_EQ(deviceRecord()[6], 0x10);
+    EXPECT_EQ(deviceRecord(), expectedRecord());
+}
+
+TEST_F(LightPageWindowTest, PaintedKeysReachTheKeyboardsColourGroup)
+{
+    openWithDevices();
+    selectEffect(pages::kCustomEffect);
+    ui().render();
+    ASSERT_TRUE(shown(L"lightcustom_layout"));
+    EXPECT_FALSE(shown(L"deng_speed_layout"));
+    ASSERT_TRUE(ui().select(L"light_combo_custommodeSelect", 1));
+    EXPECT_EQ(kb().GetLightSettings().customGroup, 1);
+    EXPECT_EQ(deviceRecord()[25], 1);
+
+    ASSERT_TRUE(ui().click(L"custom_off_color_btn"));
+    ASSERT_TRUE(ui().click(L"color_option_0"));
+    const pages::Rgb8 red = pages::componentsOf(page()->GetSwatchColour(0));
+    constexpr int kKey = 22;
+    ASSERT_TRUE(ui().click(L"key_" + std::to_wstring(kKey)));
+    // The key stays on the lighting page: painting, not key assignment.
+    EXPECT_EQ(kb().GetFunctionTab(), 1);
+    const std::uint8_t led = kb().positionToLed()[kKey];
+    ASSERT_NE(led, model::kUnmapped);
+    const auto colours = keyboard.area(devsim::Area::Colours);
+    const std::size_t at = 1 * devsim::kColourGroupStride + 3 * std::size_t(led);
+    EXPECT_EQ(colours[at], red.red);
+    EXPECT_EQ(colours[at + 1], red.green);
+    EXPECT_EQ(colours[at + 2], red.blue);
+    // A neighbour stays dark, and the profile keeps the group's colours.
+    const std::uint8_t otherLed = kb().positionToLed()[kKey + 1];
+    EXPECT_EQ(colours[1 * devsim::kColourGroupStride + 3 * std::size_t(otherLed)], 0);
+    EXPECT_EQ(kb().profile().LoadCustomColours(1, kb().lightCount())[kKey].red, red.red);
+    shoot("light-custom");
+
+    // Every key at once.
+    ASSERT_TRUE(ui().click(L"custom_bright_color_btn"));
+    const auto all = keyboard.area(devsim::Area::Colours);
+    EXPECT_EQ(all[1 * devsim::kColourGroupStride + 3 * std::size_t(otherLed)], red.red);
+    // Group 0 was never written.
+    EXPECT_EQ(all[3 * std::size_t(otherLed)], 0);
+}
+
+TEST_F(LightPageWindowTest, AHostEffectStreamsFrames)
+{
+    openWithDevices();
+    selectEffect(5); // breathing, animated by the program
+    const auto first = keyboard.area(devsim::Area::LiveFrame);
+    std::vector<std::vector<std::uint8_t>> seen{first};
+    ASSERT_TRUE(settle(
+        [&] {
+            const auto now = keyboard.area(devsim::Area::LiveFrame);
+            if (now != seen.back())
+                seen.push_back(now);
+            return seen.size() >= 4;
+        },
+        5s));
+}
+
+TEST_F(LightPageWindowTest, AnAudioStyleFollowsTheAudioFeed)
+{
+    openWithDevices();
+    selectEffect(pages::kAudioEffect);
+    ui().render();
+    ASSERT_TRUE(shown(L"light_combo_AudiomodeSelectLayout"));
+    ASSERT_TRUE(ui().select(L"light_combo_audiomodeSelect", 0));
+    ASSERT_TRUE(ui().click(L"audio_FgColor_check"));
+    ASSERT_TRUE(ui().click(L"audiocolor_option_0"));
+    ASSERT_TRUE(ui().click(L"audio_BkColor_check"));
+    ASSERT_TRUE(ui().click(L"audiocolor_option_9")); // white background...
+    typeInto(L"deng_audioedit_R", L"0", L"deng_audioedit_G");
+    typeInto(L"deng_audioedit_G", L"0", L"deng_audioedit_B");
+    typeInto(L"deng_audioedit_B", L"0", L"deng_audioedit_R"); // ...made black by hand
+    const profile::AudioLightInfo audio = kb().audioParams();
+    EXPECT_EQ(audio.audioMode, 0);
+    EXPECT_EQ(audio.backRed, 0);
+    EXPECT_GT(audio.foreRed, 200);
+    shoot("light-audio");
+
+    auto litLights = [&] {
+        int lit = 0;
+        for (std::size_t light = 0; light < std::size_t(kb().lightCount()); ++light) {
+            const std::uint32_t word = kb().GetLightColour(light);
+            if ((word & 0xFF) != 0 && (word >> 24) != 0)
+                ++lit;
+        }
+        return lit;
+    };
+    // Blocks from other programs that are empty, short, or without data are read only as
+    // far as they go.
+    for (const DWORD size : {0u, 3u, 7u}) {
+        std::array<std::uint8_t, 8> bytes{};
+        bytes.fill(0x7F);
+        COPYDATASTRUCT data;
+        data.dwData = 1;
+        data.cbData = size;
+        data.lpData = bytes.data();
+        platform::sendMessage(window().GetHWND(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        data.lpData = nullptr;
+        platform::sendMessage(window().GetHWND(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
+    // Silence: nothing lights.
+    for (int packet = 0; packet < 9; ++packet)
+        sendPacket(0, packet);
+    (void)settle([] { return false; }, 300ms);
+    EXPECT_EQ(litLights(), 0);
+    int packet = 0;
+    EXPECT_TRUE(settle(
+        [&] {
+            sendPacket(1 << 20, packet++);
+            return litLights() > 20;
+        },
+        5s));
+}
+
+TEST_F(LightPageWindowTest, SameLightingPutsKeyboardAndMouseInStep)
+{
+    openWithDevices(true);
+    ASSERT_NE(mouseDevice(), nullptr);
+    selectEffect(6); // static: one colour, shared number 1
+    ASSERT_TRUE(ui().click(L"color_option_5"));
+    ui().render();
+    ASSERT_TRUE(shown(L"deng_same_mode"));
+    ASSERT_TRUE(ui().click(L"deng_same_mode"));
+
+    model::UsbDeviceModel& mouseModel = mouseDevice()->model();
+    EXPECT_EQ(mouseModel.GetLightSettings().mode, 3);
+    EXPECT_TRUE(kb().channel().isLightingSync());
+    EXPECT_TRUE(mouseModel.channel().isLightingSync());
+    EXPECT_EQ(mouseModel.GetLightSettings().red, kb().GetLightSettings().red);
+    // The worker lights both alike.
+    const pages::Rgb8 colour = pages::componentsOf(page()->GetSwatchColour(5));
+    const std::uint32_t expected = colour.red | colour.green << 8 | colour.blue << 16;
+    EXPECT_TRUE(settle(
+        [&] {
+            return (kb().GetLightColour(0) & 0xFFFFFF) == expected &&
+                   (mouseModel.GetLightColour(0) & 0xFFFFFF) == expected &&
+                   kb().GetLightColour(0) == mouseModel.GetLightColour(0);
+        },
+        5s));
+    // The mouse keeps the shared effect in its own slot record.
+    const protocol::MouseRecord record = mouse.slotRecord(0);
+    EXPECT_EQ(record[protocol::mouse_record::kRed], colour.red);
+    EXPECT_EQ(record[protocol::mouse_record::kGreen], colour.green);
+    EXPECT_EQ(record[protocol::mouse_record::kBlue], colour.blue);
+
+    // A change on the page leaves synchronised mode.
+    setSlider(L"deng_light_slider", 1);
+    EXPECT_FALSE(kb().channel().isLightingSync());
+    EXPECT_TRUE(mouseModel.channel().isLightingSync());
+}
+
+TEST_F(LightPageWindowTest, AGameEventSwitchesTheEffectAndTheTimerBringsItBack)
+{
+    openWithDevices();
+    selectEffect(6);
+    const HWND hwnd = window().GetHWND();
+    platform::sendMessage(hwnd, platform::registerMessage(L"Game_Start"), 0, 23);
+    EXPECT_EQ(deviceRecord()[kEffectByte], kb().presets().effectCodes[23]);
+    EXPECT_EQ(page()->GetMode(), 23);
+    EXPECT_EQ(kb().GetLightSettings().oldLedMode, 6);
+    // A later event switches again but keeps what to return to.
+    platform::sendMessage(hwnd, platform::registerMessage(L"Game_Kill"), 1, 4);
+    EXPECT_EQ(deviceRecord()[kEffectByte], kb().presets().effectCodes[4]);
+    EXPECT_EQ(kb().GetLightSettings().oldLedMode, 6);
+    // An unknown step changes nothing.
+    platform::sendMessage(hwnd, platform::registerMessage(L"Game_End"), 7, 9);
+    EXPECT_EQ(deviceRecord()[kEffectByte], kb().presets().effectCodes[4]);
+
+    // The restore timer fires (the window kills it first).
+    platform::sendMessage(hwnd, WM_TIMER, app::kGameRestoreTimer, 0);
+    EXPECT_EQ(deviceRecord()[kEffectByte], kb().presets().effectCodes[6]);
+    EXPECT_EQ(page()->GetMode(), 6);
+    EXPECT_EQ(deviceRecord(), expectedRecord());
+}
+
+// HALVEK_IDLE_SECONDS=60 makes this the measurement of the worker's idle cost.
+TEST_F(LightPageWindowTest, TheSynchronisedLightingWorkerIdlesWithoutDevicesInStep)
+{
+    openWithDevices();
+    ASSERT_NE(window().lighting(), nullptr);
+    const auto& worker = window().lighting()->worker();
+    const char* configured = std::getenv("HALVEK_IDLE_SECONDS");
+    const auto seconds = std::chrono::seconds(configured ? std::atoi(configured) : 2);
+    // From one idle wake to another, so that the shares are of whole waits.
+    std::uint64_t wakes = worker.idleWakes();
+    ASSERT_TRUE(settle([&] { return worker.idleWakes() > wakes; }, 3s));
+    wakes = worker.idleWakes();
+    const auto cpuBefore = worker.cpuTime();
+    const auto start = std::chrono::steady_clock::now();
+    (void)settle([] { return false; }, seconds);
+    ASSERT_TRUE(settle(
+        [&] { return worker.idleWakes() > wakes + std::uint64_t(seconds.count()) - 1; }, 3s));
+    const auto wall = std::chrono::steady_clock::now() - start;
+    const auto cpu = worker.cpuTime() - cpuBefore;
+    const double share = double(cpu.count()) / double(std::chrono::nanoseconds(wall).count());
+    std::printf("sync lighting worker idle: %lld us of CPU in %.1f s (%.4f %% of one core), "
+                "%llu wakes\n",
+                static_cast<long long>(cpu.count() / 1000),
+                std::chrono::duration<double>(wall).count(), 100 * share,
+                static_cast<unsigned long long>(worker.idleWakes() - wakes));
+    EXPECT_LE(share, 0.0005);
+    // About once a second, and it lights nothing.
+    EXPECT_LE(worker.idleWakes() - wakes, std::uint64_t(seconds.count()) + 3);
+    EXPECT_EQ(worker.steps(), 0u);
+}
+
+TEST_F(LightPageWindowTest, TheMousePageHasItsOwnProfilePanel)
+{
+    ASSERT_TRUE(open());
+    mouse.plug(devsim::KeyboardLink::Cable);
+    ASSERT_TRUE(
+        settle([&] { return mouseDevice() && mouseDevice()->model().channel().isOpen(); }, 5s));
+    CDeviceProfileUI* panel = pages::profilePanelOf(window().activeDevice());
+    ASSERT_NE(panel, nullptr);
+    ASSERT_NE(panel->model(), nullptr);
+    EXPECT_EQ(panel->model()->items().size(), 1u);
+    EXPECT_FALSE(panel->GetNameText().empty());
+    // The mouse's profiles live in its own folder.
+    EXPECT_EQ(mouseDevice()->model().profileBaseName(), panel->GetCurrentProfileId());
+    window().ResizeClient(1500, 960);
+    shoot("mouse");
+}

@@ -28,6 +28,7 @@
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
 #include "windows/main_skin.h"
+#include "windows/set_wnd.h"
 
 #include <algorithm>
 #include <array>
@@ -742,7 +743,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         bHandled = true;
         return 0;
     case MSG_OPEN_SETTINGS:
-        dispatch(Route{RouteOwner::Window, L"setbtn", DeviceNeed::None}, nullptr);
+        CSetWnd::Open(m_hWnd, m_settingsWnd, m_languageIndex, m_dpi, defaultDataFolder(),
+                      updateEntries(), true);
         return 0;
     case MSG_UPDATE_SEEN:
         if (CControlUI* set = m_pm.FindControl(L"setbtn"))

@@ -43,6 +43,20 @@ CControlUI* rowOf(CControlUI* control)
 
 } // namespace
 
+RECT besideMainWindow(const RECT& main, const RECT& window, int dpi)
+{
+    // Its right edge 30 and its top 60 scaled pixels in from the main window's top right.
+    const auto scaled = [dpi](int value) { return value * dpi / 96; };
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    RECT placed;
+    placed.right = main.right - scaled(30);
+    placed.left = placed.right - width;
+    placed.top = main.top + scaled(60);
+    placed.bottom = placed.top + height;
+    return placed;
+}
+
 CSetWnd::CSetWnd(HWND mainWnd, int languageIndex, std::filesystem::path defaultDataFolder,
                  update::UpdateServiceConfig service, std::vector<update::UpdateEntry> entries)
     : m_mainWnd(mainWnd), m_languageIndex(languageIndex),
@@ -58,7 +72,7 @@ CSetWnd::~CSetWnd()
 
 void CSetWnd::Open(HWND mainWnd, HWND& handle, int languageIndex, int dpi,
                    const std::filesystem::path& defaultDataFolder,
-                   std::vector<update::UpdateEntry> entries)
+                   std::vector<update::UpdateEntry> entries, bool centred)
 {
     if (handle)
         return;
@@ -69,6 +83,10 @@ void CSetWnd::Open(HWND mainWnd, HWND& handle, int languageIndex, int dpi,
     if (ui::isAllowedDpi(dpi))
         window.GetPaintManager().SetDPI(dpi);
     window.CenterWindow();
+    CWindowWnd* owner = ui::windowFromHandle(mainWnd);
+    if (!centred && owner && owner->IsWindowVisible())
+        window.MoveWindow(besideMainWindow(owner->GetWindowRect(), window.GetWindowRect(),
+                                           ui::isAllowedDpi(dpi) ? dpi : 96));
     handle = window.GetHWND();
     window.ShowModal();
     handle = nullptr;

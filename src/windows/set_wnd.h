@@ -17,6 +17,9 @@ class CListUI;
 // the main window (it owns the texts and the saved choice); the update check runs on its
 // own thread and hands its notices over through a mailbox; downloads run in halvek-update,
 // whose reports the main window passes on.
+// Where the settings window sits when opened from the main window.
+RECT besideMainWindow(const RECT& main, const RECT& window, int dpi);
+
 class CSetWnd : public WindowImplBase {
 public:
     // Posted by the check thread when notices wait in the mailbox.
@@ -35,10 +38,11 @@ public:
 
     // Runs the window modally over the main window with the update entries of the present
     // devices and the application; `handle` holds the window while it is open, and nothing
-    // opens while it is set.
+    // opens while it is set. Opened from the main window it sits against the main window's
+    // top right corner; `centred` puts it in the middle of the screen.
     static void Open(HWND mainWnd, HWND& handle, int languageIndex, int dpi,
                      const std::filesystem::path& defaultDataFolder,
-                     std::vector<update::UpdateEntry> entries);
+                     std::vector<update::UpdateEntry> entries, bool centred = false);
 
     // The updater to run; halvek-update beside the program unless set.
     void setUpdaterProgram(std::filesystem::path program);

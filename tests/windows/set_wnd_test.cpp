@@ -360,3 +360,19 @@ TEST_F(SetWindowTest, AKilledDownloadFailsItsRowAndTheNextTryResumes)
     target = nullptr;
     program.stopReceiving();
 }
+
+TEST(SetWindowPlacement, SitsInsideTheMainWindowsTopRightCornerAtTheWindowsScale)
+{
+    const RECT main{100, 50, 1100, 690};
+    const RECT window{0, 0, 630, 500};
+    const RECT atOne = besideMainWindow(main, window, 96);
+    EXPECT_EQ(atOne.right, 1070);
+    EXPECT_EQ(atOne.left, 440);
+    EXPECT_EQ(atOne.top, 110);
+    EXPECT_EQ(atOne.bottom, 610);
+    // At twice the scale the insets double; the window keeps the size it was given.
+    const RECT atTwo = besideMainWindow(main, RECT{0, 0, 1260, 1000}, 192);
+    EXPECT_EQ(atTwo.right, 1040);
+    EXPECT_EQ(atTwo.top, 170);
+    EXPECT_EQ(atTwo.right - atTwo.left, 1260);
+}

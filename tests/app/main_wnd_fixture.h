@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace testing_support {
@@ -86,6 +88,17 @@ protected:
 
     app::CMainWnd& window() { return *m_window; }
     ui::UiDriver& ui() { return *m_driver; }
+    // With HALVEK_LOOK_PNG=PREFIX set, the window's frame is written to PREFIX-name.png so a
+    // person can look at the page a test left behind.
+    void shoot(const std::string& name)
+    {
+        const char* prefix = std::getenv("HALVEK_LOOK_PNG");
+        if (!prefix)
+            return;
+        ui().pump();
+        ui().render();
+        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + name + ".png"));
+    }
     CPaintManagerUI& pm() { return m_window->GetPaintManager(); }
     bool visible(std::wstring_view name)
     {

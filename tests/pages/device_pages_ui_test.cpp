@@ -55,15 +55,6 @@ protected:
         const devsim::KeyboardMemory memory = keyboard.memory();
         return memory.area(devsim::Area::Settings)[offset];
     }
-    void shoot(const std::string& name)
-    {
-        const char* prefix = std::getenv("HALVEK_LOOK_PNG");
-        if (!prefix)
-            return;
-        ui().pump();
-        ui().render();
-        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + name + ".png"));
-    }
 
     devsim::Keyboard keyboard;
     std::vector<std::wstring> prompts;

@@ -117,15 +117,6 @@ protected:
         CControlUI* control = ui().find(name);
         return control ? std::wstring(control->GetText()) : std::wstring();
     }
-    void shoot(const std::string& name)
-    {
-        const char* prefix = std::getenv("HALVEK_LOOK_PNG");
-        if (!prefix)
-            return;
-        ui().pump();
-        ui().render();
-        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + name + ".png"));
-    }
 
     devsim::Keyboard keyboard;
     std::vector<std::wstring> prompts;

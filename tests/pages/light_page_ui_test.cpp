@@ -143,15 +143,6 @@ protected:
         ASSERT_TRUE(ui().type(edit, text));
         ASSERT_TRUE(ui().click(next)); // leaving the edit applies it
     }
-    void shoot(const std::string& name)
-    {
-        const char* prefix = std::getenv("HALVEK_LOOK_PNG");
-        if (!prefix)
-            return;
-        ui().pump();
-        ui().render();
-        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + name + ".png"));
-    }
     void sendPacket(double amplitude, int packet)
     {
         std::vector<std::int32_t> samples(500);

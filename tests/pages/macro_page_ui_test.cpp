@@ -186,15 +186,6 @@ protected:
         auto* list = dynamic_cast<CListUI*>(inPage(L"macro_action_list"));
         return list ? list->GetCount() : -1;
     }
-    void shoot(const std::string& name)
-    {
-        const char* prefix = std::getenv("HALVEK_LOOK_PNG");
-        if (!prefix)
-            return;
-        ui().pump();
-        ui().render();
-        EXPECT_TRUE(ui().writePng(std::string(prefix) + "-" + name + ".png"));
-    }
 
     devsim::Keyboard keyboard;
     std::shared_ptr<pages::MacroPage> page;

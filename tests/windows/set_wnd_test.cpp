@@ -30,6 +30,20 @@ void saveShot(ui::UiDriver& driver, const char* name)
     }
 }
 
+// The updater's cache and runtime folders inside the test's folder, and no proxy.
+struct ScratchUpdateFolders {
+    explicit ScratchUpdateFolders(const std::filesystem::path& dir)
+        : cache("XDG_CACHE_HOME", (dir / "cache").string()),
+          runtime("XDG_RUNTIME_DIR", (dir / "runtime").string()), proxy("https_proxy", std::nullopt)
+    {
+        std::filesystem::create_directories(dir / "runtime");
+        std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all);
+    }
+    testing_support::ScopedEnvironment cache;
+    testing_support::ScopedEnvironment runtime;
+    testing_support::ScopedEnvironment proxy;
+};
+
 class SetWindowTest : public MainWindowTest {
 protected:
     void TearDown() override
@@ -51,6 +65,21 @@ protected:
             return false;
         m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
         m_setUi->render();
+        return true;
+    }
+    // The settings window in English with these update entries, running the real updater.
+    bool openUpdateTab(const update::UpdateServiceConfig& service,
+                       std::vector<update::UpdateEntry> entries)
+    {
+        m_set = std::make_unique<CSetWnd>(window().GetHWND(), 0,
+                                          std::filesystem::path(HALVEK_SOURCE_DIR) / "data" /
+                                              "DefaultData",
+                                          service, std::move(entries));
+        m_set->setUpdaterProgram(std::filesystem::path(HALVEK_BINARY_DIR) / "halvek-update");
+        if (!m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW,
+                           0, 0, 630, 500))
+            return false;
+        m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
         return true;
     }
     std::wstring setText(const wchar_t* name)
@@ -108,12 +137,7 @@ TEST_F(SetWindowTest, TheCheckThreadsRecordsReachTheListThroughTheWindowsMessage
     ASSERT_TRUE(open(true, nullptr, false));
     update::UpdateServiceConfig service;
     service.baseUrl = L"https://127.0.0.1:9/api/"; // nothing listens there: no answer
-    m_set = std::make_unique<CSetWnd>(
-        window().GetHWND(), 0, std::filesystem::path(HALVEK_SOURCE_DIR) / "data" / "DefaultData",
-        service, update::buildEntries({}, update::applicationVersion()));
-    ASSERT_TRUE(m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE,
-                              WS_EX_TOOLWINDOW, 0, 0, 630, 500));
-    m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
+    ASSERT_TRUE(openUpdateTab(service, update::buildEntries({}, update::applicationVersion())));
     EXPECT_TRUE(m_setUi->waitFor(
         [&] { return setText(L"update_status_label") == L"The update service did not answer"; }));
     EXPECT_EQ(m_set->updateRows(), 1u);
@@ -127,11 +151,7 @@ TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder
     if (!testing_support::testServiceAvailable())
         GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
     constexpr std::uint64_t kSize = 300000;
-    testing_support::ScopedEnvironment cache("XDG_CACHE_HOME", (m_dir / "cache").string());
-    testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", (m_dir / "runtime").string());
-    testing_support::ScopedEnvironment proxy("https_proxy", std::nullopt);
-    std::filesystem::create_directories(m_dir / "runtime");
-    std::filesystem::permissions(m_dir / "runtime", std::filesystem::perms::owner_all);
+    const ScratchUpdateFolders folders(m_dir.path());
 
     const auto answer = m_dir / "answer.json";
     auto service = std::make_unique<testing_support::TestService>(std::vector<std::string>{
@@ -169,14 +189,8 @@ TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder
     // Tile 0 is a mouse that is not there, tile 1 the keyboard with firmware 0x0102.
     const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, false, 0},
                                                 {update::DeviceKind::Keyboard, true, 0x0102}};
-    m_set = std::make_unique<CSetWnd>(
-        window().GetHWND(), 0, std::filesystem::path(HALVEK_SOURCE_DIR) / "data" / "DefaultData",
-        config, update::buildEntries(tiles, 0));
-    m_set->setUpdaterProgram(std::filesystem::path(HALVEK_BINARY_DIR) / "halvek-update");
-    ASSERT_TRUE(m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE,
-                              WS_EX_TOOLWINDOW, 0, 0, 630, 500));
+    ASSERT_TRUE(openUpdateTab(config, update::buildEntries(tiles, 0)));
     target = m_set->GetHWND();
-    m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
     ASSERT_TRUE(m_setUi->waitFor(
         [&] { return setText(L"update_status_label") == L"Updates are available"; },
         std::chrono::seconds(20)));
@@ -283,11 +297,7 @@ TEST_F(SetWindowTest, AKilledDownloadFailsItsRowAndTheNextTryResumes)
     if (!testing_support::testServiceAvailable())
         GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
     constexpr std::uint64_t kSize = 300000;
-    testing_support::ScopedEnvironment cache("XDG_CACHE_HOME", (m_dir / "cache").string());
-    testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", (m_dir / "runtime").string());
-    testing_support::ScopedEnvironment proxy("https_proxy", std::nullopt);
-    std::filesystem::create_directories(m_dir / "runtime");
-    std::filesystem::permissions(m_dir / "runtime", std::filesystem::perms::owner_all);
+    const ScratchUpdateFolders folders(m_dir.path());
     const auto answer = m_dir / "answer.json";
     const auto log = m_dir / "requests.log";
     auto service = std::make_unique<testing_support::TestService>(std::vector<std::string>{
@@ -315,14 +325,8 @@ TEST_F(SetWindowTest, AKilledDownloadFailsItsRowAndTheNextTryResumes)
     config.baseUrl = platform::fromUtf8(service->url("/api/"));
     config.extraCaFile = testing_support::testCertificates() / "ca.pem";
     const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, true, 0x0102}};
-    m_set = std::make_unique<CSetWnd>(
-        window().GetHWND(), 0, std::filesystem::path(HALVEK_SOURCE_DIR) / "data" / "DefaultData",
-        config, update::buildEntries(tiles, 0));
-    m_set->setUpdaterProgram(std::filesystem::path(HALVEK_BINARY_DIR) / "halvek-update");
-    ASSERT_TRUE(m_set->Create(window().GetHWND(), L"SetWnd", WS_POPUP | WS_VISIBLE,
-                              WS_EX_TOOLWINDOW, 0, 0, 630, 500));
+    ASSERT_TRUE(openUpdateTab(config, update::buildEntries(tiles, 0)));
     target = m_set->GetHWND();
-    m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
     ASSERT_TRUE(m_setUi->waitFor(
         [&] { return setText(L"update_status_label") == L"Updates are available"; },
         std::chrono::seconds(20)));

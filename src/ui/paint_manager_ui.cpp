@@ -378,13 +378,14 @@ void CPaintManagerUI::paintToolTip(ui::Canvas& canvas)
     if (top + height > canvas.height())
         top = std::max(0, m_tooltip->at.y - height - Scale(4));
     const RECT box{left, top, left + width, top + height};
-    canvas.fillRect(box, 0xFFFFFFE1);
-    canvas.strokeRect(box, 1, 0xFF767676);
+    // The skin's dark panel colours, so a tip does not flash light over the dark window.
+    canvas.fillRect(box, 0xFF1A2029);
+    canvas.strokeRect(box, 1, 0xFF2D3640);
     if (!m_tooltip->title.empty())
         canvas.drawText(RECT{left + pad, top + pad, box.right - pad, top + pad + titleSize.cy},
-                        m_tooltip->title, bold, scale, 0xFF000000, DT_WORDBREAK);
+                        m_tooltip->title, bold, scale, 0xFFFFFFFF, DT_WORDBREAK);
     canvas.drawText(RECT{left + pad, top + pad + titleSize.cy, box.right - pad, box.bottom - pad},
-                    m_tooltip->text, font, scale, 0xFF000000, DT_WORDBREAK);
+                    m_tooltip->text, font, scale, 0xFFC9D1D9, DT_WORDBREAK);
 }
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* notifier)

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <unistd.h>
 
 using testing_support::MainWindowTest;
@@ -43,6 +44,49 @@ struct ScratchUpdateFolders {
     testing_support::ScopedEnvironment runtime;
     testing_support::ScopedEnvironment proxy;
 };
+
+// The running program's end of the updater's reports: each goes on to `target` as the main
+// window passes it on, after `observe` has seen it.
+class UpdaterReportRelay {
+public:
+    explicit UpdaterReportRelay(const std::atomic<HWND>& target,
+                                std::function<void(const platform::IpcMessage&)> observe = {})
+        : m_target(target), m_observe(std::move(observe))
+    {
+        if (const auto folder = platform::instanceRuntimeFolder()) {
+            m_endpoint = std::make_unique<platform::IpcEndpoint>(*folder, L"MainWnd");
+            m_started = static_cast<bool>(
+                m_endpoint->startReceiving([this](platform::IpcMessage&& message) {
+                    if (m_observe)
+                        m_observe(message);
+                    if (const HWND hwnd = m_target.load())
+                        platform::postMessage(hwnd, app::appMessages().guid[0],
+                                              static_cast<WPARAM>(message.wParam),
+                                              static_cast<LPARAM>(message.lParam));
+                }));
+        }
+    }
+    bool started() const { return m_started; }
+    void stop()
+    {
+        if (m_endpoint)
+            m_endpoint->stopReceiving();
+    }
+
+private:
+    const std::atomic<HWND>& m_target;
+    std::function<void(const platform::IpcMessage&)> m_observe;
+    std::unique_ptr<platform::IpcEndpoint> m_endpoint;
+    bool m_started = false;
+};
+
+update::UpdateServiceConfig serviceConfig(const testing_support::TestService& service)
+{
+    update::UpdateServiceConfig config;
+    config.baseUrl = platform::fromUtf8(service.url("/api/"));
+    config.extraCaFile = testing_support::testCertificates() / "ca.pem";
+    return config;
+}
 
 class SetWindowTest : public MainWindowTest {
 protected:
@@ -167,24 +211,16 @@ TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder
     std::atomic<int> progressReports{0};
     std::atomic<std::int64_t> lastProgress{-1};
     std::atomic<HWND> target{nullptr};
-    auto folder = platform::instanceRuntimeFolder();
-    ASSERT_TRUE(folder);
-    platform::IpcEndpoint program(*folder, L"MainWnd");
-    ASSERT_TRUE(program.startReceiving([&](platform::IpcMessage&& message) {
+    UpdaterReportRelay relay(target, [&](const platform::IpcMessage& message) {
         if (message.wParam == static_cast<std::uint64_t>(update::UpdaterEvent::Progress)) {
             ++progressReports;
             lastProgress = message.lParam;
         }
-        if (const HWND hwnd = target.load())
-            platform::postMessage(hwnd, app::appMessages().guid[0],
-                                  static_cast<WPARAM>(message.wParam),
-                                  static_cast<LPARAM>(message.lParam));
-    }));
+    });
+    ASSERT_TRUE(relay.started());
 
     ASSERT_TRUE(open(true, nullptr, false));
-    update::UpdateServiceConfig config;
-    config.baseUrl = platform::fromUtf8(service->url("/api/"));
-    config.extraCaFile = testing_support::testCertificates() / "ca.pem";
+    update::UpdateServiceConfig config = serviceConfig(*service);
     config.lastCheckFolder = m_dir / "lastcheck";
     // Tile 0 is a mouse that is not there, tile 1 the keyboard with firmware 0x0102.
     const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, false, 0},
@@ -249,7 +285,7 @@ TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder
     EXPECT_FALSE(std::filesystem::exists(m_dir / "x.exe"));
     EXPECT_TRUE(m_set->updateList().canClose());
     target = nullptr;
-    program.stopReceiving();
+    relay.stop();
 }
 
 TEST_F(SetWindowTest, ReportsWithNoItemBeingUpdatedAreIgnored)
@@ -310,20 +346,11 @@ TEST_F(SetWindowTest, AKilledDownloadFailsItsRowAndTheNextTryResumes)
 
     app::appMessages().guid[0] = platform::registerMessage(app::kGuidMessageNames[0]);
     std::atomic<HWND> target{nullptr};
-    auto folder = platform::instanceRuntimeFolder();
-    ASSERT_TRUE(folder);
-    platform::IpcEndpoint program(*folder, L"MainWnd");
-    ASSERT_TRUE(program.startReceiving([&](platform::IpcMessage&& message) {
-        if (const HWND hwnd = target.load())
-            platform::postMessage(hwnd, app::appMessages().guid[0],
-                                  static_cast<WPARAM>(message.wParam),
-                                  static_cast<LPARAM>(message.lParam));
-    }));
+    UpdaterReportRelay relay(target);
+    ASSERT_TRUE(relay.started());
 
     ASSERT_TRUE(open(true, nullptr, false));
-    update::UpdateServiceConfig config;
-    config.baseUrl = platform::fromUtf8(service->url("/api/"));
-    config.extraCaFile = testing_support::testCertificates() / "ca.pem";
+    update::UpdateServiceConfig config = serviceConfig(*service);
     const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, true, 0x0102}};
     ASSERT_TRUE(openUpdateTab(config, update::buildEntries(tiles, 0)));
     target = m_set->GetHWND();
@@ -362,7 +389,7 @@ TEST_F(SetWindowTest, AKilledDownloadFailsItsRowAndTheNextTryResumes)
         return line == "GET /stallfile range=bytes=" + std::to_string(kSize / 2) + "-";
     }));
     target = nullptr;
-    program.stopReceiving();
+    relay.stop();
 }
 
 TEST(SetWindowPlacement, SitsInsideTheMainWindowsTopRightCornerAtTheWindowsScale)

@@ -317,8 +317,9 @@ pid_t runningUpdater()
             continue;
         int parent = 0;
         char state = 0;
+        // An earlier test's updater may linger unreaped; only a live one is the download's.
         if (std::sscanf(text.c_str() + close + 2, "%c %d", &state, &parent) == 2 &&
-            parent == ::getpid())
+            parent == ::getpid() && state != 'Z' && state != 'X')
             return static_cast<pid_t>(std::stoi(entry.path().filename().string()));
     }
     return 0;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    build-essential cmake ninja-build pkg-config clang-format
+    build-essential cmake ninja-build pkg-config clang-format ccache
     # fuzzing (libFuzzer comes with clang)
     clang libclang-rt-14-dev
     # libraries

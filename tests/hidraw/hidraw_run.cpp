@@ -1,5 +1,6 @@
 #include "hidraw/hidraw_run.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -38,6 +39,21 @@ bool nodesRequired()
 {
     const char* required = std::getenv("HALVEK_HIDRAW_REQUIRED");
     return required != nullptr && std::string(required) == "1";
+}
+
+testing_support::CommandRun HidrawRun::runOutside(const std::string& script)
+{
+    testing_support::CommandRun run;
+    const std::string path = "PATH=" + std::string(HALVEK_BINARY_DIR) + ":$PATH; export PATH; ";
+    FILE* pipe = ::popen(("sh -c " + quoted(path + script) + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    char chunk[512];
+    while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
+        run.output += chunk;
+    const int status = ::pclose(pipe);
+    run.status = status == -1 ? -1 : (status >> 8) & 0xFF;
+    return run;
 }
 
 testing_support::CommandRun HidrawRun::run(const std::string& options, const std::string& script)

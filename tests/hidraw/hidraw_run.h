@@ -20,6 +20,8 @@ class HidrawRun {
 public:
     // `options` go to halvek-devsim before --hidraw ("--links cable", "--device both").
     testing_support::CommandRun run(const std::string& options, const std::string& script);
+    // The script alone, outside any namespace: the in-process baseline.
+    testing_support::CommandRun runOutside(const std::string& script);
 
     testing_support::TempDir folder;
 };

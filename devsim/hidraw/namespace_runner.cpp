@@ -23,6 +23,15 @@ platform::Error failure(const std::string& what)
                                what + ": " + std::strerror(errno));
 }
 
+volatile sig_atomic_t g_command = 0;
+
+// Ctrl+C, a hang-up or kill end the command first, so this process can clean up after it.
+void forwardToCommand(int signal)
+{
+    if (g_command > 0)
+        ::kill(g_command, signal);
+}
+
 bool makeEmptyFile(const fs::path& path)
 {
     const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
@@ -155,15 +164,27 @@ int NamespaceRunner::run(const std::vector<std::string>& command)
             ::_exit(127);
         ::execvp(argv[0], argv.data());
         // Only async-signal-safe calls after fork in a process with threads.
-        constexpr char kFailed[] = "halvek-devsim: the command cannot be run\n";
-        (void)!::write(STDERR_FILENO, kFailed, sizeof kFailed - 1);
+        const char* parts[] = {"halvek-devsim: ", argv[0], " cannot be run\n"};
+        for (const char* part : parts)
+            (void)!::write(STDERR_FILENO, part, std::strlen(part));
         ::_exit(127);
     }
+    g_command = child;
+    struct sigaction forward {};
+    forward.sa_handler = forwardToCommand;
+    const int forwarded[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction previous[3]{};
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(forwarded[i], &forward, &previous[i]);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
+    int waited = 0;
+    while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
     }
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(forwarded[i], &previous[i], nullptr);
+    g_command = 0;
+    if (waited < 0)
+        return -1;
     if (WIFSIGNALED(status))
         return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);

@@ -126,18 +126,24 @@ TEST_F(HidrawWindow, PlugShowsTheKeyboardsPageAndUnplugRemovesIt)
         ASSERT_TRUE(paged && removed) << run.output;
     }
 
+    // The same through the nodes: the keyboard's page built once, then unplugged and plugged.
     const auto& folder = nodes.folder;
+    PipedPicture first(folder / "first.png");
     PipedPicture ready(folder / "ready.png");
     PipedPicture page(folder / "page.png");
     PipedPicture gone(folder / "gone.png");
-    ASSERT_TRUE(ready.made() && page.made() && gone.made());
-    writeSession(folder.path(), "", "", "");
+    ASSERT_TRUE(first.made() && ready.made() && page.made() && gone.made());
+    writeSession(folder.path(),
+                 "wait keyboard_device_key_light\nscreenshot " + (folder / "first.png").string() +
+                     "\n",
+                 "", "");
     auto window = std::async(std::launch::async, [&] {
-        return nodes.run("--links none", windowScript(folder.path().string(), ""));
+        return nodes.run("--links cable", windowScript(folder.path().string(), ""));
     });
 
     const auto socket = folder / "devsim.sock";
-    const bool shown = ready.wait(60s);
+    const bool started = first.wait(60s) && hid::sim::sendControl(socket, "unplug cable");
+    const bool shown = started && ready.wait(30s);
     const auto plug = Clock::now();
     const auto plugged = shown ? hid::sim::sendControl(socket, "plug cable")
                                : platform::Result<std::string>(platform::Error{});
@@ -151,6 +157,7 @@ TEST_F(HidrawWindow, PlugShowsTheKeyboardsPageAndUnplugRemovesIt)
     const auto goneTime = Clock::now();
 
     const auto run = window.get();
+    ASSERT_TRUE(started) << run.output;
     ASSERT_TRUE(shown) << run.output;
     ASSERT_TRUE(plugged) << plugged.error().message;
     EXPECT_TRUE(paged) << run.output;

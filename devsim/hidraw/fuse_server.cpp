@@ -2,10 +2,11 @@
 
 #include "devsim/hidraw/fuse_server.h"
 
-#include "platform/debug_output.h"
+#include "devsim/hidraw/hidraw_ioctl.h"
 
 #include <fuse3/fuse_lowlevel.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -170,6 +171,21 @@ void onPoll(fuse_req_t request, fuse_ino_t, fuse_file_info* info, fuse_pollhandl
     fuse_reply_poll(request, events);
 }
 
+void onIoctl(fuse_req_t request, fuse_ino_t, unsigned int command, void*, fuse_file_info* info,
+             unsigned flags, const void*, size_t, size_t outSize)
+{
+    if ((flags & FUSE_IOCTL_COMPAT) != 0) {
+        fuse_reply_err(request, ENOSYS);
+        return;
+    }
+    std::vector<std::uint8_t> out;
+    const int result = answerIoctl(*handleOf(info).node, command, outSize, out);
+    if (result < 0)
+        fuse_reply_err(request, -result);
+    else
+        fuse_reply_ioctl(request, result, out.data(), std::min(out.size(), outSize));
+}
+
 void onRelease(fuse_req_t request, fuse_ino_t, fuse_file_info* info)
 {
     auto* owner = reinterpret_cast<std::shared_ptr<Handle>*>(info->fh);
@@ -197,6 +213,7 @@ const fuse_lowlevel_ops& operations()
         o.write = onWrite;
         o.poll = onPoll;
         o.release = onRelease;
+        o.ioctl = onIoctl;
         return o;
     }();
     return ops;

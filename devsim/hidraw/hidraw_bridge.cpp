@@ -122,7 +122,8 @@ void HidrawBridge::add(const hid::sim::PluggedInterface& interface)
     }
     record.deviceNumber = m_usbDevices[identity.productId];
 
-    auto node = std::make_shared<HidrawNode>(record.nodeName(), interface);
+    auto node = std::make_shared<HidrawNode>(record.nodeName(), interface, record.productName,
+                                             record.physicalPath());
     m_files.add(node);
     const std::string devNode = "/dev/" + record.nodeName();
     if (const auto bound = m_runner.bindNode(m_runner.nodeFolder() / record.nodeName(), devNode);

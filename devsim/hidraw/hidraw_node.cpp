@@ -101,8 +101,10 @@ void OpenFile::notifyReady()
         ready();
 }
 
-HidrawNode::HidrawNode(std::string name, hid::sim::PluggedInterface interface)
-    : m_name(std::move(name)), m_interface(std::move(interface))
+HidrawNode::HidrawNode(std::string name, hid::sim::PluggedInterface interface, std::string rawName,
+                       std::string physicalPath)
+    : m_name(std::move(name)), m_interface(std::move(interface)), m_rawName(std::move(rawName)),
+      m_physicalPath(std::move(physicalPath))
 {
     const auto parsed = hid::parseDescriptor(m_interface.descriptor);
     m_numbered = std::any_of(parsed.collections.begin(), parsed.collections.end(),

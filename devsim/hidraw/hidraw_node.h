@@ -53,7 +53,9 @@ class HidrawNode {
 public:
     // Opens every collection of the plugged interface. A node whose interface refuses this
     // process (access denied) is served too, and refuses every open with EACCES.
-    HidrawNode(std::string name, hid::sim::PluggedInterface interface);
+    // `rawName` and `physicalPath` are what the kernel reports for the HID device.
+    HidrawNode(std::string name, hid::sim::PluggedInterface interface, std::string rawName = {},
+               std::string physicalPath = {});
     ~HidrawNode();
     HidrawNode(const HidrawNode&) = delete;
     HidrawNode& operator=(const HidrawNode&) = delete;
@@ -61,6 +63,8 @@ public:
     const std::string& name() const { return m_name; }
     const hid::sim::PluggedInterface& interface() const { return m_interface; }
     bool isDenied() const { return m_denied; }
+    const std::string& rawName() const { return m_rawName; }
+    const std::string& physicalPath() const { return m_physicalPath; }
 
     // Null with `error` set (ENODEV, EACCES) when the node cannot be opened.
     std::shared_ptr<OpenFile> open(int& error);
@@ -82,6 +86,8 @@ private:
 
     std::string m_name;
     hid::sim::PluggedInterface m_interface;
+    std::string m_rawName;
+    std::string m_physicalPath;
     bool m_numbered = false;
     bool m_denied = false;
     std::vector<Collection> m_collections;

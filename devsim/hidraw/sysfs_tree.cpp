@@ -121,8 +121,7 @@ std::vector<DeviceEvent> nodeEvents(const NodeRecord& r)
          "hid",
          {"DRIVER=hid-generic",
           "HID_ID=0003:" + hex(r.vendorId, 8, true) + ":" + hex(r.productId, 8, true),
-          "HID_NAME=" + r.productName,
-          "HID_PHYS=usb-halvek_hcd.0-" + std::to_string(r.port) + "/input" + interface, "HID_UNIQ=",
+          "HID_NAME=" + r.productName, "HID_PHYS=" + r.physicalPath(), "HID_UNIQ=",
           "MODALIAS=hid:b0003g0001v" + hex(r.vendorId, 8, true) + "p" + hex(r.productId, 8, true)}},
         {nodePath(r),
          "hidraw",
@@ -132,6 +131,11 @@ std::vector<DeviceEvent> nodeEvents(const NodeRecord& r)
 }
 
 } // namespace
+
+std::string NodeRecord::physicalPath() const
+{
+    return "usb-halvek_hcd.0-" + std::to_string(port) + "/input" + std::to_string(interfaceNumber);
+}
 
 SysfsTree::SysfsTree(std::filesystem::path sysfs) : m_sysfs(std::move(sysfs)) {}
 

@@ -26,6 +26,8 @@ struct NodeRecord {
     std::vector<std::uint8_t> descriptor;
 
     std::string nodeName() const { return "hidraw" + std::to_string(minor); }
+    // HID_PHYS: where the kernel says the interface sits.
+    std::string physicalPath() const;
 };
 
 // One device as its add or remove event names it.

@@ -84,6 +84,38 @@ TEST_F(HidrawNodes, DevicesListsExactlyTheEmulatedCollections)
     EXPECT_FALSE(contains(hidraw, "problem:")) << hidraw.output;
 }
 
+TEST_F(HidrawNodes, ANodeAnswersTheHidrawRequests)
+{
+    // The requests hidapi and tools send besides read and write, on the composite interface.
+    const CommandRun run = inNamespace(
+        "--links cable",
+        "python3 -c \"\n"
+        "import fcntl, os, struct\n"
+        "fd = os.open('/dev/hidraw1', os.O_RDWR)\n"
+        "def request(direction, number, size):\n"
+        "    buffer = bytearray(size)\n"
+        "    value = fcntl.ioctl(fd, direction << 30 | size << 16 | ord('H') << 8 | number, "
+        "buffer)\n"
+        "    return value, buffer\n"
+        "print('size', struct.unpack('i', request(2, 1, 4)[1])[0])\n"
+        "print('descriptor', request(2, 2, 4100)[1][4:10].hex())\n"
+        "print('ids', struct.unpack('IHH', request(2, 3, 8)[1]))\n"
+        "length, name = request(2, 4, 64)\n"
+        "print('name', bytes(name[:length]))\n"
+        "try:\n"
+        "    request(3, 6, 8)\n"
+        "except OSError as error:\n"
+        "    print('feature', error.errno)\n"
+        "\"");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const auto composite = devsim::compositeDescriptor();
+    EXPECT_TRUE(contains(run, "size " + std::to_string(composite.size()))) << run.output;
+    EXPECT_TRUE(contains(run, "descriptor 05010906a101")) << run.output;
+    EXPECT_TRUE(contains(run, "ids (3, 14000, 20600)")) << run.output; // 36b0:5078
+    EXPECT_TRUE(contains(run, "name b'Halvek Keyboard\\x00'")) << run.output;
+    EXPECT_TRUE(contains(run, "feature 25")) << run.output; // ENOTTY: no feature reports
+}
+
 TEST_F(HidrawNodes, ApplyThenStateLeavesTheKeyMapOfTheInProcessEmulator)
 {
     const auto inProcessState = nodes.folder / "in-process.state";

@@ -39,7 +39,7 @@ sysfs records and udev events in private mount and network namespaces, and COMMA
 there (e.g. halvekctl devices, or halvek); its exit status is this program's, and 77
 means the machine cannot give the namespace or FUSE. Control lines then come with ctl
 from inside COMMAND ($HALVEK_DEVSIM_CONTROL names the socket there); plug and unplug
-add and remove the nodes before they answer.
+add and remove the nodes before they answer. The run ends when COMMAND does.
 
 Control commands, on stdin or with ctl:
 )";

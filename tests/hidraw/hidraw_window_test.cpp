@@ -19,6 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using testing_support::CommandRun;
 
 // A picture the window's script writes into a named pipe: it arrives the moment the step
 // before it held, without anyone polling for the file.
@@ -175,6 +176,20 @@ TEST_F(HidrawWindow, PlugShowsTheKeyboardsPageAndUnplugRemovesIt)
                         std::chrono::duration<double>(inProcess),
                     millisecondsBetween(removal, goneTime));
     }
+}
+
+TEST_F(HidrawWindow, ANodeTheUserMayNotOpenShowsHowToGrantAccess)
+{
+    const auto& folder = nodes.folder;
+    std::ofstream(folder / "session.txt")
+        << "wait no_device_access\nexpect-visible no_device_hint 0\nscreenshot "
+        << (folder / "access.png").string() << "\nquit\n";
+    const CommandRun run = nodes.run(
+        "--links none", "halvek-devsim ctl deny cable >/dev/null && halvek-devsim ctl plug cable "
+                        ">/dev/null && " +
+                            windowScript(folder.path().string(), ""));
+    EXPECT_NE(run.output.find("halvek=0"), std::string::npos) << run.output;
+    EXPECT_TRUE(std::filesystem::exists(folder / "access.png")) << run.output;
 }
 
 } // namespace

@@ -116,6 +116,34 @@ TEST_F(HidrawNodes, ANodeAnswersTheHidrawRequests)
     EXPECT_TRUE(contains(run, "feature 25")) << run.output; // ENOTTY: no feature reports
 }
 
+TEST_F(HidrawNodes, AnUnpluggedNodeHangsUpAsHidrawDoes)
+{
+    const CommandRun run =
+        inNamespace("--links cable",
+                    "python3 -c \"\n"
+                    "import errno, os, select, subprocess\n"
+                    "fd = os.open('/dev/hidraw1', os.O_RDWR | os.O_NONBLOCK)\n"
+                    "try:\n"
+                    "    os.read(fd, 64)\n"
+                    "except BlockingIOError:\n"
+                    "    print('empty: EAGAIN')\n"
+                    "subprocess.run(['halvek-devsim', 'ctl', 'unplug', 'cable'], check=True)\n"
+                    "poll = select.poll()\n"
+                    "poll.register(fd, select.POLLIN)\n"
+                    "print('poll', poll.poll(5000)[0][1] & (select.POLLHUP | select.POLLERR))\n"
+                    "for name, call in (('read', lambda: os.read(fd, 64)),\n"
+                    "                   ('write', lambda: os.write(fd, bytes(64))),\n"
+                    "                   ('open', lambda: os.open('/dev/hidraw1', os.O_RDWR))):\n"
+                    "    try:\n"
+                    "        call()\n"
+                    "    except OSError as error:\n"
+                    "        print(name, errno.errorcode[error.errno])\n"
+                    "\"");
+    ASSERT_EQ(run.status, 0) << run.output;
+    for (const char* seen : {"empty: EAGAIN", "poll 24", "read EIO", "write ENODEV", "open ENOENT"})
+        EXPECT_TRUE(contains(run, seen)) << seen << "\n" << run.output;
+}
+
 TEST_F(HidrawNodes, ApplyThenStateLeavesTheKeyMapOfTheInProcessEmulator)
 {
     const auto inProcessState = nodes.folder / "in-process.state";

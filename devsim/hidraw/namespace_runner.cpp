@@ -75,8 +75,16 @@ platform::Result<void> NamespaceRunner::enter()
     if (auto covered = cover("/sys/devices", true); !covered)
         return covered;
     // The machine's own hidraw nodes stay out of sight: only the emulated ones are listed.
-    if (auto covered = cover("/sys/class/hidraw", false); !covered)
-        return covered;
+    // A kernel without hidraw loaded has no such folder: it is made in a copy of the classes.
+    if (::access("/sys/class/hidraw", F_OK) == 0) {
+        if (auto covered = cover("/sys/class/hidraw", false); !covered)
+            return covered;
+    } else {
+        if (auto covered = cover("/sys/class", true); !covered)
+            return covered;
+        if (::mkdir("/sys/class/hidraw", 0755) != 0)
+            return failure("no /sys/class/hidraw");
+    }
     // libudev listens for udev's events only while udevd seems to run.
     if (::mkdir("/run/udev", 0755) != 0 && errno != EEXIST)
         return failure("no /run/udev");

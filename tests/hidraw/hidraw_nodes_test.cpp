@@ -180,6 +180,20 @@ TEST_F(HidrawNodes, ApplyThenStateLeavesTheKeyMapOfTheInProcessEmulator)
     EXPECT_TRUE(std::any_of(keyMap.begin(), keyMap.end(), [](auto b) { return b != 0; }));
 }
 
+TEST_F(HidrawNodes, TheMouseAndASleepingKeyboardBehindTheirReceivers)
+{
+    const CommandRun run = inNamespace("--device both --links receiver",
+                                       "halvekctl --device mouse read settings;"
+                                       " echo \"mouse=$?\"; halvek-devsim ctl sleep >/dev/null;"
+                                       " halvekctl info; halvek-devsim ctl wake >/dev/null;"
+                                       " halvekctl info >/dev/null; echo \"awake=$?\"");
+    EXPECT_EQ(numberAfter(run.output, "mouse="), 0) << run.output;
+    EXPECT_TRUE(contains(run, "Slot record:")) << run.output;
+    // The receiver answers for the sleeping keyboard with its mark.
+    EXPECT_TRUE(contains(run, "receiver cannot reach the device")) << run.output;
+    EXPECT_EQ(numberAfter(run.output, "awake="), 0) << run.output;
+}
+
 TEST_F(HidrawNodes, ListenDecodesTheDevicesReports)
 {
     // Once the cable's consumer interface listens, the keyboard asks for a sync and

@@ -74,6 +74,9 @@ std::string Control::help()
 {
     return "plug cable|receiver      unplug cable|receiver\n"
            "sleep                    wake\n"
+           "deny cable|receiver      allow cable|receiver  (opens refused; hidraw: from the next "
+           "plug)\n"
+           "hold on|off              writes wait, as on a device that takes no reports\n"
            "report USAGE             send a consumer usage (hex, e.g. 0401)\n"
            "profile N                the on-device profile switch to slot N (0-15)\n"
            "fault NAME [COUNT]       the next COUNT requests show the fault (default 1)\n"
@@ -130,6 +133,22 @@ std::string Control::run(const Target& target, const std::vector<std::string>& w
         else
             device.unplug(*link);
         return verb + "ged " + argument + "\n";
+    }
+    if (verb == "deny" || verb == "allow") {
+        const auto link = linkNamed(argument);
+        if (!link)
+            return error("say cable or receiver");
+        auto& interfaces = device.interfaces(*link);
+        interfaces.bootInterface().denyAccess(verb == "deny");
+        interfaces.compositeInterface().denyAccess(verb == "deny");
+        return "access to the " + argument + " " + (verb == "deny" ? "denied" : "allowed") + "\n";
+    }
+    if (verb == "hold") {
+        if (argument != "on" && argument != "off")
+            return error("hold on or off");
+        for (const auto link : {KeyboardLink::Cable, KeyboardLink::Receiver})
+            device.interfaces(link).compositeInterface().holdWrites(argument == "on");
+        return argument == "on" ? "writes held\n" : "writes taken\n";
     }
     if (verb == "sleep" || verb == "wake") {
         device.setAsleep(verb == "sleep");

@@ -1,9 +1,11 @@
 // halvek-devsim: the emulated keyboard and mouse for other processes. It plugs their cable
 // and receiver interfaces in this process and serves them over a Unix-domain socket, where
 // `halvekctl --simulate=socket` and the program find them; control lines come on stdin or
-// through `halvek-devsim ctl ...`.
+// through `halvek-devsim ctl ...`. With --hidraw it serves them as hidraw nodes instead, in a
+// private namespace, to the command it runs there.
 
 #include "devsim/control.h"
+#include "devsim/hidraw/hidraw_mode.h"
 #include "devsim/keyboard.h"
 #include "devsim/mouse.h"
 #include "devsim/state_file.h"
@@ -12,6 +14,7 @@
 #include "platform/event.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -23,13 +26,26 @@ namespace {
 constexpr const char* kUsage =
     R"(Usage: halvek-devsim [--socket PATH] [--device keyboard|mouse|both] [--state FILE]
                      [--mouse-state FILE] [--links both|cable|receiver|none] [--usb-timing]
+       halvek-devsim --hidraw [OPTIONS] -- COMMAND [ARGS...]
        halvek-devsim [--socket PATH] ctl COMMAND...
 
 Runs the emulated keyboard (or mouse, or both) and serves it on PATH (default:
 $HALVEK_SIM_SOCKET, else devsim.sock in the program's runtime folder) until "quit". With
 --state its memory is loaded from FILE and saved there on quit; with --device both, FILE
-is the keyboard's and --mouse-state the mouse's. Control commands, on stdin or with ctl:
+is the keyboard's and --mouse-state the mouse's.
+
+With --hidraw (as root) the plugged interfaces appear as /dev/hidrawN nodes with their
+sysfs records and udev events in private mount and network namespaces, and COMMAND runs
+there (e.g. halvekctl devices, or halvek); its exit status is this program's, and 77
+means the machine cannot give the namespace or FUSE. Control lines then come with ctl
+from inside COMMAND ($HALVEK_DEVSIM_CONTROL names the socket there); plug and unplug
+add and remove the nodes before they answer. The run ends when COMMAND does.
+
+Control commands, on stdin or with ctl:
 )";
+
+// The control socket of the halvek-devsim --hidraw a command runs under.
+constexpr const char* kControlVariable = "HALVEK_DEVSIM_CONTROL";
 
 struct Options {
     std::filesystem::path socket;
@@ -40,6 +56,8 @@ struct Options {
     bool usbTiming = false;
     std::vector<std::string> control; // after "ctl"
     bool isControl = false;
+    bool hidraw = false;
+    std::vector<std::string> command; // after "--", for --hidraw
 };
 
 int parse(int argc, char** argv, Options& options)
@@ -77,6 +95,11 @@ int parse(int argc, char** argv, Options& options)
             }
         } else if (arg == "--usb-timing") {
             options.usbTiming = true;
+        } else if (arg == "--hidraw") {
+            options.hidraw = true;
+        } else if (arg == "--" && options.hidraw) {
+            options.command.assign(argv + i + 1, argv + argc);
+            break;
         } else if (arg == "ctl") {
             options.isControl = true;
             options.control.assign(argv + i + 1, argv + argc);
@@ -89,6 +112,10 @@ int parse(int argc, char** argv, Options& options)
     }
     if (!options.mouseState.empty() && options.device != "both") {
         std::fputs("halvek-devsim: --mouse-state is for --device both; use --state\n", stderr);
+        return 2;
+    }
+    if (options.hidraw && (options.command.empty() || options.isControl)) {
+        std::fputs("halvek-devsim: --hidraw needs a command to run: --hidraw -- COMMAND\n", stderr);
         return 2;
     }
     return -1;
@@ -160,6 +187,38 @@ int sendControl(const Options& options)
     return answer->rfind("error:", 0) == 0 ? 1 : 0;
 }
 
+void unplugAndSave(std::vector<Emulated>& devices)
+{
+    for (const auto& emulated : devices) {
+        emulated.device->unplug(devsim::KeyboardLink::Cable);
+        emulated.device->unplug(devsim::KeyboardLink::Receiver);
+        saveState(emulated);
+    }
+}
+
+// The command's exit status, or kUnavailableStatus when the nodes cannot be served.
+int runHidraw(devsim::hidraw::HidrawMode& hidraw, const Options& options, const char* served,
+              hid::sim::DeviceServer& server, std::vector<Emulated>& devices)
+{
+    int status = devsim::hidraw::kUnavailableStatus;
+    if (const auto started = hidraw.start(); !started) {
+        std::fprintf(stderr, "halvek-devsim: hidraw nodes cannot be served here: %s\n",
+                     started.error().message.c_str());
+    } else {
+        std::fprintf(stderr, "halvek-devsim: %s as hidraw nodes; control on %s\n", served,
+                     options.socket.string().c_str());
+        status = hidraw.run(options.command);
+        if (status < 0) {
+            std::fprintf(stderr, "halvek-devsim: %s cannot be run\n", options.command[0].c_str());
+            status = 127;
+        }
+    }
+    hidraw.stop();
+    server.stop();
+    unplugAndSave(devices);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -167,6 +226,9 @@ int main(int argc, char** argv)
     Options options;
     if (const int status = parse(argc, argv, options); status >= 0)
         return status;
+    if (const char* control = std::getenv(kControlVariable);
+        options.socket.empty() && options.isControl && control != nullptr && *control != 0)
+        options.socket = control;
     if (options.socket.empty()) {
         const auto socket = hid::sim::deviceServerSocket();
         if (!socket) {
@@ -177,6 +239,19 @@ int main(int argc, char** argv)
     }
     if (options.isControl)
         return sendControl(options);
+
+    // The namespace comes before any thread: the kernel refuses it to a threaded process.
+    devsim::hidraw::HidrawMode hidraw;
+    if (options.hidraw) {
+        if (const auto entered = hidraw.enter(); !entered) {
+            std::fprintf(stderr, "halvek-devsim: hidraw nodes cannot be served here: %s\n",
+                         entered.error().message.c_str());
+            return devsim::hidraw::kUnavailableStatus;
+        }
+        // Control lines from inside the command reach this process. Not HALVEK_SIM_SOCKET:
+        // the programs there would list the socket's devices beside the nodes.
+        ::setenv(kControlVariable, options.socket.c_str(), 1);
+    }
 
     std::vector<Emulated> devices = makeDevices(options);
     std::vector<devsim::Control::Target> targets;
@@ -195,6 +270,8 @@ int main(int argc, char** argv)
     platform::Event quit{platform::Event::ResetPolicy::Manual};
     const auto handle = [&](const std::string& line) {
         std::string answer = control.run(line);
+        if (options.hidraw)
+            hidraw.sync();
         if (control.quitRequested())
             quit.set();
         return answer;
@@ -204,8 +281,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "halvek-devsim: %s\n", started.error().message.c_str());
         return 1;
     }
+    const char* served = options.device == "both" ? "keyboard and mouse" : options.device.c_str();
+    if (options.hidraw)
+        return runHidraw(hidraw, options, served, server, devices);
     std::printf("halvek-devsim: serving on %s (%s; type help)\n", options.socket.string().c_str(),
-                options.device == "both" ? "keyboard and mouse" : options.device.c_str());
+                served);
     std::fflush(stdout);
 
     // A read of stdin cannot be interrupted; the thread is left to the process's end.
@@ -220,10 +300,6 @@ int main(int argc, char** argv)
 
     quit.wait();
     server.stop();
-    for (const auto& emulated : devices) {
-        emulated.device->unplug(devsim::KeyboardLink::Cable);
-        emulated.device->unplug(devsim::KeyboardLink::Receiver);
-        saveState(emulated);
-    }
+    unplugAndSave(devices);
     return 0;
 }

@@ -12,6 +12,8 @@ packages=(
     libhidapi-dev libjsoncpp-dev libcairo2-dev libpango1.0-dev libsdl2-dev
     libpugixml-dev libcurl4-openssl-dev libfontconfig-dev libsystemd-dev libx11-dev libudev-dev
     libxi-dev librsvg2-dev ca-certificates
+    # the emulated devices as hidraw nodes: FUSE files in a private namespace
+    libfuse3-dev fuse3
     # the audio companion: sound server capture and FFT
     libpulse-dev libfftw3-dev
     # packaging: icons, validators, the Debian package

@@ -4,7 +4,12 @@
 #include "devsim/keyboard.h"
 #include "devsim/state_file.h"
 
+#include "device/hid/sim/sim_backend.h"
+
 #include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
 
 using devsim::KeyboardLink;
 
@@ -54,4 +59,29 @@ TEST(Control, DumpAndSave)
     const auto saved = devsim::loadKeyboardState(folder / "kb.json");
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->activeSlot(), 2);
+}
+
+TEST(Control, DeniedOpensAndHeldWrites)
+{
+    devsim::Keyboard keyboard;
+    devsim::Control control(keyboard, {});
+    keyboard.plug(KeyboardLink::Cable);
+    EXPECT_FALSE(refused(control.run("deny cable")));
+    hid::OpenFailure failure;
+    EXPECT_EQ(hid::sim::simBackend().open(keyboard.commandPath(KeyboardLink::Cable),
+                                          hid::kChannelMode, failure),
+              nullptr);
+    EXPECT_EQ(failure.kind, hid::OpenFailure::Kind::PermissionDenied);
+    EXPECT_FALSE(refused(control.run("allow cable")));
+    auto connection = hid::sim::simBackend().open(keyboard.commandPath(KeyboardLink::Cable),
+                                                  hid::kChannelMode, failure);
+    ASSERT_NE(connection, nullptr);
+
+    EXPECT_FALSE(refused(control.run("hold on")));
+    std::array<std::uint8_t, 64> frame{0x04};
+    EXPECT_EQ(connection->write(frame, std::chrono::milliseconds(20)), hid::Transfer::TimedOut);
+    EXPECT_FALSE(refused(control.run("hold off")));
+    EXPECT_EQ(connection->write(frame, std::chrono::milliseconds(2000)), hid::Transfer::Done);
+    for (const char* bad : {"deny", "deny usb", "allow", "hold", "hold maybe"})
+        EXPECT_TRUE(refused(control.run(bad))) << bad;
 }

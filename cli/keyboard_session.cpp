@@ -144,7 +144,7 @@ bool KeyboardSession::open()
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
     if (!channel().isOpen()) {
-        const auto problems = m_detection->table.permissionProblems();
+        const auto problems = detect::onePerNode(m_detection->table.permissionProblems());
         for (const auto& problem : problems)
             std::fprintf(stderr, "halvekctl %s: no %s opened: %s\n", m_name.c_str(),
                          options.device.c_str(), detect::describe(problem).c_str());

@@ -122,6 +122,21 @@ TEST_F(SocketBackendTest, GarbageOnTheSocketIsRefusedAndTheServerGoesOn)
     EXPECT_FALSE(listed().empty());
 }
 
+TEST_F(SocketBackendTest, TheServedDeviceIsNamedAsTheServersOwnForItsLock)
+{
+    // The window serving its emulated keyboard and halvekctl reaching it through the socket
+    // must hold one and the same lock.
+    CHidDevice local;
+    CHidDevice remote;
+    ASSERT_TRUE(local.Open(
+        keyboard.interfaces(KeyboardLink::Cable).compositeInterface().path(usb::kCommandCollection),
+        hid::kChannelMode));
+    ASSERT_TRUE(
+        remote.Open(servedPath(KeyboardLink::Cable, usb::kCommandCollection), hid::kChannelMode));
+    EXPECT_FALSE(local.ownerIdentity().empty());
+    EXPECT_EQ(remote.ownerIdentity(), local.ownerIdentity());
+}
+
 TEST(SocketBackend, NoServerListsNothingAndSecondServerIsRefused)
 {
     testing_support::TempDir folder;

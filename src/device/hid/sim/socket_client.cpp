@@ -150,11 +150,14 @@ std::optional<Found> findRemote(const std::filesystem::path& server, const std::
 
 class SocketConnection final : public Connection {
 public:
-    SocketConnection(int fd, const CollectionInfo& collection, Attributes attributes, OpenMode mode)
-        : Connection(collection, attributes, mode), m_socket(fd),
-          m_queue(collection.input.byteLength), m_reader([this] { receive(); })
+    SocketConnection(int fd, const CollectionInfo& collection, Attributes attributes, OpenMode mode,
+                     std::wstring ownerIdentity)
+        : Connection(collection, attributes, mode), m_ownerIdentity(std::move(ownerIdentity)),
+          m_socket(fd), m_queue(collection.input.byteLength), m_reader([this] { receive(); })
     {
     }
+
+    std::wstring ownerIdentity() const override { return m_ownerIdentity; }
 
     ~SocketConnection() override
     {
@@ -200,6 +203,7 @@ private:
         m_queue.markGone();
     }
 
+    std::wstring m_ownerIdentity;
     Socket m_socket;
     InputQueue m_queue;
     std::mutex m_writeLock;
@@ -324,9 +328,17 @@ public:
             return nullptr;
         }
         const auto& identity = found->remote.identity;
+        // The device is the server's in-process one: name it as the server's own channels
+        // would, so the server's program and its clients hold the same lock.
+        ucred peer{};
+        socklen_t peerSize = sizeof peer;
+        std::wstring owner;
+        if (::getsockopt(socket.fd(), SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) == 0)
+            owner = simOwnerIdentity(peer.pid, found->remote.remotePath(found->collection->number));
         return std::make_unique<SocketConnection>(
             socket.release(), *found->collection,
-            Attributes{identity.vendorId, identity.productId, identity.version}, mode);
+            Attributes{identity.vendorId, identity.productId, identity.version}, mode,
+            std::move(owner));
     }
 
 private:

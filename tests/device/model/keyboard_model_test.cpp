@@ -180,7 +180,7 @@ TEST_F(KeyboardModelTest, EveryFaultOfTheKeyMapWriteGivesItsStatusAndLeavesTheFi
     const Case cases[] = {
         {Fault::StatusFF, Status::DeviceErrorFF},
         {Fault::StatusFE, Status::DeviceErrorFE},
-        {Fault::WrongEchoTwiceFF, Status::DeviceErrorFF},
+        {Fault::WrongEchoTwiceFF, Status::NoReply},
         {Fault::Lost, Status::NoReply},
         {Fault::UnplugBeforeReply, Status::NoReply},
         {Fault::UnplugMidWrite, Status::NoReply},

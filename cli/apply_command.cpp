@@ -8,6 +8,7 @@
 
 #include <json/json.h>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -76,20 +77,23 @@ int runApply(const cli::GlobalOptions& options, const std::vector<std::string>& 
     if (!prepared)
         return status;
     model::UsbDeviceModel& device = *prepared->device;
+    // The total is the clock's, from finding the device to the last step: time spent waiting
+    // for the device or its server shows there, not only the steps' own.
+    const auto started = std::chrono::steady_clock::now();
     cli::KeyboardSession session(options, "apply", device);
     if (!session.open())
         return session.exitStatus();
     const model::ApplyReport report = model::reapplyOnAttach(device, model::AfterApply::Nothing);
     session.flushTrace();
-    double total = 0;
     std::uint64_t frames = 0;
     for (const model::StepReport& step : report.steps) {
         printStep(step);
-        total += step.took.count();
         frames += step.frames;
     }
+    const std::chrono::duration<double, std::milli> total =
+        std::chrono::steady_clock::now() - started;
     std::printf("%-15s %-28s %4llu frames %8.1f ms\n", "total", "",
-                static_cast<unsigned long long>(frames), total);
+                static_cast<unsigned long long>(frames), total.count());
     if (const model::StepReport* failed = report.firstFailure()) {
         std::fprintf(stderr, "halvekctl apply: %s: %s failed: %s\n",
                      prepared->store->deviceName.c_str(), failed->name.c_str(),

@@ -69,7 +69,7 @@ int listDevices(const cli::GlobalOptions& options, const std::vector<std::string
     }
     device.FreePathList();
     std::printf("%d collection%s\n", count, count == 1 ? "" : "s");
-    for (const auto& problem : problems)
+    for (const auto& problem : detect::onePerNode(std::move(problems)))
         std::printf("problem: %s\n", detect::describe(problem).c_str());
     return 0;
 }

@@ -144,7 +144,7 @@ bool KeyboardSession::open()
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
     if (!channel().isOpen()) {
-        const auto problems = m_detection->table.permissionProblems();
+        const auto problems = detect::onePerNode(m_detection->table.permissionProblems());
         for (const auto& problem : problems)
             std::fprintf(stderr, "halvekctl %s: no %s opened: %s\n", m_name.c_str(),
                          options.device.c_str(), detect::describe(problem).c_str());
@@ -170,8 +170,12 @@ bool KeyboardSession::onReceiver()
 
 int KeyboardSession::fail(const std::string& what, protocol::Status status) const
 {
+    // Who holds the device is what the user needs to know, more than the code.
+    const std::string why = status == protocol::Status::DeviceHeld && m_detection
+                                ? m_detection->host.device().channel().refusal()
+                                : protocol::describe(status);
     std::fprintf(stderr, "halvekctl %s: %s failed: %s\n", m_name.c_str(), what.c_str(),
-                 protocol::describe(status).c_str());
+                 why.c_str());
     return 1;
 }
 

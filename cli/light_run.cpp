@@ -147,6 +147,15 @@ int runLightRun(const GlobalOptions& globals, const std::vector<std::string>& ar
     std::printf("lighting thread   %.3f%% of one core\n", 100 * report.lightingCpuShare);
     std::printf("sender thread     %.3f%% of one core\n", 100 * report.senderCpuShare);
     std::printf("timer held up     %.3f ms at most\n", report.longestStall.count());
+    // Frames that fail one by one look like a slow link in the figures: a keyboard that
+    // left must be said in words, and the run is not a success.
+    if (keyboard.channel().wiredLink().isGone()) {
+        std::fprintf(stderr,
+                     "halvekctl light run: keyboard: the keyboard went away during the "
+                     "run; %llu frames reached it\n",
+                     count(report.sent));
+        return 1;
+    }
     if (report.sent == 0 && report.failed > 0)
         return session.fail("keyboard: live frames", protocol::Status::NoReply);
     return 0;

@@ -81,10 +81,13 @@ model::ListenerLink linkOf(detect::DeviceTypeId kind)
 // window, and the channel the steps expect.
 class ListeningDevice final : public detect::LinkedDevice {
 public:
-    ListeningDevice(std::string name, const detect::SupportedInterface& identity, HWND window)
+    // `index` comes back with each report, so the printing side can name the device.
+    ListeningDevice(std::string name, const detect::SupportedInterface& identity, HWND window,
+                    std::size_t index)
         : m_name(std::move(name)),
-          m_identity(identity), m_listeners{makeListener(model::ListenerLink::Cable, window),
-                                            makeListener(model::ListenerLink::Receiver, window)}
+          m_identity(identity), m_listeners{
+                                    makeListener(model::ListenerLink::Cable, window, index),
+                                    makeListener(model::ListenerLink::Receiver, window, index)}
     {
     }
 
@@ -109,13 +112,14 @@ public:
 
 private:
     static std::unique_ptr<model::ReportListener> makeListener(model::ListenerLink link,
-                                                               HWND window)
+                                                               HWND window, std::size_t index)
     {
         // The listener's thread only posts; the window's thread prints.
         return std::make_unique<model::ReportListener>(
-            link, [window](const model::ConsumerReport& report) {
-                platform::postMessage(window, kMsgReport, report.code,
-                                      static_cast<LPARAM>(report.link));
+            link, [window, index](const model::ConsumerReport& report) {
+                platform::postMessage(
+                    window, kMsgReport, report.code,
+                    static_cast<LPARAM>(index << 8 | static_cast<std::size_t>(report.link)));
             });
     }
     static std::string where(detect::DeviceTypeId kind)
@@ -161,7 +165,8 @@ public:
         for (const auto& candidate : m_table.rows()) {
             if (candidate.vendorId == type->vendorId && candidate.productId == type->productId &&
                 candidate.typeId == type->typeId && candidate.role == type->role) {
-                m_devices.push_back(std::make_unique<ListeningDevice>(name, candidate, m_window));
+                m_devices.push_back(
+                    std::make_unique<ListeningDevice>(name, candidate, m_window, m_devices.size()));
                 return;
             }
         }
@@ -173,6 +178,11 @@ public:
 
     // Listeners stop before the window their reports go to.
     void closeAll() { m_devices.clear(); }
+
+    std::string nameOf(std::size_t index) const
+    {
+        return index < m_devices.size() ? m_devices[index]->name() : "device";
+    }
 
 private:
     const detect::InterfaceTable& m_table;
@@ -223,8 +233,12 @@ int listen(const cli::GlobalOptions& options, const std::vector<std::string>& ar
         } else if (message == detect::kMsgInterfaceRemoved) {
             controller->removal(wParam);
         } else if (message == kMsgReport) {
-            say(describe(model::decodeConsumerUsage(static_cast<std::uint16_t>(wParam),
-                                                    static_cast<model::ListenerLink>(lParam))));
+            // Keyboard and mouse share the codes: the line must say whose report it is.
+            const auto packed = static_cast<std::size_t>(lParam);
+            say(host->nameOf(packed >> 8) + ": " +
+                describe(
+                    model::decodeConsumerUsage(static_cast<std::uint16_t>(wParam),
+                                               static_cast<model::ListenerLink>(packed & 0xFF))));
         } else if (message == kMsgListening) {
             for (const auto& line : controls) {
                 const auto answer = simulation->control(line);

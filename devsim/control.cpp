@@ -88,7 +88,8 @@ std::string Control::help()
            "With two devices, start a line with keyboard or mouse to choose one (default:\n"
            "the first, the keyboard).\n"
            "faults: lost late wrong-echo wrong-echo-twice wrong-echo-twice-ff receiver-mark\n"
-           "        status-ff status-fe unplug-before-reply unplug-mid-write\n";
+           "        status-ff status-fe unplug-before-reply unplug-mid-write\n"
+           "        foreign-offset foreign-length\n";
 }
 
 std::string Control::run(const std::string& line)

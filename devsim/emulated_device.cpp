@@ -22,6 +22,26 @@ protocol::Frame withCommand(protocol::Frame frame, std::uint8_t commandId, std::
     return frame;
 }
 
+// The reply another request of the same command would get: another offset or length, and
+// data that is not this request's.
+constexpr std::uint16_t kForeignOffsetStep = 336;
+constexpr std::uint8_t kForeignData = 0xEE;
+
+protocol::Frame foreignReply(protocol::Frame frame, Fault fault)
+{
+    if (fault == Fault::ForeignOffset) {
+        const auto offset =
+            static_cast<std::uint16_t>(protocol::frameOffset(frame) + kForeignOffsetStep);
+        frame[field::kOffsetLow] = static_cast<std::uint8_t>(offset & 0xFF);
+        frame[field::kOffsetHigh] = static_cast<std::uint8_t>(offset >> 8);
+    } else {
+        frame[field::kLength] = static_cast<std::uint8_t>(frame[field::kLength] ^ 0x01);
+    }
+    std::fill(frame.begin() + field::kPayload, frame.end(), kForeignData);
+    protocol::sealFrame(frame);
+    return frame;
+}
+
 } // namespace
 
 EmulatedDevice::EmulatedDevice(const DeviceModel& model)
@@ -307,6 +327,13 @@ EmulatedDevice::Delivery EmulatedDevice::answer(KeyboardLink link, const protoco
         delivery.replies = {withCommand(reply, commandId, protocol::kReplyErrorFE)};
         break;
     case Fault::UnplugMidWrite:
+        break;
+    case Fault::ForeignOffset:
+        delivery.replies = {foreignReply(reply, delivery.fault),
+                            foreignReply(reply, delivery.fault)};
+        break;
+    case Fault::ForeignLength:
+        delivery.replies = {foreignReply(reply, delivery.fault), reply};
         break;
     }
     return delivery;

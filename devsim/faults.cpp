@@ -10,7 +10,7 @@ struct NamedFault {
     std::string_view name;
 };
 
-constexpr std::array<NamedFault, 11> kNames{{
+constexpr std::array<NamedFault, 13> kNames{{
     {Fault::None, "none"},
     {Fault::Lost, "lost"},
     {Fault::Late, "late"},
@@ -22,9 +22,11 @@ constexpr std::array<NamedFault, 11> kNames{{
     {Fault::StatusFE, "status-fe"},
     {Fault::UnplugBeforeReply, "unplug-before-reply"},
     {Fault::UnplugMidWrite, "unplug-mid-write"},
+    {Fault::ForeignOffset, "foreign-offset"},
+    {Fault::ForeignLength, "foreign-length"},
 }};
 
-constexpr std::array<Fault, 10> kAll{Fault::Lost,
+constexpr std::array<Fault, 12> kAll{Fault::Lost,
                                      Fault::Late,
                                      Fault::WrongEcho,
                                      Fault::WrongEchoTwice,
@@ -33,7 +35,9 @@ constexpr std::array<Fault, 10> kAll{Fault::Lost,
                                      Fault::StatusFF,
                                      Fault::StatusFE,
                                      Fault::UnplugBeforeReply,
-                                     Fault::UnplugMidWrite};
+                                     Fault::UnplugMidWrite,
+                                     Fault::ForeignOffset,
+                                     Fault::ForeignLength};
 
 } // namespace
 

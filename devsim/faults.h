@@ -23,6 +23,8 @@ enum class Fault {
     StatusFE,          // the device reports the other error
     UnplugBeforeReply, // the request is taken, then the link is gone before the reply
     UnplugMidWrite,    // the link is gone when a chunked write's next frame arrives
+    ForeignOffset,     // two replies of this command at another offset, as another program's
+    ForeignLength,     // a reply of this command with another length first, then the right one
 };
 
 // Every fault but None, in declaration order.

@@ -3,6 +3,7 @@
 // The system's device arrival and removal events for one subsystem, as a call: the
 // detection pass sleeps until something came or went instead of listing devices on a timer.
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,13 +16,17 @@ public:
     // ("hidraw") that is added, removed or changed (new rules applied). The call must return
     // promptly.
     DeviceMonitor(const std::string& subsystem, std::function<void()> onChange);
+    // The same, taking `daemonControl` as the sign of a running device daemon (tests).
+    DeviceMonitor(const std::string& subsystem, std::function<void()> onChange,
+                  const std::filesystem::path& daemonControl);
     // Waits for a running call to return.
     ~DeviceMonitor();
     DeviceMonitor(const DeviceMonitor&) = delete;
     DeviceMonitor& operator=(const DeviceMonitor&) = delete;
 
-    // False when the system's device events cannot be had (no udev); the reason went to the
-    // debug output, and callers fall back on their slow safety pass.
+    // False when the system's device events cannot be had (no udev, or no udev daemon to
+    // send them, as in containers), or when the monitor broke since; the reason went to the
+    // debug output, and callers fall back on their quick passes.
     bool isActive() const;
 
 private:

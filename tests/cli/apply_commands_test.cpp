@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 namespace {
 
@@ -177,4 +178,115 @@ TEST_F(ApplyCommands, DeviceFaultsNameDeviceStepAndStatusAndKeepTheProfile)
 
     EXPECT_EQ(shell(ctl + "quit"), 0);
     EXPECT_EQ(pclose(server), 0);
+}
+
+// halvek-devsim serving the emulated keyboard, with the programs that share it.
+class SharedDevice : public ApplyCommands {
+protected:
+    void SetUp() override
+    {
+        ApplyCommands::SetUp();
+        if (IsSkipped())
+            return;
+        if (!testing_support::builtProgramExists("halvek-devsim"))
+            GTEST_SKIP() << "halvek-devsim is not built";
+        // A runtime folder of the test's own: the device locks live there.
+        std::filesystem::create_directories(folder / "run");
+        std::filesystem::permissions(folder / "run", std::filesystem::perms::owner_all);
+        environment = "HALVEK_SIM_SOCKET=" + (folder / "devsim.sock").string() +
+                      " XDG_RUNTIME_DIR=" + (folder / "run").string() + " ";
+        server = popen((environment + program("halvek-devsim") + " </dev/null").c_str(), "r");
+        ASSERT_NE(server, nullptr);
+        char line[256];
+        ASSERT_NE(std::fgets(line, sizeof line, server), nullptr) << "the server did not start";
+    }
+    void TearDown() override
+    {
+        if (server) {
+            EXPECT_EQ(control("quit"), "bye\n");
+            EXPECT_EQ(pclose(server), 0);
+        }
+    }
+
+    static std::string program(const char* name)
+    {
+        return (std::filesystem::path(HALVEK_BINARY_DIR) / name).string();
+    }
+    // Starts a program of the build; finish() collects it.
+    FILE* start(const std::string& command)
+    {
+        return popen(
+            (environment + command + " --data-dir " + (folder / "data").string() + " 2>&1").c_str(),
+            "r");
+    }
+    static CommandRun finish(FILE* pipe)
+    {
+        CommandRun run;
+        char chunk[512];
+        while (pipe && std::fgets(chunk, sizeof chunk, pipe))
+            run.output += chunk;
+        run.status = pipe ? WEXITSTATUS(pclose(pipe)) : -1;
+        return run;
+    }
+    CommandRun apply() { return finish(start(program("halvekctl") + " --simulate=socket apply")); }
+    std::string control(const std::string& line)
+    {
+        FILE* pipe = popen((environment + program("halvek-devsim") + " ctl " + line).c_str(), "r");
+        return finish(pipe).output;
+    }
+    std::string written()
+    {
+        return control("dump keymap") + control("dump settings") + control("dump colours");
+    }
+
+    std::string environment;
+    FILE* server = nullptr;
+};
+
+TEST_F(SharedDevice, ConcurrentAppliesBesideAStreamLeaveTheBytesOfARunAlone)
+{
+    ASSERT_EQ(apply().status, 0);
+    const std::string alone = written();
+    ASSERT_FALSE(alone.empty());
+
+    FILE* stream =
+        start(program("halvekctl") + " --simulate=socket light run --mode 4 --seconds 3");
+    std::vector<FILE*> applies;
+    for (int i = 0; i < 4; ++i)
+        applies.push_back(start(program("halvekctl") + " --simulate=socket apply"));
+    for (FILE* pipe : applies) {
+        const CommandRun run = finish(pipe);
+        // Success, or a refusal that names the holder; never a quiet success of other bytes.
+        if (run.status != 0) {
+            EXPECT_TRUE(contains(run, "device held by") && contains(run, "(pid ")) << run.output;
+        }
+    }
+    const CommandRun streamed = finish(stream);
+    EXPECT_EQ(streamed.status, 0) << streamed.output;
+    EXPECT_FALSE(contains(streamed, "frames sent       0 ")) << streamed.output;
+    EXPECT_EQ(written(), alone);
+}
+
+TEST_F(SharedDevice, AForeignReplyToTheInformationBlockWritesNothing)
+{
+    ASSERT_EQ(apply().status, 0);
+    const std::string before = written();
+    // The key map's own read of the information block is answered for another program.
+    ASSERT_EQ(control("fault foreign-offset 1000").rfind("error", 0), std::string::npos);
+    const CommandRun run = apply();
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(contains(run, "full read failed")) << run.output;
+    ASSERT_EQ(control("fault clear").rfind("error", 0), std::string::npos);
+    EXPECT_EQ(written(), before);
+}
+
+TEST_F(SharedDevice, AKeyboardLeavingMidRunFailsTheLightRun)
+{
+    ASSERT_EQ(apply().status, 0);
+    // The first live frame of more than one chunk takes the cable with it.
+    ASSERT_EQ(control("fault unplug-mid-write").rfind("error", 0), std::string::npos);
+    const CommandRun run =
+        finish(start(program("halvekctl") + " --simulate=socket light run --mode 4 --seconds 1"));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(contains(run, "went away during the run")) << run.output;
 }

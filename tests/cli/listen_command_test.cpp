@@ -1,8 +1,12 @@
+#include "support/run_command.h"
+#include "support/scoped_environment.h"
+#include "support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
-
-#include "support/run_command.h"
 
 using testing_support::CommandRun;
 
@@ -26,10 +30,10 @@ TEST_F(ListenCommand, PrintsTheEmulatedKeyboardsReportsAsDecoded)
     for (const char* line : {
              "keyboard: listening on the cable",
              "keyboard: listening on the receiver",
-             "cable    0401  sync requested",
-             "cable    1003  profile slot 3",
-             "cable    1123  profile slot 3, value 2",
-             "cable    00e9  (not in the table: ignored)",
+             "keyboard: cable    0401  sync requested",
+             "keyboard: cable    1003  profile slot 3",
+             "keyboard: cable    1123  profile slot 3, value 2",
+             "keyboard: cable    00e9  (not in the table: ignored)",
          })
         EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
 
@@ -37,7 +41,7 @@ TEST_F(ListenCommand, PrintsTheEmulatedKeyboardsReportsAsDecoded)
         "halvekctl", "--simulate=receiver listen --seconds 1 --control 'report 0402'");
     ASSERT_EQ(receiver.status, 0) << receiver.output;
     // Through the receiver 0402 is one more unnamed code.
-    EXPECT_NE(receiver.output.find("receiver    0402  (not in the table: ignored)"),
+    EXPECT_NE(receiver.output.find("keyboard: receiver    0402  (not in the table: ignored)"),
               std::string::npos)
         << receiver.output;
 }
@@ -48,6 +52,33 @@ TEST_F(ListenCommand, ControlLinesNeedTheEmulatedKeyboard)
         testing_support::runBuiltProgram("halvekctl", "listen --control 'report 0401'");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.output.find("add --simulate"), std::string::npos) << run.output;
+}
+
+TEST_F(ListenCommand, EveryReportNamesItsDevice)
+{
+    // Keyboard and mouse send the same codes: a line without the device is ambiguous.
+    if (!testing_support::builtProgramExists("halvek-devsim"))
+        GTEST_SKIP() << "halvek-devsim is not built";
+    testing_support::TempDir folder;
+    const testing_support::ScopedEnvironment socket("HALVEK_SIM_SOCKET",
+                                                    (folder / "devsim.sock").string());
+    const testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", folder.path().string());
+    const auto program = [](const char* name) {
+        return (std::filesystem::path(HALVEK_BINARY_DIR) / name).string();
+    };
+    FILE* server = popen((program("halvek-devsim") + " --device both </dev/null").c_str(), "r");
+    ASSERT_NE(server, nullptr);
+    char line[256];
+    ASSERT_NE(std::fgets(line, sizeof line, server), nullptr) << "the server did not start";
+
+    const CommandRun run = testing_support::runBuiltProgram(
+        "halvekctl", "--simulate=socket listen --seconds 2 --control 'keyboard report 0401' "
+                     "--control 'mouse report 0401'");
+    EXPECT_EQ(std::system((program("halvek-devsim") + " ctl quit >/dev/null").c_str()), 0);
+    pclose(server);
+    ASSERT_EQ(run.status, 0) << run.output;
+    for (const char* text : {"keyboard: cable    0401", "mouse: cable    0401"})
+        EXPECT_NE(run.output.find(text), std::string::npos) << text << "\n" << run.output;
 }
 
 } // namespace

@@ -27,7 +27,7 @@ struct CommandCase {
     std::function<Status(CDeviceProtocol&)> run;
     std::size_t writeBytes = 0; // payload of a chunked write; 0 for everything else
     std::size_t chunkSize = 0;  // 0: the link's chunk size
-    bool quick = false;         // live frames: one read, no echo matching, cable only
+    bool quick = false;         // live frames: cable only
 };
 
 Status fromBool(bool up)
@@ -99,7 +99,7 @@ Status expected(const CommandCase& command, Fault fault, KeyboardLink link)
         switch (fault) {
         case Fault::None:
         case Fault::WrongEcho:
-        case Fault::WrongEchoTwice:
+        case Fault::ForeignLength:
         case Fault::ReceiverMark: // the mark is this command's own echo, saying "reachable"
         case Fault::UnplugMidWrite:
             return Status::Ok;
@@ -114,16 +114,18 @@ Status expected(const CommandCase& command, Fault fault, KeyboardLink link)
     switch (fault) {
     case Fault::None:
     case Fault::WrongEcho:
+    case Fault::ForeignLength:
         return Status::Ok;
     case Fault::Lost:
     case Fault::Late:
     case Fault::UnplugBeforeReply:
         return Status::NoReply;
     case Fault::WrongEchoTwice:
-        return Status::Ok; // the second reply's status byte still decides
     case Fault::WrongEchoTwiceFF:
-        // Live frames take each reply as it comes: the second one meets the next chunk.
-        return Status::DeviceErrorFF;
+    case Fault::ForeignOffset:
+        // Two replies that answer something else leave the request unanswered, its status
+        // byte unread.
+        return Status::NoReply;
     case Fault::ReceiverMark:
         return receiver ? Status::ReceiverAsleep : Status::Ok;
     case Fault::StatusFF:

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -161,12 +162,18 @@ const Field* find(const Rule& rule, const std::string& key, const std::string& o
     return nullptr;
 }
 
-std::string vendorText()
+std::string hex4(std::uint16_t value)
 {
     char text[8];
-    std::snprintf(text, sizeof text, "%04x", usb::kHalvekVendorId);
+    std::snprintf(text, sizeof text, "%04x", value);
     return text;
 }
+
+// The supported devices of other vendors: their vendor ids are shared with other products,
+// so only these exact pairs may be opened.
+const std::set<std::pair<std::string, std::string>> kOtherVendorPairs{
+    {hex4(usb::kHeadsetVendorId), hex4(usb::kHeadsetProductId)},
+};
 
 TEST(UdevRule, EveryLineParses)
 {
@@ -176,22 +183,30 @@ TEST(UdevRule, EveryLineParses)
     EXPECT_FALSE(file.rules.empty());
 }
 
-TEST(UdevRule, GrantsAccessOnlyToTheMakersHidrawNodes)
+TEST(UdevRule, GrantsAccessToEverySupportedDeviceAndNothingElse)
 {
-    int granting = 0;
+    int makerRules = 0;
+    std::set<std::pair<std::string, std::string>> pairs;
     for (const auto& rule : shippedRules().rules) {
         const bool grants = find(rule, "TAG", "+=") || find(rule, "MODE", "=") ||
                             find(rule, "GROUP", "=") || find(rule, "OWNER", "=") ||
                             find(rule, "RUN", "+=");
         if (!grants)
             continue;
-        ++granting;
         const auto* subsystem = find(rule, "SUBSYSTEM", "==");
         const auto* vendor = find(rule, "ATTRS{idVendor}", "==");
         ASSERT_TRUE(subsystem && vendor) << "line " << rule.line << " matches too widely";
         EXPECT_EQ(subsystem->value, "hidraw") << "line " << rule.line;
-        // No glob: the value is the one vendor id, as sysfs writes it.
-        EXPECT_EQ(vendor->value, vendorText()) << "line " << rule.line;
+        // No glob: the values are the ids, as sysfs writes them.
+        if (vendor->value == hex4(usb::kHalvekVendorId)) {
+            ++makerRules;
+        } else {
+            const auto* product = find(rule, "ATTRS{idProduct}", "==");
+            ASSERT_NE(product, nullptr) << "line " << rule.line << " opens a whole shared vendor";
+            EXPECT_TRUE(kOtherVendorPairs.contains({vendor->value, product->value}))
+                << "line " << rule.line << " opens an unsupported device";
+            pairs.insert({vendor->value, product->value});
+        }
         // The seat's user gets access through the tag; nothing is opened to everyone.
         const auto* tag = find(rule, "TAG", "+=");
         ASSERT_NE(tag, nullptr) << "line " << rule.line;
@@ -200,7 +215,8 @@ TEST(UdevRule, GrantsAccessOnlyToTheMakersHidrawNodes)
                      find(rule, "OWNER", "=") || find(rule, "RUN", "+="))
             << "line " << rule.line << " does more than tag";
     }
-    EXPECT_EQ(granting, 1);
+    EXPECT_EQ(makerRules, 1);
+    EXPECT_EQ(pairs, kOtherVendorPairs) << "a supported device stays root-only";
 }
 
 TEST(UdevRule, EveryJumpHasItsLabel)

@@ -54,7 +54,11 @@ void DeviceWatcher::run(platform::Event& stop)
         lastPass = Clock::now();
         if (m_stepsReported != stepsBefore)
             settleUntil = lastPass + m_pacing.settleTime;
-        wait = !changes || lastPass < settleUntil ? m_pacing.passInterval : m_pacing.safetyInterval;
+        // Without the system's events (no device daemon) a replug is only seen by looking:
+        // the quick passes go on, and the change event still wakes them for our own devices.
+        const bool hearsAll = changes && m_source.hearsSystemChanges();
+        wait =
+            !hearsAll || lastPass < settleUntil ? m_pacing.passInterval : m_pacing.safetyInterval;
     }
     platform::debugOutput(L"抓取设备线程设定退出");
 }

@@ -34,7 +34,7 @@ struct WatcherPacing {
 // candidates; every pass it checks that the present rows are still there. Passes come
 // every 100 ms for a while after the source reports a change (and after a pass that
 // found one), then only as a slow safety pass until the next change. A source that
-// reports no changes is passed over every 100 ms.
+// reports no changes, or does not hear the system's, is passed over every 100 ms.
 class DeviceWatcher {
 public:
     using Pacing = WatcherPacing;

@@ -15,6 +15,7 @@ public:
     std::optional<Probe> probe(const std::wstring& path) override;
     bool isPresent(const std::wstring& path) override;
     platform::Event* changeEvent() override { return &m_changes.event(); }
+    bool hearsSystemChanges() const override { return m_changes.hasSystemEvents(); }
     std::optional<hid::OpenFailure> lastProbeFailure() const override
     {
         return m_device.lastOpenFailure();

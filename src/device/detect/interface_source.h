@@ -30,6 +30,9 @@ public:
     // Set whenever the interfaces may have changed (auto-reset), so the watcher can sleep
     // until then; null when the source cannot tell, and the watcher passes on a timer.
     [[nodiscard]] virtual platform::Event* changeEvent() { return nullptr; }
+    // Whether the change event hears every change of the system's devices. False when only
+    // some reach it (no device daemon): the watcher must keep looking on its own then.
+    [[nodiscard]] virtual bool hearsSystemChanges() const { return true; }
     // Why the last probe failed, where known.
     [[nodiscard]] virtual std::optional<hid::OpenFailure> lastProbeFailure() const
     {

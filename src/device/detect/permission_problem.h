@@ -7,8 +7,10 @@
 #include "device/hid/hid_types.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace detect {
 
@@ -16,6 +18,11 @@ namespace detect {
 inline constexpr const char* kUdevRuleFile = "packaging/udev/70-halvek.rules";
 inline constexpr const char* kUdevRuleFolder = "/etc/udev/rules.d/";
 inline constexpr const char* kUdevReload = "sudo udevadm control --reload && sudo udevadm trigger";
+// Where the package installs the rule (the second on merged-/usr systems).
+inline constexpr const char* kInstalledRuleFiles[] = {"/lib/udev/rules.d/70-halvek.rules",
+                                                      "/usr/lib/udev/rules.d/70-halvek.rules"};
+inline constexpr const char* kUdevTrigger =
+    "sudo udevadm trigger --subsystem-match=hidraw --action=change";
 
 struct PermissionProblem {
     std::size_t row = 0; // the supported interface (its first row when several match)
@@ -29,8 +36,20 @@ struct PermissionProblem {
 [[nodiscard]] std::optional<PermissionProblem>
 permissionProblemFor(const std::wstring& path, const hid::OpenFailure& failure);
 
-// One paragraph: the device, the node, the missing permission, the commands that install
-// the rule.
+// The rule as installed by the package, when it is: the program then runs from the package.
+[[nodiscard]] std::optional<std::filesystem::path> installedRule();
+
+// What to do about it: with the rule installed, apply it (trigger, or replug); in a
+// checkout, install it from the source tree.
+[[nodiscard]] std::string udevRuleAdvice(const std::optional<std::filesystem::path>& installed);
+
+// One paragraph: the device, the node, the missing permission, the advice for this system.
 [[nodiscard]] std::string describe(const PermissionProblem& problem);
+[[nodiscard]] std::string describe(const PermissionProblem& problem,
+                                   const std::optional<std::filesystem::path>& installed);
+
+// One problem per node: the collections of one interface share their node, and telling the
+// user about it once is enough. Order kept.
+[[nodiscard]] std::vector<PermissionProblem> onePerNode(std::vector<PermissionProblem> problems);
 
 } // namespace detect

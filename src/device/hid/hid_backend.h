@@ -40,6 +40,11 @@ public:
     const Attributes& attributes() const { return m_attributes; }
     const OpenMode& mode() const { return m_mode; }
 
+    // Names the device for its ownership lock, the same in every process that reaches it
+    // (the node of a hidraw interface; the serving process and its own path for a simulated
+    // one). Empty: the path serves.
+    [[nodiscard]] virtual std::wstring ownerIdentity() const { return {}; }
+
     // One input report of the collection, written as exactly input.byteLength bytes
     // (shorter reports zero-padded, longer ones cut); `buffer` holds at least that many.
     [[nodiscard]] virtual Transfer read(std::span<std::uint8_t> buffer,

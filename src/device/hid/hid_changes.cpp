@@ -43,13 +43,20 @@ ChangeWatch::ChangeWatch()
         if (first && !all.monitor)
             all.monitor =
                 std::make_unique<platform::DeviceMonitor>("hidraw", [] { notifyChange(); });
-        m_systemEvents = all.monitor->isActive();
         all.events.push_back(&m_event);
     }
     if (first) {
         for (Backend* backend : backends())
             backend->watchChanges(true);
     }
+}
+
+bool ChangeWatch::hasSystemEvents() const
+{
+    // Asked each time: a monitor can break after it started.
+    auto& all = watches();
+    std::lock_guard guard(all.lock);
+    return all.monitor && all.monitor->isActive();
 }
 
 ChangeWatch::~ChangeWatch()

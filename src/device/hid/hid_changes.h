@@ -20,11 +20,10 @@ public:
     platform::Event& event() { return m_event; }
     // False when the system's device events cannot be had: only the process's own
     // changes wake the event then.
-    bool hasSystemEvents() const { return m_systemEvents; }
+    bool hasSystemEvents() const;
 
 private:
     platform::Event m_event{platform::Event::ResetPolicy::Automatic};
-    bool m_systemEvents = false;
 };
 
 // Sets the event of every watch. Backends call it; any thread.

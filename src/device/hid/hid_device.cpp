@@ -195,6 +195,15 @@ bool CHidDevice::isOpen() const
     return connection() != nullptr;
 }
 
+std::wstring CHidDevice::ownerIdentity() const
+{
+    const auto link = connection();
+    if (!link)
+        return {};
+    const std::wstring identity = link->ownerIdentity();
+    return identity.empty() ? m_path : identity;
+}
+
 bool CHidDevice::isGone() const
 {
     const auto link = connection();

@@ -65,6 +65,8 @@ public:
     // written again, even when the same device comes back under the same path.
     bool isGone() const;
     const std::wstring& path() const { return m_path; }
+    // The device behind the open connection, for its ownership lock (hid::Connection).
+    std::wstring ownerIdentity() const;
     const hid::Caps& caps() const { return m_caps; }
     const hid::Attributes& attributes() const { return m_attributes; }
     std::uint32_t interfaceNumber() const { return m_interfaceNumber; }

@@ -8,15 +8,6 @@
 // painting, and the live frames the lighting thread paints and the pump sends.
 
 namespace model {
-namespace {
-
-std::uint64_t chunksFor(std::size_t bytes, std::size_t chunk)
-{
-    return chunk == 0 ? 0 : (bytes + chunk - 1) / chunk;
-}
-
-} // namespace
-
 protocol::Status KeyboardModel::PaintCustomKey(std::size_t light)
 {
     return PaintCustomKeys(std::span(&light, 1));
@@ -81,10 +72,11 @@ protocol::Status KeyboardModel::writePaintedColours(int group)
     if (!channel().isOpen() || channel().isReceiverMode())
         return protocol::Status::Ok;
     const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
+    if (bytes == 0)
+        return protocol::Status::NothingToWrite;
     if (bytes > protocol::kMaxBlockSize)
         return protocol::Status::NoReply;
     const ColourBuffer buffer = buildColourBuffer(lights(), positionToLed(), Scaling::Raw);
-    countFrames(chunksFor(bytes, channel().chunkSize()));
     return channel().WriteCustomColours(std::span(buffer).first(bytes), std::size_t(group),
                                         protocol::kMaxBlockSize, 0);
 }
@@ -225,7 +217,6 @@ bool KeyboardModel::sendLiveColours(std::span<const std::uint8_t> frame)
 {
     if (!channel().isOpen() || channel().isReceiverMode())
         return false;
-    countFrames(chunksFor(frame.size(), protocol::kWiredChunkSize));
     return channel().LiveColours(frame, 0) == protocol::Status::Ok;
 }
 

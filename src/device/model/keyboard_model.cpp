@@ -14,11 +14,6 @@ namespace {
 inline constexpr std::uint16_t kProfileSyncUsage = 0x0402;
 inline constexpr int kKeyboardKind = 1;
 
-std::uint64_t chunksFor(std::size_t bytes, std::size_t chunk)
-{
-    return chunk == 0 ? 0 : (bytes + chunk - 1) / chunk;
-}
-
 } // namespace
 
 KeyboardModel::KeyboardModel()
@@ -66,14 +61,11 @@ protocol::FullReadResult KeyboardModel::ReadKeyboard()
     if (result.outcome == protocol::FullReadOutcome::NotOpen)
         return result;
     const std::size_t slots = blocks.info[protocol::kInfoKeySlotCount];
-    const std::size_t chunk = channel().chunkSize();
     mutableInfo() = blocks.info;
     if (result.outcome == protocol::FullReadOutcome::BlockSizeRefused) {
         // The layout is not read; the maps of the last good read stay.
-        countFrames(2);
         return result;
     }
-    countFrames(3 + chunksFor(3 * slots, chunk) + chunksFor(slots, chunk));
     m_blocks = blocks;
     PositionMaps maps = buildPositionMaps(m_blocks.keyLayout, m_blocks.ledMap, slots);
     {
@@ -108,7 +100,6 @@ protocol::Status KeyboardModel::ReadDeviceState()
         return protocol::Status::NoReply;
     protocol::SlotRecord record{};
     const protocol::Status status = protocol::readSlotRecord(channel(), record);
-    countFrames(2);
     if (status != protocol::Status::Ok)
         return status;
     if (presets().effectCodes.empty())
@@ -249,8 +240,6 @@ protocol::Status KeyboardModel::WriteKeyMap(int bank,
     const KeyMapBuild build = buildKeyMap(m_blocks.keyLayout, keys, positionToSlot(), macroCount());
     const protocol::Status status =
         protocol::writeKeyMapBlock(channel(), mutableInfo(), build.block);
-    const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
-    countFrames(bytes > protocol::kMaxBlockSize ? 1 : 3 + chunksFor(bytes, channel().chunkSize()));
     return status;
 }
 
@@ -271,14 +260,7 @@ protocol::MacroWrite KeyboardModel::WriteMacros(const std::vector<int>& macros)
             macro.events.push_back({event.delay, event.type, event.down, event.button});
         block.push_back(std::move(macro));
     }
-    const bool open = channel().isOpen();
-    const protocol::MacroWrite result = protocol::writeMacroBlock(channel(), mutableInfo(), block);
-    if (open && !block.empty()) {
-        const bool sent = result.overflow == 0 && !result.tooLarge;
-        const std::uint64_t bytes = sent ? protocol::macroBlockSize(block) : 0;
-        countFrames(1 + (sent ? 2 + chunksFor(bytes, channel().chunkSize()) : 0));
-    }
-    return result;
+    return protocol::writeMacroBlock(channel(), mutableInfo(), block);
 }
 
 protocol::Status KeyboardModel::WriteSlotRecord(int slot, int active)
@@ -287,12 +269,7 @@ protocol::Status KeyboardModel::WriteSlotRecord(int slot, int active)
         LoadLightPresets();
     const protocol::SlotRecord record = buildSlotRecord(
         m_profile.LoadLightInfo(), m_profile.LoadSystemStages(), std::uint8_t(active), presets());
-    const bool open = channel().isOpen();
-    const protocol::Status status =
-        protocol::writeSlotRecord(channel(), std::size_t(std::max(slot, 0)), record);
-    if (open)
-        countFrames(2 + chunksFor(record.size(), channel().chunkSize()));
-    return status;
+    return protocol::writeSlotRecord(channel(), std::size_t(std::max(slot, 0)), record);
 }
 
 protocol::Status KeyboardModel::WriteCustomColourGroup()
@@ -303,12 +280,13 @@ protocol::Status KeyboardModel::WriteCustomColourGroup()
     const std::size_t bytes = protocol::kKeyEntrySize * slots;
     if (channel().isReceiverMode())
         return protocol::Status::Ok;
+    if (bytes == 0)
+        return protocol::Status::NothingToWrite;
     if (bytes > protocol::kMaxBlockSize)
         return protocol::Status::NoReply;
     const int group = m_profile.LoadLightInfo().customGroup;
     const auto colours = m_profile.LoadCustomColours(group, lightCount());
     const protocol::KeyBlock block = customColourBlock(colours, positionToLed());
-    countFrames(chunksFor(bytes, channel().chunkSize()));
     return channel().WriteCustomColours(std::span(block).first(bytes), std::size_t(group),
                                         protocol::kMaxBlockSize, 0);
 }

@@ -16,22 +16,6 @@ namespace {
 constexpr std::size_t kMouseRow = 4;
 constexpr int kMouseKind = 1;
 
-std::uint64_t chunksFor(std::size_t bytes, std::size_t chunk)
-{
-    return chunk == 0 ? 0 : (bytes + chunk - 1) / chunk;
-}
-
-// The receiver check asks one LinkStatus, on the receiver only.
-std::uint64_t linkCheckFrames(const CDeviceProtocol& channel)
-{
-    return channel.isReceiverMode() ? 1 : 0;
-}
-
-std::uint64_t infoFrames(const CDeviceProtocol& channel)
-{
-    return chunksFor(protocol::kInfoBlockSize, channel.chunkSize());
-}
-
 } // namespace
 
 MouseModel::MouseModel()
@@ -63,11 +47,6 @@ protocol::Status MouseModel::ReadDevice()
     if (result.outcome == protocol::FullReadOutcome::NotOpen)
         return result.firstFailure == protocol::Status::Ok ? protocol::Status::NoReply
                                                            : result.firstFailure;
-    const std::size_t layoutBytes = protocol::kKeyEntrySize * fresh[protocol::kInfoKeySlotCount];
-    countFrames(linkCheckFrames(channel()) + 2 + infoFrames(channel()) +
-                (layoutBytes > protocol::kMaxBlockSize
-                     ? 0
-                     : chunksFor(layoutBytes, channel().chunkSize())));
     mutableInfo() = fresh;
     if (result.outcome == protocol::FullReadOutcome::BlockSizeRefused)
         return protocol::Status::NoReply; // the map of the last good read stays
@@ -86,8 +65,6 @@ protocol::Status MouseModel::ReadDeviceState()
         return protocol::Status::NoReply;
     protocol::MouseRecord record{};
     const protocol::Status status = protocol::readMouseRecord(channel(), record);
-    countFrames(linkCheckFrames(channel()) + 1 +
-                chunksFor(protocol::kMouseRecordReadSize, channel().chunkSize()));
     if (status != protocol::Status::Ok)
         return status;
     if (presets().effectCodes.empty())
@@ -263,10 +240,6 @@ protocol::Status MouseModel::WriteKeyMap(int bank, const std::vector<profile::Ke
     const KeyMapBuild build = buildKeyMap(m_keyLayout, keys, positionToSlot(), macroCount());
     const protocol::Status status =
         protocol::writeMouseKeyMap(channel(), mutableInfo(), build.block);
-    const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
-    countFrames(
-        linkCheckFrames(channel()) + infoFrames(channel()) +
-        (bytes > protocol::kMaxBlockSize ? 0 : 2 + chunksFor(bytes, channel().chunkSize())));
     return status;
 }
 
@@ -287,15 +260,7 @@ protocol::MacroWrite MouseModel::WriteMacros(const std::vector<int>& macros)
             macro.events.push_back({event.delay, event.type, event.down, event.button});
         block.push_back(std::move(macro));
     }
-    const bool open = channel().isOpen();
-    const protocol::MacroWrite result = protocol::writeMouseMacros(channel(), mutableInfo(), block);
-    if (open && !block.empty()) {
-        const bool sent = result.overflow == 0 && !result.tooLarge;
-        const std::uint64_t bytes = sent ? protocol::macroBlockSize(block) : 0;
-        countFrames(linkCheckFrames(channel()) + infoFrames(channel()) +
-                    (sent ? 2 + chunksFor(bytes, channel().chunkSize()) : 0));
-    }
-    return result;
+    return protocol::writeMouseMacros(channel(), mutableInfo(), block);
 }
 
 protocol::Status MouseModel::WriteSlotRecord(int slot, int active)
@@ -310,13 +275,7 @@ protocol::Status MouseModel::WriteSlotRecord(int slot, int active)
     settings.corrections = m_profile.LoadCorrections();
     const protocol::MouseRecord record =
         buildMouseRecord(settings, std::uint8_t(active), m_caller, presets().effectCodes);
-    const bool open = channel().isOpen();
-    const protocol::Status status =
-        protocol::writeMouseRecord(channel(), std::size_t(std::max(slot, 0)), record);
-    if (open)
-        countFrames(linkCheckFrames(channel()) + 2 +
-                    chunksFor(protocol::kMouseRecordWriteSize, channel().chunkSize()));
-    return status;
+    return protocol::writeMouseRecord(channel(), std::size_t(std::max(slot, 0)), record);
 }
 
 protocol::Status MouseModel::WriteRecoilPattern()
@@ -331,12 +290,7 @@ protocol::Status MouseModel::WriteRecoilPattern()
             patterns[std::size_t(n)].events.push_back(
                 {event.delay, event.type, event.down, event.button});
     }
-    const bool open = channel().isOpen();
-    const protocol::Status status = protocol::writeRecoilPattern(channel(), patterns);
-    if (open)
-        countFrames(linkCheckFrames(channel()) + 2 +
-                    chunksFor(protocol::macroBlockSize(patterns), protocol::kShootDataChunkSize));
-    return status;
+    return protocol::writeRecoilPattern(channel(), patterns);
 }
 
 // ---- Start, sync, power

@@ -20,6 +20,8 @@ StepReport runStep(UsbDeviceModel& device, std::string name,
     report.status = step(report);
     report.took = std::chrono::steady_clock::now() - start;
     report.frames = device.requestFrames() - framesBefore;
+    if (report.status == protocol::Status::DeviceHeld)
+        report.detail = device.channel().refusal();
     if (report.status != protocol::Status::Ok && report.detail.empty())
         report.detail = protocol::describe(report.status);
     platform::debugOutput(report.name + ": " + protocol::describe(report.status));

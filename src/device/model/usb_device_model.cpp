@@ -238,8 +238,6 @@ void UsbDeviceModel::SendLiveFrame()
         return;
     if (!m_framePump) {
         m_framePump = std::make_unique<LiveFramePump>([this](std::span<const std::uint8_t> bytes) {
-            const std::size_t chunk = std::max<std::size_t>(m_channel.chunkSize(), 1);
-            countFrames((bytes.size() + chunk - 1) / chunk);
             return m_channel.LiveColours(bytes, 0) == protocol::Status::Ok;
         });
         m_framePump->start();

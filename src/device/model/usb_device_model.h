@@ -263,7 +263,7 @@ public:
     virtual void SetExternalColour(std::span<const std::int32_t> values) { (void)values; }
 
     // Request frames the device's operations have issued, for reports and benchmarks.
-    std::uint64_t requestFrames() const { return m_requestFrames.load(); }
+    std::uint64_t requestFrames() const { return m_channel.framesSent(); }
 
     // Effect state of the few-light devices, readable for their steps and tests.
     std::uint8_t intensity(std::size_t light) const;
@@ -276,7 +276,6 @@ public:
 
 protected:
     DeviceView& view();
-    void countFrames(std::uint64_t frames) { m_requestFrames += frames; }
     void setPositionMaps(PositionMap toSlot, PositionMap toLed);
     void setLightSettingsRecord(const profile::LightInfo& info) { m_lightSettings = info; }
     void setAudioParamsRecord(const profile::AudioLightInfo& info) { m_audioParams = info; }
@@ -323,7 +322,6 @@ private:
     profile::LightPresets m_presets;
 
     DeviceView* m_view = nullptr;
-    std::atomic<std::uint64_t> m_requestFrames{0};
 
     // What the listeners heard, for the UI thread, and the view they post through. Shared
     // with the listeners' sink, so that a listener thread late to end never uses the model.

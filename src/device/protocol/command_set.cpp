@@ -94,6 +94,9 @@ Status CDeviceProtocol::singleRead(std::uint8_t commandId, std::span<std::uint8_
 
 Status CDeviceProtocol::Begin()
 {
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return simpleCommand(command::kBegin);
 }
@@ -102,6 +105,9 @@ Status CDeviceProtocol::End()
 {
     // A real wait, outside the lock, so other commands are not held up by it.
     std::this_thread::sleep_for(protocol::kEndDelay);
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return simpleCommand(command::kEnd);
 }
@@ -110,18 +116,27 @@ Status CDeviceProtocol::ReadInfo(std::span<std::uint8_t> info)
 {
     if (info.size() < protocol::kInfoBlockSize)
         return refuse(command::kReadInfo, "information buffer too small");
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return chunkedRead(command::kReadInfo, info.first(protocol::kInfoBlockSize), 0, chunkSize());
 }
 
 Status CDeviceProtocol::ReadSettings(std::span<std::uint8_t> destination, std::size_t offset)
 {
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return chunkedRead(command::kReadSettings, destination, offset, chunkSize());
 }
 
 Status CDeviceProtocol::WriteSettings(std::span<const std::uint8_t> data, std::size_t offset)
 {
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return chunkedWrite(command::kWriteSettings, data, offset, chunkSize());
 }
@@ -131,6 +146,9 @@ Status CDeviceProtocol::ReadKeyLayout(std::span<std::uint8_t> destination)
     const std::size_t size = blockSize();
     if (destination.size() < size)
         return refuse(command::kReadKeyLayout, "layout buffer smaller than the block size");
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return chunkedRead(command::kReadKeyLayout, destination.first(size), 0, chunkSize());
 }
@@ -143,6 +161,9 @@ Status CDeviceProtocol::WriteKeyMap(std::span<const std::uint8_t> keyMap, int ba
     const std::size_t size = blockSize();
     if (keyMap.size() < size)
         return refuse(command::kWriteKeyMap, "key map smaller than the block size");
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return chunkedWrite(command::kWriteKeyMap, keyMap.first(size), position, chunkSize());
 }
@@ -154,6 +175,9 @@ Status CDeviceProtocol::WriteCustomColours(std::span<const std::uint8_t> colours
     const std::uint64_t base = std::uint64_t{group} * stride + position;
     if (base > protocol::kOffsetSpace)
         return refuse(command::kWriteCustomColours, "colour group lies past offset 0xFFFF");
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_liveLock);
     return chunkedWrite(command::kWriteCustomColours, colours, static_cast<std::size_t>(base),
                         chunkSize());
@@ -165,6 +189,13 @@ Status CDeviceProtocol::LiveColours(std::span<const std::uint8_t> colours, std::
         return Status::NoReply;
     if (!protocol::fitsOffsetSpace(position, colours.size()))
         return refuse(command::kLiveColours, "frame would run past offset 0xFFFF");
+    // A frame that would wait long for another sequence is dropped like one that meets a
+    // logged exchange: the next frame is the newer picture anyway.
+    const protocol::DeviceHold hold(*this, protocol::kLiveFrameWait);
+    if (!hold.isHeld()) {
+        platform::debugOutput(L"放弃灯光数据");
+        return Status::NoReply;
+    }
     std::lock_guard lock(m_liveLock);
     auto chunks = protocol::ChunkSequence::forWrite(
         command::kLiveColours, colours, static_cast<std::uint16_t>(position), chunkSize());
@@ -188,17 +219,26 @@ Status CDeviceProtocol::LiveColours(std::span<const std::uint8_t> colours, std::
 
 Status CDeviceProtocol::WriteMacros(std::span<const std::uint8_t> block, std::size_t position)
 {
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return chunkedWrite(command::kWriteMacros, block, position, chunkSize());
 }
 
 Status CDeviceProtocol::WriteShootData(std::span<const std::uint8_t> block, std::size_t position)
 {
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     return chunkedWrite(command::kWriteShootData, block, position, protocol::kShootDataChunkSize);
 }
 
 Status CDeviceProtocol::ReadPower(std::span<std::uint8_t> destination, std::uint16_t offset)
 {
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return singleRead(command::kReadPower, destination, offset);
 }
@@ -208,12 +248,18 @@ Status CDeviceProtocol::ReadLedMap(std::span<std::uint8_t> destination)
     const std::size_t size = blockSize() / protocol::kKeyEntrySize;
     if (destination.size() < size)
         return refuse(command::kReadLedMap, "LED map buffer smaller than the block");
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return chunkedRead(command::kReadLedMap, destination.first(size), 0, chunkSize());
 }
 
 Status CDeviceProtocol::HostLighting()
 {
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return hold.status();
     std::lock_guard lock(m_commandLock);
     return simpleCommand(command::kHostLighting);
 }
@@ -224,6 +270,9 @@ bool CDeviceProtocol::LinkStatus()
         return true;
     // Byte 8 of the receiver's answer is 0xFF while the device behind it is reachable.
     constexpr std::uint8_t kReachable = 0xFF;
+    const protocol::DeviceHold hold(*this);
+    if (!hold.isHeld())
+        return false;
     std::lock_guard lock(m_commandLock);
     Frame reply{};
     return simpleCommand(command::kLinkStatus, &reply) == Status::Ok &&

@@ -1,8 +1,11 @@
 #include "device/protocol/device_protocol.h"
 
 #include "platform/debug_output.h"
+#include "platform/folders.h"
+#include "platform/text.h"
 
 #include <algorithm>
+#include <cwctype>
 
 using protocol::Frame;
 using protocol::Status;
@@ -31,7 +34,40 @@ private:
     std::atomic<bool>& m_busy;
 };
 
+// The device's identity for its lock: the path without its collection, since the
+// collections of one interface are one device to hold.
+std::wstring deviceIdentity(const std::wstring& path)
+{
+    std::wstring identity = platform::toLower(path);
+    if (const auto col = identity.find(L"&col"); col != std::wstring::npos) {
+        auto end = col + 4;
+        while (end < identity.size() && std::iswxdigit(identity[end]))
+            ++end;
+        identity.erase(col, end - col);
+    }
+    return identity;
+}
+
 } // namespace
+
+namespace protocol {
+
+DeviceHold::DeviceHold(CDeviceProtocol& channel, std::chrono::milliseconds wait)
+    : m_channel(channel)
+{
+    if (!channel.isOpen())
+        return;
+    m_status = channel.holdDevice(wait);
+    m_holding = m_status == Status::Ok;
+}
+
+DeviceHold::~DeviceHold()
+{
+    if (m_holding)
+        m_channel.releaseDevice();
+}
+
+} // namespace protocol
 
 CDeviceProtocol::CDeviceProtocol() = default;
 
@@ -55,13 +91,59 @@ void CDeviceProtocol::setLinkMode(protocol::LinkMode mode)
                       std::memory_order_relaxed);
 }
 
+Status CDeviceProtocol::holdDevice(std::chrono::milliseconds wait)
+{
+    const auto refuse = [this](Status status, const std::string& why) {
+        platform::debugOutput("device not held: " + why);
+        std::lock_guard guard(m_refusalLock);
+        m_refusal = why;
+        return status;
+    };
+    if (!m_ownerLock.try_lock_for(wait))
+        return refuse(Status::DeviceHeld, "device held by another thread of this program");
+    if (m_ownerDepth == 0 && m_deviceLock.hasFile()) {
+        if (auto held = m_deviceLock.acquire(wait); !held) {
+            m_ownerLock.unlock();
+            const bool busy = held.error().code == platform::Error::Code::Timeout;
+            return refuse(busy ? Status::DeviceHeld : Status::NoReply, held.error().message);
+        }
+    }
+    ++m_ownerDepth;
+    return Status::Ok;
+}
+
+void CDeviceProtocol::releaseDevice()
+{
+    if (--m_ownerDepth == 0)
+        m_deviceLock.release();
+    m_ownerLock.unlock();
+}
+
+std::string CDeviceProtocol::refusal() const
+{
+    std::lock_guard guard(m_refusalLock);
+    return m_refusal;
+}
+
 bool CDeviceProtocol::openLink(protocol::Link link, const std::wstring& path)
 {
-    std::lock_guard transfer(m_transferLock);
-    CHidDevice& device = link == protocol::Link::Receiver ? m_receiverLink : m_wiredLink;
-    device.Close();
-    if (!device.Open(path, hid::kChannelMode))
-        return false;
+    std::wstring identity;
+    {
+        std::lock_guard transfer(m_transferLock);
+        CHidDevice& device = link == protocol::Link::Receiver ? m_receiverLink : m_wiredLink;
+        device.Close();
+        if (!device.Open(path, hid::kChannelMode))
+            return false;
+        identity = device.ownerIdentity();
+    }
+    {
+        // Not while a sequence holds the device: it would lose its lock half-way.
+        std::lock_guard owner(m_ownerLock);
+        if (const auto folder = platform::instanceRuntimeFolder(); folder)
+            m_deviceLock.setFile(*folder, platform::deviceLockName(deviceIdentity(identity)));
+        else
+            platform::debugOutput("device lock: no runtime folder: " + folder.error().message);
+    }
     setOpen(true);
     return true;
 }
@@ -74,20 +156,67 @@ void CDeviceProtocol::closeLinks()
     m_receiverLink.Close();
 }
 
-Status CDeviceProtocol::readFrame(CHidDevice& link, std::span<std::uint8_t> reply,
-                                  std::uint32_t& bytesRead, std::chrono::milliseconds timeout)
+Status CDeviceProtocol::readFrame(CHidDevice& link, Frame& frame, std::chrono::milliseconds timeout)
 {
-    bytesRead = 0;
-    // Read whole reports only; a report of another length is not an answer of this protocol,
-    // and the caller's buffer is never written past its own size.
-    Frame frame{};
+    // Whole reports only: a report of another length is not an answer of this protocol.
     std::uint32_t received = 0;
     if (link.Read(frame, received, timeout) != 1 || received != protocol::kFrameSize)
         return Status::NoReply;
+    return Status::Ok;
+}
+
+namespace {
+
+// The caller's buffer is never written past its own size.
+void copyReply(const Frame& frame, std::span<std::uint8_t> reply, std::uint32_t& bytesRead)
+{
     const std::size_t copied = std::min(reply.size(), protocol::kFrameSize);
     std::copy_n(frame.begin(), copied, reply.begin());
     bytesRead = static_cast<std::uint32_t>(copied);
-    return Status::Ok;
+}
+
+} // namespace
+
+Status CDeviceProtocol::sendAndAwait(CHidDevice& link, const Frame& frame,
+                                     std::span<std::uint8_t> reply, std::uint32_t& bytesRead,
+                                     std::chrono::milliseconds timeout, bool receiver)
+{
+    {
+        std::lock_guard transfer(m_transferLock);
+        // A reply that came after its own exchange gave up, or one to another program
+        // sharing the device, is no answer to this request: nothing received before the
+        // request can be.
+        link.discardInput();
+        std::uint32_t written = 0;
+        if (link.Write(frame, written, timeout) != 1)
+            return Status::WriteFailed;
+    }
+    m_framesSent.fetch_add(1, std::memory_order_relaxed);
+
+    // The device may still owe the answer to an earlier, abandoned request: one stale reply
+    // is skipped, but no more, so a confused device cannot hold the channel. Two replies that
+    // answer something else leave this request unanswered: taking one would hand another
+    // request's data or status to this command.
+    std::lock_guard transfer(m_transferLock);
+    Status result = Status::NoReply;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Frame answer{};
+        if (readFrame(link, answer, timeout) != Status::Ok) {
+            result = Status::NoReply;
+            continue;
+        }
+        const auto match = protocol::matchReply(frame, answer, receiver);
+        if (match == protocol::ReplyMatch::Other) {
+            platform::debugOutput("reply " + protocol::describeHeader(answer) + " ignored: " +
+                                  protocol::describeHeader(frame) + " asked");
+            result = Status::NoReply;
+            continue;
+        }
+        copyReply(answer, reply, bytesRead);
+        result = match == protocol::ReplyMatch::Answer ? Status::Ok : Status::ReceiverAsleep;
+        break;
+    }
+    return result;
 }
 
 Status CDeviceProtocol::Transact(std::span<const std::uint8_t> request,
@@ -100,57 +229,22 @@ Status CDeviceProtocol::Transact(std::span<const std::uint8_t> request,
 
     const Frame frame = protocol::padToFrame(request);
     traceFrame(L"命令", frame);
-
     // Mode is taken once: the read must come from the link the request went to.
     const bool receiver = isReceiverMode();
-    CHidDevice& link = receiver ? m_receiverLink : m_wiredLink;
-    const auto timeout = receiver ? protocol::kReceiverTimeout : protocol::kWiredTimeout;
-    {
-        std::lock_guard transfer(m_transferLock);
-        // A reply that came after its own exchange gave up would answer this request in
-        // its place (only the command byte is matched), and every later one would be a
-        // reply behind. Nothing received before the request can be its answer.
-        link.discardInput();
-        std::uint32_t written = 0;
-        if (link.Write(frame, written, timeout) != 1)
-            return Status::WriteFailed;
-    }
-
-    // The device may still owe the answer to an earlier, abandoned request: one stale reply
-    // is skipped, but no more, so a confused device cannot hold the channel.
-    Status result = Status::NoReply;
-    {
-        std::lock_guard transfer(m_transferLock);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            result = readFrame(link, reply, bytesRead, timeout);
-            if (result != Status::Ok)
-                continue;
-            const auto match =
-                protocol::matchReply(frame[protocol::field::kCommand], reply, receiver);
-            if (match == protocol::ReplyMatch::Answer)
-                break;
-            if (match == protocol::ReplyMatch::ReceiverAsleep) {
-                result = Status::ReceiverAsleep;
-                break;
-            }
-        }
-    }
-
-    traceFrame(L"返回", protocol::padToFrame(reply));
+    const Status result =
+        sendAndAwait(receiver ? m_receiverLink : m_wiredLink, frame, reply, bytesRead,
+                     receiver ? protocol::kReceiverTimeout : protocol::kWiredTimeout, receiver);
+    if (result != Status::WriteFailed)
+        traceFrame(L"返回", protocol::padToFrame(reply));
     return result;
 }
 
 Status CDeviceProtocol::QuickTransact(std::span<const std::uint8_t> request,
                                       std::span<std::uint8_t> reply, std::uint32_t& bytesRead)
 {
+    // Matched like any exchange: a live frame that took another exchange's reply would end
+    // with its own replies still on the way, and they would meet the next owner's requests.
     bytesRead = 0;
-    const Frame frame = protocol::padToFrame(request);
-    {
-        std::lock_guard transfer(m_transferLock);
-        std::uint32_t written = 0;
-        if (m_wiredLink.Write(frame, written, protocol::kWiredTimeout) != 1)
-            return Status::WriteFailed;
-    }
-    std::lock_guard transfer(m_transferLock);
-    return readFrame(m_wiredLink, reply, bytesRead, protocol::kWiredTimeout);
+    return sendAndAwait(m_wiredLink, protocol::padToFrame(request), reply, bytesRead,
+                        protocol::kWiredTimeout, false);
 }

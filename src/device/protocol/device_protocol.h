@@ -13,6 +13,7 @@
 #include "device/protocol/commands.h"
 #include "device/protocol/frame.h"
 #include "device/protocol/status.h"
+#include "platform/device_lock.h"
 
 #include <atomic>
 #include <chrono>
@@ -39,7 +40,34 @@ inline constexpr std::uint8_t kReceiverChunkSize = 24;
 // The recoil pattern command ignores the link's chunk size.
 inline constexpr std::uint8_t kShootDataChunkSize = 56;
 inline constexpr std::chrono::milliseconds kEndDelay{10};
+// How long a command or sequence waits while another program holds the device. Far longer
+// than any sequence of ours; a holder that keeps it longer is stuck or streaming for good.
+inline constexpr std::chrono::milliseconds kDeviceWait{5000};
+// A live frame waits for another program's sequence only this long, then is dropped: the
+// stream goes on with the next frame rather than fall behind.
+inline constexpr std::chrono::milliseconds kLiveFrameWait{20};
 
+} // namespace protocol
+
+class CDeviceProtocol;
+
+namespace protocol {
+// Holds a channel's device for a scope; status() is Ok while it does. A closed channel sends
+// nothing and needs no hold: Ok at once.
+class DeviceHold {
+public:
+    explicit DeviceHold(CDeviceProtocol& channel, std::chrono::milliseconds wait = kDeviceWait);
+    ~DeviceHold();
+    DeviceHold(const DeviceHold&) = delete;
+    DeviceHold& operator=(const DeviceHold&) = delete;
+    Status status() const { return m_status; }
+    bool isHeld() const { return m_status == Status::Ok; }
+
+private:
+    CDeviceProtocol& m_channel;
+    bool m_holding = false;
+    Status m_status = Status::Ok;
+};
 } // namespace protocol
 
 class CDeviceProtocol {
@@ -63,6 +91,9 @@ public:
     bool isOpen() const { return m_open.load(std::memory_order_relaxed); }
     void setOpen(bool open) { m_open.store(open, std::memory_order_relaxed); }
     bool isBusy() const { return m_busy.load(std::memory_order_relaxed); }
+    // Request frames written to the device whole, by every command of this channel. Figures
+    // that count frames take them from here: only the channel knows how many went out.
+    std::uint64_t framesSent() const { return m_framesSent.load(std::memory_order_relaxed); }
     bool isLightingSync() const { return m_lightingSync.load(std::memory_order_relaxed); }
     void setLightingSync(bool on) { m_lightingSync.store(on, std::memory_order_relaxed); }
 
@@ -72,19 +103,31 @@ public:
     std::recursive_mutex& transferLock() { return m_transferLock; }
     std::recursive_mutex& secondLock() { return m_secondLock; }
 
+    // Holds the device against other programs and this program's other threads, for a whole
+    // sequence (Begin … End, a block write, one live frame's chunks). Re-entrant; every
+    // command holds it too. Ok, or DeviceHeld after waiting `wait` (refusal() says who holds
+    // it), or NoReply when the device's lock file cannot be used. Each Ok pairs with one
+    // releaseDevice() on the same thread. Lock order: before the command and live locks.
+    [[nodiscard]] protocol::Status
+    holdDevice(std::chrono::milliseconds wait = protocol::kDeviceWait);
+    void releaseDevice();
+    // Why the last hold was refused: "device held by halvekctl (pid 4121) for more than ...".
+    [[nodiscard]] std::string refusal() const;
+
     // Opens one link for commands under the transfer lock and, on success, marks the channel
-    // open. The link mode is the caller's to choose.
+    // open, and names the device's lock after the link. The link mode is the caller's to choose.
     [[nodiscard]] bool openLink(protocol::Link link, const std::wstring& path);
     // Under the transfer lock: clears the open flag and closes both links.
     void closeLinks();
 
     // The logged exchange of every command but 18: one write, then up to two reads until the
-    // reply echoes the request's command. A report of any length but a whole frame counts as
-    // a failed read; at most reply.size() bytes are copied. bytesRead is 0 on failure.
+    // reply echoes the request's command, length and offset; two that do not are NoReply.
+    // A report of any length but a whole frame counts as a failed read; at most reply.size()
+    // bytes are copied. bytesRead is 0 on failure.
     [[nodiscard]] protocol::Status Transact(std::span<const std::uint8_t> request,
                                             std::span<std::uint8_t> reply,
                                             std::uint32_t& bytesRead);
-    // Command 18's exchange: wired link, one read, no matching, no trace, busy untouched.
+    // Command 18's exchange: wired link, matched as Transact, no trace, busy untouched.
     [[nodiscard]] protocol::Status QuickTransact(std::span<const std::uint8_t> request,
                                                  std::span<std::uint8_t> reply,
                                                  std::uint32_t& bytesRead);
@@ -143,8 +186,12 @@ private:
     singleRead(std::uint8_t command, std::span<std::uint8_t> destination, std::uint16_t offset);
     [[nodiscard]] protocol::Status exchange(const protocol::Frame& request, protocol::Frame& reply);
 
-    [[nodiscard]] static protocol::Status readFrame(CHidDevice& link, std::span<std::uint8_t> reply,
-                                                    std::uint32_t& bytesRead,
+    // One request and its answer: stale input dropped, the write, up to two reads.
+    [[nodiscard]] protocol::Status sendAndAwait(CHidDevice& link, const protocol::Frame& frame,
+                                                std::span<std::uint8_t> reply,
+                                                std::uint32_t& bytesRead,
+                                                std::chrono::milliseconds timeout, bool receiver);
+    [[nodiscard]] static protocol::Status readFrame(CHidDevice& link, protocol::Frame& frame,
                                                     std::chrono::milliseconds timeout);
 
     // Declaration order is construction order; the links go after the locks on destruction.
@@ -160,4 +207,12 @@ private:
     std::recursive_mutex m_liveLock;     // before m_transferLock, never after
     std::atomic<bool> m_receiverMode{false};
     std::atomic<std::uint8_t> m_chunkSize{protocol::kReceiverChunkSize};
+    std::atomic<std::uint64_t> m_framesSent{0};
+    // Ownership of the device: threads of this process meet at m_ownerLock, programs at the
+    // lock file. Before m_commandLock and m_liveLock, never after.
+    std::recursive_timed_mutex m_ownerLock;
+    int m_ownerDepth = 0;              // under m_ownerLock
+    platform::DeviceLock m_deviceLock; // under m_ownerLock
+    mutable std::mutex m_refusalLock;
+    std::string m_refusal; // under m_refusalLock
 };

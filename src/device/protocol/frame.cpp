@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdio>
 
 namespace protocol {
 
@@ -80,14 +81,20 @@ Frame padToFrame(std::span<const std::uint8_t> bytes)
     return frame;
 }
 
-ReplyMatch matchReply(std::uint8_t requestCommand, std::span<const std::uint8_t> reply,
-                      bool receiverMode)
+ReplyMatch matchReply(const Frame& request, std::span<const std::uint8_t> reply, bool receiverMode)
 {
-    if (reply.size() <= field::kCommand)
+    if (reply.size() <= field::kOffsetHigh)
         return ReplyMatch::Other;
-    if (reply[field::kCommand] == requestCommand)
+    const bool echoes = reply[field::kCommand] == request[field::kCommand] &&
+                        reply[field::kLength] == request[field::kLength] &&
+                        reply[field::kOffsetLow] == request[field::kOffsetLow] &&
+                        reply[field::kOffsetHigh] == request[field::kOffsetHigh];
+    if (echoes)
         return ReplyMatch::Answer;
-    if (receiverMode && reply[field::kCommand] == kReceiverAsleepEcho)
+    // To the link status command itself the mark would be its answer: a reply of 0xAA that
+    // does not echo it answers some other program's link status.
+    if (receiverMode && reply[field::kCommand] == kReceiverAsleepEcho &&
+        request[field::kCommand] != kReceiverAsleepEcho)
         return ReplyMatch::ReceiverAsleep;
     return ReplyMatch::Other;
 }
@@ -106,6 +113,17 @@ Status mapReply(Status exchange, std::span<const std::uint8_t> reply)
     default:
         return Status::Ok;
     }
+}
+
+std::string describeHeader(std::span<const std::uint8_t> frame)
+{
+    if (frame.size() <= field::kOffsetHigh)
+        return "short frame";
+    char text[32];
+    std::snprintf(text, sizeof text, "%02x@%u+%u", unsigned(frame[field::kCommand]),
+                  unsigned(frame[field::kOffsetLow] | frame[field::kOffsetHigh] << 8),
+                  unsigned(frame[field::kLength]));
+    return text;
 }
 
 std::wstring traceLine(std::span<const std::uint8_t, kFrameSize / 2> bytes)

@@ -62,9 +62,14 @@ void rewriteReadChunk(Frame& frame, std::uint16_t offset, std::uint8_t length);
 
 // What one read of an exchange means for the request that was sent.
 enum class ReplyMatch { Answer, ReceiverAsleep, Other };
-// The echo is tested before the receiver's 0xAA, so command 0xAA's own answer matches.
-[[nodiscard]] ReplyMatch matchReply(std::uint8_t requestCommand,
-                                    std::span<const std::uint8_t> reply, bool receiverMode);
+// An answer echoes the request's command, length and offset: another program's reply, or a
+// late one to an earlier chunk of the same command, differs in one of them. The echo is
+// tested before the receiver's 0xAA, so command 0xAA's own answer matches.
+[[nodiscard]] ReplyMatch matchReply(const Frame& request, std::span<const std::uint8_t> reply,
+                                    bool receiverMode);
+
+// "07@336+56": a frame's command, offset and length, for trace lines.
+[[nodiscard]] std::string describeHeader(std::span<const std::uint8_t> frame);
 
 // A command's result from its exchange's result and the reply's status byte.
 [[nodiscard]] Status mapReply(Status exchange, std::span<const std::uint8_t> reply);

@@ -23,6 +23,12 @@ FullReadResult mouseFullRead(CDeviceProtocol& channel, InfoBlock& info, KeyBlock
     FullReadResult result;
     if (!channel.isOpen())
         return result;
+    const DeviceHold hold(channel);
+    if (!hold.isHeld()) {
+        result.outcome = FullReadOutcome::Completed;
+        result.firstFailure = hold.status();
+        return result;
+    }
     if (!mouseReachable(channel)) {
         result.firstFailure = Status::ReceiverAsleep;
         return result;
@@ -58,6 +64,9 @@ Status writeMouseKeyMap(CDeviceProtocol& channel, InfoBlock& info,
 {
     if (!channel.isOpen())
         return Status::NoReply;
+    const DeviceHold hold(channel);
+    if (!hold.isHeld())
+        return hold.status();
     if (!mouseReachable(channel))
         return Status::ReceiverAsleep;
     InfoBlock fresh{};
@@ -70,6 +79,10 @@ Status writeMouseKeyMap(CDeviceProtocol& channel, InfoBlock& info,
             "mouse key map not written: " + std::to_string(info[kInfoKeySlotCount]) +
             " key slots do not fit a block");
         return Status::NoReply;
+    }
+    if (size == 0) {
+        platform::debugOutput("mouse key map not written: the device reports no key slots");
+        return Status::NothingToWrite;
     }
     KeyBlock block{};
     std::copy_n(keyMap.begin(), std::min(keyMap.size(), size), block.begin());
@@ -95,6 +108,9 @@ Status writeMouseRecord(CDeviceProtocol& channel, std::size_t slot, const MouseR
 {
     if (!channel.isOpen())
         return Status::NoReply;
+    const DeviceHold hold(channel);
+    if (!hold.isHeld())
+        return hold.status();
     if (!mouseReachable(channel))
         return Status::ReceiverAsleep;
     Status first = channel.Begin();
@@ -110,6 +126,9 @@ Status writeRecoilPattern(CDeviceProtocol& channel, std::span<const Macro> patte
 {
     if (!channel.isOpen())
         return Status::NoReply;
+    const DeviceHold hold(channel);
+    if (!hold.isHeld())
+        return hold.status();
     if (!mouseReachable(channel))
         return Status::ReceiverAsleep;
     const auto block = buildRecoilBlock(patterns);
@@ -129,6 +148,9 @@ Status readMouseRecord(CDeviceProtocol& channel, MouseRecord& record)
 {
     if (!channel.isOpen())
         return Status::NoReply;
+    const DeviceHold hold(channel);
+    if (!hold.isHeld())
+        return hold.status();
     if (!mouseReachable(channel))
         return Status::ReceiverAsleep;
     std::array<std::uint8_t, 1> active{};

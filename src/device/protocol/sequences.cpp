@@ -39,9 +39,24 @@ FullReadResult fullRead(CDeviceProtocol& channel, DeviceBlocks& blocks)
     FullReadResult result;
     if (!channel.isOpen())
         return result;
+    const DeviceHold hold(channel);
+    if (!hold.isHeld()) {
+        result.outcome = FullReadOutcome::Completed;
+        result.firstFailure = hold.status();
+        return result;
+    }
     FirstFailure failure;
     failure.note(channel.Begin());
-    failure.note(channel.ReadInfo(blocks.info));
+    // Everything after depends on the key slot count: an information block that did not
+    // answer ends the read, and the blocks of the last good one stay.
+    InfoBlock info{};
+    if (const Status read = failure.note(channel.ReadInfo(info)); read != Status::Ok) {
+        (void)channel.End();
+        result.outcome = FullReadOutcome::Completed;
+        result.firstFailure = failure.first();
+        return result;
+    }
+    blocks.info = info;
     if (!channel.setBlockSize(keyMapSize(blocks.info))) {
         platform::debugOutput(
             "full read stopped: " + std::to_string(blocks.info[kInfoKeySlotCount]) +
@@ -67,12 +82,25 @@ Status writeKeyMapBlock(CDeviceProtocol& channel, InfoBlock& info,
 {
     if (!channel.isOpen())
         return Status::NoReply;
-    (void)channel.ReadInfo(info); // a failed read leaves the previous block, which still serves
+    const DeviceHold hold(channel);
+    if (!hold.isHeld())
+        return hold.status();
+    // The size comes from this read: a block from a failed one is not the device's.
+    InfoBlock fresh{};
+    if (const Status read = channel.ReadInfo(fresh); read != Status::Ok) {
+        platform::debugOutput("key map not written: information block not read: " + describe(read));
+        return read;
+    }
+    info = fresh;
     const std::size_t size = keyMapSize(info);
     if (size > kMaxBlockSize) {
         platform::debugOutput("key map not written: " + std::to_string(info[kInfoKeySlotCount]) +
                               " key slots do not fit a block");
         return Status::NoReply;
+    }
+    if (size == 0) {
+        platform::debugOutput("key map not written: the device reports no key slots");
+        return Status::NothingToWrite;
     }
     KeyBlock block{};
     std::copy_n(keyMap.begin(), std::min(keyMap.size(), size), block.begin());
@@ -88,9 +116,23 @@ MacroWrite writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info, std::span<
     MacroWrite result;
     if (macros.empty())
         return result;
+    const DeviceHold hold(channel);
+    if (!hold.isHeld()) {
+        result.status = hold.status();
+        return result;
+    }
     const bool open = channel.isOpen();
-    if (open)
-        (void)channel.ReadInfo(info);
+    if (open) {
+        // The capacity comes from this read: one that failed says nothing about the device.
+        InfoBlock fresh{};
+        if (const Status read = channel.ReadInfo(fresh); read != Status::Ok) {
+            platform::debugOutput("macro block not written: information block not read: " +
+                                  describe(read));
+            result.status = read;
+            return result;
+        }
+        info = fresh;
+    }
     const std::uint64_t total = macroBlockSize(macros);
     const std::uint64_t capacity = kMacroMemoryUnit * std::uint64_t{info[kInfoMacroUnits]};
     if (total > capacity) {
@@ -120,6 +162,9 @@ MacroWrite writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info, std::span<
 
 Status writeSlotRecord(CDeviceProtocol& channel, std::size_t slot, const SlotRecord& record)
 {
+    const DeviceHold hold(channel);
+    if (!hold.isHeld())
+        return hold.status();
     FirstFailure failure;
     if (channel.isOpen())
         failure.note(channel.Begin());
@@ -132,6 +177,9 @@ Status readSlotRecord(CDeviceProtocol& channel, SlotRecord& record)
 {
     if (!channel.isOpen())
         return Status::NoReply;
+    const DeviceHold hold(channel);
+    if (!hold.isHeld())
+        return hold.status();
     std::array<std::uint8_t, 1> active{};
     if (const Status status = channel.ReadSettings(active, 0); status != Status::Ok)
         return status;

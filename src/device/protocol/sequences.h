@@ -50,13 +50,15 @@ struct FullReadResult {
 };
 
 // Begin, ReadInfo, block size from the key slot count, ReadKeyLayout, ReadLedMap, End.
-// Individual command failures do not stop it; a refused block size does (before End).
+// Individual command failures do not stop it, but a failed ReadInfo does (End still goes
+// out, the blocks are left as they were); a refused block size does (before End).
 [[nodiscard]] FullReadResult fullRead(CDeviceProtocol& channel, DeviceBlocks& blocks);
 
 // ReadInfo into info, then Begin, WriteKeyMap (bank 0) of keyMap zero-filled to the block,
 // End. End is sent whatever WriteKeyMap gave; the result is the first failure of Begin or
-// WriteKeyMap, else Ok. NoReply, with nothing sent after ReadInfo, when the channel is closed
-// or the fresh key slot count does not fit a block.
+// WriteKeyMap, else Ok. Nothing is sent after ReadInfo when it fails (its status, info kept),
+// when the channel is closed (NoReply), when the key slot count does not fit a block
+// (NoReply), or when it is 0 (NothingToWrite).
 [[nodiscard]] Status writeKeyMapBlock(CDeviceProtocol& channel, InfoBlock& info,
                                       std::span<const std::uint8_t> keyMap);
 
@@ -74,9 +76,9 @@ struct MacroWrite {
     int pageResult() const { return overflow > 0 ? overflow : tooLarge ? -1 : 0; }
 };
 
-// ReadInfo (when open), then Begin, WriteMacros and End when the block fits the device's
-// macro memory. Nothing to write is written. On a closed channel only End is tried, and
-// the result is NoReply.
+// ReadInfo (when open; its failure is the result, nothing sent), then Begin, WriteMacros and
+// End when the block fits the device's macro memory. Nothing to write is written. On a closed
+// channel only End is tried, and the result is NoReply.
 [[nodiscard]] MacroWrite writeMacroBlock(CDeviceProtocol& channel, InfoBlock& info,
                                          std::span<const Macro> macros);
 

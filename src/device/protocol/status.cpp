@@ -27,6 +27,12 @@ std::string describe(Status status)
     case Status::BankRefused:
         text = "key map bank refused";
         break;
+    case Status::NothingToWrite:
+        text = "device reports no key slots, nothing written";
+        break;
+    case Status::DeviceHeld:
+        text = "device held by another program";
+        break;
     }
     return std::string(text) + " (" + std::to_string(code(status)) + ")";
 }

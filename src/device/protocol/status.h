@@ -15,6 +15,8 @@ enum class Status : std::int32_t {
     DeviceErrorFF = -102,  // the device put 0xFF in the reply's status byte
     DeviceErrorFE = -103,  // the device put 0xFE in the reply's status byte
     BankRefused = -201,    // a key-map bank other than 0 was asked for
+    NothingToWrite = -202, // the device reports no key slots: a key map would be empty
+    DeviceHeld = -301,     // another program held the device for longer than we wait
 };
 
 [[nodiscard]] constexpr std::int32_t code(Status status)

@@ -5,6 +5,7 @@
 #include <libudev.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -15,10 +16,17 @@
 
 namespace platform {
 
+namespace {
+// The device daemon's control socket: libudev's own test for a running daemon. Without one
+// the monitor's socket opens fine but no event ever comes.
+constexpr const char* kUdevControl = "/run/udev/control";
+} // namespace
+
 struct DeviceMonitor::Impl {
     udev* context = nullptr;
     udev_monitor* monitor = nullptr;
     int wake = -1;
+    std::atomic<bool> broken{false};
     std::thread thread;
 
     ~Impl()
@@ -49,6 +57,14 @@ struct DeviceMonitor::Impl {
             }
             if (waits[1].revents != 0)
                 return;
+            // A socket in error would wake this poll at once, for ever.
+            if ((waits[0].revents & (POLLERR | POLLNVAL | POLLHUP)) != 0) {
+                debugOutput("device monitor: the event socket failed; no more device events");
+                broken = true;
+                if (onChange)
+                    onChange(); // so that watchers look again, and see the monitor gone
+                return;
+            }
             bool changed = false;
             while (udev_device* device = udev_monitor_receive_device(monitor)) {
                 const char* action = udev_device_get_action(device);
@@ -66,8 +82,20 @@ struct DeviceMonitor::Impl {
 };
 
 DeviceMonitor::DeviceMonitor(const std::string& subsystem, std::function<void()> onChange)
+    : DeviceMonitor(subsystem, std::move(onChange), kUdevControl)
+{
+}
+
+DeviceMonitor::DeviceMonitor(const std::string& subsystem, std::function<void()> onChange,
+                             const std::filesystem::path& daemonControl)
     : m_impl(std::make_unique<Impl>())
 {
+    std::error_code error;
+    if (!std::filesystem::exists(daemonControl, error)) {
+        debugOutput("device monitor: no udev daemon (" + daemonControl.string() +
+                    " missing); device events for " + subsystem + " will not come");
+        return;
+    }
     m_impl->context = udev_new();
     if (m_impl->context)
         m_impl->monitor = udev_monitor_new_from_netlink(m_impl->context, "udev");
@@ -91,7 +119,7 @@ DeviceMonitor::~DeviceMonitor() = default;
 
 bool DeviceMonitor::isActive() const
 {
-    return m_impl->thread.joinable();
+    return m_impl->thread.joinable() && !m_impl->broken;
 }
 
 } // namespace platform

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <set>
@@ -35,7 +36,10 @@ public:
     platform::Event changes{platform::Event::ResetPolicy::Automatic};
     bool reportsChanges = false;
 
+    std::atomic<bool> hearsSystem{true};
+
     platform::Event* changeEvent() override { return reportsChanges ? &changes : nullptr; }
+    bool hearsSystemChanges() const override { return hearsSystem; }
 
     std::optional<std::vector<std::wstring>> enumerate() override
     {
@@ -216,5 +220,21 @@ TEST_F(DeviceWatcherTest, IdleWatcherSleepsUntilTheSourceReportsAChange)
     source.changes.set();
     ASSERT_TRUE(sink.waitForChange());
     EXPECT_TRUE(idle.stop(5s));
+    EXPECT_EQ(sink.arrived, (std::vector<std::size_t>{0, 1}));
+}
+
+TEST_F(DeviceWatcherTest, DeafSourceIsStillPassedOverQuickly)
+{
+    // The change event hears only our own devices (no device daemon): a replug that sends no
+    // event must still be found by the quick passes, not by the hour-long safety pass.
+    source.reportsChanges = true;
+    source.hearsSystem = false;
+    detect::DeviceWatcher deaf(table, source, sink, {100ms, 0ms, std::chrono::hours(1)});
+    source.plug(cableVendor, kKeyboardVendor);
+    ASSERT_TRUE(deaf.start());
+    ASSERT_TRUE(sink.waitForChange());
+    source.plug(cableConsumer, kKeyboardConsumer); // no change event
+    ASSERT_TRUE(sink.waitForChange());
+    EXPECT_TRUE(deaf.stop(5s));
     EXPECT_EQ(sink.arrived, (std::vector<std::size_t>{0, 1}));
 }

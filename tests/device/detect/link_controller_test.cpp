@@ -221,7 +221,7 @@ TEST_F(LinkControllerTest, RefusedPermissionIsToldWithTheNodeAndTheRule)
     EXPECT_EQ(problems[0].row, kCableRow);
     EXPECT_EQ(problems[1].row, kCableConsumerRow);
     EXPECT_EQ(problems[0].missing, "read");
-    const std::string text = detect::describe(problems[0]);
+    const std::string text = detect::describe(problems[0], std::nullopt); // a checkout
     for (const char* part : {"keyboard (cable)", "no permission to read", "&col04",
                              "packaging/udev/70-halvek.rules /etc/udev/rules.d/",
                              "sudo udevadm control --reload && sudo udevadm trigger"})
@@ -253,4 +253,28 @@ TEST(PermissionProblem, OnlyRefusedOpensOfSupportedInterfacesCount)
                                               refused));
     EXPECT_FALSE(
         detect::permissionProblemFor(L"\\\\?\\hid#vid_36b0&pid_5078&mi_00#hidraw2#", refused));
+}
+
+TEST(PermissionProblem, APackagedProgramIsToldToApplyItsInstalledRuleOncePerNode)
+{
+    hid::OpenFailure refused{hid::OpenFailure::Kind::PermissionDenied, "/dev/hidraw3",
+                             hid::kChannelMode, "Permission denied"};
+    const auto command =
+        detect::permissionProblemFor(L"\\\\?\\hid#vid_36b0&pid_5078&mi_01&col04#hidraw3#", refused);
+    const auto consumer =
+        detect::permissionProblemFor(L"\\\\?\\hid#vid_36b0&pid_5078&mi_01&col03#hidraw3#", refused);
+    ASSERT_TRUE(command && consumer);
+    const std::string text =
+        detect::describe(*command, std::filesystem::path("/lib/udev/rules.d/70-halvek.rules"));
+    for (const char* part : {"/lib/udev/rules.d/70-halvek.rules", "udevadm trigger", "replug"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    EXPECT_EQ(text.find("packaging/udev"), std::string::npos) << "no source tree in a package";
+
+    // Two collections of one node are one problem to tell; another node is another.
+    auto other = *command;
+    other.node = "/dev/hidraw5";
+    const auto told = detect::onePerNode({*command, *consumer, other});
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0].node, "/dev/hidraw3");
+    EXPECT_EQ(told[1].node, "/dev/hidraw5");
 }

@@ -12,7 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <future>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using devsim::KeyboardLink;
@@ -119,6 +122,21 @@ TEST_F(SocketBackendTest, GarbageOnTheSocketIsRefusedAndTheServerGoesOn)
     EXPECT_FALSE(listed().empty());
 }
 
+TEST_F(SocketBackendTest, TheServedDeviceIsNamedAsTheServersOwnForItsLock)
+{
+    // The window serving its emulated keyboard and halvekctl reaching it through the socket
+    // must hold one and the same lock.
+    CHidDevice local;
+    CHidDevice remote;
+    ASSERT_TRUE(local.Open(
+        keyboard.interfaces(KeyboardLink::Cable).compositeInterface().path(usb::kCommandCollection),
+        hid::kChannelMode));
+    ASSERT_TRUE(
+        remote.Open(servedPath(KeyboardLink::Cable, usb::kCommandCollection), hid::kChannelMode));
+    EXPECT_FALSE(local.ownerIdentity().empty());
+    EXPECT_EQ(remote.ownerIdentity(), local.ownerIdentity());
+}
+
 TEST(SocketBackend, NoServerListsNothingAndSecondServerIsRefused)
 {
     testing_support::TempDir folder;
@@ -133,4 +151,37 @@ TEST(SocketBackend, NoServerListsNothingAndSecondServerIsRefused)
     ASSERT_TRUE(first.start(folder.path() / "a.sock", {}));
     EXPECT_FALSE(second.start(folder.path() / "a.sock", {}));
     hid::sim::useDeviceServer({});
+}
+
+TEST(SocketBackend, AServerThatStopsAnsweringFailsRequestsAfterTheDevicesTimeOut)
+{
+    // A stopped halvek-devsim: its socket takes connections (the kernel's backlog) and
+    // never answers. Listing and control lines must give up, not wait for it for good.
+    testing_support::TempDir folder;
+    const auto path = folder.path() / "stopped.sock";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+
+    hid::sim::useDeviceServer(path);
+    auto listing = std::async(std::launch::async, [] {
+        std::vector<std::wstring> paths;
+        (void)hid::sim::socketBackend().enumerate(paths);
+        return paths;
+    });
+    auto control =
+        std::async(std::launch::async, [&] { return hid::sim::sendControl(path, "status"); });
+    // Far past the time-out; reaching it means a wait without one.
+    ASSERT_EQ(listing.wait_for(60s), std::future_status::ready);
+    ASSERT_EQ(control.wait_for(60s), std::future_status::ready);
+    EXPECT_TRUE(listing.get().empty());
+    const auto answer = control.get();
+    ASSERT_FALSE(answer);
+    EXPECT_EQ(answer.error().code, platform::Error::Code::Timeout);
+    hid::sim::useDeviceServer({});
+    ::close(listener);
 }

@@ -1,6 +1,7 @@
 #include "device/model/keyboard_model.h"
 #include "device/model/live_stream_run.h"
 #include "device/model/profile_apply.h"
+#include "device/protocol/commands.h"
 
 #include "device/protocol/macro_block.h"
 #include "devsim/keyboard.h"
@@ -10,6 +11,7 @@
 #include "profile/profile_list.h"
 #include "support/temp_dir.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -180,7 +182,7 @@ TEST_F(KeyboardModelTest, EveryFaultOfTheKeyMapWriteGivesItsStatusAndLeavesTheFi
     const Case cases[] = {
         {Fault::StatusFF, Status::DeviceErrorFF},
         {Fault::StatusFE, Status::DeviceErrorFE},
-        {Fault::WrongEchoTwiceFF, Status::DeviceErrorFF},
+        {Fault::WrongEchoTwiceFF, Status::NoReply},
         {Fault::Lost, Status::NoReply},
         {Fault::UnplugBeforeReply, Status::NoReply},
         {Fault::UnplugMidWrite, Status::NoReply},
@@ -335,4 +337,28 @@ TEST_F(KeyboardModelTest, MoreKeySlotsThanABlockKeepTheMapsAndWriteNoKeyMap)
     EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{protocol::command::kReadInfo});
     EXPECT_EQ(keyboard.WriteCustomColourGroup(), Status::NoReply);
     EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{protocol::command::kReadInfo});
+}
+
+TEST_F(KeyboardModelTest, FramesAreCountedAsTheChannelSentThem)
+{
+    // A key map that fails at its second chunk sent ReadInfo, Begin, two chunks and End; a
+    // count worked out from the block size would claim the whole map went out.
+    readAndLoad();
+    device.clearReceived();
+    const std::uint64_t before = keyboard.requestFrames();
+    device.injectFaults({Fault::None, Fault::None, Fault::None, Fault::StatusFF});
+    EXPECT_EQ(keyboard.WriteProfileKeyMap(0), Status::DeviceErrorFF);
+    EXPECT_EQ(keyboard.requestFrames() - before, device.received().size());
+    EXPECT_EQ(device.received().size(), 5u);
+}
+
+TEST_F(KeyboardModelTest, AKeyboardOfNoKeySlotsSaysNothingWasWritten)
+{
+    readAndLoad();
+    device.setArea(Area::Info, protocol::kInfoKeySlotCount, std::array<std::uint8_t, 1>{0});
+    device.clearReceived();
+    EXPECT_EQ(keyboard.WriteProfileKeyMap(0), Status::NothingToWrite);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{protocol::command::kReadInfo});
+    // The colours are sized by the same count, as the key map write just read it.
+    EXPECT_EQ(keyboard.WriteCustomColourGroup(), Status::NothingToWrite);
 }

@@ -74,11 +74,32 @@ TEST_F(ChannelTest, ReplyThatCameAfterItsExchangeNeverAnswersTheNextRequest)
     EXPECT_EQ(power, (std::array<std::uint8_t, 6>{60, 1, 0, 0, 4, 0}));
 }
 
-TEST_F(ChannelTest, TwoWrongEchoesStillMapTheSecondReplysStatus)
+TEST_F(ChannelTest, TwoRepliesToSomethingElseLeaveTheRequestUnanswered)
 {
+    // Neither the foreign status byte nor "success" may stand for this request's answer.
     device.injectFaults({Fault::WrongEchoTwice, Fault::WrongEchoTwiceFF});
+    EXPECT_EQ(channel.Begin(), Status::NoReply);
+    EXPECT_EQ(channel.Begin(), Status::NoReply);
     EXPECT_EQ(channel.Begin(), Status::Ok);
-    EXPECT_EQ(channel.Begin(), Status::DeviceErrorFF);
+}
+
+TEST_F(ChannelTest, ReplyOfTheSameCommandAtAnotherOffsetOrLengthIsNeverTaken)
+{
+    std::array<std::uint8_t, 6> power{};
+    device.setArea(Area::Power, 0, std::array<std::uint8_t, 6>{80, 1, 0, 0, 7, 0});
+    platform::clearDebugLines();
+    device.injectFaults({Fault::ForeignLength});
+    EXPECT_EQ(channel.ReadPower(power, 0), Status::Ok);
+    EXPECT_EQ(power, (std::array<std::uint8_t, 6>{80, 1, 0, 0, 7, 0}));
+    const auto lines = platform::debugLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"reply 1a@0+7 ignored: 1a@0+6 asked"),
+              lines.end());
+
+    // Another program's reads of the same block: its data never lands in ours.
+    power.fill(0x55);
+    device.injectFaults({Fault::ForeignOffset});
+    EXPECT_EQ(channel.ReadPower(power, 0), Status::NoReply);
+    EXPECT_EQ(power, (std::array<std::uint8_t, 6>{0x55, 0x55, 0x55, 0x55, 0x55, 0x55}));
 }
 
 TEST_F(ChannelTest, DeviceStatusBytesMapToTheirCodes)

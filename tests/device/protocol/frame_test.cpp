@@ -51,17 +51,36 @@ TEST(CommandFrame, RequestsArePaddedOrCutToOneFrame)
 
 TEST(ReplyMatch, EchoIsTestedBeforeTheReceiversSleepMark)
 {
-    const Frame answer = frameFromHex("04 00 00 07");
-    const Frame asleep = frameFromHex("04 00 00 aa");
-    const Frame stale = frameFromHex("04 00 00 05");
+    const Frame request = frameFromHex("04 00 00 07 38 50 01");
+    const Frame answer = frameFromHex("04 00 00 07 38 50 01");
+    const Frame asleep = frameFromHex("04 00 00 aa 38 50 01");
+    const Frame stale = frameFromHex("04 00 00 05 38 50 01");
     using protocol::ReplyMatch;
-    EXPECT_EQ(protocol::matchReply(0x07, answer, true), ReplyMatch::Answer);
-    EXPECT_EQ(protocol::matchReply(0x07, asleep, true), ReplyMatch::ReceiverAsleep);
+    EXPECT_EQ(protocol::matchReply(request, answer, true), ReplyMatch::Answer);
+    EXPECT_EQ(protocol::matchReply(request, asleep, true), ReplyMatch::ReceiverAsleep);
     // On the cable 0xAA is just another wrong echo.
-    EXPECT_EQ(protocol::matchReply(0x07, asleep, false), ReplyMatch::Other);
-    EXPECT_EQ(protocol::matchReply(0x07, stale, true), ReplyMatch::Other);
+    EXPECT_EQ(protocol::matchReply(request, asleep, false), ReplyMatch::Other);
+    EXPECT_EQ(protocol::matchReply(request, stale, true), ReplyMatch::Other);
     // The link status command's own answer carries 0xAA and is an answer, not sleep.
-    EXPECT_EQ(protocol::matchReply(0xAA, asleep, true), ReplyMatch::Answer);
+    const Frame linkStatus = frameFromHex("04 00 00 aa");
+    EXPECT_EQ(protocol::matchReply(linkStatus, frameFromHex("04 00 00 aa"), true),
+              ReplyMatch::Answer);
+}
+
+TEST(ReplyMatch, TheSameCommandAtAnotherOffsetOrLengthAnswersSomethingElse)
+{
+    // 07@336+56 is not the answer to 07@0+56: its data belongs 336 bytes further on.
+    const Frame request = frameFromHex("04 00 00 07 38 00 00");
+    using protocol::ReplyMatch;
+    EXPECT_EQ(protocol::matchReply(request, frameFromHex("04 00 00 07 38 50 01"), false),
+              ReplyMatch::Other);
+    EXPECT_EQ(protocol::matchReply(request, frameFromHex("04 00 00 07 38 00 01"), false),
+              ReplyMatch::Other)
+        << "high offset byte";
+    EXPECT_EQ(protocol::matchReply(request, frameFromHex("04 00 00 07 18 00 00"), false),
+              ReplyMatch::Other)
+        << "length";
+    EXPECT_EQ(protocol::describeHeader(frameFromHex("04 00 00 07 38 50 01")), "07@336+56");
 }
 
 TEST(ReplyMapping, StatusByteDecidesOnlyAfterASuccessfulExchange)

@@ -4,7 +4,9 @@
 #include "platform/debug_output.h"
 
 #include <algorithm>
+#include <future>
 #include <numeric>
+#include <optional>
 
 using devsim::Area;
 using devsim::Fault;
@@ -110,6 +112,41 @@ TEST_F(SequenceTest, KeyMapWriteRefusesAFreshKeySlotCountBeyondABlock)
     device.setArea(Area::Info, 0, infoWith(200, 32));
     protocol::InfoBlock info{};
     EXPECT_EQ(protocol::writeKeyMapBlock(channel, info, repeat(1, 600)), Status::NoReply);
+    EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{3});
+}
+
+TEST_F(SequenceTest, InformationBlockAnsweredByAForeignReplyWritesNothing)
+{
+    // The foreign replies carry no key slot count of ours: a map sized from them would be
+    // empty or wrong, and reported as written.
+    device.setArea(Area::Info, 0, infoWith(104, 32));
+    const auto before = device.area(Area::KeyMap);
+    protocol::InfoBlock info = infoWith(104, 32);
+    device.injectFaults({Fault::ForeignOffset});
+    EXPECT_EQ(protocol::writeKeyMapBlock(channel, info, repeat(0x21, 312)), Status::NoReply);
+    device.injectFaults({Fault::ForeignOffset});
+    const std::vector<protocol::Macro> macros{macroOf(3)};
+    EXPECT_EQ(protocol::writeMacroBlock(channel, info, macros).status, Status::NoReply);
+    EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{3, 3}));
+    EXPECT_EQ(device.area(Area::KeyMap), before);
+    EXPECT_EQ(info, infoWith(104, 32)) << "the last good block stays";
+
+    // And the full read keeps the blocks of the last good read, closing with End.
+    device.clearReceived();
+    protocol::DeviceBlocks blocks;
+    blocks.keyLayout.fill(0x77);
+    device.injectFaults({Fault::None, Fault::ForeignOffset});
+    const auto result = protocol::fullRead(channel, blocks);
+    EXPECT_EQ(result.firstFailure, Status::NoReply);
+    EXPECT_EQ(blocks.keyLayout[0], 0x77);
+    EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{1, 3, 2}));
+}
+
+TEST_F(SequenceTest, KeyMapOfNoKeySlotsSaysSoInsteadOfSucceeding)
+{
+    device.setArea(Area::Info, 0, infoWith(0, 32));
+    protocol::InfoBlock info{};
+    EXPECT_EQ(protocol::writeKeyMapBlock(channel, info, repeat(1, 30)), Status::NothingToWrite);
     EXPECT_EQ(device.commandsReceived(), std::vector<std::uint8_t>{3});
 }
 
@@ -229,4 +266,84 @@ TEST_F(SequenceTest, ReceiverLinkCheckGivesUpAfterTwentySixTries)
     device.clearReceived();
     EXPECT_TRUE(protocol::waitForReceiverLink(channel));
     EXPECT_EQ(device.received().size(), 1u);
+}
+
+// Two channels on one device stand for two programs: each channel holds the device as a
+// program of its own would.
+class SharedDeviceTest : public SequenceTest {
+protected:
+    void SetUp() override
+    {
+        SequenceTest::SetUp();
+        ASSERT_TRUE(
+            other.openLink(protocol::Link::Wired, device.commandPath(devsim::KeyboardLink::Cable)));
+        other.setLinkMode(protocol::LinkMode::Wired);
+    }
+
+    CDeviceProtocol other;
+};
+
+TEST_F(SharedDeviceTest, SequencesOfTwoOwnersNeverInterleave)
+{
+    device.setArea(Area::Info, 0, infoWith(104, 32));
+    protocol::SlotRecord record{};
+    record.fill(0x01);
+    auto slots = std::async(std::launch::async, [&] {
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(protocol::writeSlotRecord(channel, 1, record), Status::Ok);
+    });
+    auto keyMaps = std::async(std::launch::async, [&] {
+        protocol::InfoBlock info{};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(protocol::writeKeyMapBlock(other, info, repeat(0x21, 312)), Status::Ok);
+    });
+    slots.get();
+    keyMaps.get();
+
+    // Each Begin … End carries one owner's writes only, and a key map's ReadInfo leads
+    // straight into its own Begin.
+    const auto commands = device.commandsReceived();
+    std::optional<std::uint8_t> writing;
+    bool open = false;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        switch (commands[i]) {
+        case command::kReadInfo:
+            EXPECT_FALSE(open);
+            ASSERT_LT(i + 1, commands.size());
+            EXPECT_EQ(commands[i + 1], command::kBegin);
+            break;
+        case command::kBegin:
+            EXPECT_FALSE(open);
+            open = true;
+            writing.reset();
+            break;
+        case command::kEnd:
+            EXPECT_TRUE(open);
+            open = false;
+            break;
+        default:
+            EXPECT_TRUE(open);
+            if (writing) {
+                EXPECT_EQ(commands[i], *writing);
+            }
+            writing = commands[i];
+        }
+    }
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), command::kEnd), 10);
+}
+
+TEST_F(SharedDeviceTest, AHeldDeviceRefusesWithTheHolderAndDropsLiveFrames)
+{
+    ASSERT_EQ(channel.holdDevice(), Status::Ok);
+    EXPECT_EQ(other.holdDevice(std::chrono::milliseconds(0)), Status::DeviceHeld);
+    EXPECT_NE(other.refusal().find("(pid "), std::string::npos) << other.refusal();
+    const auto frame = repeat(0x40, 112);
+    EXPECT_EQ(other.LiveColours(frame, 0), Status::NoReply);
+    EXPECT_TRUE(device.received().empty()) << "nothing reaches a device another one holds";
+    // The holder's own commands go on; the hold is re-entrant.
+    EXPECT_EQ(channel.Begin(), Status::Ok);
+    EXPECT_EQ(channel.End(), Status::Ok);
+    channel.releaseDevice();
+    EXPECT_EQ(other.LiveColours(frame, 0), Status::Ok);
 }

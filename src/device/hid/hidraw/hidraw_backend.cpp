@@ -134,7 +134,8 @@ public:
     HidrawConnection(const Node& node, const CollectionInfo& collection, OpenMode mode,
                      FileDescriptor reader, FileDescriptor writer, FileDescriptor wake)
         : Connection(collection, node.attributes, mode), m_queue(collection.input.byteLength),
-          m_reader(std::move(reader)), m_writer(std::move(writer)), m_wake(std::move(wake))
+          m_reader(std::move(reader)), m_writer(std::move(writer)), m_wake(std::move(wake)),
+          m_ownerIdentity(L"hidraw-" + platform::fromUtf8(node.devicePath))
     {
         m_readThread = std::thread([this] { readLoop(); });
         if (m_writer)
@@ -179,12 +180,18 @@ public:
         const Transfer result = m_queue.waitUntilReady(m_writeDone, timeout);
         if (result != Transfer::Done)
             return result;
-        return m_writeFailed.load(std::memory_order_relaxed) ? Transfer::Gone : Transfer::Done;
+        const int error = m_writeError.load(std::memory_order_relaxed);
+        if (error == 0)
+            return Transfer::Done;
+        platform::debugOutput(std::string("hidraw: write failed: ") + std::strerror(error));
+        return writeFailure(error);
     }
 
     void stop() override { m_queue.stop(); }
     void discardInput() override { m_queue.clear(); }
     Transfer endState() const override { return m_queue.endState(); }
+    // Every process that opens the node talks to the same device.
+    std::wstring ownerIdentity() const override { return m_ownerIdentity; }
 
 private:
     // Sleeps in the kernel until a report comes, the device goes or the connection closes:
@@ -237,8 +244,9 @@ private:
                 continue;
             const ssize_t written =
                 ::write(m_writer.get(), m_writeBuffer.data(), m_writeBuffer.size());
-            m_writeFailed.store(written < 0, std::memory_order_relaxed);
-            if (written < 0)
+            const int error = written < 0 ? errno : 0;
+            m_writeError.store(error, std::memory_order_relaxed);
+            if (error != 0 && writeFailure(error) == Transfer::Gone)
                 m_queue.markGone();
             {
                 std::lock_guard guard(m_writeLock);
@@ -252,6 +260,7 @@ private:
     FileDescriptor m_reader;
     FileDescriptor m_writer; // a descriptor of its own: a write may block in the kernel
     FileDescriptor m_wake;   // an eventfd that ends the reader's wait
+    std::wstring m_ownerIdentity;
     std::atomic<bool> m_quit{false};
     platform::Event m_quitEvent{platform::Event::ResetPolicy::Manual};
 
@@ -260,7 +269,7 @@ private:
     std::vector<std::uint8_t> m_writeBuffer;
     platform::Event m_writeRequested{platform::Event::ResetPolicy::Automatic};
     platform::Event m_writeDone{platform::Event::ResetPolicy::Manual};
-    std::atomic<bool> m_writeFailed{false};
+    std::atomic<int> m_writeError{0}; // errno of the last write, 0 when it went out
 
     std::thread m_readThread;
     std::thread m_writeThread;
@@ -374,6 +383,11 @@ private:
 };
 
 } // namespace
+
+Transfer writeFailure(int error)
+{
+    return error == ENODEV || error == ESHUTDOWN ? Transfer::Gone : Transfer::Failed;
+}
 
 Backend& hidrawBackend()
 {

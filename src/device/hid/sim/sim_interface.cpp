@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cwchar>
 #include <mutex>
+#include <unistd.h>
 
 namespace hid::sim {
 
@@ -79,6 +80,14 @@ public:
     }
 
     InputQueue& queue() { return m_queue; }
+
+    // A simulated device lives in its process: a client of that process's device server
+    // names it by the same process and path (socket backend).
+    std::wstring ownerIdentity() const override
+    {
+        return simOwnerIdentity(static_cast<std::int64_t>(::getpid()),
+                                m_state->pathOf(collection().number));
+    }
 
     Transfer read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override
     {
@@ -209,6 +218,11 @@ public:
 };
 
 } // namespace
+
+std::wstring simOwnerIdentity(std::int64_t serverProcess, const std::wstring& path)
+{
+    return L"devsim-" + std::to_wstring(serverProcess) + L"-" + path;
+}
 
 std::wstring simPath(const InterfaceIdentity& identity, std::uint32_t serial,
                      std::uint32_t collection, std::uint32_t collectionCount,

@@ -39,6 +39,9 @@ std::wstring simPath(const InterfaceIdentity& identity, std::uint32_t serial,
                      std::uint32_t collection, std::uint32_t collectionCount,
                      std::wstring_view instancePrefix = L"sim");
 
+// The owner identity of a simulated collection at `path` in process `serverProcess`.
+std::wstring simOwnerIdentity(std::int64_t serverProcess, const std::wstring& path);
+
 class SimInterface {
 public:
     // Runs on the writing thread with each output report (report id byte first, the

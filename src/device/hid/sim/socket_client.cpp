@@ -85,9 +85,12 @@ private:
 std::optional<std::vector<RemoteInterface>> listRemote(const std::filesystem::path& server)
 {
     Socket socket(wire::connectTo(server));
-    if (socket.fd() < 0 || !wire::send(socket.fd(), wire::Type::List, {}))
+    if (socket.fd() < 0 ||
+        wire::send(socket.fd(), wire::Type::List, {}, wire::kServerTimeout) != wire::Sent::Done)
         return std::nullopt;
-    const auto reply = wire::receive(socket.fd());
+    const auto reply = wire::receive(socket.fd(), wire::kServerTimeout);
+    if (!reply)
+        platform::debugOutput("device server " + server.string() + " did not answer a listing");
     if (!reply || reply->type != wire::Type::ListReply)
         return std::nullopt;
     wire::Reader reader(reply->payload);
@@ -147,11 +150,14 @@ std::optional<Found> findRemote(const std::filesystem::path& server, const std::
 
 class SocketConnection final : public Connection {
 public:
-    SocketConnection(int fd, const CollectionInfo& collection, Attributes attributes, OpenMode mode)
-        : Connection(collection, attributes, mode), m_socket(fd),
-          m_queue(collection.input.byteLength), m_reader([this] { receive(); })
+    SocketConnection(int fd, const CollectionInfo& collection, Attributes attributes, OpenMode mode,
+                     std::wstring ownerIdentity)
+        : Connection(collection, attributes, mode), m_ownerIdentity(std::move(ownerIdentity)),
+          m_socket(fd), m_queue(collection.input.byteLength), m_reader([this] { receive(); })
     {
     }
+
+    std::wstring ownerIdentity() const override { return m_ownerIdentity; }
 
     ~SocketConnection() override
     {
@@ -164,13 +170,20 @@ public:
         return m_queue.pop(buffer, timeout);
     }
 
-    Transfer write(std::span<const std::uint8_t> report, std::chrono::milliseconds) override
+    Transfer write(std::span<const std::uint8_t> report, std::chrono::milliseconds timeout) override
     {
         if (const Transfer ended = m_queue.endState(); ended != Transfer::Done)
             return ended;
         std::lock_guard guard(m_writeLock);
-        return wire::send(m_socket.fd(), wire::Type::Write, report) ? Transfer::Done
-                                                                    : Transfer::Gone;
+        switch (wire::send(m_socket.fd(), wire::Type::Write, report, timeout)) {
+        case wire::Sent::Done:
+            return Transfer::Done;
+        case wire::Sent::TimedOut:
+            return Transfer::TimedOut;
+        case wire::Sent::Closed:
+            break;
+        }
+        return Transfer::Gone;
     }
 
     void stop() override { m_queue.stop(); }
@@ -190,6 +203,7 @@ private:
         m_queue.markGone();
     }
 
+    std::wstring m_ownerIdentity;
     Socket m_socket;
     InputQueue m_queue;
     std::mutex m_writeLock;
@@ -300,12 +314,13 @@ public:
         const std::string remotePath =
             platform::toUtf8(found->remote.remotePath(found->collection->number));
         request.insert(request.end(), remotePath.begin(), remotePath.end());
-        if (socket.fd() < 0 || !wire::send(socket.fd(), wire::Type::Open, request)) {
+        if (socket.fd() < 0 || wire::send(socket.fd(), wire::Type::Open, request,
+                                          wire::kServerTimeout) != wire::Sent::Done) {
             failure.reason = "the device server is not reachable";
             platform::debugOutput(L"device server not reachable opening " + path);
             return nullptr;
         }
-        const auto reply = wire::receive(socket.fd());
+        const auto reply = wire::receive(socket.fd(), wire::kServerTimeout);
         if (!reply || reply->type != wire::Type::OpenReply || reply->payload.size() != 1 ||
             reply->payload[0] != 1) {
             failure.reason = "the device server refused the open";
@@ -313,9 +328,17 @@ public:
             return nullptr;
         }
         const auto& identity = found->remote.identity;
+        // The device is the server's in-process one: name it as the server's own channels
+        // would, so the server's program and its clients hold the same lock.
+        ucred peer{};
+        socklen_t peerSize = sizeof peer;
+        std::wstring owner;
+        if (::getsockopt(socket.fd(), SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) == 0)
+            owner = simOwnerIdentity(peer.pid, found->remote.remotePath(found->collection->number));
         return std::make_unique<SocketConnection>(
             socket.release(), *found->collection,
-            Attributes{identity.vendorId, identity.productId, identity.version}, mode);
+            Attributes{identity.vendorId, identity.productId, identity.version}, mode,
+            std::move(owner));
     }
 
 private:
@@ -356,11 +379,14 @@ platform::Result<std::string> sendControl(const std::filesystem::path& server,
         return platform::makeError(platform::Error::Code::Unavailable,
                                    "no halvek-devsim is listening on " + server.string());
     const std::span bytes(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
-    if (!wire::send(socket.fd(), wire::Type::Control, bytes))
+    if (wire::send(socket.fd(), wire::Type::Control, bytes, wire::kServerTimeout) !=
+        wire::Sent::Done)
         return platform::makeError(platform::Error::Code::Io, "the control line was not sent");
-    const auto reply = wire::receive(socket.fd());
+    const auto reply = wire::receive(socket.fd(), wire::kServerTimeout);
     if (!reply || reply->type != wire::Type::ControlReply)
-        return platform::makeError(platform::Error::Code::Io, "halvek-devsim did not answer");
+        return platform::makeError(platform::Error::Code::Timeout,
+                                   "halvek-devsim did not answer within " +
+                                       std::to_string(wire::kServerTimeout.count()) + " ms");
     return std::string(reply->payload.begin(), reply->payload.end());
 }
 

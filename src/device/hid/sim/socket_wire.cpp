@@ -1,7 +1,9 @@
 #include "device/hid/sim/socket_wire.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -9,25 +11,59 @@
 namespace hid::sim::wire {
 namespace {
 
-bool sendAll(int fd, const std::uint8_t* bytes, std::size_t count)
+using Clock = std::chrono::steady_clock;
+using Deadline = std::optional<Clock::time_point>;
+
+enum class Ready { Yes, TimedOut };
+
+// Without a deadline the socket blocks as usual; with one, poll decides how long.
+Ready waitUntil(int fd, short events, const Deadline& deadline)
 {
+    if (!deadline)
+        return Ready::Yes;
+    while (true) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+        if (left <= 0)
+            return Ready::TimedOut;
+        pollfd entry{fd, events, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left, 60000)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        // Errors and hang-ups are ready too: the next call on the socket reports them.
+        if (ready != 0)
+            return Ready::Yes;
+    }
+}
+
+Sent sendAll(int fd, const std::uint8_t* bytes, std::size_t count, const Deadline& deadline)
+{
+    const int flags = MSG_NOSIGNAL | (deadline ? MSG_DONTWAIT : 0);
+    bool started = false;
     while (count > 0) {
-        const ssize_t sent = ::send(fd, bytes, count, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR)
+        // Half a message cannot be taken back: the stream is of no further use then.
+        if (waitUntil(fd, POLLOUT, deadline) == Ready::TimedOut)
+            return started ? Sent::Closed : Sent::TimedOut;
+        const ssize_t sent = ::send(fd, bytes, count, flags);
+        if (sent < 0 && (errno == EINTR || (deadline && (errno == EAGAIN || errno == EWOULDBLOCK))))
             continue;
         if (sent <= 0)
-            return false;
+            return Sent::Closed;
+        started = true;
         bytes += sent;
         count -= static_cast<std::size_t>(sent);
     }
-    return true;
+    return Sent::Done;
 }
 
-bool receiveAll(int fd, std::uint8_t* bytes, std::size_t count)
+bool receiveAll(int fd, std::uint8_t* bytes, std::size_t count, const Deadline& deadline)
 {
+    const int flags = deadline ? MSG_DONTWAIT : 0;
     while (count > 0) {
-        const ssize_t got = ::recv(fd, bytes, count, 0);
-        if (got < 0 && errno == EINTR)
+        if (waitUntil(fd, POLLIN, deadline) == Ready::TimedOut)
+            return false;
+        const ssize_t got = ::recv(fd, bytes, count, flags);
+        if (got < 0 && (errno == EINTR || (deadline && (errno == EAGAIN || errno == EWOULDBLOCK))))
             continue;
         if (got <= 0)
             return false;
@@ -37,34 +73,55 @@ bool receiveAll(int fd, std::uint8_t* bytes, std::size_t count)
     return true;
 }
 
-} // namespace
-
-bool send(int fd, Type type, std::span<const std::uint8_t> payload)
+Sent sendMessage(int fd, Type type, std::span<const std::uint8_t> payload, const Deadline& deadline)
 {
     std::vector<std::uint8_t> message;
     message.reserve(5 + payload.size());
     put32(message, static_cast<std::uint32_t>(payload.size() + 1));
     message.push_back(static_cast<std::uint8_t>(type));
     message.insert(message.end(), payload.begin(), payload.end());
-    return sendAll(fd, message.data(), message.size());
+    return sendAll(fd, message.data(), message.size(), deadline);
 }
 
-std::optional<Message> receive(int fd)
+std::optional<Message> receiveMessage(int fd, const Deadline& deadline)
 {
     std::uint8_t header[4];
-    if (!receiveAll(fd, header, sizeof header))
+    if (!receiveAll(fd, header, sizeof header, deadline))
         return std::nullopt;
     const std::uint32_t length =
         header[0] | header[1] << 8 | header[2] << 16 | static_cast<std::uint32_t>(header[3]) << 24;
     if (length == 0 || length > kMaxMessage)
         return std::nullopt;
     std::vector<std::uint8_t> body(length);
-    if (!receiveAll(fd, body.data(), body.size()))
+    if (!receiveAll(fd, body.data(), body.size(), deadline))
         return std::nullopt;
     Message message;
     message.type = static_cast<Type>(body[0]);
     message.payload.assign(body.begin() + 1, body.end());
     return message;
+}
+
+} // namespace
+
+bool send(int fd, Type type, std::span<const std::uint8_t> payload)
+{
+    return sendMessage(fd, type, payload, std::nullopt) == Sent::Done;
+}
+
+Sent send(int fd, Type type, std::span<const std::uint8_t> payload,
+          std::chrono::milliseconds timeout)
+{
+    return sendMessage(fd, type, payload, Clock::now() + timeout);
+}
+
+std::optional<Message> receive(int fd)
+{
+    return receiveMessage(fd, std::nullopt);
+}
+
+std::optional<Message> receive(int fd, std::chrono::milliseconds timeout)
+{
+    return receiveMessage(fd, Clock::now() + timeout);
 }
 
 int connectTo(const std::filesystem::path& socket)

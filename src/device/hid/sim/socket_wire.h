@@ -3,6 +3,7 @@
 // The messages between the socket backend and the device server, on a stream socket: a
 // 32-bit little-endian length (type byte and payload), the type byte, the payload.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -33,9 +34,22 @@ struct Message {
     std::vector<std::uint8_t> payload;
 };
 
+// A server that stops answering (a stopped process) is given as long as a device: its wired
+// time-out. Without it a request would wait for the server for good.
+inline constexpr std::chrono::milliseconds kServerTimeout{1000};
+
+enum class Sent { Done, TimedOut, Closed };
+
+// Waits for room without limit.
 [[nodiscard]] bool send(int fd, Type type, std::span<const std::uint8_t> payload);
-// Nullopt at the end of the stream, on an error or on a malformed message.
+// Gives up once the whole message has not gone out within the time-out.
+[[nodiscard]] Sent send(int fd, Type type, std::span<const std::uint8_t> payload,
+                        std::chrono::milliseconds timeout);
+// Nullopt at the end of the stream, on an error or on a malformed message. The first waits
+// without limit (a connection's reader, ended by shutdown); the second gives up once the
+// whole message has not arrived within the time-out.
 [[nodiscard]] std::optional<Message> receive(int fd);
+[[nodiscard]] std::optional<Message> receive(int fd, std::chrono::milliseconds timeout);
 
 // A connected stream socket, or -1.
 int connectTo(const std::filesystem::path& socket);

@@ -196,10 +196,7 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     result = 0;
     switch (msg) {
     case WM_PAINT:
-        m_paintPosted = false;
-        Paint();
-        if (m_canvas && m_hWndPaint)
-            ui::presentWindow(m_hWndPaint, *m_canvas);
+        handlePaint(wParam);
         return true;
     case WM_NCHITTEST:
         result =
@@ -244,8 +241,9 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
     case WM_MOUSEWHEEL:
+        // Hit tests need the current layout.
         if (m_bUpdateNeeded)
-            Paint();
+            layOut();
         handleMouse(msg, wParam, lParam);
         return true;
     case WM_MOUSELEAVE:

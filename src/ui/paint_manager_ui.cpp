@@ -366,6 +366,12 @@ void CPaintManagerUI::RemoveAllTimers()
     m_pendingPeriods.clear();
 }
 
+std::size_t CPaintManagerUI::GetTimerCount() const
+{
+    std::lock_guard guard(m_timerLock);
+    return m_timers.size();
+}
+
 void CPaintManagerUI::handleTimer(UINT_PTR key)
 {
     TimerInfo info{};

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DHALVEK_SANITIZE=ON -DHALVEK_FUZZ=ON -DHALVEK_TESTS=OFF -DHALVEK_BENCH=OFF
+    -DHALVEK_SANITIZE=ON -DHALVEK_FUZZ=ON -DHALVEK_WERROR=ON -DHALVEK_TESTS=OFF -DHALVEK_BENCH=OFF
 targets=(json_format_fuzz profile_file_fuzz profile_list_fuzz macro_fuzz light_presets_fuzz
          report_descriptor_fuzz macro_block_fuzz update_answer_fuzz wav_fuzz)
 cmake --build build/fuzz --target "${targets[@]}" --parallel "$(nproc)"

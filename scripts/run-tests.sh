@@ -18,7 +18,7 @@ rm -f build-fuzz.log
 echo "== ThreadSanitizer: threaded components"
 threaded=(platform_tests hid_tests protocol_tests detect_tests model_tests devsim_tests update_tests
           companion_tests)
-cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_TSAN=ON -DHALVEK_BENCH=OFF
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_TSAN=ON -DHALVEK_WERROR=ON -DHALVEK_BENCH=OFF
 # The update and companion tests run the programs they test.
 cmake --build build/tsan --parallel "$jobs" --target "${threaded[@]}" ui_tests halvek-update halvek-audio
 for suite in "${threaded[@]}"; do
@@ -28,7 +28,7 @@ done
 TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/ui_tests --gtest_brief=1 --gtest_filter='TrayIcon*'
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer: every test"
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_SANITIZE=ON -DHALVEK_BENCH=OFF
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_SANITIZE=ON -DHALVEK_WERROR=ON -DHALVEK_BENCH=OFF
 cmake --build build/test --parallel "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -207,11 +207,7 @@ void CDeviceOptionUI::onTimer(UINT id)
     app::ShellDevice& device = *m_device;
     switch (id) {
     case app::kTileLiveFrameTimer:
-        device.SendLiveFrame();
-        if (IsChosen() && device.takeRedraw())
-            device.page()->Invalidate();
-        if (device.isOnline())
-            StartTimer(id, device.isReceiverMode() ? kLiveFrameReceiver : kLiveFrameCable);
+        showLiveFrame();
         break;
     case app::kTileLinkCheckTimer:
         if (device.isReceiverMode() && device.isOnline() && !device.IsReceiverLinkUp()) {
@@ -258,6 +254,33 @@ void CDeviceOptionUI::onTimer(UINT id)
     default:
         break;
     }
+}
+
+void CDeviceOptionUI::resumeLiveFrames()
+{
+    if (!m_pManager || !m_device)
+        return;
+    m_pManager->KillTimer(this, app::kTileLiveFrameTimer);
+    showLiveFrame();
+}
+
+void CDeviceOptionUI::showLiveFrame()
+{
+    app::ShellDevice& device = *m_device;
+    // Read before the frame: a change while it is shown counts as not shown yet.
+    const std::uint64_t changes = device.lightChanges();
+    device.SendLiveFrame();
+    if (IsChosen() && device.takeRedraw())
+        device.page()->Invalidate();
+    if (!device.isOnline())
+        return;
+    const UINT period = device.isReceiverMode() ? kLiveFrameReceiver : kLiveFrameCable;
+    // While the colours move the timer comes back at the link's pace; once they stand still
+    // it sleeps until the device wakes the tile with the next change.
+    const bool moving = changes != m_shownLightChanges;
+    m_shownLightChanges = changes;
+    if (moving || !device.watchLights(changes))
+        StartTimer(app::kTileLiveFrameTimer, period);
 }
 
 void* CMpDevicePowerUI::GetInterface(std::wstring_view name)

@@ -52,6 +52,9 @@ public:
 
     // Starts a tile timer (milliseconds).
     void StartTimer(UINT id, UINT elapse);
+    // The device's lights changed while the live-frame timer slept: show them now and run
+    // the timer again.
+    void resumeLiveFrames();
     int RetryCount() const { return m_retries; }
 
     const std::wstring& NormalImage() const { return m_normalImage; }
@@ -60,6 +63,7 @@ public:
 
 private:
     void onTimer(UINT id);
+    void showLiveFrame();
     void applyImages();
     int tileIndex() const;
     void sendVisibility(bool show);
@@ -77,6 +81,8 @@ private:
     app::ShellDevice* m_device = nullptr;
     HWND m_notifyWindow = nullptr;
     int m_retries = 0;
+    // The device's light changes the picture last showed.
+    std::uint64_t m_shownLightChanges = 0;
 };
 
 // The wireless power tile: battery level, charging state and the wireless logo.

@@ -58,6 +58,12 @@ public:
     virtual std::uint32_t firmwareVersion() const { return 0; }
     // True once after the device changed its picture's colours.
     virtual bool takeRedraw() = 0;
+    // How often the light colours have changed; the tile's live-frame timer sleeps while
+    // this stands still.
+    virtual std::uint64_t lightChanges() = 0;
+    // Asks the device to wake the tile (CDeviceOptionUI::resumeLiveFrames, on the UI thread)
+    // at the first change after `seen`. False when it changed already and no wake comes.
+    virtual bool watchLights(std::uint64_t seen) = 0;
 
     // Tile timer work (UI thread).
     virtual void SendLiveFrame() = 0;

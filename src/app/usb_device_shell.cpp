@@ -79,6 +79,16 @@ bool UsbDeviceShell::isReceiverMode() const
     return m_device.model().channel().isReceiverMode();
 }
 
+std::uint64_t UsbDeviceShell::lightChanges()
+{
+    return m_device.model().lightWatch().changes();
+}
+
+bool UsbDeviceShell::watchLights(std::uint64_t seen)
+{
+    return m_device.model().lightWatch().arm(seen);
+}
+
 void UsbDeviceShell::SendLiveFrame()
 {
     m_device.SendLiveFrame();

@@ -25,6 +25,8 @@ public:
     bool isReceiverMode() const override;
     std::uint32_t firmwareVersion() const override;
     bool takeRedraw() override { return false; }
+    std::uint64_t lightChanges() override;
+    bool watchLights(std::uint64_t seen) override;
     void SendLiveFrame() override;
     void StartDevice() override;
     void ReapplyProfile() override;

@@ -2,16 +2,7 @@
 
 #include "ui/container_ui.h"
 #include "ui/list_ui.h"
-
-// Drawn above the tree and served input first while open (a combo's drop list).
-class IPopupUI {
-public:
-    virtual ~IPopupUI() = default;
-    virtual void PaintPopup(ui::Canvas& canvas) = 0;
-    // The row under the point, for input while the popup is open.
-    virtual CControlUI* PopupControlAt(POINT pt) = 0;
-    virtual void ClosePopup() = 0;
-};
+#include "ui/popup_ui.h"
 
 // A drop-down choice of list rows; sends "itemselect". Hidden rows are skipped.
 class CComboUI : public CContainerUI, public IListOwnerUI, public IPopupUI {

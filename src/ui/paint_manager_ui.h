@@ -78,11 +78,16 @@ public:
                                       int index = 0) const;
 
     void NeedUpdate();
+    // The whole window is drawn again at the next WM_PAINT.
     void Invalidate();
+    // Only what lies in rc (client pixels) is drawn again and shown; the rest of the last
+    // frame stays.
     void Invalidate(const RECT& rc);
     bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
     // Lays out (when needed) and paints the whole tree into the canvas.
     void Paint();
+    // The rectangles the last WM_PAINT showed in the window.
+    const std::vector<RECT>& GetLastPresented() const { return m_lastPresented; }
     ui::Canvas* GetCanvas() const { return m_canvas.get(); }
 
     bool AddNotifier(INotifyUI* notifier);
@@ -96,6 +101,8 @@ public:
     bool KillTimer(CControlUI* control, UINT id);
     void KillTimer(CControlUI* control);
     void RemoveAllTimers();
+    // Control timers set and not killed.
+    std::size_t GetTimerCount() const;
 
     CControlUI* GetFocus() const { return m_pFocus; }
     void SetFocus(CControlUI* control);
@@ -158,10 +165,22 @@ private:
         UINT id;
     };
 
+    // wParam of the WM_PAINT the manager posts itself: only the damage is drawn. Any other
+    // WM_PAINT (the window shown or exposed) draws and shows the whole frame.
+    static constexpr WPARAM kDamagePaint = 1;
+    static constexpr std::size_t kMaxDamageRects = 32;
+
     void handleMouse(UINT msg, WPARAM wParam, LPARAM lParam);
     void handleTimer(UINT_PTR id);
+    void handlePaint(WPARAM wParam);
     void paintToolTip(ui::Canvas& canvas);
     void requestPaint();
+    void addDamage(const RECT& rc);
+    // Lays the tree out when needed; false when there is nothing to paint.
+    bool layOut();
+    // Paints the damaged rectangles into the canvas and queues them to be shown.
+    void paintDamage();
+    void presentDamage();
     void sendFirstNotifications();
 
     HWND m_hWndPaint = nullptr;
@@ -176,6 +195,12 @@ private:
     bool m_bUpdateNeeded = true;
     bool m_bFirstLayout = true;
     bool m_paintPosted = false;
+    // Waiting to be painted: everything, or these rectangles.
+    bool m_damageAll = true;
+    std::vector<RECT> m_damage;
+    // Painted into the canvas, not yet shown.
+    std::vector<RECT> m_unpresented;
+    std::vector<RECT> m_lastPresented;
     SIZE m_szInitWindowSize{};
     RECT m_rcCaption{};
     SIZE m_clientSize{};
@@ -187,7 +212,7 @@ private:
     std::vector<TNotifyUI*> m_activeNotifications;
     int m_dpi = 96;
 
-    std::mutex m_timerLock; // guards the three members below; any thread may set timers
+    mutable std::mutex m_timerLock; // guards the three members below; any thread may set timers
     std::map<UINT_PTR, TimerInfo> m_timers;
     UINT_PTR m_nextTimer = kControlTimerBase;
     bool m_windowReady = false;

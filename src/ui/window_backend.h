@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace ui {
@@ -25,7 +26,9 @@ public:
     virtual void setState(ShowState state) = 0;
     virtual ShowState state() const = 0;
     virtual void setTitle(std::wstring_view title) = 0;
-    virtual void present(const Canvas& canvas) = 0;
+    // Shows the canvas where it changed: the rectangles of `damage` (client pixels); the
+    // rest of the window keeps the last frame.
+    virtual void present(const Canvas& canvas, std::span<const RECT> damage) = 0;
     virtual void raise() = 0;
     // Top-most windows stay above the others.
     virtual void setTopMost(bool topMost) = 0;
@@ -68,8 +71,11 @@ std::unique_ptr<WindowBackend> createOffscreenBackend();
 // display: SDL's own off-screen and dummy drivers would show nothing to anybody.
 [[nodiscard]] platform::Result<std::unique_ptr<WindowBackend>> createSdlBackend();
 
-// Shows a painted frame in the window of the handle (no-op for unknown handles).
-void presentWindow(HWND hwnd, const Canvas& canvas);
+// Shows the damaged part of a painted frame in the window of the handle (no-op for unknown
+// handles, hidden and minimised windows).
+void presentWindow(HWND hwnd, const Canvas& canvas, std::span<const RECT> damage);
+// False for a window that is hidden or minimised; true for handles of no window.
+bool isWindowShowing(HWND hwnd);
 // Resizes a window by newDpi/oldDpi unless it is maximised.
 void rescaleWindow(HWND hwnd, int oldDpi, int newDpi);
 

@@ -64,6 +64,8 @@ LRESULT defaultWindowProc(CWindowWnd* window, UINT msg, WPARAM wParam, LPARAM lP
                 window->m_native->setState(ui::ShowState::Normal);
                 if (wasMaximized)
                     window->MoveWindow(window->m_restoreRect);
+                // Nothing was drawn while minimised.
+                window->PostMessage(WM_PAINT);
             }
             return 0;
         case SC_CLOSE:
@@ -286,11 +288,11 @@ bool CWindowWnd::IsZoomed() const
     return m_native && m_native->state() == ui::ShowState::Maximized;
 }
 
-void CWindowWnd::Present(const ui::Canvas& canvas)
+void CWindowWnd::Present(const ui::Canvas& canvas, std::span<const RECT> damage)
 {
     if (m_native && m_native->state() != ui::ShowState::Hidden &&
         m_native->state() != ui::ShowState::Minimized) {
-        m_native->present(canvas);
+        m_native->present(canvas, damage);
         ++m_framesShown;
     }
 }
@@ -362,10 +364,16 @@ std::vector<HWND> allWindows()
     return handles;
 }
 
-void presentWindow(HWND hwnd, const Canvas& canvas)
+void presentWindow(HWND hwnd, const Canvas& canvas, std::span<const RECT> damage)
 {
     if (CWindowWnd* window = windowFromHandle(hwnd))
-        window->Present(canvas);
+        window->Present(canvas, damage);
+}
+
+bool isWindowShowing(HWND hwnd)
+{
+    const CWindowWnd* window = windowFromHandle(hwnd);
+    return !window || (window->IsWindowVisible() && !window->IsIconic());
 }
 
 void rescaleWindow(HWND hwnd, int oldDpi, int newDpi)

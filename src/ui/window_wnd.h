@@ -67,7 +67,7 @@ public:
     bool IsZoomed() const;
     void SetTopMost(bool topMost);
     // Shows a painted frame (nothing while hidden or minimised).
-    void Present(const ui::Canvas& canvas);
+    void Present(const ui::Canvas& canvas, std::span<const RECT> damage);
     // How many frames the window has shown.
     int GetFramesShown() const { return m_framesShown; }
     void BringToFront()

@@ -1,5 +1,6 @@
 #include "app/devices/tessary_usb_device.h"
 
+#include "app/device_option_ui.h"
 #include "app/devices/build_picture.h"
 #include "app/devices/device_key_button_ui.h"
 #include "pages/light_page_binding.h"
@@ -36,16 +37,19 @@ CTessaryUSBDevice::CTessaryUSBDevice(std::unique_ptr<model::UsbDeviceModel> mode
     : m_model(std::move(model))
 {
     m_noticeQueue = &platform::MessageQueue::current();
-    m_noticeWindow =
-        m_noticeQueue->createWindow([this](HWND, UINT message, WPARAM wParam, LPARAM) -> LRESULT {
-            if (message == kDeviceNoticeMessage) {
-                (void)m_model->handleDeviceNotices();
-            } else if (message == WM_TIMER && wParam == kSyncTimer) {
-                platform::killTimer(m_noticeWindow, kSyncTimer);
-                m_model->SyncFromDevice();
-            }
-            return 0;
-        });
+    m_noticeWindow = m_noticeQueue->createWindow([this](HWND, UINT message, WPARAM wParam,
+                                                        LPARAM) -> LRESULT {
+        if (message == kDeviceNoticeMessage) {
+            (void)m_model->handleDeviceNotices();
+        } else if (message == WM_TIMER && wParam == kSyncTimer) {
+            platform::killTimer(m_noticeWindow, kSyncTimer);
+            m_model->SyncFromDevice();
+        } else if (message == kLightsChangedMessage && m_tile) {
+            if (auto* tile = static_cast<CDeviceOptionUI*>(m_tile->GetInterface(L"DeviceOption")))
+                tile->resumeLiveFrames();
+        }
+        return 0;
+    });
     m_model->setView(this);
 }
 
@@ -60,6 +64,12 @@ CTessaryUSBDevice::~CTessaryUSBDevice()
 bool CTessaryUSBDevice::postDeviceNotices()
 {
     return platform::postMessage(m_noticeWindow, kDeviceNoticeMessage, 0, 0);
+}
+
+void CTessaryUSBDevice::lightsChanged()
+{
+    // Fails only once the control is going, when no tile needs waking.
+    (void)platform::postMessage(m_noticeWindow, kLightsChangedMessage, 0, 0);
 }
 
 bool CTessaryUSBDevice::startSyncTimer()

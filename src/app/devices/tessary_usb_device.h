@@ -72,13 +72,15 @@ protected:
                    std::uint8_t brightness) override;
     bool postDeviceNotices() override;
     bool startSyncTimer() override;
+    void lightsChanged() override;
     void refreshPages() override;
     bool isCustomGroupSelected() const override;
 
 public:
-    // What the device's own message window handles: the listeners' notices and the
-    // synchronisation timer.
+    // What the device's own message window handles: the listeners' notices, the
+    // synchronisation timer and the wake of the tile when the lights change.
     static constexpr UINT kDeviceNoticeMessage = WM_APP + 0x31;
+    static constexpr UINT kLightsChangedMessage = WM_APP + 0x32;
     static constexpr UINT_PTR kSyncTimer = 1002;
     static constexpr std::chrono::milliseconds kSyncDelay{50};
     HWND noticeWindow() const { return m_noticeWindow; }

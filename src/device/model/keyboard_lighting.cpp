@@ -128,6 +128,7 @@ void KeyboardModel::EffectOff()
 {
     lights().fill(LightColour{});
     m_painted.fetch_add(1);
+    lightWatch().changed();
 }
 
 void KeyboardModel::SetLightColour(std::size_t light, std::uint32_t word)
@@ -171,6 +172,7 @@ bool KeyboardModel::isLightingSynced() const
 void KeyboardModel::framePainted()
 {
     m_painted.fetch_add(1);
+    lightWatch().comparePainted(lights(), std::size_t(lightCount()));
     // Every step goes to the pump as it is painted, however late the tile's timer runs.
     handOverFrame();
 }

@@ -126,6 +126,7 @@ void LightOnlyModel::paintLights()
         lights().set(light, LightColour{shown.red, shown.green, shown.blue,
                                         brightnessLevel(shown.brightness)});
     }
+    lightWatch().changed();
 }
 
 MousePadModel::MousePadModel()

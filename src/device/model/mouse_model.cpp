@@ -376,6 +376,11 @@ bool MouseModel::isLightingSynced() const
     return channel().isLightingSync();
 }
 
+void MouseModel::framePainted()
+{
+    lightWatch().comparePainted(lights(), std::size_t(lightCount()));
+}
+
 void MouseModel::SendLiveFrame()
 {
     if (lightingControl() == LightingControl::OtherProgram)

@@ -94,6 +94,7 @@ private:
     // LightingHost, on the lighting thread.
     bool isChannelOpen() const override;
     bool isLightingSynced() const override;
+    void framePainted() override;
 
     std::size_t macroCount();
     void loadProfileRecords();

@@ -134,6 +134,9 @@ std::uint16_t UsbDeviceModel::firmwareVersion() const
 protocol::Status UsbDeviceModel::setLightingControl(LightingControl control)
 {
     const LightingControl before = m_lightingControl.exchange(control);
+    // The picture and the device show the colours again, or stop showing them.
+    if (before != control)
+        m_lightWatch.changed();
     if (control == LightingControl::Host && before != control &&
         m_typeId == detect::DeviceTypeId::KeyboardCable && m_channel.isOpen())
         return m_channel.HostLighting();
@@ -143,6 +146,8 @@ protocol::Status UsbDeviceModel::setLightingControl(LightingControl control)
 void UsbDeviceModel::setView(DeviceView* view)
 {
     m_view = view;
+    m_lightWatch.setWake(view ? LightWatch::Wake([view] { view->lightsChanged(); })
+                              : LightWatch::Wake());
     std::lock_guard guard(m_notices->lock);
     m_notices->target = view;
     m_notices->posted = false;
@@ -217,6 +222,7 @@ void UsbDeviceModel::EffectOff()
     LightColourList& list = lights();
     for (int light = 0; light < m_lightCount; ++light)
         list.set(std::size_t(light), LightColour{});
+    m_lightWatch.changed();
 }
 
 void UsbDeviceModel::SendLiveFrame()
@@ -247,8 +253,10 @@ void UsbDeviceModel::SendLiveFrame()
 
 void UsbDeviceModel::SetLightColour(std::size_t light, std::uint32_t word)
 {
-    if (light < std::size_t(m_lightCount))
+    if (light < std::size_t(m_lightCount) && lights().word(light) != word) {
         lights().setWord(light, word);
+        m_lightWatch.changed();
+    }
 }
 
 std::uint32_t UsbDeviceModel::GetLightColour(std::size_t light) const

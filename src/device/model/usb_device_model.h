@@ -13,6 +13,7 @@
 
 #include "device/detect/supported_interfaces.h"
 #include "device/model/light_colours.h"
+#include "device/model/light_watch.h"
 #include "device/model/report_listener.h"
 #include "device/protocol/device_protocol.h"
 #include "device/protocol/sequences.h"
@@ -58,6 +59,9 @@ public:
     // The device asked to be read again: start the timer that calls SyncFromDevice. False
     // when the view has no such timer; the model then reads at once.
     virtual bool startSyncTimer() { return false; }
+    // Called off the UI thread, once after the view armed lightWatch(): the light colours
+    // changed. Post a message; never block or touch controls.
+    virtual void lightsChanged() {}
 };
 
 // Whether this program or another one drives the lighting.
@@ -140,6 +144,8 @@ public:
 
     // The light colour list (the frame) and the per-light records.
     virtual LightColourList& lights() { return m_lights; }
+    // Counts changes of lights(); the view sleeps on it while nothing moves.
+    LightWatch& lightWatch() { return m_lightWatch; }
     const std::vector<profile::LightInfo>& lightRecords() const { return m_lightRecords; }
     std::vector<profile::LightInfo>& lightRecords() { return m_lightRecords; }
 
@@ -319,6 +325,7 @@ private:
     profile::LightInfo m_lightSettings{};
     profile::AudioLightInfo m_audioParams{};
     std::atomic<LightingControl> m_lightingControl{LightingControl::Host};
+    LightWatch m_lightWatch;
     profile::LightPresets m_presets;
 
     DeviceView* m_view = nullptr;

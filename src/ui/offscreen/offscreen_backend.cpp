@@ -2,6 +2,8 @@
 // arrives as messages sent by the test driver.
 #include "ui/window_backend.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -17,7 +19,26 @@ public:
     void setState(ShowState state) override { m_state = state; }
     ShowState state() const override { return m_state; }
     void setTitle(std::wstring_view) override {}
-    void present(const Canvas& canvas) override { m_frame = snapshot(canvas); }
+    void present(const Canvas& canvas, std::span<const RECT> damage) override
+    {
+        if (!m_frame || m_frame->width != canvas.width() || m_frame->height != canvas.height()) {
+            m_frame = snapshot(canvas);
+            return;
+        }
+        // Only the damage is copied, so a frame that shows a stale part fails a test's check.
+        const RECT all{0, 0, canvas.width(), canvas.height()};
+        const auto stridePixels = std::size_t(canvas.stride()) / sizeof(std::uint32_t);
+        for (const RECT& rc : damage) {
+            RECT part;
+            if (!IntersectRect(part, rc, all))
+                continue;
+            for (int y = part.top; y < part.bottom; ++y) {
+                const std::uint32_t* row = canvas.pixels() + std::size_t(y) * stridePixels;
+                std::copy(row + part.left, row + part.right,
+                          m_frame->pixels.begin() + std::ptrdiff_t(y) * m_frame->width + part.left);
+            }
+        }
+    }
     void raise() override {}
     void setTopMost(bool) override {}
     void setIcon(const Image& icon) override { m_icon = icon; }

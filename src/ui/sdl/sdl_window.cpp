@@ -126,7 +126,7 @@ void SdlWindow::setTitle(std::wstring_view title)
         SDL_SetWindowTitle(m_window, platform::toUtf8(title).c_str());
 }
 
-void SdlWindow::present(const Canvas& canvas)
+void SdlWindow::present(const Canvas& canvas, std::span<const RECT> damage)
 {
     if (!m_window)
         return;
@@ -137,18 +137,43 @@ void SdlWindow::present(const Canvas& canvas)
     const int height = std::min(surface->h, canvas.height());
     if (width <= 0 || height <= 0)
         return;
+    // A new surface (after a resize) holds nothing of the last frame.
+    const bool fresh =
+        surface != m_shownSurface || surface->w != m_shownSize.cx || surface->h != m_shownSize.cy;
+    std::vector<SDL_Rect> rects;
+    const RECT all{0, 0, width, height};
+    for (const RECT& rc : fresh ? std::span<const RECT>(&all, 1) : damage) {
+        RECT part;
+        if (IntersectRect(part, rc, all))
+            rects.push_back(
+                SDL_Rect{part.left, part.top, part.right - part.left, part.bottom - part.top});
+    }
+    if (rects.empty())
+        return;
     // The canvas is opaque 32-bit ARGB; the surface may be anything the display uses.
     if (SDL_LockSurface(surface) != 0)
         return;
-    const int converted =
-        SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, canvas.pixels(), canvas.stride(),
-                          surface->format->format, surface->pixels, surface->pitch);
+    const auto* source = reinterpret_cast<const std::uint8_t*>(canvas.pixels());
+    auto* target = static_cast<std::uint8_t*>(surface->pixels);
+    const int bytesPerPixel = surface->format->BytesPerPixel;
+    int converted = 0;
+    for (const SDL_Rect& rect : rects) {
+        converted |= SDL_ConvertPixels(rect.w, rect.h, SDL_PIXELFORMAT_ARGB8888,
+                                       source + std::ptrdiff_t(rect.y) * canvas.stride() +
+                                           std::ptrdiff_t(rect.x) * 4,
+                                       canvas.stride(), surface->format->format,
+                                       target + std::ptrdiff_t(rect.y) * surface->pitch +
+                                           std::ptrdiff_t(rect.x) * bytesPerPixel,
+                                       surface->pitch);
+    }
     SDL_UnlockSurface(surface);
     if (converted != 0) {
         platform::debugOutput(std::string("frame not converted: ") + SDL_GetError());
         return;
     }
-    SDL_UpdateWindowSurface(m_window);
+    m_shownSurface = surface;
+    m_shownSize = SIZE{surface->w, surface->h};
+    SDL_UpdateWindowSurfaceRects(m_window, rects.data(), int(rects.size()));
     takeRequestedScreenshot();
 }
 

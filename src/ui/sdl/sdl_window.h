@@ -27,7 +27,7 @@ public:
     void setState(ShowState state) override;
     ShowState state() const override { return m_state; }
     void setTitle(std::wstring_view title) override;
-    void present(const Canvas& canvas) override;
+    void present(const Canvas& canvas, std::span<const RECT> damage) override;
     void raise() override;
     void setTopMost(bool topMost) override;
     void setIcon(const Image& icon) override;
@@ -52,6 +52,9 @@ private:
     // Our own maximise only changes geometry; the manager's can be undone by the manager.
     bool m_maximizedByManager = false;
     int m_dpi = 96;
+    // The surface the last frame went to: a different one needs the whole frame.
+    const SDL_Surface* m_shownSurface = nullptr;
+    SIZE m_shownSize{};
 };
 
 // The desktop's DPI for the window, 96 when the desktop does not say.

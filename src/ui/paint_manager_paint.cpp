@@ -1,0 +1,196 @@
+#include "ui/paint_manager_ui.h"
+
+#include "platform/message_queue.h"
+#include "ui/popup_ui.h"
+#include "ui/window_backend.h"
+
+#include <algorithm>
+
+// Invalidation and painting of the tree into the window's canvas.
+
+void CPaintManagerUI::NeedUpdate()
+{
+    m_bUpdateNeeded = true;
+    requestPaint();
+}
+
+void CPaintManagerUI::Invalidate()
+{
+    m_damageAll = true;
+    requestPaint();
+}
+
+void CPaintManagerUI::Invalidate(const RECT& rc)
+{
+    addDamage(rc);
+    requestPaint();
+}
+
+void CPaintManagerUI::addDamage(const RECT& rc)
+{
+    if (m_damageAll)
+        return;
+    const SIZE client = GetClientSize();
+    RECT area;
+    if (!IntersectRect(area, rc, RECT{0, 0, client.cx, client.cy}))
+        return;
+    for (const RECT& known : m_damage) {
+        RECT both;
+        if (IntersectRect(both, known, area) && both == area)
+            return;
+    }
+    std::erase_if(m_damage, [&](const RECT& known) {
+        RECT both;
+        return IntersectRect(both, known, area) && both == known;
+    });
+    if (m_damage.size() < kMaxDamageRects) {
+        m_damage.push_back(area);
+        return;
+    }
+    // Past a handful of rectangles one pass over their bounds costs less than a pass each.
+    RECT bounds = area;
+    for (const RECT& known : m_damage)
+        bounds = RECT{std::min(bounds.left, known.left), std::min(bounds.top, known.top),
+                      std::max(bounds.right, known.right), std::max(bounds.bottom, known.bottom)};
+    m_damage.assign(1, bounds);
+}
+
+void CPaintManagerUI::requestPaint()
+{
+    // A hidden or minimised window draws nothing; showing it paints the whole frame.
+    // Only a layout still waiting is done.
+    if (m_paintPosted || !m_hWndPaint || (!m_bUpdateNeeded && !ui::isWindowShowing(m_hWndPaint)))
+        return;
+    m_paintPosted = platform::postMessage(m_hWndPaint, WM_PAINT, kDamagePaint, 0);
+}
+
+bool CPaintManagerUI::layOut()
+{
+    if (!m_pRoot)
+        return false;
+    const SIZE client = GetClientSize();
+    if (client.cx <= 0 || client.cy <= 0)
+        return false;
+    if (!m_canvas || m_canvas->width() != client.cx || m_canvas->height() != client.cy) {
+        m_canvas = ui::createImageCanvas(client.cx, client.cy);
+        m_bUpdateNeeded = true;
+    }
+    if (!m_bUpdateNeeded)
+        return true;
+    // A new layout may have moved anything.
+    m_bUpdateNeeded = false;
+    m_damageAll = true;
+    m_pRoot->SetPos(RECT{0, 0, client.cx, client.cy}, false);
+    if (m_bFirstLayout) {
+        m_bFirstLayout = false;
+        SendNotify(m_pRoot, L"windowinit");
+        // The window may have rebuilt or resized itself in its handler.
+        if (!m_pRoot)
+            return false;
+        if (m_bUpdateNeeded) {
+            m_bUpdateNeeded = false;
+            m_pRoot->SetPos(RECT{0, 0, client.cx, client.cy}, false);
+        }
+    }
+    return true;
+}
+
+void CPaintManagerUI::Paint()
+{
+    m_damageAll = true;
+    paintDamage();
+}
+
+void CPaintManagerUI::paintDamage()
+{
+    if (!layOut())
+        return;
+    ui::Canvas& canvas = *m_canvas;
+    const RECT all{0, 0, canvas.width(), canvas.height()};
+    std::vector<RECT> region;
+    if (m_damageAll) {
+        region.assign(1, all);
+    } else {
+        region.swap(m_damage);
+        // The open drop list lies outside its owner; whatever changed under or in it is
+        // drawn again with it.
+        if (m_pPopup && !region.empty())
+            region.push_back(m_rcPopup);
+    }
+    m_damageAll = false;
+    m_damage.clear();
+    for (const RECT& rc : region) {
+        canvas.pushClip(rc);
+        canvas.clear(0xFFFFFFFF);
+        m_pRoot->DoPaint(canvas, rc);
+        if (m_pPopup) {
+            if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
+                popup->PaintPopup(canvas);
+        }
+        if (m_tooltip)
+            paintToolTip(canvas);
+        canvas.popClip();
+        m_unpresented.push_back(rc);
+    }
+    // Frames painted but never shown (a driver painting without a message loop).
+    if (m_unpresented.size() > kMaxDamageRects)
+        m_unpresented.assign(1, all);
+}
+
+void CPaintManagerUI::handlePaint(WPARAM wParam)
+{
+    m_paintPosted = false;
+    if (!ui::isWindowShowing(m_hWndPaint)) {
+        // Laid out all the same: the window's set-up waits for its first layout.
+        layOut();
+        m_damageAll = true;
+        return;
+    }
+    if (wParam != kDamagePaint)
+        m_damageAll = true;
+    paintDamage();
+    presentDamage();
+}
+
+void CPaintManagerUI::presentDamage()
+{
+    if (m_unpresented.empty() || !m_canvas || !m_hWndPaint)
+        return;
+    const RECT all{0, 0, m_canvas->width(), m_canvas->height()};
+    if (std::find(m_unpresented.begin(), m_unpresented.end(), all) != m_unpresented.end())
+        m_unpresented.assign(1, all);
+    m_lastPresented = m_unpresented;
+    ui::presentWindow(m_hWndPaint, *m_canvas, m_unpresented);
+    m_unpresented.clear();
+}
+
+void CPaintManagerUI::paintToolTip(ui::Canvas& canvas)
+{
+    const ui::FontStyle& font = GetDefaultFontInfo();
+    ui::FontStyle bold = font;
+    bold.bold = true;
+    const double scale = GetScale();
+    const int pad = Scale(4);
+    const int maxWidth = Scale(300);
+    const SIZE titleSize = m_tooltip->title.empty()
+                               ? SIZE{}
+                               : canvas.measureText(m_tooltip->title, bold, scale, maxWidth);
+    const SIZE textSize = canvas.measureText(m_tooltip->text, font, scale, maxWidth);
+    const int width = std::max(titleSize.cx, textSize.cx) + 2 * pad;
+    const int height = titleSize.cy + textSize.cy + 2 * pad;
+    int left = m_tooltip->at.x;
+    int top = m_tooltip->at.y + Scale(20);
+    if (left + width > canvas.width())
+        left = std::max(0, canvas.width() - width);
+    if (top + height > canvas.height())
+        top = std::max(0, m_tooltip->at.y - height - Scale(4));
+    const RECT box{left, top, left + width, top + height};
+    // The skin's dark panel colours, so a tip does not flash light over the dark window.
+    canvas.fillRect(box, 0xFF1A2029);
+    canvas.strokeRect(box, 1, 0xFF2D3640);
+    if (!m_tooltip->title.empty())
+        canvas.drawText(RECT{left + pad, top + pad, box.right - pad, top + pad + titleSize.cy},
+                        m_tooltip->title, bold, scale, 0xFFFFFFFF, DT_WORDBREAK);
+    canvas.drawText(RECT{left + pad, top + pad + titleSize.cy, box.right - pad, box.bottom - pad},
+                    m_tooltip->text, font, scale, 0xFFC9D1D9, DT_WORDBREAK);
+}

@@ -1,0 +1,91 @@
+#include "main_wnd_fixture.h"
+
+#include "app/device_option_ui.h"
+#include "app/devices/device_key_button_ui.h"
+#include "app/devices/tessary_usb_device.h"
+#include "device/model/keyboard_model.h"
+#include "devsim/keyboard.h"
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+using testing_support::MainWindowTest;
+
+namespace {
+
+// The main window with the emulated keyboard on its cable, chosen and on show.
+class LiveFrameTimerTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ASSERT_TRUE(open());
+        m_keyboard.plug(devsim::KeyboardLink::Cable);
+        ASSERT_TRUE(ui().waitFor([&] { return window().activeDevice() != nullptr; }, 5s));
+        ASSERT_TRUE(ui().waitFor([&] { return window().IsWindowVisible(); }));
+        m_device = dynamic_cast<CTessaryUSBDevice*>(window().activeDevice()->page());
+        ASSERT_NE(m_device, nullptr);
+        m_model = dynamic_cast<model::KeyboardModel*>(&m_device->model());
+        ASSERT_NE(m_model, nullptr);
+        // The device has started and the factory profile's effect moves: the tile shows it.
+        ASSERT_TRUE(ui().waitFor(
+            [&] {
+                return m_device->lightButton(0)->isLightOverlayOn() && pm().GetTimerCount() > 0;
+            },
+            5s));
+    }
+
+    devsim::Keyboard m_keyboard;
+    CTessaryUSBDevice* m_device = nullptr;
+    model::KeyboardModel* m_model = nullptr;
+};
+
+} // namespace
+
+TEST_F(LiveFrameTimerTest, AStandingEffectLeavesNoTimerAndAMovingOneWakesTheTile)
+{
+    model::EffectSettings still;
+    still.mode = 6; // one colour, painted again at every step
+    still.brightness = 4;
+    still.red = 200;
+    m_model->setEffectSettings(still);
+    EXPECT_TRUE(ui().waitFor([&] { return pm().GetTimerCount() == 0; }, 5s))
+        << pm().GetTimerCount() << " control timers still set";
+
+    model::EffectSettings moving = still;
+    moving.mode = 4; // the colour wheel, a step every tick at speed 4
+    moving.speed = 4;
+    const auto shown = m_model->lightWatch().changes();
+    m_model->setEffectSettings(moving);
+    EXPECT_TRUE(ui().waitFor(
+        [&] {
+            return m_model->lightWatch().changes() > shown + 2 &&
+                   m_device->lightButton(0)->lightColour() !=
+                       CDeviceKeyButtonUI::kInitialLightColour;
+        },
+        5s));
+    EXPECT_GT(pm().GetTimerCount(), 0u);
+}
+
+TEST_F(LiveFrameTimerTest, OneChangedLightIsShownWithoutTheWholeWindow)
+{
+    // Without its lighting thread the keyboard's colours stand still.
+    m_model->lightingThread().stop();
+    ASSERT_TRUE(ui().waitFor([&] { return pm().GetTimerCount() == 0; }, 5s));
+    CDeviceKeyButtonUI* key = m_device->lightButton(5);
+    ASSERT_NE(key, nullptr);
+    const std::uint32_t shown = key->lightColour();
+    m_model->SetLightColour(5, m_model->GetLightColour(5) ^ 0x00FF00FFu);
+    // The sleeping tile is woken and the key takes its new colour.
+    ASSERT_TRUE(ui().waitFor([&] { return key->lightColour() != shown; }, 5s));
+    ui().pump();
+    const RECT all{0, 0, pm().GetClientSize().cx, pm().GetClientSize().cy};
+    bool keyShown = false;
+    for (const RECT& rc : pm().GetLastPresented()) {
+        EXPECT_NE(rc, all) << "a whole frame for one key";
+        RECT both;
+        keyShown = keyShown || (IntersectRect(both, rc, key->GetPos()) && both == key->GetPos());
+    }
+    EXPECT_TRUE(keyShown);
+    EXPECT_TRUE(ui().waitFor([&] { return pm().GetTimerCount() == 0; }, 5s));
+}

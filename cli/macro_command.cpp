@@ -1,6 +1,7 @@
 #include "command_registry.h"
 #include "profile_store.h"
 
+#include "platform/folders.h"
 #include "platform/text.h"
 #include "profile/key_codes.h"
 #include "profile/macro_library.h"
@@ -68,8 +69,7 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
         return 0;
     }
     if (action == "add" || action == "import") {
-        std::error_code ignored;
-        std::filesystem::create_directories(store->folder, ignored);
+        (void)platform::createFolders(store->folder); // the library's own error follows
         if (library.count() >= profile::kMaxMacros)
             return cli::refuse("the library holds 50 macros already");
         const std::wstring name =
@@ -97,7 +97,11 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
                    : cli::refuse("macro '" + args[1] + "' has no saved events to export");
     if (action == "rename") {
         using Result = profile::MacroLibrary::RenameResult;
-        switch (library.RenameMacro(index, platform::fromUtf8(args[2]))) {
+        const std::wstring name = platform::fromUtf8(args[2]);
+        if (name.size() > profile::kMaxMacroNameLength)
+            return cli::refuse("a macro name has at most " +
+                               std::to_string(profile::kMaxMacroNameLength) + " characters");
+        switch (library.RenameMacro(index, name)) {
         case Result::Renamed:
             return 0;
         case Result::Blank:

@@ -1,6 +1,8 @@
 #include "command_registry.h"
 #include "profile_store.h"
 
+#include "platform/folders.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -107,5 +109,6 @@ int main(int argc, char** argv)
             return 0;
         }
     }
+    platform::securePrivateFolders();
     return found->second.run(options, args);
 }

@@ -3,6 +3,7 @@
 
 #include "pages/models/profile_panel_model.h"
 #include "platform/text.h"
+#include "profile/json_file.h"
 
 #include <charconv>
 #include <cstdio>
@@ -78,7 +79,11 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     if (action == "rename") {
         if (args[1].empty())
             return refuse(pages::ProfilePanelModel::blankNameMessage());
-        return finish(panel.rename(platform::fromUtf8(args[1])));
+        const std::wstring name = platform::fromUtf8(args[1]);
+        if (name.size() > profile::kMaxProfileNameLength)
+            return cli::refuse("a profile name has at most " +
+                               std::to_string(profile::kMaxProfileNameLength) + " characters");
+        return finish(panel.rename(name));
     }
     if (action == "select") {
         int index = -1;

@@ -77,6 +77,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    platform::securePrivateFolders();
     std::unique_ptr<platform::IpcEndpoint> endpoint;
     if (auto folder = platform::instanceRuntimeFolder())
         endpoint = std::make_unique<platform::IpcEndpoint>(*folder, std::wstring(kEndpointName));

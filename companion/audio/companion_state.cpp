@@ -58,6 +58,12 @@ void CompanionState::handle(const platform::IpcMessage& message)
     m_wake.set();
 }
 
+void CompanionState::sleepUntil(std::chrono::steady_clock::time_point deadline)
+{
+    while (!isQuitting() && isSending() && std::chrono::steady_clock::now() < deadline)
+        (void)m_wake.waitUntil(deadline);
+}
+
 std::wstring CompanionState::peer() const
 {
     std::lock_guard guard(m_lock);

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -49,6 +50,9 @@ public:
     bool takeReset() { return m_reset.exchange(false); }
     std::wstring peer() const;
     platform::Event& wake() { return m_wake; }
+    // Sleeps until the deadline. Only Quit and Stop cut it short: a burst of other
+    // commands must neither speed up the pace nor start extra work.
+    void sleepUntil(std::chrono::steady_clock::time_point deadline);
 
     // The six values of the colour packet: the style colour (or the sliders' colour when
     // they moved last), scaled by the loudness 0 to 1; the last three are 0.

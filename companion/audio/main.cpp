@@ -11,9 +11,11 @@
 #include "platform/ipc.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -154,6 +156,9 @@ int main(int argc, char** argv)
     auto nextReport = Clock::now() + std::chrono::seconds(1);
     std::size_t sent = 0;
     int status = 0;
+    // Without a sound source, commands must not each start an attempt to open one.
+    constexpr auto kCaptureRetry = std::chrono::seconds(5);
+    std::optional<Clock::time_point> lastFailure;
     while (!state.isQuitting() && Clock::now() < end) {
         if (!state.isSending()) {
             // Capture stops with sending, so the sound device is free while the lights are off.
@@ -164,15 +169,21 @@ int main(int argc, char** argv)
             continue;
         }
         if (!source) {
+            if (lastFailure) {
+                state.sleepUntil(std::min(*lastFailure + kCaptureRetry, end));
+                if (!state.isSending() || Clock::now() < *lastFailure + kCaptureRetry)
+                    continue;
+            }
             auto capture = openDesktopCapture();
             if (!capture) {
                 std::fprintf(stderr, "halvek-audio: %s\n", capture.error().message.c_str());
-                // Try again later, or at once when the program says something.
-                (void)state.wake().waitFor(std::chrono::seconds(5));
+                lastFailure = Clock::now();
                 continue;
             }
+            lastFailure.reset();
             source = std::move(*capture);
             analyzer.reset();
+            nextHop = Clock::now();
         }
         if (!analyzer)
             analyzer = std::make_unique<SpectrumAnalyzer>(source->sampleRate());
@@ -183,6 +194,7 @@ int main(int argc, char** argv)
                 break; // the end of the file
             std::fprintf(stderr, "halvek-audio: capture failed: %s\n", source->error().c_str());
             source.reset();
+            lastFailure = Clock::now();
             status = 1;
             continue;
         }
@@ -202,7 +214,10 @@ int main(int argc, char** argv)
             // A file plays at its own pace; captured sound is paced by the device already.
             nextHop += std::chrono::duration_cast<Clock::duration>(
                 std::chrono::duration<double>(kHopSize / source->sampleRate()));
-            (void)state.wake().waitUntil(nextHop);
+            // Far behind (the machine was busy): start the pace afresh rather than race.
+            if (Clock::now() > nextHop + std::chrono::milliseconds(500))
+                nextHop = Clock::now();
+            state.sleepUntil(std::min(nextHop, end));
         }
     }
     endpoint.stopReceiving();

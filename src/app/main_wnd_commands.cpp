@@ -224,7 +224,11 @@ void CMainWnd::onClickFirst(const Route& route, TNotifyUI& msg)
     } else if (command == L"control_light_status") {
         toggleLightingControl();
     } else if (command == L"skinbtn") {
-        CSkinFrame::Open(m_hWnd, msg.pSender, userDataFolder() / "main.ini");
+        if (CSkinFrame* frame =
+                CSkinFrame::Open(m_hWnd, msg.pSender, userDataFolder() / "main.ini"))
+            frame->setNotice([this](const std::wstring& text) {
+                CMsgWnd::ShowPrompt(m_hWnd, nullptr, text.c_str(), m_dpi, false, 0);
+            });
     } else if (command == L"setbtn") {
         runWindowRoute(Route{RouteOwner::Window, L"setwnd_menu", DeviceNeed::None}, nullptr);
     }

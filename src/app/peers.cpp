@@ -1,6 +1,10 @@
 #include "app/peers.h"
 
+#include "app/app_messages.h"
+#include "app/lighting_sync/feed_protocol.h"
+
 #include "platform/debug_output.h"
+#include "platform/folders.h"
 #include "platform/ipc.h"
 
 #include <atomic>
@@ -18,6 +22,16 @@ void setPeerEndpoint(const platform::IpcEndpoint* endpoint)
 const platform::IpcEndpoint* peerEndpoint()
 {
     return g_endpoint.load();
+}
+
+std::vector<std::wstring> messagesFromPeers()
+{
+    std::vector<std::wstring> names{std::wstring(platform::kInstanceIdentifier)};
+    for (const auto name : kGuidMessageNames)
+        names.emplace_back(name);
+    for (const auto name : lighting_sync::kGameMessageNames)
+        names.emplace_back(name);
+    return names;
 }
 
 void broadcastToPeers(std::wstring_view message, std::uint64_t wParam, std::int64_t lParam)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 class IpcEndpoint;
@@ -14,6 +16,11 @@ namespace app {
 void setPeerEndpoint(const platform::IpcEndpoint* endpoint);
 // The endpoint itself, for messages to one named program; null without one.
 const platform::IpcEndpoint* peerEndpoint();
+// The registered messages other programs may send the main window: the instance message,
+// the GUID messages and the game messages. The hook's key and mouse messages are not
+// among them: only the program's own hook sends those.
+std::vector<std::wstring> messagesFromPeers();
+
 void broadcastToPeers(std::wstring_view message, std::uint64_t wParam, std::int64_t lParam);
 
 } // namespace app

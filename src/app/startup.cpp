@@ -151,6 +151,7 @@ int runHalvek(const CommandLine& options)
 {
     if (options.trace)
         platform::echoDebugOutput();
+    platform::securePrivateFolders();
     std::vector<ui::script::Step> script;
     if (options.script) {
         auto loaded = loadScript(*options.script);
@@ -262,25 +263,27 @@ int runHalvek(const CommandLine& options)
     if (runtimeFolder) {
         endpoint = std::make_unique<platform::IpcEndpoint>(*runtimeFolder,
                                                            std::wstring(kMainEndpointName));
-        const auto receiving = endpoint->startReceiving([&](platform::IpcMessage&& message) {
-            const HWND hwnd = mainHandle.load();
-            if (!hwnd)
-                return;
-            if (message.kind == platform::IpcMessage::Kind::CopyData) {
-                // Sent, not posted: the data lives only for the call, as WM_COPYDATA's does.
-                COPYDATASTRUCT copyData;
-                copyData.dwData = static_cast<UINT_PTR>(message.copyDataId);
-                copyData.cbData = static_cast<DWORD>(message.data.size());
-                copyData.lpData = message.data.data();
-                platform::sendMessage(hwnd, WM_COPYDATA, static_cast<WPARAM>(message.wParam),
-                                      reinterpret_cast<LPARAM>(&copyData));
-                return;
-            }
-            const platform::MessageId id = platform::registerMessage(message.name);
-            if (id != 0)
-                platform::postMessage(hwnd, id, static_cast<WPARAM>(message.wParam),
-                                      static_cast<LPARAM>(message.lParam));
-        });
+        const auto receiving = endpoint->startReceiving(
+            [&](platform::IpcMessage&& message) {
+                const HWND hwnd = mainHandle.load();
+                if (!hwnd)
+                    return;
+                if (message.kind == platform::IpcMessage::Kind::CopyData) {
+                    // Sent, not posted: the data lives only for the call, as WM_COPYDATA's does.
+                    COPYDATASTRUCT copyData;
+                    copyData.dwData = static_cast<UINT_PTR>(message.copyDataId);
+                    copyData.cbData = static_cast<DWORD>(message.data.size());
+                    copyData.lpData = message.data.data();
+                    platform::sendMessage(hwnd, WM_COPYDATA, static_cast<WPARAM>(message.wParam),
+                                          reinterpret_cast<LPARAM>(&copyData));
+                    return;
+                }
+                const platform::MessageId id = platform::registerMessage(message.name);
+                if (id != 0)
+                    platform::postMessage(hwnd, id, static_cast<WPARAM>(message.wParam),
+                                          static_cast<LPARAM>(message.lParam));
+            },
+            messagesFromPeers());
         if (!receiving)
             platform::debugOutput("messages from other programs unavailable: " +
                                   receiving.error().message);

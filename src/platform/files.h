@@ -21,6 +21,11 @@ namespace platform {
 [[nodiscard]] Result<void> writeFileAtomically(const std::filesystem::path& file,
                                                std::string_view content);
 
+// Renames the file to "<file><suffix>" (then "<suffix>1", "<suffix>2", ... when taken) so
+// that a file about to be replaced is kept whole. Returns the new name.
+[[nodiscard]] Result<std::filesystem::path> setAsideFile(const std::filesystem::path& file,
+                                                         std::string_view suffix);
+
 // Removes the temporary files that writeFileAtomically leaves only when its process was
 // killed mid-write, once they are older than minimumAge (younger ones may belong to a
 // write still running). Returns how many were removed.

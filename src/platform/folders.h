@@ -37,8 +37,15 @@ std::filesystem::path executableFolder();
 std::filesystem::path programFolder();
 std::filesystem::path programFolderFor(const std::filesystem::path& executableFolder);
 
-// Creates every missing level of the folder; succeeds when it exists already.
+// Creates every missing level of the folder, owner-only (0700); succeeds when it exists
+// already.
 [[nodiscard]] Result<void> createFolders(const std::filesystem::path& folder);
+
+// The program's data, config and cache folders (each base folder / kInstanceIdentifier):
+// created owner-only when missing, and, when they exist, every folder in them closed to
+// others (0700) and every file made owner-only (0600). Profiles and macros may hold typed
+// passwords. Symbolic links are not followed. Returns how many entries were tightened.
+std::size_t securePrivateFolders();
 
 // The same with new levels owner-only (0700). The folder itself must end up owned by this
 // user and closed to others, or the call fails: other users must not reach what it holds.

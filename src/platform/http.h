@@ -32,6 +32,8 @@ enum class HttpErrorCode : std::uint32_t {
     Transfer = 12030,
     Certificate = 12175,
     Io = 12176,
+    BadStatus = 12152, // the service answered, with a status other than 2xx
+    TooLarge = 12183,  // more bytes than announced, or an announced size beyond the limit
 };
 
 struct HttpError {
@@ -52,6 +54,14 @@ struct HttpSettings {
     // Longest time without a byte moving while sending or receiving.
     std::chrono::milliseconds sendTimeout{30000};
     std::chrono::milliseconds receiveTimeout{30000};
+    // Bytes trickling in keep the timers above from ever firing: every request also ends at
+    // its deadline, and one slower than minimumRate over a whole rateWindow fails.
+    std::chrono::milliseconds requestDeadline{60000};
+    std::chrono::milliseconds downloadDeadline{3600000};
+    std::uint64_t minimumRate = 1024; // bytes a second
+    std::chrono::milliseconds rateWindow{30000};
+    // A download announced (or found) larger than this is refused.
+    std::uint64_t maxDownloadSize = 512ull * 1024 * 1024;
 };
 
 // Requests go through the proxy named in the environment (http_proxy, https_proxy,
@@ -90,7 +100,8 @@ public:
     // Sends `body` (when not empty) with the header block and appends the answer's body to
     // `response` from its start, never past its end (the rest is dropped). Returns -1 when
     // the request cannot be started (empty URL, method other than GET or POST), else the
-    // number of bytes copied; when nothing could be sent the marker is written and 0 returned.
+    // number of bytes copied; when nothing could be sent, or the answer's status is not 2xx
+    // (BadStatus), the marker is written and 0 returned.
     [[nodiscard]] std::int64_t request(std::wstring_view method, std::wstring_view url,
                                        std::span<const std::uint8_t> body,
                                        std::span<std::uint8_t> response, ProxyUse proxy);
@@ -98,11 +109,14 @@ public:
     using ProgressHandler = std::function<void(const DownloadProgress&)>;
     // GET into `file`, continuing after the bytes it holds already (a range request; a
     // server that ignores the range makes it start over). The file is created owner-only.
-    // Progress is reported at most a few times a second and once at the end.
+    // Progress is reported at most a few times a second and once at the end. The transfer
+    // stops as soon as the file would grow past `expectedSize` (when not 0), past the size
+    // the server announced, or past the settings' maxDownloadSize.
     [[nodiscard]] Result<DownloadProgress> download(std::wstring_view url,
                                                     const std::filesystem::path& file,
                                                     const ProgressHandler& progress,
-                                                    ProxyUse proxy = ProxyUse::Environment);
+                                                    ProxyUse proxy = ProxyUse::Environment,
+                                                    std::uint64_t expectedSize = 0);
 
     // Ends the running request (and any later one, until clearAbort()) as soon as possible.
     void abort();

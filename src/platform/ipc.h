@@ -67,8 +67,14 @@ public:
     const std::filesystem::path& folder() const { return m_folder; }
 
     // Creates this endpoint's socket (owner-only) and hands every message that arrives to
-    // the handler on a listener thread. Fails when already receiving.
-    [[nodiscard]] Result<void> startReceiving(Handler handler);
+    // the handler on a listener thread. Fails when already receiving. With acceptedNames,
+    // a registered message whose name (in any letter case) is not among them is dropped and
+    // counted: a peer must not make the receiver register names without end, nor send
+    // what only the receiver's own parts may send.
+    [[nodiscard]] Result<void> startReceiving(Handler handler,
+                                              std::vector<std::wstring> acceptedNames = {});
+    // Registered messages dropped for a name outside acceptedNames so far.
+    std::uint64_t droppedMessages() const;
     // Ends the listener through its stop event, waiting up to the time-out, and removes the
     // socket. True when the listener has ended; a late one is reported and left to end.
     bool stopReceiving(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));

@@ -136,7 +136,14 @@ SettingsStore::Contents SettingsStore::load() const
             contents.mayReplace = false;
             debugOutput("settings: " + read.error().message);
         } else if (read.error().code == Error::Code::TooLarge) {
-            debugOutput("settings: " + read.error().message + "; read as empty");
+            // The next write would replace it: keep the user's values in a copy first.
+            if (auto aside = setAsideFile(m_file, ".toolarge")) {
+                debugOutput("settings: " + read.error().message + "; kept as " + aside->string() +
+                            ", read as empty");
+            } else {
+                contents.mayReplace = false;
+                debugOutput("settings: " + read.error().message + "; " + aside.error().message);
+            }
         }
         return contents;
     }

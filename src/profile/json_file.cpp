@@ -2,6 +2,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/text.h"
 
 #include <json/reader.h>
@@ -48,6 +49,50 @@ std::string formatTimestampId(int year, int month, int day, int hour, int minute
     std::snprintf(text, sizeof text, "%d_%02d_%02d_%02d_%02d_%02d_%03d", year, month, day, hour,
                   minute, second, millisecond);
     return text;
+}
+
+bool isTimestampId(std::string_view text)
+{
+    // "%d_%02d_%02d_%02d_%02d_%02d_%03d": a year of 1 to 6 digits, then fixed widths.
+    const auto underscore = text.find('_');
+    if (underscore == 0 || underscore == std::string_view::npos || underscore > 6)
+        return false;
+    constexpr std::string_view kRest = "_dd_dd_dd_dd_dd_ddd";
+    const std::string_view rest = text.substr(underscore);
+    if (rest.size() != kRest.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool digitWanted = i < underscore || kRest[i - underscore] == 'd';
+        if (digitWanted ? (c < '0' || c > '9') : c != '_')
+            return false;
+    }
+    return true;
+}
+
+Json::Value withValidUtf8(const Json::Value& value)
+{
+    const auto clean = [](const std::string& text) {
+        return platform::toUtf8(platform::fromUtf8(text));
+    };
+    switch (value.type()) {
+    case Json::stringValue:
+        return Json::Value(clean(value.asString()));
+    case Json::arrayValue: {
+        Json::Value out(Json::arrayValue);
+        for (const auto& element : value)
+            out.append(withValidUtf8(element));
+        return out;
+    }
+    case Json::objectValue: {
+        Json::Value out(Json::objectValue);
+        for (auto it = value.begin(); it != value.end(); ++it)
+            out[clean(it.name())] = withValidUtf8(*it);
+        return out;
+    }
+    default:
+        return value;
+    }
 }
 
 std::string CJsonFile::MakeTimestampId()
@@ -509,8 +554,7 @@ std::optional<fs::path> fileInFolder(const fs::path& folder, std::string_view na
 
 platform::Result<platform::FolderLock> lockDataFolder(const fs::path& folder)
 {
-    std::error_code error;
-    fs::create_directories(folder, error);
+    (void)platform::createFolders(folder); // the lock's own error says what went wrong
     auto lock = platform::FolderLock::acquire(folder);
     if (!lock)
         platform::debugOutput("data folder not locked: " + lock.error().message);

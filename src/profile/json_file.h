@@ -48,6 +48,18 @@ public:
 [[nodiscard]] std::string formatTimestampId(int year, int month, int day, int hour, int minute,
                                             int second, int millisecond);
 
+// Whether text has the form MakeTimestampId gives ("2023_07_18_09_05_01_042"): the only
+// identifier form the program writes, and the only one taken from a file.
+[[nodiscard]] bool isTimestampId(std::string_view text);
+
+// The value rebuilt member by member with every string and member name valid UTF-8
+// (invalid bytes become U+FFFD): what the program itself would write.
+[[nodiscard]] Json::Value withValidUtf8(const Json::Value& value);
+
+// Longest names the windows' edits take, in characters; the CLI keeps to them too.
+inline constexpr std::size_t kMaxProfileNameLength = 64;
+inline constexpr std::size_t kMaxMacroNameLength = 32;
+
 // ReadJson with the reason when there is no value.
 [[nodiscard]] JsonDocument readJsonDocument(const std::filesystem::path& path);
 // Comments allowed, nesting bounded; nullopt when the text does not parse.

@@ -9,6 +9,7 @@
 
 #include <json/writer.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -56,7 +57,66 @@ void MacroLibrary::Load()
     removeLeftoverWrites(m_folder);
     JsonDocument document = readJsonDocument(indexPath());
     m_readable = document.state != ReadState::Unreadable;
+    const bool recoverable =
+        lock && (document.state == ReadState::Ok || document.state == ReadState::Missing);
     adopt(std::move(document.value));
+    if (recoverable)
+        recoverOrphans();
+}
+
+void MacroLibrary::recoverOrphans()
+{
+    std::vector<fs::path> orphans;
+    std::error_code error;
+    for (fs::directory_iterator it(m_folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const fs::path& file = it->path();
+        const std::string id = file.stem().string();
+        // Only files this program named: a killed delete leaves one of those.
+        if (file.extension() != kMacroFileExtension || !isTimestampId(id))
+            continue;
+        bool named = false;
+        for (std::size_t i = 0; i < m_names.size() && !named; ++i)
+            named = guid(i) == id;
+        if (!named)
+            orphans.push_back(file);
+    }
+    if (orphans.empty())
+        return;
+    std::optional<Json::Value> index = readIndexForChange();
+    if (!index)
+        return;
+    std::sort(orphans.begin(), orphans.end());
+    bool changed = false;
+    for (const fs::path& file : orphans) {
+        if (m_names.size() >= kMaxMacros)
+            break;
+        const JsonDocument macro = readJsonDocument(file);
+        if (macro.state != ReadState::Ok || macroDocumentProblem(macro.value))
+            continue;
+        std::wstring name = json::readText(json::member(macro.value, "MacroName"));
+        if (name.size() > kMaxMacroNameLength)
+            name.resize(kMaxMacroNameLength);
+        if (name.find_first_not_of(L" \t\r\n\f\v\u3000") == std::wstring::npos || find(name) >= 0) {
+            for (int n = 1;; ++n) {
+                name = L"macro_" + std::to_wstring(n);
+                if (find(name) < 0)
+                    break;
+            }
+        }
+        Json::Value entry(Json::objectValue);
+        entry["MacroName"] = platform::toUtf8(name);
+        entry["Guid"] = file.stem().string();
+        Json::Value& info = json::objectMember(*index, "MacroInfo");
+        json::makeArray(info);
+        info.append(entry);
+        adopt(*index);
+        changed = true;
+        platform::debugOutput("macro file " + file.filename().string() +
+                              " named by no index entry: recovered into the library");
+    }
+    if (changed && m_jsonFile.WriteJson(indexPath(), *index) != 0)
+        platform::debugOutput("macro index not written: the recovered macros show next time");
 }
 
 std::string MacroLibrary::guid(std::size_t index) const
@@ -209,16 +269,26 @@ std::wstring MacroLibrary::ImportMacro(const fs::path& path)
         platform::debugOutput("macro import refused: " + *problem + ": " + path.string());
         return {};
     }
-    const std::string text = m_jsonFile.ReadText(path);
     const auto lock = lockDataFolder(m_folder);
     if (!lock)
         return {};
     const std::wstring name = NewMacro();
     if (name.empty())
         return {};
-    const fs::path target = macroPath(static_cast<int>(m_names.size() - 1));
-    if (target.empty() || writeFileReplacing(target, text) != 0)
-        platform::debugOutput("macro import: could not write " + target.string());
+    const int index = static_cast<int>(m_names.size() - 1);
+    // Stored as this program writes a macro: clean text, its own name and identifier, and
+    // nothing of the file's bytes past what was parsed.
+    Json::Value document = withValidUtf8(imported.value);
+    document["MacroName"] = platform::toUtf8(name);
+    document["Guid"] = guid(static_cast<std::size_t>(index));
+    const fs::path target = macroPath(index);
+    if (target.empty() || m_jsonFile.WriteJson(target, document) != 0) {
+        platform::debugOutput("macro import: could not write " + target.string() +
+                              "; the new macro is taken back");
+        if (!DeleteMacro(index))
+            platform::debugOutput("macro import: the new macro could not be taken back");
+        return {};
+    }
     return name;
 }
 

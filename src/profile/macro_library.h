@@ -69,9 +69,11 @@ public:
     RenameResult RenameMacro(int index, const std::wstring& name);
     // Removes entry `index` and its ".mac". Renumbering key codes is the caller's part.
     bool DeleteMacro(int index);
-    // Copies a ".mac" file unchanged into a new macro; the name follows the "macro_%d" rule.
-    // Empty when refused: unreadable, not a macro the editor can hold (macroDocumentProblem),
-    // or no new macro could be made.
+    // Takes a ".mac" file's events into a new macro; the name follows the "macro_%d" rule
+    // and the identifier is new. The file is rewritten from its parsed values with valid
+    // UTF-8. Empty when refused: unreadable, not a macro the editor can hold
+    // (macroDocumentProblem), or no new macro could be made or written (nothing is left
+    // behind then).
     std::wstring ImportMacro(const std::filesystem::path& path);
     bool ExportMacro(int index, const std::filesystem::path& path) const;
 
@@ -91,6 +93,9 @@ private:
     // The index as it is on disk now, adopted; nullopt when it must not be rewritten.
     std::optional<Json::Value> readIndexForChange();
     void adopt(Json::Value index);
+    // Appends an entry for every ".mac" file of the folder that no entry names (a killed
+    // delete leaves one), under the name it holds, up to kMaxMacros.
+    void recoverOrphans();
     std::string newId() const;
 
     std::filesystem::path m_folder;

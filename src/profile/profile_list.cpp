@@ -6,6 +6,7 @@
 #include "platform/debug_output.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -170,8 +171,6 @@ std::optional<Json::Value> ProfileList::beginChange(std::optional<platform::Fold
 
 void ProfileList::InitProfiles()
 {
-    std::error_code error;
-    fs::create_directories(m_profileFolder, error);
     const auto lock = lockDataFolder(m_profileFolder);
     if (lock) {
         removeLeftoverWrites(m_profileFolder);
@@ -207,10 +206,53 @@ void ProfileList::InitProfiles()
                 m_jsonFile.WriteJson(path, m_listDocument);
         }
     }
+    if (lock && m_listDocument.isObject() && recoverOrphans(m_listDocument))
+        m_jsonFile.WriteJson(path, m_listDocument);
     adoptNames(m_listDocument);
     const auto stored = json::readIndex(json::member(m_listDocument, "profileselect"),
                                         static_cast<std::int64_t>(m_names.size()));
     SelectProfile(static_cast<int>(stored.value_or(0)));
+}
+
+bool ProfileList::recoverOrphans(Json::Value& list)
+{
+    std::vector<std::string> named;
+    for (Json::ArrayIndex i = 0; i < json::arraySize(entries(list)); ++i)
+        named.push_back(json::readString(json::member(entries(list)[i], "profileUUID")));
+    adoptNames(list);
+    bool changed = false;
+    std::error_code error;
+    for (fs::directory_iterator it(m_profileFolder, error), end; !error && it != end;
+         it.increment(error)) {
+        const fs::path& file = it->path();
+        const std::string id = file.stem().string();
+        // Only files this program named: a killed add or delete leaves one of those.
+        if (file.extension() != kProfileExtension || !isTimestampId(id) ||
+            std::find(named.begin(), named.end(), id) != named.end())
+            continue;
+        const JsonDocument document = readJsonDocument(file);
+        if (document.state != ReadState::Ok || !isImportable(document.value))
+            continue;
+        std::wstring name = json::readText(json::member(document.value, "profilename"));
+        if (name.size() > kMaxProfileNameLength)
+            name.resize(kMaxProfileNameLength);
+        if (name.find_first_not_of(L" \t\r\n\f\v\u3000") == std::wstring::npos)
+            name = L"profile";
+        for (int n = 1; nameInUse(name); ++n) {
+            const std::wstring suffix = L"(" + std::to_wstring(n) + L")";
+            name = name.substr(0, std::min(name.size(), kMaxProfileNameLength - suffix.size())) +
+                   suffix;
+        }
+        Json::Value& all = json::objectMember(list, "profilelist");
+        json::makeArray(all);
+        all.append(makeEntry(name, id));
+        m_names.push_back(name);
+        named.push_back(id);
+        changed = true;
+        platform::debugOutput("profile file " + file.filename().string() +
+                              " named by no list entry: recovered into the list");
+    }
+    return changed;
 }
 
 void ProfileList::SelectProfile(int index)
@@ -251,8 +293,14 @@ bool ProfileList::appendEntry(Json::Value& list, const std::wstring& name, const
     all.append(makeEntry(name, id));
     if (selectIt)
         list["profileselect"] = static_cast<int>(index);
-    if (m_jsonFile.WriteJson(listPath(), list) != 0)
+    if (m_jsonFile.WriteJson(listPath(), list) != 0) {
+        // No entry names the new file: taken back, or the next open would recover it.
+        if (const auto file = fileInFolder(m_profileFolder, id, kProfileExtension)) {
+            std::error_code error;
+            fs::remove(*file, error);
+        }
         return refuse(Refusal::NotWritten);
+    }
     m_listDocument = list;
     m_names.push_back(name);
     return true;
@@ -321,9 +369,15 @@ bool ProfileList::ImportProfile(const fs::path& path)
     if (!list)
         return false;
     std::wstring name = CJsonFile::GetFileTitle(path);
-    for (int n = 1; nameInUse(name); ++n)
-        name += L"(" + std::to_wstring(n) + L")";
+    if (name.size() > kMaxProfileNameLength)
+        name.resize(kMaxProfileNameLength);
+    for (int n = 1; nameInUse(name); ++n) {
+        const std::wstring suffix = L"(" + std::to_wstring(n) + L")";
+        name =
+            name.substr(0, std::min(name.size(), kMaxProfileNameLength - suffix.size())) + suffix;
+    }
     const std::string id = newProfileId(*list);
+    document = withValidUtf8(document);
     nameDocument(document, name, id);
     // The written form is larger than the read one (indents, line ends); a profile that
     // could not be read back would make every later change to it fail.

@@ -94,6 +94,9 @@ private:
         return false;
     }
     void finishInterruptedRename();
+    // Appends an entry, under the file's own name, for every profile file of the folder
+    // that no entry names (a killed add or delete leaves one). True when one was added.
+    bool recoverOrphans(Json::Value& list);
     bool applyRename(Json::Value& list, const std::string& id, const std::string& name);
     bool writeNewProfile(const std::string& id, const Json::Value& document);
     std::string newProfileId(const Json::Value& list) const;

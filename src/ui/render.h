@@ -80,6 +80,9 @@ struct Image {
     std::vector<std::uint32_t> pixels;
 };
 std::optional<Image> loadPng(const std::filesystem::path& file);
+// Why an image file chosen by the user cannot be shown (too large, too many pixels or
+// elements, unreadable), in words that name the limit; empty when it can. Decodes it once.
+std::wstring imageFileProblem(const std::filesystem::path& file);
 Image snapshot(const Canvas& canvas);
 bool writePng(const Image& image, const std::filesystem::path& file);
 

@@ -61,21 +61,26 @@ CheckResult checkUpdate(platform::HttpClient& client, const UpdateServiceConfig&
     const std::size_t received = count > 0 ? static_cast<std::size_t>(count) : 0;
     if (received == 0) {
         const char* start = reinterpret_cast<const char*>(answer.data());
-        result.record.name = platform::fromUtf8(std::string_view(start, std::strlen(start)));
-        result.failed = platform::equalsIgnoreCase(
-            result.record.name, platform::fromUtf8(platform::kNoLinkServerMarker));
-        result.error = client.lastError();
-        if (result.failed)
-            result.record.name.clear();
+        const std::wstring marker = platform::fromUtf8(std::string_view(start, std::strlen(start)));
+        result.failed = true;
+        if (platform::equalsIgnoreCase(marker, platform::fromUtf8(platform::kNoLinkServerMarker)))
+            result.error = client.lastError();
+        else
+            result.error = {platform::HttpErrorCode::None,
+                            "no valid answer from the service: it is empty"};
         return result;
     }
     const std::string_view text(reinterpret_cast<const char*>(answer.data()), received);
-    if (auto parsed = parseAnswer(text, entry)) {
+    std::string problem;
+    if (auto parsed = parseAnswer(text, entry, &problem)) {
         result.record = std::move(*parsed);
     } else {
-        result.error = {platform::HttpErrorCode::None, "the service's answer is not JSON"};
+        // Nothing is known about the versions: never shown as "up to date".
+        result.failed = true;
+        result.error = {platform::HttpErrorCode::None,
+                        "no valid answer from the service: " + problem};
         platform::debugOutput("update: the answer for " + platform::toUtf8(buildAppKey(entry)) +
-                              " is not JSON");
+                              " is not valid: " + problem);
     }
     return result;
 }

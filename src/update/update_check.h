@@ -41,8 +41,10 @@ std::uint32_t applicationVersion();
 // The outcome of one check.
 struct CheckResult {
     UpdateRecord record;
-    bool failed = false;       // no connection at all (the marker came back)
-    platform::HttpError error; // why, when failed or when the answer was no JSON
+    // No connection, a status other than 2xx, or an answer that is empty, not JSON or not
+    // of the expected shape: nothing is known about the versions.
+    bool failed = false;
+    platform::HttpError error; // why, when failed
 };
 
 // Asks the service about one entry. Blocks for one request; the client's abort() ends it.

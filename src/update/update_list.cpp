@@ -192,4 +192,17 @@ bool UpdateList::canClose() const
     });
 }
 
+bool UpdateList::cancelUpdate()
+{
+    bool cancelled = false;
+    for (auto& item : m_items) {
+        if (item.state == ItemState::Waiting || item.state == ItemState::Downloading) {
+            item.state = ItemState::Failed;
+            item.enabled = true;
+            cancelled = true;
+        }
+    }
+    return cancelled;
+}
+
 } // namespace update

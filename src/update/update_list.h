@@ -59,6 +59,9 @@ public:
 
     // Closing is refused while an item is being checked or updated.
     bool canClose() const;
+    // The user cancels the update: items waiting for or in the middle of their download
+    // fail (they can be ticked and tried again). True when one was.
+    bool cancelUpdate();
 
     // The user ticks or unticks an item; only enabled items take it.
     void setTicked(std::size_t index, bool ticked);

@@ -137,12 +137,34 @@ std::wstring currentVersionText(const UpdateEntry& entry)
     return L"V" + std::to_wstring(entry.currentVersion);
 }
 
-std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEntry& entry)
+std::string answerProblem(const Json::Value& root)
+{
+    if (!root.isObject())
+        return "it is not a JSON object";
+    if (!root.isMember("version"))
+        return "it has no \"version\"";
+    for (const char* key : {"version", "name", "path", "version_name"}) {
+        if (root.isMember(key) && !root[key].isString())
+            return std::string("its \"") + key + "\" is not a string";
+    }
+    if (root.isMember("device_id") && !root["device_id"].isInt())
+        return "its \"device_id\" is not a 32-bit integer";
+    if (root.isMember("size") && !root["size"].isUInt64())
+        return "its \"size\" is not a byte count";
+    return {};
+}
+
+std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEntry& entry,
+                                        std::string* problem)
 {
     namespace json = profile::json;
     const auto parsed = profile::parseJson(answer);
-    if (!parsed)
+    std::string why = parsed ? answerProblem(*parsed) : std::string("it is not JSON");
+    if (!why.empty()) {
+        if (problem)
+            *problem = std::move(why);
         return std::nullopt;
+    }
     const Json::Value& root = *parsed;
     UpdateRecord record;
     record.downloadPath = json::readText(json::member(root, "path"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <json/value.h>
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -97,10 +99,16 @@ std::vector<std::uint8_t> buildRequestBody(std::wstring_view appKey, const Updat
 
 std::wstring currentVersionText(const UpdateEntry& entry);
 
+// Why a parsed answer is not one the check can read: not an object, no "version", or a
+// member of the wrong type ("version", "name", "path", "version_name" strings,
+// "device_id" a 32-bit integer, "size" a byte count). Empty for a valid answer.
+std::string answerProblem(const Json::Value& root);
+
 // The record for an answer of `answer` bytes (exactly what the client returned; nothing
-// past it is read). nullopt when it is not JSON. Every member is taken only when it has
-// the expected type.
-std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEntry& entry);
+// past it is read). nullopt, with the reason in `problem`, when it is not JSON or not of
+// the shape answerProblem accepts: such an answer says nothing about the versions.
+std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEntry& entry,
+                                        std::string* problem = nullptr);
 
 // Like wcstoul on the version text, saturating at 0xFFFFFFFF; 0 when no digit leads.
 std::uint32_t parseVersionNumber(std::wstring_view text, int base);

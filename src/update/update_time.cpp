@@ -1,5 +1,6 @@
 #include "update/update_time.h"
 
+#include "platform/folders.h"
 #include "platform/text.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
@@ -35,8 +36,7 @@ bool writeLastCheckDate(const std::filesystem::path& folder, const std::wstring&
 {
     Json::Value root(Json::objectValue);
     root["updatelasttime"]["value"] = platform::toUtf8(date);
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
+    (void)platform::createFolders(folder); // the write's own failure tells
     return profile::CJsonFile().WriteJson(folder / kLastCheckFileName, root) == 0;
 }
 

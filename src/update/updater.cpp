@@ -58,8 +58,14 @@ downloadUpdate(platform::HttpClient& client, const DownloadRequest& request, con
     };
     auto downloaded = client.download(request.url, *partial, progress,
                                       request.proxy.empty() ? platform::ProxyUse::Environment
-                                                            : platform::ProxyUse::Named);
+                                                            : platform::ProxyUse::Named,
+                                      request.expectedSize);
     std::error_code error;
+    if (!downloaded && downloaded.error().code == Error::Code::TooLarge) {
+        // Resuming would only meet the same surplus again.
+        fs::remove(*partial, error);
+        return fail(UpdaterEvent::SizeMismatch, Error::Code::TooLarge, downloaded.error().message);
+    }
     if (!downloaded) {
         // Keep what arrived for the next run, but no empty leftovers.
         if (fs::file_size(*partial, error) == 0 && !error)

@@ -45,6 +45,16 @@ bool UpdaterLaunch::isRunning()
     return m_process.isRunning();
 }
 
+void UpdaterLaunch::cancel(UpdateList& list)
+{
+    constexpr std::chrono::milliseconds kGrace{500};
+    if (m_process.isRunning() && !m_process.terminate(kGrace))
+        platform::debugOutput("update: the updater did not end when asked; it was killed");
+    m_item.reset();
+    m_endedAt.reset();
+    list.cancelUpdate();
+}
+
 void UpdaterLaunch::launchNext(UpdateList& list)
 {
     if (m_process.isRunning())

@@ -37,6 +37,9 @@ public:
     void reported(UpdateList& list, std::int64_t event);
 
     bool isRunning();
+    // Ends the running updater (its partial file stays for a later run) and fails every
+    // item still waiting for its download, so the window can close.
+    void cancel(UpdateList& list);
 
 private:
     std::filesystem::path m_program;

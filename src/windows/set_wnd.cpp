@@ -268,10 +268,10 @@ void CSetWnd::showTickButton()
         button->SetEnabled(ticked);
         button->SetVisible(ticked);
     }
-    // Closing is refused while a download runs; the buttons say so beforehand.
+    // The close buttons cancel a running download, so they always work.
     for (const wchar_t* name : {L"laterbtn", L"closebtn"})
         if (CControlUI* close = m_pm.FindControl(name))
-            close->SetEnabled(m_list.canClose());
+            close->SetEnabled(m_list.canClose() || m_launch != nullptr);
 }
 
 void CSetWnd::takeNotices()
@@ -287,10 +287,15 @@ void CSetWnd::takeNotices()
             addRow();
             break;
         case Kind::UpdateItem:
-            if (!notice.detail.empty())
-                platform::debugOutput(L"update check: " + notice.detail);
             m_list.update(notice.index, notice.record);
             showRow(notice.index);
+            if (!notice.detail.empty()) {
+                // The row says why its check failed: no answer, a status, a bad answer.
+                platform::debugOutput(L"update check: " + notice.detail);
+                if (CListUI* list = listControl();
+                    list && static_cast<int>(notice.index) < list->GetCount())
+                    list->GetItemAt(static_cast<int>(notice.index))->SetToolTip(notice.detail);
+            }
             break;
         case Kind::Finished:
             m_list.finishCheck(0);
@@ -394,7 +399,13 @@ void CSetWnd::OnClick(TNotifyUI& msg)
             tab->SelectItem(index);
     };
     if (app::equalsNoCase(name, L"closebtn") || app::equalsNoCase(name, L"laterbtn")) {
-        // Refused while a download runs (OnClose); the workers stop only when it closes.
+        // The user's own close ends a running download first; a close from elsewhere is
+        // still refused while one runs (OnClose).
+        if (m_launch && !m_list.canClose()) {
+            m_launch->cancel(m_list);
+            for (std::size_t i = 0; i < m_list.items().size(); ++i)
+                showRow(i);
+        }
         Close(IDOK);
     } else if (app::equalsNoCase(name, L"minbtn")) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);

@@ -1,10 +1,12 @@
 #include "windows/skin_frame.h"
 
 #include "app/command_routes.h"
+#include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "ui/container_ui.h"
 #include "ui/file_dialog.h"
 #include "ui/paint_manager_ui.h"
+#include "ui/render.h"
 
 CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* skinButton, std::filesystem::path mainIni)
     : m_mainWnd(mainWnd), m_skinButton(skinButton), m_ini(std::move(mainIni))
@@ -90,8 +92,17 @@ void CSkinFrame::OnClick(TNotifyUI& msg)
         choose({false, 0, image});
         m_ini.save(0, image);
     } else if (app::equalsNoCase(name, L"skin_Custom")) {
-        if (const auto file = m_chooseFile ? m_chooseFile(m_hWnd) : std::nullopt)
-            choose({false, 0, platform::toWide(*file)});
+        const auto file = m_chooseFile ? m_chooseFile(m_hWnd) : std::nullopt;
+        if (!file)
+            return;
+        // Decoded here once, so a hostile picture never reaches the main window's paint.
+        if (const std::wstring problem = ui::imageFileProblem(*file); !problem.empty()) {
+            platform::debugOutput(L"skin image refused: " + problem);
+            if (m_notice)
+                m_notice(problem);
+            return;
+        }
+        choose({false, 0, platform::toWide(*file)});
     }
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
 // The drop-down under the main window's skin button: ready images, plain colours, a reset
 // and an image of the user's own. Each choice goes to the skin observer; ready images and
@@ -25,6 +26,9 @@ public:
     void OnClick(TNotifyUI& msg) override;
     // Tests put their own file choice in place of the file dialog.
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // Tells the user why a chosen image is not taken; the main window shows its prompt.
+    using Notice = std::function<void(const std::wstring& text)>;
+    void setNotice(Notice notice) { m_notice = std::move(notice); }
 
 protected:
     CDuiString GetSkinFile() override { return L"skin.xml"; }
@@ -40,5 +44,6 @@ private:
     CControlUI* m_skinButton;
     windows::SkinIni m_ini;
     FileChooser m_chooseFile;
+    Notice m_notice;
     static CSkinFrame* s_open; // at most one frame at a time
 };

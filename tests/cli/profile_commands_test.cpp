@@ -87,9 +87,15 @@ TEST_F(ProfileCommands, KeySetStoresTheCodeAndRefusalsChangeNothing)
     EXPECT_EQ(run("profile rename '  '").status, 1);
     EXPECT_EQ(run("profile delete").status, 1); // the last profile stays
     EXPECT_EQ(run("macro rename macro_1 MACRO_1").status, 1);
+    // Names as long as the window's edits allow, and no longer.
+    EXPECT_EQ(run("profile rename " + std::string(65, 'p')).status, 1);
+    EXPECT_EQ(run("macro rename macro_1 " + std::string(33, 'm')).status, 1);
+    EXPECT_EQ(run("macro import /dev/zero").status, 1);
     EXPECT_EQ(run("light set --brightness 9").status, 1);
     EXPECT_EQ(run("profile list --device toaster").status, 2);
     EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(run("profile rename " + std::string(64, 'p')).status, 0);
+    EXPECT_EQ(run("macro rename macro_1 " + std::string(32, 'm')).status, 0);
 }
 
 TEST_F(ProfileCommands, AnUnreadableListIsReportedAndNoCommandMakesFiles)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -51,6 +52,50 @@ TEST_F(UpdateCommand, PrintsCurrentAndLatestVersions)
         << run.output;
     EXPECT_TRUE(
         std::filesystem::exists(m_folder / "data" / "SPhalvek2vizudi" / "updatetime.config"));
+}
+
+TEST_F(UpdateCommand, ErrorStatusAndWrongShapesAreNoAnswer)
+{
+    const std::string ca = "--ca " + (testing_support::testCertificates() / "ca.pem").string();
+    auto run = testing_support::runBuiltProgram(
+        "halvekctl", "update check --url " + m_service->url("/api/status500/") + " " + ca);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("answered with status 500"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("no answer"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("up to date"), std::string::npos) << run.output;
+
+    std::ofstream(m_folder / "answer.json", std::ios::trunc)
+        << R"({"name":5,"path":[1],"version":{}})";
+    run = check(ca);
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("no valid answer"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("up to date"), std::string::npos) << run.output;
+}
+
+TEST_F(UpdateCommand, FoldersAndFilesAreOwnerOnlyWhateverTheUmask)
+{
+    ScopedEnvironment cache("XDG_CACHE_HOME", (m_folder / "cache").string());
+    const mode_t old = ::umask(022);
+    // A folder left open by an earlier version is closed at start.
+    std::filesystem::create_directories(m_folder / "data" / "SPhalvek2vizudi" / "old");
+    std::filesystem::permissions(m_folder / "data" / "SPhalvek2vizudi",
+                                 std::filesystem::perms(0755));
+    std::ofstream(m_folder / "data" / "SPhalvek2vizudi" / "old" / "macro.config") << "{}";
+    std::filesystem::permissions(m_folder / "data" / "SPhalvek2vizudi" / "old" / "macro.config",
+                                 std::filesystem::perms(0644));
+    const auto run = check("--ca " + (testing_support::testCertificates() / "ca.pem").string());
+    ::umask(old);
+    EXPECT_EQ(run.status, 0) << run.output;
+    auto mode = [](const std::filesystem::path& path) {
+        return static_cast<unsigned>(std::filesystem::status(path).permissions()) & 0777u;
+    };
+    const auto data = m_folder / "data" / "SPhalvek2vizudi";
+    EXPECT_EQ(mode(data), 0700u);
+    EXPECT_EQ(mode(data / "old"), 0700u);
+    EXPECT_EQ(mode(data / "old" / "macro.config"), 0600u);
+    EXPECT_EQ(mode(data / "updatetime.config"), 0600u);
+    EXPECT_EQ(mode(m_folder / "config" / "SPhalvek2vizudi"), 0700u);
+    EXPECT_EQ(mode(m_folder / "cache" / "SPhalvek2vizudi"), 0700u);
 }
 
 TEST_F(UpdateCommand, UnverifiedCertificateIsAnErrorNamingTheHost)

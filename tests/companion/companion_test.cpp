@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +64,28 @@ TEST(CompanionState, CommandsStartStopAndColour)
     EXPECT_FALSE(state.takeReset());
     state.handle(command(Command::Quit));
     EXPECT_TRUE(state.isQuitting());
+}
+
+TEST(CompanionState, ABurstOfCommandsDoesNotCutTheSleepShortButStopDoes)
+{
+    companion::CompanionState state;
+    std::atomic<bool> done{false};
+    std::thread burst([&] {
+        while (!done.load())
+            state.handle(command(Command::Red, 7));
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    state.sleepUntil(deadline);
+    EXPECT_GE(std::chrono::steady_clock::now(), deadline);
+
+    // Stop ends the sleep at once, long before its deadline.
+    const auto far = std::chrono::steady_clock::now() + std::chrono::hours(1);
+    std::thread stopper([&] { state.handle(command(Command::Stop)); });
+    state.sleepUntil(far);
+    EXPECT_FALSE(state.isSending());
+    done = true;
+    burst.join();
+    stopper.join();
 }
 
 // halvek-audio --input of a sweep, received by a stand-in for the program.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -50,6 +51,36 @@ TEST(ReadFileBounded, ReadsUpToTheBoundAndNoFurther)
     EXPECT_EQ(platform::readFileBounded(folder / "ten", SIZE_MAX).value(), "0123456789");
 }
 
+TEST(ReadFileBounded, OnlyRegularFilesAndNothingBlocks)
+{
+    TempDir folder;
+    const auto fifo = folder / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // With no writer, a blocking open would never return.
+    for (const fs::path& path :
+         {fifo, folder.path(), fs::path("/dev/zero"), fs::path("/dev/null")}) {
+        auto read = platform::readFileBounded(path, 1024);
+        ASSERT_FALSE(read) << path;
+        EXPECT_NE(read.error().message.find("not a regular file"), std::string::npos)
+            << read.error().message;
+    }
+}
+
+TEST(SetAsideFile, RenamesToTheFirstFreeSuffix)
+{
+    TempDir folder;
+    const auto file = folder / "settings.conf";
+    std::ofstream(file) << "first";
+    ASSERT_EQ(platform::setAsideFile(file, ".toolarge").value(), folder / "settings.conf.toolarge");
+    std::ofstream(file) << "second";
+    ASSERT_EQ(platform::setAsideFile(file, ".toolarge").value(),
+              folder / "settings.conf.toolarge1");
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(contentOf(folder / "settings.conf.toolarge"), "first");
+    EXPECT_EQ(contentOf(folder / "settings.conf.toolarge1"), "second");
+    EXPECT_FALSE(platform::setAsideFile(folder / "missing", ".x"));
+}
+
 TEST(WriteFileAtomically, ReplacesTheFileInOneStep)
 {
     TempDir folder;
@@ -82,6 +113,17 @@ TEST(WriteFileAtomically, KeepsThePermissionsOfTheFileItReplaces)
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_TRUE(platform::writeFileAtomically(file, "b"));
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(WriteFileAtomically, NewFilesAreOwnerOnlyWhateverTheUmask)
+{
+    TempDir folder;
+    const mode_t old = ::umask(022);
+    const auto written = platform::writeFileAtomically(folder / "macro.config", "{}");
+    ::umask(old);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(fs::status(folder / "macro.config").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(StaleTemporaryFiles, OnlyOldLeftoversOfKilledWritesAreRemoved)

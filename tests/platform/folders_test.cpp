@@ -101,6 +101,33 @@ TEST(Folders, MissingLevelsAreCreated)
     EXPECT_FALSE(platform::createPrivateFolder(root / "file"));
 }
 
+TEST(Folders, ProgramFoldersAreCreatedPrivateAndExistingOnesClosed)
+{
+    TempDir root;
+    ScopedEnvironment data("XDG_DATA_HOME", (root / "data").string());
+    ScopedEnvironment config("XDG_CONFIG_HOME", (root / "config").string());
+    ScopedEnvironment cache("XDG_CACHE_HOME", (root / "cache").string());
+    const mode_t old = ::umask(022);
+    // What an earlier version left under umask 022.
+    fs::create_directories(root / "data/SPhalvek2vizudi/keyboard");
+    std::ofstream(root / "data/SPhalvek2vizudi/keyboard/x.mac") << "{}";
+    fs::permissions(root / "data/SPhalvek2vizudi/keyboard/x.mac", fs::perms(0644));
+    fs::create_symlink("/etc/hostname", root / "data/SPhalvek2vizudi/link");
+    const std::size_t tightened = platform::securePrivateFolders();
+    ASSERT_TRUE(platform::createFolders(root / "data/SPhalvek2vizudi/new/level"));
+    ::umask(old);
+    EXPECT_EQ(tightened, 3u); // the folder, its subfolder and the file
+    EXPECT_EQ(modeOf(root / "data/SPhalvek2vizudi"), 0700u);
+    EXPECT_EQ(modeOf(root / "data/SPhalvek2vizudi/keyboard"), 0700u);
+    EXPECT_EQ(modeOf(root / "data/SPhalvek2vizudi/keyboard/x.mac"), 0600u);
+    EXPECT_EQ(modeOf(root / "data/SPhalvek2vizudi/new/level"), 0700u);
+    EXPECT_EQ(modeOf(root / "config/SPhalvek2vizudi"), 0700u);
+    EXPECT_EQ(modeOf(root / "cache/SPhalvek2vizudi"), 0700u);
+    // A link is not followed to what it names.
+    EXPECT_NE(modeOf("/etc/hostname") & 0044u, 0u);
+    EXPECT_EQ(platform::securePrivateFolders(), 0u); // nothing left to close
+}
+
 TEST(Folders, ProgramFolderIsWhereTheShippedDataIs)
 {
     TempDir root;

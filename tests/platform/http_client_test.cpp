@@ -291,4 +291,80 @@ TEST_F(HttpClientTest, DownloadOfAMissingFileFailsWithTheStatus)
     EXPECT_NE(result.error().message.find("404"), std::string::npos);
 }
 
+TEST_F(HttpClientTest, StatusOtherThan2xxIsAFailureNamingTheCode)
+{
+    // The error page's body is JSON that would otherwise read as an answer.
+    EXPECT_EQ(post("/status500", "x"), 0);
+    EXPECT_EQ(m_client.lastError().code, platform::HttpErrorCode::BadStatus);
+    EXPECT_NE(m_client.lastError().message.find("status 500"), std::string::npos);
+    EXPECT_EQ(text(m_buffer, 14), "NO_LINK_SERVER");
+    EXPECT_EQ(m_buffer[14], 0);
+}
+
+TEST_F(HttpClientTest, TrickleBelowTheMinimumRateFailsAfterOneWindow)
+{
+    // One byte every 100 ms keeps the stall timer from ever firing.
+    m_client.settings().rateWindow = std::chrono::milliseconds(1000);
+    m_client.settings().minimumRate = 1024;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_GT(post("/trickle?gap=0.1", "x"), 0);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(m_client.lastError().code, platform::HttpErrorCode::TimedOut);
+    EXPECT_NE(m_client.lastError().message.find("less than 1024 bytes a second"), std::string::npos)
+        << m_client.lastError().message;
+    // Bounded, not timed: well short of the 30 s the stall timer would need.
+    EXPECT_LT(took, std::chrono::seconds(20));
+}
+
+TEST_F(HttpClientTest, EveryRequestEndsAtItsDeadline)
+{
+    m_client.settings().minimumRate = 1;
+    m_client.settings().requestDeadline = std::chrono::milliseconds(1500);
+    EXPECT_GT(post("/trickle?gap=0.1", "x"), 0);
+    EXPECT_EQ(m_client.lastError().code, platform::HttpErrorCode::TimedOut);
+    EXPECT_NE(m_client.lastError().message.find("did not finish within 1500 ms"), std::string::npos)
+        << m_client.lastError().message;
+
+    // Downloads have a deadline of their own.
+    m_client.settings().downloadDeadline = std::chrono::milliseconds(1500);
+    const auto result =
+        m_client.download(wide(m_service->url("/trickle?gap=0.1")), m_folder / "slow", nullptr);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().code, platform::Error::Code::Timeout);
+}
+
+TEST_F(HttpClientTest, DownloadStopsAtTheExpectedOrTheLargestSize)
+{
+    // The service sends 300000 bytes where 100 were announced.
+    const auto file = m_folder / "announced";
+    auto result = m_client.download(wide(m_service->url("/file")), file, nullptr,
+                                    platform::ProxyUse::Environment, 100);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().code, platform::Error::Code::TooLarge);
+    EXPECT_LE(std::filesystem::file_size(file), 100u);
+
+    // An endless body without a length stops at the client's limit.
+    m_client.settings().maxDownloadSize = 1024 * 1024;
+    const auto endless = m_folder / "endless";
+    result = m_client.download(wide(m_service->url("/endless")), endless, nullptr);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().code, platform::Error::Code::TooLarge);
+    EXPECT_LE(std::filesystem::file_size(endless), 1024u * 1024u);
+
+    // A server announcing more than the limit is refused before its first byte lands.
+    m_client.settings().maxDownloadSize = 1000;
+    const auto big = m_folder / "big";
+    result = m_client.download(wide(m_service->url("/file")), big, nullptr);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(std::filesystem::file_size(big), 0u);
+
+    // So is a size announced by the service beyond the limit: nothing is asked.
+    std::ofstream(m_log, std::ios::trunc).flush();
+    result = m_client.download(wide(m_service->url("/file")), big, nullptr,
+                               platform::ProxyUse::Environment, 5000);
+    ASSERT_FALSE(result);
+    EXPECT_NE(result.error().message.find("beyond the limit"), std::string::npos);
+    EXPECT_TRUE(testing_support::readLines(m_log).empty());
+}
+
 } // namespace

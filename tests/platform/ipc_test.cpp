@@ -272,3 +272,30 @@ TEST_F(IpcTest, StuckPeerIsSkippedInsteadOfBlockingTheSender)
     }
     release.set();
 }
+
+TEST_F(IpcTest, NamesOutsideTheAcceptedTableAreDroppedAndCounted)
+{
+    IpcInbox inbox;
+    platform::IpcEndpoint program(m_folder.path(), L"MainWnd");
+    ASSERT_TRUE(program.startReceiving(inbox.handler(), {L"Game_Start", kLightingMessage}));
+    const platform::IpcEndpoint peer(m_folder.path(), L"Peer");
+    // A flood of made-up names, and the hook's own key message a peer must never inject.
+    constexpr int kFlood = 20000;
+    std::uint64_t reached = 0;
+    for (int i = 0; i < kFlood; ++i)
+        reached += peer.post(L"MainWnd", L"made-up-" + std::to_wstring(i), 0, 0).value();
+    reached += peer.post(L"MainWnd", L"WM_HOOK_KEY_SINGLEKEY_MSG", 0x41, 1).value();
+    EXPECT_GT(reached, static_cast<std::uint64_t>(kFlood / 2));
+    // Accepted in any letter case, and after the flood: the listener kept up.
+    ASSERT_TRUE(peer.post(L"MainWnd", L"game_start", 1, 2));
+    ASSERT_TRUE(peer.postCopyData(L"MainWnd", 0, 7, {}));
+    const auto first = inbox.next();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->name, L"game_start");
+    const auto second = inbox.next();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->kind, platform::IpcMessage::Kind::CopyData);
+    // Everything that arrived before them was dropped, none of it handed on.
+    EXPECT_EQ(program.droppedMessages(), reached);
+    EXPECT_EQ(inbox.count(), 2u);
+}

@@ -87,7 +87,7 @@ TEST(SettingsStore, DamagedFileReadsAsEmptyAndKeepsItsGoodLines)
     EXPECT_EQ(store.integer(L"LANGUAGE"), 2052);
 }
 
-TEST(SettingsStore, OversizedFileReadsAsEmpty)
+TEST(SettingsStore, OversizedFileReadsAsEmptyAndIsKeptAside)
 {
     TempDir folder;
     const auto file = folder / "settings.conf";
@@ -98,6 +98,12 @@ TEST(SettingsStore, OversizedFileReadsAsEmpty)
     }
     platform::SettingsStore store(file);
     EXPECT_EQ(store.integer(L"LANGUAGE"), std::nullopt);
+    // The user's values are kept aside before anything replaces the file.
+    ASSERT_TRUE(store.setInteger(L"LANGUAGE", 2052));
+    const auto aside = folder / "settings.conf.toolarge";
+    ASSERT_TRUE(std::filesystem::exists(aside));
+    EXPECT_GT(std::filesystem::file_size(aside), platform::SettingsStore::kMaxFileSize);
+    EXPECT_EQ(store.integer(L"LANGUAGE"), 2052);
 }
 
 TEST(SettingsStore, ChangeReplacesTheFileAtomically)

@@ -4,11 +4,17 @@
 #include "profile/macro_references.h"
 #include "profile/profile_list.h"
 
+#include "platform/text.h"
+
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <json/reader.h>
+
 #include <fstream>
+#include <memory>
+#include <sys/stat.h>
 
 using namespace profile;
 using testing_support::TempDir;
@@ -125,20 +131,36 @@ TEST(MacroLibrary, HostileDelaysSaturateAndOddEventsReadSafely)
     EXPECT_FALSE(events[6].down);
 }
 
-TEST(MacroLibrary, ImportCopiesTheFileUnchangedUnderANewName)
+TEST(MacroLibrary, ImportKeepsTheEventsUnderANewNameAndIdentifier)
 {
     TempDir dir;
     MacroLibrary library(dir.path());
     library.Load();
     library.NewMacro();
-    const std::string text =
-        "{\"MacroName\": \"theirs\", \"Events\": [{\"Type\": 10, \"Delay\": \"5\"}]}";
-    writeBytes(dir / "theirs.mac", text);
+    // Invalid UTF-8, a foreign identifier that would leave the folder, an extra member, and
+    // a NUL and garbage after the document.
+    const std::string text = "{\"MacroName\": \"the\xff\xfeirs\", \"Guid\": \"../../../etc/x\", "
+                             "\"Note\": \"\xc3\", \"Events\": [{\"Type\": 10, \"Delay\": \"5\"}]}";
+    writeBytes(dir / "theirs.mac", text + std::string("\0garbage", 8));
     EXPECT_EQ(library.ImportMacro(dir / "theirs.mac"), L"macro_2");
-    EXPECT_EQ(fileBytes(library.macroPath(1)), text);
+    const std::string stored = fileBytes(library.macroPath(1));
+    // What this program would write: strict JSON, valid UTF-8, its own name and identifier.
+    Json::Value document;
+    Json::CharReaderBuilder strict;
+    Json::CharReaderBuilder::strictMode(&strict.settings_);
+    std::string errors;
+    std::unique_ptr<Json::CharReader> reader(strict.newCharReader());
+    ASSERT_TRUE(reader->parse(stored.data(), stored.data() + stored.size(), &document, &errors))
+        << errors << stored;
+    EXPECT_EQ(platform::toUtf8(platform::fromUtf8(stored)), stored);
+    EXPECT_EQ(json::readString(json::member(document, "MacroName")), "macro_2");
+    EXPECT_EQ(json::readString(json::member(document, "Guid")), library.guid(1));
+    EXPECT_TRUE(isTimestampId(library.guid(1)));
+    EXPECT_EQ(json::readString(json::member(document, "Note")), "\xef\xbf\xbd");
     EXPECT_EQ(library.LoadEvents(1).size(), 1u);
+    EXPECT_EQ(library.LoadEvents(1)[0].delay, 5u);
     ASSERT_TRUE(library.ExportMacro(1, dir / "out.mac"));
-    EXPECT_EQ(fileBytes(dir / "out.mac"), text);
+    EXPECT_EQ(fileBytes(dir / "out.mac"), stored);
     // Not a macro file: refused before anything changes.
     writeBytes(dir / "junk.mac", "\x7f"
                                  "ELF garbage");
@@ -146,6 +168,70 @@ TEST(MacroLibrary, ImportCopiesTheFileUnchangedUnderANewName)
     EXPECT_TRUE(library.ImportMacro(dir / "absent.mac").empty());
     EXPECT_EQ(library.count(), 2u);
     EXPECT_FALSE(library.ExportMacro(0, dir / "never-saved.mac"));
+}
+
+TEST(MacroLibrary, ImportsThatAreNoFilesAreRefusedWithoutWaiting)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    ASSERT_EQ(::mkfifo((dir / "fifo.mac").c_str(), 0600), 0);
+    std::filesystem::create_directories(dir / "folder.mac");
+    for (const std::filesystem::path& path :
+         {dir / "fifo.mac", dir / "folder.mac", std::filesystem::path("/dev/zero")})
+        EXPECT_TRUE(library.ImportMacro(path).empty()) << path;
+    EXPECT_EQ(library.count(), 0u);
+}
+
+TEST(MacroLibrary, AnImportWhoseFileCannotBeWrittenLeavesNothingBehind)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    library.NewMacro();
+    const std::string indexBefore = fileBytes(library.indexPath());
+    // Small to read, but written out one deeply indented number a line it is past what a
+    // file may hold.
+    std::string padding = std::string(30, '[') + "0";
+    for (int i = 0; i < 200'000; ++i)
+        padding += ",0";
+    writeBytes(dir / "big.mac",
+               "{\"Events\": [], \"Padding\": " + padding + std::string(30, ']') + "}");
+    EXPECT_TRUE(library.ImportMacro(dir / "big.mac").empty());
+    EXPECT_EQ(library.count(), 1u);
+    EXPECT_EQ(fileBytes(library.indexPath()), indexBefore);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        if (entry.path().filename() != "big.mac") {
+            EXPECT_NE(entry.path().extension(), ".mac") << entry.path();
+        }
+    }
+}
+
+TEST(MacroLibrary, AFileNoIndexEntryNamesIsRecoveredAtTheNextLoad)
+{
+    TempDir dir;
+    {
+        MacroLibrary library(dir.path());
+        library.Load();
+        library.NewMacro();
+        library.NewMacro();
+        ASSERT_TRUE(library.RenameMacro(1, L"keep me") == MacroLibrary::RenameResult::Renamed);
+        ASSERT_TRUE(library.SaveMacro(1, {{R"({"Type": 10})", L"7"}}));
+        // A delete killed after the index was written and before the file went.
+        const std::string orphanBytes = fileBytes(library.macroPath(1));
+        const auto orphan = library.macroPath(1);
+        ASSERT_TRUE(library.DeleteMacro(1));
+        writeBytes(orphan, orphanBytes);
+    }
+    // Files the program did not name are left alone.
+    writeBytes(dir / "notes.mac", R"({"Events": []})");
+    MacroLibrary library(dir.path());
+    library.Load();
+    EXPECT_EQ(library.names(), (Names{L"macro_1", L"keep me"}));
+    EXPECT_EQ(library.LoadEvents(1).size(), 1u);
+    // Kept in the index: a second load finds nothing more.
+    library.Load();
+    EXPECT_EQ(library.count(), 2u);
 }
 
 TEST(MacroLibrary, UnreadableIndexRefusesChangesAndHostileIdsStayInTheFolder)

@@ -60,6 +60,15 @@ protected:
         }
         const int count = list.GetProfileCount();
         ASSERT_GT(count, 0) << when;
+        // No profile file is left that the list does not name: the user could never reach it.
+        std::set<fs::path> named;
+        for (int i = 0; i < count; ++i)
+            named.insert(list.GetProfilePath(i));
+        for (const auto& entry : fs::directory_iterator(folder())) {
+            if (entry.path().extension() == kProfileExtension) {
+                EXPECT_TRUE(named.count(entry.path())) << when << entry.path().filename();
+            }
+        }
         for (int i = 0; i < count; ++i) {
             const JsonDocument profile = readJsonDocument(list.GetProfilePath(i));
             ASSERT_EQ(profile.state, ReadState::Ok) << when << " entry " << i;

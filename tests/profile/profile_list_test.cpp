@@ -281,6 +281,47 @@ TEST_F(ProfileListTest, AnImportTooLargeToReadBackIsRefusedBeforeAnythingIsStore
     EXPECT_TRUE(list.AddProfile());
 }
 
+TEST_F(ProfileListTest, ImportsAreStoredCleanUnderANameTheWindowAllows)
+{
+    list.InitProfiles();
+    const std::string title(80, 'n');
+    const std::string document = "{\"profilename\": \"a\xff\", \"profileUUID\": \"../../x\", "
+                                 "\"Note\": \"\xc3\"}";
+    writeBytes(root / (title + ".json"), document + std::string("\0trailing", 9));
+    ASSERT_TRUE(list.ImportProfile(root / (title + ".json")));
+    EXPECT_EQ(list.names().back(), std::wstring(kMaxProfileNameLength, L'n'));
+    const Json::Value stored = profileOf(1);
+    EXPECT_EQ(json::readString(json::member(stored, "Note")), "\xef\xbf\xbd");
+    EXPECT_TRUE(isTimestampId(json::readString(json::member(stored, "profileUUID"))));
+    // A second import of the same title stays within the limit too.
+    ASSERT_TRUE(list.ImportProfile(root / (title + ".json")));
+    EXPECT_EQ(list.names().back(), std::wstring(kMaxProfileNameLength - 3, L'n') + L"(1)");
+}
+
+TEST_F(ProfileListTest, AFileNoEntryNamesIsRecoveredAtTheEndWhenTheFolderIsOpened)
+{
+    list.InitProfiles();
+    ASSERT_TRUE(list.AddProfile());
+    list.SelectProfile(1);
+    ASSERT_EQ(list.RenameProfile(L"mine"), ProfileList::Renamed);
+    list.GetProfileCount();
+    const auto file = list.GetProfilePath(1);
+    const std::string bytes = fileBytes(file);
+    ASSERT_TRUE(list.DeleteProfile());
+    // As if the delete was killed between writing the list and removing the file.
+    writeBytes(file, bytes);
+    // Files the program did not name stay out of the list.
+    writeBytes(folder() / "copy of mine.Json", bytes);
+
+    ProfileList reopened;
+    reopened.SetPaths(folder(), root / "keyboard.Json");
+    reopened.InitProfiles();
+    EXPECT_EQ(reopened.names(), (Names{L"profile1", L"mine"}));
+    reopened.GetProfileCount();
+    EXPECT_EQ(reopened.GetProfilePath(1), file);
+    EXPECT_EQ(json::arraySize(json::member(listFile(), "profilelist")), 2u);
+}
+
 TEST_F(ProfileListTest, ARenameCutShortIsFinishedWhenTheFolderIsOpened)
 {
     list.InitProfiles();

@@ -11,7 +11,9 @@ ends by itself after --lifetime seconds. Every request is appended to --log as o
 Routes: /echo (request line, headers and body back), /big (150000 bytes), /slow (answers
 after 5 s), /redirect (302 to /echo), /api/updates (the JSON of --answer), /file (the
 --file-size bytes of a fixed pattern, honouring a range), /stallfile (as /file, but a
-request without a range stops after half and hangs).
+request without a range stops after half and hangs), /status500 (a JSON answer with status
+500), /trickle?gap=S (headers, then one byte every S seconds for ever), /endless (a body
+without a length that never ends).
 """
 import argparse
 import http.server
@@ -94,6 +96,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(b"late")
         elif path == "/redirect":
             self.answer(b"", 302, [("Location", "/echo")])
+        elif "/status500" in path:
+            self.answer(b'{"version":"9999","name":"x"}', 500)
+        elif path.startswith("/trickle"):
+            gap = float(dict(p.split("=") for p in self.path.partition("?")[2].split("&")
+                             if "=" in p).get("gap", "1"))
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.flush()
+            try:
+                while True:
+                    self.wfile.write(b"{")
+                    self.wfile.flush()
+                    time.sleep(gap)
+            except OSError:
+                return
+        elif path == "/endless":
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            block = pattern(0, 65536)
+            try:
+                while True:
+                    self.wfile.write(block)
+            except OSError:
+                return
         elif path.endswith("/updates"):
             with open(self.options.answer, "rb") as answer:
                 self.answer(answer.read())

@@ -2,6 +2,7 @@
 #include "update/update_time.h"
 
 #include "platform/settings_store.h"
+#include "platform/text.h"
 
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
@@ -152,13 +153,30 @@ TEST_F(UpdateCheckTest, ConfiguredProxyCarriesTheCheck)
     EXPECT_EQ(testing_support::readLines(proxyLog).size(), 1u);
 }
 
-TEST_F(UpdateCheckTest, AnswerThatIsNotJsonIsNotAFailedCheck)
+TEST_F(UpdateCheckTest, ErrorStatusAndBadAnswersAreNoAnswerNeverUpToDate)
 {
-    setAnswer("<html>busy</html>");
-    const auto notices = run({update::entryFor(update::updateModels()[1], 0x0102)});
-    EXPECT_EQ(notices.back().state, update::WindowState::UpToDate);
-    EXPECT_EQ(notices[2].record.name, L"KB");
-    EXPECT_EQ(notices[2].record.currentVersionText, L"V0102");
+    const auto entry = update::entryFor(update::updateModels()[1], 0x0102);
+    struct Case {
+        const char* answer;
+        const char* base;
+        const char* said;
+    };
+    for (const Case& c :
+         {Case{R"({"version":"0103"})", "/api/status500/", "status 500"},
+          Case{"<html>busy</html>", "/api/", "not JSON"},
+          Case{R"({"name":5,"path":[1],"version":{}})", "/api/", "\"version\" is not a string"},
+          Case{"", "/api/", "empty"}}) {
+        setAnswer(c.answer);
+        m_config.baseUrl = wide(m_service->url(c.base));
+        const auto notices = run({entry});
+        ASSERT_EQ(notices.size(), 4u) << c.answer;
+        EXPECT_EQ(notices[2].kind, UpdateNotice::Kind::UpdateItem);
+        EXPECT_NE(platform::toUtf8(notices[2].detail).find(c.said), std::string::npos)
+            << c.answer << ": " << platform::toUtf8(notices[2].detail);
+        EXPECT_EQ(notices[2].record.status, update::kStatusUpToDate); // the placeholder's
+        EXPECT_EQ(notices[2].record.currentVersionText, L"V0102");
+        EXPECT_EQ(notices.back().state, update::WindowState::NoAnswer) << c.answer;
+    }
 }
 
 TEST_F(UpdateCheckTest, StopEndsTheThreadInTheMiddleOfARequest)

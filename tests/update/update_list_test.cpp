@@ -67,6 +67,20 @@ TEST_F(UpdateListTest, ReportsMoveTheItemsInOrderAndEndTheUpdate)
     EXPECT_TRUE(m_list.canClose());
 }
 
+TEST_F(UpdateListTest, CancellingFailsTheWaitingItemsSoTheWindowCanClose)
+{
+    ASSERT_EQ(m_list.startUpdate(), (std::vector<std::size_t>{0, 2}));
+    EXPECT_FALSE(m_list.applyReport(event(UpdaterEvent::Progress), 40));
+    EXPECT_FALSE(m_list.canClose());
+    EXPECT_TRUE(m_list.cancelUpdate());
+    EXPECT_EQ(m_list.items()[0].state, ItemState::Failed);
+    EXPECT_EQ(m_list.items()[2].state, ItemState::Failed);
+    EXPECT_TRUE(m_list.items()[2].enabled); // tried again with "Update now"
+    EXPECT_FALSE(m_list.itemBeingUpdated());
+    EXPECT_TRUE(m_list.canClose());
+    EXPECT_FALSE(m_list.cancelUpdate()); // nothing left to cancel
+}
+
 TEST_F(UpdateListTest, ReportsWithoutAnItemBeingUpdatedAreIgnored)
 {
     EXPECT_FALSE(m_list.applyReport(event(UpdaterEvent::Done), 0));

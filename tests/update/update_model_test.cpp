@@ -94,21 +94,28 @@ TEST(UpdateAnswer, ApplicationShowsTheVersionName)
     EXPECT_EQ(record->currentVersionText, L"V2302");
 }
 
-TEST(UpdateAnswer, MembersOfTheWrongTypeReadAsMissing)
+TEST(UpdateAnswer, AnswersOfTheWrongShapeAreRefusedWithTheReason)
 {
     const auto entry = keyboardEntry(0x0102);
-    // Numbers where strings belong, an array root, a string device id: nothing throws and
-    // nothing newer is offered.
-    for (const char* answer : {R"({"version":259,"name":5,"path":[1],"device_id":"x"})",
-                               R"([1,2,3])", R"("text")", R"({"version":{"a":1}})", "null"}) {
-        const auto record = update::parseAnswer(answer, entry);
-        ASSERT_TRUE(record) << answer;
-        EXPECT_EQ(record->status, update::kStatusUpToDate) << answer;
-        EXPECT_TRUE(record->name.empty()) << answer;
-        EXPECT_EQ(record->deviceId, 0) << answer;
+    // None of these says anything about the versions: never "up to date".
+    const std::pair<const char*, const char*> refused[] = {
+        {R"({"name":5,"path":[1],"version":{}})", "\"version\" is not a string"},
+        {R"({"version":"0103","name":5})", "\"name\" is not a string"},
+        {R"({"version":"0103","device_id":"x"})", "\"device_id\""},
+        {R"({"version":"0103","size":-1})", "\"size\""},
+        {R"({"name":"KB"})", "no \"version\""},
+        {R"([1,2,3])", "not a JSON object"},
+        {"null", "not a JSON object"},
+        {"<html>502</html>", "not JSON"},
+        {"", "not JSON"},
+    };
+    for (const auto& [answer, reason] : refused) {
+        std::string problem;
+        EXPECT_FALSE(update::parseAnswer(answer, entry, &problem)) << answer;
+        EXPECT_NE(problem.find(reason), std::string::npos) << answer << ": " << problem;
     }
-    EXPECT_FALSE(update::parseAnswer("<html>502</html>", entry));
-    EXPECT_FALSE(update::parseAnswer("", entry));
+    // Members it does not read may be anything.
+    EXPECT_TRUE(update::parseAnswer(R"({"version":"0101","extra":[1,{}]})", entry));
 }
 
 TEST(UpdateFileName, HostileNamesStayInsideTheUpdateFolder)

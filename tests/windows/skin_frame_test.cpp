@@ -4,11 +4,13 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
+#include "ui/render.h"
 #include "windows/skin_choice.h"
 #include "windows/skin_frame.h"
 
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 using testing_support::MainWindowTest;
 using testing_support::TempDir;
@@ -140,11 +142,28 @@ TEST_F(SkinFrameTest, TheUsersOwnImageIsShownButNotKept)
     frame->setFileChooser([](HWND) { return std::nullopt; });
     ASSERT_TRUE(m_frameUi->click(L"skin_Custom")); // cancelled: nothing changes
     EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);
+    std::vector<std::wstring> notices;
+    frame->setNotice([&](const std::wstring& text) { notices.push_back(text); });
+    // A picture that would take a gigabyte: refused from its header, with the limit named.
+    const auto bomb = m_dir / "bomb.png";
+    std::string header("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x3e\x80\0\0\x3e\x80\x08\x06\0\0\0", 29);
+    std::ofstream(bomb, std::ios::binary) << header;
+    frame->setFileChooser([bomb](HWND) { return std::optional(bomb); });
+    ASSERT_TRUE(m_frameUi->click(L"skin_Custom"));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(L"16000 × 16000"), std::wstring::npos);
+    EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);
+
     const auto mine = m_dir / "mine.png";
+    ui::Image image;
+    image.width = image.height = 2;
+    image.pixels.assign(4, 0xFF336699u);
+    ASSERT_TRUE(ui::writePng(image, mine));
     frame->setFileChooser([mine](HWND) { return std::optional(mine); });
     ASSERT_TRUE(m_frameUi->click(L"skin_Custom"));
     EXPECT_EQ(std::wstring(root()->GetBkImage()), platform::toWide(mine));
     EXPECT_FALSE(std::filesystem::exists(mainIni()));
+    EXPECT_EQ(notices.size(), 1u);
     closeFrame();
 }
 

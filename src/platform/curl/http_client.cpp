@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -132,6 +133,9 @@ struct Sink {
     bool restarted = false;
     int writeError = 0;
     CURL* easy = nullptr;
+    std::uint64_t limit = 0; // the file never grows past this many bytes
+    bool tooLarge = false;
+    std::uint64_t announced = 0; // the whole file's size as the server gave it, when too large
 };
 
 std::size_t writeToBuffer(char* data, std::size_t size, std::size_t count, void* user)
@@ -167,6 +171,20 @@ std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* u
         }
         sink.restarted = true;
     }
+    if (sink.written == 0) {
+        // Refused before the first byte lands when the announced size is already too much.
+        curl_off_t announced = -1;
+        curl_easy_getinfo(sink.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (announced > 0 && sink.offset + static_cast<std::uint64_t>(announced) > sink.limit) {
+            sink.tooLarge = true;
+            sink.announced = sink.offset + static_cast<std::uint64_t>(announced);
+            return 0;
+        }
+    }
+    if (sink.offset + sink.written + bytes > sink.limit) {
+        sink.tooLarge = true;
+        return 0;
+    }
     std::size_t done = 0;
     while (done < bytes) {
         const ssize_t n = ::write(sink.fd, data + done, bytes - done);
@@ -186,20 +204,30 @@ struct Outcome {
     CURLcode code = CURLE_OK;
     bool aborted = false;
     bool stalled = false;
+    bool overDeadline = false;
+    bool tooSlow = false;
 };
 
 // Runs one easy handle on the client's multi handle. Waits on the transfer's sockets and
-// the abort wake-up, never longer than until the stall deadline.
+// the abort wake-up, never longer than until the next of the stall, rate and overall
+// deadlines.
 Outcome perform(CURLM* multi, CURL* easy, const HttpSettings& settings, std::size_t bodySize,
-                const std::atomic<bool>& aborted, const std::function<void()>& onProgress)
+                std::chrono::milliseconds overall, const std::atomic<bool>& aborted,
+                const std::function<void()>& onProgress)
 {
     Outcome outcome;
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
         outcome.code = CURLE_FAILED_INIT;
         return outcome;
     }
+    const auto started = Clock::now();
+    const auto end = started + overall;
     curl_off_t lastBytes = -1;
-    auto lastMove = Clock::now();
+    auto lastMove = started;
+    // The rate is judged over whole windows from the moment the connection stands.
+    std::optional<Clock::time_point> windowStart;
+    curl_off_t windowBytes = 0;
+    const auto rateWindow = std::max(settings.rateWindow, std::chrono::milliseconds(1));
     int running = 1;
     while (true) {
         if (aborted.load()) {
@@ -221,8 +249,13 @@ Outcome perform(CURLM* multi, CURL* easy, const HttpSettings& settings, std::siz
         }
         if (onProgress)
             onProgress();
+        if (now >= end) {
+            outcome.overDeadline = true;
+            break;
+        }
+        auto wait = std::min(std::chrono::milliseconds(1000),
+                             std::chrono::ceil<std::chrono::milliseconds>(end - now));
         // Before the connection stands, curl's own connect time-out applies.
-        auto wait = std::chrono::milliseconds(1000);
         if (connected > 0) {
             const auto limit = static_cast<std::size_t>(up) < bodySize ? settings.sendTimeout
                                                                        : settings.receiveTimeout;
@@ -231,8 +264,26 @@ Outcome perform(CURLM* multi, CURL* easy, const HttpSettings& settings, std::siz
                 outcome.stalled = true;
                 break;
             }
+            if (!windowStart) {
+                windowStart = now;
+                windowBytes = up + down;
+            }
+            if (now >= *windowStart + rateWindow) {
+                const auto moved = static_cast<std::uint64_t>(up + down - windowBytes);
+                const auto seconds = std::chrono::duration<double>(now - *windowStart).count();
+                if (static_cast<double>(moved) <
+                    static_cast<double>(settings.minimumRate) * seconds) {
+                    outcome.tooSlow = true;
+                    break;
+                }
+                windowStart = now;
+                windowBytes = up + down;
+            }
             wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+            wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*windowStart +
+                                                                               rateWindow - now));
         }
+        wait = std::max(wait, std::chrono::milliseconds(0));
         curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
     }
     int left = 0;
@@ -242,7 +293,7 @@ Outcome perform(CURLM* multi, CURL* easy, const HttpSettings& settings, std::siz
     }
     if (outcome.aborted)
         outcome.code = CURLE_ABORTED_BY_CALLBACK;
-    else if (outcome.stalled)
+    else if (outcome.stalled || outcome.overDeadline || outcome.tooSlow)
         outcome.code = CURLE_OPERATION_TIMEDOUT;
     curl_multi_remove_handle(multi, easy);
     return outcome;
@@ -297,6 +348,27 @@ Result<std::string> buildCaBundle(CURL* easy, const fs::path& extra)
     bundle += "\n";
     bundle += *extraText;
     return bundle;
+}
+
+std::string seconds(std::chrono::milliseconds duration)
+{
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
+    if (whole * 1000 == duration.count())
+        return std::to_string(whole) + " s";
+    return std::to_string(duration.count()) + " ms";
+}
+
+// The words for a transfer the client itself ended; empty when curl ended it.
+std::string timeLimitMessage(const Outcome& outcome, const HttpSettings& settings,
+                             std::chrono::milliseconds overall, const std::string& host)
+{
+    const std::string where = host.empty() ? std::string("the server") : host;
+    if (outcome.overDeadline)
+        return where + " did not finish within " + seconds(overall);
+    if (outcome.tooSlow)
+        return where + " sent less than " + std::to_string(settings.minimumRate) +
+               " bytes a second for " + seconds(settings.rateWindow);
+    return {};
 }
 
 } // namespace
@@ -397,25 +469,51 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
     curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToBuffer);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);
 
-    const Outcome outcome =
-        perform(m_transfer->multi, easy.get(), m_settings, body.size(), m_aborted, nullptr);
+    const Outcome outcome = perform(m_transfer->multi, easy.get(), m_settings, body.size(),
+                                    m_settings.requestDeadline, m_aborted, nullptr);
     long requestSize = 0;
     curl_easy_getinfo(easy.get(), CURLINFO_REQUEST_SIZE, &requestSize);
     const bool bufferFull = outcome.code == CURLE_WRITE_ERROR && sink.full;
     if (outcome.code != CURLE_OK && !bufferFull) {
         m_lastError = errorFor(outcome.code, host, errorBuffer);
+        if (auto words = timeLimitMessage(outcome, m_settings, m_settings.requestDeadline, host);
+            !words.empty())
+            m_lastError.message = std::move(words);
         debugOutput("http: " + m_lastError.message);
         if (requestSize == 0 && sink.copied == 0) {
             writeMarker();
             return 0;
         }
     }
+    long status = 0;
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status != 0 && (status < 200 || status > 299)) {
+        // An error page is not the answer that was asked for, whatever its body says.
+        m_lastError = {HttpErrorCode::BadStatus, (host.empty() ? std::string("the server") : host) +
+                                                     " answered with status " +
+                                                     std::to_string(status)};
+        debugOutput("http: " + m_lastError.message);
+        std::fill(response.begin(), response.end(), std::uint8_t{0});
+        writeMarker();
+        return 0;
+    }
     return static_cast<std::int64_t>(sink.copied);
 }
 
 Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::path& file,
-                                              const ProgressHandler& progress, ProxyUse proxy)
+                                              const ProgressHandler& progress, ProxyUse proxy,
+                                              std::uint64_t expectedSize)
 {
+    const std::uint64_t limit = expectedSize != 0
+                                    ? std::min(expectedSize, m_settings.maxDownloadSize)
+                                    : m_settings.maxDownloadSize;
+    if (expectedSize > m_settings.maxDownloadSize) {
+        m_lastError = {HttpErrorCode::TooLarge, "the announced size of " +
+                                                    std::to_string(expectedSize) +
+                                                    " bytes is beyond the limit of " +
+                                                    std::to_string(m_settings.maxDownloadSize)};
+        return makeError(Error::Code::TooLarge, m_lastError.message);
+    }
     const std::string utf8Url = toUtf8(url);
     const std::string host = hostOf(utf8Url);
     Easy easy(curl_easy_init());
@@ -445,6 +543,7 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
     sink.fd = out.fd;
     sink.offset = static_cast<std::uint64_t>(existing);
     sink.easy = easy.get();
+    sink.limit = limit;
     curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToFile);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);
 
@@ -464,8 +563,8 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
             progress(state);
         }
     };
-    const Outcome outcome =
-        perform(m_transfer->multi, easy.get(), m_settings, 0, m_aborted, report);
+    const Outcome outcome = perform(m_transfer->multi, easy.get(), m_settings, 0,
+                                    m_settings.downloadDeadline, m_aborted, report);
     long status = 0;
     curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (outcome.code == CURLE_HTTP_RETURNED_ERROR && status == 416 && existing > 0) {
@@ -477,8 +576,21 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
     }
     if (sink.writeError != 0)
         return makeError(Error::Code::Io, file.string() + ": " + std::strerror(sink.writeError));
+    if (sink.tooLarge) {
+        const std::string where = host.empty() ? std::string("the server") : host;
+        const std::string most = "at most " + std::to_string(limit) + " bytes are taken";
+        m_lastError = {HttpErrorCode::TooLarge,
+                       sink.announced != 0
+                           ? where + " announced a file of " + std::to_string(sink.announced) +
+                                 " bytes; " + most
+                           : where + " sent more than " + std::to_string(limit) + " bytes"};
+        return makeError(Error::Code::TooLarge, m_lastError.message);
+    }
     if (outcome.code != CURLE_OK) {
         m_lastError = errorFor(outcome.code, host, errorBuffer);
+        if (auto words = timeLimitMessage(outcome, m_settings, m_settings.downloadDeadline, host);
+            !words.empty())
+            m_lastError.message = std::move(words);
         if (outcome.code == CURLE_HTTP_RETURNED_ERROR)
             m_lastError.message = host + " answered with status " + std::to_string(status);
         return makeError(outcome.code == CURLE_OPERATION_TIMEDOUT ? Error::Code::Timeout

@@ -92,7 +92,8 @@ Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
 {
     // One byte past the bound is read to tell "too large", so the bound itself must leave room.
     maxBytes = std::min(maxBytes, std::numeric_limits<std::size_t>::max() - 1);
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK a FIFO would hold the open until a writer came.
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.isValid())
         return ioError(file, errno);
     struct stat info {};
@@ -143,7 +144,7 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
     name.append(std::to_string(counter++));
     const fs::path temporary = folder / name;
     FileDescriptor fd(
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.isValid())
         return ioError(temporary, errno);
     auto fail = [&](int error) -> Result<void> {

@@ -145,13 +145,53 @@ fs::path programFolder()
 
 Result<void> createFolders(const fs::path& folder)
 {
+    fs::path level;
+    for (const auto& part : folder) {
+        level /= part;
+        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
+            return makeError(Error::Code::Io, level.string() + ": " + errnoText(errno));
+    }
     std::error_code error;
-    fs::create_directories(folder, error);
-    if (error)
-        return makeError(Error::Code::Io, folder.string() + ": " + error.message());
     if (!fs::is_directory(folder, error))
         return makeError(Error::Code::Io, folder.string() + " is not a folder");
     return {};
+}
+
+std::size_t securePrivateFolders()
+{
+    // Deep or huge trees are not ours; the walk stops well before either costs much.
+    constexpr std::size_t kMaxEntries = 100000;
+    std::size_t tightened = 0;
+    std::size_t seen = 0;
+    auto tighten = [&](const fs::path& path, mode_t wanted) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || info.st_uid != ::getuid())
+            return;
+        if ((info.st_mode & 07777 & ~wanted) == 0)
+            return;
+        if (::chmod(path.c_str(), info.st_mode & wanted) == 0)
+            ++tightened;
+        else
+            debugOutput("folders: cannot close " + path.string() + ": " + errnoText(errno));
+    };
+    for (const fs::path& base : {userDataFolder(), configFolder(), cacheFolder()}) {
+        const fs::path folder = base / toPath(kInstanceIdentifier);
+        if (auto made = createFolders(folder); !made) {
+            debugOutput("folders: " + made.error().message);
+            continue;
+        }
+        tighten(folder, 0700);
+        std::error_code error;
+        for (fs::recursive_directory_iterator it(folder, error), end;
+             !error && it != end && seen < kMaxEntries; it.increment(error), ++seen) {
+            const auto type = it->symlink_status(error).type();
+            if (type == fs::file_type::directory)
+                tighten(it->path(), 0700);
+            else if (type == fs::file_type::regular)
+                tighten(it->path(), 0600);
+        }
+    }
+    return tightened;
 }
 
 Result<void> createPrivateFolder(const fs::path& folder)

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "platform/worker_thread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -124,6 +125,8 @@ struct IpcEndpoint::Listener {
     Socket wake; // an eventfd: written to end the listener's wait
     std::wstring name;
     Handler handler;
+    std::vector<std::wstring> acceptedNames; // lower case; empty: every name
+    std::atomic<std::uint64_t> dropped{0};
     std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kMaxIpcDatagramSize + 1);
 
     Listener(int socketFd, int wakeFd) : socket(socketFd), wake(wakeFd) {}
@@ -213,6 +216,16 @@ void IpcEndpoint::Listener::receive(std::size_t size, const ucred* credentials)
                     L"\"; dropped");
         return;
     }
+    if (decoded->message.kind == IpcMessage::Kind::Registered && !acceptedNames.empty() &&
+        std::find(acceptedNames.begin(), acceptedNames.end(), toLower(decoded->message.name)) ==
+            acceptedNames.end()) {
+        // Counted, and noted only now and then: a flood must not flood the trace too.
+        const std::uint64_t count = ++dropped;
+        if ((count & (count - 1)) == 0)
+            debugOutput("ipc: " + std::to_string(count) +
+                        " message(s) of a name not taken from other programs dropped");
+        return;
+    }
     decoded->message.senderProcessId = credentials->pid;
     handler(std::move(decoded->message));
 }
@@ -231,7 +244,7 @@ IpcEndpoint::~IpcEndpoint()
     stopReceiving();
 }
 
-Result<void> IpcEndpoint::startReceiving(Handler handler)
+Result<void> IpcEndpoint::startReceiving(Handler handler, std::vector<std::wstring> acceptedNames)
 {
     if (m_listener)
         return makeError(Error::Code::Failed, "ipc: already receiving");
@@ -262,6 +275,8 @@ Result<void> IpcEndpoint::startReceiving(Handler handler)
     }
     listener->name = m_name;
     listener->handler = std::move(handler);
+    for (auto& accepted : acceptedNames)
+        listener->acceptedNames.push_back(toLower(accepted));
     m_listener = listener;
     m_thread->start("ipc listener", [listener](Event& stop) { listener->run(stop); });
     return {};
@@ -279,6 +294,11 @@ bool IpcEndpoint::stopReceiving(std::chrono::milliseconds timeout)
     const bool ended = m_thread->stop(timeout);
     m_listener.reset();
     return ended;
+}
+
+std::uint64_t IpcEndpoint::droppedMessages() const
+{
+    return m_listener ? m_listener->dropped.load() : 0;
 }
 
 bool IpcEndpoint::isReceiving() const

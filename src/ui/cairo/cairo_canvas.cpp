@@ -2,7 +2,9 @@
 #include "ui/render.h"
 
 #include "platform/debug_output.h"
+#include "platform/files.h"
 #include "platform/text.h"
+#include "ui/image_limits.h"
 
 #include <cairo.h>
 #include <librsvg/rsvg.h>
@@ -11,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <gio/gio.h>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -27,9 +31,6 @@ using CairoSurface = std::unique_ptr<cairo_surface_t, FreeWith<cairo_surface_des
 using CairoContext = std::unique_ptr<cairo_t, FreeWith<cairo_destroy>>;
 using FontDescription =
     std::unique_ptr<PangoFontDescription, FreeWith<pango_font_description_free>>;
-
-// PNG files above this size are not skin images.
-constexpr std::uintmax_t kMaxImageFileSize = 32 * 1024 * 1024;
 
 // Families tried after the skin's own face, so Latin, Chinese and Thai all find glyphs.
 constexpr const char* kFallbackFamilies = ",Noto Sans,WenQuanYi Micro Hei,Noto Sans Thai,Sans";
@@ -51,6 +52,100 @@ Caches& caches()
     return instance;
 }
 
+struct PngReader {
+    std::string_view rest;
+};
+
+cairo_status_t readPngBytes(void* closure, unsigned char* data, unsigned int length)
+{
+    auto& reader = *static_cast<PngReader*>(closure);
+    if (reader.rest.size() < length)
+        return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(data, reader.rest.data(), length);
+    reader.rest.remove_prefix(length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// The file's bytes, read once and checked before any decoder sees them. The problem is
+// empty when the bytes may be decoded.
+struct CheckedBytes {
+    std::string bytes;
+    std::wstring problem;
+};
+
+CheckedBytes readImageFile(const std::filesystem::path& path, bool svg)
+{
+    auto read = platform::readFileBounded(path, kMaxImageFileSize);
+    if (!read)
+        return {{}, platform::fromUtf8(read.error().message)};
+    std::wstring problem = imageBytesProblem(*read, svg);
+    return {std::move(*read), std::move(problem)};
+}
+
+CairoSurface decodePng(const std::filesystem::path& path, std::wstring& problem)
+{
+    CheckedBytes file = readImageFile(path, false);
+    problem = std::move(file.problem);
+    if (!problem.empty())
+        return nullptr;
+    PngReader reader{file.bytes};
+    CairoSurface surface(cairo_image_surface_create_from_png_stream(readPngBytes, &reader));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+        problem = L"not a readable PNG image";
+        return nullptr;
+    }
+    return surface;
+}
+
+// The size an SVG is drawn at by default: its intrinsic size, else its extent.
+std::optional<PixelSize> svgSize(RsvgHandle* handle)
+{
+    gdouble width = 0;
+    gdouble height = 0;
+    if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) || width <= 0 ||
+        height <= 0) {
+        RsvgRectangle ink{};
+        RsvgRectangle logical{};
+        if (!rsvg_handle_get_geometry_for_layer(handle, nullptr, nullptr, &ink, &logical, nullptr))
+            return std::nullopt;
+        width = logical.width;
+        height = logical.height;
+    }
+    if (!std::isfinite(width) || !std::isfinite(height))
+        return PixelSize{std::numeric_limits<std::int64_t>::max(), 1};
+    const auto clamp = [](gdouble v) {
+        return static_cast<std::int64_t>(std::min(std::ceil(v), 9.0e15));
+    };
+    return PixelSize{clamp(width), clamp(height)};
+}
+
+SvgHandle decodeSvg(const std::filesystem::path& path, std::wstring& problem)
+{
+    CheckedBytes file = readImageFile(path, true);
+    problem = std::move(file.problem);
+    if (!problem.empty())
+        return nullptr;
+    using InputStream = std::unique_ptr<GInputStream, FreeWith<g_object_unref>>;
+    using File = std::unique_ptr<GFile, FreeWith<g_object_unref>>;
+    InputStream stream(g_memory_input_stream_new_from_data(
+        file.bytes.data(), static_cast<gssize>(file.bytes.size()), nullptr));
+    File base(g_file_new_for_path(path.c_str()));
+    GError* failure = nullptr;
+    SvgHandle handle(rsvg_handle_new_from_stream_sync(stream.get(), base.get(),
+                                                      RSVG_HANDLE_FLAGS_NONE, nullptr, &failure));
+    if (failure)
+        g_error_free(failure);
+    if (!handle) {
+        problem = L"not a readable SVG drawing";
+        return nullptr;
+    }
+    const auto size = svgSize(handle.get());
+    problem = size ? pixelSizeProblem(*size) : std::wstring(L"the drawing has no size");
+    if (!problem.empty())
+        return nullptr;
+    return handle;
+}
+
 // A vector image: an ".svg" file, or the ".svg" beside a named ".png", which then stands
 // for it. Drawn at the size it is shown at, so it stays sharp at every scale.
 RsvgHandle* loadVectorImage(const std::wstring& file)
@@ -68,17 +163,10 @@ RsvgHandle* loadVectorImage(const std::wstring& file)
     std::lock_guard guard(c.lock);
     if (const auto found = c.vectors.find(path); found != c.vectors.end())
         return found->second.get();
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    SvgHandle handle;
-    if (!error && size <= kMaxImageFileSize) {
-        GError* failure = nullptr;
-        handle.reset(rsvg_handle_new_from_file(path.c_str(), &failure));
-        if (failure)
-            g_error_free(failure);
-    }
+    std::wstring problem;
+    SvgHandle handle = decodeSvg(path, problem);
     if (!handle)
-        platform::debugOutput(L"image not loaded: " + path.wstring());
+        platform::debugOutput(L"image not loaded: " + path.wstring() + L": " + problem);
     return c.vectors.emplace(path, std::move(handle)).first->second.get();
 }
 
@@ -89,16 +177,10 @@ cairo_surface_t* loadImage(const std::wstring& file)
     std::lock_guard guard(c.lock);
     if (const auto found = c.images.find(path); found != c.images.end())
         return found->second.get();
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    CairoSurface surface;
-    if (!error && size <= kMaxImageFileSize) {
-        surface.reset(cairo_image_surface_create_from_png(path.c_str()));
-        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
-            surface.reset();
-    }
+    std::wstring problem;
+    CairoSurface surface = decodePng(path, problem);
     if (!surface)
-        platform::debugOutput(L"image not loaded: " + path.wstring());
+        platform::debugOutput(L"image not loaded: " + path.wstring() + L": " + problem);
     return c.images.emplace(path, std::move(surface)).first->second.get();
 }
 
@@ -384,6 +466,8 @@ private:
             return found->second.get();
         if (c.rasters.size() >= kMaxRasters)
             c.rasters.clear();
+        if (!pixelSizeProblem({targetWidth, targetHeight}).empty())
+            return nullptr;
         CairoSurface surface(
             cairo_image_surface_create(CAIRO_FORMAT_ARGB32, targetWidth, targetHeight));
         CairoContext cr(cairo_create(surface.get()));
@@ -458,10 +542,21 @@ void resetRenderCaches()
     c.fonts.clear();
 }
 
+std::wstring imageFileProblem(const std::filesystem::path& file)
+{
+    std::wstring problem;
+    const bool decoded = file.extension() == ".svg" ? decodeSvg(file, problem) != nullptr
+                                                    : decodePng(file, problem) != nullptr;
+    if (!decoded && problem.empty())
+        problem = L"the image cannot be read";
+    return problem;
+}
+
 std::optional<Image> loadPng(const std::filesystem::path& file)
 {
-    CairoSurface surface(cairo_image_surface_create_from_png(file.c_str()));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+    std::wstring problem;
+    CairoSurface surface = decodePng(file, problem);
+    if (!surface)
         return std::nullopt;
     CairoSurface argb(cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
                                                  cairo_image_surface_get_width(surface.get()),

@@ -24,7 +24,19 @@ packages=(
     python3 openssl
     # fonts for Latin, Simplified Chinese and Thai text
     fonts-noto-core fonts-wqy-microhei fontconfig
+    # the Windows cross build and its tests under Wine
+    g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
+
+# jsoncpp's and pugixml's sources for the Windows cross build come from Debian's source
+# packages of the same suites as the binary ones.
+source_list=/etc/apt/sources.list.d/halvek-deb-src.sources
+add_source_list() {
+    local binary_list=/etc/apt/sources.list.d/debian.sources
+    [ -f "$source_list" ] && return 1
+    [ -f "$binary_list" ] || { echo "no $binary_list to take the deb-src suites from" >&2; exit 1; }
+    sed 's/^Types: deb$/Types: deb-src/' "$binary_list" | "${sudo_cmd[@]}" tee "$source_list" > /dev/null
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -33,15 +45,28 @@ for package in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "Installing: ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+updated=0
+if [ ${#missing[@]} -gt 0 ] || add_source_list; then
+    "${sudo_cmd[@]}" apt-get update -q
+    updated=1
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Unpacked once into the build tree; the cross build reads them from there.
+source_cache="$(cd "$(dirname "$0")/.." && pwd)/build/deb-src"
+for source_package in libjsoncpp pugixml; do
+    if ! compgen -G "$source_cache/$source_package-*/CMakeLists.txt" > /dev/null \
+        && ! compgen -G "$source_cache/${source_package#lib}-*/CMakeLists.txt" > /dev/null; then
+        [ "$updated" -eq 1 ] || { "${sudo_cmd[@]}" apt-get update -q; updated=1; }
+        mkdir -p "$source_cache"
+        (cd "$source_cache" && apt-get source -q "$source_package")
+    fi
+done

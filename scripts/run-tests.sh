@@ -2,7 +2,9 @@
 # Sets up a fresh Debian 12 machine and runs every test:
 #   1. each libFuzzer target briefly over the loaders of untrusted input (clang),
 #   2. the threaded components' tests under ThreadSanitizer,
-#   3. the test build (AddressSanitizer and UndefinedBehaviorSanitizer) with every test
+#   3. the Windows cross build (MinGW-w64) and its UI-free suites under Wine, with the
+#      Windows halvekctl's frames compared to the Linux one's,
+#   4. the test build (AddressSanitizer and UndefinedBehaviorSanitizer) with every test
 #      through ctest, whose summary closes the output.
 # Exits non-zero when any of them fails.
 set -euo pipefail
@@ -30,6 +32,13 @@ TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/ui_tests --gtest_brief=1 --gtest_f
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer: every test"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_SANITIZE=ON -DHALVEK_WERROR=ON -DHALVEK_BENCH=OFF
 cmake --build build/test --parallel "$jobs"
+
+echo "== Windows: the cross build and its suites under Wine"
+cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_BENCH=OFF \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake \
+    -DHALVEK_LINUX_HALVEKCTL="$PWD/build/test/halvekctl"
+cmake --build build/windows --parallel "$jobs"
+(cd build/windows && ctest --output-on-failure --parallel "$jobs" --timeout 900)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # On CI the emulated devices must work as hidraw nodes: there a hidraw test that would skip

@@ -1,5 +1,6 @@
 #include "platform/debug_output.h"
 
+#include "platform/system_debug_output.h"
 #include "platform/text.h"
 
 #include <atomic>
@@ -39,6 +40,7 @@ void debugOutput(std::wstring_view line)
         const std::string utf8 = toUtf8(line);
         std::fprintf(stderr, "%s\n", utf8.c_str());
     }
+    systemDebugOutput(line);
     auto& r = ring();
     std::lock_guard guard(r.lock);
     if (r.lines.size() == kDebugRingSize)

@@ -12,14 +12,18 @@ bool isSeparator(wchar_t c)
 
 } // namespace
 
+// Through char8_t: a path made from plain char text takes it in the system's code page on
+// Windows, which turns any name beyond ASCII into the wrong one.
 std::filesystem::path toPath(std::wstring_view text)
 {
-    return std::filesystem::path(toUtf8(text));
+    const std::string utf8 = toUtf8(text);
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 std::wstring toWide(const std::filesystem::path& path)
 {
-    return fromUtf8(path.native());
+    const std::u8string utf8 = path.u8string();
+    return fromUtf8(std::string(utf8.begin(), utf8.end()));
 }
 
 std::filesystem::path relativeName(std::wstring_view name)

@@ -7,9 +7,12 @@ TEST(Paths, WideNamesBeyondAsciiConvertBothWays)
     // std::filesystem::path(std::wstring) throws on these in the "C" locale.
     const std::wstring name = L"/tmp/键盘/สวัสดี/profile 1.json";
     const auto path = platform::toPath(name);
-    EXPECT_EQ(path.native(), "/tmp/\xe9\x94\xae\xe7\x9b\x98/"
-                             "\xe0\xb8\xaa\xe0\xb8\xa7\xe0\xb8\xb1\xe0\xb8\xaa\xe0\xb8\x94\xe0"
-                             "\xb8\xb5/profile 1.json");
+    // As UTF-8, whatever the system's own form of names.
+    const auto utf8 = path.u8string();
+    EXPECT_EQ(std::string(utf8.begin(), utf8.end()),
+              "/tmp/\xe9\x94\xae\xe7\x9b\x98/"
+              "\xe0\xb8\xaa\xe0\xb8\xa7\xe0\xb8\xb1\xe0\xb8\xaa\xe0\xb8\x94\xe0"
+              "\xb8\xb5/profile 1.json");
     EXPECT_EQ(platform::toWide(path), name);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/debug_output.h"
 
 #include "support/scoped_environment.h"
+#include "support/system_traits.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,8 @@ TEST(SettingsStore, ChangeReplacesTheFileAtomically)
 
 TEST(SettingsStore, DefaultFileIsInTheProgramsConfigFolder)
 {
+    if (!testing_support::usesXdgBaseFolders())
+        GTEST_SKIP() << "no XDG folders on this system";
     testing_support::ScopedEnvironment config("XDG_CONFIG_HOME", "/xdg/config");
     EXPECT_EQ(platform::SettingsStore::defaultFile(),
               fs::path("/xdg/config/SPhalvek2vizudi/settings.conf"));

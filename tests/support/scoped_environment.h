@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/environment.h"
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -15,18 +17,9 @@ public:
     {
         if (const char* old = std::getenv(m_name.c_str()))
             m_old = old;
-        if (value)
-            ::setenv(m_name.c_str(), value->c_str(), 1);
-        else
-            ::unsetenv(m_name.c_str());
+        setEnvironmentVariable(m_name, value);
     }
-    ~ScopedEnvironment()
-    {
-        if (m_old)
-            ::setenv(m_name.c_str(), m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name.c_str());
-    }
+    ~ScopedEnvironment() { setEnvironmentVariable(m_name, m_old); }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 namespace testing_support {
 
@@ -11,8 +10,9 @@ TempDir::TempDir()
 {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
-    const auto name = "halvek-test-" + std::to_string(::getpid()) + "-" +
-                      std::to_string(counter++) + "-" + std::to_string(random());
+    // Random enough to stay apart from other test processes without asking for their ids.
+    const auto name = "halvek-test-" + std::to_string(random()) + "-" + std::to_string(counter++) +
+                      "-" + std::to_string(random());
     m_path = std::filesystem::temp_directory_path() / name;
     std::filesystem::create_directories(m_path);
 }

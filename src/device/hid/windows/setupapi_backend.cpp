@@ -1,0 +1,312 @@
+#include "device/hid/windows/setupapi_backend.h"
+
+#include "device/hid/hid_path.h"
+#include "device/hid/input_queue.h"
+#include "platform/debug_output.h"
+#include "platform/text.h"
+
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <windows.h>
+// The HID and SetupAPI headers need the types of windows.h first; hid.dll's header leaves
+// C linkage to its includer.
+extern "C" {
+#include <hidsdi.h>
+}
+#include <setupapi.h>
+
+namespace hid::windows {
+namespace {
+
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : m_handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    ~Handle()
+    {
+        if (m_handle != nullptr)
+            CloseHandle(m_handle);
+    }
+    Handle(Handle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    Handle& operator=(Handle&&) = delete;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+
+private:
+    HANDLE m_handle = nullptr;
+};
+
+struct DeviceList {
+    HDEVINFO set;
+    explicit DeviceList(HDEVINFO made) : set(made) {}
+    ~DeviceList()
+    {
+        if (set != INVALID_HANDLE_VALUE)
+            SetupDiDestroyDeviceInfoList(set);
+    }
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+};
+
+std::vector<std::wstring> listInterfacePaths()
+{
+    GUID hidClass{};
+    HidD_GetHidGuid(&hidClass);
+    std::vector<std::wstring> paths;
+    DeviceList list(
+        SetupDiGetClassDevsW(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    if (list.set == INVALID_HANDLE_VALUE)
+        return paths;
+    SP_DEVICE_INTERFACE_DATA item{};
+    item.cbSize = sizeof item;
+    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(list.set, nullptr, &hidClass, index, &item);
+         ++index) {
+        DWORD size = 0;
+        SetupDiGetDeviceInterfaceDetailW(list.set, &item, nullptr, 0, &size, nullptr);
+        if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W))
+            continue;
+        std::vector<std::uint8_t> buffer(size);
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+        if (SetupDiGetDeviceInterfaceDetailW(list.set, &item, detail, size, nullptr, nullptr))
+            paths.emplace_back(detail->DevicePath);
+    }
+    return paths;
+}
+
+// Opened with no access at all, a collection still answers for its attributes and caps;
+// keyboards and mice the system holds open for itself refuse anything more.
+Handle openForQuery(const std::wstring& path)
+{
+    return Handle(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+}
+
+struct Described {
+    Attributes attributes;
+    CollectionInfo collection;
+};
+
+std::optional<Described> describe(HANDLE device, const std::wstring& path)
+{
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof attributes;
+    if (!HidD_GetAttributes(device, &attributes))
+        return std::nullopt;
+    PHIDP_PREPARSED_DATA preparsed = nullptr;
+    if (!HidD_GetPreparsedData(device, &preparsed))
+        return std::nullopt;
+    HIDP_CAPS caps{};
+    const NTSTATUS status = HidP_GetCaps(preparsed, &caps);
+    HidD_FreePreparsedData(preparsed);
+    if (status != HIDP_STATUS_SUCCESS)
+        return std::nullopt;
+    Described found;
+    found.attributes = {attributes.VendorID, attributes.ProductID, attributes.VersionNumber};
+    const std::uint32_t number = parsePath(path).collection;
+    found.collection.number = number == 0 ? 1 : number;
+    found.collection.usagePage = caps.UsagePage;
+    found.collection.usage = caps.Usage;
+    // The system's parser keeps the descriptor: the lengths are what reads and writes
+    // need; the reports always travel with their id byte, 0 when unnumbered.
+    // TODO: the button and value caps with their bit positions, for unpacking reports.
+    found.collection.input.byteLength = caps.InputReportByteLength;
+    found.collection.output.byteLength = caps.OutputReportByteLength;
+    found.collection.feature.byteLength = caps.FeatureReportByteLength;
+    return found;
+}
+
+// Waits for an overlapped transfer up to the time-out, or until `stop` is set; cancels it
+// otherwise, and only returns once the system is done with the buffer.
+Transfer finish(HANDLE device, OVERLAPPED& overlapped, BOOL started, HANDLE stop, DWORD timeoutMs,
+                DWORD& moved)
+{
+    moved = 0;
+    if (!started) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING)
+            return error == ERROR_DEVICE_NOT_CONNECTED ? Transfer::Gone : Transfer::Failed;
+    }
+    const HANDLE waits[] = {overlapped.hEvent, stop};
+    const DWORD waited = WaitForMultipleObjects(2, waits, FALSE, timeoutMs);
+    if (waited != WAIT_OBJECT_0) {
+        CancelIoEx(device, &overlapped);
+        GetOverlappedResult(device, &overlapped, &moved, TRUE);
+        return waited == WAIT_OBJECT_0 + 1 ? Transfer::Stopped : Transfer::TimedOut;
+    }
+    if (GetOverlappedResult(device, &overlapped, &moved, FALSE))
+        return Transfer::Done;
+    const DWORD error = GetLastError();
+    return error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_OPERATION_ABORTED
+               ? Transfer::Gone
+               : Transfer::Failed;
+}
+
+class HidConnection final : public Connection {
+public:
+    HidConnection(const Described& described, OpenMode mode, Handle device)
+        : Connection(described.collection, described.attributes, mode),
+          m_queue(described.collection.input.byteLength), m_device(std::move(device)),
+          m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_readDone(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_writeDone(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+        if (mode.read && collection().input.byteLength > 0)
+            m_readThread = std::thread([this] { readLoop(); });
+    }
+
+    ~HidConnection() override
+    {
+        SetEvent(m_stop.get());
+        if (m_readThread.joinable())
+            m_readThread.join();
+    }
+
+    Transfer read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override
+    {
+        return m_queue.pop(buffer, timeout);
+    }
+
+    Transfer write(std::span<const std::uint8_t> report, std::chrono::milliseconds timeout) override
+    {
+        if (!mode().write)
+            return Transfer::Failed;
+        if (const Transfer ended = m_queue.endState(); ended != Transfer::Done)
+            return ended;
+        std::lock_guard guard(m_writeLock);
+        // The system wants exactly the output report length.
+        std::vector<std::uint8_t> bytes(report.begin(), report.end());
+        bytes.resize(collection().output.byteLength, 0);
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = m_writeDone.get();
+        ResetEvent(m_writeDone.get());
+        const BOOL started = WriteFile(m_device.get(), bytes.data(),
+                                       static_cast<DWORD>(bytes.size()), nullptr, &overlapped);
+        DWORD written = 0;
+        const Transfer result = finish(m_device.get(), overlapped, started, m_stop.get(),
+                                       static_cast<DWORD>(timeout.count()), written);
+        if (result == Transfer::Gone)
+            m_queue.markGone();
+        return result;
+    }
+
+    void stop() override
+    {
+        m_queue.stop();
+        SetEvent(m_stop.get());
+    }
+    void discardInput() override { m_queue.clear(); }
+    Transfer endState() const override { return m_queue.endState(); }
+
+private:
+    // Sleeps in the system until a report comes, the device goes or the connection closes.
+    void readLoop()
+    {
+        std::vector<std::uint8_t> buffer(collection().input.byteLength);
+        for (;;) {
+            OVERLAPPED overlapped{};
+            overlapped.hEvent = m_readDone.get();
+            ResetEvent(m_readDone.get());
+            const BOOL started = ReadFile(m_device.get(), buffer.data(),
+                                          static_cast<DWORD>(buffer.size()), nullptr, &overlapped);
+            DWORD got = 0;
+            const Transfer result =
+                finish(m_device.get(), overlapped, started, m_stop.get(), INFINITE, got);
+            if (result == Transfer::Stopped)
+                return;
+            if (result != Transfer::Done) {
+                m_queue.markGone();
+                return;
+            }
+            if (got > 0)
+                m_queue.push(std::span<const std::uint8_t>(buffer.data(), got));
+        }
+    }
+
+    InputQueue m_queue;
+    Handle m_device;
+    Handle m_stop;
+    Handle m_readDone;
+    Handle m_writeDone;
+    std::mutex m_writeLock; // one overlapped write at a time on m_writeDone
+    std::thread m_readThread;
+};
+
+// The system's HID paths; the emulated devices' paths have the same form, with their own
+// instance ("#sim&…", "#sock&…") where the system puts its instance id.
+bool isSystemPath(const std::wstring& path)
+{
+    const std::wstring lower = platform::toLower(path);
+    return lower.rfind(L"\\\\?\\hid#", 0) == 0 && lower.find(L"#sim&") == std::wstring::npos &&
+           lower.find(L"#sock&") == std::wstring::npos;
+}
+
+class SetupApiBackend final : public Backend {
+public:
+    bool enumerate(std::vector<std::wstring>& paths) override
+    {
+        for (auto& path : listInterfacePaths()) {
+            if (Handle device = openForQuery(path); device && describe(device.get(), path))
+                paths.push_back(std::move(path));
+        }
+        return true;
+    }
+
+    std::unique_ptr<Connection> open(const std::wstring& path, OpenMode mode,
+                                     OpenFailure& failure) override
+    {
+        if (!isSystemPath(path))
+            return nullptr;
+        DWORD access = 0;
+        if (mode.read)
+            access |= GENERIC_READ;
+        if (mode.write)
+            access |= GENERIC_WRITE;
+        const DWORD share = mode.exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+        Handle device(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                  mode.overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr));
+        if (!device) {
+            const DWORD error = GetLastError();
+            failure.node = platform::toUtf8(path);
+            failure.mode = mode;
+            failure.reason = "error " + std::to_string(error);
+            failure.kind = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
+                               ? OpenFailure::Kind::PermissionDenied
+                           : error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                               ? OpenFailure::Kind::NotFound
+                               : OpenFailure::Kind::Other;
+            platform::debugOutput("hid: cannot open " + failure.node + ": " + failure.reason);
+            return nullptr;
+        }
+        const auto described = describe(device.get(), path);
+        if (!described) {
+            failure.kind = OpenFailure::Kind::Other;
+            failure.node = platform::toUtf8(path);
+            failure.reason = "no HID attributes or caps";
+            return nullptr;
+        }
+        return std::make_unique<HidConnection>(*described, mode, std::move(device));
+    }
+
+    bool isPresent(const std::wstring& path) override
+    {
+        if (!isSystemPath(path))
+            return false;
+        return static_cast<bool>(openForQuery(path));
+    }
+};
+
+} // namespace
+
+Backend& setupApiBackend()
+{
+    static SetupApiBackend instance;
+    return instance;
+}
+
+} // namespace hid::windows

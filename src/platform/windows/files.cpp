@@ -1,0 +1,234 @@
+#include "platform/files.h"
+
+#include "platform/text.h"
+#include "platform/windows/win_error.h"
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <limits>
+#include <map>
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using windows::Handle;
+using windows::systemError;
+
+std::string displayName(const fs::path& path)
+{
+    const auto utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
+constexpr std::wstring_view kTemporaryMark = L".tmp-";
+
+// The name the file calls take: an absolute path past the old 260-character limit gets the
+// "\\?\" form, which has no such limit (and no "/" or ".." handling, hence the cleanup).
+std::wstring systemName(const fs::path& path)
+{
+    std::wstring name = path.wstring();
+    if (name.size() < MAX_PATH - 12 || !path.is_absolute() || name.starts_with(L"\\\\"))
+        return name;
+    name = path.lexically_normal().make_preferred().wstring();
+    return L"\\\\?\\" + name;
+}
+
+// ".<name>.tmp-<pid>-<n>", as writeFileAtomically names its temporary files.
+bool isTemporaryName(const std::wstring& name)
+{
+    const auto mark = name.rfind(kTemporaryMark);
+    if (name.size() < 2 || name[0] != L'.' || mark == std::wstring::npos || mark < 2)
+        return false;
+    const std::wstring_view rest = std::wstring_view(name).substr(mark + kTemporaryMark.size());
+    const auto dash = rest.find(L'-');
+    if (dash == std::wstring_view::npos || dash == 0 || dash + 1 == rest.size())
+        return false;
+    return std::all_of(rest.begin(), rest.end(),
+                       [](wchar_t c) { return c == L'-' || (c >= L'0' && c <= L'9'); });
+}
+
+bool writeAll(HANDLE file, std::string_view content)
+{
+    while (!content.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, content.data(), chunk, &written, nullptr) || written == 0)
+            return false;
+        content.remove_prefix(written);
+    }
+    return true;
+}
+
+// Folder locks held by this thread: the named mutex that carries the lock and how often it
+// was taken. A mutex belongs to the thread that took it, as the lock must.
+struct HeldLock {
+    HANDLE mutex = nullptr;
+    int depth = 0;
+};
+thread_local std::map<std::wstring, HeldLock> t_heldLocks;
+
+} // namespace
+
+Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
+{
+    maxBytes = std::min(maxBytes, std::numeric_limits<std::size_t>::max() - 1);
+    Handle handle(CreateFileW(systemName(file).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.isValid())
+        return systemError(displayName(file));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.get(), &info))
+        return systemError(displayName(file));
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return makeError(Error::Code::Io, displayName(file) + " is not a regular file");
+    const auto size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (size > maxBytes)
+        return makeError(Error::Code::TooLarge, displayName(file) + " is larger than " +
+                                                    std::to_string(maxBytes) + " bytes");
+    // The size may change while we read: read at most one byte more than allowed to tell.
+    std::string content(maxBytes + 1 > 65536 ? 65536 : maxBytes + 1, '\0');
+    std::size_t used = 0;
+    for (;;) {
+        if (used == content.size()) {
+            if (content.size() > maxBytes)
+                break;
+            content.resize(std::min(content.size() * 2, maxBytes + 1));
+        }
+        const DWORD want =
+            static_cast<DWORD>(std::min<std::size_t>(content.size() - used, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(handle.get(), content.data() + used, want, &got, nullptr))
+            return systemError(displayName(file));
+        if (got == 0)
+            break;
+        used += got;
+    }
+    if (used > maxBytes)
+        return makeError(Error::Code::TooLarge, displayName(file) + " is larger than " +
+                                                    std::to_string(maxBytes) + " bytes");
+    content.resize(used);
+    return content;
+}
+
+Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
+{
+    static std::atomic<unsigned> counter{0};
+    const fs::path folder = file.parent_path().empty() ? fs::path(L".") : file.parent_path();
+    const std::wstring name = L"." + file.filename().wstring() + std::wstring(kTemporaryMark) +
+                              std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(counter++);
+    const fs::path temporary = folder / name;
+    const std::wstring temporaryName = systemName(temporary);
+    const std::wstring fileName = systemName(file);
+    // ReplaceFileW would take a folder of that name for the old file (Wine does).
+    if (const DWORD attributes = GetFileAttributesW(fileName.c_str());
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return makeError(Error::Code::Io, displayName(file) + " is a folder");
+    Handle handle(CreateFileW(temporaryName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_HIDDEN, nullptr));
+    if (!handle.isValid())
+        return systemError(displayName(temporary));
+    auto fail = [&](DWORD error) -> Result<void> {
+        handle.close();
+        DeleteFileW(temporaryName.c_str());
+        return systemError(displayName(file), error);
+    };
+    if (!writeAll(handle.get(), content) || !FlushFileBuffers(handle.get()))
+        return fail(GetLastError());
+    handle.close();
+    // The finished file is an ordinary one; only the half-written one is hidden.
+    SetFileAttributesW(temporaryName.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // ReplaceFileW keeps the old file's security and attributes; it needs an old file, so a
+    // first write moves instead. Both are one step: a reader sees the old or the new file.
+    if (ReplaceFileW(fileName.c_str(), temporaryName.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return {};
+    const DWORD replaceError = GetLastError();
+    // Only a missing old file calls for the move: anything else there (a folder, a file
+    // some program holds without sharing) must make the write fail, not be moved over.
+    if ((replaceError != ERROR_FILE_NOT_FOUND && replaceError != ERROR_PATH_NOT_FOUND) ||
+        GetFileAttributesW(fileName.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return fail(replaceError);
+    if (!MoveFileExW(temporaryName.c_str(), fileName.c_str(), MOVEFILE_WRITE_THROUGH))
+        return fail(GetLastError());
+    return {};
+}
+
+std::size_t removeStaleTemporaryFiles(const fs::path& folder, std::chrono::seconds minimumAge)
+{
+    std::size_t removed = 0;
+    std::error_code error;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (!isTemporaryName(it->path().filename().wstring()))
+            continue;
+        std::error_code entryError;
+        if (!it->is_regular_file(entryError))
+            continue;
+        const auto written = it->last_write_time(entryError);
+        if (entryError || now - written < minimumAge)
+            continue;
+        if (fs::remove(it->path(), entryError))
+            ++removed;
+    }
+    return removed;
+}
+
+Result<FolderLock> FolderLock::acquire(const fs::path& folder, std::chrono::milliseconds timeout)
+{
+    std::error_code error;
+    const fs::path absolute = fs::absolute(folder, error).lexically_normal();
+    std::wstring key = toLower((error ? folder : absolute).wstring());
+    while (key.size() > 3 && (key.back() == L'\\' || key.back() == L'/'))
+        key.pop_back();
+    std::replace(key.begin(), key.end(), L'/', L'\\');
+    const std::string utf8Key = toUtf8(key);
+    if (auto held = t_heldLocks.find(key); held != t_heldLocks.end()) {
+        ++held->second.depth;
+        return FolderLock(utf8Key);
+    }
+    if (!fs::is_directory(folder, error))
+        return makeError(Error::Code::NotFound, displayName(folder) + " is not a folder");
+    // A named mutex has the timed wait the lock needs, and the system releases it when its
+    // holder ends however it ends. Mutex names may not hold "\", so the path is hashed.
+    const std::wstring name =
+        L"Local\\halvek-folder-" + std::to_wstring(std::hash<std::wstring>{}(key));
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+    if (mutex == nullptr)
+        return windows::systemError(displayName(folder));
+    const auto waitMs = static_cast<DWORD>(std::clamp<long long>(timeout.count(), 0, INFINITE - 1));
+    const DWORD waited = WaitForSingleObject(mutex, waitMs);
+    // Abandoned: its holder ended mid-operation; the files it wrote atomically are whole.
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        if (waited == WAIT_TIMEOUT)
+            return makeError(Error::Code::Timeout,
+                             displayName(folder) + " is in use by another program");
+        return windows::systemError(displayName(folder));
+    }
+    t_heldLocks[key] = HeldLock{mutex, 1};
+    return FolderLock(utf8Key);
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept : m_key(std::move(other.m_key))
+{
+    other.m_key.clear();
+}
+
+FolderLock::~FolderLock()
+{
+    if (m_key.empty())
+        return;
+    const auto held = t_heldLocks.find(fromUtf8(m_key));
+    if (held == t_heldLocks.end() || --held->second.depth > 0)
+        return;
+    ReleaseMutex(held->second.mutex);
+    CloseHandle(held->second.mutex);
+    t_heldLocks.erase(held);
+}
+
+} // namespace platform

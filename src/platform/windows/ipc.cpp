@@ -1,0 +1,310 @@
+#include "platform/ipc.h"
+
+#include "platform/debug_output.h"
+#include "platform/ipc_datagram.h"
+#include "platform/text.h"
+#include "platform/windows/win_error.h"
+#include "platform/worker_thread.h"
+
+#include <atomic>
+#include <cstdio>
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using windows::Handle;
+
+constexpr std::wstring_view kMarkerSuffix = L".pipe";
+constexpr std::wstring_view kPipePrefix = L"\\\\.\\pipe\\halvek-ipc-";
+
+// Every receiving endpoint has a marker file "<pid>-<n>-<hash of the endpoint name>.pipe" in
+// the shared folder, and a pipe named after it. The marker is open with delete-on-close while
+// the endpoint receives, so the system removes it when its process ends however it ends.
+std::wstring nameHash(std::wstring_view name)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (unsigned char c : toUtf8(toLower(name))) {
+        hash ^= c;
+        hash *= 0x100000001b3ULL;
+    }
+    wchar_t text[17];
+    std::swprintf(text, 17, L"%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+std::wstring hashOfMarker(const std::wstring& fileName)
+{
+    if (fileName.size() <= kMarkerSuffix.size() + 16 || !fileName.ends_with(kMarkerSuffix))
+        return {};
+    return fileName.substr(fileName.size() - kMarkerSuffix.size() - 16, 16);
+}
+
+std::wstring pipeName(const fs::path& marker)
+{
+    return std::wstring(kPipePrefix) + marker.stem().wstring();
+}
+
+// Waits for an overlapped call up to the time-out and cancels it when it did not finish;
+// the bytes moved, or nullopt.
+std::optional<DWORD> finishOverlapped(HANDLE handle, OVERLAPPED& overlapped, BOOL started,
+                                      DWORD waitMs, HANDLE stop = nullptr)
+{
+    if (!started && GetLastError() != ERROR_IO_PENDING)
+        return std::nullopt;
+    const HANDLE waits[] = {overlapped.hEvent, stop};
+    const DWORD waited = WaitForMultipleObjects(stop ? 2 : 1, waits, FALSE, waitMs);
+    DWORD moved = 0;
+    if (waited != WAIT_OBJECT_0) {
+        CancelIoEx(handle, &overlapped);
+        GetOverlappedResult(handle, &overlapped, &moved, TRUE);
+        return std::nullopt;
+    }
+    if (!GetOverlappedResult(handle, &overlapped, &moved, FALSE))
+        return std::nullopt;
+    return moved;
+}
+
+enum class Delivery { Sent, Skipped };
+
+Delivery sendMessage(const fs::path& marker, std::span<const std::uint8_t> bytes)
+{
+    const std::wstring pipe = pipeName(marker);
+    Handle handle(CreateFileW(pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr));
+    if (!handle.isValid() && GetLastError() == ERROR_PIPE_BUSY &&
+        WaitNamedPipeW(pipe.c_str(), static_cast<DWORD>(kIpcSendTimeout.count())))
+        handle = Handle(CreateFileW(pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED, nullptr));
+    if (!handle.isValid()) {
+        debugOutput(L"ipc: " + marker.filename().wstring() + L" did not take the message; skipped");
+        return Delivery::Skipped;
+    }
+    Handle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = done.get();
+    const BOOL started = WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                   nullptr, &overlapped);
+    const auto written = finishOverlapped(handle.get(), overlapped, started,
+                                          static_cast<DWORD>(kIpcSendTimeout.count()));
+    if (!written || *written != bytes.size()) {
+        debugOutput(L"ipc: " + marker.filename().wstring() + L" did not take the message; skipped");
+        return Delivery::Skipped;
+    }
+    return Delivery::Sent;
+}
+
+} // namespace
+
+struct IpcEndpoint::Listener {
+    Handle marker;
+    Handle wake; // set to end the listener's wait
+    Handle next; // the pipe instance that waits for the next sender
+    std::wstring pipe;
+    std::wstring name;
+    Handler handler;
+    std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kMaxIpcDatagramSize + 1);
+
+    Handle createInstance() const;
+    void run(Event& stop);
+    void receive(HANDLE instance, std::size_t size);
+};
+
+// Local callers only, and the default access list lets only this user (and the system)
+// write to it: others' messages never arrive.
+Handle IpcEndpoint::Listener::createInstance() const
+{
+    return Handle(CreateNamedPipeW(
+        pipe.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+        PIPE_UNLIMITED_INSTANCES, 0, static_cast<DWORD>(kMaxIpcDatagramSize), 0, nullptr));
+}
+
+void IpcEndpoint::Listener::run(Event& stop)
+{
+    Handle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    while (!stop.isSet() && next.isValid()) {
+        Handle instance = std::move(next);
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = done.get();
+        ResetEvent(done.get());
+        const BOOL connected = ConnectNamedPipe(instance.get(), &overlapped);
+        if (!connected && GetLastError() != ERROR_PIPE_CONNECTED &&
+            !finishOverlapped(instance.get(), overlapped, FALSE, INFINITE, wake.get())) {
+            next = std::move(instance);
+            continue;
+        }
+        // The next sender finds an instance waiting while this one is read: a pipe name
+        // without any instance would tell it nobody is there.
+        next = createInstance();
+        if (!next.isValid())
+            debugOutput(windows::errorText("ipc: listener pipe failed"));
+        ResetEvent(done.get());
+        overlapped = OVERLAPPED{};
+        overlapped.hEvent = done.get();
+        const BOOL started = ReadFile(instance.get(), buffer.data(),
+                                      static_cast<DWORD>(buffer.size()), nullptr, &overlapped);
+        const auto size = finishOverlapped(instance.get(), overlapped, started,
+                                           static_cast<DWORD>(kIpcSendTimeout.count()), wake.get());
+        if (size)
+            receive(instance.get(), *size);
+        else if (GetLastError() == ERROR_MORE_DATA)
+            debugOutput("ipc: message dropped: larger than any message");
+        DisconnectNamedPipe(instance.get());
+    }
+}
+
+void IpcEndpoint::Listener::receive(HANDLE instance, std::size_t size)
+{
+    auto decoded = decodeIpcDatagram(std::span(buffer.data(), size));
+    if (!decoded) {
+        debugOutput("ipc: message of " + std::to_string(size) +
+                    " bytes dropped: " + decoded.error().message);
+        return;
+    }
+    if (!decoded->target.empty() && !equalsIgnoreCase(decoded->target, name)) {
+        debugOutput(L"ipc: message for \"" + decoded->target + L"\" reached \"" + name +
+                    L"\"; dropped");
+        return;
+    }
+    ULONG sender = 0;
+    GetNamedPipeClientProcessId(instance, &sender);
+    decoded->message.senderProcessId = static_cast<std::int32_t>(sender);
+    handler(std::move(decoded->message));
+}
+
+IpcEndpoint::IpcEndpoint(fs::path folder, std::wstring name)
+    : m_folder(std::move(folder)), m_name(std::move(name)),
+      m_thread(std::make_unique<WorkerThread>())
+{
+    static std::atomic<unsigned> counter{0};
+    m_socketPath =
+        m_folder / (std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) +
+                    L"-" + nameHash(m_name) + std::wstring(kMarkerSuffix));
+}
+
+IpcEndpoint::~IpcEndpoint()
+{
+    stopReceiving();
+}
+
+Result<void> IpcEndpoint::startReceiving(Handler handler)
+{
+    if (m_listener)
+        return makeError(Error::Code::Failed, "ipc: already receiving");
+    auto listener = std::make_shared<Listener>();
+    listener->wake = Handle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    listener->marker = Handle(
+        CreateFileW(m_socketPath.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!listener->wake.isValid() || !listener->marker.isValid())
+        return windows::systemError("ipc: " + toUtf8(m_socketPath.wstring()));
+    listener->pipe = pipeName(m_socketPath);
+    listener->next = listener->createInstance();
+    if (!listener->next.isValid())
+        return windows::systemError("ipc: " + toUtf8(listener->pipe));
+    listener->name = m_name;
+    listener->handler = std::move(handler);
+    m_listener = listener;
+    m_thread->start("ipc listener", [listener](Event& stop) { listener->run(stop); });
+    return {};
+}
+
+bool IpcEndpoint::stopReceiving(std::chrono::milliseconds timeout)
+{
+    if (!m_listener)
+        return true;
+    // Gone from the folder first, so no sender picks it up while we stop.
+    m_listener->marker.close();
+    SetEvent(m_listener->wake.get());
+    const bool ended = m_thread->stop(timeout);
+    m_listener.reset();
+    return ended;
+}
+
+bool IpcEndpoint::isReceiving() const
+{
+    return m_listener != nullptr;
+}
+
+Result<std::size_t> IpcEndpoint::deliver(const IpcMessage& message, std::wstring_view target) const
+{
+    auto bytes = encodeIpcDatagram(message, target, m_name);
+    if (!bytes) {
+        debugOutput(bytes.error().message + "; nothing sent");
+        return bytes.error();
+    }
+    const std::wstring wanted = target.empty() ? std::wstring() : nameHash(target);
+    std::size_t reached = 0;
+    std::error_code error;
+    for (fs::directory_iterator entry(m_folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const auto& path = entry->path();
+        const std::wstring hash = hashOfMarker(path.filename().wstring());
+        if (hash.empty() || path == m_socketPath || (!wanted.empty() && hash != wanted))
+            continue;
+        if (sendMessage(path, *bytes) == Delivery::Sent)
+            ++reached;
+    }
+    return reached;
+}
+
+Result<std::size_t> IpcEndpoint::broadcast(std::wstring_view message, std::uint64_t wParam,
+                                           std::int64_t lParam,
+                                           std::span<const std::uint8_t> data) const
+{
+    IpcMessage out;
+    out.name = message;
+    out.wParam = wParam;
+    out.lParam = lParam;
+    out.data.assign(data.begin(), data.end());
+    return deliver(out, {});
+}
+
+Result<std::size_t> IpcEndpoint::post(std::wstring_view peer, std::wstring_view message,
+                                      std::uint64_t wParam, std::int64_t lParam,
+                                      std::span<const std::uint8_t> data) const
+{
+    if (peer.empty())
+        return makeError(Error::Code::InvalidInput, "ipc: no peer named");
+    IpcMessage out;
+    out.name = message;
+    out.wParam = wParam;
+    out.lParam = lParam;
+    out.data.assign(data.begin(), data.end());
+    return deliver(out, peer);
+}
+
+Result<std::size_t> IpcEndpoint::postCopyData(std::wstring_view peer, std::uint64_t wParam,
+                                              std::uint64_t copyDataId,
+                                              std::span<const std::uint8_t> data) const
+{
+    if (peer.empty())
+        return makeError(Error::Code::InvalidInput, "ipc: no peer named");
+    IpcMessage out;
+    out.kind = IpcMessage::Kind::CopyData;
+    out.wParam = wParam;
+    out.copyDataId = copyDataId;
+    out.data.assign(data.begin(), data.end());
+    return deliver(out, peer);
+}
+
+bool IpcEndpoint::hasPeer(std::wstring_view peer) const
+{
+    const std::wstring wanted = nameHash(peer);
+    std::error_code error;
+    for (fs::directory_iterator entry(m_folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const auto& path = entry->path();
+        if (path == m_socketPath || hashOfMarker(path.filename().wstring()) != wanted)
+            continue;
+        // The marker exists only while its endpoint lives; its pipe answers while it listens.
+        if (WaitNamedPipeW(pipeName(path).c_str(), NMPWAIT_USE_DEFAULT_WAIT) ||
+            GetLastError() == ERROR_SEM_TIMEOUT)
+            return true;
+    }
+    return false;
+}
+
+} // namespace platform

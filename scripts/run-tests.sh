@@ -36,7 +36,7 @@ cmake --build build/test --parallel "$jobs"
 echo "== Windows: the cross build and its suites under Wine"
 cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVEK_BENCH=OFF \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake \
-    -DHALVEK_LINUX_HALVEKCTL="$PWD/build/test/halvekctl"
+    -DHALVEK_WERROR=ON -DHALVEK_LINUX_HALVEKCTL="$PWD/build/test/halvekctl"
 cmake --build build/windows --parallel "$jobs"
 (cd build/windows && ctest --output-on-failure --parallel "$jobs" --timeout 900)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0

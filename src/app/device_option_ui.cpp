@@ -1,9 +1,9 @@
 #include "app/device_option_ui.h"
 
-#include "app/main_messages.h"
 #include "app/power_display.h"
-#include "app/shell_device.h"
 #include "platform/message_queue.h"
+#include "shell/main_messages.h"
+#include "shell/shell_device.h"
 #include "ui/button_ui.h"
 #include "ui/label_ui.h"
 #include "ui/paint_manager_ui.h"
@@ -177,8 +177,8 @@ void CDeviceOptionUI::sendVisibility(bool show)
 {
     const int index = tileIndex();
     if (index >= 0 && m_notifyWindow)
-        platform::sendMessage(m_notifyWindow, app::MSG_TILE_VISIBILITY, static_cast<WPARAM>(index),
-                              show ? 1 : 0);
+        platform::sendMessage(m_notifyWindow, shell::MSG_TILE_VISIBILITY,
+                              static_cast<WPARAM>(index), show ? 1 : 0);
 }
 
 void CDeviceOptionUI::PaintBkImage(ui::Canvas& canvas)
@@ -204,16 +204,16 @@ void CDeviceOptionUI::onTimer(UINT id)
     m_pManager->KillTimer(this, id);
     if (!m_device)
         return;
-    app::ShellDevice& device = *m_device;
+    shell::ShellDevice& device = *m_device;
     switch (id) {
-    case app::kTileLiveFrameTimer:
+    case shell::kTileLiveFrameTimer:
         device.SendLiveFrame();
         if (IsChosen() && device.takeRedraw())
             device.page()->Invalidate();
         if (device.isOnline())
             StartTimer(id, device.isReceiverMode() ? kLiveFrameReceiver : kLiveFrameCable);
         break;
-    case app::kTileLinkCheckTimer:
+    case shell::kTileLinkCheckTimer:
         if (device.isReceiverMode() && device.isOnline() && !device.IsReceiverLinkUp()) {
             m_retries = (m_retries + 1) % kRetryWrap;
             if (m_tileVisible)
@@ -225,24 +225,24 @@ void CDeviceOptionUI::onTimer(UINT id)
             sendVisibility(true);
         device.StartDevice();
         m_retries = 0;
-        StartTimer(app::kTileLiveFrameTimer, kLiveFrameCable);
+        StartTimer(shell::kTileLiveFrameTimer, kLiveFrameCable);
         if (device.isWireless() && device.isOnline())
-            StartTimer(app::kTilePowerTimer, kPowerFirst);
+            StartTimer(shell::kTilePowerTimer, kPowerFirst);
         if (device.isReceiverMode())
-            StartTimer(app::kTileReceiverWatchTimer, kReceiverWatch);
+            StartTimer(shell::kTileReceiverWatchTimer, kReceiverWatch);
         break;
-    case app::kTileSyncTimer:
+    case shell::kTileSyncTimer:
         device.SyncFromDevice();
         break;
-    case app::kTileAfterSyncTimer1:
-    case app::kTileAfterSyncTimer2:
+    case shell::kTileAfterSyncTimer1:
+    case shell::kTileAfterSyncTimer2:
         break;
-    case app::kTilePowerTimer:
+    case shell::kTilePowerTimer:
         device.RefreshPower();
         if (device.isWireless())
             StartTimer(id, kPowerAgain);
         break;
-    case app::kTileReceiverWatchTimer: {
+    case shell::kTileReceiverWatchTimer: {
         const bool up = device.IsReceiverLinkUp();
         if (up && !m_tileVisible) {
             sendVisibility(true);

@@ -9,7 +9,7 @@
 class COptionUI;
 class CLabelUI;
 
-namespace app {
+namespace shell {
 class ShellDevice;
 }
 
@@ -41,8 +41,8 @@ public:
     const std::wstring& GetPageName() const { return m_pageName; }
     int GetPageIndex() const { return m_pageIndex; }
     void SetDeviceName(std::wstring_view text);
-    void SetDevice(app::ShellDevice* device) { m_device = device; }
-    app::ShellDevice* GetDevice() const { return m_device; }
+    void SetDevice(shell::ShellDevice* device) { m_device = device; }
+    shell::ShellDevice* GetDevice() const { return m_device; }
     void SetNotifyWindow(HWND hwnd) { m_notifyWindow = hwnd; }
     bool IsTileVisible() const { return m_tileVisible; }
     void SetTileVisible(bool visible);
@@ -74,7 +74,7 @@ private:
     bool m_tileVisible = true;
     int m_type = 0;
     int m_subKind = 0;
-    app::ShellDevice* m_device = nullptr;
+    shell::ShellDevice* m_device = nullptr;
     HWND m_notifyWindow = nullptr;
     int m_retries = 0;
 };

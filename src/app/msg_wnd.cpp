@@ -1,7 +1,7 @@
 #include "app/msg_wnd.h"
 
-#include "app/command_routes.h"
 #include "platform/debug_output.h"
+#include "shell/command_routes.h"
 #include "ui/paint_manager_ui.h"
 
 void CMsgWnd::InitWindow()
@@ -22,9 +22,9 @@ void CMsgWnd::OnClick(TNotifyUI& msg)
     const CDuiString name = msg.pSender->GetName();
     if (msg.pSender == m_closeButton)
         Close(0);
-    else if (app::equalsNoCase(name, L"confirm_btn"))
+    else if (shell::equalsNoCase(name, L"confirm_btn"))
         Close(1);
-    else if (app::equalsNoCase(name, L"cancel_btn"))
+    else if (shell::equalsNoCase(name, L"cancel_btn"))
         Close(0);
 }
 

@@ -1,10 +1,8 @@
 #include "app/startup.h"
 
-#include "app/app_messages.h"
 #include "app/control_registry.h"
 #include "app/font_slot.h"
 #include "app/main_wnd.h"
-#include "app/peers.h"
 #include "app/simulation_hook.h"
 #include "devsim/simulation.h"
 #include "platform/debug_output.h"
@@ -16,6 +14,8 @@
 #include "platform/paths.h"
 #include "platform/process_stats.h"
 #include "platform/single_instance.h"
+#include "shell/app_messages.h"
+#include "shell/peers.h"
 #include "ui/resource_manager.h"
 #include "ui/script/script_runner.h"
 #include "ui/window_backend.h"
@@ -47,12 +47,6 @@ constexpr UINT kMainIconResource = 107;
 constexpr std::wstring_view kMainIconFile = L"icon\\halvek.png";
 
 } // namespace
-
-AppMessages& appMessages()
-{
-    static AppMessages messages;
-    return messages;
-}
 
 void setupUiResources(const std::filesystem::path& programFolder)
 {
@@ -173,7 +167,7 @@ int runHalvek(const CommandLine& options)
     };
     // COM and OLE have no counterpart here.
 
-    auto& messages = appMessages();
+    auto& messages = shell::appMessages();
     messages.instance = platform::registerMessage(platform::kInstanceIdentifier);
     platform::debugOutput(L"软件标示：" + std::to_wstring(messages.instance));
     if (messages.instance < 0xC000 || messages.instance > 0xFFFF) {
@@ -229,8 +223,8 @@ int runHalvek(const CommandLine& options)
     CPaintManagerUI::SetInstance(nullptr);
     CPaintManagerUI::SetInstancePath(platform::toWide(programFolder));
     setupUiResources(programFolder);
-    for (std::size_t i = 0; i < kGuidMessageNames.size(); ++i)
-        messages.guid[i] = platform::registerMessage(kGuidMessageNames[i]);
+    for (std::size_t i = 0; i < shell::kGuidMessageNames.size(); ++i)
+        messages.guid[i] = platform::registerMessage(shell::kGuidMessageNames[i]);
     ui::registerIconResource(kMainIconResource, kMainIconFile);
 
     // Plugged before the window exists, so the watcher's first pass finds the devices.
@@ -284,7 +278,7 @@ int runHalvek(const CommandLine& options)
         if (!receiving)
             platform::debugOutput("messages from other programs unavailable: " +
                                   receiving.error().message);
-        setPeerEndpoint(endpoint.get());
+        shell::setPeerEndpoint(endpoint.get());
     }
 
     constexpr DWORD kMainStyle = 0x96CA0000;
@@ -299,7 +293,7 @@ int runHalvek(const CommandLine& options)
         std::fputs("halvek: the main window could not be created (is the skin installed?)\n",
                    stderr);
         mainWindow.reset();
-        setPeerEndpoint(nullptr);
+        shell::setPeerEndpoint(nullptr);
         endpoint.reset();
         CResourceManager::GetInstance()->Release();
         instance.release();
@@ -340,7 +334,7 @@ int runHalvek(const CommandLine& options)
     // the listener then stops in time.
     mainHandle = nullptr;
     mainWindow.reset();
-    setPeerEndpoint(nullptr);
+    shell::setPeerEndpoint(nullptr);
     if (endpoint)
         endpoint->stopReceiving();
     CResourceManager::GetInstance()->Release();

@@ -1,7 +1,7 @@
 #include "app/usb_device_shell.h"
 
 #include "app/device_option_ui.h"
-#include "app/devices/tessary_usb_device.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
 #include "platform/debug_output.h"
@@ -21,7 +21,7 @@ CControlUI* UsbDeviceShell::page()
     return &m_device;
 }
 
-void UsbDeviceShell::setUp(const DeviceSetup& setup, CPaintManagerUI& manager,
+void UsbDeviceShell::setUp(const shell::DeviceSetup& setup, CPaintManagerUI& manager,
                            CMpDevicePowerUI* powerTile)
 {
     auto& model = m_device.model();

@@ -1,20 +1,20 @@
 #pragma once
 
-#include "app/shell_device.h"
 #include "device/model/linked_model.h"
+#include "shell/shell_device.h"
 
 class CTessaryUSBDevice;
 
 namespace app {
 
 // The shell's view of a device object: forwards to the control and its model.
-class UsbDeviceShell final : public ShellDevice {
+class UsbDeviceShell final : public shell::ShellDevice {
 public:
     explicit UsbDeviceShell(CTessaryUSBDevice& device);
 
     CControlUI* page() override;
     detect::LinkedDevice& link() override { return m_link; }
-    void setUp(const DeviceSetup& setup, CPaintManagerUI& manager,
+    void setUp(const shell::DeviceSetup& setup, CPaintManagerUI& manager,
                CMpDevicePowerUI* powerTile) override;
     void setTile(CDeviceOptionUI* tile) override;
     void BuildPicture() override;

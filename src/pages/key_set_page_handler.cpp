@@ -1,11 +1,11 @@
 #include "pages/key_set_page_handler.h"
 
-#include "app/devices/tessary_keyboard_device.h"
-#include "app/main_wnd.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/models/keyboard_key_assignment.h"
 #include "profile/macro_library.h"
+#include "shell/page_host.h"
 
 #include <map>
 #include <memory>
@@ -20,14 +20,14 @@ constexpr std::wstring_view kMacroNotWrittenEnglish =
 
 class KeySetHandler {
 public:
-    KeySetHandler(app::CMainWnd& window, PageHooks hooks)
+    KeySetHandler(shell::PageHost& window, PageHooks hooks)
         : m_window(window), m_hooks(std::move(hooks))
     {
         if (!m_hooks.prompt)
             m_hooks.prompt = windowPrompt(m_window);
     }
 
-    void handle(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+    void handle(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
 private:
     struct Bound {
@@ -39,12 +39,12 @@ private:
     void selectKey(Bound& bound, CTessaryKeyboardDevice& keyboard, int position);
     void writeToDevice(Bound& bound);
 
-    app::CMainWnd& m_window;
+    shell::PageHost& m_window;
     PageHooks m_hooks;
     std::map<CTessaryKeyboardDevice*, Bound> m_bound;
 };
 
-CTessaryKeyboardDevice* keyboardOf(app::ShellDevice* device)
+CTessaryKeyboardDevice* keyboardOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
     return page ? static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice"))
@@ -105,7 +105,7 @@ void KeySetHandler::writeToDevice(Bound& bound)
         (void)m_hooks.prompt(PanelMessage{L"message_text_7", kMacroNotWrittenEnglish, {}}, 0);
 }
 
-void KeySetHandler::handle(const app::Route& route, TNotifyUI*, app::ShellDevice* device)
+void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDevice* device)
 {
     CTessaryKeyboardDevice* keyboard = keyboardOf(device);
     if (!keyboard)
@@ -142,13 +142,14 @@ void KeySetHandler::handle(const app::Route& route, TNotifyUI*, app::ShellDevice
 
 } // namespace
 
-void installKeySetHandler(app::CMainWnd& window, const PageHooks& hooks)
+void installKeySetHandler(shell::PageHost& window, const PageHooks& hooks)
 {
     auto handler = std::make_shared<KeySetHandler>(window, hooks);
-    window.setPageHandler(app::RouteOwner::Keys, [handler](const app::Route& route, TNotifyUI* msg,
-                                                           app::ShellDevice* device) {
-        handler->handle(route, msg, device);
-    });
+    window.setPageHandler(
+        shell::RouteOwner::Keys,
+        [handler](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
+            handler->handle(route, msg, device);
+        });
 }
 
 } // namespace pages

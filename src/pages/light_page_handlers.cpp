@@ -1,12 +1,12 @@
 #include "pages/light_page_handlers.h"
 
-#include "app/custom_controls.h"
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/tessary_keyboard_device.h"
-#include "app/main_wnd.h"
+#include "pages/custom_controls.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
 #include "pages/models/light_page_model.h"
+#include "shell/page_host.h"
 #include "ui/button_ui.h"
 #include "windows/colour_select_wnd.h"
 
@@ -18,14 +18,14 @@ namespace {
 
 constexpr int kLightingTab = 1;
 
-CTessaryUSBDevice* deviceObjectOf(app::ShellDevice* device)
+CTessaryUSBDevice* deviceObjectOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
     return page ? static_cast<CTessaryUSBDevice*>(page->GetInterface(L"TessaryUSBDevice"))
                 : nullptr;
 }
 
-CTessaryKeyboardDevice* keyboardOf(app::ShellDevice* device)
+CTessaryKeyboardDevice* keyboardOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
     return page ? static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice"))
@@ -43,20 +43,20 @@ bool isDeselection(TNotifyUI* msg)
 
 class LightingPages {
 public:
-    LightingPages(app::CMainWnd& window, LightingHooks hooks)
+    LightingPages(shell::PageHost& window, LightingHooks hooks)
         : m_window(window), m_hooks(std::move(hooks))
     {
         if (!m_hooks.pickColour) {
             m_hooks.pickColour = [this](std::uint32_t initial) {
-                return CColorSelectWnd::Pick(m_window.GetHWND(), initial, m_window.layoutDpi(),
+                return CColorSelectWnd::Pick(m_window.windowHandle(), initial, m_window.layoutDpi(),
                                              m_window.userDataFolder(),
                                              m_window.defaultDataFolder());
             };
         }
     }
 
-    void lighting(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
-    void audio(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+    void lighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
+    void audio(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
 private:
     void chooseColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour);
@@ -64,7 +64,7 @@ private:
     void paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* msg);
     void storeAudioColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour);
 
-    app::CMainWnd& m_window;
+    shell::PageHost& m_window;
     LightingHooks m_hooks;
 };
 
@@ -107,7 +107,7 @@ void LightingPages::paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* 
         (void)keyboard.keyboard().PaintCustomKeys(lights);
 }
 
-void LightingPages::lighting(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+void LightingPages::lighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     CTessaryUSBDevice* object = deviceObjectOf(device);
     CLightControlUI* page = object ? lightPageOf(object) : nullptr;
@@ -188,7 +188,7 @@ void LightingPages::storeAudioColour(CTessaryUSBDevice& object, CLightControlUI&
     page.SetAudioLightInfo(*audio);
 }
 
-void LightingPages::audio(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+void LightingPages::audio(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     CTessaryUSBDevice* object = deviceObjectOf(device);
     CLightControlUI* page = object ? lightPageOf(object) : nullptr;
@@ -239,7 +239,7 @@ void LightingPages::audio(const app::Route& route, TNotifyUI* msg, app::ShellDev
 
 } // namespace
 
-bool paintsKeys(app::ShellDevice* device)
+bool paintsKeys(shell::ShellDevice* device)
 {
     CTessaryKeyboardDevice* keyboard = keyboardOf(device);
     if (!keyboard)
@@ -248,17 +248,19 @@ bool paintsKeys(app::ShellDevice* device)
     return model.GetFunctionTab() == kLightingTab && model.GetLightSettings().mode == kCustomEffect;
 }
 
-void installLightingHandlers(app::CMainWnd& window, LightingHooks hooks)
+void installLightingHandlers(shell::PageHost& window, LightingHooks hooks)
 {
     auto pages = std::make_shared<LightingPages>(window, std::move(hooks));
     window.setPageHandler(
-        app::RouteOwner::Lighting,
-        [pages](const app::Route& route, TNotifyUI* msg, app::ShellDevice* device) {
+        shell::RouteOwner::Lighting,
+        [pages](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
             pages->lighting(route, msg, device);
         });
-    window.setPageHandler(app::RouteOwner::Audio,
-                          [pages](const app::Route& route, TNotifyUI* msg,
-                                  app::ShellDevice* device) { pages->audio(route, msg, device); });
+    window.setPageHandler(
+        shell::RouteOwner::Audio,
+        [pages](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
+            pages->audio(route, msg, device);
+        });
 }
 
 } // namespace pages

@@ -1,18 +1,18 @@
 #include "pages/macro_page.h"
 
-#include "app/devices/tessary_usb_device.h"
-#include "app/main_wnd.h"
 #include "device/model/keyboard_model.h"
 #include "device/model/mouse_model.h"
 #include "device/protocol/commands.h"
 #include "hook/hook_messages.h"
 #include "pages/device_profile_ui.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "pages/find_by_name.h"
 #include "pages/macro_control_ui.h"
 #include "pages/page_handlers.h"
 #include "platform/debug_output.h"
 #include "profile/keyboard_profile_data.h"
 #include "profile/mouse_profile_data.h"
+#include "shell/page_host.h"
 #include "ui/menu_wnd.h"
 #include "ui/paint_manager_ui.h"
 
@@ -117,7 +117,7 @@ std::optional<DeviceKeys> keysOf(model::UsbDeviceModel& device)
 
 } // namespace
 
-CMacroControlUI* macroPageOf(app::ShellDevice* device)
+CMacroControlUI* macroPageOf(shell::ShellDevice* device)
 {
     CControlUI* found = findByName(device ? device->page() : nullptr, L"MacroControlItem");
     auto* page =
@@ -127,7 +127,7 @@ CMacroControlUI* macroPageOf(app::ShellDevice* device)
     return page && page->model() ? page : nullptr;
 }
 
-MacroPage::MacroPage(app::CMainWnd& window, MacroPageHooks hooks)
+MacroPage::MacroPage(shell::PageHost& window, MacroPageHooks hooks)
     : m_window(window), m_hooks(std::move(hooks))
 {
     if (!m_hooks.prompt)
@@ -151,7 +151,7 @@ void MacroPage::notice(std::wstring_view textId, std::wstring_view english)
     (void)m_hooks.prompt(PanelMessage{textId, english, std::nullopt}, 0);
 }
 
-void MacroPage::run(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+void MacroPage::run(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     const std::wstring_view command = route.command;
     // Recording hears our own capture; hook messages the window passes on are not ours.
@@ -380,7 +380,7 @@ void MacroPage::onCapturedButton(const CapturedButton& button)
     CMacroControlUI* page = m_recording;
     if (!page || !deviceStillThere())
         return;
-    const RECT frame = m_window.GetWindowRect();
+    const RECT frame = m_window.windowFrame();
     const POINT client{button.x - frame.left, button.y - frame.top};
     if (!page->model()->RecordMouse(button.button, button.down, page->IsOnStopButton(client),
                                     eventTime(button.timeMs)))
@@ -397,7 +397,7 @@ void MacroPage::onCaptureEnded()
         stopRecording();
 }
 
-void MacroPage::rowsChanged(CMacroControlUI& page, app::ShellDevice*)
+void MacroPage::rowsChanged(CMacroControlUI& page, shell::ShellDevice*)
 {
     std::optional<MacroMemoryUse> use;
     if (CTessaryUSBDevice* usb = page.device()) {
@@ -410,7 +410,7 @@ void MacroPage::rowsChanged(CMacroControlUI& page, app::ShellDevice*)
     page.ShowMemory(use);
 }
 
-void MacroPage::namesChanged(CMacroControlUI& page, app::ShellDevice* device)
+void MacroPage::namesChanged(CMacroControlUI& page, shell::ShellDevice* device)
 {
     page.ShowNames();
     // Key labels name macros.
@@ -419,7 +419,7 @@ void MacroPage::namesChanged(CMacroControlUI& page, app::ShellDevice* device)
     rowsChanged(page, device);
 }
 
-void MacroPage::apply(CMacroControlUI& page, app::ShellDevice* device)
+void MacroPage::apply(CMacroControlUI& page, shell::ShellDevice* device)
 {
     CTessaryUSBDevice* usb = page.device();
     if (!usb)
@@ -445,7 +445,7 @@ void MacroPage::apply(CMacroControlUI& page, app::ShellDevice* device)
     page.ShowStatus(mapped ? L"macro_applied_text" : L"macro_apply_failed_text", !mapped);
 }
 
-void MacroPage::deleteMacro(CMacroControlUI& page, app::ShellDevice* device)
+void MacroPage::deleteMacro(CMacroControlUI& page, shell::ShellDevice* device)
 {
     MacroEditorModel& model = *page.model();
     if (model.selectedMacro() < 0)
@@ -484,7 +484,7 @@ void MacroPage::deleteMacro(CMacroControlUI& page, app::ShellDevice* device)
     namesChanged(page, device);
 }
 
-void MacroPage::importMacro(CMacroControlUI& page, app::ShellDevice* device,
+void MacroPage::importMacro(CMacroControlUI& page, shell::ShellDevice* device,
                             const std::wstring& path)
 {
     MacroEditorModel& model = *page.model();
@@ -504,7 +504,7 @@ void MacroPage::importMacro(CMacroControlUI& page, app::ShellDevice* device,
 
 void MacroPage::showMenu(TNotifyUI* msg)
 {
-    CPaintManagerUI& manager = m_window.GetPaintManager();
+    CPaintManagerUI& manager = m_window.paintManager();
     CMenuWnd::DestroyMenu();
     POINT point{0, 0};
     if (msg)
@@ -513,15 +513,15 @@ void MacroPage::showMenu(TNotifyUI* msg)
         const RECT& row = msg->pSender->GetPos();
         point = POINT{(row.left + row.right) / 2, row.bottom};
     }
-    const RECT frame = m_window.GetWindowRect();
+    const RECT frame = m_window.windowFrame();
     point.x += frame.left;
     point.y += frame.top;
     (void)CMenuWnd::CreateMenu(nullptr, L"XML\\Menus\\macro_action_menu.xml", point, &manager);
 }
 
-void MacroPage::lockWindow(app::ShellDevice* device, bool locked)
+void MacroPage::lockWindow(shell::ShellDevice* device, bool locked)
 {
-    CPaintManagerUI& manager = m_window.GetPaintManager();
+    CPaintManagerUI& manager = m_window.paintManager();
     for (const auto name : {L"device_select_layout", L"device_select_prev", L"device_select_next"})
         if (CControlUI* control = manager.FindControl(name))
             control->SetEnabled(!locked);
@@ -529,12 +529,12 @@ void MacroPage::lockWindow(app::ShellDevice* device, bool locked)
         panel->SetEnabled(!locked);
 }
 
-std::shared_ptr<MacroPage> installMacroPage(app::CMainWnd& window, MacroPageHooks hooks)
+std::shared_ptr<MacroPage> installMacroPage(shell::PageHost& window, MacroPageHooks hooks)
 {
     auto page = std::make_shared<MacroPage>(window, std::move(hooks));
-    window.setPageHandler(app::RouteOwner::Macros,
-                          [page](const app::Route& route, TNotifyUI* msg,
-                                 app::ShellDevice* device) { page->run(route, msg, device); });
+    window.setPageHandler(shell::RouteOwner::Macros,
+                          [page](const shell::Route& route, TNotifyUI* msg,
+                                 shell::ShellDevice* device) { page->run(route, msg, device); });
     return page;
 }
 

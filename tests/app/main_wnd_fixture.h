@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/app_messages.h"
 #include "app/main_wnd.h"
 #include "app/startup.h"
 #include "platform/message_queue.h"
 #include "platform/registered_messages.h"
+#include "shell/app_messages.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "ui/paint_manager_ui.h"
@@ -51,7 +51,7 @@ protected:
         const std::filesystem::path data = std::filesystem::path(HALVEK_SOURCE_DIR) / "data";
         CPaintManagerUI::SetInstancePath(data.wstring() + L"/");
         app::setupUiResources(data);
-        app::appMessages().instance = platform::registerMessage(L"SPhalvek2vizudi");
+        shell::appMessages().instance = platform::registerMessage(L"SPhalvek2vizudi");
     }
 
     void TearDown() override { close(); }

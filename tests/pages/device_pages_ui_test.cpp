@@ -2,9 +2,9 @@
 // the off-screen driver with the emulated keyboard on its cable.
 #include "app/main_wnd_fixture.h"
 
-#include "app/devices/tessary_keyboard_device.h"
 #include "devsim/keyboard.h"
 #include "pages/device_profile_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/page_handlers.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"

@@ -3,10 +3,10 @@
 // through the window's input hook (events injected through the hook's backend seam).
 #include "app/main_wnd_fixture.h"
 
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/tessary_keyboard_device.h"
 #include "devsim/keyboard.h"
 #include "hook/hook_messages.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/page_handlers.h"

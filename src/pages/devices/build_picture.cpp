@@ -1,11 +1,11 @@
-#include "app/devices/build_picture.h"
+#include "pages/devices/build_picture.h"
 
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/indexed_name.h"
+#include "pages/devices/device_key_button_ui.h"
 #include "platform/text.h"
+#include "shell/indexed_name.h"
 #include "ui/container_ui.h"
 
-namespace app {
+namespace pages {
 namespace {
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;
@@ -14,7 +14,7 @@ constexpr std::uint8_t kFullBrightness = 255;
 // The number of "PREFIX" + n when n is below count.
 std::optional<int> indexFor(std::wstring_view text, std::wstring_view prefix, int count)
 {
-    const auto split = splitIndexedName(text);
+    const auto split = shell::splitIndexedName(text);
     if (!split || !platform::equalsIgnoreCase(split->prefix, prefix) || split->number >= count)
         return std::nullopt;
     return split->number;
@@ -53,4 +53,4 @@ PictureButtons mapPictureButtons(CControlUI* panel, int keyCount, int lightCount
     return buttons;
 }
 
-} // namespace app
+} // namespace pages

@@ -1,4 +1,4 @@
-#include "app/devices/tessary_mouse_device.h"
+#include "pages/devices/tessary_mouse_device.h"
 
 #include "device/protocol/mouse_sequences.h"
 #include "ui/edit_ui.h"

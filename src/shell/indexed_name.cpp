@@ -1,6 +1,6 @@
-#include "app/devices/indexed_name.h"
+#include "shell/indexed_name.h"
 
-namespace app {
+namespace shell {
 
 std::optional<IndexedName> splitIndexedName(std::wstring_view name, int limit)
 {
@@ -19,4 +19,4 @@ std::optional<IndexedName> splitIndexedName(std::wstring_view name, int limit)
     return IndexedName{name.substr(0, split + 1), static_cast<int>(number)};
 }
 
-} // namespace app
+} // namespace shell

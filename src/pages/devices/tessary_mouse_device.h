@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/devices/tessary_usb_device.h"
 #include "device/model/mouse_model.h"
+#include "pages/devices/tessary_usb_device.h"
 
 // The mouse's device object: the base picture, and the DPI controls of its page ranged by
 // the sensor the last full read found. Its model is the mouse model.

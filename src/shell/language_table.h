@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace app {
+namespace shell {
 
 // One entry of Language.config's "Language" array.
 struct LanguageEntry {
@@ -34,4 +34,4 @@ private:
 // Whether moving between these indexes rebuilds the font table.
 bool languageNeedsFontRebuild(int oldIndex, int newIndex);
 
-} // namespace app
+} // namespace shell

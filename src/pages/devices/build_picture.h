@@ -6,7 +6,7 @@
 class CControlUI;
 class CDeviceKeyButtonUI;
 
-namespace app {
+namespace pages {
 
 // The key and light buttons of a picture panel: every "DeviceKeyButton" child named "key_"
 // + n (any case, n below keyCount) is key n; one whose user data (the keyboard: or name) is
@@ -20,4 +20,4 @@ struct PictureButtons {
 [[nodiscard]] PictureButtons mapPictureButtons(CControlUI* panel, int keyCount, int lightCount,
                                                LightNames lightNames = LightNames::UserData);
 
-} // namespace app
+} // namespace pages

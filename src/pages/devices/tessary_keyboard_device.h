@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/devices/tessary_usb_device.h"
 #include "device/model/keyboard_model.h"
+#include "pages/devices/tessary_usb_device.h"
 
 // The keyboard's device object: its picture is the control "keyboard_device_key_light", and
 // its model the keyboard model, which owns the lighting threads.

@@ -6,7 +6,7 @@
 #include <array>
 #include <string_view>
 
-namespace app {
+namespace shell {
 
 // The instance message and the five messages exchanged with other programs, in the
 // order they are registered. The fifth ends in "BE19", unlike the four before it.
@@ -25,4 +25,4 @@ struct AppMessages {
 // Set once during start-up, read by the main window.
 AppMessages& appMessages();
 
-} // namespace app
+} // namespace shell

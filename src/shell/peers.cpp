@@ -1,11 +1,11 @@
-#include "app/peers.h"
+#include "shell/peers.h"
 
 #include "platform/debug_output.h"
 #include "platform/ipc.h"
 
 #include <atomic>
 
-namespace app {
+namespace shell {
 namespace {
 std::atomic<const platform::IpcEndpoint*> g_endpoint{nullptr};
 } // namespace
@@ -30,4 +30,4 @@ void broadcastToPeers(std::wstring_view message, std::uint64_t wParam, std::int6
         platform::debugOutput("broadcast to other programs failed: " + sent.error().message);
 }
 
-} // namespace app
+} // namespace shell

@@ -1,9 +1,9 @@
-#include "app/language_table.h"
+#include "shell/language_table.h"
 
 #include "platform/text.h"
 #include "profile/json_file.h"
 
-namespace app {
+namespace shell {
 
 LanguageTable LanguageTable::read(const std::filesystem::path& file)
 {
@@ -50,4 +50,4 @@ bool languageNeedsFontRebuild(int oldIndex, int newIndex)
     return oldIndex < 0 || special(oldIndex) || special(newIndex);
 }
 
-} // namespace app
+} // namespace shell

@@ -1,13 +1,13 @@
-#include "app/command_routes.h"
+#include "shell/command_routes.h"
 
-#include "app/devices/indexed_name.h"
+#include "shell/indexed_name.h"
 
 #include <algorithm>
 #include <array>
 #include <cwctype>
 #include <span>
 
-namespace app {
+namespace shell {
 namespace {
 
 using O = RouteOwner;
@@ -308,4 +308,4 @@ std::optional<int> functionTabNumber(std::wstring_view name)
     return std::nullopt;
 }
 
-} // namespace app
+} // namespace shell

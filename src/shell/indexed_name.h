@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-namespace app {
+namespace shell {
 
 // A control name or user data split at its last "_": "key_12" is prefix "key_" and number
 // 12. No "_", no digits after it, anything but digits, or a number past `limit` give nullopt.
@@ -14,4 +14,4 @@ struct IndexedName {
 [[nodiscard]] std::optional<IndexedName> splitIndexedName(std::wstring_view name,
                                                           int limit = 0x7FFFFFFF);
 
-} // namespace app
+} // namespace shell

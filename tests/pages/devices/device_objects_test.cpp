@@ -1,9 +1,9 @@
-#include "app/custom_controls.h"
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/indexed_name.h"
-#include "app/devices/tessary_keyboard_device.h"
-#include "app/devices/tessary_usb_device.h"
 #include "device/model/live_frame.h"
+#include "pages/custom_controls.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
+#include "pages/devices/tessary_usb_device.h"
+#include "shell/indexed_name.h"
 
 #include <gtest/gtest.h>
 
@@ -37,14 +37,14 @@ struct Picture {
 
 TEST(IndexedName, SplitsAtTheLastUnderscoreAndRefusesWhatDoesNotFit)
 {
-    const auto key = app::splitIndexedName(L"key_light_12");
+    const auto key = shell::splitIndexedName(L"key_light_12");
     ASSERT_TRUE(key);
     EXPECT_EQ(key->prefix, L"key_light_");
     EXPECT_EQ(key->number, 12);
     for (const wchar_t* bad :
          {L"key", L"key_", L"key_1a", L"key_-3", L"key_99999999999", L"key_2147483648"})
-        EXPECT_FALSE(app::splitIndexedName(bad)) << bad;
-    EXPECT_EQ(app::splitIndexedName(L"key_2147483647")->number, 2147483647);
+        EXPECT_FALSE(shell::splitIndexedName(bad)) << bad;
+    EXPECT_EQ(shell::splitIndexedName(L"key_2147483647")->number, 2147483647);
 }
 
 TEST(BuildPicture, MapsKeysAndLightsByNameAndUserData)

@@ -18,7 +18,7 @@ class CDeviceOptionUI;
 class CMpDevicePowerUI;
 class INotifyUI;
 
-namespace app {
+namespace shell {
 
 // The values the window hands a new device object, from the device tables.
 struct DeviceSetup {
@@ -79,4 +79,4 @@ public:
     virtual void SetExternalColour(std::span<const std::int32_t> values) = 0;
 };
 
-} // namespace app
+} // namespace shell

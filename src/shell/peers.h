@@ -7,7 +7,7 @@ namespace platform {
 class IpcEndpoint;
 }
 
-namespace app {
+namespace shell {
 
 // The endpoint the program reaches other programs through (set by start-up; none in
 // tests). Broadcasts go nowhere without one.
@@ -16,4 +16,4 @@ void setPeerEndpoint(const platform::IpcEndpoint* endpoint);
 const platform::IpcEndpoint* peerEndpoint();
 void broadcastToPeers(std::wstring_view message, std::uint64_t wParam, std::int64_t lParam);
 
-} // namespace app
+} // namespace shell

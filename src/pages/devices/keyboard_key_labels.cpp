@@ -1,9 +1,9 @@
 // The keyboard picture's key labels: what each key does now, against its own name.
-#include "app/command_routes.h"
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/tessary_keyboard_device.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "profile/key_page_state.h"
 #include "profile/macro_library.h"
+#include "shell/command_routes.h"
 #include "ui/paint_manager_ui.h"
 
 namespace {
@@ -62,6 +62,6 @@ void CTessaryKeyboardDevice::RedrawKeyLabels()
         giveDefaultMark(*button);
         button->SetToolTipTitle(own);
         button->SetToolTip(own + keySet + shown);
-        button->setKeySetImageHidden(app::equalsNoCase(shown, own));
+        button->setKeySetImageHidden(shell::equalsNoCase(shown, own));
     }
 }

@@ -1,7 +1,7 @@
-#include "app/devices/tessary_usb_device.h"
+#include "pages/devices/tessary_usb_device.h"
 
-#include "app/devices/build_picture.h"
-#include "app/devices/device_key_button_ui.h"
+#include "pages/devices/build_picture.h"
+#include "pages/devices/device_key_button_ui.h"
 #include "pages/light_page_binding.h"
 #include "ui/paint_manager_ui.h"
 
@@ -106,9 +106,9 @@ void CTessaryUSBDevice::BuildPicture()
 void CTessaryUSBDevice::mapButtons(CControlUI* panel)
 {
     const bool keyboardNames = std::wstring_view(GetClass()) == L"TessaryKeyboardDevice";
-    app::PictureButtons buttons = app::mapPictureButtons(
+    pages::PictureButtons buttons = pages::mapPictureButtons(
         panel, m_model->keyCount(), m_model->lightCount(),
-        keyboardNames ? app::LightNames::NameOrUserData : app::LightNames::UserData);
+        keyboardNames ? pages::LightNames::NameOrUserData : pages::LightNames::UserData);
     m_keyButtons = std::move(buttons.keys);
     m_lightButtons = std::move(buttons.lights);
 }

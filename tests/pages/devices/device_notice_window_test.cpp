@@ -1,4 +1,4 @@
-#include "app/devices/tessary_keyboard_device.h"
+#include "pages/devices/tessary_keyboard_device.h"
 
 #include "devsim/keyboard.h"
 #include "platform/message_queue.h"

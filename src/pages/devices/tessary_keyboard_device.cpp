@@ -1,6 +1,6 @@
-#include "app/devices/tessary_keyboard_device.h"
+#include "pages/devices/tessary_keyboard_device.h"
 
-#include "app/devices/device_key_button_ui.h"
+#include "pages/devices/device_key_button_ui.h"
 #include "ui/paint_manager_ui.h"
 
 namespace {

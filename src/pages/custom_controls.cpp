@@ -1,4 +1,4 @@
-#include "app/custom_controls.h"
+#include "pages/custom_controls.h"
 
 #include "ui/paint_manager_ui.h"
 

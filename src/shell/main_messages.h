@@ -2,7 +2,7 @@
 
 #include "platform/window_messages.h"
 
-namespace app {
+namespace shell {
 
 // The main window's private message numbers. Numeric messages can reach the window from
 // anywhere in the process, so every handler checks what they carry before use.
@@ -43,4 +43,4 @@ inline constexpr UINT kTileAfterSyncTimer2 = 1004;
 inline constexpr UINT kTilePowerTimer = 1005;
 inline constexpr UINT kTileReceiverWatchTimer = 1007;
 
-} // namespace app
+} // namespace shell

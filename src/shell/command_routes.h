@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace app {
+namespace shell {
 
 // Who carries a route out.
 enum class RouteOwner {
@@ -66,4 +66,4 @@ struct FileDialogRequest {
 [[nodiscard]] FileDialogRequest fileDialogRequest(bool save, std::wstring_view filterName,
                                                   std::wstring_view extension);
 
-} // namespace app
+} // namespace shell

@@ -1,4 +1,4 @@
-#include "app/devices/device_key_button_ui.h"
+#include "pages/devices/device_key_button_ui.h"
 
 #include "ui/paint_manager_ui.h"
 #include "ui/render.h"

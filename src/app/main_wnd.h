@@ -96,6 +96,7 @@ public:
     std::filesystem::path defaultDataFolder() const override;
     std::filesystem::path userDataFolder() const override;
     void setPageHandler(shell::RouteOwner owner, PageHandler handler) override;
+    void setEditGuard(shell::EditGuard guard) override { m_editGuard = std::move(guard); }
     // Prompts (modal); 1 when confirmed.
     UINT prompt(std::wstring_view textId, int buttonMode) override;
     UINT promptWithNumber(std::wstring_view textId, long long number, int buttonMode);
@@ -244,6 +245,7 @@ private:
     std::map<std::size_t, shell::ShellDevice*> m_deviceByType; // device type table row -> device
     TileBoard m_tiles;
     std::map<shell::RouteOwner, PageHandler> m_pageHandlers;
+    shell::EditGuard m_editGuard;
     std::vector<std::unique_ptr<shell::ShellDevice>> m_shells; // views of the device objects
 
     HWND m_settingsWnd = nullptr;

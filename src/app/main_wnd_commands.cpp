@@ -94,6 +94,8 @@ bool CMainWnd::dispatch(const shell::Route& route, TNotifyUI* msg)
     }
     if (!deviceMatches(route.need, device))
         return false;
+    if (device && m_editGuard && !m_editGuard(device))
+        return true;
     if (route.owner == shell::RouteOwner::Device) {
         if (const auto tab = shell::functionTabNumber(route.command)) {
             if (msg && msg->pSender) {

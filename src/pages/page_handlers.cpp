@@ -64,6 +64,8 @@ public:
     }
 
     void profile(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
+    // Before a change: another program may have renamed or deleted the shown profile.
+    bool followExternalChanges(shell::ShellDevice* device);
     void system(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
 private:
@@ -110,6 +112,20 @@ void Pages::loadDevice(CDeviceProfileUI& panel, shell::ShellDevice* device, Stal
     show(result.message);
 }
 
+bool Pages::followExternalChanges(shell::ShellDevice* device)
+{
+    CDeviceProfileUI* panel = profilePanelOf(device);
+    if (!panel || !panel->model())
+        return true;
+    const PanelOutcome outcome = panel->model()->followExternalChanges();
+    if (outcome.reloadDevice)
+        loadDevice(*panel, device, StaleMacroKeys::Drop);
+    if (outcome.listChanged)
+        panel->ShowList();
+    show(outcome.message);
+    return !outcome.reloadDevice;
+}
+
 void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* device)
 {
     const std::wstring_view command = route.command;
@@ -129,7 +145,13 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
     if (command == L"device_add_btn") {
         apply(model.add());
     } else if (command == L"device_sub_btn") {
-        apply(model.remove());
+        if (const auto question = model.removeQuestion())
+            if (m_hooks.prompt(*question, 1) != 1)
+                return;
+        const PanelOutcome outcome = model.remove();
+        if (outcome.reloadDevice)
+            loadDevice(*panel, device, StaleMacroKeys::Drop);
+        apply(outcome);
     } else if (command == L"device_copy_btn") {
         apply(model.copy());
     } else if (command == L"device_profile_edit_save_btn") {
@@ -159,7 +181,8 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
             loadDevice(*panel, device, StaleMacroKeys::Keep);
         show(outcome.message);
     } else if (command == L"device_import_btn" || command == L"device_export_btn") {
-        if (panel->GetSelectedIndex() < 0)
+        // The model's selection: the combo has none while the commands hide it.
+        if (model.selectedIndex() < 0)
             return;
         const bool save = command == L"device_export_btn";
         const auto file = m_hooks.pickProfileFile(save);
@@ -229,7 +252,7 @@ CDeviceProfileUI* profilePanelOf(shell::ShellDevice* device)
 PromptFunction windowPrompt(shell::PageHost& window)
 {
     return [&window](const PanelMessage& message, int buttonMode) -> unsigned {
-        if (!message.number)
+        if (!message.number && !message.name)
             return window.prompt(message.textId, buttonMode);
         CResourceManager* texts = CResourceManager::GetInstance();
         const std::wstring text = texts->HasText(message.textId)
@@ -256,6 +279,8 @@ void installPageHandlers(shell::PageHost& window, PageHooks hooks)
         [pages](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
             pages->system(route, msg, device);
         });
+    window.setEditGuard(
+        [pages](shell::ShellDevice* device) { return pages->followExternalChanges(device); });
     installMacroPage(window, std::move(macroHooks));
 }
 

@@ -26,6 +26,9 @@ namespace shell {
 // Carries out a routed notification for a page or a device family.
 using PageHandler =
     std::function<void(const Route& route, TNotifyUI* msg, ShellDevice* activeDevice)>;
+// Runs before every route that may change the active device's profile. False drops the
+// route: the view had to move (another program deleted the shown profile) and said so.
+using EditGuard = std::function<bool(ShellDevice* activeDevice)>;
 
 class PageHost {
 public:
@@ -48,6 +51,7 @@ public:
 
     // --- navigation: who carries out a route, and the devices the routes reach ---
     virtual void setPageHandler(RouteOwner owner, PageHandler handler) = 0;
+    virtual void setEditGuard(EditGuard guard) = 0;
     virtual ShellDevice* activeDevice() const = 0;
     virtual ShellDevice* deviceAt(std::size_t index) const = 0;
     virtual std::size_t deviceCount() const = 0;

@@ -61,6 +61,8 @@ struct MainWndOptions {
     std::filesystem::path audioCompanionProgram;
     // Where the input hook takes its events from; empty: the desktop's (X11 or the window).
     std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
+    // Answers the window's own prompts by text id; empty: the modal prompt window.
+    std::function<UINT(std::wstring_view textId, int buttonMode)> answerPrompt;
 };
 
 using shell::PageHandler;
@@ -218,6 +220,11 @@ private:
     std::optional<std::filesystem::path> askForFile(bool save, std::wstring_view filterName,
                                                     std::wstring_view extension);
     void hookControl(WPARAM install);
+    // Before the window closes: pending edits are saved and written, dropped, or the close
+    // is cancelled (false).
+    bool settlePendingChanges();
+    // The status bar's marker of the active device's unsaved or unwritten edits.
+    void showPendingState();
     // main_wnd_hook.cpp
     void deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void hookFocusLost();

@@ -21,6 +21,11 @@
 namespace app {
 namespace {
 
+// The prompt's three buttons and their answers (see CMsgWnd::SetButtonMode).
+constexpr int kSaveDiscardCancel = 2;
+constexpr UINT kAnswerConfirm = 1;
+constexpr UINT kAnswerDiscard = 2;
+
 CDeviceOptionUI* tileOf(CControlUI* control)
 {
     for (CControlUI* c = control; c; c = c->GetParent()) {
@@ -81,8 +86,10 @@ void CMainWnd::routeNotification(TNotifyUI& msg)
     } else if (type == L"colorchanged" || type == L"click_select_end") {
         route = shell::otherRoute(type, name);
     }
-    if (route)
+    if (route) {
         dispatch(*route, &msg);
+        showPendingState();
+    }
 }
 
 bool CMainWnd::dispatch(const shell::Route& route, TNotifyUI* msg)
@@ -201,6 +208,8 @@ void CMainWnd::onClickFirst(const shell::Route& route, TNotifyUI& msg)
 {
     const std::wstring_view command = route.command;
     if (command == L"closebtn") {
+        if (!settlePendingChanges())
+            return;
         closeChildWindows();
         if (!m_tray.IsVisible() || !m_tray.HasTrayHost()) {
             // Nowhere to come back from: closing ends the program.
@@ -221,6 +230,13 @@ void CMainWnd::onClickFirst(const shell::Route& route, TNotifyUI& msg)
     }
     if (command == L"restorebtn") {
         SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+        return;
+    }
+    if (command == L"pending_commit_btn") {
+        if (shell::ShellDevice* device = activeDevice();
+            device && device->saveAndWrite() == shell::Pending::Unsaved)
+            prompt(L"change_not_saved_text", 0);
+        showPendingState();
         return;
     }
     if (command == L"nodevice_ok_btn") {
@@ -312,6 +328,8 @@ void CMainWnd::onFileCommand(const shell::Route& route)
 
 UINT CMainWnd::prompt(std::wstring_view textId, int buttonMode)
 {
+    if (m_options.answerPrompt)
+        return m_options.answerPrompt(textId, buttonMode);
     return CMsgWnd::ShowPrompt(m_hWnd, nullptr, std::wstring(textId).c_str(), m_dpi, true,
                                buttonMode);
 }
@@ -361,6 +379,47 @@ void CMainWnd::OnControlSetFocus(TNotifyUI& msg)
         return;
     if (const auto route = shell::otherRoute(L"setfocus", std::wstring(msg.pSender->GetName())))
         dispatch(*route, &msg);
+}
+
+bool CMainWnd::settlePendingChanges()
+{
+    std::vector<shell::ShellDevice*> pending;
+    for (shell::ShellDevice* device : m_devices)
+        if (device->pending() != shell::Pending::None)
+            pending.push_back(device);
+    if (pending.empty())
+        return true;
+    const UINT answer = prompt(L"pending_close_question_text", kSaveDiscardCancel);
+    if (answer == kAnswerDiscard) {
+        for (shell::ShellDevice* device : pending)
+            device->discardPending();
+        return true;
+    }
+    if (answer != kAnswerConfirm)
+        return false;
+    for (shell::ShellDevice* device : pending) {
+        // Saved but not written is safe to close on: the device takes the saved profile
+        // when it is next connected. An unsaved change would be lost.
+        if (device->saveAndWrite() == shell::Pending::Unsaved) {
+            prompt(L"change_not_saved_text", 0);
+            showPendingState();
+            return false;
+        }
+    }
+    return true;
+}
+
+void CMainWnd::showPendingState()
+{
+    const shell::ShellDevice* device = activeDevice();
+    const shell::Pending state = device ? device->pending() : shell::Pending::None;
+    if (CControlUI* label = m_pm.FindControl(L"pending_status")) {
+        label->SetVisible(state != shell::Pending::None);
+        label->SetText(state == shell::Pending::Unsaved ? L"pending_unsaved_text"
+                                                        : L"pending_unwritten_text");
+    }
+    if (CControlUI* button = m_pm.FindControl(L"pending_commit_btn"))
+        button->SetVisible(state != shell::Pending::None);
 }
 
 } // namespace app

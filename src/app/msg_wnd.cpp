@@ -26,6 +26,8 @@ void CMsgWnd::OnClick(TNotifyUI& msg)
         Close(1);
     else if (shell::equalsNoCase(name, L"cancel_btn"))
         Close(0);
+    else if (shell::equalsNoCase(name, L"discard_btn"))
+        Close(2);
 }
 
 void CMsgWnd::SetTitle(std::wstring_view title)
@@ -70,6 +72,16 @@ void CMsgWnd::SetButtonMode(int mode)
     } else if (mode == 1) {
         if (confirm)
             confirm->SetVisible(true);
+        if (cancel)
+            cancel->SetVisible(true);
+    } else if (mode == 2) {
+        // Save and write (1) / discard (2) / cancel (0), for edits not yet kept.
+        if (confirm) {
+            confirm->SetVisible(true);
+            confirm->SetText(L"save_and_write_text");
+        }
+        if (CControlUI* discard = m_pm.FindControl(L"discard_btn"))
+            discard->SetVisible(true);
         if (cancel)
             cancel->SetVisible(true);
     }

@@ -4,6 +4,7 @@
 #include "pages/devices/tessary_usb_device.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
+#include "pages/models/profile_device_steps.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 #include "ui/paint_manager_ui.h"
@@ -155,6 +156,27 @@ void UsbDeviceShell::SetFunctionTab(int tab)
 void UsbDeviceShell::SetExternalColour(std::span<const std::int32_t> values)
 {
     m_device.model().SetExternalColour(values);
+}
+
+shell::Pending UsbDeviceShell::pending() const
+{
+    const pages::PendingChanges& pending = m_device.pending();
+    return pending.isUnsaved()     ? shell::Pending::Unsaved
+           : pending.isUnwritten() ? shell::Pending::Unwritten
+                                   : shell::Pending::None;
+}
+
+shell::Pending UsbDeviceShell::saveAndWrite()
+{
+    const pages::ChangeResult result = pages::commitPending(m_device.model(), m_device.pending());
+    if (const auto words = pages::changeMessage(result))
+        platform::debugOutput(std::wstring(words->english));
+    return pending();
+}
+
+void UsbDeviceShell::discardPending()
+{
+    pages::discardPending(m_device.model(), m_device.pending());
 }
 
 } // namespace app

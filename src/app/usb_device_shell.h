@@ -40,6 +40,10 @@ public:
     void SetFunctionTab(int tab) override;
     void SetExternalColour(std::span<const std::int32_t> values) override;
 
+    shell::Pending pending() const override;
+    shell::Pending saveAndWrite() override;
+    void discardPending() override;
+
     CTessaryUSBDevice& device() { return m_device; }
 
 private:

@@ -37,7 +37,7 @@ private:
     // The page of this keyboard, bound on first use; null when the device has none.
     Bound* bind(CTessaryKeyboardDevice& keyboard);
     void selectKey(Bound& bound, CTessaryKeyboardDevice& keyboard, int position);
-    void writeToDevice(Bound& bound);
+    void writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard);
 
     shell::PageHost& m_window;
     PageHooks m_hooks;
@@ -95,14 +95,28 @@ void KeySetHandler::selectKey(Bound& bound, CTessaryKeyboardDevice& keyboard, in
     bound.page->SetKey(key->current, key->defaultCode);
 }
 
-void KeySetHandler::writeToDevice(Bound& bound)
+void KeySetHandler::writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard)
 {
     const auto outcome = bound.page->WriteToDevice();
-    if (outcome.macroResult > 0)
-        (void)m_hooks.prompt(
-            PanelMessage{L"message_text_16", kMacroTooLargeEnglish, outcome.macroResult}, 0);
-    else if (outcome.macroResult < 0)
-        (void)m_hooks.prompt(PanelMessage{L"message_text_7", kMacroNotWrittenEnglish, {}}, 0);
+    ChangeResult result;
+    if (outcome.macroResult != 0) {
+        result.device(protocol::Status::NoReply);
+        m_hooks.prompt(
+            outcome.macroResult > 0
+                ? PanelMessage{L"message_text_16", kMacroTooLargeEnglish, outcome.macroResult}
+                : PanelMessage{L"message_text_7", kMacroNotWrittenEnglish, {}},
+            0);
+    }
+    if (outcome.macroResult <= 0) {
+        result.save(outcome.saved ? 0 : -1);
+        if (outcome.keyMapResult != 1)
+            result.device(static_cast<protocol::Status>(outcome.keyMapResult));
+    }
+    keyboard.pending().committed(ProfileBlock::KeyMap, result);
+    // A macro refusal has said so already.
+    if (outcome.macroResult == 0)
+        if (const auto words = changeMessage(result))
+            m_hooks.prompt(*words, 0);
 }
 
 void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDevice* device)
@@ -133,10 +147,12 @@ void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDe
     } else if (command == L"key_butt_keycancel") {
         page.Cancel();
     } else if (command == L"key_butt_prosave") {
-        writeToDevice(*bound);
+        writeToDevice(*bound, *keyboard);
     } else {
-        // key_butt_keysave, the other choices and the edits that lost focus.
+        // key_butt_keysave, the other choices and the edits that lost focus: kept in the
+        // profile in memory until the user writes it.
         page.Apply();
+        keyboard->pending().edited(ProfileBlock::KeyMap);
     }
 }
 

@@ -63,6 +63,21 @@ private:
     void editComponent(CTessaryUSBDevice& object, CLightControlUI& page, wchar_t component);
     void paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* msg);
     void storeAudioColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour);
+    // Every lighting change ends here: what the file and the device did not take stays
+    // pending on the device, for the window to show and to write again.
+    static void note(CTessaryUSBDevice& object, const ChangeResult& result)
+    {
+        object.pending().committed(ProfileBlock::Lighting, result);
+    }
+    static void store(CTessaryUSBDevice& object,
+                      const std::function<void(profile::LightInfo&)>& change)
+    {
+        note(object, storeLighting(object.model(), change));
+    }
+    static void storeAudioOf(CTessaryUSBDevice& object, const profile::AudioLightInfo& audio)
+    {
+        note(object, storeAudio(object.model(), audio));
+    }
 
     shell::PageHost& m_window;
     LightingHooks m_hooks;
@@ -70,8 +85,7 @@ private:
 
 void LightingPages::chooseColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour)
 {
-    storeLighting(object.model(),
-                  [&](profile::LightInfo& settings) { setColour(settings, colour); });
+    store(object, [&](profile::LightInfo& settings) { setColour(settings, colour); });
     page.ShowColour(colour);
 }
 
@@ -104,7 +118,7 @@ void LightingPages::paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* 
             lights.push_back(static_cast<std::size_t>(light));
     }
     if (!lights.empty())
-        (void)keyboard.keyboard().PaintCustomKeys(lights);
+        note(keyboard, writtenBy(keyboard.keyboard().PaintCustomKeys(lights)));
 }
 
 void LightingPages::lighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
@@ -123,7 +137,7 @@ void LightingPages::lighting(const shell::Route& route, TNotifyUI* msg, shell::S
             return;
         const int before = model.GetLightSettings().mode;
         page->SelectMode(mode);
-        storeLighting(model, [&](profile::LightInfo& s) { s.mode = std::uint8_t(mode); });
+        store(*object, [&](profile::LightInfo& s) { s.mode = std::uint8_t(mode); });
         // The audio effect needs the audio-capture companion; other effects let it rest.
         if (mode == kAudioEffect)
             m_window.startAudioCompanion();
@@ -131,22 +145,22 @@ void LightingPages::lighting(const shell::Route& route, TNotifyUI* msg, shell::S
             m_window.pauseAudioCompanion();
     } else if (command == L"deng_light_slider") {
         const int level = page->GetBrightness();
-        storeLighting(model, [&](profile::LightInfo& s) { s.brightness = std::uint8_t(level); });
+        store(*object, [&](profile::LightInfo& s) { s.brightness = std::uint8_t(level); });
     } else if (command == L"deng_speed_slider") {
         const int speed = page->GetSpeed();
-        storeLighting(model, [&](profile::LightInfo& s) { s.speed = std::uint8_t(speed); });
+        store(*object, [&](profile::LightInfo& s) { s.speed = std::uint8_t(speed); });
     } else if (command == L"light_combo_ZZCCmodeSelect") {
         const int sub = page->GetSubMode();
         if (keyboard && sub >= 0)
-            storeLighting(model, [&](profile::LightInfo& s) { s.subMode = std::uint8_t(sub); });
+            store(*object, [&](profile::LightInfo& s) { s.subMode = std::uint8_t(sub); });
     } else if (command == L"deng_7color_check") {
         const bool cycle = page->GetSevenColour();
-        storeLighting(model, [&](profile::LightInfo& s) { s.multiColour = cycle ? 1 : 0; });
+        store(*object, [&](profile::LightInfo& s) { s.multiColour = cycle ? 1 : 0; });
     } else if (command == L"deng_FXL_check" || command == L"deng_FXR_check") {
         if (isDeselection(msg))
             return;
         const std::uint8_t direction = command == L"deng_FXL_check" ? 1 : 0;
-        storeLighting(model, [&](profile::LightInfo& s) { s.direction = direction; });
+        store(*object, [&](profile::LightInfo& s) { s.direction = direction; });
     } else if (command == L"deng_Color_Pallet") {
         chooseColour(*object, *page, componentsOf(page->GetPaletteColour()));
     } else if (command == L"color_option_") {
@@ -160,19 +174,21 @@ void LightingPages::lighting(const shell::Route& route, TNotifyUI* msg, shell::S
         editComponent(*object, *page, command.back());
     } else if (command == L"light_combo_custommodeSelect") {
         if (keyboard)
-            selectCustomGroup(keyboard->keyboard(), page->GetCustomGroup());
+            note(*keyboard, selectCustomGroup(keyboard->keyboard(), page->GetCustomGroup()));
     } else if (command == L"custom_bright_color_btn" || command == L"custom_off_color_btn") {
         if (keyboard)
-            fillCustomColours(keyboard->keyboard(),
-                              command == L"custom_bright_color_btn" ? CustomFill::Lit
-                                                                    : CustomFill::Dark,
-                              page->GetCustomGroup() >= 0);
+            note(*keyboard,
+                 fillCustomColours(keyboard->keyboard(),
+                                   command == L"custom_bright_color_btn" ? CustomFill::Lit
+                                                                         : CustomFill::Dark,
+                                   page->GetCustomGroup() >= 0));
     } else if (command == L"device_key_light") {
         if (keyboard)
             paintSelection(*keyboard, msg);
     } else if (command == L"key_") {
         if (keyboard && route.number >= 0)
-            (void)keyboard->keyboard().PaintCustomKey(static_cast<std::size_t>(route.number));
+            note(*keyboard, writtenBy(keyboard->keyboard().PaintCustomKey(
+                                static_cast<std::size_t>(route.number))));
     } else if (command == L"deng_same_mode") {
         m_window.applySameLighting();
     }
@@ -184,7 +200,7 @@ void LightingPages::storeAudioColour(CTessaryUSBDevice& object, CLightControlUI&
     if (!audio)
         return;
     setAudioColour(*audio, slotOf(*audio), colour);
-    storeAudio(object.model(), *audio);
+    storeAudioOf(object, *audio);
     page.SetAudioLightInfo(*audio);
 }
 
@@ -197,19 +213,19 @@ void LightingPages::audio(const shell::Route& route, TNotifyUI* msg, shell::Shel
     const std::wstring_view command = route.command;
     if (command == L"light_combo_audiomodeSelect") {
         if (auto audio = page->GetAudioLightInfo(true)) {
-            storeAudio(object->model(), *audio);
+            storeAudioOf(*object, *audio);
             page->SetAudioLightInfo(*audio);
             if (object->model().GetLightSettings().mode == kAudioEffect)
                 m_window.startAudioCompanion();
         }
     } else if (command == L"deng_7audiocolor_check") {
         if (auto audio = page->GetAudioLightInfo(false))
-            storeAudio(object->model(), *audio);
+            storeAudioOf(*object, *audio);
     } else if (command == L"audio_BkColor_check" || command == L"audio_FgColor_check") {
         if (isDeselection(msg))
             return;
         if (auto audio = page->GetAudioLightInfo(false)) {
-            storeAudio(object->model(), *audio);
+            storeAudioOf(*object, *audio);
             page->SetAudioLightInfo(*audio);
         }
     } else if (command == L"deng_audioColor_Pallet") {

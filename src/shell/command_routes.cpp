@@ -59,7 +59,8 @@ std::optional<Route> findNumbered(std::span<const Group> groups, std::wstring_vi
 
 constexpr Group kClickFirst[] = {
     {O::Window, D::None,
-     L"closebtn nodevice_ok_btn control_light_status minbtn maxbtn restorebtn skinbtn setbtn"},
+     L"closebtn nodevice_ok_btn pending_commit_btn control_light_status minbtn maxbtn restorebtn "
+     L"skinbtn setbtn"},
 };
 
 constexpr Group kClickNumbered[] = {

@@ -20,6 +20,9 @@ class INotifyUI;
 
 namespace shell {
 
+// Edits of a device's shown profile that are not yet in its file or on the device.
+enum class Pending { None, Unwritten, Unsaved };
+
 // The values the window hands a new device object, from the device tables.
 struct DeviceSetup {
     std::wstring descriptionFile;
@@ -77,6 +80,12 @@ public:
     virtual void SetFunctionTab(int tab) = 0;
     // The external colour of the game lighting mode (six values).
     virtual void SetExternalColour(std::span<const std::int32_t> values) = 0;
+
+    virtual Pending pending() const { return Pending::None; }
+    // Saves the profile and writes what is pending; what is pending afterwards.
+    virtual Pending saveAndWrite() { return Pending::None; }
+    // Drops the pending edits: the profile is read again from its file.
+    virtual void discardPending() {}
 };
 
 } // namespace shell

@@ -68,6 +68,7 @@ protected:
         options.startWatcher = startWatcher;
         options.audioCompanionProgram = m_companionProgram;
         options.inputHook = inputHook;
+        options.answerPrompt = answerPrompt;
         m_window = std::make_unique<app::CMainWnd>(std::move(options));
         if (!m_window->Create(nullptr, L"SPhalvek2vizudi", 0x96CA0000, 0, 0, 0, 800, 572))
             return false;
@@ -116,6 +117,8 @@ protected:
     std::unique_ptr<ui::UiDriver> m_driver;
     // Where the window's input hook takes its events from; empty: the desktop's.
     std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
+    // Answers the window's own prompts; empty: the modal prompt window.
+    std::function<UINT(std::wstring_view textId, int buttonMode)> answerPrompt;
 };
 
 } // namespace testing_support

@@ -2,6 +2,7 @@
 // the off-screen driver with the emulated keyboard on its cable.
 #include "app/main_wnd_fixture.h"
 
+#include "devsim/faults.h"
 #include "devsim/keyboard.h"
 #include "pages/device_profile_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
@@ -220,6 +221,34 @@ TEST_F(DevicePagesWindowTest, TheComboAlwaysNamesTheProfileTheKeyboardHolds)
         if (entry.path().extension() == ".Json")
             files.insert(entry.path());
     EXPECT_EQ(files, listed);
+}
+
+// A lighting change the keyboard refuses is shown as not written and stays in the profile;
+// the window's "Save and write" puts it on the keyboard once it answers again.
+TEST_F(DevicePagesWindowTest, ARefusedLightingChangeIsKeptAndWrittenOnRetry)
+{
+    openWithKeyboard();
+    keyboard.injectFaults({devsim::Fault::StatusFF, devsim::Fault::StatusFF,
+                           devsim::Fault::StatusFF, devsim::Fault::StatusFF,
+                           devsim::Fault::StatusFF, devsim::Fault::StatusFF,
+                           devsim::Fault::StatusFF, devsim::Fault::StatusFF});
+    ASSERT_TRUE(ui().click(L"color_option_4"));
+    keyboard.clearFaults();
+    const profile::LightInfo chosen = keyboardModel().GetLightSettings();
+    const std::array<std::uint8_t, 3> colour{chosen.red, chosen.green, chosen.blue};
+    auto deviceColour = [&] {
+        return std::array<std::uint8_t, 3>{settingsByte(6), settingsByte(7), settingsByte(8)};
+    };
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::Unwritten);
+    EXPECT_TRUE(visible(L"pending_status"));
+    EXPECT_TRUE(visible(L"pending_commit_btn"));
+    EXPECT_EQ(keyboardModel().profile().LoadLightInfo().red, chosen.red); // saved all the same
+    shoot("not-written");
+
+    ASSERT_TRUE(ui().click(L"pending_commit_btn"));
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None);
+    EXPECT_FALSE(visible(L"pending_status"));
+    EXPECT_EQ(deviceColour(), colour);
 }
 
 TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)

@@ -3,6 +3,7 @@
 #include "pages/devices/build_picture.h"
 #include "pages/devices/device_key_button_ui.h"
 #include "pages/light_page_binding.h"
+#include "platform/debug_output.h"
 #include "ui/paint_manager_ui.h"
 
 namespace {
@@ -174,4 +175,25 @@ void CTessaryUSBDevice::showLight(std::size_t light, std::uint32_t pictureColour
     CDeviceKeyButtonUI* button = lightButton(int(light));
     if (button != nullptr && button->IsVisible())
         button->setLightOverlay(pictureColour, brightness, true);
+}
+
+void CTessaryUSBDevice::StartDevice()
+{
+    if (m_pending.isUnwritten()) {
+        // Reading the device's state first would overwrite the change waiting for it.
+        const model::ApplyReport report = ReapplyProfile();
+        if (const model::StepReport* failed = report.firstFailure())
+            platform::debugOutput("device start: " + failed->name + ": " +
+                                  protocol::describe(failed->status));
+        return;
+    }
+    if (const protocol::Status status = m_model->StartDevice(); status != protocol::Status::Ok)
+        platform::debugOutput("device start: " + protocol::describe(status));
+}
+
+model::ApplyReport CTessaryUSBDevice::ReapplyProfile()
+{
+    model::ApplyReport report = model::reapplyOnAttach(*m_model);
+    m_pending.rewritten(report);
+    return report;
 }

@@ -7,6 +7,7 @@
 
 #include "device/model/profile_apply.h"
 #include "device/model/usb_device_model.h"
+#include "pages/models/pending_changes.h"
 #include "platform/message_queue.h"
 #include "ui/container_ui.h"
 #include "ui/notify.h"
@@ -49,8 +50,13 @@ public:
     void setPowerTile(CControlUI* tile) { m_powerTile = tile; }
     CControlUI* powerTile() const { return m_powerTile; }
 
-    // What the tiles' timers call; each forwards to the model.
-    void StartDevice() { (void)m_model->StartDevice(); }
+    // The edits of the shown profile the file or the device does not hold yet.
+    pages::PendingChanges& pending() { return m_pending; }
+    const pages::PendingChanges& pending() const { return m_pending; }
+
+    // What the tiles' timers call; each forwards to the model. A device that comes back
+    // while a change is unwritten is written from the saved profile, not read into it.
+    void StartDevice();
     void SendLiveFrame() { m_model->SendLiveFrame(); }
     void SyncFromDevice() { m_model->SyncFromDevice(); }
     void RefreshPower() { m_model->RefreshPower(); }
@@ -58,7 +64,7 @@ public:
     void RefreshView() { m_model->RefreshView(); }
     // The device's channel has (re)opened (arrival, link switch, resume): the selected
     // profile is read and written to it, then the view and the lighting start.
-    model::ApplyReport ReapplyProfile() { return model::reapplyOnAttach(*m_model); }
+    model::ApplyReport ReapplyProfile();
     // The model's tab, then the function switch controls of the page.
     virtual void SetFunctionTab(int type);
 
@@ -85,6 +91,7 @@ public:
 
 private:
     std::unique_ptr<model::UsbDeviceModel> m_model;
+    pages::PendingChanges m_pending;
     std::vector<CDeviceKeyButtonUI*> m_keyButtons;   // observed; owned by the tree
     std::vector<CDeviceKeyButtonUI*> m_lightButtons; // observed; owned by the tree
     CControlUI* m_picturePanel = nullptr;

@@ -16,6 +16,7 @@
 #include "ui/menu_wnd.h"
 #include "ui/paint_manager_ui.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 
@@ -425,13 +426,19 @@ void MacroPage::apply(CMacroControlUI& page, shell::ShellDevice* device)
     if (!usb)
         return;
     page.TakeDelayEdits();
-    (void)page.model()->SaveMacro();
+    // Without a selected macro there is nothing to save; the device is written all the same.
+    const int macro = page.model()->selectedMacro();
+    if (macro >= 0 && !page.model()->SaveMacro()) {
+        page.ShowStatus(L"macro_not_saved_text", true);
+        return;
+    }
     model::UsbDeviceModel& model = usb->model();
     if (!model.channel().isOpen()) {
         page.ShowStatus(L"macro_apply_failed_text", true);
         return;
     }
-    const protocol::MacroWrite written = model.WriteMacros(model.CollectMacros());
+    const std::vector<int> used = model.CollectMacros();
+    const protocol::MacroWrite written = model.WriteMacros(used);
     const auto verdict = ProfilePanelModel::macroWriteVerdict(written.pageResult());
     if (verdict.message)
         (void)m_hooks.prompt(*verdict.message, 0);
@@ -442,7 +449,12 @@ void MacroPage::apply(CMacroControlUI& page, shell::ShellDevice* device)
     }
     const bool mapped = model.WriteProfileKeyMap(0) == protocol::Status::Ok;
     rowsChanged(page, device);
-    page.ShowStatus(mapped ? L"macro_applied_text" : L"macro_apply_failed_text", !mapped);
+    // A macro no key uses is kept in the library only: the keyboard got nothing of it.
+    const bool onDevice = std::find(used.begin(), used.end(), macro) != used.end();
+    if (mapped && macro >= 0 && !onDevice)
+        page.ShowStatus(L"macro_saved_unused_text", false);
+    else
+        page.ShowStatus(mapped ? L"macro_applied_text" : L"macro_apply_failed_text", !mapped);
 }
 
 void MacroPage::deleteMacro(CMacroControlUI& page, shell::ShellDevice* device)

@@ -251,6 +251,13 @@ TEST_F(MacroPageTest, FourRecordedKeysReachTheFileAndAfterApplyTheKeyboard)
     ASSERT_LT(slot * 3u + 2u, keyMap.size());
     EXPECT_EQ(keyMap[slot * 3u], 0x70);
     EXPECT_EQ(keyMap[slot * 3u + 1], 0);
+
+    // A macro no key uses is saved, and the page does not claim the keyboard has it.
+    ASSERT_TRUE(clickIn(L"macro_btn_name_add"));
+    ASSERT_EQ(model().selectedMacro(), 1);
+    ASSERT_TRUE(clickIn(L"macro_btn_save"));
+    EXPECT_EQ(labelText(L"macro_status_label"),
+              L"Saved; no key uses this macro, so the keyboard was not written");
 }
 
 TEST_F(MacroPageTest, RecordingBeforeAfterAndReplacingOneFromTheActionMenu)

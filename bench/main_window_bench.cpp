@@ -5,13 +5,13 @@
 //
 // A 1 ms window timer stands for the user's input: the longest gap between two of its
 // ticks is the longest the window could not answer.
-#include "app/app_messages.h"
 #include "app/main_wnd.h"
 #include "app/startup.h"
 #include "devsim/keyboard.h"
 #include "platform/folders.h"
 #include "platform/message_queue.h"
 #include "platform/registered_messages.h"
+#include "shell/app_messages.h"
 #include "ui/paint_manager_ui.h"
 
 #include <algorithm>
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
     const auto programFolder = platform::executableFolder().parent_path();
     CPaintManagerUI::SetInstancePath(programFolder.wstring() + L"/");
     app::setupUiResources(programFolder);
-    app::appMessages().instance = platform::registerMessage(L"SPhalvek2vizudi");
+    shell::appMessages().instance = platform::registerMessage(L"SPhalvek2vizudi");
 
     const Stalls idle = measure(length, nullptr);
     devsim::Keyboard keyboard;

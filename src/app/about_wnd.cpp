@@ -1,8 +1,8 @@
 #include "app/about_wnd.h"
 
-#include "app/command_routes.h"
-#include "app/main_messages.h"
 #include "platform/message_queue.h"
+#include "shell/command_routes.h"
+#include "shell/main_messages.h"
 #include "ui/paint_manager_ui.h"
 
 void CAboutWnd::InitWindow()
@@ -27,13 +27,13 @@ void CAboutWnd::OnClick(TNotifyUI& msg)
     if (!msg.pSender)
         return;
     const CDuiString name = msg.pSender->GetName();
-    if (app::equalsNoCase(name, L"closebtn"))
+    if (shell::equalsNoCase(name, L"closebtn"))
         Close(IDOK);
-    else if (app::equalsNoCase(name, L"minbtn"))
+    else if (shell::equalsNoCase(name, L"minbtn"))
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    else if (app::equalsNoCase(name, L"maxbtn"))
+    else if (shell::equalsNoCase(name, L"maxbtn"))
         SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    else if (app::equalsNoCase(name, L"restorebtn"))
+    else if (shell::equalsNoCase(name, L"restorebtn"))
         SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
 }
 
@@ -54,7 +54,7 @@ LRESULT CAboutWnd::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bH
 LRESULT CAboutWnd::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& bHandled)
 {
     bHandled = false;
-    if (msg == app::MSG_LANGUAGE_CHANGED) {
+    if (msg == shell::MSG_LANGUAGE_CHANGED) {
         ShowVersion();
         m_pm.NeedUpdate();
         m_pm.Invalidate();

@@ -4,10 +4,10 @@
 #include "pages/light_control_ui.h"
 #include "pages/macro_control_ui.h"
 
-#include "app/custom_controls.h"
 #include "app/device_option_ui.h"
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/tessary_usb_device.h"
+#include "pages/custom_controls.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "ui/control_factory.h"
 
 namespace app {

@@ -28,7 +28,7 @@ std::optional<DeviceLists::Kind> DeviceLists::kindOf(detect::DeviceTypeId type)
     return std::nullopt;
 }
 
-bool DeviceLists::add(Kind kind, ShellDevice* device)
+bool DeviceLists::add(Kind kind, shell::ShellDevice* device)
 {
     std::lock_guard guard(m_lock);
     auto& list = m_lists[static_cast<std::size_t>(kind)];
@@ -40,13 +40,13 @@ bool DeviceLists::add(Kind kind, ShellDevice* device)
     return true;
 }
 
-std::vector<ShellDevice*> DeviceLists::list(Kind kind) const
+std::vector<shell::ShellDevice*> DeviceLists::list(Kind kind) const
 {
     std::lock_guard guard(m_lock);
     return m_lists[static_cast<std::size_t>(kind)];
 }
 
-ShellDevice* DeviceLists::first(Kind kind) const
+shell::ShellDevice* DeviceLists::first(Kind kind) const
 {
     std::lock_guard guard(m_lock);
     const auto& list = m_lists[static_cast<std::size_t>(kind)];
@@ -54,10 +54,10 @@ ShellDevice* DeviceLists::first(Kind kind) const
 }
 
 void DeviceLists::forEach(std::initializer_list<Kind> kinds,
-                          const std::function<void(ShellDevice&)>& action) const
+                          const std::function<void(shell::ShellDevice&)>& action) const
 {
     for (const Kind kind : kinds) {
-        for (ShellDevice* device : list(kind))
+        for (shell::ShellDevice* device : list(kind))
             action(*device);
     }
 }

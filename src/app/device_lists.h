@@ -8,9 +8,11 @@
 #include <optional>
 #include <vector>
 
-namespace app {
-
+namespace shell {
 class ShellDevice;
+}
+
+namespace app {
 
 // The main window's device lists by kind. Another thread (the synchronised lighting) reads
 // them while the UI thread may append, so the storage never moves: each list reserves its
@@ -26,17 +28,17 @@ public:
     static std::optional<Kind> kindOf(detect::DeviceTypeId type);
 
     // False, with nothing added, when the list is full.
-    bool add(Kind kind, ShellDevice* device);
-    std::vector<ShellDevice*> list(Kind kind) const;
-    ShellDevice* first(Kind kind) const;
+    bool add(Kind kind, shell::ShellDevice* device);
+    std::vector<shell::ShellDevice*> list(Kind kind) const;
+    shell::ShellDevice* first(Kind kind) const;
     // Every device of the kinds, in list order.
     void forEach(std::initializer_list<Kind> kinds,
-                 const std::function<void(ShellDevice&)>& action) const;
+                 const std::function<void(shell::ShellDevice&)>& action) const;
     void clear();
 
 private:
     mutable std::mutex m_lock;
-    std::array<std::vector<ShellDevice*>, 4> m_lists;
+    std::array<std::vector<shell::ShellDevice*>, 4> m_lists;
 };
 
 } // namespace app

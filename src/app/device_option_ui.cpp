@@ -1,9 +1,9 @@
 #include "app/device_option_ui.h"
 
-#include "app/main_messages.h"
 #include "app/power_display.h"
-#include "app/shell_device.h"
 #include "platform/message_queue.h"
+#include "shell/main_messages.h"
+#include "shell/shell_device.h"
 #include "ui/button_ui.h"
 #include "ui/label_ui.h"
 #include "ui/paint_manager_ui.h"
@@ -51,6 +51,8 @@ void* CDeviceOptionUI::GetInterface(std::wstring_view name)
 {
     if (name == L"DeviceOption")
         return this;
+    if (name == shell::LiveFrameTile::kInterface)
+        return static_cast<shell::LiveFrameTile*>(this);
     return CHorizontalLayoutUI::GetInterface(name);
 }
 
@@ -177,8 +179,8 @@ void CDeviceOptionUI::sendVisibility(bool show)
 {
     const int index = tileIndex();
     if (index >= 0 && m_notifyWindow)
-        platform::sendMessage(m_notifyWindow, app::MSG_TILE_VISIBILITY, static_cast<WPARAM>(index),
-                              show ? 1 : 0);
+        platform::sendMessage(m_notifyWindow, shell::MSG_TILE_VISIBILITY,
+                              static_cast<WPARAM>(index), show ? 1 : 0);
 }
 
 void CDeviceOptionUI::PaintBkImage(ui::Canvas& canvas)
@@ -204,12 +206,12 @@ void CDeviceOptionUI::onTimer(UINT id)
     m_pManager->KillTimer(this, id);
     if (!m_device)
         return;
-    app::ShellDevice& device = *m_device;
+    shell::ShellDevice& device = *m_device;
     switch (id) {
-    case app::kTileLiveFrameTimer:
+    case shell::kTileLiveFrameTimer:
         showLiveFrame();
         break;
-    case app::kTileLinkCheckTimer:
+    case shell::kTileLinkCheckTimer:
         if (device.isReceiverMode() && device.isOnline() && !device.IsReceiverLinkUp()) {
             m_retries = (m_retries + 1) % kRetryWrap;
             if (m_tileVisible)
@@ -221,24 +223,24 @@ void CDeviceOptionUI::onTimer(UINT id)
             sendVisibility(true);
         device.StartDevice();
         m_retries = 0;
-        StartTimer(app::kTileLiveFrameTimer, kLiveFrameCable);
+        StartTimer(shell::kTileLiveFrameTimer, kLiveFrameCable);
         if (device.isWireless() && device.isOnline())
-            StartTimer(app::kTilePowerTimer, kPowerFirst);
+            StartTimer(shell::kTilePowerTimer, kPowerFirst);
         if (device.isReceiverMode())
-            StartTimer(app::kTileReceiverWatchTimer, kReceiverWatch);
+            StartTimer(shell::kTileReceiverWatchTimer, kReceiverWatch);
         break;
-    case app::kTileSyncTimer:
+    case shell::kTileSyncTimer:
         device.SyncFromDevice();
         break;
-    case app::kTileAfterSyncTimer1:
-    case app::kTileAfterSyncTimer2:
+    case shell::kTileAfterSyncTimer1:
+    case shell::kTileAfterSyncTimer2:
         break;
-    case app::kTilePowerTimer:
+    case shell::kTilePowerTimer:
         device.RefreshPower();
         if (device.isWireless())
             StartTimer(id, kPowerAgain);
         break;
-    case app::kTileReceiverWatchTimer: {
+    case shell::kTileReceiverWatchTimer: {
         const bool up = device.IsReceiverLinkUp();
         if (up && !m_tileVisible) {
             sendVisibility(true);
@@ -260,13 +262,13 @@ void CDeviceOptionUI::resumeLiveFrames()
 {
     if (!m_pManager || !m_device)
         return;
-    m_pManager->KillTimer(this, app::kTileLiveFrameTimer);
+    m_pManager->KillTimer(this, shell::kTileLiveFrameTimer);
     showLiveFrame();
 }
 
 void CDeviceOptionUI::showLiveFrame()
 {
-    app::ShellDevice& device = *m_device;
+    shell::ShellDevice& device = *m_device;
     // Read before the frame: a change while it is shown counts as not shown yet.
     const std::uint64_t changes = device.lightChanges();
     device.SendLiveFrame();
@@ -280,7 +282,7 @@ void CDeviceOptionUI::showLiveFrame()
     const bool moving = changes != m_shownLightChanges;
     m_shownLightChanges = changes;
     if (moving || !device.watchLights(changes))
-        StartTimer(app::kTileLiveFrameTimer, period);
+        StartTimer(shell::kTileLiveFrameTimer, period);
 }
 
 void* CMpDevicePowerUI::GetInterface(std::wstring_view name)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/live_frame_tile.h"
+
 #include "ui/container_ui.h"
 
 #include <cstdint>
@@ -9,14 +11,14 @@
 class COptionUI;
 class CLabelUI;
 
-namespace app {
+namespace shell {
 class ShellDevice;
 }
 
 // A device tile in "device_select_layout": the device's icon and name, an option that
 // chooses it and one that puts it in synchronised mode. Its timers drive its device on the
 // UI thread.
-class CDeviceOptionUI : public CHorizontalLayoutUI {
+class CDeviceOptionUI : public CHorizontalLayoutUI, public shell::LiveFrameTile {
 public:
     CDeviceOptionUI();
     const wchar_t* GetClass() const override { return L"DeviceOption"; }
@@ -41,8 +43,8 @@ public:
     const std::wstring& GetPageName() const { return m_pageName; }
     int GetPageIndex() const { return m_pageIndex; }
     void SetDeviceName(std::wstring_view text);
-    void SetDevice(app::ShellDevice* device) { m_device = device; }
-    app::ShellDevice* GetDevice() const { return m_device; }
+    void SetDevice(shell::ShellDevice* device) { m_device = device; }
+    shell::ShellDevice* GetDevice() const { return m_device; }
     void SetNotifyWindow(HWND hwnd) { m_notifyWindow = hwnd; }
     bool IsTileVisible() const { return m_tileVisible; }
     void SetTileVisible(bool visible);
@@ -54,7 +56,7 @@ public:
     void StartTimer(UINT id, UINT elapse);
     // The device's lights changed while the live-frame timer slept: show them now and run
     // the timer again.
-    void resumeLiveFrames();
+    void resumeLiveFrames() override;
     int RetryCount() const { return m_retries; }
 
     const std::wstring& NormalImage() const { return m_normalImage; }
@@ -78,7 +80,7 @@ private:
     bool m_tileVisible = true;
     int m_type = 0;
     int m_subKind = 0;
-    app::ShellDevice* m_device = nullptr;
+    shell::ShellDevice* m_device = nullptr;
     HWND m_notifyWindow = nullptr;
     int m_retries = 0;
     // The device's light changes the picture last showed.

@@ -1,10 +1,10 @@
 #include "app/main_lighting.h"
 
-#include "app/devices/tessary_usb_device.h"
 #include "app/lighting_sync/game_lighting.h"
 #include "app/lighting_sync/same_lighting.h"
-#include "app/shell_device.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "pages/light_page_binding.h"
+#include "shell/shell_device.h"
 
 namespace app {
 namespace {
@@ -24,7 +24,7 @@ lighting_sync::DeviceKind syncKind(DeviceLists::Kind kind)
     return lighting_sync::DeviceKind::Headset;
 }
 
-CTessaryUSBDevice* deviceObjectOf(ShellDevice& device)
+CTessaryUSBDevice* deviceObjectOf(shell::ShellDevice& device)
 {
     CControlUI* page = device.page();
     return page ? static_cast<CTessaryUSBDevice*>(page->GetInterface(L"TessaryUSBDevice"))
@@ -43,7 +43,7 @@ MainLighting::~MainLighting()
     (void)stop();
 }
 
-bool MainLighting::addDevice(DeviceLists::Kind kind, ShellDevice& device)
+bool MainLighting::addDevice(DeviceLists::Kind kind, shell::ShellDevice& device)
 {
     CTessaryUSBDevice* object = deviceObjectOf(device);
     if (!object || m_views.size() >= lighting_sync::DeviceLists::kMaxDevices)
@@ -60,7 +60,7 @@ bool MainLighting::addDevice(DeviceLists::Kind kind, ShellDevice& device)
     return true;
 }
 
-lighting_sync::SyncDevice* MainLighting::syncDeviceOf(const ShellDevice* device) const
+lighting_sync::SyncDevice* MainLighting::syncDeviceOf(const shell::ShellDevice* device) const
 {
     for (const auto& [shell, view] : m_views) {
         if (device && shell == device)
@@ -79,17 +79,18 @@ bool MainLighting::stop(std::chrono::milliseconds timeout)
     return m_worker.stop(timeout);
 }
 
-bool MainLighting::applySameLighting(const ShellDevice* active)
+bool MainLighting::applySameLighting(const shell::ShellDevice* active)
 {
     return lighting_sync::applySameLighting(syncDeviceOf(active), m_devices, m_settings);
 }
 
-void MainLighting::gameEvent(const ShellDevice* active, std::uint64_t step, std::int64_t mode)
+void MainLighting::gameEvent(const shell::ShellDevice* active, std::uint64_t step,
+                             std::int64_t mode)
 {
     lighting_sync::handleGameEvent(syncDeviceOf(active), step, mode);
 }
 
-void MainLighting::restoreAfterGame(const ShellDevice* active)
+void MainLighting::restoreAfterGame(const shell::ShellDevice* active)
 {
     lighting_sync::restoreAfterGame(syncDeviceOf(active));
 }

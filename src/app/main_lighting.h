@@ -18,9 +18,11 @@
 #include <utility>
 #include <vector>
 
-namespace app {
-
+namespace shell {
 class ShellDevice;
+}
+
+namespace app {
 
 class MainLighting {
 public:
@@ -30,19 +32,19 @@ public:
     MainLighting& operator=(const MainLighting&) = delete;
 
     // A new device object of `kind`; false when it has no model or the lists are full.
-    bool addDevice(DeviceLists::Kind kind, ShellDevice& device);
+    bool addDevice(DeviceLists::Kind kind, shell::ShellDevice& device);
     // The view of a device the window knows; null for any other.
-    lighting_sync::SyncDevice* syncDeviceOf(const ShellDevice* device) const;
+    lighting_sync::SyncDevice* syncDeviceOf(const shell::ShellDevice* device) const;
 
     bool start();
     // True when the worker ended within the time-out.
     bool stop(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
 
     // The same-lighting command from the active device; false when nothing changed.
-    bool applySameLighting(const ShellDevice* active);
+    bool applySameLighting(const shell::ShellDevice* active);
     // A game message: the effect shows at once; the window (re)starts its restore timer.
-    void gameEvent(const ShellDevice* active, std::uint64_t step, std::int64_t mode);
-    void restoreAfterGame(const ShellDevice* active);
+    void gameEvent(const shell::ShellDevice* active, std::uint64_t step, std::int64_t mode);
+    void restoreAfterGame(const shell::ShellDevice* active);
     // A copy-data block from another program; false when its id is not ours.
     bool copyData(std::uint64_t id, std::span<const std::uint8_t> data);
 
@@ -53,7 +55,8 @@ public:
 private:
     lighting_sync::SyncSettings m_settings;
     lighting_sync::DeviceLists m_devices;
-    std::vector<std::pair<const ShellDevice*, std::unique_ptr<lighting_sync::ModelSyncDevice>>>
+    std::vector<
+        std::pair<const shell::ShellDevice*, std::unique_ptr<lighting_sync::ModelSyncDevice>>>
         m_views;
     lighting_sync::SpectrumFeed m_feed;
     // Last: stops before the lists and views it reads go.

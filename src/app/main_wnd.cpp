@@ -1,20 +1,17 @@
 #include "app/main_wnd.h"
 
-#include "app/app_messages.h"
-#include "app/custom_controls.h"
 #include "app/device_option_ui.h"
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/tessary_keyboard_device.h"
-#include "app/devices/tessary_mouse_device.h"
 #include "app/main_audio.h"
 #include "app/main_lighting.h"
-#include "app/main_messages.h"
 #include "app/message_checks.h"
-#include "app/peers.h"
 #include "app/watcher_sink.h"
 #include "device/detect/hid_interface_source.h"
 #include "hook/device_hook.h"
+#include "pages/custom_controls.h"
 #include "pages/device_profile_ui.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
+#include "pages/devices/tessary_mouse_device.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/light_control_ui.h"
 #include "pages/page_handlers.h"
@@ -23,6 +20,9 @@
 #include "platform/message_queue.h"
 #include "platform/settings_store.h"
 #include "platform/text.h"
+#include "shell/app_messages.h"
+#include "shell/main_messages.h"
+#include "shell/peers.h"
 #include "ui/dialog_builder.h"
 #include "ui/label_ui.h"
 #include "ui/paint_manager_ui.h"
@@ -86,11 +86,11 @@ public:
     explicit UiThreadSink(HWND window) : m_window(window) {}
     void interfaceArrived(std::size_t row, const platform::Event&) override
     {
-        platform::sendMessage(m_window, MSG_DEVICE_ARRIVED, row, 0);
+        platform::sendMessage(m_window, shell::MSG_DEVICE_ARRIVED, row, 0);
     }
     void interfaceRemoved(std::size_t row, const platform::Event&) override
     {
-        platform::sendMessage(m_window, MSG_DEVICE_REMOVED, row, 0);
+        platform::sendMessage(m_window, shell::MSG_DEVICE_REMOVED, row, 0);
     }
     void firstPassDone() override {}
 
@@ -170,10 +170,10 @@ void CMainWnd::InitWindow()
     auto* resources = CResourceManager::GetInstance();
     resources->SetTextQueryInterface(this);
     resources->LoadLanguage(L"lan_cn.xml");
-    appMessages().mainWindow = m_hWnd;
+    shell::appMessages().mainWindow = m_hWnd;
     SetIcon(107);
     m_tray.SetMenu(ui::readMenuItems(L"menu.xml"));
-    m_tray.CreateTrayIcon(m_hWnd, 107, kInstanceName, MSG_TRAY);
+    m_tray.CreateTrayIcon(m_hWnd, 107, kInstanceName, shell::MSG_TRAY);
     // Without logind the program simply never hears of suspend.
     if (const auto power = m_power.start(m_hWnd); !power)
         platform::debugOutput("suspend and resume notices unavailable: " + power.error().message);
@@ -211,7 +211,7 @@ CControlUI* CMainWnd::CreateControl(const wchar_t* className)
         {L"ShootControl", []() -> CControlUI* { return new PlaceholderLayoutUI(L"ShootControl"); }},
     };
     for (const auto& row : kDirect) {
-        if (equalsNoCase(row.tag, tag))
+        if (shell::equalsNoCase(row.tag, tag))
             return row.create();
     }
     struct FromFile {
@@ -229,7 +229,7 @@ CControlUI* CMainWnd::CreateControl(const wchar_t* className)
         {L"VirtualSetControlUI", L"XML\\CustomControlXML\\VirtualSet.xml"},
     };
     for (const auto& row : kFromFile) {
-        if (equalsNoCase(row.tag, tag))
+        if (shell::equalsNoCase(row.tag, tag))
             return CDialogBuilder().Create(row.file, nullptr, nullptr, &m_pm);
     }
     return nullptr;
@@ -244,16 +244,16 @@ const wchar_t* CMainWnd::QueryControlText(const wchar_t*, const wchar_t*)
 void CMainWnd::windowInit()
 {
     // The system's message filter has no counterpart: other programs reach us by name.
-    const auto& messages = appMessages();
-    broadcastToPeers(kGuidMessageNames[1], 1, 1);
+    const auto& messages = shell::appMessages();
+    shell::broadcastToPeers(shell::kGuidMessageNames[1], 1, 1);
 
-    m_languageTable = LanguageTable::read(defaultDataFolder() / "Language.config");
+    m_languageTable = shell::LanguageTable::read(defaultDataFolder() / "Language.config");
     const auto settingsFile = m_options.settingsFile.empty()
                                   ? platform::SettingsStore::defaultFile()
                                   : m_options.settingsFile;
     const auto savedId = platform::SettingsStore(settingsFile)
                              .integer(L"LANGUAGE")
-                             .value_or(LanguageTable::kMissingId);
+                             .value_or(shell::LanguageTable::kMissingId);
     applyLanguageIndex(m_languageTable.indexOfId(savedId));
 
     // The mouse and the keyboard exist from the start, with hidden tiles.
@@ -281,14 +281,14 @@ void CMainWnd::windowInit()
             m_ownSource = std::make_unique<detect::HidInterfaceSource>();
             source = m_ownSource.get();
         }
-        m_sink = std::make_unique<MainWatcherSink>(m_hWnd, MSG_DEVICE_ARRIVED, MSG_DEVICE_REMOVED,
-                                                   messages.instance);
+        m_sink = std::make_unique<MainWatcherSink>(m_hWnd, shell::MSG_DEVICE_ARRIVED,
+                                                   shell::MSG_DEVICE_REMOVED, messages.instance);
         m_watcher = std::make_unique<detect::DeviceWatcher>(m_table, *source, *m_sink);
         if (!m_watcher->start())
             platform::debugOutput(L"device watcher not started");
     }
     startLighting();
-    SetTimer(kLayoutTimer, 100);
+    SetTimer(shell::kLayoutTimer, 100);
     m_initialised = true;
     loadAudioData();
 }
@@ -389,8 +389,8 @@ void CMainWnd::OnClick(TNotifyUI&)
 void CMainWnd::comeForward(WPARAM wParam, LPARAM lParam)
 {
     std::wostringstream line;
-    line << L"软件标示 " << appMessages().instance << L"，" << std::hex << wParam << L"d" << lParam
-         << L"d";
+    line << L"软件标示 " << shell::appMessages().instance << L"，" << std::hex << wParam << L"d"
+         << lParam << L"d";
     platform::debugOutput(line.str());
     bringForward();
 }
@@ -403,7 +403,7 @@ void CMainWnd::bringForward()
     ShowWindow(true, true);
     SetTopMost(true);
     BringToFront();
-    SetTimer(kTopMostTimer, 10);
+    SetTimer(shell::kTopMostTimer, 10);
 }
 
 void CMainWnd::updateNoDeviceNotice()
@@ -432,14 +432,14 @@ void CMainWnd::updateNoDeviceNotice()
 void CMainWnd::setPausedAll(bool paused)
 {
     m_lists.forEach({DeviceLists::Kind::Mouse, DeviceLists::Kind::Keyboard},
-                    [&](ShellDevice& d) { d.setPaused(paused); });
+                    [&](shell::ShellDevice& d) { d.setPaused(paused); });
 }
 
 void CMainWnd::setLightingControl(bool control)
 {
     m_lists.forEach(
         {DeviceLists::Kind::Mouse, DeviceLists::Kind::MousePad, DeviceLists::Kind::Keyboard},
-        [&](ShellDevice& d) { d.setLightingControl(control); });
+        [&](shell::ShellDevice& d) { d.setLightingControl(control); });
 }
 
 void CMainWnd::setWindowActive(bool active)
@@ -447,14 +447,14 @@ void CMainWnd::setWindowActive(bool active)
     m_windowActive = active;
     m_lists.forEach(
         {DeviceLists::Kind::Mouse, DeviceLists::Kind::MousePad, DeviceLists::Kind::Keyboard},
-        [&](ShellDevice& d) { d.setWindowActive(active); });
+        [&](shell::ShellDevice& d) { d.setWindowActive(active); });
 }
 
 void CMainWnd::setMultiDevice(bool multi)
 {
     m_lists.forEach({DeviceLists::Kind::Keyboard, DeviceLists::Kind::Mouse,
                      DeviceLists::Kind::MousePad, DeviceLists::Kind::Headset},
-                    [&](ShellDevice& d) { d.setMultiDevice(multi); });
+                    [&](shell::ShellDevice& d) { d.setMultiDevice(multi); });
 }
 
 void CMainWnd::closeChildWindows()
@@ -480,7 +480,7 @@ void CMainWnd::applyLanguageIndex(int index)
 {
     if (index == m_languageIndex)
         return;
-    if (languageNeedsFontRebuild(m_languageIndex, index))
+    if (shell::languageNeedsFontRebuild(m_languageIndex, index))
         rebuildFonts();
     m_languageIndex = index;
     // A missing entry must not apply an empty language or overwrite the saved choice.
@@ -502,7 +502,7 @@ void CMainWnd::applyLanguageIndex(int index)
     m_pm.Invalidate();
     for (HWND child : {m_settingsWnd, m_aboutWnd, m_musicWnd}) {
         if (child)
-            platform::sendMessage(child, MSG_LANGUAGE_CHANGED, 0, 0);
+            platform::sendMessage(child, shell::MSG_LANGUAGE_CHANGED, 0, 0);
     }
     if (CControlUI* root = m_pm.GetRoot())
         root->NeedUpdate();
@@ -552,7 +552,7 @@ void CMainWnd::toggleFromTray()
     ShowWindow(true, true);
     SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
     SetTopMost(true);
-    SetTimer(kTopMostTimer, 10);
+    SetTimer(shell::kTopMostTimer, 10);
     m_pm.Invalidate();
     setPausedAll(false);
     if (CControlUI* root = m_pm.GetRoot())
@@ -572,33 +572,35 @@ void CMainWnd::showTrayMenu()
 void CMainWnd::OnMainTimer(UINT_PTR id)
 {
     // Control timers travel as window timers too; they are the paint manager's.
-    if (id != kLayoutTimer && id != kTrayMenuTimer && id != kProfileSwitchTimer &&
-        id != kGameRestoreTimer && id != kTopMostTimer && id != kAudioCompanionTimer)
+    if (id != shell::kLayoutTimer && id != shell::kTrayMenuTimer &&
+        id != shell::kProfileSwitchTimer && id != shell::kGameRestoreTimer &&
+        id != shell::kTopMostTimer && id != shell::kAudioCompanionTimer)
         return;
     KillTimer(id);
     switch (id) {
-    case kLayoutTimer:
+    case shell::kLayoutTimer:
         layoutForScreen();
         ShowWindow(true, true);
         m_pm.Invalidate();
         takeUpAudioCompanion();
         break;
-    case kAudioCompanionTimer:
+    case shell::kAudioCompanionTimer:
         onAudioCompanionTimer();
         break;
-    case kTrayMenuTimer:
+    case shell::kTrayMenuTimer:
         showTrayMenu();
         break;
-    case kProfileSwitchTimer:
-        if (auto handler = m_pageHandlers.find(RouteOwner::Profile);
+    case shell::kProfileSwitchTimer:
+        if (auto handler = m_pageHandlers.find(shell::RouteOwner::Profile);
             handler != m_pageHandlers.end())
-            handler->second(Route{RouteOwner::Profile, L"device_profile_switch", DeviceNeed::Any},
+            handler->second(shell::Route{shell::RouteOwner::Profile, L"device_profile_switch",
+                                         shell::DeviceNeed::Any},
                             nullptr, activeDevice());
         break;
-    case kTopMostTimer:
+    case shell::kTopMostTimer:
         SetTopMost(false);
         break;
-    case kGameRestoreTimer:
+    case shell::kGameRestoreTimer:
         restoreAfterGame();
         break;
     default:
@@ -621,7 +623,7 @@ void CMainWnd::handleCopyData(const COPYDATASTRUCT* data)
         const auto values = copyDataValues(data, kExternalColourPayloadBytes);
         if (!values)
             return;
-        if (ShellDevice* keyboard = m_lists.first(DeviceLists::Kind::Keyboard))
+        if (shell::ShellDevice* keyboard = m_lists.first(DeviceLists::Kind::Keyboard))
             keyboard->SetExternalColour(*values);
     }
 }
@@ -643,7 +645,7 @@ void CMainWnd::handleMenuClick(WPARAM wParam)
         bringForward();
         return;
     }
-    if (const auto route = menuRoute(name))
+    if (const auto route = shell::menuRoute(name))
         dispatch(*route, nullptr);
 }
 
@@ -668,7 +670,7 @@ bool CMainWnd::handleRegisteredMessage(UINT msg, WPARAM wParam, LPARAM lParam, b
 LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled)
 {
     bHandled = false;
-    const auto& messages = appMessages();
+    const auto& messages = shell::appMessages();
     switch (msg) {
     case WM_ACTIVATE:
         setWindowActive(wParam != 0);
@@ -713,15 +715,15 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         return 0;
     }
     if (msg == WM_POWERBROADCAST) {
-        if (wParam == PBT_APMRESUMEAUTOMATIC) {
+        if (wParam == shell::PBT_APMRESUMEAUTOMATIC) {
             platform::debugOutput(L"system resumed");
             s_awake = true;
             setLightingControl(m_lightingControl);
             // A device may have lost its settings while the machine slept.
-            for (ShellDevice* device : m_devices)
+            for (shell::ShellDevice* device : m_devices)
                 if (device->isOnline())
                     device->ReapplyProfile();
-        } else if (wParam == PBT_APMSUSPEND) {
+        } else if (wParam == shell::PBT_APMSUSPEND) {
             platform::debugOutput(L"system suspends");
             s_awake = false;
             setLightingControl(false);
@@ -730,47 +732,47 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
     }
     if (!s_awake) {
         // A report the watcher waits for is released even while asleep.
-        if ((msg == MSG_DEVICE_ARRIVED || msg == MSG_DEVICE_REMOVED) && m_sink)
+        if ((msg == shell::MSG_DEVICE_ARRIVED || msg == shell::MSG_DEVICE_REMOVED) && m_sink)
             m_sink->complete(lParam);
         return 0;
     }
     if (handleRegisteredMessage(msg, wParam, lParam, bHandled))
         return 0;
     switch (msg) {
-    case MSG_DEVICE_ARRIVED:
-    case MSG_DEVICE_REMOVED:
-        onInterfaceMessage(msg == MSG_DEVICE_ARRIVED, wParam, lParam);
+    case shell::MSG_DEVICE_ARRIVED:
+    case shell::MSG_DEVICE_REMOVED:
+        onInterfaceMessage(msg == shell::MSG_DEVICE_ARRIVED, wParam, lParam);
         bHandled = true;
         return 0;
-    case MSG_OPEN_SETTINGS:
+    case shell::MSG_OPEN_SETTINGS:
         CSetWnd::Open(m_hWnd, m_settingsWnd, m_languageIndex, m_dpi, defaultDataFolder(),
                       updateEntries(), true);
         return 0;
-    case MSG_UPDATE_SEEN:
+    case shell::MSG_UPDATE_SEEN:
         if (CControlUI* set = m_pm.FindControl(L"setbtn"))
             if (auto* button = static_cast<CButtonUI*>(set->GetInterface(L"Button")))
                 button->SetForeImage(L"");
         return 0;
-    case MSG_IGNORED:
+    case shell::MSG_IGNORED:
         return 0;
-    case MSG_TILE_VISIBILITY:
+    case shell::MSG_TILE_VISIBILITY:
         applyTileMessage(wParam, lParam);
         bHandled = true;
         return 0;
-    case MSG_SHOW_PROGRESS:
+    case shell::MSG_SHOW_PROGRESS:
         if (CControlUI* progress = m_pm.FindControl(L"setting_progress"))
             progress->SetVisible(true);
         return 0;
-    case MSG_LANGUAGE_CHANGED:
+    case shell::MSG_LANGUAGE_CHANGED:
         applyLanguageIndex(static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)));
         m_lists.forEach({DeviceLists::Kind::Mouse, DeviceLists::Kind::Keyboard},
-                        [](ShellDevice& d) { d.rebuildKeyLabels(); });
+                        [](shell::ShellDevice& d) { d.rebuildKeyLabels(); });
         bHandled = true;
         return 0;
-    case MSG_DPI_NOTICE:
+    case shell::MSG_DPI_NOTICE:
         platform::debugOutput(L"界面 DPI 1发生变化");
         return 0;
-    case MSG_HOOK_CONTROL:
+    case shell::MSG_HOOK_CONTROL:
         hookControl(wParam);
         return 0;
     case WM_DPICHANGED:
@@ -783,11 +785,11 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
             root->NeedUpdate();
         platform::debugOutput(L"界面 DPI 发生变化");
         return 0;
-    case MSG_TRAY:
+    case shell::MSG_TRAY:
         if (lParam == WM_LBUTTONUP)
             toggleFromTray();
         else if (lParam == WM_RBUTTONUP)
-            SetTimer(kTrayMenuTimer, 10);
+            SetTimer(shell::kTrayMenuTimer, 10);
         return 0;
     case WM_MENUCLICK:
         if (wParam != 0)

@@ -3,14 +3,15 @@
 #include "platform/input_hook.h"
 #include "platform/power_events.h"
 
-#include "app/command_routes.h"
 #include "app/device_lists.h"
-#include "app/language_table.h"
-#include "app/shell_device.h"
 #include "app/tile_board.h"
 #include "device/detect/device_watcher.h"
 #include "device/detect/interface_table.h"
 #include "device/detect/link_controller.h"
+#include "shell/command_routes.h"
+#include "shell/language_table.h"
+#include "shell/page_host.h"
+#include "shell/shell_device.h"
 #include "ui/menu_wnd.h"
 #include "ui/std_string_ptr_map.h"
 #include "ui/tray_icon.h"
@@ -60,15 +61,15 @@ struct MainWndOptions {
     std::filesystem::path audioCompanionProgram;
     // Where the input hook takes its events from; empty: the desktop's (X11 or the window).
     std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
+    // Answers the window's own prompts by text id; empty: the modal prompt window.
+    std::function<UINT(std::wstring_view textId, int buttonMode)> answerPrompt;
 };
 
-// Carries out a routed notification for a page or a device family; later work fills them.
-using PageHandler =
-    std::function<void(const Route& route, TNotifyUI* msg, ShellDevice* activeDevice)>;
+using shell::PageHandler;
 
 // The one top-level window: device tiles, the selected device's pages, the tray icon,
 // messages from other programs and the device watcher. UI thread only, except where said.
-class CMainWnd : public WindowImplBase, public detect::LinkHost {
+class CMainWnd : public WindowImplBase, public detect::LinkHost, public shell::PageHost {
 public:
     explicit CMainWnd(MainWndOptions options = {});
     ~CMainWnd() override;
@@ -86,53 +87,57 @@ public:
     void OnControlSetFocus(TNotifyUI& msg);
 
     // --- other parts call these ---
-    ShellDevice* activeDevice() const;
+    shell::ShellDevice* activeDevice() const override;
     void closeChildWindows();
     void setLightingControl(bool control);
     void setWindowActive(bool active);
     void setMultiDevice(bool multi);
     void applyLanguageIndex(int index);
     int languageIndex() const { return m_languageIndex; }
-    int layoutDpi() const { return m_dpi; }
-    std::filesystem::path defaultDataFolder() const;
-    std::filesystem::path userDataFolder() const;
-    void setPageHandler(RouteOwner owner, PageHandler handler);
+    int layoutDpi() const override { return m_dpi; }
+    std::filesystem::path defaultDataFolder() const override;
+    std::filesystem::path userDataFolder() const override;
+    void setPageHandler(shell::RouteOwner owner, PageHandler handler) override;
+    void setEditGuard(shell::EditGuard guard) override { m_editGuard = std::move(guard); }
     // Prompts (modal); 1 when confirmed.
-    UINT prompt(std::wstring_view textId, int buttonMode);
+    UINT prompt(std::wstring_view textId, int buttonMode) override;
     UINT promptWithNumber(std::wstring_view textId, long long number, int buttonMode);
+    UINT promptText(std::wstring_view text, int buttonMode) override;
     void openAboutWindow();
     // The same-lighting command ("deng_same_mode") from the active device.
-    void applySameLighting();
+    void applySameLighting() override;
     // Null before the window is initialised.
     MainLighting* lighting() const { return m_lighting.get(); }
     // main_wnd_audio.cpp: audio lighting is wanted (an audio style chosen) or no longer
     // is. Start launches the audio-capture companion when none runs; neither waits.
-    void startAudioCompanion();
-    void pauseAudioCompanion();
+    void startAudioCompanion() override;
+    void pauseAudioCompanion() override;
     const windows::AudioStyles* audioStyles() const;
 
     // --- state, for the program and its tests ---
     detect::InterfaceTable& interfaceTable() { return m_table; }
     const TileBoard& tiles() const { return m_tiles; }
     CDeviceOptionUI* tileControl(std::size_t index) const;
-    ShellDevice* deviceAt(std::size_t index) const;
-    std::size_t deviceCount() const { return m_devices.size(); }
+    shell::ShellDevice* deviceAt(std::size_t index) const override;
+    std::size_t deviceCount() const override { return m_devices.size(); }
     const DeviceLists& deviceLists() const { return m_lists; }
     bool isLightingControl() const { return m_lightingControl; }
-    bool isShuttingDown() const { return m_shuttingDown; }
+    bool isShuttingDown() const override { return m_shuttingDown; }
     bool isTrayShown() const { return m_tray.IsVisible(); }
-    bool isHookInstalled() const;
+    bool isHookInstalled() const override;
     int hookMode() const;
 
     // --- main_wnd_hook.cpp: the global input hook, for the pages that capture input ---
-    // Clients are held weakly: a page that goes away simply stops receiving.
-    // Installs the hook in `mode` for `client`, replacing any hook (whose client is told);
-    // 1 on success, 0 when the input could not be captured.
-    int installHook(int mode, const std::shared_ptr<hook::HookClient>& client);
-    // Removes the hook, if any; its client is told unless it is `requester`.
-    void removeHook(const hook::HookClient* requester = nullptr);
+    int installHook(int mode, const std::shared_ptr<hook::HookClient>& client) override;
+    void removeHook(const hook::HookClient* requester = nullptr) override;
     // Who receives the keys of MSG_HOOK_CONTROL's key capture; none: no hook is installed.
-    void setKeyCaptureClient(const std::shared_ptr<hook::HookClient>& client);
+    void setKeyCaptureClient(const std::shared_ptr<hook::HookClient>& client) override;
+
+    // shell::PageHost: the window itself
+    HWND windowHandle() const override { return GetHWND(); }
+    CPaintManagerUI& paintManager() override { return GetPaintManager(); }
+    RECT windowFrame() const override { return GetWindowRect(); }
+    void startTimer(UINT_PTR id, UINT milliseconds) override { SetTimer(id, milliseconds); }
     // Runs one watcher pass on the calling thread (tests without the watcher thread).
     void runWatcherPass();
     // Process-wide: cleared while the system sleeps.
@@ -175,14 +180,14 @@ private:
     // main_wnd_lighting.cpp: synchronised lighting, game lighting, the audio feed
     void startLighting();
     void stopLighting();
-    void addLightingDevice(DeviceLists::Kind kind, ShellDevice& device);
+    void addLightingDevice(DeviceLists::Kind kind, shell::ShellDevice& device);
     bool handleGameMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void restoreAfterGame();
-    bool routeKeyToLighting(const Route& route, TNotifyUI* msg, ShellDevice* device);
+    bool routeKeyToLighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
     // main_wnd_devices.cpp: device objects and tiles
     void createDevice(std::size_t row, detect::InterfaceRole role, std::size_t typeIndex);
-    ShellDevice* deviceForType(std::size_t typeIndex) const;
+    shell::ShellDevice* deviceForType(std::size_t typeIndex) const;
     std::optional<std::size_t> indexOfDevice(const detect::LinkedDevice& device) const;
     void onInterfaceMessage(bool arrived, WPARAM wParam, LPARAM lParam);
     void showTile(std::size_t index, bool visible, bool select);
@@ -204,17 +209,22 @@ private:
 
     // main_wnd_commands.cpp: routing tables and dialogs
     void routeNotification(TNotifyUI& msg);
-    bool dispatch(const Route& route, TNotifyUI* msg);
-    bool deviceMatches(DeviceNeed need, const ShellDevice* device) const;
-    void runWindowRoute(const Route& route, TNotifyUI* msg);
-    void onClickFirst(const Route& route, TNotifyUI& msg);
+    bool dispatch(const shell::Route& route, TNotifyUI* msg);
+    bool deviceMatches(shell::DeviceNeed need, const shell::ShellDevice* device) const;
+    void runWindowRoute(const shell::Route& route, TNotifyUI* msg);
+    void onClickFirst(const shell::Route& route, TNotifyUI& msg);
     void toggleLightingControl();
     void showLightingControlState();
-    void onColourSlider(const Route& route, TNotifyUI& msg);
-    void onFileCommand(const Route& route);
+    void onColourSlider(const shell::Route& route, TNotifyUI& msg);
+    void onFileCommand(const shell::Route& route);
     std::optional<std::filesystem::path> askForFile(bool save, std::wstring_view filterName,
                                                     std::wstring_view extension);
     void hookControl(WPARAM install);
+    // Before the window closes: pending edits are saved and written, dropped, or the close
+    // is cancelled (false).
+    bool settlePendingChanges();
+    // The status bar's marker of the active device's unsaved or unwritten edits.
+    void showPendingState();
     // main_wnd_hook.cpp
     void deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void hookFocusLost();
@@ -237,19 +247,20 @@ private:
     detect::LinkController m_links;
 
     // Devices in creation order: tile k shows device k.
-    std::vector<ShellDevice*> m_devices;
+    std::vector<shell::ShellDevice*> m_devices;
     std::vector<CDeviceOptionUI*> m_tileControls;
-    std::map<std::size_t, ShellDevice*> m_deviceByType; // device type table row -> device
+    std::map<std::size_t, shell::ShellDevice*> m_deviceByType; // device type table row -> device
     TileBoard m_tiles;
-    std::map<RouteOwner, PageHandler> m_pageHandlers;
-    std::vector<std::unique_ptr<ShellDevice>> m_shells; // views of the device objects
+    std::map<shell::RouteOwner, PageHandler> m_pageHandlers;
+    shell::EditGuard m_editGuard;
+    std::vector<std::unique_ptr<shell::ShellDevice>> m_shells; // views of the device objects
 
     HWND m_settingsWnd = nullptr;
     HWND m_aboutWnd = nullptr;
     HWND m_colourWnd = nullptr;
     HWND m_musicWnd = nullptr;
 
-    LanguageTable m_languageTable;
+    shell::LanguageTable m_languageTable;
     int m_languageIndex = -1;
     int m_dpi = 96;
     bool m_lightingControl = true;

@@ -1,11 +1,11 @@
 // The main window's audio lighting: the stored styles, the style window and the
 // audio-capture companion's life.
 #include "app/main_audio.h"
-#include "app/main_messages.h"
 #include "app/main_wnd.h"
-#include "app/peers.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
+#include "shell/main_messages.h"
+#include "shell/peers.h"
 #include "windows/music_wnd.h"
 
 namespace app {
@@ -31,7 +31,7 @@ void CMainWnd::loadAudioData()
     options.program = companionProgram(m_options.audioCompanionProgram);
     options.userFile = userDataFolder() / windows::AudioStyleFile::kFileName;
     options.defaultFile = defaultDataFolder() / windows::AudioStyleFile::kFileName;
-    m_audio = std::make_unique<MainAudio>(peerEndpoint(), std::move(options));
+    m_audio = std::make_unique<MainAudio>(shell::peerEndpoint(), std::move(options));
     m_audio->loadStyles();
 }
 
@@ -45,7 +45,7 @@ void CMainWnd::startAudioCompanion()
     if (!m_audio || m_shuttingDown)
         return;
     if (m_audio->start() == MainAudio::Progress::Waiting)
-        SetTimer(kAudioCompanionTimer, kAudioCompanionPoll);
+        SetTimer(shell::kAudioCompanionTimer, kAudioCompanionPoll);
 }
 
 void CMainWnd::pauseAudioCompanion()
@@ -63,12 +63,12 @@ void CMainWnd::takeUpAudioCompanion()
 void CMainWnd::onAudioCompanionTimer()
 {
     if (m_audio && !m_shuttingDown && m_audio->poll() == MainAudio::Progress::Waiting)
-        SetTimer(kAudioCompanionTimer, kAudioCompanionPoll);
+        SetTimer(shell::kAudioCompanionTimer, kAudioCompanionPoll);
 }
 
 void CMainWnd::shutdownAudioCompanion()
 {
-    KillTimer(kAudioCompanionTimer);
+    KillTimer(shell::kAudioCompanionTimer);
     if (m_audio)
         m_audio->shutdown();
 }

@@ -1,13 +1,13 @@
 // The main window's routing of skin notifications, its menus, prompts and file dialogs.
 #include "app/about_wnd.h"
-#include "app/app_messages.h"
 #include "app/device_option_ui.h"
-#include "app/main_messages.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
-#include "app/peers.h"
 #include "platform/debug_output.h"
 #include "platform/message_queue.h"
+#include "shell/app_messages.h"
+#include "shell/main_messages.h"
+#include "shell/peers.h"
 #include "ui/button_ui.h"
 #include "ui/edit_ui.h"
 #include "ui/file_dialog.h"
@@ -21,6 +21,11 @@
 namespace app {
 namespace {
 
+// The prompt's three buttons and their answers (see CMsgWnd::SetButtonMode).
+constexpr int kSaveDiscardCancel = 2;
+constexpr UINT kAnswerConfirm = 1;
+constexpr UINT kAnswerDiscard = 2;
+
 CDeviceOptionUI* tileOf(CControlUI* control)
 {
     for (CControlUI* c = control; c; c = c->GetParent()) {
@@ -32,30 +37,30 @@ CDeviceOptionUI* tileOf(CControlUI* control)
 
 } // namespace
 
-void CMainWnd::setPageHandler(RouteOwner owner, PageHandler handler)
+void CMainWnd::setPageHandler(shell::RouteOwner owner, PageHandler handler)
 {
     m_pageHandlers[owner] = std::move(handler);
 }
 
-bool CMainWnd::deviceMatches(DeviceNeed need, const ShellDevice* device) const
+bool CMainWnd::deviceMatches(shell::DeviceNeed need, const shell::ShellDevice* device) const
 {
-    if (need == DeviceNeed::None)
+    if (need == shell::DeviceNeed::None)
         return true;
     if (!device)
         return false;
     const auto kind = DeviceLists::kindOf(device->typeId());
     switch (need) {
-    case DeviceNeed::Any:
+    case shell::DeviceNeed::Any:
         return true;
-    case DeviceNeed::Keyboard:
+    case shell::DeviceNeed::Keyboard:
         return kind == DeviceLists::Kind::Keyboard;
-    case DeviceNeed::Mouse:
+    case shell::DeviceNeed::Mouse:
         return kind == DeviceLists::Kind::Mouse;
-    case DeviceNeed::KeyboardOrMouse:
+    case shell::DeviceNeed::KeyboardOrMouse:
         return kind == DeviceLists::Kind::Keyboard || kind == DeviceLists::Kind::Mouse;
-    case DeviceNeed::Headset:
+    case shell::DeviceNeed::Headset:
         return kind == DeviceLists::Kind::Headset;
-    case DeviceNeed::None:
+    case shell::DeviceNeed::None:
         break;
     }
     return true;
@@ -67,35 +72,39 @@ void CMainWnd::routeNotification(TNotifyUI& msg)
         return;
     const std::wstring name(msg.pSender->GetName());
     const std::wstring& type = msg.sType;
-    std::optional<Route> route;
+    std::optional<shell::Route> route;
     if (type == L"click") {
-        route = clickRoute(name);
+        route = shell::clickRoute(name);
     } else if (type == L"itemselect") {
-        route = itemSelectRoute(name);
+        route = shell::itemSelectRoute(name);
     } else if (type == L"selectchanged") {
-        route = selectChangedRoute(name);
+        route = shell::selectChangedRoute(name);
     } else if (type == L"valuechanged" || type == L"movevaluechanged") {
-        route = valueChangedRoute(name, type == L"movevaluechanged");
+        route = shell::valueChangedRoute(name, type == L"movevaluechanged");
     } else if (type == L"killfocus") {
-        route = killFocusRoute(name);
+        route = shell::killFocusRoute(name);
     } else if (type == L"colorchanged" || type == L"click_select_end") {
-        route = otherRoute(type, name);
+        route = shell::otherRoute(type, name);
     }
-    if (route)
+    if (route) {
         dispatch(*route, &msg);
+        showPendingState();
+    }
 }
 
-bool CMainWnd::dispatch(const Route& route, TNotifyUI* msg)
+bool CMainWnd::dispatch(const shell::Route& route, TNotifyUI* msg)
 {
-    ShellDevice* device = activeDevice();
-    if (route.owner == RouteOwner::Window) {
+    shell::ShellDevice* device = activeDevice();
+    if (route.owner == shell::RouteOwner::Window) {
         runWindowRoute(route, msg);
         return true;
     }
     if (!deviceMatches(route.need, device))
         return false;
-    if (route.owner == RouteOwner::Device) {
-        if (const auto tab = functionTabNumber(route.command)) {
+    if (device && m_editGuard && !m_editGuard(device))
+        return true;
+    if (route.owner == shell::RouteOwner::Device) {
+        if (const auto tab = shell::functionTabNumber(route.command)) {
             if (msg && msg->pSender) {
                 auto* option = static_cast<COptionUI*>(msg->pSender->GetInterface(L"Option"));
                 if (option && !option->IsSelected())
@@ -109,7 +118,7 @@ bool CMainWnd::dispatch(const Route& route, TNotifyUI* msg)
     }
     if (routeKeyToLighting(route, msg, device))
         return true;
-    if (route.owner == RouteOwner::Keys && route.command == L"key_" &&
+    if (route.owner == shell::RouteOwner::Keys && route.command == L"key_" &&
         DeviceLists::kindOf(device->typeId()) == DeviceLists::Kind::Keyboard) {
         // A key of the picture opens the key assignment page.
         device->SetFunctionTab(2);
@@ -124,18 +133,20 @@ bool CMainWnd::dispatch(const Route& route, TNotifyUI* msg)
     else
         platform::debugOutput(L"no page handles " + std::wstring(route.command) + L" yet");
     if (route.alsoSavesKey) {
-        if (const auto keys = m_pageHandlers.find(RouteOwner::Keys); keys != m_pageHandlers.end())
-            keys->second(Route{RouteOwner::Keys, L"key_butt_keysave", DeviceNeed::KeyboardOrMouse},
+        if (const auto keys = m_pageHandlers.find(shell::RouteOwner::Keys);
+            keys != m_pageHandlers.end())
+            keys->second(shell::Route{shell::RouteOwner::Keys, L"key_butt_keysave",
+                                      shell::DeviceNeed::KeyboardOrMouse},
                          msg, device);
     }
     return true;
 }
 
-void CMainWnd::runWindowRoute(const Route& route, TNotifyUI* msg)
+void CMainWnd::runWindowRoute(const shell::Route& route, TNotifyUI* msg)
 {
     const std::wstring_view command = route.command;
-    if (msg && msg->sType == L"click" && route.number < 0 && clickRoute(command) &&
-        !clickRouteAfterFirst(command)) {
+    if (msg && msg->sType == L"click" && route.number < 0 && shell::clickRoute(command) &&
+        !shell::clickRouteAfterFirst(command)) {
         onClickFirst(route, *msg);
         return;
     }
@@ -187,16 +198,18 @@ void CMainWnd::runWindowRoute(const Route& route, TNotifyUI* msg)
                       updateEntries());
     } else if (command == L"macro_action") {
         // The macro editor shows its action menu.
-        if (const auto macros = m_pageHandlers.find(RouteOwner::Macros);
+        if (const auto macros = m_pageHandlers.find(shell::RouteOwner::Macros);
             macros != m_pageHandlers.end())
             macros->second(route, msg, activeDevice());
     }
 }
 
-void CMainWnd::onClickFirst(const Route& route, TNotifyUI& msg)
+void CMainWnd::onClickFirst(const shell::Route& route, TNotifyUI& msg)
 {
     const std::wstring_view command = route.command;
     if (command == L"closebtn") {
+        if (!settlePendingChanges())
+            return;
         closeChildWindows();
         if (!m_tray.IsVisible() || !m_tray.HasTrayHost()) {
             // Nowhere to come back from: closing ends the program.
@@ -219,6 +232,13 @@ void CMainWnd::onClickFirst(const Route& route, TNotifyUI& msg)
         SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
         return;
     }
+    if (command == L"pending_commit_btn") {
+        if (shell::ShellDevice* device = activeDevice();
+            device && device->saveAndWrite() == shell::Pending::Unsaved)
+            prompt(L"change_not_saved_text", 0);
+        showPendingState();
+        return;
+    }
     if (command == L"nodevice_ok_btn") {
         ShowWindow(false, false);
     } else if (command == L"control_light_status") {
@@ -230,16 +250,18 @@ void CMainWnd::onClickFirst(const Route& route, TNotifyUI& msg)
                 CMsgWnd::ShowPrompt(m_hWnd, nullptr, text.c_str(), m_dpi, false, 0);
             });
     } else if (command == L"setbtn") {
-        runWindowRoute(Route{RouteOwner::Window, L"setwnd_menu", DeviceNeed::None}, nullptr);
+        runWindowRoute(
+            shell::Route{shell::RouteOwner::Window, L"setwnd_menu", shell::DeviceNeed::None},
+            nullptr);
     }
     const std::wstring name(msg.pSender ? msg.pSender->GetName() : CDuiString());
-    if (const auto next = clickRouteAfterFirst(name))
+    if (const auto next = shell::clickRouteAfterFirst(name))
         dispatch(*next, &msg);
 }
 
 void CMainWnd::broadcastLightingControl(bool control)
 {
-    broadcastToPeers(kGuidMessageNames[1], 1, control ? 1 : 0);
+    shell::broadcastToPeers(shell::kGuidMessageNames[1], 1, control ? 1 : 0);
 }
 
 void CMainWnd::toggleLightingControl()
@@ -257,7 +279,7 @@ void CMainWnd::showLightingControlState()
         status->SetText(m_lightingControl ? L"control_light_on_text" : L"control_light_off_text");
 }
 
-void CMainWnd::onColourSlider(const Route& route, TNotifyUI& msg)
+void CMainWnd::onColourSlider(const shell::Route& route, TNotifyUI& msg)
 {
     auto* slider = static_cast<CSliderUI*>(msg.pSender->GetInterface(L"Slider"));
     if (!slider)
@@ -273,7 +295,7 @@ void CMainWnd::onColourSlider(const Route& route, TNotifyUI& msg)
 std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstring_view filterName,
                                                           std::wstring_view extension)
 {
-    const auto request = fileDialogRequest(save, filterName, extension);
+    const auto request = shell::fileDialogRequest(save, filterName, extension);
     ui::FileDialogOptions options;
     options.mode = save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
     options.filters = {ui::FileFilter{request.filterName, request.pattern}};
@@ -286,14 +308,14 @@ std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstrin
     return chosen;
 }
 
-void CMainWnd::onFileCommand(const Route& route)
+void CMainWnd::onFileCommand(const shell::Route& route)
 {
-    ShellDevice* device = activeDevice();
+    shell::ShellDevice* device = activeDevice();
     if (!deviceMatches(route.need, device))
         return;
     const bool shoot = route.command.starts_with(L"shootdate");
     const bool save = route.command.ends_with(L"export") || route.command.ends_with(L"export_btn");
-    const auto owner = shoot ? RouteOwner::Mouse : RouteOwner::Macros;
+    const auto owner = shoot ? shell::RouteOwner::Mouse : shell::RouteOwner::Macros;
     const auto handler = m_pageHandlers.find(owner);
     if (handler == m_pageHandlers.end()) {
         platform::debugOutput(L"no page handles " + std::wstring(route.command) + L" yet");
@@ -310,6 +332,8 @@ void CMainWnd::onFileCommand(const Route& route)
 
 UINT CMainWnd::prompt(std::wstring_view textId, int buttonMode)
 {
+    if (m_options.answerPrompt)
+        return m_options.answerPrompt(textId, buttonMode);
     return CMsgWnd::ShowPrompt(m_hWnd, nullptr, std::wstring(textId).c_str(), m_dpi, true,
                                buttonMode);
 }
@@ -324,6 +348,12 @@ UINT CMainWnd::promptWithNumber(std::wstring_view textId, long long number, int 
     // The words come from a language file: the number is put in, never formatted.
     const std::wstring text = ui::substituteNumber(std::wstring(lookup->GetText()), number);
     return CMsgWnd::ShowPrompt(m_hWnd, nullptr, text.c_str(), m_dpi, false, buttonMode);
+}
+
+UINT CMainWnd::promptText(std::wstring_view text, int buttonMode)
+{
+    return CMsgWnd::ShowPrompt(m_hWnd, nullptr, std::wstring(text).c_str(), m_dpi, false,
+                               buttonMode);
 }
 
 void CMainWnd::openAboutWindow()
@@ -343,7 +373,7 @@ void CMainWnd::OnControlItemActivate(TNotifyUI& msg)
 {
     if (!msg.pSender)
         return;
-    if (const auto route = otherRoute(L"itemactivate", std::wstring(msg.pSender->GetName())))
+    if (const auto route = shell::otherRoute(L"itemactivate", std::wstring(msg.pSender->GetName())))
         dispatch(*route, &msg);
 }
 
@@ -351,8 +381,49 @@ void CMainWnd::OnControlSetFocus(TNotifyUI& msg)
 {
     if (!msg.pSender)
         return;
-    if (const auto route = otherRoute(L"setfocus", std::wstring(msg.pSender->GetName())))
+    if (const auto route = shell::otherRoute(L"setfocus", std::wstring(msg.pSender->GetName())))
         dispatch(*route, &msg);
+}
+
+bool CMainWnd::settlePendingChanges()
+{
+    std::vector<shell::ShellDevice*> pending;
+    for (shell::ShellDevice* device : m_devices)
+        if (device->pending() != shell::Pending::None)
+            pending.push_back(device);
+    if (pending.empty())
+        return true;
+    const UINT answer = prompt(L"pending_close_question_text", kSaveDiscardCancel);
+    if (answer == kAnswerDiscard) {
+        for (shell::ShellDevice* device : pending)
+            device->discardPending();
+        return true;
+    }
+    if (answer != kAnswerConfirm)
+        return false;
+    for (shell::ShellDevice* device : pending) {
+        // Saved but not written is safe to close on: the device takes the saved profile
+        // when it is next connected. An unsaved change would be lost.
+        if (device->saveAndWrite() == shell::Pending::Unsaved) {
+            prompt(L"change_not_saved_text", 0);
+            showPendingState();
+            return false;
+        }
+    }
+    return true;
+}
+
+void CMainWnd::showPendingState()
+{
+    const shell::ShellDevice* device = activeDevice();
+    const shell::Pending state = device ? device->pending() : shell::Pending::None;
+    if (CControlUI* label = m_pm.FindControl(L"pending_status")) {
+        label->SetVisible(state != shell::Pending::None);
+        label->SetText(state == shell::Pending::Unsaved ? L"pending_unsaved_text"
+                                                        : L"pending_unwritten_text");
+    }
+    if (CControlUI* button = m_pm.FindControl(L"pending_commit_btn"))
+        button->SetVisible(state != shell::Pending::None);
 }
 
 } // namespace app

@@ -1,13 +1,13 @@
 // The main window's device objects and tiles: creation, the watcher's reports, the tile
 // messages and the choice of the active device.
 #include "app/device_option_ui.h"
-#include "app/devices/tessary_usb_device.h"
-#include "app/main_messages.h"
 #include "app/main_wnd.h"
 #include "app/message_checks.h"
 #include "app/usb_device_shell.h"
 #include "app/watcher_sink.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "platform/debug_output.h"
+#include "shell/main_messages.h"
 #include "ui/button_ui.h"
 #include "ui/dialog_builder.h"
 #include "ui/paint_manager_ui.h"
@@ -40,18 +40,18 @@ CDeviceOptionUI* CMainWnd::tileControl(std::size_t index) const
     return index < m_tileControls.size() ? m_tileControls[index] : nullptr;
 }
 
-ShellDevice* CMainWnd::deviceAt(std::size_t index) const
+shell::ShellDevice* CMainWnd::deviceAt(std::size_t index) const
 {
     return index < m_devices.size() ? m_devices[index] : nullptr;
 }
 
-ShellDevice* CMainWnd::activeDevice() const
+shell::ShellDevice* CMainWnd::activeDevice() const
 {
     const auto tile = m_tiles.activeTile();
     return tile ? deviceAt(*tile) : nullptr;
 }
 
-ShellDevice* CMainWnd::deviceForType(std::size_t typeIndex) const
+shell::ShellDevice* CMainWnd::deviceForType(std::size_t typeIndex) const
 {
     const auto found = m_deviceByType.find(typeIndex);
     return found == m_deviceByType.end() ? nullptr : found->second;
@@ -99,7 +99,7 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
     }
 
     m_shells.push_back(std::make_unique<UsbDeviceShell>(*usbDevice));
-    ShellDevice* shell = m_shells.back().get();
+    shell::ShellDevice* shell = m_shells.back().get();
     powerSwitch->Add(power.release());
     powerTile->SetDevice(static_cast<int>(type.typeId), static_cast<int>(role));
     m_powerTiles.push_back(powerTile);
@@ -114,7 +114,7 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
             break;
         }
     }
-    DeviceSetup setup;
+    shell::DeviceSetup setup;
     setup.descriptionFile = description.descriptionFile;
     setup.folderName = type.typeWord;
     setup.lightPresetName = description.lightPresetName;
@@ -133,8 +133,10 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
     deviceSwitch->Add(device.release());
     shell->setUp(setup, m_pm, powerTile);
     shell->BuildPicture();
-    if (auto profile = m_pageHandlers.find(RouteOwner::Profile); profile != m_pageHandlers.end())
-        profile->second(Route{RouteOwner::Profile, L"device_profile_init", DeviceNeed::Any},
+    if (auto profile = m_pageHandlers.find(shell::RouteOwner::Profile);
+        profile != m_pageHandlers.end())
+        profile->second(shell::Route{shell::RouteOwner::Profile, L"device_profile_init",
+                                     shell::DeviceNeed::Any},
                         nullptr, shell);
 
     if (const auto kind = DeviceLists::kindOf(type.typeId)) {
@@ -163,7 +165,7 @@ std::vector<detect::LinkedDevice*> CMainWnd::devices()
 {
     std::vector<detect::LinkedDevice*> result;
     result.reserve(m_devices.size());
-    for (ShellDevice* device : m_devices)
+    for (shell::ShellDevice* device : m_devices)
         result.push_back(&device->link());
     return result;
 }
@@ -215,7 +217,7 @@ void CMainWnd::channelOpened(detect::LinkedDevice& device, bool onCable)
         if (result)
             applyOutcome(result->outcome);
     }
-    m_tileControls[*index]->StartTimer(kTileLinkCheckTimer, kRefreshDelay);
+    m_tileControls[*index]->StartTimer(shell::kTileLinkCheckTimer, kRefreshDelay);
 }
 
 void CMainWnd::channelClosed(detect::LinkedDevice& device)
@@ -231,10 +233,10 @@ void CMainWnd::switchedLink(detect::LinkedDevice& device, bool toReceiver)
         return;
     CDeviceOptionUI* tile = m_tileControls[*index];
     if (toReceiver) {
-        tile->StartTimer(kTileReceiverWatchTimer, kReceiverWatchDelay);
+        tile->StartTimer(shell::kTileReceiverWatchTimer, kReceiverWatchDelay);
         return;
     }
-    tile->StartTimer(kTileLinkCheckTimer, kRefreshDelay);
+    tile->StartTimer(shell::kTileLinkCheckTimer, kRefreshDelay);
     const int number = m_devices[*index]->deviceNumber();
     if (number >= 0)
         applyTileMessage(static_cast<WPARAM>(number), 1);
@@ -249,11 +251,11 @@ void CMainWnd::applyTileMessage(WPARAM index, LPARAM show)
         closeChildWindows();
         if (isHookInstalled()) {
             hookControl(0);
-            if (auto handler = m_pageHandlers.find(RouteOwner::Macros);
+            if (auto handler = m_pageHandlers.find(shell::RouteOwner::Macros);
                 handler != m_pageHandlers.end())
-                handler->second(
-                    Route{RouteOwner::Macros, L"macro_btn_stopredio", DeviceNeed::KeyboardOrMouse},
-                    nullptr, activeDevice());
+                handler->second(shell::Route{shell::RouteOwner::Macros, L"macro_btn_stopredio",
+                                             shell::DeviceNeed::KeyboardOrMouse},
+                                nullptr, activeDevice());
         }
     }
     const auto result = m_tiles.applyVisibility(tile, show != 0);

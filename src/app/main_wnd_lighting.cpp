@@ -3,11 +3,11 @@
 #include "app/lighting_sync/feed_protocol.h"
 #include "app/lighting_sync/game_lighting.h"
 #include "app/main_lighting.h"
-#include "app/main_messages.h"
 #include "app/main_wnd.h"
 #include "pages/light_page_handlers.h"
 #include "platform/debug_output.h"
 #include "platform/registered_messages.h"
+#include "shell/main_messages.h"
 
 namespace app {
 
@@ -17,7 +17,7 @@ void CMainWnd::startLighting()
         m_lighting = std::make_unique<MainLighting>();
     for (const auto kind : {DeviceLists::Kind::Keyboard, DeviceLists::Kind::Mouse,
                             DeviceLists::Kind::MousePad, DeviceLists::Kind::Headset}) {
-        for (ShellDevice* device : m_lists.list(kind)) {
+        for (shell::ShellDevice* device : m_lists.list(kind)) {
             if (!m_lighting->syncDeviceOf(device))
                 (void)m_lighting->addDevice(kind, *device);
         }
@@ -32,7 +32,7 @@ void CMainWnd::stopLighting()
         platform::debugOutput(L"synchronised lighting has not ended in time");
 }
 
-void CMainWnd::addLightingDevice(DeviceLists::Kind kind, ShellDevice& device)
+void CMainWnd::addLightingDevice(DeviceLists::Kind kind, shell::ShellDevice& device)
 {
     // Devices made before the window's initialisation join when the worker starts.
     if (m_lighting && !m_lighting->syncDeviceOf(&device))
@@ -55,7 +55,8 @@ bool CMainWnd::handleGameMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         if (m_lighting)
             m_lighting->gameEvent(activeDevice(), wParam, lParam);
         // Every event, with or without a device, puts the return off again.
-        SetTimer(kGameRestoreTimer, static_cast<UINT>(lighting_sync::kGameRestoreDelay.count()));
+        SetTimer(shell::kGameRestoreTimer,
+                 static_cast<UINT>(lighting_sync::kGameRestoreDelay.count()));
         return true;
     }
     return false;
@@ -67,11 +68,13 @@ void CMainWnd::restoreAfterGame()
         m_lighting->restoreAfterGame(activeDevice());
 }
 
-bool CMainWnd::routeKeyToLighting(const Route& route, TNotifyUI* msg, ShellDevice* device)
+bool CMainWnd::routeKeyToLighting(const shell::Route& route, TNotifyUI* msg,
+                                  shell::ShellDevice* device)
 {
-    if (route.owner != RouteOwner::Keys || route.command != L"key_" || !pages::paintsKeys(device))
+    if (route.owner != shell::RouteOwner::Keys || route.command != L"key_" ||
+        !pages::paintsKeys(device))
         return false;
-    if (const auto handler = m_pageHandlers.find(RouteOwner::Lighting);
+    if (const auto handler = m_pageHandlers.find(shell::RouteOwner::Lighting);
         handler != m_pageHandlers.end())
         handler->second(route, msg, device);
     return true;

@@ -9,7 +9,7 @@ std::vector<update::UpdateEntry> CMainWnd::updateEntries() const
     // Tile k shows device k; the entries pair each model row with the tile of its
     // position only when that tile's device is of the row's kind.
     std::vector<update::DeviceTile> tiles;
-    for (const ShellDevice* device : m_devices) {
+    for (const shell::ShellDevice* device : m_devices) {
         update::DeviceTile tile;
         const auto kind = DeviceLists::kindOf(device->typeId());
         // A mouse pad or headset has no row of its own: never paired with one.

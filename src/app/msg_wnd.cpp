@@ -1,7 +1,7 @@
 #include "app/msg_wnd.h"
 
-#include "app/command_routes.h"
 #include "platform/debug_output.h"
+#include "shell/command_routes.h"
 #include "ui/paint_manager_ui.h"
 
 void CMsgWnd::InitWindow()
@@ -22,10 +22,12 @@ void CMsgWnd::OnClick(TNotifyUI& msg)
     const CDuiString name = msg.pSender->GetName();
     if (msg.pSender == m_closeButton)
         Close(0);
-    else if (app::equalsNoCase(name, L"confirm_btn"))
+    else if (shell::equalsNoCase(name, L"confirm_btn"))
         Close(1);
-    else if (app::equalsNoCase(name, L"cancel_btn"))
+    else if (shell::equalsNoCase(name, L"cancel_btn"))
         Close(0);
+    else if (shell::equalsNoCase(name, L"discard_btn"))
+        Close(2);
 }
 
 void CMsgWnd::SetTitle(std::wstring_view title)
@@ -70,6 +72,16 @@ void CMsgWnd::SetButtonMode(int mode)
     } else if (mode == 1) {
         if (confirm)
             confirm->SetVisible(true);
+        if (cancel)
+            cancel->SetVisible(true);
+    } else if (mode == 2) {
+        // Save and write (1) / discard (2) / cancel (0), for edits not yet kept.
+        if (confirm) {
+            confirm->SetVisible(true);
+            confirm->SetText(L"save_and_write_text");
+        }
+        if (CControlUI* discard = m_pm.FindControl(L"discard_btn"))
+            discard->SetVisible(true);
         if (cancel)
             cancel->SetVisible(true);
     }

@@ -5,7 +5,8 @@
 #include <string_view>
 
 // The modal prompt: a title, a message and one or two buttons over the asking window.
-// Result: 1 when "confirm_btn" closed it, 0 for "cancel_btn" or "closebtn".
+// Result: 1 when "confirm_btn" closed it, 2 for "discard_btn", 0 for "cancel_btn" or
+// "closebtn".
 class CMsgWnd : public WindowImplBase {
 public:
     const wchar_t* GetWindowClassName() const override { return L"MsgWnd"; }
@@ -17,7 +18,8 @@ public:
     void SetMessage(std::wstring_view text, bool textIsId);
     // Outside the allowed values 96 is used.
     void SetDpi(int dpi);
-    // 0: one button (a notice), 1: two (a question); others leave the skin's buttons.
+    // 0: one button (a notice), 1: two (a question), 2: save and write / discard / cancel;
+    // others leave the skin's buttons.
     void SetButtonMode(int mode);
 
     // Creates, fills and runs a prompt; null or empty title and text keep the skin's.

@@ -1,10 +1,9 @@
 #include "app/startup.h"
 
-#include "app/app_messages.h"
 #include "app/control_registry.h"
 #include "app/font_slot.h"
+#include "app/lighting_sync/feed_protocol.h"
 #include "app/main_wnd.h"
-#include "app/peers.h"
 #include "app/simulation_hook.h"
 #include "devsim/simulation.h"
 #include "platform/debug_output.h"
@@ -16,6 +15,8 @@
 #include "platform/paths.h"
 #include "platform/process_stats.h"
 #include "platform/single_instance.h"
+#include "shell/app_messages.h"
+#include "shell/peers.h"
 #include "ui/resource_manager.h"
 #include "ui/script/script_runner.h"
 #include "ui/window_backend.h"
@@ -30,6 +31,19 @@
 
 namespace app {
 namespace {
+
+// The registered messages other programs may send the main window: the instance message,
+// the GUID messages and the game messages. The hook's key and mouse messages are not
+// among them: only the program's own hook sends those.
+std::vector<std::wstring> messagesFromPeers()
+{
+    std::vector<std::wstring> names{std::wstring(platform::kInstanceIdentifier)};
+    for (const auto name : shell::kGuidMessageNames)
+        names.emplace_back(name);
+    for (const auto name : lighting_sync::kGameMessageNames)
+        names.emplace_back(name);
+    return names;
+}
 
 constexpr std::wstring_view kFontFiles[] = {
     L"Font\\Simplified_Chinese.ttf", L"Font\\Falcaro-Regular.otf",
@@ -47,12 +61,6 @@ constexpr UINT kMainIconResource = 107;
 constexpr std::wstring_view kMainIconFile = L"icon\\halvek.png";
 
 } // namespace
-
-AppMessages& appMessages()
-{
-    static AppMessages messages;
-    return messages;
-}
 
 void setupUiResources(const std::filesystem::path& programFolder)
 {
@@ -174,7 +182,7 @@ int runHalvek(const CommandLine& options)
     };
     // COM and OLE have no counterpart here.
 
-    auto& messages = appMessages();
+    auto& messages = shell::appMessages();
     messages.instance = platform::registerMessage(platform::kInstanceIdentifier);
     platform::debugOutput(L"软件标示：" + std::to_wstring(messages.instance));
     if (messages.instance < 0xC000 || messages.instance > 0xFFFF) {
@@ -230,8 +238,8 @@ int runHalvek(const CommandLine& options)
     CPaintManagerUI::SetInstance(nullptr);
     CPaintManagerUI::SetInstancePath(platform::toWide(programFolder));
     setupUiResources(programFolder);
-    for (std::size_t i = 0; i < kGuidMessageNames.size(); ++i)
-        messages.guid[i] = platform::registerMessage(kGuidMessageNames[i]);
+    for (std::size_t i = 0; i < shell::kGuidMessageNames.size(); ++i)
+        messages.guid[i] = platform::registerMessage(shell::kGuidMessageNames[i]);
     ui::registerIconResource(kMainIconResource, kMainIconFile);
 
     // Plugged before the window exists, so the watcher's first pass finds the devices.
@@ -287,7 +295,7 @@ int runHalvek(const CommandLine& options)
         if (!receiving)
             platform::debugOutput("messages from other programs unavailable: " +
                                   receiving.error().message);
-        setPeerEndpoint(endpoint.get());
+        shell::setPeerEndpoint(endpoint.get());
     }
 
     constexpr DWORD kMainStyle = 0x96CA0000;
@@ -302,7 +310,7 @@ int runHalvek(const CommandLine& options)
         std::fputs("halvek: the main window could not be created (is the skin installed?)\n",
                    stderr);
         mainWindow.reset();
-        setPeerEndpoint(nullptr);
+        shell::setPeerEndpoint(nullptr);
         endpoint.reset();
         CResourceManager::GetInstance()->Release();
         instance.release();
@@ -343,7 +351,7 @@ int runHalvek(const CommandLine& options)
     // the listener then stops in time.
     mainHandle = nullptr;
     mainWindow.reset();
-    setPeerEndpoint(nullptr);
+    shell::setPeerEndpoint(nullptr);
     if (endpoint)
         endpoint->stopReceiving();
     CResourceManager::GetInstance()->Release();

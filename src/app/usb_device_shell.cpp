@@ -1,9 +1,10 @@
 #include "app/usb_device_shell.h"
 
 #include "app/device_option_ui.h"
-#include "app/devices/tessary_usb_device.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
+#include "pages/models/profile_device_steps.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 #include "ui/paint_manager_ui.h"
@@ -21,7 +22,7 @@ CControlUI* UsbDeviceShell::page()
     return &m_device;
 }
 
-void UsbDeviceShell::setUp(const DeviceSetup& setup, CPaintManagerUI& manager,
+void UsbDeviceShell::setUp(const shell::DeviceSetup& setup, CPaintManagerUI& manager,
                            CMpDevicePowerUI* powerTile)
 {
     auto& model = m_device.model();
@@ -165,6 +166,27 @@ void UsbDeviceShell::SetFunctionTab(int tab)
 void UsbDeviceShell::SetExternalColour(std::span<const std::int32_t> values)
 {
     m_device.model().SetExternalColour(values);
+}
+
+shell::Pending UsbDeviceShell::pending() const
+{
+    const pages::PendingChanges& pending = m_device.pending();
+    return pending.isUnsaved()     ? shell::Pending::Unsaved
+           : pending.isUnwritten() ? shell::Pending::Unwritten
+                                   : shell::Pending::None;
+}
+
+shell::Pending UsbDeviceShell::saveAndWrite()
+{
+    const pages::ChangeResult result = pages::commitPending(m_device.model(), m_device.pending());
+    if (const auto words = pages::changeMessage(result))
+        platform::debugOutput(std::wstring(words->english));
+    return pending();
+}
+
+void UsbDeviceShell::discardPending()
+{
+    pages::discardPending(m_device.model(), m_device.pending());
 }
 
 } // namespace app

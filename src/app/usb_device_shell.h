@@ -1,20 +1,20 @@
 #pragma once
 
-#include "app/shell_device.h"
 #include "device/model/linked_model.h"
+#include "shell/shell_device.h"
 
 class CTessaryUSBDevice;
 
 namespace app {
 
 // The shell's view of a device object: forwards to the control and its model.
-class UsbDeviceShell final : public ShellDevice {
+class UsbDeviceShell final : public shell::ShellDevice {
 public:
     explicit UsbDeviceShell(CTessaryUSBDevice& device);
 
     CControlUI* page() override;
     detect::LinkedDevice& link() override { return m_link; }
-    void setUp(const DeviceSetup& setup, CPaintManagerUI& manager,
+    void setUp(const shell::DeviceSetup& setup, CPaintManagerUI& manager,
                CMpDevicePowerUI* powerTile) override;
     void setTile(CDeviceOptionUI* tile) override;
     void BuildPicture() override;
@@ -41,6 +41,10 @@ public:
     void rebuildKeyLabels() override;
     void SetFunctionTab(int tab) override;
     void SetExternalColour(std::span<const std::int32_t> values) override;
+
+    shell::Pending pending() const override;
+    shell::Pending saveAndWrite() override;
+    void discardPending() override;
 
     CTessaryUSBDevice& device() { return m_device; }
 

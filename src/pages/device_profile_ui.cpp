@@ -28,7 +28,13 @@ void* CDeviceProfileUI::GetInterface(std::wstring_view name)
 void CDeviceProfileUI::SetInternVisible(bool visible)
 {
     CHorizontalLayoutUI::SetInternVisible(visible);
-    if (!visible || !m_model)
+    if (visible)
+        syncCombo();
+}
+
+void CDeviceProfileUI::syncCombo()
+{
+    if (!m_model)
         return;
     if (CComboUI* list = combo(); list && list->GetCurSel() != m_model->selectedIndex())
         list->SelectItem(m_model->selectedIndex(), false, false);
@@ -106,6 +112,10 @@ void CDeviceProfileUI::ShowMenu(bool show)
     // The row beside the tabs holds either the commands or the list with the name.
     if (CControlUI* edit = child(m_editRow, L"profile_edit_layout"))
         edit->SetVisible(!show);
+    // The combo could not take a selection while the commands hid it (New, Copy, Import
+    // change the list there): without this it would come back blank.
+    if (!show)
+        syncCombo();
 }
 
 bool CDeviceProfileUI::IsMenuShown()

@@ -50,6 +50,8 @@ public:
 private:
     CControlUI* child(CControlUI*& slot, std::wstring_view name);
     CComboUI* combo();
+    // The combo selects the model's selection, once it is shown.
+    void syncCombo();
 
     int m_kind = 0;
     std::filesystem::path m_folder;

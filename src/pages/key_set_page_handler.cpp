@@ -1,11 +1,11 @@
 #include "pages/key_set_page_handler.h"
 
-#include "app/devices/tessary_keyboard_device.h"
-#include "app/main_wnd.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/models/keyboard_key_assignment.h"
 #include "profile/macro_library.h"
+#include "shell/page_host.h"
 
 #include <map>
 #include <memory>
@@ -20,14 +20,14 @@ constexpr std::wstring_view kMacroNotWrittenEnglish =
 
 class KeySetHandler {
 public:
-    KeySetHandler(app::CMainWnd& window, PageHooks hooks)
+    KeySetHandler(shell::PageHost& window, PageHooks hooks)
         : m_window(window), m_hooks(std::move(hooks))
     {
         if (!m_hooks.prompt)
             m_hooks.prompt = windowPrompt(m_window);
     }
 
-    void handle(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+    void handle(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
 private:
     struct Bound {
@@ -37,14 +37,14 @@ private:
     // The page of this keyboard, bound on first use; null when the device has none.
     Bound* bind(CTessaryKeyboardDevice& keyboard);
     void selectKey(Bound& bound, CTessaryKeyboardDevice& keyboard, int position);
-    void writeToDevice(Bound& bound);
+    void writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard);
 
-    app::CMainWnd& m_window;
+    shell::PageHost& m_window;
     PageHooks m_hooks;
     std::map<CTessaryKeyboardDevice*, Bound> m_bound;
 };
 
-CTessaryKeyboardDevice* keyboardOf(app::ShellDevice* device)
+CTessaryKeyboardDevice* keyboardOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
     return page ? static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice"))
@@ -95,17 +95,31 @@ void KeySetHandler::selectKey(Bound& bound, CTessaryKeyboardDevice& keyboard, in
     bound.page->SetKey(key->current, key->defaultCode);
 }
 
-void KeySetHandler::writeToDevice(Bound& bound)
+void KeySetHandler::writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard)
 {
     const auto outcome = bound.page->WriteToDevice();
-    if (outcome.macroResult > 0)
-        (void)m_hooks.prompt(
-            PanelMessage{L"message_text_16", kMacroTooLargeEnglish, outcome.macroResult}, 0);
-    else if (outcome.macroResult < 0)
-        (void)m_hooks.prompt(PanelMessage{L"message_text_7", kMacroNotWrittenEnglish, {}}, 0);
+    ChangeResult result;
+    if (outcome.macroResult != 0) {
+        result.device(protocol::Status::NoReply);
+        m_hooks.prompt(
+            outcome.macroResult > 0
+                ? PanelMessage{L"message_text_16", kMacroTooLargeEnglish, outcome.macroResult}
+                : PanelMessage{L"message_text_7", kMacroNotWrittenEnglish, {}},
+            0);
+    }
+    if (outcome.macroResult <= 0) {
+        result.save(outcome.saved ? 0 : -1);
+        if (outcome.keyMapResult != 1)
+            result.device(static_cast<protocol::Status>(outcome.keyMapResult));
+    }
+    keyboard.pending().committed(ProfileBlock::KeyMap, result);
+    // A macro refusal has said so already.
+    if (outcome.macroResult == 0)
+        if (const auto words = changeMessage(result))
+            m_hooks.prompt(*words, 0);
 }
 
-void KeySetHandler::handle(const app::Route& route, TNotifyUI*, app::ShellDevice* device)
+void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDevice* device)
 {
     CTessaryKeyboardDevice* keyboard = keyboardOf(device);
     if (!keyboard)
@@ -133,22 +147,25 @@ void KeySetHandler::handle(const app::Route& route, TNotifyUI*, app::ShellDevice
     } else if (command == L"key_butt_keycancel") {
         page.Cancel();
     } else if (command == L"key_butt_prosave") {
-        writeToDevice(*bound);
+        writeToDevice(*bound, *keyboard);
     } else {
-        // key_butt_keysave, the other choices and the edits that lost focus.
+        // key_butt_keysave, the other choices and the edits that lost focus: kept in the
+        // profile in memory until the user writes it.
         page.Apply();
+        keyboard->pending().edited(ProfileBlock::KeyMap);
     }
 }
 
 } // namespace
 
-void installKeySetHandler(app::CMainWnd& window, const PageHooks& hooks)
+void installKeySetHandler(shell::PageHost& window, const PageHooks& hooks)
 {
     auto handler = std::make_shared<KeySetHandler>(window, hooks);
-    window.setPageHandler(app::RouteOwner::Keys, [handler](const app::Route& route, TNotifyUI* msg,
-                                                           app::ShellDevice* device) {
-        handler->handle(route, msg, device);
-    });
+    window.setPageHandler(
+        shell::RouteOwner::Keys,
+        [handler](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
+            handler->handle(route, msg, device);
+        });
 }
 
 } // namespace pages

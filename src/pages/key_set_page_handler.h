@@ -7,6 +7,6 @@
 
 namespace pages {
 
-void installKeySetHandler(app::CMainWnd& window, const PageHooks& hooks);
+void installKeySetHandler(shell::PageHost& window, const PageHooks& hooks);
 
 } // namespace pages

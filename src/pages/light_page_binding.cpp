@@ -1,7 +1,7 @@
 #include "pages/light_page_binding.h"
 
-#include "app/devices/tessary_usb_device.h"
 #include "device/model/keyboard_model.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "pages/find_by_name.h"
 #include "pages/light_control_ui.h"
 

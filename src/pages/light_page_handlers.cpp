@@ -1,12 +1,12 @@
 #include "pages/light_page_handlers.h"
 
-#include "app/custom_controls.h"
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/tessary_keyboard_device.h"
-#include "app/main_wnd.h"
+#include "pages/custom_controls.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
 #include "pages/models/light_page_model.h"
+#include "shell/page_host.h"
 #include "ui/button_ui.h"
 #include "windows/colour_select_wnd.h"
 
@@ -18,14 +18,14 @@ namespace {
 
 constexpr int kLightingTab = 1;
 
-CTessaryUSBDevice* deviceObjectOf(app::ShellDevice* device)
+CTessaryUSBDevice* deviceObjectOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
     return page ? static_cast<CTessaryUSBDevice*>(page->GetInterface(L"TessaryUSBDevice"))
                 : nullptr;
 }
 
-CTessaryKeyboardDevice* keyboardOf(app::ShellDevice* device)
+CTessaryKeyboardDevice* keyboardOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
     return page ? static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice"))
@@ -43,35 +43,49 @@ bool isDeselection(TNotifyUI* msg)
 
 class LightingPages {
 public:
-    LightingPages(app::CMainWnd& window, LightingHooks hooks)
+    LightingPages(shell::PageHost& window, LightingHooks hooks)
         : m_window(window), m_hooks(std::move(hooks))
     {
         if (!m_hooks.pickColour) {
             m_hooks.pickColour = [this](std::uint32_t initial) {
-                return CColorSelectWnd::Pick(m_window.GetHWND(), initial, m_window.layoutDpi(),
+                return CColorSelectWnd::Pick(m_window.windowHandle(), initial, m_window.layoutDpi(),
                                              m_window.userDataFolder(),
                                              m_window.defaultDataFolder());
             };
         }
     }
 
-    void lighting(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
-    void audio(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+    void lighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
+    void audio(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
 private:
     void chooseColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour);
     void editComponent(CTessaryUSBDevice& object, CLightControlUI& page, wchar_t component);
     void paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* msg);
     void storeAudioColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour);
+    // Every lighting change ends here: what the file and the device did not take stays
+    // pending on the device, for the window to show and to write again.
+    static void note(CTessaryUSBDevice& object, const ChangeResult& result)
+    {
+        object.pending().committed(ProfileBlock::Lighting, result);
+    }
+    static void store(CTessaryUSBDevice& object,
+                      const std::function<void(profile::LightInfo&)>& change)
+    {
+        note(object, storeLighting(object.model(), change));
+    }
+    static void storeAudioOf(CTessaryUSBDevice& object, const profile::AudioLightInfo& audio)
+    {
+        note(object, storeAudio(object.model(), audio));
+    }
 
-    app::CMainWnd& m_window;
+    shell::PageHost& m_window;
     LightingHooks m_hooks;
 };
 
 void LightingPages::chooseColour(CTessaryUSBDevice& object, CLightControlUI& page, Rgb8 colour)
 {
-    storeLighting(object.model(),
-                  [&](profile::LightInfo& settings) { setColour(settings, colour); });
+    store(object, [&](profile::LightInfo& settings) { setColour(settings, colour); });
     page.ShowColour(colour);
 }
 
@@ -104,10 +118,10 @@ void LightingPages::paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* 
             lights.push_back(static_cast<std::size_t>(light));
     }
     if (!lights.empty())
-        (void)keyboard.keyboard().PaintCustomKeys(lights);
+        note(keyboard, writtenBy(keyboard.keyboard().PaintCustomKeys(lights)));
 }
 
-void LightingPages::lighting(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+void LightingPages::lighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     CTessaryUSBDevice* object = deviceObjectOf(device);
     CLightControlUI* page = object ? lightPageOf(object) : nullptr;
@@ -123,7 +137,7 @@ void LightingPages::lighting(const app::Route& route, TNotifyUI* msg, app::Shell
             return;
         const int before = model.GetLightSettings().mode;
         page->SelectMode(mode);
-        storeLighting(model, [&](profile::LightInfo& s) { s.mode = std::uint8_t(mode); });
+        store(*object, [&](profile::LightInfo& s) { s.mode = std::uint8_t(mode); });
         // The audio effect needs the audio-capture companion; other effects let it rest.
         if (mode == kAudioEffect)
             m_window.startAudioCompanion();
@@ -131,22 +145,22 @@ void LightingPages::lighting(const app::Route& route, TNotifyUI* msg, app::Shell
             m_window.pauseAudioCompanion();
     } else if (command == L"deng_light_slider") {
         const int level = page->GetBrightness();
-        storeLighting(model, [&](profile::LightInfo& s) { s.brightness = std::uint8_t(level); });
+        store(*object, [&](profile::LightInfo& s) { s.brightness = std::uint8_t(level); });
     } else if (command == L"deng_speed_slider") {
         const int speed = page->GetSpeed();
-        storeLighting(model, [&](profile::LightInfo& s) { s.speed = std::uint8_t(speed); });
+        store(*object, [&](profile::LightInfo& s) { s.speed = std::uint8_t(speed); });
     } else if (command == L"light_combo_ZZCCmodeSelect") {
         const int sub = page->GetSubMode();
         if (keyboard && sub >= 0)
-            storeLighting(model, [&](profile::LightInfo& s) { s.subMode = std::uint8_t(sub); });
+            store(*object, [&](profile::LightInfo& s) { s.subMode = std::uint8_t(sub); });
     } else if (command == L"deng_7color_check") {
         const bool cycle = page->GetSevenColour();
-        storeLighting(model, [&](profile::LightInfo& s) { s.multiColour = cycle ? 1 : 0; });
+        store(*object, [&](profile::LightInfo& s) { s.multiColour = cycle ? 1 : 0; });
     } else if (command == L"deng_FXL_check" || command == L"deng_FXR_check") {
         if (isDeselection(msg))
             return;
         const std::uint8_t direction = command == L"deng_FXL_check" ? 1 : 0;
-        storeLighting(model, [&](profile::LightInfo& s) { s.direction = direction; });
+        store(*object, [&](profile::LightInfo& s) { s.direction = direction; });
     } else if (command == L"deng_Color_Pallet") {
         chooseColour(*object, *page, componentsOf(page->GetPaletteColour()));
     } else if (command == L"color_option_") {
@@ -160,19 +174,21 @@ void LightingPages::lighting(const app::Route& route, TNotifyUI* msg, app::Shell
         editComponent(*object, *page, command.back());
     } else if (command == L"light_combo_custommodeSelect") {
         if (keyboard)
-            selectCustomGroup(keyboard->keyboard(), page->GetCustomGroup());
+            note(*keyboard, selectCustomGroup(keyboard->keyboard(), page->GetCustomGroup()));
     } else if (command == L"custom_bright_color_btn" || command == L"custom_off_color_btn") {
         if (keyboard)
-            fillCustomColours(keyboard->keyboard(),
-                              command == L"custom_bright_color_btn" ? CustomFill::Lit
-                                                                    : CustomFill::Dark,
-                              page->GetCustomGroup() >= 0);
+            note(*keyboard,
+                 fillCustomColours(keyboard->keyboard(),
+                                   command == L"custom_bright_color_btn" ? CustomFill::Lit
+                                                                         : CustomFill::Dark,
+                                   page->GetCustomGroup() >= 0));
     } else if (command == L"device_key_light") {
         if (keyboard)
             paintSelection(*keyboard, msg);
     } else if (command == L"key_") {
         if (keyboard && route.number >= 0)
-            (void)keyboard->keyboard().PaintCustomKey(static_cast<std::size_t>(route.number));
+            note(*keyboard, writtenBy(keyboard->keyboard().PaintCustomKey(
+                                static_cast<std::size_t>(route.number))));
     } else if (command == L"deng_same_mode") {
         m_window.applySameLighting();
     }
@@ -184,11 +200,11 @@ void LightingPages::storeAudioColour(CTessaryUSBDevice& object, CLightControlUI&
     if (!audio)
         return;
     setAudioColour(*audio, slotOf(*audio), colour);
-    storeAudio(object.model(), *audio);
+    storeAudioOf(object, *audio);
     page.SetAudioLightInfo(*audio);
 }
 
-void LightingPages::audio(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+void LightingPages::audio(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     CTessaryUSBDevice* object = deviceObjectOf(device);
     CLightControlUI* page = object ? lightPageOf(object) : nullptr;
@@ -197,19 +213,19 @@ void LightingPages::audio(const app::Route& route, TNotifyUI* msg, app::ShellDev
     const std::wstring_view command = route.command;
     if (command == L"light_combo_audiomodeSelect") {
         if (auto audio = page->GetAudioLightInfo(true)) {
-            storeAudio(object->model(), *audio);
+            storeAudioOf(*object, *audio);
             page->SetAudioLightInfo(*audio);
             if (object->model().GetLightSettings().mode == kAudioEffect)
                 m_window.startAudioCompanion();
         }
     } else if (command == L"deng_7audiocolor_check") {
         if (auto audio = page->GetAudioLightInfo(false))
-            storeAudio(object->model(), *audio);
+            storeAudioOf(*object, *audio);
     } else if (command == L"audio_BkColor_check" || command == L"audio_FgColor_check") {
         if (isDeselection(msg))
             return;
         if (auto audio = page->GetAudioLightInfo(false)) {
-            storeAudio(object->model(), *audio);
+            storeAudioOf(*object, *audio);
             page->SetAudioLightInfo(*audio);
         }
     } else if (command == L"deng_audioColor_Pallet") {
@@ -239,7 +255,7 @@ void LightingPages::audio(const app::Route& route, TNotifyUI* msg, app::ShellDev
 
 } // namespace
 
-bool paintsKeys(app::ShellDevice* device)
+bool paintsKeys(shell::ShellDevice* device)
 {
     CTessaryKeyboardDevice* keyboard = keyboardOf(device);
     if (!keyboard)
@@ -248,17 +264,19 @@ bool paintsKeys(app::ShellDevice* device)
     return model.GetFunctionTab() == kLightingTab && model.GetLightSettings().mode == kCustomEffect;
 }
 
-void installLightingHandlers(app::CMainWnd& window, LightingHooks hooks)
+void installLightingHandlers(shell::PageHost& window, LightingHooks hooks)
 {
     auto pages = std::make_shared<LightingPages>(window, std::move(hooks));
     window.setPageHandler(
-        app::RouteOwner::Lighting,
-        [pages](const app::Route& route, TNotifyUI* msg, app::ShellDevice* device) {
+        shell::RouteOwner::Lighting,
+        [pages](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
             pages->lighting(route, msg, device);
         });
-    window.setPageHandler(app::RouteOwner::Audio,
-                          [pages](const app::Route& route, TNotifyUI* msg,
-                                  app::ShellDevice* device) { pages->audio(route, msg, device); });
+    window.setPageHandler(
+        shell::RouteOwner::Audio,
+        [pages](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
+            pages->audio(route, msg, device);
+        });
 }
 
 } // namespace pages

@@ -8,10 +8,10 @@
 #include <functional>
 #include <optional>
 
-namespace app {
-class CMainWnd;
+namespace shell {
+class PageHost;
 class ShellDevice;
-} // namespace app
+} // namespace shell
 
 namespace pages {
 
@@ -21,10 +21,10 @@ struct LightingHooks {
     std::function<std::optional<std::uint32_t>(std::uint32_t initial)> pickColour;
 };
 
-void installLightingHandlers(app::CMainWnd& window, LightingHooks hooks = {});
+void installLightingHandlers(shell::PageHost& window, LightingHooks hooks = {});
 
 // Whether a click on key n of the device's picture paints that key (the lighting page is
 // shown and the custom colour effect is on) rather than opening the key assignment page.
-bool paintsKeys(app::ShellDevice* device);
+bool paintsKeys(shell::ShellDevice* device);
 
 } // namespace pages

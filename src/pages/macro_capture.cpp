@@ -1,8 +1,8 @@
 #include "pages/macro_capture.h"
 
-#include "app/main_wnd.h"
 #include "hook/hook_client.h"
 #include "hook/hook_messages.h"
+#include "shell/page_host.h"
 
 #include <utility>
 
@@ -87,7 +87,7 @@ public:
 
 class WindowHookCapture final : public MacroCapture {
 public:
-    explicit WindowHookCapture(app::CMainWnd& window)
+    explicit WindowHookCapture(shell::PageHost& window)
         : m_window(window), m_client(std::make_shared<CaptureClient>())
     {
     }
@@ -115,13 +115,13 @@ public:
     std::string lastError() const override { return "the input hook could not be installed"; }
 
 private:
-    app::CMainWnd& m_window;
+    shell::PageHost& m_window;
     std::shared_ptr<CaptureClient> m_client;
 };
 
 } // namespace
 
-std::unique_ptr<MacroCapture> createHookCapture(app::CMainWnd& window)
+std::unique_ptr<MacroCapture> createHookCapture(shell::PageHost& window)
 {
     return std::make_unique<WindowHookCapture>(window);
 }

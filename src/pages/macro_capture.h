@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-namespace app {
-class CMainWnd;
+namespace shell {
+class PageHost;
 }
 
 namespace pages {
@@ -56,6 +56,6 @@ public:
 };
 
 // Capture through the main window's input hook, which holds it for one page at a time.
-std::unique_ptr<MacroCapture> createHookCapture(app::CMainWnd& window);
+std::unique_ptr<MacroCapture> createHookCapture(shell::PageHost& window);
 
 } // namespace pages

@@ -1,7 +1,7 @@
 #include "pages/macro_control_ui.h"
 
-#include "app/devices/tessary_usb_device.h"
 #include "device/protocol/macro_block.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "pages/find_by_name.h"
 #include "platform/text.h"
 #include "profile/key_codes.h"

@@ -1,21 +1,22 @@
 #include "pages/macro_page.h"
 
-#include "app/devices/tessary_usb_device.h"
-#include "app/main_wnd.h"
 #include "device/model/keyboard_model.h"
 #include "device/model/mouse_model.h"
 #include "device/protocol/commands.h"
 #include "hook/hook_messages.h"
 #include "pages/device_profile_ui.h"
+#include "pages/devices/tessary_usb_device.h"
 #include "pages/find_by_name.h"
 #include "pages/macro_control_ui.h"
 #include "pages/page_handlers.h"
 #include "platform/debug_output.h"
 #include "profile/keyboard_profile_data.h"
 #include "profile/mouse_profile_data.h"
+#include "shell/page_host.h"
 #include "ui/menu_wnd.h"
 #include "ui/paint_manager_ui.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 
@@ -117,7 +118,7 @@ std::optional<DeviceKeys> keysOf(model::UsbDeviceModel& device)
 
 } // namespace
 
-CMacroControlUI* macroPageOf(app::ShellDevice* device)
+CMacroControlUI* macroPageOf(shell::ShellDevice* device)
 {
     CControlUI* found = findByName(device ? device->page() : nullptr, L"MacroControlItem");
     auto* page =
@@ -127,7 +128,7 @@ CMacroControlUI* macroPageOf(app::ShellDevice* device)
     return page && page->model() ? page : nullptr;
 }
 
-MacroPage::MacroPage(app::CMainWnd& window, MacroPageHooks hooks)
+MacroPage::MacroPage(shell::PageHost& window, MacroPageHooks hooks)
     : m_window(window), m_hooks(std::move(hooks))
 {
     if (!m_hooks.prompt)
@@ -151,7 +152,7 @@ void MacroPage::notice(std::wstring_view textId, std::wstring_view english)
     (void)m_hooks.prompt(PanelMessage{textId, english, std::nullopt}, 0);
 }
 
-void MacroPage::run(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+void MacroPage::run(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     const std::wstring_view command = route.command;
     // Recording hears our own capture; hook messages the window passes on are not ours.
@@ -380,7 +381,7 @@ void MacroPage::onCapturedButton(const CapturedButton& button)
     CMacroControlUI* page = m_recording;
     if (!page || !deviceStillThere())
         return;
-    const RECT frame = m_window.GetWindowRect();
+    const RECT frame = m_window.windowFrame();
     const POINT client{button.x - frame.left, button.y - frame.top};
     if (!page->model()->RecordMouse(button.button, button.down, page->IsOnStopButton(client),
                                     eventTime(button.timeMs)))
@@ -397,7 +398,7 @@ void MacroPage::onCaptureEnded()
         stopRecording();
 }
 
-void MacroPage::rowsChanged(CMacroControlUI& page, app::ShellDevice*)
+void MacroPage::rowsChanged(CMacroControlUI& page, shell::ShellDevice*)
 {
     std::optional<MacroMemoryUse> use;
     if (CTessaryUSBDevice* usb = page.device()) {
@@ -410,7 +411,7 @@ void MacroPage::rowsChanged(CMacroControlUI& page, app::ShellDevice*)
     page.ShowMemory(use);
 }
 
-void MacroPage::namesChanged(CMacroControlUI& page, app::ShellDevice* device)
+void MacroPage::namesChanged(CMacroControlUI& page, shell::ShellDevice* device)
 {
     page.ShowNames();
     // Key labels name macros.
@@ -419,19 +420,25 @@ void MacroPage::namesChanged(CMacroControlUI& page, app::ShellDevice* device)
     rowsChanged(page, device);
 }
 
-void MacroPage::apply(CMacroControlUI& page, app::ShellDevice* device)
+void MacroPage::apply(CMacroControlUI& page, shell::ShellDevice* device)
 {
     CTessaryUSBDevice* usb = page.device();
     if (!usb)
         return;
     page.TakeDelayEdits();
-    (void)page.model()->SaveMacro();
+    // Without a selected macro there is nothing to save; the device is written all the same.
+    const int macro = page.model()->selectedMacro();
+    if (macro >= 0 && !page.model()->SaveMacro()) {
+        page.ShowStatus(L"macro_not_saved_text", true);
+        return;
+    }
     model::UsbDeviceModel& model = usb->model();
     if (!model.channel().isOpen()) {
         page.ShowStatus(L"macro_apply_failed_text", true);
         return;
     }
-    const protocol::MacroWrite written = model.WriteMacros(model.CollectMacros());
+    const std::vector<int> used = model.CollectMacros();
+    const protocol::MacroWrite written = model.WriteMacros(used);
     const auto verdict = ProfilePanelModel::macroWriteVerdict(written.pageResult());
     if (verdict.message)
         (void)m_hooks.prompt(*verdict.message, 0);
@@ -442,10 +449,15 @@ void MacroPage::apply(CMacroControlUI& page, app::ShellDevice* device)
     }
     const bool mapped = model.WriteProfileKeyMap(0) == protocol::Status::Ok;
     rowsChanged(page, device);
-    page.ShowStatus(mapped ? L"macro_applied_text" : L"macro_apply_failed_text", !mapped);
+    // A macro no key uses is kept in the library only: the keyboard got nothing of it.
+    const bool onDevice = std::find(used.begin(), used.end(), macro) != used.end();
+    if (mapped && macro >= 0 && !onDevice)
+        page.ShowStatus(L"macro_saved_unused_text", false);
+    else
+        page.ShowStatus(mapped ? L"macro_applied_text" : L"macro_apply_failed_text", !mapped);
 }
 
-void MacroPage::deleteMacro(CMacroControlUI& page, app::ShellDevice* device)
+void MacroPage::deleteMacro(CMacroControlUI& page, shell::ShellDevice* device)
 {
     MacroEditorModel& model = *page.model();
     if (model.selectedMacro() < 0)
@@ -484,7 +496,7 @@ void MacroPage::deleteMacro(CMacroControlUI& page, app::ShellDevice* device)
     namesChanged(page, device);
 }
 
-void MacroPage::importMacro(CMacroControlUI& page, app::ShellDevice* device,
+void MacroPage::importMacro(CMacroControlUI& page, shell::ShellDevice* device,
                             const std::wstring& path)
 {
     MacroEditorModel& model = *page.model();
@@ -504,7 +516,7 @@ void MacroPage::importMacro(CMacroControlUI& page, app::ShellDevice* device,
 
 void MacroPage::showMenu(TNotifyUI* msg)
 {
-    CPaintManagerUI& manager = m_window.GetPaintManager();
+    CPaintManagerUI& manager = m_window.paintManager();
     CMenuWnd::DestroyMenu();
     POINT point{0, 0};
     if (msg)
@@ -513,15 +525,15 @@ void MacroPage::showMenu(TNotifyUI* msg)
         const RECT& row = msg->pSender->GetPos();
         point = POINT{(row.left + row.right) / 2, row.bottom};
     }
-    const RECT frame = m_window.GetWindowRect();
+    const RECT frame = m_window.windowFrame();
     point.x += frame.left;
     point.y += frame.top;
     (void)CMenuWnd::CreateMenu(nullptr, L"XML\\Menus\\macro_action_menu.xml", point, &manager);
 }
 
-void MacroPage::lockWindow(app::ShellDevice* device, bool locked)
+void MacroPage::lockWindow(shell::ShellDevice* device, bool locked)
 {
-    CPaintManagerUI& manager = m_window.GetPaintManager();
+    CPaintManagerUI& manager = m_window.paintManager();
     for (const auto name : {L"device_select_layout", L"device_select_prev", L"device_select_next"})
         if (CControlUI* control = manager.FindControl(name))
             control->SetEnabled(!locked);
@@ -529,12 +541,12 @@ void MacroPage::lockWindow(app::ShellDevice* device, bool locked)
         panel->SetEnabled(!locked);
 }
 
-std::shared_ptr<MacroPage> installMacroPage(app::CMainWnd& window, MacroPageHooks hooks)
+std::shared_ptr<MacroPage> installMacroPage(shell::PageHost& window, MacroPageHooks hooks)
 {
     auto page = std::make_shared<MacroPage>(window, std::move(hooks));
-    window.setPageHandler(app::RouteOwner::Macros,
-                          [page](const app::Route& route, TNotifyUI* msg,
-                                 app::ShellDevice* device) { page->run(route, msg, device); });
+    window.setPageHandler(shell::RouteOwner::Macros,
+                          [page](const shell::Route& route, TNotifyUI* msg,
+                                 shell::ShellDevice* device) { page->run(route, msg, device); });
     return page;
 }
 

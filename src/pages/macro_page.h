@@ -14,11 +14,11 @@
 struct TNotifyUI;
 class CMacroControlUI;
 
-namespace app {
-class CMainWnd;
+namespace shell {
+class PageHost;
 class ShellDevice;
 struct Route;
-} // namespace app
+} // namespace shell
 
 namespace pages {
 
@@ -34,11 +34,11 @@ struct MacroPageHooks {
 
 class MacroPage final : public MacroCaptureSink {
 public:
-    MacroPage(app::CMainWnd& window, MacroPageHooks hooks);
+    MacroPage(shell::PageHost& window, MacroPageHooks hooks);
     ~MacroPage() override;
 
     // A routed macro command; for import and export msg->sType holds the chosen path.
-    void run(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+    void run(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
     bool isRecording() const { return m_recording != nullptr; }
     // Stops a running recording and saves it (focus loss, device gone, window closing).
     void stopRecording();
@@ -49,24 +49,24 @@ public:
 
 private:
     void startRecording(CMacroControlUI& page, DelayMode mode, RecordPosition position);
-    void rowsChanged(CMacroControlUI& page, app::ShellDevice* device);
-    void namesChanged(CMacroControlUI& page, app::ShellDevice* device);
-    void apply(CMacroControlUI& page, app::ShellDevice* device);
-    void deleteMacro(CMacroControlUI& page, app::ShellDevice* device);
-    void importMacro(CMacroControlUI& page, app::ShellDevice* device, const std::wstring& path);
+    void rowsChanged(CMacroControlUI& page, shell::ShellDevice* device);
+    void namesChanged(CMacroControlUI& page, shell::ShellDevice* device);
+    void apply(CMacroControlUI& page, shell::ShellDevice* device);
+    void deleteMacro(CMacroControlUI& page, shell::ShellDevice* device);
+    void importMacro(CMacroControlUI& page, shell::ShellDevice* device, const std::wstring& path);
     void showMenu(TNotifyUI* msg);
-    void lockWindow(app::ShellDevice* device, bool locked);
+    void lockWindow(shell::ShellDevice* device, bool locked);
     void notice(std::wstring_view textId, std::wstring_view english);
     bool deviceStillThere();
     // An event's time on the page's clock: events can wait a while before the UI thread
     // takes them, so the gaps between them come from their own times.
     std::uint32_t eventTime(std::uint32_t inputMs);
 
-    app::CMainWnd& m_window;
+    shell::PageHost& m_window;
     MacroPageHooks m_hooks;
     std::unique_ptr<MacroCapture> m_capture;
     CMacroControlUI* m_recording = nullptr; // the page being recorded into
-    app::ShellDevice* m_recordingDevice = nullptr;
+    shell::ShellDevice* m_recordingDevice = nullptr;
     RecordPosition m_position = RecordPosition::Append;
     std::optional<std::uint32_t> m_clockOffset;
     std::uint32_t m_lastEventTime = 0;
@@ -74,10 +74,10 @@ private:
 
 // Installs the macro routes as the window's macro page handler; the page object is returned
 // for tests, which drive it directly.
-std::shared_ptr<MacroPage> installMacroPage(app::CMainWnd& window, MacroPageHooks hooks = {});
+std::shared_ptr<MacroPage> installMacroPage(shell::PageHost& window, MacroPageHooks hooks = {});
 
 // The macro editor of a device's page; null when it has none. The page is bound to the
 // device's library.
-CMacroControlUI* macroPageOf(app::ShellDevice* device);
+CMacroControlUI* macroPageOf(shell::ShellDevice* device);
 
 } // namespace pages

@@ -1,9 +1,7 @@
 #include "pages/page_handlers.h"
 
-#include "app/devices/tessary_keyboard_device.h"
-#include "app/main_messages.h"
-#include "app/main_wnd.h"
 #include "pages/device_profile_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/find_by_name.h"
 #include "pages/key_set_page_handler.h"
 #include "pages/keyboard_system_page.h"
@@ -12,16 +10,19 @@
 #include "pages/models/profile_device_steps.h"
 #include "pages/models/system_settings_model.h"
 #include "platform/debug_output.h"
+#include "shell/main_messages.h"
+#include "shell/page_host.h"
 #include "ui/button_ui.h"
 #include "ui/file_dialog.h"
 #include "ui/paint_manager_ui.h"
+#include "ui/resource_manager.h"
 
 #include <memory>
 
 namespace pages {
 namespace {
 
-model::UsbDeviceModel* modelOf(app::ShellDevice* device)
+model::UsbDeviceModel* modelOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
     auto* usb =
@@ -29,7 +30,7 @@ model::UsbDeviceModel* modelOf(app::ShellDevice* device)
     return usb ? &usb->model() : nullptr;
 }
 
-CTessaryKeyboardDevice* keyboardOf(app::ShellDevice* device)
+CTessaryKeyboardDevice* keyboardOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
     return page ? static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice"))
@@ -37,7 +38,7 @@ CTessaryKeyboardDevice* keyboardOf(app::ShellDevice* device)
 }
 
 // The keyboard's system page shows what its profile holds now.
-void showSystemPage(app::ShellDevice* device)
+void showSystemPage(shell::ShellDevice* device)
 {
     if (CTessaryKeyboardDevice* keyboard = keyboardOf(device))
         KeyboardSystemPage(keyboard).Show(keyboard->keyboard().profile().LoadSystemStages());
@@ -45,7 +46,7 @@ void showSystemPage(app::ShellDevice* device)
 
 class Pages {
 public:
-    Pages(app::CMainWnd& window, PageHooks hooks) : m_window(window), m_hooks(std::move(hooks))
+    Pages(shell::PageHost& window, PageHooks hooks) : m_window(window), m_hooks(std::move(hooks))
     {
         if (!m_hooks.prompt)
             m_hooks.prompt = windowPrompt(m_window);
@@ -57,29 +58,31 @@ public:
                 options.filters = {{L"Profile Files(*.json)", L"*.json;"}};
                 options.defaultExtension = L"json";
                 options.fileMustExist = !save;
-                return ui::showFileDialog(m_window.GetHWND(), options);
+                return ui::showFileDialog(m_window.windowHandle(), options);
             };
         }
     }
 
-    void profile(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
-    void system(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device);
+    void profile(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
+    // Before a change: another program may have renamed or deleted the shown profile.
+    bool followExternalChanges(shell::ShellDevice* device);
+    void system(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
 private:
-    void initialise(app::ShellDevice* device);
+    void initialise(shell::ShellDevice* device);
     void show(const std::optional<PanelMessage>& message)
     {
         if (message)
             (void)m_hooks.prompt(*message, 0);
     }
     // Switch and reset: the device loads the panel's profile and writes it.
-    void loadDevice(CDeviceProfileUI& panel, app::ShellDevice* device, StaleMacroKeys stale);
+    void loadDevice(CDeviceProfileUI& panel, shell::ShellDevice* device, StaleMacroKeys stale);
 
-    app::CMainWnd& m_window;
+    shell::PageHost& m_window;
     PageHooks m_hooks;
 };
 
-void Pages::initialise(app::ShellDevice* device)
+void Pages::initialise(shell::ShellDevice* device)
 {
     CDeviceProfileUI* panel = profilePanelOf(device);
     model::UsbDeviceModel* model = modelOf(device);
@@ -99,7 +102,7 @@ void Pages::initialise(app::ShellDevice* device)
         showSystemPage(device);
 }
 
-void Pages::loadDevice(CDeviceProfileUI& panel, app::ShellDevice* device, StaleMacroKeys stale)
+void Pages::loadDevice(CDeviceProfileUI& panel, shell::ShellDevice* device, StaleMacroKeys stale)
 {
     model::UsbDeviceModel* model = modelOf(device);
     if (!model || !panel.model())
@@ -109,7 +112,21 @@ void Pages::loadDevice(CDeviceProfileUI& panel, app::ShellDevice* device, StaleM
     show(result.message);
 }
 
-void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* device)
+bool Pages::followExternalChanges(shell::ShellDevice* device)
+{
+    CDeviceProfileUI* panel = profilePanelOf(device);
+    if (!panel || !panel->model())
+        return true;
+    const PanelOutcome outcome = panel->model()->followExternalChanges();
+    if (outcome.reloadDevice)
+        loadDevice(*panel, device, StaleMacroKeys::Drop);
+    if (outcome.listChanged)
+        panel->ShowList();
+    show(outcome.message);
+    return !outcome.reloadDevice;
+}
+
+void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* device)
 {
     const std::wstring_view command = route.command;
     if (command == L"device_profile_init") {
@@ -128,7 +145,13 @@ void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* devic
     if (command == L"device_add_btn") {
         apply(model.add());
     } else if (command == L"device_sub_btn") {
-        apply(model.remove());
+        if (const auto question = model.removeQuestion())
+            if (m_hooks.prompt(*question, 1) != 1)
+                return;
+        const PanelOutcome outcome = model.remove();
+        if (outcome.reloadDevice)
+            loadDevice(*panel, device, StaleMacroKeys::Drop);
+        apply(outcome);
     } else if (command == L"device_copy_btn") {
         apply(model.copy());
     } else if (command == L"device_profile_edit_save_btn") {
@@ -142,8 +165,8 @@ void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* devic
         if (const int index = panel->GetSelectedIndex();
             index >= 0 && index < static_cast<int>(model.items().size()))
             panel->SetNameText(model.items()[static_cast<std::size_t>(index)]);
-        m_window.SetTimer(app::kProfileSwitchTimer,
-                          static_cast<UINT>(ProfilePanelModel::kSwitchDelay.count()));
+        m_window.startTimer(shell::kProfileSwitchTimer,
+                            static_cast<UINT>(ProfilePanelModel::kSwitchDelay.count()));
     } else if (command == L"device_profile_switch") {
         const PanelOutcome outcome = model.select(panel->GetSelectedIndex());
         if (outcome.reloadDevice)
@@ -158,7 +181,8 @@ void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* devic
             loadDevice(*panel, device, StaleMacroKeys::Keep);
         show(outcome.message);
     } else if (command == L"device_import_btn" || command == L"device_export_btn") {
-        if (panel->GetSelectedIndex() < 0)
+        // The model's selection: the combo has none while the commands hide it.
+        if (model.selectedIndex() < 0)
             return;
         const bool save = command == L"device_export_btn";
         const auto file = m_hooks.pickProfileFile(save);
@@ -168,7 +192,7 @@ void Pages::profile(const app::Route& route, TNotifyUI*, app::ShellDevice* devic
     }
 }
 
-void Pages::system(const app::Route& route, TNotifyUI* msg, app::ShellDevice* device)
+void Pages::system(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     CTessaryKeyboardDevice* keyboard = keyboardOf(device);
     if (!keyboard)
@@ -219,34 +243,44 @@ void Pages::system(const app::Route& route, TNotifyUI* msg, app::ShellDevice* de
 
 } // namespace
 
-CDeviceProfileUI* profilePanelOf(app::ShellDevice* device)
+CDeviceProfileUI* profilePanelOf(shell::ShellDevice* device)
 {
     CControlUI* panel = findByName(device ? device->page() : nullptr, L"DeviceProfileItem");
     return panel ? static_cast<CDeviceProfileUI*>(panel->GetInterface(L"DeviceProfile")) : nullptr;
 }
 
-PromptFunction windowPrompt(app::CMainWnd& window)
+PromptFunction windowPrompt(shell::PageHost& window)
 {
     return [&window](const PanelMessage& message, int buttonMode) -> unsigned {
-        return message.number ? window.promptWithNumber(message.textId, *message.number, buttonMode)
-                              : window.prompt(message.textId, buttonMode);
+        if (!message.number && !message.name)
+            return window.prompt(message.textId, buttonMode);
+        CResourceManager* texts = CResourceManager::GetInstance();
+        const std::wstring text = texts->HasText(message.textId)
+                                      ? std::wstring(texts->GetText(message.textId))
+                                      : std::wstring(message.english);
+        return window.promptText(message.fill(text), buttonMode);
     };
 }
 
-void installPageHandlers(app::CMainWnd& window, PageHooks hooks)
+void installPageHandlers(shell::PageHost& window, PageHooks hooks)
 {
     installLightingHandlers(window, LightingHooks{hooks.pickColour});
     installKeySetHandler(window, hooks);
     MacroPageHooks macroHooks;
     macroHooks.prompt = hooks.prompt;
     auto pages = std::make_shared<Pages>(window, std::move(hooks));
-    window.setPageHandler(app::RouteOwner::Profile, [pages](const app::Route& route, TNotifyUI* msg,
-                                                            app::ShellDevice* device) {
-        pages->profile(route, msg, device);
-    });
-    window.setPageHandler(app::RouteOwner::System,
-                          [pages](const app::Route& route, TNotifyUI* msg,
-                                  app::ShellDevice* device) { pages->system(route, msg, device); });
+    window.setPageHandler(
+        shell::RouteOwner::Profile,
+        [pages](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
+            pages->profile(route, msg, device);
+        });
+    window.setPageHandler(
+        shell::RouteOwner::System,
+        [pages](const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device) {
+            pages->system(route, msg, device);
+        });
+    window.setEditGuard(
+        [pages](shell::ShellDevice* device) { return pages->followExternalChanges(device); });
     installMacroPage(window, std::move(macroHooks));
 }
 

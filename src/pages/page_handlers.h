@@ -10,10 +10,10 @@
 #include <functional>
 #include <optional>
 
-namespace app {
-class CMainWnd;
+namespace shell {
+class PageHost;
 class ShellDevice;
-} // namespace app
+} // namespace shell
 
 class CDeviceProfileUI;
 
@@ -22,7 +22,7 @@ namespace pages {
 using PromptFunction = std::function<unsigned(const PanelMessage& message, int buttonMode)>;
 
 // The window's own prompt, with the message's number put in when it has one.
-PromptFunction windowPrompt(app::CMainWnd& window);
+PromptFunction windowPrompt(shell::PageHost& window);
 
 // How the pages ask the user; tests replace them. Defaults: the window's prompts and the UI
 // library's file dialog.
@@ -34,9 +34,9 @@ struct PageHooks {
     std::function<std::optional<std::uint32_t>(std::uint32_t initial)> pickColour;
 };
 
-void installPageHandlers(app::CMainWnd& window, PageHooks hooks = {});
+void installPageHandlers(shell::PageHost& window, PageHooks hooks = {});
 
 // The profile panel on a device's page; null when the page has none.
-CDeviceProfileUI* profilePanelOf(app::ShellDevice* device);
+CDeviceProfileUI* profilePanelOf(shell::ShellDevice* device);
 
 } // namespace pages

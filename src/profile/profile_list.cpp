@@ -87,10 +87,29 @@ void ProfileList::adoptNames(const Json::Value& list)
 {
     m_names.clear();
     const Json::Value& all = entries(list);
-    for (Json::ArrayIndex i = 0; i < json::arraySize(all); ++i)
+    std::optional<int> current;
+    for (Json::ArrayIndex i = 0; i < json::arraySize(all); ++i) {
         m_names.push_back(json::readText(json::member(all[i], "profilename")));
+        if (!m_currentProfileId.empty() &&
+            json::readText(json::member(all[i], "profileUUID")) == m_currentProfileId)
+            current = static_cast<int>(i);
+    }
+    // Another program may have moved or deleted entries: the selection follows the profile,
+    // never its old position, so a rename or delete never lands on a neighbour.
+    if (!m_currentProfileId.empty() && m_selected >= 0)
+        m_selected = current.value_or(-1);
     if (m_selected >= static_cast<int>(m_names.size()))
         m_selected = static_cast<int>(m_names.size()) - 1;
+}
+
+bool ProfileList::refresh()
+{
+    const JsonDocument document = readJsonDocument(listPath());
+    if (document.state == ReadState::Unreadable || !document.value.isObject())
+        return true; // nothing learnt; the next change reports the list itself
+    m_listDocument = document.value;
+    adoptNames(m_listDocument);
+    return m_currentProfileId.empty() || m_selected >= 0;
 }
 
 bool ProfileList::applyRename(Json::Value& list, const std::string& id, const std::string& name)
@@ -260,6 +279,7 @@ void ProfileList::SelectProfile(int index)
     if (index < 0 || index >= static_cast<int>(m_names.size()))
         return;
     m_selected = index;
+    m_currentProfileId.clear(); // the choice is by position: nothing to follow while reading
     std::optional<platform::FolderLock> lock;
     std::optional<Json::Value> document = beginChange(lock);
     if (document) {

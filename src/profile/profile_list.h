@@ -50,6 +50,10 @@ public:
     void InitProfiles();
     // Makes entry `index` the selected profile; ignored outside the list.
     void SelectProfile(int index);
+    // Reads the list again and adopts its names, following the current profile to wherever
+    // it now stands (another program may have renamed or deleted profiles). False when the
+    // current profile is no longer listed; the selection is then none. Writes nothing.
+    bool refresh();
     int GetSelectedIndex() const { return m_selected; }
     const std::wstring& GetCurrentProfileId() const { return m_currentProfileId; }
 

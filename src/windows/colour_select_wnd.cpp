@@ -1,7 +1,7 @@
 #include "windows/colour_select_wnd.h"
 
-#include "app/command_routes.h"
 #include "platform/debug_output.h"
+#include "shell/command_routes.h"
 #include "ui/button_ui.h"
 #include "ui/color_palette_ui.h"
 #include "ui/edit_ui.h"
@@ -20,7 +20,7 @@ constexpr std::array<const wchar_t*, 3> kEdits = {L"color_edit_r", L"color_edit_
 // The swatch number at the end of a name with the prefix, or -1.
 int swatchNumber(std::wstring_view name, std::wstring_view prefix)
 {
-    if (name.size() <= prefix.size() || !app::equalsNoCase(name.substr(0, prefix.size()), prefix))
+    if (name.size() <= prefix.size() || !shell::equalsNoCase(name.substr(0, prefix.size()), prefix))
         return -1;
     int number = 0;
     for (const wchar_t c : name.substr(prefix.size())) {
@@ -157,18 +157,18 @@ void CColorSelectWnd::Notify(TNotifyUI& msg)
         return;
     }
     const std::wstring name(msg.pSender->GetName());
-    if (msg.sType == L"colorchanged" && app::equalsNoCase(name, L"Pallet")) {
+    if (msg.sType == L"colorchanged" && shell::equalsNoCase(name, L"Pallet")) {
         onPaletteChanged();
         return;
     }
     const bool isEdit = std::any_of(kEdits.begin(), kEdits.end(),
-                                    [&](const wchar_t* e) { return app::equalsNoCase(name, e); });
+                                    [&](const wchar_t* e) { return shell::equalsNoCase(name, e); });
     if (isEdit &&
         (msg.sType == L"textchanged" || msg.sType == L"killfocus" || msg.sType == L"return")) {
         onEdit(msg.pSender, msg.sType != L"textchanged");
         return;
     }
-    if (msg.sType == L"selectchanged" && app::equalsNoCase(name, L"7color")) {
+    if (msg.sType == L"selectchanged" && shell::equalsNoCase(name, L"7color")) {
         if (auto* option = dynamic_cast<COptionUI*>(msg.pSender))
             SetSevenColour(option->IsSelected());
         return;
@@ -264,7 +264,7 @@ void CColorSelectWnd::OnClick(TNotifyUI& msg)
         onCustomClicked(i);
     } else if (const int j = swatchNumber(name, kPresetPrefix); j >= 0) {
         onPresetClicked(j);
-    } else if (app::equalsNoCase(name, L"okbtn")) {
+    } else if (shell::equalsNoCase(name, L"okbtn")) {
         if (!m_pm.FindControl(L"Pallet")) {
             Close(2);
             return;
@@ -272,13 +272,13 @@ void CColorSelectWnd::OnClick(TNotifyUI& msg)
         if (CControlUI* show = m_pm.FindControl(L"color_show_btn"))
             m_colour = show->GetBkColor();
         Close(1);
-    } else if (app::equalsNoCase(name, L"closebtn") || app::equalsNoCase(name, L"laterbtn")) {
+    } else if (shell::equalsNoCase(name, L"closebtn") || shell::equalsNoCase(name, L"laterbtn")) {
         Close(0);
-    } else if (app::equalsNoCase(name, L"minbtn")) {
+    } else if (shell::equalsNoCase(name, L"minbtn")) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    } else if (app::equalsNoCase(name, L"maxbtn")) {
+    } else if (shell::equalsNoCase(name, L"maxbtn")) {
         SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    } else if (app::equalsNoCase(name, L"restorebtn")) {
+    } else if (shell::equalsNoCase(name, L"restorebtn")) {
         SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
     }
 }

@@ -1,10 +1,10 @@
 #include "windows/music_wnd.h"
 
-#include "app/command_routes.h"
-#include "app/main_messages.h"
-#include "app/peers.h"
 #include "platform/debug_output.h"
 #include "platform/message_queue.h"
+#include "shell/command_routes.h"
+#include "shell/main_messages.h"
+#include "shell/peers.h"
 #include "ui/button_ui.h"
 #include "ui/edit_ui.h"
 #include "ui/paint_manager_ui.h"
@@ -27,7 +27,7 @@ std::wstring numbered(const wchar_t* prefix, int style)
 int styleOf(std::wstring_view name, std::wstring_view prefix)
 {
     if (name.size() != prefix.size() + 1 ||
-        !app::equalsNoCase(name.substr(0, prefix.size()), prefix))
+        !shell::equalsNoCase(name.substr(0, prefix.size()), prefix))
         return -1;
     const wchar_t digit = name.back();
     return digit >= L'1' && digit <= L'4' ? digit - L'1' : -1;
@@ -66,7 +66,7 @@ void MusicWnd::Open(HWND mainWnd, HWND& handle, int dpi, const std::filesystem::
     handle = nullptr;
     if (result != 1)
         return;
-    windows::AudioCompanionLink(app::peerEndpoint()).sendStyleColour(window.styles());
+    windows::AudioCompanionLink(shell::peerEndpoint()).sendStyleColour(window.styles());
     file.save(window.styles());
 }
 
@@ -164,7 +164,7 @@ void MusicWnd::Notify(TNotifyUI& msg)
     }
     if (msg.sType == L"valuechanged") {
         for (int c = 0; c < 3; ++c) {
-            if (!app::equalsNoCase(name, kSliders[c]))
+            if (!shell::equalsNoCase(name, kSliders[c]))
                 continue;
             const int style = selectedStyle();
             CSliderUI* s = slider(c);
@@ -195,7 +195,7 @@ void MusicWnd::OnClick(TNotifyUI& msg)
         for (int style = 0; style < windows::kAudioStyleCount; ++style)
             takeName(style);
         Close(1);
-    } else if (app::equalsNoCase(name, L"closebtn")) {
+    } else if (shell::equalsNoCase(name, L"closebtn")) {
         Close(0);
     }
 }
@@ -217,7 +217,7 @@ LRESULT MusicWnd::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHa
 LRESULT MusicWnd::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& bHandled)
 {
     bHandled = false;
-    if (msg == app::MSG_LANGUAGE_CHANGED) {
+    if (msg == shell::MSG_LANGUAGE_CHANGED) {
         m_pm.NeedUpdate();
         m_pm.Invalidate();
         bHandled = true;

@@ -1,11 +1,11 @@
 #include "windows/set_wnd.h"
 
-#include "app/app_messages.h"
-#include "app/command_routes.h"
-#include "app/main_messages.h"
 #include "platform/debug_output.h"
 #include "platform/folders.h"
 #include "platform/message_queue.h"
+#include "shell/app_messages.h"
+#include "shell/command_routes.h"
+#include "shell/main_messages.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
 #include "ui/container_ui.h"
@@ -117,7 +117,7 @@ void CSetWnd::fillLanguages()
     auto* combo = dynamic_cast<CComboUI*>(m_pm.FindControl(L"Language_combox_info"));
     if (!combo)
         return;
-    const auto table = app::LanguageTable::read(m_defaultDataFolder / "Language.config");
+    const auto table = shell::LanguageTable::read(m_defaultDataFolder / "Language.config");
     for (std::size_t i = 0; i < table.size(); ++i) {
         auto* item = new CListLabelElementUI();
         const auto entry = table.entry(static_cast<long long>(i));
@@ -180,7 +180,7 @@ void CSetWnd::showWindowState(update::WindowState state)
     case WindowState::UpToDate:
         showStatus(L"UpdateIsLastText");
         if (m_mainWnd)
-            platform::postMessage(m_mainWnd, app::MSG_UPDATE_SEEN, 0, 0);
+            platform::postMessage(m_mainWnd, shell::MSG_UPDATE_SEEN, 0, 0);
         break;
     }
 }
@@ -364,17 +364,17 @@ void CSetWnd::afterUpdateStep(std::optional<update::WindowState> ended)
 void CSetWnd::Notify(TNotifyUI& msg)
 {
     if (msg.sType == L"itemselect" && msg.pSender &&
-        app::equalsNoCase(msg.pSender->GetName(), L"Language_combox_info")) {
+        shell::equalsNoCase(msg.pSender->GetName(), L"Language_combox_info")) {
         auto* combo = dynamic_cast<CComboUI*>(msg.pSender);
         if (combo && m_mainWnd && combo->GetCurSel() >= 0) {
             m_languageIndex = combo->GetCurSel();
-            platform::sendMessage(m_mainWnd, app::MSG_LANGUAGE_CHANGED,
+            platform::sendMessage(m_mainWnd, shell::MSG_LANGUAGE_CHANGED,
                                   static_cast<WPARAM>(m_languageIndex), 0);
         }
         return;
     }
     if (msg.sType == L"selectchanged" && msg.pSender &&
-        app::equalsNoCase(msg.pSender->GetName(), L"check_name_select")) {
+        shell::equalsNoCase(msg.pSender->GetName(), L"check_name_select")) {
         CListUI* list = listControl();
         CControlUI* row = rowOf(msg.pSender);
         const int index = list && row ? list->GetItemIndex(row) : -1;
@@ -398,7 +398,7 @@ void CSetWnd::OnClick(TNotifyUI& msg)
         if (auto* tab = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl(tabName)))
             tab->SelectItem(index);
     };
-    if (app::equalsNoCase(name, L"closebtn") || app::equalsNoCase(name, L"laterbtn")) {
+    if (shell::equalsNoCase(name, L"closebtn") || shell::equalsNoCase(name, L"laterbtn")) {
         // The user's own close ends a running download first; a close from elsewhere is
         // still refused while one runs (OnClose).
         if (m_launch && !m_list.canClose()) {
@@ -407,18 +407,18 @@ void CSetWnd::OnClick(TNotifyUI& msg)
                 showRow(i);
         }
         Close(IDOK);
-    } else if (app::equalsNoCase(name, L"minbtn")) {
+    } else if (shell::equalsNoCase(name, L"minbtn")) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    } else if (app::equalsNoCase(name, L"set_language_opt")) {
+    } else if (shell::equalsNoCase(name, L"set_language_opt")) {
         page(L"set_tab", 0);
-    } else if (app::equalsNoCase(name, L"set_update_opt")) {
+    } else if (shell::equalsNoCase(name, L"set_update_opt")) {
         page(L"set_tab", 1);
-    } else if (app::equalsNoCase(name, L"update_fw_and_ap")) {
+    } else if (shell::equalsNoCase(name, L"update_fw_and_ap")) {
         page(L"set_tab", 1);
         page(L"get_update_tab_layout", 1);
-    } else if (app::equalsNoCase(name, L"update_cancel_btn")) {
+    } else if (shell::equalsNoCase(name, L"update_cancel_btn")) {
         page(L"get_update_tab_layout", 0);
-    } else if (app::equalsNoCase(name, L"update_OK_btn")) {
+    } else if (shell::equalsNoCase(name, L"update_OK_btn")) {
         page(L"get_update_tab_layout", 0);
         startUpdate();
     }
@@ -461,7 +461,7 @@ LRESULT CSetWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, boo
     if (msg == kMsgUpdateNotices) {
         takeNotices();
         bHandled = true;
-    } else if (msg != 0 && msg == app::appMessages().guid[0]) {
+    } else if (msg != 0 && msg == shell::appMessages().guid[0]) {
         onUpdaterReport(wParam, lParam);
         bHandled = true;
     } else if (msg == WM_TIMER && wParam == kUpdaterWatchTimer) {
@@ -470,7 +470,7 @@ LRESULT CSetWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, boo
             afterUpdateStep(ended);
         }
         bHandled = true;
-    } else if (msg == app::MSG_LANGUAGE_CHANGED) {
+    } else if (msg == shell::MSG_LANGUAGE_CHANGED) {
         // The texts are ids: the library resolves them again on the next layout.
         showStatus(m_statusId);
         afterUpdateStep(std::nullopt);

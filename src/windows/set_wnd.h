@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/language_table.h"
+#include "shell/language_table.h"
 #include "ui/window_impl_base.h"
 #include "update/update_check.h"
 #include "update/update_list.h"

@@ -1,8 +1,8 @@
 #include "windows/skin_frame.h"
 
-#include "app/command_routes.h"
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "shell/command_routes.h"
 #include "ui/container_ui.h"
 #include "ui/file_dialog.h"
 #include "ui/paint_manager_ui.h"
@@ -75,23 +75,23 @@ void CSkinFrame::OnClick(TNotifyUI& msg)
         return;
     const CDuiString name = msg.pSender->GetName();
     auto* tab = static_cast<CTabLayoutUI*>(m_pm.FindControl(L"skin_tab"));
-    if (app::equalsNoCase(name, L"skin_image_btn")) {
+    if (shell::equalsNoCase(name, L"skin_image_btn")) {
         const std::wstring image(msg.pSender->GetBkImage());
         choose({false, 0, image});
         m_ini.save(1, image);
-    } else if (app::equalsNoCase(name, L"skin_color_btn")) {
+    } else if (shell::equalsNoCase(name, L"skin_color_btn")) {
         choose({true, msg.pSender->GetBkColor(), {}});
-    } else if (app::equalsNoCase(name, L"skin_color")) {
+    } else if (shell::equalsNoCase(name, L"skin_color")) {
         if (tab)
             tab->SelectItem(1);
-    } else if (app::equalsNoCase(name, L"skin_image")) {
+    } else if (shell::equalsNoCase(name, L"skin_image")) {
         if (tab)
             tab->SelectItem(0);
-    } else if (app::equalsNoCase(name, L"skin_reset")) {
+    } else if (shell::equalsNoCase(name, L"skin_reset")) {
         const std::wstring image(windows::kDefaultBackground);
         choose({false, 0, image});
         m_ini.save(0, image);
-    } else if (app::equalsNoCase(name, L"skin_Custom")) {
+    } else if (shell::equalsNoCase(name, L"skin_Custom")) {
         const auto file = m_chooseFile ? m_chooseFile(m_hWnd) : std::nullopt;
         if (!file)
             return;

@@ -3,8 +3,8 @@
 // nothing grabbed once the window has closed or the program was killed.
 #include "app/main_wnd_fixture.h"
 
-#include "app/devices/tessary_keyboard_device.h"
 #include "devsim/keyboard.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "profile/key_codes.h"
 
 // gtest (through the fixture) before Xlib, whose macros (None, Bool) would break it.

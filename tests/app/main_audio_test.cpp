@@ -1,7 +1,7 @@
 #include "app/main_audio.h"
 
-#include "app/peers.h"
 #include "main_wnd_fixture.h"
+#include "shell/peers.h"
 
 #include "platform/event.h"
 #include "platform/folders.h"
@@ -216,7 +216,7 @@ TEST_F(MainWindowAudioTest, TheWindowLaunchesTheCompanionAndItsShutdownEndsIt)
     auto folder = platform::instanceRuntimeFolder();
     ASSERT_TRUE(folder);
     platform::IpcEndpoint endpoint(*folder, L"MainWnd");
-    app::setPeerEndpoint(&endpoint);
+    shell::setPeerEndpoint(&endpoint);
     constexpr std::wstring_view kCompanion = L"Halvek 2VAV IRIAUDIORECORD";
 
     ASSERT_TRUE(open(true, nullptr, false));
@@ -229,5 +229,5 @@ TEST_F(MainWindowAudioTest, TheWindowLaunchesTheCompanionAndItsShutdownEndsIt)
     close();
     EXPECT_LT(Clock::now() - before, 3s);
     EXPECT_FALSE(endpoint.hasPeer(kCompanion));
-    app::setPeerEndpoint(nullptr);
+    shell::setPeerEndpoint(nullptr);
 }

@@ -3,9 +3,9 @@
 
 #include "main_wnd_fixture.h"
 
-#include "app/main_messages.h"
 #include "device/usb_ids.h"
 #include "platform/text.h"
+#include "shell/main_messages.h"
 #include "ui/menu_wnd.h"
 
 #include <cstdlib>
@@ -60,7 +60,7 @@ TEST_F(MainWindowTest, TrayMenuFollowsTheLanguageAndItsChoicesReachTheWindow)
     EXPECT_EQ(names(m_trayMenu), expected);
     EXPECT_EQ(textOf(m_trayMenu, L"exit"), L"Exit");
 
-    platform::sendMessage(window().GetHWND(), app::MSG_LANGUAGE_CHANGED, 1, 0);
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
     EXPECT_EQ(names(m_trayMenu), expected);
     EXPECT_EQ(textOf(m_trayMenu, L"exit"), L"退出");
 
@@ -90,7 +90,7 @@ TEST_F(MainWindowTest, FirstWindowSaysHowToConnectTryTheEmulatorOrFixPermissions
     // The pass finds the keyboard but may not open it: the window says which node and how
     // to install the rule, beside the rest of the notice.
     window().runWatcherPass();
-    platform::sendMessage(window().GetHWND(), app::appMessages().instance, 0, 0);
+    platform::sendMessage(window().GetHWND(), shell::appMessages().instance, 0, 0);
     ASSERT_TRUE(visible(L"no_device_access"));
     const std::wstring text(pm().FindControl(L"no_device_access")->GetText());
     EXPECT_NE(text.find(L"/dev/hidraw7"), std::wstring::npos) << platform::toUtf8(text);

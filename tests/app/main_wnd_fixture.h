@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/app_messages.h"
 #include "app/main_wnd.h"
 #include "app/startup.h"
 #include "platform/message_queue.h"
 #include "platform/registered_messages.h"
+#include "shell/app_messages.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "ui/paint_manager_ui.h"
@@ -51,7 +51,7 @@ protected:
         const std::filesystem::path data = std::filesystem::path(HALVEK_SOURCE_DIR) / "data";
         CPaintManagerUI::SetInstancePath(data.wstring() + L"/");
         app::setupUiResources(data);
-        app::appMessages().instance = platform::registerMessage(L"SPhalvek2vizudi");
+        shell::appMessages().instance = platform::registerMessage(L"SPhalvek2vizudi");
     }
 
     void TearDown() override { close(); }
@@ -68,6 +68,7 @@ protected:
         options.startWatcher = startWatcher;
         options.audioCompanionProgram = m_companionProgram;
         options.inputHook = inputHook;
+        options.answerPrompt = answerPrompt;
         m_window = std::make_unique<app::CMainWnd>(std::move(options));
         if (!m_window->Create(nullptr, L"SPhalvek2vizudi", 0x96CA0000, 0, 0, 0, 800, 572))
             return false;
@@ -116,6 +117,8 @@ protected:
     std::unique_ptr<ui::UiDriver> m_driver;
     // Where the window's input hook takes its events from; empty: the desktop's.
     std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
+    // Answers the window's own prompts; empty: the modal prompt window.
+    std::function<UINT(std::wstring_view textId, int buttonMode)> answerPrompt;
 };
 
 } // namespace testing_support

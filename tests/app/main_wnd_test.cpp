@@ -2,13 +2,13 @@
 #include "ui/test_window.h"
 
 #include "app/device_option_ui.h"
-#include "app/main_messages.h"
 #include "app/msg_wnd.h"
 #include "device/usb_ids.h"
 #include "devsim/keyboard.h"
 #include "platform/event.h"
 #include "platform/settings_store.h"
 #include "platform/text.h"
+#include "shell/main_messages.h"
 #include "ui/button_ui.h"
 #include "ui/container_ui.h"
 
@@ -112,7 +112,7 @@ TEST_F(MainWindowTest, CableLeavingKeepsTheTileOnTheReceiverAndBothLeavingShowTh
     keyboard.plug(devsim::KeyboardLink::Receiver);
     ASSERT_TRUE(ui().waitFor(
         [&] { return window().activeDevice() && window().interfaceTable().row(2).present; }));
-    app::ShellDevice* device = window().activeDevice();
+    shell::ShellDevice* device = window().activeDevice();
 
     keyboard.unplug(devsim::KeyboardLink::Cable);
     ASSERT_TRUE(ui().waitFor([&] { return device->isReceiverMode(); }));
@@ -172,9 +172,9 @@ TEST_F(MainWindowTest, NumericMessagesWithRowsOutOfRangeAreIgnored)
     ASSERT_TRUE(open(true, nullptr, false));
     const HWND hwnd = window().GetHWND();
     for (const WPARAM row : {WPARAM{11}, WPARAM{0xFFFF}, ~WPARAM{0}}) {
-        platform::sendMessage(hwnd, app::MSG_DEVICE_ARRIVED, row, 0);
-        platform::sendMessage(hwnd, app::MSG_DEVICE_REMOVED, row, 0);
-        platform::sendMessage(hwnd, app::MSG_TILE_VISIBILITY, row, 1);
+        platform::sendMessage(hwnd, shell::MSG_DEVICE_ARRIVED, row, 0);
+        platform::sendMessage(hwnd, shell::MSG_DEVICE_REMOVED, row, 0);
+        platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, row, 1);
     }
     EXPECT_EQ(window().deviceCount(), 2u);
     EXPECT_EQ(window().tiles().visibleCount(), 0u);
@@ -183,7 +183,7 @@ TEST_F(MainWindowTest, NumericMessagesWithRowsOutOfRangeAreIgnored)
     // A language index beyond Language.config changes no text and keeps the saved choice.
     const auto saved = platform::SettingsStore(m_dir / "settings.conf").integer(L"LANGUAGE");
     const std::wstring before(pm().FindControl(L"no_device_title")->GetText());
-    platform::sendMessage(hwnd, app::MSG_LANGUAGE_CHANGED, 99, 0);
+    platform::sendMessage(hwnd, shell::MSG_LANGUAGE_CHANGED, 99, 0);
     EXPECT_EQ(std::wstring(pm().FindControl(L"no_device_title")->GetText()), before);
     EXPECT_EQ(platform::SettingsStore(m_dir / "settings.conf").integer(L"LANGUAGE"), saved);
 
@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, ALanguageSwitchRetranslatesEveryVisibleText)
     EXPECT_EQ(std::wstring(pm().FindControl(L"no_device_title")->GetText()),
               english.at(L"no_device_text"));
 
-    platform::sendMessage(window().GetHWND(), app::MSG_LANGUAGE_CHANGED, 1, 0);
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
     EXPECT_EQ(window().languageIndex(), 1);
     int checked = 0;
     forEachControl(pm().GetRoot(), [&](CControlUI& control) {
@@ -328,8 +328,8 @@ TEST_F(MainWindowTest, PreviousAndNextMoveBetweenVisibleTiles)
 {
     ASSERT_TRUE(open(true, nullptr, false));
     const HWND hwnd = window().GetHWND();
-    platform::sendMessage(hwnd, app::MSG_TILE_VISIBILITY, 1, 1);
-    platform::sendMessage(hwnd, app::MSG_TILE_VISIBILITY, 0, 1);
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 1, 1);
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 0, 1);
     ASSERT_EQ(window().tiles().activeTile(), 1u);
     ui().render();
     ASSERT_TRUE(ui().click(L"device_select_next"));
@@ -339,7 +339,7 @@ TEST_F(MainWindowTest, PreviousAndNextMoveBetweenVisibleTiles)
     EXPECT_TRUE(window().tileControl(0)->IsChosen());
     EXPECT_FALSE(window().tileControl(1)->IsChosen());
     // Hiding the chosen tile hands the choice to the other one.
-    platform::sendMessage(hwnd, app::MSG_TILE_VISIBILITY, 0, 0);
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 0, 0);
     EXPECT_EQ(window().tiles().activeTile(), 1u);
     EXPECT_FALSE(visible(L"No_device_Link"));
 }

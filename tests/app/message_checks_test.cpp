@@ -1,6 +1,6 @@
-#include "app/language_table.h"
 #include "app/message_checks.h"
 #include "app/power_display.h"
+#include "shell/language_table.h"
 
 #include "support/temp_dir.h"
 
@@ -75,19 +75,19 @@ TEST(LanguageTable, MissingOrBrokenEntriesApplyNothing)
         {"Language_name":"en","Language_file":"lan_en.xml","Language_ID":1033},
         {"Language_name":"cn"},
         {"Language_name":"cn","Language_file":"lan_cn.xml","Language_ID":2052}]})";
-    const auto table = app::LanguageTable::read(dir / "Language.config");
+    const auto table = shell::LanguageTable::read(dir / "Language.config");
     EXPECT_EQ(table.size(), 3u);
     EXPECT_EQ(table.entry(0)->file, L"lan_en.xml");
     EXPECT_FALSE(table.entry(1)) << "an entry without a file";
     EXPECT_FALSE(table.entry(3));
     EXPECT_FALSE(table.entry(-1));
     EXPECT_EQ(table.indexOfId(2052), 2);
-    EXPECT_EQ(table.indexOfId(app::LanguageTable::kMissingId), 0);
+    EXPECT_EQ(table.indexOfId(shell::LanguageTable::kMissingId), 0);
 
     std::ofstream(dir / "broken.config") << "{ not json";
-    EXPECT_EQ(app::LanguageTable::read(dir / "broken.config").size(), 0u);
-    EXPECT_EQ(app::LanguageTable::read(dir / "missing.config").size(), 0u);
-    EXPECT_TRUE(app::languageNeedsFontRebuild(-1, 5));
-    EXPECT_TRUE(app::languageNeedsFontRebuild(1, 15));
-    EXPECT_FALSE(app::languageNeedsFontRebuild(1, 3));
+    EXPECT_EQ(shell::LanguageTable::read(dir / "broken.config").size(), 0u);
+    EXPECT_EQ(shell::LanguageTable::read(dir / "missing.config").size(), 0u);
+    EXPECT_TRUE(shell::languageNeedsFontRebuild(-1, 5));
+    EXPECT_TRUE(shell::languageNeedsFontRebuild(1, 15));
+    EXPECT_FALSE(shell::languageNeedsFontRebuild(1, 3));
 }

@@ -28,7 +28,7 @@ public:
     }
     int writeUsedMacros() override { return 0; }
     int writeKeyMap() override { return 1; }
-    void saveProfile() override {}
+    bool saveProfile() override { return true; }
     profile::KeyFunctionCode stored{};
 };
 

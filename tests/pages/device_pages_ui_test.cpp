@@ -2,9 +2,10 @@
 // the off-screen driver with the emulated keyboard on its cable.
 #include "app/main_wnd_fixture.h"
 
-#include "app/devices/tessary_keyboard_device.h"
+#include "devsim/faults.h"
 #include "devsim/keyboard.h"
 #include "pages/device_profile_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/page_handlers.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,7 @@ protected:
         pages::PageHooks hooks;
         hooks.prompt = [this](const pages::PanelMessage& message, int buttons) -> unsigned {
             prompts.emplace_back(message.textId);
+            promptNames.push_back(message.name.value_or(L""));
             return buttons == 1 ? answer : 1u;
         };
         hooks.pickProfileFile = [this](bool) { return pickedFile; };
@@ -58,6 +61,7 @@ protected:
 
     devsim::Keyboard keyboard;
     std::vector<std::wstring> prompts;
+    std::vector<std::wstring> promptNames;
     unsigned answer = 1;
     std::optional<std::filesystem::path> pickedFile;
 };
@@ -143,6 +147,108 @@ TEST_F(DevicePagesWindowTest, RefusedCommandsSayWhy)
     EXPECT_EQ(panel()->model()->items().size(), 2u);
 
     EXPECT_TRUE(panel()->IsMenuShown());
+}
+
+// The blank-combo and orphan-file journeys: after every panel command the combo, the name
+// box and the keyboard's profile are one listed profile, so the next save lands in a file the
+// list names.
+TEST_F(DevicePagesWindowTest, TheComboAlwaysNamesTheProfileTheKeyboardHolds)
+{
+    openWithKeyboard();
+    ASSERT_NE(panel(), nullptr);
+    // The panel's own combo: every device page has one of this name.
+    auto* combo = static_cast<CComboUI*>(
+        pm().FindSubControlByName(panel(), L"device_profile_combo")->GetInterface(L"Combo"));
+    ASSERT_NE(combo, nullptr);
+    // Checked as the user sees it: with the commands closed and the combo shown again.
+    auto expectInStep = [&](const char* after) {
+        SCOPED_TRACE(after);
+        ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+        ui().pump();
+        const pages::ProfilePanelModel& model = *panel()->model();
+        EXPECT_FALSE(model.nameText().empty());
+        EXPECT_EQ(std::wstring(combo->GetText()), model.nameText());
+        EXPECT_EQ(panel()->GetNameText(), model.nameText());
+        EXPECT_EQ(keyboardModel().profileBaseName(), model.currentProfileId());
+        ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    };
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    ASSERT_TRUE(ui().click(L"device_add_btn"));
+    expectInStep("New");
+    ASSERT_TRUE(ui().click(L"device_copy_btn"));
+    expectInStep("Copy");
+    pickedFile = m_dir / "Imported.json";
+    {
+        std::ofstream(*pickedFile) << R"({"profilename": "x", "profileUUID": "y"})";
+    }
+    ASSERT_TRUE(ui().click(L"device_import_btn"));
+    expectInStep("Import");
+    const std::size_t count = panel()->model()->items().size();
+    ASSERT_EQ(count, 4u);
+
+    // Show the imported profile, then delete it: asked once, by name.
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    ASSERT_TRUE(ui().select(L"device_profile_combo", static_cast<int>(count - 1)));
+    ASSERT_TRUE(ui().waitFor(
+        [&] {
+            return keyboardModel().profileBaseName() == panel()->GetCurrentProfileId() &&
+                   panel()->model()->selectedIndex() == static_cast<int>(count - 1);
+        },
+        3s));
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    answer = 0;
+    ASSERT_TRUE(ui().click(L"device_sub_btn"));
+    ASSERT_EQ(prompts.back(), L"profile_delete_question_text");
+    EXPECT_EQ(promptNames.back(), L"Imported");
+    EXPECT_EQ(panel()->model()->items().size(), count);
+    answer = 1;
+    const std::size_t asked = prompts.size();
+    ASSERT_TRUE(ui().click(L"device_sub_btn"));
+    EXPECT_EQ(prompts.size(), asked + 1);
+    EXPECT_EQ(panel()->model()->items().size(), count - 1);
+    expectInStep("Delete");
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    shoot("profile-after-delete");
+
+    // The next save goes into a listed profile's file, and no file is left unlisted.
+    ASSERT_EQ(keyboardModel().CommitProfile(), 0);
+    profile::ProfileList& list = panel()->model()->list();
+    std::set<std::filesystem::path> listed;
+    for (int i = 0; i < list.GetProfileCount(); ++i)
+        listed.insert(list.GetProfilePath(i));
+    std::set<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(keyboardModel().dataFolder()))
+        if (entry.path().extension() == ".Json")
+            files.insert(entry.path());
+    EXPECT_EQ(files, listed);
+}
+
+// A lighting change the keyboard refuses is shown as not written and stays in the profile;
+// the window's "Save and write" puts it on the keyboard once it answers again.
+TEST_F(DevicePagesWindowTest, ARefusedLightingChangeIsKeptAndWrittenOnRetry)
+{
+    openWithKeyboard();
+    keyboard.injectFaults({devsim::Fault::StatusFF, devsim::Fault::StatusFF,
+                           devsim::Fault::StatusFF, devsim::Fault::StatusFF,
+                           devsim::Fault::StatusFF, devsim::Fault::StatusFF,
+                           devsim::Fault::StatusFF, devsim::Fault::StatusFF});
+    ASSERT_TRUE(ui().click(L"color_option_4"));
+    keyboard.clearFaults();
+    const profile::LightInfo chosen = keyboardModel().GetLightSettings();
+    const std::array<std::uint8_t, 3> colour{chosen.red, chosen.green, chosen.blue};
+    auto deviceColour = [&] {
+        return std::array<std::uint8_t, 3>{settingsByte(6), settingsByte(7), settingsByte(8)};
+    };
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::Unwritten);
+    EXPECT_TRUE(visible(L"pending_status"));
+    EXPECT_TRUE(visible(L"pending_commit_btn"));
+    EXPECT_EQ(keyboardModel().profile().LoadLightInfo().red, chosen.red); // saved all the same
+    shoot("not-written");
+
+    ASSERT_TRUE(ui().click(L"pending_commit_btn"));
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None);
+    EXPECT_FALSE(visible(L"pending_status"));
+    EXPECT_EQ(deviceColour(), colour);
 }
 
 TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)

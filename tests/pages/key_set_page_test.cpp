@@ -3,10 +3,10 @@
 // through the window's input hook (events injected through the hook's backend seam).
 #include "app/main_wnd_fixture.h"
 
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/tessary_keyboard_device.h"
 #include "devsim/keyboard.h"
 #include "hook/hook_messages.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/page_handlers.h"
@@ -168,6 +168,38 @@ TEST_F(KeySetPageTest, CtrlCOnEscReachesTheKeyboardsKeyMap)
     ASSERT_TRUE(ui().click(keyName(kEsc)));
     EXPECT_EQ(page().SelectedModifier(), 1);
     EXPECT_EQ(text(L"keyset_keyboard_text_edit"), L"C");
+}
+
+// The lost-edit journey: a key chosen but not written is marked in the window, and closing
+// asks; "Save and write" puts it in the profile file and on the keyboard.
+TEST_F(KeySetPageTest, AnUnwrittenKeyIsMarkedAndClosingAsksToWriteIt)
+{
+    std::vector<std::wstring> asked;
+    UINT reply = 0;
+    answerPrompt = [&](std::wstring_view id, int) {
+        asked.emplace_back(id);
+        return reply;
+    };
+    openWithKeyboard();
+    const auto before = keyMapEntry(kEsc);
+    ASSERT_TRUE(ui().click(keyName(kEsc)));
+    ASSERT_TRUE(ui().select(L"keyset_function_combo", 11));
+    ASSERT_TRUE(ui().select(L"keyset_combokey_combo", 4));
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::Unsaved);
+    EXPECT_TRUE(visible(L"pending_status"));
+    shoot("unsaved");
+
+    ASSERT_TRUE(ui().click(L"closebtn")); // cancelled: the window stays, nothing written
+    ASSERT_EQ(asked, std::vector<std::wstring>{L"pending_close_question_text"});
+    EXPECT_TRUE(window().IsWindowVisible());
+    EXPECT_EQ(keyMapEntry(kEsc), before);
+
+    reply = 1;
+    ASSERT_TRUE(ui().click(L"closebtn"));
+    EXPECT_EQ(keyMapEntry(kEsc), (std::array<std::uint8_t, 3>{0x20, 0x01, 0x06}));
+    EXPECT_EQ(device().keyboard().profile().LoadKeyList().at(kEsc).current,
+              profile::makeCode(0x20, 0x01, 0x06));
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None);
 }
 
 TEST_F(KeySetPageTest, MediaMouseButtonAndRestoreDefaultReachTheKeyMap)

@@ -2,21 +2,21 @@
 // cables, driven through the off-screen driver: what each change writes to the device.
 #include "app/main_wnd_fixture.h"
 
-#include "app/devices/tessary_keyboard_device.h"
-#include "app/devices/tessary_mouse_device.h"
 #include "app/lighting_sync/game_lighting.h"
 #include "app/main_lighting.h"
-#include "app/main_messages.h"
 #include "device/model/keyboard_conversions.h"
 #include "devsim/keyboard.h"
 #include "devsim/mouse.h"
 #include "pages/device_profile_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
+#include "pages/devices/tessary_mouse_device.h"
 #include "pages/find_by_name.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
 #include "pages/page_handlers.h"
 #include "platform/message_queue.h"
 #include "platform/registered_messages.h"
+#include "shell/main_messages.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
 #include "ui/slider_ui.h"
@@ -410,7 +410,7 @@ TEST_F(LightPageWindowTest, AGameEventSwitchesTheEffectAndTheTimerBringsItBack)
     EXPECT_EQ(deviceRecord()[kEffectByte], kb().presets().effectCodes[4]);
 
     // The restore timer fires (the window kills it first).
-    platform::sendMessage(hwnd, WM_TIMER, app::kGameRestoreTimer, 0);
+    platform::sendMessage(hwnd, WM_TIMER, shell::kGameRestoreTimer, 0);
     EXPECT_EQ(deviceRecord()[kEffectByte], kb().presets().effectCodes[6]);
     EXPECT_EQ(page()->GetMode(), 6);
     EXPECT_EQ(deviceRecord(), expectedRecord());

@@ -2,11 +2,11 @@
 // through the input hook's test seam, the library's limits, imports and the device write.
 #include "app/main_wnd_fixture.h"
 
-#include "app/devices/tessary_keyboard_device.h"
 #include "device/protocol/commands.h"
 #include "device/protocol/macro_block.h"
 #include "devsim/keyboard.h"
 #include "pages/device_profile_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
 #include "pages/find_by_name.h"
 #include "pages/macro_control_ui.h"
 #include "pages/macro_page.h"
@@ -140,7 +140,8 @@ protected:
     {
         TNotifyUI carried;
         carried.sType = std::move(path);
-        page->run(app::Route{app::RouteOwner::Macros, command}, &carried, window().activeDevice());
+        page->run(shell::Route{shell::RouteOwner::Macros, command}, &carried,
+                  window().activeDevice());
         ui().pump();
     }
     // The mouse's page has controls of the same names: these look in the keyboard's.
@@ -250,6 +251,13 @@ TEST_F(MacroPageTest, FourRecordedKeysReachTheFileAndAfterApplyTheKeyboard)
     ASSERT_LT(slot * 3u + 2u, keyMap.size());
     EXPECT_EQ(keyMap[slot * 3u], 0x70);
     EXPECT_EQ(keyMap[slot * 3u + 1], 0);
+
+    // A macro no key uses is saved, and the page does not claim the keyboard has it.
+    ASSERT_TRUE(clickIn(L"macro_btn_name_add"));
+    ASSERT_EQ(model().selectedMacro(), 1);
+    ASSERT_TRUE(clickIn(L"macro_btn_save"));
+    EXPECT_EQ(labelText(L"macro_status_label"),
+              L"Saved; no key uses this macro, so the keyboard was not written");
 }
 
 TEST_F(MacroPageTest, RecordingBeforeAfterAndReplacingOneFromTheActionMenu)

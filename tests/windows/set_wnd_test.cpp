@@ -1,10 +1,10 @@
 #include "../app/main_wnd_fixture.h"
 
-#include "app/app_messages.h"
 #include "platform/folders.h"
 #include "platform/ipc.h"
 #include "platform/settings_store.h"
 #include "platform/text.h"
+#include "shell/app_messages.h"
 #include "support/test_service.h"
 #include "ui/combo_ui.h"
 #include "update/update_time.h"
@@ -60,7 +60,7 @@ public:
                     if (m_observe)
                         m_observe(message);
                     if (const HWND hwnd = m_target.load())
-                        platform::postMessage(hwnd, app::appMessages().guid[0],
+                        platform::postMessage(hwnd, shell::appMessages().guid[0],
                                               static_cast<WPARAM>(message.wParam),
                                               static_cast<LPARAM>(message.lParam));
                 }));
@@ -207,7 +207,7 @@ TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder
                           << service->url("/file") << "\"}";
 
     // The updater's reports reach the window as the main window passes them on.
-    app::appMessages().guid[0] = platform::registerMessage(app::kGuidMessageNames[0]);
+    shell::appMessages().guid[0] = platform::registerMessage(shell::kGuidMessageNames[0]);
     std::atomic<int> progressReports{0};
     std::atomic<std::int64_t> lastProgress{-1};
     std::atomic<HWND> target{nullptr};
@@ -292,9 +292,9 @@ TEST_F(SetWindowTest, ReportsWithNoItemBeingUpdatedAreIgnored)
 {
     ASSERT_TRUE(open(true, nullptr, false));
     ASSERT_TRUE(openSettings());
-    app::appMessages().guid[0] = platform::registerMessage(app::kGuidMessageNames[0]);
+    shell::appMessages().guid[0] = platform::registerMessage(shell::kGuidMessageNames[0]);
     for (const WPARAM event : {1, 2, 4})
-        platform::postMessage(m_set->GetHWND(), app::appMessages().guid[0], event, 250);
+        platform::postMessage(m_set->GetHWND(), shell::appMessages().guid[0], event, 250);
     m_setUi->pump();
     EXPECT_EQ(m_set->updateRows(), 0u);
     EXPECT_EQ(setText(L"update_status_label"), L"No update service is configured");
@@ -345,7 +345,7 @@ TEST_F(SetWindowTest, AKilledDownloadFailsItsRowAndTheNextTryResumes)
     std::ofstream(answer) << R"({"name": "fw", "version": "0103", "size": )" << kSize
                           << R"(, "path": ")" << service->url("/stallfile") << "\"}";
 
-    app::appMessages().guid[0] = platform::registerMessage(app::kGuidMessageNames[0]);
+    shell::appMessages().guid[0] = platform::registerMessage(shell::kGuidMessageNames[0]);
     std::atomic<HWND> target{nullptr};
     UpdaterReportRelay relay(target);
     ASSERT_TRUE(relay.started());

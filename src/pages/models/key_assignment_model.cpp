@@ -120,7 +120,8 @@ KeyAssignmentModel::WriteToDevice(const std::wstring& messageTooLarge,
         outcome.message = messagePrepareFailed;
     }
     const int result = m_device.writeKeyMap();
-    m_device.saveProfile();
+    outcome.keyMapResult = result;
+    outcome.saved = m_device.saveProfile();
     // A key map the device did not take leaves the page dirty, so the user can try again.
     outcome.written = result == 1;
     if (outcome.written) {

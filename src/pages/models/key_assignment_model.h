@@ -19,7 +19,8 @@ public:
     virtual int writeUsedMacros() = 0;
     // Writes the whole key map; 1 when the device took it.
     virtual int writeKeyMap() = 0;
-    virtual void saveProfile() = 0;
+    // Saves the profile; false when the file could not be written.
+    [[nodiscard]] virtual bool saveProfile() = 0;
 };
 
 // The key assignment page without controls: the selected key's codes, the page state the
@@ -55,6 +56,8 @@ public:
         std::wstring message;
         // What the macro write gave: 0 done, -1 not written, n > 0 too large (see above).
         int macroResult = 0;
+        bool saved = true;    // the profile file took the change
+        int keyMapResult = 1; // writeKeyMap's answer
     };
     // messageTooLarge / messagePrepareFailed are the language texts of those refusals.
     WriteOutcome WriteToDevice(const std::wstring& messageTooLarge,

@@ -55,9 +55,9 @@ int KeyboardKeyAssignment::writeKeyMap()
     return status == protocol::Status::Ok ? 1 : static_cast<int>(status);
 }
 
-void KeyboardKeyAssignment::saveProfile()
+bool KeyboardKeyAssignment::saveProfile()
 {
-    (void)m_keyboard.CommitProfile();
+    return m_keyboard.CommitProfile() == 0;
 }
 
 } // namespace pages

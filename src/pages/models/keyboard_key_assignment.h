@@ -27,7 +27,7 @@ public:
     void storeSelectedKey(const profile::KeyAssignment& assignment) override;
     int writeUsedMacros() override;
     int writeKeyMap() override;
-    void saveProfile() override;
+    bool saveProfile() override;
 
 private:
     model::KeyboardModel& m_keyboard;

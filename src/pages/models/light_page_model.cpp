@@ -263,16 +263,18 @@ Rgb8 componentsOf(std::uint32_t argb)
             static_cast<std::uint8_t>(argb)};
 }
 
-void storeLighting(model::UsbDeviceModel& device,
-                   const std::function<void(profile::LightInfo&)>& change)
+ChangeResult storeLighting(model::UsbDeviceModel& device,
+                           const std::function<void(profile::LightInfo&)>& change)
 {
     device.channel().setLightingSync(false);
     profile::LightInfo settings = device.GetLightSettings();
     change(settings);
     device.SetLightSettings(profile::toWords(settings));
-    (void)device.CommitProfile();
-    (void)device.ShowLighting();
-    (void)device.WriteSlotRecord(0, 0);
+    ChangeResult result;
+    result.save(device.CommitProfile());
+    result.device(device.ShowLighting());
+    result.device(device.WriteSlotRecord(0, 0));
+    return result;
 }
 
 void setColour(profile::LightInfo& settings, Rgb8 colour)
@@ -283,31 +285,35 @@ void setColour(profile::LightInfo& settings, Rgb8 colour)
     settings.multiColour = 0;
 }
 
-void selectCustomGroup(model::KeyboardModel& keyboard, int group)
+ChangeResult selectCustomGroup(model::KeyboardModel& keyboard, int group)
 {
+    ChangeResult result;
     if (group < 0 || group >= profile::kMaxCustomGroups)
-        return;
+        return result;
     keyboard.profile().StoreCustomGroup(group);
     // The lights and the custom colour writes follow the group of the light settings.
     profile::LightInfo settings = keyboard.GetLightSettings();
     settings.customGroup = static_cast<std::uint8_t>(group);
     keyboard.SetLightSettings(profile::toWords(settings));
-    (void)keyboard.CommitProfile();
-    (void)keyboard.ShowLighting();
+    result.save(keyboard.CommitProfile());
+    result.device(keyboard.ShowLighting());
     if (settings.mode == kCustomEffect) {
-        (void)keyboard.WriteCustomColourGroup();
+        result.device(keyboard.WriteCustomColourGroup());
         // The keyboard shows the group its slot record names.
-        (void)keyboard.WriteSlotRecord(0, 0);
+        result.device(keyboard.WriteSlotRecord(0, 0));
     }
+    return result;
 }
 
-void fillCustomColours(model::KeyboardModel& keyboard, CustomFill fill, bool groupSelected)
+ChangeResult fillCustomColours(model::KeyboardModel& keyboard, CustomFill fill, bool groupSelected)
 {
     const profile::LightInfo settings = keyboard.GetLightSettings();
     const model::Rgb colour = fill == CustomFill::Lit
                                   ? model::Rgb{settings.red, settings.green, settings.blue}
                                   : model::Rgb{};
-    (void)keyboard.FillCustomColours(colour, groupSelected);
+    ChangeResult result;
+    result.device(keyboard.FillCustomColours(colour, groupSelected));
+    return result;
 }
 
 AudioColourSlot slotOf(const profile::AudioLightInfo& audio)
@@ -336,11 +342,13 @@ void setAudioColour(profile::AudioLightInfo& audio, AudioColourSlot slot, Rgb8 c
     audio.backBlue = colour.blue;
 }
 
-void storeAudio(model::UsbDeviceModel& device, const profile::AudioLightInfo& audio)
+ChangeResult storeAudio(model::UsbDeviceModel& device, const profile::AudioLightInfo& audio)
 {
     device.SetAudioParams(profile::toWords(audio));
-    (void)device.CommitProfile();
-    (void)device.ShowLighting();
+    ChangeResult result;
+    result.save(device.CommitProfile());
+    result.device(device.ShowLighting());
+    return result;
 }
 
 } // namespace pages

@@ -5,6 +5,7 @@
 // the keyboard's custom colours, the audio lighting record). The page view reads its
 // controls, calls these and writes its controls; the tests and halvekctl call the same.
 
+#include "pages/models/change_result.h"
 #include "profile/light_info.h"
 
 #include <cstddef>
@@ -72,8 +73,8 @@ struct Rgb8 {
 
 // A lighting change on the page: the device leaves synchronised mode, takes the changed
 // settings into its profile, saves it, shows them and writes the slot record of slot 0.
-void storeLighting(model::UsbDeviceModel& device,
-                   const std::function<void(profile::LightInfo&)>& change);
+[[nodiscard]] ChangeResult storeLighting(model::UsbDeviceModel& device,
+                                         const std::function<void(profile::LightInfo&)>& change);
 
 // The settings after a colour was chosen (palette, swatch or edits): the colour, and the
 // seven-colour cycle off.
@@ -82,11 +83,12 @@ void setColour(profile::LightInfo& settings, Rgb8 colour);
 // Keyboard: the custom colour group chosen. The profile keeps the group, the lights take
 // its stored colours, and in the custom effect they go to the keyboard, which is told to
 // show that group.
-void selectCustomGroup(model::KeyboardModel& keyboard, int group);
+[[nodiscard]] ChangeResult selectCustomGroup(model::KeyboardModel& keyboard, int group);
 // Keyboard: every light takes the current colour (lit) or black. In the custom effect they
 // go to the keyboard; with a group selected they become that group's colours.
 enum class CustomFill { Lit, Dark };
-void fillCustomColours(model::KeyboardModel& keyboard, CustomFill fill, bool groupSelected);
+[[nodiscard]] ChangeResult fillCustomColours(model::KeyboardModel& keyboard, CustomFill fill,
+                                             bool groupSelected);
 
 // The audio lighting record as the page edits it.
 enum class AudioColourSlot { Background, Foreground };
@@ -96,6 +98,7 @@ enum class AudioColourSlot { Background, Foreground };
 void setAudioColour(profile::AudioLightInfo& audio, AudioColourSlot slot, Rgb8 colour);
 // An audio colour change: the device keeps the record in its profile, saves it and shows
 // it. No slot record is written: the audio effect is the program's own.
-void storeAudio(model::UsbDeviceModel& device, const profile::AudioLightInfo& audio);
+[[nodiscard]] ChangeResult storeAudio(model::UsbDeviceModel& device,
+                                      const profile::AudioLightInfo& audio);
 
 } // namespace pages

@@ -4,6 +4,7 @@
 // profile the panel now names and write it to the device, stopping before the key map when
 // the macros do not fit. UI-free, so the page, halvekctl and the tests run the same steps.
 
+#include "pages/models/pending_changes.h"
 #include "pages/models/profile_panel_model.h"
 
 #include <optional>
@@ -28,5 +29,12 @@ struct DeviceStepsResult {
 // reset (kept) of the panel.
 DeviceStepsResult loadAndWriteProfile(model::UsbDeviceModel& device, const ProfilePanelModel& panel,
                                       StaleMacroKeys stale);
+
+// The window's "Save and write": saves the profile once and writes the blocks still pending
+// (macros before the key map that names them). The pending state follows the result.
+[[nodiscard]] ChangeResult commitPending(model::UsbDeviceModel& device, PendingChanges& pending);
+
+// Drops the pending edits: the profile is read again from its file and shown.
+void discardPending(model::UsbDeviceModel& device, PendingChanges& pending);
 
 } // namespace pages

@@ -2,6 +2,8 @@
 
 #include "ui/text_substitute.h"
 
+#include <algorithm>
+
 namespace pages {
 namespace fs = std::filesystem;
 using Refusal = profile::ProfileList::Refusal;
@@ -21,7 +23,13 @@ PanelMessage message(std::wstring_view id, std::wstring_view english)
 
 std::wstring PanelMessage::fill(std::wstring_view text) const
 {
-    return number ? ui::substituteNumber(text, *number) : std::wstring(text);
+    if (number)
+        return ui::substituteNumber(text, *number);
+    std::wstring filled(text);
+    if (name)
+        if (const auto at = filled.find(L"%s"); at != std::wstring::npos)
+            filled.replace(at, 2, *name);
+    return filled;
 }
 
 std::optional<PanelMessage> refusalMessage(Refusal refusal)
@@ -100,9 +108,47 @@ PanelOutcome ProfilePanelModel::copy()
     return m_list.CopyProfile() ? PanelOutcome{true, false, std::nullopt} : refused();
 }
 
+std::optional<PanelMessage> ProfilePanelModel::removeQuestion() const
+{
+    if (items().size() < 2 || selectedIndex() < 0)
+        return std::nullopt;
+    PanelMessage question =
+        message(L"profile_delete_question_text", L"Delete the profile \"%s\" and its settings?");
+    question.name = nameText();
+    return question;
+}
+
 PanelOutcome ProfilePanelModel::remove()
 {
-    return m_list.DeleteProfile() ? PanelOutcome{true, false, std::nullopt} : refused();
+    if (!m_list.DeleteProfile())
+        return refused();
+    showStoredSelection();
+    return PanelOutcome{true, true, std::nullopt};
+}
+
+void ProfilePanelModel::showStoredSelection()
+{
+    const int count = static_cast<int>(items().size());
+    if (count > 0)
+        m_list.SelectProfile(std::clamp(storedSelection(), 0, count - 1));
+}
+
+PanelOutcome ProfilePanelModel::followExternalChanges()
+{
+    if (currentProfileId().empty())
+        return {};
+    const std::vector<std::wstring> names = items();
+    const int selected = selectedIndex();
+    if (m_list.refresh()) {
+        const bool changed = names != items() || selected != selectedIndex();
+        return PanelOutcome{changed, false, std::nullopt};
+    }
+    showStoredSelection();
+    PanelMessage moved = message(L"profile_gone_text",
+                                 L"Another program deleted the profile shown here. Now showing "
+                                 L"\"%s\"; nothing was saved into the deleted one.");
+    moved.name = nameText();
+    return PanelOutcome{true, true, std::move(moved)};
 }
 
 PanelOutcome ProfilePanelModel::importFrom(const fs::path& path)

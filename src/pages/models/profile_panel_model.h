@@ -13,14 +13,15 @@
 namespace pages {
 
 // A message for the user: a language text id, the English text shown when the language
-// file lacks the id (and by halvekctl), and the number it carries, if any.
+// file lacks the id (and by halvekctl), and the number or name it carries, if any.
 struct PanelMessage {
     std::wstring_view textId;
     std::wstring_view english;
     std::optional<long long> number;
+    std::optional<std::wstring> name{}; // takes the place of the first "%s"
 
-    // `text` (the id's text in the current language) with the number put in by plain
-    // substitution; language files are data and never reach printf-style formatting.
+    // `text` (the id's text in the current language) with the number or name put in by
+    // plain substitution; language files are data and never reach printf-style formatting.
     [[nodiscard]] std::wstring fill(std::wstring_view text) const;
     [[nodiscard]] std::wstring englishText() const { return fill(english); }
 };
@@ -62,6 +63,11 @@ public:
 
     PanelOutcome add();
     PanelOutcome copy();
+    // The question to ask before remove(), naming the shown profile; nullopt when there is
+    // nothing to ask about (remove() then says why it refuses).
+    std::optional<PanelMessage> removeQuestion() const;
+    // Deletes the shown profile and shows the one the list then selects, so no later change
+    // is saved into the deleted profile's file.
     PanelOutcome remove();
     // Import of the file the user picked; nothing without a selection.
     PanelOutcome importFrom(const std::filesystem::path& path);
@@ -74,6 +80,11 @@ public:
     static PanelMessage blankNameMessage();
     // The switch command, once the combo's selection has settled for kSwitchDelay.
     PanelOutcome select(int index);
+    // Before a change is saved: reads the list again, since another program may have
+    // renamed or deleted the shown profile. A rename only refreshes the names; a delete
+    // moves the view to the list's selected profile and asks the device to load it
+    // (reloadDevice), with a message saying so. Nothing to do: an empty outcome.
+    PanelOutcome followExternalChanges();
 
     // Step 6 of a switch or reset: the macro block's write result. nullopt and true for 0;
     // a message and true for -1; a message with the count and false (stop before the key
@@ -95,6 +106,8 @@ public:
 
 private:
     PanelOutcome refused() const;
+    // Shows the profile the list file selects (after the shown one is gone).
+    void showStoredSelection();
 
     profile::ProfileList m_list;
 };

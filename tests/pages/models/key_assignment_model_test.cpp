@@ -22,7 +22,11 @@ public:
         ++keyMapWrites;
         return keyMapResult;
     }
-    void saveProfile() override { ++saves; }
+    bool saveProfile() override
+    {
+        ++saves;
+        return true;
+    }
 
     std::vector<profile::KeyFunctionCode> stored;
     int macroStatus = 0;

@@ -59,8 +59,6 @@ TEST_F(ProfilePanelTest, EveryRefusalHasItsMessage)
     ASSERT_FALSE(panel.add().message);
     EXPECT_EQ(idOf(panel.rename(L"PROFILE2")), L"message_text_5");
     EXPECT_EQ(idOf(panel.remove()), L"");
-    EXPECT_EQ(idOf(panel.remove()), L"profile_no_selection_text"); // delete leaves none selected
-    panel.select(0);
     EXPECT_EQ(idOf(panel.remove()), L"profile_last_text");
 
     std::ofstream(root / "not-a-profile.json") << R"({"profilename": "x"})";
@@ -77,6 +75,74 @@ TEST_F(ProfilePanelTest, EveryRefusalHasItsMessage)
     for (int i = static_cast<int>(panel.items().size()); i < 50; ++i)
         ASSERT_FALSE(panel.add().message);
     EXPECT_EQ(idOf(panel.add()), L"profile_limit_text");
+}
+
+TEST_F(ProfilePanelTest, DeletingTheShownProfileShowsTheOneTheListSelects)
+{
+    ASSERT_FALSE(panel.initialize());
+    ASSERT_FALSE(panel.add().message);
+    ASSERT_FALSE(panel.add().message);
+    ASSERT_TRUE(panel.select(1).reloadDevice);
+    const fs::path shownFile = folder() / (panel.currentProfileId() + L".Json");
+    ASSERT_TRUE(fs::exists(shownFile));
+
+    const auto question = panel.removeQuestion();
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->fill(L"Delete \"%s\"?"), L"Delete \"profile2\"?");
+    const auto outcome = panel.remove();
+    EXPECT_TRUE(outcome.listChanged);
+    EXPECT_TRUE(outcome.reloadDevice); // the device loads what the panel now shows
+    EXPECT_FALSE(fs::exists(shownFile));
+    EXPECT_EQ(panel.items(), (std::vector<std::wstring>{L"profile1", L"profile3"}));
+    // The combo, the name and the device's profile all name one listed profile.
+    EXPECT_EQ(panel.selectedIndex(), panel.storedSelection());
+    EXPECT_EQ(panel.nameText(), L"profile1");
+    EXPECT_TRUE(fs::exists(folder() / (panel.currentProfileId() + L".Json")));
+
+    ASSERT_TRUE(panel.select(0).reloadDevice);
+    EXPECT_EQ(idOf(panel.remove()), L"");
+    EXPECT_FALSE(panel.removeQuestion()); // the last profile: nothing to ask, remove says why
+    EXPECT_EQ(idOf(panel.remove()), L"profile_last_text");
+}
+
+// `other` plays halvekctl: a second program changing the same folder.
+TEST_F(ProfilePanelTest, AnotherProgramsRenameAndDeleteAreFollowedNeverWrittenOver)
+{
+    ASSERT_FALSE(panel.initialize());
+    ASSERT_FALSE(panel.add().message);
+    ASSERT_FALSE(panel.add().message);
+    panel.select(2);
+    const std::wstring shownId = panel.currentProfileId();
+    EXPECT_FALSE(panel.followExternalChanges().listChanged); // nothing happened yet
+
+    ProfilePanelModel other{1, folder(), root / "keyboard.Json"};
+    ASSERT_FALSE(other.initialize());
+    other.select(0);
+    ASSERT_FALSE(other.remove().message); // profile1 goes: the shown profile moves up one
+    // Even before noticing, a rename lands on the shown profile, not on its new neighbour.
+    ASSERT_FALSE(panel.rename(L"Evening").message);
+    other.initialize();
+    EXPECT_EQ(other.items(), (std::vector<std::wstring>{L"profile2", L"Evening"}));
+    EXPECT_EQ(panel.currentProfileId(), shownId);
+
+    other.select(0);
+    ASSERT_FALSE(other.rename(L"Morning").message);
+    const auto renamed = panel.followExternalChanges();
+    EXPECT_TRUE(renamed.listChanged);
+    EXPECT_FALSE(renamed.reloadDevice);
+    EXPECT_EQ(panel.items(), (std::vector<std::wstring>{L"Morning", L"Evening"}));
+    EXPECT_EQ(panel.nameText(), L"Evening");
+
+    other.select(1);
+    ASSERT_FALSE(other.remove().message); // the shown profile itself goes
+    const auto moved = panel.followExternalChanges();
+    EXPECT_TRUE(moved.reloadDevice);
+    ASSERT_TRUE(moved.message);
+    EXPECT_EQ(moved.message->textId, L"profile_gone_text");
+    EXPECT_EQ(moved.message->name, L"Morning");
+    EXPECT_EQ(panel.nameText(), L"Morning");
+    EXPECT_NE(panel.currentProfileId(), shownId);
+    EXPECT_TRUE(fs::exists(folder() / (panel.currentProfileId() + L".Json")));
 }
 
 TEST_F(ProfilePanelTest, AnUnreadableListIsReportedAndChangesNothing)

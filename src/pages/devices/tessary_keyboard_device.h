@@ -1,0 +1,43 @@
+#pragma once
+
+#include "device/model/keyboard_model.h"
+#include "pages/devices/tessary_usb_device.h"
+
+// The keyboard's device object: its picture is the control "keyboard_device_key_light", and
+// its model the keyboard model, which owns the lighting threads.
+class CTessaryKeyboardDevice : public CTessaryUSBDevice {
+public:
+    CTessaryKeyboardDevice();
+    ~CTessaryKeyboardDevice() override;
+
+    const wchar_t* GetClass() const override { return L"TessaryKeyboardDevice"; }
+    void* GetInterface(std::wstring_view name) override;
+
+    model::KeyboardModel& keyboard();
+
+    // Registers as notifier of the paint manager, then InitKeyboard.
+    void BuildPicture() override;
+    void InitKeyboard();
+    // The base step, then the FN key (key 110) is enabled for type 1, disabled for type 2.
+    void SetFunctionTab(int type) override;
+
+    // The pages bound to this device, found by name once the picture is built; null when
+    // the skin has none.
+    CControlUI* profilePage() const { return m_profilePage; }
+    CControlUI* lightPage() const { return m_lightPage; }
+    CControlUI* macroPage() const { return m_macroPage; }
+    CControlUI* keySetPage() const { return m_keySetPage; }
+
+    // Draws every key's label state again: tooltip and the mark of a reassigned key.
+    void RedrawKeyLabels();
+
+protected:
+    void keyLabelsChanged() override { RedrawKeyLabels(); }
+
+private:
+    bool m_notifierRegistered = false;
+    CControlUI* m_profilePage = nullptr;
+    CControlUI* m_lightPage = nullptr;
+    CControlUI* m_macroPage = nullptr;
+    CControlUI* m_keySetPage = nullptr;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "device/model/mouse_model.h"
+#include "pages/devices/tessary_usb_device.h"
+
+// The mouse's device object: the base picture, and the DPI controls of its page ranged by
+// the sensor the last full read found. Its model is the mouse model.
+class CTessaryMouseDevice : public CTessaryUSBDevice {
+public:
+    CTessaryMouseDevice();
+
+    void* GetInterface(std::wstring_view name) override;
+
+    model::MouseModel& mouse();
+
+    // The base mapping, then the mouse's own initialisation.
+    void BuildPicture() override;
+    void InitMouse();
+
+protected:
+    // model::DeviceView: after every refresh the DPI ranges follow the sensor.
+    void refreshPages() override;
+
+private:
+    void applyDpiRanges();
+};

@@ -1,0 +1,60 @@
+#include "pages/models/pending_changes.h"
+
+namespace pages {
+
+void PendingChanges::edited(ProfileBlock block)
+{
+    m_unsaved = true;
+    m_unwritten.insert(block);
+}
+
+void PendingChanges::committed(ProfileBlock block, const ChangeResult& result)
+{
+    m_unsaved = !result.saved;
+    if (result.isWritten())
+        m_unwritten.erase(block);
+    else
+        m_unwritten.insert(block);
+    m_last = result;
+}
+
+void PendingChanges::rewritten(const model::ApplyReport& report)
+{
+    if (m_unsaved)
+        return; // the device got the file's profile, which lacks the edits
+    auto writes = [](const std::string& step, ProfileBlock block) {
+        switch (block) {
+        case ProfileBlock::KeyMap:
+            return step == "macros" || step == "key map";
+        case ProfileBlock::Macros:
+            return step == "macros";
+        case ProfileBlock::Lighting:
+            return step == "lighting" || step == "slot record" || step == "custom colours";
+        case ProfileBlock::Settings:
+            return step == "slot record";
+        }
+        return false;
+    };
+    std::set<ProfileBlock> still;
+    for (const model::StepReport& step : report.steps) {
+        if (step.status == protocol::Status::Ok)
+            continue;
+        for (ProfileBlock block : m_unwritten) {
+            // Without the read and the profile nothing after them was written.
+            if (step.name == "full read" || step.name == "profile" || writes(step.name, block)) {
+                still.insert(block);
+                m_last.written = step.status;
+            }
+        }
+    }
+    m_unwritten = std::move(still);
+    if (m_unwritten.empty())
+        m_last = ChangeResult{};
+}
+
+void PendingChanges::clear()
+{
+    *this = PendingChanges();
+}
+
+} // namespace pages

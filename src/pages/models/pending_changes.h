@@ -1,0 +1,46 @@
+#pragma once
+
+// What of a device's shown profile the profile file or the device does not hold yet. Pages
+// note every edit and every commit here; the window shows it and asks before anything would
+// drop it. UI thread only.
+
+#include "device/model/profile_apply.h"
+#include "pages/models/change_result.h"
+
+#include <optional>
+#include <set>
+
+namespace pages {
+
+// The parts of a profile a device takes in separate writes.
+enum class ProfileBlock { Lighting, KeyMap, Macros, Settings };
+
+class PendingChanges {
+public:
+    // An edit kept in memory only (the key page's Apply): neither saved nor written.
+    void edited(ProfileBlock block);
+    // A commit of `block` ended with `result`. A save stores every edit made so far; a write
+    // puts only that block on the device.
+    void committed(ProfileBlock block, const ChangeResult& result);
+    // A save of the whole profile, writing nothing.
+    void saved(bool ok) { m_unsaved = m_unsaved && !ok; }
+    // The saved profile was written to the device in full (arrival, switch, reset): a
+    // pending block stays unwritten only if a step that writes it failed.
+    void rewritten(const model::ApplyReport& report);
+    // Nothing is pending any more: the edits were dropped, or the profile was read again.
+    void clear();
+
+    const std::set<ProfileBlock>& unwrittenBlocks() const { return m_unwritten; }
+    bool isUnsaved() const { return m_unsaved; }
+    bool isUnwritten() const { return !m_unwritten.empty(); }
+    bool hasAny() const { return isUnsaved() || isUnwritten(); }
+    // Why the last write or save fell short, in words; nullopt when it did not.
+    std::optional<PanelMessage> reason() const { return changeMessage(m_last); }
+
+private:
+    bool m_unsaved = false;
+    std::set<ProfileBlock> m_unwritten;
+    ChangeResult m_last;
+};
+
+} // namespace pages

@@ -1,0 +1,77 @@
+#include "pages/models/pending_changes.h"
+
+#include <gtest/gtest.h>
+
+using pages::ChangeResult;
+using pages::PendingChanges;
+using pages::ProfileBlock;
+using protocol::Status;
+
+namespace {
+
+std::wstring_view idOf(const std::optional<pages::PanelMessage>& message)
+{
+    return message ? message->textId : std::wstring_view();
+}
+
+model::ApplyReport reportOf(std::initializer_list<std::pair<const char*, Status>> steps)
+{
+    model::ApplyReport report;
+    for (const auto& [name, status] : steps) {
+        model::StepReport step;
+        step.name = name;
+        step.status = status;
+        report.steps.push_back(step);
+    }
+    return report;
+}
+
+} // namespace
+
+TEST(ChangeMessage, EveryShortfallSaysWhy)
+{
+    EXPECT_EQ(idOf(pages::changeMessage(ChangeResult{})), L"");
+    EXPECT_EQ(idOf(pages::changeMessage(ChangeResult{false, Status::Ok})),
+              L"change_not_saved_text");
+    const std::pair<Status, std::wstring_view> written[] = {
+        {Status::NoReply, L"change_not_written_gone_text"},
+        {Status::WriteFailed, L"change_not_written_gone_text"},
+        {Status::ReceiverAsleep, L"change_not_written_asleep_text"},
+        {Status::DeviceErrorFF, L"change_not_written_refused_text"},
+        {Status::BankRefused, L"change_not_written_refused_text"},
+    };
+    for (const auto& [status, id] : written)
+        EXPECT_EQ(idOf(pages::changeMessage(pages::writtenBy(status))), id) << code(status);
+    // The first refusal is the one reported.
+    ChangeResult twice = pages::writtenBy(Status::ReceiverAsleep);
+    twice.device(Status::DeviceErrorFF);
+    EXPECT_EQ(twice.written, Status::ReceiverAsleep);
+}
+
+TEST(PendingChanges, FollowsEditsCommitsAndRewrites)
+{
+    PendingChanges pending;
+    pending.edited(ProfileBlock::KeyMap);
+    EXPECT_TRUE(pending.isUnsaved());
+    EXPECT_TRUE(pending.isUnwritten());
+
+    // A lighting commit saves the key edit with it, but writes only the lighting.
+    pending.committed(ProfileBlock::Lighting, ChangeResult{});
+    EXPECT_FALSE(pending.isUnsaved());
+    EXPECT_TRUE(pending.isUnwritten());
+
+    // A refused lighting write joins the unwritten key map; a rewrite whose lighting failed
+    // keeps only the lighting, and says why.
+    pending.committed(ProfileBlock::Lighting, pages::writtenBy(Status::DeviceErrorFE));
+    pending.rewritten(reportOf({{"key map", Status::Ok}, {"lighting", Status::NoReply}}));
+    EXPECT_EQ(pending.unwrittenBlocks(), std::set<ProfileBlock>{ProfileBlock::Lighting});
+    EXPECT_EQ(idOf(pending.reason()), L"change_not_written_gone_text");
+    pending.rewritten(reportOf({{"key map", Status::NoReply}, {"lighting", Status::Ok}}));
+    EXPECT_FALSE(pending.hasAny());
+
+    // A rewrite from the file does not write edits the file lacks.
+    pending.edited(ProfileBlock::KeyMap);
+    pending.rewritten(reportOf({{"key map", Status::Ok}}));
+    EXPECT_TRUE(pending.isUnsaved());
+    EXPECT_TRUE(pending.isUnwritten());
+}

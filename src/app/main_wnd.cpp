@@ -723,6 +723,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
             for (shell::ShellDevice* device : m_devices)
                 if (device->isOnline())
                     device->ReapplyProfile();
+            // One that failed shows as not written and is written again when it returns.
+            showPendingState();
         } else if (wParam == shell::PBT_APMSUSPEND) {
             platform::debugOutput(L"system suspends");
             s_awake = false;

@@ -105,7 +105,7 @@ void UsbDeviceShell::ReapplyProfile()
 {
     const std::string name = platform::toUtf8(m_device.model().folderName());
     platform::debugOutput("re-applying the " + name + "'s profile");
-    const auto report = m_device.ReapplyProfile();
+    const auto report = m_device.ReapplyAfterResume();
     std::uint64_t frames = 0;
     double took = 0;
     for (const auto& step : report.steps) {

@@ -7,6 +7,8 @@
 #include "pages/device_profile_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
 #include "pages/page_handlers.h"
+#include "platform/message_queue.h"
+#include "platform/power_events.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
 
@@ -249,6 +251,29 @@ TEST_F(DevicePagesWindowTest, ARefusedLightingChangeIsKeptAndWrittenOnRetry)
     EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None);
     EXPECT_FALSE(visible(L"pending_status"));
     EXPECT_EQ(deviceColour(), colour);
+}
+
+TEST_F(DevicePagesWindowTest, AFailedReapplyAfterResumeShowsAndTheKeyboardsReturnWritesIt)
+{
+    openWithKeyboard();
+    // The keyboard lost its settings in the sleep and refuses the first request after it.
+    keyboard.injectFaults({devsim::Fault::StatusFF});
+    platform::sendMessage(window().GetHWND(), WM_POWERBROADCAST, platform::PBT_APMRESUMEAUTOMATIC,
+                          0);
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::Unwritten);
+    EXPECT_TRUE(visible(L"pending_status"));
+
+    keyboard.unplug(devsim::KeyboardLink::Cable);
+    ASSERT_TRUE(ui().waitFor(
+        [&] { return !window().activeDevice() || !window().activeDevice()->isOnline(); }, 5s));
+    keyboard.plug(devsim::KeyboardLink::Cable);
+    ASSERT_TRUE(ui().waitFor(
+        [&] {
+            return window().activeDevice() && window().activeDevice()->isOnline() &&
+                   window().activeDevice()->pending() == shell::Pending::None;
+        },
+        5s));
+    EXPECT_FALSE(visible(L"pending_status"));
 }
 
 TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)

@@ -208,3 +208,10 @@ model::ApplyReport CTessaryUSBDevice::ReapplyProfile()
     m_pending.rewritten(report);
     return report;
 }
+
+model::ApplyReport CTessaryUSBDevice::ReapplyAfterResume()
+{
+    model::ApplyReport report = model::reapplyOnAttach(*m_model);
+    m_pending.rewrittenAfterResume(report);
+    return report;
+}

@@ -65,6 +65,9 @@ public:
     // The device's channel has (re)opened (arrival, link switch, resume): the selected
     // profile is read and written to it, then the view and the lighting start.
     model::ApplyReport ReapplyProfile();
+    // The same after a resume: what it could not write stays marked, so the window says so
+    // and the next arrival writes it again.
+    model::ApplyReport ReapplyAfterResume();
     // The model's tab, then the function switch controls of the page.
     virtual void SetFunctionTab(int type);
 

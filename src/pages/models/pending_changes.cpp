@@ -1,6 +1,33 @@
 #include "pages/models/pending_changes.h"
 
+#include <array>
+
 namespace pages {
+namespace {
+
+constexpr std::array kBlocks{ProfileBlock::Lighting, ProfileBlock::KeyMap, ProfileBlock::Macros,
+                             ProfileBlock::Settings};
+
+// Whether a step of a whole-profile write puts `block` on the device. Without the read and
+// the profile nothing after them was written.
+bool stepWrites(const std::string& step, ProfileBlock block)
+{
+    if (step == "full read" || step == "profile")
+        return true;
+    switch (block) {
+    case ProfileBlock::KeyMap:
+        return step == "macros" || step == "key map";
+    case ProfileBlock::Macros:
+        return step == "macros";
+    case ProfileBlock::Lighting:
+        return step == "lighting" || step == "slot record" || step == "custom colours";
+    case ProfileBlock::Settings:
+        return step == "slot record";
+    }
+    return false;
+}
+
+} // namespace
 
 void PendingChanges::edited(ProfileBlock block)
 {
@@ -22,26 +49,12 @@ void PendingChanges::rewritten(const model::ApplyReport& report)
 {
     if (m_unsaved)
         return; // the device got the file's profile, which lacks the edits
-    auto writes = [](const std::string& step, ProfileBlock block) {
-        switch (block) {
-        case ProfileBlock::KeyMap:
-            return step == "macros" || step == "key map";
-        case ProfileBlock::Macros:
-            return step == "macros";
-        case ProfileBlock::Lighting:
-            return step == "lighting" || step == "slot record" || step == "custom colours";
-        case ProfileBlock::Settings:
-            return step == "slot record";
-        }
-        return false;
-    };
     std::set<ProfileBlock> still;
     for (const model::StepReport& step : report.steps) {
         if (step.status == protocol::Status::Ok)
             continue;
         for (ProfileBlock block : m_unwritten) {
-            // Without the read and the profile nothing after them was written.
-            if (step.name == "full read" || step.name == "profile" || writes(step.name, block)) {
+            if (stepWrites(step.name, block)) {
                 still.insert(block);
                 m_last.written = step.status;
             }
@@ -50,6 +63,21 @@ void PendingChanges::rewritten(const model::ApplyReport& report)
     m_unwritten = std::move(still);
     if (m_unwritten.empty())
         m_last = ChangeResult{};
+}
+
+void PendingChanges::rewrittenAfterResume(const model::ApplyReport& report)
+{
+    rewritten(report);
+    for (const model::StepReport& step : report.steps) {
+        if (step.status == protocol::Status::Ok)
+            continue;
+        for (ProfileBlock block : kBlocks) {
+            if (stepWrites(step.name, block)) {
+                m_unwritten.insert(block);
+                m_last.written = step.status;
+            }
+        }
+    }
 }
 
 void PendingChanges::clear()

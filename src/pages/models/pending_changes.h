@@ -27,6 +27,9 @@ public:
     // The saved profile was written to the device in full (arrival, switch, reset): a
     // pending block stays unwritten only if a step that writes it failed.
     void rewritten(const model::ApplyReport& report);
+    // The same after a resume, when the device may have lost everything: every block a
+    // failed step writes is unwritten from now on, pending before or not.
+    void rewrittenAfterResume(const model::ApplyReport& report);
     // Nothing is pending any more: the edits were dropped, or the profile was read again.
     void clear();
 

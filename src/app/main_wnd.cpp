@@ -6,6 +6,7 @@
 #include "app/message_checks.h"
 #include "app/watcher_sink.h"
 #include "device/detect/hid_interface_source.h"
+#include "device/detect/permission_problem.h"
 #include "hook/device_hook.h"
 #include "pages/custom_controls.h"
 #include "pages/device_profile_ui.h"
@@ -40,6 +41,16 @@ namespace app {
 std::atomic<bool> CMainWnd::s_awake{true};
 
 namespace {
+
+// The command that lets the user open the node, in no language: the packaged rule only needs
+// applying, a checkout's must be installed first.
+std::string udevRuleCommand()
+{
+    if (const auto installed = detect::installedRule())
+        return installed->string() + "\n" + detect::kUdevTrigger;
+    return std::string("sudo cp ") + detect::kUdevRuleFile + " " + detect::kUdevRuleFolder +
+           " && " + detect::kUdevReload;
+}
 
 constexpr std::wstring_view kInstanceName = L"SPhalvek2vizudi";
 constexpr std::wstring_view kFontFace = L"Verdana Unicode MS";
@@ -423,8 +434,7 @@ void CMainWnd::updateNoDeviceNotice()
             access->SetText(
                 std::wstring(CResourceManager::GetInstance()->GetText(L"access_hint_text")) +
                 L"\n" + platform::fromUtf8(problem.node + ": " + problem.missing) + L"\n" +
-                platform::fromUtf8(std::string("sudo cp ") + detect::kUdevRuleFile + " " +
-                                   detect::kUdevRuleFolder + " && " + detect::kUdevReload));
+                platform::fromUtf8(udevRuleCommand()));
         }
     }
 }

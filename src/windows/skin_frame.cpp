@@ -44,6 +44,11 @@ CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* skinButton, std::filesyst
 
 void CSkinFrame::InitWindow()
 {
+    // Drawn at the main window's scale, like the button it opens under.
+    for (CPaintManagerUI* manager : CPaintManagerUI::GetPaintManagers()) {
+        if (manager->GetPaintWindow() == m_mainWnd && ui::isAllowedDpi(manager->GetDPI()))
+            m_pm.SetDPI(manager->GetDPI());
+    }
     place();
 }
 

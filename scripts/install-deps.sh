@@ -20,6 +20,8 @@ packages=(
     librsvg2-bin desktop-file-utils appstream dpkg-dev file
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth dbus-daemon libxtst-dev
+    # scripted sessions under a real window manager: stacking and owner hints
+    openbox wmctrl x11-utils
     # the HTTPS test service and its certificates
     python3 openssl
     # fonts for Latin, Simplified Chinese and Thai text

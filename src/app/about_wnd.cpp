@@ -56,6 +56,7 @@ LRESULT CAboutWnd::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& bHandled)
     bHandled = false;
     if (msg == shell::MSG_LANGUAGE_CHANGED) {
         ShowVersion();
+        RefreshTitle();
         m_pm.NeedUpdate();
         m_pm.Invalidate();
         bHandled = true;

@@ -16,6 +16,7 @@ public:
 
 protected:
     CDuiString GetSkinFile() override { return L"AboutWnd.xml"; }
+    const wchar_t* GetTitleTextId() const override { return L"about_title_text"; }
     LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 };

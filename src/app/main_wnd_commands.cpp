@@ -240,7 +240,11 @@ void CMainWnd::onClickFirst(const shell::Route& route, TNotifyUI& msg)
         return;
     }
     if (command == L"nodevice_ok_btn") {
-        ShowWindow(false, false);
+        // A hidden window comes back only through the tray; without one, minimise.
+        if (m_tray.IsVisible() && m_tray.HasTrayHost())
+            ShowWindow(false, false);
+        else
+            SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else if (command == L"control_light_status") {
         toggleLightingControl();
     } else if (command == L"skinbtn") {

@@ -28,6 +28,7 @@ public:
 
 protected:
     CDuiString GetSkinFile() override { return L"XML_MSG"; }
+    const wchar_t* GetTitleTextId() const override { return L"msg_title_text"; }
     LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 
 private:

@@ -9,6 +9,10 @@
 #include <span>
 #include <string_view>
 
+// Sent by a backend when the window manager asks a window to close (its title bar's
+// close, or Alt+F4 taken by the manager): the window does what its own close button does.
+inline constexpr UINT WM_MANAGERCLOSE = WM_USER + 201;
+
 namespace ui {
 
 enum class ShowState { Hidden, Normal, Minimized, Maximized };
@@ -41,14 +45,18 @@ public:
     virtual std::optional<Image> shownFrame() const = 0;
     // The icon last set, where the backend can tell (off-screen); empty otherwise.
     virtual std::optional<Image> icon() const { return std::nullopt; }
+    // The window this one was created for, which it stays above; null for a top-level one.
+    virtual const NativeWindow* owner() const = 0;
 };
 
 // Creates native windows and answers questions about the screen.
 class WindowBackend {
 public:
     virtual ~WindowBackend() = default;
-    virtual std::unique_ptr<NativeWindow> createWindow(HWND hwnd, std::wstring_view title,
-                                                       const RECT& rc, bool popup) = 0;
+    // A window with an owner is a dialog or popup of it: it stays above the owner and
+    // is left out of the task bar.
+    virtual std::unique_ptr<NativeWindow>
+    createWindow(HWND hwnd, std::wstring_view title, const RECT& rc, const NativeWindow* owner) = 0;
     virtual RECT workArea() const = 0;
     // The DPI of the primary display, following the desktop's scale factor.
     virtual int screenDpi() const = 0;

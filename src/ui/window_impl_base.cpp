@@ -49,7 +49,23 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&)
     m_pm.AttachDialog(root);
     m_pm.AddNotifier(this);
     InitWindow();
+    RefreshTitle();
     return 0;
+}
+
+void WindowImplBase::RefreshTitle()
+{
+    if (const wchar_t* id = GetTitleTextId())
+        SetWindowText(std::wstring(CResourceManager::GetInstance()->GetText(id)));
+}
+
+void WindowImplBase::OnManagerClose()
+{
+    CControlUI* closeButton = m_pm.FindControl(L"closebtn");
+    if (closeButton && closeButton->IsVisible() && closeButton->IsEnabled())
+        closeButton->Activate();
+    else
+        SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 LRESULT WindowImplBase::OnClose(UINT, WPARAM, LPARAM, bool& bHandled)
@@ -182,6 +198,9 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SYSCOMMAND:
         result = OnSysCommand(msg, wParam, lParam, handled);
+        break;
+    case WM_MANAGERCLOSE:
+        OnManagerClose();
         break;
     case WM_MOUSEWHEEL:
         result = OnMouseWheel(msg, wParam, lParam, handled);

@@ -28,12 +28,17 @@ public:
     virtual void OnClick(TNotifyUI& msg);
 
     CPaintManagerUI& GetPaintManager() { return m_pm; }
+    // Sets the title the desktop shows from GetTitleTextId() in the current language.
+    void RefreshTitle();
     UINT GetClassStyle() const override { return CS_DBLCLKS; }
 
 protected:
     virtual CDuiString GetSkinFolder() { return CDuiString(); }
     // A skin-index name, a file below the resource path, or XML text.
     virtual CDuiString GetSkinFile() = 0;
+    // The language text that titles the window for the desktop; none keeps the title
+    // given to Create.
+    virtual const wchar_t* GetTitleTextId() const { return nullptr; }
 
     CControlUI* CreateControl(const wchar_t*) override { return nullptr; }
     const wchar_t* QueryControlText(const wchar_t*, const wchar_t*) override { return nullptr; }
@@ -60,4 +65,6 @@ protected:
 
 private:
     void ShowSizeButtons(bool maximized);
+    // The window manager's close does what the skin's close button does.
+    void OnManagerClose();
 };

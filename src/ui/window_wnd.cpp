@@ -26,8 +26,15 @@ bool isInputMessage(UINT msg)
 
 LRESULT windowProc(CWindowWnd* window, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (!window->m_inputEnabled && isInputMessage(msg))
+    if (!window->m_inputEnabled && isInputMessage(msg)) {
+        // A click on a window that waits for its dialog brings the dialog forward
+        // instead of doing nothing, so the program never looks frozen.
+        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) {
+            if (CWindowWnd* dialog = ui::windowFromHandle(window->m_modalChild))
+                dialog->BringToFront();
+        }
         return 0;
+    }
     // Only windows whose class asks for double clicks get them; others see two presses.
     if (msg == WM_LBUTTONDBLCLK && (window->GetClassStyle() & CS_DBLCLKS) == 0)
         msg = WM_LBUTTONDOWN;
@@ -74,6 +81,9 @@ LRESULT defaultWindowProc(CWindowWnd* window, UINT msg, WPARAM wParam, LPARAM lP
         default:
             return 0;
         }
+    case WM_MANAGERCLOSE:
+        window->SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
     case WM_SETICON:
         // lParam carries the icon's resource id; drawn at the size desktops use most.
         if (window->m_native) {
@@ -125,7 +135,9 @@ HWND CWindowWnd::Create(HWND parent, std::wstring_view name, DWORD style, DWORD,
     const RECT rc{x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y,
                   (x == CW_USEDEFAULT ? 0 : x) + (defaultSize ? 1 : cx),
                   (y == CW_USEDEFAULT ? 0 : y) + (defaultSize ? 1 : cy)};
-    m_native = ui::windowBackend().createWindow(m_hWnd, name, rc, parent != nullptr);
+    const CWindowWnd* owner = ui::windowFromHandle(parent);
+    m_native =
+        ui::windowBackend().createWindow(m_hWnd, name, rc, owner ? owner->m_native.get() : nullptr);
     const HWND hwnd = m_hWnd;
     if (SendMessage(WM_CREATE, 0, 0) == -1) {
         ui::destroyWindow(hwnd);
@@ -140,7 +152,9 @@ HWND CWindowWnd::Create(HWND parent, std::wstring_view name, DWORD style, DWORD,
                 size = SIZE{manager->Scale(manager->GetInitSize().cx),
                             manager->Scale(manager->GetInitSize().cy)};
         }
-        MoveWindow(RECT{rc.left, rc.top, rc.left + size.cx, rc.top + size.cy});
+        // Where WM_CREATE placed the window (beside a button, say), not where it began.
+        const RECT placed = GetWindowRect();
+        MoveWindow(RECT{placed.left, placed.top, placed.left + size.cx, placed.top + size.cy});
     } else {
         SendMessage(WM_SIZE, 0, MAKELPARAM(cx, cy));
     }
@@ -179,8 +193,12 @@ UINT CWindowWnd::ShowModal()
         return 0;
     CWindowWnd* owner = ui::windowFromHandle(m_owner);
     const HWND ownerHandle = m_owner;
-    if (owner)
+    HWND previousModal = nullptr;
+    if (owner) {
         owner->m_inputEnabled = false;
+        previousModal = owner->m_modalChild;
+        owner->m_modalChild = hwnd;
+    }
     ShowWindow(true, true);
     // Only locals from here: the window may delete itself when it closes.
     auto& queue = platform::MessageQueue::current();
@@ -198,11 +216,22 @@ UINT CWindowWnd::ShowModal()
             code = static_cast<UINT>(message.wParam);
         queue.dispatchMessage(message);
     }
-    if (CWindowWnd* stillOwner = ui::windowFromHandle(ownerHandle))
+    if (CWindowWnd* stillOwner = ui::windowFromHandle(ownerHandle)) {
         stillOwner->m_inputEnabled = true;
+        stillOwner->m_modalChild = previousModal;
+    }
     if (quit)
         queue.postQuitMessage(quitCode);
     return code;
+}
+
+void CWindowWnd::SetWindowText(std::wstring_view title)
+{
+    if (title.empty() || title == m_title)
+        return;
+    m_title = title;
+    if (m_native)
+        m_native->setTitle(title);
 }
 
 void CWindowWnd::Close(UINT code)

@@ -80,6 +80,8 @@ public:
     int GetDpi() const { return m_native ? m_native->dpi() : 96; }
     const ui::NativeWindow* GetNativeWindow() const { return m_native.get(); }
     std::wstring GetTitle() const { return m_title; }
+    // The title the desktop shows (task bar, switcher, window list); empty is ignored.
+    void SetWindowText(std::wstring_view title);
     // False while a modal child runs: mouse and keyboard messages are dropped.
     bool IsInputEnabled() const { return m_inputEnabled; }
 
@@ -101,6 +103,8 @@ private:
 
     std::unique_ptr<ui::NativeWindow> m_native;
     HWND m_owner = nullptr;
+    // The dialog ShowModal runs for this window, if any.
+    HWND m_modalChild = nullptr;
     std::wstring m_title;
     UINT m_iconId = 0;
     bool m_inputEnabled = true;

@@ -36,6 +36,7 @@ public:
 
 protected:
     CDuiString GetSkinFile() override { return L"PalletDialog.xml"; }
+    const wchar_t* GetTitleTextId() const override { return L"color_title_text"; }
     LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 
 private:

@@ -218,6 +218,7 @@ LRESULT MusicWnd::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& bHandled)
 {
     bHandled = false;
     if (msg == shell::MSG_LANGUAGE_CHANGED) {
+        RefreshTitle();
         m_pm.NeedUpdate();
         m_pm.Invalidate();
         bHandled = true;

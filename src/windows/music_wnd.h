@@ -31,6 +31,7 @@ public:
 
 protected:
     CDuiString GetSkinFile() override { return L"music.xml"; }
+    const wchar_t* GetTitleTextId() const override { return L"audio_title_text"; }
     LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 

@@ -474,6 +474,7 @@ LRESULT CSetWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, boo
         // The texts are ids: the library resolves them again on the next layout.
         showStatus(m_statusId);
         afterUpdateStep(std::nullopt);
+        RefreshTitle();
         m_pm.NeedUpdate();
         m_pm.Invalidate();
         bHandled = true;

@@ -53,6 +53,7 @@ public:
 
 protected:
     CDuiString GetSkinFile() override { return L"setwnd.xml"; }
+    const wchar_t* GetTitleTextId() const override { return L"set_title_text"; }
     LRESULT OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;

@@ -35,7 +35,7 @@ CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* skinButton, std::filesyst
     auto* frame = new CSkinFrame(mainWnd, skinButton, std::move(mainIni));
     // No activation, a tool window, on top of everything.
     constexpr DWORD kExStyle = 0x08000088;
-    if (!frame->Create(nullptr, L"skinframe", WS_POPUP | WS_VISIBLE, kExStyle)) {
+    if (!frame->Create(mainWnd, L"skinframe", WS_POPUP | WS_VISIBLE, kExStyle)) {
         delete frame;
         return nullptr;
     }
@@ -46,6 +46,11 @@ CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* skinButton, std::filesyst
 
 void CSkinFrame::InitWindow()
 {
+    // Drawn at the main window's scale, like the button it opens under.
+    for (CPaintManagerUI* manager : CPaintManagerUI::GetPaintManagers()) {
+        if (manager->GetPaintWindow() == m_mainWnd && ui::isAllowedDpi(manager->GetDPI()))
+            m_pm.SetDPI(manager->GetDPI());
+    }
     place();
 }
 
@@ -58,7 +63,8 @@ void CSkinFrame::place()
         return;
     const RECT mainRect = main->GetWindowRect();
     const RECT button = m_skinButton->GetPos();
-    const SIZE size = m_pm.GetInitSize();
+    // The button's position is in scaled pixels; so must the frame's size be.
+    const SIZE size{m_pm.Scale(m_pm.GetInitSize().cx), m_pm.Scale(m_pm.GetInitSize().cy)};
     const int left = mainRect.left + button.right - size.cx;
     const int top = mainRect.top + button.bottom;
     MoveWindow(RECT{left, top, left + size.cx, top + size.cy});

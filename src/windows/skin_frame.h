@@ -32,6 +32,7 @@ public:
 
 protected:
     CDuiString GetSkinFile() override { return L"skin.xml"; }
+    const wchar_t* GetTitleTextId() const override { return L"skin_tip_text"; }
     void OnFinalMessage(HWND hwnd) override;
     LRESULT OnKillFocus(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
 

@@ -380,6 +380,17 @@ TEST_F(TrayIconTest, PanelSeesIconAndTooltip)
     EXPECT_EQ(watcher.itemToolTipTitle(expectedService()), "Halvek: 2 devices");
 }
 
+TEST_F(TrayIconTest, PanelListsTheItemByTheProgramsReadableName)
+{
+    // The tooltip the program gives may be its internal id; panels list items by Title.
+    FakeWatcher watcher(m_bus.address(), true);
+    auto tray = createdTray(L"SPhalvek2vizudi");
+    ASSERT_TRUE(tray->HasTrayHost());
+    EXPECT_EQ(watcher.itemString(expectedService(), "Title"), "Halvek");
+    tray->SetTooltipText(L"Halvek: 2 devices");
+    EXPECT_EQ(watcher.itemString(expectedService(), "Title"), "Halvek");
+}
+
 TEST_F(TrayIconTest, ClicksReachTheWindowAsTrayMessages)
 {
     FakeWatcher watcher(m_bus.address(), true);

@@ -134,6 +134,24 @@ TEST_F(SkinFrameTest, ImagesColoursAndResetReachTheMainWindowAndTheFile)
     closeFrame();
 }
 
+TEST_F(SkinFrameTest, OpensOwnedUnderItsButtonAtTheMainWindowsScale)
+{
+    // It used to open at the screen's corner, unscaled, above every program.
+    ASSERT_TRUE(open(true, nullptr, false));
+    pm().SetDPI(144);
+    CSkinFrame* frame = openFrame();
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->GetNativeWindow()->owner(), m_window->GetNativeWindow());
+    EXPECT_EQ(frame->GetPaintManager().GetDPI(), 144);
+    const RECT main = m_window->GetWindowRect();
+    const RECT button = ui().find(L"skinbtn")->GetPos();
+    const RECT rc = frame->GetWindowRect();
+    EXPECT_EQ(rc.right, main.left + button.right);
+    EXPECT_EQ(rc.top, main.top + button.bottom);
+    EXPECT_EQ(rc.right - rc.left, frame->GetPaintManager().Scale(304));
+    closeFrame();
+}
+
 TEST_F(SkinFrameTest, TheUsersOwnImageIsShownButNotKept)
 {
     ASSERT_TRUE(open(true, nullptr, false));

@@ -12,7 +12,7 @@ namespace {
 
 class OffscreenWindow final : public NativeWindow {
 public:
-    explicit OffscreenWindow(const RECT& rc) : m_bounds(rc) {}
+    OffscreenWindow(const RECT& rc, const NativeWindow* owner) : m_bounds(rc), m_owner(owner) {}
 
     RECT bounds() const override { return m_bounds; }
     void setBounds(const RECT& rc) override { m_bounds = rc; }
@@ -45,9 +45,11 @@ public:
     int dpi() const override { return 96; }
     std::optional<Image> shownFrame() const override { return m_frame; }
     std::optional<Image> icon() const override { return m_icon; }
+    const NativeWindow* owner() const override { return m_owner; }
 
 private:
     RECT m_bounds;
+    const NativeWindow* m_owner;
     ShowState m_state = ShowState::Hidden;
     std::optional<Image> m_frame;
     std::optional<Image> m_icon;
@@ -56,9 +58,9 @@ private:
 class OffscreenBackend final : public WindowBackend {
 public:
     std::unique_ptr<NativeWindow> createWindow(HWND, std::wstring_view, const RECT& rc,
-                                               bool) override
+                                               const NativeWindow* owner) override
     {
-        return std::make_unique<OffscreenWindow>(rc);
+        return std::make_unique<OffscreenWindow>(rc, owner);
     }
     RECT workArea() const override { return RECT{0, 0, 1920, 1080}; }
     int screenDpi() const override { return 96; }

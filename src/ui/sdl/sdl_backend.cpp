@@ -123,9 +123,10 @@ public:
     }
 
     std::unique_ptr<NativeWindow> createWindow(HWND hwnd, std::wstring_view title, const RECT& rc,
-                                               bool popup) override
+                                               const NativeWindow* owner) override
     {
-        auto window = std::make_unique<SdlWindow>(hwnd, title, rc, popup);
+        auto window =
+            std::make_unique<SdlWindow>(hwnd, title, rc, dynamic_cast<const SdlWindow*>(owner));
         if (!m_watching && window->sdlWindow()) {
             m_watching = true;
             sdl::watchDisplayConnection(window->sdlWindow(), [this] { onDisplayLost(); });
@@ -328,7 +329,7 @@ private:
         const HWND hwnd = window->handle();
         switch (event.event) {
         case SDL_WINDOWEVENT_CLOSE:
-            platform::sendMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            platform::sendMessage(hwnd, WM_MANAGERCLOSE, 0, 0);
             break;
         case SDL_WINDOWEVENT_EXPOSED:
             platform::postMessage(hwnd, WM_PAINT, 0, 0);
@@ -408,6 +409,9 @@ platform::Result<std::unique_ptr<WindowBackend>> createSdlBackend()
     // Keep a compositing desktop's effects; do not take the screen over.
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The class the desktop groups windows by: the .desktop file's StartupWMClass, not
+    // the name of whichever binary runs (SDL reads it from the environment).
+    SDL_setenv("SDL_VIDEO_X11_WMCLASS", "halvek", 0);
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return platform::makeError(platform::Error::Code::Unavailable,
                                    std::string("cannot open a display: ") + SDL_GetError());

@@ -32,11 +32,12 @@ int windowDpi(SDL_Window* window)
     return dpi > 0 ? dpi : 96;
 }
 
-SdlWindow::SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, bool popup) : m_hwnd(hwnd)
+SdlWindow::SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, const SdlWindow* owner)
+    : m_hwnd(hwnd), m_owner(owner)
 {
     const std::string utf8 = platform::toUtf8(title);
     Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI;
-    if (popup)
+    if (owner)
         flags |= SDL_WINDOW_SKIP_TASKBAR;
     m_window = SDL_CreateWindow(utf8.c_str(), rc.left, rc.top, std::max(1, rc.right - rc.left),
                                 std::max(1, rc.bottom - rc.top), flags);
@@ -45,6 +46,13 @@ SdlWindow::SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, bool po
         return;
     }
     windowsById()[SDL_GetWindowID(m_window)] = this;
+    // Without the owner hint a window manager stacks a modal dialog anywhere, often
+    // under the window that waits for it, and the program looks frozen.
+    if (owner && owner->m_window) {
+        markAsDialog(m_window);
+        if (SDL_SetWindowModalFor(m_window, owner->m_window) != 0)
+            platform::debugOutput(std::string("window owner not set: ") + SDL_GetError());
+    }
     m_bounds = rc;
     m_dpi = windowDpi(m_window);
     // Borderless windows are moved by their caption, which the window's skin defines.

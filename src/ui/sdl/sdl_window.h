@@ -13,7 +13,9 @@ namespace ui::sdl {
 // into the window surface's own pixel format (16-bit displays included).
 class SdlWindow final : public NativeWindow {
 public:
-    SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, bool popup);
+    // An owned window is marked as the owner's dialog (transient for it), so the window
+    // manager keeps it above the owner and out of the task bar.
+    SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, const SdlWindow* owner);
     ~SdlWindow() override;
 
     // The window of an SDL window id, or null.
@@ -33,6 +35,7 @@ public:
     void setIcon(const Image& icon) override;
     int dpi() const override;
     std::optional<Image> shownFrame() const override;
+    const NativeWindow* owner() const override { return m_owner; }
 
     HWND handle() const { return m_hwnd; }
     SDL_Window* sdlWindow() const { return m_window; }
@@ -45,6 +48,7 @@ private:
     static SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data);
 
     HWND m_hwnd;
+    const SdlWindow* m_owner;
     SDL_Window* m_window = nullptr;
     RECT m_bounds{};
     ShowState m_state = ShowState::Hidden;

@@ -1,6 +1,7 @@
 #include "ui/sdl/x11_display.h"
 
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
 
@@ -55,6 +56,19 @@ void watchDisplayConnection(SDL_Window* window, std::function<void()> onLost)
         return;
     XSetIOErrorHandler(onIoError);
     XSetIOErrorExitHandler(display, onIoErrorExit, nullptr);
+}
+
+void markAsDialog(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    Display* display = info.info.x11.display;
+    const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+    const Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    XChangeProperty(display, info.info.x11.window, type, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&dialog), 1);
 }
 
 int desktopDpi(SDL_Window* window)

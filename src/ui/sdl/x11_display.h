@@ -11,6 +11,10 @@ namespace ui::sdl {
 // through its normal teardown. No-op for displays other than X11.
 void watchDisplayConnection(SDL_Window* window, std::function<void()> onLost);
 
+// Marks a window not shown yet as a dialog (_NET_WM_WINDOW_TYPE_DIALOG), which window
+// managers place and stack as one. No-op for displays other than X11.
+void markAsDialog(SDL_Window* window);
+
 // The desktop's DPI (the Xft.dpi resource that desktops set from their scale factor);
 // 0 when the desktop does not say.
 int desktopDpi(SDL_Window* window);

@@ -35,6 +35,8 @@ constexpr const char* kWatcherName = "org.kde.StatusNotifierWatcher";
 constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
 constexpr const char* kWatcherInterface = "org.kde.StatusNotifierWatcher";
 constexpr const char* kIconName = "org.halvek.Halvek";
+// The name panels list the item by: the program's readable name, whatever the tooltip says.
+constexpr const char* kTitle = "Halvek";
 constexpr std::uint64_t kCallTimeoutUs = 500'000;
 constexpr auto kStartTimeout = std::chrono::milliseconds(1000);
 constexpr auto kStopTimeout = std::chrono::milliseconds(1000);
@@ -155,7 +157,7 @@ int getString(sd_bus*, const char*, const char*, const char* property, sd_bus_me
     else if (name == "Id")
         value = "halvek";
     else if (name == "Title")
-        value = state.currentTooltip();
+        value = kTitle;
     else if (name == "Status")
         value = "Active";
     else if (name == "IconName")
@@ -383,7 +385,6 @@ public:
         }
         m_bus.post([](sd_bus* bus) {
             sd_bus_emit_signal(bus, kItemPath, kItemInterface, "NewToolTip", nullptr);
-            sd_bus_emit_signal(bus, kItemPath, kItemInterface, "NewTitle", nullptr);
         });
     }
 

@@ -24,9 +24,15 @@ std::optional<PanelMessage> changeMessage(const ChangeResult& result)
                             L"or out of range). The change is saved and is written when it "
                             L"wakes.",
                             std::nullopt};
+    case protocol::Status::DeviceHeld:
+        return PanelMessage{L"change_not_written_busy_text",
+                            L"Not written to the device: another program is using it. The "
+                            L"change is saved; try again when that program is done.",
+                            std::nullopt};
     case protocol::Status::DeviceErrorFF:
     case protocol::Status::DeviceErrorFE:
     case protocol::Status::BankRefused:
+    case protocol::Status::NothingToWrite:
         break;
     }
     return PanelMessage{L"change_not_written_refused_text",

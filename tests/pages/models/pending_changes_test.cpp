@@ -39,6 +39,8 @@ TEST(ChangeMessage, EveryShortfallSaysWhy)
         {Status::ReceiverAsleep, L"change_not_written_asleep_text"},
         {Status::DeviceErrorFF, L"change_not_written_refused_text"},
         {Status::BankRefused, L"change_not_written_refused_text"},
+        {Status::NothingToWrite, L"change_not_written_refused_text"},
+        {Status::DeviceHeld, L"change_not_written_busy_text"},
     };
     for (const auto& [status, id] : written)
         EXPECT_EQ(idOf(pages::changeMessage(pages::writtenBy(status))), id) << code(status);

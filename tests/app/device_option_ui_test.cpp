@@ -1,10 +1,10 @@
 #include "main_wnd_fixture.h"
 
 #include "app/device_option_ui.h"
-#include "app/devices/device_key_button_ui.h"
-#include "app/devices/tessary_usb_device.h"
 #include "device/model/keyboard_model.h"
 #include "devsim/keyboard.h"
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_usb_device.h"
 
 #include <chrono>
 

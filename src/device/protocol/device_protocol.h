@@ -45,9 +45,11 @@ inline constexpr std::chrono::milliseconds kEndDelay{10};
 // How long a command or sequence waits while another program holds the device. Far longer
 // than any sequence of ours; a holder that keeps it longer is stuck or streaming for good.
 inline constexpr std::chrono::milliseconds kDeviceWait{5000};
-// A live frame waits for another program's sequence only this long, then is dropped: the
-// stream goes on with the next frame rather than fall behind.
-inline constexpr std::chrono::milliseconds kLiveFrameWait{20};
+// A live frame waits for another sequence only this long, then is dropped. It goes first
+// once that sequence ends, so this need only outlast one sequence on the cable: dropped,
+// the sender backs off for a whole 200 ms, which costs the stream far more than the wait.
+// The frames handed over meanwhile replace the waiting one on the pump, not queue behind.
+inline constexpr std::chrono::milliseconds kLiveFrameWait{100};
 
 } // namespace protocol
 

@@ -107,8 +107,8 @@ std::filesystem::path turnFile(const std::filesystem::path& file)
     return std::filesystem::path(file.string() + ".turn");
 }
 
-// Locks `file` exclusively as a fresh or current file. Ok: locked; nullopt: another holds
-// it (fd stays open for the next try); an error text when the file cannot be used.
+// Locks the file now at `file`, opening it into `fd` if need be. Busy: another holds it, and
+// fd stays open for the next try; Failed: `error` says why the file cannot be used.
 enum class Try { Locked, Busy, Failed };
 Try tryLock(FileDescriptor& fd, const std::filesystem::path& file, std::string& error)
 {

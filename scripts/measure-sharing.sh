@@ -56,7 +56,8 @@ stream "$seconds" >/dev/null &
 stream_pid=$!
 pids=()
 for i in $(seq "$runs"); do
-    ( apply >"$scratch/run-$i.txt" 2>&1; echo $? >"$scratch/run-$i.rc" ) &
+    # A failed apply must still leave its status (set -e would end the subshell first).
+    ( rc=0; apply >"$scratch/run-$i.txt" 2>&1 || rc=$?; echo "$rc" >"$scratch/run-$i.rc" ) &
     pids+=($!)
 done
 wait "${pids[@]}" "$stream_pid"
@@ -65,7 +66,7 @@ for i in $(seq "$runs"); do
     rc=$(cat "$scratch/run-$i.rc")
     if [ "$rc" = 0 ]; then ok=$((ok + 1))
     elif grep -q "device held by .*(pid " "$scratch/run-$i.txt"; then refused=$((refused + 1))
-    else other=$((other + 1)); fi
+    else other=$((other + 1)); sed "s/^/run $i: /" "$scratch/run-$i.txt" >&2; fi
 done
 corrupted=0
 [ "$(written)" = "$alone_bytes" ] || corrupted=1

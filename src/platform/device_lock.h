@@ -1,9 +1,10 @@
 #pragma once
 
 // Ownership of one device between programs: an advisory lock on a file named for the device
-// in a private folder (the program's runtime folder). Whoever holds it is the only program
-// talking to the device; the others wait a bounded time for it and then give up, naming the
-// holder. The system drops the lock with the holder, however that ends.
+// in a private folder (the program's runtime folder). The file exists while someone holds or
+// takes the device and notes the holder. Whoever holds it is the only program talking to the
+// device; the others wait a bounded time for it and then give up, naming the holder. The
+// system drops the lock with the holder, however that ends.
 //
 // Not for threads of one process: each DeviceLock is a holder of its own, so two of them
 // in one process exclude each other like two programs. A DeviceLock itself is used by one
@@ -46,11 +47,18 @@ public:
     void setFile(const std::filesystem::path& folder, const std::string& name);
     bool hasFile() const;
 
+    // Who gets the device when its holder lets go: a waiter that goes First (a live
+    // frame, which must not wait long) before those that Queue (sequences), so a stream
+    // loses at most what falls inside one sequence. Sequences among themselves and two
+    // waiters that go first take their chances.
+    enum class Turn { Queue, First };
+
     // Takes the lock, waiting at most `wait` while another holder has it; the wait ends as
     // soon as the holder lets go. Fails with Code::Timeout (message naming the holder) when
     // it kept the device, with Code::Io when the lock file cannot be used. Holding already
     // is success.
-    [[nodiscard]] Result<void> acquire(std::chrono::milliseconds wait);
+    [[nodiscard]] Result<void> acquire(std::chrono::milliseconds wait, Turn turn = Turn::Queue);
+    // Lets go and deletes the lock file, so files of devices long gone do not pile up.
     void release();
     bool isHeld() const;
 

@@ -180,6 +180,52 @@ TEST_F(HidrawNodes, ApplyThenStateLeavesTheKeyMapOfTheInProcessEmulator)
     EXPECT_TRUE(std::any_of(keyMap.begin(), keyMap.end(), [](auto b) { return b != 0; }));
 }
 
+TEST_F(HidrawNodes, TwoAppliesAndALightRunAtOnceLeaveTheBytesOfAnApplyAlone)
+{
+    const auto aloneState = nodes.folder / "alone.state";
+    const CommandRun alone = testing_support::runBuiltProgram(
+        "halvekctl",
+        "--simulate=cable --sim-state " + aloneState.string() + " apply" + dataDir("alone"));
+    ASSERT_EQ(alone.status, 0) << alone.output;
+
+    // Every process that opens the node receives every reply: without the device's lock
+    // the three would take each other's answers and interleave their sequences.
+    const auto sharedState = nodes.folder / "shared.state";
+    const std::string data = dataDir("shared");
+    // Runs `command` in the background, its output and then its status into a file.
+    std::string outputs;
+    const auto background = [&](const std::string& name, const std::string& command) {
+        const std::string file = (nodes.folder / name).string();
+        outputs += " " + file;
+        return "{ halvekctl " + command + data + " >" + file + " 2>&1; echo \"" + name +
+               "=$?\" >>" + file + "; } & ";
+    };
+    std::string script = background("stream", "light run --mode 4 --seconds 2");
+    script += background("first", "apply") + background("second", "apply");
+    script += "wait; cat" + outputs;
+    const CommandRun shared = inNamespace("--links cable --state " + sharedState.string(), script);
+    ASSERT_EQ(numberAfter(shared.output, "stream="), 0) << shared.output;
+    for (const char* apply : {"first=", "second="}) {
+        const long status = numberAfter(shared.output, apply);
+        // Success, or a refusal naming the holder; never a quiet success of other bytes.
+        EXPECT_TRUE(status == 0 || (status == 1 && contains(shared, "device held by")))
+            << apply << "\n"
+            << shared.output;
+    }
+
+    const auto& model = devsim::keyboardModel();
+    const auto expected = devsim::loadState(model, aloneState);
+    const auto written = devsim::loadState(model, sharedState);
+    ASSERT_TRUE(expected) << expected.error().message;
+    ASSERT_TRUE(written) << written.error().message;
+    for (const auto area : {devsim::Area::KeyMap, devsim::Area::Settings, devsim::Area::Colours}) {
+        SCOPED_TRACE(static_cast<int>(area));
+        const auto want = expected->area(area);
+        const auto got = written->area(area);
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin(), got.end()));
+    }
+}
+
 TEST_F(HidrawNodes, TheMouseAndASleepingKeyboardBehindTheirReceivers)
 {
     const CommandRun run = inNamespace("--device both --links receiver",

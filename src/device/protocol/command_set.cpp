@@ -191,7 +191,8 @@ Status CDeviceProtocol::LiveColours(std::span<const std::uint8_t> colours, std::
         return refuse(command::kLiveColours, "frame would run past offset 0xFFFF");
     // A frame that would wait long for another sequence is dropped like one that meets a
     // logged exchange: the next frame is the newer picture anyway.
-    const protocol::DeviceHold hold(*this, protocol::kLiveFrameWait);
+    const protocol::DeviceHold hold(*this, protocol::kLiveFrameWait,
+                                    platform::DeviceLock::Turn::First);
     if (!hold.isHeld()) {
         platform::debugOutput(L"放弃灯光数据");
         return Status::NoReply;

@@ -52,12 +52,13 @@ std::wstring deviceIdentity(const std::wstring& path)
 
 namespace protocol {
 
-DeviceHold::DeviceHold(CDeviceProtocol& channel, std::chrono::milliseconds wait)
+DeviceHold::DeviceHold(CDeviceProtocol& channel, std::chrono::milliseconds wait,
+                       platform::DeviceLock::Turn turn)
     : m_channel(channel)
 {
     if (!channel.isOpen())
         return;
-    m_status = channel.holdDevice(wait);
+    m_status = channel.holdDevice(wait, turn);
     m_holding = m_status == Status::Ok;
 }
 
@@ -91,7 +92,7 @@ void CDeviceProtocol::setLinkMode(protocol::LinkMode mode)
                       std::memory_order_relaxed);
 }
 
-Status CDeviceProtocol::holdDevice(std::chrono::milliseconds wait)
+Status CDeviceProtocol::holdDevice(std::chrono::milliseconds wait, platform::DeviceLock::Turn turn)
 {
     const auto refuse = [this](Status status, const std::string& why) {
         platform::debugOutput("device not held: " + why);
@@ -99,24 +100,50 @@ Status CDeviceProtocol::holdDevice(std::chrono::milliseconds wait)
         m_refusal = why;
         return status;
     };
-    if (!m_ownerLock.try_lock_for(wait))
-        return refuse(Status::DeviceHeld, "device held by another thread of this program");
-    if (m_ownerDepth == 0 && m_deviceLock.hasFile()) {
-        if (auto held = m_deviceLock.acquire(wait); !held) {
-            m_ownerLock.unlock();
-            const bool busy = held.error().code == platform::Error::Code::Timeout;
-            return refuse(busy ? Status::DeviceHeld : Status::NoReply, held.error().message);
-        }
+    const auto self = std::this_thread::get_id();
+    const bool first = turn == platform::DeviceLock::Turn::First;
+    std::unique_lock gate(m_gate);
+    if (m_owner == self) {
+        ++m_ownerDepth;
+        return Status::Ok;
     }
-    ++m_ownerDepth;
-    return Status::Ok;
+    if (first)
+        ++m_firstWaiting;
+    // Sequences of this program let a waiting live frame go first, as other programs do.
+    const bool free = m_gateChanged.wait_for(
+        gate, wait, [&] { return m_owner == std::thread::id{} && (first || m_firstWaiting == 0); });
+    if (first) {
+        --m_firstWaiting;
+        m_gateChanged.notify_all();
+    }
+    if (!free)
+        return refuse(Status::DeviceHeld, "device held by another thread of this program");
+    m_owner = self;
+    m_ownerDepth = 1;
+    if (!m_deviceLock.hasFile())
+        return Status::Ok;
+    // The file lock may take a while; the gate stays open for the others meanwhile.
+    gate.unlock();
+    auto held = m_deviceLock.acquire(wait, turn);
+    if (held)
+        return Status::Ok;
+    gate.lock();
+    m_owner = {};
+    m_ownerDepth = 0;
+    m_gateChanged.notify_all();
+    gate.unlock();
+    const bool busy = held.error().code == platform::Error::Code::Timeout;
+    return refuse(busy ? Status::DeviceHeld : Status::NoReply, held.error().message);
 }
 
 void CDeviceProtocol::releaseDevice()
 {
-    if (--m_ownerDepth == 0)
-        m_deviceLock.release();
-    m_ownerLock.unlock();
+    std::lock_guard gate(m_gate);
+    if (--m_ownerDepth > 0)
+        return;
+    m_deviceLock.release();
+    m_owner = {};
+    m_gateChanged.notify_all();
 }
 
 std::string CDeviceProtocol::refusal() const
@@ -137,8 +164,11 @@ bool CDeviceProtocol::openLink(protocol::Link link, const std::wstring& path)
         identity = device.ownerIdentity();
     }
     {
-        // Not while a sequence holds the device: it would lose its lock half-way.
-        std::lock_guard owner(m_ownerLock);
+        // Not while another thread's sequence holds the device: it would lose its lock
+        // half-way.
+        const auto self = std::this_thread::get_id();
+        std::unique_lock gate(m_gate);
+        m_gateChanged.wait(gate, [&] { return m_owner == std::thread::id{} || m_owner == self; });
         if (const auto folder = platform::instanceRuntimeFolder(); folder)
             m_deviceLock.setFile(*folder, platform::deviceLockName(deviceIdentity(identity)));
         else
@@ -207,8 +237,8 @@ Status CDeviceProtocol::sendAndAwait(CHidDevice& link, const Frame& frame,
         }
         const auto match = protocol::matchReply(frame, answer, receiver);
         if (match == protocol::ReplyMatch::Other) {
-            platform::debugOutput("reply " + protocol::describeHeader(answer) + " ignored: " +
-                                  protocol::describeHeader(frame) + " asked");
+            platform::debugOutput("reply " + protocol::describeHeader(answer) +
+                                  " ignored: " + protocol::describeHeader(frame) + " asked");
             result = Status::NoReply;
             continue;
         }

@@ -17,11 +17,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 
 namespace protocol {
 
@@ -43,9 +45,11 @@ inline constexpr std::chrono::milliseconds kEndDelay{10};
 // How long a command or sequence waits while another program holds the device. Far longer
 // than any sequence of ours; a holder that keeps it longer is stuck or streaming for good.
 inline constexpr std::chrono::milliseconds kDeviceWait{5000};
-// A live frame waits for another program's sequence only this long, then is dropped: the
-// stream goes on with the next frame rather than fall behind.
-inline constexpr std::chrono::milliseconds kLiveFrameWait{20};
+// A live frame waits for another sequence only this long, then is dropped. It goes first
+// once that sequence ends, so this need only outlast one sequence on the cable: dropped,
+// the sender backs off for a whole 200 ms, which costs the stream far more than the wait.
+// The frames handed over meanwhile replace the waiting one on the pump, not queue behind.
+inline constexpr std::chrono::milliseconds kLiveFrameWait{100};
 
 } // namespace protocol
 
@@ -56,7 +60,8 @@ namespace protocol {
 // nothing and needs no hold: Ok at once.
 class DeviceHold {
 public:
-    explicit DeviceHold(CDeviceProtocol& channel, std::chrono::milliseconds wait = kDeviceWait);
+    explicit DeviceHold(CDeviceProtocol& channel, std::chrono::milliseconds wait = kDeviceWait,
+                        platform::DeviceLock::Turn turn = platform::DeviceLock::Turn::Queue);
     ~DeviceHold();
     DeviceHold(const DeviceHold&) = delete;
     DeviceHold& operator=(const DeviceHold&) = delete;
@@ -108,8 +113,11 @@ public:
     // command holds it too. Ok, or DeviceHeld after waiting `wait` (refusal() says who holds
     // it), or NoReply when the device's lock file cannot be used. Each Ok pairs with one
     // releaseDevice() on the same thread. Lock order: before the command and live locks.
+    // A live frame goes First: it takes the device before waiting sequences, of this
+    // program and of others, as soon as the current holder lets go.
     [[nodiscard]] protocol::Status
-    holdDevice(std::chrono::milliseconds wait = protocol::kDeviceWait);
+    holdDevice(std::chrono::milliseconds wait = protocol::kDeviceWait,
+               platform::DeviceLock::Turn turn = platform::DeviceLock::Turn::Queue);
     void releaseDevice();
     // Why the last hold was refused: "device held by halvekctl (pid 4121) for more than ...".
     [[nodiscard]] std::string refusal() const;
@@ -208,11 +216,14 @@ private:
     std::atomic<bool> m_receiverMode{false};
     std::atomic<std::uint8_t> m_chunkSize{protocol::kReceiverChunkSize};
     std::atomic<std::uint64_t> m_framesSent{0};
-    // Ownership of the device: threads of this process meet at m_ownerLock, programs at the
-    // lock file. Before m_commandLock and m_liveLock, never after.
-    std::recursive_timed_mutex m_ownerLock;
-    int m_ownerDepth = 0;              // under m_ownerLock
-    platform::DeviceLock m_deviceLock; // under m_ownerLock
+    // Ownership of the device: threads of this process meet at the gate, programs at the
+    // lock file. Taken before m_commandLock and m_liveLock, never after.
+    std::mutex m_gate;
+    std::condition_variable m_gateChanged;
+    std::thread::id m_owner;           // under m_gate; the thread holding the device
+    int m_ownerDepth = 0;              // under m_gate
+    int m_firstWaiting = 0;            // under m_gate; live frames waiting for the device
+    platform::DeviceLock m_deviceLock; // its owner's, or under m_gate while no one owns it
     mutable std::mutex m_refusalLock;
     std::string m_refusal; // under m_refusalLock
 };

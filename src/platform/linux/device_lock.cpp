@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -77,6 +78,75 @@ std::optional<LockHolder> parseHolder(std::string_view text)
     return holder;
 }
 
+// The file at `path` is the one `fd` has open: a holder deletes the file as it lets go, so
+// a lock taken on a file already deleted locks nothing anyone else will find.
+bool isCurrent(int fd, const std::filesystem::path& path)
+{
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Whether a waiter that goes first holds the turn file. Opened for reading only: its close
+// is not an event the waiters watch for, so testing does not wake the tester.
+bool turnIsTaken(const std::filesystem::path& turn)
+{
+    const FileDescriptor fd(::open(turn.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.get() < 0)
+        return false;
+    if (::flock(fd.get(), LOCK_SH | LOCK_NB) == 0) {
+        (void)::flock(fd.get(), LOCK_UN);
+        return false;
+    }
+    return errno == EWOULDBLOCK;
+}
+
+std::filesystem::path turnFile(const std::filesystem::path& file)
+{
+    return std::filesystem::path(file.string() + ".turn");
+}
+
+// Locks the file now at `file`, opening it into `fd` if need be. Busy: another holds it, and
+// fd stays open for the next try; Failed: `error` says why the file cannot be used.
+enum class Try { Locked, Busy, Failed };
+Try tryLock(FileDescriptor& fd, const std::filesystem::path& file, std::string& error)
+{
+    while (true) {
+        if (fd.get() < 0) {
+            fd = FileDescriptor(
+                ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+            if (fd.get() < 0) {
+                error = file.string() + ": " + std::strerror(errno);
+                return Try::Failed;
+            }
+        }
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EWOULDBLOCK)
+                return Try::Busy;
+            error = file.string() + ": " + std::strerror(errno);
+            return Try::Failed;
+        }
+        if (isCurrent(fd.get(), file))
+            return Try::Locked;
+        // Its holder deleted it on the way out: the lock is on whatever file is there now.
+        fd.reset();
+    }
+}
+
+void unlinkAndClose(FileDescriptor& fd, const std::filesystem::path& file)
+{
+    // Deleted while still locked, so no one can take a lock on it between the two; a waiter
+    // that has it open finds it gone and opens the new one.
+    if (fd.get() < 0)
+        return;
+    (void)::unlink(file.c_str());
+    (void)::flock(fd.get(), LOCK_UN);
+    fd.reset();
+}
+
 } // namespace
 
 struct DeviceLock::State {
@@ -85,7 +155,10 @@ struct DeviceLock::State {
 };
 
 DeviceLock::DeviceLock() : m_state(std::make_unique<State>()) {}
-DeviceLock::~DeviceLock() = default;
+DeviceLock::~DeviceLock()
+{
+    release();
+}
 
 void DeviceLock::setFile(const std::filesystem::path& folder, const std::string& name)
 {
@@ -108,11 +181,9 @@ bool DeviceLock::isHeld() const
 
 void DeviceLock::release()
 {
-    // Unlock, then close: the close is what wakes the waiters (they watch for it), and by
-    // then the lock is free.
-    if (m_state->held.get() >= 0)
-        (void)::flock(m_state->held.get(), LOCK_UN);
-    m_state->held.reset();
+    // The close is what wakes the waiters (they watch for it); by then the file is gone
+    // and the lock free, and a device seen once leaves nothing behind in the folder.
+    unlinkAndClose(m_state->held, m_state->file);
 }
 
 std::optional<LockHolder> DeviceLock::holder() const
@@ -127,7 +198,7 @@ std::optional<LockHolder> DeviceLock::holder() const
     return parseHolder(std::string_view(text, static_cast<std::size_t>(got)));
 }
 
-Result<void> DeviceLock::acquire(std::chrono::milliseconds wait)
+Result<void> DeviceLock::acquire(std::chrono::milliseconds wait, Turn turn)
 {
     if (isHeld())
         return {};
@@ -135,28 +206,61 @@ Result<void> DeviceLock::acquire(std::chrono::milliseconds wait)
     if (file.empty())
         return makeError(Error::Code::InvalidInput, "no device lock file chosen");
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    FileDescriptor fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (fd.get() < 0)
-        return makeError(Error::Code::Io, file.string() + ": " + std::strerror(errno));
+    const auto turnPath = turnFile(file);
+    FileDescriptor fd;
+    FileDescriptor myTurn; // held while this waiter goes first
+    struct TurnRelease {
+        FileDescriptor& fd;
+        const std::filesystem::path& path;
+        ~TurnRelease() { unlinkAndClose(fd, path); }
+    } turnRelease{myTurn, turnPath};
 
-    // The watch is made on the first refusal only, and before the next try: a holder that
-    // lets go between that try and the wait still wakes the wait (its close is the event).
+    // Watches are made after the first refusal, and always before the next try: a holder
+    // that lets go between that try and the wait still wakes the wait (its close is the
+    // event). A file that did not exist when watched is tried, then watched again.
     FileDescriptor watch;
     bool watching = false;
+    std::string error;
     while (true) {
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
-            break;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK)
-            return makeError(Error::Code::Io, file.string() + ": " + std::strerror(errno));
+        bool fileWatched = false;
+        bool turnWatched = false;
+        if (watching && watch.get() >= 0) {
+            // Again each time: a file deleted and made anew is another file to watch.
+            const auto add = [&watch](const std::filesystem::path& path) {
+                constexpr std::uint32_t kEvents = IN_CLOSE_WRITE | IN_DELETE_SELF;
+                if (::inotify_add_watch(watch.get(), path.c_str(), kEvents) >= 0)
+                    return true;
+                if (errno != ENOENT)
+                    watch.reset();
+                return false;
+            };
+            fileWatched = add(file);
+            turnWatched = turn == Turn::Queue && watch.get() >= 0 && add(turnPath);
+        }
+        // A waiter that goes first holds the turn file; the others let it have the device
+        // when its holder lets go, so a stream is not starved by back-to-back sequences.
+        const bool yield = turn == Turn::Queue && turnIsTaken(turnPath);
+        bool unwatched = yield && !turnWatched;
+        if (!yield) {
+            const Try tried = tryLock(fd, file, error);
+            unwatched = !fileWatched;
+            if (tried == Try::Locked)
+                break;
+            if (tried == Try::Failed)
+                return makeError(Error::Code::Io, error);
+        }
         if (wait.count() <= 0)
             return makeError(Error::Code::Timeout, describeHolder(holder()));
-        if (!watching) {
+        if (turn == Turn::First && myTurn.get() < 0) {
+            // One waiter goes first; another that comes meanwhile simply waits.
+            std::string ignored;
+            if (tryLock(myTurn, turnPath, ignored) != Try::Locked)
+                myTurn.reset();
+        }
+        if (!watching || (unwatched && watch.get() >= 0)) {
+            if (!watching)
+                watch = FileDescriptor(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
             watching = true;
-            watch = FileDescriptor(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK));
-            if (watch.get() >= 0 && ::inotify_add_watch(watch.get(), file.c_str(), IN_CLOSE) < 0)
-                watch.reset();
             continue;
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(

@@ -8,7 +8,7 @@
 #include "pages/devices/tessary_keyboard_device.h"
 #include "pages/page_handlers.h"
 #include "platform/message_queue.h"
-#include "platform/power_events.h"
+#include "shell/main_messages.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
 
@@ -258,8 +258,7 @@ TEST_F(DevicePagesWindowTest, AFailedReapplyAfterResumeShowsAndTheKeyboardsRetur
     openWithKeyboard();
     // The keyboard lost its settings in the sleep and refuses the first request after it.
     keyboard.injectFaults({devsim::Fault::StatusFF});
-    platform::sendMessage(window().GetHWND(), WM_POWERBROADCAST, platform::PBT_APMRESUMEAUTOMATIC,
-                          0);
+    platform::sendMessage(window().GetHWND(), WM_POWERBROADCAST, shell::PBT_APMRESUMEAUTOMATIC, 0);
     EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::Unwritten);
     EXPECT_TRUE(visible(L"pending_status"));
 

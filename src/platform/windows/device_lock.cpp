@@ -109,7 +109,9 @@ std::optional<LockHolder> DeviceLock::holder() const
     return parseHolder(std::string_view(text, got));
 }
 
-Result<void> DeviceLock::acquire(std::chrono::milliseconds wait)
+// The turn is not kept here yet: waiting byte-range locks are granted in the system's own
+// order, so a live frame may wait for the next sequence too.
+Result<void> DeviceLock::acquire(std::chrono::milliseconds wait, Turn)
 {
     if (isHeld())
         return {};

@@ -232,8 +232,18 @@ void ProfileList::InitProfiles()
     if (lock) {
         // Loading would complete an unreadable profile from factory data over the file.
         for (Json::ArrayIndex i = 0; i < json::arraySize(entries(m_listDocument)); ++i) {
-            if (const fs::path file = profileFile(entries(m_listDocument)[i]); !file.empty())
-                setAsideIfTooLarge(file);
+            const Json::Value& entry = entries(m_listDocument)[i];
+            const fs::path file = profileFile(entry);
+            if (file.empty() || !isTooLargeToRead(file) || !setAsideIfTooLarge(file))
+                continue;
+            // The entry keeps a file with its name and ID, as a reset would leave it.
+            Json::Value fresh = m_jsonFile.ReadJson(m_defaultProfilePath);
+            if (fresh.isNull())
+                continue;
+            json::makeObject(fresh);
+            fresh["profilename"] = json::readString(json::member(entry, "profilename"));
+            fresh["profileUUID"] = json::readString(json::member(entry, "profileUUID"));
+            m_jsonFile.WriteJson(file, fresh);
         }
     }
     adoptNames(m_listDocument);

@@ -384,7 +384,10 @@ TEST_F(ProfileListTest, AProfileFileTooLargeToReadIsSetAsideAndTheListStillWorks
     EXPECT_EQ(std::filesystem::file_size(aside), kMaxJsonFileSize + 1);
     ASSERT_EQ(reopened.setAsideNotices().size(), 1u);
     EXPECT_NE(reopened.setAsideNotices()[0].find(aside.string()), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(big));
+    // Its entry has the factory profile under its own name and ID again.
+    const Json::Value fresh = CJsonFile().ReadJson(big);
+    EXPECT_EQ(nameIn(fresh), "profile1");
+    EXPECT_EQ(json::member(fresh, "Device")[0]["LightInfo"]["Red"].asInt(), 9);
     // The orphan scan must not take the kept file back in.
     ProfileList again;
     again.SetPaths(folder(), root / "keyboard.Json");

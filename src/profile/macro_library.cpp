@@ -66,7 +66,7 @@ void MacroLibrary::Load()
     m_setAsideNotices.clear();
     if (!lock)
         return;
-    // An empty editor over an unreadable file would save over it.
+    // A macro too large to read could never be edited again: kept aside, it starts empty.
     for (std::size_t i = 0; i < m_names.size(); ++i) {
         if (auto aside = setAsideIfTooLarge(macroPath(static_cast<int>(i))))
             m_setAsideNotices.push_back(*aside ? aside->value() : aside->error().message);

@@ -230,7 +230,8 @@ void ProfileList::InitProfiles()
     if (lock && m_listDocument.isObject() && recoverOrphans(m_listDocument))
         m_jsonFile.WriteJson(path, m_listDocument);
     if (lock) {
-        // Loading would complete an unreadable profile from factory data over the file.
+        // A profile too large to read could never be saved again: kept aside, its entry
+        // starts afresh.
         for (Json::ArrayIndex i = 0; i < json::arraySize(entries(m_listDocument)); ++i) {
             const Json::Value& entry = entries(m_listDocument)[i];
             const fs::path file = profileFile(entry);

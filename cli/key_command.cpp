@@ -66,6 +66,7 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     std::vector<profile::KeyAssignment> keys = record.LoadKeyList();
     profile::MacroLibrary macros(store->folder, profile::macroIndexFileName(store->deviceKind));
     macros.Load();
+    cli::reportNotices(macros.setAsideNotices());
     const bool keyboard = store->deviceKind == 1;
 
     if (args[0] == "list") {

@@ -57,6 +57,7 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
 
     profile::MacroLibrary library(store->folder, profile::macroIndexFileName(store->deviceKind));
     library.Load();
+    cli::reportNotices(library.setAsideNotices());
     if (!library.isReadable() && action != "list")
         return cli::refuse("the macro library " + library.indexPath().string() +
                            " exists but cannot be read");

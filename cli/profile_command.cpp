@@ -64,7 +64,10 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
         return cli::usage("wrong number of arguments for profile " + action);
 
     pages::ProfilePanelModel panel(store->deviceKind, store->folder, store->factoryFile);
-    if (const auto problem = panel.initialize())
+    const auto problem = panel.initialize();
+    const std::size_t reported = panel.list().setAsideNotices().size();
+    cli::reportNotices(panel.list().setAsideNotices());
+    if (problem)
         return refuse(*problem);
     if (action == "list") {
         printList(panel);
@@ -96,8 +99,11 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     }
     if (action == "export")
         return finish(panel.exportTo(args[1]));
-    if (action == "reset")
-        return finish(panel.reset());
+    if (action == "reset") {
+        const pages::PanelOutcome outcome = panel.reset();
+        cli::reportNotices(panel.list().setAsideNotices(), reported);
+        return finish(outcome);
+    }
     if (action == "delete")
         return finish(panel.remove());
     return cli::usage("unknown profile action '" + action + "'");

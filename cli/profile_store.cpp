@@ -39,6 +39,12 @@ std::optional<std::string> knownDeviceName(const std::string& name)
     return std::nullopt;
 }
 
+void reportNotices(const std::vector<std::string>& notices, std::size_t from)
+{
+    for (std::size_t i = from; i < notices.size(); ++i)
+        std::fprintf(stderr, "halvekctl: %s\n", notices[i].c_str());
+}
+
 int refuse(const std::string& message)
 {
     std::fprintf(stderr, "halvekctl: %s\n", message.c_str());
@@ -93,6 +99,7 @@ void openProfiles(const DeviceStore& store, profile::ProfileList& list)
     list.SetDeviceKind(store.deviceKind);
     list.SetPaths(store.folder, store.factoryFile);
     list.InitProfiles();
+    reportNotices(list.setAsideNotices());
 }
 
 bool loadSelectedProfile(const DeviceStore& store, profile::CBasicProfiledata& record)

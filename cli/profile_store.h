@@ -35,6 +35,9 @@ void openProfiles(const DeviceStore& store, profile::ProfileList& list);
 // no usable profile file.
 bool loadSelectedProfile(const DeviceStore& store, profile::CBasicProfiledata& record);
 
+// Prints each of `notices` from index `from` on as "halvekctl: <notice>" to stderr: files
+// the store set aside, which the user must hear of.
+void reportNotices(const std::vector<std::string>& notices, std::size_t from = 0);
 // Prints "halvekctl: <message>" to stderr; returns the refusal status 1.
 int refuse(const std::string& message);
 // Prints the usage problem; returns 2.

@@ -3,6 +3,7 @@
 #include "profile/json_access.h"
 #include "profile/key_codes.h"
 #include "profile/key_page_state.h"
+#include "profile/oversized_file.h"
 
 #include "platform/debug_output.h"
 #include "platform/text.h"
@@ -62,6 +63,14 @@ void MacroLibrary::Load()
     adopt(std::move(document.value));
     if (recoverable)
         recoverOrphans();
+    m_setAsideNotices.clear();
+    if (!lock)
+        return;
+    // A macro too large to read could never be edited again: kept aside, it starts empty.
+    for (std::size_t i = 0; i < m_names.size(); ++i) {
+        if (auto aside = setAsideIfTooLarge(macroPath(static_cast<int>(i))))
+            m_setAsideNotices.push_back(*aside ? aside->value() : aside->error().message);
+    }
 }
 
 void MacroLibrary::recoverOrphans()
@@ -304,6 +313,9 @@ bool MacroLibrary::ExportMacro(int index, const fs::path& path) const
 platform::Result<std::vector<MacroRow>> MacroLibrary::LoadMacro(int index) const
 {
     const fs::path file = macroPath(index);
+    if (!file.empty() && isTooLargeToRead(file))
+        return platform::makeError(platform::Error::Code::TooLarge,
+                                   file.string() + " is too large to read");
     const Json::Value document = file.empty() ? Json::Value() : m_jsonFile.ReadJson(file);
     const Json::Value& events = json::member(document, "Events");
     if (json::arraySize(events) > kMaxMacroEvents)
@@ -324,6 +336,8 @@ bool MacroLibrary::SaveMacro(int index, const std::vector<MacroRow>& rows) const
 {
     const fs::path file = macroPath(index);
     if (file.empty())
+        return false;
+    if (auto aside = setAsideIfTooLarge(file); aside && !*aside)
         return false;
     Json::Value document(Json::objectValue);
     document["MacroName"] = platform::toUtf8(m_names[static_cast<std::size_t>(index)]);

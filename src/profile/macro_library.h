@@ -56,6 +56,9 @@ public:
     // False while the index exists but could not be read: nothing may then treat macro
     // references as stale or rewrite the index.
     bool isReadable() const { return m_readable; }
+    // One sentence per macro file found past the size bound by Load: renamed to
+    // "<name>.toolarge" (the macro is then empty), or left alone when that failed.
+    const std::vector<std::string>& setAsideNotices() const { return m_setAsideNotices; }
     const std::vector<std::wstring>& names() const { return m_names; }
     std::size_t count() const { return m_names.size(); }
     std::string guid(std::size_t index) const;
@@ -78,10 +81,12 @@ public:
     bool ExportMacro(int index, const std::filesystem::path& path) const;
 
     // The rows of the macro's file (none when it has no file yet). A file of more than
-    // kMaxMacroEvents events is refused whole rather than cut, so saving cannot lose the rest.
+    // kMaxMacroEvents events, or too large to read, is refused whole rather than cut, so
+    // saving cannot lose the rest.
     [[nodiscard]] platform::Result<std::vector<MacroRow>> LoadMacro(int index) const;
     // Writes the rows as the macro's file; rows from the first empty or unparsable one on
-    // are not saved.
+    // are not saved. A file there too large to read is set aside first; false when it
+    // could not be.
     bool SaveMacro(int index, const std::vector<MacroRow>& rows) const;
     std::vector<MacroEvent> LoadEvents(int index) const;
 
@@ -102,6 +107,7 @@ private:
     std::string m_indexFileName;
     Json::Value m_index;
     std::vector<std::wstring> m_names;
+    std::vector<std::string> m_setAsideNotices;
     bool m_readable = true;
     CJsonFile m_jsonFile;
 };

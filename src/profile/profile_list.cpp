@@ -1,6 +1,7 @@
 #include "profile/profile_list.h"
 
 #include "profile/json_access.h"
+#include "profile/oversized_file.h"
 #include "profile/profile_data.h"
 
 #include "platform/debug_output.h"
@@ -200,6 +201,7 @@ void ProfileList::InitProfiles()
     m_names.clear();
     m_selected = -1;
     m_currentProfileId.clear();
+    m_setAsideNotices.clear();
     if (document.state == ReadState::Unreadable) {
         // No stand-in list: a device working from one would make a new profile file for
         // every change and lose it again.
@@ -227,6 +229,24 @@ void ProfileList::InitProfiles()
     }
     if (lock && m_listDocument.isObject() && recoverOrphans(m_listDocument))
         m_jsonFile.WriteJson(path, m_listDocument);
+    if (lock) {
+        // A profile too large to read could never be saved again: kept aside, its entry
+        // starts afresh.
+        for (Json::ArrayIndex i = 0; i < json::arraySize(entries(m_listDocument)); ++i) {
+            const Json::Value& entry = entries(m_listDocument)[i];
+            const fs::path file = profileFile(entry);
+            if (file.empty() || !isTooLargeToRead(file) || !setAsideIfTooLarge(file))
+                continue;
+            // The entry keeps a file with its name and ID, as a reset would leave it.
+            Json::Value fresh = m_jsonFile.ReadJson(m_defaultProfilePath);
+            if (fresh.isNull())
+                continue;
+            json::makeObject(fresh);
+            fresh["profilename"] = json::readString(json::member(entry, "profilename"));
+            fresh["profileUUID"] = json::readString(json::member(entry, "profileUUID"));
+            m_jsonFile.WriteJson(file, fresh);
+        }
+    }
     adoptNames(m_listDocument);
     const auto stored = json::readIndex(json::member(m_listDocument, "profileselect"),
                                         static_cast<std::int64_t>(m_names.size()));
@@ -486,8 +506,19 @@ bool ProfileList::ResetProfile()
         Json::Value& device = json::arrayElement(json::objectMember(document, "Device"), 0);
         for (const char* key : {"CustomEQNameInfo", "CustomEQHzValueInfo"})
             json::objectMember(device, key) = json::member(currentDevice, key);
+    } else if (!setAsideIfTooLarge(file)) {
+        return refuse(Refusal::NotWritten);
     }
     return m_jsonFile.WriteJson(file, document) == 0 || refuse(Refusal::NotWritten);
+}
+
+bool ProfileList::setAsideIfTooLarge(const fs::path& file)
+{
+    auto aside = profile::setAsideIfTooLarge(file);
+    if (!aside)
+        return true;
+    m_setAsideNotices.push_back(*aside ? aside->value() : aside->error().message);
+    return aside->hasValue();
 }
 
 bool ProfileList::DeleteProfile()

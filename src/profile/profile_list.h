@@ -76,6 +76,10 @@ public:
     // False while the list file exists but cannot be read: there are then no names and no
     // current profile, and every change is refused.
     bool isReadable() const { return m_readable; }
+    // One sentence per profile file found past the size bound when the folder was opened
+    // or reset: renamed to "<name>.toolarge" so nothing replaces it, or left alone when
+    // that failed. Cleared by InitProfiles.
+    const std::vector<std::string>& setAsideNotices() const { return m_setAsideNotices; }
 
     const std::vector<std::wstring>& names() const { return m_names; }
     // "profileselect" of the list file as last read.
@@ -110,6 +114,8 @@ private:
     bool appendEntry(Json::Value& list, const std::wstring& name, const std::string& id,
                      bool selectIt);
     bool nameInUse(const std::wstring& name, int except = -1) const;
+    // False when the file is too large and stays where it is.
+    bool setAsideIfTooLarge(const std::filesystem::path& file);
 
     int m_deviceKind = 1;
     std::filesystem::path m_profileFolder;
@@ -122,6 +128,7 @@ private:
     int m_selected = -1;
     bool m_readable = true;
     Refusal m_lastRefusal = Refusal::None;
+    std::vector<std::string> m_setAsideNotices;
 };
 
 } // namespace profile

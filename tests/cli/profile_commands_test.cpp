@@ -27,10 +27,12 @@ protected:
             GTEST_SKIP() << "halvekctl or its factory data is not built";
     }
 
-    CommandRun run(const std::string& arguments)
+    // `withErrors` takes stderr into the output too.
+    CommandRun run(const std::string& arguments, bool withErrors = false)
     {
         const std::string command = m_program.string() + " " + arguments + " --data-dir '" +
-                                    m_data.path().string() + "' 2>/dev/null";
+                                    m_data.path().string() + "' " +
+                                    (withErrors ? "2>&1" : "2>/dev/null");
         CommandRun result;
         FILE* pipe = popen(command.c_str(), "r");
         std::array<char, 4096> buffer{};
@@ -112,4 +114,23 @@ TEST_F(ProfileCommands, AnUnreadableListIsReportedAndNoCommandMakesFiles)
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(m_data / "keyboard"), fs::directory_iterator()),
               1);
+}
+
+TEST_F(ProfileCommands, FilesTooLargeToReadAreSetAsideAndNamedToTheUser)
+{
+    ASSERT_EQ(run("macro add").status, 0);
+    ASSERT_EQ(run("profile list").status, 0);
+    std::vector<fs::path> stored;
+    for (const auto& entry : fs::directory_iterator(m_data / "keyboard")) {
+        const auto extension = entry.path().extension();
+        if (extension == ".Json" || extension == ".mac")
+            stored.push_back(entry.path());
+    }
+    ASSERT_EQ(stored.size(), 1u); // the macro has no file until it is saved
+    fs::resize_file(stored[0], 17 * 1024 * 1024);
+    const CommandRun list = run("profile list", true);
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.output.find(stored[0].string() + ".toolarge"), std::string::npos) << list.output;
+    EXPECT_NE(list.output.find("*  0  profile1"), std::string::npos);
+    EXPECT_EQ(run("profile list", true).output, "*  0  profile1\n"); // told once
 }

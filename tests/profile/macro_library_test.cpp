@@ -322,3 +322,45 @@ TEST(MacroLibrary, PadAndHeadsetKeepTheirIndexUnderItsOwnName)
     EXPECT_STREQ(macroIndexFileName(3), "novik_macro.config");
     EXPECT_STREQ(macroIndexFileName(7), "novik_macro.config");
 }
+
+TEST(MacroLibrary, AMacroFileTooLargeToReadIsSetAsideNotSavedOver)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    library.NewMacro();
+    library.NewMacro();
+    ASSERT_TRUE(library.SaveMacro(1, {MacroRow{R"({"Type": 1, "Button": 4})", L"10"}}));
+    const auto file = library.macroPath(0);
+    const auto sparse = [](const std::filesystem::path& path) {
+        std::ofstream big(path, std::ios::binary);
+        big.seekp(static_cast<std::streamoff>(kMaxJsonFileSize));
+        big.put('}');
+    };
+    sparse(file);
+    // The editor is refused the file rather than shown it empty.
+    EXPECT_EQ(library.LoadMacro(0).error().code, platform::Error::Code::TooLarge);
+
+    std::filesystem::path taken = file;
+    taken += ".toolarge";
+    writeBytes(taken, "an earlier one");
+    MacroLibrary reopened(dir.path());
+    reopened.Load();
+    std::filesystem::path aside = file;
+    aside += ".toolarge1";
+    EXPECT_EQ(std::filesystem::file_size(aside), kMaxJsonFileSize + 1);
+    EXPECT_EQ(fileBytes(taken), "an earlier one");
+    ASSERT_EQ(reopened.setAsideNotices().size(), 1u);
+    EXPECT_NE(reopened.setAsideNotices()[0].find(aside.string()), std::string::npos);
+    // The library is whole; the set-aside macro is empty and saves afresh.
+    EXPECT_EQ(reopened.names(), (Names{L"macro_1", L"macro_2"}));
+    EXPECT_TRUE(reopened.LoadMacro(0)->empty());
+    EXPECT_EQ(reopened.LoadMacro(1)->size(), 1u);
+
+    // One that grows past the bound after the load is set aside before a save replaces it.
+    sparse(file);
+    ASSERT_TRUE(reopened.SaveMacro(0, {}));
+    std::filesystem::path second = file;
+    second += ".toolarge2";
+    EXPECT_EQ(std::filesystem::file_size(second), kMaxJsonFileSize + 1);
+}

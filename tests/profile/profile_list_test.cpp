@@ -361,3 +361,48 @@ TEST_F(ProfileListTest, AHeadsetProfileThatCannotBeReadIsNotResetOverItsCurves)
     EXPECT_EQ(list.lastRefusal(), ProfileList::Refusal::NotWritten);
     EXPECT_EQ(std::filesystem::file_size(list.GetProfilePath(0)), big.size());
 }
+
+TEST_F(ProfileListTest, AProfileFileTooLargeToReadIsSetAsideAndTheListStillWorks)
+{
+    list.InitProfiles();
+    ASSERT_TRUE(list.AddProfile());
+    list.GetProfileCount();
+    const auto big = list.GetProfilePath(0);
+    const auto writeBig = [&big] {
+        std::ofstream out(big, std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(kMaxJsonFileSize));
+        out.put('}');
+    };
+    writeBig();
+    std::filesystem::path aside = big;
+    aside += ".toolarge";
+
+    ProfileList reopened;
+    reopened.SetPaths(folder(), root / "keyboard.Json");
+    reopened.InitProfiles();
+    EXPECT_EQ(reopened.names(), (Names{L"profile1", L"profile2"}));
+    EXPECT_EQ(std::filesystem::file_size(aside), kMaxJsonFileSize + 1);
+    ASSERT_EQ(reopened.setAsideNotices().size(), 1u);
+    EXPECT_NE(reopened.setAsideNotices()[0].find(aside.string()), std::string::npos);
+    // Its entry has the factory profile under its own name and ID again.
+    const Json::Value fresh = CJsonFile().ReadJson(big);
+    EXPECT_EQ(nameIn(fresh), "profile1");
+    EXPECT_EQ(json::member(fresh, "Device")[0]["LightInfo"]["Red"].asInt(), 9);
+    // The orphan scan must not take the kept file back in.
+    ProfileList again;
+    again.SetPaths(folder(), root / "keyboard.Json");
+    again.InitProfiles();
+    EXPECT_EQ(again.names(), (Names{L"profile1", L"profile2"}));
+    EXPECT_TRUE(again.setAsideNotices().empty());
+
+    // Grown past the bound while open: a keyboard reset keeps it aside, then resets.
+    writeBig();
+    again.SelectProfile(0);
+    ASSERT_TRUE(again.ResetProfile());
+    std::filesystem::path secondAside = big;
+    secondAside += ".toolarge1";
+    EXPECT_EQ(std::filesystem::file_size(secondAside), kMaxJsonFileSize + 1);
+    EXPECT_EQ(nameIn(CJsonFile().ReadJson(big)), "profile1");
+    ASSERT_TRUE(again.DeleteProfile());
+    EXPECT_EQ(again.names(), Names{L"profile2"});
+}

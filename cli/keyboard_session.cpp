@@ -6,6 +6,7 @@
 #include "device/detect/link_controller.h"
 #include "device/model/linked_model.h"
 #include "platform/debug_output.h"
+#include "platform/hex.h"
 #include "platform/text.h"
 
 #include <cstdio>
@@ -184,19 +185,18 @@ bool parseNumber(const std::string& text, unsigned long max, unsigned long& valu
     if (text.empty())
         return false;
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = hex ? text.substr(2) : text;
-    unsigned long result = 0;
-    for (const char c : digits) {
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (hex && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (hex && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        if (digit < 0)
+    if (hex) {
+        const auto parsed = platform::parseHex(std::string_view(text).substr(2), max);
+        if (!parsed)
             return false;
-        result = result * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+        value = static_cast<unsigned long>(*parsed);
+        return true;
+    }
+    unsigned long result = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        result = result * 10 + static_cast<unsigned long>(c - '0');
         if (result > max)
             return false;
     }

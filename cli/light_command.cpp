@@ -3,6 +3,8 @@
 #include "light_run.h"
 #include "profile_store.h"
 
+#include "platform/hex.h"
+
 #include <charconv>
 #include <cstdio>
 
@@ -66,11 +68,11 @@ int run(const cli::GlobalOptions& options, const std::vector<std::string>& argum
             return cli::usage(args[i] + " needs a value");
         const std::string& value = args[i + 1];
         if (args[i] == "--color") {
-            unsigned rgb = 0;
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
-            if (value.size() != 6 || error != std::errc() || end != value.data() + value.size())
+            const auto parsed =
+                value.size() == 6 ? platform::parseHex(value, 0xFFFFFF) : std::nullopt;
+            if (!parsed)
                 return cli::refuse("--color takes six hex digits RRGGBB");
+            const auto rgb = static_cast<std::uint32_t>(*parsed);
             changes.red = static_cast<std::uint8_t>(rgb >> 16);
             changes.green = static_cast<std::uint8_t>(rgb >> 8);
             changes.blue = static_cast<std::uint8_t>(rgb);

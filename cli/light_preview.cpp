@@ -5,6 +5,7 @@
 #include "device/model/lighting_preview.h"
 #include "device/model/lighting_thread.h"
 #include "platform/event.h"
+#include "platform/hex.h"
 
 #include <atomic>
 #include <charconv>
@@ -132,13 +133,12 @@ int runFrame(const std::vector<std::string>& args)
         } else if (option == "--audio-style") {
             ok = byteValue(request.audio.style);
         } else if (option == "--color") {
-            long long rgb = 0;
-            const auto [end, error] =
-                std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
-            ok = value.size() == 6 && error == std::errc() && end == value.data() + value.size();
-            request.settings.red = std::uint8_t(rgb >> 16);
-            request.settings.green = std::uint8_t(rgb >> 8);
-            request.settings.blue = std::uint8_t(rgb);
+            // Six digits exactly; a sign is not a digit.
+            const auto rgb = value.size() == 6 ? platform::parseHex(value, 0xFFFFFF) : std::nullopt;
+            ok = rgb.has_value();
+            request.settings.red = std::uint8_t(rgb.value_or(0) >> 16);
+            request.settings.green = std::uint8_t(rgb.value_or(0) >> 8);
+            request.settings.blue = std::uint8_t(rgb.value_or(0));
         } else if (option == "--bands") {
             const auto bands = parseList(value, 25);
             ok = bands.has_value();

@@ -2,6 +2,7 @@
 #include "keyboard_session.h"
 
 #include "device/protocol/frame.h"
+#include "platform/hex.h"
 
 #include <cstdio>
 
@@ -18,18 +19,19 @@ when the reply maps to success, 1 otherwise, with the status code named.
 
 bool parseHex(const std::string& text, std::vector<std::uint8_t>& bytes)
 {
-    std::string digits;
+    std::vector<std::uint8_t> digits;
     for (const char c : text) {
         if (c == ' ' || c == ':' || c == ',')
             continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
+        const auto digit = platform::hexDigit(c);
+        if (!digit)
             return false;
-        digits += c;
+        digits.push_back(static_cast<std::uint8_t>(*digit));
     }
     if (digits.size() % 2 != 0)
         return false;
     for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+        bytes.push_back(static_cast<std::uint8_t>(digits[i] << 4 | digits[i + 1]));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "devsim/state_file.h"
 
 #include "platform/files.h"
+#include "platform/hex.h"
 
 #include <json/json.h>
 
@@ -26,17 +27,6 @@ std::string toHex(std::span<const std::uint8_t> bytes)
         hex += kDigits[bytes[i] & 0x0F];
     }
     return hex;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 platform::Error invalid(std::string why)
@@ -102,11 +92,10 @@ platform::Result<KeyboardMemory> parseState(const DeviceModel& model, const std:
             return invalid("area \"" + name + "\" has a wrong length");
         std::fill(bytes.begin(), bytes.end(), 0);
         for (std::size_t i = 0; i < hex.size() / 2; ++i) {
-            const int high = hexDigit(hex[2 * i]);
-            const int low = hexDigit(hex[2 * i + 1]);
-            if (high < 0 || low < 0)
+            const auto byte = platform::parseHex(std::string_view(hex).substr(2 * i, 2), 0xFF);
+            if (!byte)
                 return invalid("area \"" + name + "\" is not hexadecimal");
-            bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
+            bytes[i] = static_cast<std::uint8_t>(*byte);
         }
     }
     return memory;

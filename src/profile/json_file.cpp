@@ -3,6 +3,7 @@
 #include "platform/debug_output.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/hex.h"
 #include "platform/text.h"
 
 #include <json/reader.h>
@@ -172,30 +173,13 @@ std::optional<Json::Value> parseJson(std::string_view text)
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The code unit of a "\uXXXX" escape starting at `at`, or -1.
 long escapedUnit(std::string_view text, std::size_t at)
 {
     if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u')
         return -1;
-    long unit = 0;
-    for (std::size_t i = at + 2; i < at + 6; ++i) {
-        const int digit = hexValue(text[i]);
-        if (digit < 0)
-            return -1;
-        unit = unit * 16 + digit;
-    }
-    return unit;
+    const auto unit = platform::parseHex(text.substr(at + 2, 4), 0xFFFF);
+    return unit ? static_cast<long>(*unit) : -1;
 }
 
 void appendUtf8(std::string& out, char32_t cp)

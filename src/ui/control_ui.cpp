@@ -1,5 +1,6 @@
 #include "ui/control_ui.h"
 
+#include "platform/hex.h"
 #include "platform/text.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
@@ -24,16 +25,10 @@ DWORD parseColor(std::wstring_view text)
     }
     std::uint64_t value = 0;
     for (const wchar_t c : text) {
-        int digit;
-        if (c >= L'0' && c <= L'9')
-            digit = c - L'0';
-        else if (base == 16 && c >= L'a' && c <= L'f')
-            digit = c - L'a' + 10;
-        else if (base == 16 && c >= L'A' && c <= L'F')
-            digit = c - L'A' + 10;
-        else
+        const auto digit = platform::hexDigit(c);
+        if (!digit || *digit >= static_cast<unsigned>(base))
             break;
-        value = value * base + digit;
+        value = value * base + *digit;
         if (value > 0xFFFFFFFFull)
             return 0;
     }

@@ -1,9 +1,11 @@
 #include "update/update_model.h"
 
+#include "platform/hex.h"
 #include "platform/text.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 
@@ -88,17 +90,11 @@ std::uint32_t parseVersionNumber(std::wstring_view text, int base)
         ++i;
     std::uint64_t value = 0;
     for (; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        int digit = -1;
-        if (c >= L'0' && c <= L'9')
-            digit = c - L'0';
-        else if (base == 16 && c >= L'a' && c <= L'f')
-            digit = c - L'a' + 10;
-        else if (base == 16 && c >= L'A' && c <= L'F')
-            digit = c - L'A' + 10;
-        if (digit < 0 || digit >= base)
+        const auto digit = platform::hexDigit(text[i]);
+        // Letters are digits only in hexadecimal, whatever the base.
+        if (!digit || static_cast<int>(*digit) >= (base == 16 ? 16 : std::min(base, 10)))
             break;
-        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+        value = value * static_cast<std::uint64_t>(base) + *digit;
         if (value > 0xFFFFFFFFu)
             return 0xFFFFFFFFu;
     }

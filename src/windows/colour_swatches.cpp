@@ -1,6 +1,7 @@
 #include "windows/colour_swatches.h"
 
 #include "platform/debug_output.h"
+#include "platform/hex.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
 
@@ -102,19 +103,12 @@ std::optional<std::uint32_t> parseColour(std::string_view text)
         text.remove_prefix(2);
     else if (text.starts_with("#"))
         text.remove_prefix(1);
-    if (text.empty() || text.size() > 8)
+    if (text.size() > 8)
         return std::nullopt;
-    std::uint32_t value = 0;
-    for (const char c : text) {
-        int digit = c >= '0' && c <= '9'   ? c - '0'
-                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                           : -1;
-        if (digit < 0)
-            return std::nullopt;
-        value = value << 4 | static_cast<std::uint32_t>(digit);
-    }
-    return value;
+    const auto value = platform::parseHex(text, 0xFFFFFFFF);
+    if (!value)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(*value);
 }
 
 ColourSwatchFile::ColourSwatchFile(std::filesystem::path userFile,

@@ -191,3 +191,11 @@ TEST_F(KeyboardCommands, HalvekctlSeesTheServedKeyboardPlugAndUnplug)
     EXPECT_EQ(pclose(server), 0);
     EXPECT_FALSE(std::filesystem::exists(socket));
 }
+
+TEST_F(KeyboardCommands, LightFrameTakesOnlySixHexDigitsAsColour)
+{
+    // "-00001" once read as -1, that is white.
+    EXPECT_EQ(halvekctl("light frame --mode 1 --color -00001 --json").status, 2);
+    EXPECT_EQ(halvekctl("light frame --mode 1 --color 0x00ff --json").status, 2);
+    EXPECT_EQ(halvekctl("light frame --mode 1 --color 00fF00 --json").status, 0);
+}

@@ -1,25 +1,11 @@
 #include "device/hid/hid_path.h"
 
+#include "platform/hex.h"
 #include "platform/text.h"
 
 #include <cwchar>
 
 namespace hid {
-namespace {
-
-int hexDigit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 std::uint32_t pathNumber(std::wstring_view path, std::wstring_view token)
 {
     const std::wstring lower = platform::toLower(path);
@@ -29,10 +15,10 @@ std::uint32_t pathNumber(std::wstring_view path, std::wstring_view token)
     std::uint32_t value = 0;
     std::size_t i = at + token.size();
     for (int digits = 0; i < path.size() && digits < 8; ++i, ++digits) {
-        const int digit = hexDigit(path[i]);
-        if (digit < 0)
+        const auto digit = platform::hexDigit(path[i]);
+        if (!digit)
             break;
-        value = value * 16 + static_cast<std::uint32_t>(digit);
+        value = value * 16 + *digit;
     }
     return value;
 }

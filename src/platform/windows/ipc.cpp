@@ -6,6 +6,7 @@
 #include "platform/windows/win_error.h"
 #include "platform/worker_thread.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <windows.h>
@@ -104,6 +105,8 @@ struct IpcEndpoint::Listener {
     std::wstring pipe;
     std::wstring name;
     Handler handler;
+    std::vector<std::wstring> acceptedNames; // lower case; empty: every name
+    std::atomic<std::uint64_t> dropped{0};
     std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kMaxIpcDatagramSize + 1);
 
     Handle createInstance() const;
@@ -168,6 +171,16 @@ void IpcEndpoint::Listener::receive(HANDLE instance, std::size_t size)
                     L"\"; dropped");
         return;
     }
+    if (decoded->message.kind == IpcMessage::Kind::Registered && !acceptedNames.empty() &&
+        std::find(acceptedNames.begin(), acceptedNames.end(), toLower(decoded->message.name)) ==
+            acceptedNames.end()) {
+        // Counted, and noted only now and then: a flood must not flood the trace too.
+        const std::uint64_t count = ++dropped;
+        if ((count & (count - 1)) == 0)
+            debugOutput("ipc: " + std::to_string(count) +
+                        " message(s) of a name not taken from other programs dropped");
+        return;
+    }
     ULONG sender = 0;
     GetNamedPipeClientProcessId(instance, &sender);
     decoded->message.senderProcessId = static_cast<std::int32_t>(sender);
@@ -189,7 +202,7 @@ IpcEndpoint::~IpcEndpoint()
     stopReceiving();
 }
 
-Result<void> IpcEndpoint::startReceiving(Handler handler)
+Result<void> IpcEndpoint::startReceiving(Handler handler, std::vector<std::wstring> acceptedNames)
 {
     if (m_listener)
         return makeError(Error::Code::Failed, "ipc: already receiving");
@@ -206,9 +219,16 @@ Result<void> IpcEndpoint::startReceiving(Handler handler)
         return windows::systemError("ipc: " + toUtf8(listener->pipe));
     listener->name = m_name;
     listener->handler = std::move(handler);
+    for (auto& accepted : acceptedNames)
+        listener->acceptedNames.push_back(toLower(accepted));
     m_listener = listener;
     m_thread->start("ipc listener", [listener](Event& stop) { listener->run(stop); });
     return {};
+}
+
+std::uint64_t IpcEndpoint::droppedMessages() const
+{
+    return m_listener ? m_listener->dropped.load() : 0;
 }
 
 bool IpcEndpoint::stopReceiving(std::chrono::milliseconds timeout)

@@ -288,7 +288,8 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
 }
 
 Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::path& file,
-                                              const ProgressHandler& progress, ProxyUse proxy)
+                                              const ProgressHandler& progress, ProxyUse proxy,
+                                              std::uint64_t expectedSize)
 {
     const auto cracked = crackUrl(url);
     if (!cracked) {
@@ -385,6 +386,16 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         length = std::wcstoull(lengthText, nullptr, 10);
     state.total = length > 0 ? offset + length : 0;
     state.received = offset;
+    // What may arrive at most: what the service announced, else the sane limit.
+    const std::uint64_t allowed = expectedSize > 0
+                                      ? std::min(expectedSize, m_settings.maxDownloadSize)
+                                      : m_settings.maxDownloadSize;
+    if (state.total > allowed) {
+        release();
+        m_lastError = {HttpErrorCode::Transfer, host + " announced " + std::to_string(state.total) +
+                                                    " bytes, more than " + std::to_string(allowed)};
+        return makeError(Error::Code::Failed, m_lastError.message);
+    }
     auto lastReport = Clock::now() - kProgressInterval;
     std::vector<std::uint8_t> chunk(64 * 1024);
     for (;;) {
@@ -394,6 +405,13 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
             return transportFailure();
         if (got == 0)
             break;
+        if (state.received + got > allowed) {
+            release();
+            m_lastError = {HttpErrorCode::Transfer, host + " sent more than the " +
+                                                        std::to_string(allowed) +
+                                                        " bytes it announced"};
+            return makeError(Error::Code::Failed, m_lastError.message);
+        }
         DWORD written = 0;
         if (!WriteFile(out, chunk.data(), got, &written, nullptr) || written != got) {
             release();

@@ -2,7 +2,6 @@
 
 #include "device/hid/hid_path.h"
 #include "device/hid/hid_presence.h"
-#include "device/hid/hidraw/hidraw_backend.h"
 #include "device/hid/report_values.h"
 #include "device/hid/sim/sim_interface.h"
 #include "device/usb_ids.h"
@@ -358,13 +357,3 @@ TEST(HidrawBackend, NodeThatIsNotThereFailsToOpen)
 }
 
 } // namespace
-
-TEST(HidrawWriteErrors, OnlyADeviceThatLeftEndsTheConnection)
-{
-    // A stalled or garbled transfer fails one command; treating it as an unplug would tear
-    // down the link and replay the arrival for a device that never left.
-    EXPECT_EQ(hid::hidraw::writeFailure(ENODEV), hid::Transfer::Gone);
-    EXPECT_EQ(hid::hidraw::writeFailure(ESHUTDOWN), hid::Transfer::Gone);
-    for (const int transient : {EPIPE, ETIMEDOUT, EPROTO, EIO, EAGAIN})
-        EXPECT_EQ(hid::hidraw::writeFailure(transient), hid::Transfer::Failed) << transient;
-}

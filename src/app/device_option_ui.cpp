@@ -222,6 +222,8 @@ void CDeviceOptionUI::onTimer(UINT id)
         if (device.isReceiverMode())
             sendVisibility(true);
         device.StartDevice();
+        if (m_notifyWindow)
+            platform::postMessage(m_notifyWindow, shell::MSG_TILE_STARTED, 0, 0);
         m_retries = 0;
         StartTimer(shell::kTileLiveFrameTimer, kLiveFrameCable);
         if (device.isWireless() && device.isOnline())

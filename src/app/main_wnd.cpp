@@ -771,6 +771,11 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         applyTileMessage(wParam, lParam);
         bHandled = true;
         return 0;
+    case shell::MSG_TILE_STARTED:
+        // A start may have written what was pending, or found it could not.
+        showPendingState();
+        bHandled = true;
+        return 0;
     case shell::MSG_SHOW_PROGRESS:
         if (CControlUI* progress = m_pm.FindControl(L"setting_progress"))
             progress->SetVisible(true);

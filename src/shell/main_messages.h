@@ -15,8 +15,10 @@ inline constexpr UINT MSG_UPDATE_SEEN = 0x0C16;      // clears the update badge
 inline constexpr UINT MSG_SHOW_PROGRESS = 0x0C00;    // shows "setting_progress"
 inline constexpr UINT MSG_IGNORED = 0x0D02;          // ignored
 inline constexpr UINT MSG_TILE_VISIBILITY = 0x0D03;  // wParam tile index, lParam 1 show / 0 hide
-inline constexpr UINT MSG_DPI_NOTICE = 0x04C8;       // logged only
-inline constexpr UINT MSG_TRAY = 0x0401;             // the tray icon's callback message
+inline constexpr UINT MSG_TILE_STARTED =
+    0x0D04; // a tile's device started: what it holds may have changed
+inline constexpr UINT MSG_DPI_NOTICE = 0x04C8; // logged only
+inline constexpr UINT MSG_TRAY = 0x0401;       // the tray icon's callback message
 inline constexpr UINT WM_LBUTTONUP_TRAY = 0x0202;
 inline constexpr UINT WM_RBUTTONUP_TRAY = 0x0205;
 

@@ -272,7 +272,7 @@ TEST_F(DevicePagesWindowTest, AFailedReapplyAfterResumeShowsAndTheKeyboardsRetur
                    window().activeDevice()->pending() == shell::Pending::None;
         },
         5s));
-    EXPECT_FALSE(visible(L"pending_status"));
+    ASSERT_TRUE(ui().waitFor([&] { return !visible(L"pending_status"); }, 5s));
 }
 
 TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)

@@ -90,6 +90,13 @@ DeviceMonitor::DeviceMonitor(const std::string& subsystem, std::function<void()>
     m_impl->ready.wait();
 }
 
+// Device notices need no daemon on Windows: the sign of one is not looked at.
+DeviceMonitor::DeviceMonitor(const std::string& subsystem, std::function<void()> onChange,
+                             const std::filesystem::path&)
+    : DeviceMonitor(subsystem, std::move(onChange))
+{
+}
+
 DeviceMonitor::~DeviceMonitor()
 {
     if (!m_impl->thread.joinable())

@@ -159,4 +159,11 @@ Result<void> createPrivateFolder(const fs::path& folder)
     return createFolders(folder);
 }
 
+// The folders under the user's profile are closed to other users by their inherited access
+// lists already; nothing is tightened here.
+std::size_t securePrivateFolders()
+{
+    return 0;
+}
+
 } // namespace platform

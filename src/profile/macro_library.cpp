@@ -56,6 +56,13 @@ void MacroLibrary::Load()
 {
     const auto lock = lockDataFolder(m_folder);
     removeLeftoverWrites(m_folder);
+    m_setAsideNotices.clear();
+    // An index too large to read would refuse every change for good: kept aside, it starts
+    // afresh and the macro files come back into it as orphans.
+    if (lock) {
+        if (auto aside = setAsideIfTooLarge(indexPath()))
+            m_setAsideNotices.push_back(*aside ? aside->value() : aside->error().message);
+    }
     JsonDocument document = readJsonDocument(indexPath());
     m_readable = document.state != ReadState::Unreadable;
     const bool recoverable =
@@ -63,7 +70,6 @@ void MacroLibrary::Load()
     adopt(std::move(document.value));
     if (recoverable)
         recoverOrphans();
-    m_setAsideNotices.clear();
     if (!lock)
         return;
     // A macro too large to read could never be edited again: kept aside, it starts empty.

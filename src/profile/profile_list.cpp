@@ -197,11 +197,15 @@ void ProfileList::InitProfiles()
         finishInterruptedRename();
     }
     const fs::path path = listPath();
+    m_setAsideNotices.clear();
+    // A list too large to read would refuse every change for good: kept aside, the list
+    // starts afresh and the profile files come back into it as orphans below.
+    if (lock)
+        setAsideIfTooLarge(path);
     JsonDocument document = readJsonDocument(path);
     m_names.clear();
     m_selected = -1;
     m_currentProfileId.clear();
-    m_setAsideNotices.clear();
     if (document.state == ReadState::Unreadable) {
         // No stand-in list: a device working from one would make a new profile file for
         // every change and lose it again.

@@ -368,3 +368,27 @@ TEST(MacroLibrary, AMacroFileTooLargeToReadIsSetAsideNotSavedOver)
     second += ".toolarge2";
     EXPECT_EQ(std::filesystem::file_size(second), kMaxJsonFileSize + 1);
 }
+
+TEST(MacroLibrary, AnIndexTooLargeToReadIsSetAsideAndItsMacrosComeBack)
+{
+    TempDir dir;
+    MacroLibrary library(dir.path());
+    library.Load();
+    library.NewMacro();
+    ASSERT_TRUE(library.SaveMacro(0, {MacroRow{R"({"Type": 1, "Button": 4})", L"10"}}));
+    const auto index = dir.path() / kMacroIndexFileName;
+    {
+        std::ofstream big(index, std::ios::binary);
+        big.seekp(static_cast<std::streamoff>(kMaxJsonFileSize));
+        big.put('}');
+    }
+    MacroLibrary reopened(dir.path());
+    reopened.Load();
+    std::filesystem::path aside = index;
+    aside += ".toolarge";
+    EXPECT_EQ(std::filesystem::file_size(aside), kMaxJsonFileSize + 1);
+    ASSERT_EQ(reopened.setAsideNotices().size(), 1u);
+    EXPECT_EQ(reopened.names(), Names{L"macro_1"});
+    EXPECT_EQ(reopened.LoadMacro(0)->size(), 1u);
+    EXPECT_FALSE(reopened.NewMacro().empty());
+}

@@ -406,3 +406,32 @@ TEST_F(ProfileListTest, AProfileFileTooLargeToReadIsSetAsideAndTheListStillWorks
     ASSERT_TRUE(again.DeleteProfile());
     EXPECT_EQ(again.names(), Names{L"profile2"});
 }
+
+TEST_F(ProfileListTest, AListFileTooLargeToReadIsSetAsideAndItsProfilesComeBack)
+{
+    list.InitProfiles();
+    ASSERT_TRUE(list.AddProfile());
+    list.SelectProfile(1);
+    ASSERT_EQ(list.RenameProfile(L"mine"), ProfileList::Renamed);
+    const auto listPath = folder() / "ProfileList.ini";
+    {
+        std::ofstream out(listPath, std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(kMaxJsonFileSize));
+        out.put('}');
+    }
+    std::filesystem::path aside = listPath;
+    aside += ".toolarge";
+
+    ProfileList reopened;
+    reopened.SetPaths(folder(), root / "keyboard.Json");
+    reopened.InitProfiles();
+    EXPECT_EQ(std::filesystem::file_size(aside), kMaxJsonFileSize + 1);
+    ASSERT_FALSE(reopened.setAsideNotices().empty());
+    EXPECT_NE(reopened.setAsideNotices()[0].find(aside.string()), std::string::npos);
+    // A fresh list, with both stored profiles taken back in under their names.
+    const std::set<std::wstring> names(reopened.names().begin(), reopened.names().end());
+    EXPECT_TRUE(names.count(L"mine"));
+    EXPECT_GE(names.size(), 2u);
+    EXPECT_TRUE(reopened.AddProfile());
+    EXPECT_EQ(reopened.lastRefusal(), ProfileList::Refusal::None);
+}

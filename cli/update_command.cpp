@@ -93,7 +93,9 @@ int checkUpdates(const cli::GlobalOptions& options, const std::vector<std::strin
     if (!ok)
         return 2;
     const auto tiles = presentDevices();
-    const auto entries = update::buildEntries(tiles, update::applicationVersion());
+    const auto entries =
+        update::buildEntries(tiles, update::applicationVersion(),
+                             update::applicationVersionLabel(update::applicationVersionText()));
 
     int status = 0;
     platform::HttpClient client;

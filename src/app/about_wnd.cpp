@@ -4,6 +4,8 @@
 #include "shell/command_routes.h"
 #include "shell/main_messages.h"
 #include "ui/paint_manager_ui.h"
+#include "update/update_check.h"
+#include "update/update_model.h"
 
 void CAboutWnd::InitWindow()
 {
@@ -19,7 +21,9 @@ void CAboutWnd::ShowVersion()
     lookup->SetResourceText(true);
     lookup->SetText(L"software_rev_text");
     label->SetResourceText(false);
-    label->SetText(std::wstring(lookup->GetText()) + kVersionText);
+    // The version the update list shows too.
+    label->SetText(std::wstring(lookup->GetText()) +
+                   update::applicationVersionLabel(update::applicationVersionText()));
 }
 
 void CAboutWnd::OnClick(TNotifyUI& msg)

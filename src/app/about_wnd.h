@@ -5,9 +5,6 @@
 // The about window: the program's name and version over the main window.
 class CAboutWnd : public WindowImplBase {
 public:
-    // The application's version text shown after the "software_rev_text" words.
-    static constexpr const wchar_t* kVersionText = L"V1.0";
-
     const wchar_t* GetWindowClassName() const override { return L"AboutWnd"; }
     void InitWindow() override;
     void OnClick(TNotifyUI& msg) override;

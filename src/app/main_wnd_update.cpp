@@ -20,7 +20,8 @@ std::vector<update::UpdateEntry> CMainWnd::updateEntries() const
         tile.firmwareVersion = tile.online ? device->firmwareVersion() : 0;
         tiles.push_back(tile);
     }
-    return update::buildEntries(tiles, update::applicationVersion());
+    return update::buildEntries(tiles, update::applicationVersion(),
+                                update::applicationVersionLabel(update::applicationVersionText()));
 }
 
 } // namespace app

@@ -30,6 +30,12 @@ UpdateServiceConfig configFromSettings()
     return config;
 }
 
+std::wstring applicationVersionText()
+{
+    platform::SettingsStore store(platform::SettingsStore::defaultFile());
+    return store.text(kVersionSetting).value_or(std::wstring(kApplicationVersionText));
+}
+
 std::uint32_t applicationVersion()
 {
     platform::SettingsStore store(platform::SettingsStore::defaultFile());

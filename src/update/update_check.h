@@ -37,6 +37,8 @@ UpdateServiceConfig configFromSettings();
 // The application's version: the stored "DisplayVersion" text when there is one (any
 // other type of value counts as missing: 0), else the built-in version.
 std::uint32_t applicationVersion();
+// The same version as text: the stored "DisplayVersion" text, else the built-in one.
+std::wstring applicationVersionText();
 
 // The outcome of one check.
 struct CheckResult {

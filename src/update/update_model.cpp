@@ -54,7 +54,8 @@ UpdateEntry entryFor(const UpdateModel& model, std::uint32_t currentVersion)
     return entry;
 }
 
-std::vector<UpdateEntry> buildEntries(std::span<const DeviceTile> tiles, std::uint32_t appVersion)
+std::vector<UpdateEntry> buildEntries(std::span<const DeviceTile> tiles, std::uint32_t appVersion,
+                                      std::wstring_view appVersionLabel)
 {
     std::vector<UpdateEntry> entries;
     const auto& models = updateModels();
@@ -65,8 +66,11 @@ std::vector<UpdateEntry> buildEntries(std::span<const DeviceTile> tiles, std::ui
         } else if (row < tiles.size() && tiles[row].online && tiles[row].kind == models[row].kind) {
             version = tiles[row].firmwareVersion;
         }
-        if (version != 0)
-            entries.push_back(entryFor(models[row], version));
+        if (version == 0)
+            continue;
+        entries.push_back(entryFor(models[row], version));
+        if (row == kApplicationRow && !appVersionLabel.empty())
+            entries.back().versionText = appVersionLabel;
     }
     return entries;
 }
@@ -130,7 +134,15 @@ std::wstring currentVersionText(const UpdateEntry& entry)
 {
     if (entry.hexFlag != 0)
         return L"V" + formatHex4(entry.currentVersion);
+    // "V2302" for 2.3.0.2 named no version the user knows.
+    if (!entry.versionText.empty())
+        return entry.versionText;
     return L"V" + std::to_wstring(entry.currentVersion);
+}
+
+std::wstring applicationVersionLabel(std::wstring_view versionText)
+{
+    return L"V" + std::wstring(versionText);
 }
 
 std::string answerProblem(const Json::Value& root)
@@ -213,8 +225,7 @@ UpdateRecord placeholderRecord(const UpdateEntry& entry)
 {
     UpdateRecord record;
     record.name = entry.modelId == L"ALL" ? std::wstring(L"AP") : entry.displayType;
-    record.currentVersionText =
-        entry.hexFlag != 0 ? L"V" + formatHex4(entry.currentVersion) : entry.versionText;
+    record.currentVersionText = currentVersionText(entry);
     record.status = kStatusUpToDate;
     return record;
 }

@@ -83,8 +83,10 @@ struct DeviceTile {
 
 // Entry k takes the version of tile k only when that tile exists, is online and is of
 // the row's kind; a missing or mismatched tile gives 0 (not checked). The application row
-// takes appVersion. Entries whose version is 0 are left out.
-std::vector<UpdateEntry> buildEntries(std::span<const DeviceTile> tiles, std::uint32_t appVersion);
+// takes appVersion, and shows appVersionLabel when one is given (the table's text
+// otherwise). Entries whose version is 0 are left out.
+std::vector<UpdateEntry> buildEntries(std::span<const DeviceTile> tiles, std::uint32_t appVersion,
+                                      std::wstring_view appVersionLabel = {});
 UpdateEntry entryFor(const UpdateModel& model, std::uint32_t currentVersion);
 
 // "2.3.0.2" → 2302: dots removed, the leading decimal digits read with saturation.
@@ -97,7 +99,13 @@ std::wstring buildAppKey(const UpdateEntry& entry);
 // The form body as sent: UTF-8 with its terminating zero byte.
 std::vector<std::uint8_t> buildRequestBody(std::wstring_view appKey, const UpdateEntry& entry);
 
+// "V" and the version the way its owner writes it: "V0102" for firmware, the entry's own
+// text ("V2.3.0.2") for the application, so the row reads the same before and after an
+// answer.
 std::wstring currentVersionText(const UpdateEntry& entry);
+
+// "2.3.0.2" → "V2.3.0.2": the one form the About window and the update list show.
+std::wstring applicationVersionLabel(std::wstring_view versionText);
 
 // Why a parsed answer is not one the check can read: not an object, no "version", or a
 // member of the wrong type ("version", "name", "path", "version_name" strings,

@@ -47,7 +47,7 @@ TEST_F(UpdateCommand, PrintsCurrentAndLatestVersions)
 {
     const auto run = check("--ca " + (testing_support::testCertificates() / "ca.pem").string());
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("AP       current V2302      latest 2.4.0.0    update available"),
+    EXPECT_NE(run.output.find("AP       current V2.3.0.2   latest 2.4.0.0    update available"),
               std::string::npos)
         << run.output;
     EXPECT_TRUE(

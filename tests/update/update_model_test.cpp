@@ -84,14 +84,24 @@ TEST(UpdateAnswer, NewerFirmwareIsOffered)
     EXPECT_EQ(record->localFile, L"KB fw.exe");
 }
 
-TEST(UpdateAnswer, ApplicationShowsTheVersionName)
+TEST(UpdateAnswer, ApplicationShowsTheVersionNameAndOneCurrentVersionText)
 {
+    const auto entries =
+        update::buildEntries({}, 2302, update::applicationVersionLabel(L"2.3.0.2"));
+    ASSERT_EQ(entries.size(), 1u);
     const auto record = update::parseAnswer(
-        R"({"name":"AP","version_name":"2.4.0.0","version":"2400"})", applicationEntry(2302));
+        R"({"name":"AP","version_name":"2.4.0.0","version":"2400"})", entries[0]);
     ASSERT_TRUE(record);
     EXPECT_EQ(record->status, update::kStatusNewer);
     EXPECT_EQ(record->latestVersionText, L"2.4.0.0");
-    EXPECT_EQ(record->currentVersionText, L"V2302");
+    // Answered or not, the row names the version the same way (it read "V2302" once
+    // answered and "V1.0" before).
+    EXPECT_EQ(record->currentVersionText, L"V2.3.0.2");
+    EXPECT_EQ(update::placeholderRecord(entries[0]).currentVersionText, L"V2.3.0.2");
+    // Without a label the table's own text stands, in both states.
+    const auto plain = applicationEntry(2302);
+    EXPECT_EQ(update::placeholderRecord(plain).currentVersionText,
+              update::parseAnswer(R"({"version":"2400"})", plain)->currentVersionText);
 }
 
 TEST(UpdateAnswer, AnswersOfTheWrongShapeAreRefusedWithTheReason)

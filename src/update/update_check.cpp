@@ -127,6 +127,7 @@ void runChecks(platform::HttpClient& client, const UpdateServiceConfig& config,
             record.latestVersionText.clear();
         }
         record.name = entries[i].displayType;
+        record.checkFailed = result.failed;
         records[i] = record;
         UpdateNotice notice{UpdateNotice::Kind::UpdateItem, i, record, WindowState::Checking, {}};
         if (!result.error.message.empty())

@@ -134,6 +134,14 @@ bool UpdateList::anyTicked() const
                        [](const auto& item) { return item.ticked && item.enabled; });
 }
 
+ItemLook itemLook(const UpdateListItem& item)
+{
+    ItemLook look = itemLook(item.state);
+    if (item.record.checkFailed && item.state == ItemState::Done)
+        look.statusTextId = L"CheckFailText";
+    return look;
+}
+
 ItemLook itemLook(ItemState state)
 {
     constexpr std::uint32_t kAccent = 0xFF0099FF;

@@ -83,6 +83,8 @@ struct ItemLook {
     std::uint32_t disabledTextColour = 0;
 };
 ItemLook itemLook(ItemState state);
+// As above, except that an item whose check failed says so instead of "up to date".
+ItemLook itemLook(const UpdateListItem& item);
 
 // "42%": the progress as the item shows it.
 std::wstring progressText(std::int32_t percent);

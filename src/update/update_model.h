@@ -72,6 +72,7 @@ struct UpdateRecord {
     std::wstring downloadPath;  // untrusted text from the answer; never used as a local path
     std::wstring localFile;     // a file name inside the update folder, made safe
     std::uint64_t fileSize = 0; // "size" of the answer, when it gave one: checked after download
+    bool checkFailed = false;   // no valid answer: the versions are unknown, never "up to date"
 };
 
 // A present device as the main window's tiles list it.

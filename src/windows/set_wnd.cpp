@@ -162,8 +162,9 @@ void CSetWnd::showWindowState(update::WindowState state)
     const bool checking = state == WindowState::Checking || state == WindowState::Updating;
     if (CControlUI* ring = m_pm.FindControl(L"update_status_ring"))
         ring->SetVisible(checking);
+    // The tick is for an answer; beside "did not answer" it would read as success.
     if (CControlUI* image = m_pm.FindControl(L"update_status_image"))
-        image->SetVisible(!checking);
+        image->SetVisible(!checking && state != WindowState::NoAnswer);
     switch (state) {
     case WindowState::Checking:
         showStatus(L"GetUpdateInfoText");
@@ -222,7 +223,7 @@ void CSetWnd::showRow(std::size_t index)
         return;
     CControlUI* row = list->GetItemAt(static_cast<int>(index));
     const update::UpdateListItem& item = m_list.items()[index];
-    const update::ItemLook look = update::itemLook(item.state);
+    const update::ItemLook look = update::itemLook(item);
     auto sub = [&](const wchar_t* name) { return m_pm.FindSubControlByName(row, name); };
     auto* option = dynamic_cast<COptionUI*>(sub(L"check_name_select"));
     if (!option) {
@@ -401,11 +402,7 @@ void CSetWnd::OnClick(TNotifyUI& msg)
     if (shell::equalsNoCase(name, L"closebtn") || shell::equalsNoCase(name, L"laterbtn")) {
         // The user's own close ends a running download first; a close from elsewhere is
         // still refused while one runs (OnClose).
-        if (m_launch && !m_list.canClose()) {
-            m_launch->cancel(m_list);
-            for (std::size_t i = 0; i < m_list.items().size(); ++i)
-                showRow(i);
-        }
+        cancelDownload();
         Close(IDOK);
     } else if (shell::equalsNoCase(name, L"minbtn")) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -422,6 +419,15 @@ void CSetWnd::OnClick(TNotifyUI& msg)
         page(L"get_update_tab_layout", 0);
         startUpdate();
     }
+}
+
+void CSetWnd::cancelDownload()
+{
+    if (!m_launch || m_list.canClose())
+        return;
+    m_launch->cancel(m_list);
+    for (std::size_t i = 0; i < m_list.items().size(); ++i)
+        showRow(i);
 }
 
 void CSetWnd::stopWorkers()
@@ -445,7 +451,9 @@ LRESULT CSetWnd::OnClose(UINT, WPARAM, LPARAM, bool& bHandled)
 LRESULT CSetWnd::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled)
 {
     if (wParam == SC_CLOSE) {
-        // Alt+F4 ends the application through the main window's own close.
+        // Alt+F4 ends the application through the main window's own close; an updater left
+        // downloading would outlive it.
+        cancelDownload();
         stopWorkers();
         Close(IDCANCEL);
         if (m_mainWnd)

@@ -72,6 +72,8 @@ private:
     void startUpdate();
     void onUpdaterReport(WPARAM event, LPARAM value);
     void afterUpdateStep(std::optional<update::WindowState> ended);
+    // Ends a running download (the updater process and its partial file), if one runs.
+    void cancelDownload();
     void stopWorkers();
 
     HWND m_mainWnd;

@@ -12,8 +12,8 @@ Routes: /echo (request line, headers and body back), /big (150000 bytes), /slow 
 after 5 s), /redirect (302 to /echo), /api/updates (the JSON of --answer), /file (the
 --file-size bytes of a fixed pattern, honouring a range), /stallfile (as /file, but a
 request without a range stops after half and hangs), /status500 (a JSON answer with status
-500), /trickle?gap=S (headers, then one byte every S seconds for ever), /endless (a body
-without a length that never ends).
+500), /big/updates (as /big, for the update check), /trickle?gap=S (headers, then one byte
+every S seconds for ever), /endless (a body without a length that never ends).
 """
 import argparse
 import http.server
@@ -89,7 +89,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path == "/echo":
             lines = [self.requestline] + [f"{k}: {v}" for k, v in self.headers.items()]
             self.answer(("\r\n".join(lines) + "\r\n\r\n").encode() + body)
-        elif path == "/big":
+        elif path == "/big" or path.endswith("/big/updates"):
             self.answer(b"{" * 150000)
         elif path == "/slow":
             time.sleep(5)

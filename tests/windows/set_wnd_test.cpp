@@ -126,6 +126,12 @@ protected:
         m_setUi = std::make_unique<ui::UiDriver>(m_set->GetPaintManager());
         return true;
     }
+    CControlUI* listRow(int index)
+    {
+        auto* list = dynamic_cast<CListUI*>(
+            m_set->GetPaintManager().FindControl(L"device_update_list_info"));
+        return list && index < list->GetCount() ? list->GetItemAt(index) : nullptr;
+    }
     std::wstring setText(const wchar_t* name)
     {
         CControlUI* control = m_set->GetPaintManager().FindControl(name);
@@ -286,6 +292,56 @@ TEST_F(SetWindowTest, AnOfferedUpdateIsDownloadedWithProgressIntoTheUpdateFolder
     EXPECT_TRUE(m_set->updateList().canClose());
     target = nullptr;
     relay.stop();
+}
+
+// A service that fails, answers garbage or answers too much: the tab and the row say the
+// check failed, with the reason on the row, and nothing reads as "up to date".
+TEST_F(SetWindowTest, AFailedCheckSaysSoInItsRowNeverUpToDate)
+{
+    if (!testing_support::testServiceAvailable())
+        GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
+    const auto answer = m_dir / "answer.json";
+    auto service = std::make_unique<testing_support::TestService>(
+        std::vector<std::string>{"https", "--certs", testing_support::testCertificates().string(),
+                                 "--answer", answer.string()});
+    ASSERT_NE(service->port(), 0);
+    ASSERT_TRUE(open(true, nullptr, false));
+    struct Case {
+        const char* answer;
+        const char* base;
+        const char* said;
+    };
+    for (const Case& c : {Case{R"({"version":"0103"})", "/api/status500/", "status 500"},
+                          Case{R"({"name":5,"path":[1],"version":{}})", "/api/", "not a string"},
+                          Case{"", "/api/big/", ""}}) {
+        std::ofstream(answer, std::ios::trunc) << c.answer;
+        update::UpdateServiceConfig config = serviceConfig(*service);
+        config.baseUrl = platform::fromUtf8(service->url(c.base));
+        const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, false, 0},
+                                                    {update::DeviceKind::Keyboard, true, 0x0102}};
+        ASSERT_TRUE(openUpdateTab(config, update::buildEntries(tiles, 0)));
+        ASSERT_TRUE(m_setUi->waitFor(
+            [&] { return setText(L"update_status_label") == L"The update service did not answer"; },
+            std::chrono::seconds(20)))
+            << c.base << " " << c.answer << ": "
+            << platform::toUtf8(setText(L"update_status_label"));
+        ASSERT_EQ(m_set->updateRows(), 1u);
+        EXPECT_TRUE(m_set->updateList().items()[0].record.checkFailed);
+        EXPECT_EQ(setText(L"update_status_text"), L"Not checked") << c.base << " " << c.answer;
+        EXPECT_EQ(setText(L"OldRev"), L"V0102");
+        const auto* row = listRow(0);
+        ASSERT_TRUE(row);
+        EXPECT_NE(platform::toUtf8(std::wstring(row->GetToolTip())).find(c.said), std::string::npos)
+            << platform::toUtf8(std::wstring(row->GetToolTip()));
+        EXPECT_FALSE(m_set->GetPaintManager().FindControl(L"update_fw_and_ap")->IsVisible());
+        if (std::string_view(c.base) == "/api/status500/") {
+            ASSERT_TRUE(m_setUi->click(L"set_update_opt"));
+            saveShot(*m_setUi, "settings_update_check_failed.png");
+        }
+        m_setUi.reset();
+        ui::destroyWindow(m_set->GetHWND());
+        m_set.reset();
+    }
 }
 
 TEST_F(SetWindowTest, ReportsWithNoItemBeingUpdatedAreIgnored)

@@ -356,6 +356,9 @@ UINT CMainWnd::promptWithNumber(std::wstring_view textId, long long number, int 
 
 UINT CMainWnd::promptText(std::wstring_view text, int buttonMode)
 {
+    // Tests answer these too, or a filled-in message would wait for a click for ever.
+    if (m_options.answerPrompt)
+        return m_options.answerPrompt(text, buttonMode);
     return CMsgWnd::ShowPrompt(m_hWnd, nullptr, std::wstring(text).c_str(), m_dpi, false,
                                buttonMode);
 }

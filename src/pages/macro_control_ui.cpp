@@ -202,6 +202,8 @@ void CMacroControlUI::LoadLibrary()
     m_model->LoadLibrary();
     ShowNames();
     ShowRows();
+    if (m_model->setAsideOnLoad())
+        ShowStatus(L"macro_set_aside_text", true);
 }
 
 void CMacroControlUI::ShowNames()

@@ -92,8 +92,10 @@ void Pages::initialise(shell::ShellDevice* device)
     model->setDataRoot(m_window.userDataFolder());
     panel->SetDeviceKind(static_cast<int>(model->typeId()));
     panel->SetPaths(model->dataFolder(), model->factoryProfilePath());
-    if (const auto problem = panel->Initialize())
-        platform::debugOutput(std::wstring(problem->english));
+    if (const auto problem = panel->Initialize()) {
+        platform::debugOutput(problem->englishText());
+        show(problem);
+    }
     panel->SelectTab(1);
 
     if (panel->model())

@@ -70,6 +70,8 @@ public:
     // True when the selected macro's file could not be loaded whole: it is then kept as it
     // is, and nothing edits or saves it.
     bool isLoadRefused() const { return m_loadRefused; }
+    // Whether the last LoadLibrary kept a file too large to read aside.
+    bool setAsideOnLoad() const { return !m_library.setAsideNotices().empty(); }
     std::wstring NewMacro();
     profile::MacroLibrary::RenameResult RenameSelectedMacro(const std::wstring& name);
     // The deleted index, or -1. Renumbering the profiles' keys is the caller's part.

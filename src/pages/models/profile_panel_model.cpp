@@ -1,5 +1,6 @@
 #include "pages/models/profile_panel_model.h"
 
+#include "platform/text.h"
 #include "ui/text_substitute.h"
 
 #include <algorithm>
@@ -78,7 +79,18 @@ ProfilePanelModel::ProfilePanelModel(int deviceKind, fs::path folder, fs::path d
 std::optional<PanelMessage> ProfilePanelModel::initialize()
 {
     m_list.InitProfiles();
-    return m_list.isReadable() ? std::nullopt : refusalMessage(Refusal::ListUnreadable);
+    if (!m_list.isReadable())
+        return refusalMessage(Refusal::ListUnreadable);
+    if (m_list.setAsideNotices().empty())
+        return std::nullopt;
+    // Said once, when the files are found: the user may want what they held.
+    std::string notices;
+    for (const std::string& notice : m_list.setAsideNotices())
+        notices += (notices.empty() ? "" : "; ") + notice;
+    return PanelMessage{L"profile_set_aside_text",
+                        L"A stored file was too large to read. It was kept aside, and what it "
+                        L"held starts afresh: %s",
+                        std::nullopt, platform::fromUtf8(notices)};
 }
 
 std::wstring ProfilePanelModel::nameText() const

@@ -45,7 +45,9 @@ TEST_F(SetAsideWindowTest, AnOversizedProfileListIsNamedToTheUserAndItsProfilesK
     ASSERT_NE(panel()->model(), nullptr);
     ASSERT_TRUE(panel()->model()->add().listChanged);
     const auto profileCount = panel()->model()->items().size();
+    panel()->model()->list().GetProfileCount();
     const std::filesystem::path folder = panel()->model()->list().GetProfilePath(0).parent_path();
+    ASSERT_FALSE(folder.empty());
     close();
     keyboard.unplug(devsim::KeyboardLink::Cable);
     said.clear();

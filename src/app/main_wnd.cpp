@@ -583,8 +583,9 @@ void CMainWnd::OnMainTimer(UINT_PTR id)
 {
     // Control timers travel as window timers too; they are the paint manager's.
     if (id != shell::kLayoutTimer && id != shell::kTrayMenuTimer &&
-        id != shell::kProfileSwitchTimer && id != shell::kGameRestoreTimer &&
-        id != shell::kTopMostTimer && id != shell::kAudioCompanionTimer)
+        id != shell::kProfileSwitchTimer && id != shell::kProfileNoticeTimer &&
+        id != shell::kGameRestoreTimer && id != shell::kTopMostTimer &&
+        id != shell::kAudioCompanionTimer)
         return;
     KillTimer(id);
     switch (id) {
@@ -601,9 +602,13 @@ void CMainWnd::OnMainTimer(UINT_PTR id)
         showTrayMenu();
         break;
     case shell::kProfileSwitchTimer:
+    case shell::kProfileNoticeTimer:
         if (auto handler = m_pageHandlers.find(shell::RouteOwner::Profile);
             handler != m_pageHandlers.end())
-            handler->second(shell::Route{shell::RouteOwner::Profile, L"device_profile_switch",
+            handler->second(shell::Route{shell::RouteOwner::Profile,
+                                         id == shell::kProfileSwitchTimer
+                                             ? L"device_profile_switch"
+                                             : L"device_profile_notice",
                                          shell::DeviceNeed::Any},
                             nullptr, activeDevice());
         break;

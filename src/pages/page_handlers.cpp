@@ -80,6 +80,7 @@ private:
 
     shell::PageHost& m_window;
     PageHooks m_hooks;
+    std::vector<PanelMessage> m_notices; // shown at kProfileNoticeTimer
 };
 
 void Pages::initialise(shell::ShellDevice* device)
@@ -92,9 +93,11 @@ void Pages::initialise(shell::ShellDevice* device)
     model->setDataRoot(m_window.userDataFolder());
     panel->SetDeviceKind(static_cast<int>(model->typeId()));
     panel->SetPaths(model->dataFolder(), model->factoryProfilePath());
-    if (const auto problem = panel->Initialize()) {
+    if (auto problem = panel->Initialize()) {
         platform::debugOutput(problem->englishText());
-        show(problem);
+        // Not now: a device can start while the window is being made, before anyone sees it.
+        m_notices.push_back(std::move(*problem));
+        m_window.startTimer(shell::kProfileNoticeTimer, shell::kProfileNoticeDelayMs);
     }
     panel->SelectTab(1);
 
@@ -133,6 +136,14 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
     const std::wstring_view command = route.command;
     if (command == L"device_profile_init") {
         initialise(device);
+        return;
+    }
+    if (command == L"device_profile_notice") {
+        // Taken out first: the prompt's own loop may bring the next device's notice.
+        std::vector<PanelMessage> notices;
+        notices.swap(m_notices);
+        for (const PanelMessage& notice : notices)
+            show(notice);
         return;
     }
     CDeviceProfileUI* panel = profilePanelOf(device);

@@ -16,7 +16,8 @@ bool isTooLargeToRead(const std::filesystem::path& file)
     return !error && size > kMaxJsonFileSize;
 }
 
-std::optional<platform::Result<std::string>> setAsideIfTooLarge(const std::filesystem::path& file)
+std::optional<platform::Result<std::string>> setAsideIfTooLarge(const std::filesystem::path& file,
+                                                                std::filesystem::path* asideAs)
 {
     if (!isTooLargeToRead(file))
         return std::nullopt;
@@ -29,6 +30,8 @@ std::optional<platform::Result<std::string>> setAsideIfTooLarge(const std::files
         return platform::makeError(platform::Error::Code::TooLarge,
                                    why + "; " + aside.error().message);
     }
+    if (asideAs)
+        *asideAs = *aside;
     std::string notice = why + ": set aside as " + aside->string();
     platform::debugOutput(notice);
     return notice;

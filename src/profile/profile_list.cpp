@@ -198,6 +198,7 @@ void ProfileList::InitProfiles()
     }
     const fs::path path = listPath();
     m_setAsideNotices.clear();
+    m_setAsideFiles.clear();
     // A list too large to read would refuse every change for good: kept aside, the list
     // starts afresh and the profile files come back into it as orphans below.
     if (lock)
@@ -518,9 +519,12 @@ bool ProfileList::ResetProfile()
 
 bool ProfileList::setAsideIfTooLarge(const fs::path& file)
 {
-    auto aside = profile::setAsideIfTooLarge(file);
+    fs::path asideAs;
+    auto aside = profile::setAsideIfTooLarge(file, &asideAs);
     if (!aside)
         return true;
+    if (*aside)
+        m_setAsideFiles.push_back(std::move(asideAs));
     m_setAsideNotices.push_back(*aside ? aside->value() : aside->error().message);
     return aside->hasValue();
 }

@@ -80,6 +80,8 @@ public:
     // or reset: renamed to "<name>.toolarge" so nothing replaces it, or left alone when
     // that failed. Cleared by InitProfiles.
     const std::vector<std::string>& setAsideNotices() const { return m_setAsideNotices; }
+    // The new names of the files the notices tell of that were set aside.
+    const std::vector<std::filesystem::path>& setAsideFiles() const { return m_setAsideFiles; }
 
     const std::vector<std::wstring>& names() const { return m_names; }
     // "profileselect" of the list file as last read.
@@ -129,6 +131,7 @@ private:
     bool m_readable = true;
     Refusal m_lastRefusal = Refusal::None;
     std::vector<std::string> m_setAsideNotices;
+    std::vector<std::filesystem::path> m_setAsideFiles;
 };
 
 } // namespace profile

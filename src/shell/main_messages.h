@@ -33,6 +33,9 @@ inline constexpr UINT_PTR kAudioCompanionTimer = 1012;
 inline constexpr UINT_PTR kTrayMenuTimer = 1032;
 inline constexpr UINT_PTR kProfileSwitchTimer = 1055;
 inline constexpr UINT_PTR kGameRestoreTimer = 1066;
+// Shows what a device's first load had to tell (files set aside) once the window is up.
+inline constexpr UINT_PTR kProfileNoticeTimer = 1067;
+inline constexpr UINT kProfileNoticeDelayMs = 500;
 // Ends the short top-most spell that brings the window to the front.
 inline constexpr UINT_PTR kTopMostTimer = 1099;
 

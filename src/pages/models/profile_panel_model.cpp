@@ -81,16 +81,16 @@ std::optional<PanelMessage> ProfilePanelModel::initialize()
     m_list.InitProfiles();
     if (!m_list.isReadable())
         return refusalMessage(Refusal::ListUnreadable);
-    if (m_list.setAsideNotices().empty())
+    if (m_list.setAsideFiles().empty())
         return std::nullopt;
     // Said once, when the files are found: the user may want what they held.
-    std::string notices;
-    for (const std::string& notice : m_list.setAsideNotices())
-        notices += (notices.empty() ? "" : "; ") + notice;
+    std::wstring files;
+    for (const std::filesystem::path& file : m_list.setAsideFiles())
+        files += (files.empty() ? L"" : L", ") + platform::fromUtf8(file.string());
     return PanelMessage{L"profile_set_aside_text",
-                        L"A stored file was too large to read. It was kept aside, and what it "
-                        L"held starts afresh: %s",
-                        std::nullopt, platform::fromUtf8(notices)};
+                        L"A stored file was too large to read. It was kept aside as %s, and "
+                        L"what it held starts afresh.",
+                        std::nullopt, std::move(files)};
 }
 
 std::wstring ProfilePanelModel::nameText() const

@@ -28,6 +28,8 @@
 #include "ui/label_ui.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
+#include "update/update_check.h"
+#include "update/update_model.h"
 #include "windows/main_skin.h"
 #include "windows/set_wnd.h"
 
@@ -190,6 +192,10 @@ void CMainWnd::InitWindow()
         platform::debugOutput("suspend and resume notices unavailable: " + power.error().message);
     m_skin = std::make_unique<windows::MainSkin>(m_pm);
     m_skin->restore(windows::SkinIni(userDataFolder() / "main.ini"));
+    // The one version About and the update list show too.
+    if (CControlUI* version = m_pm.FindControl(L"status_version_label"))
+        version->SetText(L"Halvek " +
+                         update::applicationVersionLabel(update::applicationVersionText()));
 }
 
 CControlUI* CMainWnd::CreateControl(const wchar_t* className)

@@ -57,7 +57,8 @@ public:
                                           device.commandPath(devsim::KeyboardLink::Cable));
         keyboard.channel().setLinkMode(protocol::LinkMode::Wired);
         device.setUsbTiming(true);
-        ok = keyboard.ReadDevice() == protocol::Status::Ok && keyboard.LoadProfile() == 1;
+        ok = keyboard.ReadDevice() == protocol::Status::Ok &&
+             keyboard.LoadProfile() == model::ProfileResult::Ok;
     }
     ~Bench()
     {

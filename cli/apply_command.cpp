@@ -139,7 +139,7 @@ int runState(const cli::GlobalOptions& options, const std::vector<std::string>& 
     cli::KeyboardSession session(options, "state", device);
     if (!session.open())
         return session.exitStatus();
-    if (device.LoadProfile() != 1) {
+    if (device.LoadProfile() != model::ProfileResult::Ok) {
         std::fprintf(stderr, "halvekctl state: %s: the selected profile could not be loaded\n",
                      prepared->store->deviceName.c_str());
         return 1;

@@ -108,7 +108,7 @@ void KeySetHandler::writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard
             0);
     }
     if (outcome.macroResult <= 0) {
-        result.save(outcome.saved ? 0 : -1);
+        result.save(outcome.saved ? model::ProfileResult::Ok : model::ProfileResult::NotSaved);
         if (outcome.keyMapResult != 1)
             result.device(static_cast<protocol::Status>(outcome.keyMapResult));
     }

@@ -103,7 +103,7 @@ void Pages::initialise(shell::ShellDevice* device)
 
     if (panel->model())
         adoptPanelProfile(*model, *panel->model());
-    if (model->LoadProfile() == 1)
+    if (model->LoadProfile() == model::ProfileResult::Ok)
         showSystemPage(device);
 }
 

@@ -33,7 +33,7 @@ struct DeviceSetup {
     int deviceNumber = -1;
     bool wireless = false;
     int mouseExtra = -1; // the description row's fourth value, for the mouse only
-    int kind = 0;
+    detect::DeviceKind kind = detect::DeviceKind::Keyboard;
     detect::SupportedInterface identity;
     HWND notifyWindow = nullptr;
 };

@@ -213,7 +213,7 @@ TEST_F(DevicePagesWindowTest, TheComboAlwaysNamesTheProfileTheKeyboardHolds)
     shoot("profile-after-delete");
 
     // The next save goes into a listed profile's file, and no file is left unlisted.
-    ASSERT_EQ(keyboardModel().CommitProfile(), 0);
+    ASSERT_EQ(keyboardModel().CommitProfile(), model::ProfileResult::Ok);
     profile::ProfileList& list = panel()->model()->list();
     std::set<std::filesystem::path> listed;
     for (int i = 0; i < list.GetProfileCount(); ++i)

@@ -321,7 +321,7 @@ TEST_F(MacroPageTest, DeletingAMacroUsedInTwoProfilesMovesEveryKeyAlong)
     const std::size_t usesSecond = bindMacro(1, 1);
     ASSERT_NE(usesFirst, usesSecond);
     const auto defaultOfFirst = keyboardModel().keys()[usesFirst].defaultCode;
-    ASSERT_EQ(keyboardModel().CommitProfile(), 0);
+    ASSERT_EQ(keyboardModel().CommitProfile(), model::ProfileResult::Ok);
 
     // A second profile whose keys use both macros the other way round.
     CDeviceProfileUI* panel = pages::profilePanelOf(window().activeDevice());

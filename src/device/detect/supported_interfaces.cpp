@@ -7,6 +7,7 @@ namespace {
 
 using T = DeviceTypeId;
 using R = InterfaceRole;
+using K = DeviceKind;
 
 SupportedInterface row(std::uint16_t vendorId, std::uint16_t productId,
                        std::uint16_t interfaceNumber, std::uint16_t collection, T type, R role,
@@ -88,14 +89,14 @@ const std::array<DeviceType, 4>& deviceTypes()
     constexpr std::wstring_view header = L"tab_header_device";
     constexpr std::wstring_view power = L"device_power_switch";
     static const std::array<DeviceType, 4> types{{
-        {tile, header, power, L"mouse", 0, 0, 0, 1, kHalvekVendorId, kMouseCableProductId,
+        {tile, header, power, L"mouse", 0, 0, 0, K::Mouse, kHalvekVendorId, kMouseCableProductId,
          T::MouseCable, R::Command},
-        {tile, header, power, L"keyboard", 1, 1, -1, 0, kHalvekVendorId, kKeyboardCableProductId,
-         T::KeyboardCable, R::Command},
-        {tile, header, power, L"MousePad", 2, 2, 1, 2, kHalvekVendorId, kMousePadProductId,
-         T::MousePad, R::Command},
-        {tile, header, power, L"HD", 3, 3, -1, 3, kHeadsetVendorId, kHeadsetProductId, T::Headset,
-         R::Command},
+        {tile, header, power, L"keyboard", 1, 1, -1, K::Keyboard, kHalvekVendorId,
+         kKeyboardCableProductId, T::KeyboardCable, R::Command},
+        {tile, header, power, L"MousePad", 2, 2, 1, K::MousePad, kHalvekVendorId,
+         kMousePadProductId, T::MousePad, R::Command},
+        {tile, header, power, L"HD", 3, 3, -1, K::Headset, kHeadsetVendorId, kHeadsetProductId,
+         T::Headset, R::Command},
     }};
     return types;
 }

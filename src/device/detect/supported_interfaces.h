@@ -21,6 +21,9 @@ enum class DeviceTypeId : std::uint16_t {
     KeyboardReceiver = 9,
 };
 
+// The kind value of a device type, handed to its device object.
+enum class DeviceKind : std::int32_t { Keyboard = 0, Mouse = 1, MousePad = 2, Headset = 3 };
+
 // What the program does with an interface of a row.
 enum class InterfaceRole : std::uint16_t {
     Command = 0,    // the vendor command interface of the channel
@@ -66,7 +69,7 @@ struct DeviceType {
     std::int32_t tileOrder;
     std::int32_t descriptionRow;
     std::int32_t switchIndex;
-    std::int32_t kindValue;
+    DeviceKind kindValue;
     std::uint16_t vendorId;
     std::uint16_t productId;
     DeviceTypeId typeId;

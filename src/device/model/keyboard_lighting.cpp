@@ -8,15 +8,16 @@
 // painting, and the live frames the lighting thread paints and the pump sends.
 
 namespace model {
-protocol::Status KeyboardModel::PaintCustomKey(std::size_t light)
+SavedAndWritten KeyboardModel::PaintCustomKey(std::size_t light)
 {
     return PaintCustomKeys(std::span(&light, 1));
 }
 
-protocol::Status KeyboardModel::PaintCustomKeys(std::span<const std::size_t> lights)
+SavedAndWritten KeyboardModel::PaintCustomKeys(std::span<const std::size_t> lights)
 {
+    SavedAndWritten result;
     if (m_state[state::kMode] != kCustomMode)
-        return protocol::Status::Ok;
+        return result;
     const profile::LightInfo settings = lightSettings();
     const Rgb colour{settings.red, settings.green, settings.blue};
     bool painted = false;
@@ -29,13 +30,14 @@ protocol::Status KeyboardModel::PaintCustomKeys(std::span<const std::size_t> lig
         }
     });
     if (!painted)
-        return protocol::Status::Ok;
+        return result;
     if (view().isCustomGroupSelected())
-        storeCustomColours(settings.customGroup);
-    return writePaintedColours(settings.customGroup);
+        result.saved = storeCustomColours(settings.customGroup);
+    result.written = writePaintedColours(settings.customGroup);
+    return result;
 }
 
-protocol::Status KeyboardModel::FillCustomColours(Rgb colour, bool storeInGroup)
+SavedAndWritten KeyboardModel::FillCustomColours(Rgb colour, bool storeInGroup)
 {
     const profile::LightInfo settings = lightSettings();
     const std::size_t count = std::size_t(lightCount());
@@ -47,16 +49,17 @@ protocol::Status KeyboardModel::FillCustomColours(Rgb colour, bool storeInGroup)
         for (std::size_t light = 0; light < count; ++light)
             engine.paintCustomKey(light, colour);
     });
+    SavedAndWritten result;
     if (storeInGroup) {
         m_profile.StoreCustomColours(colours, settings.customGroup);
-        (void)CommitProfile();
+        result.saved = CommitProfile();
     }
-    if (m_state[state::kMode] != kCustomMode)
-        return protocol::Status::Ok;
-    return writePaintedColours(settings.customGroup);
+    if (m_state[state::kMode] == kCustomMode)
+        result.written = writePaintedColours(settings.customGroup);
+    return result;
 }
 
-void KeyboardModel::storeCustomColours(int group)
+ProfileResult KeyboardModel::storeCustomColours(int group)
 {
     std::vector<profile::RgbaColour> colours(static_cast<std::size_t>(lightCount()));
     for (std::size_t i = 0; i < colours.size(); ++i) {
@@ -64,7 +67,7 @@ void KeyboardModel::storeCustomColours(int group)
         colours[i] = {painted.red, painted.green, painted.blue, 0};
     }
     m_profile.StoreCustomColours(colours, group);
-    (void)CommitProfile();
+    return CommitProfile();
 }
 
 protocol::Status KeyboardModel::writePaintedColours(int group)

@@ -12,12 +12,15 @@ namespace model {
 namespace {
 
 inline constexpr std::uint16_t kProfileSyncUsage = 0x0402;
-inline constexpr int kKeyboardKind = 1;
+
+const KeyFamilyLayout kKeyboardKeys{kKeyboardPositions, kUnmapped, &protocol::writeKeyMapBlock,
+                                    &protocol::writeMacroBlock};
 
 } // namespace
 
 KeyboardModel::KeyboardModel()
-    : m_lighting(std::make_unique<LightingThread>(static_cast<LightingHost&>(*this))),
+    : KeyedDeviceModel(kKeyboardKeys),
+      m_lighting(std::make_unique<LightingThread>(static_cast<LightingHost&>(*this))),
       m_pump(std::make_unique<LiveFramePump>(
           [this](std::span<const std::uint8_t> frame) { return sendLiveColours(frame); }))
 {
@@ -25,9 +28,7 @@ KeyboardModel::KeyboardModel()
     setKeyCount(int(kKeyboardKeyCount));
     setLightCount(int(kKeyboardLightCount));
     setIdentity(detect::supportedInterfaces()[0]);
-    UsbDeviceModel::SetKind(kKeyboardKind);
-    setPositionMaps(PositionMap(kKeyboardPositions, kUnmapped),
-                    PositionMap(kKeyboardPositions, kUnmapped));
+    SetKind(detect::DeviceKind::Keyboard);
     m_liveLedMap.fill(kUnmapped);
 }
 
@@ -42,9 +43,11 @@ std::atomic<std::uint16_t>& KeyboardModel::lastListenerUsage()
     return usage;
 }
 
-void KeyboardModel::setKeys(std::vector<profile::KeyAssignment> keys)
+Capabilities KeyboardModel::capabilities() const
 {
-    m_keys = std::move(keys);
+    using enum Capability;
+    return {Profile, Lighting,      DeviceRead, DeviceState, SlotRecord, KeyMap,
+            Macros,  CustomColours, Power,      Receiver,    AudioInput};
 }
 
 LightColourList& KeyboardModel::lights()
@@ -140,39 +143,35 @@ std::filesystem::path KeyboardModel::GetProfilePath() const
     return m_profile.GetProfilePath();
 }
 
-int KeyboardModel::LoadProfile()
+ProfileResult KeyboardModel::LoadProfile()
 {
     SetProfilePaths();
     if (m_profile.GetProfilePath().empty())
-        return 0;
+        return ProfileResult::NoProfile;
     m_profile.LoadProfileFile(m_profile.GetProfilePath());
-    m_keys = m_profile.LoadKeyList();
+    setKeys(m_profile.LoadKeyList());
     (void)ShowLighting();
     m_systemSettings = m_profile.LoadSystemStages();
-    return 1;
+    return ProfileResult::Ok;
 }
 
-void KeyboardModel::ReloadProfile()
+ProfileResult KeyboardModel::ReloadProfile()
 {
     SetProfilePaths();
     const std::filesystem::path own = m_profile.GetProfilePath();
     m_profile.LoadProfileFile(factoryProfilePath());
     m_profile.SetProfilePath(own);
-    m_keys = m_profile.LoadKeyList();
+    setKeys(m_profile.LoadKeyList());
     (void)ShowLighting();
     m_systemSettings = m_profile.LoadSystemStages();
-    (void)CommitProfile();
+    const ProfileResult result = CommitProfile();
     RefreshView();
+    return result;
 }
 
-int KeyboardModel::CommitProfile()
+ProfileResult KeyboardModel::CommitProfile()
 {
-    return m_profile.SaveProfile();
-}
-
-void KeyboardModel::SetKind(int kind)
-{
-    UsbDeviceModel::SetKind(kind);
+    return saved(m_profile.SaveProfile());
 }
 
 void KeyboardModel::SetLightSettings(const profile::LightInfoWords& words)
@@ -194,14 +193,6 @@ void KeyboardModel::LoadLightPresets()
                               folder / profile::kCustomLightListName);
 }
 
-std::size_t KeyboardModel::macroCount()
-{
-    profile::MacroLibrary library(dataFolder());
-    library.Load();
-    m_macroLibraryReadable = library.isReadable();
-    return library.count();
-}
-
 void KeyboardModel::RefreshView()
 {
     LoadLightPresets();
@@ -209,59 +200,7 @@ void KeyboardModel::RefreshView()
     view().refreshPages();
 }
 
-void KeyboardModel::DropStaleMacroKeys()
-{
-    LoadLightPresets();
-    const std::size_t count = macroCount();
-    // An index that cannot be read says nothing about which macros exist.
-    if (!m_macroLibraryReadable)
-        return;
-    if (!profile::resetStaleMacroKeys(m_keys, count))
-        return;
-    m_profile.StoreKeyList(m_keys);
-    LoadLightPresets();
-    view().keyLabelsChanged();
-}
-
 // ---- Writing the device
-
-std::vector<int> KeyboardModel::CollectMacros()
-{
-    return collectMacros(m_keys, positionToSlot(), macroCount());
-}
-
-protocol::Status KeyboardModel::WriteKeyMap(int bank,
-                                            const std::vector<profile::KeyAssignment>& keys)
-{
-    if (!channel().isOpen())
-        return protocol::Status::NoReply;
-    if (bank != 0)
-        return protocol::Status::BankRefused;
-    const KeyMapBuild build = buildKeyMap(m_blocks.keyLayout, keys, positionToSlot(), macroCount());
-    const protocol::Status status =
-        protocol::writeKeyMapBlock(channel(), mutableInfo(), build.block);
-    return status;
-}
-
-protocol::Status KeyboardModel::WriteProfileKeyMap(int bank)
-{
-    return WriteKeyMap(bank, m_keys);
-}
-
-protocol::MacroWrite KeyboardModel::WriteMacros(const std::vector<int>& macros)
-{
-    profile::MacroLibrary library(dataFolder());
-    library.Load();
-    std::vector<protocol::Macro> block;
-    block.reserve(macros.size());
-    for (const int index : macros) {
-        protocol::Macro macro;
-        for (const profile::MacroEvent& event : library.LoadEvents(index))
-            macro.events.push_back({event.delay, event.type, event.down, event.button});
-        block.push_back(std::move(macro));
-    }
-    return protocol::writeMacroBlock(channel(), mutableInfo(), block);
-}
 
 protocol::Status KeyboardModel::WriteSlotRecord(int slot, int active)
 {
@@ -296,7 +235,8 @@ protocol::Status KeyboardModel::WriteCustomColourGroup()
 protocol::Status KeyboardModel::StartDevice()
 {
     protocol::Status first = ReadDevice();
-    (void)LoadProfile();
+    if (const ProfileResult loaded = LoadProfile(); loaded != ProfileResult::Ok)
+        platform::debugOutput("keyboard start: " + describe(loaded));
     const protocol::Status state = ReadDeviceState();
     if (first == protocol::Status::Ok)
         first = state;
@@ -315,8 +255,8 @@ void KeyboardModel::SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t>
 void KeyboardModel::SyncFromDevice()
 {
     (void)ReadDeviceState();
-    if (lastCableUsage() == kProfileSyncUsage)
-        (void)LoadProfile();
+    if (lastCableUsage() == kProfileSyncUsage && LoadProfile() != ProfileResult::Ok)
+        platform::debugOutput("keyboard sync: the selected profile could not be loaded");
     RefreshView();
 }
 

@@ -9,10 +9,10 @@
 // and the frame pump sends; neither touches the profile or the view.
 
 #include "device/model/keyboard_conversions.h"
+#include "device/model/keyed_device_model.h"
 #include "device/model/lighting_thread.h"
 #include "device/model/live_frame.h"
 #include "device/model/live_frame_pump.h"
-#include "device/model/usb_device_model.h"
 #include "profile/keyboard_profile_data.h"
 #include "profile/system_stages.h"
 
@@ -31,7 +31,7 @@ inline constexpr const wchar_t* kKeyboardFolderName = L"keyboard";
 // Live frames on the cable go no faster than the tile's timer, every 5 ms.
 inline constexpr std::chrono::milliseconds kLiveFrameInterval{5};
 
-class KeyboardModel : public UsbDeviceModel, private LightingHost {
+class KeyboardModel : public KeyedDeviceModel, private LightingHost {
 public:
     KeyboardModel();
     // Stops the frame pump and the lighting thread before anything they use goes.
@@ -42,9 +42,6 @@ public:
     const DeviceState& deviceState() const { return m_state; }
     const protocol::SlotRecord& lastSlotRecord() const { return m_lastRecord; }
     const profile::KeyboardSystemStages& systemSettings() const { return m_systemSettings; }
-    // The device's copy of the profile's key list.
-    const std::vector<profile::KeyAssignment>& keys() const { return m_keys; }
-    void setKeys(std::vector<profile::KeyAssignment> keys);
 
     // The full read, then the position maps. After a stopped read the maps are kept.
     protocol::FullReadResult ReadKeyboard();
@@ -55,14 +52,14 @@ public:
     // Stops the running host effect and clears its state.
     void ResetEffects();
     // In the custom mode: light `light` takes the current colour, the colours go to the
-    // profile when a custom group is selected, and the group is written on the cable.
-    protocol::Status PaintCustomKey(std::size_t light);
+    // profile (saved) when a custom group is selected, and the group is written on the cable.
+    SavedAndWritten PaintCustomKey(std::size_t light);
     // The same for several lights at once, with one write.
-    protocol::Status PaintCustomKeys(std::span<const std::size_t> lights);
+    SavedAndWritten PaintCustomKeys(std::span<const std::size_t> lights);
     // Every light takes `colour` as its custom colour (shown in the custom mode); with
-    // `storeInGroup` the colours become the selected group's in the profile; in the custom
-    // mode they are written on the cable.
-    protocol::Status FillCustomColours(Rgb colour, bool storeInGroup);
+    // `storeInGroup` the colours become the selected group's in the profile, saved; in the
+    // custom mode they are written on the cable.
+    SavedAndWritten FillCustomColours(Rgb colour, bool storeInGroup);
 
     // The last consumer usage the listener received, kept for the whole process.
     static std::atomic<std::uint16_t>& lastListenerUsage();
@@ -77,7 +74,7 @@ public:
     std::uint64_t framesPainted() const { return m_painted.load(); }
     std::uint64_t framesHandedOver() const { return m_handedOver.load(); }
 
-    // Overrides.
+    Capabilities capabilities() const override;
     LightColourList& lights() override;
     protocol::Status ShowLighting() override;
     void EffectOff() override;
@@ -87,27 +84,19 @@ public:
     void SyncFromDevice() override;
     void RefreshPower() override;
     bool IsReceiverLinkUp() override;
-    int LoadProfile() override;
+    ProfileResult LoadProfile() override;
     void RefreshView() override;
     void SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t> recordValue) override;
-    void DropStaleMacroKeys() override;
-    void ReloadProfile() override;
-    std::vector<int> CollectMacros() override;
-    protocol::Status WriteKeyMap(int bank,
-                                 const std::vector<profile::KeyAssignment>& keys) override;
-    protocol::Status WriteProfileKeyMap(int bank) override;
-    protocol::MacroWrite WriteMacros(const std::vector<int>& macros) override;
+    ProfileResult ReloadProfile() override;
     protocol::Status WriteSlotRecord(int slot, int active) override;
     void LoadLightPresets() override;
     protocol::Status WriteCustomColourGroup() override;
-    bool hasCustomColours() const override { return true; }
     protocol::Status ReadDevice() override;
     // Starts (or restarts) the lighting thread and the frame pump.
     void StartLighting() override;
     void StopLighting() override;
     std::filesystem::path GetProfilePath() const override;
-    int CommitProfile() override;
-    void SetKind(int kind) override;
+    ProfileResult CommitProfile() override;
     void SetLightSettings(const profile::LightInfoWords& words) override;
     void SetAudioParams(const profile::AudioLightWords& words) override;
     void SetAudioSpectrum(std::span<const std::int32_t> values) override;
@@ -115,9 +104,9 @@ public:
 
     // The last power block read, if any.
     const std::optional<protocol::PowerBlock>& power() const { return m_power; }
-    // False while the macro library exists but cannot be read: macro references are then
-    // left alone.
-    bool isMacroLibraryReadable() const { return m_macroLibraryReadable; }
+
+protected:
+    const protocol::KeyBlock& keyLayoutBlock() const override { return m_blocks.keyLayout; }
 
 private:
     // LightingHost, on the lighting thread.
@@ -125,9 +114,8 @@ private:
     bool isLightingSynced() const override;
     void framePainted() override;
 
-    std::size_t macroCount();
     // The lights' colours as the selected group's custom colours, saved.
-    void storeCustomColours(int group);
+    ProfileResult storeCustomColours(int group);
     // The lights' colours to the keyboard's custom colour group, on the cable only.
     protocol::Status writePaintedColours(int group);
     bool sendLiveColours(std::span<const std::uint8_t> frame);
@@ -138,9 +126,7 @@ private:
     DeviceState m_previousState{};
     protocol::SlotRecord m_lastRecord{};
     profile::KeyboardSystemStages m_systemSettings;
-    std::vector<profile::KeyAssignment> m_keys;
     std::optional<protocol::PowerBlock> m_power;
-    bool m_macroLibraryReadable = true;
 
     // Whether a live frame may go out now; any thread.
     bool mayStream() const;

@@ -37,15 +37,21 @@ LightOnlyModel::LightOnlyModel(std::size_t deviceType,
     setLightCount(description.lightCount);
     setWireless(description.wireless);
     setIdentity(identityRowOf(type));
-    UsbDeviceModel::SetKind(type.kindValue);
+    SetKind(type.kindValue);
+}
+
+Capabilities LightOnlyModel::capabilities() const
+{
+    return {Capability::Profile, Capability::Lighting};
 }
 
 protocol::Status LightOnlyModel::StartDevice()
 {
-    const protocol::Status status =
-        LoadProfile() == 1 ? protocol::Status::Ok : protocol::Status::NoReply;
+    const ProfileResult loaded = LoadProfile();
     RefreshView();
-    return status;
+    if (loaded != ProfileResult::Ok)
+        platform::debugOutput("device start: " + describe(loaded));
+    return loaded == ProfileResult::Ok ? protocol::Status::Ok : protocol::Status::NoReply;
 }
 
 std::filesystem::path LightOnlyModel::GetProfilePath() const
@@ -53,18 +59,18 @@ std::filesystem::path LightOnlyModel::GetProfilePath() const
     return m_profile->GetProfilePath();
 }
 
-int LightOnlyModel::LoadProfile()
+ProfileResult LightOnlyModel::LoadProfile()
 {
     SetProfilePaths();
     if (m_profile->GetProfilePath().empty())
-        return 0;
+        return ProfileResult::NoProfile;
     m_profile->LoadProfileFile(m_profile->GetProfilePath());
     loadRecords();
     (void)ShowLighting();
-    return 1;
+    return ProfileResult::Ok;
 }
 
-void LightOnlyModel::ReloadProfile()
+ProfileResult LightOnlyModel::ReloadProfile()
 {
     SetProfilePaths();
     const std::filesystem::path own = m_profile->GetProfilePath();
@@ -72,13 +78,14 @@ void LightOnlyModel::ReloadProfile()
     m_profile->SetProfilePath(own);
     loadRecords();
     (void)ShowLighting();
-    (void)CommitProfile();
+    const ProfileResult result = CommitProfile();
     RefreshView();
+    return result;
 }
 
-int LightOnlyModel::CommitProfile()
+ProfileResult LightOnlyModel::CommitProfile()
 {
-    return m_profile->SaveProfile();
+    return saved(m_profile->SaveProfile());
 }
 
 void LightOnlyModel::RefreshView()

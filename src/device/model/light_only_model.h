@@ -23,13 +23,14 @@ public:
     profile::CBasicProfiledata& profile() { return *m_profile; }
     profile::CBasicProfiledata* profileRecord() override { return m_profile.get(); }
 
+    Capabilities capabilities() const override;
     protocol::Status StartDevice() override;
-    int LoadProfile() override;
-    void ReloadProfile() override;
+    ProfileResult LoadProfile() override;
+    ProfileResult ReloadProfile() override;
     protocol::Status ShowLighting() override;
     void RefreshView() override;
     std::filesystem::path GetProfilePath() const override;
-    int CommitProfile() override;
+    ProfileResult CommitProfile() override;
     void SetLightSettings(const profile::LightInfoWords& words) override;
     void LoadLightPresets() override;
 

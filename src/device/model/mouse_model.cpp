@@ -14,12 +14,15 @@ namespace model {
 namespace {
 
 constexpr std::size_t kMouseRow = 4;
-constexpr int kMouseKind = 1;
+
+const KeyFamilyLayout kMouseKeys{kMousePositions, kMouseUnmapped, &protocol::writeMouseKeyMap,
+                                 &protocol::writeMouseMacros};
 
 } // namespace
 
 MouseModel::MouseModel()
-    : m_lighting(std::make_unique<LightingThread>(static_cast<LightingHost&>(*this)))
+    : KeyedDeviceModel(kMouseKeys),
+      m_lighting(std::make_unique<LightingThread>(static_cast<LightingHost&>(*this)))
 {
     const detect::DeviceDescription& description = detect::deviceDescriptions()[0];
     setNames(kMouseDescriptionFile, kMouseFolderName, std::wstring(description.lightPresetName));
@@ -27,9 +30,14 @@ MouseModel::MouseModel()
     setLightCount(description.lightCount);
     setWireless(description.wireless);
     setIdentity(detect::supportedInterfaces()[kMouseRow]);
-    UsbDeviceModel::SetKind(kMouseKind);
-    setPositionMaps(PositionMap(kMousePositions, kMouseUnmapped),
-                    PositionMap(kMousePositions, kUnmapped));
+    SetKind(detect::DeviceKind::Mouse);
+}
+
+Capabilities MouseModel::capabilities() const
+{
+    using enum Capability;
+    return {Profile, Lighting, DeviceRead, DeviceState, SlotRecord,
+            KeyMap,  Macros,   Power,      Receiver};
 }
 
 MouseModel::~MouseModel()
@@ -108,7 +116,7 @@ std::filesystem::path MouseModel::GetProfilePath() const
 
 void MouseModel::loadProfileRecords()
 {
-    m_keys = m_profile.LoadKeyList();
+    setKeys(m_profile.LoadKeyList());
     m_dpiStages = m_profile.LoadDpiStages();
     m_activeStage = m_profile.GetActiveStage();
     (void)m_profile.LoadMouseSystemStages();
@@ -116,30 +124,31 @@ void MouseModel::loadProfileRecords()
     (void)ShowLighting();
 }
 
-int MouseModel::LoadProfile()
+ProfileResult MouseModel::LoadProfile()
 {
     SetProfilePaths();
     if (m_profile.GetProfilePath().empty())
-        return 0;
+        return ProfileResult::NoProfile;
     m_profile.LoadProfileFile(m_profile.GetProfilePath());
     loadProfileRecords();
-    return 1;
+    return ProfileResult::Ok;
 }
 
-void MouseModel::ReloadProfile()
+ProfileResult MouseModel::ReloadProfile()
 {
     SetProfilePaths();
     const std::filesystem::path own = m_profile.GetProfilePath();
     m_profile.LoadProfileFile(factoryProfilePath());
     m_profile.SetProfilePath(own);
     loadProfileRecords();
-    (void)CommitProfile();
+    const ProfileResult result = CommitProfile();
     RefreshView();
+    return result;
 }
 
-int MouseModel::CommitProfile()
+ProfileResult MouseModel::CommitProfile()
 {
-    return m_profile.SaveProfile();
+    return saved(m_profile.SaveProfile());
 }
 
 void MouseModel::SetLightSettings(const profile::LightInfoWords& words)
@@ -158,14 +167,6 @@ void MouseModel::LoadLightPresets()
                               dataFolder() / profile::kCustomLightListName);
 }
 
-std::size_t MouseModel::macroCount()
-{
-    profile::MacroLibrary library(dataFolder());
-    library.Load();
-    m_macroLibraryReadable = library.isReadable();
-    return library.count();
-}
-
 void MouseModel::SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t> recordValue)
 {
     m_state.activeSlot = slot;
@@ -178,17 +179,6 @@ void MouseModel::RefreshView()
     LoadLightPresets();
     view().keyLabelsChanged();
     view().refreshPages();
-}
-
-void MouseModel::DropStaleMacroKeys()
-{
-    LoadLightPresets();
-    const std::size_t count = macroCount();
-    // An index that cannot be read says nothing about which macros exist.
-    if (!m_macroLibraryReadable || !profile::resetStaleMacroKeys(m_keys, count))
-        return;
-    m_profile.StoreKeyList(m_keys);
-    view().keyLabelsChanged();
 }
 
 // ---- Mouse page edits
@@ -225,44 +215,6 @@ void MouseModel::setReportStage(std::uint16_t stage)
 
 // ---- Writing the device
 
-std::vector<int> MouseModel::CollectMacros()
-{
-    return collectMacros(m_keys, positionToSlot(), macroCount());
-}
-
-protocol::Status MouseModel::WriteKeyMap(int bank, const std::vector<profile::KeyAssignment>& keys)
-{
-    if (!channel().isOpen())
-        return protocol::Status::NoReply;
-    if (bank != 0)
-        return protocol::Status::BankRefused;
-    // Positions without a slot (170) and past the key list keep what the layout holds.
-    const KeyMapBuild build = buildKeyMap(m_keyLayout, keys, positionToSlot(), macroCount());
-    const protocol::Status status =
-        protocol::writeMouseKeyMap(channel(), mutableInfo(), build.block);
-    return status;
-}
-
-protocol::Status MouseModel::WriteProfileKeyMap(int bank)
-{
-    return WriteKeyMap(bank, m_keys);
-}
-
-protocol::MacroWrite MouseModel::WriteMacros(const std::vector<int>& macros)
-{
-    profile::MacroLibrary library(dataFolder());
-    library.Load();
-    std::vector<protocol::Macro> block;
-    block.reserve(macros.size());
-    for (const int index : macros) {
-        protocol::Macro macro;
-        for (const profile::MacroEvent& event : library.LoadEvents(index))
-            macro.events.push_back({event.delay, event.type, event.down, event.button});
-        block.push_back(std::move(macro));
-    }
-    return protocol::writeMouseMacros(channel(), mutableInfo(), block);
-}
-
 protocol::Status MouseModel::WriteSlotRecord(int slot, int active)
 {
     if (presets().effectCodes.empty())
@@ -298,7 +250,8 @@ protocol::Status MouseModel::WriteRecoilPattern()
 protocol::Status MouseModel::StartDevice()
 {
     protocol::Status first = ReadDevice();
-    (void)LoadProfile();
+    if (const ProfileResult loaded = LoadProfile(); loaded != ProfileResult::Ok)
+        platform::debugOutput("mouse start: " + describe(loaded));
     const protocol::Status state = ReadDeviceState();
     if (first == protocol::Status::Ok)
         first = state;

@@ -8,9 +8,9 @@
 // Threads: the owner's (UI) thread for every operation. The lighting thread paints lights()
 // and touches neither the profile nor the view.
 
+#include "device/model/keyed_device_model.h"
 #include "device/model/lighting_thread.h"
 #include "device/model/mouse_conversions.h"
-#include "device/model/usb_device_model.h"
 #include "profile/mouse_profile_data.h"
 
 #include <memory>
@@ -22,7 +22,7 @@ namespace model {
 inline constexpr const wchar_t* kMouseDescriptionFile = L"XML\\DeviceXml\\mousedevice.xml";
 inline constexpr const wchar_t* kMouseFolderName = L"mouse";
 
-class MouseModel : public UsbDeviceModel, private LightingHost {
+class MouseModel : public KeyedDeviceModel, private LightingHost {
 public:
     MouseModel();
     // Stops the lighting thread before anything it uses goes.
@@ -32,8 +32,6 @@ public:
     const protocol::KeyBlock& keyLayout() const { return m_keyLayout; }
     const protocol::MouseRecord& lastSlotRecord() const { return m_lastRecord; }
     const MouseReadBack& deviceState() const { return m_state; }
-    const std::vector<profile::KeyAssignment>& keys() const { return m_keys; }
-    void setKeys(std::vector<profile::KeyAssignment> keys) { m_keys = std::move(keys); }
     // The stages and the active stage the mouse page shows.
     const std::vector<profile::DpiStage>& dpiStages() const { return m_dpiStages; }
     int activeStage() const { return m_activeStage; }
@@ -50,6 +48,7 @@ public:
     // What the program passes through in every slot record (the screen size).
     void setCallerValues(const CallerValues& values) { m_caller = values; }
 
+    Capabilities capabilities() const override;
     // The full read; the position map only after a full read that completed.
     protocol::Status ReadDevice() override;
     // Reads the active slot's record into the state, the light settings and the active DPI
@@ -68,27 +67,23 @@ public:
     void SyncFromDevice() override;
     void RefreshPower() override;
     bool IsReceiverLinkUp() override;
-    int LoadProfile() override;
+    ProfileResult LoadProfile() override;
     void RefreshView() override;
     void SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t> recordValue) override;
-    void DropStaleMacroKeys() override;
-    void ReloadProfile() override;
-    std::vector<int> CollectMacros() override;
-    protocol::Status WriteKeyMap(int bank,
-                                 const std::vector<profile::KeyAssignment>& keys) override;
-    protocol::Status WriteProfileKeyMap(int bank) override;
-    protocol::MacroWrite WriteMacros(const std::vector<int>& macros) override;
+    ProfileResult ReloadProfile() override;
     protocol::Status WriteSlotRecord(int slot, int active) override;
     // The four recoil patterns of the data folder ("ShootData_0.Shoot" .. "_3"; a missing
     // file is an empty pattern) as the recoil pattern block.
     protocol::Status WriteRecoilPattern();
     void LoadLightPresets() override;
     std::filesystem::path GetProfilePath() const override;
-    int CommitProfile() override;
+    ProfileResult CommitProfile() override;
     void SetLightSettings(const profile::LightInfoWords& words) override;
 
     const std::optional<protocol::PowerBlock>& power() const { return m_power; }
-    bool isMacroLibraryReadable() const { return m_macroLibraryReadable; }
+
+protected:
+    const protocol::KeyBlock& keyLayoutBlock() const override { return m_keyLayout; }
 
 private:
     // LightingHost, on the lighting thread.
@@ -96,7 +91,6 @@ private:
     bool isLightingSynced() const override;
     void framePainted() override;
 
-    std::size_t macroCount();
     void loadProfileRecords();
     void setEngineSettings(const profile::LightInfo& info);
 
@@ -104,12 +98,10 @@ private:
     protocol::KeyBlock m_keyLayout{};
     protocol::MouseRecord m_lastRecord{};
     MouseReadBack m_state{};
-    std::vector<profile::KeyAssignment> m_keys;
     std::vector<profile::DpiStage> m_dpiStages;
     int m_activeStage = 0;
     CallerValues m_caller;
     std::optional<protocol::PowerBlock> m_power;
-    bool m_macroLibraryReadable = true;
     // Declared last: it stops before the members it uses go.
     std::unique_ptr<LightingThread> m_lighting;
 };

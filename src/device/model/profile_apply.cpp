@@ -43,29 +43,33 @@ ApplyReport applyProfile(UsbDeviceModel& device)
 {
     ApplyReport report;
     device.LoadLightPresets();
-    report.steps.push_back(runStep(device, "macros", [&](StepReport& step) {
-        const std::vector<int> macros = device.CollectMacros();
-        const protocol::MacroWrite written = device.WriteMacros(macros);
-        if (macros.empty())
-            step.detail = "no key uses a macro";
-        if (written.overflow > 0) {
-            step.detail = "the macros exceed the device's macro memory by " +
-                          std::to_string(written.overflow) + " events; nothing written";
-            return protocol::Status::NoReply;
-        }
-        if (written.tooLarge) {
-            step.detail = "the macro block is too large to send";
-            return protocol::Status::NoReply;
-        }
-        if (!macros.empty() && written.status == protocol::Status::Ok)
-            step.detail = std::to_string(macros.size()) + " macros";
-        return written.status;
-    }));
-    report.steps.push_back(
-        runStep(device, "key map", [&](StepReport&) { return device.WriteProfileKeyMap(0); }));
-    report.steps.push_back(
-        runStep(device, "slot record", [&](StepReport&) { return device.WriteSlotRecord(0, 0); }));
-    if (device.hasCustomColours()) {
+    // A step the device has no part for is left out, not reported as written.
+    if (device.has(Capability::Macros))
+        report.steps.push_back(runStep(device, "macros", [&](StepReport& step) {
+            const std::vector<int> macros = device.CollectMacros();
+            const protocol::MacroWrite written = device.WriteMacros(macros);
+            if (macros.empty())
+                step.detail = "no key uses a macro";
+            if (written.overflow > 0) {
+                step.detail = "the macros exceed the device's macro memory by " +
+                              std::to_string(written.overflow) + " events; nothing written";
+                return protocol::Status::NoReply;
+            }
+            if (written.tooLarge) {
+                step.detail = "the macro block is too large to send";
+                return protocol::Status::NoReply;
+            }
+            if (!macros.empty() && written.status == protocol::Status::Ok)
+                step.detail = std::to_string(macros.size()) + " macros";
+            return written.status;
+        }));
+    if (device.has(Capability::KeyMap))
+        report.steps.push_back(
+            runStep(device, "key map", [&](StepReport&) { return device.WriteProfileKeyMap(0); }));
+    if (device.has(Capability::SlotRecord))
+        report.steps.push_back(runStep(device, "slot record",
+                                       [&](StepReport&) { return device.WriteSlotRecord(0, 0); }));
+    if (device.has(Capability::CustomColours)) {
         report.steps.push_back(runStep(device, "custom colours", [&](StepReport& step) {
             if (device.channel().isOpen() && device.channel().isReceiverMode()) {
                 step.skipped = true;
@@ -75,21 +79,25 @@ ApplyReport applyProfile(UsbDeviceModel& device)
             return device.WriteCustomColourGroup();
         }));
     }
-    report.steps.push_back(
-        runStep(device, "lighting", [&](StepReport&) { return device.ShowLighting(); }));
+    if (device.has(Capability::Lighting))
+        report.steps.push_back(
+            runStep(device, "lighting", [&](StepReport&) { return device.ShowLighting(); }));
     return report;
 }
 
 ApplyReport reapplyOnAttach(UsbDeviceModel& device, AfterApply after)
 {
     ApplyReport report;
-    report.steps.push_back(
-        runStep(device, "full read", [&](StepReport&) { return device.ReadDevice(); }));
+    if (device.has(Capability::DeviceRead))
+        report.steps.push_back(
+            runStep(device, "full read", [&](StepReport&) { return device.ReadDevice(); }));
     report.steps.push_back(runStep(device, "profile", [&](StepReport& step) {
-        if (device.LoadProfile() == 1)
+        const ProfileResult loaded = device.LoadProfile();
+        if (loaded == ProfileResult::Ok)
             return protocol::Status::Ok;
-        step.detail = "the selected profile could not be loaded";
-        return protocol::Status::NoReply;
+        step.detail = "the selected profile could not be loaded: " + describe(loaded);
+        return loaded == ProfileResult::NotSupported ? protocol::Status::NotSupported
+                                                     : protocol::Status::NoReply;
     }));
     if (report.steps.back().status == protocol::Status::Ok) {
         ApplyReport written = applyProfile(device);

@@ -4,97 +4,26 @@
 #include "device/model/live_frame.h"
 #include "device/model/live_frame_pump.h"
 #include "platform/debug_output.h"
-#include "platform/folders.h"
 #include "platform/text.h"
 #include "profile/json_file.h"
 #include "profile/profile_data.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace model {
 namespace {
 
-// Stands in while no control shows the device.
-DeviceView& noView()
-{
-    static DeviceView view;
-    return view;
-}
-
 // Lights 0-8 carry the pressed-key marks of the few-light devices.
 constexpr std::size_t kPressedMarkLights = 9;
 
-// Notices waiting for a UI thread that does not come (no view, a stalled loop) are bounded;
-// the latest ones are kept, since each states the device as it is now.
-constexpr std::size_t kMaxPendingNotices = 64;
-
-bool isReceiverKind(detect::DeviceTypeId kind)
-{
-    return kind == detect::DeviceTypeId::KeyboardReceiver ||
-           kind == detect::DeviceTypeId::MouseReceiver;
-}
-
 } // namespace
 
-struct UsbDeviceModel::NoticeQueue {
-    std::mutex lock;
-    std::vector<ConsumerReport> notices;
-    DeviceView* target = nullptr;
-    bool posted = false;
-
-    // On a listener thread.
-    void add(const ConsumerReport& report)
-    {
-        if (report.action == ConsumerAction::Ignore)
-            return;
-        std::lock_guard guard(lock);
-        if (notices.size() >= kMaxPendingNotices)
-            notices.erase(notices.begin());
-        notices.push_back(report);
-        // One message carries every notice queued before it is handled.
-        if (!posted && target != nullptr)
-            posted = target->postDeviceNotices();
-    }
-};
-
-UsbDeviceModel::UsbDeviceModel()
-    : m_dataRoot(platform::userDataFolder() / kDataFolderName),
-      m_factoryFolder(platform::programFolder() / kFactoryFolderName)
-{
-    m_notices = std::make_shared<NoticeQueue>();
-    const auto sink = [notices = m_notices](const ConsumerReport& report) { notices->add(report); };
-    m_cableListener = std::make_unique<ReportListener>(ListenerLink::Cable, sink);
-    m_receiverListener = std::make_unique<ReportListener>(ListenerLink::Receiver, sink);
-}
+UsbDeviceModel::UsbDeviceModel() = default;
 
 UsbDeviceModel::~UsbDeviceModel()
 {
-    // The listeners' sink uses the notice queue and the view: they end first.
-    m_cableListener->close();
-    m_receiverListener->close();
     if (m_framePump)
         m_framePump->stop();
-}
-
-void UsbDeviceModel::setNames(std::wstring descriptionFile, std::wstring folderName,
-                              std::wstring lightPresetName)
-{
-    m_descriptionFile = std::move(descriptionFile);
-    m_folderName = std::move(folderName);
-    m_lightPresetName = std::move(lightPresetName);
-}
-
-void UsbDeviceModel::setIdentity(const detect::SupportedInterface& row)
-{
-    m_identity = row;
-    m_typeId = row.typeId;
-    m_role = row.role;
-}
-
-void UsbDeviceModel::setKeyCount(int count)
-{
-    m_keyCount = std::max(count, 0);
 }
 
 void UsbDeviceModel::setLightCount(int count)
@@ -105,32 +34,6 @@ void UsbDeviceModel::setLightCount(int count)
     m_lights.fill(LightColour{});
 }
 
-void UsbDeviceModel::setPaused(bool paused)
-{
-    if (m_wireless)
-        m_paused = paused;
-}
-
-std::filesystem::path UsbDeviceModel::dataFolder() const
-{
-    const std::filesystem::path folder = m_dataRoot / m_folderName;
-    if (const auto created = platform::createFolders(folder); !created)
-        platform::debugOutput(L"cannot create the data folder " + folder.wstring());
-    return folder;
-}
-
-std::filesystem::path UsbDeviceModel::factoryProfilePath() const
-{
-    return m_factoryFolder / (m_folderName + L".Json");
-}
-
-std::uint16_t UsbDeviceModel::firmwareVersion() const
-{
-    if (!m_channel.isOpen())
-        return 0;
-    return const_cast<CDeviceProtocol&>(m_channel).wiredLink().attributes().version;
-}
-
 protocol::Status UsbDeviceModel::setLightingControl(LightingControl control)
 {
     const LightingControl before = m_lightingControl.exchange(control);
@@ -138,44 +41,21 @@ protocol::Status UsbDeviceModel::setLightingControl(LightingControl control)
     if (before != control)
         m_lightWatch.changed();
     if (control == LightingControl::Host && before != control &&
-        m_typeId == detect::DeviceTypeId::KeyboardCable && m_channel.isOpen())
-        return m_channel.HostLighting();
+        typeId() == detect::DeviceTypeId::KeyboardCable && channel().isOpen())
+        return channel().HostLighting();
     return protocol::Status::Ok;
 }
 
 void UsbDeviceModel::setView(DeviceView* view)
 {
-    m_view = view;
     m_lightWatch.setWake(view ? LightWatch::Wake([view] { view->lightsChanged(); })
                               : LightWatch::Wake());
-    std::lock_guard guard(m_notices->lock);
-    m_notices->target = view;
-    m_notices->posted = false;
-}
-
-bool UsbDeviceModel::openListener(const std::wstring& path, detect::DeviceTypeId kind)
-{
-    return (isReceiverKind(kind) ? m_receiverListener : m_cableListener)->open(path);
-}
-
-bool UsbDeviceModel::closeListener(detect::DeviceTypeId kind)
-{
-    return (isReceiverKind(kind) ? m_receiverListener : m_cableListener)->close();
-}
-
-bool UsbDeviceModel::isListening(ListenerLink link) const
-{
-    return (link == ListenerLink::Receiver ? m_receiverListener : m_cableListener)->isOpen();
+    DeviceCore::setView(view);
 }
 
 std::size_t UsbDeviceModel::handleDeviceNotices()
 {
-    std::vector<ConsumerReport> notices;
-    {
-        std::lock_guard guard(m_notices->lock);
-        notices.swap(m_notices->notices);
-        m_notices->posted = false;
-    }
+    const std::vector<ConsumerReport> notices = takeNotices();
     if (!channel().isOpen())
         return notices.size();
     bool refresh = false;
@@ -206,11 +86,6 @@ std::size_t UsbDeviceModel::handleDeviceNotices()
     return notices.size();
 }
 
-DeviceView& UsbDeviceModel::view()
-{
-    return m_view != nullptr ? *m_view : noView();
-}
-
 void UsbDeviceModel::setPositionMaps(PositionMap toSlot, PositionMap toLed)
 {
     m_positionToSlot = std::move(toSlot);
@@ -235,7 +110,7 @@ void UsbDeviceModel::SendLiveFrame()
         colours[light] = list.get(light);
         view().showLight(light, pictureColour(colours[light]), colours[light].brightness);
     }
-    if (!m_channel.isOpen() || m_channel.isReceiverMode())
+    if (!channel().isOpen() || channel().isReceiverMode())
         return;
     // The devices without an LED map take few lights; one frame is a few chunks, still not
     // to be waited for on the caller's (UI) thread.
@@ -244,7 +119,7 @@ void UsbDeviceModel::SendLiveFrame()
         return;
     if (!m_framePump) {
         m_framePump = std::make_unique<LiveFramePump>([this](std::span<const std::uint8_t> bytes) {
-            return m_channel.LiveColours(bytes, 0) == protocol::Status::Ok;
+            return channel().LiveColours(bytes, 0) == protocol::Status::Ok;
         });
         m_framePump->start();
     }

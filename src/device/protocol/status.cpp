@@ -30,6 +30,9 @@ std::string describe(Status status)
     case Status::NothingToWrite:
         text = "device reports no key slots, nothing written";
         break;
+    case Status::NotSupported:
+        text = "not supported by this device";
+        break;
     case Status::DeviceHeld:
         text = "device held by another program";
         break;

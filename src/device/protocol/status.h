@@ -16,6 +16,7 @@ enum class Status : std::int32_t {
     DeviceErrorFE = -103,  // the device put 0xFE in the reply's status byte
     BankRefused = -201,    // a key-map bank other than 0 was asked for
     NothingToWrite = -202, // the device reports no key slots: a key map would be empty
+    NotSupported = -203,   // the device has no such feature; nothing was sent
     DeviceHeld = -301,     // another program held the device for longer than we wait
 };
 

@@ -29,6 +29,11 @@ std::optional<PanelMessage> changeMessage(const ChangeResult& result)
                             L"Not written to the device: another program is using it. The "
                             L"change is saved; try again when that program is done.",
                             std::nullopt};
+    case protocol::Status::NotSupported:
+        return PanelMessage{L"change_not_written_unsupported_text",
+                            L"Not written to the device: this device does not have that "
+                            L"setting. The change is saved.",
+                            std::nullopt};
     case protocol::Status::DeviceErrorFF:
     case protocol::Status::DeviceErrorFE:
     case protocol::Status::BankRefused:

@@ -4,6 +4,7 @@
 // device took it, with the reason in words when it did not. UI-free: the pages, the window's
 // unsaved marker and halvekctl read the same words.
 
+#include "device/model/profile_result.h"
 #include "device/protocol/status.h"
 #include "pages/models/profile_panel_model.h"
 
@@ -21,8 +22,8 @@ struct ChangeResult {
         if (written == protocol::Status::Ok)
             written = status;
     }
-    // Notes a profile save (0 when written, as the device objects answer).
-    void save(int commitResult) { saved = saved && commitResult == 0; }
+    // Notes a profile save.
+    void save(model::ProfileResult commit) { saved = saved && commit == model::ProfileResult::Ok; }
     bool isWritten() const { return written == protocol::Status::Ok; }
     bool isComplete() const { return saved && isWritten(); }
 };
@@ -32,6 +33,15 @@ struct ChangeResult {
 {
     ChangeResult result;
     result.device(status);
+    return result;
+}
+
+// A change the device object both saved and wrote.
+[[nodiscard]] inline ChangeResult writtenBy(const model::SavedAndWritten& change)
+{
+    ChangeResult result;
+    result.save(change.saved);
+    result.device(change.written);
     return result;
 }
 

@@ -57,7 +57,7 @@ int KeyboardKeyAssignment::writeKeyMap()
 
 bool KeyboardKeyAssignment::saveProfile()
 {
-    return m_keyboard.CommitProfile() == 0;
+    return m_keyboard.CommitProfile() == model::ProfileResult::Ok;
 }
 
 } // namespace pages

@@ -273,7 +273,8 @@ ChangeResult storeLighting(model::UsbDeviceModel& device,
     ChangeResult result;
     result.save(device.CommitProfile());
     result.device(device.ShowLighting());
-    result.device(device.WriteSlotRecord(0, 0));
+    if (device.has(model::Capability::SlotRecord))
+        result.device(device.WriteSlotRecord(0, 0));
     return result;
 }
 
@@ -311,9 +312,7 @@ ChangeResult fillCustomColours(model::KeyboardModel& keyboard, CustomFill fill, 
     const model::Rgb colour = fill == CustomFill::Lit
                                   ? model::Rgb{settings.red, settings.green, settings.blue}
                                   : model::Rgb{};
-    ChangeResult result;
-    result.device(keyboard.FillCustomColours(colour, groupSelected));
-    return result;
+    return writtenBy(keyboard.FillCustomColours(colour, groupSelected));
 }
 
 AudioColourSlot slotOf(const profile::AudioLightInfo& audio)

@@ -49,7 +49,8 @@ ChangeResult commitPending(model::UsbDeviceModel& device, PendingChanges& pendin
     }
     if (blocks.contains(ProfileBlock::Lighting) || blocks.contains(ProfileBlock::Settings)) {
         result.device(device.ShowLighting());
-        result.device(device.WriteSlotRecord(0, 0));
+        if (device.has(model::Capability::SlotRecord))
+            result.device(device.WriteSlotRecord(0, 0));
     }
     for (ProfileBlock block : blocks)
         pending.committed(block, result);
@@ -59,7 +60,7 @@ ChangeResult commitPending(model::UsbDeviceModel& device, PendingChanges& pendin
 
 void discardPending(model::UsbDeviceModel& device, PendingChanges& pending)
 {
-    if (device.LoadProfile() != 1)
+    if (device.LoadProfile() != model::ProfileResult::Ok)
         platform::debugOutput(L"the profile could not be read again after a discard");
     device.RefreshView();
     pending.clear();

@@ -91,7 +91,7 @@ protected:
                                                 device.commandPath(KeyboardLink::Cable)));
         keyboard.channel().setLinkMode(protocol::LinkMode::Wired);
         ASSERT_EQ(keyboard.ReadDevice(), Status::Ok);
-        ASSERT_EQ(keyboard.LoadProfile(), 1);
+        ASSERT_EQ(keyboard.LoadProfile(), model::ProfileResult::Ok);
         keyboard.setView(&view);
         ASSERT_TRUE(keyboard.openListener(device.consumerPath(KeyboardLink::Cable),
                                           DeviceTypeId::KeyboardCable));

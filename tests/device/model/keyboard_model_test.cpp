@@ -61,7 +61,7 @@ protected:
     void readAndLoad()
     {
         ASSERT_EQ(keyboard.ReadDevice(), Status::Ok);
-        ASSERT_EQ(keyboard.LoadProfile(), 1);
+        ASSERT_EQ(keyboard.LoadProfile(), model::ProfileResult::Ok);
     }
 
     // Binds key position `position` to library macro `index` in the profile file.
@@ -72,7 +72,7 @@ protected:
             profile::makeCode(profile::typeByte(profile::KeyFunctionType::MacroMode), index, 1,
                               std::uint16_t(position));
         keyboard.profile().StoreKeyList(keys);
-        ASSERT_EQ(keyboard.CommitProfile(), 0);
+        ASSERT_EQ(keyboard.CommitProfile(), model::ProfileResult::Ok);
         keyboard.setKeys(keys);
     }
 
@@ -243,7 +243,7 @@ TEST_F(KeyboardModelTest, PaintedCustomKeyReachesItsLedInTheGroup)
     light.blue = 0x33;
     keyboard.SetLightSettings(profile::toWords(light));
     ASSERT_EQ(keyboard.ShowLighting(), Status::Ok);
-    ASSERT_EQ(keyboard.PaintCustomKey(0), Status::Ok);
+    ASSERT_EQ(keyboard.PaintCustomKey(0).written, Status::Ok);
 
     const std::size_t led = keyboard.positionToLed()[0];
     ASSERT_NE(led, model::kUnmapped);
@@ -257,7 +257,7 @@ TEST_F(KeyboardModelTest, PaintedCustomKeyReachesItsLedInTheGroup)
     light.mode = 4;
     keyboard.SetLightSettings(profile::toWords(light));
     ASSERT_EQ(keyboard.ShowLighting(), Status::Ok);
-    EXPECT_EQ(keyboard.PaintCustomKey(0), Status::Ok);
+    EXPECT_EQ(keyboard.PaintCustomKey(0).written, Status::Ok);
     EXPECT_TRUE(device.received().empty());
 }
 

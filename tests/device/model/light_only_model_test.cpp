@@ -23,7 +23,7 @@ TEST(LightOnlyModel, MousePadAndHeadsetTakeTheirRowsAndDescriptions)
     EXPECT_EQ(pad.lightCount(), 15);
     EXPECT_EQ(pad.keyCount(), 0);
     EXPECT_EQ(pad.folderName(), L"MousePad");
-    EXPECT_EQ(pad.GetKind(), 2);
+    EXPECT_EQ(pad.GetKind(), detect::DeviceKind::MousePad);
 
     model::HeadsetModel headset;
     EXPECT_EQ(headset.identity().vendorId, 0x0C76);
@@ -37,7 +37,7 @@ TEST(LightOnlyModel, FactoryLightingPaintsEveryLightAndEditsReachTheFile)
     testing_support::TempDir dir;
     model::MousePadModel pad;
     pointAt(pad, dir);
-    ASSERT_EQ(pad.LoadProfile(), 1);
+    ASSERT_EQ(pad.LoadProfile(), model::ProfileResult::Ok);
     EXPECT_EQ(pad.lightSettings().mode, 4);
     EXPECT_EQ(pad.lightSettings().red, 255);
     for (std::size_t light = 0; light < 15; ++light)
@@ -49,11 +49,11 @@ TEST(LightOnlyModel, FactoryLightingPaintsEveryLightAndEditsReachTheFile)
     light.green = 0x30;
     pad.SetLightSettings(profile::toWords(light));
     EXPECT_EQ(pad.lights().get(3).green, 0x30);
-    ASSERT_EQ(pad.CommitProfile(), 0);
+    ASSERT_EQ(pad.CommitProfile(), model::ProfileResult::Ok);
 
     model::MousePadModel again;
     pointAt(again, dir);
-    ASSERT_EQ(again.LoadProfile(), 1);
+    ASSERT_EQ(again.LoadProfile(), model::ProfileResult::Ok);
     EXPECT_EQ(again.lightSettings(), pad.lightSettings());
 }
 
@@ -62,17 +62,17 @@ TEST(LightOnlyModel, HeadsetLoadsItsSetStagesAndStoresChanges)
     testing_support::TempDir dir;
     model::HeadsetModel headset;
     pointAt(headset, dir);
-    ASSERT_EQ(headset.LoadProfile(), 1);
+    ASSERT_EQ(headset.LoadProfile(), model::ProfileResult::Ok);
     EXPECT_EQ(headset.systemSetStages().micInValue, 80);
     EXPECT_EQ(headset.systemSetStages().eqType, 1);
 
     auto stages = headset.systemSetStages();
     stages.micMonitorValue = 25;
     headset.setSystemSetStages(stages);
-    ASSERT_EQ(headset.CommitProfile(), 0);
+    ASSERT_EQ(headset.CommitProfile(), model::ProfileResult::Ok);
     model::HeadsetModel again;
     pointAt(again, dir);
-    ASSERT_EQ(again.LoadProfile(), 1);
+    ASSERT_EQ(again.LoadProfile(), model::ProfileResult::Ok);
     EXPECT_EQ(again.systemSetStages().micMonitorValue, 25);
     EXPECT_EQ(again.headsetProfile().LoadEqValues(13).size(), 0u);
 }

@@ -90,7 +90,7 @@ TEST_F(MouseModelTest, ApplyThenReadBackLeavesTheProfileAsItWas)
     light.speed = 3;
     light.green = 0x80;
     model.SetLightSettings(profile::toWords(light));
-    ASSERT_EQ(model.CommitProfile(), 0);
+    ASSERT_EQ(model.CommitProfile(), model::ProfileResult::Ok);
     const std::string before = profileText();
     ASSERT_FALSE(before.empty());
 

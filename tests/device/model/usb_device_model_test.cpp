@@ -8,14 +8,11 @@
 
 using protocol::Status;
 
-TEST(UsbDeviceModel, OperationsADeviceLacksRefuseOrDoNothing)
+TEST(UsbDeviceModel, ADeviceOfTheBaseKindHasNothingAndKeepsItsState)
 {
     model::UsbDeviceModel device;
-    EXPECT_EQ(device.WriteKeyMap(0, {}), Status::NoReply);
-    EXPECT_EQ(device.WriteProfileKeyMap(0), Status::NoReply);
-    EXPECT_EQ(device.WriteSlotRecord(0, 0), Status::NoReply);
+    EXPECT_EQ(device.capabilities(), model::Capabilities{});
     EXPECT_TRUE(device.CollectMacros().empty());
-    EXPECT_EQ(device.LoadProfile(), 0);
     EXPECT_FALSE(device.IsReceiverLinkUp());
     EXPECT_EQ(device.GetFunctionTab(), 1);
     EXPECT_EQ(device.deviceNumber(), -1);

@@ -47,7 +47,7 @@ protected:
                                                 device.commandPath(KeyboardLink::Cable)));
         keyboard.channel().setLinkMode(protocol::LinkMode::Wired);
         ASSERT_EQ(keyboard.ReadDevice(), protocol::Status::Ok);
-        ASSERT_EQ(keyboard.LoadProfile(), 1);
+        ASSERT_EQ(keyboard.LoadProfile(), model::ProfileResult::Ok);
     }
 
     std::uint8_t settingsByte(std::size_t offset)
@@ -86,7 +86,7 @@ TEST_F(DevicePagesTest, SelectingAProfileWritesItsLightingToTheKeyboard)
     const std::uint8_t first = light.brightness;
     light.brightness = first == 1 ? 2 : 1;
     keyboard.profile().StoreLightInfo(light);
-    ASSERT_EQ(keyboard.CommitProfile(), 0);
+    ASSERT_EQ(keyboard.CommitProfile(), model::ProfileResult::Ok);
 
     (void)switchTo(0);
     EXPECT_EQ(settingsByte(kBrightnessByte), first);
@@ -112,7 +112,7 @@ TEST_F(DevicePagesTest, FlagsAndPollingRateReachTheKeyboardAndTheProfile)
     EXPECT_EQ(settingsByte(kWinLockByte), 0);
 
     // Saved: a fresh load of the profile file has them.
-    ASSERT_EQ(keyboard.LoadProfile(), 1);
+    ASSERT_EQ(keyboard.LoadProfile(), model::ProfileResult::Ok);
     const profile::KeyboardSystemStages stored = keyboard.profile().LoadSystemStages();
     EXPECT_EQ(stored.winFlag, 0);
     EXPECT_EQ(stored.wFlag, 1);
@@ -131,7 +131,7 @@ TEST_F(DevicePagesTest, RepeatSettingsStayInTheProfileOnly)
     const auto settingsAfter = after.area(Area::Settings);
     EXPECT_EQ(std::vector<std::uint8_t>(settingsAfter.begin(), settingsAfter.end()), snapshot);
 
-    ASSERT_EQ(keyboard.LoadProfile(), 1);
+    ASSERT_EQ(keyboard.LoadProfile(), model::ProfileResult::Ok);
     EXPECT_EQ(keyboard.profile().LoadSystemStages().repeatDelay, 3);
     EXPECT_EQ(keyboard.profile().LoadSystemStages().repeat, 17);
 }

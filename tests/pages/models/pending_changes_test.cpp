@@ -41,6 +41,7 @@ TEST(ChangeMessage, EveryShortfallSaysWhy)
         {Status::BankRefused, L"change_not_written_refused_text"},
         {Status::NothingToWrite, L"change_not_written_refused_text"},
         {Status::DeviceHeld, L"change_not_written_busy_text"},
+        {Status::NotSupported, L"change_not_written_unsupported_text"},
     };
     for (const auto& [status, id] : written)
         EXPECT_EQ(idOf(pages::changeMessage(pages::writtenBy(status))), id) << code(status);
@@ -48,6 +49,9 @@ TEST(ChangeMessage, EveryShortfallSaysWhy)
     ChangeResult twice = pages::writtenBy(Status::ReceiverAsleep);
     twice.device(Status::DeviceErrorFF);
     EXPECT_EQ(twice.written, Status::ReceiverAsleep);
+    // A change the device object saved and wrote: the failed save is the one said.
+    const model::SavedAndWritten unsaved{model::ProfileResult::NotSaved, Status::DeviceErrorFF};
+    EXPECT_EQ(idOf(pages::changeMessage(pages::writtenBy(unsaved))), L"change_not_saved_text");
 }
 
 TEST(PendingChanges, FollowsEditsCommitsAndRewrites)

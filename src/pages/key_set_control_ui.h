@@ -38,6 +38,11 @@ public:
     bool isAreaShown() const;
 
     void SetKey(const profile::KeyFunctionCode& current, const profile::KeyFunctionCode& def);
+    // Names the key being edited in the panel.
+    void ShowKeyName(const std::wstring& name);
+    // The key list was read again: shows the selected key's stored value when it differs from
+    // what the page shows, dropping the page's unwritten state with the old list.
+    void ShowStoredKey();
     void ShowDefault();
     void ShowCurrent();
 
@@ -90,6 +95,7 @@ private:
     // Observed; owned by the tree.
     CControlUI* m_area = nullptr;
     CControlUI* m_hint = nullptr;
+    CControlUI* m_keyName = nullptr;
     CComboUI* m_functionCombo = nullptr;
     CTabLayoutUI* m_functionTabs = nullptr;
     std::array<CControlUI*, 4> m_buttons{}; // default, apply, cancel, write

@@ -1,11 +1,16 @@
-// The keyboard picture's key labels: what each key does now, against its own name.
+// The device pictures' key labels: what each key does now, against its own name.
+#include "pages/devices/device_key_labels.h"
+
 #include "pages/devices/device_key_button_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
-#include "profile/key_page_state.h"
+#include "pages/devices/tessary_mouse_device.h"
+#include "pages/find_by_name.h"
+#include "pages/key_set_control_ui.h"
+#include "pages/models/key_cap_labels.h"
 #include "profile/macro_library.h"
-#include "shell/command_routes.h"
 #include "ui/paint_manager_ui.h"
 
+namespace pages {
 namespace {
 
 // A picture that names no mark of its own gets the one drawn for its key cap's size.
@@ -23,45 +28,69 @@ void giveDefaultMark(CDeviceKeyButtonUI& button)
 
 } // namespace
 
-void CTessaryKeyboardDevice::RedrawKeyLabels()
+void redrawKeyLabels(CTessaryUSBDevice& device, const std::vector<profile::KeyAssignment>& keys,
+                     KeyNames names)
 {
-    model::KeyboardModel& model = keyboard();
-    profile::MacroLibrary library(model.dataFolder());
+    profile::MacroLibrary library(device.model().dataFolder());
     library.Load();
-    CControlUI* lookup =
-        m_pManager != nullptr ? m_pManager->FindSubControlByName(this, L"text_test") : nullptr;
-    auto text = [lookup](std::wstring_view id) {
+    const std::vector<std::wstring> macros = library.names();
+    CControlUI* lookup = findByName(&device, L"text_test");
+    const Translate text = [lookup](std::wstring_view id) {
         if (lookup == nullptr)
             return std::wstring(id);
         lookup->SetResourceText(true);
         lookup->SetText(id);
         return std::wstring(lookup->GetText());
     };
-    const std::wstring keySet = text(L"Key_Set");
-    const auto& keys = model.keys();
     for (std::size_t position = 0; position < keys.size(); ++position) {
-        CDeviceKeyButtonUI* button = keyButton(static_cast<int>(position));
-        // Positions past the position table have no own name and no button to mark.
-        const std::wstring_view ownId = profile::keyboardOwnNameId(position);
-        if (button == nullptr || ownId.empty())
+        CDeviceKeyButtonUI* button = device.keyButton(static_cast<int>(position));
+        const std::wstring own =
+            ownKeyName(names == KeyNames::Keyboard, position, keys[position], macros, text);
+        // Positions without an own name have no button to mark.
+        if (button == nullptr || own.empty())
             continue;
-        const profile::LabelText label = profile::KeyLabel(keys[position].current, library.names());
-        std::wstring shown;
-        if (label.kind == profile::LabelText::Kind::Unchanged)
-            continue;
-        if (label.kind == profile::LabelText::Kind::Literal) {
-            shown = label.literal;
-        } else {
-            for (const auto& id : label.nameIds) {
-                if (!shown.empty())
-                    shown += L'+';
-                shown += text(id);
-            }
-        }
-        const std::wstring own = text(ownId);
+        // About five pixels a character in the remap label's font.
+        constexpr int kPixelsPerCharacter = 5;
+        const int capWidth =
+            button->GetFixedWidth() > 0 ? button->GetFixedWidth() / kPixelsPerCharacter : 6;
+        const KeyCapLabel label = keyCapLabel(own, keys[position], macros, text, capWidth);
         giveDefaultMark(*button);
-        button->SetToolTipTitle(own);
-        button->SetToolTip(own + keySet + shown);
-        button->setKeySetImageHidden(shell::equalsNoCase(shown, own));
+        button->SetToolTipTitle(label.title);
+        button->SetToolTip(label.tooltip);
+        button->setKeySetImageHidden(!label.changed);
+        button->setRemapLabel(label.cap);
     }
+}
+
+void showStoredKey(CTessaryUSBDevice& device)
+{
+    CControlUI* control = findByName(&device, L"KeySetControlItem");
+    auto* page =
+        control ? static_cast<CKeySetControlUI*>(control->GetInterface(L"KeySetControl")) : nullptr;
+    if (page != nullptr)
+        page->ShowStoredKey();
+}
+
+} // namespace pages
+
+void CTessaryKeyboardDevice::RedrawKeyLabels()
+{
+    pages::redrawKeyLabels(*this, keyboard().keys(), pages::KeyNames::Keyboard);
+}
+
+void CTessaryKeyboardDevice::keyLabelsChanged()
+{
+    RedrawKeyLabels();
+    pages::showStoredKey(*this);
+}
+
+void CTessaryMouseDevice::RedrawKeyLabels()
+{
+    pages::redrawKeyLabels(*this, mouse().keys(), pages::KeyNames::FromFactoryCode);
+}
+
+void CTessaryMouseDevice::keyLabelsChanged()
+{
+    RedrawKeyLabels();
+    pages::showStoredKey(*this);
 }

@@ -1,18 +1,30 @@
-#include "pages/models/keyboard_key_assignment.h"
+#include "pages/models/key_list_assignment.h"
 
 #include "device/model/keyboard_model.h"
+#include "device/model/mouse_model.h"
 
 namespace pages {
 
-KeyboardKeyAssignment::KeyboardKeyAssignment(model::KeyboardModel& keyboard,
-                                             std::function<void()> labelsChanged)
-    : m_keyboard(keyboard), m_labelsChanged(std::move(labelsChanged))
+KeyListAssignment::KeyListAssignment(model::KeyboardModel& keyboard,
+                                     std::function<void()> labelsChanged)
+    : m_device(keyboard), m_keys([&keyboard]() -> const Keys& { return keyboard.keys(); }),
+      m_setKeys([&keyboard](Keys keys) { keyboard.setKeys(std::move(keys)); }),
+      m_storeKeys([&keyboard](const Keys& keys) { keyboard.profile().StoreKeyList(keys); }),
+      m_labelsChanged(std::move(labelsChanged))
 {
 }
 
-std::optional<profile::KeyAssignment> KeyboardKeyAssignment::selectKey(std::size_t position)
+KeyListAssignment::KeyListAssignment(model::MouseModel& mouse, std::function<void()> labelsChanged)
+    : m_device(mouse), m_keys([&mouse]() -> const Keys& { return mouse.keys(); }),
+      m_setKeys([&mouse](Keys keys) { mouse.setKeys(std::move(keys)); }),
+      m_storeKeys([&mouse](const Keys& keys) { mouse.profile().StoreKeyList(keys); }),
+      m_labelsChanged(std::move(labelsChanged))
 {
-    const auto& keys = m_keyboard.keys();
+}
+
+std::optional<profile::KeyAssignment> KeyListAssignment::selectKey(std::size_t position)
+{
+    const Keys& keys = m_keys();
     if (position >= keys.size()) {
         m_selected.reset();
         return std::nullopt;
@@ -21,9 +33,17 @@ std::optional<profile::KeyAssignment> KeyboardKeyAssignment::selectKey(std::size
     return keys[position];
 }
 
-void KeyboardKeyAssignment::storeSelectedKey(const profile::KeyAssignment& assignment)
+std::optional<profile::KeyAssignment> KeyListAssignment::selectedAssignment() const
 {
-    auto keys = m_keyboard.keys();
+    const Keys& keys = m_keys();
+    if (!m_selected || *m_selected >= keys.size())
+        return std::nullopt;
+    return keys[*m_selected];
+}
+
+void KeyListAssignment::storeSelectedKey(const profile::KeyAssignment& assignment)
+{
+    Keys keys = m_keys();
     // The list may have been reloaded (profile switch) since the key was selected.
     if (!m_selected || *m_selected >= keys.size())
         return;
@@ -31,16 +51,16 @@ void KeyboardKeyAssignment::storeSelectedKey(const profile::KeyAssignment& assig
     entry = assignment;
     entry.current.keyIndex = static_cast<std::uint16_t>(*m_selected);
     entry.defaultCode.keyIndex = static_cast<std::uint16_t>(*m_selected);
-    m_keyboard.profile().StoreKeyList(keys);
-    m_keyboard.setKeys(std::move(keys));
+    m_storeKeys(keys);
+    m_setKeys(std::move(keys));
     if (m_labelsChanged)
         m_labelsChanged();
 }
 
-int KeyboardKeyAssignment::writeUsedMacros()
+int KeyListAssignment::writeUsedMacros()
 {
-    const std::vector<int> macros = m_keyboard.CollectMacros();
-    const protocol::MacroWrite result = m_keyboard.WriteMacros(macros);
+    const std::vector<int> macros = m_device.CollectMacros();
+    const protocol::MacroWrite result = m_device.WriteMacros(macros);
     if (const int shown = result.pageResult(); shown != 0)
         return shown;
     // A device that refused the block must not look as if it held the macros.
@@ -49,15 +69,15 @@ int KeyboardKeyAssignment::writeUsedMacros()
     return 0;
 }
 
-int KeyboardKeyAssignment::writeKeyMap()
+int KeyListAssignment::writeKeyMap()
 {
-    const protocol::Status status = m_keyboard.WriteProfileKeyMap(0);
+    const protocol::Status status = m_device.WriteProfileKeyMap(0);
     return status == protocol::Status::Ok ? 1 : static_cast<int>(status);
 }
 
-bool KeyboardKeyAssignment::saveProfile()
+bool KeyListAssignment::saveProfile()
 {
-    return m_keyboard.CommitProfile() == 0;
+    return m_device.CommitProfile() == 0;
 }
 
 } // namespace pages

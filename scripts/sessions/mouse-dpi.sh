@@ -14,7 +14,7 @@ export XDG_CACHE_HOME="$out/home/cache" XDG_RUNTIME_DIR="$out/home/runtime"
 export HALVEK_SIM_SOCKET="$out/home/runtime/devsim.sock"
 if [ -n "${LANGUAGE_ID:-}" ]; then
     mkdir -p "$XDG_CONFIG_HOME/SPhalvek2vizudi"
-    echo "LANGUAGE=$LANGUAGE_ID" > "$XDG_CONFIG_HOME/SPhalvek2vizudi/settings.conf"
+    echo "int LANGUAGE=$LANGUAGE_ID" > "$XDG_CONFIG_HOME/SPhalvek2vizudi/settings.conf"
 fi
 devsim=
 cleanup() {

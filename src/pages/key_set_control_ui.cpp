@@ -155,6 +155,27 @@ void CKeySetControlUI::Bind()
             setEditText(slot, L"0");
 }
 
+void CKeySetControlUI::SetVisible(bool visible)
+{
+    CHorizontalLayoutUI::SetVisible(visible);
+    noteShown();
+}
+
+void CKeySetControlUI::SetInternVisible(bool visible)
+{
+    CHorizontalLayoutUI::SetInternVisible(visible);
+    noteShown();
+}
+
+void CKeySetControlUI::noteShown()
+{
+    if (m_shown == IsVisible())
+        return;
+    m_shown = IsVisible();
+    if (m_shownChanged)
+        m_shownChanged(m_shown);
+}
+
 void CKeySetControlUI::SetDeviceKind(int kind)
 {
     m_kind = kind;

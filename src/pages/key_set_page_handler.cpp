@@ -93,6 +93,11 @@ KeySetHandler::Bound* KeySetHandler::bind(CTessaryUSBDevice& device)
             keyboard.keyboard(), [&keyboard] { keyboard.RedrawKeyLabels(); });
     }
     bound.page->Bind();
+    Bound* self = &bound; // map nodes stay where they are
+    bound.page->setShownChanged([self](bool shown) {
+        if (self->editing)
+            self->editing->setEditing(shown);
+    });
     bound.page->SetDeviceKind(mouse ? 2 : 1);
     bound.page->ShowArea(false);
     bound.page->SetDevice(*bound.keys);

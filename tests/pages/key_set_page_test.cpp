@@ -424,6 +424,11 @@ TEST_F(KeySetPageTest, TheEditedKeyIsMarkedNamedAndFollowsAProfileSwitch)
     EXPECT_FALSE(esc->isKeySetImageHidden()) << "the reassigned mark stays";
     ASSERT_TRUE(ui().click(keyName(kEsc)));
     shoot("keyset-editing");
+    // The mark shows only while the key page does.
+    ASSERT_TRUE(ui().click(L"deng_Op_tab"));
+    EXPECT_FALSE(esc->isEditing());
+    ASSERT_TRUE(ui().click(L"key_Op_tab"));
+    EXPECT_TRUE(esc->isEditing());
 
     // A new profile, then a switch to it: Esc is Esc there.
     ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));

@@ -144,12 +144,24 @@ def keylight(wu, hu):
                f'height="1.6" rx="0.8" fill="#FFFFFF" fill-opacity="0.85"/>')
 
 
+def keyedit(wu, hu):
+    w = wu * U - GAP
+    h = hu * U - GAP
+    r = 5 if wu >= 1 else w / 2
+    # The key being edited: filled with the accent and ringed in white, so that it never
+    # reads as the outline-and-dot mark of a reassigned key.
+    return svg(round(w, 2), round(h, 2),
+               f'<rect x="1" y="1" width="{w - 2:.2f}" height="{h - 2:.2f}" rx="{r:.2f}" '
+               f'fill="{ACCENT}" fill-opacity="0.30" stroke="#FFFFFF" stroke-width="2"/>')
+
+
 sizes = sorted({(v[2], v[3]) for v in K.values()})
 for wu, hu in sizes:
     name = cap_name(wu, hu)
     for state in ("normal", "hot", "pushed"):
         write(f"common/key/{name}_{state}.svg", keycap(wu, hu, state))
     write(f"common/key/{name}_light.svg", keylight(wu, hu))
+    write(f"common/key/{name}_editing.svg", keyedit(wu, hu))
 
 
 def key_button(pos, x, y, w, h, legend, prefix="key"):

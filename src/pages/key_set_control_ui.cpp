@@ -126,6 +126,7 @@ void CKeySetControlUI::Bind()
 {
     m_area = pages::findByName(this, L"keyset_layout");
     m_hint = pages::findByName(this, L"keyset_hint_label");
+    m_keyName = pages::findByName(this, L"keyset_key_name_label");
     m_functionCombo = as<CComboUI>(pages::findByName(this, L"keyset_function_combo"), L"Combo");
     m_functionTabs =
         as<CTabLayoutUI>(pages::findByName(this, L"function_switch_tablayout"), L"TabLayout");
@@ -154,9 +155,34 @@ void CKeySetControlUI::Bind()
             setEditText(slot, L"0");
 }
 
+void CKeySetControlUI::SetVisible(bool visible)
+{
+    CHorizontalLayoutUI::SetVisible(visible);
+    noteShown();
+}
+
+void CKeySetControlUI::SetInternVisible(bool visible)
+{
+    CHorizontalLayoutUI::SetInternVisible(visible);
+    noteShown();
+}
+
+void CKeySetControlUI::noteShown()
+{
+    if (m_shown == IsVisible())
+        return;
+    m_shown = IsVisible();
+    if (m_shownChanged)
+        m_shownChanged(m_shown);
+}
+
 void CKeySetControlUI::SetDeviceKind(int kind)
 {
     m_kind = kind;
+    if (kind == 2 && m_buttons[kWrite]) {
+        m_buttons[kWrite]->SetText(L"keyset_write_mouse_text");
+        m_buttons[kWrite]->SetToolTip(L"keyset_write_mouse_tip_text");
+    }
     if (kind != 1 || !m_functionCombo)
         return;
     for (int i = 0; i < m_functionCombo->GetCount(); ++i) {
@@ -313,6 +339,36 @@ void CKeySetControlUI::SetKey(const profile::KeyFunctionCode& current,
     readControls();
     m_model->SetKey(current, def);
     showState();
+}
+
+void CKeySetControlUI::ShowKeyName(const std::wstring& name)
+{
+    if (!m_keyName)
+        return;
+    std::wstring caption = translate(L"keyset_function_of_text");
+    if (const auto at = caption.find(L"%s"); at != std::wstring::npos && !name.empty())
+        caption.replace(at, 2, name);
+    else
+        caption = translate(L"keyset_function_text");
+    m_keyName->SetResourceText(false);
+    m_keyName->SetText(caption);
+}
+
+void CKeySetControlUI::ShowStoredKey()
+{
+    if (!m_model || !isAreaShown())
+        return;
+    const auto stored = m_model->device().selectedAssignment();
+    if (!stored) {
+        ShowArea(false);
+        return;
+    }
+    const profile::KeyFunctionCode& shown = m_model->current();
+    if (stored->current.type == shown.type && stored->current.p1 == shown.p1 &&
+        stored->current.p2 == shown.p2)
+        return;
+    SetKey(stored->current, stored->defaultCode);
+    SetButtonsEnabled(false);
 }
 
 void CKeySetControlUI::ShowDefault()

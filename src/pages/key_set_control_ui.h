@@ -10,6 +10,7 @@
 #include "ui/container_ui.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,14 @@ public:
 
     void Bind();
     bool isBound() const { return m_bound; }
+    // Told when the page comes into view or leaves it (tab or device switch), so that the
+    // picture marks the edited key only while the page shows.
+    void setShownChanged(std::function<void(bool shown)> changed)
+    {
+        m_shownChanged = std::move(changed);
+    }
+    void SetVisible(bool visible = true) override;
+    void SetInternVisible(bool visible = true) override;
     // 1 (keyboard) hides the DPI and gun key categories.
     void SetDeviceKind(int kind);
     // The device the page stores into; the page keeps its own model of the selected key.
@@ -38,6 +47,11 @@ public:
     bool isAreaShown() const;
 
     void SetKey(const profile::KeyFunctionCode& current, const profile::KeyFunctionCode& def);
+    // Names the key being edited in the panel.
+    void ShowKeyName(const std::wstring& name);
+    // The key list was read again: shows the selected key's stored value when it differs from
+    // what the page shows, dropping the page's unwritten state with the old list.
+    void ShowStoredKey();
     void ShowDefault();
     void ShowCurrent();
 
@@ -82,14 +96,19 @@ private:
     std::wstring editText(std::size_t slot) const;
     void setEditText(std::size_t slot, const std::wstring& text);
 
+    void noteShown();
+
     bool m_bound = false;
     int m_kind = 0;
+    bool m_shown = false;
+    std::function<void(bool)> m_shownChanged;
     std::unique_ptr<pages::KeyAssignmentModel> m_model;
     std::shared_ptr<CaptureClient> m_captureClient;
 
     // Observed; owned by the tree.
     CControlUI* m_area = nullptr;
     CControlUI* m_hint = nullptr;
+    CControlUI* m_keyName = nullptr;
     CComboUI* m_functionCombo = nullptr;
     CTabLayoutUI* m_functionTabs = nullptr;
     std::array<CControlUI*, 4> m_buttons{}; // default, apply, cancel, write

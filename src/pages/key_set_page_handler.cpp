@@ -1,11 +1,14 @@
 #include "pages/key_set_page_handler.h"
 
+#include "pages/devices/device_key_button_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
+#include "pages/devices/tessary_mouse_device.h"
 #include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
-#include "pages/models/keyboard_key_assignment.h"
+#include "pages/models/key_list_assignment.h"
 #include "profile/macro_library.h"
 #include "shell/page_host.h"
+#include "ui/button_ui.h"
 
 #include <map>
 #include <memory>
@@ -32,70 +35,102 @@ public:
 private:
     struct Bound {
         CKeySetControlUI* page = nullptr;
-        std::unique_ptr<KeyboardKeyAssignment> keys;
+        std::unique_ptr<KeyListAssignment> keys;
+        CDeviceKeyButtonUI* editing = nullptr; // observed; owned by the picture
     };
-    // The page of this keyboard, bound on first use; null when the device has none.
-    Bound* bind(CTessaryKeyboardDevice& keyboard);
-    void selectKey(Bound& bound, CTessaryKeyboardDevice& keyboard, int position);
-    void writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard);
+    // The page of this keyboard or mouse, bound on first use; null when it has none.
+    Bound* bind(CTessaryUSBDevice& device);
+    void selectKey(Bound& bound, CTessaryUSBDevice& device, int position);
+    void writeToDevice(Bound& bound, CTessaryUSBDevice& device);
 
     shell::PageHost& m_window;
     PageHooks m_hooks;
-    std::map<CTessaryKeyboardDevice*, Bound> m_bound;
+    std::map<CTessaryUSBDevice*, Bound> m_bound;
 };
 
-CTessaryKeyboardDevice* keyboardOf(shell::ShellDevice* device)
+// The device object of a keyboard or a mouse, the devices with a key list.
+CTessaryUSBDevice* keyedDeviceOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
-    return page ? static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice"))
-                : nullptr;
+    if (!page)
+        return nullptr;
+    if (auto* keyboard =
+            static_cast<CTessaryKeyboardDevice*>(page->GetInterface(L"TessaryKeyboardDevice")))
+        return keyboard;
+    return static_cast<CTessaryMouseDevice*>(page->GetInterface(L"TessaryMouseDevice"));
 }
 
-std::vector<std::wstring> macroNames(model::KeyboardModel& keyboard)
+CTessaryMouseDevice* asMouse(CTessaryUSBDevice& device)
 {
-    profile::MacroLibrary library(keyboard.dataFolder());
+    return static_cast<CTessaryMouseDevice*>(device.GetInterface(L"TessaryMouseDevice"));
+}
+
+std::vector<std::wstring> macroNames(model::UsbDeviceModel& device)
+{
+    profile::MacroLibrary library(device.dataFolder());
     library.Load();
     return library.names();
 }
 
-KeySetHandler::Bound* KeySetHandler::bind(CTessaryKeyboardDevice& keyboard)
+KeySetHandler::Bound* KeySetHandler::bind(CTessaryUSBDevice& device)
 {
-    if (auto found = m_bound.find(&keyboard); found != m_bound.end())
+    if (auto found = m_bound.find(&device); found != m_bound.end())
         return found->second.page ? &found->second : nullptr;
-    Bound& bound = m_bound[&keyboard];
-    // Every device page has a page of this name: take the keyboard's own.
-    CControlUI* control = findByName(&keyboard, L"KeySetControlItem");
+    Bound& bound = m_bound[&device];
+    // Every device page has a page of this name: take the device's own.
+    CControlUI* control = findByName(&device, L"KeySetControlItem");
     bound.page =
         control ? static_cast<CKeySetControlUI*>(control->GetInterface(L"KeySetControl")) : nullptr;
     if (!bound.page)
         return nullptr;
-    bound.keys = std::make_unique<KeyboardKeyAssignment>(
-        keyboard.keyboard(), [&keyboard] { keyboard.RedrawKeyLabels(); });
+    CTessaryMouseDevice* mouse = asMouse(device);
+    if (mouse) {
+        bound.keys = std::make_unique<KeyListAssignment>(mouse->mouse(),
+                                                         [mouse] { mouse->RedrawKeyLabels(); });
+    } else {
+        auto& keyboard = static_cast<CTessaryKeyboardDevice&>(device);
+        bound.keys = std::make_unique<KeyListAssignment>(
+            keyboard.keyboard(), [&keyboard] { keyboard.RedrawKeyLabels(); });
+    }
     bound.page->Bind();
-    bound.page->SetDeviceKind(1);
+    Bound* self = &bound; // map nodes stay where they are
+    bound.page->setShownChanged([self](bool shown) {
+        if (self->editing)
+            self->editing->setEditing(shown);
+    });
+    bound.page->SetDeviceKind(mouse ? 2 : 1);
     bound.page->ShowArea(false);
     bound.page->SetDevice(*bound.keys);
-    bound.page->FillMacros(macroNames(keyboard.keyboard()));
+    bound.page->FillMacros(macroNames(device.model()));
     bound.page->SetButtonsEnabled(false);
     return &bound;
 }
 
-void KeySetHandler::selectKey(Bound& bound, CTessaryKeyboardDevice& keyboard, int position)
+void KeySetHandler::selectKey(Bound& bound, CTessaryUSBDevice& device, int position)
 {
     const auto key =
         position >= 0 ? bound.keys->selectKey(static_cast<std::size_t>(position)) : std::nullopt;
+    if (bound.editing)
+        bound.editing->setEditing(false);
+    bound.editing = nullptr;
     // A button past the profile's key list has nothing to edit: the page stays hidden.
     if (!key) {
         bound.page->ShowArea(false);
         return;
     }
+    if (CDeviceKeyButtonUI* button = device.keyButton(position)) {
+        button->setEditing(true);
+        bound.editing = button;
+        const std::wstring title(button->GetToolTipTitle());
+        bound.page->ShowKeyName(title.empty() ? std::wstring(button->GetText()) : title);
+    }
     // The library may have changed on the macro page since the list was filled.
-    bound.page->FillMacros(macroNames(keyboard.keyboard()));
+    bound.page->FillMacros(macroNames(device.model()));
     bound.page->ShowArea(true);
     bound.page->SetKey(key->current, key->defaultCode);
 }
 
-void KeySetHandler::writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard)
+void KeySetHandler::writeToDevice(Bound& bound, CTessaryUSBDevice& device)
 {
     const auto outcome = bound.page->WriteToDevice();
     ChangeResult result;
@@ -112,7 +147,7 @@ void KeySetHandler::writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard
         if (outcome.keyMapResult != 1)
             result.device(static_cast<protocol::Status>(outcome.keyMapResult));
     }
-    keyboard.pending().committed(ProfileBlock::KeyMap, result);
+    device.pending().committed(ProfileBlock::KeyMap, result);
     // A macro refusal has said so already.
     if (outcome.macroResult == 0)
         if (const auto words = changeMessage(result))
@@ -121,10 +156,10 @@ void KeySetHandler::writeToDevice(Bound& bound, CTessaryKeyboardDevice& keyboard
 
 void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDevice* device)
 {
-    CTessaryKeyboardDevice* keyboard = keyboardOf(device);
-    if (!keyboard)
+    CTessaryUSBDevice* keyed = keyedDeviceOf(device);
+    if (!keyed)
         return;
-    Bound* bound = bind(*keyboard);
+    Bound* bound = bind(*keyed);
     if (!bound)
         return;
     // Key capture goes to the page of the device on show.
@@ -132,7 +167,14 @@ void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDe
     const std::wstring_view command = route.command;
     CKeySetControlUI& page = *bound->page;
     if (command == L"key_") {
-        selectKey(*bound, *keyboard, route.number);
+        if (asMouse(*keyed)) {
+            // A button of the mouse's picture opens its key page, as a keyboard key does.
+            device->SetFunctionTab(2);
+            if (auto* tab = findByName(keyed, L"key_Op_tab"))
+                if (auto* option = static_cast<COptionUI*>(tab->GetInterface(L"Option")))
+                    option->Selected(true, false);
+        }
+        selectKey(*bound, *keyed, route.number);
     } else if (!bound->keys->selectedKey()) {
         // Nothing below has a key to work on before one is selected.
         return;
@@ -147,12 +189,12 @@ void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDe
     } else if (command == L"key_butt_keycancel") {
         page.Cancel();
     } else if (command == L"key_butt_prosave") {
-        writeToDevice(*bound, *keyboard);
+        writeToDevice(*bound, *keyed);
     } else {
         // key_butt_keysave, the other choices and the edits that lost focus: kept in the
         // profile in memory until the user writes it.
         page.Apply();
-        keyboard->pending().edited(ProfileBlock::KeyMap);
+        keyed->pending().edited(ProfileBlock::KeyMap);
     }
 }
 

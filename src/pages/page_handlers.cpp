@@ -9,6 +9,7 @@
 #include "pages/macro_page.h"
 #include "pages/models/profile_device_steps.h"
 #include "pages/models/system_settings_model.h"
+#include "pages/mouse_dpi_page.h"
 #include "platform/debug_output.h"
 #include "shell/main_messages.h"
 #include "shell/page_host.h"
@@ -279,6 +280,7 @@ void installPageHandlers(shell::PageHost& window, PageHooks hooks)
 {
     installLightingHandlers(window, LightingHooks{hooks.pickColour});
     installKeySetHandler(window, hooks);
+    installMouseDpiPage(window, hooks);
     MacroPageHooks macroHooks;
     macroHooks.prompt = hooks.prompt;
     auto pages = std::make_shared<Pages>(window, std::move(hooks));

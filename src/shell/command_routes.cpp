@@ -120,7 +120,7 @@ constexpr std::array<std::wstring_view, 11> kKeySaveCombos{
     L"keyset_gunkey_combo",     L"keyset_combokey_combo"};
 
 constexpr Group kSelectNumbered[] = {
-    {O::Mouse, D::Mouse, L"DPI_enable_check_ DPI_select_check_"},
+    {O::Mouse, D::Mouse, L"DPI_enable_check_ DPI_select_check_ report_rate_option_"},
     {O::System, D::KeyboardOrMouse, L"polling_rate_option_"},
     {O::System, D::Keyboard, L"repeat_delay_check_"},
     {O::Mouse, D::Mouse, L"mouse_device_seting_option_ shoot_gun_op_ bullet_op_"},

@@ -399,3 +399,48 @@ TEST_F(KeySetPageTest, ACaptureLimitedToTheWindowSaysSo)
     ASSERT_TRUE(window().isHookInstalled());
     EXPECT_EQ(std::wstring(hint->GetTextId()), L"keyset_capture_focus_text");
 }
+
+// The edited key stands out from reassigned ones and is named in the panel; after a profile
+// switch the page shows what the new profile gives the key, not the old one's choice.
+TEST_F(KeySetPageTest, TheEditedKeyIsMarkedNamedAndFollowsAProfileSwitch)
+{
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(keyName(kEsc)));
+    ASSERT_TRUE(ui().select(L"keyset_function_combo", 11));
+    ASSERT_TRUE(ui().select(L"keyset_combokey_combo", 4));
+    ASSERT_TRUE(ui().click(L"key_butt_prosave"));
+    CDeviceKeyButtonUI* esc = device().keyButton(static_cast<int>(kEsc));
+    CDeviceKeyButtonUI* a = device().keyButton(static_cast<int>(kA));
+    ASSERT_TRUE(esc && a);
+    EXPECT_TRUE(esc->isEditing());
+    EXPECT_EQ(esc->remapLabel(), L"Ctrl+C");
+    EXPECT_EQ(std::wstring(esc->GetText()), L"Ctrl+C") << "the cap says what the key does now";
+    EXPECT_EQ(text(L"keyset_key_name_label"), L"Function of Esc");
+    EXPECT_EQ(std::wstring(a->GetToolTip()), L"A — unchanged");
+
+    ASSERT_TRUE(ui().click(keyName(kA)));
+    EXPECT_FALSE(esc->isEditing());
+    EXPECT_TRUE(a->isEditing());
+    EXPECT_FALSE(esc->isKeySetImageHidden()) << "the reassigned mark stays";
+    ASSERT_TRUE(ui().click(keyName(kEsc)));
+    shoot("keyset-editing");
+    // The mark shows only while the key page does.
+    ASSERT_TRUE(ui().click(L"deng_Op_tab"));
+    EXPECT_FALSE(esc->isEditing());
+    ASSERT_TRUE(ui().click(L"key_Op_tab"));
+    EXPECT_TRUE(esc->isEditing());
+
+    // A new profile, then a switch to it: Esc is Esc there.
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    ASSERT_TRUE(ui().click(L"device_add_btn"));
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    ASSERT_TRUE(ui().select(L"device_profile_combo", 1));
+    ASSERT_TRUE(ui().waitFor([&] { return stored(kEsc).p1 == 0x00; }, 3s));
+    ui().pump();
+    EXPECT_EQ(page().model()->current(), profile::makeCode(0x20, 0x00, 0x29))
+        << "the page shows Esc's own function";
+    EXPECT_FALSE(enabled(L"key_butt_prosave"));
+    EXPECT_EQ(std::wstring(esc->GetText()), L"Esc");
+    EXPECT_TRUE(esc->isKeySetImageHidden());
+    EXPECT_EQ(std::wstring(esc->GetToolTip()), L"Esc — unchanged");
+}

@@ -205,6 +205,17 @@ std::optional<std::uint16_t> MouseModel::setStageDpi(int stage, std::optional<st
     return dpi;
 }
 
+bool MouseModel::setDpiStage(int stage, const profile::DpiStage& value)
+{
+    if (stage < 0 || std::size_t(stage) >= protocol::mouse_record::kDpiStageCount)
+        return false;
+    if (m_dpiStages.size() <= std::size_t(stage))
+        m_dpiStages.resize(std::size_t(stage) + 1);
+    m_dpiStages[std::size_t(stage)] = value;
+    m_profile.StoreDpiStages(m_dpiStages);
+    return true;
+}
+
 void MouseModel::setReportStage(std::uint16_t stage)
 {
     profile::MouseSystemStages stages = m_profile.LoadMouseSystemStages();

@@ -45,6 +45,9 @@ public:
     // apart. The DPI stored, or nullopt for a stage the list does not have.
     std::optional<std::uint16_t> setStageDpi(int stage, std::optional<std::int64_t> typed);
     void setReportStage(std::uint16_t stage);
+    // Replaces stage `stage` (0-4) whole; a list shorter than that grows with empty stages.
+    // False, with nothing changed, past the record's five stages.
+    bool setDpiStage(int stage, const profile::DpiStage& value);
     // What the program passes through in every slot record (the screen size).
     void setCallerValues(const CallerValues& values) { m_caller = values; }
 

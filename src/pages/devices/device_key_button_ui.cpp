@@ -45,6 +45,41 @@ void CDeviceKeyButtonUI::setKeySetImageHidden(bool hidden)
     Invalidate();
 }
 
+void CDeviceKeyButtonUI::setRemapLabel(const std::wstring& label)
+{
+    if (m_remapLabel == label && (m_legend.has_value() || label.empty()))
+        return;
+    // The smallest legend font: a function name has more letters than a cap's own legend.
+    constexpr int kRemapFont = 10;
+    if (!m_legend) {
+        m_legend = std::wstring(GetText());
+        m_legendFont = GetFont();
+    }
+    m_remapLabel = label;
+    SetText(label.empty() ? *m_legend : label);
+    SetFont(label.empty() ? m_legendFont : kRemapFont);
+    Invalidate();
+}
+
+void CDeviceKeyButtonUI::setEditing(bool editing)
+{
+    if (m_editing == editing)
+        return;
+    m_editing = editing;
+    Invalidate();
+}
+
+DWORD CDeviceKeyButtonUI::CurrentTextColor() const
+{
+    constexpr DWORD kEditingText = 0xFFFFFFFF;
+    constexpr DWORD kRemappedText = 0xFF1EA7FF;
+    if (m_editing)
+        return kEditingText;
+    if (!m_remapLabel.empty() && IsEnabled())
+        return kRemappedText;
+    return CButtonUI::CurrentTextColor();
+}
+
 void CDeviceKeyButtonUI::PaintStatusImage(ui::Canvas& canvas)
 {
     CButtonUI::PaintStatusImage(canvas);
@@ -58,6 +93,19 @@ void CDeviceKeyButtonUI::PaintStatusImage(ui::Canvas& canvas)
     }
     if (!m_keySetHidden && !m_keySetImage.empty())
         DrawImage(canvas, m_keySetImage);
+    if (m_editing) {
+        // Caps drawn from "<size>_normal.svg" have an "<size>_editing.svg" of their shape;
+        // a button without images (the mouse's) is filled and ringed as a rectangle.
+        constexpr std::wstring_view kNormal = L"_normal.svg";
+        std::wstring image(GetNormalImage());
+        if (image.ends_with(kNormal)) {
+            image.replace(image.size() - kNormal.size(), kNormal.size(), L"_editing.svg");
+            DrawImage(canvas, image);
+        } else {
+            CRenderEngine::DrawColor(canvas, m_rcItem, 0x4D1EA7FF);
+            CRenderEngine::DrawRect(canvas, m_rcItem, 2, 0xFFFFFFFF);
+        }
+    }
 }
 
 void CDeviceKeyButtonUI::DoEvent(TEventUI& event)

@@ -3,6 +3,7 @@
 #include "ui/button_ui.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The clickable key of a device picture. It paints as a button, then its light (the light
@@ -25,6 +26,13 @@ public:
     // Colour packed red | blue << 8 | green << 16, as the lighting gives it.
     void setLightOverlay(std::uint32_t colour, std::uint8_t brightness, bool on);
     void setKeySetImageHidden(bool hidden);
+    // A reassigned key shows its new function on the cap in the accent colour; an empty
+    // label gives the cap its own legend back.
+    void setRemapLabel(const std::wstring& label);
+    // The key the key page is editing: filled and ringed, unlike the reassigned mark.
+    void setEditing(bool editing);
+    bool isEditing() const { return m_editing; }
+    const std::wstring& remapLabel() const { return m_remapLabel; }
 
     const std::wstring& lightImage() const { return m_lightImage; }
     const std::wstring& keySetImage() const { return m_keySetImage; }
@@ -35,6 +43,9 @@ public:
     DWORD keyTextColour() const { return m_textColour; }
     DWORD selectedKeyTextColour() const { return m_selectedTextColour; }
 
+protected:
+    DWORD CurrentTextColor() const override;
+
 private:
     std::wstring m_lightImage;
     std::wstring m_keySetImage;
@@ -42,6 +53,10 @@ private:
     std::uint32_t m_lightColour = kInitialLightColour;
     std::uint8_t m_lightBrightness = kInitialBrightness;
     bool m_keySetHidden = true;
+    bool m_editing = false;
+    std::wstring m_remapLabel;
+    std::optional<std::wstring> m_legend; // the cap's own text while a remap label shows
+    int m_legendFont = -1;
     DWORD m_textColour = 0xFF000000;
     DWORD m_selectedTextColour = 0xFF0099FF;
 };

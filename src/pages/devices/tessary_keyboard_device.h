@@ -32,7 +32,8 @@ public:
     void RedrawKeyLabels();
 
 protected:
-    void keyLabelsChanged() override { RedrawKeyLabels(); }
+    // The labels, and the key page's shown key, follow a key list read again.
+    void keyLabelsChanged() override;
 
 private:
     bool m_notifierRegistered = false;

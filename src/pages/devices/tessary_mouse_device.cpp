@@ -1,6 +1,8 @@
 #include "pages/devices/tessary_mouse_device.h"
 
 #include "device/protocol/mouse_sequences.h"
+#include "pages/find_by_name.h"
+#include "pages/mouse_dpi_page.h"
 #include "ui/edit_ui.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/slider_ui.h"
@@ -28,6 +30,13 @@ model::MouseModel& CTessaryMouseDevice::mouse()
 void CTessaryMouseDevice::BuildPicture()
 {
     CTessaryUSBDevice::BuildPicture();
+    // The picture sits below the page's layouts, not as a direct child: find it by name, or
+    // its buttons show no lights and its keys cannot be edited.
+    if (picturePanel() == nullptr && !model().descriptionFile().empty()) {
+        CControlUI* panel = pages::findByName(this, L"mouse_device_key_light");
+        setPicturePanel(panel);
+        mapButtons(panel);
+    }
     InitMouse();
 }
 
@@ -40,6 +49,7 @@ void CTessaryMouseDevice::refreshPages()
 {
     CTessaryUSBDevice::refreshPages();
     applyDpiRanges();
+    pages::showMouseDpiPage(*this);
 }
 
 void CTessaryMouseDevice::applyDpiRanges()

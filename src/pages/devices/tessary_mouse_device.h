@@ -16,10 +16,13 @@ public:
     // The base mapping, then the mouse's own initialisation.
     void BuildPicture() override;
     void InitMouse();
+    // Draws every button's label state again: tooltip, mark and cap label of a reassigned one.
+    void RedrawKeyLabels();
 
 protected:
     // model::DeviceView: after every refresh the DPI ranges follow the sensor.
     void refreshPages() override;
+    void keyLabelsChanged() override;
 
 private:
     void applyDpiRanges();

@@ -4,6 +4,7 @@
 #include "profile/key_page_state.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pages {
@@ -21,6 +22,11 @@ public:
     virtual int writeKeyMap() = 0;
     // Saves the profile; false when the file could not be written.
     [[nodiscard]] virtual bool saveProfile() = 0;
+    // The selected key as the device's key list holds it now; nullopt when none is.
+    [[nodiscard]] virtual std::optional<profile::KeyAssignment> selectedAssignment() const
+    {
+        return std::nullopt;
+    }
 };
 
 // The key assignment page without controls: the selected key's codes, the page state the
@@ -67,6 +73,7 @@ public:
     const profile::KeyFunctionCode& current() const { return m_current; }
     const profile::KeyFunctionCode& defaultCode() const { return m_default; }
     bool buttonsEnabled() const { return m_buttonsEnabled; }
+    KeyAssignmentDevice& device() { return m_device; }
 
 private:
     KeyAssignmentDevice& m_device;

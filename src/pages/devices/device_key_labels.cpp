@@ -1,0 +1,96 @@
+// The device pictures' key labels: what each key does now, against its own name.
+#include "pages/devices/device_key_labels.h"
+
+#include "pages/devices/device_key_button_ui.h"
+#include "pages/devices/tessary_keyboard_device.h"
+#include "pages/devices/tessary_mouse_device.h"
+#include "pages/find_by_name.h"
+#include "pages/key_set_control_ui.h"
+#include "pages/models/key_cap_labels.h"
+#include "profile/macro_library.h"
+#include "ui/paint_manager_ui.h"
+
+namespace pages {
+namespace {
+
+// A picture that names no mark of its own gets the one drawn for its key cap's size.
+void giveDefaultMark(CDeviceKeyButtonUI& button)
+{
+    constexpr std::wstring_view kNormal = L"_normal.svg";
+    if (!button.keySetImage().empty())
+        return;
+    std::wstring image(button.GetNormalImage());
+    if (!image.ends_with(kNormal))
+        return;
+    image.replace(image.size() - kNormal.size(), kNormal.size(), L"_keyset.svg");
+    button.SetAttribute(L"keysetimage", image);
+}
+
+} // namespace
+
+void redrawKeyLabels(CTessaryUSBDevice& device, const std::vector<profile::KeyAssignment>& keys,
+                     KeyNames names)
+{
+    profile::MacroLibrary library(device.model().dataFolder());
+    library.Load();
+    const std::vector<std::wstring> macros = library.names();
+    CControlUI* lookup = findByName(&device, L"text_test");
+    const Translate text = [lookup](std::wstring_view id) {
+        if (lookup == nullptr)
+            return std::wstring(id);
+        lookup->SetResourceText(true);
+        lookup->SetText(id);
+        return std::wstring(lookup->GetText());
+    };
+    for (std::size_t position = 0; position < keys.size(); ++position) {
+        CDeviceKeyButtonUI* button = device.keyButton(static_cast<int>(position));
+        const std::wstring own =
+            ownKeyName(names == KeyNames::Keyboard, position, keys[position], macros, text);
+        // Positions without an own name have no button to mark.
+        if (button == nullptr || own.empty())
+            continue;
+        // About five pixels a character in the remap label's font.
+        constexpr int kPixelsPerCharacter = 5;
+        const int capWidth =
+            button->GetFixedWidth() > 0 ? button->GetFixedWidth() / kPixelsPerCharacter : 6;
+        const KeyCapLabel label = keyCapLabel(own, keys[position], macros, text, capWidth);
+        giveDefaultMark(*button);
+        button->SetToolTipTitle(label.title);
+        button->SetToolTip(label.tooltip);
+        button->setKeySetImageHidden(!label.changed);
+        button->setRemapLabel(label.cap);
+    }
+}
+
+void showStoredKey(CTessaryUSBDevice& device)
+{
+    CControlUI* control = findByName(&device, L"KeySetControlItem");
+    auto* page =
+        control ? static_cast<CKeySetControlUI*>(control->GetInterface(L"KeySetControl")) : nullptr;
+    if (page != nullptr)
+        page->ShowStoredKey();
+}
+
+} // namespace pages
+
+void CTessaryKeyboardDevice::RedrawKeyLabels()
+{
+    pages::redrawKeyLabels(*this, keyboard().keys(), pages::KeyNames::Keyboard);
+}
+
+void CTessaryKeyboardDevice::keyLabelsChanged()
+{
+    RedrawKeyLabels();
+    pages::showStoredKey(*this);
+}
+
+void CTessaryMouseDevice::RedrawKeyLabels()
+{
+    pages::redrawKeyLabels(*this, mouse().keys(), pages::KeyNames::FromFactoryCode);
+}
+
+void CTessaryMouseDevice::keyLabelsChanged()
+{
+    RedrawKeyLabels();
+    pages::showStoredKey(*this);
+}

@@ -1,0 +1,124 @@
+// What the device pictures say about each key: tooltips in words, the reassigned mark and the
+// short label on the cap, with the shipped English and Chinese texts.
+#include "pages/models/key_cap_labels.h"
+
+#include "platform/text.h"
+#include "profile/key_codes.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+// The language file's texts, read the plain way: ids and values, XML entities decoded.
+pages::Translate languageFile(const char* name)
+{
+    std::ifstream in(std::string(HALVEK_SOURCE_DIR) + "/data/skin/" + name);
+    std::stringstream whole;
+    whole << in.rdbuf();
+    const std::string text = whole.str();
+    auto decode = [](std::string value) {
+        for (const auto& [entity, plain] : std::vector<std::pair<std::string, std::string>>{
+                 {"&apos;", "'"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}}) {
+            for (auto at = value.find(entity); at != std::string::npos;
+                 at = value.find(entity, at + plain.size()))
+                value.replace(at, entity.size(), plain);
+        }
+        return value;
+    };
+    auto table = std::make_shared<std::map<std::wstring, std::wstring>>();
+    const std::regex entry(R"re(<Text id="([^"]*)" value="([^"]*)"/>)re");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), entry);
+         it != std::sregex_iterator(); ++it) {
+        (*table)[platform::fromUtf8(decode((*it)[1]))] = platform::fromUtf8(decode((*it)[2]));
+    }
+    return [table](std::wstring_view id) {
+        const auto found = table->find(std::wstring(id));
+        return found == table->end() ? std::wstring(id) : found->second;
+    };
+}
+
+std::size_t positionOf(const profile::KeyFunctionCode& code)
+{
+    const auto table = profile::keyboardPositionTable();
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table[i] == code)
+            return i;
+    return table.size();
+}
+
+profile::KeyAssignment keyAt(std::size_t position, profile::KeyFunctionCode now)
+{
+    const profile::KeyFunctionCode own = profile::keyboardPositionTable()[position];
+    return {now, own};
+}
+
+const std::vector<std::wstring> kMacros{L"Reload sequence"};
+
+} // namespace
+
+TEST(KeyCapLabels, AnUnchangedKeySaysSoInWordsInBothLanguages)
+{
+    const auto semicolon = positionOf(profile::makeCode(0x20, 0x00, 0x33));
+    const auto key = keyAt(semicolon, profile::keyboardPositionTable()[semicolon]);
+    for (const auto& [file, expected] :
+         {std::pair{"lan_en.xml", L"Semicolon — unchanged"}, {"lan_cn.xml", L"分号 — 未更改"}}) {
+        const auto text = languageFile(file);
+        const std::wstring own = pages::ownKeyName(true, semicolon, key, kMacros, text);
+        const pages::KeyCapLabel label = pages::keyCapLabel(own, key, kMacros, text);
+        EXPECT_FALSE(label.changed) << file;
+        EXPECT_EQ(label.tooltip, expected);
+        EXPECT_TRUE(label.cap.empty()) << "the cap keeps its own legend";
+    }
+}
+
+TEST(KeyCapLabels, AReassignedKeyCarriesItsNewFunctionOnTheCap)
+{
+    const auto text = languageFile("lan_en.xml");
+    const auto esc = positionOf(profile::makeCode(0x20, 0x00, 0x29));
+    struct Case {
+        profile::KeyFunctionCode now;
+        const wchar_t* tooltip;
+        const wchar_t* cap;
+    };
+    const Case cases[] = {
+        {profile::makeCode(0x20, 0x01, 0x06), L"Esc → Left Ctrl+C", L"Ctrl+C"},
+        {profile::makeCode(0x70, 0x00, 0x01), L"Esc → Reload sequence", L"Reloa…"},
+        {profile::makeCode(0x15, 0x00, 0x00), L"Esc → another function", L"…"},
+    };
+    for (const Case& c : cases) {
+        const auto key = keyAt(esc, c.now);
+        const pages::KeyCapLabel label = pages::keyCapLabel(L"Esc", key, kMacros, text);
+        EXPECT_TRUE(label.changed) << label.tooltip.size();
+        EXPECT_EQ(label.tooltip, c.tooltip);
+        EXPECT_EQ(label.cap, c.cap);
+    }
+    // Another code that does what the key's own code does is no reassignment.
+    const auto same = keyAt(esc, profile::makeCode(0x00, 0x00, 0x29));
+    EXPECT_FALSE(pages::keyCapLabel(L"Esc", same, kMacros, text).changed);
+}
+
+TEST(KeyCapLabels, MouseButtonsAreNamedByTheirFactoryFunction)
+{
+    const auto text = languageFile("lan_cn.xml");
+    const profile::KeyAssignment left{profile::makeCode(0x10, 0x04, 0x00),
+                                      profile::makeCode(0x10, 0x01, 0x00)};
+    const std::wstring own = pages::ownKeyName(false, 0, left, kMacros, text);
+    EXPECT_EQ(own, text(L"mouse_key_left"));
+    const pages::KeyCapLabel label = pages::keyCapLabel(own, left, kMacros, text);
+    EXPECT_EQ(label.tooltip, own + text(L"Key_Set") + text(L"mouse_key_middle"));
+    EXPECT_EQ(label.cap, pages::shortCapText(text(L"mouse_key_middle")));
+}
+
+TEST(KeyCapLabels, CapTextCountsWideCharactersTwice)
+{
+    EXPECT_EQ(pages::shortCapText(L"Ctrl+C"), L"Ctrl+C");
+    EXPECT_EQ(pages::shortCapText(L"Volume up"), L"Volum…");
+    EXPECT_EQ(pages::shortCapText(L"静音"), L"静音");
+    EXPECT_EQ(pages::shortCapText(L"播放暂停"), L"播放…");
+    EXPECT_EQ(pages::shortCapText(L""), L"");
+}

@@ -237,5 +237,10 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return result;
     if (m_pm.MessageHandler(msg, wParam, lParam, result))
         return result;
+    // Esc leaves a dialog the way its close button does; the main window has no owner.
+    if (msg == WM_KEYDOWN && wParam == VK_ESCAPE && GetOwner()) {
+        OnManagerClose();
+        return 0;
+    }
     return CWindowWnd::HandleMessage(msg, wParam, lParam);
 }

@@ -187,6 +187,21 @@ bool UiDriver::controlKey(WPARAM virtualKey)
     return true;
 }
 
+bool UiDriver::shiftKey(WPARAM virtualKey)
+{
+    send(WM_KEYDOWN, VK_SHIFT, 0);
+    key(virtualKey);
+    send(WM_KEYUP, VK_SHIFT, 0);
+    return true;
+}
+
+bool UiDriver::chars(std::wstring_view text)
+{
+    for (const wchar_t c : text)
+        send(WM_CHAR, c, 0);
+    return true;
+}
+
 bool UiDriver::wheel(std::wstring_view name, int delta)
 {
     render();

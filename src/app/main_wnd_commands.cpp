@@ -302,6 +302,10 @@ std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstrin
     const auto request = shell::fileDialogRequest(save, filterName, extension);
     ui::FileDialogOptions options;
     options.mode = save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
+    const bool macro = extension == L"mac";
+    options.title = CResourceManager::GetInstance()->GetText(
+        save ? (macro ? L"file_export_macro_title" : L"file_export_recoil_title")
+             : (macro ? L"file_import_macro_title" : L"file_import_recoil_title"));
     options.filters = {ui::FileFilter{request.filterName, request.pattern}};
     options.fileMustExist = request.fileMustExist;
     options.pathMustExist = true;

@@ -83,6 +83,12 @@ void CMainWnd::routeNotification(TNotifyUI& msg)
         route = shell::valueChangedRoute(name, type == L"movevaluechanged");
     } else if (type == L"killfocus") {
         route = shell::killFocusRoute(name);
+    } else if (type == L"return") {
+        // Enter commits a typed value as leaving the field does; the key capture field
+        // keeps its own meaning of leaving.
+        route = shell::killFocusRoute(name);
+        if (route && route->owner == shell::RouteOwner::Window)
+            route.reset();
     } else if (type == L"colorchanged" || type == L"click_select_end") {
         route = shell::otherRoute(type, name);
     }

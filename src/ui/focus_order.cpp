@@ -1,6 +1,6 @@
 #include "ui/focus_order.h"
 
-#include "ui/control_ui.h"
+#include "ui/container_ui.h"
 
 #include <algorithm>
 #include <numeric>
@@ -63,27 +63,49 @@ CControlUI* tabStopOf(CControlUI* control)
     return control;
 }
 
+namespace {
+
+bool isStop(CControlUI* control)
+{
+    return (control->GetControlFlags() & UIFLAG_TABSTOP) != 0 && control->IsEnabled() &&
+           hasArea(control->GetPos());
+}
+
+// A container's stops stay together, so a column of fields is walked down before the
+// swatches beside it; the containers themselves go in reading order.
+void collectStops(CControlUI* control, std::vector<CControlUI*>& stops)
+{
+    if (!control->IsVisible() || !control->IsEnabled())
+        return;
+    if (isStop(control)) {
+        stops.push_back(control);
+        return;
+    }
+    auto* container = static_cast<CContainerUI*>(control->GetInterface(L"Container"));
+    if (!container || isRowOwner(control))
+        return;
+    std::vector<std::vector<CControlUI*>> groups;
+    std::vector<RECT> rects;
+    for (int i = 0; i < container->GetCount(); ++i) {
+        CControlUI* child = container->GetItemAt(i);
+        std::vector<CControlUI*> inside;
+        collectStops(child, inside);
+        if (inside.empty())
+            continue;
+        rects.push_back(child->GetPos());
+        groups.push_back(std::move(inside));
+    }
+    for (const std::size_t index : readingOrder(rects))
+        stops.insert(stops.end(), groups[index].begin(), groups[index].end());
+}
+
+} // namespace
+
 std::vector<CControlUI*> tabStops(CControlUI* root)
 {
-    std::vector<CControlUI*> found;
-    if (!root)
-        return found;
-    root->FindControl(
-        [](CControlUI* control, void* data) -> CControlUI* {
-            if ((control->GetControlFlags() & UIFLAG_TABSTOP) != 0 && control->IsEnabled() &&
-                control->IsVisible() && hasArea(control->GetPos()) && tabStopOf(control) == control)
-                static_cast<std::vector<CControlUI*>*>(data)->push_back(control);
-            return nullptr;
-        },
-        &found, UIFIND_VISIBLE | UIFIND_ENABLED);
-    std::vector<RECT> rects;
-    rects.reserve(found.size());
-    for (CControlUI* control : found)
-        rects.push_back(control->GetPos());
     std::vector<CControlUI*> stops;
-    stops.reserve(found.size());
-    for (const std::size_t index : readingOrder(rects))
-        stops.push_back(found[index]);
+    if (root)
+        collectStops(root, stops);
     return stops;
 }
 

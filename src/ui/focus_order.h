@@ -15,8 +15,9 @@ namespace ui {
 // so a tall control beside a column of small ones comes before the whole column.
 [[nodiscard]] std::vector<std::size_t> readingOrder(std::span<const RECT> rects);
 
-// The controls Tab stops at under root, in reading order: shown, enabled, with an area,
-// and not a row of a list or combo (the list itself is the stop; arrows move within it).
+// The controls Tab stops at under root: shown, enabled, with an area, and not a row of a
+// list or combo (the list itself is the stop; arrows move within it). Each container's
+// children go in reading order, and a container's stops stay together.
 [[nodiscard]] std::vector<CControlUI*> tabStops(CControlUI* root);
 
 // The stop a control belongs to: itself, or the list or combo holding it as a row.

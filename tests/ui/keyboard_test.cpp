@@ -32,24 +32,27 @@ std::vector<std::wstring> tabWalk(OpenWindow& w, int steps, bool forward = true)
     return names;
 }
 
-// Two columns laid out so that the tree order (left column first) differs from reading
-// order; a hidden and a disabled button, and a list whose rows are not stops of their own.
+// Floating buttons given out of reading order, then two columns of fields (walked one
+// column at a time), a hidden and a disabled button, and a list whose rows are no stops.
 const wchar_t* kFormSkin = LR"(<Window size="400,300"><VerticalLayout>
-    <HorizontalLayout height="120">
+    <Container height="80">
+      <Button name="b2" float="true" pos="200,40,300,70"/>
+      <Button name="a1" float="true" pos="0,0,100,30"/>
+      <Button name="b1" float="true" pos="200,0,300,30"/>
+      <Button name="a2" float="true" pos="0,40,100,70"/>
+    </Container>
+    <HorizontalLayout height="70">
+      <VerticalLayout width="200"><Button name="c1" height="30"/><Button name="c2" height="30"/></VerticalLayout>
       <VerticalLayout width="200">
-        <Button name="a1" height="30"/><Button name="a2" height="30"/>
-        <Button name="hidden" height="30" visible="false"/>
-      </VerticalLayout>
-      <VerticalLayout width="200">
-        <Button name="b1" height="30"/><Button name="b2" height="30" enabled="false"/>
-        <Edit name="b3" height="30"/>
+        <Edit name="d1" height="30"/><Button name="hidden" height="30" visible="false"/>
+        <Button name="off" height="30" enabled="false"/>
       </VerticalLayout>
     </HorizontalLayout>
     <List name="rows" height="90">
       <ListLabelElement name="row0" text="zero"/><ListLabelElement name="row1" text="one"/>
       <ListLabelElement name="row2" text="two"/>
     </List>
-    <Combo name="pick" height="26"><ListLabelElement name="c0" text="c0"/><ListLabelElement name="c1" text="c1"/></Combo>
+    <Combo name="pick" height="26"><ListLabelElement name="c0" text="c0"/><ListLabelElement name="k1" text="k1"/></Combo>
   </VerticalLayout></Window>)";
 
 } // namespace
@@ -74,8 +77,8 @@ TEST(FocusOrder, TabVisitsShownEnabledControlsInReadingOrderAndShiftTabGoesBack)
     OpenWindow w(kFormSkin);
     ASSERT_TRUE(w.opened);
     w.ui().render();
-    EXPECT_EQ(tabWalk(w, 7),
-              (std::vector<std::wstring>{L"a1", L"b1", L"a2", L"b3", L"rows", L"pick", L"a1"}));
+    EXPECT_EQ(tabWalk(w, 10), (std::vector<std::wstring>{L"a1", L"b1", L"a2", L"b2", L"c1", L"c2",
+                                                         L"d1", L"rows", L"pick", L"a1"}));
     EXPECT_EQ(tabWalk(w, 2, false), (std::vector<std::wstring>{L"pick", L"rows"}));
     EXPECT_TRUE(w.pm().IsFocusRingShown());
 }

@@ -100,6 +100,9 @@ LRESULT WindowImplBase::OnSize(UINT, WPARAM, LPARAM, bool& bHandled)
 
 LRESULT WindowImplBase::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool&)
 {
+    // A window that deletes itself when closed is gone when the close returns.
+    if (wParam == SC_CLOSE)
+        return CWindowWnd::HandleMessage(msg, wParam, lParam);
     const bool zoomed = IsZoomed();
     const LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam);
     if (zoomed != IsZoomed())

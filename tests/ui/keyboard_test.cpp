@@ -32,6 +32,9 @@ std::vector<std::wstring> tabWalk(OpenWindow& w, int steps, bool forward = true)
     return names;
 }
 
+const wchar_t* kBareDialog = LR"(<Window size="200,120"><VerticalLayout>
+    <Button name="okbtn" height="30"/></VerticalLayout></Window>)";
+
 // Floating buttons given out of reading order, then two columns of fields (walked one
 // column at a time), a hidden and a disabled button, and a list whose rows are no stops.
 const wchar_t* kFormSkin = LR"(<Window size="400,300"><VerticalLayout>
@@ -208,4 +211,33 @@ TEST(ScriptKeys, ShiftAndCtrlPrefixesAndTheKeyboardOnlySteps)
     EXPECT_EQ((*steps)[1].name, L"color_edit_r");
     EXPECT_FALSE(ui::script::parseScript("chars\n").hasValue());
     EXPECT_FALSE(ui::script::parseScript("expect-focus a b\n").hasValue());
+}
+
+TEST(KeyDispatch, EscOnAPopupThatDeletesItselfWhenClosedTouchesNothingAfterwards)
+{
+    // A popup without a close button is closed through the system command; the skin
+    // popup deletes itself then, and the command's handler used to read it afterwards.
+    class SelfDeleting : public TestWindow {
+    public:
+        explicit SelfDeleting(bool& deleted) : TestWindow(kBareDialog), m_deleted(deleted) {}
+        ~SelfDeleting() override { m_deleted = true; }
+        void OnFinalMessage(HWND hwnd) override
+        {
+            TestWindow::OnFinalMessage(hwnd);
+            delete this;
+        }
+
+    private:
+        bool& m_deleted;
+    };
+    OpenWindow main(kBareDialog);
+    ASSERT_TRUE(main.opened);
+    bool deleted = false;
+    auto* popup = new SelfDeleting(deleted);
+    ASSERT_TRUE(popup->open(200, 120, main.window->GetHWND()));
+    const HWND handle = popup->GetHWND();
+    platform::sendMessage(handle, WM_KEYDOWN, VK_ESCAPE, 0);
+    main.ui().pump();
+    EXPECT_EQ(ui::windowFromHandle(handle), nullptr);
+    EXPECT_TRUE(deleted);
 }

@@ -375,7 +375,7 @@ void CMainWnd::openAboutWindow()
     if (m_aboutWnd)
         return;
     CAboutWnd about;
-    if (!about.Create(m_hWnd, L"  ", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 800, 572))
+    if (!about.Create(m_hWnd, L"  ", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 480, 380))
         return;
     m_aboutWnd = about.GetHWND();
     about.CenterWindow();

@@ -83,8 +83,10 @@ public:
 
 private:
     LRESULT send(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool windowGone() const;
 
     CPaintManagerUI& m_manager;
+    HWND m_window = nullptr;
     std::vector<Notification> m_notifications;
 };
 

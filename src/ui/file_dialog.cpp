@@ -233,6 +233,12 @@ std::optional<std::filesystem::path> showFileDialog(HWND owner, const FileDialog
     CFileDialogWnd dialog(options);
     if (!dialog.Create(owner, options.title, WS_POPUP, WS_EX_TOOLWINDOW))
         return std::nullopt;
+    // At the owner's scale, so it is not drawn small beside a 200 % window.
+    if (auto* base = dynamic_cast<WindowImplBase*>(windowFromHandle(owner))) {
+        const int dpi = base->GetPaintManager().GetDPI();
+        if (isAllowedDpi(dpi) && dpi != dialog.GetPaintManager().GetDPI())
+            dialog.GetPaintManager().SetDPI(dpi);
+    }
     dialog.CenterWindow();
     if (dialog.ShowModal() != IDOK || !dialog.result())
         return std::nullopt;

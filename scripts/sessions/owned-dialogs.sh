@@ -4,7 +4,7 @@
 # dialog, stack above it and close with Esc; the main window's WM_CLASS must be the .desktop
 # file's StartupWMClass. Exit code 0 when all hold.
 #   scripts/sessions/owned-dialogs.sh BUILD_DIR OUT_DIR
-# GDK_SCALE and a language other than the default can be given in the environment.
+# GDK_SCALE and HALVEK_LANGUAGE (with the titles in that language) can be given in the environment.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
@@ -17,6 +17,11 @@ export XDG_CACHE_HOME="$out/home/cache" XDG_RUNTIME_DIR="$out/home/runtime"
 export HALVEK_FILE_CHOOSER=own
 state="$out/keyboard.state"
 "$bin/halvekctl" --simulate --sim-state "$state" apply > /dev/null
+# HALVEK_LANGUAGE=2052 runs in Chinese (give the *_TITLE names in Chinese then).
+if [ -n "${HALVEK_LANGUAGE:-}" ]; then
+    mkdir -p "$XDG_CONFIG_HOME/SPhalvek2vizudi"
+    printf 'int LANGUAGE=%s\n' "$HALVEK_LANGUAGE" > "$XDG_CONFIG_HOME/SPhalvek2vizudi/settings.conf"
+fi
 wmclass="$(sed -n 's/^StartupWMClass=//p' "$root/packaging/desktop/org.halvek.Halvek.desktop")"
 
 cd "$out"

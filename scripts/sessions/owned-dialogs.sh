@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The settings window and the skin popup under a real window manager (openbox): each must be
-# owned by the main window (WM_TRANSIENT_FOR), be a dialog, and stack above it; the main
-# window's WM_CLASS must be the .desktop file's StartupWMClass. Exit code 0 when all hold.
+# Settings, the skin popup, About, the colour window and the own file dialog under a real
+# window manager (openbox): each must be owned by the main window (WM_TRANSIENT_FOR), be a
+# dialog, stack above it and close with Esc; the main window's WM_CLASS must be the .desktop
+# file's StartupWMClass. Exit code 0 when all hold.
 #   scripts/sessions/owned-dialogs.sh BUILD_DIR OUT_DIR
-# GDK_SCALE and a language other than the default can be given in the environment.
+# GDK_SCALE and HALVEK_LANGUAGE (with the titles in that language) can be given in the environment.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
@@ -12,8 +13,15 @@ out="$(mkdir -p "${2:?output folder}" && cd "$2" && pwd)"
 rm -rf "$out/home" && mkdir -p "$out/home/runtime" && chmod 700 "$out/home/runtime"
 export XDG_DATA_HOME="$out/home/data" XDG_CONFIG_HOME="$out/home/config"
 export XDG_CACHE_HOME="$out/home/cache" XDG_RUNTIME_DIR="$out/home/runtime"
+# The program's own file dialog is the one under test, not a desktop's chooser.
+export HALVEK_FILE_CHOOSER=own
 state="$out/keyboard.state"
 "$bin/halvekctl" --simulate --sim-state "$state" apply > /dev/null
+# HALVEK_LANGUAGE=2052 runs in Chinese (give the *_TITLE names in Chinese then).
+if [ -n "${HALVEK_LANGUAGE:-}" ]; then
+    mkdir -p "$XDG_CONFIG_HOME/SPhalvek2vizudi"
+    printf 'int LANGUAGE=%s\n' "$HALVEK_LANGUAGE" > "$XDG_CONFIG_HOME/SPhalvek2vizudi/settings.conf"
+fi
 wmclass="$(sed -n 's/^StartupWMClass=//p' "$root/packaging/desktop/org.halvek.Halvek.desktop")"
 
 cd "$out"
@@ -45,9 +53,18 @@ xvfb-run -a -s "-screen 0 1920x1080x24" bash -c "
         class=\$(xprop -id \"\$main\" WM_CLASS | sed 's/.*= //')
         case \"\$class\" in *'\"$wmclass\"'*) ;; *) echo \"FAIL WM_CLASS \$class is not $wmclass\"; failed=1 ;; esac
     }
-    check \"\${SETTINGS_TITLE:-Settings}\"
-    sleep 2
-    check \"\${SKIN_TITLE:-Skin}\"
+    gone() {
+        for _ in \$(seq 50); do
+            wmctrl -l | awk -v t=\"\$1\" '{ \$1=\$1 } \$0 ~ (\" \" t \"\$\") { found=1 } END { exit !found }' || return 0
+            sleep 0.1
+        done
+        echo \"FAIL \$1: still open after Esc\"; failed=1
+    }
+    for title in \"\${SETTINGS_TITLE:-Settings}\" \"\${SKIN_TITLE:-Skin}\" \"\${ABOUT_TITLE:-About}\" \\
+                 \"\${COLOUR_TITLE:-Colour}\" \"\${IMPORT_TITLE:-Import macro}\"; do
+        check \"\$title\"
+        gone \"\$title\"
+    done
     wait \$app || failed=1
     kill \$wm
     exit \$failed"

@@ -83,6 +83,12 @@ void CMainWnd::routeNotification(TNotifyUI& msg)
         route = shell::valueChangedRoute(name, type == L"movevaluechanged");
     } else if (type == L"killfocus") {
         route = shell::killFocusRoute(name);
+    } else if (type == L"return") {
+        // Enter commits a typed value as leaving the field does; the key capture field
+        // keeps its own meaning of leaving.
+        route = shell::killFocusRoute(name);
+        if (route && route->owner == shell::RouteOwner::Window)
+            route.reset();
     } else if (type == L"colorchanged" || type == L"click_select_end") {
         route = shell::otherRoute(type, name);
     }
@@ -302,6 +308,10 @@ std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstrin
     const auto request = shell::fileDialogRequest(save, filterName, extension);
     ui::FileDialogOptions options;
     options.mode = save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
+    const bool macro = extension == L"mac";
+    options.title = CResourceManager::GetInstance()->GetText(
+        save ? (macro ? L"file_export_macro_title" : L"file_export_recoil_title")
+             : (macro ? L"file_import_macro_title" : L"file_import_recoil_title"));
     options.filters = {ui::FileFilter{request.filterName, request.pattern}};
     options.fileMustExist = request.fileMustExist;
     options.pathMustExist = true;
@@ -368,7 +378,7 @@ void CMainWnd::openAboutWindow()
     if (m_aboutWnd)
         return;
     CAboutWnd about;
-    if (!about.Create(m_hWnd, L"  ", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 800, 572))
+    if (!about.Create(m_hWnd, L"  ", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 480, 380))
         return;
     m_aboutWnd = about.GetHWND();
     about.CenterWindow();

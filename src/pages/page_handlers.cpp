@@ -56,6 +56,8 @@ public:
                 ui::FileDialogOptions options;
                 options.mode =
                     save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
+                options.title = CResourceManager::GetInstance()->GetText(
+                    save ? L"file_export_profile_title" : L"file_import_profile_title");
                 options.filters = {{L"Profile Files(*.json)", L"*.json;"}};
                 options.defaultExtension = L"json";
                 options.fileMustExist = !save;

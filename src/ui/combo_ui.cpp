@@ -233,6 +233,13 @@ void CComboUI::DoEvent(TEventUI& event)
                 SelectItem(next, false, true);
             return;
         }
+        if (event.wParam == VK_HOME || event.wParam == VK_END) {
+            const bool home = event.wParam == VK_HOME;
+            const int next = NextSelectable(home ? -1 : GetCount(), home ? 1 : -1);
+            if (next >= 0 && next != m_iCurSel)
+                SelectItem(next, false, true);
+            return;
+        }
         if (event.wParam == VK_RETURN || event.wParam == VK_ESCAPE) {
             ClosePopup();
             return;

@@ -247,6 +247,8 @@ void CEditUI::DoEvent(TEventUI& event)
             SetSel(0, 0);
             return;
         case VK_RETURN:
+            // Enter commits the typed value as leaving the field does.
+            ApplyRange();
             if (m_pManager)
                 m_pManager->SendNotify(this, L"return");
             return;

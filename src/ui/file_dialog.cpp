@@ -1,13 +1,20 @@
 #include "ui/file_dialog.h"
 
 #include "platform/debug_output.h"
+#include "platform/desktop_file_chooser.h"
+#include "platform/folders.h"
+#include "platform/message_queue.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "ui/combo_ui.h"
 #include "ui/edit_ui.h"
 #include "ui/list_ui.h"
+#include "ui/resource_manager.h"
+#include "ui/window_wnd.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <mutex>
 
 namespace ui {
 namespace {
@@ -17,27 +24,37 @@ constexpr std::size_t kMaxEntries = 5000;
 
 const wchar_t* kFileDialogSkin = LR"(<Window size="560,400">
   <Font id="0" name="Noto Sans" size="13" default="true"/>
-  <VerticalLayout name="root" bkcolor="#FF1B1F24" inset="10,8,10,10" childpadding="6" bordersize="1" bordercolor="#FF0099FF">
-    <HorizontalLayout height="26" childvalign="vcenter" childpadding="6">
-      <Label name="title_label" textcolor="#FFFFFFFF"/>
-      <Button name="cancel_x" width="24" height="24" text="x" textcolor="#FFB0B8C0" hotbkcolor="#FFC42B1C"/>
+  <Font id="1" name="Noto Sans" size="15" bold="true"/>
+  <VerticalLayout name="root" bkcolor="#FF12161C" bordersize="1" bordercolor="#FF2A323C">
+    <Control height="3" bkcolor="#FF1EA7FF"/>
+    <HorizontalLayout height="40" inset="16,0,8,0" childvalign="vcenter" bkcolor="#FF0B0E12">
+      <Label name="title_label" font="1" textcolor="#FFE6EDF3"/>
+      <Button name="cancel_x" width="36" height="30" hotbkcolor="#FFC42B1C" normalimage="file='common/icons/close.svg' dest='10,7,26,23'" hotimage="file='common/icons/close_hot.svg' dest='10,7,26,23'"/>
     </HorizontalLayout>
-    <HorizontalLayout height="24" childpadding="6">
-      <Button name="up_btn" width="40" text=".." bkcolor="#FF2A3038" textcolor="#FFFFFFFF"/>
-      <Label name="folder_label" textcolor="#FFB0B8C0" endellipsis="true"/>
-    </HorizontalLayout>
-    <List name="file_list" bkcolor="#FF22272E" itemtextcolor="#FFE0E0E0" itemselectedbkcolor="#FF0099FF" itemhotbkcolor="#FF2A3038"/>
-    <Label name="error_label" height="20" textcolor="#FFFF6060"/>
-    <HorizontalLayout height="26" childpadding="6">
-      <Edit name="path_edit" maxchar="4096"/>
-      <Combo name="filter_combo" width="180"/>
-    </HorizontalLayout>
-    <HorizontalLayout height="28" childpadding="8" childalign="right">
-      <Button name="ok_btn" width="90" text="OK" bkcolor="#FF0099FF" textcolor="#FFFFFFFF"/>
-      <Button name="cancel_btn" width="90" text="Cancel" bkcolor="#FF2A3038" textcolor="#FFFFFFFF"/>
-    </HorizontalLayout>
+    <VerticalLayout inset="16,10,16,14" childpadding="8">
+      <HorizontalLayout height="28" childpadding="8" childvalign="vcenter">
+        <Button name="up_btn" width="40" height="28" text=".." tooltip="file_up_tip_text" resourcetext="true" textcolor="#FFE6EDF3" bkcolor="#FF1E252E" hotbkcolor="#FF2A323C"/>
+        <Label name="folder_label" textcolor="#FF8B949E" endellipsis="true"/>
+      </HorizontalLayout>
+      <List name="file_list" bkcolor="#FF0E1116" bordersize="1" bordercolor="#FF2A323C" itemtextcolor="#FFC9D1D9" itemselectedtextcolor="#FFE6EDF3" itemselectedbkcolor="#FF1E3A52" itemhotbkcolor="#FF161B22"/>
+      <Label name="error_label" height="20" textcolor="#FFFF6B6B"/>
+      <HorizontalLayout height="30" childpadding="8">
+        <Edit name="path_edit" maxchar="4096" textcolor="#FFE6EDF3" bkcolor="#FF0E1116" focusbkcolor="#FF161B22" bordersize="1" bordercolor="#FF2A323C" textpadding="8,0,8,0"/>
+        <Combo name="filter_combo" width="190" textpadding="8,0,8,0" bkcolor="#FF0E1116" bordersize="1" bordercolor="#FF2A323C" textcolor="#FFE6EDF3" itemtextcolor="#FFC9D1D9" itembkcolor="#FF161B22" itemhotbkcolor="#FF1E252E" itemselectedbkcolor="#FF1E252E" itemselectedtextcolor="#FF1EA7FF"/>
+      </HorizontalLayout>
+      <HorizontalLayout height="32" childpadding="10">
+        <Control/>
+        <Button name="ok_btn" width="104" height="32" font="1" textcolor="#FF0B0E12" hottextcolor="#FF0B0E12" normalimage="common/btn_accent.svg" hotimage="common/btn_accent_hot.svg"/>
+        <Button name="cancel_btn" width="104" height="32" text="cancel_text" resourcetext="true" textcolor="#FFC9D1D9" hottextcolor="#FFFFFFFF" normalimage="common/btn_plain.svg" hotimage="common/btn_plain_hot.svg"/>
+      </HorizontalLayout>
+    </VerticalLayout>
   </VerticalLayout>
 </Window>)";
+
+std::wstring languageText(std::wstring_view id)
+{
+    return std::wstring(CResourceManager::GetInstance()->GetText(id));
+}
 
 bool matchesOne(std::wstring_view name, std::wstring_view pattern)
 {
@@ -92,14 +109,140 @@ bool matchesFilter(std::wstring_view fileName, std::wstring_view patterns)
     return false;
 }
 
-std::optional<std::filesystem::path> showFileDialog(HWND owner, const FileDialogOptions& options)
+namespace {
+
+std::filesystem::path& lastFolderSlot()
 {
+    static std::filesystem::path folder;
+    return folder;
+}
+
+} // namespace
+
+std::filesystem::path lastFolder()
+{
+    return lastFolderSlot();
+}
+
+namespace {
+
+void rememberFolder(const std::filesystem::path& file)
+{
+    lastFolderSlot() = file.parent_path();
+}
+
+std::filesystem::path startFolder(const FileDialogOptions& options)
+{
+    if (!options.folder.empty())
+        return options.folder;
+    std::error_code error;
+    if (const auto last = lastFolder(); !last.empty() && std::filesystem::is_directory(last, error))
+        return last;
+    return platform::homeFolder();
+}
+
+} // namespace
+
+std::filesystem::path withDefaultExtension(std::filesystem::path file,
+                                           const FileDialogOptions& options)
+{
+    if (options.mode == FileDialogOptions::Mode::Save && !file.has_extension() &&
+        !options.defaultExtension.empty() &&
+        options.defaultExtension.find(L'*') == std::wstring::npos)
+        file += platform::toPath(L"." + options.defaultExtension);
+    return file;
+}
+
+namespace {
+
+bool desktopChooserWanted()
+{
+    // Sessions and tests that must not reach the user's desktop ask for the own dialog.
+    const char* choice = std::getenv("HALVEK_FILE_CHOOSER");
+    return !choice || std::string_view(choice) != "own";
+}
+
+platform::FileChoiceRequest desktopRequest(HWND owner, const FileDialogOptions& options)
+{
+    platform::FileChoiceRequest request;
+    request.mode = options.mode == FileDialogOptions::Mode::Save
+                       ? platform::FileChoiceRequest::Mode::Save
+                       : platform::FileChoiceRequest::Mode::Open;
+    request.title = options.title;
+    for (const auto& filter : options.filters) {
+        platform::FileChoiceRequest::Filter wanted{filter.name, {}};
+        std::wstring_view patterns = filter.pattern;
+        while (!patterns.empty()) {
+            const auto end = patterns.find(L';');
+            std::wstring_view one = patterns.substr(0, end);
+            while (!one.empty() && one.front() == L' ')
+                one.remove_prefix(1);
+            if (!one.empty())
+                wanted.patterns.emplace_back(one);
+            patterns =
+                end == std::wstring_view::npos ? std::wstring_view() : patterns.substr(end + 1);
+        }
+        if (!wanted.patterns.empty())
+            request.filters.push_back(std::move(wanted));
+    }
+    request.folder = options.folder;
+    request.fileName = options.fileName;
+    if (const CWindowWnd* window = windowFromHandle(owner); window && window->GetNativeWindow())
+        request.parentWindow = window->GetNativeWindow()->desktopHandle();
+    return request;
+}
+
+// The desktop's chooser, with the owner's messages handled while it is open.
+platform::FileChoice askDesktop(HWND owner, const FileDialogOptions& options,
+                                const std::string& busAddress)
+{
+    platform::DesktopFileChooser chooser(busAddress);
+    auto& queue = platform::MessageQueue::current();
+    const HWND wake = queue.createWindow([](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
+    // The answer comes on the chooser's thread: a message wakes this loop to look.
+    const bool started = chooser.start(desktopRequest(owner, options),
+                                       [wake] { platform::postMessage(wake, WM_NULL, 0, 0); });
+    platform::FileChoice choice = chooser.result();
+    if (started) {
+        const bool done = queue.runUntil([&] { return chooser.isFinished(); },
+                                         std::chrono::steady_clock::time_point::max());
+        choice = done ? chooser.result()
+                      : platform::FileChoice{platform::FileChoiceOutcome::Cancelled, {}, {}};
+    }
+    queue.destroyWindow(wake);
+    return choice;
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> showFileDialog(HWND owner, const FileDialogOptions& given,
+                                                    const std::string& busAddress)
+{
+    FileDialogOptions options = given;
+    options.folder = startFolder(given);
+    if (desktopChooserWanted()) {
+        const platform::FileChoice choice = askDesktop(owner, options, busAddress);
+        if (choice.outcome == platform::FileChoiceOutcome::Cancelled)
+            return std::nullopt;
+        if (choice.outcome == platform::FileChoiceOutcome::Chosen) {
+            auto file = withDefaultExtension(choice.file, options);
+            rememberFolder(file);
+            return file;
+        }
+    }
     CFileDialogWnd dialog(options);
     if (!dialog.Create(owner, options.title, WS_POPUP, WS_EX_TOOLWINDOW))
         return std::nullopt;
+    // At the owner's scale, so it is not drawn small beside a 200 % window.
+    if (auto* base = dynamic_cast<WindowImplBase*>(windowFromHandle(owner))) {
+        const int dpi = base->GetPaintManager().GetDPI();
+        if (isAllowedDpi(dpi) && dpi != dialog.GetPaintManager().GetDPI())
+            dialog.GetPaintManager().SetDPI(dpi);
+    }
     dialog.CenterWindow();
-    if (dialog.ShowModal() != IDOK)
+    if (dialog.ShowModal() != IDOK || !dialog.result())
         return std::nullopt;
+    rememberFolder(*dialog.result());
     return dialog.result();
 }
 
@@ -116,6 +259,11 @@ void CFileDialogWnd::InitWindow()
 {
     if (CControlUI* title = m_pm.FindControl(L"title_label"))
         title->SetText(m_options.title);
+    SetWindowText(m_options.title);
+    if (CControlUI* ok = m_pm.FindControl(L"ok_btn"))
+        ok->SetText(ui::languageText(m_options.mode == ui::FileDialogOptions::Mode::Save
+                                         ? L"file_save_text"
+                                         : L"file_open_text"));
     if (auto* combo = dynamic_cast<CComboUI*>(m_pm.FindControl(L"filter_combo"))) {
         for (const auto& filter : m_options.filters) {
             auto* row = new CListLabelElementUI;
@@ -144,7 +292,7 @@ void CFileDialogWnd::openFolder(const std::filesystem::path& folder)
 {
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
-        showError(L"Folder not found: " + platform::toWide(folder));
+        showError(ui::languageText(L"file_folder_missing_text") + platform::toWide(folder));
         return;
     }
     m_folder = std::filesystem::absolute(folder, error).lexically_normal();
@@ -204,7 +352,7 @@ bool CFileDialogWnd::accept()
     const CControlUI* edit = m_pm.FindControl(L"path_edit");
     const std::wstring typed = edit ? std::wstring(edit->GetText()) : std::wstring();
     if (typed.empty()) {
-        showError(L"Type or choose a file name.");
+        showError(ui::languageText(L"file_name_needed_text"));
         return false;
     }
     std::filesystem::path chosen = platform::relativeName(typed);
@@ -220,15 +368,14 @@ bool CFileDialogWnd::accept()
             editable->SetText(L"");
         return false;
     }
-    if (m_options.mode == ui::FileDialogOptions::Mode::Save && !chosen.has_extension() &&
-        !m_options.defaultExtension.empty())
-        chosen += platform::toPath(L"." + m_options.defaultExtension);
+    chosen = ui::withDefaultExtension(chosen, m_options);
     if (m_options.pathMustExist && !std::filesystem::is_directory(chosen.parent_path(), error)) {
-        showError(L"Folder not found: " + platform::toWide(chosen.parent_path()));
+        showError(ui::languageText(L"file_folder_missing_text") +
+                  platform::toWide(chosen.parent_path()));
         return false;
     }
     if (m_options.fileMustExist && !std::filesystem::is_regular_file(chosen, error)) {
-        showError(L"File not found: " + platform::toWide(chosen.filename()));
+        showError(ui::languageText(L"file_missing_text") + platform::toWide(chosen.filename()));
         return false;
     }
     m_result = chosen;

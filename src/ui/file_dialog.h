@@ -32,8 +32,17 @@ std::vector<FileFilter> parseFilterString(std::wstring_view filters);
 // True when the file name matches one of the patterns ("*.mac;*.json", "*.*", "*").
 bool matchesFilter(std::wstring_view fileName, std::wstring_view patterns);
 
-// Runs the dialog modally over the owner; the chosen file, or nullopt when cancelled.
-std::optional<std::filesystem::path> showFileDialog(HWND owner, const FileDialogOptions& options);
+// Asks the desktop's file chooser, or where none answers runs the own dialog modally over
+// the owner; the chosen file, or nullopt when cancelled. Without a folder in the options it
+// starts in the last folder a file was chosen in, else the user's home. HALVEK_FILE_CHOOSER=own
+// skips the desktop's chooser. An empty bus address is the session bus.
+std::optional<std::filesystem::path> showFileDialog(HWND owner, const FileDialogOptions& options,
+                                                    const std::string& busAddress = {});
+// The folder the last choice was made in; empty before the first.
+std::filesystem::path lastFolder();
+// A name saved without extension takes the default one ("mac" makes "x.mac").
+std::filesystem::path withDefaultExtension(std::filesystem::path file,
+                                           const FileDialogOptions& options);
 
 } // namespace ui
 

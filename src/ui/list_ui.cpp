@@ -73,6 +73,8 @@ bool rowEvent(CControlUI& row, IListItemUI& item, bool& hot, TEventUI& event)
         row.Invalidate();
         return true;
     case UIEVENT_SCROLLWHEEL:
+    case UIEVENT_KEYDOWN:
+        // A clicked row holds the focus; arrows and Enter still move in its list.
         if (item.GetOwner())
             item.GetOwner()->DoEvent(event);
         return true;
@@ -404,6 +406,18 @@ void CListUI::DoEvent(TEventUI& event)
         }
         if (event.wParam == VK_DOWN && m_iCurSel + 1 < GetCount()) {
             SelectItem(m_iCurSel + 1, true, true);
+            return;
+        }
+        if (event.wParam == VK_HOME && GetCount() > 0) {
+            SelectItem(0, true, true);
+            return;
+        }
+        if (event.wParam == VK_END && GetCount() > 0) {
+            SelectItem(GetCount() - 1, true, true);
+            return;
+        }
+        if (event.wParam == VK_RETURN && m_iCurSel >= 0) {
+            GetItemAt(m_iCurSel)->Activate();
             return;
         }
     }

@@ -1,6 +1,7 @@
 #include "ui/paint_manager_ui.h"
 
 #include "platform/message_queue.h"
+#include "ui/focus_order.h"
 #include "ui/paint_manager_shared.h"
 #include "ui/popup_ui.h"
 #include "ui/window_backend.h"
@@ -55,6 +56,7 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
         control = nullptr;
     if (control == m_pFocus)
         return;
+    invalidateFocusRing();
     const auto alive = control ? control->GetLifetime() : std::weak_ptr<const int>();
     if (CControlUI* old = m_pFocus) {
         m_pFocus = nullptr;
@@ -75,32 +77,58 @@ void CPaintManagerUI::SetFocus(CControlUI* control)
         event.dwTimestamp = tickCount();
         control->Event(event);
     }
+    invalidateFocusRing();
 }
 
 bool CPaintManagerUI::SetNextTabControl(bool forward)
 {
     if (!m_pRoot)
         return false;
-    std::vector<CControlUI*> stops;
-    m_pRoot->FindControl(
-        [](CControlUI* control, void* data) -> CControlUI* {
-            if ((control->GetControlFlags() & UIFLAG_TABSTOP) != 0 && control->IsEnabled())
-                static_cast<std::vector<CControlUI*>*>(data)->push_back(control);
-            return nullptr;
-        },
-        &stops, UIFIND_VISIBLE | UIFIND_ENABLED);
-    if (stops.empty())
+    // Reading order needs the current layout.
+    if (m_bUpdateNeeded)
+        layOut();
+    CControlUI* next = ui::nextTabStop(ui::tabStops(m_pRoot), m_pFocus, forward);
+    if (!next)
         return false;
-    const auto current = std::find(stops.begin(), stops.end(), m_pFocus);
-    std::size_t next = 0;
-    if (current != stops.end()) {
-        const std::size_t at = static_cast<std::size_t>(current - stops.begin());
-        next = forward ? (at + 1) % stops.size() : (at + stops.size() - 1) % stops.size();
-    } else if (!forward) {
-        next = stops.size() - 1;
-    }
-    SetFocus(stops[next]);
+    SetFocus(next);
+    showFocusRing(true);
     return true;
+}
+
+void CPaintManagerUI::showFocusRing(bool show)
+{
+    if (show == m_focusRingShown)
+        return;
+    invalidateFocusRing();
+    m_focusRingShown = show;
+    invalidateFocusRing();
+}
+
+bool CPaintManagerUI::handleNavigationKey(WPARAM key)
+{
+    if (key == VK_TAB) {
+        SetNextTabControl(!m_shiftDown);
+        return true;
+    }
+    auto* popup = m_pPopup ? static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")) : nullptr;
+    if (key == VK_ESCAPE) {
+        // An open list closes first; otherwise the window decides (a dialog closes).
+        if (!popup)
+            return false;
+        popup->ClosePopup();
+        return true;
+    }
+    if (popup && m_pFocus != m_pPopup && (key == VK_UP || key == VK_DOWN || key == VK_RETURN)) {
+        // The open list takes the keys even when focus moved inside it.
+        auto event = makeEvent(UIEVENT_KEYDOWN, m_pPopup, m_lastMouse, key);
+        event.chKey = static_cast<wchar_t>(key);
+        m_pPopup->Event(event);
+        return true;
+    }
+    // Keys that move or act show where the focus is.
+    if (m_pFocus && (key == VK_UP || key == VK_DOWN || key == VK_LEFT || key == VK_RIGHT))
+        showFocusRing(true);
+    return false;
 }
 
 void CPaintManagerUI::handleMouse(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -149,6 +177,7 @@ void CPaintManagerUI::handleMouse(UINT msg, WPARAM wParam, LPARAM lParam)
                 return;
             return;
         }
+        showFocusRing(false);
         if (!target)
             return;
         if (!inPopup) {
@@ -266,15 +295,11 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
             m_controlDown = true;
             return true;
         }
-        if (wParam == VK_TAB) {
-            SetNextTabControl(!m_shiftDown);
+        if (handleNavigationKey(wParam))
             return true;
-        }
-        if (wParam == VK_ESCAPE && m_pPopup) {
-            if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
-                popup->ClosePopup();
-            return true;
-        }
+        // Esc is the window's: a dialog closes, as with its close button.
+        if (wParam == VK_ESCAPE)
+            return false;
         if (m_pFocus) {
             auto event = makeEvent(UIEVENT_KEYDOWN, m_pFocus, m_lastMouse, wParam, lParam);
             event.chKey = static_cast<wchar_t>(wParam);

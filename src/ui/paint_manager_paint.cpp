@@ -123,6 +123,7 @@ void CPaintManagerUI::paintDamage()
         canvas.pushClip(rc);
         canvas.clear(0xFFFFFFFF);
         m_pRoot->DoPaint(canvas, rc);
+        paintFocusRing(canvas);
         if (m_pPopup) {
             if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
                 popup->PaintPopup(canvas);
@@ -193,4 +194,32 @@ void CPaintManagerUI::paintToolTip(ui::Canvas& canvas)
                         m_tooltip->title, bold, scale, 0xFFFFFFFF, DT_WORDBREAK);
     canvas.drawText(RECT{left + pad, top + pad + titleSize.cy, box.right - pad, box.bottom - pad},
                     m_tooltip->text, font, scale, 0xFFC9D1D9, DT_WORDBREAK);
+}
+
+RECT CPaintManagerUI::GetFocusRingRect() const
+{
+    if (!IsFocusRingShown() || !m_pFocus->IsVisible())
+        return RECT{};
+    const RECT& item = m_pFocus->GetPos();
+    if (item.right <= item.left || item.bottom <= item.top)
+        return RECT{};
+    // Just outside the control, so the ring never hides its text or border.
+    const int gap = Scale(2);
+    return RECT{item.left - gap, item.top - gap, item.right + gap, item.bottom + gap};
+}
+
+void CPaintManagerUI::invalidateFocusRing()
+{
+    const RECT ring = GetFocusRingRect();
+    if (ring.right > ring.left)
+        Invalidate(ring);
+}
+
+void CPaintManagerUI::paintFocusRing(ui::Canvas& canvas)
+{
+    const RECT ring = GetFocusRingRect();
+    if (ring.right <= ring.left)
+        return;
+    // Whole device pixels, so the line stays sharp at every scale.
+    canvas.strokeRect(ring, std::max(1, Scale(2)), m_focusRingColor);
 }

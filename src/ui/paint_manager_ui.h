@@ -106,7 +106,14 @@ public:
 
     CControlUI* GetFocus() const { return m_pFocus; }
     void SetFocus(CControlUI* control);
+    // Moves the focus to the next (or previous) control in reading order and shows the
+    // focus ring; false when the window has nothing to stop at.
     bool SetNextTabControl(bool forward = true);
+    // The ring shows after keyboard navigation and hides at the next mouse press.
+    bool IsFocusRingShown() const { return m_focusRingShown && m_pFocus; }
+    // The ring's rectangle in client pixels; empty when none is drawn.
+    RECT GetFocusRingRect() const;
+    void SetFocusRingColor(DWORD argb) { m_focusRingColor = argb; }
     void SetCapture(CControlUI* control) { m_pCapture = control; }
     CControlUI* GetHover() const { return m_pEventHover; }
 
@@ -174,6 +181,11 @@ private:
     void handleTimer(UINT_PTR id);
     void handlePaint(WPARAM wParam);
     void paintToolTip(ui::Canvas& canvas);
+    void paintFocusRing(ui::Canvas& canvas);
+    void showFocusRing(bool show);
+    void invalidateFocusRing();
+    // Esc, Tab, Enter and arrows that the window handles before (or instead of) the focus.
+    bool handleNavigationKey(WPARAM key);
     void requestPaint();
     void addDamage(const RECT& rc);
     // Lays the tree out when needed; false when there is nothing to paint.
@@ -219,6 +231,8 @@ private:
     std::map<UINT_PTR, UINT> m_pendingPeriods; // timers set before the window existed
     bool m_shiftDown = false;
     bool m_controlDown = false;
+    bool m_focusRingShown = false;
+    DWORD m_focusRingColor = 0xFF1EA7FF;
 
     std::map<int, ui::FontStyle> m_fonts;
     ui::FontStyle m_defaultFont;

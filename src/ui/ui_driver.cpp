@@ -6,14 +6,22 @@
 
 namespace ui {
 
-UiDriver::UiDriver(CPaintManagerUI& manager) : m_manager(manager)
+UiDriver::UiDriver(CPaintManagerUI& manager)
+    : m_manager(manager), m_window(manager.GetPaintWindow())
 {
     m_manager.AddNotifier(this);
 }
 
 UiDriver::~UiDriver()
 {
-    m_manager.RemoveNotifier(this);
+    if (!windowGone())
+        m_manager.RemoveNotifier(this);
+}
+
+bool UiDriver::windowGone() const
+{
+    // A window may delete itself (and its manager) when input closes it.
+    return m_window && !platform::isWindow(m_window);
 }
 
 CControlUI* findShownControl(const CPaintManagerUI& manager, std::wstring_view name)
@@ -55,9 +63,10 @@ bool UiDriver::waitFor(const std::function<bool()>& condition, std::chrono::mill
 
 LRESULT UiDriver::send(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    const HWND hwnd = m_manager.GetPaintWindow();
-    if (hwnd && platform::isWindow(hwnd))
-        return platform::sendMessage(hwnd, msg, wParam, lParam);
+    if (windowGone())
+        return 0;
+    if (m_window)
+        return platform::sendMessage(m_window, msg, wParam, lParam);
     LRESULT result = 0;
     m_manager.MessageHandler(msg, wParam, lParam, result);
     return result;
@@ -184,6 +193,21 @@ bool UiDriver::controlKey(WPARAM virtualKey)
     send(WM_KEYDOWN, VK_CONTROL, 0);
     key(virtualKey);
     send(WM_KEYUP, VK_CONTROL, 0);
+    return true;
+}
+
+bool UiDriver::shiftKey(WPARAM virtualKey)
+{
+    send(WM_KEYDOWN, VK_SHIFT, 0);
+    key(virtualKey);
+    send(WM_KEYUP, VK_SHIFT, 0);
+    return true;
+}
+
+bool UiDriver::chars(std::wstring_view text)
+{
+    for (const wchar_t c : text)
+        send(WM_CHAR, c, 0);
     return true;
 }
 

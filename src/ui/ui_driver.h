@@ -60,6 +60,10 @@ public:
     bool key(WPARAM virtualKey);
     // The key with Ctrl held (Ctrl+V and the like).
     bool controlKey(WPARAM virtualKey);
+    // The key with Shift held (Shift+Tab).
+    bool shiftKey(WPARAM virtualKey);
+    // Types the text into whatever holds the focus, as the keyboard's characters arrive.
+    bool chars(std::wstring_view text);
     bool wheel(std::wstring_view name, int delta);
     // Drags from one point to another with the button held.
     bool drag(POINT from, POINT to);
@@ -79,8 +83,10 @@ public:
 
 private:
     LRESULT send(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool windowGone() const;
 
     CPaintManagerUI& m_manager;
+    HWND m_window = nullptr;
     std::vector<Notification> m_notifications;
 };
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 // Sent by a backend when the window manager asks a window to close (its title bar's
@@ -47,6 +48,9 @@ public:
     virtual std::optional<Image> icon() const { return std::nullopt; }
     // The window this one was created for, which it stays above; null for a top-level one.
     virtual const NativeWindow* owner() const = 0;
+    // How desktop services (the file chooser) name the window: "x11:1a00004"; empty when
+    // the backend has no such name.
+    virtual std::string desktopHandle() const { return {}; }
 };
 
 // Creates native windows and answers questions about the screen.

@@ -100,6 +100,9 @@ LRESULT WindowImplBase::OnSize(UINT, WPARAM, LPARAM, bool& bHandled)
 
 LRESULT WindowImplBase::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool&)
 {
+    // A window that deletes itself when closed is gone when the close returns.
+    if (wParam == SC_CLOSE)
+        return CWindowWnd::HandleMessage(msg, wParam, lParam);
     const bool zoomed = IsZoomed();
     const LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam);
     if (zoomed != IsZoomed())
@@ -237,5 +240,10 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return result;
     if (m_pm.MessageHandler(msg, wParam, lParam, result))
         return result;
+    // Esc leaves a dialog the way its close button does; the main window has no owner.
+    if (msg == WM_KEYDOWN && wParam == VK_ESCAPE && GetOwner()) {
+        OnManagerClose();
+        return 0;
+    }
     return CWindowWnd::HandleMessage(msg, wParam, lParam);
 }

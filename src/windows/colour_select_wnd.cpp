@@ -44,7 +44,7 @@ std::optional<std::uint32_t> CColorSelectWnd::Pick(HWND owner, std::uint32_t ini
 {
     CColorSelectWnd window(userFolder / windows::ColourSwatchFile::kFileName,
                            defaultFolder / windows::ColourSwatchFile::kFileName);
-    if (!window.Create(owner, L"PalletDialog", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 800,
+    if (!window.Create(owner, L"PalletDialog", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 660,
                        572))
         return std::nullopt;
     window.SetScale(dpi);

@@ -12,6 +12,7 @@
 #include "ui/dialog_builder.h"
 #include "ui/label_ui.h"
 #include "ui/list_ui.h"
+#include "ui/menu_wnd.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
 #include "ui/slider_ui.h"
@@ -78,7 +79,7 @@ void CSetWnd::Open(HWND mainWnd, HWND& handle, int languageIndex, int dpi,
         return;
     CSetWnd window(mainWnd, languageIndex, defaultDataFolder, update::configFromSettings(),
                    std::move(entries));
-    if (!window.Create(mainWnd, L"SetWnd", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 630, 500))
+    if (!window.Create(mainWnd, L"SetWnd", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, 0, 0, 600, 420))
         return;
     if (ui::isAllowedDpi(dpi))
         window.GetPaintManager().SetDPI(dpi);
@@ -406,6 +407,12 @@ void CSetWnd::OnClick(TNotifyUI& msg)
         Close(IDOK);
     } else if (shell::equalsNoCase(name, L"minbtn")) {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else if (shell::equalsNoCase(name, L"set_about_btn")) {
+        // The main window opens About as the tray menu's item does, once this one is gone.
+        if (m_launch && !m_list.canClose())
+            return;
+        ui::postMenuCommand(m_mainWnd, L"about_menu");
+        Close(IDOK);
     } else if (shell::equalsNoCase(name, L"set_language_opt")) {
         page(L"set_tab", 0);
     } else if (shell::equalsNoCase(name, L"set_update_opt")) {

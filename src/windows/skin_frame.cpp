@@ -7,6 +7,7 @@
 #include "ui/file_dialog.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/render.h"
+#include "ui/resource_manager.h"
 
 CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* skinButton, std::filesystem::path mainIni)
     : m_mainWnd(mainWnd), m_skinButton(skinButton), m_ini(std::move(mainIni))
@@ -14,6 +15,7 @@ CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* skinButton, std::filesystem::pa
     m_chooseFile = [](HWND owner) {
         ui::FileDialogOptions options;
         options.mode = ui::FileDialogOptions::Mode::Open;
+        options.title = CResourceManager::GetInstance()->GetText(L"file_choose_picture_title");
         options.defaultExtension = L"png";
         options.fileName = L"*.png";
         options.filters = ui::parseFilterString(L"(*.png) | *.png |(*.*)|*.*||");

@@ -114,6 +114,20 @@ ParsedLine parseLine(int number, std::wstring_view text)
         step.kind = StepKind::Key;
         return done();
     }
+    if (command == L"chars") {
+        if (untrimmed.empty())
+            return fail("chars takes a text");
+        step.kind = StepKind::Chars;
+        step.name.clear();
+        step.text = untrimmed;
+        return done();
+    }
+    if (command == L"expect-focus" || command == L"tab-to") {
+        if (name.empty() || !trim(restAfterName).empty())
+            return fail(platform::toUtf8(command) + " takes one control name");
+        step.kind = command == L"tab-to" ? StepKind::TabTo : StepKind::ExpectFocus;
+        return done();
+    }
     if (command == L"sleep") {
         const auto ms = parseNumber(args, kMaxSleepMilliseconds);
         if (!ms)
@@ -173,13 +187,19 @@ constexpr std::array kNamedKeys{
 KeyChord keyFromName(std::wstring_view name)
 {
     KeyChord chord;
-    for (const std::wstring_view prefix : {L"Ctrl+", L"Control+"}) {
-        if (name.size() > prefix.size() &&
-            platform::equalsIgnoreCase(name.substr(0, prefix.size()), prefix)) {
-            chord.control = true;
-            name.remove_prefix(prefix.size());
-            break;
-        }
+    auto takePrefix = [&](std::wstring_view prefix) {
+        if (name.size() <= prefix.size() ||
+            !platform::equalsIgnoreCase(name.substr(0, prefix.size()), prefix))
+            return false;
+        name.remove_prefix(prefix.size());
+        return true;
+    };
+    for (bool more = true; more;) {
+        more = false;
+        if (!chord.control && (takePrefix(L"Ctrl+") || takePrefix(L"Control+")))
+            more = chord.control = true;
+        if (!chord.shift && takePrefix(L"Shift+"))
+            more = chord.shift = true;
     }
     for (const auto& named : kNamedKeys) {
         if (platform::equalsIgnoreCase(named.name, name)) {

@@ -14,6 +14,9 @@ enum class StepKind {
     Select,        // select NAME INDEX
     Type,          // type NAME TEXT
     Key,           // key KEYNAME
+    Chars,         // chars TEXT (typed into whatever has the focus)
+    TabTo,         // tab-to NAME (Tab pressed until NAME has the focus, at most once round)
+    ExpectFocus,   // expect-focus NAME (the control the keys go to in the newest window)
     Sleep,         // sleep MS
     Expect,        // expect NAME TEXT
     ExpectVisible, // expect-visible NAME 0|1
@@ -45,11 +48,12 @@ inline constexpr long long kMaxSleepMilliseconds = 10 * 60 * 1000;
 // Every bad line is reported ("line N: why"), all of them in one message.
 [[nodiscard]] platform::Result<std::vector<Step>> parseScript(std::string_view utf8);
 
-// The virtual key of a key name ("Return", "Tab", "A", "F5", ...) with a "Ctrl+" prefix
-// allowed; 0 for an unknown name. control is set when Ctrl is to be held.
+// The virtual key of a key name ("Return", "Tab", "A", "F5", ...) with "Ctrl+" and
+// "Shift+" prefixes allowed; 0 for an unknown name. control and shift say what is held.
 struct KeyChord {
     unsigned virtualKey = 0;
     bool control = false;
+    bool shift = false;
 };
 KeyChord keyFromName(std::wstring_view name);
 

@@ -2,6 +2,7 @@
 
 #include "platform/message_queue.h"
 #include "platform/text.h"
+#include "ui/focus_order.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/ui_driver.h"
 #include "ui/window_wnd.h"
@@ -130,7 +131,8 @@ void ScriptRunner::runSteps()
     // Input may open a modal window whose own loop runs until it closes: the next step is
     // queued first, so the script goes on inside that loop (and can close the window).
     const bool input = step.kind == StepKind::Click || step.kind == StepKind::Select ||
-                       step.kind == StepKind::Type || step.kind == StepKind::Key;
+                       step.kind == StepKind::Type || step.kind == StepKind::Key ||
+                       step.kind == StepKind::Chars || step.kind == StepKind::TabTo;
     if (input) {
         ++m_next;
         scheduleNext(std::chrono::milliseconds(0));
@@ -243,14 +245,42 @@ ScriptRunner::Turn ScriptRunner::runStep(const Step& step)
             return fail(step, "screenshot: could not write " + name);
         return Turn::Next;
     }
-    case StepKind::Key: {
-        const KeyChord chord = keyFromName(step.name);
+    case StepKind::Key:
+    case StepKind::Chars:
+    case StepKind::TabTo:
+    case StepKind::ExpectFocus: {
         const auto managers = managersNewestFirst();
         if (managers.empty() || !isShownWindow(managers.front()->GetPaintWindow()))
-            return fail(step, "key " + platform::toUtf8(step.name) + ": no window is shown");
-        UiDriver driver(*managers.front());
+            return fail(step, "no window is shown to take the keys");
+        CPaintManagerUI& manager = *managers.front();
+        if (step.kind == StepKind::ExpectFocus) {
+            const CControlUI* focus = manager.GetFocus();
+            const std::wstring focused = focus ? std::wstring(focus->GetName()) : L"";
+            if (focused == step.name)
+                return Turn::Next;
+            return fail(step, "expect-focus " + name + ": the focus is on " +
+                                  (focus ? quotedText(focused) : std::string("nothing")));
+        }
+        UiDriver driver(manager);
+        if (step.kind == StepKind::TabTo) {
+            // Each stop at most once: a name never reached fails instead of going round.
+            const std::size_t stops = ui::tabStops(manager.GetRoot()).size();
+            for (std::size_t i = 0; i < stops; ++i) {
+                if (manager.GetFocus() && manager.GetFocus()->GetName() == step.name)
+                    return Turn::Next;
+                driver.key(VK_TAB);
+            }
+            if (manager.GetFocus() && manager.GetFocus()->GetName() == step.name)
+                return Turn::Next;
+            return fail(step, "tab-to " + name + ": Tab never reached it");
+        }
+        if (step.kind == StepKind::Chars)
+            return driver.chars(step.text) ? Turn::Next : Turn::Failed;
+        const KeyChord chord = keyFromName(step.name);
         if (chord.control)
             driver.controlKey(chord.virtualKey);
+        else if (chord.shift)
+            driver.shiftKey(chord.virtualKey);
         else
             driver.key(chord.virtualKey);
         return Turn::Next;

@@ -330,4 +330,9 @@ void SdlWindow::handleWindowEvent(const SDL_WindowEvent& event)
     }
 }
 
+std::string SdlWindow::desktopHandle() const
+{
+    return ui::sdl::desktopHandle(m_window);
+}
+
 } // namespace ui::sdl

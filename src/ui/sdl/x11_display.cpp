@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -99,6 +100,17 @@ int desktopDpi(SDL_Window* window)
     }
     XrmDestroyDatabase(database);
     return dpi;
+}
+
+std::string desktopHandle(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "x11:%lx", static_cast<unsigned long>(info.info.x11.window));
+    return text;
 }
 
 } // namespace ui::sdl

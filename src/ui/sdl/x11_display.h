@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <functional>
+#include <string>
 
 namespace ui::sdl {
 
@@ -14,6 +15,9 @@ void watchDisplayConnection(SDL_Window* window, std::function<void()> onLost);
 // Marks a window not shown yet as a dialog (_NET_WM_WINDOW_TYPE_DIALOG), which window
 // managers place and stack as one. No-op for displays other than X11.
 void markAsDialog(SDL_Window* window);
+
+// The window as desktop services name it ("x11:1a00004"); empty for other displays.
+std::string desktopHandle(SDL_Window* window);
 
 // The desktop's DPI (the Xft.dpi resource that desktops set from their scale factor);
 // 0 when the desktop does not say.

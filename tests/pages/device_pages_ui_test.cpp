@@ -293,7 +293,7 @@ TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)
     CControlUI* label = pm().FindControl(L"repeat_delay_time_label1");
     ASSERT_NE(label, nullptr);
     // The unit reads as on the options: "1000 ms".
-    EXPECT_TRUE(std::wstring(label->GetText()).ends_with(L"1000 ms")) << label->GetText();
+    EXPECT_TRUE(std::wstring(label->GetText()).ends_with(L"1000 ms")) << std::wstring(label->GetText());
     shoot("system-changed");
     ASSERT_TRUE(ui().click(L"winlockflag_option"));
     EXPECT_EQ(settingsByte(kWinLockByte), 0);

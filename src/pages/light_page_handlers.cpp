@@ -134,11 +134,7 @@ void LightingPages::paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* 
         CDeviceKeyButtonUI* button = keyboard.lightButton(light);
         if (!button || !button->IsVisible())
             continue;
-        const RECT pos = button->GetPos();
-        // A click without a drag selects the key under it.
-        const bool inside = pos.left <= selection.right && selection.left <= pos.right &&
-                            pos.top <= selection.bottom && selection.top <= pos.bottom;
-        if (inside)
+        if (selectionTakes(selection, button->GetPos()))
             lights.push_back(static_cast<std::size_t>(light));
     }
     if (!lights.empty())

@@ -631,6 +631,8 @@ void CMainWnd::handleCopyData(const COPYDATASTRUCT* data)
     if (!data)
         return;
     if (data->dwData == 1) {
+        if (m_audio && data->cbData > 0)
+            m_audio->noteSound();
         // Only the bytes that arrived are read; the feed reads missing samples as 0.
         if (m_lighting && data->lpData && data->cbData > 0)
             (void)m_lighting->copyData(

@@ -206,6 +206,8 @@ private:
     void loadAudioData();
     void takeUpAudioCompanion();
     void onAudioCompanionTimer();
+    // The status bar's line about audio lighting; an empty id hides it.
+    void showAudioStatus(std::wstring_view textId);
     void shutdownAudioCompanion();
     void sendAudioSlider(wchar_t channel, int value);
     void openMusicWindow();

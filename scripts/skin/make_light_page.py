@@ -74,7 +74,7 @@ xml = f'''<?xml version="1.0" encoding="utf-8"?>
       <Option name="deng_FXR_check" group="light_direction" width="108" text="light_set_left_to_right_text" {OPTION}/>
     </HorizontalLayout>
     <Button name="deng_same_mode" width="150" visible="false" text="same_light_text" tooltip="same_light_tip_text" {ACCENT}/>
-    <Label name="deng_same_mode_note" visible="false" text="same_light_unshared_text" height="34" multiline="true" {HINT}/>
+    <Label name="deng_same_mode_note" visible="false" text="same_light_unshared_text" tooltip="same_light_unshared_tip_text" height="18" endellipsis="true" {HINT}/>
   </VerticalLayout>
   <VerticalLayout width="212" {CARD}>
     <VerticalLayout name="deng_light_layout" height="38" childpadding="4">

@@ -271,7 +271,11 @@ void CLightControlUI::applyStates(int effect)
     setShown(L"lightcustom_layout", states.customShown);
     setShown(L"deng_same_mode", states.sameShown);
     // Without a shared number the button stays away; the page says why instead.
-    setShown(L"deng_same_mode_note", m_sameAllowed && !states.sameShown.value_or(false));
+    // Effects with a row of their own leave the card no room for it.
+    const bool extraRow = states.audioModeShown.value_or(false) ||
+                          states.subModeShown.value_or(false) || states.customShown.value_or(false);
+    setShown(L"deng_same_mode_note",
+             m_sameAllowed && !states.sameShown.value_or(false) && !extraRow);
     setEnabled(L"deng_fx_layout", states.fxEnabled);
     setEnabled(L"deng_light_layout", states.lightEnabled);
     setEnabled(L"deng_speed_layout", states.speedEnabled);

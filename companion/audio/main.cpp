@@ -156,9 +156,18 @@ int main(int argc, char** argv)
     auto nextReport = Clock::now() + std::chrono::seconds(1);
     std::size_t sent = 0;
     int status = 0;
-    // Without a sound source, commands must not each start an attempt to open one.
-    constexpr auto kCaptureRetry = std::chrono::seconds(5);
+    // Without a sound source, commands must not each start an attempt to open one, and a
+    // desktop without a sound server is not asked every few seconds for ever: the wait
+    // doubles after each failure, up to a minute, and starts again once capture works.
+    constexpr auto kFirstCaptureRetry = std::chrono::seconds(5);
+    constexpr auto kLongestCaptureRetry = std::chrono::seconds(60);
+    Clock::duration captureRetry = kFirstCaptureRetry;
     std::optional<Clock::time_point> lastFailure;
+    const auto captureFailed = [&] {
+        if (lastFailure)
+            captureRetry = std::min<Clock::duration>(captureRetry * 2, kLongestCaptureRetry);
+        lastFailure = Clock::now();
+    };
     while (!state.isQuitting() && Clock::now() < end) {
         if (!state.isSending()) {
             // Capture stops with sending, so the sound device is free while the lights are off.
@@ -170,17 +179,18 @@ int main(int argc, char** argv)
         }
         if (!source) {
             if (lastFailure) {
-                state.sleepUntil(std::min(*lastFailure + kCaptureRetry, end));
-                if (!state.isSending() || Clock::now() < *lastFailure + kCaptureRetry)
+                state.sleepUntil(std::min(*lastFailure + captureRetry, end));
+                if (!state.isSending() || Clock::now() < *lastFailure + captureRetry)
                     continue;
             }
             auto capture = openDesktopCapture();
             if (!capture) {
                 std::fprintf(stderr, "halvek-audio: %s\n", capture.error().message.c_str());
-                lastFailure = Clock::now();
+                captureFailed();
                 continue;
             }
             lastFailure.reset();
+            captureRetry = kFirstCaptureRetry;
             source = std::move(*capture);
             analyzer.reset();
             nextHop = Clock::now();
@@ -194,7 +204,7 @@ int main(int argc, char** argv)
                 break; // the end of the file
             std::fprintf(stderr, "halvek-audio: capture failed: %s\n", source->error().c_str());
             source.reset();
-            lastFailure = Clock::now();
+            captureFailed();
             status = 1;
             continue;
         }

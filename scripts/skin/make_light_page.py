@@ -18,7 +18,7 @@ CHECK = ('height="22" font="8" textcolor="#FFC9D1D9" disabledtextcolor="#FF4A525
          'selectedimage="file=\'common/check_on.svg\' dest=\'0,3,16,19\'"')
 OPTION = ('height="24" font="8" textcolor="#FFC9D1D9" hottextcolor="#FFFFFFFF" selectedtextcolor="#FF0B0E12" disabledtextcolor="#FF4A525C" resourcetext="true" '
           'normalimage="common/btn_plain.svg" hotimage="common/btn_plain_hot.svg" selectedimage="common/btn_accent.svg"')
-EDIT = ('width="48" height="24" font="8" maxchar="6" textcolor="#FFE6EDF3" textpadding="6,0,6,0" '
+EDIT = ('width="48" height="24" font="8" maxchar="6" numberonly="true" textcolor="#FFE6EDF3" textpadding="6,0,6,0" '
         'bkcolor="#FF161B22" focusbkcolor="#FF1A2029" bordersize="1" bordercolor="#FF2D3640"')
 SWATCH = 'width="22" height="22" bordersize="1" bordercolor="#FF2A323C"'
 
@@ -74,6 +74,7 @@ xml = f'''<?xml version="1.0" encoding="utf-8"?>
       <Option name="deng_FXR_check" group="light_direction" width="108" text="light_set_left_to_right_text" {OPTION}/>
     </HorizontalLayout>
     <Button name="deng_same_mode" width="150" visible="false" text="same_light_text" tooltip="same_light_tip_text" {ACCENT}/>
+    <Label name="deng_same_mode_note" visible="false" text="same_light_unshared_text" tooltip="same_light_unshared_tip_text" height="18" endellipsis="true" {HINT}/>
   </VerticalLayout>
   <VerticalLayout width="212" {CARD}>
     <VerticalLayout name="deng_light_layout" height="38" childpadding="4">

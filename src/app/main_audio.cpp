@@ -36,7 +36,23 @@ MainAudio::Progress MainAudio::sendStart()
     m_waiting.reset();
     const bool started = link.start();
     sendStyleColour();
+    if (started && !m_startedAt)
+        m_startedAt = std::chrono::steady_clock::now();
     return started ? Progress::Started : Progress::Failed;
+}
+
+void MainAudio::noteSound(std::chrono::steady_clock::time_point now)
+{
+    m_lastSound = now;
+}
+
+bool MainAudio::isSoundMissing(std::chrono::steady_clock::time_point now,
+                               std::chrono::milliseconds window) const
+{
+    if (!m_wanted || !m_startedAt)
+        return false;
+    const auto since = m_lastSound ? std::max(*m_lastSound, *m_startedAt) : *m_startedAt;
+    return now - since >= window;
 }
 
 MainAudio::Progress MainAudio::startIfRunning()
@@ -103,6 +119,7 @@ MainAudio::Progress MainAudio::poll()
 void MainAudio::pause()
 {
     m_wanted = false;
+    m_startedAt.reset();
     // A companion still coming up is paused by poll() once it answers.
     windows::AudioCompanionLink(m_endpoint).pause();
 }
@@ -110,6 +127,7 @@ void MainAudio::pause()
 void MainAudio::shutdown()
 {
     m_wanted = false;
+    m_startedAt.reset();
     m_waiting.reset();
     const bool told = windows::AudioCompanionLink(m_endpoint).stop();
     if (!m_process.isRunning())

@@ -66,6 +66,13 @@ public:
     // then given the grace time to end and ended otherwise.
     void shutdown();
 
+    // Sound from the companion arrived. A companion that runs sends packets all the time,
+    // silence included; none for `window` since it started means it cannot capture (no
+    // sound server), which the user is told.
+    void noteSound(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+    [[nodiscard]] bool isSoundMissing(std::chrono::steady_clock::time_point now,
+                                      std::chrono::milliseconds window) const;
+
     // The main page's colour sliders ('R', 'G', 'B').
     bool slider(wchar_t channel, int value) const;
     bool sendStyleColour() const;
@@ -81,6 +88,8 @@ private:
     windows::AudioStyles m_styles;
     platform::ChildProcess m_process;
     std::optional<std::chrono::steady_clock::time_point> m_waiting;
+    std::optional<std::chrono::steady_clock::time_point> m_startedAt;
+    std::optional<std::chrono::steady_clock::time_point> m_lastSound;
     bool m_wanted = false;
 };
 

@@ -433,6 +433,14 @@ void CMainWnd::updateNoDeviceNotice()
         title->SetText(problems.empty() ? L"no_device_text" : L"access_title_text");
     if (CControlUI* hint = m_pm.FindControl(L"no_device_hint"))
         hint->SetVisible(problems.empty());
+    // What this run can do: plug the emulated devices in, or start a run that has them.
+    const bool simulated = m_options.simulated;
+    if (CControlUI* tryLine = m_pm.FindControl(L"no_device_try"))
+        tryLine->SetText(simulated ? L"try_plug_emulated_text" : L"try_emulated_text");
+    if (CControlUI* command = m_pm.FindControl(L"no_device_command"))
+        command->SetVisible(!simulated);
+    if (CControlUI* plug = m_pm.FindControl(L"nodevice_plug_btn"))
+        plug->SetVisible(simulated);
     if (CControlUI* access = m_pm.FindControl(L"no_device_access")) {
         access->SetVisible(!problems.empty());
         if (!problems.empty()) {
@@ -634,6 +642,8 @@ void CMainWnd::handleCopyData(const COPYDATASTRUCT* data)
     if (!data)
         return;
     if (data->dwData == 1) {
+        if (m_audio && data->cbData > 0)
+            m_audio->noteSound();
         // Only the bytes that arrived are read; the feed reads missing samples as 0.
         if (m_lighting && data->lpData && data->cbData > 0)
             (void)m_lighting->copyData(

@@ -63,6 +63,9 @@ struct MainWndOptions {
     std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
     // Answers the window's own prompts by text id; empty: the modal prompt window.
     std::function<UINT(std::wstring_view textId, int buttonMode)> answerPrompt;
+    // The run talks to the emulated devices (--simulate): the no-device page says how to
+    // plug them, not how to start such a run.
+    bool simulated = false;
 };
 
 using shell::PageHandler;
@@ -203,6 +206,8 @@ private:
     void loadAudioData();
     void takeUpAudioCompanion();
     void onAudioCompanionTimer();
+    // The status bar's line about audio lighting; an empty id hides it.
+    void showAudioStatus(std::wstring_view textId);
     void shutdownAudioCompanion();
     void sendAudioSlider(wchar_t channel, int value);
     void openMusicWindow();

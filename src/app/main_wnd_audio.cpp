@@ -12,6 +12,9 @@ namespace app {
 namespace {
 
 constexpr UINT kAudioCompanionPoll = 100; // ms between looks while a companion comes up
+constexpr UINT kAudioSoundWatch = 1000;   // ms between looks at the sound while it is wanted
+// A capturing companion sends many packets a second; this long without one, it has no sound.
+constexpr std::chrono::milliseconds kNoSoundWindow{4000};
 
 std::filesystem::path companionProgram(const std::filesystem::path& configured)
 {
@@ -40,18 +43,35 @@ const windows::AudioStyles* CMainWnd::audioStyles() const
     return m_audio ? &m_audio->styles() : nullptr;
 }
 
+void CMainWnd::showAudioStatus(std::wstring_view textId)
+{
+    CControlUI* label = m_pm.FindControl(L"audio_status");
+    if (!label)
+        return;
+    label->SetVisible(!textId.empty());
+    label->SetText(textId);
+    label->SetToolTip(textId.empty() ? std::wstring() : std::wstring(label->GetText()));
+}
+
 void CMainWnd::startAudioCompanion()
 {
     if (!m_audio || m_shuttingDown)
         return;
-    if (m_audio->start() == MainAudio::Progress::Waiting)
-        SetTimer(shell::kAudioCompanionTimer, kAudioCompanionPoll);
+    const MainAudio::Progress progress = m_audio->start();
+    if (progress == MainAudio::Progress::Failed) {
+        showAudioStatus(L"audio_companion_failed_text");
+        return;
+    }
+    showAudioStatus(L"");
+    SetTimer(shell::kAudioCompanionTimer,
+             progress == MainAudio::Progress::Waiting ? kAudioCompanionPoll : kAudioSoundWatch);
 }
 
 void CMainWnd::pauseAudioCompanion()
 {
     if (m_audio)
         m_audio->pause();
+    showAudioStatus(L"");
 }
 
 void CMainWnd::takeUpAudioCompanion()
@@ -62,8 +82,28 @@ void CMainWnd::takeUpAudioCompanion()
 
 void CMainWnd::onAudioCompanionTimer()
 {
-    if (m_audio && !m_shuttingDown && m_audio->poll() == MainAudio::Progress::Waiting)
-        SetTimer(shell::kAudioCompanionTimer, kAudioCompanionPoll);
+    if (!m_audio || m_shuttingDown)
+        return;
+    if (m_audio->isWaiting()) {
+        const MainAudio::Progress progress = m_audio->poll();
+        if (progress == MainAudio::Progress::Waiting) {
+            SetTimer(shell::kAudioCompanionTimer, kAudioCompanionPoll);
+            return;
+        }
+        if (progress == MainAudio::Progress::Failed) {
+            showAudioStatus(L"audio_companion_failed_text");
+            return;
+        }
+    }
+    // While audio lighting is wanted, a companion that sends nothing is said in words.
+    if (!m_audio->isWanted()) {
+        showAudioStatus(L"");
+        return;
+    }
+    showAudioStatus(m_audio->isSoundMissing(std::chrono::steady_clock::now(), kNoSoundWindow)
+                        ? L"audio_no_sound_text"
+                        : L"");
+    SetTimer(shell::kAudioCompanionTimer, kAudioSoundWatch);
 }
 
 void CMainWnd::shutdownAudioCompanion()

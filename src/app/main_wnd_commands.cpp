@@ -3,6 +3,7 @@
 #include "app/device_option_ui.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
+#include "app/simulation_hook.h"
 #include "platform/debug_output.h"
 #include "platform/message_queue.h"
 #include "shell/app_messages.h"
@@ -251,6 +252,10 @@ void CMainWnd::onClickFirst(const shell::Route& route, TNotifyUI& msg)
             ShowWindow(false, false);
         else
             SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else if (command == L"nodevice_plug_btn") {
+        // The emulated keyboard arrives as a real one would, through the watcher.
+        if (!simulate(ui::script::SimAction::Plug, ui::script::SimLink::Cable))
+            prompt(L"plug_emulated_failed_text", 0);
     } else if (command == L"control_light_status") {
         toggleLightingControl();
     } else if (command == L"skinbtn") {

@@ -263,7 +263,9 @@ int runHalvek(const CommandLine& options)
         ~SimulationHandlerOwner() { setSimulationHandler({}); }
     } simulationHandlerOwner;
 
-    auto mainWindow = std::make_unique<CMainWnd>();
+    MainWndOptions windowOptions;
+    windowOptions.simulated = simulation != nullptr;
+    auto mainWindow = std::make_unique<CMainWnd>(std::move(windowOptions));
     // Other processes reach the main window by its registered messages; the listener
     // thread only posts, the UI thread handles.
     std::atomic<HWND> mainHandle{nullptr};

@@ -53,11 +53,28 @@ void CSelectPanelUI::DoEvent(TEventUI& event)
     CContainerUI::DoEvent(event);
 }
 
+bool selectionTakes(const RECT& selection, const RECT& key)
+{
+    return key.left <= selection.right && selection.left <= key.right &&
+           key.top <= selection.bottom && selection.top <= key.bottom;
+}
+
 void CSelectPanelUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
 {
     CContainerUI::DoPaint(canvas, paint);
-    if (m_selecting) {
-        canvas.fillRect(m_selection, 0x400099FF);
-        canvas.strokeRect(m_selection, 1, 0xFF0099FF);
+    if (!m_selecting)
+        return;
+    canvas.fillRect(m_selection, 0x400099FF);
+    canvas.strokeRect(m_selection, 1, 0xFF0099FF);
+    // The lights the box will paint, so the user sees them before letting go.
+    for (int i = 0; i < GetCount(); ++i) {
+        CControlUI* key = GetItemAt(i);
+        const auto isLight = [](CControlUI* button) {
+            return std::wstring_view(button->GetUserData()).starts_with(L"light_") ||
+                   std::wstring_view(button->GetName()).starts_with(L"light_");
+        };
+        if (key && key->IsVisible() && key->GetInterface(L"DeviceKeyButton") && isLight(key) &&
+            selectionTakes(m_selection, key->GetPos()))
+            canvas.strokeRect(key->GetPos(), 2, 0xFFFFFFFF);
     }
 }

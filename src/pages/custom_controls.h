@@ -27,6 +27,10 @@ public:
 
 // The device picture: holds the key buttons and lets the user drag a selection
 // rectangle over them, ending with "click_select_end".
+// Whether a box drawn on a device picture takes the key at `key`: any overlap, so a click
+// without a drag takes the key under it. The preview and the painting both ask this.
+[[nodiscard]] bool selectionTakes(const RECT& selection, const RECT& key);
+
 class CSelectPanelUI : public CContainerUI {
 public:
     const wchar_t* GetClass() const override { return L"SelectPanel"; }

@@ -57,7 +57,10 @@ void KeyboardSystemPage::SetRepeatDelay(int index)
 void KeyboardSystemPage::ShowRepeatDelay(int index)
 {
     if (CControlUI* label = find(L"repeat_delay_time_label1"))
-        label->SetText(repeatDelayLabel(textOf(L"Repeat_Delay_Time"), index));
+        // The option's own words, so the unit reads the same here and on the options.
+        label->SetText(
+            textOf(L"Repeat_Delay_Time") +
+            textOf(L"repeat_delay_" + std::to_wstring(clampOptionIndex(index)) + L"_text"));
 }
 
 void KeyboardSystemPage::SetRepeatRate(int value)

@@ -111,6 +111,45 @@ void CLightControlUI::retrySelections()
     }
 }
 
+void CLightControlUI::SetAttribute(std::wstring_view name, std::wstring_view value)
+{
+    if (name != L"effectnames") {
+        CHorizontalLayoutUI::SetAttribute(name, value);
+        return;
+    }
+    m_ownEffectNames.clear();
+    while (!value.empty()) {
+        const auto end = value.find(L';');
+        m_ownEffectNames.emplace_back(value.substr(0, end));
+        if (end == std::wstring_view::npos)
+            break;
+        value = value.substr(end + 1);
+    }
+}
+
+void CLightControlUI::DoInit()
+{
+    CHorizontalLayoutUI::DoInit();
+    ownOptionGroups();
+}
+
+void CLightControlUI::ownOptionGroups()
+{
+    if (m_groupsOwned)
+        return;
+    m_groupsOwned = true;
+    static unsigned pages = 0;
+    const std::wstring suffix = L"#" + std::to_wstring(++pages);
+    FindControl(
+        [](CControlUI* control, void* data) -> CControlUI* {
+            auto* option = static_cast<COptionUI*>(control->GetInterface(L"Option"));
+            if (option && !option->GetGroup().empty())
+                option->SetGroup(option->GetGroup() + *static_cast<const std::wstring*>(data));
+            return nullptr;
+        },
+        const_cast<std::wstring*>(&suffix), UIFIND_ALL);
+}
+
 void CLightControlUI::SetInternVisible(bool visible)
 {
     CHorizontalLayoutUI::SetInternVisible(visible);
@@ -184,10 +223,11 @@ void CLightControlUI::showColourOn(std::wstring_view prefix, std::wstring_view p
         swatch->SetBkColor(argb);
 }
 
-void CLightControlUI::ShowColour(pages::Rgb8 colour)
+void CLightControlUI::ShowColour(pages::Rgb8 colour, KeepColourCycle keep)
 {
     showColourOn(L"deng_edit_", L"deng_Color_Pallet", L"deng_colordp_btn", colour);
-    setOption(L"deng_7color_check", false);
+    if (keep == KeepColourCycle::No)
+        setOption(L"deng_7color_check", false);
 }
 
 void CLightControlUI::SetLightInfo(const profile::LightInfo& settings)
@@ -230,6 +270,12 @@ void CLightControlUI::applyStates(int effect)
     setEnabled(L"deng_rgb_layout", states.rgbEnabled);
     setShown(L"lightcustom_layout", states.customShown);
     setShown(L"deng_same_mode", states.sameShown);
+    // Without a shared number the button stays away; the page says why instead.
+    // Effects with a row of their own leave the card no room for it.
+    const bool extraRow = states.audioModeShown.value_or(false) ||
+                          states.subModeShown.value_or(false) || states.customShown.value_or(false);
+    setShown(L"deng_same_mode_note",
+             m_sameAllowed && !states.sameShown.value_or(false) && !extraRow);
     setEnabled(L"deng_fx_layout", states.fxEnabled);
     setEnabled(L"deng_light_layout", states.lightEnabled);
     setEnabled(L"deng_speed_layout", states.speedEnabled);

@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 class CLightControlUI : public CHorizontalLayoutUI {
 public:
@@ -22,14 +23,26 @@ public:
     void* GetInterface(std::wstring_view name) override;
     // Combo rows can be selected only while shown: pending selections follow once they are.
     void SetInternVisible(bool visible = true) override;
+    // "effectnames": the device's own effect list (text ids joined by ';', an empty id for
+    // an index the device does not offer), for a device whose effects are not the keyboard's.
+    void SetAttribute(std::wstring_view name, std::wstring_view value) override;
+    // Option groups are the window's: each page takes its own, or one device's page would
+    // clear another's direction and swatch.
+    void DoInit() override;
 
     // 1 keyboard, 2 mouse, 3 mouse pad, 4 and 7 headset, 5 another kind.
-    void SetDeviceKind(int kind) { m_kind = kind; }
+    void SetDeviceKind(int kind)
+    {
+        m_kind = kind;
+        ownOptionGroups();
+    }
     int GetDeviceKind() const { return m_kind; }
 
     // The effect list: one row per name (a text id), hidden where `visible` says 0.
     void InitModes(std::span<const std::wstring> names, std::span<const std::int32_t> visible,
                    int maxBrightness, int maxSpeed);
+    // The names the page's description gives its device; empty: the shared effect list.
+    const std::vector<std::wstring>& OwnEffectNames() const { return m_ownEffectNames; }
     int ModeCount();
     void SetLightInfo(const profile::LightInfo& settings);
     void SelectMode(int index);
@@ -50,8 +63,9 @@ public:
     std::uint32_t GetSwatchColour(int n);
     std::uint32_t GetAudioSwatchColour(int n);
     // The colour shows in the edits, the palette and the colour button; the seven-colour
-    // option is cleared.
-    void ShowColour(pages::Rgb8 colour);
+    // option is cleared unless asked to keep it.
+    enum class KeepColourCycle { No, Yes };
+    void ShowColour(pages::Rgb8 colour, KeepColourCycle keep = KeepColourCycle::No);
 
     // The audio colours: the record the page holds, shown by the selector's slot.
     void SetAudioLightInfo(const profile::AudioLightInfo& audio);
@@ -78,7 +92,11 @@ private:
     void showColourOn(std::wstring_view prefix, std::wstring_view palette, std::wstring_view button,
                       pages::Rgb8 colour);
 
+    void ownOptionGroups();
+
     int m_kind = 0;
+    bool m_groupsOwned = false;
+    std::vector<std::wstring> m_ownEffectNames;
     bool m_sameAllowed = false;
     profile::AudioLightInfo m_audio{};
     std::map<std::wstring, int, std::less<>> m_pendingSelections;

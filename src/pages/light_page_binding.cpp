@@ -42,9 +42,15 @@ void refreshLightPage(CTessaryUSBDevice& device)
     model::UsbDeviceModel& model = device.model();
     page->SetDeviceKind(pageKindOf(model.typeId()));
     const profile::LightPresets& presets = model.presets();
-    if (!presets.effectNames.empty() &&
-        page->ModeCount() != static_cast<int>(presets.effectNames.size()))
-        page->InitModes(presets.effectNames, presets.effectVisible, kMaxLightLevel, kMaxLightLevel);
+    // A device with its own effect names shows those, over the shared effect codes.
+    const std::vector<std::wstring>& own = page->OwnEffectNames();
+    std::vector<std::int32_t> ownShown;
+    for (const std::wstring& name : own)
+        ownShown.push_back(name.empty() ? 0 : 1);
+    const auto& names = own.empty() ? presets.effectNames : own;
+    const auto& visible = own.empty() ? presets.effectVisible : ownShown;
+    if (!names.empty() && page->ModeCount() != static_cast<int>(names.size()))
+        page->InitModes(names, visible, kMaxLightLevel, kMaxLightLevel);
     if (auto* keyboard = dynamic_cast<model::KeyboardModel*>(&model))
         page->SetCustomGroup(keyboard->profile().LoadCustomGroup());
     page->SetLightInfo(model.GetLightSettings());

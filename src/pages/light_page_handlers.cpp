@@ -32,6 +32,26 @@ CTessaryKeyboardDevice* keyboardOf(shell::ShellDevice* device)
                 : nullptr;
 }
 
+// A colour component as typed: blanks around digits, or nothing (which reads as 0). Anything
+// else is refused on the field rather than read as a colour the user did not mean.
+std::optional<std::uint8_t> typedComponent(std::wstring_view text)
+{
+    const auto first = text.find_first_not_of(L" \t");
+    if (first == std::wstring_view::npos)
+        return parseColourComponent(text);
+    const auto last = text.find_last_not_of(L" \t");
+    for (const wchar_t c : text.substr(first, last - first + 1)) {
+        if (c < L'0' || c > L'9')
+            return std::nullopt;
+    }
+    return parseColourComponent(text);
+}
+
+std::uint8_t& componentOf(Rgb8& colour, wchar_t component)
+{
+    return component == L'R' ? colour.red : component == L'G' ? colour.green : colour.blue;
+}
+
 // An option group reports the option that lost its selection as well.
 bool isDeselection(TNotifyUI* msg)
 {
@@ -92,10 +112,14 @@ void LightingPages::chooseColour(CTessaryUSBDevice& object, CLightControlUI& pag
 void LightingPages::editComponent(CTessaryUSBDevice& object, CLightControlUI& page,
                                   wchar_t component)
 {
-    const std::uint8_t value = parseColourComponent(page.GetEditText(component));
-    profile::LightInfo settings = object.model().GetLightSettings();
+    const profile::LightInfo settings = object.model().GetLightSettings();
     Rgb8 colour{settings.red, settings.green, settings.blue};
-    (component == L'R' ? colour.red : component == L'G' ? colour.green : colour.blue) = value;
+    const auto value = typedComponent(page.GetEditText(component));
+    if (!value) {
+        page.ShowColour(colour, CLightControlUI::KeepColourCycle::Yes);
+        return;
+    }
+    componentOf(colour, component) = *value;
     chooseColour(object, page, colour);
 }
 
@@ -110,11 +134,7 @@ void LightingPages::paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* 
         CDeviceKeyButtonUI* button = keyboard.lightButton(light);
         if (!button || !button->IsVisible())
             continue;
-        const RECT pos = button->GetPos();
-        // A click without a drag selects the key under it.
-        const bool inside = pos.left <= selection.right && selection.left <= pos.right &&
-                            pos.top <= selection.bottom && selection.top <= pos.bottom;
-        if (inside)
+        if (selectionTakes(selection, button->GetPos()))
             lights.push_back(static_cast<std::size_t>(light));
     }
     if (!lights.empty())
@@ -245,10 +265,12 @@ void LightingPages::audio(const shell::Route& route, TNotifyUI* msg, shell::Shel
         if (!audio)
             return;
         Rgb8 colour = audioColour(*audio, slotOf(*audio));
-        const std::uint8_t value = parseColourComponent(page->GetAudioEditText(command.back()));
-        (command.back() == L'R'   ? colour.red
-         : command.back() == L'G' ? colour.green
-                                  : colour.blue) = value;
+        const auto value = typedComponent(page->GetAudioEditText(command.back()));
+        if (!value) {
+            page->SetAudioLightInfo(*audio);
+            return;
+        }
+        componentOf(colour, command.back()) = *value;
         storeAudioColour(*object, *page, colour);
     }
 }

@@ -98,6 +98,11 @@ constexpr std::array<std::wstring_view, 5> kMacroButtons = {
     L"macro_action_layout", L"mouse_move_layout", L"macro_btn_export", L"macro_btn_name_sub",
     L"macro_btn_name_edit"};
 
+// The commands on the selected macro's actions.
+constexpr std::array<std::wstring_view, 8> kRowButtons = {
+    L"macro_btn_deleteall",  L"macro_btn_uptop",  L"macro_btn_up",     L"macro_btn_down",
+    L"macro_btn_downbottom", L"macro_btn_delete", L"macro_btn_cancel", L"macro_btn_save"};
+
 long long parseDistance(std::wstring_view text)
 {
     long long value = 0;
@@ -237,11 +242,30 @@ void CMacroControlUI::ShowNames()
 void CMacroControlUI::showButtons()
 {
     const bool selected = m_model && m_model->selectedMacro() >= 0;
+    // A disabled area does not grey what it holds: each control inside says it cannot act.
+    const auto enable = [](CControlUI* area, bool on) {
+        area->FindControl(
+            [](CControlUI* control, void* data) -> CControlUI* {
+                control->SetEnabled(*static_cast<bool*>(data));
+                return nullptr;
+            },
+            &on, UIFIND_ALL);
+    };
     for (const auto name : kMacroButtons)
         if (CControlUI* control = find(name))
-            control->SetEnabled(selected);
+            enable(control, selected);
+    // Nothing but stopping acts while recording.
+    for (const auto name : kRowButtons)
+        if (CControlUI* control = find(name))
+            control->SetEnabled(selected && !m_recordingShown);
+    for (const auto name : {L"macro_tab_macroaction_edit", L"macro_tab_macrodelay_edit"})
+        if (CControlUI* control = find(name); control && m_recordingShown)
+            enable(control, false);
     if (CControlUI* hint = find(L"macro_empty_hint"))
-        hint->SetVisible(!selected && !(m_model && m_model->isRecording()));
+        hint->SetVisible(!selected && !m_recordingShown);
+    // Without a hint in the header, the space before its button stays empty.
+    if (CControlUI* fill = find(L"macro_header_fill"))
+        fill->SetVisible(selected && !m_recordingShown);
 }
 
 void CMacroControlUI::SelectMacro()
@@ -333,7 +357,8 @@ CControlUI* CMacroControlUI::makeRow(const profile::MacroRow& row, int index)
     auto* unit = new CLabelUI();
     unit->SetManager(m_pManager, nullptr, false);
     style(unit, L"macro_label_unit_style");
-    unit->SetText(L"ms");
+    unit->SetResourceText(true);
+    unit->SetText(L"unit_ms_text");
     element->Add(unit);
     return element;
 }
@@ -448,15 +473,8 @@ void CMacroControlUI::SetRecording(bool recording, bool onlyWithFocus)
                 container->SetMouseChildEnabled(!recording);
         }
     }
-    for (const auto name : {L"macro_tab_macroaction_edit", L"macro_tab_macrodelay_edit"})
-        if (CControlUI* control = find(name))
-            control->SetEnabled(!recording);
-    // Nothing but stopping acts while recording; the buttons say so.
-    for (const auto name :
-         {L"macro_btn_deleteall", L"macro_btn_uptop", L"macro_btn_up", L"macro_btn_down",
-          L"macro_btn_downbottom", L"macro_btn_delete", L"macro_btn_cancel", L"macro_btn_save"})
-        if (CControlUI* control = find(name))
-            control->SetEnabled(!recording);
+    m_recordingShown = recording;
+    showButtons();
     if (CControlUI* start = find(L"macro_btn_starredio"))
         start->SetVisible(!recording);
     if (CControlUI* stop = find(L"macro_btn_stopredio"))

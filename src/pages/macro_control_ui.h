@@ -83,6 +83,7 @@ private:
 
     std::filesystem::path m_folder;
     std::unique_ptr<pages::MacroEditorModel> m_model;
+    bool m_recordingShown = false;
 };
 
 namespace pages {

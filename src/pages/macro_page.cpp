@@ -10,6 +10,7 @@
 #include "pages/macro_control_ui.h"
 #include "pages/page_handlers.h"
 #include "platform/debug_output.h"
+#include "profile/json_file.h"
 #include "profile/keyboard_profile_data.h"
 #include "profile/mouse_profile_data.h"
 #include "shell/page_host.h"
@@ -504,11 +505,19 @@ void MacroPage::importMacro(CMacroControlUI& page, shell::ShellDevice* device,
         notice(L"macro_limit_text", L"A library holds at most 50 macros.");
         return;
     }
-    const std::wstring name = model.ImportMacro(std::filesystem::path(path));
+    const std::filesystem::path file(path);
+    std::wstring name = model.ImportMacro(file);
     if (name.empty()) {
         notice(L"macro_import_refused_text", L"This file is not a macro this program can use.");
         return;
     }
+    // The user knows the macro by its file's name; the numbered name stays when that one is
+    // blank or taken by another macro.
+    const int index = model.library().find(name);
+    const std::wstring stem = file.stem().wstring().substr(0, profile::kMaxMacroNameLength);
+    if (index >= 0 &&
+        model.library().RenameMacro(index, stem) == profile::MacroLibrary::RenameResult::Renamed)
+        name = stem;
     namesChanged(page, device);
     page.SelectMacroAt(model.library().find(name));
     rowsChanged(page, device);

@@ -59,8 +59,8 @@ std::optional<Route> findNumbered(std::span<const Group> groups, std::wstring_vi
 
 constexpr Group kClickFirst[] = {
     {O::Window, D::None,
-     L"closebtn nodevice_ok_btn pending_commit_btn control_light_status minbtn maxbtn restorebtn "
-     L"skinbtn setbtn"},
+     L"closebtn nodevice_ok_btn nodevice_plug_btn pending_commit_btn control_light_status minbtn "
+     L"maxbtn restorebtn skinbtn setbtn"},
 };
 
 constexpr Group kClickNumbered[] = {

@@ -8,6 +8,7 @@
 #include "ui/button_ui.h"
 #include "ui/edit_ui.h"
 #include "ui/paint_manager_ui.h"
+#include "ui/resource_manager.h"
 #include "ui/slider_ui.h"
 #include "windows/audio_companion.h"
 
@@ -40,6 +41,17 @@ DWORD previewColour(const std::array<int, 3>& rgb)
     for (int c = 0; c < 3; ++c)
         argb |= static_cast<DWORD>(rgb[c] * 255 / windows::kAudioLevelMax) << (16 - 8 * c);
     return argb;
+}
+
+// A style still under its default name shows that name in the user's language; the
+// stored text stays the default, so other programs reading the file see what they expect.
+std::wstring shownStyleName(int style, const std::wstring& stored)
+{
+    if (stored != windows::defaultStyleName(style))
+        return stored;
+    const std::wstring id = L"audio_style_default_" + std::to_wstring(style + 1) + L"_text";
+    const std::wstring translated(CResourceManager::GetInstance()->GetText(id));
+    return translated.empty() || translated == id ? stored : translated;
 }
 
 } // namespace
@@ -102,7 +114,7 @@ void MusicWnd::InitWindow()
         selected->Selected(true, false);
     for (int style = 0; style < windows::kAudioStyleCount; ++style)
         if (CControlUI* edit = m_pm.FindControl(numbered(L"audio_edit_name", style)))
-            edit->SetText(m_styles.names[style]);
+            edit->SetText(shownStyleName(style, m_styles.names[style]));
     showStyle();
 }
 
@@ -140,9 +152,12 @@ void MusicWnd::takeName(int style)
     if (!edit)
         return;
     const std::wstring text(edit->GetText());
-    m_styles.names[style] = windows::styleNameFromEdit(style, text);
+    // The default's translation left as it was is still the default.
+    const bool untouchedDefault = text == shownStyleName(style, windows::defaultStyleName(style));
+    m_styles.names[style] = untouchedDefault ? windows::defaultStyleName(style)
+                                             : windows::styleNameFromEdit(style, text);
     if (text.empty())
-        edit->SetText(m_styles.names[style]);
+        edit->SetText(shownStyleName(style, m_styles.names[style]));
 }
 
 void MusicWnd::Notify(TNotifyUI& msg)

@@ -16,6 +16,7 @@
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
 #include "ui/slider_ui.h"
+#include "update/service_address.h"
 #include "update/update_time.h"
 #include "update/updater.h"
 
@@ -109,6 +110,61 @@ void CSetWnd::InitWindow()
         }
         m_lastCheckDate = *date;
     }
+    if (CControlUI* edit = m_pm.FindControl(L"update_service_edit"))
+        edit->SetText(m_service.baseUrl);
+    showTickButton();
+    startCheck();
+}
+
+void CSetWnd::setSettingsFile(std::filesystem::path file)
+{
+    m_settingsFile = std::move(file);
+}
+
+void CSetWnd::showAddressMessage(std::wstring_view textId, bool refused)
+{
+    CControlUI* label = m_pm.FindControl(L"update_service_message");
+    if (!label)
+        return;
+    label->SetVisible(!textId.empty());
+    label->SetResourceText(true);
+    label->SetText(textId);
+    label->SetToolTip(CResourceManager::GetInstance()->GetText(textId));
+    if (auto* shown = dynamic_cast<CLabelUI*>(label))
+        shown->SetTextColor(refused ? 0xFFF85149 : 0xFF3FB950);
+}
+
+void CSetWnd::saveServiceAddress()
+{
+    CControlUI* edit = m_pm.FindControl(L"update_service_edit");
+    if (!edit)
+        return;
+    const std::wstring address = update::trimmedAddress(edit->GetText());
+    if (const auto problem = update::addressProblem(address)) {
+        showAddressMessage(update::refusalTextId(*problem), true);
+        return;
+    }
+    if (!update::storeServiceAddress(m_settingsFile, address)) {
+        showAddressMessage(L"update_address_not_saved_text", true);
+        return;
+    }
+    edit->SetText(address);
+    showAddressMessage(L"update_address_saved_text", false);
+    // A download under way keeps its service; the new address serves the next check.
+    if (address == m_service.baseUrl || (m_launch && !m_list.canClose()))
+        return;
+    m_service.baseUrl = address;
+    (void)m_check.stop();
+    // A late notice of the old check lands in the old mailbox, which nobody reads.
+    m_mailbox = std::make_shared<update::UpdateMailbox>();
+    m_list = update::UpdateList{};
+    if (CListUI* list = listControl())
+        list->RemoveAll();
+    for (const wchar_t* name : {L"update_list_header", L"device_update_list_info"})
+        if (CControlUI* control = m_pm.FindControl(name))
+            control->SetVisible(true);
+    if (CControlUI* hint = m_pm.FindControl(L"update_hint_label"))
+        hint->SetVisible(false);
     showTickButton();
     startCheck();
 }
@@ -422,6 +478,8 @@ void CSetWnd::OnClick(TNotifyUI& msg)
         page(L"get_update_tab_layout", 1);
     } else if (shell::equalsNoCase(name, L"update_cancel_btn")) {
         page(L"get_update_tab_layout", 0);
+    } else if (shell::equalsNoCase(name, L"update_service_save")) {
+        saveServiceAddress();
     } else if (shell::equalsNoCase(name, L"update_OK_btn")) {
         page(L"get_update_tab_layout", 0);
         startUpdate();

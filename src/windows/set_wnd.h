@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/settings_store.h"
 #include "shell/language_table.h"
 #include "ui/window_impl_base.h"
 #include "update/update_check.h"
@@ -46,6 +47,8 @@ public:
 
     // The updater to run; halvek-update beside the program unless set.
     void setUpdaterProgram(std::filesystem::path program);
+    // Where a typed service address is kept; the program's settings file unless set.
+    void setSettingsFile(std::filesystem::path file);
 
     int languageIndex() const { return m_languageIndex; }
     std::size_t updateRows() const { return m_list.items().size(); }
@@ -65,6 +68,8 @@ private:
     void showStatus(std::wstring_view textId);
     void showWindowState(update::WindowState state);
     void showNotConfigured();
+    void saveServiceAddress();
+    void showAddressMessage(std::wstring_view textId, bool refused);
     CListUI* listControl() const;
     void addRow();
     void showRow(std::size_t index);
@@ -86,6 +91,7 @@ private:
     update::UpdateList m_list;
     std::unique_ptr<update::UpdaterLaunch> m_launch;
     std::filesystem::path m_updaterProgram;
+    std::filesystem::path m_settingsFile = platform::SettingsStore::defaultFile();
     std::wstring m_statusId;
     std::wstring m_lastCheckDate;
     bool m_downloaded = false;

@@ -120,6 +120,14 @@ TEST_F(MainAudioTest, LaunchesTheCompanionDrivesItsColourAndEndsItWithTheProgram
         std::lock_guard guard(m_received.lock);
         return m_received.levelPackets > 5;
     }));
+    // Started, nothing heard yet: missing only once the window has passed; sound heard
+    // puts it off again.
+    const auto now = Clock::now();
+    EXPECT_FALSE(main.isSoundMissing(now, 4s));
+    EXPECT_TRUE(main.isSoundMissing(now + 5s, 4s));
+    main.noteSound(now + 3s);
+    EXPECT_FALSE(main.isSoundMissing(now + 5s, 4s));
+    EXPECT_TRUE(main.isSoundMissing(now + 8s, 4s));
 
     // The main page's sliders reach it: pure red from now on.
     EXPECT_TRUE(main.slider(L'R', 255));
@@ -134,6 +142,7 @@ TEST_F(MainAudioTest, LaunchesTheCompanionDrivesItsColourAndEndsItWithTheProgram
     // Paused, it stops sending; started again, it goes on.
     main.pause();
     EXPECT_FALSE(main.isWanted());
+    EXPECT_FALSE(main.isSoundMissing(now + 60s, 4s)); // not wanted: nothing to say
     std::this_thread::sleep_for(300ms);
     const auto levelPacketsNow = [&] {
         std::lock_guard guard(m_received.lock);

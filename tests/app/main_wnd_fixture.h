@@ -69,6 +69,7 @@ protected:
         options.audioCompanionProgram = m_companionProgram;
         options.inputHook = inputHook;
         options.answerPrompt = answerPrompt;
+        options.simulated = simulated;
         m_window = std::make_unique<app::CMainWnd>(std::move(options));
         if (!m_window->Create(nullptr, L"SPhalvek2vizudi", 0x96CA0000, 0, 0, 0, 800, 572))
             return false;
@@ -119,6 +120,8 @@ protected:
     std::function<std::unique_ptr<platform::InputHookBackend>()> inputHook;
     // Answers the window's own prompts; empty: the modal prompt window.
     std::function<UINT(std::wstring_view textId, int buttonMode)> answerPrompt;
+    // The window is told it runs against the emulated devices.
+    bool simulated = false;
 };
 
 } // namespace testing_support

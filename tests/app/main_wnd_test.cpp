@@ -3,6 +3,7 @@
 
 #include "app/device_option_ui.h"
 #include "app/msg_wnd.h"
+#include "app/simulation_hook.h"
 #include "device/usb_ids.h"
 #include "devsim/keyboard.h"
 #include "platform/event.h"
@@ -80,6 +81,42 @@ TEST_F(MainWindowTest, StartsWithTheMouseAndKeyboardHiddenAndTheNoDeviceNotice)
     EXPECT_TRUE(visible(L"No_device_Link"));
     EXPECT_FALSE(window().tileControl(0)->IsVisible());
     EXPECT_FALSE(window().tileControl(1)->IsVisible());
+    // A run against real devices offers the emulated keyboard as another run.
+    EXPECT_TRUE(visible(L"no_device_command"));
+    EXPECT_FALSE(visible(L"nodevice_plug_btn"));
+}
+
+TEST_F(MainWindowTest, TheNoDevicePageOfAnEmulatedRunPlugsTheEmulatedKeyboardIn)
+{
+    simulated = true;
+    std::vector<std::pair<ui::script::SimAction, ui::script::SimLink>> asked;
+    bool plugs = false;
+    app::setSimulationHandler([&](ui::script::SimAction action, ui::script::SimLink link) {
+        asked.emplace_back(action, link);
+        return plugs;
+    });
+    std::vector<std::wstring> prompts;
+    answerPrompt = [&](std::wstring_view textId, int) -> UINT {
+        prompts.emplace_back(textId);
+        return 1;
+    };
+    ASSERT_TRUE(open(true, nullptr, false));
+    ui().render();
+    // Not "start halvek --simulate" to a program started so: what this run can do.
+    EXPECT_FALSE(visible(L"no_device_command"));
+    ASSERT_TRUE(visible(L"nodevice_plug_btn"));
+    EXPECT_EQ(std::wstring(pm().FindControl(L"no_device_try")->GetText()),
+              std::wstring(CResourceManager::GetInstance()->GetText(L"try_plug_emulated_text")));
+    // A refused plug is said, not silent.
+    ASSERT_TRUE(ui().click(L"nodevice_plug_btn"));
+    EXPECT_EQ(prompts, std::vector<std::wstring>{L"plug_emulated_failed_text"});
+    plugs = true;
+    ASSERT_TRUE(ui().click(L"nodevice_plug_btn"));
+    EXPECT_EQ(prompts.size(), 1u);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].first, ui::script::SimAction::Plug);
+    EXPECT_EQ(asked[1].second, ui::script::SimLink::Cable);
+    app::setSimulationHandler({});
 }
 
 TEST_F(MainWindowTest, KeyboardPluggedWhileRunningGetsATileAndBecomesTheActiveDevice)

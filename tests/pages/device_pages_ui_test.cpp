@@ -292,7 +292,8 @@ TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)
     EXPECT_EQ(keyboardModel().profile().LoadSystemStages().repeatDelay, 3);
     CControlUI* label = pm().FindControl(L"repeat_delay_time_label1");
     ASSERT_NE(label, nullptr);
-    EXPECT_TRUE(std::wstring(label->GetText()).ends_with(L"1000ms"));
+    // The unit reads as on the options: "1000 ms".
+    EXPECT_TRUE(std::wstring(label->GetText()).ends_with(L"1000 ms")) << std::wstring(label->GetText());
     shoot("system-changed");
     ASSERT_TRUE(ui().click(L"winlockflag_option"));
     EXPECT_EQ(settingsByte(kWinLockByte), 0);

@@ -19,6 +19,7 @@
 #include "shell/main_messages.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
+#include "ui/resource_manager.h"
 #include "ui/slider_ui.h"
 
 #include <array>
@@ -217,10 +218,19 @@ TEST_F(LightPageWindowTest, ColourEditsAreHeldToAByteAndEndTheColourCycle)
     EXPECT_EQ(deviceRecord()[5], 0);
     EXPECT_FALSE(seven->IsSelected());
 
-    // A minus sign does not come back as a bright 251.
+    // The field takes digits only: a minus sign never reaches it.
     typeInto(L"deng_edit_R", L"-5", L"deng_edit_B");
-    EXPECT_EQ(std::wstring(ui().find(L"deng_edit_R")->GetText()), L"0");
-    EXPECT_EQ(deviceRecord()[6], 0);
+    EXPECT_EQ(std::wstring(ui().find(L"deng_edit_R")->GetText()), L"5");
+    EXPECT_EQ(deviceRecord()[6], 5);
+    // Text that is not a number (pasted, say) is refused on the field, not sent as 0.
+    for (const std::wstring text : {L"12a", L"-5", L"0x10", L"1 2"}) {
+        ASSERT_TRUE(ui().click(L"deng_edit_R"));
+        ui().find(L"deng_edit_R")->SetText(text);
+        ASSERT_TRUE(ui().click(L"deng_edit_B"));
+        EXPECT_EQ(std::wstring(ui().find(L"deng_edit_R")->GetText()), L"5") << text;
+        EXPECT_EQ(deviceRecord()[6], 5) << text;
+        EXPECT_EQ(kb().GetLightSettings().red, 5) << text;
+    }
     typeInto(L"deng_edit_B", L"", L"deng_edit_R");
     EXPECT_EQ(std::wstring(ui().find(L"deng_edit_B")->GetText()), L"0");
     EXPECT_EQ(deviceRecord()[8], 0);
@@ -446,6 +456,80 @@ TEST_F(LightPageWindowTest, TheSynchronisedLightingWorkerIdlesWithoutDevicesInSt
     // About once a second, and it lights nothing.
     EXPECT_LE(worker.idleWakes() - wakes, std::uint64_t(seconds.count()) + 3);
     EXPECT_EQ(worker.steps(), 0u);
+}
+
+namespace {
+
+template <class T> T* findByNameAs(CControlUI* parent, std::wstring_view name)
+{
+    CControlUI* control = pages::findByName(parent, name);
+    return control ? dynamic_cast<T*>(control) : nullptr;
+}
+
+// The effect list's row texts (text ids) of a page.
+std::vector<std::wstring> effectRows(CLightControlUI* page)
+{
+    std::vector<std::wstring> rows;
+    auto* combo = page ? findByNameAs<CComboUI>(page, L"light_combo_modeSelect") : nullptr;
+    for (int i = 0; combo && i < combo->GetCount(); ++i)
+        rows.emplace_back(combo->GetItemAt(i)->GetUserData());
+    return rows;
+}
+
+bool isSelected(CLightControlUI* page, std::wstring_view name)
+{
+    auto* option = findByNameAs<COptionUI>(page, name);
+    return option && option->IsSelected();
+}
+
+} // namespace
+
+TEST_F(LightPageWindowTest, EachDeviceShowsItsOwnEffectsAndKeepsItsOwnDirection)
+{
+    openWithDevices(true);
+    CLightControlUI* mousePage = pages::lightPageOf(mouseDevice());
+    ASSERT_NE(mousePage, nullptr);
+    const auto keyboardRows = effectRows(page());
+    const auto mouseRows = effectRows(mousePage);
+    ASSERT_EQ(keyboardRows.size(), kb().presets().effectNames.size());
+    EXPECT_EQ(keyboardRows[3], L"light_effect_sweep");
+    // The mouse's ten effects under their own names; the effect codes stay the shared ones,
+    // so its static colour (3) is what the keyboard calls Static (6) when synchronised.
+    ASSERT_EQ(mouseRows.size(), 10u);
+    EXPECT_EQ(mouseRows[3], L"light_effect_static");
+    EXPECT_EQ(mouseRows[9], L"light_effect_off");
+    for (const auto& row : mouseRows) {
+        EXPECT_NE(row, L"light_effect_column_wave");
+        EXPECT_NE(row, L"light_effect_rain");
+        EXPECT_FALSE(CResourceManager::GetInstance()->GetText(row).empty()) << row;
+    }
+
+    // A direction on the keyboard survives the mouse's page being shown and changed.
+    selectEffect(1);
+    ASSERT_TRUE(ui().click(L"deng_FXR_check"));
+    EXPECT_TRUE(isSelected(page(), L"deng_FXR_check"));
+    pages::refreshLightPage(*mouseDevice());
+    auto* mouseFirst = findByNameAs<COptionUI>(mousePage, L"deng_FXL_check");
+    ASSERT_NE(mouseFirst, nullptr);
+    mouseFirst->Selected(true, false);
+    EXPECT_TRUE(isSelected(page(), L"deng_FXR_check"));
+    EXPECT_FALSE(isSelected(page(), L"deng_FXL_check"));
+    EXPECT_EQ(kb().GetLightSettings().direction, 0);
+    // Swatches likewise belong to one page.
+    ASSERT_TRUE(ui().click(L"color_option_2"));
+    findByNameAs<COptionUI>(mousePage, L"color_option_7")->Selected(true, false);
+    EXPECT_TRUE(isSelected(page(), L"color_option_2"));
+
+    // With two devices an effect without a shared number says so where the button would be.
+    window().ResizeClient(1500, 960);
+    ui().render();
+    EXPECT_FALSE(shown(L"deng_same_mode"));
+    EXPECT_TRUE(shown(L"deng_same_mode_note"));
+    selectEffect(6);
+    ui().render();
+    EXPECT_TRUE(shown(L"deng_same_mode"));
+    EXPECT_FALSE(shown(L"deng_same_mode_note"));
+    shoot("light-two-devices");
 }
 
 TEST_F(LightPageWindowTest, TheMousePageHasItsOwnProfilePanel)

@@ -11,6 +11,7 @@
 #include "pages/macro_control_ui.h"
 #include "pages/macro_page.h"
 #include "pages/page_handlers.h"
+#include "platform/text.h"
 #include "profile/key_codes.h"
 #include "profile/keyboard_profile_data.h"
 #include "support/scripted_input_hook.h"
@@ -18,6 +19,7 @@
 
 #include <json/reader.h>
 
+#include <array>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -257,7 +259,82 @@ TEST_F(MacroPageTest, FourRecordedKeysReachTheFileAndAfterApplyTheKeyboard)
     ASSERT_EQ(model().selectedMacro(), 1);
     ASSERT_TRUE(clickIn(L"macro_btn_save"));
     EXPECT_EQ(labelText(L"macro_status_label"),
-              L"Saved; no key uses this macro, so the keyboard was not written");
+              L"Saved. No key uses this macro, so nothing was written.");
+}
+
+TEST_F(MacroPageTest, ControlsThatCannotActAreOffUntilAMacroIsChosen)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
+    const auto macroMemory = [this] {
+        const devsim::KeyboardMemory memory = keyboard.memory();
+        const auto area = memory.area(devsim::Area::Macros);
+        return std::vector<std::uint8_t>(area.begin(), area.end());
+    };
+    const auto before = macroMemory();
+    constexpr std::array kNeedAMacro = {L"macro_btn_starredio",
+                                        L"macro_btn_deleteall",
+                                        L"macro_btn_save",
+                                        L"macro_btn_cancel",
+                                        L"macro_btn_up",
+                                        L"macro_btn_delete",
+                                        L"macro_check_time",
+                                        L"macro_fixed_time_edit",
+                                        L"macro_btn_export",
+                                        L"macro_btn_name_sub",
+                                        L"macro_inset_moveleftkey_btn"};
+    for (const auto name : kNeedAMacro) {
+        ASSERT_NE(inPage(name), nullptr) << platform::toUtf8(name);
+        EXPECT_FALSE(inPage(name)->IsEnabled()) << platform::toUtf8(name);
+    }
+    EXPECT_TRUE(shownIn(L"macro_empty_hint"));
+    // Clicks on them reach nothing: no macro, no recording, no device write.
+    EXPECT_FALSE(clickIn(L"macro_btn_starredio"));
+    EXPECT_FALSE(clickIn(L"macro_btn_save"));
+    EXPECT_EQ(grabs, 0);
+    EXPECT_FALSE(shownIn(L"macro_status_label"));
+    EXPECT_EQ(macroMemory(), before);
+
+    ASSERT_TRUE(clickIn(L"macro_btn_name_add"));
+    for (const auto name : kNeedAMacro)
+        EXPECT_TRUE(inPage(name)->IsEnabled()) << platform::toUtf8(name);
+    EXPECT_FALSE(shownIn(L"macro_empty_hint"));
+    // While recording only stopping acts.
+    ASSERT_TRUE(clickIn(L"macro_btn_starredio"));
+    for (const auto name : {L"macro_btn_save", L"macro_btn_deleteall", L"macro_fixed_time_edit",
+                            L"macro_inset_moveleftkey_btn"})
+        EXPECT_FALSE(inPage(name)->IsEnabled()) << platform::toUtf8(name);
+    ASSERT_TRUE(clickIn(L"macro_btn_stopredio"));
+    EXPECT_TRUE(inPage(L"macro_btn_save")->IsEnabled());
+
+    // Deleting the only macro leaves nothing chosen: off again.
+    ASSERT_TRUE(clickIn(L"macro_btn_name_sub"));
+    ASSERT_TRUE(model().names().empty());
+    EXPECT_FALSE(inPage(L"macro_btn_starredio")->IsEnabled());
+    EXPECT_FALSE(inPage(L"macro_btn_save")->IsEnabled());
+}
+
+TEST_F(MacroPageTest, AnImportedMacroIsNamedAfterItsFile)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
+    const std::string events = R"({"MacroName": "theirs", "Events": [
+        {"Type": 10, "Action": "down", "Button": 4, "Delay": "20"}]})";
+    const std::string longName(40, 'x');
+    for (const std::string name : {"Reload spray", "Reload spray", "   ", longName.c_str()})
+        writeText(m_dir / (name + ".mac"), events);
+    run(L"macro_btn_import", (m_dir / "Reload spray.mac").wstring());
+    run(L"macro_btn_import", (m_dir / "Reload spray.mac").wstring());
+    run(L"macro_btn_import", (m_dir / "   .mac").wstring());
+    run(L"macro_btn_import", (m_dir / (longName + ".mac")).wstring());
+    EXPECT_TRUE(prompts.empty());
+    // A name already taken or blank keeps the numbered one; a long one is cut to fit.
+    EXPECT_EQ(model().names(), (std::vector<std::wstring>{L"Reload spray", L"macro_1", L"macro_2",
+                                                          std::wstring(32, L'x')}));
+    EXPECT_EQ(model().selectedMacro(), 3);
+    EXPECT_EQ(labelText(L"macro_name_item"), L"Reload spray");
+    // The name is the library's: a fresh look at the folder finds it there.
+    profile::MacroLibrary again(model().library().macroPath(0).parent_path());
+    again.Load();
+    EXPECT_EQ(again.find(L"Reload spray"), 0);
 }
 
 TEST_F(MacroPageTest, RecordingBeforeAfterAndReplacingOneFromTheActionMenu)
@@ -480,11 +557,11 @@ TEST_F(MacroPageTest, HostileMacroFilesAreRefusedOrClampedAndNothingIsLost)
     run(L"macro_btn_import", (m_dir / "delays.mac").wstring());
     EXPECT_TRUE(prompts.empty());
     ASSERT_EQ(model().names().size(), 2u);
-    EXPECT_EQ(model().names()[1], L"macro_2");
+    EXPECT_EQ(model().names()[1], L"delays");
     EXPECT_EQ(model().selectedMacro(), 1);
     const std::string stored = readText(model().library().macroPath(1));
     EXPECT_NE(stored, delays);
-    EXPECT_NE(stored.find("\"MacroName\" : \"macro_2\""), std::string::npos) << stored;
+    EXPECT_EQ(stored.find("theirs"), std::string::npos) << stored;
     ASSERT_EQ(model().rows().size(), 4u);
     EXPECT_EQ(model().rows()[0].delay, L"65535");
     EXPECT_EQ(model().rows()[1].delay, L"0");

@@ -263,7 +263,8 @@ TEST_F(MusicWindowTest, ChoosingAndColouringAStyleComesBackFromTheFile)
 {
     windows::AudioStyleFile file(m_dir / "AudioFile.json", kDefault);
     openWindow(file.open());
-    EXPECT_EQ(std::wstring(m_ui->find(L"audio_edit_name1")->GetText()), L"第一组");
+    // A default name reads in the user's language; the file keeps the default.
+    EXPECT_EQ(std::wstring(m_ui->find(L"audio_edit_name1")->GetText()), L"Group 1");
     EXPECT_TRUE(m_ui->findAs<COptionUI>(L"audio_select_tab1")->IsSelected());
 
     ASSERT_TRUE(m_ui->click(L"audio_select_tab3"));
@@ -282,7 +283,11 @@ TEST_F(MusicWindowTest, ChoosingAndColouringAStyleComesBackFromTheFile)
     ASSERT_TRUE(m_ui->type(L"audio_edit_name2", L""));
     ASSERT_TRUE(m_ui->click(L"audio_edit_name4"));
     EXPECT_EQ(m_window->styles().names[1], L"第二组");
-    EXPECT_EQ(std::wstring(m_ui->find(L"audio_edit_name2")->GetText()), L"第二组");
+    EXPECT_EQ(std::wstring(m_ui->find(L"audio_edit_name2")->GetText()), L"Group 2");
+    // Left as shown, a default name is still the default.
+    ASSERT_TRUE(m_ui->click(L"audio_edit_name1"));
+    ASSERT_TRUE(m_ui->click(L"audio_edit_name4"));
+    EXPECT_EQ(m_window->styles().names[0], L"第一组");
     m_ui->find(L"audio_edit_name4")->SetText(L"Live set"); // typed, not yet left
     saveShot(*m_ui, "music_window.png");
 
@@ -291,6 +296,7 @@ TEST_F(MusicWindowTest, ChoosingAndColouringAStyleComesBackFromTheFile)
     EXPECT_EQ(m_window->GetHWND(), nullptr);
     const windows::AudioStyles chosen = m_window->styles();
     EXPECT_EQ(chosen.names[3], L"Live set");
+    EXPECT_EQ(chosen.names[0], L"第一组");
     ASSERT_TRUE(file.save(chosen));
     closeWindow();
 

@@ -193,6 +193,45 @@ TEST_F(SetWindowTest, TheCheckThreadsRecordsReachTheListThroughTheWindowsMessage
     EXPECT_EQ(m_set->updateRows(), 1u);
 }
 
+TEST_F(SetWindowTest, TheServiceAddressIsRefusedInWordsOrSavedAndAskedAtOnce)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    ASSERT_TRUE(openUpdateTab({}, update::buildEntries({}, update::applicationVersion())));
+    const auto settings = m_dir / "updates.conf";
+    m_set->setSettingsFile(settings);
+    ASSERT_TRUE(m_setUi->click(L"set_update_opt"));
+    m_setUi->render();
+    EXPECT_EQ(setText(L"update_status_label"), L"No update service is configured");
+    CControlUI* edit = m_set->GetPaintManager().FindControl(L"update_service_edit");
+    ASSERT_NE(edit, nullptr);
+    const std::pair<std::wstring, std::wstring> refused[] = {
+        {L"updates.example/api/", L"The address must start with https:// or http://."},
+        {L"https://up dates.example/", L"The address cannot hold spaces."},
+        {L"https:///api/", L"The address needs a server name after the ://."}};
+    for (const auto& [typed, words] : refused) {
+        edit->SetText(typed);
+        ASSERT_TRUE(m_setUi->click(L"update_service_save"));
+        EXPECT_EQ(setText(L"update_service_message"), words);
+        EXPECT_EQ(platform::SettingsStore(settings).text(update::kBaseUrlSetting), std::nullopt);
+        EXPECT_EQ(m_set->updateRows(), 0u);
+    }
+    // Taken without the blanks around it, kept, and asked at once.
+    edit->SetText(L"  https://127.0.0.1:9/api/ ");
+    ASSERT_TRUE(m_setUi->click(L"update_service_save"));
+    EXPECT_EQ(setText(L"update_service_message"), L"Saved.");
+    EXPECT_EQ(platform::SettingsStore(settings).text(update::kBaseUrlSetting),
+              L"https://127.0.0.1:9/api/");
+    EXPECT_EQ(setText(L"update_service_edit"), L"https://127.0.0.1:9/api/");
+    EXPECT_TRUE(m_setUi->waitFor(
+        [&] { return setText(L"update_status_label") == L"The update service did not answer"; }));
+    EXPECT_EQ(m_set->updateRows(), 1u);
+    // Emptied: no service again.
+    edit->SetText(L"");
+    ASSERT_TRUE(m_setUi->click(L"update_service_save"));
+    EXPECT_EQ(platform::SettingsStore(settings).text(update::kBaseUrlSetting), std::nullopt);
+    EXPECT_EQ(setText(L"update_status_label"), L"No update service is configured");
+}
+
 // The whole update tab against a local service: the keyboard's newer firmware is listed,
 // downloaded through halvek-update with its progress in the row, and lands inside the
 // update folder at the size the service gave, whatever name the service chose.

@@ -149,8 +149,10 @@ void UsbDeviceShell::setMultiDevice(bool multi)
 
 void UsbDeviceShell::setLightingControl(bool control)
 {
-    (void)m_device.model().setLightingControl(control ? model::LightingControl::Host
-                                                      : model::LightingControl::OtherProgram);
+    const protocol::Status status = m_device.model().setLightingControl(
+        control ? model::LightingControl::Host : model::LightingControl::OtherProgram);
+    if (status != protocol::Status::Ok)
+        platform::debugOutput("lighting control not taken: " + protocol::describe(status));
 }
 
 void UsbDeviceShell::rebuildKeyLabels()

@@ -231,6 +231,8 @@ private:
     bool settlePendingOf(const std::vector<shell::ShellDevice*>& devices);
     // The status bar's marker of the active device's unsaved or unwritten edits.
     void showPendingState();
+    // The device the marker speaks of: the active one, else one with pending edits.
+    shell::ShellDevice* pendingDevice() const;
     // main_wnd_hook.cpp
     void deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void hookFocusLost();

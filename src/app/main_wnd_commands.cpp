@@ -235,7 +235,7 @@ void CMainWnd::onClickFirst(const shell::Route& route, TNotifyUI& msg)
     if (command == L"pending_commit_btn") {
         // Another program may have deleted or renamed the shown profile: the view moves
         // first, so the save never lands in a file no list names.
-        if (shell::ShellDevice* device = activeDevice();
+        if (shell::ShellDevice* device = pendingDevice();
             device && (!m_editGuard || m_editGuard(device)) &&
             device->saveAndWrite() == shell::Pending::Unsaved)
             prompt(L"change_not_saved_text", 0);
@@ -438,15 +438,21 @@ bool CMainWnd::settlePendingOf(const std::vector<shell::ShellDevice*>& devices)
     return true;
 }
 
+shell::ShellDevice* CMainWnd::pendingDevice() const
+{
+    // The shown device's edits; else those kept for a device whose tile is gone.
+    shell::ShellDevice* device = activeDevice();
+    if (device && device->pending() != shell::Pending::None)
+        return device;
+    for (shell::ShellDevice* other : m_devices)
+        if (other->pending() != shell::Pending::None)
+            return other;
+    return device;
+}
+
 void CMainWnd::showPendingState()
 {
-    // The shown device's edits; else those kept for a device that was unplugged.
-    const shell::ShellDevice* device = activeDevice();
-    if (!device || device->pending() == shell::Pending::None) {
-        for (const shell::ShellDevice* other : m_devices)
-            if (other->pending() != shell::Pending::None && !other->isOnline())
-                device = other;
-    }
+    const shell::ShellDevice* device = pendingDevice();
     const shell::Pending state = device ? device->pending() : shell::Pending::None;
     const bool gone = device && !device->isOnline();
     if (CControlUI* label = m_pm.FindControl(L"pending_status")) {

@@ -233,6 +233,7 @@ TEST_F(UnwrittenChangesTest, AnUnsavedKeyEditSurvivesAnUnplugAndIsWrittenOnRetur
     keyboard.unplug(devsim::KeyboardLink::Cable);
     ASSERT_TRUE(ui().waitFor([&] { return !online(); }, 5s));
     EXPECT_EQ(pendingText(), L"● Unplugged: change kept");
+    shoot("unplugged");
     keyboard.plug(devsim::KeyboardLink::Cable);
     ASSERT_TRUE(ui().waitFor([&] { return online() && keyMapEntry(kKey) == kCtrlA; }, 10s));
     // Written, still unsaved: the file is not changed behind the user's back.

@@ -18,6 +18,7 @@
 #include "profile/keyboard_profile_data.h"
 #include "profile/macro_library.h"
 #include "ui/combo_ui.h"
+#include "ui/menu_wnd.h"
 
 #include <array>
 #include <chrono>
@@ -337,4 +338,32 @@ TEST_F(UnwrittenChangesTest, SwitchingDeviceWithAPendingEditAsksFirst)
     EXPECT_EQ(window().activeDevice(), window().deviceAt(mouseTile));
     EXPECT_EQ(keyboardShell->pending(), shell::Pending::None);
     EXPECT_EQ(keyboardOnly.keys().at(kKey).current, profile::makeCode(0x20, 0x00, 0x29));
+}
+
+// The tray's Exit asks as the close does: cancel keeps the program and the edit; save and
+// write stores the edit before the program ends.
+TEST_F(UnwrittenChangesTest, TheTraysExitAsksAboutAPendingEdit)
+{
+    openWithKeyboard();
+    ASSERT_NO_FATAL_FAILURE(editKeyInMemory());
+    const std::filesystem::path file = keyboardModel().GetProfilePath();
+    auto storedInFile = [&] {
+        profile::CKeyboardProfiledata data;
+        data.LoadProfileFile(file);
+        return data.LoadKeyList().at(kKey).current;
+    };
+
+    windowAnswer = kCancel;
+    ASSERT_TRUE(ui::postMenuCommand(window().GetHWND(), L"exit"));
+    ui().pump();
+    ASSERT_EQ(windowPrompts, std::vector<std::wstring>{L"pending_close_question_text"});
+    EXPECT_TRUE(window().IsWindowVisible());
+    EXPECT_EQ(pending(), shell::Pending::Unsaved);
+    EXPECT_EQ(storedInFile(), profile::makeCode(0x20, 0x00, 0x29));
+
+    windowAnswer = kSaveAndWrite;
+    ASSERT_TRUE(ui::postMenuCommand(window().GetHWND(), L"exit"));
+    ui().pump();
+    EXPECT_EQ(windowPrompts.size(), 2u);
+    EXPECT_EQ(storedInFile(), profile::makeCode(0x20, 0x01, 0x06));
 }

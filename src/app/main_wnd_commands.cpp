@@ -236,9 +236,14 @@ void CMainWnd::onClickFirst(const shell::Route& route, TNotifyUI& msg)
         // Another program may have deleted or renamed the shown profile: the view moves
         // first, so the save never lands in a file no list names.
         if (shell::ShellDevice* device = pendingDevice();
-            device && (!m_editGuard || m_editGuard(device)) &&
-            device->saveAndWrite() == shell::Pending::Unsaved)
-            prompt(L"change_not_saved_text", 0);
+            device && (!m_editGuard || m_editGuard(device))) {
+            const shell::Pending left = device->saveAndWrite();
+            // The retry the user asked for says why it fell short, as the pages do.
+            if (left == shell::Pending::Unsaved)
+                prompt(L"change_not_saved_text", 0);
+            else if (left == shell::Pending::Unwritten && !device->pendingReason().empty())
+                prompt(device->pendingReason(), 0);
+        }
         showPendingState();
         return;
     }

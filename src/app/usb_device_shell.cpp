@@ -186,6 +186,12 @@ shell::Pending UsbDeviceShell::saveAndWrite()
     return pending();
 }
 
+std::wstring_view UsbDeviceShell::pendingReason() const
+{
+    const auto words = m_device.pending().reason();
+    return words ? words->textId : std::wstring_view();
+}
+
 void UsbDeviceShell::discardPending()
 {
     pages::discardPending(m_device.model(), m_device.pending());

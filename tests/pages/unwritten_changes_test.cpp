@@ -186,6 +186,8 @@ TEST_F(UnwrittenChangesTest, AKeyMapWriteRefusedThenCutShortIsKeptAndWrittenOnRe
     keyboard.injectFaults({devsim::Fault::UnplugMidWrite});
     ASSERT_TRUE(ui().click(L"pending_commit_btn"));
     EXPECT_NE(pending(), shell::Pending::None);
+    ASSERT_FALSE(windowPrompts.empty()); // the retry says why it fell short
+    EXPECT_EQ(windowPrompts.back(), L"change_not_written_gone_text");
     ASSERT_NO_FATAL_FAILURE(replug());
     EXPECT_EQ(keyMapEntry(kKey), kCtrlA);
 }

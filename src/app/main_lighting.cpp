@@ -4,6 +4,7 @@
 #include "app/lighting_sync/same_lighting.h"
 #include "pages/devices/tessary_usb_device.h"
 #include "pages/light_page_binding.h"
+#include "platform/debug_output.h"
 #include "shell/shell_device.h"
 
 namespace app {
@@ -40,7 +41,8 @@ MainLighting::MainLighting() : m_worker(m_devices, m_settings)
 
 MainLighting::~MainLighting()
 {
-    (void)stop();
+    if (!stop())
+        platform::debugOutput(L"synchronised lighting has not ended in time");
 }
 
 bool MainLighting::addDevice(DeviceLists::Kind kind, shell::ShellDevice& device)
@@ -54,6 +56,12 @@ bool MainLighting::addDevice(DeviceLists::Kind kind, shell::ShellDevice& device)
             pages::showLightSettings(*object, settings);
         },
         [object](int mode) { pages::showLightMode(*object, mode); });
+    view->setCommitted([object](const pages::ChangeResult& result, bool saveTried) {
+        if (saveTried)
+            object->pending().committed(pages::ProfileBlock::Lighting, result);
+        else
+            object->pending().written(pages::ProfileBlock::Lighting, result.written);
+    });
     if (!m_devices.add(view.get()))
         return false;
     m_views.emplace_back(&device, std::move(view));

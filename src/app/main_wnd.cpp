@@ -645,11 +645,12 @@ void CMainWnd::handleCopyData(const COPYDATASTRUCT* data)
         if (m_audio && data->cbData > 0)
             m_audio->noteSound();
         // Only the bytes that arrived are read; the feed reads missing samples as 0.
-        if (m_lighting && data->lpData && data->cbData > 0)
-            (void)m_lighting->copyData(
+        if (m_lighting && data->lpData && data->cbData > 0 &&
+            !m_lighting->copyData(
                 data->dwData,
                 std::span(static_cast<const std::uint8_t*>(data->lpData),
-                          std::min<std::size_t>(data->cbData, kSpectrumPayloadBytes)));
+                          std::min<std::size_t>(data->cbData, kSpectrumPayloadBytes))))
+            platform::debugOutput(L"spectrum data dropped");
     } else if (data->dwData == 2) {
         const auto values = copyDataValues(data, kExternalColourPayloadBytes);
         if (!values)
@@ -668,6 +669,8 @@ void CMainWnd::handleMenuClick(WPARAM wParam)
     const std::wstring name(record->szName);
     ui::releaseMenuCommand(record);
     if (name == L"exit") {
+        if (!settlePendingChanges())
+            return;
         closeChildWindows();
         Close();
         return;
@@ -680,7 +683,7 @@ void CMainWnd::handleMenuClick(WPARAM wParam)
         dispatch(*route, nullptr);
 }
 
-bool CMainWnd::handleRegisteredMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled)
+bool CMainWnd::handleRegisteredMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool&)
 {
     for (const auto name : kHookMessages) {
         if (isMessage(msg, name)) {
@@ -694,7 +697,6 @@ bool CMainWnd::handleRegisteredMessage(UINT msg, WPARAM wParam, LPARAM lParam, b
         return true;
     if (handleGameMessage(msg, wParam, lParam))
         return true;
-    (void)handled;
     return false;
 }
 

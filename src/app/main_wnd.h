@@ -106,6 +106,7 @@ public:
     UINT prompt(std::wstring_view textId, int buttonMode) override;
     UINT promptWithNumber(std::wstring_view textId, long long number, int buttonMode);
     UINT promptText(std::wstring_view text, int buttonMode) override;
+    bool settlePending(shell::ShellDevice& device) override;
     void openAboutWindow();
     // The same-lighting command ("deng_same_mode") from the active device.
     void applySameLighting() override;
@@ -197,6 +198,9 @@ private:
     void applyTileMessage(WPARAM index, LPARAM show);
     void applyOutcome(const TileBoard::Outcome& outcome);
     void selectDeviceFromTiles();
+    // Before the tile `target` is shown: the shown device's pending edits are settled;
+    // false when the user cancelled.
+    bool mayLeaveActiveDevice(std::size_t target);
     void showDevicePages(std::size_t index);
 
     // main_wnd_update.cpp: the update entries of the present devices and the program
@@ -225,11 +229,15 @@ private:
     std::optional<std::filesystem::path> askForFile(bool save, std::wstring_view filterName,
                                                     std::wstring_view extension);
     void hookControl(WPARAM install);
-    // Before the window closes: pending edits are saved and written, dropped, or the close
-    // is cancelled (false).
+    // Before the window closes or the program ends: every device's pending edits are saved
+    // and written, dropped, or the close is cancelled (false).
     bool settlePendingChanges();
+    // One question for the pending edits of `devices`; false when the step is cancelled.
+    bool settlePendingOf(const std::vector<shell::ShellDevice*>& devices);
     // The status bar's marker of the active device's unsaved or unwritten edits.
     void showPendingState();
+    // The device the marker speaks of: the active one, else one with pending edits.
+    shell::ShellDevice* pendingDevice() const;
     // main_wnd_hook.cpp
     void deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void hookFocusLost();

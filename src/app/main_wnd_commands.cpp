@@ -162,7 +162,7 @@ void CMainWnd::runWindowRoute(const shell::Route& route, TNotifyUI* msg)
         platform::debugOutput(L"no system keyboard or mouse settings to open");
     } else if (command == L"device_select_prev" || command == L"device_select_next") {
         const auto target = command == L"device_select_prev" ? m_tiles.previous() : m_tiles.next();
-        if (target)
+        if (target && mayLeaveActiveDevice(*target))
             showTile(*target, true, true);
     } else if (command == L"device_select" || command == L"synchro_device_select") {
         if (msg && msg->pSender && command == L"synchro_device_select") {
@@ -240,9 +240,17 @@ void CMainWnd::onClickFirst(const shell::Route& route, TNotifyUI& msg)
         return;
     }
     if (command == L"pending_commit_btn") {
-        if (shell::ShellDevice* device = activeDevice();
-            device && device->saveAndWrite() == shell::Pending::Unsaved)
-            prompt(L"change_not_saved_text", 0);
+        // Another program may have deleted or renamed the shown profile: the view moves
+        // first, so the save never lands in a file no list names.
+        if (shell::ShellDevice* device = pendingDevice();
+            device && (!m_editGuard || m_editGuard(device))) {
+            const shell::Pending left = device->saveAndWrite();
+            // The retry the user asked for says why it fell short, as the pages do.
+            if (left == shell::Pending::Unsaved)
+                prompt(L"change_not_saved_text", 0);
+            else if (left == shell::Pending::Unwritten && !device->pendingReason().empty())
+                prompt(device->pendingReason(), 0);
+        }
         showPendingState();
         return;
     }
@@ -409,43 +417,77 @@ void CMainWnd::OnControlSetFocus(TNotifyUI& msg)
 
 bool CMainWnd::settlePendingChanges()
 {
+    return settlePendingOf(m_devices);
+}
+
+bool CMainWnd::settlePending(shell::ShellDevice& device)
+{
+    return settlePendingOf({&device});
+}
+
+bool CMainWnd::settlePendingOf(const std::vector<shell::ShellDevice*>& devices)
+{
     std::vector<shell::ShellDevice*> pending;
-    for (shell::ShellDevice* device : m_devices)
+    for (shell::ShellDevice* device : devices)
         if (device->pending() != shell::Pending::None)
             pending.push_back(device);
     if (pending.empty())
         return true;
+    // From the tray the window may be hidden: the question must be seen to be answered.
+    if (!IsWindowVisible())
+        bringForward();
     const UINT answer = prompt(L"pending_close_question_text", kSaveDiscardCancel);
     if (answer == kAnswerDiscard) {
         for (shell::ShellDevice* device : pending)
             device->discardPending();
+        showPendingState();
         return true;
     }
     if (answer != kAnswerConfirm)
         return false;
     for (shell::ShellDevice* device : pending) {
-        // Saved but not written is safe to close on: the device takes the saved profile
-        // when it is next connected. An unsaved change would be lost.
+        // A view the guard moved (its profile deleted elsewhere) has nothing left to save.
+        if (m_editGuard && !m_editGuard(device))
+            continue;
+        // Saved but not written is safe to leave: the device takes the saved profile when
+        // it is next connected. An unsaved change would be lost.
         if (device->saveAndWrite() == shell::Pending::Unsaved) {
             prompt(L"change_not_saved_text", 0);
             showPendingState();
             return false;
         }
     }
+    showPendingState();
     return true;
+}
+
+shell::ShellDevice* CMainWnd::pendingDevice() const
+{
+    // The shown device's edits; else those kept for a device whose tile is gone.
+    shell::ShellDevice* device = activeDevice();
+    if (device && device->pending() != shell::Pending::None)
+        return device;
+    for (shell::ShellDevice* other : m_devices)
+        if (other->pending() != shell::Pending::None)
+            return other;
+    return device;
 }
 
 void CMainWnd::showPendingState()
 {
-    const shell::ShellDevice* device = activeDevice();
+    const shell::ShellDevice* device = pendingDevice();
     const shell::Pending state = device ? device->pending() : shell::Pending::None;
+    const bool gone = device && !device->isOnline();
     if (CControlUI* label = m_pm.FindControl(L"pending_status")) {
         label->SetVisible(state != shell::Pending::None);
-        label->SetText(state == shell::Pending::Unsaved ? L"pending_unsaved_text"
-                                                        : L"pending_unwritten_text");
+        label->SetText(gone                               ? L"pending_unplugged_text"
+                       : state == shell::Pending::Unsaved ? L"pending_unsaved_text"
+                                                          : L"pending_unwritten_text");
     }
+    // Without the device only a save can be done now; the write follows its return.
     if (CControlUI* button = m_pm.FindControl(L"pending_commit_btn"))
-        button->SetVisible(state != shell::Pending::None);
+        button->SetVisible(state == shell::Pending::Unsaved ||
+                           (state == shell::Pending::Unwritten && !gone));
 }
 
 } // namespace app

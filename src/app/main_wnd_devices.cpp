@@ -290,6 +290,8 @@ void CMainWnd::applyOutcome(const TileBoard::Outcome& outcome)
     if (outcome.selectedTile)
         showDevicePages(*outcome.selectedTile);
     setMultiDevice(outcome.multiDevice);
+    // A device that went away with edits pending keeps them, and the status bar says so.
+    showPendingState();
 }
 
 void CMainWnd::showDevicePages(std::size_t index)
@@ -311,15 +313,31 @@ void CMainWnd::showDevicePages(std::size_t index)
         tab->SelectItem(tile->GetPageIndex());
 }
 
+bool CMainWnd::mayLeaveActiveDevice(std::size_t target)
+{
+    const auto current = m_tiles.activeTile();
+    if (!current || *current == target)
+        return true;
+    shell::ShellDevice* device = deviceAt(*current);
+    return !device || settlePending(*device);
+}
+
 void CMainWnd::selectDeviceFromTiles()
 {
     for (std::size_t i = 0; i < m_tileControls.size(); ++i) {
-        if (m_tileControls[i]->IsChosen()) {
-            m_tiles.choose(i);
-            if (m_tiles.tile(i).visible)
-                showDevicePages(i);
+        if (!m_tileControls[i]->IsChosen())
+            continue;
+        if (!mayLeaveActiveDevice(i)) {
+            // Cancelled: the tile of the device still shown is the chosen one again.
+            m_tileControls[i]->SetChosen(false, false);
+            if (const auto current = m_tiles.activeTile())
+                m_tileControls[*current]->SetChosen(true, false);
             break;
         }
+        m_tiles.choose(i);
+        if (m_tiles.tile(i).visible)
+            showDevicePages(i);
+        break;
     }
     for (std::size_t i = 0; i < m_tileControls.size(); ++i)
         m_tiles.setSynchro(i, m_tileControls[i]->IsSynchro());

@@ -41,8 +41,9 @@ void CMainWnd::removeHook(const hook::HookClient* requester)
 {
     const auto client = m_hookClient.lock();
     m_hookClient.reset();
-    if (m_hook)
-        (void)m_hook->Unhook();
+    // 0 only says no keyboard hook was in place; the grabs are released either way.
+    if (m_hook && m_hook->Unhook() == 0)
+        platform::debugOutput(L"no keyboard hook to remove");
     if (client && client.get() != requester)
         client->onHookRemoved();
 }
@@ -57,8 +58,10 @@ void CMainWnd::hookControl(WPARAM install)
     if (install == 0) {
         removeHook();
     } else if (install == 1) {
-        if (const auto client = m_keyCaptureClient.lock())
-            (void)installHook(hook::kModeKeyCapture, client);
+        // A capture that could not start has said why in the trace; the edit stays usable.
+        if (const auto client = m_keyCaptureClient.lock();
+            client && installHook(hook::kModeKeyCapture, client) == 0)
+            platform::debugOutput(L"key capture not started");
     }
 }
 

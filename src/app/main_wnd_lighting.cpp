@@ -18,8 +18,8 @@ void CMainWnd::startLighting()
     for (const auto kind : {DeviceLists::Kind::Keyboard, DeviceLists::Kind::Mouse,
                             DeviceLists::Kind::MousePad, DeviceLists::Kind::Headset}) {
         for (shell::ShellDevice* device : m_lists.list(kind)) {
-            if (!m_lighting->syncDeviceOf(device))
-                (void)m_lighting->addDevice(kind, *device);
+            if (!m_lighting->syncDeviceOf(device) && !m_lighting->addDevice(kind, *device))
+                platform::debugOutput(L"a device is left out of the shared lighting");
         }
     }
     if (!m_lighting->start())
@@ -35,14 +35,16 @@ void CMainWnd::stopLighting()
 void CMainWnd::addLightingDevice(DeviceLists::Kind kind, shell::ShellDevice& device)
 {
     // Devices made before the window's initialisation join when the worker starts.
-    if (m_lighting && !m_lighting->syncDeviceOf(&device))
-        (void)m_lighting->addDevice(kind, device);
+    if (m_lighting && !m_lighting->syncDeviceOf(&device) && !m_lighting->addDevice(kind, device))
+        platform::debugOutput(L"a device is left out of the shared lighting");
 }
 
 void CMainWnd::applySameLighting()
 {
-    if (m_lighting)
-        (void)m_lighting->applySameLighting(activeDevice());
+    // The page offers the command only on effects every device shares; what a device did
+    // not take shows in the status bar.
+    if (m_lighting && !m_lighting->applySameLighting(activeDevice()))
+        platform::debugOutput(L"same lighting: the shown effect has no shared form");
 }
 
 bool CMainWnd::handleGameMessage(UINT msg, WPARAM wParam, LPARAM lParam)

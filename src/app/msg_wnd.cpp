@@ -79,6 +79,8 @@ void CMsgWnd::SetButtonMode(int mode)
         if (confirm) {
             confirm->SetVisible(true);
             confirm->SetText(L"save_and_write_text");
+            // The longer words need room to breathe.
+            confirm->SetFixedWidth(128);
         }
         if (CControlUI* discard = m_pm.FindControl(L"discard_btn"))
             discard->SetVisible(true);

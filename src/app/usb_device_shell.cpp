@@ -149,8 +149,10 @@ void UsbDeviceShell::setMultiDevice(bool multi)
 
 void UsbDeviceShell::setLightingControl(bool control)
 {
-    (void)m_device.model().setLightingControl(control ? model::LightingControl::Host
-                                                      : model::LightingControl::OtherProgram);
+    const protocol::Status status = m_device.model().setLightingControl(
+        control ? model::LightingControl::Host : model::LightingControl::OtherProgram);
+    if (status != protocol::Status::Ok)
+        platform::debugOutput("lighting control not taken: " + protocol::describe(status));
 }
 
 void UsbDeviceShell::rebuildKeyLabels()
@@ -182,6 +184,12 @@ shell::Pending UsbDeviceShell::saveAndWrite()
     if (const auto words = pages::changeMessage(result))
         platform::debugOutput(std::wstring(words->english));
     return pending();
+}
+
+std::wstring_view UsbDeviceShell::pendingReason() const
+{
+    const auto words = m_device.pending().reason();
+    return words ? words->textId : std::wstring_view();
 }
 
 void UsbDeviceShell::discardPending()

@@ -44,6 +44,7 @@ public:
 
     shell::Pending pending() const override;
     shell::Pending saveAndWrite() override;
+    std::wstring_view pendingReason() const override;
     void discardPending() override;
 
     CTessaryUSBDevice& device() { return m_device; }

@@ -88,7 +88,8 @@ std::uint32_t steadyMilliseconds()
 struct DeviceKeys {
     std::vector<profile::KeyAssignment> keys;
     std::unique_ptr<profile::CBasicProfiledata> scratch;
-    std::function<void(std::vector<profile::KeyAssignment>)> store;
+    // Keeps the keys in the profile and saves it; the save's result (0 when saved).
+    std::function<int(std::vector<profile::KeyAssignment>)> store;
 };
 
 std::optional<DeviceKeys> keysOf(model::UsbDeviceModel& device)
@@ -100,7 +101,7 @@ std::optional<DeviceKeys> keysOf(model::UsbDeviceModel& device)
         result.store = [keyboard](std::vector<profile::KeyAssignment> keys) {
             keyboard->profile().StoreKeyList(keys);
             keyboard->setKeys(std::move(keys));
-            (void)keyboard->CommitProfile();
+            return keyboard->CommitProfile();
         };
     } else if (auto* mouse = dynamic_cast<model::MouseModel*>(&device)) {
         result.keys = mouse->keys();
@@ -108,7 +109,7 @@ std::optional<DeviceKeys> keysOf(model::UsbDeviceModel& device)
         result.store = [mouse](std::vector<profile::KeyAssignment> keys) {
             mouse->profile().StoreKeyList(keys);
             mouse->setKeys(std::move(keys));
-            (void)mouse->CommitProfile();
+            return mouse->CommitProfile();
         };
     } else {
         return std::nullopt;
@@ -150,7 +151,7 @@ MacroPage::~MacroPage()
 
 void MacroPage::notice(std::wstring_view textId, std::wstring_view english)
 {
-    (void)m_hooks.prompt(PanelMessage{textId, english, std::nullopt}, 0);
+    m_hooks.prompt(PanelMessage{textId, english, std::nullopt}, 0);
 }
 
 void MacroPage::run(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
@@ -434,21 +435,32 @@ void MacroPage::apply(CMacroControlUI& page, shell::ShellDevice* device)
         return;
     }
     model::UsbDeviceModel& model = usb->model();
+    const std::vector<int> used = model.CollectMacros();
+    // What the device does not take stays pending, so the window offers to write it again
+    // and the device's return writes it.
+    auto settle = [&](protocol::Status status) {
+        usb->pending().written(ProfileBlock::Macros, status);
+        usb->pending().written(ProfileBlock::KeyMap, status);
+    };
     if (!model.channel().isOpen()) {
+        settle(protocol::Status::NoReply);
         page.ShowStatus(L"macro_apply_failed_text", true);
         return;
     }
-    const std::vector<int> used = model.CollectMacros();
     const protocol::MacroWrite written = model.WriteMacros(used);
     const auto verdict = ProfilePanelModel::macroWriteVerdict(written.pageResult());
     if (verdict.message)
-        (void)m_hooks.prompt(*verdict.message, 0);
+        m_hooks.prompt(*verdict.message, 0);
     // Keys must not point at macros the device did not take.
     if (!verdict.continueWithKeyMap || written.status != protocol::Status::Ok) {
+        settle(written.status != protocol::Status::Ok ? written.status
+                                                      : protocol::Status::NothingToWrite);
         page.ShowStatus(L"macro_apply_failed_text", true);
         return;
     }
-    const bool mapped = model.WriteProfileKeyMap(0) == protocol::Status::Ok;
+    const protocol::Status mapStatus = model.WriteProfileKeyMap(0);
+    const bool mapped = mapStatus == protocol::Status::Ok;
+    settle(mapStatus);
     rowsChanged(page, device);
     // A macro no key uses is kept in the library only: the keyboard got nothing of it.
     const bool onDevice = std::find(used.begin(), used.end(), macro) != used.end();
@@ -488,7 +500,16 @@ void MacroPage::deleteMacro(CMacroControlUI& page, shell::ShellDevice* device)
         return;
     page.ShowRows();
     if (result == MacroDeleteResult::CurrentKeysChanged) {
-        keys->store(std::move(keys->keys));
+        ChangeResult stored;
+        stored.save(keys->store(std::move(keys->keys)));
+        if (stored.saved) {
+            usb->pending().saved(true);
+        } else {
+            // The keys changed in memory only: kept, marked and said.
+            usb->pending().edited(ProfileBlock::KeyMap);
+            if (const auto words = changeMessage(stored))
+                m_hooks.prompt(*words, 0);
+        }
         namesChanged(page, device);
         // The device's keys followed their macros: write them again.
         apply(page, device);
@@ -537,7 +558,8 @@ void MacroPage::showMenu(TNotifyUI* msg)
     const RECT frame = m_window.windowFrame();
     point.x += frame.left;
     point.y += frame.top;
-    (void)CMenuWnd::CreateMenu(nullptr, L"XML\\Menus\\macro_action_menu.xml", point, &manager);
+    if (!CMenuWnd::CreateMenu(nullptr, L"XML\\Menus\\macro_action_menu.xml", point, &manager))
+        platform::debugOutput(L"the macro action menu could not be made");
 }
 
 void MacroPage::lockWindow(shell::ShellDevice* device, bool locked)

@@ -23,11 +23,16 @@
 namespace pages {
 namespace {
 
-model::UsbDeviceModel* modelOf(shell::ShellDevice* device)
+CTessaryUSBDevice* usbDeviceOf(shell::ShellDevice* device)
 {
     CControlUI* page = device ? device->page() : nullptr;
-    auto* usb =
-        page ? static_cast<CTessaryUSBDevice*>(page->GetInterface(L"TessaryUSBDevice")) : nullptr;
+    return page ? static_cast<CTessaryUSBDevice*>(page->GetInterface(L"TessaryUSBDevice"))
+                : nullptr;
+}
+
+model::UsbDeviceModel* modelOf(shell::ShellDevice* device)
+{
+    CTessaryUSBDevice* usb = usbDeviceOf(device);
     return usb ? &usb->model() : nullptr;
 }
 
@@ -76,7 +81,7 @@ private:
     void show(const std::optional<PanelMessage>& message)
     {
         if (message)
-            (void)m_hooks.prompt(*message, 0);
+            m_hooks.prompt(*message, 0);
     }
     // Switch and reset: the device loads the panel's profile and writes it.
     void loadDevice(CDeviceProfileUI& panel, shell::ShellDevice* device, StaleMacroKeys stale);
@@ -112,10 +117,11 @@ void Pages::initialise(shell::ShellDevice* device)
 
 void Pages::loadDevice(CDeviceProfileUI& panel, shell::ShellDevice* device, StaleMacroKeys stale)
 {
-    model::UsbDeviceModel* model = modelOf(device);
-    if (!model || !panel.model())
+    CTessaryUSBDevice* usb = usbDeviceOf(device);
+    if (!usb || !panel.model())
         return;
-    const DeviceStepsResult result = loadAndWriteProfile(*model, *panel.model(), stale);
+    const DeviceStepsResult result =
+        loadAndWriteProfile(usb->model(), *panel.model(), stale, usb->pending());
     showSystemPage(device);
     show(result.message);
 }
@@ -184,6 +190,12 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
         m_window.startTimer(shell::kProfileSwitchTimer,
                             static_cast<UINT>(ProfilePanelModel::kSwitchDelay.count()));
     } else if (command == L"device_profile_switch") {
+        if (device && panel->GetSelectedIndex() != model.selectedIndex() &&
+            !m_window.settlePending(*device)) {
+            // Cancelled: the combo names the profile still shown.
+            panel->ShowList();
+            return;
+        }
         const PanelOutcome outcome = model.select(panel->GetSelectedIndex());
         if (outcome.reloadDevice)
             loadDevice(*panel, device, StaleMacroKeys::Drop);
@@ -250,11 +262,13 @@ void Pages::system(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice
     }
     if (!field)
         return;
-    const auto stages = applySystemChange(keyboard->keyboard(), *field, value);
+    const SystemChange change = applySystemChange(keyboard->keyboard(), *field, value);
+    keyboard->pending().committed(ProfileBlock::Settings, change.result);
     if (*field == SystemField::PollingRate)
-        page.SetPollingRate(stages.pollingRate);
+        page.SetPollingRate(change.stages.pollingRate);
     else if (*field == SystemField::RepeatDelay)
-        page.SetRepeatDelay(stages.repeatDelay);
+        page.SetRepeatDelay(change.stages.repeatDelay);
+    show(changeMessage(change.result));
 }
 
 } // namespace

@@ -48,6 +48,10 @@ public:
     virtual UINT prompt(std::wstring_view textId, int buttonMode) = 0;
     // A text already in the current language, shown as it is.
     virtual UINT promptText(std::wstring_view text, int buttonMode) = 0;
+    // Before the view leaves `device`'s shown profile: its pending edits are saved and
+    // written, or dropped, as the user answers. False when the user cancelled or the save
+    // failed (and said so): the view must stay.
+    virtual bool settlePending(ShellDevice& device) = 0;
 
     // --- navigation: who carries out a route, and the devices the routes reach ---
     virtual void setPageHandler(RouteOwner owner, PageHandler handler) = 0;

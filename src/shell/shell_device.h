@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 class CControlUI;
 class CPaintManagerUI;
@@ -90,6 +91,8 @@ public:
     virtual Pending pending() const { return Pending::None; }
     // Saves the profile and writes what is pending; what is pending afterwards.
     virtual Pending saveAndWrite() { return Pending::None; }
+    // The language text id saying why the last write or save fell short; empty when none did.
+    virtual std::wstring_view pendingReason() const { return {}; }
     // Drops the pending edits: the profile is read again from its file.
     virtual void discardPending() {}
 };

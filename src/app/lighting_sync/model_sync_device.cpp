@@ -1,6 +1,10 @@
 #include "app/lighting_sync/model_sync_device.h"
 
 #include "device/model/usb_device_model.h"
+#include "platform/debug_output.h"
+
+#include <filesystem>
+#include <system_error>
 
 namespace app::lighting_sync {
 
@@ -52,9 +56,19 @@ void ModelSyncDevice::showEffectMode(int mode)
 void ModelSyncDevice::writeLighting(const profile::LightInfo& settings)
 {
     m_device.SetLightSettings(profile::toWords(settings));
-    (void)m_device.CommitProfile();
-    (void)m_device.ShowLighting();
-    (void)m_device.WriteSlotRecord(0, 0);
+    pages::ChangeResult result;
+    // Another program may have deleted this device's profile: a save would bring its file
+    // back with no list naming it. The window moves the view on the device's next change.
+    std::error_code error;
+    const bool saveTried = std::filesystem::is_regular_file(m_device.GetProfilePath(), error);
+    if (saveTried)
+        result.save(m_device.CommitProfile());
+    else
+        platform::debugOutput(L"lighting not saved: the profile's file is gone");
+    result.device(m_device.ShowLighting());
+    result.device(m_device.WriteSlotRecord(0, 0));
+    if (m_committed)
+        m_committed(result, saveTried);
 }
 
 void ModelSyncDevice::setAudioSpectrum(std::span<const std::int32_t> values)

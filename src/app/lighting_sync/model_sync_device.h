@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/lighting_sync/sync_device.h"
+#include "pages/models/change_result.h"
 
 #include <functional>
 
@@ -16,6 +17,9 @@ class ModelSyncDevice final : public SyncDevice {
 public:
     using ShowSettings = std::function<void(const profile::LightInfo&)>;
     using ShowMode = std::function<void(int)>;
+    // What became of a lighting write, for the device's pending state; `saveTried` is false
+    // when the profile's file was gone and no save was made.
+    using Committed = std::function<void(const pages::ChangeResult& result, bool saveTried)>;
 
     ModelSyncDevice(DeviceKind kind, model::UsbDeviceModel& device, ShowSettings showSettings = {},
                     ShowMode showMode = {});
@@ -34,6 +38,7 @@ public:
     void setExternalColour(std::span<const std::int32_t> values) override;
 
     model::UsbDeviceModel& device() { return m_device; }
+    void setCommitted(Committed committed) { m_committed = std::move(committed); }
 
 private:
     DeviceKind m_kind;
@@ -42,6 +47,7 @@ private:
     const int m_lightCount;
     ShowSettings m_showSettings;
     ShowMode m_showMode;
+    Committed m_committed;
 };
 
 } // namespace app::lighting_sync

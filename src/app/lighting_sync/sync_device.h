@@ -38,8 +38,8 @@ public:
     virtual void writeLighting(const profile::LightInfo& settings) = 0;
 
     // The keyboard's audio lighting input: band values, and the external colour values.
-    virtual void setAudioSpectrum(std::span<const std::int32_t> values) { (void)values; }
-    virtual void setExternalColour(std::span<const std::int32_t> values) { (void)values; }
+    virtual void setAudioSpectrum(std::span<const std::int32_t>) {}
+    virtual void setExternalColour(std::span<const std::int32_t>) {}
 };
 
 } // namespace app::lighting_sync

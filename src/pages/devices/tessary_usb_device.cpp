@@ -190,6 +190,15 @@ void CTessaryUSBDevice::showLight(std::size_t light, std::uint32_t pictureColour
 
 void CTessaryUSBDevice::StartDevice()
 {
+    if (m_pending.isUnsaved()) {
+        // The edits live only in memory: reading the profile file would drop them.
+        const model::ApplyReport report = writeFromMemory();
+        m_pending.rewritten(report, pages::WrittenFrom::Memory);
+        if (const model::StepReport* failed = report.firstFailure())
+            platform::debugOutput("device start: " + failed->name + ": " +
+                                  protocol::describe(failed->status));
+        return;
+    }
     if (m_pending.isUnwritten()) {
         // Reading the device's state first would overwrite the change waiting for it.
         const model::ApplyReport report = ReapplyProfile();
@@ -209,8 +218,30 @@ model::ApplyReport CTessaryUSBDevice::ReapplyProfile()
     return report;
 }
 
+model::ApplyReport CTessaryUSBDevice::writeFromMemory()
+{
+    model::ApplyReport report;
+    model::StepReport read;
+    read.name = "full read";
+    read.status = m_model->ReadDevice();
+    report.steps.push_back(read);
+    if (read.status == protocol::Status::Ok) {
+        model::ApplyReport written = model::applyProfile(*m_model);
+        for (model::StepReport& step : written.steps)
+            report.steps.push_back(std::move(step));
+    }
+    m_model->RefreshView();
+    m_model->StartLighting();
+    return report;
+}
+
 model::ApplyReport CTessaryUSBDevice::ReapplyAfterResume()
 {
+    if (m_pending.isUnsaved()) {
+        const model::ApplyReport report = writeFromMemory();
+        m_pending.rewrittenAfterResume(report, pages::WrittenFrom::Memory);
+        return report;
+    }
     model::ApplyReport report = model::reapplyOnAttach(*m_model);
     m_pending.rewrittenAfterResume(report);
     return report;

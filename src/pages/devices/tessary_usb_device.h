@@ -72,6 +72,9 @@ public:
     virtual void SetFunctionTab(int type);
 
 protected:
+    // While edits are unsaved the device takes the profile as held in memory, edits
+    // included: reading the file would drop them.
+    model::ApplyReport writeFromMemory();
     // Maps the "DeviceKeyButton" children of `panel`.
     void mapButtons(CControlUI* panel);
     void setPicturePanel(CControlUI* panel) { m_picturePanel = panel; }

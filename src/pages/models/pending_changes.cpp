@@ -42,13 +42,27 @@ void PendingChanges::committed(ProfileBlock block, const ChangeResult& result)
         m_unwritten.erase(block);
     else
         m_unwritten.insert(block);
-    m_last = result;
+    // A block written now does not clear why another one is still waiting.
+    if (!result.isComplete() || m_unwritten.empty())
+        m_last = result;
 }
 
-void PendingChanges::rewritten(const model::ApplyReport& report)
+void PendingChanges::written(ProfileBlock block, protocol::Status status)
 {
-    if (m_unsaved)
+    const bool unsaved = m_unsaved;
+    committed(block, writtenBy(status));
+    m_unsaved = unsaved;
+}
+
+void PendingChanges::rewritten(const model::ApplyReport& report, WrittenFrom from)
+{
+    if (from == WrittenFrom::File && m_unsaved)
         return; // the device got the file's profile, which lacks the edits
+    followReport(report);
+}
+
+void PendingChanges::followReport(const model::ApplyReport& report)
+{
     std::set<ProfileBlock> still;
     for (const model::StepReport& step : report.steps) {
         if (step.status == protocol::Status::Ok)
@@ -65,9 +79,9 @@ void PendingChanges::rewritten(const model::ApplyReport& report)
         m_last = ChangeResult{};
 }
 
-void PendingChanges::rewrittenAfterResume(const model::ApplyReport& report)
+void PendingChanges::rewrittenAfterResume(const model::ApplyReport& report, WrittenFrom from)
 {
-    rewritten(report);
+    rewritten(report, from);
     for (const model::StepReport& step : report.steps) {
         if (step.status == protocol::Status::Ok)
             continue;

@@ -15,6 +15,10 @@ namespace pages {
 // The parts of a profile a device takes in separate writes.
 enum class ProfileBlock { Lighting, KeyMap, Macros, Settings };
 
+// Where a whole-profile write took the profile from: its file, or the profile as held in
+// memory with the unsaved edits.
+enum class WrittenFrom { File, Memory };
+
 class PendingChanges {
 public:
     // An edit kept in memory only (the key page's Apply): neither saved nor written.
@@ -22,14 +26,17 @@ public:
     // A commit of `block` ended with `result`. A save stores every edit made so far; a write
     // puts only that block on the device.
     void committed(ProfileBlock block, const ChangeResult& result);
+    // A write of `block` alone, with no save of the profile (the macro page's Apply).
+    void written(ProfileBlock block, protocol::Status status);
     // A save of the whole profile, writing nothing.
     void saved(bool ok) { m_unsaved = m_unsaved && !ok; }
     // The saved profile was written to the device in full (arrival, switch, reset): a
     // pending block stays unwritten only if a step that writes it failed.
-    void rewritten(const model::ApplyReport& report);
+    void rewritten(const model::ApplyReport& report, WrittenFrom from = WrittenFrom::File);
     // The same after a resume, when the device may have lost everything: every block a
     // failed step writes is unwritten from now on, pending before or not.
-    void rewrittenAfterResume(const model::ApplyReport& report);
+    void rewrittenAfterResume(const model::ApplyReport& report,
+                              WrittenFrom from = WrittenFrom::File);
     // Nothing is pending any more: the edits were dropped, or the profile was read again.
     void clear();
 
@@ -41,6 +48,8 @@ public:
     std::optional<PanelMessage> reason() const { return changeMessage(m_last); }
 
 private:
+    void followReport(const model::ApplyReport& report);
+
     bool m_unsaved = false;
     std::set<ProfileBlock> m_unwritten;
     ChangeResult m_last;

@@ -11,23 +11,37 @@ void adoptPanelProfile(model::UsbDeviceModel& device, const ProfilePanelModel& p
 }
 
 DeviceStepsResult loadAndWriteProfile(model::UsbDeviceModel& device, const ProfilePanelModel& panel,
-                                      StaleMacroKeys stale)
+                                      StaleMacroKeys stale, PendingChanges& pending)
 {
     DeviceStepsResult result;
+    // Edits of the profile shown before were settled or dropped by the user's answer.
+    pending.clear();
     adoptPanelProfile(device, panel);
-    (void)device.LoadProfile();
+    if (device.LoadProfile() != 1)
+        platform::debugOutput(L"the panel's profile could not be loaded");
     if (stale == StaleMacroKeys::Drop)
         device.DropStaleMacroKeys();
     device.RefreshView();
-    (void)device.WriteSlotRecord(0, 0);
+    const protocol::Status slot = device.WriteSlotRecord(0, 0);
+    pending.committed(ProfileBlock::Lighting, writtenBy(slot));
+    pending.committed(ProfileBlock::Settings, writtenBy(slot));
 
     const protocol::MacroWrite written = device.WriteMacros(device.CollectMacros());
     auto verdict = ProfilePanelModel::macroWriteVerdict(written.pageResult());
     result.message = verdict.message;
-    if (!verdict.continueWithKeyMap)
+    // Macros that do not fit were not sent; the device has not refused them.
+    pending.committed(
+        ProfileBlock::Macros,
+        writtenBy(written.pageResult() != 0 ? protocol::Status::NothingToWrite : written.status));
+    if (!verdict.continueWithKeyMap) {
+        pending.committed(ProfileBlock::KeyMap, writtenBy(protocol::Status::NothingToWrite));
         return result;
-    (void)device.WriteProfileKeyMap(0);
-    result.keyMapWritten = true;
+    }
+    const protocol::Status keys = device.WriteProfileKeyMap(0);
+    pending.committed(ProfileBlock::KeyMap, writtenBy(keys));
+    result.keyMapWritten = keys == protocol::Status::Ok;
+    if (!result.message)
+        result.message = pending.reason();
     return result;
 }
 

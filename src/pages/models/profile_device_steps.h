@@ -26,9 +26,10 @@ struct DeviceStepsResult {
 };
 
 // Load, refresh, slot record, macros, key map: the switch (stale macro keys dropped) and the
-// reset (kept) of the panel.
+// reset (kept) of the panel. What was pending belonged to the profile shown before; what the
+// device did not take of the new one is pending afterwards, and the message says why.
 DeviceStepsResult loadAndWriteProfile(model::UsbDeviceModel& device, const ProfilePanelModel& panel,
-                                      StaleMacroKeys stale);
+                                      StaleMacroKeys stale, PendingChanges& pending);
 
 // The window's "Save and write": saves the profile once and writes the blocks still pending
 // (macros before the key map that names them). The pending state follows the result.

@@ -51,17 +51,17 @@ bool writesDevice(SystemField field)
     return field != SystemField::RepeatDelay && field != SystemField::RepeatRate;
 }
 
-profile::KeyboardSystemStages applySystemChange(model::KeyboardModel& keyboard, SystemField field,
-                                                int value)
+SystemChange applySystemChange(model::KeyboardModel& keyboard, SystemField field, int value)
 {
     auto& data = keyboard.profile();
-    const profile::KeyboardSystemStages stages = withChange(data.LoadSystemStages(), field, value);
-    const profile::StageWords words = profile::toWords(stages);
+    SystemChange change;
+    change.stages = withChange(data.LoadSystemStages(), field, value);
+    const profile::StageWords words = profile::toWords(change.stages);
     data.StoreSystemStages(words[0], words[1], words[2]);
-    (void)keyboard.CommitProfile();
+    change.result.save(keyboard.CommitProfile());
     if (writesDevice(field))
-        (void)keyboard.WriteSlotRecord(0, 0);
-    return stages;
+        change.result.device(keyboard.WriteSlotRecord(0, 0));
+    return change;
 }
 
 } // namespace pages

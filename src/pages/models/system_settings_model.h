@@ -5,6 +5,7 @@
 // Polling rate and the three flags travel in the slot record; repeat rate and delay have no
 // device field and live in the profile only.
 
+#include "pages/models/change_result.h"
 #include "profile/system_stages.h"
 
 #include <string>
@@ -35,9 +36,14 @@ enum class SystemField { PollingRate, RepeatDelay, RepeatRate, SixKey, WFlag, Wi
 // Whether the change goes to the keyboard as well as the profile.
 [[nodiscard]] bool writesDevice(SystemField field);
 
+struct SystemChange {
+    profile::KeyboardSystemStages stages; // the record after the change
+    ChangeResult result;
+};
+
 // The change applied to the keyboard's profile, saved, and for the device fields the slot
-// record of slot 0 written. The record after the change.
-profile::KeyboardSystemStages applySystemChange(model::KeyboardModel& keyboard, SystemField field,
-                                                int value);
+// record of slot 0 written.
+[[nodiscard]] SystemChange applySystemChange(model::KeyboardModel& keyboard, SystemField field,
+                                             int value);
 
 } // namespace pages

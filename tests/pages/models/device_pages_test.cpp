@@ -61,13 +61,14 @@ protected:
     {
         const pages::PanelOutcome outcome = panel->select(index);
         EXPECT_TRUE(outcome.reloadDevice);
-        return pages::loadAndWriteProfile(keyboard, *panel, pages::StaleMacroKeys::Drop);
+        return pages::loadAndWriteProfile(keyboard, *panel, pages::StaleMacroKeys::Drop, pending);
     }
 
     testing_support::TempDir temp;
     devsim::Keyboard device;
     model::KeyboardModel keyboard;
     std::unique_ptr<pages::ProfilePanelModel> panel;
+    pages::PendingChanges pending;
 };
 
 } // namespace
@@ -100,15 +101,16 @@ TEST_F(DevicePagesTest, SelectingAProfileWritesItsLightingToTheKeyboard)
 
 TEST_F(DevicePagesTest, FlagsAndPollingRateReachTheKeyboardAndTheProfile)
 {
-    pages::applySystemChange(keyboard, SystemField::WinLock, 1);
+    EXPECT_TRUE(pages::applySystemChange(keyboard, SystemField::WinLock, 1).result.isComplete());
     EXPECT_EQ(settingsByte(kWinLockByte), 1);
-    pages::applySystemChange(keyboard, SystemField::WFlag, 5);
+    EXPECT_TRUE(pages::applySystemChange(keyboard, SystemField::WFlag, 5).result.isComplete());
     EXPECT_EQ(settingsByte(kWFlagByte), 1);
-    pages::applySystemChange(keyboard, SystemField::SixKey, 1);
+    EXPECT_TRUE(pages::applySystemChange(keyboard, SystemField::SixKey, 1).result.isComplete());
     EXPECT_EQ(settingsByte(kSixKeyByte), 1);
-    pages::applySystemChange(keyboard, SystemField::PollingRate, 2);
+    EXPECT_TRUE(
+        pages::applySystemChange(keyboard, SystemField::PollingRate, 2).result.isComplete());
     EXPECT_EQ(settingsByte(kPollingRateByte), 2);
-    pages::applySystemChange(keyboard, SystemField::WinLock, 0);
+    EXPECT_TRUE(pages::applySystemChange(keyboard, SystemField::WinLock, 0).result.isComplete());
     EXPECT_EQ(settingsByte(kWinLockByte), 0);
 
     // Saved: a fresh load of the profile file has them.
@@ -125,8 +127,10 @@ TEST_F(DevicePagesTest, RepeatSettingsStayInTheProfileOnly)
     const devsim::KeyboardMemory before = device.memory();
     const auto settingsBefore = before.area(Area::Settings);
     const std::vector<std::uint8_t> snapshot(settingsBefore.begin(), settingsBefore.end());
-    pages::applySystemChange(keyboard, SystemField::RepeatDelay, 3);
-    pages::applySystemChange(keyboard, SystemField::RepeatRate, 17);
+    EXPECT_TRUE(
+        pages::applySystemChange(keyboard, SystemField::RepeatDelay, 3).result.isComplete());
+    EXPECT_TRUE(
+        pages::applySystemChange(keyboard, SystemField::RepeatRate, 17).result.isComplete());
     const devsim::KeyboardMemory after = device.memory();
     const auto settingsAfter = after.area(Area::Settings);
     EXPECT_EQ(std::vector<std::uint8_t>(settingsAfter.begin(), settingsAfter.end()), snapshot);

@@ -81,3 +81,26 @@ TEST(PendingChanges, FollowsEditsCommitsAndRewrites)
     EXPECT_TRUE(pending.isUnsaved());
     EXPECT_TRUE(pending.isUnwritten());
 }
+
+// Writes that save nothing (the macro page's Apply, a rewrite of the profile held in memory)
+// settle what the device holds, never what the file holds; a block written now keeps the
+// reason another block is still waiting.
+TEST(PendingChanges, WritesWithoutASaveLeaveTheUnsavedMark)
+{
+    PendingChanges pending;
+    pending.edited(ProfileBlock::KeyMap);
+    pending.written(ProfileBlock::Macros, Status::DeviceErrorFF);
+    pending.written(ProfileBlock::KeyMap, Status::Ok);
+    EXPECT_TRUE(pending.isUnsaved());
+    EXPECT_EQ(pending.unwrittenBlocks(), std::set<ProfileBlock>{ProfileBlock::Macros});
+    EXPECT_EQ(idOf(pending.reason()), L"change_not_written_refused_text");
+
+    pending.edited(ProfileBlock::KeyMap);
+    pending.rewritten(
+        reportOf({{"full read", Status::Ok}, {"macros", Status::Ok}, {"key map", Status::Ok}}),
+        pages::WrittenFrom::Memory);
+    EXPECT_TRUE(pending.isUnsaved());
+    EXPECT_FALSE(pending.isUnwritten());
+    pending.saved(true);
+    EXPECT_FALSE(pending.hasAny());
+}

@@ -88,8 +88,8 @@ std::uint32_t steadyMilliseconds()
 struct DeviceKeys {
     std::vector<profile::KeyAssignment> keys;
     std::unique_ptr<profile::CBasicProfiledata> scratch;
-    // Keeps the keys in the profile and saves it; the save's result (0 when saved).
-    std::function<int(std::vector<profile::KeyAssignment>)> store;
+    // Keeps the keys in the profile and saves it; the save's result.
+    std::function<model::ProfileResult(std::vector<profile::KeyAssignment>)> store;
 };
 
 std::optional<DeviceKeys> keysOf(model::UsbDeviceModel& device)

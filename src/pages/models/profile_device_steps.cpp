@@ -17,14 +17,22 @@ DeviceStepsResult loadAndWriteProfile(model::UsbDeviceModel& device, const Profi
     // Edits of the profile shown before were settled or dropped by the user's answer.
     pending.clear();
     adoptPanelProfile(device, panel);
-    if (device.LoadProfile() != 1)
+    if (device.LoadProfile() != model::ProfileResult::Ok)
         platform::debugOutput(L"the panel's profile could not be loaded");
     if (stale == StaleMacroKeys::Drop)
         device.DropStaleMacroKeys();
     device.RefreshView();
-    const protocol::Status slot = device.WriteSlotRecord(0, 0);
-    pending.committed(ProfileBlock::Lighting, writtenBy(slot));
-    pending.committed(ProfileBlock::Settings, writtenBy(slot));
+    // A family without a part is not asked for it: its "not supported" is no shortfall.
+    if (device.has(model::Capability::SlotRecord)) {
+        const protocol::Status slot = device.WriteSlotRecord(0, 0);
+        pending.committed(ProfileBlock::Lighting, writtenBy(slot));
+        pending.committed(ProfileBlock::Settings, writtenBy(slot));
+    }
+    if (!device.has(model::Capability::Macros) || !device.has(model::Capability::KeyMap)) {
+        if (!result.message)
+            result.message = pending.reason();
+        return result;
+    }
 
     const protocol::MacroWrite written = device.WriteMacros(device.CollectMacros());
     auto verdict = ProfilePanelModel::macroWriteVerdict(written.pageResult());

@@ -23,11 +23,14 @@ halvek="$build/halvek"
 command -v Xvfb > /dev/null || { echo "Xvfb is missing (apt-get install xvfb)" >&2; exit 2; }
 
 scratch=$(mktemp -d)
+# The runtime folder (device lock files, the instance socket) is a memory file system in a
+# login session (/run/user/UID); one on disk would add the disk's costs to every live frame.
+runtime=$(mktemp -d -p /dev/shm 2> /dev/null || mktemp -d)
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
     wait 2> /dev/null || true
-    rm -rf "$scratch"
+    rm -rf "$scratch" "$runtime"
 }
 trap cleanup EXIT
 
@@ -39,9 +42,9 @@ export DISPLAY=":$(cat "$scratch/display")"
 # Each run gets fresh user folders, so every run starts from the factory profile.
 fresh_folders() {
     local dir="$scratch/$1"
-    rm -rf "$dir" && mkdir -p "$dir/run" && chmod 700 "$dir/run"
+    rm -rf "$dir" "${runtime:?}/$1" && mkdir -p "$dir" "$runtime/$1" && chmod 700 "$runtime/$1"
     export XDG_DATA_HOME="$dir/data" XDG_CONFIG_HOME="$dir/config" XDG_CACHE_HOME="$dir/cache"
-    export XDG_RUNTIME_DIR="$dir/run"
+    export XDG_RUNTIME_DIR="$runtime/$1"
 }
 
 hz=$(getconf CLK_TCK)

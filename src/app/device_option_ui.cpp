@@ -264,11 +264,6 @@ void CDeviceOptionUI::resumeLiveFrames()
 {
     if (!m_pManager || !m_device)
         return;
-    // Over the receiver the picture keeps its slow pace; on the cable each change shows now.
-    if (m_device->isReceiverMode()) {
-        StartTimer(shell::kTileLiveFrameTimer, kLiveFrameReceiver);
-        return;
-    }
     m_pManager->KillTimer(this, shell::kTileLiveFrameTimer);
     showLiveFrame();
 }
@@ -284,9 +279,11 @@ void CDeviceOptionUI::showLiveFrame()
     if (!device.isOnline())
         return;
     const UINT period = device.isReceiverMode() ? kLiveFrameReceiver : kLiveFrameCable;
-    // One wake per change: the device calls the tile back at the next one. A change that
-    // came while this frame was shown is taken at the link's pace, never faster.
-    if (!device.watchLights(changes))
+    // While the colours move the timer comes back at the link's pace; once they stand still
+    // it sleeps until the device wakes the tile with the next change.
+    const bool moving = changes != m_shownLightChanges;
+    m_shownLightChanges = changes;
+    if (moving || !device.watchLights(changes))
         StartTimer(shell::kTileLiveFrameTimer, period);
 }
 

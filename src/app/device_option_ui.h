@@ -83,6 +83,8 @@ private:
     shell::ShellDevice* m_device = nullptr;
     HWND m_notifyWindow = nullptr;
     int m_retries = 0;
+    // The device's light changes the picture last showed.
+    std::uint64_t m_shownLightChanges = 0;
 };
 
 // The wireless power tile: battery level, charging state and the wireless logo.

@@ -44,7 +44,10 @@ export DISPLAY=":$(cat "$scratch/display")"
 if command -v openbox > /dev/null; then
     openbox --sm-disable > /dev/null 2>&1 &
     pids+=($!)
-    sleep 1
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
 fi
 
 # Each run gets fresh user folders, so every run starts from the factory profile.

@@ -1,12 +1,28 @@
 #include "ui/paint_manager_ui.h"
 
 #include "platform/message_queue.h"
+#include "ui/paint_listener.h"
 #include "ui/popup_ui.h"
 #include "ui/window_backend.h"
 
 #include <algorithm>
 
 // Invalidation and painting of the tree into the window's canvas.
+
+namespace {
+
+std::function<void()>& paintListener()
+{
+    static std::function<void()> listener;
+    return listener;
+}
+
+} // namespace
+
+void ui::setPaintListener(std::function<void()> listener)
+{
+    paintListener() = std::move(listener);
+}
 
 void CPaintManagerUI::NeedUpdate()
 {
@@ -145,12 +161,14 @@ void CPaintManagerUI::handlePaint(WPARAM wParam)
         // Laid out all the same: the window's set-up waits for its first layout.
         layOut();
         m_damageAll = true;
-        return;
+    } else {
+        if (wParam != kDamagePaint)
+            m_damageAll = true;
+        paintDamage();
+        presentDamage();
     }
-    if (wParam != kDamagePaint)
-        m_damageAll = true;
-    paintDamage();
-    presentDamage();
+    if (const auto& listener = paintListener())
+        listener();
 }
 
 void CPaintManagerUI::presentDamage()

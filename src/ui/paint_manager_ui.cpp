@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "ui/paint_manager_shared.h"
 #include "ui/popup_ui.h"
+#include "ui/render.h"
 
 #include <algorithm>
 
@@ -104,8 +105,14 @@ void CPaintManagerUI::SetResourcePath(std::wstring_view path)
     }
     if (!value.empty() && value.back() != L'/')
         value.push_back(L'/');
-    std::lock_guard guard(process().lock);
-    process().resourcePath = value;
+    {
+        std::lock_guard guard(process().lock);
+        if (process().resourcePath == value)
+            return;
+        process().resourcePath = value;
+    }
+    // Images are cached by the names the skin gives, which now stand for other files.
+    ui::resetRenderCaches();
 }
 
 void CPaintManagerUI::SetResourceType(int type)

@@ -11,6 +11,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <gio/gio.h>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 namespace ui {
@@ -37,8 +39,27 @@ constexpr const char* kFallbackFamilies = ",Noto Sans,WenQuanYi Micro Hei,Noto S
 
 using SvgHandle = std::unique_ptr<RsvgHandle, FreeWith<g_object_unref>>;
 
+// An image name of the skin, resolved once: the drawing it stands for and its size.
+struct LoadedImage {
+    RsvgHandle* vector = nullptr; // set for a vector image
+    double vectorWidth = 0;
+    double vectorHeight = 0;
+    cairo_surface_t* bitmap = nullptr; // set for a PNG; both null: missing or unreadable
+};
+
+// Names are looked up without building a key: every key of every frame asks.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::wstring_view name) const noexcept
+    {
+        return std::hash<std::wstring_view>{}(name);
+    }
+};
+
 struct Caches {
     std::mutex lock;
+    // By the name as the skin writes it, so a frame's lookups touch no file system.
+    std::unordered_map<std::wstring, LoadedImage, NameHash, std::equal_to<>> names;
     std::map<std::filesystem::path, CairoSurface> images; // null: known to be unreadable
     std::map<std::filesystem::path, SvgHandle> vectors;   // null: known to be unreadable
     // Vector images drawn at one size, so a frame that repaints them only copies pixels.
@@ -98,19 +119,29 @@ CairoSurface decodePng(const std::filesystem::path& path, std::wstring& problem)
 }
 
 // The size an SVG is drawn at by default: its intrinsic size, else its extent.
-std::optional<PixelSize> svgSize(RsvgHandle* handle)
+bool svgExtent(RsvgHandle* handle, double& width, double& height)
 {
-    gdouble width = 0;
-    gdouble height = 0;
-    if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) || width <= 0 ||
-        height <= 0) {
+    gdouble w = 0;
+    gdouble h = 0;
+    if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &w, &h) || w <= 0 || h <= 0) {
         RsvgRectangle ink{};
         RsvgRectangle logical{};
         if (!rsvg_handle_get_geometry_for_layer(handle, nullptr, nullptr, &ink, &logical, nullptr))
-            return std::nullopt;
-        width = logical.width;
-        height = logical.height;
+            return false;
+        w = logical.width;
+        h = logical.height;
     }
+    width = w;
+    height = h;
+    return true;
+}
+
+std::optional<PixelSize> svgSize(RsvgHandle* handle)
+{
+    double width = 0;
+    double height = 0;
+    if (!svgExtent(handle, width, height))
+        return std::nullopt;
     if (!std::isfinite(width) || !std::isfinite(height))
         return PixelSize{std::numeric_limits<std::int64_t>::max(), 1};
     const auto clamp = [](gdouble v) {
@@ -148,9 +179,9 @@ SvgHandle decodeSvg(const std::filesystem::path& path, std::wstring& problem)
 
 // A vector image: an ".svg" file, or the ".svg" beside a named ".png", which then stands
 // for it. Drawn at the size it is shown at, so it stays sharp at every scale.
-RsvgHandle* loadVectorImage(const std::wstring& file)
+// Called with the caches' lock held.
+RsvgHandle* loadVectorImageLocked(Caches& c, std::filesystem::path path)
 {
-    auto path = resolveResourceFile(file);
     if (path.extension() == ".png") {
         path.replace_extension(".svg");
         std::error_code error;
@@ -159,8 +190,6 @@ RsvgHandle* loadVectorImage(const std::wstring& file)
     } else if (path.extension() != ".svg") {
         return nullptr;
     }
-    auto& c = caches();
-    std::lock_guard guard(c.lock);
     if (const auto found = c.vectors.find(path); found != c.vectors.end())
         return found->second.get();
     std::wstring problem;
@@ -170,11 +199,8 @@ RsvgHandle* loadVectorImage(const std::wstring& file)
     return c.vectors.emplace(path, std::move(handle)).first->second.get();
 }
 
-cairo_surface_t* loadImage(const std::wstring& file)
+cairo_surface_t* loadBitmapLocked(Caches& c, const std::filesystem::path& path)
 {
-    const auto path = resolveResourceFile(file);
-    auto& c = caches();
-    std::lock_guard guard(c.lock);
     if (const auto found = c.images.find(path); found != c.images.end())
         return found->second.get();
     std::wstring problem;
@@ -182,6 +208,23 @@ cairo_surface_t* loadImage(const std::wstring& file)
     if (!surface)
         platform::debugOutput(L"image not loaded: " + path.wstring() + L": " + problem);
     return c.images.emplace(path, std::move(surface)).first->second.get();
+}
+
+// The image a name stands for; null members when it is missing or unreadable.
+LoadedImage loadImage(std::wstring_view file)
+{
+    auto& c = caches();
+    std::lock_guard guard(c.lock);
+    if (const auto found = c.names.find(file); found != c.names.end())
+        return found->second;
+    const auto path = resolveResourceFile(file);
+    LoadedImage image;
+    image.vector = loadVectorImageLocked(c, path);
+    if (image.vector && !svgExtent(image.vector, image.vectorWidth, image.vectorHeight))
+        image.vector = nullptr;
+    if (!image.vector)
+        image.bitmap = loadBitmapLocked(c, path);
+    return c.names.emplace(std::wstring(file), image).first->second;
 }
 
 const PangoFontDescription* fontFor(const FontStyle& font, double scale)
@@ -207,6 +250,55 @@ void setColor(cairo_t* cr, DWORD argb)
 {
     cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
                           (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
+}
+
+// Bumped when fonts or scale change: shaped text is then shaped again.
+std::atomic<std::uint64_t> g_renderGeneration{0};
+
+// How a text is shaped, apart from its words and face.
+constexpr unsigned kBold = 1;
+constexpr unsigned kItalic = 2;
+constexpr unsigned kUnderline = 4;
+constexpr unsigned kWrap = 8;
+constexpr unsigned kEllipsis = 16;
+constexpr unsigned kCentre = 32;
+constexpr unsigned kRight = 64;
+struct TextStyle {
+    int pixels = 0;
+    unsigned flags = 0;
+    int width = 0; // only for wrapped or ellipsised text
+    bool operator==(const TextStyle&) const = default;
+};
+struct TextKeyView {
+    std::wstring_view text;
+    std::wstring_view face;
+    TextStyle style;
+};
+struct TextKey {
+    std::wstring text;
+    std::wstring face;
+    TextStyle style;
+    operator TextKeyView() const { return {text, face, style}; }
+};
+struct TextKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(const TextKeyView& key) const noexcept
+    {
+        std::size_t hash = std::hash<std::wstring_view>{}(key.text);
+        const auto mix = [&hash](std::size_t value) {
+            hash ^= value + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
+        };
+        mix(std::hash<std::wstring_view>{}(key.face));
+        mix(std::size_t(key.style.pixels));
+        mix(key.style.flags);
+        mix(std::size_t(key.style.width));
+        return hash;
+    }
+    std::size_t operator()(const TextKey& key) const noexcept { return (*this)(TextKeyView(key)); }
+};
+bool operator==(const TextKeyView& a, const TextKeyView& b)
+{
+    return a.text == b.text && a.face == b.face && a.style == b.style;
 }
 
 class CairoCanvas final : public Canvas {
@@ -374,56 +466,69 @@ public:
     }
 
 private:
+    // A layout is shaped once per text and style; a frame that draws the same words again
+    // (every key's label while the picture animates) only shows it.
     PangoLayout* prepareLayout(std::wstring_view text, const FontStyle& font, double scale,
                                UINT format, int width)
     {
-        PangoLayout* layout = m_layout.get();
+        const bool single = (format & DT_WORDBREAK) == 0;
+        const bool ellipsis = single && (format & DT_END_ELLIPSIS) != 0;
+        TextStyle style;
+        style.pixels = std::max(1, static_cast<int>(std::lround(font.size * scale)));
+        style.flags = (font.bold ? kBold : 0) | (font.italic ? kItalic : 0) |
+                      (font.underline ? kUnderline : 0);
+        if (!single || ellipsis) {
+            style.flags |= (ellipsis ? kEllipsis : kWrap);
+            if ((format & DT_CENTER) != 0)
+                style.flags |= kCentre;
+            else if ((format & DT_RIGHT) != 0)
+                style.flags |= kRight;
+            style.width = width > 0 ? width : -1;
+        }
+        const std::uint64_t generation = g_renderGeneration.load();
+        if (generation != m_layoutGeneration || m_layouts.size() >= kMaxLayouts) {
+            m_layouts.clear();
+            m_layoutGeneration = generation;
+        }
+        const TextKeyView key{text, font.face, style};
+        if (const auto found = m_layouts.find(key); found != m_layouts.end())
+            return found->second.get();
+        PangoLayout* layout = pango_layout_new(pango_layout_get_context(m_layout.get()));
         const std::string utf8 = platform::toUtf8(text);
         pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
         pango_layout_set_font_description(layout, fontFor(font, scale));
-        PangoAttrList* attributes = pango_attr_list_new();
-        if (font.underline)
+        if (font.underline) {
+            PangoAttrList* attributes = pango_attr_list_new();
             pango_attr_list_insert(attributes, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-        pango_layout_set_attributes(layout, attributes);
-        pango_attr_list_unref(attributes);
-        const bool single = (format & DT_WORDBREAK) == 0;
-        const bool ellipsis = single && (format & DT_END_ELLIPSIS) != 0;
-        PangoAlignment alignment = PANGO_ALIGN_LEFT;
-        if ((format & DT_CENTER) != 0)
-            alignment = PANGO_ALIGN_CENTER;
-        else if ((format & DT_RIGHT) != 0)
-            alignment = PANGO_ALIGN_RIGHT;
+            pango_layout_set_attributes(layout, attributes);
+            pango_attr_list_unref(attributes);
+        }
         pango_layout_set_height(layout, -1);
         if (single && !ellipsis) {
             // One unbroken line; drawText aligns it itself.
             pango_layout_set_width(layout, -1);
-            pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_NONE);
-            pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT);
         } else {
             pango_layout_set_width(layout, width > 0 ? width * PANGO_SCALE : -1);
             pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
             pango_layout_set_ellipsize(layout,
                                        ellipsis ? PANGO_ELLIPSIZE_END : PANGO_ELLIPSIZE_NONE);
+            PangoAlignment alignment = PANGO_ALIGN_LEFT;
+            if ((style.flags & kCentre) != 0)
+                alignment = PANGO_ALIGN_CENTER;
+            else if ((style.flags & kRight) != 0)
+                alignment = PANGO_ALIGN_RIGHT;
             pango_layout_set_alignment(layout, alignment);
         }
+        m_layouts.emplace(TextKey{std::wstring(text), font.face, style}, Layout(layout));
         return layout;
     }
 
-    bool paintVector(RsvgHandle* handle, const RECT& rc, const ImageSource& image,
+    bool paintVector(const LoadedImage& loaded, const RECT& rc, const ImageSource& image,
                      std::optional<DWORD> tint)
     {
-        gdouble width = 0;
-        gdouble height = 0;
-        if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &width, &height) || width <= 0 ||
-            height <= 0) {
-            RsvgRectangle ink{};
-            RsvgRectangle logical{};
-            if (!rsvg_handle_get_geometry_for_layer(handle, nullptr, nullptr, &ink, &logical,
-                                                    nullptr))
-                return false;
-            width = logical.width;
-            height = logical.height;
-        }
+        RsvgHandle* handle = loaded.vector;
+        const double width = loaded.vectorWidth;
+        const double height = loaded.vectorHeight;
         RECT source{0, 0, static_cast<int>(width), static_cast<int>(height)};
         if (image.source)
             source = *image.source;
@@ -485,10 +590,11 @@ private:
     {
         if (rc.right <= rc.left || rc.bottom <= rc.top)
             return false;
-        if (RsvgHandle* vector = loadVectorImage(image.file))
-            return paintVector(vector, rc, image, tint);
-        cairo_surface_t* surface = loadImage(image.file);
-        if (!surface || rc.right <= rc.left || rc.bottom <= rc.top)
+        const LoadedImage loaded = loadImage(image.file);
+        if (loaded.vector)
+            return paintVector(loaded, rc, image, tint);
+        cairo_surface_t* surface = loaded.bitmap;
+        if (!surface)
             return false;
         RECT source{0, 0, cairo_image_surface_get_width(surface),
                     cairo_image_surface_get_height(surface)};
@@ -520,9 +626,15 @@ private:
         return true;
     }
 
+    using Layout = std::unique_ptr<PangoLayout, FreeWith<g_object_unref>>;
+    // Enough for every label of a busy page; past it the cache starts again.
+    static constexpr std::size_t kMaxLayouts = 512;
+
     CairoSurface m_surface;
     CairoContext m_cr;
-    std::unique_ptr<PangoLayout, FreeWith<g_object_unref>> m_layout;
+    Layout m_layout; // carries the context every cached layout is made in
+    std::unordered_map<TextKey, Layout, TextKeyHash, std::equal_to<>> m_layouts;
+    std::uint64_t m_layoutGeneration = 0;
 };
 
 } // namespace
@@ -536,6 +648,8 @@ void resetRenderCaches()
 {
     auto& c = caches();
     std::lock_guard guard(c.lock);
+    g_renderGeneration.fetch_add(1);
+    c.names.clear();
     c.images.clear();
     c.rasters.clear();
     c.vectors.clear();

@@ -3,6 +3,7 @@
 #include "platform/message_queue.h"
 #include "platform/text.h"
 #include "ui/focus_order.h"
+#include "ui/paint_listener.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/ui_driver.h"
 #include "ui/window_wnd.h"
@@ -14,9 +15,9 @@ namespace ui::script {
 namespace {
 
 constexpr UINT kRunMessage = WM_APP + 0x5C;
+// "wait" looks again: posted after a window painted, taken only while a wait is on.
+constexpr UINT kRecheckMessage = WM_APP + 0x5D;
 constexpr UINT_PTR kStepTimer = 1;
-// How often "wait" looks again; the windows handle their messages in between.
-constexpr std::chrono::milliseconds kWaitRecheck{20};
 
 bool isShownWindow(HWND hwnd)
 {
@@ -89,6 +90,7 @@ ScriptRunner::ScriptRunner(std::vector<Step> steps, HWND mainWindow)
 
 ScriptRunner::~ScriptRunner()
 {
+    stopWatchingPaints();
     platform::MessageQueue::current().destroyWindow(m_handle);
 }
 
@@ -103,11 +105,35 @@ void ScriptRunner::start()
 
 LRESULT ScriptRunner::handleMessage(UINT msg, WPARAM wParam, LPARAM)
 {
-    if (msg == kRunMessage || (msg == WM_TIMER && wParam == kStepTimer)) {
+    if (msg == kRecheckMessage) {
+        m_recheckPosted = false;
+        if (!m_watchingPaints)
+            return 0;
+    }
+    if (msg == kRunMessage || msg == kRecheckMessage || (msg == WM_TIMER && wParam == kStepTimer)) {
         platform::killTimer(m_handle, kStepTimer);
         runSteps();
     }
     return 0;
+}
+
+void ScriptRunner::watchPaints()
+{
+    if (m_watchingPaints)
+        return;
+    m_watchingPaints = true;
+    ui::setPaintListener([this] {
+        if (!m_recheckPosted)
+            m_recheckPosted = platform::postMessage(m_handle, kRecheckMessage, 0, 0);
+    });
+}
+
+void ScriptRunner::stopWatchingPaints()
+{
+    if (!m_watchingPaints)
+        return;
+    m_watchingPaints = false;
+    ui::setPaintListener({});
 }
 
 void ScriptRunner::scheduleNext(std::chrono::milliseconds delay)
@@ -163,6 +189,7 @@ void ScriptRunner::finish(int exitCode)
         return;
     m_running = false;
     platform::killTimer(m_handle, kStepTimer);
+    stopWatchingPaints();
     if (m_finished)
         m_finished(exitCode);
 }
@@ -184,16 +211,21 @@ ScriptRunner::Turn ScriptRunner::runWait(const Step& step)
     const FoundControl found = findControlInWindows(step.name);
     if (isShown(found)) {
         m_waiting = false;
+        stopWatchingPaints();
         return Turn::Next;
     }
     if (now >= m_waitDeadline) {
         m_waiting = false;
+        stopWatchingPaints();
         return fail(step, "wait " + platform::toUtf8(step.name) + ": " +
                               (found.control ? "the control stayed hidden"
                                              : "no control of that name appeared") +
                               " within " + std::to_string(m_waitTimeout.count()) + " ms");
     }
-    scheduleNext(kWaitRecheck);
+    // A control appears only through a paint or layout of its window: look again after
+    // the next one, and once more at the deadline.
+    watchPaints();
+    scheduleNext(std::chrono::ceil<std::chrono::milliseconds>(m_waitDeadline - now));
     return Turn::Later;
 }
 

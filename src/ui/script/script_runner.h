@@ -56,6 +56,8 @@ private:
     Turn fail(const Step& step, const std::string& why);
     void scheduleNext(std::chrono::milliseconds delay);
     void finish(int exitCode);
+    void watchPaints();
+    void stopWatchingPaints();
 
     std::vector<Step> m_steps;
     HWND m_mainWindow;
@@ -63,6 +65,8 @@ private:
     std::size_t m_next = 0;
     bool m_running = false;
     bool m_waiting = false;
+    bool m_watchingPaints = false;
+    bool m_recheckPosted = false;
     std::chrono::steady_clock::time_point m_waitDeadline{};
     std::chrono::milliseconds m_waitTimeout = kWaitTimeout;
     SimulationHandler m_simulation;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 namespace ui::sdl {
@@ -164,8 +165,20 @@ void SdlWindow::present(const Canvas& canvas, std::span<const RECT> damage)
     const auto* source = reinterpret_cast<const std::uint8_t*>(canvas.pixels());
     auto* target = static_cast<std::uint8_t*>(surface->pixels);
     const int bytesPerPixel = surface->format->BytesPerPixel;
+    // The usual X surface keeps the canvas's own byte order (the unused byte ignored): rows
+    // are copied as they are, which costs far less than a conversion pixel by pixel.
+    const bool sameLayout = surface->format->format == SDL_PIXELFORMAT_RGB888 ||
+                            surface->format->format == SDL_PIXELFORMAT_ARGB8888;
     int converted = 0;
     for (const SDL_Rect& rect : rects) {
+        if (sameLayout) {
+            for (int y = rect.y; y < rect.y + rect.h; ++y)
+                std::memcpy(
+                    target + std::ptrdiff_t(y) * surface->pitch + std::ptrdiff_t(rect.x) * 4,
+                    source + std::ptrdiff_t(y) * canvas.stride() + std::ptrdiff_t(rect.x) * 4,
+                    std::size_t(rect.w) * 4);
+            continue;
+        }
         converted |= SDL_ConvertPixels(rect.w, rect.h, SDL_PIXELFORMAT_ARGB8888,
                                        source + std::ptrdiff_t(rect.y) * canvas.stride() +
                                            std::ptrdiff_t(rect.x) * 4,

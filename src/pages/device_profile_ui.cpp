@@ -67,6 +67,8 @@ std::optional<pages::PanelMessage> CDeviceProfileUI::Initialize()
 {
     m_model = std::make_unique<pages::ProfilePanelModel>(m_kind, m_folder, m_defaultProfilePath);
     auto problem = m_model->initialize();
+    if (!problem)
+        problem = m_model->setAsideMessage();
     ShowList();
     const auto visibility = pages::ProfilePanelModel::tabVisibility(m_kind);
     for (std::size_t i = 0; i < kTabNames.size(); ++i) {

@@ -204,7 +204,7 @@ TEST_F(UnwrittenChangesTest, AMacroWriteRefusedSaysNotWrittenAndTheRetryWritesIt
     keys[kKey].current = profile::makeCode(0x70, 0, 1);
     keyboardModel().setKeys(keys);
     keyboardModel().profile().StoreKeyList(keys);
-    ASSERT_EQ(keyboardModel().CommitProfile(), 0);
+    ASSERT_EQ(keyboardModel().CommitProfile(), model::ProfileResult::Ok);
     ASSERT_TRUE(clickIn(L"macro_Op_tab"));
     ui().pump();
 

@@ -79,8 +79,11 @@ ProfilePanelModel::ProfilePanelModel(int deviceKind, fs::path folder, fs::path d
 std::optional<PanelMessage> ProfilePanelModel::initialize()
 {
     m_list.InitProfiles();
-    if (!m_list.isReadable())
-        return refusalMessage(Refusal::ListUnreadable);
+    return m_list.isReadable() ? std::nullopt : refusalMessage(Refusal::ListUnreadable);
+}
+
+std::optional<PanelMessage> ProfilePanelModel::setAsideMessage() const
+{
     if (m_list.setAsideFiles().empty())
         return std::nullopt;
     // Said once, when the files are found: the user may want what they held.

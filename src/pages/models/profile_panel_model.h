@@ -52,6 +52,9 @@ public:
     // Reads or creates the list and selects the stored profile. A list that cannot be read
     // leaves the panel empty and gives the message saying so.
     std::optional<PanelMessage> initialize();
+    // What the last initialize set aside as too large to read, for the user; nullopt when
+    // nothing was. Not a refusal: the list works.
+    std::optional<PanelMessage> setAsideMessage() const;
 
     const std::vector<std::wstring>& items() const { return m_list.names(); }
     int selectedIndex() const { return m_list.GetSelectedIndex(); }

@@ -2,46 +2,50 @@
 
 #include "platform/debug_output.h"
 
+#include <pthread.h>
 #include <utility>
 #include <vector>
-#include <windows.h>
 
 namespace platform {
 namespace {
 
 using ExitCalls = std::vector<std::pair<void (*)(void*), void*>>;
 
-// Fiber-local storage: the system calls back with the slot's value as the thread ends,
-// without going through the C++ runtime's thread storage.
-void WINAPI runExitCalls(void* value)
+// A thread key of the threads library std::thread runs on: its destructor gets the key's
+// value as the thread's own code returns, outside the system's loader lock (a fiber-local
+// callback runs under it, and a cleanup that takes a lock could then wait for good).
+void runExitCalls(void* value)
 {
     auto* calls = static_cast<ExitCalls*>(value);
-    if (calls == nullptr)
-        return;
     for (const auto& [cleanup, data] : *calls)
         cleanup(data);
     delete calls;
 }
 
-DWORD exitCallsSlot()
+struct ExitKey {
+    pthread_key_t key{};
+    bool made = pthread_key_create(&key, runExitCalls) == 0;
+};
+
+const ExitKey& exitKey()
 {
-    static const DWORD slot = FlsAlloc(runExitCalls);
-    return slot;
+    static const ExitKey key;
+    return key;
 }
 
 } // namespace
 
 void atThreadExit(void (*cleanup)(void*), void* data)
 {
-    const DWORD slot = exitCallsSlot();
-    if (slot == FLS_OUT_OF_INDEXES) {
-        debugOutput("thread exit: no fiber-local slot; per-thread state is kept to the end");
+    const ExitKey& key = exitKey();
+    if (!key.made) {
+        debugOutput("thread exit: no thread key; per-thread state is kept to the end");
         return;
     }
-    auto* calls = static_cast<ExitCalls*>(FlsGetValue(slot));
+    auto* calls = static_cast<ExitCalls*>(pthread_getspecific(key.key));
     if (calls == nullptr) {
         calls = new ExitCalls;
-        FlsSetValue(slot, calls);
+        pthread_setspecific(key.key, calls);
     }
     calls->emplace_back(cleanup, data);
 }

@@ -101,3 +101,15 @@ TEST(DeviceLockName, NamesAreSafeBoundedAndDistinct)
     EXPECT_EQ(platform::deviceLockName(L"hidraw-/dev/hidraw3"),
               platform::deviceLockName(L"hidraw-/dev/hidraw3"));
 }
+
+TEST(DeviceLockNote, OnlyAWellFormedNoteNamesItsHolder)
+{
+    const auto holder = platform::parseLockHolder("4121 halvek\n");
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(holder->processId, 4121);
+    EXPECT_EQ(holder->program, "halvek");
+    EXPECT_EQ(platform::parseLockHolder("77 two words")->program, "two words");
+    for (const std::string_view bad : {"", "4121", "0 halvek", "-5 halvek", "41x21 halvek",
+                                       "99999999999999999999 halvek", "12 hal\x1bvek"})
+        EXPECT_FALSE(platform::parseLockHolder(bad)) << bad;
+}

@@ -5,7 +5,6 @@
 #include "platform/windows/win_error.h"
 
 #include <algorithm>
-#include <charconv>
 #include <functional>
 #include <windows.h>
 
@@ -37,27 +36,6 @@ std::string programName()
         return {};
     std::wstring name = std::filesystem::path(path).stem().wstring();
     return toUtf8(name);
-}
-
-std::optional<LockHolder> parseHolder(std::string_view text)
-{
-    // "<pid> <program>\n", as acquire() writes it; anything else is no holder we can name.
-    const auto space = text.find(' ');
-    if (space == std::string_view::npos)
-        return std::nullopt;
-    LockHolder holder;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + space, holder.processId);
-    if (error != std::errc{} || end != text.data() + space || holder.processId <= 0)
-        return std::nullopt;
-    std::string_view program = text.substr(space + 1);
-    if (const auto newline = program.find('\n'); newline != std::string_view::npos)
-        program = program.substr(0, newline);
-    for (const char c : program) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            return std::nullopt;
-    }
-    holder.program = std::string(program);
-    return holder;
 }
 
 bool tryLockByte(HANDLE file, DWORD byte, bool exclusive)
@@ -155,7 +133,7 @@ std::optional<LockHolder> DeviceLock::holder() const
     DWORD got = 0;
     if (!ReadFile(file.get(), text, sizeof text - 1, &got, nullptr) || got == 0)
         return std::nullopt;
-    return parseHolder(std::string_view(text, got));
+    return parseLockHolder(std::string_view(text, got));
 }
 
 Result<void> DeviceLock::acquire(std::chrono::milliseconds wait, Turn turn)

@@ -3,8 +3,7 @@
 # for; the others are left out, whichever layer folder they sit in.
 set(HALVEK_LINUX_BACKENDS
     src/platform/linux src/platform/curl src/device/hid/hidraw
-    src/device/hid/sim/socket_client.cpp src/device/hid/sim/socket_server.cpp
-    src/device/hid/sim/socket_wire.cpp
+    src/device/hid/sim/unix_stream.cpp
     src/ui/cairo src/ui/sdl src/ui/sni companion/audio/pulse cli/light_png.cpp)
 set(HALVEK_WINDOWS_BACKENDS
     src/platform/windows src/platform/winhttp src/device/hid/windows src/device/hid/sim/windows

@@ -1,11 +1,16 @@
 // halvek-devsim: the emulated keyboard and mouse for other processes. It plugs their cable
-// and receiver interfaces in this process and serves them over a Unix-domain socket, where
+// and receiver interfaces in this process and serves them over a Unix-domain socket (a
+// named pipe on Windows), where
 // `halvekctl --simulate=socket` and the program find them; control lines come on stdin or
 // through `halvek-devsim ctl ...`. With --hidraw it serves them as hidraw nodes instead, in a
 // private namespace, to the command it runs there.
 
 #include "devsim/control.h"
+#if HALVEK_DEVSIM_HIDRAW
 #include "devsim/hidraw/hidraw_mode.h"
+#else
+#include "devsim/no_hidraw_mode.h"
+#endif
 #include "devsim/keyboard.h"
 #include "devsim/mouse.h"
 #include "devsim/state_file.h"
@@ -250,7 +255,9 @@ int main(int argc, char** argv)
         }
         // Control lines from inside the command reach this process. Not HALVEK_SIM_SOCKET:
         // the programs there would list the socket's devices beside the nodes.
+#if HALVEK_DEVSIM_HIDRAW
         ::setenv(kControlVariable, options.socket.c_str(), 1);
+#endif
     }
 
     std::vector<Emulated> devices = makeDevices(options);
@@ -301,5 +308,9 @@ int main(int argc, char** argv)
     quit.wait();
     server.stop();
     unplugAndSave(devices);
-    return 0;
+    // The stdin reader may sit in a read holding the C runtime's stream lock, which a normal
+    // exit takes to flush the streams (on Windows it waits for good): end here instead.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(0);
 }

@@ -3,6 +3,7 @@
 #include "platform/text.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 
 namespace platform {
@@ -13,6 +14,26 @@ std::string describeHolder(const std::optional<LockHolder>& holder)
         return "device held by another program";
     const std::string name = holder->program.empty() ? "a program" : holder->program;
     return "device held by " + name + " (pid " + std::to_string(holder->processId) + ")";
+}
+
+std::optional<LockHolder> parseLockHolder(std::string_view text)
+{
+    const auto space = text.find(' ');
+    if (space == std::string_view::npos)
+        return std::nullopt;
+    LockHolder holder;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + space, holder.processId);
+    if (error != std::errc{} || end != text.data() + space || holder.processId <= 0)
+        return std::nullopt;
+    std::string_view program = text.substr(space + 1);
+    if (const auto newline = program.find('\n'); newline != std::string_view::npos)
+        program = program.substr(0, newline);
+    for (const char c : program) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            return std::nullopt;
+    }
+    holder.program = std::string(program);
+    return holder;
 }
 
 std::string deviceLockName(std::wstring_view identity)

@@ -32,6 +32,10 @@ struct LockHolder {
 // wrote nothing readable.
 [[nodiscard]] std::string describeHolder(const std::optional<LockHolder>& holder);
 
+// The holder a lock file's note names: "<pid> <program>\n", as the lock writes it; nullopt
+// for anything else, which names no one.
+[[nodiscard]] std::optional<LockHolder> parseLockHolder(std::string_view text);
+
 // The lock file's name for a device identity: a readable, bounded name of letters, digits
 // and '-' that differs for different identities.
 [[nodiscard]] std::string deviceLockName(std::wstring_view identity);

@@ -1,5 +1,7 @@
 #include "platform/message_queue.h"
 
+#include "platform/thread_exit.h"
+
 #include <algorithm>
 #include <optional>
 #include <unordered_map>
@@ -17,23 +19,31 @@ struct WindowEntry {
     std::shared_ptr<WindowProc> proc;
 };
 
-// Lock order: the window registry before any queue's lock, never after.
+// Lock order: the window registry before any queue's lock, never after. Neither is ever
+// destroyed: a thread's queue may be freed as it ends, after the statics are gone.
 std::mutex& registryLock()
 {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex;
+    return *lock;
 }
 
 std::unordered_map<HWND, WindowEntry>& registry()
 {
-    static std::unordered_map<HWND, WindowEntry> windows;
-    return windows;
+    static auto* windows = new std::unordered_map<HWND, WindowEntry>;
+    return *windows;
 }
 
 // Handles count up and are never reused, so a stale handle cannot reach a new window.
 std::uintptr_t g_nextHandle = 0x100;
 
-thread_local std::unique_ptr<MessageQueue> t_queue;
+// A plain pointer: a thread_local with a destructor would run it on freed storage under
+// MinGW, for every thread that merely asked whether it has a queue.
+thread_local MessageQueue* t_queue = nullptr;
+
+void deleteQueue(void* queue)
+{
+    delete static_cast<MessageQueue*>(queue);
+}
 
 std::optional<WindowEntry> findWindowLocked(HWND hwnd)
 {
@@ -96,14 +106,16 @@ MessageQueue::~MessageQueue()
 
 MessageQueue& MessageQueue::current()
 {
-    if (!t_queue)
-        t_queue = std::make_unique<MessageQueue>();
+    if (!t_queue) {
+        t_queue = new MessageQueue;
+        atThreadExit(deleteQueue, t_queue);
+    }
     return *t_queue;
 }
 
 MessageQueue* MessageQueue::currentIfAny()
 {
-    return t_queue.get();
+    return t_queue;
 }
 
 HWND MessageQueue::createWindow(WindowProc proc)

@@ -1,16 +1,14 @@
 #include "platform/device_lock.h"
 
+#include "support/system_traits.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <set>
-#include <sys/file.h>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -38,7 +36,7 @@ TEST_F(DeviceLockTest, ASecondHolderIsRefusedWithTheFirstOnesPidAndName)
     const auto refused = second.acquire(50ms);
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().code, platform::Error::Code::Timeout);
-    const std::string pid = "(pid " + std::to_string(::getpid()) + ")";
+    const std::string pid = "(pid " + std::to_string(testing_support::currentProcessId()) + ")";
     EXPECT_NE(refused.error().message.find(pid), std::string::npos) << refused.error().message;
     EXPECT_NE(refused.error().message.find("platform_tests"), std::string::npos)
         << refused.error().message;
@@ -104,48 +102,14 @@ TEST(DeviceLockName, NamesAreSafeBoundedAndDistinct)
               platform::deviceLockName(L"hidraw-/dev/hidraw3"));
 }
 
-TEST_F(DeviceLockTest, LettingGoLeavesNoFileAndAWaiterOnTheOldFileStillGetsTheDevice)
+TEST(DeviceLockNote, OnlyAWellFormedNoteNamesItsHolder)
 {
-    ASSERT_TRUE(first.acquire(0ms));
-    EXPECT_TRUE(std::filesystem::exists(folder / "device-test.lock")) << "holder note missing";
-    // The waiter has the file open before it goes: it must not lock the deleted one, which
-    // would leave it and a newcomer both believing they hold the device.
-    auto waiter = std::async(std::launch::async, [this] { return bool(second.acquire(60s)); });
-    first.release();
-    ASSERT_EQ(waiter.wait_for(30s), std::future_status::ready);
-    ASSERT_TRUE(waiter.get());
-    platform::DeviceLock newcomer;
-    newcomer.setFile(folder.path(), "device-test.lock");
-    EXPECT_FALSE(newcomer.acquire(0ms)) << "two holders at once";
-    EXPECT_EQ(second.holder()->processId, ::getpid());
-
-    second.release();
-    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
-}
-
-TEST_F(DeviceLockTest, SequencesLetAWaitingLiveFrameGoFirst)
-{
-    // A waiter that goes first holds the turn file while it waits; stand in for one.
-    const auto turn = folder / "device-test.lock.turn";
-    const int fd = ::open(turn.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-
-    const auto refused = first.acquire(30ms);
-    EXPECT_FALSE(refused) << "a sequence took the device from a waiting live frame";
-    EXPECT_TRUE(second.acquire(0ms, platform::DeviceLock::Turn::First));
-    second.release();
-
-    // The turn handed on, the sequence waiting has the device as soon as it is let go.
-    auto waiter = std::async(std::launch::async, [this] { return bool(first.acquire(60s)); });
-    ::unlink(turn.c_str());
-    ::close(fd);
-    ASSERT_EQ(waiter.wait_for(30s), std::future_status::ready);
-    EXPECT_TRUE(waiter.get());
-}
-
-TEST_F(DeviceLockTest, AStaleTurnFileOfAProgramGoneHoldsNoOneUp)
-{
-    std::ofstream(folder / "device-test.lock.turn") << "";
-    EXPECT_TRUE(first.acquire(0ms));
+    const auto holder = platform::parseLockHolder("4121 halvek\n");
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(holder->processId, 4121);
+    EXPECT_EQ(holder->program, "halvek");
+    EXPECT_EQ(platform::parseLockHolder("77 two words")->program, "two words");
+    for (const std::string_view bad : {"", "4121", "0 halvek", "-5 halvek", "41x21 halvek",
+                                       "99999999999999999999 halvek", "12 hal\x1bvek"})
+        EXPECT_FALSE(platform::parseLockHolder(bad)) << bad;
 }

@@ -8,4 +8,7 @@ namespace testing_support {
 bool hasUnixFileModes();   // rwx bits per owner, group and others
 bool usesXdgBaseFolders(); // XDG_CONFIG_HOME and the like name the user's folders
 
+// This process's id, as the system numbers it.
+long currentProcessId();
+
 } // namespace testing_support

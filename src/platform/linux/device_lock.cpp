@@ -3,7 +3,6 @@
 #include "platform/debug_output.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -55,27 +54,6 @@ std::string programName()
     while (!text.empty() && (text.back() == '\n' || text.back() == '\0'))
         text.pop_back();
     return text;
-}
-
-std::optional<LockHolder> parseHolder(std::string_view text)
-{
-    // "<pid> <program>\n", as note() writes it; anything else is no holder we can name.
-    const auto space = text.find(' ');
-    if (space == std::string_view::npos)
-        return std::nullopt;
-    LockHolder holder;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + space, holder.processId);
-    if (error != std::errc{} || end != text.data() + space || holder.processId <= 0)
-        return std::nullopt;
-    std::string_view program = text.substr(space + 1);
-    if (const auto newline = program.find('\n'); newline != std::string_view::npos)
-        program = program.substr(0, newline);
-    for (const char c : program) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            return std::nullopt;
-    }
-    holder.program = std::string(program);
-    return holder;
 }
 
 // The file at `path` is the one `fd` has open: a holder deletes the file as it lets go, so
@@ -195,7 +173,7 @@ std::optional<LockHolder> DeviceLock::holder() const
     const ssize_t got = ::pread(fd.get(), text, sizeof text - 1, 0);
     if (got <= 0)
         return std::nullopt;
-    return parseHolder(std::string_view(text, static_cast<std::size_t>(got)));
+    return parseLockHolder(std::string_view(text, static_cast<std::size_t>(got)));
 }
 
 Result<void> DeviceLock::acquire(std::chrono::milliseconds wait, Turn turn)

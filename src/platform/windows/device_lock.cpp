@@ -5,15 +5,22 @@
 #include "platform/windows/win_error.h"
 
 #include <algorithm>
-#include <charconv>
+#include <functional>
 #include <windows.h>
 
 namespace platform {
 namespace {
 
-// The lock is a byte range far past the note, so readers of the note are never refused:
-// Windows enforces byte-range locks on reads as well.
+// The locks are byte ranges far past the note, so readers of the note are never refused:
+// Windows enforces byte-range locks on reads as well. One byte is the device, the next the
+// turn a waiting live frame holds.
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+constexpr DWORD kDeviceByte = 0;
+constexpr DWORD kTurnByte = 1;
+
+// A holder that ends without letting go (killed) sets no event; the system still drops its
+// locks, and a waiter looks again after this long.
+constexpr std::chrono::milliseconds kRecheck{100};
 
 std::string displayName(const std::filesystem::path& path)
 {
@@ -31,40 +38,59 @@ std::string programName()
     return toUtf8(name);
 }
 
-std::optional<LockHolder> parseHolder(std::string_view text)
+bool tryLockByte(HANDLE file, DWORD byte, bool exclusive)
 {
-    // "<pid> <program>\n", as acquire() writes it; anything else is no holder we can name.
-    const auto space = text.find(' ');
-    if (space == std::string_view::npos)
-        return std::nullopt;
-    LockHolder holder;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + space, holder.processId);
-    if (error != std::errc{} || end != text.data() + space || holder.processId <= 0)
-        return std::nullopt;
-    std::string_view program = text.substr(space + 1);
-    if (const auto newline = program.find('\n'); newline != std::string_view::npos)
-        program = program.substr(0, newline);
-    for (const char c : program) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            return std::nullopt;
-    }
-    holder.program = std::string(program);
-    return holder;
+    OVERLAPPED range{};
+    range.Offset = byte;
+    range.OffsetHigh = kLockOffsetHigh;
+    const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    return LockFileEx(file, flags, 0, 1, 0, &range) != FALSE;
+}
+
+void unlockByte(HANDLE file, DWORD byte)
+{
+    OVERLAPPED range{};
+    range.Offset = byte;
+    range.OffsetHigh = kLockOffsetHigh;
+    UnlockFileEx(file, 0, 1, 0, &range);
+}
+
+// Whether a waiter that goes first holds the turn. A shared lock for the test, so two
+// testers do not refuse each other.
+bool turnIsTaken(HANDLE file)
+{
+    if (!tryLockByte(file, kTurnByte, false))
+        return true;
+    unlockByte(file, kTurnByte);
+    return false;
+}
+
+// Set whenever the device or the turn is let go, reset by whoever takes the device: the
+// waiters' wake-up, shared by every program through its name.
+windows::Handle openReleasedEvent(const std::filesystem::path& file)
+{
+    const std::wstring name = L"Local\\halvek-device-lock-" +
+                              std::to_wstring(std::hash<std::wstring>{}(toLower(file.wstring())));
+    return windows::Handle(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
 }
 
 } // namespace
 
-// A byte-range lock on the device's file: it belongs to the handle, not the thread (a
-// channel may take and give back the device on different threads), the system drops it
-// with the handle however the holder ends, and LockFileEx on an overlapped handle gives the
-// bounded wait that ends as soon as the holder lets go.
+// Byte-range locks on the device's file: they belong to the handle, not the thread (a
+// channel may take and give back the device on different threads), and the system drops
+// them with the handle however the holder ends. Waiting is by a named event the holder sets
+// as it lets go, never by a waiting LockFileEx, which some systems grant at once.
 struct DeviceLock::State {
     std::filesystem::path file;
-    windows::Handle held; // open and locked while held
+    windows::Handle held;     // open and locked while held
+    windows::Handle released; // the waiters' event, while held
 };
 
 DeviceLock::DeviceLock() : m_state(std::make_unique<State>()) {}
-DeviceLock::~DeviceLock() = default;
+DeviceLock::~DeviceLock()
+{
+    release();
+}
 
 void DeviceLock::setFile(const std::filesystem::path& folder, const std::string& name)
 {
@@ -89,10 +115,11 @@ void DeviceLock::release()
 {
     if (!m_state->held.isValid())
         return;
-    OVERLAPPED range{};
-    range.OffsetHigh = kLockOffsetHigh;
-    UnlockFileEx(m_state->held.get(), 0, 1, 0, &range);
+    unlockByte(m_state->held.get(), kDeviceByte);
     m_state->held.close();
+    if (m_state->released.isValid())
+        SetEvent(m_state->released.get());
+    m_state->released.close();
 }
 
 std::optional<LockHolder> DeviceLock::holder() const
@@ -106,58 +133,73 @@ std::optional<LockHolder> DeviceLock::holder() const
     DWORD got = 0;
     if (!ReadFile(file.get(), text, sizeof text - 1, &got, nullptr) || got == 0)
         return std::nullopt;
-    return parseHolder(std::string_view(text, got));
+    return parseLockHolder(std::string_view(text, got));
 }
 
-// The turn is not kept here yet: waiting byte-range locks are granted in the system's own
-// order, so a live frame may wait for the next sequence too.
-Result<void> DeviceLock::acquire(std::chrono::milliseconds wait, Turn)
+Result<void> DeviceLock::acquire(std::chrono::milliseconds wait, Turn turn)
 {
     if (isHeld())
         return {};
     const auto& file = m_state->file;
     if (file.empty())
         return makeError(Error::Code::InvalidInput, "no device lock file chosen");
+    const auto deadline = std::chrono::steady_clock::now() + wait;
     windows::Handle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr));
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.isValid())
-        return windows::systemError(displayName(file));
-    windows::Handle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    OVERLAPPED range{};
-    range.OffsetHigh = kLockOffsetHigh;
-    range.hEvent = done.get();
-    const DWORD flags =
-        LOCKFILE_EXCLUSIVE_LOCK | (wait.count() <= 0 ? LOCKFILE_FAIL_IMMEDIATELY : 0);
-    if (!LockFileEx(handle.get(), flags, 0, 1, 0, &range)) {
+        return makeError(Error::Code::Io, windows::errorText(displayName(file)));
+    windows::Handle released = openReleasedEvent(file);
+    if (!released.isValid())
+        return makeError(Error::Code::Io, windows::errorText("device lock event"));
+
+    // The turn is a lock of the same handle: closing the handle or unlocking it gives it up.
+    bool myTurn = false;
+    const auto giveUpTurn = [&] {
+        if (!myTurn)
+            return;
+        unlockByte(handle.get(), kTurnByte);
+        myTurn = false;
+        SetEvent(released.get());
+    };
+    while (true) {
+        // A waiter that goes first holds the turn; the others let it have the device when
+        // its holder lets go, so a stream is not starved by back-to-back sequences.
+        const bool yield = turn == Turn::Queue && turnIsTaken(handle.get());
+        if (!yield && tryLockByte(handle.get(), kDeviceByte, true))
+            break;
         const DWORD error = GetLastError();
-        if (error == ERROR_LOCK_VIOLATION)
+        if (!yield && error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING)
+            return makeError(Error::Code::Io, windows::errorText(displayName(file), error));
+        if (wait.count() <= 0)
             return makeError(Error::Code::Timeout, describeHolder(holder()));
-        if (error != ERROR_IO_PENDING)
-            return windows::systemError(displayName(file), error);
-        const auto waitMs = static_cast<DWORD>(std::min<long long>(wait.count(), INFINITE - 1));
-        if (WaitForSingleObject(done.get(), waitMs) != WAIT_OBJECT_0) {
-            CancelIoEx(handle.get(), &range);
-            DWORD ignored = 0;
-            // The lock may have come just as the wait ended: then it is ours after all.
-            if (!GetOverlappedResult(handle.get(), &range, &ignored, TRUE))
-                return makeError(Error::Code::Timeout, describeHolder(holder()));
+        if (turn == Turn::First && !myTurn)
+            myTurn = tryLockByte(handle.get(), kTurnByte, true);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            giveUpTurn();
+            return makeError(Error::Code::Timeout, describeHolder(holder()) + " for more than " +
+                                                       std::to_string(wait.count()) + " ms");
+        }
+        const auto slice = std::min(left, kRecheck);
+        if (WaitForSingleObject(released.get(), static_cast<DWORD>(slice.count())) ==
+            WAIT_OBJECT_0) {
+            // Set by a release that someone else may already have answered: let them reset it
+            // before looking again, rather than racing round on a set event.
+            ResetEvent(released.get());
         }
     }
-    // The holder's process id and name, for whoever has to wait.
+    ResetEvent(released.get());
+    giveUpTurn();
+
+    // The holder's process id and name, for whoever has to wait; the lock is what counts.
     const std::string note = std::to_string(GetCurrentProcessId()) + " " + programName() + "\n";
-    OVERLAPPED start{};
-    start.hEvent = done.get();
-    ResetEvent(done.get());
     DWORD written = 0;
-    if (WriteFile(handle.get(), note.data(), static_cast<DWORD>(note.size()), nullptr, &start) ||
-        GetLastError() == ERROR_IO_PENDING)
-        GetOverlappedResult(handle.get(), &start, &written, TRUE);
-    LARGE_INTEGER end{};
-    end.QuadPart = static_cast<LONGLONG>(note.size());
-    if (SetFilePointerEx(handle.get(), end, nullptr, FILE_BEGIN))
+    if (WriteFile(handle.get(), note.data(), static_cast<DWORD>(note.size()), &written, nullptr))
         SetEndOfFile(handle.get());
     m_state->held = std::move(handle);
+    m_state->released = std::move(released);
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/thread_exit.h"
+
 #include "platform/text.h"
 #include "platform/windows/win_error.h"
 
@@ -68,7 +70,18 @@ struct HeldLock {
     HANDLE mutex = nullptr;
     int depth = 0;
 };
-thread_local std::map<std::wstring, HeldLock> t_heldLocks;
+using HeldLocks = std::map<std::wstring, HeldLock>;
+
+// Not a thread_local map: MinGW would run its destructor on freed storage as a thread ends.
+HeldLocks& heldLocks()
+{
+    thread_local HeldLocks* locks = nullptr;
+    if (locks == nullptr) {
+        locks = new HeldLocks;
+        atThreadExit([](void* held) { delete static_cast<HeldLocks*>(held); }, locks);
+    }
+    return *locks;
+}
 
 } // namespace
 
@@ -187,7 +200,7 @@ Result<FolderLock> FolderLock::acquire(const fs::path& folder, std::chrono::mill
         key.pop_back();
     std::replace(key.begin(), key.end(), L'/', L'\\');
     const std::string utf8Key = toUtf8(key);
-    if (auto held = t_heldLocks.find(key); held != t_heldLocks.end()) {
+    if (auto held = heldLocks().find(key); held != heldLocks().end()) {
         ++held->second.depth;
         return FolderLock(utf8Key);
     }
@@ -210,7 +223,7 @@ Result<FolderLock> FolderLock::acquire(const fs::path& folder, std::chrono::mill
                              displayName(folder) + " is in use by another program");
         return windows::systemError(displayName(folder));
     }
-    t_heldLocks[key] = HeldLock{mutex, 1};
+    heldLocks()[key] = HeldLock{mutex, 1};
     return FolderLock(utf8Key);
 }
 
@@ -223,12 +236,12 @@ FolderLock::~FolderLock()
 {
     if (m_key.empty())
         return;
-    const auto held = t_heldLocks.find(fromUtf8(m_key));
-    if (held == t_heldLocks.end() || --held->second.depth > 0)
+    const auto held = heldLocks().find(fromUtf8(m_key));
+    if (held == heldLocks().end() || --held->second.depth > 0)
         return;
     ReleaseMutex(held->second.mutex);
     CloseHandle(held->second.mutex);
-    t_heldLocks.erase(held);
+    heldLocks().erase(held);
 }
 
 } // namespace platform

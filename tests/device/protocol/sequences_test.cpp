@@ -335,9 +335,6 @@ TEST_F(SharedDeviceTest, SequencesOfTwoOwnersNeverInterleave)
 
 TEST_F(SharedDeviceTest, AHeldDeviceRefusesWithTheHolderAndDropsLiveFrames)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "under Wine a waiting byte-range lock is granted at once; to be mended";
-#endif
     ASSERT_EQ(channel.holdDevice(), Status::Ok);
     EXPECT_EQ(other.holdDevice(std::chrono::milliseconds(0)), Status::DeviceHeld);
     EXPECT_NE(other.refusal().find("(pid "), std::string::npos) << other.refusal();

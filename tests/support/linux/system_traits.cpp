@@ -1,5 +1,7 @@
 #include "support/system_traits.h"
 
+#include <unistd.h>
+
 namespace testing_support {
 
 bool hasUnixFileModes()
@@ -10,6 +12,11 @@ bool hasUnixFileModes()
 bool usesXdgBaseFolders()
 {
     return true;
+}
+
+long currentProcessId()
+{
+    return static_cast<long>(::getpid());
 }
 
 } // namespace testing_support

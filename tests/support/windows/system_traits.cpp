@@ -1,5 +1,7 @@
 #include "support/system_traits.h"
 
+#include <windows.h>
+
 namespace testing_support {
 
 // Access lists instead of modes, and %APPDATA% and %LOCALAPPDATA% for the user's folders.
@@ -11,6 +13,11 @@ bool hasUnixFileModes()
 bool usesXdgBaseFolders()
 {
     return false;
+}
+
+long currentProcessId()
+{
+    return static_cast<long>(GetCurrentProcessId());
 }
 
 } // namespace testing_support

@@ -13,11 +13,10 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace hid::sim {
 namespace {
@@ -64,31 +63,14 @@ std::filesystem::path currentServer()
     return choice.socket;
 }
 
-class Socket {
-public:
-    explicit Socket(int fd) : m_fd(fd) {}
-    ~Socket()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
 // Nullopt when the server cannot be reached or answers garbage.
 std::optional<std::vector<RemoteInterface>> listRemote(const std::filesystem::path& server)
 {
-    Socket socket(wire::connectTo(server));
-    if (socket.fd() < 0 ||
-        wire::send(socket.fd(), wire::Type::List, {}, wire::kServerTimeout) != wire::Sent::Done)
+    const auto stream = wire::connectTo(server);
+    if (!stream ||
+        wire::send(*stream, wire::Type::List, {}, wire::kServerTimeout) != wire::Sent::Done)
         return std::nullopt;
-    const auto reply = wire::receive(socket.fd(), wire::kServerTimeout);
+    const auto reply = wire::receive(*stream, wire::kServerTimeout);
     if (!reply)
         platform::debugOutput("device server " + server.string() + " did not answer a listing");
     if (!reply || reply->type != wire::Type::ListReply)
@@ -150,10 +132,11 @@ std::optional<Found> findRemote(const std::filesystem::path& server, const std::
 
 class SocketConnection final : public Connection {
 public:
-    SocketConnection(int fd, const CollectionInfo& collection, Attributes attributes, OpenMode mode,
-                     std::wstring ownerIdentity)
+    SocketConnection(std::unique_ptr<wire::Stream> stream, const CollectionInfo& collection,
+                     Attributes attributes, OpenMode mode, std::wstring ownerIdentity)
         : Connection(collection, attributes, mode), m_ownerIdentity(std::move(ownerIdentity)),
-          m_socket(fd), m_queue(collection.input.byteLength), m_reader([this] { receive(); })
+          m_stream(std::move(stream)), m_queue(collection.input.byteLength),
+          m_reader([this] { receive(); })
     {
     }
 
@@ -161,7 +144,7 @@ public:
 
     ~SocketConnection() override
     {
-        ::shutdown(m_socket.fd(), SHUT_RDWR);
+        m_stream->shutdown();
         m_reader.join();
     }
 
@@ -175,7 +158,7 @@ public:
         if (const Transfer ended = m_queue.endState(); ended != Transfer::Done)
             return ended;
         std::lock_guard guard(m_writeLock);
-        switch (wire::send(m_socket.fd(), wire::Type::Write, report, timeout)) {
+        switch (wire::send(*m_stream, wire::Type::Write, report, timeout)) {
         case wire::Sent::Done:
             return Transfer::Done;
         case wire::Sent::TimedOut:
@@ -193,7 +176,7 @@ public:
 private:
     void receive()
     {
-        while (const auto message = wire::receive(m_socket.fd())) {
+        while (const auto message = wire::receive(*m_stream)) {
             if (message->type == wire::Type::Input)
                 m_queue.push(message->payload);
             else if (message->type == wire::Type::Gone)
@@ -204,7 +187,7 @@ private:
     }
 
     std::wstring m_ownerIdentity;
-    Socket m_socket;
+    std::unique_ptr<wire::Stream> m_stream;
     InputQueue m_queue;
     std::mutex m_writeLock;
     std::thread m_reader; // last: it uses everything above
@@ -230,13 +213,13 @@ public:
         if (!m_wanted || (m_thread.joinable() && !m_finished))
             return;
         endLocked();
-        Socket socket(wire::connectTo(server));
-        if (socket.fd() < 0 || !wire::send(socket.fd(), wire::Type::Watch, {}))
+        auto stream = wire::connectTo(server);
+        if (!stream || !wire::send(*stream, wire::Type::Watch, {}))
             return;
-        m_fd = socket.release();
+        m_stream = std::move(stream);
         m_finished = false;
-        m_thread = std::thread([this, fd = m_fd] {
-            while (const auto message = wire::receive(fd)) {
+        m_thread = std::thread([this, stream = m_stream.get()] {
+            while (const auto message = wire::receive(*stream)) {
                 if (message->type == wire::Type::Changed)
                     notifyChange();
             }
@@ -249,18 +232,16 @@ public:
 private:
     void endLocked()
     {
-        if (m_fd >= 0)
-            ::shutdown(m_fd, SHUT_RDWR);
+        if (m_stream)
+            m_stream->shutdown();
         if (m_thread.joinable())
             m_thread.join();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
+        m_stream.reset();
     }
 
     std::mutex m_lock;
     bool m_wanted = false;
-    int m_fd = -1;
+    std::unique_ptr<wire::Stream> m_stream;
     std::atomic<bool> m_finished{false};
     std::thread m_thread;
 };
@@ -308,19 +289,19 @@ public:
             return nullptr;
         failure.kind = OpenFailure::Kind::Other;
         failure.node = server.string();
-        Socket socket(wire::connectTo(server));
+        auto stream = wire::connectTo(server);
         std::vector<std::uint8_t> request{static_cast<std::uint8_t>(
             (mode.read ? 1 : 0) | (mode.write ? 2 : 0) | (mode.exclusive ? 4 : 0))};
         const std::string remotePath =
             platform::toUtf8(found->remote.remotePath(found->collection->number));
         request.insert(request.end(), remotePath.begin(), remotePath.end());
-        if (socket.fd() < 0 || wire::send(socket.fd(), wire::Type::Open, request,
-                                          wire::kServerTimeout) != wire::Sent::Done) {
+        if (!stream || wire::send(*stream, wire::Type::Open, request, wire::kServerTimeout) !=
+                           wire::Sent::Done) {
             failure.reason = "the device server is not reachable";
             platform::debugOutput(L"device server not reachable opening " + path);
             return nullptr;
         }
-        const auto reply = wire::receive(socket.fd(), wire::kServerTimeout);
+        const auto reply = wire::receive(*stream, wire::kServerTimeout);
         if (!reply || reply->type != wire::Type::OpenReply || reply->payload.size() != 1 ||
             reply->payload[0] != 1) {
             failure.reason = "the device server refused the open";
@@ -330,13 +311,11 @@ public:
         const auto& identity = found->remote.identity;
         // The device is the server's in-process one: name it as the server's own channels
         // would, so the server's program and its clients hold the same lock.
-        ucred peer{};
-        socklen_t peerSize = sizeof peer;
         std::wstring owner;
-        if (::getsockopt(socket.fd(), SOL_SOCKET, SO_PEERCRED, &peer, &peerSize) == 0)
-            owner = simOwnerIdentity(peer.pid, found->remote.remotePath(found->collection->number));
+        if (const auto peer = stream->peerProcessId(); peer > 0)
+            owner = simOwnerIdentity(peer, found->remote.remotePath(found->collection->number));
         return std::make_unique<SocketConnection>(
-            socket.release(), *found->collection,
+            std::move(stream), *found->collection,
             Attributes{identity.vendorId, identity.productId, identity.version}, mode,
             std::move(owner));
     }
@@ -374,15 +353,14 @@ Backend& socketBackend()
 platform::Result<std::string> sendControl(const std::filesystem::path& server,
                                           const std::string& line)
 {
-    Socket socket(wire::connectTo(server));
-    if (socket.fd() < 0)
+    const auto stream = wire::connectTo(server);
+    if (!stream)
         return platform::makeError(platform::Error::Code::Unavailable,
                                    "no halvek-devsim is listening on " + server.string());
     const std::span bytes(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
-    if (wire::send(socket.fd(), wire::Type::Control, bytes, wire::kServerTimeout) !=
-        wire::Sent::Done)
+    if (wire::send(*stream, wire::Type::Control, bytes, wire::kServerTimeout) != wire::Sent::Done)
         return platform::makeError(platform::Error::Code::Io, "the control line was not sent");
-    const auto reply = wire::receive(socket.fd(), wire::kServerTimeout);
+    const auto reply = wire::receive(*stream, wire::kServerTimeout);
     if (!reply || reply->type != wire::Type::ControlReply)
         return platform::makeError(platform::Error::Code::Timeout,
                                    "halvek-devsim did not answer within " +

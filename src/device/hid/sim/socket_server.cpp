@@ -14,16 +14,9 @@
 #include "platform/text.h"
 
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <list>
 #include <mutex>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <thread>
-#include <unistd.h>
 
 namespace hid::sim {
 namespace {
@@ -50,10 +43,10 @@ std::vector<std::uint8_t> listPayload()
     return out;
 }
 
-void serveOpen(int fd, const wire::Message& request)
+void serveOpen(wire::Stream& stream, const wire::Message& request)
 {
     if (request.payload.empty()) {
-        (void)wire::send(fd, wire::Type::OpenReply, std::array<std::uint8_t, 1>{0});
+        (void)wire::send(stream, wire::Type::OpenReply, std::array<std::uint8_t, 1>{0});
         return;
     }
     const std::uint8_t flags = request.payload[0];
@@ -62,13 +55,13 @@ void serveOpen(int fd, const wire::Message& request)
     OpenFailure failure;
     auto connection = simBackend().open(platform::fromUtf8(path), mode, failure);
     if (!connection) {
-        (void)wire::send(fd, wire::Type::OpenReply, std::array<std::uint8_t, 1>{0});
+        (void)wire::send(stream, wire::Type::OpenReply, std::array<std::uint8_t, 1>{0});
         return;
     }
-    if (!wire::send(fd, wire::Type::OpenReply, std::array<std::uint8_t, 1>{1}))
+    if (!wire::send(stream, wire::Type::OpenReply, std::array<std::uint8_t, 1>{1}))
         return;
 
-    std::thread pump([&connection, fd] {
+    std::thread pump([&connection, &stream] {
         std::vector<std::uint8_t> report(
             std::max<std::size_t>(connection->collection().input.byteLength, 1));
         for (;;) {
@@ -77,16 +70,16 @@ void serveOpen(int fd, const wire::Message& request)
                 continue;
             if (result != Transfer::Done) {
                 if (result == Transfer::Gone)
-                    (void)wire::send(fd, wire::Type::Gone, {});
-                ::shutdown(fd, SHUT_RDWR);
+                    (void)wire::send(stream, wire::Type::Gone, {});
+                stream.shutdown();
                 return;
             }
-            if (!wire::send(fd, wire::Type::Input, report)) {
+            if (!wire::send(stream, wire::Type::Input, report)) {
                 return;
             }
         }
     });
-    while (const auto message = wire::receive(fd)) {
+    while (const auto message = wire::receive(stream)) {
         if (message->type != wire::Type::Write)
             break;
         if (message->payload.size() != connection->collection().output.byteLength)
@@ -99,23 +92,23 @@ void serveOpen(int fd, const wire::Message& request)
 
 // Tells the client each time an interface is plugged or unplugged here, until either side
 // closes the connection.
-void serveWatch(int fd)
+void serveWatch(wire::Stream& stream)
 {
     ChangeWatch watch;
     std::atomic<bool> closed{false};
-    std::thread reader([fd, &watch, &closed] {
-        char byte = 0;
-        while (::recv(fd, &byte, 1, 0) > 0) {
+    std::thread reader([&stream, &watch, &closed] {
+        std::uint8_t byte = 0;
+        while (stream.read(std::span(&byte, 1), std::nullopt)) {
         }
         closed = true;
         watch.event().set();
     });
     for (;;) {
         watch.event().wait();
-        if (closed || !wire::send(fd, wire::Type::Changed, {}))
+        if (closed || !wire::send(stream, wire::Type::Changed, {}))
             break;
     }
-    ::shutdown(fd, SHUT_RDWR);
+    stream.shutdown();
     reader.join();
 }
 
@@ -123,47 +116,46 @@ void serveWatch(int fd)
 
 struct DeviceServer::Impl {
     struct Client {
-        int fd = -1;
+        std::unique_ptr<wire::Stream> stream; // reset by its thread, under the lock
         std::thread thread;
         std::atomic<bool> done{false};
     };
 
-    std::filesystem::path socketPath;
     ControlHandler control;
-    int listenFd = -1;
-    int wakeRead = -1;
-    int wakeWrite = -1;
+    std::unique_ptr<wire::Listener> listener;
     std::thread acceptor;
     std::mutex lock; // clients
     std::list<Client> clients;
 
     void serve(Client& client)
     {
-        if (const auto request = wire::receive(client.fd)) {
+        wire::Stream& stream = *client.stream;
+        if (const auto request = wire::receive(stream)) {
             switch (request->type) {
             case wire::Type::List:
-                (void)wire::send(client.fd, wire::Type::ListReply, listPayload());
+                (void)wire::send(stream, wire::Type::ListReply, listPayload());
                 break;
             case wire::Type::Control: {
                 const std::string line(request->payload.begin(), request->payload.end());
                 const std::string answer = control ? control(line) : std::string("no control\n");
                 const std::span bytes(reinterpret_cast<const std::uint8_t*>(answer.data()),
                                       answer.size());
-                (void)wire::send(client.fd, wire::Type::ControlReply, bytes);
+                (void)wire::send(stream, wire::Type::ControlReply, bytes);
                 break;
             }
             case wire::Type::Open:
-                serveOpen(client.fd, *request);
+                serveOpen(stream, *request);
                 break;
             case wire::Type::Watch:
-                serveWatch(client.fd);
+                serveWatch(stream);
                 break;
             default:
                 break;
             }
         }
-        // The peer sees the end now; the descriptor is closed when the thread is reaped.
-        ::shutdown(client.fd, SHUT_RDWR);
+        // The peer sees the end now, not when the thread is reaped.
+        std::lock_guard guard(lock);
+        client.stream.reset();
         client.done = true;
     }
 
@@ -173,7 +165,6 @@ struct DeviceServer::Impl {
         for (auto it = clients.begin(); it != clients.end();) {
             if (it->done) {
                 it->thread.join();
-                ::close(it->fd);
                 it = clients.erase(it);
             } else {
                 ++it;
@@ -183,23 +174,11 @@ struct DeviceServer::Impl {
 
     void acceptLoop()
     {
-        for (;;) {
-            pollfd fds[2] = {{listenFd, POLLIN, 0}, {wakeRead, POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
-                platform::debugOutput("device server: poll failed, no more connections");
-                return;
-            }
-            if (fds[1].revents != 0)
-                return;
+        while (auto stream = listener->accept()) {
             reapFinished();
-            const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0)
-                continue;
             std::lock_guard guard(lock);
             Client& client = clients.emplace_back();
-            client.fd = fd;
+            client.stream = std::move(stream);
             client.thread = std::thread([this, &client] { serve(client); });
         }
     }
@@ -216,45 +195,12 @@ platform::Result<void> DeviceServer::start(const std::filesystem::path& socket,
                                            ControlHandler control)
 {
     stop();
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string name = socket.string();
-    if (name.empty() || name.size() >= sizeof address.sun_path)
-        return platform::makeError(platform::Error::Code::InvalidInput,
-                                   "socket path too long: " + name);
-    std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
-
-    std::error_code ignored;
-    if (std::filesystem::exists(socket, ignored)) {
-        const int probe = wire::connectTo(socket);
-        if (probe >= 0) {
-            ::close(probe);
-            return platform::makeError(platform::Error::Code::Unavailable,
-                                       "a device server already runs on " + name);
-        }
-        std::filesystem::remove(socket, ignored); // left behind by a server that died
-    }
-
+    auto listener = wire::Listener::open(socket);
+    if (!listener)
+        return listener.error();
     auto impl = std::make_unique<Impl>();
-    impl->socketPath = socket;
     impl->control = std::move(control);
-    impl->listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int pipeFds[2];
-    if (impl->listenFd < 0 || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        if (impl->listenFd >= 0)
-            ::close(impl->listenFd);
-        return platform::makeError(platform::Error::Code::Io, std::strerror(errno));
-    }
-    impl->wakeRead = pipeFds[0];
-    impl->wakeWrite = pipeFds[1];
-    if (::bind(impl->listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(impl->listenFd, 16) != 0) {
-        const std::string reason = std::strerror(errno);
-        ::close(impl->listenFd);
-        ::close(impl->wakeRead);
-        ::close(impl->wakeWrite);
-        return platform::makeError(platform::Error::Code::Io, name + ": " + reason);
-    }
+    impl->listener = std::move(*listener);
     Impl* raw = impl.get();
     impl->acceptor = std::thread([raw] { raw->acceptLoop(); });
     m_impl = std::move(impl);
@@ -265,25 +211,21 @@ void DeviceServer::stop()
 {
     if (!m_impl)
         return;
-    const char wake = 1;
-    (void)!::write(m_impl->wakeWrite, &wake, 1);
+    m_impl->listener->close();
     m_impl->acceptor.join();
     {
         std::lock_guard guard(m_impl->lock);
         // Reading side only: a reply already being written (to "quit", say) still goes out.
-        for (auto& client : m_impl->clients)
-            ::shutdown(client.fd, SHUT_RD);
+        for (auto& client : m_impl->clients) {
+            if (client.stream)
+                client.stream->shutdownRead();
+        }
     }
-    // Open collections stop when their socket closes, so every thread ends now.
-    for (auto& client : m_impl->clients) {
+    // Open collections stop when their stream ends, so every thread ends now.
+    for (auto& client : m_impl->clients)
         client.thread.join();
-        ::close(client.fd);
-    }
-    ::close(m_impl->listenFd);
-    ::close(m_impl->wakeRead);
-    ::close(m_impl->wakeWrite);
-    std::error_code ignored;
-    std::filesystem::remove(m_impl->socketPath, ignored);
+    m_impl->clients.clear();
+    m_impl->listener.reset();
     m_impl.reset();
 }
 

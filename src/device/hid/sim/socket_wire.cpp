@@ -1,99 +1,32 @@
 #include "device/hid/sim/socket_wire.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 namespace hid::sim::wire {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Deadline = std::optional<Clock::time_point>;
 
-enum class Ready { Yes, TimedOut };
-
-// Without a deadline the socket blocks as usual; with one, poll decides how long.
-Ready waitUntil(int fd, short events, const Deadline& deadline)
-{
-    if (!deadline)
-        return Ready::Yes;
-    while (true) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-        if (left <= 0)
-            return Ready::TimedOut;
-        pollfd entry{fd, events, 0};
-        const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left, 60000)));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        // Errors and hang-ups are ready too: the next call on the socket reports them.
-        if (ready != 0)
-            return Ready::Yes;
-    }
-}
-
-Sent sendAll(int fd, const std::uint8_t* bytes, std::size_t count, const Deadline& deadline)
-{
-    const int flags = MSG_NOSIGNAL | (deadline ? MSG_DONTWAIT : 0);
-    bool started = false;
-    while (count > 0) {
-        // Half a message cannot be taken back: the stream is of no further use then.
-        if (waitUntil(fd, POLLOUT, deadline) == Ready::TimedOut)
-            return started ? Sent::Closed : Sent::TimedOut;
-        const ssize_t sent = ::send(fd, bytes, count, flags);
-        if (sent < 0 && (errno == EINTR || (deadline && (errno == EAGAIN || errno == EWOULDBLOCK))))
-            continue;
-        if (sent <= 0)
-            return Sent::Closed;
-        started = true;
-        bytes += sent;
-        count -= static_cast<std::size_t>(sent);
-    }
-    return Sent::Done;
-}
-
-bool receiveAll(int fd, std::uint8_t* bytes, std::size_t count, const Deadline& deadline)
-{
-    const int flags = deadline ? MSG_DONTWAIT : 0;
-    while (count > 0) {
-        if (waitUntil(fd, POLLIN, deadline) == Ready::TimedOut)
-            return false;
-        const ssize_t got = ::recv(fd, bytes, count, flags);
-        if (got < 0 && (errno == EINTR || (deadline && (errno == EAGAIN || errno == EWOULDBLOCK))))
-            continue;
-        if (got <= 0)
-            return false;
-        bytes += got;
-        count -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-Sent sendMessage(int fd, Type type, std::span<const std::uint8_t> payload, const Deadline& deadline)
+Sent sendMessage(Stream& stream, Type type, std::span<const std::uint8_t> payload,
+                 const Deadline& deadline)
 {
     std::vector<std::uint8_t> message;
     message.reserve(5 + payload.size());
     put32(message, static_cast<std::uint32_t>(payload.size() + 1));
     message.push_back(static_cast<std::uint8_t>(type));
     message.insert(message.end(), payload.begin(), payload.end());
-    return sendAll(fd, message.data(), message.size(), deadline);
+    return stream.write(message, deadline);
 }
 
-std::optional<Message> receiveMessage(int fd, const Deadline& deadline)
+std::optional<Message> receiveMessage(Stream& stream, const Deadline& deadline)
 {
     std::uint8_t header[4];
-    if (!receiveAll(fd, header, sizeof header, deadline))
+    if (!stream.read(header, deadline))
         return std::nullopt;
     const std::uint32_t length =
         header[0] | header[1] << 8 | header[2] << 16 | static_cast<std::uint32_t>(header[3]) << 24;
     if (length == 0 || length > kMaxMessage)
         return std::nullopt;
     std::vector<std::uint8_t> body(length);
-    if (!receiveAll(fd, body.data(), body.size(), deadline))
+    if (!stream.read(body, deadline))
         return std::nullopt;
     Message message;
     message.type = static_cast<Type>(body[0]);
@@ -103,43 +36,25 @@ std::optional<Message> receiveMessage(int fd, const Deadline& deadline)
 
 } // namespace
 
-bool send(int fd, Type type, std::span<const std::uint8_t> payload)
+bool send(Stream& stream, Type type, std::span<const std::uint8_t> payload)
 {
-    return sendMessage(fd, type, payload, std::nullopt) == Sent::Done;
+    return sendMessage(stream, type, payload, std::nullopt) == Sent::Done;
 }
 
-Sent send(int fd, Type type, std::span<const std::uint8_t> payload,
+Sent send(Stream& stream, Type type, std::span<const std::uint8_t> payload,
           std::chrono::milliseconds timeout)
 {
-    return sendMessage(fd, type, payload, Clock::now() + timeout);
+    return sendMessage(stream, type, payload, Clock::now() + timeout);
 }
 
-std::optional<Message> receive(int fd)
+std::optional<Message> receive(Stream& stream)
 {
-    return receiveMessage(fd, std::nullopt);
+    return receiveMessage(stream, std::nullopt);
 }
 
-std::optional<Message> receive(int fd, std::chrono::milliseconds timeout)
+std::optional<Message> receive(Stream& stream, std::chrono::milliseconds timeout)
 {
-    return receiveMessage(fd, Clock::now() + timeout);
-}
-
-int connectTo(const std::filesystem::path& socket)
-{
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string name = socket.string();
-    if (name.empty() || name.size() >= sizeof address.sun_path)
-        return -1;
-    std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    return receiveMessage(stream, Clock::now() + timeout);
 }
 
 void put16(std::vector<std::uint8_t>& out, std::uint16_t value)

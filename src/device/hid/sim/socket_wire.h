@@ -1,11 +1,15 @@
 #pragma once
 
-// The messages between the socket backend and the device server, on a stream socket: a
-// 32-bit little-endian length (type byte and payload), the type byte, the payload.
+// The messages between the socket backend and the device server, on a byte stream (a
+// Unix-domain socket, or a named pipe on Windows): a 32-bit little-endian length (type byte
+// and payload), the type byte, the payload.
+
+#include "platform/result.h"
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -40,19 +44,53 @@ inline constexpr std::chrono::milliseconds kServerTimeout{1000};
 
 enum class Sent { Done, TimedOut, Closed };
 
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+
+// One connection between a client and the server; the system's side in unix_stream.cpp and
+// windows/pipe_stream.cpp. One reader and one writer may use it at once, and either
+// shutdown from any thread. The peer sees the end at the latest when it is destroyed.
+class Stream {
+public:
+    virtual ~Stream() = default;
+    // All of the bytes, or Closed; TimedOut when the deadline passed before any went out
+    // (after some, the stream is of no further use: Closed). No deadline: waits for room.
+    virtual Sent write(std::span<const std::uint8_t> bytes, const Deadline& deadline) = 0;
+    // All of the bytes; false at the end, on an error, after a shutdown or at the deadline.
+    virtual bool read(std::span<std::uint8_t> bytes, const Deadline& deadline) = 0;
+    // Ends both ways here and wakes a read or write waiting in either.
+    virtual void shutdown() = 0;
+    // Ends reading only: a reply being written still goes out.
+    virtual void shutdownRead() = 0;
+    // The process at the other end, 0 when the system does not say.
+    virtual std::int64_t peerProcessId() const = 0;
+};
+
+// Accepts the clients of one server address.
+class Listener {
+public:
+    virtual ~Listener() = default;
+    // Fails with Code::Unavailable while a server runs there.
+    [[nodiscard]] static platform::Result<std::unique_ptr<Listener>>
+    open(const std::filesystem::path& server);
+    // The next client; null once close() was called or the listener broke.
+    virtual std::unique_ptr<Stream> accept() = 0;
+    // Ends a waiting and every later accept(); from any thread.
+    virtual void close() = 0;
+};
+
+// Null when no server listens there.
+std::unique_ptr<Stream> connectTo(const std::filesystem::path& server);
+
 // Waits for room without limit.
-[[nodiscard]] bool send(int fd, Type type, std::span<const std::uint8_t> payload);
+[[nodiscard]] bool send(Stream& stream, Type type, std::span<const std::uint8_t> payload);
 // Gives up once the whole message has not gone out within the time-out.
-[[nodiscard]] Sent send(int fd, Type type, std::span<const std::uint8_t> payload,
+[[nodiscard]] Sent send(Stream& stream, Type type, std::span<const std::uint8_t> payload,
                         std::chrono::milliseconds timeout);
 // Nullopt at the end of the stream, on an error or on a malformed message. The first waits
 // without limit (a connection's reader, ended by shutdown); the second gives up once the
 // whole message has not arrived within the time-out.
-[[nodiscard]] std::optional<Message> receive(int fd);
-[[nodiscard]] std::optional<Message> receive(int fd, std::chrono::milliseconds timeout);
-
-// A connected stream socket, or -1.
-int connectTo(const std::filesystem::path& socket);
+[[nodiscard]] std::optional<Message> receive(Stream& stream);
+[[nodiscard]] std::optional<Message> receive(Stream& stream, std::chrono::milliseconds timeout);
 
 // Little-endian helpers for the payloads.
 void put16(std::vector<std::uint8_t>& out, std::uint16_t value);

@@ -1,0 +1,80 @@
+// The Linux lock file's own behaviour: the file goes with its holder, and the turn file a
+// waiting live frame holds.
+
+#include "platform/device_lock.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class DeviceLockFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        first.setFile(folder.path(), "device-test.lock");
+        second.setFile(folder.path(), "device-test.lock");
+    }
+
+    testing_support::TempDir folder;
+    platform::DeviceLock first;
+    platform::DeviceLock second;
+};
+
+} // namespace
+
+TEST_F(DeviceLockFileTest, LettingGoLeavesNoFileAndAWaiterOnTheOldFileStillGetsTheDevice)
+{
+    ASSERT_TRUE(first.acquire(0ms));
+    EXPECT_TRUE(std::filesystem::exists(folder / "device-test.lock")) << "holder note missing";
+    // The waiter has the file open before it goes: it must not lock the deleted one, which
+    // would leave it and a newcomer both believing they hold the device.
+    auto waiter = std::async(std::launch::async, [this] { return bool(second.acquire(60s)); });
+    first.release();
+    ASSERT_EQ(waiter.wait_for(30s), std::future_status::ready);
+    ASSERT_TRUE(waiter.get());
+    platform::DeviceLock newcomer;
+    newcomer.setFile(folder.path(), "device-test.lock");
+    EXPECT_FALSE(newcomer.acquire(0ms)) << "two holders at once";
+    EXPECT_EQ(second.holder()->processId, ::getpid());
+
+    second.release();
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST_F(DeviceLockFileTest, SequencesLetAWaitingLiveFrameGoFirst)
+{
+    // A waiter that goes first holds the turn file while it waits; stand in for one.
+    const auto turn = folder / "device-test.lock.turn";
+    const int fd = ::open(turn.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+
+    const auto refused = first.acquire(30ms);
+    EXPECT_FALSE(refused) << "a sequence took the device from a waiting live frame";
+    EXPECT_TRUE(second.acquire(0ms, platform::DeviceLock::Turn::First));
+    second.release();
+
+    // The turn handed on, the sequence waiting has the device as soon as it is let go.
+    auto waiter = std::async(std::launch::async, [this] { return bool(first.acquire(60s)); });
+    ::unlink(turn.c_str());
+    ::close(fd);
+    ASSERT_EQ(waiter.wait_for(30s), std::future_status::ready);
+    EXPECT_TRUE(waiter.get());
+}
+
+TEST_F(DeviceLockFileTest, AStaleTurnFileOfAProgramGoneHoldsNoOneUp)
+{
+    std::ofstream(folder / "device-test.lock.turn") << "";
+    EXPECT_TRUE(first.acquire(0ms));
+}

@@ -18,6 +18,7 @@
 #include "profile/keyboard_profile_data.h"
 #include "profile/macro_library.h"
 #include "ui/combo_ui.h"
+#include "ui/list_ui.h"
 #include "ui/menu_wnd.h"
 
 #include <array>
@@ -206,6 +207,12 @@ TEST_F(UnwrittenChangesTest, AMacroWriteRefusedSaysNotWrittenAndTheRetryWritesIt
     keyboardModel().profile().StoreKeyList(keys);
     ASSERT_EQ(keyboardModel().CommitProfile(), model::ProfileResult::Ok);
     ASSERT_TRUE(clickIn(L"macro_Op_tab"));
+    ui().pump();
+    // Apply acts only with a macro chosen, as a click on its row chooses it.
+    auto* names = dynamic_cast<CListUI*>(
+        pages::findByName(window().activeDevice()->page(), L"macro_name_list"));
+    ASSERT_NE(names, nullptr);
+    ASSERT_TRUE(names->SelectItem(0, false, true));
     ui().pump();
 
     keyboard.injectFaults({devsim::Fault::StatusFF, devsim::Fault::StatusFF,

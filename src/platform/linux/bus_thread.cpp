@@ -136,6 +136,15 @@ Result<void> BusThread::start(std::string name, Bus kind, const std::string& add
             if (r == 0)
                 waitForBus(bus, state->wakeFd);
         }
+        // Work posted just before the stop still runs: it may let go of the slots that
+        // hold the bus, which would otherwise never be freed.
+        std::deque<Work> last;
+        {
+            std::lock_guard guard(state->lock);
+            last.swap(state->queue);
+        }
+        for (auto& item : last)
+            item(bus);
         sd_bus_flush_close_unref(bus);
     });
     if (!state->started.waitFor(timeout)) {

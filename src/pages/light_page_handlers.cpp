@@ -6,9 +6,9 @@
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
 #include "pages/models/light_page_model.h"
+#include "pages/page_handlers.h"
 #include "shell/page_host.h"
 #include "ui/button_ui.h"
-#include "windows/colour_select_wnd.h"
 
 #include <memory>
 #include <vector>
@@ -66,13 +66,8 @@ public:
     LightingPages(shell::PageHost& window, LightingHooks hooks)
         : m_window(window), m_hooks(std::move(hooks))
     {
-        if (!m_hooks.pickColour) {
-            m_hooks.pickColour = [this](std::uint32_t initial) {
-                return CColorSelectWnd::Pick(m_window.windowHandle(), initial, m_window.layoutDpi(),
-                                             m_window.userDataFolder(),
-                                             m_window.defaultDataFolder());
-            };
-        }
+        if (!m_hooks.pickColour)
+            m_hooks.pickColour = windowColourPicker(m_window);
     }
 
     void lighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);

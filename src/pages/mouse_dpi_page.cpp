@@ -4,12 +4,12 @@
 #include "pages/find_by_name.h"
 #include "pages/models/light_page_model.h"
 #include "pages/models/mouse_dpi_model.h"
+#include "pages/page_handlers.h"
 #include "shell/page_host.h"
 #include "ui/button_ui.h"
 #include "ui/edit_ui.h"
 #include "ui/resource_manager.h"
 #include "ui/slider_ui.h"
-#include "windows/colour_select_wnd.h"
 
 #include <memory>
 #include <string>
@@ -55,13 +55,8 @@ public:
     MouseDpiHandler(shell::PageHost& window, PageHooks hooks)
         : m_window(window), m_hooks(std::move(hooks))
     {
-        if (!m_hooks.pickColour) {
-            m_hooks.pickColour = [this](std::uint32_t initial) {
-                return CColorSelectWnd::Pick(m_window.windowHandle(), initial, m_window.layoutDpi(),
-                                             m_window.userDataFolder(),
-                                             m_window.defaultDataFolder());
-            };
-        }
+        if (!m_hooks.pickColour)
+            m_hooks.pickColour = windowColourPicker(m_window);
     }
 
     void handle(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);

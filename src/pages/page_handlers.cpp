@@ -17,6 +17,7 @@
 #include "ui/file_dialog.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
+#include "windows/colour_select_wnd.h"
 
 #include <memory>
 
@@ -277,6 +278,14 @@ CDeviceProfileUI* profilePanelOf(shell::ShellDevice* device)
 {
     CControlUI* panel = findByName(device ? device->page() : nullptr, L"DeviceProfileItem");
     return panel ? static_cast<CDeviceProfileUI*>(panel->GetInterface(L"DeviceProfile")) : nullptr;
+}
+
+ColourPicker windowColourPicker(shell::PageHost& window)
+{
+    return [&window](std::uint32_t initial) {
+        return CColorSelectWnd::Pick(window.windowHandle(), initial, window.layoutDpi(),
+                                     window.userDataFolder(), window.defaultDataFolder());
+    };
 }
 
 PromptFunction windowPrompt(shell::PageHost& window)

@@ -24,6 +24,11 @@ using PromptFunction = std::function<unsigned(const PanelMessage& message, int b
 // The window's own prompt, with the message's number put in when it has one.
 PromptFunction windowPrompt(shell::PageHost& window);
 
+// A colour chosen by the user; nullopt when cancelled.
+using ColourPicker = std::function<std::optional<std::uint32_t>(std::uint32_t initial)>;
+// The colour window over the main window.
+ColourPicker windowColourPicker(shell::PageHost& window);
+
 // How the pages ask the user; tests replace them. Defaults: the window's prompts and the UI
 // library's file dialog.
 struct PageHooks {

@@ -266,8 +266,13 @@ TEST_F(SharedDevice, ConcurrentAppliesBesideAStreamLeaveTheBytesOfARunAlone)
         }
     }
     const CommandRun streamed = finish(stream);
-    EXPECT_EQ(streamed.status, 0) << streamed.output;
-    EXPECT_FALSE(contains(streamed, "frames sent       0 ")) << streamed.output;
+    // The stream's first read can miss its time-out the same way; it then fails naming it.
+    if (streamed.status != 0 && contains(streamed, " failed: ")) {
+        cutShort = true;
+    } else {
+        EXPECT_EQ(streamed.status, 0) << streamed.output;
+        EXPECT_FALSE(contains(streamed, "frames sent       0 ")) << streamed.output;
+    }
     if (!cutShort) {
         EXPECT_EQ(written(), alone);
     }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <windows.h>
 
@@ -72,12 +73,21 @@ enum class Delivery { Sent, Skipped };
 Delivery sendMessage(const fs::path& marker, std::span<const std::uint8_t> bytes)
 {
     const std::wstring pipe = pipeName(marker);
-    Handle handle(CreateFileW(pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr));
-    if (!handle.isValid() && GetLastError() == ERROR_PIPE_BUSY &&
-        WaitNamedPipeW(pipe.c_str(), static_cast<DWORD>(kIpcSendTimeout.count())))
+    // One instance waits at a time, so senders at once take turns: a sender that loses the
+    // instance to another waits again, until its time is up.
+    const auto deadline = std::chrono::steady_clock::now() + kIpcSendTimeout;
+    Handle handle;
+    for (;;) {
         handle = Handle(CreateFileW(pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OVERLAPPED, nullptr));
+        if (handle.isValid() || GetLastError() != ERROR_PIPE_BUSY)
+            break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || (!WaitNamedPipeW(pipe.c_str(), static_cast<DWORD>(left.count())) &&
+                                  GetLastError() != ERROR_PIPE_BUSY))
+            break;
+    }
     if (!handle.isValid()) {
         debugOutput(L"ipc: " + marker.filename().wstring() + L" did not take the message; skipped");
         return Delivery::Skipped;
@@ -132,11 +142,17 @@ void IpcEndpoint::Listener::run(Event& stop)
         OVERLAPPED overlapped{};
         overlapped.hEvent = done.get();
         ResetEvent(done.get());
-        const BOOL connected = ConnectNamedPipe(instance.get(), &overlapped);
-        if (!connected && GetLastError() != ERROR_PIPE_CONNECTED &&
-            !finishOverlapped(instance.get(), overlapped, FALSE, INFINITE, wake.get())) {
-            next = std::move(instance);
-            continue;
+        // A sender that wrote and closed before this connect leaves its message in the
+        // pipe: ERROR_PIPE_CONNECTED or ERROR_NO_DATA, and the read below still gets it.
+        if (!ConnectNamedPipe(instance.get(), &overlapped)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_PIPE_CONNECTED && error != ERROR_NO_DATA &&
+                !finishOverlapped(instance.get(), overlapped, FALSE, INFINITE, wake.get())) {
+                // Disconnected, so a failed instance cannot fail the same way at once again.
+                DisconnectNamedPipe(instance.get());
+                next = std::move(instance);
+                continue;
+            }
         }
         // The next sender finds an instance waiting while this one is read: a pipe name
         // without any instance would tell it nobody is there.

@@ -55,6 +55,33 @@ TEST(WindowsIpc, MessagesReachTheirPeerWithDataAndSenderAndNobodyElse)
     EXPECT_EQ(sender.post(L"Companion", L"{late}", 0, 0).value(), 0u);
 }
 
+// Senders that write and close while the listener still reads an earlier message leave
+// theirs in a pipe instance it has not yet connected: every one must still arrive.
+TEST(WindowsIpc, MessagesSentInABurstAllArrive)
+{
+    TempDir folder;
+    IpcInbox inbox;
+    platform::IpcEndpoint receiver(folder.path(), L"HalvekMain");
+    ASSERT_TRUE(receiver.startReceiving(inbox.handler()));
+
+    constexpr int kSenders = 3, kEach = 20;
+    std::vector<std::future<std::size_t>> sent;
+    for (int s = 0; s < kSenders; ++s)
+        sent.push_back(std::async(std::launch::async, [&folder, s] {
+            const platform::IpcEndpoint sender(folder.path(), L"sender" + std::to_wstring(s));
+            std::size_t reached = 0;
+            for (int i = 0; i < kEach; ++i)
+                reached += sender.post(L"HalvekMain", L"{burst}", s, i).value();
+            return reached;
+        }));
+    std::size_t reached = 0;
+    for (auto& each : sent)
+        reached += each.get();
+    EXPECT_EQ(reached, std::size_t{kSenders * kEach});
+    for (std::size_t i = 0; i < reached; ++i)
+        ASSERT_TRUE(inbox.next()) << "message " << i << " of " << reached << " never arrived";
+}
+
 TEST(WindowsSingleInstance, OneHolderPerFolderUntilReleased)
 {
     TempDir folder, other;

@@ -3,6 +3,7 @@
 #include "device/model/lighting_profile_adapter.h"
 
 #include <algorithm>
+#include <optional>
 
 // The keyboard's host-driven lighting: the engine's settings from the profile, custom key
 // painting, and the live frames the lighting thread paints and the pump sends.
@@ -96,10 +97,30 @@ bool KeyboardModel::setEffectSettings(const EffectSettings& settings)
 
 protocol::Status KeyboardModel::ShowLighting()
 {
-    const profile::LightInfo info = m_profile.LoadLightInfo();
-    const profile::AudioLightInfo audio = m_profile.LoadAudioLightInfo();
-    setLightSettingsRecord(info);
-    setAudioParamsRecord(audio);
+    const profile::LightInfo& info = lightSettings();
+    setStateFromSettings(info);
+    const std::vector<profile::RgbaColour> colours =
+        m_profile.LoadCustomColours(info.customGroup, lightCount());
+    const LightingProfile lighting = lightingProfileFrom(
+        info, audioParams(), m_profile.LoadLightList(), stepsFor(info.mode), colours);
+    const bool sends = m_lighting->update([&](LightingEngine& engine) {
+        engine.showLighting(lighting);
+        return engine.sendsLiveFrame();
+    });
+    m_modeSendsFrames.store(sends);
+    return protocol::Status::Ok;
+}
+
+void KeyboardModel::takeProfileLighting()
+{
+    setLightSettingsRecord(m_profile.LoadLightInfo());
+    setAudioParamsRecord(m_profile.LoadAudioLightInfo());
+    m_profile.LoadConfigFile(m_profile.GetConfigPath());
+    m_stepsMode.reset();
+}
+
+void KeyboardModel::setStateFromSettings(const profile::LightInfo& info)
+{
     m_state[state::kMode] = info.mode;
     m_state[state::kBrightness] = info.brightness;
     m_state[state::kSpeed] = info.speed;
@@ -107,19 +128,49 @@ protocol::Status KeyboardModel::ShowLighting()
     m_state[state::kRed] = info.red;
     m_state[state::kGreen] = info.green;
     m_state[state::kBlue] = info.blue;
+}
 
-    const std::vector<profile::LightInfo> lightList = m_profile.LoadLightList();
-    m_profile.LoadConfigFile(m_profile.GetConfigPath());
-    const std::vector<profile::EffectStep> steps = m_profile.LoadEffectSteps();
-    const std::vector<profile::RgbaColour> colours =
-        m_profile.LoadCustomColours(info.customGroup, lightCount());
-    const LightingProfile lighting = lightingProfileFrom(info, audio, lightList, steps, colours);
+const std::vector<profile::EffectStep>& KeyboardModel::stepsFor(int mode)
+{
+    if (m_stepsMode != mode) {
+        m_profile.LoadEffectSteps();
+        m_stepsMode = mode;
+    }
+    return m_profile.effectSteps();
+}
+
+std::vector<Rgb> KeyboardModel::customColoursOf(int group)
+{
+    std::vector<Rgb> colours;
+    for (const profile::RgbaColour& colour : m_profile.LoadCustomColours(group, lightCount()))
+        colours.push_back({colour.red, colour.green, colour.blue});
+    return colours;
+}
+
+void KeyboardModel::showChangedSettings(const profile::LightInfo& before)
+{
+    const profile::LightInfo& info = lightSettings();
+    setStateFromSettings(info);
+    std::optional<std::vector<EffectStep>> steps;
+    if (m_stepsMode != info.mode) {
+        steps.emplace();
+        for (const profile::EffectStep& step : stepsFor(info.mode))
+            steps->push_back(effectStepFrom(step));
+    }
+    // The custom effect restarts from the group's stored colours, as a reload would show it.
+    std::optional<std::vector<Rgb>> colours;
+    if (info.mode == kCustomMode || info.customGroup != before.customGroup)
+        colours = customColoursOf(info.customGroup);
+    const EffectSettings settings = effectSettingsFrom(info);
     const bool sends = m_lighting->update([&](LightingEngine& engine) {
-        engine.showLighting(lighting);
+        if (steps)
+            engine.setEffectSteps(std::move(*steps));
+        if (colours)
+            engine.setCustomColours(*colours);
+        engine.setSettings(settings);
         return engine.sendsLiveFrame();
     });
     m_modeSendsFrames.store(sends);
-    return protocol::Status::Ok;
 }
 
 void KeyboardModel::ResetEffects()

@@ -150,6 +150,7 @@ ProfileResult KeyboardModel::LoadProfile()
         return ProfileResult::NoProfile;
     m_profile.LoadProfileFile(m_profile.GetProfilePath());
     setKeys(m_profile.LoadKeyList());
+    takeProfileLighting();
     (void)ShowLighting();
     m_systemSettings = m_profile.LoadSystemStages();
     return ProfileResult::Ok;
@@ -162,6 +163,7 @@ ProfileResult KeyboardModel::ReloadProfile()
     m_profile.LoadProfileFile(factoryProfilePath());
     m_profile.SetProfilePath(own);
     setKeys(m_profile.LoadKeyList());
+    takeProfileLighting();
     (void)ShowLighting();
     m_systemSettings = m_profile.LoadSystemStages();
     const ProfileResult result = CommitProfile();
@@ -176,14 +178,18 @@ ProfileResult KeyboardModel::CommitProfile()
 
 void KeyboardModel::SetLightSettings(const profile::LightInfoWords& words)
 {
+    const profile::LightInfo before = lightSettings();
     UsbDeviceModel::SetLightSettings(words);
     m_profile.StoreLightInfo(lightSettings());
+    showChangedSettings(before);
 }
 
 void KeyboardModel::SetAudioParams(const profile::AudioLightWords& words)
 {
     UsbDeviceModel::SetAudioParams(words);
     m_profile.StoreAudioLightInfo(audioParams());
+    const AudioSettings audio = audioSettingsFrom(audioParams());
+    m_lighting->update([&](LightingEngine& engine) { engine.setAudioSettings(audio); });
 }
 
 void KeyboardModel::LoadLightPresets()
@@ -195,7 +201,8 @@ void KeyboardModel::LoadLightPresets()
 
 void KeyboardModel::RefreshView()
 {
-    LoadLightPresets();
+    if (presets().effectCodes.empty())
+        LoadLightPresets();
     view().keyLabelsChanged();
     view().refreshPages();
 }
@@ -206,8 +213,8 @@ protocol::Status KeyboardModel::WriteSlotRecord(int slot, int active)
 {
     if (presets().effectCodes.empty())
         LoadLightPresets();
-    const protocol::SlotRecord record = buildSlotRecord(
-        m_profile.LoadLightInfo(), m_profile.LoadSystemStages(), std::uint8_t(active), presets());
+    const protocol::SlotRecord record =
+        buildSlotRecord(lightSettings(), m_profile.systemStages(), std::uint8_t(active), presets());
     return protocol::writeSlotRecord(channel(), std::size_t(std::max(slot, 0)), record);
 }
 
@@ -223,7 +230,7 @@ protocol::Status KeyboardModel::WriteCustomColourGroup()
         return protocol::Status::NothingToWrite;
     if (bytes > protocol::kMaxBlockSize)
         return protocol::Status::NoReply;
-    const int group = m_profile.LoadLightInfo().customGroup;
+    const int group = lightSettings().customGroup;
     const auto colours = m_profile.LoadCustomColours(group, lightCount());
     const protocol::KeyBlock block = customColourBlock(colours, positionToLed());
     return channel().WriteCustomColours(std::span(block).first(bytes), std::size_t(group),
@@ -234,6 +241,8 @@ protocol::Status KeyboardModel::WriteCustomColourGroup()
 
 protocol::Status KeyboardModel::StartDevice()
 {
+    // The effect lists are read once per start; changes use what is held.
+    LoadLightPresets();
     protocol::Status first = ReadDevice();
     if (const ProfileResult loaded = LoadProfile(); loaded != ProfileResult::Ok)
         platform::debugOutput("keyboard start: " + describe(loaded));

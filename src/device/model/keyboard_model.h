@@ -114,6 +114,17 @@ private:
     bool isLightingSynced() const override;
     void framePainted() override;
 
+    // The profile's lighting records into the model, and the custom list the effect steps
+    // come from: once per profile load, never per change.
+    void takeProfileLighting();
+    // The state and the engine after the light settings changed from `before`: only what the
+    // change touches is rebuilt, and nothing is read from a file unless the mode changed.
+    void showChangedSettings(const profile::LightInfo& before);
+    void setStateFromSettings(const profile::LightInfo& info);
+    // The custom effect steps of `mode`; its step file is read only when the mode changed.
+    const std::vector<profile::EffectStep>& stepsFor(int mode);
+    std::vector<Rgb> customColoursOf(int group);
+
     // The lights' colours as the selected group's custom colours, saved.
     ProfileResult storeCustomColours(int group);
     // The lights' colours to the keyboard's custom colour group, on the cable only.
@@ -127,6 +138,7 @@ private:
     protocol::SlotRecord m_lastRecord{};
     profile::KeyboardSystemStages m_systemSettings;
     std::optional<protocol::PowerBlock> m_power;
+    std::optional<int> m_stepsMode; // the mode whose steps the profile record holds
 
     // Whether a live frame may go out now; any thread.
     bool mayStream() const;

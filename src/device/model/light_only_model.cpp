@@ -47,6 +47,7 @@ Capabilities LightOnlyModel::capabilities() const
 
 protocol::Status LightOnlyModel::StartDevice()
 {
+    LoadLightPresets();
     const ProfileResult loaded = LoadProfile();
     RefreshView();
     if (loaded != ProfileResult::Ok)
@@ -66,6 +67,7 @@ ProfileResult LightOnlyModel::LoadProfile()
         return ProfileResult::NoProfile;
     m_profile->LoadProfileFile(m_profile->GetProfilePath());
     loadRecords();
+    takeProfileLighting();
     (void)ShowLighting();
     return ProfileResult::Ok;
 }
@@ -77,6 +79,7 @@ ProfileResult LightOnlyModel::ReloadProfile()
     m_profile->LoadProfileFile(factoryProfilePath());
     m_profile->SetProfilePath(own);
     loadRecords();
+    takeProfileLighting();
     (void)ShowLighting();
     const ProfileResult result = CommitProfile();
     RefreshView();
@@ -90,7 +93,8 @@ ProfileResult LightOnlyModel::CommitProfile()
 
 void LightOnlyModel::RefreshView()
 {
-    LoadLightPresets();
+    if (presets().effectCodes.empty())
+        LoadLightPresets();
     view().refreshPages();
 }
 
@@ -102,6 +106,12 @@ void LightOnlyModel::LoadLightPresets()
 
 protocol::Status LightOnlyModel::ShowLighting()
 {
+    paintLights();
+    return protocol::Status::Ok;
+}
+
+void LightOnlyModel::takeProfileLighting()
+{
     const profile::LightInfo info = m_profile->LoadLightInfo();
     if (info.mode != lightSettings().mode)
         ClearIntensities();
@@ -109,8 +119,6 @@ protocol::Status LightOnlyModel::ShowLighting()
     setAudioParamsRecord(m_profile->LoadAudioLightInfo());
     lightRecords() = m_profile->LoadLightList();
     lightRecords().resize(std::size_t(lightCount()));
-    paintLights();
-    return protocol::Status::Ok;
 }
 
 void LightOnlyModel::SetLightSettings(const profile::LightInfoWords& words)

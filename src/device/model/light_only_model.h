@@ -39,6 +39,8 @@ protected:
     virtual void loadRecords() {}
 
 private:
+    // The profile's lighting records into the model, once per profile load.
+    void takeProfileLighting();
     void paintLights();
 
     std::unique_ptr<profile::CBasicProfiledata> m_profile;

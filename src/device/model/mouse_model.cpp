@@ -90,9 +90,10 @@ protocol::Status MouseModel::ReadDeviceState()
     light.green = m_state.green;
     light.blue = m_state.blue;
     setLightSettingsRecord(light);
+    m_profile.StoreLightInfo(lightSettings());
     if (modeChanged)
         ClearIntensities();
-    setEngineSettings(light);
+    setEngineSettings(lightSettings());
 
     // The byte comes from the device; a stage the list does not have is not applied.
     if (const auto stage = activeStageFromDevice(m_state.activeDpiStage, m_dpiStages.size())) {
@@ -102,7 +103,6 @@ protocol::Status MouseModel::ReadDeviceState()
         platform::debugOutput("active DPI stage " + std::to_string(m_state.activeDpiStage) +
                               " is not in the stage list; kept " + std::to_string(m_activeStage));
     }
-    m_profile.StoreLightInfo(light);
     (void)m_profile.SaveProfile();
     return protocol::Status::Ok;
 }
@@ -121,6 +121,13 @@ void MouseModel::loadProfileRecords()
     m_activeStage = m_profile.GetActiveStage();
     (void)m_profile.LoadMouseSystemStages();
     (void)m_profile.LoadCorrections();
+    const profile::LightInfo info = m_profile.LoadLightInfo();
+    if (info.mode != lightSettings().mode)
+        ClearIntensities();
+    setLightSettingsRecord(info);
+    setAudioParamsRecord(m_profile.LoadAudioLightInfo());
+    m_profile.LoadConfigFile(m_profile.GetConfigPath());
+    m_stepsMode.reset();
     (void)ShowLighting();
 }
 
@@ -176,7 +183,8 @@ void MouseModel::SetActiveSlot(std::uint8_t slot, std::optional<std::uint8_t> re
 
 void MouseModel::RefreshView()
 {
-    LoadLightPresets();
+    if (presets().effectCodes.empty())
+        LoadLightPresets();
     view().keyLabelsChanged();
     view().refreshPages();
 }
@@ -231,7 +239,7 @@ protocol::Status MouseModel::WriteSlotRecord(int slot, int active)
     if (presets().effectCodes.empty())
         LoadLightPresets();
     MouseSettings settings;
-    settings.light = m_profile.LoadLightInfo();
+    settings.light = lightSettings();
     settings.dpiStages = m_profile.LoadDpiStages();
     settings.activeStage = m_profile.GetActiveStage();
     settings.reportStage = m_profile.LoadMouseSystemStages().reportStage;
@@ -260,6 +268,8 @@ protocol::Status MouseModel::WriteRecoilPattern()
 
 protocol::Status MouseModel::StartDevice()
 {
+    // The effect lists are read once per start; changes use what is held.
+    LoadLightPresets();
     protocol::Status first = ReadDevice();
     if (const ProfileResult loaded = LoadProfile(); loaded != ProfileResult::Ok)
         platform::debugOutput("mouse start: " + describe(loaded));
@@ -299,25 +309,37 @@ LightColourList& MouseModel::lights()
 
 protocol::Status MouseModel::ShowLighting()
 {
-    const profile::LightInfo info = m_profile.LoadLightInfo();
-    const profile::AudioLightInfo audio = m_profile.LoadAudioLightInfo();
-    if (info.mode != lightSettings().mode)
-        ClearIntensities();
-    setLightSettingsRecord(info);
-    setAudioParamsRecord(audio);
-    const std::vector<profile::LightInfo> lightList = m_profile.LoadLightList();
-    m_profile.LoadConfigFile(m_profile.GetConfigPath());
-    const std::vector<profile::EffectStep> steps = m_profile.LoadEffectSteps();
+    const profile::LightInfo& info = lightSettings();
     // The mouse keeps no custom colour groups.
-    const LightingProfile lighting = lightingProfileFrom(info, audio, lightList, steps, {});
+    const LightingProfile lighting = lightingProfileFrom(
+        info, audioParams(), m_profile.LoadLightList(), stepsFor(info.mode), {});
     m_lighting->update([&](LightingEngine& engine) { engine.showLighting(lighting); });
     return protocol::Status::Ok;
 }
 
+const std::vector<profile::EffectStep>& MouseModel::stepsFor(int mode)
+{
+    if (m_stepsMode != mode) {
+        m_profile.LoadEffectSteps();
+        m_stepsMode = mode;
+    }
+    return m_profile.effectSteps();
+}
+
 void MouseModel::setEngineSettings(const profile::LightInfo& info)
 {
+    std::optional<std::vector<EffectStep>> steps;
+    if (m_stepsMode != info.mode) {
+        steps.emplace();
+        for (const profile::EffectStep& step : stepsFor(info.mode))
+            steps->push_back(effectStepFrom(step));
+    }
     const EffectSettings settings = effectSettingsFrom(info);
-    m_lighting->update([&](LightingEngine& engine) { engine.setSettings(settings); });
+    m_lighting->update([&](LightingEngine& engine) {
+        if (steps)
+            engine.setEffectSteps(std::move(*steps));
+        engine.setSettings(settings);
+    });
 }
 
 void MouseModel::StartLighting()

@@ -95,7 +95,10 @@ private:
     void framePainted() override;
 
     void loadProfileRecords();
+    // The engine after the light settings changed; the custom effect's step file is read only
+    // when the mode changed.
     void setEngineSettings(const profile::LightInfo& info);
+    const std::vector<profile::EffectStep>& stepsFor(int mode);
 
     profile::CMouseProfiledata m_profile;
     protocol::KeyBlock m_keyLayout{};
@@ -105,6 +108,7 @@ private:
     int m_activeStage = 0;
     CallerValues m_caller;
     std::optional<protocol::PowerBlock> m_power;
+    std::optional<int> m_stepsMode; // the mode whose steps the profile record holds
     // Declared last: it stops before the members it uses go.
     std::unique_ptr<LightingThread> m_lighting;
 };

@@ -190,7 +190,17 @@ void UsbDeviceModel::ClearIntensities()
 
 void UsbDeviceModel::SetLightSettings(const profile::LightInfoWords& words)
 {
-    m_lightSettings = profile::lightInfoFromWords(words);
+    setLightSettingsRecord(profile::lightInfoFromWords(words));
+}
+
+profile::LightInfo UsbDeviceModel::storedForm(profile::LightInfo info)
+{
+    // The profile keeps the cycle as a flag and has no place for the list-only bytes.
+    info.multiColour = info.multiColour != 0 ? 1 : 0;
+    info.reserved[0] = 0;
+    info.reserved[1] = 0;
+    info.present = 0;
+    return info;
 }
 
 void UsbDeviceModel::SetAudioParams(const profile::AudioLightWords& words)

@@ -193,7 +193,13 @@ public:
 
 protected:
     void setPositionMaps(PositionMap toSlot, PositionMap toLed);
-    void setLightSettingsRecord(const profile::LightInfo& info) { m_lightSettings = info; }
+    // Kept in the form the profile stores it, so that what the device is sent from the
+    // record is what a reload of the profile would send.
+    void setLightSettingsRecord(const profile::LightInfo& info)
+    {
+        m_lightSettings = storedForm(info);
+    }
+    static profile::LightInfo storedForm(profile::LightInfo info);
     void setAudioParamsRecord(const profile::AudioLightInfo& info) { m_audioParams = info; }
     profile::LightPresets& mutablePresets() { return m_presets; }
     // The profile record's save as a result.

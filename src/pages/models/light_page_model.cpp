@@ -269,10 +269,13 @@ ChangeResult storeLighting(model::UsbDeviceModel& device,
     device.channel().setLightingSync(false);
     profile::LightInfo settings = device.GetLightSettings();
     change(settings);
+    // The device takes the settings as a value and shows them; nothing is read back from
+    // the file it is about to save.
     device.SetLightSettings(profile::toWords(settings));
     ChangeResult result;
     result.save(device.CommitProfile());
-    result.device(device.ShowLighting());
+    if (!device.has(model::Capability::Lighting))
+        result.device(protocol::Status::NotSupported);
     if (device.has(model::Capability::SlotRecord))
         result.device(device.WriteSlotRecord(0, 0));
     return result;
@@ -297,7 +300,6 @@ ChangeResult selectCustomGroup(model::KeyboardModel& keyboard, int group)
     settings.customGroup = static_cast<std::uint8_t>(group);
     keyboard.SetLightSettings(profile::toWords(settings));
     result.save(keyboard.CommitProfile());
-    result.device(keyboard.ShowLighting());
     if (settings.mode == kCustomEffect) {
         result.device(keyboard.WriteCustomColourGroup());
         // The keyboard shows the group its slot record names.
@@ -346,7 +348,8 @@ ChangeResult storeAudio(model::UsbDeviceModel& device, const profile::AudioLight
     device.SetAudioParams(profile::toWords(audio));
     ChangeResult result;
     result.save(device.CommitProfile());
-    result.device(device.ShowLighting());
+    if (!device.has(model::Capability::Lighting))
+        result.device(protocol::Status::NotSupported);
     return result;
 }
 

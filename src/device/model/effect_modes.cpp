@@ -155,9 +155,12 @@ void LightingEngine::stepKeyBreathing(bool ownPhase)
 
 void LightingEngine::stepOneColour()
 {
+    // The keyboard turns its wheel by itself, starting from the variant's colour; the
+    // picture turns with it, one entry a step.
     static constexpr int kEntries[] = {174, 25, 70, 95};
     const int variant = m_settings.direction <= 3 ? m_settings.direction : 0;
-    fill(wheelColour(kEntries[variant]), level());
+    fill(wheelColour(kEntries[variant] + m_phase), level());
+    m_phase = stepPhase(true, kWheelSize, m_phase, 1);
 }
 
 void LightingEngine::stepRings()

@@ -50,6 +50,19 @@ TEST(EffectModes, OneColourModeShowsTheVariantsWheelEntry)
     }
 }
 
+TEST(EffectModes, TheColourWheelTurnsRoundTheWheelFromItsVariant)
+{
+    // The picture shows what the keyboard does by itself: every step one entry further,
+    // all lights alike, and round past the last entry.
+    LightingEngine engine;
+    engine.setSettings(settingsFor(17, 4, 3));
+    for (int step = 0; step < kWheelSize + 2; ++step) {
+        engine.stepMode(milliseconds(0));
+        SCOPED_TRACE(step);
+        expectEveryLight(engine, at(wheelColour(95 + step), 255));
+    }
+}
+
 TEST(EffectModes, OffModeDarkensEveryLightAndEveryLed)
 {
     LightingEngine engine;

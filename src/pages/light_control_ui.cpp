@@ -256,6 +256,30 @@ void CLightControlUI::SetSameModeAllowed(bool allowed)
     applyStates(GetMode());
 }
 
+void CLightControlUI::SetCapabilities(const model::Capabilities& capabilities)
+{
+    m_limits = pages::lightPageLimits(capabilities);
+    applyLimits();
+}
+
+void CLightControlUI::applyLimits()
+{
+    for (const pages::LightPageLimit& limit : m_limits) {
+        CControlUI* area = find(limit.area);
+        if (!area)
+            continue;
+        setEnabled(limit.area, false);
+        area->FindControl(
+            [](CControlUI* control, void* data) -> CControlUI* {
+                // Only text ids can be swapped for another id; literal texts keep their tip.
+                if (control->IsResourceText())
+                    control->SetToolTip(*static_cast<const std::wstring_view*>(data));
+                return nullptr;
+            },
+            const_cast<std::wstring_view*>(&limit.reasonText), UIFIND_ALL);
+    }
+}
+
 void CLightControlUI::applyStates(int effect)
 {
     pages::LightPageStates states = pages::lightPageStates(m_kind, effect, m_sameAllowed);
@@ -299,6 +323,7 @@ void CLightControlUI::applyStates(int effect)
             option->SetText(*text);
         }
     }
+    applyLimits();
     retrySelections();
 }
 

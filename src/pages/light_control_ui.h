@@ -37,6 +37,9 @@ public:
         ownOptionGroups();
     }
     int GetDeviceKind() const { return m_kind; }
+    // What the device's family can do: the areas it cannot use stay disabled whatever the
+    // effect, and say why in their tooltips. A page never told offers everything.
+    void SetCapabilities(const model::Capabilities& capabilities);
 
     // The effect list: one row per name (a text id), hidden where `visible` says 0.
     void InitModes(std::span<const std::wstring> names, std::span<const std::int32_t> visible,
@@ -93,6 +96,7 @@ private:
                       pages::Rgb8 colour);
 
     void ownOptionGroups();
+    void applyLimits();
 
     int m_kind = 0;
     bool m_groupsOwned = false;
@@ -100,4 +104,5 @@ private:
     bool m_sameAllowed = false;
     profile::AudioLightInfo m_audio{};
     std::map<std::wstring, int, std::less<>> m_pendingSelections;
+    std::vector<pages::LightPageLimit> m_limits;
 };

@@ -40,6 +40,7 @@ void refreshLightPage(CTessaryUSBDevice& device)
     if (!page)
         return;
     model::UsbDeviceModel& model = device.model();
+    page->SetCapabilities(model.capabilities());
     page->SetDeviceKind(pageKindOf(model.typeId()));
     const profile::LightPresets& presets = model.presets();
     // A device with its own effect names shows those, over the shared effect codes.

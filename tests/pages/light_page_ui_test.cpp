@@ -548,3 +548,47 @@ TEST_F(LightPageWindowTest, TheMousePageHasItsOwnProfilePanel)
     window().ResizeClient(1500, 960);
     shoot("mouse");
 }
+
+TEST_F(LightPageWindowTest, AreasTheFamilyLacksAreDisabledAndSayWhy)
+{
+    openWithDevices(true);
+    auto text = [](std::wstring_view id) {
+        return std::wstring(CResourceManager::GetInstance()->GetText(id));
+    };
+    // The keyboard has every part: its audio styles take input and keep their own tip.
+    selectEffect(pages::kAudioEffect);
+    CControlUI* styles = ui().find(L"light_combo_audiomodeSelect");
+    ASSERT_NE(styles, nullptr);
+    EXPECT_TRUE(styles->IsEnabled());
+    EXPECT_EQ(std::wstring(styles->GetToolTip()), text(L"light_audio_style_tip_text"));
+
+    // The mouse keeps neither custom colour groups nor an audio input.
+    CLightControlUI* mousePage = pages::lightPageOf(mouseDevice());
+    ASSERT_NE(mousePage, nullptr);
+    for (const auto& [control, reason] :
+         {std::pair{L"light_combo_audiomodeSelect", L"light_no_audio_input_tip_text"},
+          std::pair{L"music_setting_btn", L"light_no_audio_input_tip_text"},
+          std::pair{L"light_combo_custommodeSelect", L"light_no_custom_colours_tip_text"},
+          std::pair{L"custom_bright_color_btn", L"light_no_custom_colours_tip_text"}}) {
+        CControlUI* found = findByNameAs<CControlUI>(mousePage, control);
+        ASSERT_NE(found, nullptr) << control;
+        EXPECT_FALSE(found->IsEnabled()) << control;
+        EXPECT_EQ(std::wstring(found->GetToolTip()), text(reason)) << control;
+        EXPECT_FALSE(text(reason).empty());
+    }
+
+    // A keyboard family told it lacks them shows the areas its effects need, disabled: the
+    // user sees why rather than a control that does nothing.
+    page()->SetCapabilities({model::Capability::Profile, model::Capability::Lighting});
+    selectEffect(pages::kAudioEffect);
+    EXPECT_TRUE(shown(L"light_combo_AudiomodeSelectLayout"));
+    EXPECT_FALSE(styles->IsEnabled());
+    EXPECT_EQ(std::wstring(styles->GetToolTip()), text(L"light_no_audio_input_tip_text"));
+    selectEffect(pages::kCustomEffect);
+    EXPECT_TRUE(shown(L"lightcustom_layout"));
+    const auto painted = keyboard.area(devsim::Area::Colours);
+    (void)ui().click(L"custom_bright_color_btn");
+    EXPECT_EQ(keyboard.area(devsim::Area::Colours), painted);
+    ui().render();
+    shoot("light-limited");
+}

@@ -234,6 +234,20 @@ LightPageStates lightPageStates(int kind, int effect, bool sameAllowed)
     return states;
 }
 
+std::vector<LightPageLimit> lightPageLimits(const model::Capabilities& capabilities)
+{
+    using model::Capability;
+    std::vector<LightPageLimit> limits;
+    if (!capabilities.has(Capability::CustomColours))
+        limits.push_back({L"lightcustom_layout", L"light_no_custom_colours_tip_text"});
+    if (!capabilities.has(Capability::AudioInput))
+        limits.push_back({L"light_combo_AudiomodeSelectLayout", L"light_no_audio_input_tip_text"});
+    // The sync hands the same settings to every device's own lighting.
+    if (!capabilities.has(Capability::Lighting))
+        limits.push_back({L"deng_same_mode", L"light_no_sync_tip_text"});
+    return limits;
+}
+
 std::uint8_t parseColourComponent(std::wstring_view text)
 {
     std::size_t i = 0;

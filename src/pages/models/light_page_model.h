@@ -5,6 +5,7 @@
 // the keyboard's custom colours, the audio lighting record). The page view reads its
 // controls, calls these and writes its controls; the tests and halvekctl call the same.
 
+#include "device/model/capabilities.h"
 #include "pages/models/change_result.h"
 #include "profile/light_info.h"
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace model {
 class KeyboardModel;
@@ -57,6 +59,16 @@ struct LightPageStates {
 // button on the effects that have a shared number.
 [[nodiscard]] LightPageStates lightPageStates(int kind, int effect, bool sameAllowed);
 
+// A page area the device's family cannot use: the page disables it, and its controls' tooltips
+// say why (a text id).
+struct LightPageLimit {
+    std::wstring_view area;
+    std::wstring_view reasonText;
+};
+// The areas `capabilities` leave out: the custom colour groups, the audio lighting and the
+// lighting sync. Empty for a family that has them all.
+[[nodiscard]] std::vector<LightPageLimit> lightPageLimits(const model::Capabilities& capabilities);
+
 // A colour component typed into an edit: leading blanks and a sign are allowed, reading
 // stops at the first non-digit, an empty text is 0, and the value is held to 0-255 however
 // long or negative the text is.
@@ -72,7 +84,8 @@ struct Rgb8 {
 [[nodiscard]] Rgb8 componentsOf(std::uint32_t argb);
 
 // A lighting change on the page: the device leaves synchronised mode, takes the changed
-// settings into its profile, saves it, shows them and writes the slot record of slot 0.
+// settings into its profile and shows them, saves the profile once and writes the slot
+// record of slot 0. No file is read back.
 [[nodiscard]] ChangeResult storeLighting(model::UsbDeviceModel& device,
                                          const std::function<void(profile::LightInfo&)>& change);
 

@@ -44,6 +44,13 @@ protected:
         pages::installPageHandlers(window(), hooks);
         // The size the window takes on a common screen: picture, tabs and pages all show.
         window().ResizeClient(1500, 960);
+        // The device's start (read, profile, lighting) runs from its tile's timer. A change
+        // made before it would be written by the start rather than by the page.
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!keyboardModel().lightingThread().isRunning() &&
+               std::chrono::steady_clock::now() < deadline)
+            ui().waitFor([] { return false; }, 10ms);
+        ASSERT_TRUE(keyboardModel().lightingThread().isRunning());
         ui().pump();
         ui().render();
     }
@@ -293,7 +300,8 @@ TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)
     CControlUI* label = pm().FindControl(L"repeat_delay_time_label1");
     ASSERT_NE(label, nullptr);
     // The unit reads as on the options: "1000 ms".
-    EXPECT_TRUE(std::wstring(label->GetText()).ends_with(L"1000 ms")) << std::wstring(label->GetText());
+    EXPECT_TRUE(std::wstring(label->GetText()).ends_with(L"1000 ms"))
+        << std::wstring(label->GetText());
     shoot("system-changed");
     ASSERT_TRUE(ui().click(L"winlockflag_option"));
     EXPECT_EQ(settingsByte(kWinLockByte), 0);

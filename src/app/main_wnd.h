@@ -184,7 +184,7 @@ private:
     // main_wnd_lighting.cpp: synchronised lighting, game lighting, the audio feed
     void startLighting();
     void stopLighting();
-    void addLightingDevice(DeviceLists::Kind kind, shell::ShellDevice& device);
+    void addLightingDevice(detect::DeviceKind kind, shell::ShellDevice& device);
     bool handleGameMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void restoreAfterGame();
     bool routeKeyToLighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);

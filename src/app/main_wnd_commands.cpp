@@ -54,13 +54,13 @@ bool CMainWnd::deviceMatches(shell::DeviceNeed need, const shell::ShellDevice* d
     case shell::DeviceNeed::Any:
         return true;
     case shell::DeviceNeed::Keyboard:
-        return kind == DeviceLists::Kind::Keyboard;
+        return kind == detect::DeviceKind::Keyboard;
     case shell::DeviceNeed::Mouse:
-        return kind == DeviceLists::Kind::Mouse;
+        return kind == detect::DeviceKind::Mouse;
     case shell::DeviceNeed::KeyboardOrMouse:
-        return kind == DeviceLists::Kind::Keyboard || kind == DeviceLists::Kind::Mouse;
+        return kind == detect::DeviceKind::Keyboard || kind == detect::DeviceKind::Mouse;
     case shell::DeviceNeed::Headset:
-        return kind == DeviceLists::Kind::Headset;
+        return kind == detect::DeviceKind::Headset;
     case shell::DeviceNeed::None:
         break;
     }
@@ -126,7 +126,7 @@ bool CMainWnd::dispatch(const shell::Route& route, TNotifyUI* msg)
     if (routeKeyToLighting(route, msg, device))
         return true;
     if (route.owner == shell::RouteOwner::Keys && route.command == L"key_" &&
-        DeviceLists::kindOf(device->typeId()) == DeviceLists::Kind::Keyboard) {
+        DeviceLists::kindOf(device->typeId()) == detect::DeviceKind::Keyboard) {
         // A key of the picture opens the key assignment page.
         device->SetFunctionTab(2);
         if (CControlUI* tab = m_pm.FindSubControlByName(device->page(), L"key_Op_tab"))

@@ -176,14 +176,13 @@ void CKeySetControlUI::noteShown()
         m_shownChanged(m_shown);
 }
 
-void CKeySetControlUI::SetDeviceKind(int kind)
+void CKeySetControlUI::SetDeviceKind(detect::DeviceKind kind)
 {
-    m_kind = kind;
-    if (kind == 2 && m_buttons[kWrite]) {
+    if (kind == detect::DeviceKind::Mouse && m_buttons[kWrite]) {
         m_buttons[kWrite]->SetText(L"keyset_write_mouse_text");
         m_buttons[kWrite]->SetToolTip(L"keyset_write_mouse_tip_text");
     }
-    if (kind != 1 || !m_functionCombo)
+    if (kind != detect::DeviceKind::Keyboard || !m_functionCombo)
         return;
     for (int i = 0; i < m_functionCombo->GetCount(); ++i) {
         CControlUI* item = m_functionCombo->GetItemAt(i);

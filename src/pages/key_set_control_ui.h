@@ -5,6 +5,7 @@
 // view over KeyAssignmentModel: it copies its controls into the model's page state, runs a
 // step and shows the state again. Controls are found by name once, in Bind().
 
+#include "device/detect/supported_interfaces.h"
 #include "hook/hook_client.h"
 #include "pages/models/key_assignment_model.h"
 #include "ui/container_ui.h"
@@ -37,8 +38,8 @@ public:
     }
     void SetVisible(bool visible = true) override;
     void SetInternVisible(bool visible = true) override;
-    // 1 (keyboard) hides the DPI and gun key categories.
-    void SetDeviceKind(int kind);
+    // A keyboard has no DPI or gun key categories; a mouse's write button names the mouse.
+    void SetDeviceKind(detect::DeviceKind kind);
     // The device the page stores into; the page keeps its own model of the selected key.
     void SetDevice(pages::KeyAssignmentDevice& device);
     pages::KeyAssignmentModel* model() { return m_model.get(); }
@@ -99,7 +100,6 @@ private:
     void noteShown();
 
     bool m_bound = false;
-    int m_kind = 0;
     bool m_shown = false;
     std::function<void(bool)> m_shownChanged;
     std::unique_ptr<pages::KeyAssignmentModel> m_model;

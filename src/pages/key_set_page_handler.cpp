@@ -98,7 +98,7 @@ KeySetHandler::Bound* KeySetHandler::bind(CTessaryUSBDevice& device)
         if (self->editing)
             self->editing->setEditing(shown);
     });
-    bound.page->SetDeviceKind(mouse ? 2 : 1);
+    bound.page->SetDeviceKind(device.model().GetKind());
     bound.page->ShowArea(false);
     bound.page->SetDevice(*bound.keys);
     bound.page->FillMacros(macroNames(device.model()));

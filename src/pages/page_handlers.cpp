@@ -100,7 +100,7 @@ void Pages::initialise(shell::ShellDevice* device)
     if (!panel || !model)
         return;
     model->setDataRoot(m_window.userDataFolder());
-    panel->SetDeviceKind(static_cast<int>(model->typeId()));
+    panel->SetDeviceKind(storedDeviceKind(model->GetKind()));
     panel->SetPaths(model->dataFolder(), model->factoryProfilePath());
     if (auto problem = panel->Initialize()) {
         platform::debugOutput(problem->englishText());

@@ -7,7 +7,9 @@
 
 #include "device/detect/supported_interfaces.h"
 #include "hook/hook_client.h"
+#include "pages/control_binding.h"
 #include "pages/models/key_assignment_model.h"
+#include "pages/models/page_offers.h"
 #include "ui/container_ui.h"
 
 #include <array>
@@ -40,6 +42,8 @@ public:
     void SetInternVisible(bool visible = true) override;
     // A keyboard has no DPI or gun key categories; a mouse's write button names the mouse.
     void SetDeviceKind(detect::DeviceKind kind);
+    // Offers only what the device has; a refused control says why in its tooltip.
+    void SetOffers(const pages::KeyPageOffers& offers);
     // The device the page stores into; the page keeps its own model of the selected key.
     void SetDevice(pages::KeyAssignmentDevice& device);
     pages::KeyAssignmentModel* model() { return m_model.get(); }
@@ -111,10 +115,14 @@ private:
     CControlUI* m_keyName = nullptr;
     CComboUI* m_functionCombo = nullptr;
     CTabLayoutUI* m_functionTabs = nullptr;
-    std::array<CControlUI*, 4> m_buttons{}; // default, apply, cancel, write
+    std::array<pages::OfferedControl, 4> m_buttons{}; // default, apply, cancel, write
+    pages::OfferedControl m_macroFunction;            // the macro item of the function combo
+    pages::KeyPageOffers m_offers;
+    bool m_buttonsAllowed = false;
     std::array<CControlUI*, 9> m_combos{};
     std::array<CControlUI*, 10> m_edits{};
     std::array<COptionUI*, 5> m_modifiers{};
     CControlUI* m_cycleArea = nullptr;
     CControlUI* m_textTest = nullptr;
+    CControlUI* m_captureHint = nullptr;
 };

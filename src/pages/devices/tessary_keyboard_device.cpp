@@ -34,6 +34,15 @@ model::KeyboardModel& CTessaryKeyboardDevice::keyboard()
     return static_cast<model::KeyboardModel&>(model());
 }
 
+pages::KeyboardSystemPage& CTessaryKeyboardDevice::systemPage()
+{
+    if (!m_systemPage) {
+        m_systemPage = std::make_unique<pages::KeyboardSystemPage>(this);
+        m_systemPage->ShowOffers(pages::systemPageOffers(model().capabilities()));
+    }
+    return *m_systemPage;
+}
+
 void CTessaryKeyboardDevice::BuildPicture()
 {
     if (!m_notifierRegistered && m_pManager != nullptr)

@@ -2,6 +2,9 @@
 
 #include "device/model/keyboard_model.h"
 #include "pages/devices/tessary_usb_device.h"
+#include "pages/keyboard_system_page.h"
+
+#include <memory>
 
 // The keyboard's device object: its picture is the control "keyboard_device_key_light", and
 // its model the keyboard model, which owns the lighting threads.
@@ -28,6 +31,9 @@ public:
     CControlUI* macroPage() const { return m_macroPage; }
     CControlUI* keySetPage() const { return m_keySetPage; }
 
+    // The system settings page, bound on first use with what the keyboard offers.
+    pages::KeyboardSystemPage& systemPage();
+
     // Draws every key's label state again: tooltip and the mark of a reassigned key.
     void RedrawKeyLabels();
 
@@ -41,4 +47,5 @@ private:
     CControlUI* m_lightPage = nullptr;
     CControlUI* m_macroPage = nullptr;
     CControlUI* m_keySetPage = nullptr;
+    std::unique_ptr<pages::KeyboardSystemPage> m_systemPage;
 };

@@ -60,12 +60,6 @@ void CTessaryKeyboardDevice::InitKeyboard()
         m_pManager != nullptr ? m_pManager->FindControl(L"keyboard_device_key_light") : nullptr;
     setPicturePanel(panel);
     mapButtons(panel);
-    if (m_pManager != nullptr) {
-        m_profilePage = m_pManager->FindControl(L"DeviceProfileItem");
-        m_lightPage = m_pManager->FindControl(L"LightControlItem");
-        m_macroPage = m_pManager->FindControl(L"MacroControlItem");
-        m_keySetPage = m_pManager->FindControl(L"KeySetControlItem");
-    }
 }
 
 void CTessaryKeyboardDevice::SetFunctionTab(int type)

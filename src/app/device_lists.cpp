@@ -10,28 +10,42 @@ DeviceLists::DeviceLists()
         list.reserve(kCapacity);
 }
 
-std::optional<DeviceLists::Kind> DeviceLists::kindOf(detect::DeviceTypeId type)
+std::optional<detect::DeviceKind> DeviceLists::kindOf(detect::DeviceTypeId type)
 {
+    using detect::DeviceKind;
     using detect::DeviceTypeId;
     switch (type) {
     case DeviceTypeId::KeyboardCable:
     case DeviceTypeId::KeyboardReceiver:
-        return Kind::Keyboard;
+        return DeviceKind::Keyboard;
     case DeviceTypeId::MouseCable:
     case DeviceTypeId::MouseReceiver:
-        return Kind::Mouse;
+        return DeviceKind::Mouse;
     case DeviceTypeId::MousePad:
-        return Kind::MousePad;
+        return DeviceKind::MousePad;
     case DeviceTypeId::Headset:
-        return Kind::Headset;
+        return DeviceKind::Headset;
     }
     return std::nullopt;
 }
 
-bool DeviceLists::add(Kind kind, shell::ShellDevice* device)
+std::optional<std::size_t> DeviceLists::slotOf(detect::DeviceKind kind)
 {
+    const auto slot = static_cast<std::size_t>(kind);
+    if (slot >= kKindCount)
+        return std::nullopt;
+    return slot;
+}
+
+bool DeviceLists::add(detect::DeviceKind kind, shell::ShellDevice* device)
+{
+    const auto slot = slotOf(kind);
+    if (!slot) {
+        platform::debugOutput(L"device of no known kind; device not listed");
+        return false;
+    }
     std::lock_guard guard(m_lock);
-    auto& list = m_lists[static_cast<std::size_t>(kind)];
+    auto& list = m_lists[*slot];
     if (list.size() >= kCapacity) {
         platform::debugOutput(L"device list full; device not listed");
         return false;
@@ -40,23 +54,29 @@ bool DeviceLists::add(Kind kind, shell::ShellDevice* device)
     return true;
 }
 
-std::vector<shell::ShellDevice*> DeviceLists::list(Kind kind) const
+std::vector<shell::ShellDevice*> DeviceLists::list(detect::DeviceKind kind) const
 {
+    const auto slot = slotOf(kind);
+    if (!slot)
+        return {};
     std::lock_guard guard(m_lock);
-    return m_lists[static_cast<std::size_t>(kind)];
+    return m_lists[*slot];
 }
 
-shell::ShellDevice* DeviceLists::first(Kind kind) const
+shell::ShellDevice* DeviceLists::first(detect::DeviceKind kind) const
 {
+    const auto slot = slotOf(kind);
+    if (!slot)
+        return nullptr;
     std::lock_guard guard(m_lock);
-    const auto& list = m_lists[static_cast<std::size_t>(kind)];
+    const auto& list = m_lists[*slot];
     return list.empty() ? nullptr : list.front();
 }
 
-void DeviceLists::forEach(std::initializer_list<Kind> kinds,
+void DeviceLists::forEach(std::initializer_list<detect::DeviceKind> kinds,
                           const std::function<void(shell::ShellDevice&)>& action) const
 {
-    for (const Kind kind : kinds) {
+    for (const detect::DeviceKind kind : kinds) {
         for (shell::ShellDevice* device : list(kind))
             action(*device);
     }

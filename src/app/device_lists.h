@@ -19,26 +19,29 @@ namespace app {
 // full capacity up front, and both sides hold the lock briefly.
 class DeviceLists {
 public:
-    enum class Kind { Keyboard, Mouse, MousePad, Headset };
     static constexpr std::size_t kCapacity = 8;
 
     DeviceLists();
 
     // The list a device type id belongs to; nullopt for none.
-    static std::optional<Kind> kindOf(detect::DeviceTypeId type);
+    static std::optional<detect::DeviceKind> kindOf(detect::DeviceTypeId type);
 
     // False, with nothing added, when the list is full.
-    bool add(Kind kind, shell::ShellDevice* device);
-    std::vector<shell::ShellDevice*> list(Kind kind) const;
-    shell::ShellDevice* first(Kind kind) const;
+    bool add(detect::DeviceKind kind, shell::ShellDevice* device);
+    std::vector<shell::ShellDevice*> list(detect::DeviceKind kind) const;
+    shell::ShellDevice* first(detect::DeviceKind kind) const;
     // Every device of the kinds, in list order.
-    void forEach(std::initializer_list<Kind> kinds,
+    void forEach(std::initializer_list<detect::DeviceKind> kinds,
                  const std::function<void(shell::ShellDevice&)>& action) const;
     void clear();
 
 private:
+    static constexpr std::size_t kKindCount = 4;
+    // The list of a kind; a value outside the enum (a cast int) has none.
+    static std::optional<std::size_t> slotOf(detect::DeviceKind kind);
+
     mutable std::mutex m_lock;
-    std::array<std::vector<shell::ShellDevice*>, 4> m_lists;
+    std::array<std::vector<shell::ShellDevice*>, kKindCount> m_lists;
 };
 
 } // namespace app

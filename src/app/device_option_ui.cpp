@@ -1,6 +1,7 @@
 #include "app/device_option_ui.h"
 
 #include "app/power_display.h"
+#include "pages/control_binding.h"
 #include "platform/message_queue.h"
 #include "shell/main_messages.h"
 #include "shell/shell_device.h"
@@ -61,12 +62,21 @@ void CDeviceOptionUI::DoInit()
     applyImages();
 }
 
+const CDeviceOptionUI::Parts& CDeviceOptionUI::parts() const
+{
+    if (m_partsBound || !m_pManager || GetCount() == 0)
+        return m_parts;
+    m_partsBound = true;
+    auto* self = const_cast<CDeviceOptionUI*>(this);
+    m_parts.select = pages::bindControl<COptionUI>(self, L"device_select", L"Option");
+    m_parts.synchro = pages::bindControl<COptionUI>(self, L"synchro_device_select", L"Option");
+    m_parts.name = pages::bindControl(self, L"device_select_name");
+    return m_parts;
+}
+
 COptionUI* CDeviceOptionUI::SelectOption()
 {
-    if (!m_pManager)
-        return nullptr;
-    CControlUI* control = m_pManager->FindSubControlByName(this, L"device_select");
-    return control ? static_cast<COptionUI*>(control->GetInterface(L"Option")) : nullptr;
+    return parts().select;
 }
 
 void CDeviceOptionUI::SetKind(int type, int subKind)
@@ -103,22 +113,14 @@ void CDeviceOptionUI::applyImages()
 
 bool CDeviceOptionUI::IsSynchro() const
 {
-    if (!m_pManager)
-        return false;
-    CControlUI* control = m_pManager->FindSubControlByName(const_cast<CDeviceOptionUI*>(this),
-                                                           L"synchro_device_select");
-    auto* option = control ? static_cast<COptionUI*>(control->GetInterface(L"Option")) : nullptr;
+    COptionUI* option = parts().synchro;
     return option && option->IsSelected();
 }
 
 void CDeviceOptionUI::SetSynchro(bool on)
 {
-    if (m_pManager) {
-        CControlUI* control = m_pManager->FindSubControlByName(this, L"synchro_device_select");
-        if (auto* option =
-                control ? static_cast<COptionUI*>(control->GetInterface(L"Option")) : nullptr)
-            option->Selected(on, false);
-    }
+    if (COptionUI* option = parts().synchro)
+        option->Selected(on, false);
     applyImages();
 }
 
@@ -135,9 +137,7 @@ void CDeviceOptionUI::BindDevicePage(std::wstring_view group, std::wstring_view 
 
 void CDeviceOptionUI::SetDeviceName(std::wstring_view text)
 {
-    if (!m_pManager)
-        return;
-    if (CControlUI* label = m_pManager->FindSubControlByName(this, L"device_select_name")) {
+    if (CControlUI* label = parts().name) {
         label->SetResourceText(true);
         label->SetText(text);
     }
@@ -294,16 +294,22 @@ void* CMpDevicePowerUI::GetInterface(std::wstring_view name)
     return CHorizontalLayoutUI::GetInterface(name);
 }
 
+const CMpDevicePowerUI::Parts& CMpDevicePowerUI::parts()
+{
+    if (m_partsBound || !m_pManager || GetCount() == 0)
+        return m_parts;
+    m_partsBound = true;
+    m_parts.value = pages::bindControl(this, L"device_power_value");
+    m_parts.logo = pages::bindControl(this, L"device_wuxian_logo");
+    m_parts.bar = pages::bindControl<CProgressUI>(this, L"device_Power_progress", L"Progress");
+    m_parts.status = pages::bindControl(this, L"device_power_status");
+    m_parts.phone = pages::bindControl(this, L"device_phone_type");
+    return m_parts;
+}
+
 void CMpDevicePowerUI::ShowPower(std::span<const std::uint8_t> block)
 {
-    if (!m_pManager)
-        return;
-    CControlUI* value = m_pManager->FindSubControlByName(this, L"device_power_value");
-    CControlUI* logo = m_pManager->FindSubControlByName(this, L"device_wuxian_logo");
-    CControlUI* progress = m_pManager->FindSubControlByName(this, L"device_Power_progress");
-    CControlUI* status = m_pManager->FindSubControlByName(this, L"device_power_status");
-    CControlUI* phone = m_pManager->FindSubControlByName(this, L"device_phone_type");
-    auto* bar = progress ? static_cast<CProgressUI*>(progress->GetInterface(L"Progress")) : nullptr;
+    const auto& [value, logo, bar, status, phone] = parts();
     if (!value || !logo || !bar || !status || !phone)
         return;
     const auto display = app::powerDisplay(block);

@@ -10,6 +10,7 @@
 
 class COptionUI;
 class CLabelUI;
+class CProgressUI;
 
 namespace shell {
 class ShellDevice;
@@ -64,6 +65,15 @@ public:
     const std::wstring& NameTextId() const { return m_nameTextId; }
 
 private:
+    struct Parts {
+        COptionUI* select = nullptr;
+        COptionUI* synchro = nullptr;
+        CControlUI* name = nullptr;
+    };
+    // The tile's own controls, found the first time they are needed once the skin has built
+    // them; the timers and the painting ask for them often.
+    const Parts& parts() const;
+
     void onTimer(UINT id);
     void showLiveFrame();
     void applyImages();
@@ -85,6 +95,8 @@ private:
     int m_retries = 0;
     // The device's light changes the picture last showed.
     std::uint64_t m_shownLightChanges = 0;
+    mutable Parts m_parts;
+    mutable bool m_partsBound = false;
 };
 
 // The wireless power tile: battery level, charging state and the wireless logo.
@@ -104,6 +116,17 @@ public:
     void ShowPower(std::span<const std::uint8_t> block);
 
 private:
+    struct Parts {
+        CControlUI* value = nullptr;
+        CControlUI* logo = nullptr;
+        CProgressUI* bar = nullptr;
+        CControlUI* status = nullptr;
+        CControlUI* phone = nullptr;
+    };
+    const Parts& parts();
+
     int m_typeId = 0;
     int m_role = 0;
+    Parts m_parts;
+    bool m_partsBound = false;
 };

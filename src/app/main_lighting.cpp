@@ -10,21 +10,6 @@
 namespace app {
 namespace {
 
-lighting_sync::DeviceKind syncKind(DeviceLists::Kind kind)
-{
-    switch (kind) {
-    case DeviceLists::Kind::Keyboard:
-        return lighting_sync::DeviceKind::Keyboard;
-    case DeviceLists::Kind::Mouse:
-        return lighting_sync::DeviceKind::Mouse;
-    case DeviceLists::Kind::MousePad:
-        return lighting_sync::DeviceKind::MousePad;
-    case DeviceLists::Kind::Headset:
-        break;
-    }
-    return lighting_sync::DeviceKind::Headset;
-}
-
 CTessaryUSBDevice* deviceObjectOf(shell::ShellDevice& device)
 {
     CControlUI* page = device.page();
@@ -45,13 +30,13 @@ MainLighting::~MainLighting()
         platform::debugOutput(L"synchronised lighting has not ended in time");
 }
 
-bool MainLighting::addDevice(DeviceLists::Kind kind, shell::ShellDevice& device)
+bool MainLighting::addDevice(detect::DeviceKind kind, shell::ShellDevice& device)
 {
     CTessaryUSBDevice* object = deviceObjectOf(device);
     if (!object || m_views.size() >= lighting_sync::DeviceLists::kMaxDevices)
         return false;
     auto view = std::make_unique<lighting_sync::ModelSyncDevice>(
-        syncKind(kind), object->model(),
+        kind, object->model(),
         [object](const profile::LightInfo& settings) {
             pages::showLightSettings(*object, settings);
         },

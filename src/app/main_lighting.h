@@ -5,12 +5,12 @@
 // window owns one and hands it its device objects as they are made. UI thread, except the
 // worker.
 
-#include "app/device_lists.h"
 #include "app/lighting_sync/device_lists.h"
 #include "app/lighting_sync/model_sync_device.h"
 #include "app/lighting_sync/spectrum_feed.h"
 #include "app/lighting_sync/sync_effect.h"
 #include "app/lighting_sync/sync_thread.h"
+#include "device/detect/supported_interfaces.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,7 +32,7 @@ public:
     MainLighting& operator=(const MainLighting&) = delete;
 
     // A new device object of `kind`; false when it has no model or the lists are full.
-    bool addDevice(DeviceLists::Kind kind, shell::ShellDevice& device);
+    bool addDevice(detect::DeviceKind kind, shell::ShellDevice& device);
     // The view of a device the window knows; null for any other.
     lighting_sync::SyncDevice* syncDeviceOf(const shell::ShellDevice* device) const;
 

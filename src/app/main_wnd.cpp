@@ -455,14 +455,14 @@ void CMainWnd::updateNoDeviceNotice()
 
 void CMainWnd::setPausedAll(bool paused)
 {
-    m_lists.forEach({DeviceLists::Kind::Mouse, DeviceLists::Kind::Keyboard},
+    m_lists.forEach({detect::DeviceKind::Mouse, detect::DeviceKind::Keyboard},
                     [&](shell::ShellDevice& d) { d.setPaused(paused); });
 }
 
 void CMainWnd::setLightingControl(bool control)
 {
     m_lists.forEach(
-        {DeviceLists::Kind::Mouse, DeviceLists::Kind::MousePad, DeviceLists::Kind::Keyboard},
+        {detect::DeviceKind::Mouse, detect::DeviceKind::MousePad, detect::DeviceKind::Keyboard},
         [&](shell::ShellDevice& d) { d.setLightingControl(control); });
 }
 
@@ -470,14 +470,14 @@ void CMainWnd::setWindowActive(bool active)
 {
     m_windowActive = active;
     m_lists.forEach(
-        {DeviceLists::Kind::Mouse, DeviceLists::Kind::MousePad, DeviceLists::Kind::Keyboard},
+        {detect::DeviceKind::Mouse, detect::DeviceKind::MousePad, detect::DeviceKind::Keyboard},
         [&](shell::ShellDevice& d) { d.setWindowActive(active); });
 }
 
 void CMainWnd::setMultiDevice(bool multi)
 {
-    m_lists.forEach({DeviceLists::Kind::Keyboard, DeviceLists::Kind::Mouse,
-                     DeviceLists::Kind::MousePad, DeviceLists::Kind::Headset},
+    m_lists.forEach({detect::DeviceKind::Keyboard, detect::DeviceKind::Mouse,
+                     detect::DeviceKind::MousePad, detect::DeviceKind::Headset},
                     [&](shell::ShellDevice& d) { d.setMultiDevice(multi); });
 }
 
@@ -655,7 +655,7 @@ void CMainWnd::handleCopyData(const COPYDATASTRUCT* data)
         const auto values = copyDataValues(data, kExternalColourPayloadBytes);
         if (!values)
             return;
-        if (shell::ShellDevice* keyboard = m_lists.first(DeviceLists::Kind::Keyboard))
+        if (shell::ShellDevice* keyboard = m_lists.first(detect::DeviceKind::Keyboard))
             keyboard->SetExternalColour(*values);
     }
 }
@@ -805,7 +805,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         return 0;
     case shell::MSG_LANGUAGE_CHANGED:
         applyLanguageIndex(static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)));
-        m_lists.forEach({DeviceLists::Kind::Mouse, DeviceLists::Kind::Keyboard},
+        m_lists.forEach({detect::DeviceKind::Mouse, detect::DeviceKind::Keyboard},
                         [](shell::ShellDevice& d) { d.rebuildKeyLabels(); });
         bHandled = true;
         return 0;

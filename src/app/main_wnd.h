@@ -184,7 +184,7 @@ private:
     // main_wnd_lighting.cpp: synchronised lighting, game lighting, the audio feed
     void startLighting();
     void stopLighting();
-    void addLightingDevice(DeviceLists::Kind kind, shell::ShellDevice& device);
+    void addLightingDevice(detect::DeviceKind kind, shell::ShellDevice& device);
     bool handleGameMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void restoreAfterGame();
     bool routeKeyToLighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
@@ -238,6 +238,12 @@ private:
     void showPendingState();
     // The device the marker speaks of: the active one, else one with pending edits.
     shell::ShellDevice* pendingDevice() const;
+    // The status bar's controls that every routed change updates, found once in the skin.
+    struct StatusParts {
+        CControlUI* pendingStatus = nullptr;
+        CControlUI* pendingCommit = nullptr;
+    };
+    const StatusParts& statusParts();
     // main_wnd_hook.cpp
     void deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void hookFocusLost();
@@ -262,6 +268,8 @@ private:
     // Devices in creation order: tile k shows device k.
     std::vector<shell::ShellDevice*> m_devices;
     std::vector<CDeviceOptionUI*> m_tileControls;
+    StatusParts m_statusParts;
+    bool m_statusPartsBound = false;
     std::map<std::size_t, shell::ShellDevice*> m_deviceByType; // device type table row -> device
     TileBoard m_tiles;
     std::map<shell::RouteOwner, PageHandler> m_pageHandlers;

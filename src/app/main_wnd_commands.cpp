@@ -4,6 +4,7 @@
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
 #include "app/simulation_hook.h"
+#include "pages/control_binding.h"
 #include "platform/debug_output.h"
 #include "platform/message_queue.h"
 #include "shell/app_messages.h"
@@ -54,13 +55,13 @@ bool CMainWnd::deviceMatches(shell::DeviceNeed need, const shell::ShellDevice* d
     case shell::DeviceNeed::Any:
         return true;
     case shell::DeviceNeed::Keyboard:
-        return kind == DeviceLists::Kind::Keyboard;
+        return kind == detect::DeviceKind::Keyboard;
     case shell::DeviceNeed::Mouse:
-        return kind == DeviceLists::Kind::Mouse;
+        return kind == detect::DeviceKind::Mouse;
     case shell::DeviceNeed::KeyboardOrMouse:
-        return kind == DeviceLists::Kind::Keyboard || kind == DeviceLists::Kind::Mouse;
+        return kind == detect::DeviceKind::Keyboard || kind == detect::DeviceKind::Mouse;
     case shell::DeviceNeed::Headset:
-        return kind == DeviceLists::Kind::Headset;
+        return kind == detect::DeviceKind::Headset;
     case shell::DeviceNeed::None:
         break;
     }
@@ -126,7 +127,7 @@ bool CMainWnd::dispatch(const shell::Route& route, TNotifyUI* msg)
     if (routeKeyToLighting(route, msg, device))
         return true;
     if (route.owner == shell::RouteOwner::Keys && route.command == L"key_" &&
-        DeviceLists::kindOf(device->typeId()) == DeviceLists::Kind::Keyboard) {
+        DeviceLists::kindOf(device->typeId()) == detect::DeviceKind::Keyboard) {
         // A key of the picture opens the key assignment page.
         device->SetFunctionTab(2);
         if (CControlUI* tab = m_pm.FindSubControlByName(device->page(), L"key_Op_tab"))
@@ -473,19 +474,29 @@ shell::ShellDevice* CMainWnd::pendingDevice() const
     return device;
 }
 
+const CMainWnd::StatusParts& CMainWnd::statusParts()
+{
+    if (m_statusPartsBound || !m_pm.GetRoot())
+        return m_statusParts;
+    m_statusPartsBound = true;
+    m_statusParts.pendingStatus = pages::bindControl(m_pm.GetRoot(), L"pending_status");
+    m_statusParts.pendingCommit = pages::bindControl(m_pm.GetRoot(), L"pending_commit_btn");
+    return m_statusParts;
+}
+
 void CMainWnd::showPendingState()
 {
     const shell::ShellDevice* device = pendingDevice();
     const shell::Pending state = device ? device->pending() : shell::Pending::None;
     const bool gone = device && !device->isOnline();
-    if (CControlUI* label = m_pm.FindControl(L"pending_status")) {
+    if (CControlUI* label = statusParts().pendingStatus) {
         label->SetVisible(state != shell::Pending::None);
         label->SetText(gone                               ? L"pending_unplugged_text"
                        : state == shell::Pending::Unsaved ? L"pending_unsaved_text"
                                                           : L"pending_unwritten_text");
     }
     // Without the device only a save can be done now; the write follows its return.
-    if (CControlUI* button = m_pm.FindControl(L"pending_commit_btn"))
+    if (CControlUI* button = statusParts().pendingCommit)
         button->SetVisible(state == shell::Pending::Unsaved ||
                            (state == shell::Pending::Unwritten && !gone));
 }

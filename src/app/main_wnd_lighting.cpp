@@ -15,8 +15,8 @@ void CMainWnd::startLighting()
 {
     if (!m_lighting)
         m_lighting = std::make_unique<MainLighting>();
-    for (const auto kind : {DeviceLists::Kind::Keyboard, DeviceLists::Kind::Mouse,
-                            DeviceLists::Kind::MousePad, DeviceLists::Kind::Headset}) {
+    for (const auto kind : {detect::DeviceKind::Keyboard, detect::DeviceKind::Mouse,
+                            detect::DeviceKind::MousePad, detect::DeviceKind::Headset}) {
         for (shell::ShellDevice* device : m_lists.list(kind)) {
             if (!m_lighting->syncDeviceOf(device) && !m_lighting->addDevice(kind, *device))
                 platform::debugOutput(L"a device is left out of the shared lighting");
@@ -32,7 +32,7 @@ void CMainWnd::stopLighting()
         platform::debugOutput(L"synchronised lighting has not ended in time");
 }
 
-void CMainWnd::addLightingDevice(DeviceLists::Kind kind, shell::ShellDevice& device)
+void CMainWnd::addLightingDevice(detect::DeviceKind kind, shell::ShellDevice& device)
 {
     // Devices made before the window's initialisation join when the worker starts.
     if (m_lighting && !m_lighting->syncDeviceOf(&device) && !m_lighting->addDevice(kind, device))

@@ -13,9 +13,9 @@ std::vector<update::UpdateEntry> CMainWnd::updateEntries() const
         update::DeviceTile tile;
         const auto kind = DeviceLists::kindOf(device->typeId());
         // A mouse pad or headset has no row of its own: never paired with one.
-        tile.kind = kind == DeviceLists::Kind::Mouse      ? update::DeviceKind::Mouse
-                    : kind == DeviceLists::Kind::Keyboard ? update::DeviceKind::Keyboard
-                                                          : update::DeviceKind::Application;
+        tile.kind = kind == detect::DeviceKind::Mouse      ? update::DeviceKind::Mouse
+                    : kind == detect::DeviceKind::Keyboard ? update::DeviceKind::Keyboard
+                                                           : update::DeviceKind::Application;
         tile.online = device->isOnline();
         tile.firmwareVersion = tile.online ? device->firmwareVersion() : 0;
         tiles.push_back(tile);

@@ -1,6 +1,5 @@
 #include "pages/key_set_control_ui.h"
 
-#include "pages/find_by_name.h"
 #include "profile/key_codes.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
@@ -124,23 +123,32 @@ void* CKeySetControlUI::GetInterface(std::wstring_view name)
 
 void CKeySetControlUI::Bind()
 {
-    m_area = pages::findByName(this, L"keyset_layout");
-    m_hint = pages::findByName(this, L"keyset_hint_label");
-    m_keyName = pages::findByName(this, L"keyset_key_name_label");
-    m_functionCombo = as<CComboUI>(pages::findByName(this, L"keyset_function_combo"), L"Combo");
-    m_functionTabs =
-        as<CTabLayoutUI>(pages::findByName(this, L"function_switch_tablayout"), L"TabLayout");
+    using pages::bindControl;
+    m_area = bindControl(this, L"keyset_layout");
+    m_hint = bindControl(this, L"keyset_hint_label");
+    m_keyName = bindControl(this, L"keyset_key_name_label");
+    m_functionCombo = bindControl<CComboUI>(this, L"keyset_function_combo", L"Combo");
+    m_functionTabs = bindControl<CTabLayoutUI>(this, L"function_switch_tablayout", L"TabLayout");
     for (std::size_t i = 0; i < kButtonNames.size(); ++i)
-        m_buttons[i] = pages::findByName(this, kButtonNames[i]);
+        m_buttons[i] = pages::OfferedControl(bindControl(this, kButtonNames[i]));
     for (std::size_t i = 0; i < kComboNames.size(); ++i)
-        m_combos[i] = pages::findByName(this, kComboNames[i]);
+        m_combos[i] = bindControl(this, kComboNames[i]);
     for (std::size_t i = 0; i < kEditNames.size(); ++i)
-        m_edits[i] = pages::findByName(this, kEditNames[i]);
+        m_edits[i] = bindControl(this, kEditNames[i]);
     for (std::size_t i = 0; i < m_modifiers.size(); ++i)
-        m_modifiers[i] = as<COptionUI>(
-            pages::findByName(this, L"key_ComBox_check_" + std::to_wstring(i)), L"Option");
-    m_cycleArea = pages::findByName(this, L"keyset_macro_cycle_layout");
-    m_textTest = pages::findByName(this, L"text_test");
+        m_modifiers[i] =
+            bindControl<COptionUI>(this, L"key_ComBox_check_" + std::to_wstring(i), L"Option");
+    m_cycleArea = bindControl(this, L"keyset_macro_cycle_layout");
+    m_textTest = bindControl(this, L"text_test");
+    m_captureHint = bindControl(this, L"keyset_capture_hint_label");
+    if (m_functionCombo) {
+        for (int i = 0; i < m_functionCombo->GetCount(); ++i) {
+            CControlUI* item = m_functionCombo->GetItemAt(i);
+            if (profile::parseEditInteger(std::wstring(item->GetUserData())) ==
+                static_cast<int>(profile::KeyFunctionCategory::Macro))
+                m_macroFunction = pages::OfferedControl(item);
+        }
+    }
     m_bound = true;
 
     // A category chosen for the first time starts from usable values, not empty fields.
@@ -176,14 +184,13 @@ void CKeySetControlUI::noteShown()
         m_shownChanged(m_shown);
 }
 
-void CKeySetControlUI::SetDeviceKind(int kind)
+void CKeySetControlUI::SetDeviceKind(detect::DeviceKind kind)
 {
-    m_kind = kind;
-    if (kind == 2 && m_buttons[kWrite]) {
-        m_buttons[kWrite]->SetText(L"keyset_write_mouse_text");
-        m_buttons[kWrite]->SetToolTip(L"keyset_write_mouse_tip_text");
+    if (kind == detect::DeviceKind::Mouse && m_buttons[kWrite]) {
+        m_buttons[kWrite].get()->SetText(L"keyset_write_mouse_text");
+        m_buttons[kWrite].setTip(L"keyset_write_mouse_tip_text");
     }
-    if (kind != 1 || !m_functionCombo)
+    if (kind != detect::DeviceKind::Keyboard || !m_functionCombo)
         return;
     for (int i = 0; i < m_functionCombo->GetCount(); ++i) {
         CControlUI* item = m_functionCombo->GetItemAt(i);
@@ -192,6 +199,14 @@ void CKeySetControlUI::SetDeviceKind(int kind)
             category == static_cast<int>(profile::KeyFunctionCategory::GunKey))
             item->SetVisible(false);
     }
+}
+
+void CKeySetControlUI::SetOffers(const pages::KeyPageOffers& offers)
+{
+    m_offers = offers;
+    m_buttons[kDefault].show(m_offers.keys);
+    SetButtonsEnabled(m_buttonsAllowed);
+    m_macroFunction.show(m_offers.macro);
 }
 
 void CKeySetControlUI::SetDevice(pages::KeyAssignmentDevice& device)
@@ -444,16 +459,15 @@ int CKeySetControlUI::SelectedModifier() const
 
 void CKeySetControlUI::ShowCaptureScope(bool windowOnly)
 {
-    if (CControlUI* hint = pages::findByName(this, L"keyset_capture_hint_label"))
+    if (CControlUI* hint = m_captureHint)
         hint->SetText(windowOnly ? L"keyset_capture_focus_text" : L"keyset_capture_hint_text");
 }
 
 void CKeySetControlUI::SetButtonsEnabled(bool enabled)
 {
-    for (const std::size_t which : {kApply, kCancel, kWrite}) {
-        if (m_buttons[which])
-            m_buttons[which]->SetEnabled(enabled);
-    }
+    m_buttonsAllowed = enabled;
+    for (const std::size_t which : {kApply, kCancel, kWrite})
+        m_buttons[which].show(m_offers.keys, enabled);
 }
 
 void CKeySetControlUI::Apply()

@@ -5,8 +5,11 @@
 // view over KeyAssignmentModel: it copies its controls into the model's page state, runs a
 // step and shows the state again. Controls are found by name once, in Bind().
 
+#include "device/detect/supported_interfaces.h"
 #include "hook/hook_client.h"
+#include "pages/control_binding.h"
 #include "pages/models/key_assignment_model.h"
+#include "pages/models/page_offers.h"
 #include "ui/container_ui.h"
 
 #include <array>
@@ -37,8 +40,10 @@ public:
     }
     void SetVisible(bool visible = true) override;
     void SetInternVisible(bool visible = true) override;
-    // 1 (keyboard) hides the DPI and gun key categories.
-    void SetDeviceKind(int kind);
+    // A keyboard has no DPI or gun key categories; a mouse's write button names the mouse.
+    void SetDeviceKind(detect::DeviceKind kind);
+    // Offers only what the device has; a refused control says why in its tooltip.
+    void SetOffers(const pages::KeyPageOffers& offers);
     // The device the page stores into; the page keeps its own model of the selected key.
     void SetDevice(pages::KeyAssignmentDevice& device);
     pages::KeyAssignmentModel* model() { return m_model.get(); }
@@ -99,7 +104,6 @@ private:
     void noteShown();
 
     bool m_bound = false;
-    int m_kind = 0;
     bool m_shown = false;
     std::function<void(bool)> m_shownChanged;
     std::unique_ptr<pages::KeyAssignmentModel> m_model;
@@ -111,10 +115,14 @@ private:
     CControlUI* m_keyName = nullptr;
     CComboUI* m_functionCombo = nullptr;
     CTabLayoutUI* m_functionTabs = nullptr;
-    std::array<CControlUI*, 4> m_buttons{}; // default, apply, cancel, write
+    std::array<pages::OfferedControl, 4> m_buttons{}; // default, apply, cancel, write
+    pages::OfferedControl m_macroFunction;            // the macro item of the function combo
+    pages::KeyPageOffers m_offers;
+    bool m_buttonsAllowed = false;
     std::array<CControlUI*, 9> m_combos{};
     std::array<CControlUI*, 10> m_edits{};
     std::array<COptionUI*, 5> m_modifiers{};
     CControlUI* m_cycleArea = nullptr;
     CControlUI* m_textTest = nullptr;
+    CControlUI* m_captureHint = nullptr;
 };

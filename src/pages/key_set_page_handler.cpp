@@ -6,6 +6,7 @@
 #include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/models/key_list_assignment.h"
+#include "pages/models/page_offers.h"
 #include "profile/macro_library.h"
 #include "shell/page_host.h"
 #include "ui/button_ui.h"
@@ -98,7 +99,8 @@ KeySetHandler::Bound* KeySetHandler::bind(CTessaryUSBDevice& device)
         if (self->editing)
             self->editing->setEditing(shown);
     });
-    bound.page->SetDeviceKind(mouse ? 2 : 1);
+    bound.page->SetDeviceKind(device.model().GetKind());
+    bound.page->SetOffers(keyPageOffers(device.model().capabilities()));
     bound.page->ShowArea(false);
     bound.page->SetDevice(*bound.keys);
     bound.page->FillMacros(macroNames(device.model()));
@@ -175,8 +177,10 @@ void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDe
                     option->Selected(true, false);
         }
         selectKey(*bound, *keyed, route.number);
-    } else if (!bound->keys->selectedKey()) {
-        // Nothing below has a key to work on before one is selected.
+    } else if (!bound->keys->selectedKey() ||
+               !keyPageOffers(keyed->model().capabilities()).keys.enabled) {
+        // Nothing below has a key to work on before one is selected, or on a device that
+        // keeps no key map (its buttons are disabled and say why).
         return;
     } else if (command == L"keyset_function_combo") {
         page.CategorySelected();

@@ -1,41 +1,57 @@
 #include "pages/keyboard_system_page.h"
 
-#include "pages/find_by_name.h"
-#include "pages/models/system_settings_model.h"
 #include "ui/button_ui.h"
-#include "ui/paint_manager_ui.h"
 #include "ui/slider_ui.h"
 
 namespace pages {
+namespace {
 
-CControlUI* KeyboardSystemPage::find(std::wstring_view name) const
+COptionUI* asOption(const OfferedControl& control)
 {
-    return findByName(m_page, name);
+    return control ? static_cast<COptionUI*>(control.get()->GetInterface(L"Option")) : nullptr;
 }
 
-void KeyboardSystemPage::selectOne(std::wstring_view prefix, int count, int index)
+void select(const OfferedControl& control, bool on)
 {
-    for (int i = 0; i < count; ++i)
-        setOption(std::wstring(prefix) + std::to_wstring(i), i == index);
+    if (COptionUI* option = asOption(control))
+        option->Selected(on, false);
 }
 
-void KeyboardSystemPage::setOption(std::wstring_view name, bool on)
+bool isSelected(const OfferedControl& control)
 {
-    if (CControlUI* control = find(name))
-        if (auto* button = static_cast<COptionUI*>(control->GetInterface(L"Option")))
-            button->Selected(on, false);
+    COptionUI* option = asOption(control);
+    return option && option->IsSelected();
 }
 
-bool KeyboardSystemPage::option(std::wstring_view name)
+template <std::size_t N> void selectOne(const std::array<OfferedControl, N>& options, int index)
 {
-    CControlUI* control = find(name);
-    auto* button = control ? static_cast<COptionUI*>(control->GetInterface(L"Option")) : nullptr;
-    return button && button->IsSelected();
+    for (std::size_t i = 0; i < N; ++i)
+        select(options[i], static_cast<int>(i) == index);
 }
 
-std::wstring KeyboardSystemPage::textOf(std::wstring_view id)
+} // namespace
+
+KeyboardSystemPage::KeyboardSystemPage(CControlUI* devicePage)
 {
-    CControlUI* lookup = find(L"text_test");
+    auto bind = [devicePage](std::wstring_view name) {
+        return OfferedControl(bindControl(devicePage, name));
+    };
+    for (std::size_t i = 0; i < m_controls.pollingRate.size(); ++i)
+        m_controls.pollingRate[i] = bind(L"polling_rate_option_" + std::to_wstring(i));
+    for (std::size_t i = 0; i < m_controls.repeatDelay.size(); ++i)
+        m_controls.repeatDelay[i] = bind(L"repeat_delay_check_" + std::to_wstring(i));
+    m_controls.repeatRate = bind(L"repeat_rate_slider");
+    m_controls.winLock = bind(L"winlockflag_option");
+    m_controls.wFlag = bind(L"wflag_option");
+    m_controls.sixKey = bind(L"6flag_option");
+    m_controls.delayLabel = bindControl(devicePage, L"repeat_delay_time_label1");
+    m_controls.repeatInput = bindControl(devicePage, L"repeat_input_richedit");
+    m_controls.textLookup = bindControl(devicePage, L"text_test");
+}
+
+std::wstring KeyboardSystemPage::textOf(std::wstring_view id) const
+{
+    CControlUI* lookup = m_controls.textLookup;
     if (!lookup)
         return std::wstring(id);
     lookup->SetResourceText(true);
@@ -45,18 +61,18 @@ std::wstring KeyboardSystemPage::textOf(std::wstring_view id)
 
 void KeyboardSystemPage::SetPollingRate(int index)
 {
-    selectOne(L"polling_rate_option_", kPollingRateOptions, clampOptionIndex(index));
+    selectOne(m_controls.pollingRate, clampOptionIndex(index));
 }
 
 void KeyboardSystemPage::SetRepeatDelay(int index)
 {
-    selectOne(L"repeat_delay_check_", kRepeatDelayOptions, clampOptionIndex(index));
+    selectOne(m_controls.repeatDelay, clampOptionIndex(index));
     ShowRepeatDelay(index);
 }
 
 void KeyboardSystemPage::ShowRepeatDelay(int index)
 {
-    if (CControlUI* label = find(L"repeat_delay_time_label1"))
+    if (CControlUI* label = m_controls.delayLabel)
         // The option's own words, so the unit reads the same here and on the options.
         label->SetText(
             textOf(L"Repeat_Delay_Time") +
@@ -65,52 +81,53 @@ void KeyboardSystemPage::ShowRepeatDelay(int index)
 
 void KeyboardSystemPage::SetRepeatRate(int value)
 {
-    if (CControlUI* control = find(L"repeat_rate_slider"))
-        if (auto* slider = static_cast<CSliderUI*>(control->GetInterface(L"Slider")))
-            slider->SetValue(value);
+    CControlUI* control = m_controls.repeatRate.get();
+    if (auto* slider =
+            control ? static_cast<CSliderUI*>(control->GetInterface(L"Slider")) : nullptr)
+        slider->SetValue(value);
 }
 
-int KeyboardSystemPage::GetRepeatRate()
+int KeyboardSystemPage::GetRepeatRate() const
 {
-    CControlUI* control = find(L"repeat_rate_slider");
+    CControlUI* control = m_controls.repeatRate.get();
     auto* slider = control ? static_cast<CSliderUI*>(control->GetInterface(L"Slider")) : nullptr;
     return slider ? slider->GetValue() : 0;
 }
 
 void KeyboardSystemPage::SetWinLock(bool on)
 {
-    setOption(L"winlockflag_option", on);
+    select(m_controls.winLock, on);
 }
 void KeyboardSystemPage::SetWFlag(bool on)
 {
-    setOption(L"wflag_option", on);
+    select(m_controls.wFlag, on);
 }
 void KeyboardSystemPage::SetSixKeyFlag(bool on)
 {
-    setOption(L"6flag_option", on);
+    select(m_controls.sixKey, on);
 }
-bool KeyboardSystemPage::GetWinLock()
+bool KeyboardSystemPage::GetWinLock() const
 {
-    return option(L"winlockflag_option");
+    return isSelected(m_controls.winLock);
 }
-bool KeyboardSystemPage::GetWFlag()
+bool KeyboardSystemPage::GetWFlag() const
 {
-    return option(L"wflag_option");
+    return isSelected(m_controls.wFlag);
 }
-bool KeyboardSystemPage::GetSixKeyFlag()
+bool KeyboardSystemPage::GetSixKeyFlag() const
 {
-    return option(L"6flag_option");
+    return isSelected(m_controls.sixKey);
 }
 
 void KeyboardSystemPage::ClearRepeatInput()
 {
-    if (CControlUI* edit = find(L"repeat_input_richedit"))
+    if (CControlUI* edit = m_controls.repeatInput)
         edit->SetText(L"");
 }
 
 void KeyboardSystemPage::SetRepeatInputTip()
 {
-    if (CControlUI* edit = find(L"repeat_input_richedit"))
+    if (CControlUI* edit = m_controls.repeatInput)
         edit->SetAttribute(L"tipvalue", textOf(L"Repeat_input_text"));
 }
 
@@ -124,6 +141,17 @@ void KeyboardSystemPage::Show(const profile::KeyboardSystemStages& stages)
     ClearRepeatInput();
     SetRepeatInputTip();
     SetPollingRate(static_cast<std::int16_t>(stages.pollingRate));
+}
+
+void KeyboardSystemPage::ShowOffers(const SystemPageOffers& offers)
+{
+    for (OfferedControl& option : m_controls.pollingRate)
+        option.show(offers.deviceFields);
+    for (OfferedControl* flag : {&m_controls.winLock, &m_controls.wFlag, &m_controls.sixKey})
+        flag->show(offers.deviceFields);
+    for (OfferedControl& option : m_controls.repeatDelay)
+        option.show(offers.profileFields);
+    m_controls.repeatRate.show(offers.profileFields);
 }
 
 } // namespace pages

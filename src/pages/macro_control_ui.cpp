@@ -102,6 +102,7 @@ constexpr std::array<std::wstring_view, 5> kMacroButtons = {
 constexpr std::array<std::wstring_view, 8> kRowButtons = {
     L"macro_btn_deleteall",  L"macro_btn_uptop",  L"macro_btn_up",     L"macro_btn_down",
     L"macro_btn_downbottom", L"macro_btn_delete", L"macro_btn_cancel", L"macro_btn_save"};
+constexpr std::size_t kApplyButton = 7;
 
 long long parseDistance(std::wstring_view text)
 {
@@ -171,8 +172,13 @@ CTessaryUSBDevice* CMacroControlUI::device() const
 
 void CMacroControlUI::Bind()
 {
-    if (CTessaryUSBDevice* usb = device())
-        SetFolder(usb->model().dataFolder());
+    CTessaryUSBDevice* usb = device();
+    if (!usb)
+        return;
+    const pages::MacroPageOffers offers = pages::macroPageOffers(usb->model().capabilities());
+    if (offers.write.enabled != m_offers.write.enabled)
+        SetOffers(offers);
+    SetFolder(usb->model().dataFolder());
 }
 
 void CMacroControlUI::SetFolder(const std::filesystem::path& folder)
@@ -184,15 +190,46 @@ void CMacroControlUI::SetFolder(const std::filesystem::path& folder)
     LoadLibrary();
 }
 
-CControlUI* CMacroControlUI::find(std::wstring_view name)
+const CMacroControlUI::Controls& CMacroControlUI::controls()
 {
-    return pages::findByName(this, name);
+    // Before the skin's children are in, there is nothing to bind yet.
+    if (m_controlsBound || GetCount() == 0)
+        return m_controls;
+    m_controlsBound = true;
+    using pages::bindControl;
+    Controls& c = m_controls;
+    c.names = bindControl<CListUI>(this, L"macro_name_list", L"List");
+    c.actions = bindControl<CListUI>(this, L"macro_action_list", L"List");
+    c.nameCount = bindControl(this, L"macro_count_label");
+    c.actionCount = bindControl(this, L"macro_action_count_label");
+    c.libraryButtons = {bindControl(this, L"macro_btn_name_add"),
+                        bindControl(this, L"macro_btn_import")};
+    for (std::size_t i = 0; i < kMacroButtons.size(); ++i)
+        c.macroButtons[i] = bindControl(this, kMacroButtons[i]);
+    for (std::size_t i = 0; i < kRowButtons.size(); ++i)
+        c.rowButtons[i] = pages::OfferedControl(bindControl(this, kRowButtons[i]));
+    c.recordTabs = {bindControl(this, L"macro_tab_macroaction_edit"),
+                    bindControl(this, L"macro_tab_macrodelay_edit")};
+    for (std::size_t i = 0; i < kMoveEdits.size(); ++i)
+        c.moveEdits[i] = bindControl(this, kMoveEdits[i]);
+    c.emptyHint = bindControl(this, L"macro_empty_hint");
+    c.headerFill = bindControl(this, L"macro_header_fill");
+    c.newName = bindControl(this, L"macro_edit_macroname");
+    c.constantDelay = bindControl<COptionUI>(this, L"macro_check_time", L"Option");
+    c.fixedDelay = bindControl(this, L"macro_fixed_time_edit");
+    c.nameTab = bindControl(this, L"macro_name_tab");
+    c.startRecord = bindControl(this, L"macro_btn_starredio");
+    c.stopRecord = bindControl(this, L"macro_btn_stopredio");
+    c.memory = bindControl(this, L"macro_memory_label");
+    c.status = bindControl(this, L"macro_status_label");
+    c.recordHint = bindControl(this, L"macro_record_hint");
+    return m_controls;
 }
 
-CListUI* CMacroControlUI::list(std::wstring_view name)
+void CMacroControlUI::SetOffers(const pages::MacroPageOffers& offers)
 {
-    CControlUI* control = find(name);
-    return control ? static_cast<CListUI*>(control->GetInterface(L"List")) : nullptr;
+    m_offers = offers;
+    showButtons();
 }
 
 std::wstring CMacroControlUI::text(std::wstring_view id)
@@ -213,7 +250,7 @@ void CMacroControlUI::LoadLibrary()
 
 void CMacroControlUI::ShowNames()
 {
-    CListUI* names = list(L"macro_name_list");
+    CListUI* names = controls().names;
     if (!m_model || !names)
         return;
     names->RemoveAll();
@@ -228,13 +265,13 @@ void CMacroControlUI::ShowNames()
     if (m_model->selectedMacro() >= 0)
         names->SelectItem(m_model->selectedMacro(), false, false);
     const std::size_t count = m_model->names().size();
-    if (CControlUI* label = find(L"macro_count_label")) {
+    if (CControlUI* label = controls().nameCount) {
         label->SetText(std::to_wstring(count) + L" / " + std::to_wstring(profile::kMaxMacros));
         label->SetToolTip(m_model->atMacroLimit() ? text(L"macro_limit_text") : std::wstring());
     }
     // At the limit the user sees it before trying: adding and importing are off.
-    for (const auto name : {L"macro_btn_name_add", L"macro_btn_import"})
-        if (CControlUI* button = find(name))
+    for (CControlUI* button : controls().libraryButtons)
+        if (button)
             button->SetEnabled(!m_model->atMacroLimit() && m_model->library().isReadable());
     showButtons();
 }
@@ -251,26 +288,27 @@ void CMacroControlUI::showButtons()
             },
             &on, UIFIND_ALL);
     };
-    for (const auto name : kMacroButtons)
-        if (CControlUI* control = find(name))
+    const Controls& c = controls();
+    for (CControlUI* control : c.macroButtons)
+        if (control)
             enable(control, selected);
-    // Nothing but stopping acts while recording.
-    for (const auto name : kRowButtons)
-        if (CControlUI* control = find(name))
-            control->SetEnabled(selected && !m_recordingShown);
-    for (const auto name : {L"macro_tab_macroaction_edit", L"macro_tab_macrodelay_edit"})
-        if (CControlUI* control = find(name); control && m_recordingShown)
+    // Nothing but stopping acts while recording; applying writes to the device.
+    for (std::size_t i = 0; i < kRowButtons.size(); ++i)
+        m_controls.rowButtons[i].show(i == kApplyButton ? m_offers.write : pages::Offer{},
+                                      selected && !m_recordingShown);
+    for (CControlUI* control : c.recordTabs)
+        if (control && m_recordingShown)
             enable(control, false);
-    if (CControlUI* hint = find(L"macro_empty_hint"))
+    if (CControlUI* hint = c.emptyHint)
         hint->SetVisible(!selected && !m_recordingShown);
     // Without a hint in the header, the space before its button stays empty.
-    if (CControlUI* fill = find(L"macro_header_fill"))
+    if (CControlUI* fill = c.headerFill)
         fill->SetVisible(selected && !m_recordingShown);
 }
 
 void CMacroControlUI::SelectMacro()
 {
-    CListUI* names = list(L"macro_name_list");
+    CListUI* names = controls().names;
     SelectMacroAt(names ? names->GetCurSel() : -1);
 }
 
@@ -279,7 +317,7 @@ void CMacroControlUI::SelectMacroAt(int index)
     if (!m_model)
         return;
     m_model->SelectMacro(index);
-    if (CListUI* names = list(L"macro_name_list"); names && names->GetCurSel() != index)
+    if (CListUI* names = controls().names; names && names->GetCurSel() != index)
         names->SelectItem(m_model->selectedMacro(), false, false);
     if (m_model->selectedMacro() >= 0)
         SetNewName(m_model->names()[static_cast<std::size_t>(m_model->selectedMacro())]);
@@ -365,7 +403,7 @@ CControlUI* CMacroControlUI::makeRow(const profile::MacroRow& row, int index)
 
 void CMacroControlUI::ShowRows()
 {
-    CListUI* actions = list(L"macro_action_list");
+    CListUI* actions = controls().actions;
     if (!actions || !m_model)
         return;
     actions->RemoveAll();
@@ -376,7 +414,7 @@ void CMacroControlUI::ShowRows()
         actions->SelectItem(m_model->selectedRow(), false, false);
         actions->EnsureVisible(m_model->selectedRow());
     }
-    if (CControlUI* count = find(L"macro_action_count_label")) {
+    if (CControlUI* count = controls().actionCount) {
         count->SetText(m_model->selectedMacro() < 0
                            ? std::wstring()
                            : ui::substituteNumber(text(L"macro_event_count_text"),
@@ -386,7 +424,7 @@ void CMacroControlUI::ShowRows()
 
 void CMacroControlUI::TakeRowSelection()
 {
-    if (CListUI* actions = list(L"macro_action_list"); actions && m_model)
+    if (CListUI* actions = controls().actions; actions && m_model)
         m_model->SelectRow(actions->GetCurSel());
 }
 
@@ -395,7 +433,7 @@ void CMacroControlUI::TakeDelayEdit(CControlUI* edit)
     if (!edit || !m_model)
         return;
     CControlUI* row = edit->GetParent();
-    CListUI* actions = list(L"macro_action_list");
+    CListUI* actions = controls().actions;
     if (!row || !actions)
         return;
     const int index = actions->GetItemIndex(row);
@@ -409,7 +447,7 @@ void CMacroControlUI::TakeDelayEdit(CControlUI* edit)
 
 void CMacroControlUI::TakeDelayEdits()
 {
-    CListUI* actions = list(L"macro_action_list");
+    CListUI* actions = controls().actions;
     if (!actions || !m_model)
         return;
     for (int i = 0; i < actions->GetCount(); ++i) {
@@ -425,32 +463,31 @@ void CMacroControlUI::TakeDelayEdits()
 
 std::wstring CMacroControlUI::GetNewName()
 {
-    CControlUI* edit = find(L"macro_edit_macroname");
+    CControlUI* edit = controls().newName;
     return edit ? std::wstring(edit->GetText()) : std::wstring();
 }
 
 void CMacroControlUI::SetNewName(const std::wstring& name)
 {
-    if (CControlUI* edit = find(L"macro_edit_macroname"))
+    if (CControlUI* edit = controls().newName)
         edit->SetText(name);
 }
 
 bool CMacroControlUI::IsConstantDelayChecked()
 {
-    CControlUI* control = find(L"macro_check_time");
-    auto* option = control ? static_cast<COptionUI*>(control->GetInterface(L"Option")) : nullptr;
+    COptionUI* option = controls().constantDelay;
     return option && option->IsSelected();
 }
 
 std::wstring CMacroControlUI::GetFixedDelayText()
 {
-    CControlUI* edit = find(L"macro_fixed_time_edit");
+    CControlUI* edit = controls().fixedDelay;
     return edit ? std::wstring(edit->GetText()) : std::wstring();
 }
 
 void CMacroControlUI::SetFixedDelayText(const std::wstring& value)
 {
-    CControlUI* control = find(L"macro_fixed_time_edit");
+    CControlUI* control = controls().fixedDelay;
     if (!control || std::wstring(control->GetText()) == value)
         return;
     control->SetText(value);
@@ -460,14 +497,16 @@ void CMacroControlUI::SetFixedDelayText(const std::wstring& value)
 
 int CMacroControlUI::GetMoveDistance(pages::MoveDirection direction)
 {
-    CControlUI* edit = find(kMoveEdits[static_cast<std::size_t>(direction)]);
+    const auto which = static_cast<std::size_t>(direction);
+    CControlUI* edit = which < kMoveEdits.size() ? controls().moveEdits[which] : nullptr;
     return edit ? static_cast<int>(parseDistance(edit->GetText()) & 0xFF) : 0;
 }
 
 void CMacroControlUI::SetRecording(bool recording, bool onlyWithFocus)
 {
-    for (const auto name : {L"macro_name_tab", L"macro_action_list"}) {
-        if (CControlUI* control = find(name)) {
+    const Controls& c = controls();
+    for (CControlUI* control : {c.nameTab, static_cast<CControlUI*>(c.actions)}) {
+        if (control) {
             control->SetMouseEnabled(!recording);
             if (auto* container = static_cast<CContainerUI*>(control->GetInterface(L"Container")))
                 container->SetMouseChildEnabled(!recording);
@@ -475,15 +514,15 @@ void CMacroControlUI::SetRecording(bool recording, bool onlyWithFocus)
     }
     m_recordingShown = recording;
     showButtons();
-    if (CControlUI* start = find(L"macro_btn_starredio"))
+    if (CControlUI* start = c.startRecord)
         start->SetVisible(!recording);
-    if (CControlUI* stop = find(L"macro_btn_stopredio"))
+    if (CControlUI* stop = c.stopRecord)
         stop->SetVisible(recording);
     if (recording)
-        for (const auto name : {L"macro_memory_label", L"macro_status_label"})
-            if (CControlUI* label = find(name))
+        for (CControlUI* label : {c.memory, c.status})
+            if (label)
                 label->SetVisible(false);
-    if (CControlUI* hint = find(L"macro_record_hint")) {
+    if (CControlUI* hint = c.recordHint) {
         hint->SetText(onlyWithFocus ? L"macro_focus_hint_text" : L"macro_recording_text");
         hint->SetVisible(recording);
     }
@@ -491,13 +530,13 @@ void CMacroControlUI::SetRecording(bool recording, bool onlyWithFocus)
 
 bool CMacroControlUI::IsOnStopButton(POINT clientPoint)
 {
-    CControlUI* stop = find(L"macro_btn_stopredio");
+    CControlUI* stop = controls().stopRecord;
     return stop && stop->IsVisible() && PtInRect(stop->GetPos(), clientPoint);
 }
 
 void CMacroControlUI::ShowMemory(const std::optional<pages::MacroMemoryUse>& use)
 {
-    CControlUI* label = find(L"macro_memory_label");
+    CControlUI* label = controls().memory;
     if (!label)
         return;
     label->SetVisible(use.has_value());
@@ -523,14 +562,14 @@ void CMacroControlUI::ShowMemory(const std::optional<pages::MacroMemoryUse>& use
 
 void CMacroControlUI::ShowStatus(std::wstring_view textId, bool problem)
 {
-    CControlUI* label = find(L"macro_status_label");
+    CControlUI* label = controls().status;
     if (!label)
         return;
     label->SetVisible(!textId.empty());
     label->SetText(textId.empty() ? std::wstring() : text(textId));
     label->SetToolTip(label->GetText());
     // The line is short: the outcome of the last command takes the memory's place.
-    if (CControlUI* memory = find(L"macro_memory_label"); memory && !textId.empty())
+    if (CControlUI* memory = controls().memory; memory && !textId.empty())
         memory->SetVisible(false);
     if (auto* shown = static_cast<CLabelUI*>(label->GetInterface(L"Label")))
         shown->SetTextColor(problem ? 0xFFF85149 : 0xFF1EA7FF);

@@ -5,9 +5,12 @@
 // MacroEditorModel: it finds its controls by name, shows the model and reads the controls;
 // the main window's macro routes drive it (pages/macro_page.h).
 
+#include "pages/control_binding.h"
 #include "pages/models/macro_editor_model.h"
+#include "pages/models/page_offers.h"
 #include "ui/container_ui.h"
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -15,6 +18,7 @@
 #include <string>
 
 class CListUI;
+class COptionUI;
 class CTessaryUSBDevice;
 
 class CMacroControlUI : public CHorizontalLayoutUI {
@@ -32,8 +36,10 @@ public:
     CTessaryUSBDevice* device() const;
     // Points the page at a library folder and loads it when the folder changed.
     void SetFolder(const std::filesystem::path& folder);
-    // Binds to the device's data folder.
+    // Binds to the device's data folder; the controls are found the first time.
     void Bind();
+    // Offers only what the device has; a refused control says why in its tooltip.
+    void SetOffers(const pages::MacroPageOffers& offers);
     const std::filesystem::path& folder() const { return m_folder; }
     pages::MacroEditorModel* model() { return m_model.get(); }
 
@@ -75,8 +81,31 @@ public:
     std::function<void(bool gone)> onLeave;
 
 private:
-    CControlUI* find(std::wstring_view name);
-    CListUI* list(std::wstring_view name);
+    struct Controls {
+        CListUI* names = nullptr;
+        CListUI* actions = nullptr;
+        CControlUI* nameCount = nullptr;
+        CControlUI* actionCount = nullptr;
+        std::array<CControlUI*, 2> libraryButtons{}; // add, import
+        std::array<CControlUI*, 5> macroButtons{};   // act on the selected macro
+        std::array<pages::OfferedControl, 8> rowButtons{};
+        std::array<CControlUI*, 2> recordTabs{}; // locked while recording
+        std::array<CControlUI*, 4> moveEdits{};
+        CControlUI* emptyHint = nullptr;
+        CControlUI* headerFill = nullptr;
+        CControlUI* newName = nullptr;
+        COptionUI* constantDelay = nullptr;
+        CControlUI* fixedDelay = nullptr;
+        CControlUI* nameTab = nullptr;
+        CControlUI* startRecord = nullptr;
+        CControlUI* stopRecord = nullptr;
+        CControlUI* memory = nullptr;
+        CControlUI* status = nullptr;
+        CControlUI* recordHint = nullptr;
+    };
+
+    // The controls, found by name the first time they are needed.
+    const Controls& controls();
     std::wstring text(std::wstring_view id);
     CControlUI* makeRow(const profile::MacroRow& row, int index);
     void showButtons();
@@ -84,6 +113,9 @@ private:
     std::filesystem::path m_folder;
     std::unique_ptr<pages::MacroEditorModel> m_model;
     bool m_recordingShown = false;
+    bool m_controlsBound = false;
+    Controls m_controls;
+    pages::MacroPageOffers m_offers;
 };
 
 namespace pages {

@@ -8,6 +8,7 @@
 #include "pages/devices/tessary_usb_device.h"
 #include "pages/find_by_name.h"
 #include "pages/macro_control_ui.h"
+#include "pages/models/page_offers.h"
 #include "pages/page_handlers.h"
 #include "platform/debug_output.h"
 #include "profile/json_file.h"
@@ -130,6 +131,25 @@ CMacroControlUI* macroPageOf(shell::ShellDevice* device)
     return page && page->model() ? page : nullptr;
 }
 
+CMacroControlUI* MacroPage::pageOf(shell::ShellDevice* device)
+{
+    if (!device)
+        return nullptr;
+    auto found = m_pages.find(device);
+    if (found == m_pages.end()) {
+        CControlUI* control = findByName(device->page(), L"MacroControlItem");
+        found = m_pages
+                    .emplace(device, control ? static_cast<CMacroControlUI*>(
+                                                   control->GetInterface(L"MacroControl"))
+                                             : nullptr)
+                    .first;
+    }
+    CMacroControlUI* page = found->second;
+    if (page)
+        page->Bind();
+    return page && page->model() ? page : nullptr;
+}
+
 MacroPage::MacroPage(shell::PageHost& window, MacroPageHooks hooks)
     : m_window(window), m_hooks(std::move(hooks))
 {
@@ -165,7 +185,7 @@ void MacroPage::run(const shell::Route& route, TNotifyUI* msg, shell::ShellDevic
             showMenu(msg);
         return;
     }
-    CMacroControlUI* page = macroPageOf(device);
+    CMacroControlUI* page = pageOf(device);
     if (!page)
         return;
     if (isRecording()) {
@@ -308,7 +328,7 @@ void MacroPage::startRecording(CMacroControlUI& page, DelayMode mode, RecordPosi
     m_clockOffset.reset();
     m_recordingDevice = nullptr;
     for (std::size_t i = 0; i < m_window.deviceCount(); ++i)
-        if (macroPageOf(m_window.deviceAt(i)) == &page)
+        if (pageOf(m_window.deviceAt(i)) == &page)
             m_recordingDevice = m_window.deviceAt(i);
     m_position = position;
     page.onLeave = [this](bool gone) {
@@ -435,6 +455,9 @@ void MacroPage::apply(CMacroControlUI& page, shell::ShellDevice* device)
         return;
     }
     model::UsbDeviceModel& model = usb->model();
+    // The page offers no apply to a device without macros; the library holds the macro.
+    if (!macroPageOffers(model.capabilities()).write.enabled)
+        return;
     const std::vector<int> used = model.CollectMacros();
     // What the device does not take stays pending, so the window offers to write it again
     // and the device's return writes it.

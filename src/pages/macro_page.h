@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -57,6 +58,9 @@ private:
     void showMenu(TNotifyUI* msg);
     void lockWindow(shell::ShellDevice* device, bool locked);
     void notice(std::wstring_view textId, std::wstring_view english);
+    // The device's macro page, found once per device (the window keeps its devices for its
+    // whole life); bound to the device's library on every call.
+    CMacroControlUI* pageOf(shell::ShellDevice* device);
     bool deviceStillThere();
     // An event's time on the page's clock: events can wait a while before the UI thread
     // takes them, so the gaps between them come from their own times.
@@ -70,6 +74,7 @@ private:
     RecordPosition m_position = RecordPosition::Append;
     std::optional<std::uint32_t> m_clockOffset;
     std::uint32_t m_lastEventTime = 0;
+    std::map<shell::ShellDevice*, CMacroControlUI*> m_pages; // observed; owned by the tree
 };
 
 // Installs the macro routes as the window's macro page handler; the page object is returned

@@ -1,7 +1,6 @@
 #include "pages/mouse_dpi_page.h"
 
 #include "pages/devices/tessary_mouse_device.h"
-#include "pages/find_by_name.h"
 #include "pages/models/light_page_model.h"
 #include "pages/models/mouse_dpi_model.h"
 #include "pages/page_handlers.h"
@@ -11,16 +10,17 @@
 #include "ui/resource_manager.h"
 #include "ui/slider_ui.h"
 
+#include <algorithm>
+#include <limits>
 #include <memory>
 #include <string>
 
 namespace pages {
 namespace {
 
-template <class T> T* control(CControlUI* page, const std::wstring& name, std::wstring_view kind)
+template <class T> T* as(const OfferedControl& control, std::wstring_view kind)
 {
-    CControlUI* found = findByName(page, name);
-    return found ? static_cast<T*>(found->GetInterface(kind)) : nullptr;
+    return control ? static_cast<T*>(control.get()->GetInterface(kind)) : nullptr;
 }
 
 std::wstring numbered(std::wstring_view prefix, int number)
@@ -35,12 +35,6 @@ std::wstring textOf(const PanelMessage& message)
                                   ? std::wstring(texts->GetText(message.textId))
                                   : std::wstring(message.english);
     return message.fill(text);
-}
-
-void showStatus(CControlUI* page, const PanelMessage& message)
-{
-    if (CControlUI* status = findByName(page, L"dpi_status_label"))
-        status->SetText(textOf(message));
 }
 
 CTessaryMouseDevice* mouseOf(shell::ShellDevice* device)
@@ -74,21 +68,25 @@ void MouseDpiHandler::commit(CTessaryMouseDevice& mouse, MouseDpiModel& dpi)
     const DpiCommit done = dpi.commit();
     mouse.pending().committed(ProfileBlock::Settings, done.result);
     showMouseDpiPage(mouse);
+    MouseDpiControls& controls = mouse.dpiControls();
     if (const auto words = changeMessage(done.result))
-        showStatus(&mouse, *words);
+        controls.showStatus(textOf(*words));
     else if (!done.heldAsWritten)
-        showStatus(&mouse, {L"dpi_not_held_text",
-                            L"The mouse holds other values than were written. The change is "
-                            L"saved; try again.",
-                            {}});
+        controls.showStatus(textOf({L"dpi_not_held_text",
+                                    L"The mouse holds other values than were written. The change "
+                                    L"is saved; try again.",
+                                    {}}));
     else
-        showStatus(&mouse, {L"dpi_written_text", L"Written to the mouse.", {}});
+        controls.showStatus(textOf({L"dpi_written_text", L"Written to the mouse.", {}}));
 }
 
 void MouseDpiHandler::handle(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     CTessaryMouseDevice* mouse = mouseOf(device);
     if (!mouse)
+        return;
+    // A control the mouse does not offer is disabled and says why; nothing to answer.
+    if (!dpiPageOffers(mouse->model().capabilities()).stages.enabled)
         return;
     MouseDpiModel dpi(mouse->mouse());
     const std::wstring_view command = route.command;
@@ -120,8 +118,7 @@ void MouseDpiHandler::handle(const shell::Route& route, TNotifyUI* msg, shell::S
             return;
         if (msg->sType == L"movevaluechanged") {
             // While it moves only the number follows; the mouse is written on release.
-            if (auto* edit = control<CEditUI>(mouse, numbered(L"DPI_edit_", stage), L"Edit"))
-                edit->SetText(std::to_wstring(dpi.dpiOfSlider(slider->GetValue())));
+            mouse->dpiControls().showSliderDpi(stage, dpi.dpiOfSlider(slider->GetValue()));
             return;
         }
         accepted = dpi.setSlider(stage, slider->GetValue());
@@ -156,43 +153,101 @@ void MouseDpiHandler::handle(const shell::Route& route, TNotifyUI* msg, shell::S
     // The page goes back to what the profile holds.
     showMouseDpiPage(*mouse);
     if (refusal)
-        showStatus(mouse, *refusal);
+        mouse->dpiControls().showStatus(textOf(*refusal));
 }
 
 } // namespace
 
-void showMouseDpiPage(CTessaryMouseDevice& mouse)
+MouseDpiControls::MouseDpiControls(CControlUI* mousePage)
 {
-    MouseDpiModel dpi(mouse.mouse());
+    auto bind = [mousePage](std::wstring_view prefix, std::size_t number) {
+        return OfferedControl(bindControl(mousePage, numbered(prefix, int(number))));
+    };
+    for (std::size_t i = 0; i < m_stages.size(); ++i) {
+        m_stages[i].enable = bind(L"DPI_enable_check_", i);
+        m_stages[i].select = bind(L"DPI_select_check_", i);
+        m_stages[i].slider = bind(L"DPI_slider_", i);
+        m_stages[i].edit = bind(L"DPI_edit_", i);
+        m_stages[i].colour = bind(L"DPI_color_option_", i);
+    }
+    for (std::size_t i = 0; i < m_reportRates.size(); ++i)
+        m_reportRates[i] = bind(L"report_rate_option_", i);
+    m_status = bindControl(mousePage, L"dpi_status_label");
+}
+
+void MouseDpiControls::showOffers(const DpiPageOffers& offers)
+{
+    m_offers = offers;
+    for (OfferedControl& option : m_reportRates)
+        option.show(offers.stages);
+    // The stages' own states join in at show().
+    for (Stage& stage : m_stages)
+        for (OfferedControl* control :
+             {&stage.enable, &stage.select, &stage.slider, &stage.edit, &stage.colour})
+            control->show(offers.stages);
+}
+
+void MouseDpiControls::show(const MouseDpiModel& dpi)
+{
+    const Offer& offer = m_offers.stages;
     for (int i = 0; i < kDpiStageCount; ++i) {
         const DpiStageShown shown = dpi.stage(i);
-        if (auto* check =
-                control<CCheckBoxUI>(&mouse, numbered(L"DPI_enable_check_", i), L"CheckBox"))
+        Stage& stage = m_stages[std::size_t(i)];
+        if (auto* check = as<CCheckBoxUI>(stage.enable, L"CheckBox"))
             check->SetCheck(shown.enabled, false);
-        if (auto* current =
-                control<COptionUI>(&mouse, numbered(L"DPI_select_check_", i), L"Option")) {
-            current->SetEnabled(shown.enabled);
+        stage.select.show(offer, shown.enabled);
+        if (auto* current = as<COptionUI>(stage.select, L"Option"))
             current->Selected(shown.current, false);
-        }
-        if (auto* slider = control<CSliderUI>(&mouse, numbered(L"DPI_slider_", i), L"Slider")) {
-            slider->SetEnabled(shown.present);
+        stage.slider.show(offer, shown.present);
+        if (auto* slider = as<CSliderUI>(stage.slider, L"Slider"))
             slider->SetValue(shown.slider);
-        }
-        if (auto* edit = control<CEditUI>(&mouse, numbered(L"DPI_edit_", i), L"Edit")) {
-            edit->SetEnabled(shown.present);
+        stage.edit.show(offer, shown.present);
+        if (CControlUI* edit = stage.edit.get())
             edit->SetText(shown.present ? std::to_wstring(shown.dpi) : std::wstring());
-        }
-        if (CControlUI* swatch = findByName(&mouse, numbered(L"DPI_color_option_", i))) {
-            swatch->SetEnabled(shown.present);
+        stage.colour.show(offer, shown.present);
+        if (CControlUI* swatch = stage.colour.get())
             swatch->SetBkColor(argbOf(shown.red, shown.green, shown.blue));
-        }
     }
     const auto rate = dpi.reportRateOption();
     for (int i = 0; i < kReportRateOptions; ++i) {
-        if (auto* option =
-                control<COptionUI>(&mouse, numbered(L"report_rate_option_", i), L"Option"))
+        if (auto* option = as<COptionUI>(m_reportRates[std::size_t(i)], L"Option"))
             option->Selected(rate == i, false);
     }
+}
+
+void MouseDpiControls::showRanges(const model::DpiScale& scale)
+{
+    const int editMaximum =
+        int(std::min<std::uint32_t>(scale.editMaximum(), std::numeric_limits<int>::max()));
+    for (const Stage& stage : m_stages) {
+        if (auto* slider = as<CSliderUI>(stage.slider, L"Slider")) {
+            slider->SetMinValue(0);
+            slider->SetMaxValue(scale.sliderMaximum);
+        }
+        if (auto* edit = as<CEditUI>(stage.edit, L"Edit")) {
+            edit->SetMinValue(0);
+            edit->SetMaxValue(editMaximum);
+        }
+    }
+}
+
+void MouseDpiControls::showSliderDpi(int stage, std::int64_t dpi)
+{
+    if (stage < 0 || stage >= kDpiStageCount)
+        return;
+    if (CControlUI* edit = m_stages[std::size_t(stage)].edit.get())
+        edit->SetText(std::to_wstring(dpi));
+}
+
+void MouseDpiControls::showStatus(const std::wstring& text)
+{
+    if (m_status)
+        m_status->SetText(text);
+}
+
+void showMouseDpiPage(CTessaryMouseDevice& mouse)
+{
+    mouse.dpiControls().show(MouseDpiModel(mouse.mouse()));
 }
 
 void installMouseDpiPage(shell::PageHost& window, const PageHooks& hooks)

@@ -7,6 +7,7 @@
 #include "pages/keyboard_system_page.h"
 #include "pages/light_page_handlers.h"
 #include "pages/macro_page.h"
+#include "pages/models/page_offers.h"
 #include "pages/models/profile_device_steps.h"
 #include "pages/models/system_settings_model.h"
 #include "pages/mouse_dpi_page.h"
@@ -48,7 +49,7 @@ CTessaryKeyboardDevice* keyboardOf(shell::ShellDevice* device)
 void showSystemPage(shell::ShellDevice* device)
 {
     if (CTessaryKeyboardDevice* keyboard = keyboardOf(device))
-        KeyboardSystemPage(keyboard).Show(keyboard->keyboard().profile().LoadSystemStages());
+        keyboard->systemPage().Show(keyboard->keyboard().profile().LoadSystemStages());
 }
 
 class Pages {
@@ -100,7 +101,7 @@ void Pages::initialise(shell::ShellDevice* device)
     if (!panel || !model)
         return;
     model->setDataRoot(m_window.userDataFolder());
-    panel->SetDeviceKind(static_cast<int>(model->typeId()));
+    panel->SetDeviceKind(storedDeviceKind(model->GetKind()));
     panel->SetPaths(model->dataFolder(), model->factoryProfilePath());
     if (auto problem = panel->Initialize()) {
         platform::debugOutput(problem->englishText());
@@ -226,7 +227,7 @@ void Pages::system(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice
     CTessaryKeyboardDevice* keyboard = keyboardOf(device);
     if (!keyboard)
         return;
-    KeyboardSystemPage page(keyboard);
+    KeyboardSystemPage& page = keyboard->systemPage();
     const std::wstring_view command = route.command;
     if (command == L"reset_repeat_btn") {
         page.ClearRepeatInput();
@@ -262,6 +263,10 @@ void Pages::system(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice
         value = page.GetWinLock();
     }
     if (!field)
+        return;
+    // A control the keyboard does not offer is disabled and says why; nothing to answer.
+    const SystemPageOffers offers = systemPageOffers(keyboard->model().capabilities());
+    if (!(writesDevice(*field) ? offers.deviceFields : offers.profileFields).enabled)
         return;
     const SystemChange change = applySystemChange(keyboard->keyboard(), *field, value);
     keyboard->pending().committed(ProfileBlock::Settings, change.result);

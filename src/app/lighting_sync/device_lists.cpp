@@ -11,12 +11,12 @@ bool DeviceLists::add(SyncDevice* device)
     return true;
 }
 
-std::span<SyncDevice*> DeviceLists::collect(std::span<const DeviceKind> kinds,
+std::span<SyncDevice*> DeviceLists::collect(std::span<const detect::DeviceKind> kinds,
                                             std::array<SyncDevice*, kMaxDevices>& out) const
 {
     const std::lock_guard lock(m_lock);
     std::size_t count = 0;
-    for (DeviceKind kind : kinds) {
+    for (detect::DeviceKind kind : kinds) {
         for (SyncDevice* device : m_devices) {
             if (device->kind() == kind && count < out.size())
                 out[count++] = device;
@@ -25,7 +25,7 @@ std::span<SyncDevice*> DeviceLists::collect(std::span<const DeviceKind> kinds,
     return std::span(out.data(), count);
 }
 
-SyncDevice* DeviceLists::first(DeviceKind kind) const
+SyncDevice* DeviceLists::first(detect::DeviceKind kind) const
 {
     const std::lock_guard lock(m_lock);
     for (SyncDevice* device : m_devices) {

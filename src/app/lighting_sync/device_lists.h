@@ -22,10 +22,10 @@ public:
     bool add(SyncDevice* device);
     // The devices in the order of `kinds`, each kind in the order added. At most
     // kMaxDevices; writes into `out` and returns the filled part. Any thread.
-    std::span<SyncDevice*> collect(std::span<const DeviceKind> kinds,
+    std::span<SyncDevice*> collect(std::span<const detect::DeviceKind> kinds,
                                    std::array<SyncDevice*, kMaxDevices>& out) const;
     // The first device of a kind, or null. Any thread.
-    SyncDevice* first(DeviceKind kind) const;
+    SyncDevice* first(detect::DeviceKind kind) const;
 
 private:
     mutable std::mutex m_lock;

@@ -8,7 +8,7 @@
 
 namespace app::lighting_sync {
 
-ModelSyncDevice::ModelSyncDevice(DeviceKind kind, model::UsbDeviceModel& device,
+ModelSyncDevice::ModelSyncDevice(detect::DeviceKind kind, model::UsbDeviceModel& device,
                                  ShowSettings showSettings, ShowMode showMode)
     : m_kind(kind), m_device(device), m_lightCount(device.lightCount()),
       m_showSettings(std::move(showSettings)), m_showMode(std::move(showMode))

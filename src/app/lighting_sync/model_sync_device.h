@@ -21,10 +21,10 @@ public:
     // when the profile's file was gone and no save was made.
     using Committed = std::function<void(const pages::ChangeResult& result, bool saveTried)>;
 
-    ModelSyncDevice(DeviceKind kind, model::UsbDeviceModel& device, ShowSettings showSettings = {},
-                    ShowMode showMode = {});
+    ModelSyncDevice(detect::DeviceKind kind, model::UsbDeviceModel& device,
+                    ShowSettings showSettings = {}, ShowMode showMode = {});
 
-    DeviceKind kind() const override { return m_kind; }
+    detect::DeviceKind kind() const override { return m_kind; }
     bool isOnline() const override;
     bool isLightingSync() const override;
     void setLightingSync(bool on) override;
@@ -41,7 +41,7 @@ public:
     void setCommitted(Committed committed) { m_committed = std::move(committed); }
 
 private:
-    DeviceKind m_kind;
+    detect::DeviceKind m_kind;
     model::UsbDeviceModel& m_device;
     // Read by the synchronised-lighting thread: fixed when the device is made.
     const int m_lightCount;

@@ -7,15 +7,15 @@ namespace {
 
 using Codes = std::array<int, kSyncModeCount>;
 
-const Codes& codesOf(DeviceKind kind)
+const Codes& codesOf(detect::DeviceKind kind)
 {
     static constexpr Codes kKeyboard{5, 6, 23, 4, 28};
     static constexpr Codes kMouse{2, 3, 4, 1, 9};
     static constexpr Codes kOthers{2, 3, 4, 1, 8};
     switch (kind) {
-    case DeviceKind::Keyboard:
+    case detect::DeviceKind::Keyboard:
         return kKeyboard;
-    case DeviceKind::Mouse:
+    case detect::DeviceKind::Mouse:
         return kMouse;
     default:
         return kOthers;
@@ -24,7 +24,7 @@ const Codes& codesOf(DeviceKind kind)
 
 } // namespace
 
-std::optional<int> sharedEffect(DeviceKind kind, int mode)
+std::optional<int> sharedEffect(detect::DeviceKind kind, int mode)
 {
     const Codes& codes = codesOf(kind);
     for (int shared = 0; shared < kSyncModeCount; ++shared) {
@@ -34,7 +34,7 @@ std::optional<int> sharedEffect(DeviceKind kind, int mode)
     return std::nullopt;
 }
 
-int effectCodeFor(DeviceKind kind, int shared)
+int effectCodeFor(detect::DeviceKind kind, int shared)
 {
     return codesOf(kind)[static_cast<std::size_t>(shared % kSyncModeCount)];
 }
@@ -57,8 +57,8 @@ bool applySameLighting(SyncDevice* active, const DeviceLists& devices, SyncSetti
     settings.green.store(source.green, relaxed);
     settings.blue.store(source.blue, relaxed);
 
-    static constexpr std::array kOrder{DeviceKind::Keyboard, DeviceKind::Mouse,
-                                       DeviceKind::MousePad, DeviceKind::Headset};
+    static constexpr std::array kOrder{detect::DeviceKind::Keyboard, detect::DeviceKind::Mouse,
+                                       detect::DeviceKind::MousePad, detect::DeviceKind::Headset};
     std::array<SyncDevice*, DeviceLists::kMaxDevices> buffer{};
     for (SyncDevice* device : devices.collect(kOrder, buffer)) {
         if (!device->isOnline())

@@ -14,7 +14,7 @@ bool SpectrumFeed::onCopyData(std::uint64_t id, std::span<const std::uint8_t> da
         return false;
     if (data.empty())
         return true;
-    SyncDevice* keyboard = devices.first(DeviceKind::Keyboard);
+    SyncDevice* keyboard = devices.first(detect::DeviceKind::Keyboard);
     if (id == kSpectrumCopyDataId) {
         // The analysis runs without a keyboard too; its state carries to the next packet.
         const auto bands = m_spectrum.addPacket(data);

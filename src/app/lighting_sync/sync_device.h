@@ -1,13 +1,12 @@
 #pragma once
 
+#include "device/detect/supported_interfaces.h"
 #include "profile/light_info.h"
 
 #include <cstdint>
 #include <span>
 
 namespace app::lighting_sync {
-
-enum class DeviceKind { Keyboard, Mouse, MousePad, Headset };
 
 // What the main window's own lighting (same lighting, synchronised lighting, game lighting,
 // the spectrum feed) needs of a device object. The main window adapts its device objects to
@@ -17,7 +16,7 @@ class SyncDevice {
 public:
     virtual ~SyncDevice() = default;
 
-    virtual DeviceKind kind() const = 0;
+    virtual detect::DeviceKind kind() const = 0;
     // Any thread: the command channel is open.
     virtual bool isOnline() const = 0;
     // Any thread: the channel's synchronised-lighting flag.

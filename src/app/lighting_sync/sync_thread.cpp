@@ -11,10 +11,10 @@ namespace app::lighting_sync {
 namespace {
 
 // Who counts for "some device is in synchronised mode", and who is lit, in these orders.
-constexpr std::array kSearchOrder{DeviceKind::Mouse, DeviceKind::Keyboard, DeviceKind::MousePad,
-                                  DeviceKind::Headset};
-constexpr std::array kWriteOrder{DeviceKind::Mouse, DeviceKind::MousePad, DeviceKind::Headset,
-                                 DeviceKind::Keyboard};
+constexpr std::array kSearchOrder{detect::DeviceKind::Mouse, detect::DeviceKind::Keyboard,
+                                  detect::DeviceKind::MousePad, detect::DeviceKind::Headset};
+constexpr std::array kWriteOrder{detect::DeviceKind::Mouse, detect::DeviceKind::MousePad,
+                                 detect::DeviceKind::Headset, detect::DeviceKind::Keyboard};
 
 std::chrono::milliseconds clockNow()
 {

@@ -34,6 +34,15 @@ model::KeyboardModel& CTessaryKeyboardDevice::keyboard()
     return static_cast<model::KeyboardModel&>(model());
 }
 
+pages::KeyboardSystemPage& CTessaryKeyboardDevice::systemPage()
+{
+    if (!m_systemPage) {
+        m_systemPage = std::make_unique<pages::KeyboardSystemPage>(this);
+        m_systemPage->ShowOffers(pages::systemPageOffers(model().capabilities()));
+    }
+    return *m_systemPage;
+}
+
 void CTessaryKeyboardDevice::BuildPicture()
 {
     if (!m_notifierRegistered && m_pManager != nullptr)
@@ -51,12 +60,6 @@ void CTessaryKeyboardDevice::InitKeyboard()
         m_pManager != nullptr ? m_pManager->FindControl(L"keyboard_device_key_light") : nullptr;
     setPicturePanel(panel);
     mapButtons(panel);
-    if (m_pManager != nullptr) {
-        m_profilePage = m_pManager->FindControl(L"DeviceProfileItem");
-        m_lightPage = m_pManager->FindControl(L"LightControlItem");
-        m_macroPage = m_pManager->FindControl(L"MacroControlItem");
-        m_keySetPage = m_pManager->FindControl(L"KeySetControlItem");
-    }
 }
 
 void CTessaryKeyboardDevice::SetFunctionTab(int type)

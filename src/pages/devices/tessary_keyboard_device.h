@@ -2,6 +2,9 @@
 
 #include "device/model/keyboard_model.h"
 #include "pages/devices/tessary_usb_device.h"
+#include "pages/keyboard_system_page.h"
+
+#include <memory>
 
 // The keyboard's device object: its picture is the control "keyboard_device_key_light", and
 // its model the keyboard model, which owns the lighting threads.
@@ -21,12 +24,8 @@ public:
     // The base step, then the FN key (key 110) is enabled for type 1, disabled for type 2.
     void SetFunctionTab(int type) override;
 
-    // The pages bound to this device, found by name once the picture is built; null when
-    // the skin has none.
-    CControlUI* profilePage() const { return m_profilePage; }
-    CControlUI* lightPage() const { return m_lightPage; }
-    CControlUI* macroPage() const { return m_macroPage; }
-    CControlUI* keySetPage() const { return m_keySetPage; }
+    // The system settings page, bound on first use with what the keyboard offers.
+    pages::KeyboardSystemPage& systemPage();
 
     // Draws every key's label state again: tooltip and the mark of a reassigned key.
     void RedrawKeyLabels();
@@ -37,8 +36,5 @@ protected:
 
 private:
     bool m_notifierRegistered = false;
-    CControlUI* m_profilePage = nullptr;
-    CControlUI* m_lightPage = nullptr;
-    CControlUI* m_macroPage = nullptr;
-    CControlUI* m_keySetPage = nullptr;
+    std::unique_ptr<pages::KeyboardSystemPage> m_systemPage;
 };

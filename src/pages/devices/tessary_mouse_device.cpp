@@ -1,18 +1,23 @@
 #include "pages/devices/tessary_mouse_device.h"
 
-#include "device/protocol/mouse_sequences.h"
 #include "pages/find_by_name.h"
 #include "pages/mouse_dpi_page.h"
-#include "ui/edit_ui.h"
 #include "ui/paint_manager_ui.h"
-#include "ui/slider_ui.h"
-
-#include <limits>
-#include <string>
 
 CTessaryMouseDevice::CTessaryMouseDevice()
     : CTessaryUSBDevice(std::make_unique<model::MouseModel>())
 {
+}
+
+CTessaryMouseDevice::~CTessaryMouseDevice() = default;
+
+pages::MouseDpiControls& CTessaryMouseDevice::dpiControls()
+{
+    if (!m_dpiControls) {
+        m_dpiControls = std::make_unique<pages::MouseDpiControls>(this);
+        m_dpiControls->showOffers(pages::dpiPageOffers(model().capabilities()));
+    }
+    return *m_dpiControls;
 }
 
 void* CTessaryMouseDevice::GetInterface(std::wstring_view name)
@@ -49,29 +54,14 @@ void CTessaryMouseDevice::refreshPages()
 {
     CTessaryUSBDevice::refreshPages();
     applyDpiRanges();
-    pages::showMouseDpiPage(*this);
+    if (m_pManager != nullptr)
+        pages::showMouseDpiPage(*this);
 }
 
 void CTessaryMouseDevice::applyDpiRanges()
 {
+    // Before the window's tree holds the page there is nothing to range.
     if (m_pManager == nullptr)
         return;
-    const model::DpiScale scale = mouse().dpiScale();
-    const int editMaximum =
-        int(std::min<std::uint32_t>(scale.editMaximum(), std::numeric_limits<int>::max()));
-    for (std::size_t i = 0; i < protocol::mouse_record::kDpiStageCount; ++i) {
-        const std::wstring number = std::to_wstring(i);
-        if (auto* control = m_pManager->FindControl(L"DPI_slider_" + number)) {
-            if (auto* slider = static_cast<CSliderUI*>(control->GetInterface(L"Slider"))) {
-                slider->SetMinValue(0);
-                slider->SetMaxValue(scale.sliderMaximum);
-            }
-        }
-        if (auto* control = m_pManager->FindControl(L"DPI_edit_" + number)) {
-            if (auto* edit = static_cast<CEditUI*>(control->GetInterface(L"Edit"))) {
-                edit->SetMinValue(0);
-                edit->SetMaxValue(editMaximum);
-            }
-        }
-    }
+    dpiControls().showRanges(mouse().dpiScale());
 }

@@ -12,6 +12,7 @@ using Refusal = profile::ProfileList::Refusal;
 namespace {
 
 constexpr int kKeyboardKind = 1;
+constexpr int kMouseKind = 2;
 constexpr int kMousePadKind = 3;
 constexpr int kHeadsetKind = 7;
 
@@ -21,6 +22,21 @@ PanelMessage message(std::wstring_view id, std::wstring_view english)
 }
 
 } // namespace
+
+int storedDeviceKind(detect::DeviceKind kind)
+{
+    switch (kind) {
+    case detect::DeviceKind::Keyboard:
+        return kKeyboardKind;
+    case detect::DeviceKind::Mouse:
+        return kMouseKind;
+    case detect::DeviceKind::MousePad:
+        return kMousePadKind;
+    case detect::DeviceKind::Headset:
+        return kHeadsetKind;
+    }
+    return kKeyboardKind;
+}
 
 std::wstring PanelMessage::fill(std::wstring_view text) const
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/detect/supported_interfaces.h"
 #include "profile/profile_list.h"
 
 #include <array>
@@ -33,6 +34,10 @@ struct PanelOutcome {
     bool reloadDevice = false;
     std::optional<PanelMessage> message;
 };
+
+// The number the profile list and the macro library know a device kind by: it picks their
+// file names and how a reset treats the file, so it stays what existing folders were made with.
+[[nodiscard]] int storedDeviceKind(detect::DeviceKind kind);
 
 // The page tabs of the profile panel, in tab-number order 1 to 8.
 enum class PanelTab { Lighting, Keys, Macro, System, Cursor, Voice, VoiceEffect, Surround };

@@ -23,7 +23,7 @@
 
 namespace {
 
-using app::lighting_sync::DeviceKind;
+using detect::DeviceKind;
 namespace fs = std::filesystem;
 
 // A keyboard whose lighting runs the audio bars and notes where the lit columns are.

@@ -12,12 +12,12 @@ namespace testing_support {
 // A device as the main window's adapter presents one: it records what it is given.
 class FakeSyncDevice : public app::lighting_sync::SyncDevice {
 public:
-    explicit FakeSyncDevice(app::lighting_sync::DeviceKind kind, int lights = 3)
+    explicit FakeSyncDevice(detect::DeviceKind kind, int lights = 3)
         : m_kind(kind), m_lights(lights)
     {
     }
 
-    app::lighting_sync::DeviceKind kind() const override { return m_kind; }
+    detect::DeviceKind kind() const override { return m_kind; }
     bool isOnline() const override { return online.load(); }
     bool isLightingSync() const override { return sync.load(); }
     void setLightingSync(bool on) override { sync = on; }
@@ -67,7 +67,7 @@ public:
     platform::Event coloured{platform::Event::ResetPolicy::Automatic};
 
 private:
-    app::lighting_sync::DeviceKind m_kind;
+    detect::DeviceKind m_kind;
     int m_lights;
     mutable std::mutex m_lock;
     std::vector<std::uint32_t> m_colours; // light 0's colours, in order

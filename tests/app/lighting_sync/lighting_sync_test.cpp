@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace app::lighting_sync;
+using detect::DeviceKind;
 using testing_support::FakeSyncDevice;
 using namespace std::chrono_literals;
 

@@ -1,5 +1,6 @@
 #include "pages/models/profile_panel_model.h"
 
+#include "profile/macro_library.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -186,4 +187,20 @@ TEST(PanelTabs, EachDeviceKindHidesItsTabsAndSelectionMarksOne)
     const auto other = ProfilePanelModel::tabSelection(9);
     EXPECT_EQ(other[static_cast<std::size_t>(PanelTab::Surround)], std::nullopt);
     EXPECT_EQ(other[0], false);
+}
+
+TEST(PanelTabs, StoredDeviceKindKeepsTheNumbersExistingFoldersUse)
+{
+    // The device tables' cable rows carry the numbers the panel was given before kinds were
+    // an enum; every kind must still reach the same list, tabs and macro index file.
+    for (const detect::DeviceType& type : detect::deviceTypes()) {
+        SCOPED_TRACE(static_cast<int>(type.kindValue));
+        EXPECT_EQ(pages::storedDeviceKind(type.kindValue), static_cast<int>(type.typeId));
+    }
+    EXPECT_STREQ(profile::macroIndexFileName(pages::storedDeviceKind(detect::DeviceKind::Keyboard)),
+                 profile::macroIndexFileName(1));
+    EXPECT_STRNE(profile::macroIndexFileName(pages::storedDeviceKind(detect::DeviceKind::Headset)),
+                 profile::macroIndexFileName(1));
+    EXPECT_STRNE(profile::macroIndexFileName(pages::storedDeviceKind(detect::DeviceKind::MousePad)),
+                 profile::macroIndexFileName(2));
 }

@@ -66,7 +66,9 @@ void ModelSyncDevice::writeLighting(const profile::LightInfo& settings)
     else
         platform::debugOutput(L"lighting not saved: the profile's file is gone");
     result.device(m_device.ShowLighting());
-    result.device(m_device.WriteSlotRecord(0, 0));
+    // A pad or headset has no slot record: asking would leave the change "not written".
+    if (m_device.has(model::Capability::SlotRecord))
+        result.device(m_device.WriteSlotRecord(0, 0));
     if (m_committed)
         m_committed(result, saveTried);
 }

@@ -6,6 +6,7 @@
 #include "platform/ipc_receiver.h"
 #include "platform/ipc_transport.h"
 #include "platform/text.h"
+#include "platform/windows/security.h"
 #include "platform/windows/win_error.h"
 #include "platform/worker_thread.h"
 
@@ -62,18 +63,23 @@ struct IpcEndpoint::Listener {
 
     explicit Listener(IpcReceiver::Setup setup) : receiver(std::move(setup)) {}
 
-    Handle createInstance() const;
+    std::optional<windows::OwnerOnlySecurity> security;
+
+    enum class Instance { First, Next };
+    Handle createInstance(Instance which) const;
     void run(Event& stop);
 };
 
-// Local callers only, and the default access list lets only this user (and the system)
-// write to it: others' messages never arrive.
-Handle IpcEndpoint::Listener::createInstance() const
+// Local callers only, and only this user (and the system) may open it: others' messages
+// never arrive. The first instance must be new, or someone else made the name first.
+Handle IpcEndpoint::Listener::createInstance(Instance which) const
 {
+    const DWORD first = which == Instance::First ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
     return Handle(CreateNamedPipeW(
-        pipe.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+        pipe.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | first,
         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-        PIPE_UNLIMITED_INSTANCES, 0, static_cast<DWORD>(kMaxIpcDatagramSize), 0, nullptr));
+        PIPE_UNLIMITED_INSTANCES, 0, static_cast<DWORD>(kMaxIpcDatagramSize), 0,
+        security->attributes()));
 }
 
 void IpcEndpoint::Listener::run(Event& stop)
@@ -98,7 +104,7 @@ void IpcEndpoint::Listener::run(Event& stop)
         }
         // The next sender finds an instance waiting while this one is read: a pipe name
         // without any instance would tell it nobody is there.
-        next = createInstance();
+        next = createInstance(Instance::Next);
         if (!next.isValid())
             debugOutput(windows::errorText("ipc: listener pipe failed"));
         ResetEvent(done.get());
@@ -139,8 +145,12 @@ Result<void> IpcEndpoint::startReceiving(Handler handler, std::vector<std::wstri
                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!listener->wake.isValid() || !listener->marker.isValid())
         return windows::systemError("ipc: " + toUtf8(m_socketPath.wstring()));
+    auto security = windows::OwnerOnlySecurity::make(windows::OwnerOnlySecurity::Inheritance::None);
+    if (!security)
+        return security.error();
+    listener->security = std::move(*security);
     listener->pipe = pipeName(m_socketPath);
-    listener->next = listener->createInstance();
+    listener->next = listener->createInstance(Listener::Instance::First);
     if (!listener->next.isValid())
         return windows::systemError("ipc: " + toUtf8(listener->pipe));
     m_listener = listener;
@@ -173,8 +183,10 @@ bool sendIpcMessage(const fs::path& marker, std::span<const std::uint8_t> bytes)
     const auto deadline = std::chrono::steady_clock::now() + kIpcSendTimeout;
     Handle handle;
     for (;;) {
-        handle = Handle(CreateFileW(pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OVERLAPPED, nullptr));
+        // Identification only: whoever serves the pipe may learn who we are, never act as us.
+        handle = Handle(CreateFileW(
+            pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
         if (handle.isValid() || GetLastError() != ERROR_PIPE_BUSY)
             break;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -1,11 +1,13 @@
-// Who may reach what our programs keep for their user alone: the private folders (runtime
-// and lock folders), also when they existed before.
+// Who may reach what our programs keep for their user alone: the IPC pipes, and the
+// private folders (runtime and lock folders) when they existed before.
 
 #include "platform/folders.h"
+#include "platform/ipc.h"
 #include "platform/text.h"
 #include "platform/windows/folder_access.h"
 #include "platform/windows/security.h"
 
+#include "platform/ipc_inbox.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include <windows.h>
 
 namespace fs = std::filesystem;
+using testing_support::IpcInbox;
 using testing_support::TempDir;
 
 namespace {
@@ -107,6 +110,36 @@ std::vector<BYTE> accessList(std::initializer_list<Entry> entries)
 }
 
 } // namespace
+
+TEST(WindowsPipeSecurity, AnIpcPipeLetsInOnlyThisUserAndTheSystem)
+{
+    TempDir folder;
+    IpcInbox inbox;
+    platform::IpcEndpoint receiver(folder.path(), L"HalvekMain");
+    ASSERT_TRUE(receiver.startReceiving(inbox.handler()));
+    fs::path marker;
+    for (const auto& entry : fs::directory_iterator(folder.path()))
+        marker = entry.path();
+    ASSERT_EQ(marker.extension(), ".pipe");
+
+    const std::wstring pipe = L"\\\\.\\pipe\\halvek-ipc-" + marker.stem().wstring();
+    HANDLE client = CreateFileW(pipe.c_str(), READ_CONTROL, 0, nullptr, OPEN_EXISTING,
+                                SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE) << GetLastError();
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD read = GetSecurityInfo(client, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                       nullptr, &acl, nullptr, &descriptor);
+    CloseHandle(client);
+    ASSERT_EQ(read, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(letIn(acl), userAndSystem());
+    LocalFree(descriptor);
+
+    // And the pipe still takes this user's messages.
+    const platform::IpcEndpoint sender(folder.path(), L"halvekctl");
+    EXPECT_EQ(sender.post(L"HalvekMain", L"{after}", 0, 0).value(), 1u);
+    EXPECT_TRUE(inbox.next());
+}
 
 TEST(WindowsPrivateFolder, ANewOneIsClosedToOthersAndOneOpenToEveryoneIsClosedAgain)
 {

@@ -70,9 +70,7 @@ Result<ChildProcess> ChildProcess::start(const std::filesystem::path& program,
                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT,
                        nullptr, nullptr, &startup, &process);
     if (!started) {
-        const auto utf8 = program.u8string();
-        return windows::systemError(std::string(utf8.begin(), utf8.end()) +
-                                    " could not be started");
+        return windows::systemError(windows::displayName(program) + " could not be started");
     }
     // Into the job before its first instruction, so not even a quick child escapes it.
     if (HANDLE job = childJob(); job != nullptr && !AssignProcessToJobObject(job, process.hProcess))

@@ -17,14 +17,9 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+using windows::displayName;
 using windows::Handle;
 using windows::systemError;
-
-std::string displayName(const fs::path& path)
-{
-    const auto utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
 
 // The name the file calls take: an absolute path past the old 260-character limit gets the
 // "\\?\" form, which has no such limit (and no "/" or ".." handling, hence the cleanup).

@@ -15,12 +15,7 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string displayName(const fs::path& path)
-{
-    const auto utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
+using windows::displayName;
 
 // The variable when set to an absolute path ("C:\..." or "\\server\..."), read in UTF-16
 // so that a user name beyond the code page survives.

@@ -7,17 +7,9 @@
 #include <aclapi.h> // GetNamedSecurityInfoW
 
 namespace platform {
-namespace {
 
 namespace fs = std::filesystem;
-
-std::string displayName(const fs::path& path)
-{
-    const auto utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
-
-} // namespace
+using windows::displayName;
 
 Result<void> checkPrivateFolder(const fs::path& folder)
 {

@@ -29,12 +29,6 @@ std::wstring pipeName(const std::filesystem::path& server)
     return L"\\\\.\\pipe\\halvek-devsim-" + std::to_wstring(hash);
 }
 
-std::string shownName(const std::filesystem::path& server)
-{
-    const auto utf8 = server.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
-
 DWORD millisecondsUntil(const Deadline& deadline)
 {
     if (!deadline)
@@ -245,10 +239,12 @@ platform::Result<std::unique_ptr<Listener>> Listener::open(const std::filesystem
         const DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY)
             return platform::makeError(platform::Error::Code::Unavailable,
-                                       "a device server already runs on " + shownName(server));
+                                       "a device server already runs on " +
+                                           platform::windows::displayName(server));
         return platform::makeError(
             platform::Error::Code::Io,
-            platform::windows::errorText(shownName(server) + ": no named pipe", error));
+            platform::windows::errorText(platform::windows::displayName(server) + ": no named pipe",
+                                         error));
     }
     return std::unique_ptr<Listener>(
         std::make_unique<PipeListener>(name, std::move(*security), std::move(first)));

@@ -44,6 +44,8 @@ public:
 private:
     void reap(bool block);
     void release();
+    void askToEnd(); // the system's polite request (SIGTERM, Ctrl+Break)
+    void forceEnd(); // and its last word
 
     int m_pid = -1;
     int m_pidFd = -1;

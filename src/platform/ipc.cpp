@@ -1,8 +1,25 @@
 #include "platform/ipc.h"
 
-// The message shapes every system's endpoint sends the same way; deliver() is the system's.
+#include "platform/debug_output.h"
+#include "platform/ipc_datagram.h"
+#include "platform/ipc_endpoint_files.h"
+#include "platform/ipc_transport.h"
+#include "platform/worker_thread.h"
+
+// What every system's endpoint does the same way: the message shapes, finding the peers in
+// the folder; reaching one and listening are the system's (ipc_transport.h).
 
 namespace platform {
+
+IpcEndpoint::~IpcEndpoint()
+{
+    stopReceiving();
+}
+
+bool IpcEndpoint::isReceiving() const
+{
+    return m_listener != nullptr;
+}
 
 Result<std::size_t> IpcEndpoint::broadcast(std::wstring_view message, std::uint64_t wParam,
                                            std::int64_t lParam,
@@ -42,6 +59,30 @@ Result<std::size_t> IpcEndpoint::postCopyData(std::wstring_view peer, std::uint6
     out.copyDataId = copyDataId;
     out.data.assign(data.begin(), data.end());
     return deliver(out, peer);
+}
+
+Result<std::size_t> IpcEndpoint::deliver(const IpcMessage& message, std::wstring_view target) const
+{
+    auto bytes = encodeIpcDatagram(message, target, m_name);
+    if (!bytes) {
+        debugOutput(bytes.error().message + "; nothing sent");
+        return bytes.error();
+    }
+    const std::string wanted = target.empty() ? std::string() : ipcNameHash(target);
+    std::size_t reached = 0;
+    for (const auto& peer : ipcEndpointFiles(m_folder, wanted, m_socketPath, kIpcEndpointSuffix))
+        if (sendIpcMessage(peer, *bytes))
+            ++reached;
+    return reached;
+}
+
+bool IpcEndpoint::hasPeer(std::wstring_view peer) const
+{
+    for (const auto& file :
+         ipcEndpointFiles(m_folder, ipcNameHash(peer), m_socketPath, kIpcEndpointSuffix))
+        if (ipcEndpointAnswers(file))
+            return true;
+    return false;
 }
 
 } // namespace platform

@@ -31,6 +31,9 @@ public:
 
 private:
     struct Lock;
+    // The system's lock for the folder, into m_lock; false when another holds it.
+    [[nodiscard]] Result<bool> takeLock(const std::filesystem::path& folder,
+                                        std::wstring_view identifier);
     std::unique_ptr<Lock> m_lock;
 };
 

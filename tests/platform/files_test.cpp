@@ -1,5 +1,8 @@
 #include "platform/files.h"
 
+#include "platform/paths.h"
+#include "platform/temporary_files.h"
+
 #include "support/system_traits.h"
 #include "support/temp_dir.h"
 
@@ -138,17 +141,34 @@ TEST(WriteFileAtomically, NewFilesAreOwnerOnlyWhateverTheUmask)
 TEST(StaleTemporaryFiles, OnlyOldLeftoversOfKilledWritesAreRemoved)
 {
     TempDir folder;
+    // A name beyond ASCII has a form only in the system's own encoding on Windows.
+    const auto chinese = folder / platform::toPath(L".\u914d\u7f6e.ini.tmp-12-0");
+    std::ofstream(chinese) << "x";
     for (const char* name :
          {".list.ini.tmp-12-0", ".list.ini.tmp-12-1", "list.ini", ".hidden", ".list.ini.tmp-x-1"})
         std::ofstream(folder / name) << "x";
     const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(2);
+    fs::last_write_time(chinese, old);
     for (const char* name : {".list.ini.tmp-12-0", "list.ini", ".hidden", ".list.ini.tmp-x-1"})
         fs::last_write_time(folder / name, old);
 
-    EXPECT_EQ(platform::removeStaleTemporaryFiles(folder.path(), std::chrono::seconds(60)), 1u);
+    EXPECT_EQ(platform::removeStaleTemporaryFiles(folder.path(), std::chrono::seconds(60)), 2u);
     // The young one may belong to a write that is still running.
     EXPECT_TRUE(onlyFilesAre(folder.path(),
                              {".list.ini.tmp-12-1", "list.ini", ".hidden", ".list.ini.tmp-x-1"}));
+}
+
+// What a killed write leaves must be what the clean-up looks for, whatever the file's name.
+TEST(StaleTemporaryFiles, TheWritersTemporaryNamesAreTheOnesRecognised)
+{
+    for (const auto& name : {fs::path("list.ini"), platform::toPath(L"\u914d\u7f6e.ini"),
+                             fs::path(".hidden"), fs::path("a.tmp-1-2")}) {
+        const auto temporary = platform::temporaryFileFor(fs::path("folder") / name, 4242);
+        EXPECT_EQ(temporary.parent_path(), fs::path("folder")) << temporary;
+        EXPECT_TRUE(platform::isTemporaryFile(temporary)) << temporary;
+        EXPECT_FALSE(platform::isTemporaryFile(name)) << name;
+    }
+    EXPECT_NE(platform::temporaryFileFor("list.ini", 1), platform::temporaryFileFor("list.ini", 1));
 }
 
 TEST(FolderLock, NestsOnOneThreadAndKeepsOthersOutUntilReleased)

@@ -101,6 +101,30 @@ TEST(Folders, MissingLevelsAreCreated)
     EXPECT_FALSE(platform::createPrivateFolder(root / "file"));
 }
 
+// The runtime and lock folders live where others may have made the name first: theirs is
+// refused, whatever its mode, and left as it is.
+TEST(Folders, AnExistingPrivateFolderOfAnotherUserIsRefusedInWords)
+{
+    TempDir root;
+    const auto folder = root / "SPhalvek2vizudi";
+    fs::create_directory(folder);
+    ::chmod(folder.c_str(), 0777);
+    if (::chown(folder.c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "only root can give a folder to another user here";
+    const auto refused = platform::createPrivateFolder(folder);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, platform::Error::Code::Unavailable);
+    EXPECT_NE(refused.error().message.find("belongs to another user"), std::string::npos)
+        << refused.error().message;
+    EXPECT_EQ(modeOf(folder), 0777u);
+
+    TempDir runtimeBase;
+    ScopedEnvironment runtime("XDG_RUNTIME_DIR", runtimeBase.path().string());
+    fs::create_directory(runtimeBase / "SPhalvek2vizudi");
+    ASSERT_EQ(::chown((runtimeBase / "SPhalvek2vizudi").c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(platform::instanceRuntimeFolder());
+}
+
 TEST(Folders, ProgramFoldersAreCreatedPrivateAndExistingOnesClosed)
 {
     TempDir root;

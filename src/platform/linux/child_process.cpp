@@ -22,32 +22,6 @@ int openPidFd(pid_t pid)
 
 } // namespace
 
-ChildProcess::~ChildProcess()
-{
-    if (m_pid > 0)
-        reap(false);
-    release();
-}
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),
-      m_status(std::exchange(other.m_status, std::nullopt))
-{
-}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept
-{
-    if (this != &other) {
-        if (m_pid > 0)
-            reap(false);
-        release();
-        m_pid = std::exchange(other.m_pid, -1);
-        m_pidFd = std::exchange(other.m_pidFd, -1);
-        m_status = std::exchange(other.m_status, std::nullopt);
-    }
-    return *this;
-}
-
 void ChildProcess::release()
 {
     if (m_pidFd >= 0)
@@ -133,12 +107,6 @@ void ChildProcess::reap(bool block)
     release();
 }
 
-bool ChildProcess::isRunning()
-{
-    reap(false);
-    return m_pid > 0;
-}
-
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout)
 {
     if (!isRunning())
@@ -164,16 +132,14 @@ bool ChildProcess::waitForExit(std::chrono::milliseconds timeout)
     }
 }
 
-bool ChildProcess::terminate(std::chrono::milliseconds grace)
+void ChildProcess::askToEnd()
 {
-    if (!isRunning())
-        return true;
     ::kill(m_pid, SIGTERM);
-    if (waitForExit(grace))
-        return true;
+}
+
+void ChildProcess::forceEnd()
+{
     ::kill(m_pid, SIGKILL);
-    reap(true);
-    return false;
 }
 
 } // namespace platform

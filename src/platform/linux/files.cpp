@@ -1,11 +1,12 @@
 #include "platform/files.h"
 
+#include "platform/bounded_read.h"
+#include "platform/temporary_files.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <limits>
 #include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -62,22 +63,6 @@ bool writeAll(int fd, std::string_view content)
     return true;
 }
 
-constexpr std::string_view kTemporaryMark = ".tmp-";
-
-// ".<name>.tmp-<pid>-<n>", as writeFileAtomically names its temporary files.
-bool isTemporaryName(const std::string& name)
-{
-    const auto mark = name.rfind(kTemporaryMark);
-    if (name.size() < 2 || name[0] != '.' || mark == std::string::npos || mark < 2)
-        return false;
-    const std::string_view rest = std::string_view(name).substr(mark + kTemporaryMark.size());
-    const auto dash = rest.find('-');
-    if (dash == std::string_view::npos || dash == 0 || dash + 1 == rest.size())
-        return false;
-    return std::all_of(rest.begin(), rest.end(),
-                       [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
-}
-
 // Folder locks held by this thread: the descriptor that carries the lock and how often
 // it was taken.
 struct HeldLock {
@@ -90,8 +75,6 @@ thread_local std::map<std::string, HeldLock> t_heldLocks;
 
 Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
 {
-    // One byte past the bound is read to tell "too large", so the bound itself must leave room.
-    maxBytes = std::min(maxBytes, std::numeric_limits<std::size_t>::max() - 1);
     // Without O_NONBLOCK a FIFO would hold the open until a writer came.
     FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.isValid())
@@ -102,47 +85,24 @@ Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
     if (!S_ISREG(info.st_mode))
         return makeError(Error::Code::Io, file.string() + " is not a regular file");
     if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)
-        return makeError(Error::Code::TooLarge,
-                         file.string() + " is larger than " + std::to_string(maxBytes) + " bytes");
-    // The size may change while we read: read at most one byte more than allowed to tell.
-    std::string content(maxBytes + 1 > 65536 ? 65536 : maxBytes + 1, '\0');
-    std::size_t used = 0;
-    for (;;) {
-        if (used == content.size()) {
-            if (content.size() > maxBytes)
-                break;
-            content.resize(std::min(content.size() * 2, maxBytes + 1));
-        }
-        const ssize_t got = ::read(fd.get(), content.data() + used, content.size() - used);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return ioError(file, errno);
-        }
-        if (got == 0)
-            break;
-        used += static_cast<std::size_t>(got);
-    }
-    if (used > maxBytes)
-        return makeError(Error::Code::TooLarge,
-                         file.string() + " is larger than " + std::to_string(maxBytes) + " bytes");
-    content.resize(used);
-    return content;
+        return fileTooLarge(file.string(), maxBytes);
+    return readAtMost(
+        maxBytes,
+        [&](char* into, std::size_t room) -> Result<std::size_t> {
+            for (;;) {
+                const ssize_t got = ::read(fd.get(), into, room);
+                if (got >= 0)
+                    return static_cast<std::size_t>(got);
+                if (errno != EINTR)
+                    return ioError(file, errno);
+            }
+        },
+        file.string());
 }
 
 Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
 {
-    static std::atomic<unsigned> counter{0};
-    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    // Hidden and with a suffix no reader looks for, so folder listings never pick it up.
-    // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict on chained string +.
-    std::string name = ".";
-    name.append(file.filename().string());
-    name.append(kTemporaryMark);
-    name.append(std::to_string(::getpid()));
-    name.append("-");
-    name.append(std::to_string(counter++));
-    const fs::path temporary = folder / name;
+    const fs::path temporary = temporaryFileFor(file, static_cast<std::uint64_t>(::getpid()));
     FileDescriptor fd(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.isValid())
@@ -162,30 +122,11 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
     if (::rename(temporary.c_str(), file.c_str()) != 0)
         return fail(errno);
     // The rename itself reaches the disk only with the folder.
-    FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor folderFd(
+        ::open(temporary.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.isValid())
         (void)::fsync(folderFd.get());
     return {};
-}
-
-std::size_t removeStaleTemporaryFiles(const fs::path& folder, std::chrono::seconds minimumAge)
-{
-    std::size_t removed = 0;
-    std::error_code error;
-    const auto now = fs::file_time_type::clock::now();
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (!isTemporaryName(it->path().filename().string()))
-            continue;
-        std::error_code entryError;
-        if (!it->is_regular_file(entryError))
-            continue;
-        const auto written = it->last_write_time(entryError);
-        if (entryError || now - written < minimumAge)
-            continue;
-        if (fs::remove(it->path(), entryError))
-            ++removed;
-    }
-    return removed;
 }
 
 Result<FolderLock> FolderLock::acquire(const fs::path& folder, std::chrono::milliseconds timeout)

@@ -2,6 +2,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/paths.h"
+#include "platform/private_folder.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -32,7 +33,9 @@ std::string errnoText(int error)
     return std::strerror(error);
 }
 
-Result<void> checkPrivate(const fs::path& folder)
+} // namespace
+
+Result<void> checkPrivateFolder(const fs::path& folder)
 {
     struct stat info {};
     if (::lstat(folder.c_str(), &info) != 0)
@@ -43,11 +46,11 @@ Result<void> checkPrivate(const fs::path& folder)
         return makeError(Error::Code::Unavailable, folder.string() + " belongs to another user");
     // Ours but open to others (an old umask, a copy): close it rather than give up.
     if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0)
-        return makeError(Error::Code::Io, folder.string() + ": " + errnoText(errno));
+        return makeError(Error::Code::Io, folder.string() +
+                                              " is open to other users and could not be closed: " +
+                                              errnoText(errno));
     return {};
 }
-
-} // namespace
 
 fs::path homeFolder()
 {
@@ -102,19 +105,8 @@ Result<fs::path> runtimeFolder()
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         return makeError(Error::Code::Io, folder.string() + ": " + errnoText(errno));
     // The temporary folder is shared: someone may have made this name first.
-    if (auto checked = checkPrivate(folder); !checked)
+    if (auto checked = checkPrivateFolder(folder); !checked)
         return checked.error();
-    return folder;
-}
-
-Result<fs::path> instanceRuntimeFolder()
-{
-    auto base = runtimeFolder();
-    if (!base)
-        return base.error();
-    const auto folder = *base / toPath(kInstanceIdentifier);
-    if (auto created = createPrivateFolder(folder); !created)
-        return created.error();
     return folder;
 }
 
@@ -125,22 +117,6 @@ fs::path executableFolder()
     if (error)
         return fs::current_path(error);
     return executable.parent_path();
-}
-
-fs::path programFolderFor(const fs::path& folder)
-{
-    std::error_code error;
-    if (fs::is_directory(folder / "DefaultData", error) || fs::is_directory(folder / "skin", error))
-        return folder;
-    const auto installed = folder.parent_path() / "share" / "halvek";
-    if (fs::is_directory(installed, error))
-        return installed;
-    return folder;
-}
-
-fs::path programFolder()
-{
-    return programFolderFor(executableFolder());
 }
 
 Result<void> createFolders(const fs::path& folder)
@@ -192,17 +168,6 @@ std::size_t securePrivateFolders()
         }
     }
     return tightened;
-}
-
-Result<void> createPrivateFolder(const fs::path& folder)
-{
-    fs::path level;
-    for (const auto& part : folder) {
-        level /= part;
-        if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
-            return makeError(Error::Code::Io, level.string() + ": " + errnoText(errno));
-    }
-    return checkPrivate(folder);
 }
 
 } // namespace platform

@@ -2,14 +2,12 @@
 
 #include "platform/debug_output.h"
 #include "platform/ipc_datagram.h"
-#include "platform/paths.h"
-#include "platform/text.h"
+#include "platform/ipc_endpoint_files.h"
+#include "platform/ipc_receiver.h"
+#include "platform/ipc_transport.h"
 #include "platform/worker_thread.h"
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -22,8 +20,6 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::string_view kSocketSuffix = ".sock";
 
 class Socket {
 public:
@@ -47,27 +43,6 @@ std::string errnoText()
     return std::strerror(errno);
 }
 
-// Socket files are named "<pid>-<n>-<hash of the endpoint name>.sock": short enough for a
-// socket address whatever the name, and a sender can pick its target without asking.
-std::string nameHash(std::wstring_view name)
-{
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (unsigned char c : toUtf8(toLower(name))) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
-std::string hashOfSocketFile(const std::string& fileName)
-{
-    if (fileName.size() <= kSocketSuffix.size() + 16 || !fileName.ends_with(kSocketSuffix))
-        return {};
-    return fileName.substr(fileName.size() - kSocketSuffix.size() - 16, 16);
-}
-
 bool fillAddress(const fs::path& path, sockaddr_un& address)
 {
     std::memset(&address, 0, sizeof address);
@@ -78,63 +53,23 @@ bool fillAddress(const fs::path& path, sockaddr_un& address)
     return true;
 }
 
-enum class Delivery { Sent, Skipped };
-
-Delivery sendDatagram(const fs::path& path, std::span<const std::uint8_t> bytes)
-{
-    sockaddr_un address{};
-    if (!fillAddress(path, address))
-        return Delivery::Skipped;
-    Socket socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!socket.isValid()) {
-        debugOutput("ipc: no socket: " + errnoText());
-        return Delivery::Skipped;
-    }
-    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        // Refused: the file outlived its process. Nobody else will ever answer there.
-        if (errno == ECONNREFUSED) {
-            ::unlink(path.c_str());
-            debugOutput("ipc: stale socket " + path.filename().string() + " removed");
-        } else if (errno != ENOENT) {
-            debugOutput("ipc: " + path.filename().string() + ": " + errnoText());
-        }
-        return Delivery::Skipped;
-    }
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (::send(socket.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0)
-            return Delivery::Sent;
-        if (errno != EAGAIN && errno != EINTR)
-            break;
-        // The peer's queue is full: give it a moment, never more.
-        pollfd writable{socket.get(), POLLOUT, 0};
-        if (errno == EAGAIN &&
-            ::poll(&writable, 1, static_cast<int>(kIpcSendTimeout.count())) <= 0) {
-            errno = ETIMEDOUT;
-            break;
-        }
-    }
-    debugOutput("ipc: " + path.filename().string() + " did not take the message (" + errnoText() +
-                "); skipped");
-    return Delivery::Skipped;
-}
-
 } // namespace
+
+const std::string_view kIpcEndpointSuffix = ".sock";
 
 struct IpcEndpoint::Listener {
     Socket socket;
     Socket wake; // an eventfd: written to end the listener's wait
-    std::wstring name;
-    Handler handler;
-    std::vector<std::wstring> acceptedNames; // lower case; empty: every name
-    std::atomic<std::uint64_t> dropped{0};
-    std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kMaxIpcDatagramSize + 1);
+    IpcReceiver receiver;
 
-    Listener(int socketFd, int wakeFd) : socket(socketFd), wake(wakeFd) {}
+    Listener(int socketFd, int wakeFd, IpcReceiver::Setup setup)
+        : socket(socketFd), wake(wakeFd), receiver(std::move(setup))
+    {
+    }
 
     void run(Event& stop);
     // Takes the datagrams queued now; false when the socket failed.
     bool drain(const Event& stop);
-    void receive(std::size_t size, const ucred* credentials);
 };
 
 void IpcEndpoint::Listener::run(Event& stop)
@@ -163,6 +98,7 @@ bool IpcEndpoint::Listener::drain(const Event& stop)
 {
     // A steady stream of messages must not hold off a stop.
     while (!stop.isSet()) {
+        const auto buffer = receiver.buffer();
         iovec part{buffer.data(), buffer.size()};
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
         msghdr header{};
@@ -194,54 +130,21 @@ bool IpcEndpoint::Listener::drain(const Event& stop)
                         " bytes dropped: larger than any message");
             continue;
         }
-        receive(static_cast<std::size_t>(size), credentials);
+        if (credentials == nullptr || credentials->uid != ::getuid()) {
+            debugOutput("ipc: datagram from another user dropped");
+            continue;
+        }
+        receiver.receive(static_cast<std::size_t>(size), credentials->pid);
     }
     return true;
 }
 
-void IpcEndpoint::Listener::receive(std::size_t size, const ucred* credentials)
-{
-    if (credentials == nullptr || credentials->uid != ::getuid()) {
-        debugOutput("ipc: datagram from another user dropped");
-        return;
-    }
-    auto decoded = decodeIpcDatagram(std::span(buffer.data(), size));
-    if (!decoded) {
-        debugOutput("ipc: datagram of " + std::to_string(size) +
-                    " bytes dropped: " + decoded.error().message);
-        return;
-    }
-    if (!decoded->target.empty() && !equalsIgnoreCase(decoded->target, name)) {
-        debugOutput(L"ipc: message for \"" + decoded->target + L"\" reached \"" + name +
-                    L"\"; dropped");
-        return;
-    }
-    if (decoded->message.kind == IpcMessage::Kind::Registered && !acceptedNames.empty() &&
-        std::find(acceptedNames.begin(), acceptedNames.end(), toLower(decoded->message.name)) ==
-            acceptedNames.end()) {
-        // Counted, and noted only now and then: a flood must not flood the trace too.
-        const std::uint64_t count = ++dropped;
-        if ((count & (count - 1)) == 0)
-            debugOutput("ipc: " + std::to_string(count) +
-                        " message(s) of a name not taken from other programs dropped");
-        return;
-    }
-    decoded->message.senderProcessId = credentials->pid;
-    handler(std::move(decoded->message));
-}
-
 IpcEndpoint::IpcEndpoint(fs::path folder, std::wstring name)
     : m_folder(std::move(folder)), m_name(std::move(name)),
+      m_socketPath(ipcEndpointFile(m_folder, static_cast<std::uint64_t>(::getpid()), m_name,
+                                   kIpcEndpointSuffix)),
       m_thread(std::make_unique<WorkerThread>())
 {
-    static std::atomic<unsigned> counter{0};
-    m_socketPath = m_folder / (std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                               nameHash(m_name) + std::string(kSocketSuffix));
-}
-
-IpcEndpoint::~IpcEndpoint()
-{
-    stopReceiving();
 }
 
 Result<void> IpcEndpoint::startReceiving(Handler handler, std::vector<std::wstring> acceptedNames)
@@ -253,9 +156,10 @@ Result<void> IpcEndpoint::startReceiving(Handler handler, std::vector<std::wstri
     if (!fillAddress(path, address))
         return makeError(Error::Code::InvalidInput, "ipc: socket path too long: " + path.string());
 
-    auto listener =
-        std::make_shared<Listener>(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0),
-                                   ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    auto listener = std::make_shared<Listener>(
+        ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0),
+        ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK),
+        IpcReceiver::Setup{m_name, std::move(handler), std::move(acceptedNames)});
     if (!listener->socket.isValid() || !listener->wake.isValid())
         return makeError(Error::Code::Io, "ipc: no socket: " + errnoText());
     const int passCredentials = 1;
@@ -273,10 +177,6 @@ Result<void> IpcEndpoint::startReceiving(Handler handler, std::vector<std::wstri
         ::unlink(path.c_str());
         return makeError(Error::Code::Io, "ipc: " + path.string() + ": " + why);
     }
-    listener->name = m_name;
-    listener->handler = std::move(handler);
-    for (auto& accepted : acceptedNames)
-        listener->acceptedNames.push_back(toLower(accepted));
     m_listener = listener;
     m_thread->start("ipc listener", [listener](Event& stop) { listener->run(stop); });
     return {};
@@ -298,54 +198,54 @@ bool IpcEndpoint::stopReceiving(std::chrono::milliseconds timeout)
 
 std::uint64_t IpcEndpoint::droppedMessages() const
 {
-    return m_listener ? m_listener->dropped.load() : 0;
+    return m_listener ? m_listener->receiver.dropped() : 0;
 }
 
-bool IpcEndpoint::isReceiving() const
+bool sendIpcMessage(const fs::path& path, std::span<const std::uint8_t> bytes)
 {
-    return m_listener != nullptr;
-}
-
-Result<std::size_t> IpcEndpoint::deliver(const IpcMessage& message, std::wstring_view target) const
-{
-    auto bytes = encodeIpcDatagram(message, target, m_name);
-    if (!bytes) {
-        debugOutput(bytes.error().message + "; nothing sent");
-        return bytes.error();
+    sockaddr_un address{};
+    if (!fillAddress(path, address))
+        return false;
+    Socket socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!socket.isValid()) {
+        debugOutput("ipc: no socket: " + errnoText());
+        return false;
     }
-    const std::string wanted = target.empty() ? std::string() : nameHash(target);
-    std::size_t reached = 0;
-    std::error_code error;
-    for (fs::directory_iterator entry(m_folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const auto& path = entry->path();
-        const std::string fileName = path.filename().string();
-        const std::string hash = hashOfSocketFile(fileName);
-        if (hash.empty() || path == m_socketPath || (!wanted.empty() && hash != wanted))
-            continue;
-        if (sendDatagram(path, *bytes) == Delivery::Sent)
-            ++reached;
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        // Refused: the file outlived its process. Nobody else will ever answer there.
+        if (errno == ECONNREFUSED) {
+            ::unlink(path.c_str());
+            debugOutput("ipc: stale socket " + path.filename().string() + " removed");
+        } else if (errno != ENOENT) {
+            debugOutput("ipc: " + path.filename().string() + ": " + errnoText());
+        }
+        return false;
     }
-    return reached;
-}
-
-bool IpcEndpoint::hasPeer(std::wstring_view peer) const
-{
-    const std::string wanted = nameHash(peer);
-    std::error_code error;
-    for (fs::directory_iterator entry(m_folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const auto& path = entry->path();
-        if (path == m_socketPath || hashOfSocketFile(path.filename().string()) != wanted)
-            continue;
-        sockaddr_un address{};
-        Socket socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-        if (fillAddress(path, address) && socket.isValid() &&
-            ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
-                0)
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (::send(socket.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0)
             return true;
+        if (errno != EAGAIN && errno != EINTR)
+            break;
+        // The peer's queue is full: give it a moment, never more.
+        pollfd writable{socket.get(), POLLOUT, 0};
+        if (errno == EAGAIN &&
+            ::poll(&writable, 1, static_cast<int>(kIpcSendTimeout.count())) <= 0) {
+            errno = ETIMEDOUT;
+            break;
+        }
     }
+    debugOutput("ipc: " + path.filename().string() + " did not take the message (" + errnoText() +
+                "); skipped");
     return false;
+}
+
+bool ipcEndpointAnswers(const fs::path& path)
+{
+    sockaddr_un address{};
+    Socket socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    return fillAddress(path, address) && socket.isValid() &&
+           ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+               0;
 }
 
 } // namespace platform

@@ -1,7 +1,6 @@
 #include "platform/single_instance.h"
 
 #include "platform/debug_output.h"
-#include "platform/ipc.h"
 #include "platform/paths.h"
 
 #include <cerrno>
@@ -25,11 +24,9 @@ struct SingleInstance::Lock {
 SingleInstance::SingleInstance() = default;
 SingleInstance::~SingleInstance() = default;
 
-Result<SingleInstance::Claim> SingleInstance::claim(const std::filesystem::path& folder,
-                                                    std::wstring_view identifier)
+Result<bool> SingleInstance::takeLock(const std::filesystem::path& folder,
+                                      std::wstring_view identifier)
 {
-    if (m_lock)
-        return Claim::First;
     const auto file = folder / toPath(std::wstring(identifier) + L".lock");
     auto lock = std::make_unique<Lock>();
     lock->fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -41,7 +38,7 @@ Result<SingleInstance::Claim> SingleInstance::claim(const std::filesystem::path&
         if (errno == EINTR)
             continue;
         if (errno == EWOULDBLOCK)
-            return Claim::AnotherRuns;
+            return false;
         return makeError(Error::Code::Io, file.string() + ": " + std::strerror(errno));
     }
     // The holder's process id, for whoever looks; the lock is what counts.
@@ -52,24 +49,12 @@ Result<SingleInstance::Claim> SingleInstance::claim(const std::filesystem::path&
     if (!noted)
         debugOutput("single instance: process id not noted in " + file.string());
     m_lock = std::move(lock);
-    return Claim::First;
-}
-
-bool SingleInstance::isHeld() const
-{
-    return m_lock != nullptr;
+    return true;
 }
 
 void SingleInstance::release()
 {
     m_lock.reset();
-}
-
-Result<std::size_t> wakeRunningInstance(const std::filesystem::path& folder,
-                                        std::wstring_view identifier)
-{
-    const IpcEndpoint endpoint(folder, std::wstring(identifier));
-    return endpoint.broadcast(identifier, 0, 1);
 }
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/text.h"
+#include "platform/windows/command_line.h"
 #include "platform/windows/win_error.h"
 
 #include <algorithm>
@@ -39,63 +40,7 @@ HANDLE childJob()
     return job;
 }
 
-// One argument as CommandLineToArgvW and the C runtime read it back: quotes around it when
-// it holds blanks or quotes, backslashes doubled only where a quote follows them.
-void appendQuoted(std::wstring& line, const std::wstring& argument)
-{
-    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        line += argument;
-        return;
-    }
-    line += L'"';
-    for (auto it = argument.begin();; ++it) {
-        std::size_t backslashes = 0;
-        while (it != argument.end() && *it == L'\\') {
-            ++it;
-            ++backslashes;
-        }
-        if (it == argument.end()) {
-            line.append(backslashes * 2, L'\\');
-            break;
-        }
-        if (*it == L'"') {
-            line.append(backslashes * 2 + 1, L'\\');
-            line += L'"';
-        } else {
-            line.append(backslashes, L'\\');
-            line += *it;
-        }
-    }
-    line += L'"';
-}
-
 } // namespace
-
-ChildProcess::~ChildProcess()
-{
-    if (m_pid > 0)
-        reap(false);
-    release();
-}
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : m_pid(std::exchange(other.m_pid, -1)), m_pidFd(std::exchange(other.m_pidFd, -1)),
-      m_status(std::exchange(other.m_status, std::nullopt))
-{
-}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept
-{
-    if (this != &other) {
-        if (m_pid > 0)
-            reap(false);
-        release();
-        m_pid = std::exchange(other.m_pid, -1);
-        m_pidFd = std::exchange(other.m_pidFd, -1);
-        m_status = std::exchange(other.m_status, std::nullopt);
-    }
-    return *this;
-}
 
 void ChildProcess::release()
 {
@@ -107,12 +52,10 @@ void ChildProcess::release()
 Result<ChildProcess> ChildProcess::start(const std::filesystem::path& program,
                                          const std::vector<std::string>& arguments)
 {
-    std::wstring line;
-    appendQuoted(line, program.wstring());
-    for (const auto& argument : arguments) {
-        line += L' ';
-        appendQuoted(line, fromUtf8(argument));
-    }
+    std::vector<std::wstring> wideArguments;
+    for (const auto& argument : arguments)
+        wideArguments.push_back(fromUtf8(argument));
+    std::wstring line = windows::commandLine(program.wstring(), wideArguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -127,9 +70,7 @@ Result<ChildProcess> ChildProcess::start(const std::filesystem::path& program,
                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT,
                        nullptr, nullptr, &startup, &process);
     if (!started) {
-        const auto utf8 = program.u8string();
-        return windows::systemError(std::string(utf8.begin(), utf8.end()) +
-                                    " could not be started");
+        return windows::systemError(windows::displayName(program) + " could not be started");
     }
     // Into the job before its first instruction, so not even a quick child escapes it.
     if (HANDLE job = childJob(); job != nullptr && !AssignProcessToJobObject(job, process.hProcess))
@@ -155,12 +96,6 @@ void ChildProcess::reap(bool block)
     release();
 }
 
-bool ChildProcess::isRunning()
-{
-    reap(false);
-    return m_pid > 0;
-}
-
 bool ChildProcess::waitForExit(std::chrono::milliseconds timeout)
 {
     if (!isRunning())
@@ -170,18 +105,16 @@ bool ChildProcess::waitForExit(std::chrono::milliseconds timeout)
     return !isRunning();
 }
 
-bool ChildProcess::terminate(std::chrono::milliseconds grace)
+// The child leads its own process group: Ctrl+Break reaches it alone, and a console
+// program ends on it as on Ctrl+C.
+void ChildProcess::askToEnd()
 {
-    if (!isRunning())
-        return true;
-    // The child leads its own process group: Ctrl+Break reaches it alone, and a console
-    // program ends on it as on Ctrl+C.
     GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(m_pid));
-    if (waitForExit(grace))
-        return true;
+}
+
+void ChildProcess::forceEnd()
+{
     TerminateProcess(processHandle(m_pidFd), 1);
-    reap(true);
-    return false;
 }
 
 } // namespace platform

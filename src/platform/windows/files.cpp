@@ -1,14 +1,15 @@
 #include "platform/files.h"
 
+#include "platform/bounded_read.h"
+#include "platform/temporary_files.h"
+
 #include "platform/thread_exit.h"
 
 #include "platform/text.h"
 #include "platform/windows/win_error.h"
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
-#include <limits>
 #include <map>
 #include <windows.h>
 
@@ -16,16 +17,9 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+using windows::displayName;
 using windows::Handle;
 using windows::systemError;
-
-std::string displayName(const fs::path& path)
-{
-    const auto utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
-
-constexpr std::wstring_view kTemporaryMark = L".tmp-";
 
 // The name the file calls take: an absolute path past the old 260-character limit gets the
 // "\\?\" form, which has no such limit (and no "/" or ".." handling, hence the cleanup).
@@ -36,20 +30,6 @@ std::wstring systemName(const fs::path& path)
         return name;
     name = path.lexically_normal().make_preferred().wstring();
     return L"\\\\?\\" + name;
-}
-
-// ".<name>.tmp-<pid>-<n>", as writeFileAtomically names its temporary files.
-bool isTemporaryName(const std::wstring& name)
-{
-    const auto mark = name.rfind(kTemporaryMark);
-    if (name.size() < 2 || name[0] != L'.' || mark == std::wstring::npos || mark < 2)
-        return false;
-    const std::wstring_view rest = std::wstring_view(name).substr(mark + kTemporaryMark.size());
-    const auto dash = rest.find(L'-');
-    if (dash == std::wstring_view::npos || dash == 0 || dash + 1 == rest.size())
-        return false;
-    return std::all_of(rest.begin(), rest.end(),
-                       [](wchar_t c) { return c == L'-' || (c >= L'0' && c <= L'9'); });
 }
 
 bool writeAll(HANDLE file, std::string_view content)
@@ -87,7 +67,6 @@ HeldLocks& heldLocks()
 
 Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
 {
-    maxBytes = std::min(maxBytes, std::numeric_limits<std::size_t>::max() - 1);
     Handle handle(CreateFileW(systemName(file).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -100,41 +79,22 @@ Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
         return makeError(Error::Code::Io, displayName(file) + " is not a regular file");
     const auto size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     if (size > maxBytes)
-        return makeError(Error::Code::TooLarge, displayName(file) + " is larger than " +
-                                                    std::to_string(maxBytes) + " bytes");
-    // The size may change while we read: read at most one byte more than allowed to tell.
-    std::string content(maxBytes + 1 > 65536 ? 65536 : maxBytes + 1, '\0');
-    std::size_t used = 0;
-    for (;;) {
-        if (used == content.size()) {
-            if (content.size() > maxBytes)
-                break;
-            content.resize(std::min(content.size() * 2, maxBytes + 1));
-        }
-        const DWORD want =
-            static_cast<DWORD>(std::min<std::size_t>(content.size() - used, 1u << 30));
-        DWORD got = 0;
-        if (!ReadFile(handle.get(), content.data() + used, want, &got, nullptr))
-            return systemError(displayName(file));
-        if (got == 0)
-            break;
-        used += got;
-    }
-    if (used > maxBytes)
-        return makeError(Error::Code::TooLarge, displayName(file) + " is larger than " +
-                                                    std::to_string(maxBytes) + " bytes");
-    content.resize(used);
-    return content;
+        return fileTooLarge(displayName(file), maxBytes);
+    return readAtMost(
+        maxBytes,
+        [&](char* into, std::size_t room) -> Result<std::size_t> {
+            DWORD got = 0;
+            if (!ReadFile(handle.get(), into,
+                          static_cast<DWORD>(std::min<std::size_t>(room, 1u << 30)), &got, nullptr))
+                return systemError(displayName(file));
+            return static_cast<std::size_t>(got);
+        },
+        displayName(file));
 }
 
 Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
 {
-    static std::atomic<unsigned> counter{0};
-    const fs::path folder = file.parent_path().empty() ? fs::path(L".") : file.parent_path();
-    const std::wstring name = L"." + file.filename().wstring() + std::wstring(kTemporaryMark) +
-                              std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(counter++);
-    const fs::path temporary = folder / name;
+    const fs::path temporary = temporaryFileFor(file, GetCurrentProcessId());
     const std::wstring temporaryName = systemName(temporary);
     const std::wstring fileName = systemName(file);
     // ReplaceFileW would take a folder of that name for the old file (Wine does).
@@ -169,26 +129,6 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
     if (!MoveFileExW(temporaryName.c_str(), fileName.c_str(), MOVEFILE_WRITE_THROUGH))
         return fail(GetLastError());
     return {};
-}
-
-std::size_t removeStaleTemporaryFiles(const fs::path& folder, std::chrono::seconds minimumAge)
-{
-    std::size_t removed = 0;
-    std::error_code error;
-    const auto now = fs::file_time_type::clock::now();
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (!isTemporaryName(it->path().filename().wstring()))
-            continue;
-        std::error_code entryError;
-        if (!it->is_regular_file(entryError))
-            continue;
-        const auto written = it->last_write_time(entryError);
-        if (entryError || now - written < minimumAge)
-            continue;
-        if (fs::remove(it->path(), entryError))
-            ++removed;
-    }
-    return removed;
 }
 
 Result<FolderLock> FolderLock::acquire(const fs::path& folder, std::chrono::milliseconds timeout)

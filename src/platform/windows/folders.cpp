@@ -15,12 +15,7 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string displayName(const fs::path& path)
-{
-    const auto utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
+using windows::displayName;
 
 // The variable when set to an absolute path ("C:\..." or "\\server\..."), read in UTF-16
 // so that a user name beyond the code page survives.
@@ -95,17 +90,6 @@ Result<fs::path> runtimeFolder()
     return folder;
 }
 
-Result<fs::path> instanceRuntimeFolder()
-{
-    auto base = runtimeFolder();
-    if (!base)
-        return base.error();
-    const auto folder = *base / toPath(kInstanceIdentifier);
-    if (auto created = createPrivateFolder(folder); !created)
-        return created.error();
-    return folder;
-}
-
 fs::path executableFolder()
 {
     std::wstring buffer(MAX_PATH, L'\0');
@@ -124,22 +108,6 @@ fs::path executableFolder()
     }
 }
 
-fs::path programFolderFor(const fs::path& folder)
-{
-    std::error_code error;
-    if (fs::is_directory(folder / "DefaultData", error) || fs::is_directory(folder / "skin", error))
-        return folder;
-    const auto installed = folder.parent_path() / "share" / "halvek";
-    if (fs::is_directory(installed, error))
-        return installed;
-    return folder;
-}
-
-fs::path programFolder()
-{
-    return programFolderFor(executableFolder());
-}
-
 Result<void> createFolders(const fs::path& folder)
 {
     std::error_code error;
@@ -149,14 +117,6 @@ Result<void> createFolders(const fs::path& folder)
     if (!fs::is_directory(folder, error))
         return makeError(Error::Code::Io, displayName(folder) + " is not a folder");
     return {};
-}
-
-// New folders inherit the parent's access list; below the user's profile and temporary
-// folder that already closes them to other users.
-// TODO: check the owner and access list of a folder that existed before, as Linux does.
-Result<void> createPrivateFolder(const fs::path& folder)
-{
-    return createFolders(folder);
 }
 
 // The folders under the user's profile are closed to other users by their inherited access

@@ -2,14 +2,16 @@
 
 #include "platform/debug_output.h"
 #include "platform/ipc_datagram.h"
+#include "platform/ipc_endpoint_files.h"
+#include "platform/ipc_receiver.h"
+#include "platform/ipc_transport.h"
 #include "platform/text.h"
+#include "platform/windows/security.h"
 #include "platform/windows/win_error.h"
 #include "platform/worker_thread.h"
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstdio>
+#include <optional>
 #include <windows.h>
 
 namespace platform {
@@ -18,31 +20,11 @@ namespace {
 namespace fs = std::filesystem;
 using windows::Handle;
 
-constexpr std::wstring_view kMarkerSuffix = L".pipe";
 constexpr std::wstring_view kPipePrefix = L"\\\\.\\pipe\\halvek-ipc-";
 
-// Every receiving endpoint has a marker file "<pid>-<n>-<hash of the endpoint name>.pipe" in
-// the shared folder, and a pipe named after it. The marker is open with delete-on-close while
-// the endpoint receives, so the system removes it when its process ends however it ends.
-std::wstring nameHash(std::wstring_view name)
-{
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (unsigned char c : toUtf8(toLower(name))) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
-    }
-    wchar_t text[17];
-    std::swprintf(text, 17, L"%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
-std::wstring hashOfMarker(const std::wstring& fileName)
-{
-    if (fileName.size() <= kMarkerSuffix.size() + 16 || !fileName.ends_with(kMarkerSuffix))
-        return {};
-    return fileName.substr(fileName.size() - kMarkerSuffix.size() - 16, 16);
-}
-
+// Every receiving endpoint's file is a marker, open with delete-on-close while the endpoint
+// receives, so the system removes it when its process ends however it ends; its pipe is
+// named after it.
 std::wstring pipeName(const fs::path& marker)
 {
     return std::wstring(kPipePrefix) + marker.stem().wstring();
@@ -68,70 +50,36 @@ std::optional<DWORD> finishOverlapped(HANDLE handle, OVERLAPPED& overlapped, BOO
     return moved;
 }
 
-enum class Delivery { Sent, Skipped };
-
-Delivery sendMessage(const fs::path& marker, std::span<const std::uint8_t> bytes)
-{
-    const std::wstring pipe = pipeName(marker);
-    // One instance waits at a time, so senders at once take turns: a sender that loses the
-    // instance to another waits again, until its time is up.
-    const auto deadline = std::chrono::steady_clock::now() + kIpcSendTimeout;
-    Handle handle;
-    for (;;) {
-        handle = Handle(CreateFileW(pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OVERLAPPED, nullptr));
-        if (handle.isValid() || GetLastError() != ERROR_PIPE_BUSY)
-            break;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || (!WaitNamedPipeW(pipe.c_str(), static_cast<DWORD>(left.count())) &&
-                                  GetLastError() != ERROR_PIPE_BUSY))
-            break;
-    }
-    if (!handle.isValid()) {
-        debugOutput(L"ipc: " + marker.filename().wstring() + L" did not take the message; skipped");
-        return Delivery::Skipped;
-    }
-    Handle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = done.get();
-    const BOOL started = WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                   nullptr, &overlapped);
-    const auto written = finishOverlapped(handle.get(), overlapped, started,
-                                          static_cast<DWORD>(kIpcSendTimeout.count()));
-    if (!written || *written != bytes.size()) {
-        debugOutput(L"ipc: " + marker.filename().wstring() + L" did not take the message; skipped");
-        return Delivery::Skipped;
-    }
-    return Delivery::Sent;
-}
-
 } // namespace
+
+const std::string_view kIpcEndpointSuffix = ".pipe";
 
 struct IpcEndpoint::Listener {
     Handle marker;
     Handle wake; // set to end the listener's wait
     Handle next; // the pipe instance that waits for the next sender
     std::wstring pipe;
-    std::wstring name;
-    Handler handler;
-    std::vector<std::wstring> acceptedNames; // lower case; empty: every name
-    std::atomic<std::uint64_t> dropped{0};
-    std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kMaxIpcDatagramSize + 1);
+    IpcReceiver receiver;
 
-    Handle createInstance() const;
+    explicit Listener(IpcReceiver::Setup setup) : receiver(std::move(setup)) {}
+
+    std::optional<windows::OwnerOnlySecurity> security;
+
+    enum class Instance { First, Next };
+    Handle createInstance(Instance which) const;
     void run(Event& stop);
-    void receive(HANDLE instance, std::size_t size);
 };
 
-// Local callers only, and the default access list lets only this user (and the system)
-// write to it: others' messages never arrive.
-Handle IpcEndpoint::Listener::createInstance() const
+// Local callers only, and only this user (and the system) may open it: others' messages
+// never arrive. The first instance must be new, or someone else made the name first.
+Handle IpcEndpoint::Listener::createInstance(Instance which) const
 {
+    const DWORD first = which == Instance::First ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
     return Handle(CreateNamedPipeW(
-        pipe.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+        pipe.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | first,
         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-        PIPE_UNLIMITED_INSTANCES, 0, static_cast<DWORD>(kMaxIpcDatagramSize), 0, nullptr));
+        PIPE_UNLIMITED_INSTANCES, 0, static_cast<DWORD>(kMaxIpcDatagramSize), 0,
+        security->attributes()));
 }
 
 void IpcEndpoint::Listener::run(Event& stop)
@@ -156,87 +104,55 @@ void IpcEndpoint::Listener::run(Event& stop)
         }
         // The next sender finds an instance waiting while this one is read: a pipe name
         // without any instance would tell it nobody is there.
-        next = createInstance();
+        next = createInstance(Instance::Next);
         if (!next.isValid())
             debugOutput(windows::errorText("ipc: listener pipe failed"));
         ResetEvent(done.get());
         overlapped = OVERLAPPED{};
         overlapped.hEvent = done.get();
+        const auto buffer = receiver.buffer();
         const BOOL started = ReadFile(instance.get(), buffer.data(),
                                       static_cast<DWORD>(buffer.size()), nullptr, &overlapped);
         const auto size = finishOverlapped(instance.get(), overlapped, started,
                                            static_cast<DWORD>(kIpcSendTimeout.count()), wake.get());
-        if (size)
-            receive(instance.get(), *size);
-        else if (GetLastError() == ERROR_MORE_DATA)
+        if (size) {
+            // 0 when the system no longer knows it (a sender already gone).
+            ULONG sender = 0;
+            GetNamedPipeClientProcessId(instance.get(), &sender);
+            receiver.receive(*size, static_cast<std::int32_t>(sender));
+        } else if (GetLastError() == ERROR_MORE_DATA)
             debugOutput("ipc: message dropped: larger than any message");
         DisconnectNamedPipe(instance.get());
     }
 }
 
-void IpcEndpoint::Listener::receive(HANDLE instance, std::size_t size)
-{
-    auto decoded = decodeIpcDatagram(std::span(buffer.data(), size));
-    if (!decoded) {
-        debugOutput("ipc: message of " + std::to_string(size) +
-                    " bytes dropped: " + decoded.error().message);
-        return;
-    }
-    if (!decoded->target.empty() && !equalsIgnoreCase(decoded->target, name)) {
-        debugOutput(L"ipc: message for \"" + decoded->target + L"\" reached \"" + name +
-                    L"\"; dropped");
-        return;
-    }
-    if (decoded->message.kind == IpcMessage::Kind::Registered && !acceptedNames.empty() &&
-        std::find(acceptedNames.begin(), acceptedNames.end(), toLower(decoded->message.name)) ==
-            acceptedNames.end()) {
-        // Counted, and noted only now and then: a flood must not flood the trace too.
-        const std::uint64_t count = ++dropped;
-        if ((count & (count - 1)) == 0)
-            debugOutput("ipc: " + std::to_string(count) +
-                        " message(s) of a name not taken from other programs dropped");
-        return;
-    }
-    ULONG sender = 0;
-    GetNamedPipeClientProcessId(instance, &sender);
-    decoded->message.senderProcessId = static_cast<std::int32_t>(sender);
-    handler(std::move(decoded->message));
-}
-
 IpcEndpoint::IpcEndpoint(fs::path folder, std::wstring name)
     : m_folder(std::move(folder)), m_name(std::move(name)),
+      m_socketPath(ipcEndpointFile(m_folder, GetCurrentProcessId(), m_name, kIpcEndpointSuffix)),
       m_thread(std::make_unique<WorkerThread>())
 {
-    static std::atomic<unsigned> counter{0};
-    m_socketPath =
-        m_folder / (std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) +
-                    L"-" + nameHash(m_name) + std::wstring(kMarkerSuffix));
-}
-
-IpcEndpoint::~IpcEndpoint()
-{
-    stopReceiving();
 }
 
 Result<void> IpcEndpoint::startReceiving(Handler handler, std::vector<std::wstring> acceptedNames)
 {
     if (m_listener)
         return makeError(Error::Code::Failed, "ipc: already receiving");
-    auto listener = std::make_shared<Listener>();
+    auto listener = std::make_shared<Listener>(
+        IpcReceiver::Setup{m_name, std::move(handler), std::move(acceptedNames)});
     listener->wake = Handle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     listener->marker = Handle(
         CreateFileW(m_socketPath.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!listener->wake.isValid() || !listener->marker.isValid())
         return windows::systemError("ipc: " + toUtf8(m_socketPath.wstring()));
+    auto security = windows::OwnerOnlySecurity::make(windows::OwnerOnlySecurity::Inheritance::None);
+    if (!security)
+        return security.error();
+    listener->security = std::move(*security);
     listener->pipe = pipeName(m_socketPath);
-    listener->next = listener->createInstance();
+    listener->next = listener->createInstance(Listener::Instance::First);
     if (!listener->next.isValid())
         return windows::systemError("ipc: " + toUtf8(listener->pipe));
-    listener->name = m_name;
-    listener->handler = std::move(handler);
-    for (auto& accepted : acceptedNames)
-        listener->acceptedNames.push_back(toLower(accepted));
     m_listener = listener;
     m_thread->start("ipc listener", [listener](Event& stop) { listener->run(stop); });
     return {};
@@ -244,7 +160,7 @@ Result<void> IpcEndpoint::startReceiving(Handler handler, std::vector<std::wstri
 
 std::uint64_t IpcEndpoint::droppedMessages() const
 {
-    return m_listener ? m_listener->dropped.load() : 0;
+    return m_listener ? m_listener->receiver.dropped() : 0;
 }
 
 bool IpcEndpoint::stopReceiving(std::chrono::milliseconds timeout)
@@ -259,48 +175,49 @@ bool IpcEndpoint::stopReceiving(std::chrono::milliseconds timeout)
     return ended;
 }
 
-bool IpcEndpoint::isReceiving() const
+bool sendIpcMessage(const fs::path& marker, std::span<const std::uint8_t> bytes)
 {
-    return m_listener != nullptr;
+    const std::wstring pipe = pipeName(marker);
+    // One instance waits at a time, so senders at once take turns: a sender that loses the
+    // instance to another waits again, until its time is up.
+    const auto deadline = std::chrono::steady_clock::now() + kIpcSendTimeout;
+    Handle handle;
+    for (;;) {
+        // Identification only: whoever serves the pipe may learn who we are, never act as us.
+        handle = Handle(CreateFileW(
+            pipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+        if (handle.isValid() || GetLastError() != ERROR_PIPE_BUSY)
+            break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || (!WaitNamedPipeW(pipe.c_str(), static_cast<DWORD>(left.count())) &&
+                                  GetLastError() != ERROR_PIPE_BUSY))
+            break;
+    }
+    if (!handle.isValid()) {
+        debugOutput(L"ipc: " + marker.filename().wstring() + L" did not take the message; skipped");
+        return false;
+    }
+    Handle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = done.get();
+    const BOOL started = WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                   nullptr, &overlapped);
+    const auto written = finishOverlapped(handle.get(), overlapped, started,
+                                          static_cast<DWORD>(kIpcSendTimeout.count()));
+    if (!written || *written != bytes.size()) {
+        debugOutput(L"ipc: " + marker.filename().wstring() + L" did not take the message; skipped");
+        return false;
+    }
+    return true;
 }
 
-Result<std::size_t> IpcEndpoint::deliver(const IpcMessage& message, std::wstring_view target) const
+// The marker exists only while its endpoint lives; its pipe answers while it listens.
+bool ipcEndpointAnswers(const fs::path& marker)
 {
-    auto bytes = encodeIpcDatagram(message, target, m_name);
-    if (!bytes) {
-        debugOutput(bytes.error().message + "; nothing sent");
-        return bytes.error();
-    }
-    const std::wstring wanted = target.empty() ? std::wstring() : nameHash(target);
-    std::size_t reached = 0;
-    std::error_code error;
-    for (fs::directory_iterator entry(m_folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const auto& path = entry->path();
-        const std::wstring hash = hashOfMarker(path.filename().wstring());
-        if (hash.empty() || path == m_socketPath || (!wanted.empty() && hash != wanted))
-            continue;
-        if (sendMessage(path, *bytes) == Delivery::Sent)
-            ++reached;
-    }
-    return reached;
-}
-
-bool IpcEndpoint::hasPeer(std::wstring_view peer) const
-{
-    const std::wstring wanted = nameHash(peer);
-    std::error_code error;
-    for (fs::directory_iterator entry(m_folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const auto& path = entry->path();
-        if (path == m_socketPath || hashOfMarker(path.filename().wstring()) != wanted)
-            continue;
-        // The marker exists only while its endpoint lives; its pipe answers while it listens.
-        if (WaitNamedPipeW(pipeName(path).c_str(), NMPWAIT_USE_DEFAULT_WAIT) ||
-            GetLastError() == ERROR_SEM_TIMEOUT)
-            return true;
-    }
-    return false;
+    return WaitNamedPipeW(pipeName(marker).c_str(), NMPWAIT_USE_DEFAULT_WAIT) ||
+           GetLastError() == ERROR_SEM_TIMEOUT;
 }
 
 } // namespace platform

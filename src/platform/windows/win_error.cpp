@@ -4,6 +4,12 @@
 
 namespace platform::windows {
 
+std::string displayName(const std::filesystem::path& path)
+{
+    const auto utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
 std::string errorText(const std::string& what, DWORD code)
 {
     wchar_t* buffer = nullptr;

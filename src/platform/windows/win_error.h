@@ -5,10 +5,14 @@
 
 #include "platform/result.h"
 
+#include <filesystem>
 #include <string>
 #include <windows.h>
 
 namespace platform::windows {
+
+// A path as messages show it: UTF-8, whatever the code page.
+std::string displayName(const std::filesystem::path& path);
 
 // "<what>: <the system's message> (<code>)", UTF-8.
 std::string errorText(const std::string& what, DWORD code = GetLastError());

@@ -6,6 +6,8 @@
 #include "platform/files.h"
 #include "platform/ipc.h"
 #include "platform/single_instance.h"
+#include "platform/text.h"
+#include "platform/windows/command_line.h"
 
 #include "platform/ipc_inbox.h"
 #include "support/temp_dir.h"
@@ -14,6 +16,8 @@
 
 #include <future>
 #include <windows.h>
+
+#include <shellapi.h> // after windows.h, whose types it uses
 
 using namespace std::chrono_literals;
 using testing_support::IpcInbox;
@@ -114,6 +118,39 @@ TEST(WindowsChildProcess, ArgumentsArriveWholeAndTheExitCodeComesBack)
     EXPECT_FALSE(waiting->waitForExit(10ms));
     waiting->terminate(100ms);
     EXPECT_FALSE(waiting->isRunning());
+}
+
+// What the child reads back is what it was given, however hostile: the runtime's rules for
+// backslashes before a quote are where a hand-written quoting goes wrong.
+TEST(WindowsChildProcess, CommandLinesReadBackAsTheArgumentsGiven)
+{
+    const std::wstring program = L"C:\\Program Files\\Halvek\\halvek-update.exe";
+    const std::vector<std::wstring> arguments = {L"",
+                                                 L"plain",
+                                                 L"two words",
+                                                 L"tab\there",
+                                                 L"line\nbreak",
+                                                 L"say \"hi\"",
+                                                 L"\"",
+                                                 L"trailing\\",
+                                                 L"trailing two\\\\",
+                                                 L"C:\\a b\\",
+                                                 L"\\\\server\\share",
+                                                 L"back\\\"quote",
+                                                 L"\\\\\"",
+                                                 L"\u4e2d\u6587 \u540d",
+                                                 L"--url=https://x/?a=1&b=2"};
+    const std::wstring line = platform::windows::commandLine(program, arguments);
+    int count = 0;
+    LPWSTR* parsed = CommandLineToArgvW(line.c_str(), &count);
+    ASSERT_NE(parsed, nullptr);
+    std::vector<std::wstring> readBack(parsed, parsed + count);
+    LocalFree(parsed);
+    ASSERT_EQ(readBack.size(), arguments.size() + 1) << platform::toUtf8(line);
+    EXPECT_EQ(readBack[0], program);
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        EXPECT_EQ(readBack[i + 1], arguments[i])
+            << "argument " << i << " in " << platform::toUtf8(line);
 }
 
 TEST(WindowsFolderLock, AnotherThreadWaitsItsTimeAndIsRefused)

@@ -6,6 +6,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/text.h"
+#include "platform/windows/security.h"
 #include "platform/windows/win_error.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using platform::windows::Handle;
+using platform::windows::OwnerOnlySecurity;
 
 constexpr DWORD kPipeBuffer = 64 * 1024;
 
@@ -25,12 +27,6 @@ std::wstring pipeName(const std::filesystem::path& server)
 {
     const std::size_t hash = std::hash<std::wstring>{}(platform::toLower(server.wstring()));
     return L"\\\\.\\pipe\\halvek-devsim-" + std::to_wstring(hash);
-}
-
-std::string shownName(const std::filesystem::path& server)
-{
-    const auto utf8 = server.u8string();
-    return std::string(utf8.begin(), utf8.end());
 }
 
 DWORD millisecondsUntil(const Deadline& deadline)
@@ -141,21 +137,22 @@ private:
     Handle m_writeStop;
 };
 
-Handle newInstance(const std::wstring& name, bool first)
+// Only this user (and the system) may connect: the devices' state is nobody else's.
+Handle newInstance(const std::wstring& name, bool first, const OwnerOnlySecurity& security)
 {
     return Handle(CreateNamedPipeW(
         name.c_str(),
         PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-        PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, nullptr));
+        PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, security.attributes()));
 }
 
 // One instance always waits for the next client, so a client never finds the name gone
 // between two accepts.
 class PipeListener final : public Listener {
 public:
-    PipeListener(std::wstring name, Handle first)
-        : m_name(std::move(name)), m_waiting(std::move(first)),
+    PipeListener(std::wstring name, OwnerOnlySecurity security, Handle first)
+        : m_name(std::move(name)), m_security(std::move(security)), m_waiting(std::move(first)),
           m_closed(CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
     }
@@ -180,7 +177,7 @@ public:
                 if (waited != WAIT_OBJECT_0)
                     return nullptr;
             }
-            Handle next = newInstance(m_name, false);
+            Handle next = newInstance(m_name, false, m_security);
             if (!next.isValid()) {
                 platform::debugOutput("device server: no new pipe instance, no more connections");
                 return nullptr;
@@ -199,6 +196,7 @@ public:
 
 private:
     std::wstring m_name;
+    OwnerOnlySecurity m_security;
     Handle m_waiting;
     Handle m_closed;
 };
@@ -233,17 +231,23 @@ platform::Result<std::unique_ptr<Listener>> Listener::open(const std::filesystem
     if (server.empty())
         return platform::makeError(platform::Error::Code::InvalidInput, "no device server path");
     const std::wstring name = pipeName(server);
-    Handle first = newInstance(name, true);
+    auto security = OwnerOnlySecurity::make(OwnerOnlySecurity::Inheritance::None);
+    if (!security)
+        return security.error();
+    Handle first = newInstance(name, true, *security);
     if (!first.isValid()) {
         const DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY)
             return platform::makeError(platform::Error::Code::Unavailable,
-                                       "a device server already runs on " + shownName(server));
+                                       "a device server already runs on " +
+                                           platform::windows::displayName(server));
         return platform::makeError(
             platform::Error::Code::Io,
-            platform::windows::errorText(shownName(server) + ": no named pipe", error));
+            platform::windows::errorText(platform::windows::displayName(server) + ": no named pipe",
+                                         error));
     }
-    return std::unique_ptr<Listener>(std::make_unique<PipeListener>(name, std::move(first)));
+    return std::unique_ptr<Listener>(
+        std::make_unique<PipeListener>(name, std::move(*security), std::move(first)));
 }
 
 } // namespace hid::sim::wire

@@ -88,6 +88,7 @@ HttpError errorFor(DWORD code, const std::string& host)
     case ERROR_WINHTTP_CANNOT_CONNECT:
         return {HttpErrorCode::CannotConnect, host + " refused the connection"};
     case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: // Wine's word for a certificate it refused
         return {HttpErrorCode::Certificate, host + "'s certificate is not trusted"};
     default:
         return {HttpErrorCode::Transfer,

@@ -25,6 +25,7 @@
 #include "shell/main_messages.h"
 #include "shell/peers.h"
 #include "ui/dialog_builder.h"
+#include "ui/file_dialog.h"
 #include "ui/label_ui.h"
 #include "ui/paint_manager_ui.h"
 #include "ui/resource_manager.h"
@@ -268,6 +269,7 @@ void CMainWnd::windowInit()
     const auto settingsFile = m_options.settingsFile.empty()
                                   ? platform::SettingsStore::defaultFile()
                                   : m_options.settingsFile;
+    ui::rememberFoldersIn(settingsFile);
     const auto savedId = platform::SettingsStore(settingsFile)
                              .integer(L"LANGUAGE")
                              .value_or(shell::LanguageTable::kMissingId);

@@ -226,7 +226,7 @@ private:
     void showLightingControlState();
     void onColourSlider(const shell::Route& route, TNotifyUI& msg);
     void onFileCommand(const shell::Route& route);
-    std::optional<std::filesystem::path> askForFile(bool save, std::wstring_view filterName,
+    std::optional<std::filesystem::path> askForFile(bool save, std::wstring_view filterTextId,
                                                     std::wstring_view extension);
     void hookControl(WPARAM install);
     // Before the window closes or the program ends: every device's pending edits are saved

@@ -316,10 +316,11 @@ void CMainWnd::onColourSlider(const shell::Route& route, TNotifyUI& msg)
         label->SetText(std::wstring(1, channel) + L" " + std::to_wstring(value));
 }
 
-std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstring_view filterName,
+std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstring_view filterTextId,
                                                           std::wstring_view extension)
 {
-    const auto request = shell::fileDialogRequest(save, filterName, extension);
+    const auto request = shell::fileDialogRequest(
+        save, CResourceManager::GetInstance()->GetText(filterTextId), extension);
     ui::FileDialogOptions options;
     options.mode = save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
     const bool macro = extension == L"mac";
@@ -327,6 +328,7 @@ std::optional<std::filesystem::path> CMainWnd::askForFile(bool save, std::wstrin
         save ? (macro ? L"file_export_macro_title" : L"file_export_recoil_title")
              : (macro ? L"file_import_macro_title" : L"file_import_recoil_title"));
     options.filters = {ui::FileFilter{request.filterName, request.pattern}};
+    options.kind = macro ? L"Macro" : L"Recoil";
     options.fileMustExist = request.fileMustExist;
     options.pathMustExist = true;
     options.defaultExtension = request.defaultExtension;
@@ -349,8 +351,8 @@ void CMainWnd::onFileCommand(const shell::Route& route)
         platform::debugOutput(L"no page handles " + std::wstring(route.command) + L" yet");
         return;
     }
-    const auto file = shoot ? askForFile(save, L"Shoot Files(*.shoot)", L"shoot")
-                            : askForFile(save, L"Macro Files(*.mac)", L"mac");
+    const auto file = shoot ? askForFile(save, L"file_filter_recoil_text", L"shoot")
+                            : askForFile(save, L"file_filter_macro_text", L"mac");
     if (!file)
         return;
     TNotifyUI carried;

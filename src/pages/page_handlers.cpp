@@ -65,7 +65,10 @@ public:
                     save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
                 options.title = CResourceManager::GetInstance()->GetText(
                     save ? L"file_export_profile_title" : L"file_import_profile_title");
-                options.filters = {{L"Profile Files(*.json)", L"*.json;"}};
+                options.filters = {{std::wstring(CResourceManager::GetInstance()->GetText(
+                                        L"file_filter_profile_text")),
+                                    L"*.json;"}};
+                options.kind = L"Profile";
                 options.defaultExtension = L"json";
                 options.fileMustExist = !save;
                 return ui::showFileDialog(m_window.windowHandle(), options);

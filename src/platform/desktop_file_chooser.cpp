@@ -4,6 +4,31 @@
 
 namespace platform {
 
+std::wstring systemFilterString(const std::vector<FileChoiceRequest::Filter>& filters)
+{
+    std::wstring text;
+    for (const auto& filter : filters) {
+        std::wstring patterns;
+        for (const auto& pattern : filter.patterns) {
+            if (pattern.empty())
+                continue;
+            if (!patterns.empty())
+                patterns += L';';
+            patterns += pattern;
+        }
+        if (filter.name.empty() || patterns.empty() ||
+            filter.name.find(L'\0') != std::wstring::npos ||
+            patterns.find(L'\0') != std::wstring::npos)
+            continue;
+        text += filter.name;
+        text += L'\0';
+        text += patterns;
+        text += L'\0';
+    }
+    text += L'\0';
+    return text;
+}
+
 std::optional<std::filesystem::path> pathFromFileUri(std::string_view uri)
 {
     constexpr std::string_view kScheme = "file://";

@@ -22,7 +22,8 @@ struct FileChoiceRequest {
     std::vector<Filter> filters;
     std::filesystem::path folder;
     std::wstring fileName; // suggested name when saving
-    // The window the chooser belongs to, in the desktop's form ("x11:1a00004"); may be empty.
+    // The window the chooser belongs to, in the desktop's form ("x11:1a00004"; on Windows the
+    // window's handle in hex, "windows:1a00004"); may be empty.
     std::string parentWindow;
 };
 
@@ -39,7 +40,8 @@ struct FileChoice {
     std::string why; // for Unavailable
 };
 
-// The desktop's own file chooser (on Linux the XDG desktop portal over the session bus).
+// The desktop's own file chooser (on Linux the XDG desktop portal over the session bus, on
+// Windows the system's open and save dialog on a thread of the chooser's).
 // start() returns at once; the answer arrives later, when the user is done, and
 // `finished` runs then on a thread of the chooser's, so the caller's loop goes on.
 class DesktopFileChooser {
@@ -63,6 +65,12 @@ private:
     struct State;
     std::shared_ptr<State> m_state;
 };
+
+// The filters in the system dialog's form: "name\0pattern;pattern\0...", ending in two NULs
+// (one when there is no filter). A NUL inside a name or pattern would end the list there, so
+// such a filter is left out.
+[[nodiscard]] std::wstring
+systemFilterString(const std::vector<FileChoiceRequest::Filter>& filters);
 
 // A file:// address as a path: percent escapes decoded; nullopt for any other kind.
 [[nodiscard]] std::optional<std::filesystem::path> pathFromFileUri(std::string_view uri);

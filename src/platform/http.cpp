@@ -2,6 +2,8 @@
 
 #include "platform/text.h"
 
+#include <algorithm>
+
 namespace platform {
 
 std::string httpHeaderBlock(std::size_t bodyLength)
@@ -9,6 +11,96 @@ std::string httpHeaderBlock(std::size_t bodyLength)
     return "Content-Length:" + std::to_string(bodyLength) +
            "\r\nContent-Type: application/x-www-form-urlencoded\r\n"
            "\r\nAccept:application/prs.Novik.v1+json\r\n";
+}
+
+std::vector<std::string> httpHeaderLines(std::size_t bodyLength)
+{
+    std::vector<std::string> lines;
+    const std::string block = httpHeaderBlock(bodyLength);
+    std::size_t start = 0;
+    while (start < block.size()) {
+        const std::size_t end = std::min(block.find("\r\n", start), block.size());
+        if (end > start)
+            lines.push_back(block.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+void writeNoLinkMarker(std::span<std::uint8_t> response)
+{
+    const std::size_t n = std::min(response.size(), kNoLinkServerMarker.size());
+    std::copy_n(kNoLinkServerMarker.begin(), n, response.begin());
+    if (response.size() > kNoLinkServerMarker.size())
+        response[kNoLinkServerMarker.size()] = 0;
+}
+
+HttpError badStatusError(const std::string& host, long status)
+{
+    return {HttpErrorCode::BadStatus, (host.empty() ? std::string("the server") : host) +
+                                          " answered with status " + std::to_string(status)};
+}
+
+std::optional<std::uint64_t> downloadLimit(const HttpSettings& settings, std::uint64_t expectedSize,
+                                           HttpError& error)
+{
+    if (expectedSize > settings.maxDownloadSize) {
+        error = {HttpErrorCode::TooLarge, "the announced size of " + std::to_string(expectedSize) +
+                                              " bytes is beyond the limit of " +
+                                              std::to_string(settings.maxDownloadSize)};
+        return std::nullopt;
+    }
+    return expectedSize != 0 ? expectedSize : settings.maxDownloadSize;
+}
+
+namespace {
+
+std::string seconds(std::chrono::milliseconds duration)
+{
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
+    if (whole * 1000 == duration.count())
+        return std::to_string(whole) + " s";
+    return std::to_string(duration.count()) + " ms";
+}
+
+std::string named(const std::string& host)
+{
+    return host.empty() ? std::string("the server") : host;
+}
+
+} // namespace
+
+std::string httpDeadlineWords(const std::string& host, std::chrono::milliseconds overall)
+{
+    return named(host) + " did not finish within " + seconds(overall);
+}
+
+std::string httpRateWords(const std::string& host, const HttpSettings& settings)
+{
+    return named(host) + " sent less than " + std::to_string(settings.minimumRate) +
+           " bytes a second for " + seconds(settings.rateWindow);
+}
+
+TransferPace::TransferPace(const HttpSettings& settings, std::chrono::milliseconds overall,
+                           Clock::time_point start)
+    : m_settings(settings), m_overall(overall), m_end(start + overall), m_windowStart(start)
+{
+}
+
+std::optional<HttpError> TransferPace::check(std::uint64_t total, const std::string& host,
+                                             Clock::time_point now)
+{
+    if (now >= m_end)
+        return HttpError{HttpErrorCode::TimedOut, httpDeadlineWords(host, m_overall)};
+    const auto window = std::max(m_settings.rateWindow, std::chrono::milliseconds(1));
+    if (now < m_windowStart + window)
+        return std::nullopt;
+    const double elapsed = std::chrono::duration<double>(now - m_windowStart).count();
+    if (double(total - m_windowBytes) < double(m_settings.minimumRate) * elapsed)
+        return HttpError{HttpErrorCode::TimedOut, httpRateWords(host, m_settings)};
+    m_windowStart = now;
+    m_windowBytes = total;
+    return std::nullopt;
 }
 
 std::string normalizedHttpMethod(std::wstring_view method)

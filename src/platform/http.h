@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -72,6 +74,45 @@ enum class ProxyUse { Environment, Named };
 // The header block every request carries, exactly as the update service expects it
 // (its empty line included).
 std::string httpHeaderBlock(std::size_t bodyLength);
+
+// The block's header lines without the empty one, for a client that takes them one by one.
+std::vector<std::string> httpHeaderLines(std::size_t bodyLength);
+
+// Writes the marker at the start of `response`, with its zero byte where there is room.
+void writeNoLinkMarker(std::span<std::uint8_t> response);
+
+// The error for an answer whose status is not 2xx; an empty host reads as "the server".
+HttpError badStatusError(const std::string& host, long status);
+
+// The most bytes a download may bring: the size the caller expects, never past the settings'
+// limit. nullopt, with the error, when the expected size is itself past the limit.
+std::optional<std::uint64_t> downloadLimit(const HttpSettings& settings, std::uint64_t expectedSize,
+                                           HttpError& error);
+
+// The words for a transfer its client ended: past its overall deadline, or slower than the
+// settings' minimum rate over a whole window. An empty host reads as "the server".
+std::string httpDeadlineWords(const std::string& host, std::chrono::milliseconds overall);
+std::string httpRateWords(const std::string& host, const HttpSettings& settings);
+
+// Bytes trickling in keep a transport's own timers from firing: a client that reads in steps
+// asks this after each step whether the transfer may go on.
+class TransferPace {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    TransferPace(const HttpSettings& settings, std::chrono::milliseconds overall,
+                 Clock::time_point start = Clock::now());
+    // `total` is every byte moved so far; the error (TimedOut) when the transfer must end.
+    [[nodiscard]] std::optional<HttpError> check(std::uint64_t total, const std::string& host,
+                                                 Clock::time_point now = Clock::now());
+
+private:
+    const HttpSettings& m_settings;
+    std::chrono::milliseconds m_overall;
+    Clock::time_point m_end;
+    Clock::time_point m_windowStart;
+    std::uint64_t m_windowBytes = 0;
+};
 
 // "GET" or "POST" in upper case for either in any letter case; empty for anything else.
 std::string normalizedHttpMethod(std::wstring_view method);

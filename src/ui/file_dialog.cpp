@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 #include "platform/message_queue.h"
 #include "platform/paths.h"
+#include "platform/settings_store.h"
 #include "platform/text.h"
 #include "ui/combo_ui.h"
 #include "ui/edit_ui.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 
 namespace ui {
@@ -111,24 +113,61 @@ bool matchesFilter(std::wstring_view fileName, std::wstring_view patterns)
 
 namespace {
 
-std::filesystem::path& lastFolderSlot()
+struct FolderMemory {
+    std::mutex lock;
+    std::map<std::wstring, std::filesystem::path, std::less<>> folders;
+    std::filesystem::path settingsFile;
+};
+
+FolderMemory& folderMemory()
 {
-    static std::filesystem::path folder;
-    return folder;
+    static FolderMemory memory;
+    return memory;
+}
+
+std::wstring settingName(std::wstring_view kind)
+{
+    return L"LastFolder" + std::wstring(kind);
 }
 
 } // namespace
 
-std::filesystem::path lastFolder()
+std::filesystem::path lastFolder(std::wstring_view kind)
 {
-    return lastFolderSlot();
+    FolderMemory& memory = folderMemory();
+    std::lock_guard guard(memory.lock);
+    if (const auto found = memory.folders.find(kind); found != memory.folders.end())
+        return found->second;
+    if (memory.settingsFile.empty())
+        return {};
+    const auto stored = platform::SettingsStore(memory.settingsFile).text(settingName(kind));
+    return stored ? platform::toPath(*stored) : std::filesystem::path();
+}
+
+void rememberFoldersIn(std::filesystem::path settingsFile)
+{
+    FolderMemory& memory = folderMemory();
+    std::lock_guard guard(memory.lock);
+    memory.settingsFile = std::move(settingsFile);
+    memory.folders.clear();
 }
 
 namespace {
 
-void rememberFolder(const std::filesystem::path& file)
+void rememberFolder(const FileDialogOptions& options, const std::filesystem::path& file)
 {
-    lastFolderSlot() = file.parent_path();
+    FolderMemory& memory = folderMemory();
+    std::lock_guard guard(memory.lock);
+    const std::filesystem::path folder = file.parent_path();
+    memory.folders[options.kind] = folder;
+    if (memory.settingsFile.empty())
+        return;
+    // Losing the folder only costs the user a few clicks next time: said, not shown.
+    if (const auto stored = platform::SettingsStore(memory.settingsFile)
+                                .setText(settingName(options.kind), platform::toWide(folder));
+        !stored)
+        platform::debugOutput("file dialog: the last folder is not kept: " +
+                              stored.error().message);
 }
 
 std::filesystem::path startFolder(const FileDialogOptions& options)
@@ -136,7 +175,8 @@ std::filesystem::path startFolder(const FileDialogOptions& options)
     if (!options.folder.empty())
         return options.folder;
     std::error_code error;
-    if (const auto last = lastFolder(); !last.empty() && std::filesystem::is_directory(last, error))
+    if (const auto last = lastFolder(options.kind);
+        !last.empty() && last.is_absolute() && std::filesystem::is_directory(last, error))
         return last;
     return platform::homeFolder();
 }
@@ -226,7 +266,7 @@ std::optional<std::filesystem::path> showFileDialog(HWND owner, const FileDialog
             return std::nullopt;
         if (choice.outcome == platform::FileChoiceOutcome::Chosen) {
             auto file = withDefaultExtension(choice.file, options);
-            rememberFolder(file);
+            rememberFolder(options, file);
             return file;
         }
     }
@@ -242,7 +282,7 @@ std::optional<std::filesystem::path> showFileDialog(HWND owner, const FileDialog
     dialog.CenterWindow();
     if (dialog.ShowModal() != IDOK || !dialog.result())
         return std::nullopt;
-    rememberFolder(*dialog.result());
+    rememberFolder(options, *dialog.result());
     return dialog.result();
 }
 

@@ -23,6 +23,9 @@ struct FileDialogOptions {
     std::wstring defaultExtension;
     std::filesystem::path folder;
     std::wstring fileName;
+    // Which last-used folder the dialog starts in and updates ("macro", "profile"); each
+    // kind of file keeps its own, so a macro import does not move the profile export.
+    std::wstring kind;
     bool fileMustExist = true;
     bool pathMustExist = true;
 };
@@ -34,12 +37,15 @@ bool matchesFilter(std::wstring_view fileName, std::wstring_view patterns);
 
 // Asks the desktop's file chooser, or where none answers runs the own dialog modally over
 // the owner; the chosen file, or nullopt when cancelled. Without a folder in the options it
-// starts in the last folder a file was chosen in, else the user's home. HALVEK_FILE_CHOOSER=own
-// skips the desktop's chooser. An empty bus address is the session bus.
+// starts in the last folder a file of its kind was chosen in, else the user's home.
+// HALVEK_FILE_CHOOSER=own skips the desktop's chooser. An empty bus address is the session bus.
 std::optional<std::filesystem::path> showFileDialog(HWND owner, const FileDialogOptions& options,
                                                     const std::string& busAddress = {});
-// The folder the last choice was made in; empty before the first.
-std::filesystem::path lastFolder();
+// The folder the last choice of that kind was made in; empty before the first.
+std::filesystem::path lastFolder(std::wstring_view kind = {});
+// Keeps the last folders in this settings file too, so the next run starts there; until
+// called they last as long as the process.
+void rememberFoldersIn(std::filesystem::path settingsFile);
 // A name saved without extension takes the default one ("mac" makes "x.mac").
 std::filesystem::path withDefaultExtension(std::filesystem::path file,
                                            const FileDialogOptions& options);

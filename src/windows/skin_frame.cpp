@@ -18,7 +18,10 @@ CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* skinButton, std::filesystem::pa
         options.title = CResourceManager::GetInstance()->GetText(L"file_choose_picture_title");
         options.defaultExtension = L"png";
         options.fileName = L"*.png";
-        options.filters = ui::parseFilterString(L"(*.png) | *.png |(*.*)|*.*||");
+        auto* texts = CResourceManager::GetInstance();
+        options.filters = {{std::wstring(texts->GetText(L"file_filter_picture_text")), L"*.png"},
+                           {std::wstring(texts->GetText(L"file_filter_all_text")), L"*.*"}};
+        options.kind = L"Picture";
         return ui::showFileDialog(owner, options);
     };
 }

@@ -115,3 +115,65 @@ TEST_F(MouseCommands, ServedMouseIsConfiguredThroughTheSocket)
     EXPECT_EQ(run(environment + devsim + " ctl quit").status, 0);
     EXPECT_EQ(pclose(server), 0);
 }
+
+TEST_F(MouseCommands, DpiStagesAreSetThroughThePagesModelAndReadBackFromTheMouse)
+{
+    const auto list = mouse("mouse dpi");
+    ASSERT_EQ(list.status, 0) << list.output;
+    EXPECT_TRUE(contains(list, "stage 1")) << list.output;
+    EXPECT_TRUE(contains(list, "report rate  1000 Hz")) << list.output;
+
+    const auto set = mouse("mouse dpi set 2 on current dpi=1650 colour=#12ab34 rate=500");
+    ASSERT_EQ(set.status, 0) << set.output;
+    EXPECT_TRUE(contains(set, "stage 2  on  * ")) << set.output;
+    // The emulated mouse holds what was written, seen by a run of its own.
+    const auto read = runBuiltProgram("halvekctl", "--simulate --device mouse --sim-state " +
+                                                       (folder / "mouse.state").string() +
+                                                       " read settings --json");
+    ASSERT_EQ(read.status, 0) << read.output;
+    EXPECT_TRUE(contains(read, "\"activeDpiStage\" : 1")) << read.output;
+    EXPECT_TRUE(contains(read, "\"reportStage\" : 2")) << read.output;
+    EXPECT_TRUE(contains(read, "\"green\" : 171")) << read.output;
+    const auto again = mouse("mouse dpi list");
+    EXPECT_EQ(again.output, set.output) << "the next run shows what the mouse holds";
+}
+
+TEST_F(MouseCommands, DpiRefusalsAreInWordsAndChangeNothing)
+{
+    const auto before = mouse("mouse dpi");
+    ASSERT_EQ(before.status, 0) << before.output;
+    struct Case {
+        const char* arguments;
+        const char* words;
+    };
+    for (const Case& c : {
+             Case{"mouse dpi set 6 on", "no DPI stage '6'"},
+             Case{"mouse dpi set 0 on", "no DPI stage '0'"},
+             Case{"mouse dpi set 1 dpi=16OO", "not a whole number"},
+             Case{"mouse dpi set 1 dpi=-400", "not a whole number"},
+             Case{"mouse dpi set 1 colour=12345", "not a colour"},
+             Case{"mouse dpi set 1 colour=GG0000", "not a colour"},
+             Case{"mouse dpi set 1 rate=300", "not a report rate"},
+             Case{"mouse dpi set 1 turbo", "unknown setting"},
+             // The second setting is refused: the first is not kept either.
+             Case{"mouse dpi set 1 dpi=800 rate=7", "nothing was changed"},
+         }) {
+        const auto run = mouse(c.arguments);
+        EXPECT_NE(run.status, 0) << c.arguments;
+        EXPECT_TRUE(contains(run, c.words)) << c.arguments << ": " << run.output;
+    }
+    EXPECT_EQ(mouse("mouse dpi").output, before.output);
+    // Every stage off but one: that one stays on, and an off stage cannot be current.
+    for (const char* stage : {"1", "2", "3", "4", "5"})
+        (void)mouse(std::string("mouse dpi set ") + stage + " off");
+    const auto last = mouse("mouse dpi");
+    std::size_t on = 0;
+    for (std::size_t at = last.output.find(" on "); at != std::string::npos;
+         at = last.output.find(" on ", at + 1))
+        ++on;
+    EXPECT_EQ(on, 1u) << last.output;
+    const auto offCurrent = mouse("mouse dpi set 1 current");
+    EXPECT_NE(offCurrent.status, 0) << offCurrent.output;
+    EXPECT_TRUE(contains(offCurrent, "is off")) << offCurrent.output;
+    EXPECT_EQ(mouse("mouse dpi --device keyboard").status, 2) << "the keyboard has no DPI";
+}

@@ -2,6 +2,7 @@
 // bus), and the program's own dialog when no portal answers.
 
 #include "platform/desktop_file_chooser.h"
+#include "platform/folders.h"
 #include "platform/linux/bus_thread.h"
 #include "platform/message_queue.h"
 #include "platform/paths.h"
@@ -259,6 +260,40 @@ TEST(DesktopFileChooser, WithoutAPortalTheOwnDialogOpensTitledInTheLastFolderWit
     EXPECT_EQ(filter, L"Macro Files(*.mac)");
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, dir.path() / "typed.mac");
+}
+
+TEST(DesktopFileChooser, EachKindStartsInItsLastFolderNextRunAndAFolderSinceRemovedInHome)
+{
+    PrivateBus bus;
+    if (bus.address().empty())
+        GTEST_SKIP() << bus.error();
+    ScopedEnvironment desktop("HALVEK_FILE_CHOOSER", std::nullopt);
+    TempDir dir;
+    const auto settings = dir.path() / "settings.conf";
+    const auto macros = dir.path() / "macros 宏";
+    std::filesystem::create_directories(macros);
+    ui::FileDialogOptions macro = exportMacro({});
+    macro.kind = L"Macro";
+    ui::FileDialogOptions profile = exportMacro({});
+    profile.kind = L"Profile";
+    const std::string home = platform::homeFolder().string() + std::string(1, '\0');
+    // The folder the portal is asked to start in, as a fresh run would ask it.
+    auto startsIn = [&](const ui::FileDialogOptions& options) {
+        ui::rememberFoldersIn(settings);
+        FakePortal portal(bus.address(), "");
+        (void)ui::showFileDialog(nullptr, options, bus.address());
+        return portal.asked().folder;
+    };
+    {
+        ui::rememberFoldersIn(settings);
+        FakePortal portal(bus.address(), "file://" + (macros / "a.mac").string());
+        ASSERT_TRUE(ui::showFileDialog(nullptr, macro, bus.address()).has_value());
+    }
+    EXPECT_EQ(startsIn(macro), macros.string() + std::string(1, '\0'));
+    EXPECT_EQ(startsIn(profile), home) << "a macro's folder is not the profiles'";
+    std::filesystem::remove_all(macros);
+    EXPECT_EQ(startsIn(macro), home);
+    ui::rememberFoldersIn({});
 }
 
 TEST(DesktopFileChooser, FileAddressesBecomePathsAndAnythingElseIsRefused)

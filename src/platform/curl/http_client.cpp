@@ -350,24 +350,14 @@ Result<std::string> buildCaBundle(CURL* easy, const fs::path& extra)
     return bundle;
 }
 
-std::string seconds(std::chrono::milliseconds duration)
-{
-    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
-    if (whole * 1000 == duration.count())
-        return std::to_string(whole) + " s";
-    return std::to_string(duration.count()) + " ms";
-}
-
 // The words for a transfer the client itself ended; empty when curl ended it.
 std::string timeLimitMessage(const Outcome& outcome, const HttpSettings& settings,
                              std::chrono::milliseconds overall, const std::string& host)
 {
-    const std::string where = host.empty() ? std::string("the server") : host;
     if (outcome.overDeadline)
-        return where + " did not finish within " + seconds(overall);
+        return httpDeadlineWords(host, overall);
     if (outcome.tooSlow)
-        return where + " sent less than " + std::to_string(settings.minimumRate) +
-               " bytes a second for " + seconds(settings.rateWindow);
+        return httpRateWords(host, settings);
     return {};
 }
 
@@ -415,15 +405,7 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
     }
     const std::string utf8Url = toUtf8(url);
     const std::string host = hostOf(utf8Url);
-    auto writeMarker = [&] {
-        if (response.empty())
-            return;
-        const std::size_t n = std::min(response.size(), kNoLinkServerMarker.size() + 1);
-        std::memcpy(response.data(), kNoLinkServerMarker.data(),
-                    std::min(n, kNoLinkServerMarker.size()));
-        if (n > kNoLinkServerMarker.size())
-            response[kNoLinkServerMarker.size()] = 0;
-    };
+    auto writeMarker = [&] { writeNoLinkMarker(response); };
 
     std::string caBundle;
     if (!m_settings.extraCaFile.empty()) {
@@ -440,15 +422,8 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
 
     // The block goes out line by line; its empty line carries nothing and is not a header.
     HeaderList headers;
-    const std::string block = httpHeaderBlock(body.size());
-    std::size_t start = 0;
-    while (start < block.size()) {
-        const std::size_t end = block.find("\r\n", start);
-        const std::string line = block.substr(start, end - start);
-        if (!line.empty())
-            headers.reset(curl_slist_append(headers.release(), line.c_str()));
-        start = end + 2;
-    }
+    for (const std::string& line : httpHeaderLines(body.size()))
+        headers.reset(curl_slist_append(headers.release(), line.c_str()));
     headers.reset(curl_slist_append(headers.release(), "Expect:"));
     curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, headers.get());
     if (!body.empty()) {
@@ -489,9 +464,7 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
     curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status != 0 && (status < 200 || status > 299)) {
         // An error page is not the answer that was asked for, whatever its body says.
-        m_lastError = {HttpErrorCode::BadStatus, (host.empty() ? std::string("the server") : host) +
-                                                     " answered with status " +
-                                                     std::to_string(status)};
+        m_lastError = badStatusError(host, status);
         debugOutput("http: " + m_lastError.message);
         std::fill(response.begin(), response.end(), std::uint8_t{0});
         writeMarker();
@@ -504,16 +477,10 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
                                               const ProgressHandler& progress, ProxyUse proxy,
                                               std::uint64_t expectedSize)
 {
-    const std::uint64_t limit = expectedSize != 0
-                                    ? std::min(expectedSize, m_settings.maxDownloadSize)
-                                    : m_settings.maxDownloadSize;
-    if (expectedSize > m_settings.maxDownloadSize) {
-        m_lastError = {HttpErrorCode::TooLarge, "the announced size of " +
-                                                    std::to_string(expectedSize) +
-                                                    " bytes is beyond the limit of " +
-                                                    std::to_string(m_settings.maxDownloadSize)};
+    const auto allowed = downloadLimit(m_settings, expectedSize, m_lastError);
+    if (!allowed)
         return makeError(Error::Code::TooLarge, m_lastError.message);
-    }
+    const std::uint64_t limit = *allowed;
     const std::string utf8Url = toUtf8(url);
     const std::string host = hostOf(utf8Url);
     Easy easy(curl_easy_init());

@@ -2,6 +2,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/text.h"
+#include "platform/winhttp/extra_authorities.h"
 
 #include <algorithm>
 #include <cstring>
@@ -74,6 +75,7 @@ HttpError errorFor(DWORD code, const std::string& host)
 {
     switch (code) {
     case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT: // Wine passes the socket's own error on
         return {HttpErrorCode::TimedOut, host + " did not answer in time"};
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
     case ERROR_WINHTTP_INVALID_URL:
@@ -86,6 +88,7 @@ HttpError errorFor(DWORD code, const std::string& host)
     case ERROR_WINHTTP_CANNOT_CONNECT:
         return {HttpErrorCode::CannotConnect, host + " refused the connection"};
     case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: // Wine's word for a certificate it refused
         return {HttpErrorCode::Certificate, host + "'s certificate is not trusted"};
     default:
         return {HttpErrorCode::Transfer,
@@ -170,6 +173,11 @@ bool openRequest(Session& out, const Url& url, const wchar_t* verb, const HttpSe
         error = errorFor(GetLastError(), host);
         return false;
     }
+    // Waiting for the answer's first line has a limit of its own (90 s on Windows, 30 s under
+    // Wine); a silent service is given no longer than any other pause in the transfer.
+    DWORD responseTimeout = static_cast<DWORD>(timeoutMs(settings.receiveTimeout));
+    WinHttpSetOption(out.request.handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+                     sizeof responseTimeout);
     if (useNamed && !settings.proxyUser.empty()) {
         const std::wstring user = fromUtf8(settings.proxyUser);
         const std::wstring password = fromUtf8(settings.proxyPassword);
@@ -180,6 +188,50 @@ bool openRequest(Session& out, const Url& url, const wchar_t* verb, const HttpSe
                          static_cast<DWORD>(password.size()));
     }
     return true;
+}
+
+// The settings' extra authorities: an empty optional when there are none, nullopt (with the
+// error) when the file cannot be used; a private service is never reached without the check
+// it asked for.
+std::optional<std::optional<ExtraAuthorities>> extraAuthorities(const HttpSettings& settings,
+                                                                HttpError& error)
+{
+    if (settings.extraCaFile.empty())
+        return std::optional<ExtraAuthorities>();
+    auto loaded = ExtraAuthorities::load(settings.extraCaFile);
+    if (!loaded) {
+        error = {HttpErrorCode::Certificate, loaded.error().message};
+        return std::nullopt;
+    }
+    return std::optional<ExtraAuthorities>(std::move(*loaded));
+}
+
+HttpError refusedChain(const ExtraAuthorities::Check& check, const std::string& host)
+{
+    return {HttpErrorCode::Certificate, host + "'s certificate is not trusted: " + check.why};
+}
+
+// With extra authorities, a secure request's server chain is checked as it is about to go
+// out; a refused one is closed through the transfer slot (`lock` and `running`), as abort()
+// closes it.
+bool watchChain(const std::optional<ExtraAuthorities>& extra, Session& session, const Url& url,
+                ExtraAuthorities::Check& check, std::mutex& lock, HINTERNET& running,
+                HttpError& error)
+{
+    if (!extra || !url.secure)
+        return true;
+    check.host = url.host;
+    check.cancel = [&lock, &running](HINTERNET request) {
+        std::lock_guard guard(lock);
+        if (running == request) {
+            WinHttpCloseHandle(request);
+            running = nullptr;
+        }
+    };
+    if (extra->watch(session.request.handle, check))
+        return true;
+    error = {HttpErrorCode::Certificate, "the extra certificate authorities cannot be used"};
+    return false;
 }
 
 DWORD statusOf(HINTERNET request)
@@ -206,15 +258,7 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
         m_lastError = {HttpErrorCode::BadMethod, "only GET and POST are sent"};
         return -1;
     }
-    auto writeMarker = [&] {
-        if (response.empty())
-            return;
-        const std::size_t n = std::min(response.size(), kNoLinkServerMarker.size() + 1);
-        std::memcpy(response.data(), kNoLinkServerMarker.data(),
-                    std::min(n, kNoLinkServerMarker.size()));
-        if (n > kNoLinkServerMarker.size())
-            response[kNoLinkServerMarker.size()] = 0;
-    };
+    auto writeMarker = [&] { writeNoLinkMarker(response); };
     const auto cracked = crackUrl(url);
     if (!cracked) {
         m_lastError = errorFor(ERROR_WINHTTP_INVALID_URL, {});
@@ -222,18 +266,17 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
         return 0;
     }
     const std::string host = toUtf8(cracked->host);
-    // TODO: trust the extra CA file through a chain engine of its own. Refused rather than
-    // ignored, so a private service is never reached without the check it asked for.
-    if (!m_settings.extraCaFile.empty()) {
-        m_lastError = {HttpErrorCode::Certificate,
-                       "an extra certificate authority file is not used on Windows; add it to "
-                       "the user's certificate store"};
+    auto extra = extraAuthorities(m_settings, m_lastError);
+    if (!extra) {
         writeMarker();
         return 0;
     }
     Session session;
     const std::wstring wideVerb = fromUtf8(verb);
-    if (!openRequest(session, *cracked, wideVerb.c_str(), m_settings, proxy, m_lastError)) {
+    ExtraAuthorities::Check check;
+    if (!openRequest(session, *cracked, wideVerb.c_str(), m_settings, proxy, m_lastError) ||
+        !watchChain(*extra, session, *cracked, check, m_transfer->lock, m_transfer->running,
+                    m_lastError)) {
         debugOutput("http: " + m_lastError.message);
         writeMarker();
         return 0;
@@ -255,20 +298,39 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
         else
             session.request.handle = nullptr; // closed by abort()
     };
+    const auto started = TransferPace::Clock::now();
     const std::wstring headers = fromUtf8(httpHeaderBlock(body.size()));
     const BOOL sent = WinHttpSendRequest(
         session.request.handle, headers.c_str(), static_cast<DWORD>(headers.size()),
         body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<std::uint8_t*>(body.data()),
-        static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0);
-    if (!sent || !WinHttpReceiveResponse(session.request.handle, nullptr)) {
+        static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()),
+        reinterpret_cast<DWORD_PTR>(&check));
+    if (!sent || check.refused || !WinHttpReceiveResponse(session.request.handle, nullptr)) {
         const DWORD error = m_aborted ? ERROR_WINHTTP_OPERATION_CANCELLED : GetLastError();
         release();
-        m_lastError = errorFor(error, host);
+        m_lastError = check.refused ? refusedChain(check, host) : errorFor(error, host);
         debugOutput("http: " + m_lastError.message);
         writeMarker();
         return 0;
     }
+    // An abort between the answer and its status closes the handle the status is read from.
+    if (m_aborted) {
+        release();
+        m_lastError = errorFor(ERROR_WINHTTP_OPERATION_CANCELLED, host);
+        writeMarker();
+        return 0;
+    }
+    if (const DWORD status = statusOf(session.request.handle); status < 200 || status > 299) {
+        // An error page is not the answer that was asked for, whatever its body says.
+        release();
+        m_lastError = badStatusError(host, long(status));
+        debugOutput("http: " + m_lastError.message);
+        std::fill(response.begin(), response.end(), std::uint8_t{0});
+        writeMarker();
+        return 0;
+    }
     std::size_t copied = 0;
+    TransferPace pace(m_settings, m_settings.requestDeadline, started);
     while (copied < response.size()) {
         DWORD got = 0;
         const DWORD want =
@@ -282,6 +344,11 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
         if (got == 0)
             break;
         copied += got;
+        if (auto late = pace.check(copied, host)) {
+            m_lastError = std::move(*late);
+            debugOutput("http: " + m_lastError.message);
+            break;
+        }
     }
     release();
     return static_cast<std::int64_t>(copied);
@@ -291,17 +358,18 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
                                               const ProgressHandler& progress, ProxyUse proxy,
                                               std::uint64_t expectedSize)
 {
+    const auto limit = downloadLimit(m_settings, expectedSize, m_lastError);
+    if (!limit)
+        return makeError(Error::Code::TooLarge, m_lastError.message);
     const auto cracked = crackUrl(url);
     if (!cracked) {
         m_lastError = errorFor(ERROR_WINHTTP_INVALID_URL, {});
         return makeError(Error::Code::InvalidInput, m_lastError.message);
     }
     const std::string host = toUtf8(cracked->host);
-    if (!m_settings.extraCaFile.empty()) {
-        m_lastError = {HttpErrorCode::Certificate,
-                       "an extra certificate authority file is not used on Windows"};
+    auto extra = extraAuthorities(m_settings, m_lastError);
+    if (!extra)
         return makeError(Error::Code::Failed, m_lastError.message);
-    }
     const auto fileName = file.u8string();
     const std::string displayName(fileName.begin(), fileName.end());
     // The file stays this user's: the profile's default access list closes it to others.
@@ -318,7 +386,10 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
     const std::uint64_t existing = static_cast<std::uint64_t>(size.QuadPart);
 
     Session session;
-    if (!openRequest(session, *cracked, L"GET", m_settings, proxy, m_lastError))
+    ExtraAuthorities::Check check;
+    if (!openRequest(session, *cracked, L"GET", m_settings, proxy, m_lastError) ||
+        !watchChain(*extra, session, *cracked, check, m_transfer->lock, m_transfer->running,
+                    m_lastError))
         return makeError(Error::Code::Failed, m_lastError.message);
     {
         std::lock_guard guard(m_transfer->lock);
@@ -335,20 +406,24 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         else
             session.request.handle = nullptr;
     };
+    const auto started = Clock::now();
     const std::wstring range =
         existing > 0 ? L"Range: bytes=" + std::to_wstring(existing) + L"-\r\n" : std::wstring();
     auto transportFailure = [&]() -> Result<DownloadProgress> {
         const DWORD error = m_aborted ? ERROR_WINHTTP_OPERATION_CANCELLED : GetLastError();
         release();
-        m_lastError = errorFor(error, host);
+        m_lastError = check.refused ? refusedChain(check, host) : errorFor(error, host);
         return makeError(error == ERROR_WINHTTP_TIMEOUT ? Error::Code::Timeout
                                                         : Error::Code::Failed,
                          m_lastError.message);
     };
     if (!WinHttpSendRequest(session.request.handle,
                             range.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : range.c_str(),
-                            static_cast<DWORD>(range.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(session.request.handle, nullptr))
+                            static_cast<DWORD>(range.size()), WINHTTP_NO_REQUEST_DATA, 0, 0,
+                            reinterpret_cast<DWORD_PTR>(&check)) ||
+        check.refused || !WinHttpReceiveResponse(session.request.handle, nullptr))
+        return transportFailure();
+    if (m_aborted)
         return transportFailure();
     const DWORD status = statusOf(session.request.handle);
     DownloadProgress state;
@@ -362,8 +437,7 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
     }
     if (status != 200 && status != 206) {
         release();
-        m_lastError = {HttpErrorCode::Transfer,
-                       host + " answered with status " + std::to_string(status)};
+        m_lastError = badStatusError(host, long(status));
         return makeError(Error::Code::Failed, m_lastError.message);
     }
     // A server that ignores the range sends the whole file: start over.
@@ -386,17 +460,16 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         length = std::wcstoull(lengthText, nullptr, 10);
     state.total = length > 0 ? offset + length : 0;
     state.received = offset;
-    // What may arrive at most: what the service announced, else the sane limit.
-    const std::uint64_t allowed = expectedSize > 0
-                                      ? std::min(expectedSize, m_settings.maxDownloadSize)
-                                      : m_settings.maxDownloadSize;
+    const std::uint64_t allowed = *limit;
     if (state.total > allowed) {
         release();
-        m_lastError = {HttpErrorCode::Transfer, host + " announced " + std::to_string(state.total) +
-                                                    " bytes, more than " + std::to_string(allowed)};
-        return makeError(Error::Code::Failed, m_lastError.message);
+        m_lastError = {HttpErrorCode::TooLarge,
+                       host + " announced a file of " + std::to_string(state.total) +
+                           " bytes; at most " + std::to_string(allowed) + " bytes are taken"};
+        return makeError(Error::Code::TooLarge, m_lastError.message);
     }
     auto lastReport = Clock::now() - kProgressInterval;
+    TransferPace pace(m_settings, m_settings.downloadDeadline, started);
     std::vector<std::uint8_t> chunk(64 * 1024);
     for (;;) {
         DWORD got = 0;
@@ -407,10 +480,9 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
             break;
         if (state.received + got > allowed) {
             release();
-            m_lastError = {HttpErrorCode::Transfer, host + " sent more than the " +
-                                                        std::to_string(allowed) +
-                                                        " bytes it announced"};
-            return makeError(Error::Code::Failed, m_lastError.message);
+            m_lastError = {HttpErrorCode::TooLarge,
+                           host + " sent more than " + std::to_string(allowed) + " bytes"};
+            return makeError(Error::Code::TooLarge, m_lastError.message);
         }
         DWORD written = 0;
         if (!WriteFile(out, chunk.data(), got, &written, nullptr) || written != got) {
@@ -418,6 +490,11 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
             return makeError(Error::Code::Io, displayName + ": the download could not be written");
         }
         state.received += got;
+        if (auto late = pace.check(state.received - offset, host)) {
+            release();
+            m_lastError = std::move(*late);
+            return makeError(Error::Code::Timeout, m_lastError.message);
+        }
         if (const auto now = Clock::now(); progress && now - lastReport >= kProgressInterval) {
             lastReport = now;
             progress(state);

@@ -10,11 +10,6 @@
 namespace testing_support {
 namespace {
 
-std::filesystem::path builtProgram(const std::string& program)
-{
-    return std::filesystem::path(HALVEK_BINARY_DIR) / (program + ".exe");
-}
-
 // The arguments come as a POSIX shell word list ('single' and "double" quotes, backslash
 // escapes); each word is quoted again the way the C runtime splits a command line.
 std::vector<std::string> shellWords(const std::string& text)
@@ -75,28 +70,25 @@ std::wstring quoted(const std::string& word)
 
 } // namespace
 
-bool builtProgramExists(const std::string& program)
+std::filesystem::path builtProgramPath(const std::string& program)
 {
-    return std::filesystem::exists(builtProgram(program));
+    return std::filesystem::path(HALVEK_BINARY_DIR) / (program + ".exe");
 }
 
 // Through the command interpreter, which gathers both output streams.
-CommandRun runBuiltProgram(const std::string& program, const std::string& arguments)
+std::FILE* openCommandPipe(const std::string& program, const std::string& arguments,
+                           ErrorStream errors)
 {
-    CommandRun run;
-    std::wstring command = L"\"\"" + builtProgram(program).wstring() + L"\"";
+    std::wstring command = L"\"\"" + builtProgramPath(program).wstring() + L"\"";
     for (const auto& word : shellWords(arguments))
         command += L" " + quoted(word);
-    command += L" 2>&1\"";
-    FILE* pipe = ::_wpopen(command.c_str(), L"rb");
-    if (pipe == nullptr)
-        return run;
-    char chunk[512];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        run.output.append(chunk, got);
-    run.status = ::_pclose(pipe);
-    return run;
+    command += errors == ErrorStream::Captured ? L" 2>&1\"" : L" 2>NUL\"";
+    return ::_wpopen(command.c_str(), L"rb");
+}
+
+int closeCommandPipe(std::FILE* pipe)
+{
+    return ::_pclose(pipe);
 }
 
 } // namespace testing_support

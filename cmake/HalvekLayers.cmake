@@ -7,7 +7,7 @@ set(HALVEK_LINUX_BACKENDS
     src/ui/cairo src/ui/sdl src/ui/sni companion/audio/pulse cli/light_png.cpp)
 set(HALVEK_WINDOWS_BACKENDS
     src/platform/windows src/platform/winhttp src/device/hid/windows src/device/hid/sim/windows
-    cli/windows tests/platform/windows)
+    cli/windows tests/platform/windows tests/device/hid/windows)
 if(WIN32)
     set(HALVEK_BACKENDS ${HALVEK_WINDOWS_BACKENDS})
 else()

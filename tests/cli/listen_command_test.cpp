@@ -64,8 +64,9 @@ TEST_F(ListenCommand, EveryReportNamesItsDevice)
     testing_support::DeviceServer server(folder / "devsim.sock", {"--device", "both"});
     ASSERT_TRUE(server.isServing()) << server.failure();
 
+    // Long enough for both devices' lines on a starved machine (Wine on loaded cores).
     const CommandRun run = testing_support::runBuiltProgram(
-        "halvekctl", "--simulate=socket listen --seconds 2 --control 'keyboard report 0401' "
+        "halvekctl", "--simulate=socket listen --seconds 5 --control 'keyboard report 0401' "
                      "--control 'mouse report 0401'");
     EXPECT_EQ(server.quit(), 0);
     ASSERT_EQ(run.status, 0) << run.output;

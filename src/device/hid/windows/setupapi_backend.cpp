@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <thread>
 #include <utility>
 #include <windows.h>
@@ -180,10 +179,10 @@ template <typename SystemCaps> SystemCap commonCap(const SystemCaps& caps)
     return cap;
 }
 
-// `reportIds` gains the report id of every cap the system names.
+// `named` gains every cap the system names, for the collection's report ids.
 ReportLayout layoutOf(PHIDP_PREPARSED_DATA preparsed, ReportKind kind, std::uint16_t byteLength,
                       std::uint16_t buttonCount, std::uint16_t valueCount,
-                      std::set<std::uint8_t>& reportIds)
+                      std::vector<SystemCap>& named)
 {
     const HIDP_REPORT_TYPE type = reportType(kind);
     std::vector<SystemCap> buttons;
@@ -214,10 +213,8 @@ ReportLayout layoutOf(PHIDP_PREPARSED_DATA preparsed, ReportKind kind, std::uint
             }
         }
     }
-    for (const auto* caps : {&buttons, &values}) {
-        for (const auto& cap : *caps)
-            reportIds.insert(cap.reportId);
-    }
+    named.insert(named.end(), buttons.begin(), buttons.end());
+    named.insert(named.end(), values.begin(), values.end());
     ParserWriter writer(preparsed);
     return placeCaps(kind, byteLength, buttons, values, writer);
 }
@@ -243,20 +240,17 @@ std::optional<Described> describe(HANDLE device, const std::wstring& path)
     found.collection.usagePage = caps.UsagePage;
     found.collection.usage = caps.Usage;
     // The reports always travel with their id byte, 0 when unnumbered.
-    std::set<std::uint8_t> ids;
+    std::vector<SystemCap> named;
     found.collection.input = layoutOf(preparsed, ReportKind::Input, caps.InputReportByteLength,
-                                      caps.NumberInputButtonCaps, caps.NumberInputValueCaps, ids);
+                                      caps.NumberInputButtonCaps, caps.NumberInputValueCaps, named);
     found.collection.output =
         layoutOf(preparsed, ReportKind::Output, caps.OutputReportByteLength,
-                 caps.NumberOutputButtonCaps, caps.NumberOutputValueCaps, ids);
+                 caps.NumberOutputButtonCaps, caps.NumberOutputValueCaps, named);
     found.collection.feature =
         layoutOf(preparsed, ReportKind::Feature, caps.FeatureReportByteLength,
-                 caps.NumberFeatureButtonCaps, caps.NumberFeatureValueCaps, ids);
+                 caps.NumberFeatureButtonCaps, caps.NumberFeatureValueCaps, named);
     HidD_FreePreparsedData(preparsed);
-    // Writes are checked against these ids: without them every write would be refused.
-    found.collection.reportIds.assign(ids.begin(), ids.end());
-    if (found.collection.reportIds.empty())
-        found.collection.reportIds = {0};
+    found.collection.reportIds = reportIdsOf(named);
     return found;
 }
 

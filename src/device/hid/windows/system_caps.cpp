@@ -258,4 +258,16 @@ ReportLayout placeCaps(ReportKind kind, std::uint16_t byteLength,
     return layout;
 }
 
+std::vector<std::uint8_t> reportIdsOf(std::span<const SystemCap> caps)
+{
+    std::vector<std::uint8_t> ids;
+    for (const auto& cap : caps)
+        ids.push_back(cap.reportId);
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    if (ids.empty())
+        ids.push_back(0);
+    return ids;
+}
+
 } // namespace hid::windows

@@ -56,4 +56,8 @@ ReportLayout placeCaps(ReportKind kind, std::uint16_t byteLength,
                        std::span<const SystemCap> buttonCaps, std::span<const SystemCap> valueCaps,
                        ReportWriter& writer);
 
+// The report ids the caps name, ascending and once each; {0} when the collection numbers
+// no reports. Writes are checked against them, so none would refuse every write.
+std::vector<std::uint8_t> reportIdsOf(std::span<const SystemCap> caps);
+
 } // namespace hid::windows

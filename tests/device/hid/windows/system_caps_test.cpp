@@ -232,6 +232,30 @@ TEST(SystemCaps, ArraySlotsAreFoundWholeEvenWhereValuesLeaveHighBitsClear)
     EXPECT_EQ(consumer->found.buttonCaps[0].reportCount, 1u);
 }
 
+TEST(SystemCaps, ACollectionsReportIdsAreThoseItsCapsNameAndZeroWhenUnnumbered)
+{
+    // Writes are checked against these: an empty list refused every write.
+    std::vector<SystemCap> caps(3);
+    caps[0].reportId = 4;
+    caps[1].reportId = 2;
+    caps[2].reportId = 4;
+    EXPECT_EQ(hid::windows::reportIdsOf(caps), (std::vector<std::uint8_t>{2, 4}));
+    EXPECT_EQ(hid::windows::reportIdsOf({}), (std::vector<std::uint8_t>{0}));
+
+    // What the portable parser gives a descriptor, the caps give too.
+    for (const auto& collection : hid::parseReportDescriptor(hid_samples::kComposite)) {
+        std::vector<SystemCap> named;
+        for (const auto kind : {ReportKind::Input, ReportKind::Output, ReportKind::Feature}) {
+            KnownParser parser(collection.layout(kind));
+            for (const auto& cap : parser.buttons())
+                named.push_back(cap);
+            for (const auto& cap : parser.values())
+                named.push_back(cap);
+        }
+        EXPECT_EQ(hid::windows::reportIdsOf(named), collection.reportIds);
+    }
+}
+
 // A parser that refuses every write: nothing can be placed, and nothing is made up.
 class RefusingParser final : public hid::windows::ReportWriter {
 public:

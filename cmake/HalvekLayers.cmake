@@ -7,7 +7,7 @@ set(HALVEK_LINUX_BACKENDS
     src/ui/cairo src/ui/sdl src/ui/sni companion/audio/pulse cli/light_png.cpp)
 set(HALVEK_WINDOWS_BACKENDS
     src/platform/windows src/platform/winhttp src/device/hid/windows src/device/hid/sim/windows
-    cli/windows tests/platform/windows)
+    cli/windows tests/platform/windows tests/device/hid/windows)
 if(WIN32)
     set(HALVEK_BACKENDS ${HALVEK_WINDOWS_BACKENDS})
 else()
@@ -73,13 +73,13 @@ endif()
 # prefix is made once, before the first test, as making it takes a while.
 set(HALVEK_WINE_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix;WINEDEBUG=-all")
 
-# halvek_tests(NAME DIRS dir... DEPS layer... [NOT_ON_WINDOWS file...])
+# halvek_tests(NAME DIRS dir... DEPS layer... [NOT_ON_WINDOWS file...] [WINDOWS_SHARDS n])
 # One GoogleTest executable NAME_tests of every *_test.cpp below DIRS (and any
 # helper .cpp there), each test a ctest case. On Windows the NOT_ON_WINDOWS files are left
 # out (the README says why for each) and the whole executable is one ctest case under the
 # emulator: Wine starts too slowly for a process per case.
 function(halvek_tests name)
-    cmake_parse_arguments(T "" "" "DIRS;DEPS;NOT_ON_WINDOWS" ${ARGN})
+    cmake_parse_arguments(T "" "WINDOWS_SHARDS" "DIRS;DEPS;NOT_ON_WINDOWS" ${ARGN})
     set(sources)
     foreach(dir ${T_DIRS})
         file(GLOB_RECURSE found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
@@ -103,7 +103,17 @@ function(halvek_tests name)
     target_link_libraries(${name}_tests PRIVATE ${deps} halvek_test_support GTest::gtest_main GTest::gmock)
     target_compile_definitions(${name}_tests PRIVATE
         HALVEK_SOURCE_DIR="${HALVEK_TEST_SOURCE_DIR}" HALVEK_BINARY_DIR="${HALVEK_TEST_BINARY_DIR}")
-    if(WIN32)
+    if(WIN32 AND T_WINDOWS_SHARDS)
+        # Suites of many program runs are cut in GoogleTest's shards, which ctest runs side
+        # by side with the other suites.
+        math(EXPR last "${T_WINDOWS_SHARDS} - 1")
+        foreach(shard RANGE ${last})
+            add_test(NAME ${name}_tests_${shard} COMMAND ${name}_tests --gtest_brief=1)
+            set_tests_properties(${name}_tests_${shard} PROPERTIES
+                ENVIRONMENT "HALVEK_SOURCE_DIR=${HALVEK_TEST_SOURCE_DIR};${HALVEK_WINE_ENVIRONMENT};GTEST_TOTAL_SHARDS=${T_WINDOWS_SHARDS};GTEST_SHARD_INDEX=${shard}"
+                FIXTURES_REQUIRED wine_prefix TIMEOUT 900)
+        endforeach()
+    elseif(WIN32)
         add_test(NAME ${name}_tests COMMAND ${name}_tests --gtest_brief=1)
         set_tests_properties(${name}_tests PROPERTIES
             ENVIRONMENT "HALVEK_SOURCE_DIR=${HALVEK_TEST_SOURCE_DIR};${HALVEK_WINE_ENVIRONMENT}"

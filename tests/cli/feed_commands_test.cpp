@@ -59,8 +59,9 @@ TEST_F(FeedCommands, GameEventsAndSpectrumPacketsArriveExactlyAsSent)
         bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
     std::ofstream(m_runtime / "samples.bin", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    const auto fed = runBuiltProgram("halvekctl", "feed spectrum --interval 0 --file '" +
-                                                      (m_runtime / "samples.bin").string() + "'");
+    const auto fed =
+        runBuiltProgram("halvekctl", "feed spectrum --interval 0 --file " +
+                                         testing_support::shellWord(m_runtime / "samples.bin"));
     ASSERT_EQ(fed.status, 0) << fed.output;
     const auto first = inbox.next();
     const auto second = inbox.next();

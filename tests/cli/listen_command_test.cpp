@@ -1,10 +1,10 @@
+#include "support/device_server.h"
 #include "support/run_command.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -60,22 +60,15 @@ TEST_F(ListenCommand, EveryReportNamesItsDevice)
     if (!testing_support::builtProgramExists("halvek-devsim"))
         GTEST_SKIP() << "halvek-devsim is not built";
     testing_support::TempDir folder;
-    const testing_support::ScopedEnvironment socket("HALVEK_SIM_SOCKET",
-                                                    (folder / "devsim.sock").string());
     const testing_support::ScopedEnvironment runtime("XDG_RUNTIME_DIR", folder.path().string());
-    const auto program = [](const char* name) {
-        return (std::filesystem::path(HALVEK_BINARY_DIR) / name).string();
-    };
-    FILE* server = popen((program("halvek-devsim") + " --device both </dev/null").c_str(), "r");
-    ASSERT_NE(server, nullptr);
-    char line[256];
-    ASSERT_NE(std::fgets(line, sizeof line, server), nullptr) << "the server did not start";
+    testing_support::DeviceServer server(folder / "devsim.sock", {"--device", "both"});
+    ASSERT_TRUE(server.isServing()) << server.failure();
 
+    // Long enough for both devices' lines on a starved machine (Wine on loaded cores).
     const CommandRun run = testing_support::runBuiltProgram(
-        "halvekctl", "--simulate=socket listen --seconds 2 --control 'keyboard report 0401' "
+        "halvekctl", "--simulate=socket listen --seconds 5 --control 'keyboard report 0401' "
                      "--control 'mouse report 0401'");
-    EXPECT_EQ(std::system((program("halvek-devsim") + " ctl quit >/dev/null").c_str()), 0);
-    pclose(server);
+    EXPECT_EQ(server.quit(), 0);
     ASSERT_EQ(run.status, 0) << run.output;
     for (const char* text : {"keyboard: cable    0401", "mouse: cable    0401"})
         EXPECT_NE(run.output.find(text), std::string::npos) << text << "\n" << run.output;

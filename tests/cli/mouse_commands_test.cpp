@@ -1,15 +1,15 @@
+#include "support/device_server.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 
 using testing_support::runBuiltProgram;
+using testing_support::shellWord;
 
 namespace {
 
@@ -31,8 +31,8 @@ protected:
     testing_support::CommandRun mouse(const std::string& command)
     {
         return runBuiltProgram("halvekctl", "--simulate --device mouse --sim-state " +
-                                                (folder / "mouse.state").string() + " " + command +
-                                                " --data-dir " + (folder / "data").string());
+                                                shellWord(folder / "mouse.state") + " " + command +
+                                                " --data-dir " + shellWord(folder / "data"));
     }
 
     testing_support::TempDir folder;
@@ -51,7 +51,7 @@ TEST_F(MouseCommands, ApplyThenStateFindsNothingChanged)
     EXPECT_TRUE(contains(state, "nothing changed")) << state.output;
 
     const auto read = runBuiltProgram("halvekctl", "--simulate --device mouse --sim-state " +
-                                                       (folder / "mouse.state").string() +
+                                                       shellWord(folder / "mouse.state") +
                                                        " read settings --json");
     EXPECT_EQ(read.status, 0) << read.output;
     EXPECT_TRUE(contains(read, "\"dpiX\" : 6400")) << read.output;
@@ -83,37 +83,20 @@ TEST_F(MouseCommands, ServedMouseIsConfiguredThroughTheSocket)
 {
     if (!testing_support::builtProgramExists("halvek-devsim"))
         GTEST_SKIP() << "halvek-devsim is not built";
-    const std::string socket = (folder / "devsim.sock").string();
-    const std::string environment = "HALVEK_SIM_SOCKET=" + socket + " ";
-    const std::string devsim =
-        (std::filesystem::path(HALVEK_BINARY_DIR) / "halvek-devsim").string();
-    FILE* server = popen((environment + devsim + " --device mouse </dev/null").c_str(), "r");
-    ASSERT_NE(server, nullptr);
-    char line[256];
-    ASSERT_NE(std::fgets(line, sizeof line, server), nullptr) << "the server did not start";
+    testing_support::DeviceServer server(folder / "devsim.sock", {"--device", "mouse"});
+    ASSERT_TRUE(server.isServing()) << server.failure();
 
-    const std::string halvekctl =
-        environment + (std::filesystem::path(HALVEK_BINARY_DIR) / "halvekctl").string();
-    const auto run = [](const std::string& command) {
-        testing_support::CommandRun result;
-        FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-        char chunk[512];
-        while (pipe != nullptr && std::fgets(chunk, sizeof chunk, pipe) != nullptr)
-            result.output += chunk;
-        result.status = pipe != nullptr ? WEXITSTATUS(pclose(pipe)) : -1;
-        return result;
-    };
-    const std::string data = " --data-dir " + (folder / "data").string();
-    const auto keyboard = run(halvekctl + " --simulate=socket apply" + data);
+    const std::string data = " --data-dir " + shellWord(folder / "data");
+    const auto keyboard = runBuiltProgram("halvekctl", "--simulate=socket apply" + data);
     EXPECT_EQ(keyboard.status, 1) << "no keyboard is served";
     EXPECT_TRUE(contains(keyboard, "no keyboard found")) << keyboard.output;
-    const auto apply = run(halvekctl + " --simulate=socket --device mouse apply" + data);
+    const auto apply =
+        runBuiltProgram("halvekctl", "--simulate=socket --device mouse apply" + data);
     EXPECT_EQ(apply.status, 0) << apply.output;
-    const auto dump = run(environment + devsim + " ctl dump settings");
+    const auto dump = server.control("dump settings");
     EXPECT_TRUE(contains(dump, "0000: 00 04 04 02")) << dump.output; // factory effect 4
 
-    EXPECT_EQ(run(environment + devsim + " ctl quit").status, 0);
-    EXPECT_EQ(pclose(server), 0);
+    EXPECT_EQ(server.quit(), 0);
 }
 
 TEST_F(MouseCommands, DpiStagesAreSetThroughThePagesModelAndReadBackFromTheMouse)

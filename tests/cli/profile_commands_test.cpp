@@ -1,46 +1,34 @@
 // halvekctl's stored-data commands, run as the user would run them, on a fresh folder.
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sys/wait.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CommandRun {
-    int status = -1;
-    std::string output;
-};
+using testing_support::CommandRun;
 
 class ProfileCommands : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!fs::exists(m_program) || !fs::exists(fs::path(HALVEK_BINARY_DIR) / "DefaultData"))
+        if (!testing_support::builtProgramExists("halvekctl") ||
+            !fs::exists(fs::path(HALVEK_BINARY_DIR) / "DefaultData"))
             GTEST_SKIP() << "halvekctl or its factory data is not built";
     }
 
     // `withErrors` takes stderr into the output too.
     CommandRun run(const std::string& arguments, bool withErrors = false)
     {
-        const std::string command = m_program.string() + " " + arguments + " --data-dir '" +
-                                    m_data.path().string() + "' " +
-                                    (withErrors ? "2>&1" : "2>/dev/null");
-        CommandRun result;
-        FILE* pipe = popen(command.c_str(), "r");
-        std::array<char, 4096> buffer{};
-        while (std::fgets(buffer.data(), buffer.size(), pipe))
-            result.output += buffer.data();
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return testing_support::runBuiltProgram(
+            "halvekctl", arguments + " --data-dir " + testing_support::shellWord(m_data.path()),
+            withErrors ? testing_support::ErrorStream::Captured
+                       : testing_support::ErrorStream::Dropped);
     }
 
     // Every file of the data folder with its bytes, to show that refusals change nothing.
@@ -56,7 +44,6 @@ protected:
         return files;
     }
 
-    fs::path m_program = fs::path(HALVEK_BINARY_DIR) / "halvekctl";
     testing_support::TempDir m_data;
 };
 

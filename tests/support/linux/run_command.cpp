@@ -1,37 +1,26 @@
 #include "support/run_command.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <sys/wait.h>
 
 namespace testing_support {
-namespace {
 
-std::filesystem::path builtProgram(const std::string& program)
+std::filesystem::path builtProgramPath(const std::string& program)
 {
     return std::filesystem::path(HALVEK_BINARY_DIR) / program;
 }
 
-} // namespace
-
-bool builtProgramExists(const std::string& program)
+std::FILE* openCommandPipe(const std::string& program, const std::string& arguments,
+                           ErrorStream errors)
 {
-    return std::filesystem::exists(builtProgram(program));
+    const std::string command = builtProgramPath(program).string() + " " + arguments +
+                                (errors == ErrorStream::Captured ? " 2>&1" : " 2>/dev/null");
+    return ::popen(command.c_str(), "r");
 }
 
-CommandRun runBuiltProgram(const std::string& program, const std::string& arguments)
+int closeCommandPipe(std::FILE* pipe)
 {
-    CommandRun run;
-    const std::string command = builtProgram(program).string() + " " + arguments + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char chunk[512];
-    while (std::fgets(chunk, sizeof chunk, pipe) != nullptr)
-        run.output += chunk;
     const int status = ::pclose(pipe);
-    run.status = (status != -1 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
-    return run;
+    return (status != -1 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace testing_support

@@ -3,17 +3,17 @@
 #include "platform/text.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <io.h>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 namespace testing_support {
 namespace {
-
-std::filesystem::path builtProgram(const std::string& program)
-{
-    return std::filesystem::path(HALVEK_BINARY_DIR) / (program + ".exe");
-}
 
 // The arguments come as a POSIX shell word list ('single' and "double" quotes, backslash
 // escapes); each word is quoted again the way the C runtime splits a command line.
@@ -73,30 +73,96 @@ std::wstring quoted(const std::string& word)
     return out + L"\"";
 }
 
-} // namespace
-
-bool builtProgramExists(const std::string& program)
+// Each started program's process, by the pipe its output comes through.
+std::map<std::FILE*, HANDLE>& running()
 {
-    return std::filesystem::exists(builtProgram(program));
+    static std::map<std::FILE*, HANDLE> processes;
+    return processes;
 }
 
-// Through the command interpreter, which gathers both output streams.
-CommandRun runBuiltProgram(const std::string& program, const std::string& arguments)
+std::mutex& runningLock()
 {
-    CommandRun run;
-    std::wstring command = L"\"\"" + builtProgram(program).wstring() + L"\"";
+    static std::mutex lock;
+    return lock;
+}
+
+constexpr DWORD kLongestEnd = 60000;
+
+} // namespace
+
+std::filesystem::path builtProgramPath(const std::string& program)
+{
+    return std::filesystem::path(HALVEK_BINARY_DIR) / (program + ".exe");
+}
+
+// Started directly, not through the command interpreter: under Wine every process start
+// costs a second or more on a loaded machine. Both output streams go into one pipe.
+std::FILE* openCommandPipe(const std::string& program, const std::string& arguments,
+                           ErrorStream errors)
+{
+    std::wstring line = quoted(platform::toUtf8(builtProgramPath(program).wstring()));
     for (const auto& word : shellWords(arguments))
-        command += L" " + quoted(word);
-    command += L" 2>&1\"";
-    FILE* pipe = ::_wpopen(command.c_str(), L"rb");
-    if (pipe == nullptr)
-        return run;
-    char chunk[512];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        run.output.append(chunk, got);
-    run.status = ::_pclose(pipe);
-    return run;
+        line += L" " + quoted(word);
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherited, 0))
+        return nullptr;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nowhere = INVALID_HANDLE_VALUE;
+    if (errors == ErrorStream::Dropped)
+        nowhere = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                              OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = errors == ErrorStream::Captured ? writeEnd : nowhere;
+    PROCESS_INFORMATION process{};
+    // The write end goes before the next start, so no later child holds this pipe open.
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    if (nowhere != INVALID_HANDLE_VALUE)
+        CloseHandle(nowhere);
+    if (!started) {
+        CloseHandle(readEnd);
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(readEnd), _O_RDONLY);
+    std::FILE* pipe = descriptor == -1 ? nullptr : _fdopen(descriptor, "rb");
+    if (pipe == nullptr) {
+        if (descriptor == -1)
+            CloseHandle(readEnd);
+        else
+            _close(descriptor);
+        TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hProcess);
+        return nullptr;
+    }
+    std::lock_guard guard(runningLock());
+    running()[pipe] = process.hProcess;
+    return pipe;
+}
+
+int closeCommandPipe(std::FILE* pipe)
+{
+    HANDLE process = nullptr;
+    {
+        std::lock_guard guard(runningLock());
+        process = running()[pipe];
+        running().erase(pipe);
+    }
+    std::fclose(pipe);
+    // The output has ended, so the program is ending; one that hangs on is ended.
+    if (WaitForSingleObject(process, kLongestEnd) != WAIT_OBJECT_0)
+        TerminateProcess(process, 255);
+    DWORD code = 0;
+    const bool known = GetExitCodeProcess(process, &code) != 0;
+    CloseHandle(process);
+    return known ? static_cast<int>(code) : -1;
 }
 
 } // namespace testing_support

@@ -1,13 +1,14 @@
 #include "device/hid/windows/setupapi_backend.h"
 
-#include "device/hid/hid_path.h"
 #include "device/hid/input_queue.h"
+#include "device/hid/windows/system_caps.h"
+#include "device/hid/windows/system_path.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 
-#include <array>
-#include <atomic>
+#include <algorithm>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <windows.h>
@@ -53,19 +54,31 @@ struct DeviceList {
     DeviceList& operator=(const DeviceList&) = delete;
 };
 
-std::vector<std::wstring> listInterfacePaths()
+// Far more interfaces than a machine has; ends a listing that never says it is done.
+constexpr DWORD kMostInterfaces = 4096;
+
+// nullopt when the system gave no listing: that is not "no devices", and the caller keeps
+// what it knew rather than take every device as gone.
+std::optional<std::vector<std::wstring>> listInterfacePaths()
 {
     GUID hidClass{};
     HidD_GetHidGuid(&hidClass);
-    std::vector<std::wstring> paths;
     DeviceList list(
         SetupDiGetClassDevsW(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-    if (list.set == INVALID_HANDLE_VALUE)
-        return paths;
+    if (list.set == INVALID_HANDLE_VALUE) {
+        platform::debugOutput("hid: no HID interface listing, error " +
+                              std::to_string(GetLastError()));
+        return std::nullopt;
+    }
+    std::vector<std::wstring> paths;
     SP_DEVICE_INTERFACE_DATA item{};
     item.cbSize = sizeof item;
-    for (DWORD index = 0; SetupDiEnumDeviceInterfaces(list.set, nullptr, &hidClass, index, &item);
-         ++index) {
+    for (DWORD index = 0; index < kMostInterfaces; ++index) {
+        if (!SetupDiEnumDeviceInterfaces(list.set, nullptr, &hidClass, index, &item)) {
+            if (GetLastError() == ERROR_NO_MORE_ITEMS)
+                break;
+            continue; // one member the system cannot describe does not hide the others
+        }
         DWORD size = 0;
         SetupDiGetDeviceInterfaceDetailW(list.set, &item, nullptr, 0, &size, nullptr);
         if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W))
@@ -92,6 +105,120 @@ struct Described {
     CollectionInfo collection;
 };
 
+HIDP_REPORT_TYPE reportType(ReportKind kind)
+{
+    return kind == ReportKind::Input    ? HidP_Input
+           : kind == ReportKind::Output ? HidP_Output
+                                        : HidP_Feature;
+}
+
+// The system's parser writing into a blank report, to show where a cap's bits lie.
+class ParserWriter final : public ReportWriter {
+public:
+    explicit ParserWriter(PHIDP_PREPARSED_DATA preparsed) : m_preparsed(preparsed) {}
+
+    bool getUsages(ReportKind kind, const SystemCap& cap, std::span<const std::uint8_t> report,
+                   std::vector<std::uint16_t>& usages) override
+    {
+        ULONG length = HidP_MaxUsageListLength(reportType(kind), cap.usagePage, m_preparsed);
+        std::vector<USAGE> list(std::max<ULONG>(length, 1));
+        // The parser takes the report as writable though it only reads it.
+        std::vector<std::uint8_t> copy(report.begin(), report.end());
+        if (HidP_GetUsages(reportType(kind), cap.usagePage, cap.linkCollection, list.data(),
+                           &length, m_preparsed, reinterpret_cast<PCHAR>(copy.data()),
+                           static_cast<ULONG>(copy.size())) != HIDP_STATUS_SUCCESS)
+            return false;
+        usages.assign(list.begin(), list.begin() + std::min<std::size_t>(length, list.size()));
+        return true;
+    }
+
+    bool setUsages(ReportKind kind, const SystemCap& cap, std::span<const std::uint16_t> usages,
+                   std::span<std::uint8_t> report) override
+    {
+        std::vector<USAGE> list(usages.begin(), usages.end());
+        ULONG length = static_cast<ULONG>(list.size());
+        return HidP_SetUsages(reportType(kind), cap.usagePage, cap.linkCollection, list.data(),
+                              &length, m_preparsed, reinterpret_cast<PCHAR>(report.data()),
+                              static_cast<ULONG>(report.size())) == HIDP_STATUS_SUCCESS;
+    }
+
+    bool setValue(ReportKind kind, const SystemCap& cap, std::uint16_t usage, std::uint32_t value,
+                  std::span<std::uint8_t> report) override
+    {
+        const auto bytes = reinterpret_cast<PCHAR>(report.data());
+        const auto length = static_cast<ULONG>(report.size());
+        if (cap.isRange || cap.reportCount <= 1)
+            return HidP_SetUsageValue(reportType(kind), cap.usagePage, cap.linkCollection, usage,
+                                      value, m_preparsed, bytes, length) == HIDP_STATUS_SUCCESS;
+        // One usage over several slots takes the whole array at once; the first slot shows
+        // where they start.
+        std::vector<char> slots((std::size_t(cap.bitSize) * cap.reportCount + 7) / 8, 0);
+        for (std::uint16_t bit = 0; bit < std::min<std::uint16_t>(cap.bitSize, 32); ++bit) {
+            if ((value >> bit) & 1u)
+                slots[bit / 8] = static_cast<char>(slots[bit / 8] | (1 << (bit % 8)));
+        }
+        return HidP_SetUsageValueArray(reportType(kind), cap.usagePage, cap.linkCollection, usage,
+                                       slots.data(), static_cast<USHORT>(slots.size()), m_preparsed,
+                                       bytes, length) == HIDP_STATUS_SUCCESS;
+    }
+
+private:
+    PHIDP_PREPARSED_DATA m_preparsed;
+};
+
+template <typename SystemCaps> SystemCap commonCap(const SystemCaps& caps)
+{
+    SystemCap cap;
+    cap.reportId = caps.ReportID;
+    cap.usagePage = caps.UsagePage;
+    cap.linkCollection = caps.LinkCollection;
+    cap.bitField = caps.BitField;
+    cap.isRange = caps.IsRange != 0;
+    cap.usageMin = caps.IsRange ? caps.Range.UsageMin : caps.NotRange.Usage;
+    cap.usageMax = caps.IsRange ? caps.Range.UsageMax : caps.NotRange.Usage;
+    return cap;
+}
+
+// `named` gains every cap the system names, for the collection's report ids.
+ReportLayout layoutOf(PHIDP_PREPARSED_DATA preparsed, ReportKind kind, std::uint16_t byteLength,
+                      std::uint16_t buttonCount, std::uint16_t valueCount,
+                      std::vector<SystemCap>& named)
+{
+    const HIDP_REPORT_TYPE type = reportType(kind);
+    std::vector<SystemCap> buttons;
+    std::vector<SystemCap> values;
+    if (buttonCount > 0) {
+        std::vector<HIDP_BUTTON_CAPS> caps(buttonCount);
+        USHORT count = buttonCount;
+        if (HidP_GetSpecificButtonCaps(type, 0, 0, 0, caps.data(), &count, preparsed) ==
+            HIDP_STATUS_SUCCESS) {
+            for (USHORT i = 0; i < count && i < buttonCount; ++i)
+                buttons.push_back(commonCap(caps[i]));
+        }
+    }
+    if (valueCount > 0) {
+        std::vector<HIDP_VALUE_CAPS> caps(valueCount);
+        USHORT count = valueCount;
+        if (HidP_GetSpecificValueCaps(type, 0, 0, 0, caps.data(), &count, preparsed) ==
+            HIDP_STATUS_SUCCESS) {
+            for (USHORT i = 0; i < count && i < valueCount; ++i) {
+                SystemCap cap = commonCap(caps[i]);
+                cap.bitSize = caps[i].BitSize;
+                cap.reportCount = caps[i].ReportCount;
+                cap.logicalMin = caps[i].LogicalMin;
+                cap.logicalMax = caps[i].LogicalMax;
+                cap.physicalMin = caps[i].PhysicalMin;
+                cap.physicalMax = caps[i].PhysicalMax;
+                values.push_back(cap);
+            }
+        }
+    }
+    named.insert(named.end(), buttons.begin(), buttons.end());
+    named.insert(named.end(), values.begin(), values.end());
+    ParserWriter writer(preparsed);
+    return placeCaps(kind, byteLength, buttons, values, writer);
+}
+
 std::optional<Described> describe(HANDLE device, const std::wstring& path)
 {
     HIDD_ATTRIBUTES attributes{};
@@ -102,22 +229,28 @@ std::optional<Described> describe(HANDLE device, const std::wstring& path)
     if (!HidD_GetPreparsedData(device, &preparsed))
         return std::nullopt;
     HIDP_CAPS caps{};
-    const NTSTATUS status = HidP_GetCaps(preparsed, &caps);
-    HidD_FreePreparsedData(preparsed);
-    if (status != HIDP_STATUS_SUCCESS)
+    if (HidP_GetCaps(preparsed, &caps) != HIDP_STATUS_SUCCESS) {
+        HidD_FreePreparsedData(preparsed);
         return std::nullopt;
+    }
     Described found;
     found.attributes = {attributes.VendorID, attributes.ProductID, attributes.VersionNumber};
-    const std::uint32_t number = parsePath(path).collection;
+    const std::uint32_t number = parseSystemPath(path).value_or(PathIds{}).collection;
     found.collection.number = number == 0 ? 1 : number;
     found.collection.usagePage = caps.UsagePage;
     found.collection.usage = caps.Usage;
-    // The system's parser keeps the descriptor: the lengths are what reads and writes
-    // need; the reports always travel with their id byte, 0 when unnumbered.
-    // TODO: the button and value caps with their bit positions, for unpacking reports.
-    found.collection.input.byteLength = caps.InputReportByteLength;
-    found.collection.output.byteLength = caps.OutputReportByteLength;
-    found.collection.feature.byteLength = caps.FeatureReportByteLength;
+    // The reports always travel with their id byte, 0 when unnumbered.
+    std::vector<SystemCap> named;
+    found.collection.input = layoutOf(preparsed, ReportKind::Input, caps.InputReportByteLength,
+                                      caps.NumberInputButtonCaps, caps.NumberInputValueCaps, named);
+    found.collection.output =
+        layoutOf(preparsed, ReportKind::Output, caps.OutputReportByteLength,
+                 caps.NumberOutputButtonCaps, caps.NumberOutputValueCaps, named);
+    found.collection.feature =
+        layoutOf(preparsed, ReportKind::Feature, caps.FeatureReportByteLength,
+                 caps.NumberFeatureButtonCaps, caps.NumberFeatureValueCaps, named);
+    HidD_FreePreparsedData(preparsed);
+    found.collection.reportIds = reportIdsOf(named);
     return found;
 }
 
@@ -237,20 +370,19 @@ private:
     std::thread m_readThread;
 };
 
-// The system's HID paths; the emulated devices' paths have the same form, with their own
-// instance ("#sim&…", "#sock&…") where the system puts its instance id.
 bool isSystemPath(const std::wstring& path)
 {
-    const std::wstring lower = platform::toLower(path);
-    return lower.rfind(L"\\\\?\\hid#", 0) == 0 && lower.find(L"#sim&") == std::wstring::npos &&
-           lower.find(L"#sock&") == std::wstring::npos;
+    return parseSystemPath(path).has_value();
 }
 
 class SetupApiBackend final : public Backend {
 public:
     bool enumerate(std::vector<std::wstring>& paths) override
     {
-        for (auto& path : listInterfacePaths()) {
+        auto listed = listInterfacePaths();
+        if (!listed)
+            return false;
+        for (auto& path : *listed) {
             if (Handle device = openForQuery(path); device && describe(device.get(), path))
                 paths.push_back(std::move(path));
         }

@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -205,7 +204,7 @@ public:
         const int timeout = static_cast<int>(
             std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
         if (m_xDescriptor >= 0)
-            waitOnConnection(timeout, left >= kLostDisplayCheck);
+            waitOnConnection(timeout);
         else
             waitInSdl(timeout);
         if (m_lost)
@@ -233,11 +232,12 @@ public:
 
 private:
     // Sleeps until the X server sends something, the wake-up descriptor is signalled or the
-    // timeout passes, and asks SDL for events only in the first case (and at the periodic
-    // look, which also runs SDL's own upkeep). SDL's own wait reads the connection at every
+    // timeout passes, and asks SDL for events only when the server sent some, when a signal
+    // came (SDL turns SIGTERM into its quit event as it pumps) and at least once per
+    // kLostDisplayCheck for SDL's own upkeep. SDL's own wait reads the connection at every
     // return, and a wake-up from another thread goes through the X server: a window woken
     // for timers and other threads' messages hundreds of times a second paid for both.
-    void waitOnConnection(int timeout, bool periodic)
+    void waitOnConnection(int timeout)
     {
         SDL_Window* window = SdlWindow::anyWindow();
         // Events SDL or Xlib already took off the connection would not wake the poll.
@@ -246,16 +246,18 @@ private:
         if (!pump) {
             pollfd entries[2] = {{m_xDescriptor, POLLIN, 0}, {m_wakeDescriptor, POLLIN, 0}};
             const int ready = ::poll(entries, 2, timeout);
-            if (ready < 0 && errno != EINTR)
-                pump = true; // SDL's pump notices a connection that broke
+            // A signal, or a connection that broke: SDL's pump deals with both.
+            pump = ready < 0;
             if (ready > 0 && (entries[1].revents & POLLIN) != 0) {
                 std::uint64_t count = 0;
                 (void)!::read(m_wakeDescriptor, &count, sizeof count);
             }
-            pump = pump || (ready > 0 && entries[0].revents != 0) || (ready == 0 && periodic);
+            pump = pump || (ready > 0 && entries[0].revents != 0) ||
+                   std::chrono::steady_clock::now() - m_lastPump >= kLostDisplayCheck;
         }
         if (!pump)
             return;
+        m_lastPump = std::chrono::steady_clock::now();
         SDL_Event event;
         while (!m_lost && SDL_PollEvent(&event))
             handle(event);
@@ -447,7 +449,8 @@ private:
     platform::MessageQueue* m_queue;
     // With an X display the UI thread sleeps in poll() on both; -1 otherwise.
     int m_wakeDescriptor = -1;
-    std::atomic<int> m_xDescriptor{-1}; // set once, on the UI thread
+    std::atomic<int> m_xDescriptor{-1};               // set once, on the UI thread
+    std::chrono::steady_clock::time_point m_lastPump; // UI thread only
     POINT m_lastMouse{};
     bool m_watching = false;
     std::atomic<bool> m_lost{false};

@@ -1,10 +1,10 @@
 #pragma once
 
 // Ownership of one device between programs: an advisory lock on a file named for the device
-// in a private folder (the program's runtime folder). The file exists while someone holds or
-// takes the device and notes the holder. Whoever holds it is the only program talking to the
-// device; the others wait a bounded time for it and then give up, naming the holder. The
-// system drops the lock with the holder, however that ends.
+// in a private folder (the program's runtime folder). The file exists while someone holds,
+// takes or streams to the device and notes the holder. Whoever holds it is the only program
+// talking to the device; the others wait a bounded time for it and then give up, naming the
+// holder. The system drops the lock with the holder, however that ends.
 //
 // Not for threads of one process: each DeviceLock is a holder of its own, so two of them
 // in one process exclude each other like two programs. A DeviceLock itself is used by one
@@ -62,7 +62,9 @@ public:
     // it kept the device, with Code::Io when the lock file cannot be used. Holding already
     // is success.
     [[nodiscard]] Result<void> acquire(std::chrono::milliseconds wait, Turn turn = Turn::Queue);
-    // Lets go and deletes the lock file, so files of devices long gone do not pile up.
+    // Lets go and deletes the lock file, so files of devices long gone do not pile up. A
+    // hold taken to go First (a live frame) may leave the file for the next frame; it goes
+    // with the next sequence's release or with this object.
     void release();
     bool isHeld() const;
 

@@ -223,6 +223,10 @@ void CPaintManagerUI::handleMouse(UINT msg, WPARAM wParam, LPARAM lParam)
 bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     result = 0;
+    if (msg == WM_TIMER && wParam == ui::detail::kPacedPaintTimer) {
+        flushPacedDamage();
+        return true;
+    }
     switch (msg) {
     case WM_PAINT:
         handlePaint(wParam);

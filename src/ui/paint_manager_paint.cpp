@@ -2,6 +2,7 @@
 
 #include "platform/message_queue.h"
 #include "ui/paint_listener.h"
+#include "ui/paint_manager_shared.h"
 #include "ui/popup_ui.h"
 #include "ui/window_backend.h"
 
@@ -39,6 +40,51 @@ void CPaintManagerUI::Invalidate()
 void CPaintManagerUI::Invalidate(const RECT& rc)
 {
     addDamage(rc);
+    requestPaint();
+}
+
+void CPaintManagerUI::InvalidatePaced(const RECT& rc)
+{
+    // A window not on show paints everything when it shows again.
+    if (!m_hWndPaint || !ui::isWindowShowing(m_hWndPaint))
+        return;
+    if (std::find(m_pacedDamage.begin(), m_pacedDamage.end(), rc) != m_pacedDamage.end()) {
+        // Already waiting for its frame.
+    } else if (m_pacedDamage.size() < kMaxDamageRects) {
+        m_pacedDamage.push_back(rc);
+    } else {
+        RECT bounds = rc;
+        for (const RECT& known : m_pacedDamage)
+            bounds =
+                RECT{std::min(bounds.left, known.left), std::min(bounds.top, known.top),
+                     std::max(bounds.right, known.right), std::max(bounds.bottom, known.bottom)};
+        m_pacedDamage.assign(1, bounds);
+    }
+    if (m_pacedTimerSet)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    const auto due = m_lastPacedFrame + kPacedFrame;
+    if (now >= due) {
+        flushPacedDamage();
+        return;
+    }
+    m_pacedTimerSet = platform::setTimer(m_hWndPaint, ui::detail::kPacedPaintTimer,
+                                         std::chrono::ceil<std::chrono::milliseconds>(due - now));
+    if (!m_pacedTimerSet)
+        flushPacedDamage();
+}
+
+void CPaintManagerUI::flushPacedDamage()
+{
+    if (m_pacedTimerSet)
+        platform::killTimer(m_hWndPaint, ui::detail::kPacedPaintTimer);
+    m_pacedTimerSet = false;
+    m_lastPacedFrame = std::chrono::steady_clock::now();
+    if (m_pacedDamage.empty())
+        return;
+    for (const RECT& rc : m_pacedDamage)
+        addDamage(rc);
+    m_pacedDamage.clear();
     requestPaint();
 }
 
@@ -123,6 +169,10 @@ void CPaintManagerUI::paintDamage()
         return;
     ui::Canvas& canvas = *m_canvas;
     const RECT all{0, 0, canvas.width(), canvas.height()};
+    // Whatever waits for its paced frame goes with this one.
+    for (const RECT& rc : m_pacedDamage)
+        addDamage(rc);
+    m_pacedDamage.clear();
     std::vector<RECT> region;
     if (m_damageAll) {
         region.assign(1, all);

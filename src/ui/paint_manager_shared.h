@@ -14,6 +14,8 @@ namespace ui::detail {
 
 // Delivers the notifications sent with `async` set, once the sender's handler has returned.
 inline constexpr UINT kAsyncNotifyMessage = WM_USER + 199;
+// The window timer that brings paced damage to its frame; below the tooltip's.
+inline constexpr UINT_PTR kPacedPaintTimer = kControlTimerBase - 2;
 
 // What every paint manager of the process shares; `lock` guards the rest.
 struct PaintProcess {

@@ -83,6 +83,10 @@ public:
     // Only what lies in rc (client pixels) is drawn again and shown; the rest of the last
     // frame stays.
     void Invalidate(const RECT& rc);
+    // Like Invalidate(rc) for a picture that changes faster than anyone watches it (lights
+    // streamed to a device): drawn at most once per kPacedFrame, with whatever else is due.
+    void InvalidatePaced(const RECT& rc);
+    static constexpr std::chrono::milliseconds kPacedFrame{40};
     bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
     // Lays out (when needed) and paints the whole tree into the canvas.
     void Paint();
@@ -188,6 +192,7 @@ private:
     bool handleNavigationKey(WPARAM key);
     void requestPaint();
     void addDamage(const RECT& rc);
+    void flushPacedDamage();
     // Lays the tree out when needed; false when there is nothing to paint.
     bool layOut();
     // Paints the damaged rectangles into the canvas and queues them to be shown.
@@ -213,6 +218,10 @@ private:
     // Painted into the canvas, not yet shown.
     std::vector<RECT> m_unpresented;
     std::vector<RECT> m_lastPresented;
+    // Paced damage waiting for its frame, and when the last paced frame was due.
+    std::vector<RECT> m_pacedDamage;
+    bool m_pacedTimerSet = false;
+    std::chrono::steady_clock::time_point m_lastPacedFrame;
     SIZE m_szInitWindowSize{};
     RECT m_rcCaption{};
     SIZE m_clientSize{};

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <future>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -77,4 +78,53 @@ TEST_F(DeviceLockFileTest, AStaleTurnFileOfAProgramGoneHoldsNoOneUp)
 {
     std::ofstream(folder / "device-test.lock.turn") << "";
     EXPECT_TRUE(first.acquire(0ms));
+}
+
+TEST_F(DeviceLockFileTest, ALiveFrameReusesItsFileYetLetsOthersInAndTheLockTakesItAway)
+{
+    const auto file = folder / "device-test.lock";
+    const auto inode = [&file] {
+        struct stat info {};
+        return ::stat(file.c_str(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    ASSERT_TRUE(first.acquire(0ms, platform::DeviceLock::Turn::First));
+    // A waiter must still be woken by a live frame letting go, though the file stays.
+    auto waiter = std::async(std::launch::async, [this] { return bool(second.acquire(60s)); });
+    first.release();
+    ASSERT_EQ(waiter.wait_for(30s), std::future_status::ready);
+    ASSERT_TRUE(waiter.get());
+    EXPECT_FALSE(first.acquire(0ms, platform::DeviceLock::Turn::First)) << "two holders at once";
+    second.release();
+
+    // Frame after frame on the same file, the holder noted each time.
+    ino_t kept = 0;
+    for (int frame = 0; frame < 3; ++frame) {
+        ASSERT_TRUE(first.acquire(0ms, platform::DeviceLock::Turn::First));
+        EXPECT_EQ(first.holder()->processId, ::getpid());
+        EXPECT_FALSE(second.acquire(0ms)) << "two holders at once";
+        first.release();
+        if (frame == 0)
+            kept = inode();
+        EXPECT_EQ(inode(), kept) << "frame " << frame << " made a new file";
+    }
+    EXPECT_NE(kept, ino_t(0)) << "a live frame deleted its file";
+
+    {
+        // The lock going away takes the file with it, unless someone holds it then.
+        platform::DeviceLock streamer;
+        streamer.setFile(folder.path(), "device-test.lock");
+        ASSERT_TRUE(streamer.acquire(0ms, platform::DeviceLock::Turn::First));
+        streamer.release();
+        ASSERT_TRUE(second.acquire(0ms));
+    }
+    EXPECT_TRUE(std::filesystem::exists(file)) << "a held file was deleted";
+    second.release();
+    {
+        platform::DeviceLock streamer;
+        streamer.setFile(folder.path(), "device-test.lock");
+        ASSERT_TRUE(streamer.acquire(0ms, platform::DeviceLock::Turn::First));
+        streamer.release();
+    }
+    first.setFile(folder.path(), "other.lock");
+    EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }

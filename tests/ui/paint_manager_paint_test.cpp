@@ -24,8 +24,11 @@ public:
     {
         ++paints;
         CControlUI::DoPaint(canvas, paint);
+        if (fill != 0)
+            canvas.fillRect(GetPos(), fill);
     }
     int paints = 0;
+    DWORD fill = 0; // drawn over the tile; changing it asks for no paint
 };
 
 // Three tiles side by side in an off-screen window that has shown its first frame.
@@ -131,4 +134,38 @@ TEST_F(PaintDamageTest, AHiddenOrMinimisedWindowDrawsNothingAndShowsAllWhenBack)
     m_driver->pump();
     EXPECT_EQ(spy(2).paints, 1);
     EXPECT_EQ(shownAt(spy(2)), kGreen);
+}
+
+TEST_F(PaintDamageTest, PacedChangesShowOnlyTheirRectanglesAndNeverWaitForever)
+{
+    // A streamed picture marks what changed many times a frame: each change is drawn, in
+    // its own rectangle only, and none is lost when no other paint comes along.
+    for (int round = 0; round < 3; ++round) {
+        forgetPaints();
+        const DWORD colour = round % 2 == 0 ? kGreen : kDark;
+        spy(1).fill = colour;
+        spy(2).fill = colour;
+        for (int repeat = 0; repeat < 5; ++repeat) {
+            pm().InvalidatePaced(spy(1).GetPos());
+            pm().InvalidatePaced(spy(2).GetPos());
+        }
+        ASSERT_TRUE(m_driver->waitFor([&] { return spy(1).paints > 0 && spy(2).paints > 0; }))
+            << "round " << round;
+        m_driver->pump();
+        EXPECT_EQ(spy(0).paints, 0) << "round " << round;
+        EXPECT_LE(spy(1).paints, 2) << "round " << round;
+        EXPECT_EQ(shownAt(spy(1)), colour);
+        EXPECT_EQ(shownAt(spy(2)), colour);
+    }
+    // Not on show: nothing is drawn, and showing the window again draws it all.
+    m_window->ShowWindow(false);
+    m_driver->pump();
+    forgetPaints();
+    spy(0).fill = kGreen;
+    pm().InvalidatePaced(spy(0).GetPos());
+    m_driver->pump();
+    EXPECT_EQ(spy(0).paints, 0);
+    m_window->ShowWindow(true);
+    m_driver->pump();
+    EXPECT_EQ(shownAt(spy(0)), kGreen);
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -113,4 +115,53 @@ TEST_F(RenderCacheTest, TextDrawnAgainLooksAsDrawnFresh)
     EXPECT_EQ(wrapped.cx, fresh->measureText(L"Brightness level", font, 1.0, 50).cx);
     EXPECT_GT(wrapped.cy, shared->measureText(L"Brightness level", font, 1.0, 0).cy)
         << "broken into lines at 50 pixels";
+}
+
+TEST_F(RenderCacheTest, TextDrawnAgainFromItsKeptPixelsLooksAsPangoDrawsIt)
+{
+    // A label drawn frame after frame is kept as pixels after its second drawing; on a
+    // coloured ground and in a see-through colour those must blend as Pango's glyphs do,
+    // stay inside the rectangle, and follow the colour asked for.
+    ui::FontStyle font;
+    font.face = L"Noto Sans";
+    font.size = 14;
+    const auto picture = [&](ui::Canvas& canvas, std::wstring_view text, DWORD argb) {
+        canvas.clear(0xFF336699);
+        canvas.drawText(RECT{4, 2, 60, 22}, text, font, 1.0, argb,
+                        DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+        return ui::snapshot(canvas);
+    };
+    const auto largestDifference = [](const ui::Image& a, const ui::Image& b) {
+        int largest = 0;
+        for (std::size_t i = 0; i < a.pixels.size(); ++i) {
+            for (int shift = 0; shift < 32; shift += 8)
+                largest = std::max(largest, std::abs(int((a.pixels[i] >> shift) & 0xFF) -
+                                                     int((b.pixels[i] >> shift) & 0xFF)));
+        }
+        return largest;
+    };
+    auto shared = ui::createImageCanvas(80, 24);
+    for (const DWORD argb : {0xFFFFFFFFu, 0x80FFCC00u, 0xFFFFFFFFu, 0xFF000000u}) {
+        for (const std::wstring_view text : {L"Esc", L"Fn\u4EAE", L"Esc"}) {
+            auto fresh = ui::createImageCanvas(80, 24);
+            const ui::Image expected = picture(*fresh, text, argb);
+            for (int frame = 0; frame < 3; ++frame) {
+                const ui::Image drawn = picture(*shared, text, argb);
+                ASSERT_EQ(drawn.pixels.size(), expected.pixels.size());
+                EXPECT_LE(largestDifference(drawn, expected), 1)
+                    << "frame " << frame << ", colour " << std::hex << argb;
+            }
+        }
+    }
+    // Clipped as drawn fresh: a rectangle narrower than the text cuts the kept pixels too.
+    auto fresh = ui::createImageCanvas(80, 24);
+    const auto narrow = [&](ui::Canvas& canvas) {
+        canvas.clear(0xFF000000);
+        canvas.drawText(RECT{10, 2, 18, 22}, L"Brightness", font, 1.0, 0xFFFFFFFF,
+                        DT_SINGLELINE | DT_VCENTER);
+        return ui::snapshot(canvas);
+    };
+    const ui::Image expected = narrow(*fresh);
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_LE(largestDifference(narrow(*shared), expected), 1) << "frame " << frame;
 }

@@ -2,6 +2,7 @@
 // ui_sdl_backend_24bit and ui_sdl_backend_16bit and skip where no display is set.
 #include "test_window.h"
 
+#include "platform/message_queue.h"
 #include "support/scoped_environment.h"
 #include "ui/edit_ui.h"
 #include "ui/sdl/sdl_window.h"
@@ -10,6 +11,8 @@
 
 #include <SDL.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 
 using testing_support::OpenWindow;
@@ -211,4 +214,25 @@ TEST_F(SdlBackend, DpiFollowsTheDesktopScale)
     ASSERT_TRUE(scaled.opened);
     EXPECT_EQ(scaled.window->GetDpi(), 192);
     EXPECT_EQ(ui::windowBackend().screenDpi(), 192);
+}
+
+TEST_F(SdlBackend, ATerminateSignalClosesTheWindowsWhileATimerKeepsTheLoopBusy)
+{
+    // SDL turns SIGTERM into its quit event only when asked for events; a loop woken every
+    // few milliseconds by a timer (a streamed picture) must still ask now and then.
+    OpenWindow w(kSkin, 240, 160);
+    ASSERT_TRUE(w.opened);
+    int ticks = 0;
+    w.window->onMessage = [&](UINT msg, WPARAM, LPARAM) {
+        if (msg == WM_TIMER)
+            ++ticks;
+        return false;
+    };
+    const HWND hwnd = w.window->GetHWND();
+    ASSERT_TRUE(platform::setTimer(hwnd, 77, std::chrono::milliseconds(5)));
+    ASSERT_TRUE(w.ui().waitFor([&] { return ticks > 3; }, std::chrono::seconds(5)));
+    std::raise(SIGTERM);
+    // The quit closes every window as its close button would.
+    EXPECT_TRUE(
+        w.ui().waitFor([&] { return !platform::isWindow(hwnd); }, std::chrono::seconds(10)));
 }

@@ -13,6 +13,7 @@ constexpr int kAudioMode = 29;
 constexpr int kRainMode = 24;
 // About a second: a pass that can change nothing need not come sooner.
 constexpr int kIdleTicks = 64;
+constexpr int kOneColourMode = 17;
 
 // Threshold rows that are not the mode's own number.
 int thresholdRow(int mode)
@@ -220,6 +221,10 @@ int LightingEngine::runPass(Milliseconds now, int elapsedTicks)
             m_tickCounter = 0;
         }
         waitTicks = std::max(1, ticks - m_tickCounter);
+        // The keyboard plays these itself and the picture stands still: every change wakes
+        // the thread, so the pass need not come back at the mode's pace.
+        if (m_settings.mode == kCustomMode || m_settings.mode == kOneColourMode)
+            waitTicks = std::max(waitTicks, kIdleTicks);
     }
     applyOverlay(now);
     // Breathing, blinking and cycling keys change on every pass.

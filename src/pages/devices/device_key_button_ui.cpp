@@ -34,7 +34,10 @@ void CDeviceKeyButtonUI::setLightOverlay(std::uint32_t colour, std::uint8_t brig
     m_lightColour = colour;
     m_lightBrightness = brightness;
     m_lightOn = on;
-    Invalidate();
+    // A streamed picture changes every few milliseconds; a frame at the paced rate shows
+    // it as well, for far less drawing.
+    if (m_pManager && IsVisible())
+        m_pManager->InvalidatePaced(m_rcItem);
 }
 
 void CDeviceKeyButtonUI::setKeySetImageHidden(bool hidden)

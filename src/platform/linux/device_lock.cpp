@@ -10,6 +10,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -41,7 +42,7 @@ private:
     int m_fd;
 };
 
-std::string programName()
+std::string readProgramName()
 {
     char name[64] = {};
     const FileDescriptor comm(::open("/proc/self/comm", O_RDONLY | O_CLOEXEC));
@@ -54,6 +55,12 @@ std::string programName()
     while (!text.empty() && (text.back() == '\n' || text.back() == '\0'))
         text.pop_back();
     return text;
+}
+
+const std::string& programName()
+{
+    static const std::string name = readProgramName();
+    return name;
 }
 
 // The file at `path` is the one `fd` has open: a holder deletes the file as it lets go, so
@@ -125,17 +132,31 @@ void unlinkAndClose(FileDescriptor& fd, const std::filesystem::path& file)
     fd.reset();
 }
 
+// Deletes a file this lock left behind, when it can be taken at once: a file someone holds
+// is theirs to delete.
+void removeLeftFile(const std::filesystem::path& file)
+{
+    FileDescriptor fd(::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.get() < 0 || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || !isCurrent(fd.get(), file))
+        return;
+    unlinkAndClose(fd, file);
+}
+
 } // namespace
 
 struct DeviceLock::State {
     std::filesystem::path file;
     FileDescriptor held; // open and locked while held
+    Turn heldTurn = Turn::Queue;
+    bool fileLeft = false; // a live frame let go and left the file for the next one
 };
 
 DeviceLock::DeviceLock() : m_state(std::make_unique<State>()) {}
 DeviceLock::~DeviceLock()
 {
     release();
+    if (m_state->fileLeft)
+        removeLeftFile(m_state->file);
 }
 
 void DeviceLock::setFile(const std::filesystem::path& folder, const std::string& name)
@@ -144,6 +165,8 @@ void DeviceLock::setFile(const std::filesystem::path& folder, const std::string&
     if (file == m_state->file)
         return;
     release();
+    if (std::exchange(m_state->fileLeft, false))
+        removeLeftFile(m_state->file);
     m_state->file = file;
 }
 
@@ -159,9 +182,20 @@ bool DeviceLock::isHeld() const
 
 void DeviceLock::release()
 {
+    if (m_state->held.get() < 0)
+        return;
+    if (m_state->heldTurn == Turn::First) {
+        // The next live frame follows within milliseconds: the file stays for it, so a
+        // stream creates and deletes no file per frame. The close still wakes the waiters.
+        (void)::flock(m_state->held.get(), LOCK_UN);
+        m_state->held.reset();
+        m_state->fileLeft = true;
+        return;
+    }
     // The close is what wakes the waiters (they watch for it); by then the file is gone
     // and the lock free, and a device seen once leaves nothing behind in the folder.
     unlinkAndClose(m_state->held, m_state->file);
+    m_state->fileLeft = false;
 }
 
 std::optional<LockHolder> DeviceLock::holder() const
@@ -265,14 +299,20 @@ Result<void> DeviceLock::acquire(std::chrono::milliseconds wait, Turn turn)
         }
     }
 
-    // Who holds it, for whoever has to wait; the lock is what counts.
+    // Who holds it, for whoever has to wait; the lock is what counts. A file left by this
+    // program's last live frame usually names it already.
     const std::string note = std::to_string(::getpid()) + " " + programName() + "\n";
-    const bool noted =
-        ::ftruncate(fd.get(), 0) == 0 &&
-        ::pwrite(fd.get(), note.data(), note.size(), 0) == static_cast<ssize_t>(note.size());
+    char written[128];
+    const ssize_t got = ::pread(fd.get(), written, sizeof written, 0);
+    const bool current = got == static_cast<ssize_t>(note.size()) &&
+                         std::memcmp(written, note.data(), note.size()) == 0;
+    const bool noted = current || (::ftruncate(fd.get(), 0) == 0 &&
+                                   ::pwrite(fd.get(), note.data(), note.size(), 0) ==
+                                       static_cast<ssize_t>(note.size()));
     if (!noted)
         debugOutput("device lock: holder not noted in " + file.string());
     m_state->held = std::move(fd);
+    m_state->heldTurn = turn;
     return {};
 }
 

@@ -412,7 +412,8 @@ public:
     {
         if (text.empty() || (argb >> 24) == 0 || rc.right <= rc.left || rc.bottom <= rc.top)
             return;
-        PangoLayout* layout = prepareLayout(text, font, scale, format, rc.right - rc.left);
+        CachedLayout& cached = prepareLayout(text, font, scale, format, rc.right - rc.left);
+        PangoLayout* layout = cached.layout.get();
         int textWidth = 0;
         int textHeight = 0;
         pango_layout_get_pixel_size(layout, &textWidth, &textHeight);
@@ -432,8 +433,16 @@ public:
             else if ((format & DT_RIGHT) != 0)
                 left = rc.right - textWidth;
         }
-        cairo_move_to(m_cr.get(), std::floor(left), std::floor(top));
-        pango_cairo_show_layout(m_cr.get(), layout);
+        const double x = std::floor(left);
+        const double y = std::floor(top);
+        if (const RenderedText* rendered = renderedText(cached, argb)) {
+            cairo_set_source_surface(m_cr.get(), rendered->surface.get(), x + rendered->left,
+                                     y + rendered->top);
+            cairo_paint(m_cr.get());
+        } else {
+            cairo_move_to(m_cr.get(), x, y);
+            pango_cairo_show_layout(m_cr.get(), layout);
+        }
         cairo_restore(m_cr.get());
     }
 
@@ -443,7 +452,8 @@ public:
         if (text.empty())
             return SIZE{};
         PangoLayout* layout =
-            prepareLayout(text, font, scale, maxWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE, maxWidth);
+            prepareLayout(text, font, scale, maxWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE, maxWidth)
+                .layout.get();
         int width = 0;
         int height = 0;
         pango_layout_get_pixel_size(layout, &width, &height);
@@ -466,10 +476,66 @@ public:
     }
 
 private:
+    using Layout = std::unique_ptr<PangoLayout, FreeWith<g_object_unref>>;
+    // A text drawn in one colour, kept as pixels: drawn again it is one copy, where Pango
+    // would composite every glyph again (every key's label, each frame the picture moves).
+    struct RenderedText {
+        DWORD argb = 0;
+        CairoSurface surface;
+        int left = 0; // where the surface goes, from the point the layout is drawn at
+        int top = 0;
+    };
+    struct CachedLayout {
+        Layout layout;
+        std::vector<RenderedText> rendered;
+        DWORD drawnOnce = 0; // a colour drawn once: kept as pixels when drawn again
+        bool drawnBefore = false;
+    };
+
+    // The text's pixels in this colour, made when it is drawn a second time (a text drawn
+    // once, as most are, costs no memory); null: draw it through Pango.
+    const RenderedText* renderedText(CachedLayout& cached, DWORD argb)
+    {
+        for (const RenderedText& rendered : cached.rendered) {
+            if (rendered.argb == argb)
+                return &rendered;
+        }
+        if (!cached.drawnBefore || cached.drawnOnce != argb) {
+            cached.drawnBefore = true;
+            cached.drawnOnce = argb;
+            return nullptr;
+        }
+        PangoRectangle ink{};
+        pango_layout_get_pixel_extents(cached.layout.get(), &ink, nullptr);
+        // A pixel round the ink: antialiased edges may reach past the rounded extents.
+        const int width = ink.width + 2;
+        const int height = ink.height + 2;
+        const std::size_t bytes = std::size_t(width) * std::size_t(height) * 4;
+        if (ink.width <= 0 || ink.height <= 0 || cached.rendered.size() >= kMaxColoursPerText ||
+            bytes > kMaxRenderedTextBytes / 8)
+            return nullptr;
+        if (m_renderedBytes + bytes > kMaxRenderedTextBytes) {
+            for (auto& [key, other] : m_layouts)
+                other.rendered.clear();
+            m_renderedBytes = 0;
+        }
+        CairoSurface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS)
+            return nullptr;
+        CairoContext cr(cairo_create(surface.get()));
+        setColor(cr.get(), argb);
+        cairo_move_to(cr.get(), 1 - ink.x, 1 - ink.y);
+        pango_cairo_show_layout(cr.get(), cached.layout.get());
+        cairo_surface_flush(surface.get());
+        m_renderedBytes += bytes;
+        cached.rendered.push_back(RenderedText{argb, std::move(surface), ink.x - 1, ink.y - 1});
+        return &cached.rendered.back();
+    }
+
     // A layout is shaped once per text and style; a frame that draws the same words again
     // (every key's label while the picture animates) only shows it.
-    PangoLayout* prepareLayout(std::wstring_view text, const FontStyle& font, double scale,
-                               UINT format, int width)
+    CachedLayout& prepareLayout(std::wstring_view text, const FontStyle& font, double scale,
+                                UINT format, int width)
     {
         const bool single = (format & DT_WORDBREAK) == 0;
         const bool ellipsis = single && (format & DT_END_ELLIPSIS) != 0;
@@ -488,11 +554,12 @@ private:
         const std::uint64_t generation = g_renderGeneration.load();
         if (generation != m_layoutGeneration || m_layouts.size() >= kMaxLayouts) {
             m_layouts.clear();
+            m_renderedBytes = 0;
             m_layoutGeneration = generation;
         }
         const TextKeyView key{text, font.face, style};
         if (const auto found = m_layouts.find(key); found != m_layouts.end())
-            return found->second.get();
+            return found->second;
         PangoLayout* layout = pango_layout_new(pango_layout_get_context(m_layout.get()));
         const std::string utf8 = platform::toUtf8(text);
         pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
@@ -519,8 +586,10 @@ private:
                 alignment = PANGO_ALIGN_RIGHT;
             pango_layout_set_alignment(layout, alignment);
         }
-        m_layouts.emplace(TextKey{std::wstring(text), font.face, style}, Layout(layout));
-        return layout;
+        return m_layouts
+            .emplace(TextKey{std::wstring(text), font.face, style},
+                     CachedLayout{Layout(layout), {}, 0, false})
+            .first->second;
     }
 
     bool paintVector(const LoadedImage& loaded, const RECT& rc, const ImageSource& image,
@@ -626,15 +695,20 @@ private:
         return true;
     }
 
-    using Layout = std::unique_ptr<PangoLayout, FreeWith<g_object_unref>>;
     // Enough for every label of a busy page; past it the cache starts again.
     static constexpr std::size_t kMaxLayouts = 512;
+    // A text shows in a few colours (normal, hot, pushed, disabled).
+    static constexpr std::size_t kMaxColoursPerText = 4;
+    // Every label of the main window many times over (a key's legend is a few hundred
+    // bytes); past it the pixels are made again as texts are drawn.
+    static constexpr std::size_t kMaxRenderedTextBytes = 4 * 1024 * 1024;
 
     CairoSurface m_surface;
     CairoContext m_cr;
     Layout m_layout; // carries the context every cached layout is made in
-    std::unordered_map<TextKey, Layout, TextKeyHash, std::equal_to<>> m_layouts;
+    std::unordered_map<TextKey, CachedLayout, TextKeyHash, std::equal_to<>> m_layouts;
     std::uint64_t m_layoutGeneration = 0;
+    std::size_t m_renderedBytes = 0;
 };
 
 } // namespace

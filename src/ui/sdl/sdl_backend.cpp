@@ -12,6 +12,10 @@
 
 #include <SDL.h>
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -85,7 +89,9 @@ class SdlBackend final : public WindowBackend,
                          public platform::ExternalWait,
                          public platform::WindowKeyboardGrab {
 public:
-    SdlBackend() : m_wakeEvent(SDL_RegisterEvents(1)), m_queue(&platform::MessageQueue::current())
+    SdlBackend()
+        : m_wakeEvent(SDL_RegisterEvents(1)), m_queue(&platform::MessageQueue::current()),
+          m_wakeDescriptor(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     {
         SDL_StartTextInput();
         m_queue->setExternalWait(this);
@@ -99,6 +105,8 @@ public:
         // queue may be gone before us.
         if (platform::MessageQueue::currentIfAny() == m_queue)
             m_queue->setExternalWait(nullptr);
+        if (m_wakeDescriptor >= 0)
+            ::close(m_wakeDescriptor);
         if (m_lost) {
             // Nothing to say goodbye to; SDL_Quit would talk to a dead connection.
             return;
@@ -130,6 +138,8 @@ public:
         if (!m_watching && window->sdlWindow()) {
             m_watching = true;
             sdl::watchDisplayConnection(window->sdlWindow(), [this] { onDisplayLost(); });
+            if (m_wakeDescriptor >= 0)
+                m_xDescriptor = sdl::connectionDescriptor(window->sdlWindow());
         }
         return window;
     }
@@ -188,16 +198,15 @@ public:
         }
         // Bounded even without a deadline: once the display is gone SDL may sit in a
         // poll of the dead connection, and only a return from it lets the loop quit.
-        const auto now = std::chrono::steady_clock::now();
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::min(deadline - now, std::chrono::steady_clock::duration(kLostDisplayCheck)));
-        const int timeout = static_cast<int>(std::max<long long>(0, left.count()));
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, timeout) != 0) {
-            handle(event);
-            while (!m_lost && SDL_PollEvent(&event))
-                handle(event);
-        }
+        const auto left = std::min(deadline - std::chrono::steady_clock::now(),
+                                   std::chrono::steady_clock::duration(kLostDisplayCheck));
+        // Rounded up: a wait cut short by a fraction of a millisecond would spin to it.
+        const int timeout = static_cast<int>(
+            std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+        if (m_xDescriptor >= 0)
+            waitOnConnection(timeout);
+        else
+            waitInSdl(timeout);
         if (m_lost)
             quitForLostDisplay();
     }
@@ -212,12 +221,65 @@ public:
         // With the display gone, SDL would take the wake-up to the dead connection.
         if (m_lost)
             return;
+        if (m_xDescriptor >= 0) {
+            signalWake();
+            return;
+        }
         SDL_Event event{};
         event.type = m_wakeEvent;
         SDL_PushEvent(&event);
     }
 
 private:
+    // Sleeps until the X server sends something, the wake-up descriptor is signalled or the
+    // timeout passes, and asks SDL for events only when the server sent some, when a signal
+    // came (SDL turns SIGTERM into its quit event as it pumps) and at least once per
+    // kLostDisplayCheck for SDL's own upkeep. SDL's own wait reads the connection at every
+    // return, and a wake-up from another thread goes through the X server: a window woken
+    // for timers and other threads' messages hundreds of times a second paid for both.
+    void waitOnConnection(int timeout)
+    {
+        SDL_Window* window = SdlWindow::anyWindow();
+        // Events SDL or Xlib already took off the connection would not wake the poll.
+        bool pump = SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) == SDL_TRUE ||
+                    (window && sdl::hasQueuedEvents(window));
+        if (!pump) {
+            pollfd entries[2] = {{m_xDescriptor, POLLIN, 0}, {m_wakeDescriptor, POLLIN, 0}};
+            const int ready = ::poll(entries, 2, timeout);
+            // A signal, or a connection that broke: SDL's pump deals with both.
+            pump = ready < 0;
+            if (ready > 0 && (entries[1].revents & POLLIN) != 0) {
+                std::uint64_t count = 0;
+                (void)!::read(m_wakeDescriptor, &count, sizeof count);
+            }
+            pump = pump || (ready > 0 && entries[0].revents != 0) ||
+                   std::chrono::steady_clock::now() - m_lastPump >= kLostDisplayCheck;
+        }
+        if (!pump)
+            return;
+        m_lastPump = std::chrono::steady_clock::now();
+        SDL_Event event;
+        while (!m_lost && SDL_PollEvent(&event))
+            handle(event);
+    }
+
+    void waitInSdl(int timeout)
+    {
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, timeout) != 0) {
+            handle(event);
+            while (!m_lost && SDL_PollEvent(&event))
+                handle(event);
+        }
+    }
+
+    // Safe from any thread and from inside Xlib's error handler.
+    void signalWake() const
+    {
+        const std::uint64_t one = 1;
+        (void)!::write(m_wakeDescriptor, &one, sizeof one);
+    }
+
     // Called from inside an Xlib call, on whichever thread noticed, maybe while that
     // thread holds a message queue's lock: only flags and the watchdog here. The UI
     // thread's wait() sees the flag and quits the loop.
@@ -231,6 +293,8 @@ private:
             m_woken = true;
         }
         m_lostWake.notify_all();
+        if (m_xDescriptor >= 0)
+            signalWake();
     }
 
     void quitForLostDisplay()
@@ -383,6 +447,10 @@ private:
 
     Uint32 m_wakeEvent;
     platform::MessageQueue* m_queue;
+    // With an X display the UI thread sleeps in poll() on both; -1 otherwise.
+    int m_wakeDescriptor = -1;
+    std::atomic<int> m_xDescriptor{-1};               // set once, on the UI thread
+    std::chrono::steady_clock::time_point m_lastPump; // UI thread only
     POINT m_lastMouse{};
     bool m_watching = false;
     std::atomic<bool> m_lost{false};

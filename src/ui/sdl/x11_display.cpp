@@ -72,6 +72,18 @@ void markAsDialog(SDL_Window* window)
                     reinterpret_cast<const unsigned char*>(&dialog), 1);
 }
 
+int connectionDescriptor(SDL_Window* window)
+{
+    Display* display = displayOf(window);
+    return display ? ConnectionNumber(display) : -1;
+}
+
+bool hasQueuedEvents(SDL_Window* window)
+{
+    Display* display = displayOf(window);
+    return display && !g_lost.load() && XEventsQueued(display, QueuedAlready) > 0;
+}
+
 int desktopDpi(SDL_Window* window)
 {
     // An explicit desktop scale first, as GTK programs follow it.

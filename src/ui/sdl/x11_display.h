@@ -19,6 +19,13 @@ void markAsDialog(SDL_Window* window);
 // The window as desktop services name it ("x11:1a00004"); empty for other displays.
 std::string desktopHandle(SDL_Window* window);
 
+// The descriptor of the window's X connection, which becomes readable when the server sends
+// something; -1 for displays other than X11.
+int connectionDescriptor(SDL_Window* window);
+// Whether Xlib holds events it has read but not handed on, which a wait on the descriptor
+// would not see. False for displays other than X11.
+bool hasQueuedEvents(SDL_Window* window);
+
 // The desktop's DPI (the Xft.dpi resource that desktops set from their scale factor);
 // 0 when the desktop does not say.
 int desktopDpi(SDL_Window* window);

@@ -146,6 +146,11 @@ TEST(EffectModes, PassTellsTheThreadHowLongNothingChanges)
     EXPECT_EQ(engine.runPass(milliseconds(0), 1), 1);
     engine.setEffectSteps({}); // nothing to play: dark until something changes
     EXPECT_GT(engine.runPass(milliseconds(0), 1), 1);
+    // Effects the keyboard plays itself hold still on the picture: no pass per step.
+    for (const int mode : {17, 20}) {
+        engine.setSettings(settingsFor(mode, 4));
+        EXPECT_GT(engine.runPass(milliseconds(0), 1), 60) << "mode " << mode;
+    }
 }
 
 TEST(EffectModes, TrailHeadRunsAlongTheTrailOrderWithAGapBetweenPasses)

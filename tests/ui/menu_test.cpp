@@ -66,6 +66,22 @@ TEST(Menu, OpensBesideThePointAndPostsTheChosenItem)
         << "the menu closes after a choice";
 }
 
+TEST(Menu, IsDrawnAtItsOwnersScale)
+{
+    OpenWindow owner(kOwnerSkin);
+    ASSERT_TRUE(owner.opened);
+    owner.pm().SetDPI(192);
+    CMenuWnd* menu = CMenuWnd::CreateMenu(nullptr, kMenu, POINT{100, 100}, &owner.pm());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->GetPaintManager().GetDPI(), 192);
+    const RECT rc = menu->GetWindowRect();
+    EXPECT_EQ(rc.right - rc.left, 300);
+    EXPECT_EQ(rc.bottom - rc.top, 144) << "three visible items at twice their height";
+    const HWND handle = menu->GetHWND();
+    CMenuWnd::DestroyMenu();
+    EXPECT_TRUE(owner.ui().waitFor([&] { return !platform::isWindow(handle); }));
+}
+
 TEST(Menu, CheckItemsToggleTheCallersMap)
 {
     OpenWindow owner(kOwnerSkin);

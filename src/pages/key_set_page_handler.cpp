@@ -84,13 +84,18 @@ KeySetHandler::Bound* KeySetHandler::bind(CTessaryUSBDevice& device)
     if (!bound.page)
         return nullptr;
     CTessaryMouseDevice* mouse = asMouse(device);
+    // Only a stored change marks the key map edited, whether chosen or captured.
     if (mouse) {
-        bound.keys = std::make_unique<KeyListAssignment>(mouse->mouse(),
-                                                         [mouse] { mouse->RedrawKeyLabels(); });
+        bound.keys = std::make_unique<KeyListAssignment>(mouse->mouse(), [mouse] {
+            mouse->RedrawKeyLabels();
+            mouse->pending().edited(ProfileBlock::KeyMap);
+        });
     } else {
         auto& keyboard = static_cast<CTessaryKeyboardDevice&>(device);
-        bound.keys = std::make_unique<KeyListAssignment>(
-            keyboard.keyboard(), [&keyboard] { keyboard.RedrawKeyLabels(); });
+        bound.keys = std::make_unique<KeyListAssignment>(keyboard.keyboard(), [&keyboard] {
+            keyboard.RedrawKeyLabels();
+            keyboard.pending().edited(ProfileBlock::KeyMap);
+        });
     }
     bound.page->Bind();
     Bound* self = &bound; // map nodes stay where they are
@@ -194,7 +199,6 @@ void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDe
         // key_butt_keysave, the other choices and the edits that lost focus: kept in the
         // profile in memory until the user writes it.
         page.Apply();
-        keyed->pending().edited(ProfileBlock::KeyMap);
     }
 }
 

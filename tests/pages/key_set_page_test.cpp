@@ -202,6 +202,32 @@ TEST_F(KeySetPageTest, AnUnwrittenKeyIsMarkedAndClosingAsksToWriteIt)
     EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None);
 }
 
+// Choosing "Keyboard key" names a kind, not a function: Esc keeps its function, cap and
+// saved state until a key is pressed, and the pressed key is then an edit like any other.
+TEST_F(KeySetPageTest, AKindChosenWithoutAKeyIsNoChangeUntilAKeyIsPressed)
+{
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(keyName(kEsc)));
+    CDeviceKeyButtonUI* esc = device().keyButton(static_cast<int>(kEsc));
+    ASSERT_NE(esc, nullptr);
+    const std::wstring cap(esc->GetText());
+    const auto before = stored(kEsc);
+
+    ASSERT_TRUE(ui().select(L"keyset_function_combo", 6));
+    EXPECT_EQ(stored(kEsc), before);
+    EXPECT_EQ(std::wstring(esc->GetText()), cap);
+    EXPECT_TRUE(esc->isKeySetImageHidden());
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None);
+    EXPECT_FALSE(visible(L"pending_status"));
+
+    ASSERT_TRUE(ui().click(L"keyset_keyboard_text_edit"));
+    input->press(kEvdevC);
+    ui().pump();
+    EXPECT_EQ(stored(kEsc), profile::makeCode(0x20, 0x00, 0x06));
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::Unsaved);
+    EXPECT_TRUE(visible(L"pending_status"));
+}
+
 TEST_F(KeySetPageTest, MediaMouseButtonAndRestoreDefaultReachTheKeyMap)
 {
     openWithKeyboard();

@@ -31,6 +31,7 @@ public:
     }
 
     void handle(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
+    void refreshTexts();
 
 private:
     struct Bound {
@@ -159,8 +160,29 @@ void KeySetHandler::writeToDevice(Bound& bound, CTessaryUSBDevice& device)
             m_hooks.prompt(*words, 0);
 }
 
+void KeySetHandler::refreshTexts()
+{
+    // Only devices the window still holds: a removed device's entry points at freed controls.
+    for (std::size_t i = 0; i < m_window.deviceCount(); ++i) {
+        CTessaryUSBDevice* keyed = keyedDeviceOf(m_window.deviceAt(i));
+        const auto found = keyed ? m_bound.find(keyed) : m_bound.end();
+        if (found == m_bound.end() || !found->second.page)
+            continue;
+        Bound& bound = found->second;
+        if (bound.editing) {
+            const std::wstring title(bound.editing->GetToolTipTitle());
+            bound.page->ShowKeyName(title.empty() ? std::wstring(bound.editing->GetText()) : title);
+        }
+        bound.page->RefreshTexts();
+    }
+}
+
 void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDevice* device)
 {
+    if (route.command == shell::kLanguageChangedCommand) {
+        refreshTexts();
+        return;
+    }
     CTessaryUSBDevice* keyed = keyedDeviceOf(device);
     if (!keyed)
         return;

@@ -28,6 +28,8 @@ public:
     bool GetSixKeyFlag();
     void ClearRepeatInput();
     void SetRepeatInputTip();
+    // The texts put together from language texts, again in the current language.
+    void RefreshTexts();
     // Every control from the record.
     void Show(const profile::KeyboardSystemStages& stages);
 

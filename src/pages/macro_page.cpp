@@ -165,6 +165,16 @@ void MacroPage::run(const shell::Route& route, TNotifyUI* msg, shell::ShellDevic
             showMenu(msg);
         return;
     }
+    if (command == shell::kLanguageChangedCommand) {
+        // The action count and the memory line are put together from language texts.
+        for (std::size_t i = 0; i < m_window.deviceCount() && !isRecording(); ++i) {
+            if (CMacroControlUI* shown = macroPageOf(m_window.deviceAt(i))) {
+                shown->ShowRows();
+                rowsChanged(*shown, m_window.deviceAt(i));
+            }
+        }
+        return;
+    }
     CMacroControlUI* page = macroPageOf(device);
     if (!page)
         return;

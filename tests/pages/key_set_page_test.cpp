@@ -10,8 +10,10 @@
 #include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/page_handlers.h"
+#include "platform/text.h"
 #include "profile/key_codes.h"
 #include "profile/macro_library.h"
+#include "shell/main_messages.h"
 #include "support/scripted_input_hook.h"
 
 #include <array>
@@ -469,4 +471,16 @@ TEST_F(KeySetPageTest, TheEditedKeyIsMarkedNamedAndFollowsAProfileSwitch)
     EXPECT_EQ(std::wstring(esc->GetText()), L"Esc");
     EXPECT_TRUE(esc->isKeySetImageHidden());
     EXPECT_EQ(std::wstring(esc->GetToolTip()), L"Esc — unchanged");
+}
+
+TEST_F(KeySetPageTest, TheEditedKeysCaptionFollowsALanguageSwitchAtOnce)
+{
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(keyName(kEsc)));
+    ASSERT_TRUE(text(L"keyset_key_name_label").starts_with(L"Function of "))
+        << platform::toUtf8(text(L"keyset_key_name_label"));
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
+    const std::wstring caption = text(L"keyset_key_name_label");
+    EXPECT_TRUE(caption.ends_with(L"的功能")) << platform::toUtf8(caption);
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None) << "no edit from a refresh";
 }

@@ -195,7 +195,11 @@ CMenuWnd* CMenuWnd::CreateMenu(CMenuElementUI*, std::wstring_view xml, POINT poi
     left = std::clamp(left, area.left, std::max(area.left, area.right - width));
     top = std::clamp(top, area.top, std::max(area.top, area.bottom - height));
     menu->MoveWindow(RECT{left, top, left + width, top + height});
+    menu->markAsMenu();
     menu->ShowWindow(true, true);
+    // The menu takes the keyboard, so Esc reaches it, and a click elsewhere takes the focus
+    // away and closes it.
+    menu->BringToFront();
     openMenus().push_back(menu);
     return menu;
 }

@@ -2,7 +2,9 @@
 # Settings, the skin popup, About, the colour window and the own file dialog under a real
 # window manager (openbox): each must be owned by the main window (WM_TRANSIENT_FOR), be a
 # dialog, stack above it and close with Esc; the main window's WM_CLASS must be the .desktop
-# file's StartupWMClass. Exit code 0 when all hold.
+# file's StartupWMClass. The tray menu and the macro action menu must be owned pop-up menus,
+# the tray menu at the pointer, closed by a real Esc and by a real click outside.
+# Exit code 0 when all hold.
 #   scripts/sessions/owned-dialogs.sh BUILD_DIR OUT_DIR
 # GDK_SCALE and HALVEK_LANGUAGE (with the titles in that language) can be given in the environment.
 set -euo pipefail
@@ -65,6 +67,56 @@ xvfb-run -a -s "-screen 0 1920x1080x24" bash -c "
         check \"\$title\"
         gone \"\$title\"
     done
+    # A menu: owned by the main window, typed as a pop-up menu; prints its geometry.
+    menu() {
+        local id=''
+        for _ in \$(seq 80); do
+            id=\$(xwininfo -root -tree | awk '/\"menu\"/ { print \$1; exit }')
+            [ -n \"\$id\" ] && break
+            sleep 0.1
+        done
+        if [ -z \"\$id\" ]; then echo \"FAIL \$1 menu: not shown\"; failed=1; return 1; fi
+        main=\$(wmctrl -l | awk '/ SPhalvek2vizudi\$/ { print \$1; exit }')
+        owner=\$(xprop -id \"\$id\" WM_TRANSIENT_FOR | sed -n 's/.*window id # //p')
+        type=\$(xprop -id \"\$id\" _NET_WM_WINDOW_TYPE | sed 's/.*= //')
+        geometry \"\$id\"
+        echo \"\$1 menu: owner \$owner (main \$main), type \$type, at \$x,\$y size \$w x \$h\"
+        [ \$((owner)) -eq \$((main)) ] || { echo \"FAIL \$1 menu: not owned by the main window\"; failed=1; }
+        [ \"\$type\" = _NET_WM_WINDOW_TYPE_POPUP_MENU ] || { echo \"FAIL \$1 menu: not a pop-up menu\"; failed=1; }
+        menu_id=\$id
+    }
+    geometry() {
+        local info; info=\$(xwininfo -id \"\$1\")
+        x=\$(echo \"\$info\" | awk '/Absolute upper-left X/ { print \$4 }')
+        y=\$(echo \"\$info\" | awk '/Absolute upper-left Y/ { print \$4 }')
+        w=\$(echo \"\$info\" | awk '/Width:/ { print \$2 }')
+        h=\$(echo \"\$info\" | awk '/Height:/ { print \$2 }')
+    }
+    menu_gone() {
+        for _ in \$(seq 50); do
+            xwininfo -id \"\$menu_id\" > /dev/null 2>&1 || return 0
+            xwininfo -id \"\$menu_id\" | grep -q 'IsViewable' || return 0
+            sleep 0.1
+        done
+        echo \"FAIL \$1 menu: still open\"; failed=1
+    }
+    # The tray menu opens up and to the left of the pointer, as from a panel at the bottom.
+    python3 '$here/xtest-pointer.py' move 1500 900
+    if menu tray; then
+        [ \$((x + w)) -eq 1500 ] && [ \$((y + h)) -eq 900 ] ||
+            { echo \"FAIL tray menu: its corner is not at the pointer (1500,900)\"; failed=1; }
+        sleep 3
+        python3 '$here/xtest-keys.py' 0 Escape
+        menu_gone tray
+    fi
+    # The action menu opens over the main window, and a click elsewhere on it (the status
+    # line, away from the caption, which drags) closes it.
+    if menu action; then
+        geometry \"\$main\"
+        sleep 3
+        python3 '$here/xtest-pointer.py' click \$((x + w / 2)) \$((y + h - 8))
+        menu_gone action
+    fi
     wait \$app || failed=1
     kill \$wm
     exit \$failed"

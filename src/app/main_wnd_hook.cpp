@@ -72,9 +72,11 @@ void CMainWnd::deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     const auto client = m_hookClient.lock();
     if (!client || !isHookInstalled())
         return;
-    if (const auto* key = hook::CDeviceHook::keyboardEvent(msg, lParam))
+    if (const auto* key = hook::CDeviceHook::keyboardEvent(msg, lParam)) {
         client->onHookKey(msg, wParam, *key);
-    else if (const auto* mouse = hook::CDeviceHook::mouseEvent(msg, lParam))
+        // A captured key may have edited the key map.
+        showPendingState();
+    } else if (const auto* mouse = hook::CDeviceHook::mouseEvent(msg, lParam))
         client->onHookMouse(msg, wParam, *mouse);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/process_stats.h"
 #include "platform/single_instance.h"
 #include "shell/app_messages.h"
+#include "shell/main_messages.h"
 #include "shell/peers.h"
 #include "ui/resource_manager.h"
 #include "ui/script/script_runner.h"
@@ -331,6 +332,11 @@ int runHalvek(const CommandLine& options)
         runner =
             std::make_unique<ui::script::ScriptRunner>(std::move(script), mainWindow->GetHWND());
         runner->setSimulationHandler(&simulate);
+        runner->setTrayHandler([&mainHandle](ui::script::TrayButton button) {
+            return platform::postMessage(mainHandle.load(), shell::MSG_TRAY, 0,
+                                         button == ui::script::TrayButton::Right ? WM_RBUTTONUP
+                                                                                 : WM_LBUTTONUP);
+        });
         runner->setFinishedHandler([&](int code) {
             exitCode = code;
             // Through the window's own shutdown; the quit covers a window already gone.

@@ -480,6 +480,13 @@ void CKeySetControlUI::Apply()
     SetButtonsEnabled(m_model->buttonsEnabled());
 }
 
+void CKeySetControlUI::RefreshTexts()
+{
+    // The state holds text ids; what the controls show is in the old language.
+    if (m_model && isAreaShown())
+        showState();
+}
+
 void CKeySetControlUI::CategorySelected()
 {
     if (!m_model)

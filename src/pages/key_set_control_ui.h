@@ -76,6 +76,8 @@ public:
     // ---- Steps of the page's events; each reads the controls first.
     void Apply();
     void CategorySelected();
+    // The shown function's words again, in the current language.
+    void RefreshTexts();
     void RepeatSelected();
     void ModifierSelected(int n);
     void RestoreDefault();

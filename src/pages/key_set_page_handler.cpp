@@ -32,6 +32,7 @@ public:
     }
 
     void handle(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
+    void refreshTexts();
 
 private:
     struct Bound {
@@ -85,13 +86,18 @@ KeySetHandler::Bound* KeySetHandler::bind(CTessaryUSBDevice& device)
     if (!bound.page)
         return nullptr;
     CTessaryMouseDevice* mouse = asMouse(device);
+    // Only a stored change marks the key map edited, whether chosen or captured.
     if (mouse) {
-        bound.keys = std::make_unique<KeyListAssignment>(mouse->mouse(),
-                                                         [mouse] { mouse->RedrawKeyLabels(); });
+        bound.keys = std::make_unique<KeyListAssignment>(mouse->mouse(), [mouse] {
+            mouse->RedrawKeyLabels();
+            mouse->pending().edited(ProfileBlock::KeyMap);
+        });
     } else {
         auto& keyboard = static_cast<CTessaryKeyboardDevice&>(device);
-        bound.keys = std::make_unique<KeyListAssignment>(
-            keyboard.keyboard(), [&keyboard] { keyboard.RedrawKeyLabels(); });
+        bound.keys = std::make_unique<KeyListAssignment>(keyboard.keyboard(), [&keyboard] {
+            keyboard.RedrawKeyLabels();
+            keyboard.pending().edited(ProfileBlock::KeyMap);
+        });
     }
     bound.page->Bind();
     Bound* self = &bound; // map nodes stay where they are
@@ -156,8 +162,29 @@ void KeySetHandler::writeToDevice(Bound& bound, CTessaryUSBDevice& device)
             m_hooks.prompt(*words, 0);
 }
 
+void KeySetHandler::refreshTexts()
+{
+    // Only devices the window still holds: a removed device's entry points at freed controls.
+    for (std::size_t i = 0; i < m_window.deviceCount(); ++i) {
+        CTessaryUSBDevice* keyed = keyedDeviceOf(m_window.deviceAt(i));
+        const auto found = keyed ? m_bound.find(keyed) : m_bound.end();
+        if (found == m_bound.end() || !found->second.page)
+            continue;
+        Bound& bound = found->second;
+        if (bound.editing) {
+            const std::wstring title(bound.editing->GetToolTipTitle());
+            bound.page->ShowKeyName(title.empty() ? std::wstring(bound.editing->GetText()) : title);
+        }
+        bound.page->RefreshTexts();
+    }
+}
+
 void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDevice* device)
 {
+    if (route.command == shell::kLanguageChangedCommand) {
+        refreshTexts();
+        return;
+    }
     CTessaryUSBDevice* keyed = keyedDeviceOf(device);
     if (!keyed)
         return;
@@ -198,7 +225,6 @@ void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDe
         // key_butt_keysave, the other choices and the edits that lost focus: kept in the
         // profile in memory until the user writes it.
         page.Apply();
-        keyed->pending().edited(ProfileBlock::KeyMap);
     }
 }
 

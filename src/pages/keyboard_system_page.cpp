@@ -131,6 +131,17 @@ void KeyboardSystemPage::SetRepeatInputTip()
         edit->SetAttribute(L"tipvalue", textOf(L"Repeat_input_text"));
 }
 
+void KeyboardSystemPage::RefreshTexts()
+{
+    SetRepeatInputTip();
+    for (int i = 0; i < kRepeatDelayOptions; ++i) {
+        if (option(L"repeat_delay_check_" + std::to_wstring(i))) {
+            ShowRepeatDelay(i);
+            break;
+        }
+    }
+}
+
 void KeyboardSystemPage::Show(const profile::KeyboardSystemStages& stages)
 {
     SetWinLock(stages.winFlag != 0);

@@ -36,6 +36,8 @@ public:
     bool GetSixKeyFlag() const;
     void ClearRepeatInput();
     void SetRepeatInputTip();
+    // The texts put together from language texts, again in the current language.
+    void RefreshTexts();
     // Every control from the record.
     void Show(const profile::KeyboardSystemStages& stages);
     // Offers only what the device has; a refused control says why in its tooltip.

@@ -185,6 +185,16 @@ void MacroPage::run(const shell::Route& route, TNotifyUI* msg, shell::ShellDevic
             showMenu(msg);
         return;
     }
+    if (command == shell::kLanguageChangedCommand) {
+        // The action count and the memory line are put together from language texts.
+        for (std::size_t i = 0; i < m_window.deviceCount() && !isRecording(); ++i) {
+            if (CMacroControlUI* shown = pageOf(m_window.deviceAt(i))) {
+                shown->ShowRows();
+                rowsChanged(*shown, m_window.deviceAt(i));
+            }
+        }
+        return;
+    }
     CMacroControlUI* page = pageOf(device);
     if (!page)
         return;

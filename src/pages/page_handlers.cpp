@@ -227,6 +227,12 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
 
 void Pages::system(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
+    if (route.command == shell::kLanguageChangedCommand) {
+        for (std::size_t i = 0; i < m_window.deviceCount(); ++i)
+            if (CTessaryKeyboardDevice* keyboard = keyboardOf(m_window.deviceAt(i)))
+                KeyboardSystemPage(keyboard).RefreshTexts();
+        return;
+    }
     CTessaryKeyboardDevice* keyboard = keyboardOf(device);
     if (!keyboard)
         return;

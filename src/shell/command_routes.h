@@ -35,6 +35,10 @@ struct Route {
     bool alsoSavesKey = false; // the choice applies the key assignment at once
 };
 
+// Sent by the window to the page handlers after the language changed: texts a page put
+// together from language texts are put together again, on every device.
+inline constexpr std::wstring_view kLanguageChangedCommand = L"language_changed";
+
 // Each returns nullopt when no row names the control.
 [[nodiscard]] std::optional<Route> clickRoute(std::wstring_view name);
 // The numbered and named click rows after the first block (also reached by "continues").

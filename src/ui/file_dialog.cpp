@@ -47,7 +47,7 @@ const wchar_t* kFileDialogSkin = LR"(<Window size="560,400">
       <HorizontalLayout height="32" childpadding="10">
         <Control/>
         <Button name="ok_btn" width="104" height="32" font="1" textcolor="#FF0B0E12" hottextcolor="#FF0B0E12" normalimage="common/btn_accent.svg" hotimage="common/btn_accent_hot.svg"/>
-        <Button name="cancel_btn" width="104" height="32" text="cancel_text" resourcetext="true" textcolor="#FFC9D1D9" hottextcolor="#FFFFFFFF" normalimage="common/btn_plain.svg" hotimage="common/btn_plain_hot.svg"/>
+        <Button name="cancel_btn" width="104" height="32" font="1" text="cancel_text" resourcetext="true" textcolor="#FFE6EDF3" hottextcolor="#FFFFFFFF" normalimage="common/btn_plain.svg" hotimage="common/btn_plain_hot.svg"/>
       </HorizontalLayout>
     </VerticalLayout>
   </VerticalLayout>

@@ -183,6 +183,12 @@ CMenuWnd* CMenuWnd::CreateMenu(CMenuElementUI*, std::wstring_view xml, POINT poi
                 height += std::max(1, list->GetItemAt(i)->EstimateSize(SIZE{width, 0}).cy);
         }
     }
+    const RECT area = ui::windowBackend().workArea();
+    // A menu taller than the screen (a long one at 200 %) scrolls rather than run off it.
+    if (height > area.bottom - area.top) {
+        height = area.bottom - area.top;
+        root->SetAttribute(L"vscrollbar", L"true");
+    }
     height = std::max(height, 1);
     width = std::max(width, 1);
     int left = point.x;
@@ -191,11 +197,14 @@ CMenuWnd* CMenuWnd::CreateMenu(CMenuElementUI*, std::wstring_view xml, POINT poi
         left = point.x - width;
     if ((alignment & eMenuAlignment_Top) != 0)
         top = point.y - height;
-    const RECT area = ui::windowBackend().workArea();
     left = std::clamp(left, area.left, std::max(area.left, area.right - width));
     top = std::clamp(top, area.top, std::max(area.top, area.bottom - height));
     menu->MoveWindow(RECT{left, top, left + width, top + height});
+    menu->markAsMenu();
     menu->ShowWindow(true, true);
+    // The menu takes the keyboard, so Esc reaches it, and a click elsewhere takes the focus
+    // away and closes it.
+    menu->BringToFront();
     openMenus().push_back(menu);
     return menu;
 }

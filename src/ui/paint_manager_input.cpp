@@ -5,6 +5,7 @@
 #include "ui/paint_manager_shared.h"
 #include "ui/popup_ui.h"
 #include "ui/window_backend.h"
+#include "ui/window_wnd.h"
 
 #include <algorithm>
 
@@ -170,6 +171,7 @@ void CPaintManagerUI::handleMouse(UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
+        HideToolTip();
         if (popup && !inPopup) {
             // A press outside the open list only closes it.
             popup->ClosePopup();
@@ -203,6 +205,7 @@ void CPaintManagerUI::handleMouse(UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
+        HideToolTip();
         if (target) {
             auto event = makeEvent(msg == WM_RBUTTONDOWN ? UIEVENT_RBUTTONDOWN : UIEVENT_RBUTTONUP,
                                    target, pt, wParam, lParam);
@@ -217,6 +220,16 @@ void CPaintManagerUI::handleMouse(UINT msg, WPARAM wParam, LPARAM lParam)
         return;
     default:
         return;
+    }
+}
+
+void CPaintManagerUI::HideToolTip()
+{
+    if (m_hWndPaint)
+        platform::killTimer(m_hWndPaint, kToolTipTimer);
+    if (m_tooltip) {
+        m_tooltip.reset();
+        Invalidate();
     }
 }
 
@@ -246,7 +259,11 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     case WM_TIMER:
         if (wParam == kToolTipTimer) {
             platform::killTimer(m_hWndPaint, kToolTipTimer);
-            if (m_pEventHover && !m_pEventClick) {
+            // Never over an open list (a combo's own tip would cover it), nor on a window
+            // that waits for its dialog.
+            const CWindowWnd* window = ui::windowFromHandle(m_hWndPaint);
+            const bool waiting = window && !window->IsInputEnabled();
+            if (m_pEventHover && !m_pEventClick && !m_pPopup && !waiting) {
                 const CDuiString text = m_pEventHover->GetToolTip();
                 if (!text.empty()) {
                     m_tooltip = ToolTip{m_pEventHover->GetToolTipTitle(), text, m_lastMouse};
@@ -285,12 +302,10 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
             auto leave = makeEvent(UIEVENT_MOUSELEAVE, old, m_lastMouse);
             old->Event(leave);
         }
-        if (m_tooltip) {
-            m_tooltip.reset();
-            Invalidate();
-        }
+        HideToolTip();
         return false;
     case WM_KEYDOWN:
+        HideToolTip();
         if (wParam == VK_SHIFT) {
             m_shiftDown = true;
             return true;
@@ -334,6 +349,7 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
         }
         return false;
     case WM_KILLFOCUS:
+        HideToolTip();
         m_shiftDown = false;
         m_controlDown = false;
         if (m_pPopup) {

@@ -408,6 +408,8 @@ void CPaintManagerUI::SetPopup(CControlUI* owner, const RECT& rc)
         if (auto* popup = static_cast<IPopupUI*>(old->GetInterface(L"Popup")))
             popup->ClosePopup();
     }
+    if (owner)
+        HideToolTip();
     m_pPopup = owner;
     m_rcPopup = owner ? rc : RECT{};
     if (m_pEventHover && owner && !isInside(m_pEventHover, owner))

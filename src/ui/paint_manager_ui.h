@@ -169,6 +169,8 @@ public:
         POINT at{};
     };
     const ToolTip* GetToolTip() const { return m_tooltip ? &*m_tooltip : nullptr; }
+    // Takes the tooltip down, and one about to show; the next mouse move starts over.
+    void HideToolTip();
 
 private:
     struct TimerInfo {

@@ -51,6 +51,9 @@ public:
     // How desktop services (the file chooser) name the window: "x11:1a00004"; empty when
     // the backend has no such name.
     virtual std::string desktopHandle() const { return {}; }
+    // Before it is first shown: the window is a pop-up menu, which window managers leave
+    // undecorated, where it was put, and above its owner.
+    virtual void markAsMenu() {}
 };
 
 // Creates native windows and answers questions about the screen.

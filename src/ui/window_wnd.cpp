@@ -16,6 +16,16 @@ std::map<HWND, CWindowWnd*>& windows()
     return map;
 }
 
+CPaintManagerUI* managerOf(HWND hwnd)
+{
+    if (!hwnd)
+        return nullptr;
+    for (CPaintManagerUI* manager : CPaintManagerUI::GetPaintManagers())
+        if (manager->GetPaintWindow() == hwnd)
+            return manager;
+    return nullptr;
+}
+
 bool isInputMessage(UINT msg)
 {
     return (msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) || msg == WM_KEYDOWN || msg == WM_KEYUP ||
@@ -158,6 +168,12 @@ HWND CWindowWnd::Create(HWND parent, std::wstring_view name, DWORD style, DWORD,
     } else {
         SendMessage(WM_SIZE, 0, MAKELPARAM(cx, cy));
     }
+    // An owned window is drawn at its owner's scale, so a dialog or menu never reads smaller
+    // than the window that opened it.
+    CPaintManagerUI* manager = managerOf(hwnd);
+    const CPaintManagerUI* ownerManager = managerOf(parent);
+    if (manager && ownerManager && ui::isAllowedDpi(ownerManager->GetDPI()))
+        manager->SetDPI(ownerManager->GetDPI());
     if ((style & WS_VISIBLE) != 0)
         ShowWindow(true, true);
     return m_hWnd;
@@ -178,6 +194,11 @@ void CWindowWnd::ShowWindow(bool show, bool)
         if (m_native->state() == ui::ShowState::Hidden ||
             m_native->state() == ui::ShowState::Minimized)
             m_native->setState(ui::ShowState::Normal);
+        // A window coming up (a dialog, a menu) takes the user's eye: no tooltip of another
+        // window may stay over or beside it.
+        for (CPaintManagerUI* manager : CPaintManagerUI::GetPaintManagers())
+            if (manager->GetPaintWindow() != m_hWnd)
+                manager->HideToolTip();
     } else {
         m_native->setState(ui::ShowState::Hidden);
     }

@@ -82,6 +82,12 @@ public:
     std::wstring GetTitle() const { return m_title; }
     // The title the desktop shows (task bar, switcher, window list); empty is ignored.
     void SetWindowText(std::wstring_view title);
+    // Before the window is first shown: it is a pop-up menu to the desktop.
+    void markAsMenu()
+    {
+        if (m_native)
+            m_native->markAsMenu();
+    }
     // False while a modal child runs: mouse and keyboard messages are dropped.
     bool IsInputEnabled() const { return m_inputEnabled; }
 

@@ -8,9 +8,11 @@
 #include "pages/devices/tessary_keyboard_device.h"
 #include "pages/page_handlers.h"
 #include "platform/message_queue.h"
+#include "platform/text.h"
 #include "shell/main_messages.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
+#include "ui/edit_ui.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -305,4 +307,26 @@ TEST_F(DevicePagesWindowTest, WinLockOnTheSystemPageReachesTheKeyboard)
     shoot("system-changed");
     ASSERT_TRUE(ui().click(L"winlockflag_option"));
     EXPECT_EQ(settingsByte(kWinLockByte), 0);
+}
+
+// The system page's texts put together in code follow a language switch while it is on show,
+// not only when it is shown again.
+TEST_F(DevicePagesWindowTest, TheSystemPagesTextsFollowALanguageSwitchAtOnce)
+{
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(L"system_Op_tab"));
+    ASSERT_TRUE(ui().click(L"repeat_delay_check_3"));
+    auto* tryField = dynamic_cast<CEditUI*>(pm().FindControl(L"repeat_input_richedit"));
+    CControlUI* delay = pm().FindControl(L"repeat_delay_time_label1");
+    ASSERT_NE(tryField, nullptr);
+    ASSERT_NE(delay, nullptr);
+    EXPECT_EQ(std::wstring(tryField->GetTipValue()), L"Hold a key here to try it");
+
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
+    EXPECT_EQ(std::wstring(tryField->GetTipValue()), L"在此按住一个键试试");
+    const std::wstring shown(delay->GetText());
+    EXPECT_TRUE(shown.starts_with(L"重复延迟：")) << platform::toUtf8(shown);
+    EXPECT_TRUE(shown.ends_with(L"1000 毫秒")) << platform::toUtf8(shown);
+    ui().render();
+    shoot("system-chinese");
 }

@@ -10,8 +10,10 @@
 #include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/page_handlers.h"
+#include "platform/text.h"
 #include "profile/key_codes.h"
 #include "profile/macro_library.h"
+#include "shell/main_messages.h"
 #include "support/scripted_input_hook.h"
 
 #include <array>
@@ -200,6 +202,32 @@ TEST_F(KeySetPageTest, AnUnwrittenKeyIsMarkedAndClosingAsksToWriteIt)
     EXPECT_EQ(device().keyboard().profile().LoadKeyList().at(kEsc).current,
               profile::makeCode(0x20, 0x01, 0x06));
     EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None);
+}
+
+// Choosing "Keyboard key" names a kind, not a function: Esc keeps its function, cap and
+// saved state until a key is pressed, and the pressed key is then an edit like any other.
+TEST_F(KeySetPageTest, AKindChosenWithoutAKeyIsNoChangeUntilAKeyIsPressed)
+{
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(keyName(kEsc)));
+    CDeviceKeyButtonUI* esc = device().keyButton(static_cast<int>(kEsc));
+    ASSERT_NE(esc, nullptr);
+    const std::wstring cap(esc->GetText());
+    const auto before = stored(kEsc);
+
+    ASSERT_TRUE(ui().select(L"keyset_function_combo", 6));
+    EXPECT_EQ(stored(kEsc), before);
+    EXPECT_EQ(std::wstring(esc->GetText()), cap);
+    EXPECT_TRUE(esc->isKeySetImageHidden());
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None);
+    EXPECT_FALSE(visible(L"pending_status"));
+
+    ASSERT_TRUE(ui().click(L"keyset_keyboard_text_edit"));
+    input->press(kEvdevC);
+    ui().pump();
+    EXPECT_EQ(stored(kEsc), profile::makeCode(0x20, 0x00, 0x06));
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::Unsaved);
+    EXPECT_TRUE(visible(L"pending_status"));
 }
 
 TEST_F(KeySetPageTest, MediaMouseButtonAndRestoreDefaultReachTheKeyMap)
@@ -443,4 +471,16 @@ TEST_F(KeySetPageTest, TheEditedKeyIsMarkedNamedAndFollowsAProfileSwitch)
     EXPECT_EQ(std::wstring(esc->GetText()), L"Esc");
     EXPECT_TRUE(esc->isKeySetImageHidden());
     EXPECT_EQ(std::wstring(esc->GetToolTip()), L"Esc — unchanged");
+}
+
+TEST_F(KeySetPageTest, TheEditedKeysCaptionFollowsALanguageSwitchAtOnce)
+{
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(keyName(kEsc)));
+    ASSERT_TRUE(text(L"keyset_key_name_label").starts_with(L"Function of "))
+        << platform::toUtf8(text(L"keyset_key_name_label"));
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
+    const std::wstring caption = text(L"keyset_key_name_label");
+    EXPECT_TRUE(caption.ends_with(L"的功能")) << platform::toUtf8(caption);
+    EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None) << "no edit from a refresh";
 }

@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "profile/key_codes.h"
 #include "profile/keyboard_profile_data.h"
+#include "shell/main_messages.h"
 #include "support/scripted_input_hook.h"
 #include "ui/list_ui.h"
 
@@ -686,4 +687,14 @@ TEST_F(MacroPageTest, ClosingTheWindowWhileRecordingReleasesTheHook)
     close();
     EXPECT_EQ(grabs, 0);
     EXPECT_FALSE(page->isRecording());
+}
+
+TEST_F(MacroPageTest, TheActionCountFollowsALanguageSwitchAtOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
+    ASSERT_TRUE(clickIn(L"macro_btn_name_add"));
+    ASSERT_TRUE(clickIn(L"macro_inset_moveleftkey_btn"));
+    EXPECT_EQ(labelText(L"macro_action_count_label"), L"Actions: 1");
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
+    EXPECT_EQ(labelText(L"macro_action_count_label"), L"动作：1");
 }

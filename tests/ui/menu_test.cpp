@@ -1,6 +1,7 @@
 #include "test_window.h"
 
 #include "ui/menu_wnd.h"
+#include "ui/window_backend.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,44 @@ TEST(Menu, OpensBesideThePointAndPostsTheChosenItem)
     EXPECT_EQ(clicks.names, (std::vector<std::wstring>{L"about_menu"}));
     EXPECT_TRUE(owner.ui().waitFor([&] { return !platform::isWindow(menuHandle); }))
         << "the menu closes after a choice";
+}
+
+TEST(Menu, IsDrawnAtItsOwnersScale)
+{
+    OpenWindow owner(kOwnerSkin);
+    ASSERT_TRUE(owner.opened);
+    owner.pm().SetDPI(192);
+    CMenuWnd* menu = CMenuWnd::CreateMenu(nullptr, kMenu, POINT{100, 100}, &owner.pm());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->GetPaintManager().GetDPI(), 192);
+    const RECT rc = menu->GetWindowRect();
+    EXPECT_EQ(rc.right - rc.left, 300);
+    EXPECT_EQ(rc.bottom - rc.top, 144) << "three visible items at twice their height";
+    const HWND handle = menu->GetHWND();
+    CMenuWnd::DestroyMenu();
+    EXPECT_TRUE(owner.ui().waitFor([&] { return !platform::isWindow(handle); }));
+}
+
+TEST(Menu, ALongMenuScrollsWithinTheScreen)
+{
+    OpenWindow owner(kOwnerSkin);
+    ASSERT_TRUE(owner.opened);
+    owner.pm().SetDPI(192);
+    std::wstring xml = L"<Menu>";
+    for (int i = 0; i < 40; ++i)
+        xml +=
+            L"<MenuElement name=\"item" + std::to_wstring(i) + L"\" text=\"Item\" height=\"32\"/>";
+    xml += L"</Menu>";
+    CMenuWnd* menu = CMenuWnd::CreateMenu(nullptr, xml, POINT{100, 100}, &owner.pm());
+    ASSERT_NE(menu, nullptr);
+    const RECT area = ui::windowBackend().workArea();
+    const RECT rc = menu->GetWindowRect();
+    EXPECT_LE(rc.bottom - rc.top, area.bottom - area.top);
+    EXPECT_GE(rc.top, area.top);
+    EXPECT_LE(rc.bottom, area.bottom);
+    const HWND handle = menu->GetHWND();
+    CMenuWnd::DestroyMenu();
+    EXPECT_TRUE(owner.ui().waitFor([&] { return !platform::isWindow(handle); }));
 }
 
 TEST(Menu, CheckItemsToggleTheCallersMap)

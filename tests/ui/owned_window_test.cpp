@@ -108,3 +108,30 @@ TEST(OwnedWindows, TheTitleIsTheLanguageTextAndFollowsALanguageChange)
     ui::destroyWindow(dialog.GetHWND());
     (void)resources->LoadLanguageText("<Language/>");
 }
+
+// About and the skin popup kept 100 % beside a main window at 200 %.
+TEST(OwnedWindows, AnOwnedWindowTakesItsOwnersScale)
+{
+    OpenWindow main(kBareSkin, 600, 400);
+    ASSERT_TRUE(main.opened);
+    main.pm().SetDPI(192);
+    TestWindow dialog(kDialogSkin);
+    ASSERT_TRUE(dialog.open(200, 120, main.window->GetHWND()));
+    EXPECT_EQ(dialog.GetPaintManager().GetDPI(), 192);
+    RECT rc = dialog.GetWindowRect();
+    EXPECT_EQ(rc.right - rc.left, 400);
+    EXPECT_EQ(rc.bottom - rc.top, 240);
+    ui::destroyWindow(dialog.GetHWND());
+
+    TitledDialog skinSized; // sized by its skin, as the skin popup is
+    ASSERT_NE(skinSized.Create(main.window->GetHWND(), L"popup", WS_POPUP, 0), nullptr);
+    rc = skinSized.GetWindowRect();
+    EXPECT_EQ(rc.right - rc.left, 400);
+    EXPECT_EQ(rc.bottom - rc.top, 240);
+    ui::destroyWindow(skinSized.GetHWND());
+
+    TestWindow unowned(kDialogSkin);
+    ASSERT_TRUE(unowned.open(200, 120));
+    EXPECT_EQ(unowned.GetPaintManager().GetDPI(), 96) << "a top-level window keeps its own";
+    ui::destroyWindow(unowned.GetHWND());
+}

@@ -35,8 +35,20 @@ profile::KeyAssignment KeyAssignmentModel::Encode()
 
 void KeyAssignmentModel::Apply()
 {
+    // A kind chosen before its value (a keyboard key not pressed yet) changes nothing:
+    // storing it would empty the key.
+    if (!namesAFunction())
+        return;
     m_device.storeSelectedKey(Encode());
     m_buttonsEnabled = true;
+}
+
+bool KeyAssignmentModel::namesAFunction() const
+{
+    if (m_state.category != static_cast<int>(profile::KeyFunctionCategory::Keyboard))
+        return true;
+    const bool modifier = m_state.modifierOption >= 1 && m_state.modifierOption <= 4;
+    return modifier || !m_state.keyText.empty();
 }
 
 void KeyAssignmentModel::SelectCategory(int category)

@@ -42,8 +42,11 @@ public:
     profile::KeyAssignment Encode();
     void SetCurrent(const profile::KeyFunctionCode& code) { m_current = code; }
 
-    // Encode, store through the device, mark dirty.
+    // Encode, store through the device, mark dirty; nothing while the state names no
+    // function yet.
     void Apply();
+    // False for a keyboard key with neither a key nor a modifier chosen.
+    bool namesAFunction() const;
     // A function category was chosen in the selector.
     void SelectCategory(int category);
     void SelectModifier(int option) { m_state.modifierOption = option; }

@@ -48,6 +48,9 @@ void KeyListAssignment::storeSelectedKey(const profile::KeyAssignment& assignmen
     if (!m_selected || *m_selected >= keys.size())
         return;
     auto& entry = keys[*m_selected];
+    // The same function again is no edit.
+    if (entry.current == assignment.current && entry.defaultCode == assignment.defaultCode)
+        return;
     entry = assignment;
     entry.current.keyIndex = static_cast<std::uint16_t>(*m_selected);
     entry.defaultCode.keyIndex = static_cast<std::uint16_t>(*m_selected);

@@ -19,7 +19,8 @@ namespace pages {
 // which entry is selected, and the key map, macro block and profile writes that go with it.
 class KeyListAssignment final : public KeyAssignmentDevice {
 public:
-    // `labelsChanged` redraws the picture's key labels after a key was stored.
+    // `labelsChanged` runs after a key was stored with a function it did not have: the
+    // picture redraws its labels and the edit is marked. Storing the same function is no call.
     KeyListAssignment(model::KeyboardModel& keyboard, std::function<void()> labelsChanged);
     KeyListAssignment(model::MouseModel& mouse, std::function<void()> labelsChanged);
 

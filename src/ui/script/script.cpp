@@ -162,6 +162,14 @@ ParsedLine parseLine(int number, std::wstring_view text)
         step.name.clear();
         return done();
     }
+    if (command == L"tray") {
+        if ((name != L"left" && name != L"right") || !trim(restAfterName).empty())
+            return fail("tray takes left or right");
+        step.kind = StepKind::Tray;
+        step.trayButton = name == L"left" ? TrayButton::Left : TrayButton::Right;
+        step.name.clear();
+        return done();
+    }
     return fail("unknown step \"" + platform::toUtf8(command) + "\"");
 }
 

@@ -23,11 +23,13 @@ enum class StepKind {
     Screenshot,    // screenshot FILE.png (the main window)
     ScreenshotTop, // screenshot-window FILE.png (the newest shown window, a dialog)
     Sim,           // sim plug|unplug cable|receiver
+    Tray,          // tray left|right (a click on the notification-area icon)
     Quit,          // quit
 };
 
 enum class SimAction { Plug, Unplug };
 enum class SimLink { Cable, Receiver };
+enum class TrayButton { Left, Right };
 
 struct Step {
     int line = 0; // 1-based line in the script file
@@ -37,6 +39,7 @@ struct Step {
     long long number = 0; // select index, sleep milliseconds, expect-visible 0 or 1
     SimAction simAction = SimAction::Plug;
     SimLink simLink = SimLink::Cable;
+    TrayButton trayButton = TrayButton::Left;
 };
 
 // Largest script file read; a session script is a few dozen lines.

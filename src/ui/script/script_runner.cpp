@@ -256,6 +256,11 @@ ScriptRunner::Turn ScriptRunner::runStep(const Step& step)
                                   ": refused (is halvek running with --simulate?)");
         return Turn::Next;
     }
+    case StepKind::Tray:
+        // Without a tray host the icon cannot be clicked; the window takes the click as it would.
+        if (!m_tray || !m_tray(step.trayButton))
+            return fail(step, "tray: the click could not be delivered");
+        return Turn::Next;
     case StepKind::Screenshot:
     case StepKind::ScreenshotTop: {
         CPaintManagerUI* manager = nullptr;

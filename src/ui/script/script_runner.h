@@ -15,6 +15,8 @@ namespace ui::script {
 
 // Plugs or unplugs an emulated link; false when it could not (no simulation running).
 using SimulationHandler = std::function<bool(SimAction, SimLink)>;
+// Delivers a click on the program's tray icon as the desktop would; false when it could not.
+using TrayHandler = std::function<bool(TrayButton)>;
 
 // Runs a parsed script on the UI thread, one step per turn of the message loop: each
 // step is started by a message or timer of the runner's own handle, so the windows
@@ -34,6 +36,7 @@ public:
     // Tests shorten it; a session keeps the 10 s.
     void setWaitTimeout(std::chrono::milliseconds timeout) { m_waitTimeout = timeout; }
     void setSimulationHandler(SimulationHandler handler) { m_simulation = std::move(handler); }
+    void setTrayHandler(TrayHandler handler) { m_tray = std::move(handler); }
     // Called once when the script ends the program: with 0 at "quit" (every step held),
     // with 1 after a failing step. A script without "quit" never calls it.
     void setFinishedHandler(std::function<void(int exitCode)> handler)
@@ -70,6 +73,7 @@ private:
     std::chrono::steady_clock::time_point m_waitDeadline{};
     std::chrono::milliseconds m_waitTimeout = kWaitTimeout;
     SimulationHandler m_simulation;
+    TrayHandler m_tray;
     std::function<void(int)> m_finished;
     std::function<void(const std::string&)> m_report;
 };

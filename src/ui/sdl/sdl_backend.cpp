@@ -162,7 +162,10 @@ public:
     {
         int x = 0;
         int y = 0;
-        SDL_GetGlobalMouseState(&x, &y);
+        // SDL's global position follows events of its own windows; the pointer may have moved
+        // elsewhere since (to the panel, for a click on the tray icon).
+        if (!sdl::pointerPosition(SdlWindow::anyWindow(), x, y))
+            SDL_GetGlobalMouseState(&x, &y);
         return POINT{x, y};
     }
 

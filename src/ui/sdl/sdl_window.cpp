@@ -343,6 +343,11 @@ void SdlWindow::handleWindowEvent(const SDL_WindowEvent& event)
     }
 }
 
+void SdlWindow::markAsMenu()
+{
+    markAsPopupMenu(m_window);
+}
+
 std::string SdlWindow::desktopHandle() const
 {
     return ui::sdl::desktopHandle(m_window);

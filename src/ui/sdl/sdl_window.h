@@ -40,6 +40,7 @@ public:
     HWND handle() const { return m_hwnd; }
     SDL_Window* sdlWindow() const { return m_window; }
     std::string desktopHandle() const override;
+    void markAsMenu() override;
     // A window event of the window manager: bounds and state follow it and the window
     // hears WM_MOVE / WM_SIZE / WM_DPICHANGED.
     void handleWindowEvent(const SDL_WindowEvent& event);

@@ -59,7 +59,9 @@ void watchDisplayConnection(SDL_Window* window, std::function<void()> onLost)
     XSetIOErrorExitHandler(display, onIoErrorExit, nullptr);
 }
 
-void markAsDialog(SDL_Window* window)
+namespace {
+
+void setWindowType(SDL_Window* window, const char* typeName)
 {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
@@ -67,9 +69,35 @@ void markAsDialog(SDL_Window* window)
         return;
     Display* display = info.info.x11.display;
     const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
-    const Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    const Atom value = XInternAtom(display, typeName, False);
     XChangeProperty(display, info.info.x11.window, type, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&dialog), 1);
+                    reinterpret_cast<const unsigned char*>(&value), 1);
+}
+
+} // namespace
+
+bool pointerPosition(SDL_Window* window, int& x, int& y)
+{
+    Display* display = displayOf(window);
+    if (!display)
+        return false;
+    Window root = 0;
+    Window child = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned int mask = 0;
+    return XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX,
+                         &windowY, &mask) != 0;
+}
+
+void markAsDialog(SDL_Window* window)
+{
+    setWindowType(window, "_NET_WM_WINDOW_TYPE_DIALOG");
+}
+
+void markAsPopupMenu(SDL_Window* window)
+{
+    setWindowType(window, "_NET_WM_WINDOW_TYPE_POPUP_MENU");
 }
 
 int connectionDescriptor(SDL_Window* window)

@@ -15,6 +15,11 @@ void watchDisplayConnection(SDL_Window* window, std::function<void()> onLost);
 // Marks a window not shown yet as a dialog (_NET_WM_WINDOW_TYPE_DIALOG), which window
 // managers place and stack as one. No-op for displays other than X11.
 void markAsDialog(SDL_Window* window);
+// The same for a pop-up menu (_NET_WM_WINDOW_TYPE_POPUP_MENU).
+void markAsPopupMenu(SDL_Window* window);
+
+// The pointer's position on the screen, asked of the X server; false for other displays.
+bool pointerPosition(SDL_Window* window, int& x, int& y);
 
 // The window as desktop services name it ("x11:1a00004"); empty for other displays.
 std::string desktopHandle(SDL_Window* window);

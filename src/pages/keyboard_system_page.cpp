@@ -134,9 +134,9 @@ void KeyboardSystemPage::SetRepeatInputTip()
 void KeyboardSystemPage::RefreshTexts()
 {
     SetRepeatInputTip();
-    for (int i = 0; i < kRepeatDelayOptions; ++i) {
-        if (option(L"repeat_delay_check_" + std::to_wstring(i))) {
-            ShowRepeatDelay(i);
+    for (std::size_t i = 0; i < m_controls.repeatDelay.size(); ++i) {
+        if (isSelected(m_controls.repeatDelay[i])) {
+            ShowRepeatDelay(static_cast<int>(i));
             break;
         }
     }

@@ -111,7 +111,7 @@ TEST_F(MouseCommands, DpiStagesAreSetThroughThePagesModelAndReadBackFromTheMouse
     EXPECT_TRUE(contains(set, "stage 2  on  * ")) << set.output;
     // The emulated mouse holds what was written, seen by a run of its own.
     const auto read = runBuiltProgram("halvekctl", "--simulate --device mouse --sim-state " +
-                                                       (folder / "mouse.state").string() +
+                                                       shellWord(folder / "mouse.state") +
                                                        " read settings --json");
     ASSERT_EQ(read.status, 0) << read.output;
     EXPECT_TRUE(contains(read, "\"activeDpiStage\" : 1")) << read.output;

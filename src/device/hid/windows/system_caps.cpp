@@ -112,9 +112,11 @@ private:
         placed.bitSize = static_cast<std::uint16_t>(end - start);
         placed.reportCount = slots;
         placed.slotCount = slots;
-        // The lowest usage's index, as the value the parser writes for it.
+        // The lowest usage's index, as the value the parser writes for it; a parser that
+        // will not write it leaves the slot's numbering unknown, so the cap is not placed.
         auto lowest = blank(cap);
-        (void)m_writer.setUsages(m_kind, cap, std::vector<std::uint16_t>{cap.usageMin}, lowest);
+        if (!m_writer.setUsages(m_kind, cap, std::vector<std::uint16_t>{cap.usageMin}, lowest))
+            return std::nullopt;
         placed.arrayIndex = readBits(lowest, start, placed.bitSize);
         placed.logicalMax =
             static_cast<std::int32_t>(placed.arrayIndex + cap.usageMax - cap.usageMin);

@@ -9,6 +9,8 @@ DUI_END_MESSAGE_MAP()
 
 WindowImplBase::~WindowImplBase()
 {
+    // While this window's paint manager still lives: an owned menu holds it.
+    ui::destroyOwnedWindows(m_hWnd);
     m_pm.RemoveNotifier(this);
 }
 

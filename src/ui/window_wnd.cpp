@@ -110,12 +110,12 @@ LRESULT defaultWindowProc(CWindowWnd* window, UINT msg, WPARAM wParam, LPARAM lP
 
 CWindowWnd::~CWindowWnd()
 {
-    // Destroyed without its window closing (a window on the stack): let go quietly,
-    // without messages to a half-destroyed object.
+    // Destroyed without its window closing (a window on the stack, or the main window after
+    // the loop ended): what it owns ends first, then it lets go quietly, without messages to
+    // a half-destroyed object.
     if (m_hWnd) {
-        const HWND hwnd = m_hWnd;
+        ui::destroyOwnedWindows(m_hWnd);
         Detach();
-        (void)hwnd;
     }
 }
 
@@ -374,10 +374,26 @@ LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return window ? defaultWindowProc(window, msg, wParam, lParam) : 0;
 }
 
+void destroyOwnedWindows(HWND owner)
+{
+    if (!owner)
+        return;
+    std::vector<HWND> owned;
+    for (const auto& [hwnd, window] : windows())
+        if (window->GetOwner() == owner)
+            owned.push_back(hwnd);
+    // Each may take others with it (a menu closes its siblings): destroyWindow skips those.
+    for (HWND hwnd : owned)
+        destroyWindow(hwnd);
+}
+
 bool destroyWindow(HWND hwnd)
 {
     if (!platform::isWindow(hwnd))
         return false;
+    // As desktop windows do: a menu or dialog left open would outlive the window it reports
+    // to, and a self-deleting one would never be freed.
+    destroyOwnedWindows(hwnd);
     platform::sendMessage(hwnd, WM_DESTROY, 0, 0);
     platform::sendMessage(hwnd, WM_NCDESTROY, 0, 0);
     // A handle without a CWindowWnd is removed here.

@@ -123,8 +123,11 @@ namespace ui {
 CWindowWnd* windowFromHandle(HWND hwnd);
 // The default handling of a message for the window of the handle.
 LRESULT defWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-// Sends WM_DESTROY and WM_NCDESTROY and removes the handle.
+// Destroys the windows the handle owns, then sends WM_DESTROY and WM_NCDESTROY and removes
+// the handle. False when the handle names no window.
 bool destroyWindow(HWND hwnd);
+// Destroys every window the handle owns (menus, dialogs), theirs first.
+void destroyOwnedWindows(HWND owner);
 // A point in the window's client area in screen coordinates.
 POINT clientToScreen(HWND hwnd, POINT pt);
 // The first window with this class name (and title, when not empty), or null.

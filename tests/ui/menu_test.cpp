@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <memory>
 
 using testing_support::OpenWindow;
+using testing_support::TestWindow;
 
 namespace {
 
@@ -151,4 +153,34 @@ TEST(Menu, ForeignPointersInTheClickMessageAreRefused)
     EXPECT_TRUE(ui::releaseMenuCommand(record));
     EXPECT_EQ(ui::acceptMenuCommand(records[0]), nullptr) << "a freed record is not taken twice";
     EXPECT_FALSE(ui::releaseMenuCommand(record));
+}
+
+TEST(Menu, OpenMenusAndDialogsEndWithTheirOwner)
+{
+    // A menu left open when the program ended was never freed: its owner's end did not reach
+    // it, and the loop that would have handled its close had stopped. Ended through its own
+    // close, or freed without one after the loop (the program's teardown), the owner now takes
+    // what it owns with it, owned windows of owned windows too.
+    for (const bool throughClose : {true, false}) {
+        auto owner = std::make_unique<TestWindow>(kOwnerSkin);
+        ASSERT_TRUE(owner->open());
+        TestWindow dialog(kOwnerSkin);
+        ASSERT_TRUE(dialog.open(200, 100, owner->GetHWND()));
+        CMenuWnd* menu =
+            CMenuWnd::CreateMenu(nullptr, kMenu, POINT{20, 20}, &owner->GetPaintManager());
+        CMenuWnd* dialogMenu =
+            CMenuWnd::CreateMenu(nullptr, kMenu, POINT{40, 40}, &dialog.GetPaintManager());
+        ASSERT_NE(menu, nullptr);
+        ASSERT_NE(dialogMenu, nullptr);
+        const HWND handles[] = {menu->GetHWND(), dialogMenu->GetHWND(), dialog.GetHWND()};
+
+        if (throughClose) {
+            EXPECT_TRUE(ui::destroyWindow(owner->GetHWND()));
+        }
+        owner.reset();
+        for (const HWND handle : handles)
+            EXPECT_FALSE(platform::isWindow(handle)) << (throughClose ? "closed" : "freed");
+        EXPECT_EQ(ui::findWindow(L"MenuWnd"), nullptr);
+        EXPECT_EQ(dialog.GetHWND(), nullptr);
+    }
 }

@@ -543,6 +543,9 @@ void CMainWnd::applyScreenLayout()
     int dpi = (width > 1500 && height > 960) ? 144 : 96;
     // A desktop that scales its windows asks for more than the screen's size would.
     dpi = std::max(dpi, snappedDpi(ui::windowBackend().screenDpi()));
+    // The skin is laid out for one size and cannot shrink: a window larger than the screen
+    // would hide its edges, so a smaller scale step that shows all of it is taken instead.
+    dpi = ui::dpiThatFits(SIZE{kLayoutWidth, kLayoutHeight}, area, dpi);
     if (!ui::isAllowedDpi(dpi)) {
         platform::debugOutput(L"MAIN_WND DPI SET ERROR");
         dpi = 96;

@@ -4,6 +4,7 @@
 #include "ui/paint_manager_ui.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <mutex>
 
@@ -428,6 +429,20 @@ std::vector<HWND> allWindows()
     for (const auto& [hwnd, window] : windows())
         handles.push_back(hwnd);
     return handles;
+}
+
+int dpiThatFits(SIZE layout, const RECT& area, int wanted)
+{
+    // Largest first; the paint manager accepts no others.
+    constexpr std::array kSteps{192, 168, 144, 120, 96, 72, 48};
+    const long long width = area.right - area.left;
+    const long long height = area.bottom - area.top;
+    const auto scaled = [](long long value, int dpi) { return (value * dpi + 48) / 96; };
+    for (const int dpi : kSteps) {
+        if (dpi <= wanted && scaled(layout.cx, dpi) <= width && scaled(layout.cy, dpi) <= height)
+            return dpi;
+    }
+    return kSteps.back();
 }
 
 void presentWindow(HWND hwnd, const Canvas& canvas, std::span<const RECT> damage)

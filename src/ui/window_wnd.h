@@ -133,4 +133,7 @@ POINT clientToScreen(HWND hwnd, POINT pt);
 // The first window with this class name (and title, when not empty), or null.
 HWND findWindow(std::wstring_view className, std::wstring_view title = {});
 std::vector<HWND> allWindows();
+// The largest allowed DPI not above `wanted` at which a layout of `layout` pixels at 96 DPI
+// fits in `area` (the work area); the smallest allowed DPI when none does.
+int dpiThatFits(SIZE layout, const RECT& area, int wanted);
 } // namespace ui

@@ -179,3 +179,30 @@ TEST(CWindowWnd, DoubleClicksReachOnlyWindowsWhoseClassAsksForThem)
     normal.ui().doubleClick(L"row");
     EXPECT_EQ(normal.ui().count(L"itemactivate"), 1);
 }
+
+TEST(WindowSize, TheLargestScaleStepThatFitsTheWorkAreaIsTaken)
+{
+    // The main window's layout is 1000 x 640 at 96 DPI: at 200 % on a 1080-line screen it was
+    // 2000 x 1280, larger than the screen.
+    struct Case {
+        RECT area;
+        int wanted;
+        int expected;
+    };
+    const Case cases[] = {
+        {RECT{0, 0, 1920, 1080}, 192, 144},  // 168 would be 1120 high
+        {RECT{0, 0, 1920, 1080}, 144, 144},  // exactly what was asked
+        {RECT{0, 0, 1920, 1080}, 96, 96},    // never larger than asked
+        {RECT{0, 0, 3840, 2160}, 192, 192},  // room for all of it
+        {RECT{0, 0, 2560, 1380}, 192, 192},  // a panel's 60 lines taken, 1280 still fits
+        {RECT{0, 0, 1600, 900}, 192, 120},   // 1250 x 800
+        {RECT{0, 30, 1366, 768}, 96, 96},    // 738 lines under a panel hold 640
+        {RECT{0, 0, 1024, 600}, 96, 72},     // a netbook: smaller than 100 % rather than cut
+        {RECT{1920, 0, 2320, 300}, 144, 48}, // nothing fits: the smallest step
+        {RECT{0, 0, 1000, 640}, 96, 96},     // a fit to the pixel counts
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ui::dpiThatFits(SIZE{1000, 640}, c.area, c.wanted), c.expected)
+            << c.area.right - c.area.left << "x" << c.area.bottom - c.area.top << " at "
+            << c.wanted;
+}

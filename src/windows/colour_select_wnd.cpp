@@ -78,21 +78,26 @@ void CColorSelectWnd::InitWindow()
         if (COptionUI* swatch = preset(i))
             m_state.presets[i] = swatch->GetBkColor();
         COptionUI* swatch = custom(i);
-        if (!swatch || !m_state.customs[i])
+        if (!swatch)
+            continue;
+        m_emptyLook[i] = swatch->GetBkColor();
+        if (!m_state.customs[i])
             continue;
         swatch->SetUserData(m_state.customs[i]->holdsColour ? L"1" : L"");
-        paintCustom(swatch, m_state.customs[i]->holdsColour
-                                ? std::optional(m_state.customs[i]->colour)
-                                : std::nullopt);
+        paintCustom(i, m_state.customs[i]->holdsColour ? std::optional(m_state.customs[i]->colour)
+                                                       : std::nullopt);
     }
     // No custom swatch is selected after opening.
     m_state.customSelect = -1;
 }
 
-void CColorSelectWnd::paintCustom(COptionUI* swatch, std::optional<std::uint32_t> colour)
+void CColorSelectWnd::paintCustom(int index, std::optional<std::uint32_t> colour)
 {
-    swatch->SetBkColor(colour.value_or(0xFFFFFFFF));
-    swatch->SetSelectedBkColor(colour.value_or(0xFFFFFFFF));
+    COptionUI* swatch = custom(index);
+    if (!swatch)
+        return;
+    swatch->SetBkColor(colour.value_or(m_emptyLook[index]));
+    swatch->SetSelectedBkColor(colour.value_or(m_emptyLook[index]));
     if (colour)
         swatch->SetBorderSize(0);
 }
@@ -236,10 +241,13 @@ void CColorSelectWnd::onCustomClicked(int index)
 
 void CColorSelectWnd::syncCustomsFromControls()
 {
+    // An empty swatch is stored as the file has always held one (white, no "1"), whatever
+    // it looks like on screen.
     for (int i = 0; i < windows::kSwatchCount; ++i)
         if (COptionUI* swatch = custom(i))
-            m_state.customs[i] = windows::CustomSwatch{swatch->GetBkColor(),
-                                                       std::wstring(swatch->GetUserData()) == L"1"};
+            m_state.customs[i] = std::wstring(swatch->GetUserData()) == L"1"
+                                     ? windows::CustomSwatch{swatch->GetBkColor(), true}
+                                     : windows::CustomSwatch{};
 }
 
 void CColorSelectWnd::customUpdate()
@@ -248,7 +256,7 @@ void CColorSelectWnd::customUpdate()
     COptionUI* swatch = index >= 0 ? custom(index) : nullptr;
     if (swatch && swatch->IsSelected()) {
         swatch->SetUserData(L"1");
-        paintCustom(swatch, m_colour);
+        paintCustom(index, m_colour);
         syncCustomsFromControls();
         m_file.saveCustoms(m_state);
     }

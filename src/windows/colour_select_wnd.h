@@ -3,6 +3,7 @@
 #include "ui/window_impl_base.h"
 #include "windows/colour_swatches.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -43,7 +44,8 @@ private:
     COptionUI* preset(int index) const;
     COptionUI* custom(int index) const;
     void showComponents();
-    void paintCustom(COptionUI* swatch, std::optional<std::uint32_t> colour);
+    // A held colour fills the swatch; without one it shows the skin's empty look.
+    void paintCustom(int index, std::optional<std::uint32_t> colour);
     void onEdit(CControlUI* sender, bool finished);
     void onPaletteChanged();
     void onPresetClicked(int index);
@@ -55,6 +57,8 @@ private:
 
     windows::ColourSwatchFile m_file;
     windows::SwatchState m_state;
+    // Each custom swatch's look in the skin, which is its look while it holds no colour.
+    std::array<std::uint32_t, windows::kSwatchCount> m_emptyLook{};
     std::uint32_t m_colour = 0xFFFFFFFF;
     bool m_sevenColour = false;
     int m_scale = 96;

@@ -8,11 +8,13 @@
 #include "ui/button_ui.h"
 #include "ui/color_palette_ui.h"
 #include "ui/paint_manager_ui.h"
+#include "ui/render.h"
 #include "ui/resource_manager.h"
 #include "ui/ui_driver.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <fstream>
@@ -179,4 +181,42 @@ TEST_F(ColourWindowTest, ACollectedColourIsThereWhenTheWindowOpensAgain)
     EXPECT_EQ(text(L"color_edit_g"), L"179");
     saveShot(*m_ui, "colour_window.png");
     EXPECT_EQ(m_ui->findAs<COptionUI>(L"collect_color_option_4")->GetUserData(), L"");
+}
+
+TEST_F(ColourWindowTest, AnEmptyCollectedSwatchLooksEmptyYetIsStoredAsBefore)
+{
+    // Empty swatches were painted white, which read as a white colour the user had kept.
+    openWindow(0xFF000000);
+    ASSERT_TRUE(m_ui->click(L"collect_color_option_3"));
+    ASSERT_TRUE(m_ui->click(L"color_option_2")); // swatch 3 now holds a colour
+    m_ui->render();
+    const auto shot = m_dir / "colour.png";
+    ASSERT_TRUE(m_ui->writePng(shot));
+    const auto image = ui::loadPng(shot);
+    ASSERT_TRUE(image);
+    const auto pixelOf = [&](const wchar_t* name) {
+        const RECT rc = m_ui->find(name)->GetPos();
+        const POINT centre{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+        return image->pixels[static_cast<std::size_t>(centre.y * image->width + centre.x)];
+    };
+    EXPECT_EQ(pixelOf(L"collect_color_option_3"), 0xFFFFB300u);
+    const std::uint32_t empty = pixelOf(L"collect_color_option_4");
+    EXPECT_NE(empty, 0xFFFFFFFFu);
+    EXPECT_EQ(pixelOf(L"collect_color_option_19"), empty);
+    const std::uint32_t brightest = std::max({empty >> 16 & 0xFF, empty >> 8 & 0xFF, empty & 0xFF});
+    EXPECT_LT(brightest, 0x40u) << "an empty swatch is dark, like the window's empty fields";
+
+    // Other programs and earlier versions read the file: an empty swatch stays white, no "1".
+    const auto stored = profile::readJsonDocument(m_dir / "color_option_info.config");
+    const Json::Value& customs = stored.value["coloroptioninfo"]["palletDialogcollectcoloroption"];
+    EXPECT_EQ(customs[3]["color"].asString(), "FFFFB300");
+    EXPECT_EQ(customs[3]["UserData"].asString(), "1");
+    EXPECT_EQ(customs[4]["color"].asString(), "FFFFFFFF");
+    EXPECT_EQ(customs[4]["UserData"].asString(), "");
+
+    closeWindow();
+    openWindow(0xFF000000); // read back: still empty, still drawn so
+    auto* swatch = m_ui->findAs<COptionUI>(L"collect_color_option_4");
+    EXPECT_EQ(std::wstring(swatch->GetUserData()), L"");
+    EXPECT_NE(swatch->GetBkColor(), 0xFFFFFFFFu);
 }

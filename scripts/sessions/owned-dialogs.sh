@@ -94,7 +94,8 @@ xvfb-run -a -s "-screen 0 1920x1080x24" bash -c "
         local id=''
         for _ in \$(seq 80); do
             id=\$(xwininfo -root -tree | awk '/\"menu\"/ { print \$1; exit }')
-            [ -n \"\$id\" ] && break
+            # Shown, so placed: it exists, unmapped at 0,0, a moment before.
+            [ -n \"\$id\" ] && xwininfo -id \"\$id\" 2> /dev/null | grep -q IsViewable && break
             sleep 0.1
         done
         if [ -z \"\$id\" ]; then echo \"FAIL \$1 menu: not shown\"; failed=1; return 1; fi
@@ -132,11 +133,12 @@ xvfb-run -a -s "-screen 0 1920x1080x24" bash -c "
         menu_gone tray
     fi
     # The action menu opens over the main window, and a click elsewhere on it (the status
-    # line, away from the caption, which drags) closes it.
+    # line's left end, away from the caption, which drags, and from the menu, which at this
+    # scale reaches down over the status line's middle) closes it.
     if menu action; then
         geometry \"\$main\"
         sleep 3
-        python3 '$here/xtest-pointer.py' click \$((x + w / 2)) \$((y + h - 8))
+        python3 '$here/xtest-pointer.py' click \$((x + 12)) \$((y + h - 8))
         menu_gone action
     fi
     # The tray menu again: a click on the bare desktop, beside the main window, closes it.

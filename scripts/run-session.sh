@@ -3,6 +3,7 @@
 # with scratch data, config, cache and runtime folders, and leaves its pictures in OUT.
 #   scripts/run-session.sh scripts/sessions/update-and-music.txt [OUT]
 set -euo pipefail
+. "$(dirname "$0")/sessions/screen.sh"
 cd "$(dirname "$0")/.."
 root="$(pwd)"
 session="$(realpath "$1")"
@@ -15,6 +16,6 @@ export XDG_RUNTIME_DIR="$out/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 "$bin/halvekctl" --simulate --sim-state "$out/keyboard.state" apply > /dev/null
 cd "$out"
-xvfb-run -a -s "-screen 0 1920x1080x24" \
+xvfb-run -a -s "-screen 0 $(xvfb_screen 1920x1080)" \
     "$bin/halvek" --simulate --sim-state "$out/keyboard.state" --script "$session"
 echo "pictures in $out"

@@ -7,6 +7,7 @@
 #   scripts/sessions/journeys.sh BUILD_DIR OUT_DIR
 # HALVEK_LANG=2052 runs them in Chinese; GDK_SCALE=2 at 200 %.
 set -euo pipefail
+. "$(dirname "$0")/screen.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "${1:?build folder}" && pwd)"
 out="$(mkdir -p "${2:?output folder}" && cd "$2" && pwd)"
@@ -30,7 +31,7 @@ start() { # a fresh home, settings and keyboard for one journey
 }
 ctl() { "$bin/halvekctl" --simulate --sim-state "$state" "$@"; }
 session() { # runs the script; its pictures land in the journey's folder, and all must be there
-    (cd "$home" && xvfb-run -a -s "-screen 0 1600x1000x24" \
+    (cd "$home" && xvfb-run -a -s "-screen 0 $(xvfb_screen 1600x1000)" \
         "$bin/halvek" --simulate --sim-state "$state" --script "$here/$1") || return 1
     local picture
     for picture in $(sed -n 's/^screenshot[a-z-]* //p' "$here/$1"); do

@@ -4,6 +4,7 @@
 # and the key map holds Ctrl+C where Esc was. Exit code 0 when both hold.
 #   scripts/sessions/keyboard-only.sh BUILD_DIR OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/screen.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "${1:?build folder}" && pwd)"
 out="$(mkdir -p "${2:?output folder}" && cd "$2" && pwd)"
@@ -14,7 +15,7 @@ state="$out/keyboard.state"
 rm -f "$state"
 ctl() { "$bin/halvekctl" --simulate --sim-state "$state" "$@"; }
 ctl apply > /dev/null
-(cd "$out" && xvfb-run -a -s "-screen 0 1920x1080x24" \
+(cd "$out" && xvfb-run -a -s "-screen 0 $(xvfb_screen 1920x1080)" \
     "$bin/halvek" --simulate --sim-state "$state" --script "$here/keyboard-only.txt")
 python3 - "$state" "$(ctl read settings --json)" <<'CHECK'
 import json, sys

@@ -4,6 +4,7 @@
 # the emulated keyboard's key map and macro memory read back.
 #   scripts/sessions/macro-editor.sh BUILD_DIR OUT_DIR
 set -euo pipefail
+. "$(dirname "$0")/screen.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "${1:?build folder}" && pwd)"
 out="$(mkdir -p "${2:?output folder}" && cd "$2" && pwd)"
@@ -20,7 +21,7 @@ ctl macro add
 ctl key set 2 macro:macro_1
 
 cd "$out"
-xvfb-run -a -s "-screen 0 1600x1000x24" bash -c "
+xvfb-run -a -s "-screen 0 $(xvfb_screen 1600x1000)" bash -c "
     '$bin/halvek' --simulate --sim-state '$state' --script '$here/macro-editor.txt' &
     app=\$!
     python3 '$here/xtest-keys.py' --after macro-recording.png 400 h:90:300 i:70:400 Shift_L:60:10 1:60:200

@@ -5,6 +5,7 @@
 #   scripts/sessions/mouse-dpi.sh BUILD_DIR OUT_DIR
 # GDK_SCALE may be given in the environment, and LANGUAGE_ID=2052 for the Chinese texts.
 set -euo pipefail
+. "$(dirname "$0")/screen.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "${1:?build folder}" && pwd)"
 out="$(mkdir -p "${2:?output folder}" && cd "$2" && pwd)"
@@ -32,7 +33,7 @@ exec 3> "$out/home/devsim.in"
 for _ in $(seq 50); do [ -S "$HALVEK_SIM_SOCKET" ] && break; sleep 0.1; done
 
 cd "$out"
-xvfb-run -a -s "-screen 0 1920x1080x24" \
+xvfb-run -a -s "-screen 0 $(xvfb_screen 1920x1080)" \
     "$bin/halvek" --simulate=socket --script "$here/mouse-dpi.txt" > "$out/halvek.log" 2>&1 || {
     echo "FAIL: the session stopped"; tail -5 "$out/halvek.log"; exit 1; }
 

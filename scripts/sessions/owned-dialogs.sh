@@ -10,6 +10,7 @@
 # GDK_SCALE and HALVEK_LANGUAGE (1033 English, 2052 Chinese) can be given in the environment;
 # the window titles checked are that language's, read from the language tables.
 set -euo pipefail
+. "$(dirname "$0")/screen.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 bin="$(cd "${1:?build folder}" && pwd)"
@@ -47,7 +48,7 @@ export ABOUT_TITLE="${ABOUT_TITLE:-${titles[2]}}" COLOUR_TITLE="${COLOUR_TITLE:-
 export IMPORT_TITLE="${IMPORT_TITLE:-${titles[4]}}"
 
 cd "$out"
-xvfb-run -a -s "-screen 0 1920x1080x24" bash -c "
+xvfb-run -a -s "-screen 0 $(xvfb_screen 1920x1080)" bash -c "
     set -u
     openbox --sm-disable > '$out/openbox.log' 2>&1 & wm=\$!
     until wmctrl -m > /dev/null 2>&1; do sleep 0.1; done

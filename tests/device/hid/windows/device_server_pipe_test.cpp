@@ -1,11 +1,14 @@
-// The device server's named pipe: clients that come all at once.
+// The device server's named pipe: who may connect, and clients that come all at once.
 
 #include "device/hid/sim/socket_wire.h"
 
+#include "platform/text.h"
 #include "support/temp_dir.h"
+#include "support/windows/access_list.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -15,6 +18,13 @@ namespace {
 
 using hid::sim::wire::Listener;
 using hid::sim::wire::Stream;
+
+// The pipe a server on this path listens on, named as its clients find it.
+std::wstring pipeOf(const std::filesystem::path& server)
+{
+    return L"\\\\.\\pipe\\halvek-devsim-" +
+           std::to_wstring(std::hash<std::wstring>{}(platform::toLower(server.wstring())));
+}
 
 // Accepts every client until closed, keeping their streams open.
 class Accepting {
@@ -42,6 +52,19 @@ private:
 };
 
 } // namespace
+
+TEST(DeviceServerPipe, LetsInOnlyThisUserAndTheSystemAndStillServesThem)
+{
+    testing_support::TempDir folder;
+    const auto server = folder / "devsim.sock";
+    auto listener = Listener::open(server);
+    ASSERT_TRUE(listener) << listener.error().message;
+    EXPECT_EQ(testing_support::pipeLetsIn(pipeOf(server)), testing_support::userAndSystemSids());
+
+    // The look at its descriptor came and went as a client; the next one is still served.
+    const Accepting accepting(**listener);
+    EXPECT_NE(hid::sim::wire::connectTo(server), nullptr);
+}
 
 TEST(DeviceServerPipe, ClientsComingAtOnceAllGetThrough)
 {

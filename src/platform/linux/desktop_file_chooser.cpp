@@ -4,13 +4,11 @@
 
 #include "platform/desktop_file_chooser.h"
 
-#include "platform/debug_output.h"
+#include "platform/file_choice_state.h"
 #include "platform/linux/bus_thread.h"
 #include "platform/text.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -159,40 +157,19 @@ std::string firstUri(sd_bus_message* m)
 struct DesktopFileChooser::State {
     std::string address;
     BusThread bus;
-    std::mutex lock;
-    std::condition_variable changed;
-    // guarded by lock
-    bool taken = false;
-    bool finished = false;
-    FileChoice result;
-    std::string requestPath;
-    std::function<void()> onFinished;
+    FileChoiceState choice;
+    std::string requestPath; // guarded by choice's lock
     // bus thread only
     sd_bus_slot* responseSlot = nullptr;
     sd_bus_slot* callSlot = nullptr;
 
-    void finish(FileChoice choice)
-    {
-        std::function<void()> notify;
-        {
-            std::lock_guard guard(lock);
-            if (finished)
-                return;
-            finished = true;
-            taken = true;
-            result = std::move(choice);
-            notify = onFinished;
-        }
-        changed.notify_all();
-        if (notify)
-            notify();
-    }
+    void finish(FileChoice answer) { choice.finish(std::move(answer)); }
 
     static int onResponse(sd_bus_message* m, void* userdata, sd_bus_error*)
     {
         auto* state = static_cast<State*>(userdata);
         {
-            std::lock_guard guard(state->lock);
+            const auto held = state->choice.lock();
             const char* path = sd_bus_message_get_path(m);
             if (!path || state->requestPath.empty() || state->requestPath != path)
                 return 0;
@@ -236,12 +213,12 @@ struct DesktopFileChooser::State {
             return 0;
         }
         {
-            std::lock_guard guard(state->lock);
+            const auto held = state->choice.lock();
             // Older portals choose the path themselves; the answer comes from there then.
             state->requestPath = handle;
-            state->taken = true;
+            state->choice.markTaken(held);
         }
-        state->changed.notify_all();
+        state->choice.notifyChanged();
         return 0;
     }
 };
@@ -255,10 +232,10 @@ DesktopFileChooser::~DesktopFileChooser()
 {
     std::string open;
     {
-        std::lock_guard guard(m_state->lock);
-        if (m_state->taken && !m_state->finished)
+        const auto held = m_state->choice.lock();
+        if (m_state->choice.isOpen(held))
             open = m_state->requestPath;
-        m_state->onFinished = nullptr;
+        m_state->choice.forgetOnFinished(held);
     }
     State* state = m_state.get();
     if (!open.empty()) {
@@ -278,10 +255,7 @@ DesktopFileChooser::~DesktopFileChooser()
 bool DesktopFileChooser::start(const FileChoiceRequest& request, std::function<void()> finished)
 {
     State* state = m_state.get();
-    {
-        std::lock_guard guard(state->lock);
-        state->onFinished = std::move(finished);
-    }
+    state->choice.setOnFinished(std::move(finished));
     const std::string token =
         "halvek" + std::to_string(::getpid()) + "_" + std::to_string(g_nextToken.fetch_add(1));
     const auto started = state->bus.start(
@@ -295,7 +269,7 @@ bool DesktopFileChooser::start(const FileChoiceRequest& request, std::function<v
             for (char& c : sender)
                 c = c == '.' ? '_' : c;
             {
-                std::lock_guard guard(state->lock);
+                const auto held = state->choice.lock();
                 state->requestPath = std::string(kPortalPath) + "/request/" + sender + "/" + token;
             }
             if (!ok(sd_bus_match_signal(bus, &state->responseSlot, nullptr, nullptr, kRequest,
@@ -323,35 +297,21 @@ bool DesktopFileChooser::start(const FileChoiceRequest& request, std::function<v
         },
         kTakeTimeout);
     if (!started) {
-        std::lock_guard guard(state->lock);
-        state->finished = true;
-        state->result = {FileChoiceOutcome::Unavailable, {}, started.error().message};
+        state->choice.giveUp(state->choice.lock(), started.error().message);
         return false;
     }
-    std::unique_lock guard(state->lock);
-    state->changed.wait_for(guard, kTakeTimeout + std::chrono::milliseconds(500),
-                            [&] { return state->taken || state->finished; });
-    if (!state->taken && !state->finished) {
-        state->finished = true;
-        state->result = {FileChoiceOutcome::Unavailable, {}, "no file chooser answered in time"};
-    }
-    if (state->finished && state->result.outcome == FileChoiceOutcome::Unavailable) {
-        debugOutput(L"desktop file chooser: " + fromUtf8(state->result.why));
-        return false;
-    }
-    return true;
+    return state->choice.awaitTaken(kTakeTimeout + std::chrono::milliseconds(500),
+                                    "no file chooser answered in time");
 }
 
 bool DesktopFileChooser::isFinished() const
 {
-    std::lock_guard guard(m_state->lock);
-    return m_state->finished;
+    return m_state->choice.isFinished();
 }
 
 FileChoice DesktopFileChooser::result() const
 {
-    std::lock_guard guard(m_state->lock);
-    return m_state->result;
+    return m_state->choice.result();
 }
 
 } // namespace platform

@@ -5,12 +5,11 @@
 #include "platform/desktop_file_chooser.h"
 
 #include "platform/debug_output.h"
+#include "platform/file_choice_state.h"
 #include "platform/hex.h"
 #include "platform/text.h"
 
-#include <condition_variable>
 #include <cwchar>
-#include <mutex>
 #include <thread>
 #include <windows.h>
 // commdlg.h and objbase.h need the types of windows.h first.
@@ -38,33 +37,16 @@ HWND ownerOf(std::string_view parent)
 } // namespace
 
 struct DesktopFileChooser::State {
-    std::mutex lock;
-    std::condition_variable changed;
-    // guarded by lock
-    bool taken = false;
-    bool finished = false;
+    FileChoiceState choice;
+    // guarded by choice's lock
     bool withdrawn = false;
     bool ended = false; // the thread is done with the dialog
     HWND dialog = nullptr;
-    FileChoice result;
-    std::function<void()> onFinished;
     std::thread thread;
 
-    void finish(FileChoice choice)
+    void finish(FileChoice answer)
     {
-        std::function<void()> notify;
-        {
-            std::lock_guard guard(lock);
-            if (finished)
-                return;
-            finished = true;
-            dialog = nullptr;
-            result = std::move(choice);
-            notify = onFinished;
-        }
-        changed.notify_all();
-        if (notify)
-            notify();
+        choice.finish(std::move(answer), [this] { dialog = nullptr; });
     }
 
     // The dialog's window, as it is activated: the request is taken, or withdrawn already.
@@ -72,15 +54,16 @@ struct DesktopFileChooser::State {
     {
         bool close = false;
         {
-            std::lock_guard guard(lock);
+            const auto held = choice.lock();
             // Later activations are the dialog's own prompts.
             if (dialog)
                 return;
             dialog = window;
-            taken = taken || !finished;
+            if (!choice.isFinished(held))
+                choice.markTaken(held);
             close = withdrawn;
         }
-        changed.notify_all();
+        choice.notifyChanged();
         if (close)
             PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     }
@@ -136,11 +119,11 @@ void DesktopFileChooser::State::run(const FileChoiceRequest& request)
         CoUninitialize();
     bool withdrawnNow = false;
     {
-        std::lock_guard guard(lock);
+        const auto held = choice.lock();
         withdrawnNow = withdrawn;
         ended = true;
     }
-    changed.notify_all();
+    choice.notifyChanged();
     if (chosen && !withdrawnNow) {
         file.resize(std::wcslen(file.c_str()));
         finish({FileChoiceOutcome::Chosen, std::filesystem::path(file), {}});
@@ -160,8 +143,8 @@ DesktopFileChooser::~DesktopFileChooser()
     State& state = *m_state;
     HWND open = nullptr;
     {
-        std::lock_guard guard(state.lock);
-        state.onFinished = nullptr;
+        const auto held = state.choice.lock();
+        state.choice.forgetOnFinished(held);
         state.withdrawn = true;
         open = state.dialog;
     }
@@ -169,9 +152,9 @@ DesktopFileChooser::~DesktopFileChooser()
         return;
     if (open)
         PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
-    std::unique_lock guard(state.lock);
-    const bool ended = state.changed.wait_for(guard, kStopTimeout, [&] { return state.ended; });
-    guard.unlock();
+    auto held = state.choice.lock();
+    const bool ended = state.choice.waitFor(held, kStopTimeout, [&] { return state.ended; });
+    held.unlock();
     if (ended) {
         state.thread.join();
     } else {
@@ -185,37 +168,25 @@ bool DesktopFileChooser::start(const FileChoiceRequest& request, std::function<v
 {
     State* state = m_state.get();
     {
-        std::lock_guard guard(state->lock);
+        const auto held = state->choice.lock();
         if (state->thread.joinable())
             return false; // one request per chooser
-        state->onFinished = std::move(finished);
     }
+    state->choice.setOnFinished(std::move(finished));
     state->thread = std::thread([keep = m_state, request] { keep->run(request); });
-    std::unique_lock guard(state->lock);
-    state->changed.wait_for(guard, kTakeTimeout, [&] { return state->taken || state->finished; });
-    if (!state->taken && !state->finished) {
-        // A dialog that comes after this is closed as it opens; the caller's own one serves.
-        state->withdrawn = true;
-        state->finished = true;
-        state->result = {FileChoiceOutcome::Unavailable, {}, "the system file dialog did not open"};
-    }
-    if (state->finished && state->result.outcome == FileChoiceOutcome::Unavailable) {
-        debugOutput(L"desktop file chooser: " + fromUtf8(state->result.why));
-        return false;
-    }
-    return true;
+    // A dialog that comes after this is closed as it opens; the caller's own one serves.
+    return state->choice.awaitTaken(kTakeTimeout, "the system file dialog did not open",
+                                    [state] { state->withdrawn = true; });
 }
 
 bool DesktopFileChooser::isFinished() const
 {
-    std::lock_guard guard(m_state->lock);
-    return m_state->finished;
+    return m_state->choice.isFinished();
 }
 
 FileChoice DesktopFileChooser::result() const
 {
-    std::lock_guard guard(m_state->lock);
-    return m_state->result;
+    return m_state->choice.result();
 }
 
 } // namespace platform

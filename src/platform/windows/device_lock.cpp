@@ -1,5 +1,6 @@
 #include "platform/device_lock.h"
 
+#include "platform/debug_output.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/windows/win_error.h"
@@ -82,8 +83,18 @@ windows::Handle openReleasedEvent(const std::filesystem::path& file)
 // as it lets go, never by a waiting LockFileEx, which some systems grant at once.
 struct DeviceLock::State {
     std::filesystem::path file;
-    windows::Handle held;     // open and locked while held
-    windows::Handle released; // the waiters' event, while held
+    // The file and the waiters' event: open while held, and kept after a live frame lets go,
+    // for the next frame.
+    windows::Handle open;
+    windows::Handle released;
+    bool held = false;
+    Turn heldTurn = Turn::Queue;
+
+    void close()
+    {
+        open.close();
+        released.close();
+    }
 };
 
 DeviceLock::DeviceLock() : m_state(std::make_unique<State>()) {}
@@ -98,6 +109,7 @@ void DeviceLock::setFile(const std::filesystem::path& folder, const std::string&
     if (file == m_state->file)
         return;
     release();
+    m_state->close();
     m_state->file = file;
 }
 
@@ -108,18 +120,19 @@ bool DeviceLock::hasFile() const
 
 bool DeviceLock::isHeld() const
 {
-    return m_state->held.isValid();
+    return m_state->held;
 }
 
 void DeviceLock::release()
 {
-    if (!m_state->held.isValid())
+    if (!m_state->held)
         return;
-    unlockByte(m_state->held.get(), kDeviceByte);
-    m_state->held.close();
-    if (m_state->released.isValid())
-        SetEvent(m_state->released.get());
-    m_state->released.close();
+    m_state->held = false;
+    unlockByte(m_state->open.get(), kDeviceByte);
+    SetEvent(m_state->released.get());
+    // The next live frame follows within milliseconds: it finds the file and the event open.
+    if (m_state->heldTurn != Turn::First)
+        m_state->close();
 }
 
 std::optional<LockHolder> DeviceLock::holder() const
@@ -136,70 +149,107 @@ std::optional<LockHolder> DeviceLock::holder() const
     return parseLockHolder(std::string_view(text, got));
 }
 
+namespace {
+
+// Notes who holds the device in the file, unless it names this program already (a file kept
+// by the last live frame usually does).
+bool noteHolder(HANDLE file, const std::string& note)
+{
+    char written[128];
+    DWORD got = 0;
+    OVERLAPPED start{};
+    if (ReadFile(file, written, sizeof written, &got, &start) && got == note.size() &&
+        std::equal(note.begin(), note.end(), written))
+        return true;
+    LARGE_INTEGER zero{};
+    DWORD put = 0;
+    return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) &&
+           WriteFile(file, note.data(), static_cast<DWORD>(note.size()), &put, nullptr) &&
+           put == note.size() && SetEndOfFile(file);
+}
+
+} // namespace
+
 Result<void> DeviceLock::acquire(std::chrono::milliseconds wait, Turn turn)
 {
     if (isHeld())
         return {};
-    const auto& file = m_state->file;
+    auto& state = *m_state;
+    const auto& file = state.file;
     if (file.empty())
         return makeError(Error::Code::InvalidInput, "no device lock file chosen");
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    windows::Handle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.isValid())
-        return makeError(Error::Code::Io, windows::errorText(displayName(file)));
-    windows::Handle released = openReleasedEvent(file);
-    if (!released.isValid())
-        return makeError(Error::Code::Io, windows::errorText("device lock event"));
+    if (!state.open.isValid()) {
+        state.open = windows::Handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!state.open.isValid())
+            return makeError(Error::Code::Io, windows::errorText(displayName(file)));
+    }
+    if (!state.released.isValid()) {
+        state.released = openReleasedEvent(file);
+        if (!state.released.isValid()) {
+            const DWORD error = GetLastError();
+            state.close();
+            return makeError(Error::Code::Io, windows::errorText("device lock event", error));
+        }
+    }
+    const HANDLE handle = state.open.get();
+    const HANDLE released = state.released.get();
 
-    // The turn is a lock of the same handle: closing the handle or unlocking it gives it up.
+    // The turn is a lock of the same handle, given up on every way out: the handle may stay
+    // open for the next frame.
     bool myTurn = false;
     const auto giveUpTurn = [&] {
         if (!myTurn)
             return;
-        unlockByte(handle.get(), kTurnByte);
+        unlockByte(handle, kTurnByte);
         myTurn = false;
-        SetEvent(released.get());
+        SetEvent(released);
+    };
+    // A sequence refused keeps nothing open; a live frame keeps what it opened for the next.
+    const auto refuse = [&](Error error) {
+        giveUpTurn();
+        if (turn != Turn::First)
+            state.close();
+        return Result<void>(std::move(error));
     };
     while (true) {
         // A waiter that goes first holds the turn; the others let it have the device when
         // its holder lets go, so a stream is not starved by back-to-back sequences.
-        const bool yield = turn == Turn::Queue && turnIsTaken(handle.get());
-        if (!yield && tryLockByte(handle.get(), kDeviceByte, true))
+        const bool yield = turn == Turn::Queue && turnIsTaken(handle);
+        if (!yield && tryLockByte(handle, kDeviceByte, true))
             break;
         const DWORD error = GetLastError();
         if (!yield && error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING)
-            return makeError(Error::Code::Io, windows::errorText(displayName(file), error));
+            return refuse(makeError(Error::Code::Io, windows::errorText(displayName(file), error)));
         if (wait.count() <= 0)
-            return makeError(Error::Code::Timeout, describeHolder(holder()));
+            return refuse(makeError(Error::Code::Timeout, describeHolder(holder())));
         if (turn == Turn::First && !myTurn)
-            myTurn = tryLockByte(handle.get(), kTurnByte, true);
+            myTurn = tryLockByte(handle, kTurnByte, true);
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            giveUpTurn();
-            return makeError(Error::Code::Timeout, describeHolder(holder()) + " for more than " +
-                                                       std::to_string(wait.count()) + " ms");
+            return refuse(
+                makeError(Error::Code::Timeout, describeHolder(holder()) + " for more than " +
+                                                    std::to_string(wait.count()) + " ms"));
         }
         const auto slice = std::min(left, kRecheck);
-        if (WaitForSingleObject(released.get(), static_cast<DWORD>(slice.count())) ==
-            WAIT_OBJECT_0) {
+        if (WaitForSingleObject(released, static_cast<DWORD>(slice.count())) == WAIT_OBJECT_0) {
             // Set by a release that someone else may already have answered: let them reset it
             // before looking again, rather than racing round on a set event.
-            ResetEvent(released.get());
+            ResetEvent(released);
         }
     }
-    ResetEvent(released.get());
+    ResetEvent(released);
     giveUpTurn();
 
     // The holder's process id and name, for whoever has to wait; the lock is what counts.
     const std::string note = std::to_string(GetCurrentProcessId()) + " " + programName() + "\n";
-    DWORD written = 0;
-    if (WriteFile(handle.get(), note.data(), static_cast<DWORD>(note.size()), &written, nullptr))
-        SetEndOfFile(handle.get());
-    m_state->held = std::move(handle);
-    m_state->released = std::move(released);
+    if (!noteHolder(handle, note))
+        debugOutput("device lock: holder not noted in " + displayName(file));
+    state.held = true;
+    state.heldTurn = turn;
     return {};
 }
 

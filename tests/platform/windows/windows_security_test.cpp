@@ -9,6 +9,7 @@
 
 #include "platform/ipc_inbox.h"
 #include "support/temp_dir.h"
+#include "support/windows/access_list.h"
 
 #include <gtest/gtest.h>
 
@@ -23,36 +24,9 @@ using testing_support::TempDir;
 
 namespace {
 
-std::string sidText(PSID sid)
-{
-    wchar_t* text = nullptr;
-    if (sid == nullptr || !ConvertSidToStringSidW(sid, &text))
-        return "?";
-    const std::string result = platform::toUtf8(text);
-    LocalFree(text);
-    return result;
-}
-
 std::string sidText(const platform::windows::Sid& sid)
 {
-    return sidText(const_cast<BYTE*>(sid.data()));
-}
-
-// Who the list lets in, sorted; "everyone" for no list at all.
-std::vector<std::string> letIn(PACL acl)
-{
-    if (acl == nullptr)
-        return {"everyone"};
-    std::vector<std::string> sids;
-    for (DWORD i = 0; i < acl->AceCount; ++i) {
-        void* entry = nullptr;
-        if (GetAce(acl, i, &entry) &&
-            static_cast<ACE_HEADER*>(entry)->AceType == ACCESS_ALLOWED_ACE_TYPE)
-            sids.push_back(sidText(&static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart));
-    }
-    std::sort(sids.begin(), sids.end());
-    sids.erase(std::unique(sids.begin(), sids.end()), sids.end());
-    return sids;
+    return testing_support::sidText(const_cast<BYTE*>(sid.data()));
 }
 
 struct FolderSecurity {
@@ -70,19 +44,9 @@ FolderSecurity securityOf(const fs::path& folder)
                               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                               nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS)
         return result;
-    result = {sidText(owner), letIn(acl)};
+    result = {testing_support::sidText(owner), testing_support::sidsLetIn(acl)};
     LocalFree(descriptor);
     return result;
-}
-
-std::vector<std::string> userAndSystem()
-{
-    auto identity = platform::windows::processIdentity();
-    auto system = platform::windows::wellKnownSid(WinLocalSystemSid);
-    EXPECT_TRUE(identity && system);
-    std::vector<std::string> sids = {sidText(identity->user), sidText(*system)};
-    std::sort(sids.begin(), sids.end());
-    return sids;
 }
 
 // An access list of the given entries, each letting its SID in (or out) with these flags.
@@ -123,17 +87,7 @@ TEST(WindowsPipeSecurity, AnIpcPipeLetsInOnlyThisUserAndTheSystem)
     ASSERT_EQ(marker.extension(), ".pipe");
 
     const std::wstring pipe = L"\\\\.\\pipe\\halvek-ipc-" + marker.stem().wstring();
-    HANDLE client = CreateFileW(pipe.c_str(), READ_CONTROL, 0, nullptr, OPEN_EXISTING,
-                                SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-    ASSERT_NE(client, INVALID_HANDLE_VALUE) << GetLastError();
-    PACL acl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD read = GetSecurityInfo(client, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                       nullptr, &acl, nullptr, &descriptor);
-    CloseHandle(client);
-    ASSERT_EQ(read, static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_EQ(letIn(acl), userAndSystem());
-    LocalFree(descriptor);
+    EXPECT_EQ(testing_support::pipeLetsIn(pipe), testing_support::userAndSystemSids());
 
     // And the pipe still takes this user's messages.
     const platform::IpcEndpoint sender(folder.path(), L"halvekctl");
@@ -164,7 +118,7 @@ TEST(WindowsPrivateFolder, ANewOneIsClosedToOthersAndOneOpenToEveryoneIsClosedAg
     ASSERT_TRUE(opened == std::vector<std::string>{"everyone"} ||
                 std::count(opened.begin(), opened.end(), "S-1-1-0") == 1);
     ASSERT_TRUE(platform::createPrivateFolder(folder));
-    EXPECT_EQ(securityOf(folder).letIn, userAndSystem());
+    EXPECT_EQ(securityOf(folder).letIn, testing_support::userAndSystemSids());
 }
 
 // What the check makes of an existing folder, whoever made it and however: the owner decides

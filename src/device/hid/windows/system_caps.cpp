@@ -12,6 +12,8 @@ namespace {
 
 // Array usages tried to find a slot's bits; more adds no bit a value can hold.
 constexpr std::uint32_t kMostUsagesTried = 1024;
+// Slots of one array looked for; far more keys than any keyboard reports at once.
+constexpr std::uint16_t kMostSlots = 1024;
 
 class Placer {
 public:
@@ -68,7 +70,7 @@ private:
 
     // Slots that each hold an index picking a usage. The bits any usage sets alone lie in
     // the first slot; the slot's true edges are where a stray bit stops spoiling a usage
-    // the parser reads back. The slots end where the parser takes no more usages.
+    // the parser reads back. The slots end where the parser reads the usage no more.
     std::optional<ReportCap> arrayButton(const SystemCap& cap)
     {
         const auto usages = triedUsages(cap);
@@ -97,12 +99,17 @@ private:
         while (end < dataBits && end - start < 32 && inSlot(end))
             ++end;
 
+        // The slots follow one another: one more is there while the parser reads the anchor
+        // from it alone. Not by writing usages until it refuses: that counts usages, not
+        // slots, and an array of one usage has several slots as often as one.
+        const std::uint32_t width = end - start;
+        const std::uint32_t anchorValue =
+            readBits(marked, start, static_cast<std::uint16_t>(width));
         std::uint16_t slots = 1;
-        std::vector<std::uint16_t> taken{anchor};
-        for (auto it = usages.rbegin() + 1; it != usages.rend(); ++it) {
-            taken.push_back(*it);
+        while (slots < kMostSlots && start + (std::uint32_t(slots) + 1) * width <= dataBits) {
             auto report = blank(cap);
-            if (!m_writer.setUsages(m_kind, cap, taken, report))
+            writeBits(report, start + slots * width, width, anchorValue);
+            if (!readsBack(cap, report, anchor))
                 break;
             ++slots;
         }
@@ -196,6 +203,17 @@ private:
                 value |= 1u << i;
         }
         return value;
+    }
+
+    static void writeBits(std::span<std::uint8_t> report, std::uint32_t offset, std::uint32_t size,
+                          std::uint32_t value)
+    {
+        for (std::uint32_t i = 0; i < std::min<std::uint32_t>(size, 32); ++i) {
+            const std::uint64_t bit = std::uint64_t(offset) + i;
+            if (((value >> i) & 1u) && 1 + bit / 8 < report.size())
+                report[1 + bit / 8] =
+                    static_cast<std::uint8_t>(report[1 + bit / 8] | (1u << (bit % 8)));
+        }
     }
 
     static void merge(std::vector<std::uint32_t>& into, const std::vector<std::uint32_t>& bits)

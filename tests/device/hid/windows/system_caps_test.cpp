@@ -232,6 +232,44 @@ TEST(SystemCaps, ArraySlotsAreFoundWholeEvenWhereValuesLeaveHighBitsClear)
     EXPECT_EQ(consumer->found.buttonCaps[0].reportCount, 1u);
 }
 
+TEST(SystemCaps, ArraysOfSingleUsagesAreFoundFromTheirLowestBitWithEverySlot)
+{
+    // A single usage writes one value only: when it is even, the slot's lowest bit is never
+    // set by it, and only a stray bit there shows where the slot starts. Nor can its slots
+    // be counted by writing usages until the parser refuses.
+    const hid_samples::Bytes listed{
+        0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01,
+        // three one-bit controls, five bits of padding
+        0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x03, 0x09, 0xE2, 0x09, 0xE9, 0x09, 0xEA, 0x81,
+        0x02, 0x75, 0x05, 0x95, 0x01, 0x81, 0x03,
+        // one usage, value 2, in a four-bit slot
+        0x15, 0x02, 0x25, 0x02, 0x75, 0x04, 0x95, 0x01, 0x09, 0xCD, 0x81, 0x00,
+        // three listed usages, values 1..3: the middle one's value is even
+        0x15, 0x01, 0x25, 0x03, 0x75, 0x04, 0x95, 0x01, 0x09, 0xB5, 0x09, 0xB6, 0x09, 0xB7, 0x81,
+        0x00,
+        // one usage, value 4, in two six-bit slots
+        0x15, 0x04, 0x25, 0x04, 0x75, 0x06, 0x95, 0x02, 0x09, 0xB0, 0x81, 0x00,
+        // four bits of padding
+        0x75, 0x04, 0x95, 0x01, 0x81, 0x03, 0xC0};
+    std::mt19937 random(7);
+    const auto placed = placeEvery(listed);
+    ASSERT_FALSE(placed.empty());
+    const auto& input = placed[0];
+    ASSERT_EQ(input.known.buttonCaps.size(), 8u);
+    for (std::size_t i = 0; i < input.known.buttonCaps.size(); ++i) {
+        const auto& known = input.known.buttonCaps[i];
+        ASSERT_LT(i, input.found.buttonCaps.size());
+        const auto& found = input.found.buttonCaps[i];
+        SCOPED_TRACE("usage " + std::to_string(known.usageMin));
+        EXPECT_EQ(found.bitOffset, known.bitOffset + known.firstSlot * known.bitSize);
+        EXPECT_EQ(found.bitSize, known.isArray ? known.bitSize : 1u);
+        if (known.isArray) {
+            EXPECT_EQ(found.reportCount, known.reportCount);
+        }
+    }
+    expectSameReadings(input, random);
+}
+
 TEST(SystemCaps, ACollectionsReportIdsAreThoseItsCapsNameAndZeroWhenUnnumbered)
 {
     // Writes are checked against these: an empty list refused every write.

@@ -208,7 +208,10 @@ std::unique_ptr<Stream> connectTo(const std::filesystem::path& server)
     if (server.empty())
         return nullptr;
     const std::wstring name = pipeName(server);
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    // One instance waits at a time, so clients at once take turns: a client that loses the
+    // instance to another waits again, until its time is up.
+    const auto deadline = Clock::now() + kServerTimeout;
+    for (;;) {
         Handle pipe(CreateFileW(
             name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
             FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
@@ -218,12 +221,12 @@ std::unique_ptr<Stream> connectTo(const std::filesystem::path& server)
                 return nullptr;
             return stream;
         }
-        // Every instance taken this moment: the server makes the next at once.
-        if (GetLastError() != ERROR_PIPE_BUSY ||
-            !WaitNamedPipeW(name.c_str(), static_cast<DWORD>(kServerTimeout.count())))
+        if (GetLastError() != ERROR_PIPE_BUSY)
+            return nullptr;
+        const DWORD left = millisecondsUntil(deadline);
+        if (left == 0 || (!WaitNamedPipeW(name.c_str(), left) && GetLastError() != ERROR_PIPE_BUSY))
             return nullptr;
     }
-    return nullptr;
 }
 
 platform::Result<std::unique_ptr<Listener>> Listener::open(const std::filesystem::path& server)

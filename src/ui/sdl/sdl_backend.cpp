@@ -519,6 +519,9 @@ platform::Result<std::unique_ptr<WindowBackend>> createSdlBackend()
     // Keep a compositing desktop's effects; do not take the screen over.
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // A settings window left open all day must not keep the screen awake, as SDL does for
+    // games by default.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // The class the desktop groups windows by: the .desktop file's StartupWMClass, not
     // the name of whichever binary runs (SDL reads it from the environment).
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", "halvek", 0);

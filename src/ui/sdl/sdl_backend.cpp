@@ -35,9 +35,9 @@ constexpr std::chrono::seconds kLostDisplayExitBound{4};
 constexpr int kLostDisplayExitCode = 1;
 // The longest the UI thread sleeps in SDL without looking whether the display went away.
 constexpr std::chrono::milliseconds kLostDisplayCheck{1000};
-// SDL finishes some work at a later pump, not at an event of its own: a focus change
-// ~200 ms after the X event, input method replies that trail a key. One pump this long
-// after the server's last events sees them through.
+// SDL finishes some work at a later pump, not at an event of its own: a focus change it
+// holds back 200 ms after a display mode change, input method replies that trail a key.
+// One pump this long after the server's last events sees them through.
 constexpr std::chrono::milliseconds kUpkeepDelay{250};
 // While an input method composes, its candidate window may commit text with no X event
 // of ours to follow: asked this often then.

@@ -255,25 +255,44 @@ TEST_F(HidrawNodes, ListenDecodesTheDevicesReports)
     EXPECT_TRUE(contains(run, "slot 3")) << run.output;
 }
 
+// The watcher's channel on the cable; unplug, then plug, timing from the plug's answer (the
+// node and its events are there by then) to the channel open again. `before` runs first in
+// the namespace; the watcher's trace goes to the output.
+const char* const kUnplugAndPlug =
+    "HALVEK_DEBUG=1 halvekctl devices --watch --seconds 8 2>&1 | while read -r line; do"
+    " echo \"$line\";"
+    " case \"$line\" in"
+    " *\"channel open on the cable\"*)"
+    "   if [ -z \"$plugged\" ]; then halvek-devsim ctl unplug cable >/dev/null;"
+    "   else echo \"plug to channel: $(( ($(date +%s%N) - plugged) / 1000000 )) ms\"; fi;;"
+    " *\"- row 0\"*)"
+    "   halvek-devsim ctl plug cable >/dev/null; plugged=$(date +%s%N);;"
+    " esac; done";
+
 TEST_F(HidrawNodes, UnplugAndPlugReachTheWatcherThroughUdevEvents)
 {
-    // The watcher's channel on the cable; unplug, then plug, timing from the plug's answer
-    // (the node and its events are there by then) to the channel open again.
-    const CommandRun run = inNamespace(
-        "--links cable",
-        "halvekctl devices --watch --seconds 8 | while read -r line; do echo \"$line\";"
-        " case \"$line\" in"
-        " *\"channel open on the cable\"*)"
-        "   if [ -z \"$plugged\" ]; then halvek-devsim ctl unplug cable >/dev/null;"
-        "   else echo \"plug to channel: $(( ($(date +%s%N) - plugged) / 1000000 )) ms\"; fi;;"
-        " *\"- row 0\"*)"
-        "   halvek-devsim ctl plug cable >/dev/null; plugged=$(date +%s%N);;"
-        " esac; done");
+    const CommandRun run = inNamespace("--links cable", kUnplugAndPlug);
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_TRUE(contains(run, "- row 0")) << run.output;
+    EXPECT_FALSE(contains(run, "no udev daemon")) << run.output;
     const long latency = numberAfter(run.output, "plug to channel: ");
     EXPECT_GE(latency, 0) << run.output;
     std::printf("plug to open channel through hidraw nodes: %ld ms\n", latency);
+}
+
+TEST_F(HidrawNodes, WithoutAUdevDaemonUnplugAndPlugReachTheWatcherThroughDev)
+{
+    // udevd's control socket hidden in this namespace alone: the nodes coming and going in
+    // /dev are then the only news of a plug, as on a system without udevd.
+    const CommandRun run =
+        inNamespace("--links cable",
+                    std::string("mount -t tmpfs -o mode=0755 none /run/udev && ") + kUnplugAndPlug);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(contains(run, "watching /dev for hidraw nodes")) << run.output;
+    EXPECT_TRUE(contains(run, "- row 0")) << run.output;
+    const long latency = numberAfter(run.output, "plug to channel: ");
+    EXPECT_GE(latency, 0) << run.output;
+    std::printf("plug to open channel through /dev without udevd: %ld ms\n", latency);
 }
 
 TEST_F(HidrawNodes, UnplugInTheMiddleOfAWriteFailsInWordsAndTheKeyboardComesBack)

@@ -209,10 +209,9 @@ int LightingEngine::runPass(Milliseconds now, int elapsedTicks)
     int waitTicks = 1;
     if (playsCustomEffect()) {
         playCustomEffect(now);
-        // Without steps the frame stays dark until something changes, and every change
-        // wakes the thread.
+        // Without steps the frame stays dark until something changes.
         if (m_steps.empty())
-            waitTicks = kIdleTicks;
+            waitTicks = kUntilChanged;
     } else {
         m_tickCounter = std::min(m_tickCounter + std::max(elapsedTicks, 0), 1 << 20);
         const int ticks = threshold();
@@ -221,9 +220,12 @@ int LightingEngine::runPass(Milliseconds now, int elapsedTicks)
             m_tickCounter = 0;
         }
         waitTicks = std::max(1, ticks - m_tickCounter);
-        // The keyboard plays these itself and the picture stands still: every change wakes
-        // the thread, so the pass need not come back at the mode's pace.
-        if (m_settings.mode == kCustomMode || m_settings.mode == kOneColourMode)
+        // The keyboard plays these itself, so the pass need not come back at the mode's pace:
+        // the custom colours stay as they are until changed; the one colour's picture turns
+        // a wheel entry at a time.
+        if (m_settings.mode == kCustomMode)
+            waitTicks = kUntilChanged;
+        else if (m_settings.mode == kOneColourMode)
             waitTicks = std::max(waitTicks, kIdleTicks);
     }
     applyOverlay(now);

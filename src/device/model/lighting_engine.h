@@ -59,8 +59,11 @@ public:
 
     // One pass of the lighting thread after `elapsedTicks` counted ticks: the mode's step when
     // its threshold is reached (every pass for the custom effect), then the overlay.
-    // Returns how many ticks can pass before a pass may change anything (at least 1).
+    // Returns how many ticks can pass before a pass may change anything (at least 1), or
+    // kUntilChanged when only a change to the engine can (every change wakes the thread).
     int runPass(Milliseconds now, int elapsedTicks);
+    // An hour of ticks: long enough to mean "never", short enough for deadline arithmetic.
+    static constexpr int kUntilChanged = 64 * 3600;
     // Ticks between two steps of the current mode at its speed.
     int threshold() const;
     bool playsCustomEffect() const;

@@ -90,9 +90,9 @@ DeviceMonitor::DeviceMonitor(const std::string& subsystem, std::function<void()>
     m_impl->ready.wait();
 }
 
-// Device notices need no daemon on Windows: the sign of one is not looked at.
+// Device notices need no daemon on Windows: neither its sign nor a node folder is looked at.
 DeviceMonitor::DeviceMonitor(const std::string& subsystem, std::function<void()> onChange,
-                             const std::filesystem::path&)
+                             const std::filesystem::path&, const std::filesystem::path&)
     : DeviceMonitor(subsystem, std::move(onChange))
 {
 }

@@ -7,6 +7,7 @@
 #include "platform/input_hook.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
+#include "ui/sdl/quit_signal_wake.h"
 #include "ui/sdl/sdl_window.h"
 #include "ui/sdl/x11_display.h"
 
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +35,13 @@ constexpr std::chrono::seconds kLostDisplayExitBound{4};
 constexpr int kLostDisplayExitCode = 1;
 // The longest the UI thread sleeps in SDL without looking whether the display went away.
 constexpr std::chrono::milliseconds kLostDisplayCheck{1000};
+// SDL finishes some work at a later pump, not at an event of its own: a focus change it
+// holds back 200 ms after a display mode change, input method replies that trail a key.
+// One pump this long after the server's last events sees them through.
+constexpr std::chrono::milliseconds kUpkeepDelay{250};
+// While an input method composes, its candidate window may commit text with no X event
+// of ours to follow: asked this often then.
+constexpr std::chrono::milliseconds kCompositionCheck{1000};
 
 WPARAM virtualKey(SDL_Keycode key)
 {
@@ -96,6 +105,8 @@ public:
         SDL_StartTextInput();
         m_queue->setExternalWait(this);
         platform::setWindowKeyboardGrab(this);
+        if (m_wakeDescriptor >= 0)
+            sdl::chainQuitSignals(m_wakeDescriptor);
     }
 
     ~SdlBackend() override
@@ -105,8 +116,10 @@ public:
         // queue may be gone before us.
         if (platform::MessageQueue::currentIfAny() == m_queue)
             m_queue->setExternalWait(nullptr);
-        if (m_wakeDescriptor >= 0)
+        if (m_wakeDescriptor >= 0) {
+            sdl::unchainQuitSignals();
             ::close(m_wakeDescriptor);
+        }
         if (m_lost) {
             // Nothing to say goodbye to; SDL_Quit would talk to a dead connection.
             return;
@@ -199,17 +212,14 @@ public:
             m_woken = false;
             return;
         }
-        // Bounded even without a deadline: once the display is gone SDL may sit in a
-        // poll of the dead connection, and only a return from it lets the loop quit.
-        const auto left = std::min(deadline - std::chrono::steady_clock::now(),
-                                   std::chrono::steady_clock::duration(kLostDisplayCheck));
-        // Rounded up: a wait cut short by a fraction of a millisecond would spin to it.
-        const int timeout = static_cast<int>(
-            std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
-        if (m_xDescriptor >= 0)
-            waitOnConnection(timeout);
-        else
-            waitInSdl(timeout);
+        if (m_xDescriptor >= 0) {
+            waitOnConnection(deadline);
+        } else {
+            // Bounded even without a deadline: once the display is gone SDL may sit in a
+            // poll of the dead connection, and only a return from it lets the loop quit.
+            waitInSdl(timeoutUntil(
+                std::min(deadline, std::chrono::steady_clock::now() + kLostDisplayCheck)));
+        }
         if (m_lost)
             quitForLostDisplay();
     }
@@ -234,33 +244,54 @@ public:
     }
 
 private:
-    // Sleeps until the X server sends something, the wake-up descriptor is signalled or the
-    // timeout passes, and asks SDL for events only when the server sent some, when a signal
-    // came (SDL turns SIGTERM into its quit event as it pumps) and at least once per
-    // kLostDisplayCheck for SDL's own upkeep. SDL's own wait reads the connection at every
-    // return, and a wake-up from another thread goes through the X server: a window woken
-    // for timers and other threads' messages hundreds of times a second paid for both.
-    void waitOnConnection(int timeout)
+    // Milliseconds to `deadline` for poll(), -1 for none. Rounded up: a wait cut short by a
+    // fraction of a millisecond would spin to it.
+    static int timeoutUntil(std::chrono::steady_clock::time_point deadline)
     {
+        if (deadline == std::chrono::steady_clock::time_point::max())
+            return -1;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        return static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+    }
+
+    // Sleeps until the X server sends something, the wake-up descriptor is signalled (other
+    // threads' messages, a quit signal) or the deadline passes, and asks SDL for events only
+    // when the server sent some, when a signal came (SDL turns SIGTERM into its quit event
+    // as it pumps) and for SDL's own upkeep after them. Nothing else wakes an idle window:
+    // a dead connection reads as ready. SDL's own wait reads the connection at every return,
+    // and a wake-up from another thread goes through the X server: a window woken for
+    // timers and other threads' messages hundreds of times a second paid for both.
+    void waitOnConnection(std::chrono::steady_clock::time_point deadline)
+    {
+        using Clock = std::chrono::steady_clock;
         SDL_Window* window = SdlWindow::anyWindow();
+        const auto upkeep =
+            m_composing ? std::min(m_upkeepDue, m_lastPump + kCompositionCheck) : m_upkeepDue;
         // Events SDL or Xlib already took off the connection would not wake the poll.
-        bool pump = SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) == SDL_TRUE ||
-                    (window && sdl::hasQueuedEvents(window));
+        bool serverSent = window && sdl::hasQueuedEvents(window);
+        bool pump = serverSent || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) == SDL_TRUE ||
+                    sdl::takeQuitSignal();
         if (!pump) {
             pollfd entries[2] = {{m_xDescriptor, POLLIN, 0}, {m_wakeDescriptor, POLLIN, 0}};
-            const int ready = ::poll(entries, 2, timeout);
+            const int ready = ::poll(entries, 2, timeoutUntil(std::min(deadline, upkeep)));
             // A signal, or a connection that broke: SDL's pump deals with both.
             pump = ready < 0;
             if (ready > 0 && (entries[1].revents & POLLIN) != 0) {
                 std::uint64_t count = 0;
                 (void)!::read(m_wakeDescriptor, &count, sizeof count);
             }
-            pump = pump || (ready > 0 && entries[0].revents != 0) ||
-                   std::chrono::steady_clock::now() - m_lastPump >= kLostDisplayCheck;
+            serverSent = ready > 0 && entries[0].revents != 0;
+            pump = pump || serverSent || sdl::takeQuitSignal() || Clock::now() >= upkeep;
         }
         if (!pump)
             return;
-        m_lastPump = std::chrono::steady_clock::now();
+        m_lastPump = Clock::now();
+        if (serverSent)
+            m_upkeepDue = m_lastPump + kUpkeepDelay;
+        else if (m_lastPump >= m_upkeepDue)
+            m_upkeepDue = Clock::time_point::max();
         SDL_Event event;
         while (!m_lost && SDL_PollEvent(&event))
             handle(event);
@@ -372,7 +403,11 @@ private:
                                       0);
             break;
         }
+        case SDL_TEXTEDITING:
+            m_composing = event.edit.text[0] != '\0';
+            break;
         case SDL_TEXTINPUT: {
+            m_composing = false;
             if (platform::windowCaptureActive())
                 break;
             const HWND hwnd = target(event.text.windowID);
@@ -452,8 +487,12 @@ private:
     platform::MessageQueue* m_queue;
     // With an X display the UI thread sleeps in poll() on both; -1 otherwise.
     int m_wakeDescriptor = -1;
-    std::atomic<int> m_xDescriptor{-1};               // set once, on the UI thread
-    std::chrono::steady_clock::time_point m_lastPump; // UI thread only
+    std::atomic<int> m_xDescriptor{-1}; // set once, on the UI thread
+    // UI thread only.
+    std::chrono::steady_clock::time_point m_lastPump;
+    std::chrono::steady_clock::time_point m_upkeepDue =
+        std::chrono::steady_clock::time_point::max();
+    bool m_composing = false; // an input method shows text not yet committed
     POINT m_lastMouse{};
     bool m_watching = false;
     std::atomic<bool> m_lost{false};
@@ -480,6 +519,9 @@ platform::Result<std::unique_ptr<WindowBackend>> createSdlBackend()
     // Keep a compositing desktop's effects; do not take the screen over.
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // A settings window left open all day must not keep the screen awake, as SDL does for
+    // games by default.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // The class the desktop groups windows by: the .desktop file's StartupWMClass, not
     // the name of whichever binary runs (SDL reads it from the environment).
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", "halvek", 0);

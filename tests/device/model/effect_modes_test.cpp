@@ -145,12 +145,20 @@ TEST(EffectModes, PassTellsTheThreadHowLongNothingChanges)
     engine.setEffectSteps({EffectStep{}});
     EXPECT_EQ(engine.runPass(milliseconds(0), 1), 1);
     engine.setEffectSteps({}); // nothing to play: dark until something changes
-    EXPECT_GT(engine.runPass(milliseconds(0), 1), 1);
-    // Effects the keyboard plays itself hold still on the picture: no pass per step.
-    for (const int mode : {17, 20}) {
-        engine.setSettings(settingsFor(mode, 4));
-        EXPECT_GT(engine.runPass(milliseconds(0), 1), 60) << "mode " << mode;
-    }
+    EXPECT_EQ(engine.runPass(milliseconds(0), 1), LightingEngine::kUntilChanged);
+    // Effects the keyboard plays itself need no pass per step: the one colour's picture
+    // turns slowly, the custom colours only change when painted.
+    engine.setSettings(settingsFor(17, 4));
+    EXPECT_GT(engine.runPass(milliseconds(0), 1), 60);
+    engine.setSettings(settingsFor(20, 4));
+    EXPECT_EQ(engine.runPass(milliseconds(0), 1), LightingEngine::kUntilChanged);
+    // Unless a key breathes on top.
+    OverlayEntry breathing{};
+    breathing.mode = 0;
+    breathing.brightness = 4;
+    breathing.present = 1;
+    engine.setOverlay(std::vector<OverlayEntry>{breathing});
+    EXPECT_EQ(engine.runPass(milliseconds(0), 1), 1);
 }
 
 TEST(EffectModes, TrailHeadRunsAlongTheTrailOrderWithAGapBetweenPasses)

@@ -1,6 +1,7 @@
 #include "ui/paint_manager_ui.h"
 
 #include "platform/message_queue.h"
+#include "ui/kept_picture.h"
 #include "ui/paint_listener.h"
 #include "ui/paint_manager_shared.h"
 #include "ui/popup_ui.h"
@@ -45,20 +46,30 @@ void CPaintManagerUI::Invalidate(const RECT& rc)
 
 void CPaintManagerUI::InvalidatePaced(const RECT& rc)
 {
+    addPacedDamage(PacedDamage{rc, nullptr});
+}
+
+void CPaintManagerUI::InvalidatePaced(CControlUI& control)
+{
+    addPacedDamage(PacedDamage{control.GetPos(), &control});
+}
+
+void CPaintManagerUI::addPacedDamage(const PacedDamage& damage)
+{
     // A window not on show paints everything when it shows again.
     if (!m_hWndPaint || !ui::isWindowShowing(m_hWndPaint))
         return;
-    if (std::find(m_pacedDamage.begin(), m_pacedDamage.end(), rc) != m_pacedDamage.end()) {
+    if (std::find(m_pacedDamage.begin(), m_pacedDamage.end(), damage) != m_pacedDamage.end()) {
         // Already waiting for its frame.
-    } else if (m_pacedDamage.size() < kMaxDamageRects) {
-        m_pacedDamage.push_back(rc);
+    } else if (m_pacedDamage.size() < kMaxPacedDamage) {
+        m_pacedDamage.push_back(damage);
     } else {
-        RECT bounds = rc;
-        for (const RECT& known : m_pacedDamage)
-            bounds =
-                RECT{std::min(bounds.left, known.left), std::min(bounds.top, known.top),
-                     std::max(bounds.right, known.right), std::max(bounds.bottom, known.bottom)};
-        m_pacedDamage.assign(1, bounds);
+        RECT bounds = damage.rc;
+        for (const PacedDamage& known : m_pacedDamage)
+            bounds = RECT{std::min(bounds.left, known.rc.left), std::min(bounds.top, known.rc.top),
+                          std::max(bounds.right, known.rc.right),
+                          std::max(bounds.bottom, known.rc.bottom)};
+        m_pacedDamage.assign(1, PacedDamage{bounds, nullptr});
     }
     if (m_pacedTimerSet)
         return;
@@ -82,10 +93,67 @@ void CPaintManagerUI::flushPacedDamage()
     m_lastPacedFrame = std::chrono::steady_clock::now();
     if (m_pacedDamage.empty())
         return;
-    for (const RECT& rc : m_pacedDamage)
-        addDamage(rc);
+    for (const PacedDamage& damage : m_pacedDamage) {
+        if (std::find(m_pacedDue.begin(), m_pacedDue.end(), damage) == m_pacedDue.end())
+            m_pacedDue.push_back(damage);
+    }
     m_pacedDamage.clear();
     requestPaint();
+}
+
+void CPaintManagerUI::KeptPictureDrawn(const CControlUI& control)
+{
+    if (m_keptPaint == &control)
+        m_keptPaint = nullptr;
+}
+
+bool CPaintManagerUI::canDrawKeptPicture(const CControlUI& control) const
+{
+    auto* kept = static_cast<IKeptPictureUI*>(
+        const_cast<CControlUI&>(control).GetInterface(IKeptPictureUI::kInterface));
+    return kept != nullptr && control.IsVisible() && kept->HasKeptPicture();
+}
+
+std::vector<CControlUI*> CPaintManagerUI::takePacedDamage()
+{
+    // Whatever waits for its paced frame goes with this one.
+    std::vector<PacedDamage> paced = std::move(m_pacedDue);
+    m_pacedDue.clear();
+    paced.insert(paced.end(), m_pacedDamage.begin(), m_pacedDamage.end());
+    m_pacedDamage.clear();
+    std::vector<CControlUI*> kept;
+    if (m_damageAll)
+        return kept;
+    for (const PacedDamage& damage : paced) {
+        if (damage.control && damage.rc == damage.control->GetPos() &&
+            canDrawKeptPicture(*damage.control)) {
+            if (std::find(kept.begin(), kept.end(), damage.control) == kept.end())
+                kept.push_back(damage.control);
+        } else {
+            addDamage(damage.rc);
+        }
+    }
+    // Where other damage reaches, what lies under the control is drawn anew: the control is
+    // drawn with it. Each one moved may reach another.
+    for (bool moved = true; moved && !kept.empty();) {
+        moved = false;
+        for (auto it = kept.begin(); it != kept.end();) {
+            const RECT rc = (*it)->GetPos();
+            const bool reached =
+                std::any_of(m_damage.begin(), m_damage.end(), [&](const RECT& known) {
+                    RECT both;
+                    return IntersectRect(both, known, rc);
+                });
+            if (!reached) {
+                ++it;
+                continue;
+            }
+            addDamage(rc);
+            it = kept.erase(it);
+            moved = true;
+        }
+    }
+    return kept;
 }
 
 void CPaintManagerUI::addDamage(const RECT& rc)
@@ -169,10 +237,7 @@ void CPaintManagerUI::paintDamage()
         return;
     ui::Canvas& canvas = *m_canvas;
     const RECT all{0, 0, canvas.width(), canvas.height()};
-    // Whatever waits for its paced frame goes with this one.
-    for (const RECT& rc : m_pacedDamage)
-        addDamage(rc);
-    m_pacedDamage.clear();
+    const std::vector<CControlUI*> kept = takePacedDamage();
     std::vector<RECT> region;
     if (m_damageAll) {
         region.assign(1, all);
@@ -185,23 +250,41 @@ void CPaintManagerUI::paintDamage()
     }
     m_damageAll = false;
     m_damage.clear();
-    for (const RECT& rc : region) {
-        canvas.pushClip(rc);
+    for (const RECT& rc : region)
+        paintRect(canvas, rc, nullptr);
+    for (CControlUI* control : kept)
+        paintRect(canvas, control->GetPos(), control);
+    // Frames painted but never shown (a driver painting without a message loop).
+    if (m_unpresented.size() > kMaxUnpresented)
+        m_unpresented.assign(1, all);
+}
+
+void CPaintManagerUI::paintRect(ui::Canvas& canvas, const RECT& rc, CControlUI* kept)
+{
+    canvas.pushClip(rc);
+    bool drawn = false;
+    // A kept picture drawn earlier in this frame may have been dropped since.
+    if (kept && canDrawKeptPicture(*kept)) {
+        m_keptPaint = kept;
+        m_pRoot->DoPaint(canvas, rc);
+        // Still set: the control was not reached or could not draw its picture, and nothing
+        // was drawn.
+        drawn = m_keptPaint == nullptr;
+        m_keptPaint = nullptr;
+    }
+    if (!drawn) {
         canvas.clear(0xFFFFFFFF);
         m_pRoot->DoPaint(canvas, rc);
-        paintFocusRing(canvas);
-        if (m_pPopup) {
-            if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
-                popup->PaintPopup(canvas);
-        }
-        if (m_tooltip)
-            paintToolTip(canvas);
-        canvas.popClip();
-        m_unpresented.push_back(rc);
     }
-    // Frames painted but never shown (a driver painting without a message loop).
-    if (m_unpresented.size() > kMaxDamageRects)
-        m_unpresented.assign(1, all);
+    paintFocusRing(canvas);
+    if (m_pPopup) {
+        if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
+            popup->PaintPopup(canvas);
+    }
+    if (m_tooltip)
+        paintToolTip(canvas);
+    canvas.popClip();
+    m_unpresented.push_back(rc);
 }
 
 void CPaintManagerUI::handlePaint(WPARAM wParam)

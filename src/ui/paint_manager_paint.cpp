@@ -8,6 +8,7 @@
 #include "ui/window_backend.h"
 
 #include <algorithm>
+#include <tuple>
 
 // Invalidation and painting of the tree into the window's canvas.
 
@@ -17,6 +18,61 @@ std::function<void()>& paintListener()
 {
     static std::function<void()> listener;
     return listener;
+}
+
+// Rectangles of one row (a row of keys) shown as one where the gaps between them are narrow
+// (half the row's height at most): the pixels between are the last frame's and go unchanged,
+// and the window system takes one request instead of one per key.
+std::vector<RECT> joinRows(std::vector<RECT> rects)
+{
+    std::sort(rects.begin(), rects.end(), [](const RECT& a, const RECT& b) {
+        return std::tie(a.top, a.bottom, a.left) < std::tie(b.top, b.bottom, b.left);
+    });
+    std::vector<RECT> rows;
+    for (const RECT& rc : rects) {
+        if (!rows.empty()) {
+            RECT& row = rows.back();
+            if (row.top == rc.top && row.bottom == rc.bottom &&
+                rc.left - row.right <= (rc.bottom - rc.top) / 2) {
+                row.right = std::max(row.right, rc.right);
+                continue;
+            }
+        }
+        rows.push_back(rc);
+    }
+    return rows;
+}
+
+// Where the tooltip goes, clear of the window's edges.
+struct ToolTipLayout {
+    RECT box{};
+    int pad = 0;
+    int titleHeight = 0;
+};
+ToolTipLayout toolTipLayout(const CPaintManagerUI& manager, ui::Canvas& canvas)
+{
+    const CPaintManagerUI::ToolTip& tip = *manager.GetToolTip();
+    const ui::FontStyle& font = manager.GetDefaultFontInfo();
+    ui::FontStyle bold = font;
+    bold.bold = true;
+    const double scale = manager.GetScale();
+    ToolTipLayout layout;
+    layout.pad = manager.Scale(4);
+    const int maxWidth = manager.Scale(300);
+    const SIZE titleSize =
+        tip.title.empty() ? SIZE{} : canvas.measureText(tip.title, bold, scale, maxWidth);
+    const SIZE textSize = canvas.measureText(tip.text, font, scale, maxWidth);
+    const int width = std::max(titleSize.cx, textSize.cx) + 2 * layout.pad;
+    const int height = titleSize.cy + textSize.cy + 2 * layout.pad;
+    int left = tip.at.x;
+    int top = tip.at.y + manager.Scale(20);
+    if (left + width > canvas.width())
+        left = std::max(0, canvas.width() - width);
+    if (top + height > canvas.height())
+        top = std::max(0, tip.at.y - height - manager.Scale(4));
+    layout.box = RECT{left, top, left + width, top + height};
+    layout.titleHeight = titleSize.cy;
+    return layout;
 }
 
 } // namespace
@@ -276,12 +332,16 @@ void CPaintManagerUI::paintRect(ui::Canvas& canvas, const RECT& rc, CControlUI* 
         canvas.clear(0xFFFFFFFF);
         m_pRoot->DoPaint(canvas, rc);
     }
-    paintFocusRing(canvas);
-    if (m_pPopup) {
+    // What the manager draws above the tree, only where this rectangle reaches it: a frame
+    // of many small rectangles must not lay out a tooltip for each.
+    RECT both;
+    if (IntersectRect(both, GetFocusRingRect(), rc))
+        paintFocusRing(canvas);
+    if (m_pPopup && IntersectRect(both, m_rcPopup, rc)) {
         if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
             popup->PaintPopup(canvas);
     }
-    if (m_tooltip)
+    if (m_tooltip && IntersectRect(both, toolTipLayout(*this, canvas).box, rc))
         paintToolTip(canvas);
     canvas.popClip();
     m_unpresented.push_back(rc);
@@ -311,40 +371,30 @@ void CPaintManagerUI::presentDamage()
     const RECT all{0, 0, m_canvas->width(), m_canvas->height()};
     if (std::find(m_unpresented.begin(), m_unpresented.end(), all) != m_unpresented.end())
         m_unpresented.assign(1, all);
-    m_lastPresented = m_unpresented;
-    ui::presentWindow(m_hWndPaint, *m_canvas, m_unpresented);
+    m_lastPresented = joinRows(std::move(m_unpresented));
+    ui::presentWindow(m_hWndPaint, *m_canvas, m_lastPresented);
     m_unpresented.clear();
 }
 
 void CPaintManagerUI::paintToolTip(ui::Canvas& canvas)
 {
+    const ToolTipLayout layout = toolTipLayout(*this, canvas);
     const ui::FontStyle& font = GetDefaultFontInfo();
     ui::FontStyle bold = font;
     bold.bold = true;
     const double scale = GetScale();
-    const int pad = Scale(4);
-    const int maxWidth = Scale(300);
-    const SIZE titleSize = m_tooltip->title.empty()
-                               ? SIZE{}
-                               : canvas.measureText(m_tooltip->title, bold, scale, maxWidth);
-    const SIZE textSize = canvas.measureText(m_tooltip->text, font, scale, maxWidth);
-    const int width = std::max(titleSize.cx, textSize.cx) + 2 * pad;
-    const int height = titleSize.cy + textSize.cy + 2 * pad;
-    int left = m_tooltip->at.x;
-    int top = m_tooltip->at.y + Scale(20);
-    if (left + width > canvas.width())
-        left = std::max(0, canvas.width() - width);
-    if (top + height > canvas.height())
-        top = std::max(0, m_tooltip->at.y - height - Scale(4));
-    const RECT box{left, top, left + width, top + height};
+    const RECT& box = layout.box;
+    const int pad = layout.pad;
     // The skin's dark panel colours, so a tip does not flash light over the dark window.
     canvas.fillRect(box, 0xFF1A2029);
     canvas.strokeRect(box, 1, 0xFF2D3640);
     if (!m_tooltip->title.empty())
-        canvas.drawText(RECT{left + pad, top + pad, box.right - pad, top + pad + titleSize.cy},
+        canvas.drawText(RECT{box.left + pad, box.top + pad, box.right - pad,
+                             box.top + pad + layout.titleHeight},
                         m_tooltip->title, bold, scale, 0xFFFFFFFF, DT_WORDBREAK);
-    canvas.drawText(RECT{left + pad, top + pad + titleSize.cy, box.right - pad, box.bottom - pad},
-                    m_tooltip->text, font, scale, 0xFFC9D1D9, DT_WORDBREAK);
+    canvas.drawText(
+        RECT{box.left + pad, box.top + pad + layout.titleHeight, box.right - pad, box.bottom - pad},
+        m_tooltip->text, font, scale, 0xFFC9D1D9, DT_WORDBREAK);
 }
 
 RECT CPaintManagerUI::GetFocusRingRect() const

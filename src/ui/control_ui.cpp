@@ -463,6 +463,9 @@ void CControlUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
     RECT visible;
     if (!IntersectRect(visible, paint, m_rcItem))
         return;
+    // A control drawn over its kept picture lies above this one here: the picture holds it.
+    if (m_pManager && m_pManager->IsPaintedOver(*this))
+        return;
     PaintBkColor(canvas);
     PaintBkImage(canvas);
     PaintStatusImage(canvas);

@@ -1,12 +1,14 @@
 #include "ui/paint_manager_ui.h"
 
 #include "platform/message_queue.h"
+#include "ui/kept_picture.h"
 #include "ui/paint_listener.h"
 #include "ui/paint_manager_shared.h"
 #include "ui/popup_ui.h"
 #include "ui/window_backend.h"
 
 #include <algorithm>
+#include <tuple>
 
 // Invalidation and painting of the tree into the window's canvas.
 
@@ -16,6 +18,61 @@ std::function<void()>& paintListener()
 {
     static std::function<void()> listener;
     return listener;
+}
+
+// Rectangles of one row (a row of keys) shown as one where the gaps between them are narrow
+// (half the row's height at most): the pixels between are the last frame's and go unchanged,
+// and the window system takes one request instead of one per key.
+std::vector<RECT> joinRows(std::vector<RECT> rects)
+{
+    std::sort(rects.begin(), rects.end(), [](const RECT& a, const RECT& b) {
+        return std::tie(a.top, a.bottom, a.left) < std::tie(b.top, b.bottom, b.left);
+    });
+    std::vector<RECT> rows;
+    for (const RECT& rc : rects) {
+        if (!rows.empty()) {
+            RECT& row = rows.back();
+            if (row.top == rc.top && row.bottom == rc.bottom &&
+                rc.left - row.right <= (rc.bottom - rc.top) / 2) {
+                row.right = std::max(row.right, rc.right);
+                continue;
+            }
+        }
+        rows.push_back(rc);
+    }
+    return rows;
+}
+
+// Where the tooltip goes, clear of the window's edges.
+struct ToolTipLayout {
+    RECT box{};
+    int pad = 0;
+    int titleHeight = 0;
+};
+ToolTipLayout toolTipLayout(const CPaintManagerUI& manager, ui::Canvas& canvas)
+{
+    const CPaintManagerUI::ToolTip& tip = *manager.GetToolTip();
+    const ui::FontStyle& font = manager.GetDefaultFontInfo();
+    ui::FontStyle bold = font;
+    bold.bold = true;
+    const double scale = manager.GetScale();
+    ToolTipLayout layout;
+    layout.pad = manager.Scale(4);
+    const int maxWidth = manager.Scale(300);
+    const SIZE titleSize =
+        tip.title.empty() ? SIZE{} : canvas.measureText(tip.title, bold, scale, maxWidth);
+    const SIZE textSize = canvas.measureText(tip.text, font, scale, maxWidth);
+    const int width = std::max(titleSize.cx, textSize.cx) + 2 * layout.pad;
+    const int height = titleSize.cy + textSize.cy + 2 * layout.pad;
+    int left = tip.at.x;
+    int top = tip.at.y + manager.Scale(20);
+    if (left + width > canvas.width())
+        left = std::max(0, canvas.width() - width);
+    if (top + height > canvas.height())
+        top = std::max(0, tip.at.y - height - manager.Scale(4));
+    layout.box = RECT{left, top, left + width, top + height};
+    layout.titleHeight = titleSize.cy;
+    return layout;
 }
 
 } // namespace
@@ -45,20 +102,30 @@ void CPaintManagerUI::Invalidate(const RECT& rc)
 
 void CPaintManagerUI::InvalidatePaced(const RECT& rc)
 {
+    addPacedDamage(PacedDamage{rc, nullptr});
+}
+
+void CPaintManagerUI::InvalidatePaced(CControlUI& control)
+{
+    addPacedDamage(PacedDamage{control.GetPos(), &control});
+}
+
+void CPaintManagerUI::addPacedDamage(const PacedDamage& damage)
+{
     // A window not on show paints everything when it shows again.
     if (!m_hWndPaint || !ui::isWindowShowing(m_hWndPaint))
         return;
-    if (std::find(m_pacedDamage.begin(), m_pacedDamage.end(), rc) != m_pacedDamage.end()) {
+    if (std::find(m_pacedDamage.begin(), m_pacedDamage.end(), damage) != m_pacedDamage.end()) {
         // Already waiting for its frame.
-    } else if (m_pacedDamage.size() < kMaxDamageRects) {
-        m_pacedDamage.push_back(rc);
+    } else if (m_pacedDamage.size() < kMaxPacedDamage) {
+        m_pacedDamage.push_back(damage);
     } else {
-        RECT bounds = rc;
-        for (const RECT& known : m_pacedDamage)
-            bounds =
-                RECT{std::min(bounds.left, known.left), std::min(bounds.top, known.top),
-                     std::max(bounds.right, known.right), std::max(bounds.bottom, known.bottom)};
-        m_pacedDamage.assign(1, bounds);
+        RECT bounds = damage.rc;
+        for (const PacedDamage& known : m_pacedDamage)
+            bounds = RECT{std::min(bounds.left, known.rc.left), std::min(bounds.top, known.rc.top),
+                          std::max(bounds.right, known.rc.right),
+                          std::max(bounds.bottom, known.rc.bottom)};
+        m_pacedDamage.assign(1, PacedDamage{bounds, nullptr});
     }
     if (m_pacedTimerSet)
         return;
@@ -82,10 +149,67 @@ void CPaintManagerUI::flushPacedDamage()
     m_lastPacedFrame = std::chrono::steady_clock::now();
     if (m_pacedDamage.empty())
         return;
-    for (const RECT& rc : m_pacedDamage)
-        addDamage(rc);
+    for (const PacedDamage& damage : m_pacedDamage) {
+        if (std::find(m_pacedDue.begin(), m_pacedDue.end(), damage) == m_pacedDue.end())
+            m_pacedDue.push_back(damage);
+    }
     m_pacedDamage.clear();
     requestPaint();
+}
+
+void CPaintManagerUI::KeptPictureDrawn(const CControlUI& control)
+{
+    if (m_keptPaint == &control)
+        m_keptPaint = nullptr;
+}
+
+bool CPaintManagerUI::canDrawKeptPicture(const CControlUI& control) const
+{
+    auto* kept = static_cast<IKeptPictureUI*>(
+        const_cast<CControlUI&>(control).GetInterface(IKeptPictureUI::kInterface));
+    return kept != nullptr && control.IsVisible() && kept->HasKeptPicture();
+}
+
+std::vector<CControlUI*> CPaintManagerUI::takePacedDamage()
+{
+    // Whatever waits for its paced frame goes with this one.
+    std::vector<PacedDamage> paced = std::move(m_pacedDue);
+    m_pacedDue.clear();
+    paced.insert(paced.end(), m_pacedDamage.begin(), m_pacedDamage.end());
+    m_pacedDamage.clear();
+    std::vector<CControlUI*> kept;
+    if (m_damageAll)
+        return kept;
+    for (const PacedDamage& damage : paced) {
+        if (damage.control && damage.rc == damage.control->GetPos() &&
+            canDrawKeptPicture(*damage.control)) {
+            if (std::find(kept.begin(), kept.end(), damage.control) == kept.end())
+                kept.push_back(damage.control);
+        } else {
+            addDamage(damage.rc);
+        }
+    }
+    // Where other damage reaches, what lies under the control is drawn anew: the control is
+    // drawn with it. Each one moved may reach another.
+    for (bool moved = true; moved && !kept.empty();) {
+        moved = false;
+        for (auto it = kept.begin(); it != kept.end();) {
+            const RECT rc = (*it)->GetPos();
+            const bool reached =
+                std::any_of(m_damage.begin(), m_damage.end(), [&](const RECT& known) {
+                    RECT both;
+                    return IntersectRect(both, known, rc);
+                });
+            if (!reached) {
+                ++it;
+                continue;
+            }
+            addDamage(rc);
+            it = kept.erase(it);
+            moved = true;
+        }
+    }
+    return kept;
 }
 
 void CPaintManagerUI::addDamage(const RECT& rc)
@@ -169,10 +293,7 @@ void CPaintManagerUI::paintDamage()
         return;
     ui::Canvas& canvas = *m_canvas;
     const RECT all{0, 0, canvas.width(), canvas.height()};
-    // Whatever waits for its paced frame goes with this one.
-    for (const RECT& rc : m_pacedDamage)
-        addDamage(rc);
-    m_pacedDamage.clear();
+    const std::vector<CControlUI*> kept = takePacedDamage();
     std::vector<RECT> region;
     if (m_damageAll) {
         region.assign(1, all);
@@ -185,23 +306,45 @@ void CPaintManagerUI::paintDamage()
     }
     m_damageAll = false;
     m_damage.clear();
-    for (const RECT& rc : region) {
-        canvas.pushClip(rc);
+    for (const RECT& rc : region)
+        paintRect(canvas, rc, nullptr);
+    for (CControlUI* control : kept)
+        paintRect(canvas, control->GetPos(), control);
+    // Frames painted but never shown (a driver painting without a message loop).
+    if (m_unpresented.size() > kMaxUnpresented)
+        m_unpresented.assign(1, all);
+}
+
+void CPaintManagerUI::paintRect(ui::Canvas& canvas, const RECT& rc, CControlUI* kept)
+{
+    canvas.pushClip(rc);
+    bool drawn = false;
+    // A kept picture drawn earlier in this frame may have been dropped since.
+    if (kept && canDrawKeptPicture(*kept)) {
+        m_keptPaint = kept;
+        m_pRoot->DoPaint(canvas, rc);
+        // Still set: the control was not reached or could not draw its picture, and nothing
+        // was drawn.
+        drawn = m_keptPaint == nullptr;
+        m_keptPaint = nullptr;
+    }
+    if (!drawn) {
         canvas.clear(0xFFFFFFFF);
         m_pRoot->DoPaint(canvas, rc);
-        paintFocusRing(canvas);
-        if (m_pPopup) {
-            if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
-                popup->PaintPopup(canvas);
-        }
-        if (m_tooltip)
-            paintToolTip(canvas);
-        canvas.popClip();
-        m_unpresented.push_back(rc);
     }
-    // Frames painted but never shown (a driver painting without a message loop).
-    if (m_unpresented.size() > kMaxDamageRects)
-        m_unpresented.assign(1, all);
+    // What the manager draws above the tree, only where this rectangle reaches it: a frame
+    // of many small rectangles must not lay out a tooltip for each.
+    RECT both;
+    if (IntersectRect(both, GetFocusRingRect(), rc))
+        paintFocusRing(canvas);
+    if (m_pPopup && IntersectRect(both, m_rcPopup, rc)) {
+        if (auto* popup = static_cast<IPopupUI*>(m_pPopup->GetInterface(L"Popup")))
+            popup->PaintPopup(canvas);
+    }
+    if (m_tooltip && IntersectRect(both, toolTipLayout(*this, canvas).box, rc))
+        paintToolTip(canvas);
+    canvas.popClip();
+    m_unpresented.push_back(rc);
 }
 
 void CPaintManagerUI::handlePaint(WPARAM wParam)
@@ -228,40 +371,30 @@ void CPaintManagerUI::presentDamage()
     const RECT all{0, 0, m_canvas->width(), m_canvas->height()};
     if (std::find(m_unpresented.begin(), m_unpresented.end(), all) != m_unpresented.end())
         m_unpresented.assign(1, all);
-    m_lastPresented = m_unpresented;
-    ui::presentWindow(m_hWndPaint, *m_canvas, m_unpresented);
+    m_lastPresented = joinRows(std::move(m_unpresented));
+    ui::presentWindow(m_hWndPaint, *m_canvas, m_lastPresented);
     m_unpresented.clear();
 }
 
 void CPaintManagerUI::paintToolTip(ui::Canvas& canvas)
 {
+    const ToolTipLayout layout = toolTipLayout(*this, canvas);
     const ui::FontStyle& font = GetDefaultFontInfo();
     ui::FontStyle bold = font;
     bold.bold = true;
     const double scale = GetScale();
-    const int pad = Scale(4);
-    const int maxWidth = Scale(300);
-    const SIZE titleSize = m_tooltip->title.empty()
-                               ? SIZE{}
-                               : canvas.measureText(m_tooltip->title, bold, scale, maxWidth);
-    const SIZE textSize = canvas.measureText(m_tooltip->text, font, scale, maxWidth);
-    const int width = std::max(titleSize.cx, textSize.cx) + 2 * pad;
-    const int height = titleSize.cy + textSize.cy + 2 * pad;
-    int left = m_tooltip->at.x;
-    int top = m_tooltip->at.y + Scale(20);
-    if (left + width > canvas.width())
-        left = std::max(0, canvas.width() - width);
-    if (top + height > canvas.height())
-        top = std::max(0, m_tooltip->at.y - height - Scale(4));
-    const RECT box{left, top, left + width, top + height};
+    const RECT& box = layout.box;
+    const int pad = layout.pad;
     // The skin's dark panel colours, so a tip does not flash light over the dark window.
     canvas.fillRect(box, 0xFF1A2029);
     canvas.strokeRect(box, 1, 0xFF2D3640);
     if (!m_tooltip->title.empty())
-        canvas.drawText(RECT{left + pad, top + pad, box.right - pad, top + pad + titleSize.cy},
+        canvas.drawText(RECT{box.left + pad, box.top + pad, box.right - pad,
+                             box.top + pad + layout.titleHeight},
                         m_tooltip->title, bold, scale, 0xFFFFFFFF, DT_WORDBREAK);
-    canvas.drawText(RECT{left + pad, top + pad + titleSize.cy, box.right - pad, box.bottom - pad},
-                    m_tooltip->text, font, scale, 0xFFC9D1D9, DT_WORDBREAK);
+    canvas.drawText(
+        RECT{box.left + pad, box.top + pad + layout.titleHeight, box.right - pad, box.bottom - pad},
+        m_tooltip->text, font, scale, 0xFFC9D1D9, DT_WORDBREAK);
 }
 
 RECT CPaintManagerUI::GetFocusRingRect() const

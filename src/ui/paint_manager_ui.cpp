@@ -438,6 +438,13 @@ void CPaintManagerUI::ReapObjects(CControlUI* control)
             active->pSender = nullptr;
     }
     KillTimer(control);
+    // Its place is still drawn again, from the tree as it is by then.
+    for (auto* paced : {&m_pacedDamage, &m_pacedDue}) {
+        for (PacedDamage& damage : *paced) {
+            if (damage.control && isInside(damage.control, control))
+                damage.control = nullptr;
+        }
+    }
     for (auto it = m_optionGroups.begin(); it != m_optionGroups.end();) {
         std::erase(it->second, control);
         it = it->second.empty() ? m_optionGroups.erase(it) : std::next(it);

@@ -86,7 +86,18 @@ public:
     // Like Invalidate(rc) for a picture that changes faster than anyone watches it (lights
     // streamed to a device): drawn at most once per kPacedFrame, with whatever else is due.
     void InvalidatePaced(const RECT& rc);
+    // The same for a control that alone changed and keeps a picture of what lies under it
+    // (IKeptPictureUI): its frame draws it over that picture, nothing beneath it.
+    void InvalidatePaced(CControlUI& control);
     static constexpr std::chrono::milliseconds kPacedFrame{40};
+    // While a control is drawn over its kept picture, the controls painted before it draw
+    // nothing there (the picture holds them) and it draws from the picture, then says so.
+    bool IsPaintedOver(const CControlUI& control) const
+    {
+        return m_keptPaint != nullptr && m_keptPaint != &control;
+    }
+    bool IsDrawnFromKeptPicture(const CControlUI& control) const { return m_keptPaint == &control; }
+    void KeptPictureDrawn(const CControlUI& control);
     bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
     // Lays out (when needed) and paints the whole tree into the canvas.
     void Paint();
@@ -182,6 +193,16 @@ private:
     // WM_PAINT (the window shown or exposed) draws and shows the whole frame.
     static constexpr WPARAM kDamagePaint = 1;
     static constexpr std::size_t kMaxDamageRects = 32;
+    // Far above a keyboard's key count, so each changed key is drawn and shown on its own.
+    static constexpr std::size_t kMaxPacedDamage = 1024;
+    static constexpr std::size_t kMaxUnpresented = 1024;
+
+    // A rectangle of paced damage; with a control, the control alone changed there.
+    struct PacedDamage {
+        RECT rc{};
+        CControlUI* control = nullptr;
+        bool operator==(const PacedDamage&) const = default;
+    };
 
     void handleMouse(UINT msg, WPARAM wParam, LPARAM lParam);
     void handleTimer(UINT_PTR id);
@@ -194,7 +215,15 @@ private:
     bool handleNavigationKey(WPARAM key);
     void requestPaint();
     void addDamage(const RECT& rc);
+    void addPacedDamage(const PacedDamage& damage);
     void flushPacedDamage();
+    // The controls of the paced damage that can be drawn over their kept pictures; the rest
+    // of it joins the damage.
+    std::vector<CControlUI*> takePacedDamage();
+    bool canDrawKeptPicture(const CControlUI& control) const;
+    // One rectangle of the frame: the tree, from the root or over the kept picture of
+    // `kept`, then what the manager draws above it.
+    void paintRect(ui::Canvas& canvas, const RECT& rc, CControlUI* kept);
     // Lays the tree out when needed; false when there is nothing to paint.
     bool layOut();
     // Paints the damaged rectangles into the canvas and queues them to be shown.
@@ -220,8 +249,12 @@ private:
     // Painted into the canvas, not yet shown.
     std::vector<RECT> m_unpresented;
     std::vector<RECT> m_lastPresented;
-    // Paced damage waiting for its frame, and when the last paced frame was due.
-    std::vector<RECT> m_pacedDamage;
+    // Paced damage waiting for its frame, paced damage whose frame has come, and when the
+    // last paced frame was due.
+    std::vector<PacedDamage> m_pacedDamage;
+    std::vector<PacedDamage> m_pacedDue;
+    // The control being drawn over its kept picture.
+    const CControlUI* m_keptPaint = nullptr;
     bool m_pacedTimerSet = false;
     std::chrono::steady_clock::time_point m_lastPacedFrame;
     SIZE m_szInitWindowSize{};

@@ -98,6 +98,11 @@ std::filesystem::path resolveResourceFile(std::wstring_view file)
     return std::filesystem::path(base) / path;
 }
 
+bool Canvas::putPixels(const Image&, POINT)
+{
+    return false;
+}
+
 } // namespace ui
 
 bool CRenderEngine::DrawImageString(ui::Canvas& canvas, const RECT& rc, std::wstring_view image,

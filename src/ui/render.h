@@ -33,6 +33,8 @@ std::optional<ImageSource> parseImageString(std::wstring_view text);
 // Either path separator is accepted.
 std::filesystem::path resolveResourceFile(std::wstring_view file);
 
+struct Image;
+
 // The surface the paint manager draws a frame into. The backend behind it (cairo) is
 // the only place that knows pixels; controls draw through these calls.
 class Canvas {
@@ -64,6 +66,11 @@ public:
                           double scale, DWORD argb, UINT format) = 0;
     virtual SIZE measureText(std::wstring_view text, const FontStyle& font, double scale,
                              int maxWidth) = 0;
+
+    // Puts the image's pixels with their top left at `at`, replacing what is there (inside
+    // the clip): pixels read from this canvas go back unchanged. False when the canvas
+    // cannot take them; then nothing was drawn.
+    virtual bool putPixels(const Image& image, POINT at);
 
     // Pixels as 0xAARRGGBB (premultiplied), row by row.
     virtual const std::uint32_t* pixels() const = 0;

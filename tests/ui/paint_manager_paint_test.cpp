@@ -1,5 +1,7 @@
 #include "test_window.h"
 
+#include "ui/container_ui.h"
+#include "ui/kept_picture.h"
 #include "ui/window_backend.h"
 
 #include <string_view>
@@ -22,6 +24,8 @@ public:
     const wchar_t* GetClass() const override { return L"PaintSpy"; }
     void DoPaint(ui::Canvas& canvas, const RECT& paint) override
     {
+        if (m_pManager && m_pManager->IsPaintedOver(*this))
+            return;
         ++paints;
         CControlUI::DoPaint(canvas, paint);
         if (fill != 0)
@@ -168,4 +172,162 @@ TEST_F(PaintDamageTest, PacedChangesShowOnlyTheirRectanglesAndNeverWaitForever)
     m_window->ShowWindow(true);
     m_driver->pump();
     EXPECT_EQ(shownAt(spy(0)), kGreen);
+}
+
+namespace {
+
+// A tile that keeps its background and draws its fill over it; its fill changes at the
+// paced rate.
+class KeptSpyUI : public PaintSpyUI, public IKeptPictureUI {
+public:
+    void* GetInterface(std::wstring_view name) override
+    {
+        if (name == IKeptPictureUI::kInterface)
+            return static_cast<IKeptPictureUI*>(this);
+        return PaintSpyUI::GetInterface(name);
+    }
+    bool HasKeptPicture() const override { return kept.holds(GetPos()); }
+    void DoPaint(ui::Canvas& canvas, const RECT& paint) override
+    {
+        if (m_pManager->IsDrawnFromKeptPicture(*this)) {
+            if (!kept.putBack(canvas, GetPos()))
+                return;
+            m_pManager->KeptPictureDrawn(*this);
+            ++fromKept;
+            canvas.fillRect(RECT{m_rcItem.left + 10, m_rcItem.top + 10, m_rcItem.right - 10,
+                                 m_rcItem.bottom - 10},
+                            fill);
+            return;
+        }
+        RECT visible;
+        if (m_pManager->IsPaintedOver(*this) || !IntersectRect(visible, paint, m_rcItem))
+            return;
+        ++paints;
+        CControlUI::DoPaint(canvas, paint);
+        if (visible == m_rcItem)
+            kept.keep(canvas, m_rcItem);
+        else
+            kept.drop();
+        canvas.fillRect(
+            RECT{m_rcItem.left + 10, m_rcItem.top + 10, m_rcItem.right - 10, m_rcItem.bottom - 10},
+            fill);
+    }
+    ui::KeptPicture kept;
+    int fromKept = 0;
+};
+
+// A kept tile on a background tile, half covered by a tile drawn after it.
+class KeptPictureTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_window = std::make_unique<TestWindow>(LR"(
+          <Window><Container>
+            <PaintSpy name="under" bkcolor="#FF202020"/>
+            <KeptSpy name="kept" float="true" pos="20,20,80,80" bkcolor="#FF3050A0"/>
+            <PaintSpy name="above" float="true" pos="60,20,120,80" bkcolor="#80FF0000"/>
+            <PaintSpy name="apart" float="true" pos="200,20,260,80" bkcolor="#FF00A000"/>
+          </Container></Window>)");
+        m_window->createControl = [](const wchar_t* tag) -> CControlUI* {
+            if (std::wstring_view(tag) == L"PaintSpy")
+                return new PaintSpyUI;
+            if (std::wstring_view(tag) == L"KeptSpy")
+                return new KeptSpyUI;
+            return nullptr;
+        };
+        ASSERT_TRUE(m_window->open(300, 100));
+        m_driver = std::make_unique<ui::UiDriver>(m_window->GetPaintManager());
+        ASSERT_TRUE(m_driver->waitFor([&] { return m_window->GetFramesShown() > 0; }));
+        m_driver->pump();
+        under = static_cast<PaintSpyUI*>(pm().FindControl(L"under"));
+        kept = static_cast<KeptSpyUI*>(pm().FindControl(L"kept"));
+        above = static_cast<PaintSpyUI*>(pm().FindControl(L"above"));
+        apart = static_cast<PaintSpyUI*>(pm().FindControl(L"apart"));
+        ASSERT_TRUE(kept->HasKeptPicture());
+    }
+    void TearDown() override
+    {
+        m_driver.reset();
+        if (m_window->GetHWND())
+            ui::destroyWindow(m_window->GetHWND());
+    }
+    CPaintManagerUI& pm() { return m_window->GetPaintManager(); }
+    bool nextFrame()
+    {
+        const int before = m_window->GetFramesShown();
+        return m_driver->waitFor([&] { return m_window->GetFramesShown() > before; });
+    }
+    std::vector<std::uint32_t> shown() const
+    {
+        return m_window->GetNativeWindow()->shownFrame()->pixels;
+    }
+    std::vector<std::uint32_t> drawnFresh()
+    {
+        pm().Invalidate();
+        EXPECT_TRUE(nextFrame());
+        return shown();
+    }
+
+    std::unique_ptr<TestWindow> m_window;
+    std::unique_ptr<ui::UiDriver> m_driver;
+    PaintSpyUI* under = nullptr;
+    KeptSpyUI* kept = nullptr;
+    PaintSpyUI* above = nullptr;
+    PaintSpyUI* apart = nullptr;
+};
+
+} // namespace
+
+TEST_F(KeptPictureTest, APacedControlIsDrawnOverItsPictureWithWhatLiesAboveIt)
+{
+    under->paints = above->paints = 0;
+    kept->fill = kGreen;
+    pm().InvalidatePaced(*kept);
+    ASSERT_TRUE(nextFrame());
+    EXPECT_EQ(kept->fromKept, 1);
+    EXPECT_EQ(under->paints, 0) << "the picture holds what lies under it";
+    EXPECT_EQ(above->paints, 1) << "what lies above it is drawn over it";
+    ASSERT_EQ(pm().GetLastPresented().size(), 1u);
+    EXPECT_EQ(pm().GetLastPresented()[0], kept->GetPos());
+    const auto fromPicture = shown();
+    EXPECT_EQ(fromPicture, drawnFresh());
+}
+
+TEST_F(KeptPictureTest, OtherDamageReachingAPacedControlDrawsItFromTheRoot)
+{
+    under->paints = kept->paints = 0;
+    kept->fill = kGreen;
+    under->SetBkColor(0xFF404040); // all of the background changes in the same frame
+    pm().InvalidatePaced(*kept);
+    ASSERT_TRUE(nextFrame());
+    EXPECT_EQ(kept->fromKept, 0);
+    EXPECT_EQ(under->paints, 1);
+    EXPECT_EQ(kept->paints, 1);
+    const auto frame = shown();
+    EXPECT_EQ(frame, drawnFresh());
+
+    // Drawn in part, its picture no longer fits: its next change is drawn from the root.
+    pm().Invalidate(RECT{0, 0, 30, 30});
+    ASSERT_TRUE(nextFrame());
+    EXPECT_FALSE(kept->HasKeptPicture());
+    kept->fill = kDark;
+    pm().InvalidatePaced(*kept);
+    ASSERT_TRUE(nextFrame());
+    EXPECT_EQ(kept->fromKept, 0);
+    EXPECT_TRUE(kept->HasKeptPicture());
+    const auto again = shown();
+    EXPECT_EQ(again, drawnFresh());
+}
+
+TEST_F(KeptPictureTest, AControlThatLeavesWhileItsChangeWaitsIsNotTouchedAndItsPlaceIsDrawn)
+{
+    kept->fill = kGreen;
+    pm().InvalidatePaced(*kept);
+    pm().InvalidatePaced(*kept);
+    auto* container = static_cast<CContainerUI*>(pm().GetRoot()->GetInterface(L"Container"));
+    ASSERT_TRUE(container->Remove(kept));
+    ASSERT_TRUE(nextFrame());
+    const auto frame = m_window->GetNativeWindow()->shownFrame();
+    EXPECT_EQ(frame->pixels[std::size_t(30 * frame->width + 30)], kDark)
+        << "shows what was under it";
 }

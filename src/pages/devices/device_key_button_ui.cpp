@@ -3,12 +3,16 @@
 #include "ui/paint_manager_ui.h"
 #include "ui/render.h"
 
+#include <algorithm>
+
 CDeviceKeyButtonUI::CDeviceKeyButtonUI() = default;
 
 void* CDeviceKeyButtonUI::GetInterface(std::wstring_view name)
 {
     if (name == L"DeviceKeyButton")
         return this;
+    if (name == IKeptPictureUI::kInterface)
+        return static_cast<IKeptPictureUI*>(this);
     return CButtonUI::GetInterface(name);
 }
 
@@ -34,10 +38,11 @@ void CDeviceKeyButtonUI::setLightOverlay(std::uint32_t colour, std::uint8_t brig
     m_lightColour = colour;
     m_lightBrightness = brightness;
     m_lightOn = on;
+    m_lightChanged = true;
     // A streamed picture changes every few milliseconds; a frame at the paced rate shows
     // it as well, for far less drawing.
     if (m_pManager && IsVisible())
-        m_pManager->InvalidatePaced(m_rcItem);
+        m_pManager->InvalidatePaced(*this);
 }
 
 void CDeviceKeyButtonUI::setKeySetImageHidden(bool hidden)
@@ -83,9 +88,47 @@ DWORD CDeviceKeyButtonUI::CurrentTextColor() const
     return CButtonUI::CurrentTextColor();
 }
 
+void CDeviceKeyButtonUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
+{
+    if (m_pManager && m_pManager->IsDrawnFromKeptPicture(*this)) {
+        // Only what lies above the cap changed.
+        if (!m_kept.putBack(canvas, m_rcItem)) {
+            m_kept.drop();
+            return;
+        }
+        m_pManager->KeptPictureDrawn(*this);
+        m_lightChanged = false;
+        paintAboveCap(canvas);
+        PaintText(canvas);
+        PaintBorder(canvas);
+        return;
+    }
+    RECT visible;
+    if (!IntersectRect(visible, paint, m_rcItem) ||
+        (m_pManager && m_pManager->IsPaintedOver(*this)))
+        return;
+    // A light that changed in two drawings in a row is streamed: its key keeps the cap. One
+    // set once (a still effect) keeps nothing, and a still light gives the memory back.
+    m_lightChanges = m_lightChanged ? std::min(m_lightChanges + 1, 2) : 0;
+    m_lightChanged = false;
+    m_keepCap = visible == m_rcItem && m_lightChanges >= 2;
+    // Drawn in part, the key's pixels are partly new: a picture kept before no longer fits.
+    if (!m_keepCap)
+        m_kept.drop();
+    CButtonUI::DoPaint(canvas, paint);
+    m_keepCap = false;
+}
+
 void CDeviceKeyButtonUI::PaintStatusImage(ui::Canvas& canvas)
 {
     CButtonUI::PaintStatusImage(canvas);
+    if (m_keepCap)
+        m_kept.keep(canvas, m_rcItem);
+    paintAboveCap(canvas);
+}
+
+void CDeviceKeyButtonUI::paintAboveCap(ui::Canvas& canvas)
+{
     if (m_lightOn && !m_lightImage.empty()) {
         // The overlay colour is red | blue << 8 | green << 16; the drawing takes 0xRRGGBB.
         const DWORD red = m_lightColour & 0xFF;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/button_ui.h"
+#include "ui/kept_picture.h"
 
 #include <cstdint>
 #include <optional>
@@ -8,8 +9,9 @@
 
 // The clickable key of a device picture. It paints as a button, then its light (the light
 // image tinted with the overlay colour and brightness) and the key-set image over it. A
-// double click sends "dbclick".
-class CDeviceKeyButtonUI : public CButtonUI {
+// double click sends "dbclick". While its light keeps changing it keeps the picture under
+// the light (the cap and what lies beneath it), so a new colour is drawn over that alone.
+class CDeviceKeyButtonUI : public CButtonUI, public IKeptPictureUI {
 public:
     static constexpr std::uint32_t kInitialLightColour = 255;
     static constexpr std::uint8_t kInitialBrightness = 200;
@@ -20,7 +22,11 @@ public:
 
     // "lightimage" and "keysetimage" set the two images; everything else is a button's.
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
+    void DoPaint(ui::Canvas& canvas, const RECT& paint) override;
     void PaintStatusImage(ui::Canvas& canvas) override;
+    bool HasKeptPicture() const override { return m_kept.holds(m_rcItem); }
+    // The memory the kept picture takes (0 while the light stands still).
+    std::size_t keptPictureBytes() const { return m_kept.bytes(); }
     void DoEvent(TEventUI& event) override;
 
     // Colour packed red | blue << 8 | green << 16, as the lighting gives it.
@@ -47,6 +53,9 @@ protected:
     DWORD CurrentTextColor() const override;
 
 private:
+    // What is drawn above the cap: the light, the key-set mark and the editing mark.
+    void paintAboveCap(ui::Canvas& canvas);
+
     std::wstring m_lightImage;
     std::wstring m_keySetImage;
     bool m_lightOn = false;
@@ -59,4 +68,9 @@ private:
     int m_legendFont = -1;
     DWORD m_textColour = 0xFF000000;
     DWORD m_selectedTextColour = 0xFF0099FF;
+    ui::KeptPicture m_kept;
+    // The light changed since the key was last drawn, and in how many drawings in a row.
+    bool m_lightChanged = false;
+    int m_lightChanges = 0;
+    bool m_keepCap = false; // this drawing covers the whole key: keep the cap once drawn
 };

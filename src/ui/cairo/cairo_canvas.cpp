@@ -4,6 +4,7 @@
 #include "platform/debug_output.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "ui/cairo/cairo_put_pixels.h"
 #include "ui/image_limits.h"
 
 #include <cairo.h>
@@ -458,6 +459,11 @@ public:
         int height = 0;
         pango_layout_get_pixel_size(layout, &width, &height);
         return SIZE{width, height};
+    }
+
+    bool putPixels(const Image& image, POINT at) override
+    {
+        return putImagePixels(m_cr.get(), image, at);
     }
 
     const std::uint32_t* pixels() const override

@@ -1,8 +1,11 @@
 // The cairo and Pango painter behind ui::Canvas.
 #include "ui/frame_canvas.h"
+#include "ui/render_memory.h"
 
 #include "platform/debug_output.h"
 #include "platform/files.h"
+#include "platform/library_pages.h"
+#include "platform/process_memory.h"
 #include "platform/text.h"
 #include "ui/image_limits.h"
 
@@ -252,6 +255,9 @@ void setColor(cairo_t* cr, DWORD argb)
     cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
                           (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
 }
+
+// Set when the vector library drew since its pages were last given back.
+std::atomic<bool> g_vectorLibraryRan{false};
 
 // Bumped when fonts or scale change: shaped text is then shaped again.
 std::atomic<std::uint64_t> g_renderGeneration{0};
@@ -722,6 +728,7 @@ private:
         const double scaleY = targetHeight / static_cast<double>(source.bottom - source.top);
         const RsvgRectangle viewport{-source.left * scaleX, -source.top * scaleY, width * scaleX,
                                      height * scaleY};
+        g_vectorLibraryRan = true;
         if (!rsvg_handle_render_document(handle, cr.get(), &viewport, nullptr))
             return nullptr;
         cairo_surface_flush(surface.get());
@@ -793,6 +800,16 @@ private:
 std::unique_ptr<Canvas> createImageCanvas(int width, int height)
 {
     return std::make_unique<CairoCanvas>(width, height);
+}
+
+void releaseRenderMemory()
+{
+    if (!g_vectorLibraryRan.exchange(false))
+        return;
+    platform::releaseLibraryPages(reinterpret_cast<const void*>(&rsvg_handle_render_document));
+    // Parsing and drawing drawings is most of the passing work after start (a device's
+    // picture); its freed blocks leave holes in the heap that stay resident otherwise.
+    platform::releaseFreeHeap();
 }
 
 void resetRenderCaches()

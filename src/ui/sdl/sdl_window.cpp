@@ -3,6 +3,7 @@
 #include "platform/debug_output.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
+#include "ui/render_memory.h"
 #include "ui/sdl/x11_display.h"
 
 #include <algorithm>
@@ -156,7 +157,7 @@ void SdlWindow::present(const Canvas& canvas, std::span<const RECT> damage)
     const auto* frame = dynamic_cast<const FrameCanvas*>(&canvas);
     if (frame && frame == m_lentTo) {
         if (presentInPlace(damage)) {
-            takeRequestedScreenshot();
+            afterFrameShown();
             return;
         }
         // The surface went stale (a resize): the next one holds nothing of this frame.
@@ -206,7 +207,13 @@ void SdlWindow::present(const Canvas& canvas, std::span<const RECT> damage)
     m_shownSurface = surface;
     m_shownSize = SIZE{surface->w, surface->h};
     SDL_UpdateWindowSurfaceRects(m_window, rects.data(), int(rects.size()));
+    afterFrameShown();
+}
+
+void SdlWindow::afterFrameShown() const
+{
     takeRequestedScreenshot();
+    releaseRenderMemory();
 }
 
 bool SdlWindow::presentInPlace(std::span<const RECT> damage)

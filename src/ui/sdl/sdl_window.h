@@ -54,6 +54,7 @@ private:
     SDL_Surface* surfaceToCopyInto();
     void lendSurface(const FrameCanvas& canvas, SDL_Surface* surface);
     void takeSurfaceBack();
+    void afterFrameShown() const;
     void takeRequestedScreenshot() const;
     static SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data);
 

@@ -174,15 +174,15 @@ void SdlWindow::present(const Canvas& canvas, std::span<const RECT> damage)
     // canvas has just moved into.
     bool fresh =
         surface != m_shownSurface || surface->w != m_shownSize.cx || surface->h != m_shownSize.cy;
-    if (frame) {
+    if (frame)
         lendSurface(*frame, surface);
-        fresh = fresh || m_lentTo == frame;
-    }
+    const bool inPlace = frame && m_lentTo == frame;
+    fresh = fresh || inPlace;
     const RECT all{0, 0, width, height};
     const auto rects = clippedRects(fresh ? std::span<const RECT>(&all, 1) : damage, width, height);
     if (rects.empty())
         return;
-    if (m_lentTo != frame) {
+    if (!inPlace) {
         // The canvas is opaque 32-bit ARGB; the surface may be anything the display uses.
         if (SDL_LockSurface(surface) != 0)
             return;

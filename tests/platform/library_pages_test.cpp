@@ -55,10 +55,11 @@ TEST(LibraryPages, TheCodeLeavesMemoryAndTheLibraryWorksOnWithItsRelocatedTables
     // The C++ runtime: its virtual tables and type information are relocated when it loads,
     // copies of the file's pages that dropping would turn back into unrelocated bytes.
     const void* library = reinterpret_cast<const void*>(&std::terminate);
+    const char* symbol = "_ZSt9terminatev";
     const long before = residentCodeOf(library);
     ASSERT_GT(before, 0);
 
-    platform::releaseLibraryPages(library);
+    platform::releaseLibraryPages(symbol);
     const long after = residentCodeOf(library);
     EXPECT_LT(after, before);
 
@@ -71,14 +72,15 @@ TEST(LibraryPages, TheCodeLeavesMemoryAndTheLibraryWorksOnWithItsRelocatedTables
         EXPECT_STREQ(error.what(), "still thrown and caught");
     }
     // A second time: the pages found at first are given back again.
-    platform::releaseLibraryPages(library);
+    platform::releaseLibraryPages(symbol);
     EXPECT_EQ(std::to_string(7), "7");
 }
 
-TEST(LibraryPages, AnAddressOutsideAnyLibraryChangesNothing)
+TEST(LibraryPages, AnUnknownSymbolChangesNothing)
 {
-    int onTheStack = 5;
-    platform::releaseLibraryPages(&onTheStack);
+    platform::releaseLibraryPages("no_such_symbol_anywhere");
     platform::releaseLibraryPages(nullptr);
-    EXPECT_EQ(onTheStack, 5);
+    std::ostringstream out;
+    out << "fine";
+    EXPECT_EQ(out.str(), "fine");
 }

@@ -2,6 +2,7 @@
 
 #include "platform/debug_output.h"
 
+#include <dlfcn.h>
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -78,20 +80,27 @@ std::vector<Mapping> cleanMappingsOf(std::uintptr_t address)
 
 } // namespace
 
-void releaseLibraryPages(const void* address)
+void releaseLibraryPages(const char* symbol)
 {
     static std::mutex lock;
-    static std::vector<std::pair<const void*, std::vector<Mapping>>> known;
+    static std::vector<std::pair<std::string, std::vector<Mapping>>> known;
+    if (!symbol)
+        return;
     std::lock_guard guard(lock);
     const std::vector<Mapping>* mappings = nullptr;
-    for (const auto& [library, found] : known) {
-        if (library == address)
+    for (const auto& [name, found] : known) {
+        if (name == symbol)
             mappings = &found;
     }
-    if (!mappings)
+    if (!mappings) {
+        const void* address = ::dlsym(RTLD_DEFAULT, symbol);
         mappings =
-            &known.emplace_back(address, cleanMappingsOf(reinterpret_cast<std::uintptr_t>(address)))
+            &known
+                 .emplace_back(symbol,
+                               address ? cleanMappingsOf(reinterpret_cast<std::uintptr_t>(address))
+                                       : std::vector<Mapping>{})
                  .second;
+    }
     for (const Mapping& mapping : *mappings) {
         if (::madvise(reinterpret_cast<void*>(mapping.start), mapping.end - mapping.start,
                       MADV_DONTNEED) != 0) {

@@ -3,6 +3,6 @@
 namespace platform {
 
 // Windows trims a process's working set by itself when memory is short.
-void releaseLibraryPages(const void*) {}
+void releaseLibraryPages(const char*) {}
 
 } // namespace platform

@@ -806,7 +806,9 @@ void releaseRenderMemory()
 {
     if (!g_vectorLibraryRan.exchange(false))
         return;
-    platform::releaseLibraryPages(reinterpret_cast<const void*>(&rsvg_handle_render_document));
+    // The library and the XML parser it reads drawings with.
+    platform::releaseLibraryPages("rsvg_handle_render_document");
+    platform::releaseLibraryPages("xmlParseDocument");
     // Parsing and drawing drawings is most of the passing work after start (a device's
     // picture); its freed blocks leave holes in the heap that stay resident otherwise.
     platform::releaseFreeHeap();

@@ -3,106 +3,102 @@
 #include "platform/debug_output.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
-#include <mutex>
-#include <sstream>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace platform {
 namespace {
 
-struct Mapping {
+struct Range {
     std::uintptr_t start = 0;
     std::uintptr_t end = 0;
-    bool writable = false;
-    std::string device;
-    std::string inode;
-    bool copiedPages = false; // pages written since the file was mapped (relocations)
 };
 
-// Every mapping of the process with whether any of its pages are its own copies.
-std::vector<Mapping> readMappings()
+struct Search {
+    std::uintptr_t address = 0;
+    std::uintptr_t page = 4096;
+    std::vector<Range> clean;
+};
+
+bool hasTextRelocations(const dl_phdr_info& info)
 {
-    std::vector<Mapping> mappings;
-    std::ifstream in("/proc/self/smaps");
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string first;
-        fields >> first;
-        const auto dash = first.find('-');
-        if (dash != std::string::npos && first.back() != ':') {
-            Mapping mapping;
-            std::string permissions, offset;
-            fields >> permissions >> offset >> mapping.device >> mapping.inode;
-            try {
-                mapping.start = std::stoull(first.substr(0, dash), nullptr, 16);
-                mapping.end = std::stoull(first.substr(dash + 1), nullptr, 16);
-            } catch (...) {
-                continue;
-            }
-            mapping.writable = permissions.size() > 1 && permissions[1] == 'w';
-            mappings.push_back(std::move(mapping));
-        } else if (!mappings.empty() && (first == "Anonymous:" || first == "Swap:")) {
-            long long kilobytes = 0;
-            fields >> kilobytes;
-            mappings.back().copiedPages = mappings.back().copiedPages || kilobytes != 0;
+    for (int i = 0; i < info.dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info.dlpi_phdr[i];
+        if (header.p_type != PT_DYNAMIC)
+            continue;
+        const auto* entry = reinterpret_cast<const ElfW(Dyn)*>(info.dlpi_addr + header.p_vaddr);
+        for (; entry->d_tag != DT_NULL; ++entry) {
+            if (entry->d_tag == DT_TEXTREL ||
+                (entry->d_tag == DT_FLAGS && (entry->d_un.d_val & DF_TEXTREL) != 0))
+                return true;
         }
     }
-    return mappings;
+    return false;
 }
 
-// The library's read-only mappings none of whose pages were copied: dropping those pages
-// loses nothing. Found once; a loaded library stays where it is.
-std::vector<Mapping> cleanMappingsOf(std::uintptr_t address)
+// The whole pages of the object's read-only segments that no writable segment and no
+// relocated read-only part (RELRO) touches: those hold exactly what the file holds.
+int findCleanPages(dl_phdr_info* info, std::size_t, void* data)
 {
-    const std::vector<Mapping> all = readMappings();
-    const Mapping* holder = nullptr;
-    for (const Mapping& mapping : all) {
-        if (address >= mapping.start && address < mapping.end)
-            holder = &mapping;
+    auto& search = *static_cast<Search*>(data);
+    const auto at = [info](const ElfW(Phdr) & header) { return info->dlpi_addr + header.p_vaddr; };
+    bool holds = false;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        holds = holds || (header.p_type == PT_LOAD && search.address >= at(header) &&
+                          search.address < at(header) + header.p_memsz);
     }
-    std::vector<Mapping> clean;
-    if (!holder || holder->inode == "0")
-        return clean;
-    for (const Mapping& mapping : all) {
-        if (mapping.device == holder->device && mapping.inode == holder->inode &&
-            !mapping.writable && !mapping.copiedPages)
-            clean.push_back(mapping);
+    if (!holds)
+        return 0;
+    if (hasTextRelocations(*info))
+        return 1;
+    const std::uintptr_t page = search.page;
+    const auto down = [page](std::uintptr_t value) { return value & ~(page - 1); };
+    const auto up = [page](std::uintptr_t value) { return (value + page - 1) & ~(page - 1); };
+    // Written while loading or since: rounded outwards, a shared page counts as written.
+    std::vector<Range> written;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        if (header.p_type == PT_GNU_RELRO ||
+            (header.p_type == PT_LOAD && (header.p_flags & PF_W) != 0))
+            written.push_back(Range{down(at(header)), up(at(header) + header.p_memsz)});
     }
-    return clean;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = info->dlpi_phdr[i];
+        if (header.p_type != PT_LOAD || (header.p_flags & PF_W) != 0)
+            continue;
+        // Whole pages only, rounded inwards.
+        const Range range{up(at(header)), down(at(header) + header.p_filesz)};
+        if (range.start >= range.end)
+            continue;
+        bool touched = false;
+        for (const Range& other : written)
+            touched = touched || (range.start < other.end && other.start < range.end);
+        if (!touched)
+            search.clean.push_back(range);
+    }
+    return 1;
 }
 
 } // namespace
 
 void releaseLibraryPages(const char* symbol)
 {
-    static std::mutex lock;
-    static std::vector<std::pair<std::string, std::vector<Mapping>>> known;
-    if (!symbol)
+    const void* address = symbol ? ::dlsym(RTLD_DEFAULT, symbol) : nullptr;
+    if (!address)
         return;
-    std::lock_guard guard(lock);
-    const std::vector<Mapping>* mappings = nullptr;
-    for (const auto& [name, found] : known) {
-        if (name == symbol)
-            mappings = &found;
-    }
-    if (!mappings) {
-        const void* address = ::dlsym(RTLD_DEFAULT, symbol);
-        mappings =
-            &known
-                 .emplace_back(symbol,
-                               address ? cleanMappingsOf(reinterpret_cast<std::uintptr_t>(address))
-                                       : std::vector<Mapping>{})
-                 .second;
-    }
-    for (const Mapping& mapping : *mappings) {
-        if (::madvise(reinterpret_cast<void*>(mapping.start), mapping.end - mapping.start,
+    Search search;
+    search.address = reinterpret_cast<std::uintptr_t>(address);
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page > 0)
+        search.page = static_cast<std::uintptr_t>(page);
+    ::dl_iterate_phdr(findCleanPages, &search);
+    for (const Range& range : search.clean) {
+        if (::madvise(reinterpret_cast<void*>(range.start), range.end - range.start,
                       MADV_DONTNEED) != 0) {
             debugOutput("library pages not released");
             return;

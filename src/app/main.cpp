@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/startup.h"
+#include "platform/process_memory.h"
 
 #include <cstdio>
 #include <string_view>
@@ -7,6 +8,7 @@
 
 int main(int argc, char** argv)
 {
+    platform::configureProcessHeap();
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     const auto options = app::parseCommandLine(args);
     if (!options) {

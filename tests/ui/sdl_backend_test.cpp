@@ -5,11 +5,15 @@
 #include "platform/message_queue.h"
 #include "support/scoped_environment.h"
 #include "ui/edit_ui.h"
+#include "ui/frame_canvas.h"
 #include "ui/sdl/sdl_window.h"
 
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <csignal>
@@ -77,6 +81,73 @@ protected:
     }
 };
 
+// The window's pixels as the X server holds them, as 0xRRGGBB: what is on the screen,
+// whatever the program keeps in its own memory.
+std::optional<ui::Image> pixelsOnTheServer(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return std::nullopt;
+    Display* display = info.info.x11.display;
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, info.info.x11.window, &attributes))
+        return std::nullopt;
+    XImage* image = XGetImage(display, info.info.x11.window, 0, 0, attributes.width,
+                              attributes.height, AllPlanes, ZPixmap);
+    if (!image)
+        return std::nullopt;
+    // Each channel scaled to 8 bits from wherever its mask puts it (16-bit displays too).
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        if (mask == 0)
+            return 0u;
+        int shift = 0;
+        while (((mask >> shift) & 1) == 0)
+            ++shift;
+        const unsigned long max = mask >> shift;
+        return static_cast<unsigned>(((pixel & mask) >> shift) * 255 / max);
+    };
+    ui::Image result;
+    result.width = attributes.width;
+    result.height = attributes.height;
+    for (int y = 0; y < result.height; ++y) {
+        for (int x = 0; x < result.width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            result.pixels.push_back(channel(pixel, image->red_mask) << 16 |
+                                    channel(pixel, image->green_mask) << 8 |
+                                    channel(pixel, image->blue_mask));
+        }
+    }
+    XDestroyImage(image);
+    return result;
+}
+
+// Pixels of the canvas (premultiplied, opaque) against the server's, each channel within the
+// display's precision; the number of pixels that differ.
+int differentPixels(const ui::Image& canvas, const ui::Image& shown, const RECT& area)
+{
+    int different = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            const std::uint32_t a = canvas.pixels[std::size_t(y) * canvas.width + x];
+            const std::uint32_t b = shown.pixels[std::size_t(y) * shown.width + x];
+            for (int shift : {0, 8, 16}) {
+                if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 8) {
+                    ++different;
+                    break;
+                }
+            }
+        }
+    }
+    return different;
+}
+
+bool keepsFullPixels(SDL_Window* window)
+{
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    return surface && surface->format->BytesPerPixel == 4;
+}
+
 } // namespace
 
 TEST_F(SdlBackend, ControlKeysEditTextThroughTheKeyMap)
@@ -129,6 +200,88 @@ TEST_F(SdlBackend, FramesArriveInTheSurfacesOwnFormat)
     EXPECT_TRUE(near(at(120, 45), 0xFFFFFF)) << std::hex << at(120, 45);
     EXPECT_TRUE(near(at(120, 150), 0xE04020)) << std::hex << at(120, 150);
     EXPECT_TRUE(near(at(239, 159), 0xE04020)) << "the last pixel of the last row";
+}
+
+TEST_F(SdlBackend, TheScreenShowsTheCanvasAfterResizesAndScaleChangesToo)
+{
+    OpenWindow w(kSkin, 240, 160);
+    ASSERT_TRUE(w.opened);
+    SDL_Window* window = sdlWindow(w);
+    // Where the surface keeps 32-bit pixels the canvas paints straight into it.
+    const bool inPlace = keepsFullPixels(window);
+    auto shownAsPainted = [&](int width, int height) {
+        const int before = w.window->GetFramesShown();
+        w.window->PostMessage(WM_PAINT);
+        ASSERT_TRUE(w.ui().waitFor([&] {
+            const ui::Canvas* canvas = w.pm().GetCanvas();
+            return w.window->GetFramesShown() > before && canvas && canvas->width() == width &&
+                   canvas->height() == height;
+        }));
+        const auto* canvas = dynamic_cast<const ui::FrameCanvas*>(w.pm().GetCanvas());
+        ASSERT_NE(canvas, nullptr);
+        EXPECT_EQ(canvas->isLent(), inPlace);
+        const auto shown = pixelsOnTheServer(window);
+        ASSERT_TRUE(shown);
+        ASSERT_EQ(shown->width, width);
+        ASSERT_EQ(shown->height, height);
+        EXPECT_EQ(differentPixels(ui::snapshot(*canvas), *shown, RECT{0, 0, width, height}), 0);
+    };
+    shownAsPainted(240, 160);
+    // A resize gives the window a new surface and the paint manager a new canvas.
+    w.window->ResizeClient(300, 220);
+    shownAsPainted(300, 220);
+    w.pm().SetDPI(192);
+    shownAsPainted(600, 440);
+}
+
+TEST_F(SdlBackend, ADamagedRectangleIsShownAndTheRestOfTheWindowKeepsTheLastFrame)
+{
+    OpenWindow w(kSkin, 240, 160);
+    ASSERT_TRUE(w.opened);
+    w.window->PostMessage(WM_PAINT);
+    ASSERT_TRUE(w.ui().waitFor([&] { return w.window->GetFramesShown() > 0; }));
+    SDL_Window* window = sdlWindow(w);
+    const auto before = pixelsOnTheServer(window);
+    ASSERT_TRUE(before);
+    ui::Canvas& canvas = *w.pm().GetCanvas();
+    // Both painted, only the second presented.
+    const RECT unshown{10, 40, 60, 80};
+    const RECT damaged{150, 100, 200, 140};
+    canvas.fillRect(unshown, 0xFF00C000);
+    canvas.fillRect(damaged, 0xFF0000C0);
+    ui::presentWindow(w.window->GetHWND(), canvas, std::span<const RECT>(&damaged, 1));
+    const auto after = pixelsOnTheServer(window);
+    ASSERT_TRUE(after);
+    const ui::Image painted = ui::snapshot(canvas);
+    EXPECT_EQ(differentPixels(painted, *after, damaged), 0);
+    EXPECT_EQ(differentPixels(*before, *after, unshown), 0) << "painted but not presented";
+    EXPECT_EQ(differentPixels(*before, *after, RECT{0, 0, 240, 100}), 0);
+    EXPECT_EQ(differentPixels(*before, *after, RECT{0, 140, 240, 160}), 0);
+}
+
+TEST_F(SdlBackend, ACanvasPaintingIntoAWindowKeepsItsPictureWhenTheWindowEnds)
+{
+    auto native =
+        ui::windowBackend().createWindow(nullptr, L"frame", RECT{20, 20, 180, 120}, nullptr);
+    native->setState(ui::ShowState::Normal);
+    auto canvas = ui::createImageCanvas(160, 100);
+    canvas->clear(0xFFFFFFFF);
+    canvas->fillRect(RECT{0, 0, 80, 100}, 0xFFC00000);
+    const RECT all{0, 0, 160, 100};
+    native->present(*canvas, std::span<const RECT>(&all, 1));
+    const auto* frame = dynamic_cast<const ui::FrameCanvas*>(canvas.get());
+    ASSERT_NE(frame, nullptr);
+    const bool inPlace = frame->isLent();
+
+    // The window's surface memory goes with it; the canvas carries on in its own.
+    native.reset();
+    EXPECT_FALSE(frame->isLent());
+    canvas->fillRect(RECT{80, 0, 160, 50}, 0xFF0000C0);
+    const ui::Image picture = ui::snapshot(*canvas);
+    EXPECT_EQ(picture.pixels[10 * 160 + 10], 0xFFC00000u)
+        << "painted before, in place: " << inPlace;
+    EXPECT_EQ(picture.pixels[10 * 160 + 100], 0xFF0000C0u);
+    EXPECT_EQ(picture.pixels[80 * 160 + 100], 0xFFFFFFFFu);
 }
 
 TEST_F(SdlBackend, CentredWindowIsWhereTheWindowLayerSaysAndFollowsMoves)

@@ -1,8 +1,11 @@
 // The cairo and Pango painter behind ui::Canvas.
-#include "ui/render.h"
+#include "ui/frame_canvas.h"
+#include "ui/render_memory.h"
 
 #include "platform/debug_output.h"
 #include "platform/files.h"
+#include "platform/library_pages.h"
+#include "platform/process_memory.h"
 #include "platform/text.h"
 #include "ui/cairo/cairo_put_pixels.h"
 #include "ui/image_limits.h"
@@ -15,6 +18,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <gio/gio.h>
 #include <limits>
 #include <map>
@@ -253,6 +257,9 @@ void setColor(cairo_t* cr, DWORD argb)
                           (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
 }
 
+// Set when the vector library drew since its pages were last given back.
+std::atomic<bool> g_vectorLibraryRan{false};
+
 // Bumped when fonts or scale change: shaped text is then shaped again.
 std::atomic<std::uint64_t> g_renderGeneration{0};
 
@@ -302,7 +309,23 @@ bool operator==(const TextKeyView& a, const TextKeyView& b)
     return a.text == b.text && a.face == b.face && a.style == b.style;
 }
 
-class CairoCanvas final : public Canvas {
+// Copies one image surface's pixels into another of the same size.
+void copyPicture(cairo_surface_t* from, cairo_surface_t* to)
+{
+    cairo_surface_flush(from);
+    cairo_surface_flush(to);
+    const unsigned char* source = cairo_image_surface_get_data(from);
+    unsigned char* target = cairo_image_surface_get_data(to);
+    const int sourceStride = cairo_image_surface_get_stride(from);
+    const int targetStride = cairo_image_surface_get_stride(to);
+    const auto rowBytes = std::size_t(cairo_image_surface_get_width(from)) * 4;
+    for (int y = 0; y < cairo_image_surface_get_height(from); ++y)
+        std::memcpy(target + std::ptrdiff_t(y) * targetStride,
+                    source + std::ptrdiff_t(y) * sourceStride, rowBytes);
+    cairo_surface_mark_dirty(to);
+}
+
+class CairoCanvas final : public FrameCanvas {
 public:
     CairoCanvas(int width, int height)
         : m_surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(1, width),
@@ -319,6 +342,48 @@ public:
         pango_layout_context_changed(m_layout.get());
     }
 
+    ~CairoCanvas() override
+    {
+        if (m_lent && m_onEnd)
+            m_onEnd();
+    }
+
+    CairoCanvas(const CairoCanvas&) = delete;
+    CairoCanvas& operator=(const CairoCanvas&) = delete;
+
+    bool lend(std::uint32_t* pixels, int stride, std::function<void()> onEnd) const override
+    {
+        const int w = width();
+        const int h = height();
+        if (!pixels || m_clipDepth != 0 || stride % 4 != 0 || stride < w * 4)
+            return false;
+        CairoSurface target(cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, w, h, stride));
+        if (cairo_surface_status(target.get()) != CAIRO_STATUS_SUCCESS)
+            return false;
+        copyPicture(m_surface.get(), target.get());
+        paintOn(std::move(target));
+        m_lent = true;
+        m_onEnd = std::move(onEnd);
+        return true;
+    }
+
+    void takeBack() const override
+    {
+        if (!m_lent)
+            return;
+        CairoSurface own(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width(), height()));
+        // Without memory of its own the picture stays where it is, and the lender is about
+        // to free it: better a canvas that paints nowhere than into freed memory.
+        if (cairo_surface_status(own.get()) == CAIRO_STATUS_SUCCESS)
+            copyPicture(m_surface.get(), own.get());
+        paintOn(std::move(own));
+        m_lent = false;
+        m_onEnd = nullptr;
+    }
+
+    bool isLent() const override { return m_lent; }
+
     int width() const override { return cairo_image_surface_get_width(m_surface.get()); }
     int height() const override { return cairo_image_surface_get_height(m_surface.get()); }
 
@@ -333,12 +398,18 @@ public:
 
     void pushClip(const RECT& rc) override
     {
+        ++m_clipDepth;
         cairo_save(m_cr.get());
         cairo_rectangle(m_cr.get(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
         cairo_clip(m_cr.get());
     }
 
-    void popClip() override { cairo_restore(m_cr.get()); }
+    void popClip() override
+    {
+        if (m_clipDepth > 0)
+            --m_clipDepth;
+        cairo_restore(m_cr.get());
+    }
 
     void fillRect(const RECT& rc, DWORD argb) override
     {
@@ -483,6 +554,14 @@ public:
 
 private:
     using Layout = std::unique_ptr<PangoLayout, FreeWith<g_object_unref>>;
+
+    // The layouts keep their own context, made once: only the target changes.
+    void paintOn(CairoSurface surface) const
+    {
+        m_cr.reset(cairo_create(surface.get()));
+        m_surface = std::move(surface);
+    }
+
     // A text drawn in one colour, kept as pixels: drawn again it is one copy, where Pango
     // would composite every glyph again (every key's label, each frame the picture moves).
     struct RenderedText {
@@ -655,6 +734,7 @@ private:
         const double scaleY = targetHeight / static_cast<double>(source.bottom - source.top);
         const RsvgRectangle viewport{-source.left * scaleX, -source.top * scaleY, width * scaleX,
                                      height * scaleY};
+        g_vectorLibraryRan = true;
         if (!rsvg_handle_render_document(handle, cr.get(), &viewport, nullptr))
             return nullptr;
         cairo_surface_flush(surface.get());
@@ -709,8 +789,12 @@ private:
     // bytes); past it the pixels are made again as texts are drawn.
     static constexpr std::size_t kMaxRenderedTextBytes = 4 * 1024 * 1024;
 
-    CairoSurface m_surface;
-    CairoContext m_cr;
+    // Mutable: lending moves the picture between memories without changing it.
+    mutable CairoSurface m_surface;
+    mutable CairoContext m_cr;
+    mutable bool m_lent = false;
+    mutable std::function<void()> m_onEnd;
+    int m_clipDepth = 0;
     Layout m_layout; // carries the context every cached layout is made in
     std::unordered_map<TextKey, CachedLayout, TextKeyHash, std::equal_to<>> m_layouts;
     std::uint64_t m_layoutGeneration = 0;
@@ -722,6 +806,18 @@ private:
 std::unique_ptr<Canvas> createImageCanvas(int width, int height)
 {
     return std::make_unique<CairoCanvas>(width, height);
+}
+
+void releaseRenderMemory()
+{
+    if (!g_vectorLibraryRan.exchange(false))
+        return;
+    // The library and the XML parser it reads drawings with.
+    platform::releaseLibraryPages("rsvg_handle_render_document");
+    platform::releaseLibraryPages("xmlParseDocument");
+    // Parsing and drawing drawings is most of the passing work after start (a device's
+    // picture); its freed blocks leave holes in the heap that stay resident otherwise.
+    platform::releaseFreeHeap();
 }
 
 void resetRenderCaches()

@@ -3,11 +3,11 @@
 #include "platform/debug_output.h"
 #include "platform/message_queue.h"
 #include "platform/text.h"
+#include "ui/render_memory.h"
 #include "ui/sdl/x11_display.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 
 namespace ui::sdl {
@@ -23,6 +23,20 @@ std::map<Uint32, SdlWindow*>& windowsById()
 LPARAM packSize(const RECT& rc)
 {
     return MAKELPARAM(rc.right - rc.left, rc.bottom - rc.top);
+}
+
+// The parts of the rectangles inside the surface's width x height.
+std::vector<SDL_Rect> clippedRects(std::span<const RECT> rects, int width, int height)
+{
+    const RECT all{0, 0, width, height};
+    std::vector<SDL_Rect> clipped;
+    for (const RECT& rc : rects) {
+        RECT part;
+        if (IntersectRect(part, rc, all))
+            clipped.push_back(
+                SDL_Rect{part.left, part.top, part.right - part.left, part.bottom - part.top});
+    }
+    return clipped;
 }
 
 } // namespace
@@ -63,6 +77,7 @@ SdlWindow::SdlWindow(HWND hwnd, std::wstring_view title, const RECT& rc, const S
 
 SdlWindow::~SdlWindow()
 {
+    takeSurfaceBack();
     if (m_window) {
         windowsById().erase(SDL_GetWindowID(m_window));
         SDL_DestroyWindow(m_window);
@@ -139,63 +154,109 @@ void SdlWindow::present(const Canvas& canvas, std::span<const RECT> damage)
 {
     if (!m_window)
         return;
-    SDL_Surface* surface = SDL_GetWindowSurface(m_window);
+    const auto* frame = dynamic_cast<const FrameCanvas*>(&canvas);
+    if (frame && frame == m_lentTo) {
+        if (presentInPlace(damage)) {
+            afterFrameShown();
+            return;
+        }
+        // The surface went stale (a resize): the next one holds nothing of this frame.
+        m_shownSurface = nullptr;
+    }
+    SDL_Surface* surface = surfaceToCopyInto();
     if (!surface)
         return;
     const int width = std::min(surface->w, canvas.width());
     const int height = std::min(surface->h, canvas.height());
     if (width <= 0 || height <= 0)
         return;
-    // A new surface (after a resize) holds nothing of the last frame.
-    const bool fresh =
+    // A new surface (after a resize) holds nothing of the last frame, nor does one the
+    // canvas has just moved into.
+    bool fresh =
         surface != m_shownSurface || surface->w != m_shownSize.cx || surface->h != m_shownSize.cy;
-    std::vector<SDL_Rect> rects;
+    if (frame)
+        lendSurface(*frame, surface);
+    const bool inPlace = frame && m_lentTo == frame;
+    fresh = fresh || inPlace;
     const RECT all{0, 0, width, height};
-    for (const RECT& rc : fresh ? std::span<const RECT>(&all, 1) : damage) {
-        RECT part;
-        if (IntersectRect(part, rc, all))
-            rects.push_back(
-                SDL_Rect{part.left, part.top, part.right - part.left, part.bottom - part.top});
-    }
+    const auto rects = clippedRects(fresh ? std::span<const RECT>(&all, 1) : damage, width, height);
     if (rects.empty())
         return;
-    // The canvas is opaque 32-bit ARGB; the surface may be anything the display uses.
-    if (SDL_LockSurface(surface) != 0)
-        return;
-    const auto* source = reinterpret_cast<const std::uint8_t*>(canvas.pixels());
-    auto* target = static_cast<std::uint8_t*>(surface->pixels);
-    const int bytesPerPixel = surface->format->BytesPerPixel;
-    // The usual X surface keeps the canvas's own byte order (the unused byte ignored): rows
-    // are copied as they are, which costs far less than a conversion pixel by pixel.
-    const bool sameLayout = surface->format->format == SDL_PIXELFORMAT_RGB888 ||
-                            surface->format->format == SDL_PIXELFORMAT_ARGB8888;
-    int converted = 0;
-    for (const SDL_Rect& rect : rects) {
-        if (sameLayout) {
-            for (int y = rect.y; y < rect.y + rect.h; ++y)
-                std::memcpy(
-                    target + std::ptrdiff_t(y) * surface->pitch + std::ptrdiff_t(rect.x) * 4,
-                    source + std::ptrdiff_t(y) * canvas.stride() + std::ptrdiff_t(rect.x) * 4,
-                    std::size_t(rect.w) * 4);
-            continue;
+    if (!inPlace) {
+        // The canvas is opaque 32-bit ARGB; the surface may be anything the display uses.
+        if (SDL_LockSurface(surface) != 0)
+            return;
+        const auto* source = reinterpret_cast<const std::uint8_t*>(canvas.pixels());
+        auto* target = static_cast<std::uint8_t*>(surface->pixels);
+        const int bytesPerPixel = surface->format->BytesPerPixel;
+        int converted = 0;
+        for (const SDL_Rect& rect : rects)
+            converted |= SDL_ConvertPixels(rect.w, rect.h, SDL_PIXELFORMAT_ARGB8888,
+                                           source + std::ptrdiff_t(rect.y) * canvas.stride() +
+                                               std::ptrdiff_t(rect.x) * 4,
+                                           canvas.stride(), surface->format->format,
+                                           target + std::ptrdiff_t(rect.y) * surface->pitch +
+                                               std::ptrdiff_t(rect.x) * bytesPerPixel,
+                                           surface->pitch);
+        SDL_UnlockSurface(surface);
+        if (converted != 0) {
+            platform::debugOutput(std::string("frame not converted: ") + SDL_GetError());
+            return;
         }
-        converted |= SDL_ConvertPixels(rect.w, rect.h, SDL_PIXELFORMAT_ARGB8888,
-                                       source + std::ptrdiff_t(rect.y) * canvas.stride() +
-                                           std::ptrdiff_t(rect.x) * 4,
-                                       canvas.stride(), surface->format->format,
-                                       target + std::ptrdiff_t(rect.y) * surface->pitch +
-                                           std::ptrdiff_t(rect.x) * bytesPerPixel,
-                                       surface->pitch);
-    }
-    SDL_UnlockSurface(surface);
-    if (converted != 0) {
-        platform::debugOutput(std::string("frame not converted: ") + SDL_GetError());
-        return;
     }
     m_shownSurface = surface;
     m_shownSize = SIZE{surface->w, surface->h};
     SDL_UpdateWindowSurfaceRects(m_window, rects.data(), int(rects.size()));
+    afterFrameShown();
+}
+
+void SdlWindow::afterFrameShown() const
+{
     takeRequestedScreenshot();
+    releaseRenderMemory();
+}
+
+bool SdlWindow::presentInPlace(std::span<const RECT> damage)
+{
+    const auto rects = clippedRects(damage, m_lentSurface->w, m_lentSurface->h);
+    // SDL refuses the update once a resize made the surface stale; its memory stays until
+    // the next SDL_GetWindowSurface.
+    return rects.empty() ||
+           SDL_UpdateWindowSurfaceRects(m_window, rects.data(), int(rects.size())) == 0;
+}
+
+SDL_Surface* SdlWindow::surfaceToCopyInto()
+{
+    // SDL frees the old surface's memory when it makes a new one, and does not say
+    // beforehand whether it will.
+    takeSurfaceBack();
+    return SDL_GetWindowSurface(m_window);
+}
+
+void SdlWindow::lendSurface(const FrameCanvas& canvas, SDL_Surface* surface)
+{
+    // The usual X surface keeps the canvas's own byte order, the top byte unused.
+    const bool sameLayout = surface->format->format == SDL_PIXELFORMAT_RGB888 ||
+                            surface->format->format == SDL_PIXELFORMAT_ARGB8888;
+    if (!sameLayout || SDL_MUSTLOCK(surface) || surface->w != canvas.width() ||
+        surface->h != canvas.height())
+        return;
+    if (!canvas.lend(static_cast<std::uint32_t*>(surface->pixels), surface->pitch, [this] {
+            m_lentTo = nullptr;
+            m_lentSurface = nullptr;
+        }))
+        return;
+    m_lentTo = &canvas;
+    m_lentSurface = surface;
+}
+
+void SdlWindow::takeSurfaceBack()
+{
+    if (!m_lentTo)
+        return;
+    m_lentTo->takeBack();
+    m_lentTo = nullptr;
+    m_lentSurface = nullptr;
 }
 
 void SdlWindow::takeRequestedScreenshot() const
@@ -216,7 +277,8 @@ std::optional<Image> SdlWindow::shownFrame() const
 {
     if (!m_window)
         return std::nullopt;
-    SDL_Surface* surface = SDL_GetWindowSurface(m_window);
+    // Asking SDL for the surface could free the memory a canvas paints into.
+    SDL_Surface* surface = m_lentTo ? m_lentSurface : SDL_GetWindowSurface(m_window);
     if (!surface || surface->w <= 0 || surface->h <= 0)
         return std::nullopt;
     Image image;

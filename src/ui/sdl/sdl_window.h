@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/frame_canvas.h"
 #include "ui/window_backend.h"
 
 #include <SDL.h>
@@ -9,8 +10,10 @@
 
 namespace ui::sdl {
 
-// One borderless SDL window for one CWindowWnd. Frames are converted from the canvas
-// into the window surface's own pixel format (16-bit displays included).
+// One borderless SDL window for one CWindowWnd. Where the window surface keeps 32-bit
+// pixels, the canvas paints straight into the surface's memory and a present only tells
+// the display which rectangles changed; otherwise (16-bit displays) frames are converted
+// from the canvas into the surface's own pixel format.
 class SdlWindow final : public NativeWindow {
 public:
     // An owned window is marked as the owner's dialog (transient for it), so the window
@@ -46,6 +49,12 @@ public:
     void handleWindowEvent(const SDL_WindowEvent& event);
 
 private:
+    bool presentInPlace(std::span<const RECT> damage);
+    // The surface to copy into, after moving a canvas painting into the old one out of it.
+    SDL_Surface* surfaceToCopyInto();
+    void lendSurface(const FrameCanvas& canvas, SDL_Surface* surface);
+    void takeSurfaceBack();
+    void afterFrameShown() const;
     void takeRequestedScreenshot() const;
     static SDL_HitTestResult hitTest(SDL_Window* window, const SDL_Point* area, void* data);
 
@@ -61,6 +70,10 @@ private:
     // The surface the last frame went to: a different one needs the whole frame.
     const SDL_Surface* m_shownSurface = nullptr;
     SIZE m_shownSize{};
+    // The canvas painting into the surface's memory, which SDL frees when it makes the next
+    // surface (after a resize) and when the window ends; null when none does.
+    const FrameCanvas* m_lentTo = nullptr;
+    SDL_Surface* m_lentSurface = nullptr;
 };
 
 // The desktop's DPI for the window, 96 when the desktop does not say.

@@ -797,6 +797,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         bHandled = true;
         return 0;
     case shell::MSG_TILE_STARTED:
+    case shell::MSG_PENDING_CHANGED:
         // A start may have written what was pending, or found it could not.
         showPendingState();
         bHandled = true;

@@ -5,6 +5,7 @@
 #include "pages/light_page_binding.h"
 #include "platform/debug_output.h"
 #include "shell/live_frame_tile.h"
+#include "shell/main_messages.h"
 #include "ui/paint_manager_ui.h"
 
 namespace {
@@ -88,6 +89,14 @@ bool CTessaryUSBDevice::isCustomGroupSelected() const
 {
     // The page is a child control; asking it changes nothing of this device.
     return pages::isCustomGroupSelected(const_cast<CTessaryUSBDevice&>(*this));
+}
+
+void CTessaryUSBDevice::readBackNotSaved()
+{
+    m_pending.saveFailed();
+    // Nothing routed through the window caused this: tell it to show the marker.
+    if (m_pManager != nullptr)
+        (void)platform::postMessage(m_pManager->GetPaintWindow(), shell::MSG_PENDING_CHANGED, 0, 0);
 }
 
 void* CTessaryUSBDevice::GetInterface(std::wstring_view name)

@@ -87,6 +87,7 @@ protected:
     void lightsChanged() override;
     void refreshPages() override;
     bool isCustomGroupSelected() const override;
+    void readBackNotSaved() override;
 
 public:
     // What the device's own message window handles: the listeners' notices, the

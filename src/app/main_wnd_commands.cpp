@@ -178,25 +178,6 @@ void CMainWnd::runWindowRoute(const shell::Route& route, TNotifyUI* msg)
                command == L"B_light_slider") {
         if (msg)
             onColourSlider(route, *msg);
-    } else if (command == L"novik_DPI_slider_" && msg && msg->pSender) {
-        auto* slider = static_cast<CSliderUI*>(msg->pSender->GetInterface(L"Slider"));
-        CControlUI* edit = m_pm.FindControl(L"novik_DPI_edit_" + std::to_wstring(route.number));
-        if (slider && edit)
-            edit->SetText(std::to_wstring(slider->GetValue()));
-    } else if (command == L"novik_DPI_edit_" && msg && msg->pSender) {
-        CControlUI* slider = m_pm.FindControl(L"novik_DPI_slider_" + std::to_wstring(route.number));
-        auto* s = slider ? static_cast<CSliderUI*>(slider->GetInterface(L"Slider")) : nullptr;
-        if (s) {
-            const std::wstring typed(msg->pSender->GetText());
-            long long value = 0;
-            for (const wchar_t c : typed) {
-                if (c < L'0' || c > L'9')
-                    break;
-                value = std::min<long long>(value * 10 + (c - L'0'), 1'000'000);
-            }
-            s->SetValue(static_cast<int>(value));
-            msg->pSender->SetText(std::to_wstring(s->GetValue()));
-        }
     } else if (command == L"keyset_keyboard_text_edit") {
         hookControl(msg && msg->sType == L"setfocus" ? 1 : 0);
     } else if (command == L"about_menu") {

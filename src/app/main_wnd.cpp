@@ -810,8 +810,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         applyLanguageIndex(static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)));
         m_lists.forEach({detect::DeviceKind::Mouse, detect::DeviceKind::Keyboard},
                         [](shell::ShellDevice& d) { d.rebuildKeyLabels(); });
-        for (const auto owner :
-             {shell::RouteOwner::Keys, shell::RouteOwner::System, shell::RouteOwner::Macros}) {
+        for (const auto owner : {shell::RouteOwner::Keys, shell::RouteOwner::System,
+                                 shell::RouteOwner::Macros, shell::RouteOwner::Mouse}) {
             if (const auto handler = m_pageHandlers.find(owner); handler != m_pageHandlers.end())
                 handler->second(shell::Route{owner, shell::kLanguageChangedCommand}, nullptr,
                                 activeDevice());

@@ -279,7 +279,7 @@ void CMainWnd::applyOutcome(const TileBoard::Outcome& outcome)
         if (outcome.synchroCleared)
             control->SetSynchro(false);
     }
-    if (CControlUI* notice = m_pm.FindControl(L"No_device_Link"))
+    if (CControlUI* notice = parts().noDevice)
         notice->SetVisible(outcome.noDevice);
     if (outcome.noDevice) {
         if (CTabLayoutUI* power = tabNamed(m_pm, L"device_power_switch"))

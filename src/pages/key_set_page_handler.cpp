@@ -196,13 +196,8 @@ void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDe
     const std::wstring_view command = route.command;
     CKeySetControlUI& page = *bound->page;
     if (command == L"key_") {
-        if (asMouse(*keyed)) {
-            // A button of the mouse's picture opens its key page, as a keyboard key does.
-            device->SetFunctionTab(2);
-            if (auto* tab = findByName(keyed, L"key_Op_tab"))
-                if (auto* option = static_cast<COptionUI*>(tab->GetInterface(L"Option")))
-                    option->Selected(true, false);
-        }
+        // A key or button of the picture opens the key page.
+        keyed->openKeyPage();
         selectKey(*bound, *keyed, route.number);
     } else if (!bound->keys->selectedKey() ||
                !keyPageOffers(keyed->model().capabilities()).keys.enabled) {

@@ -2,7 +2,6 @@
 
 #include "device/model/keyboard_model.h"
 #include "pages/devices/tessary_usb_device.h"
-#include "pages/find_by_name.h"
 #include "pages/light_control_ui.h"
 
 namespace pages {
@@ -30,13 +29,15 @@ int pageKindOf(detect::DeviceTypeId type)
 
 CLightControlUI* lightPageOf(CControlUI* devicePage)
 {
-    CControlUI* page = findByName(devicePage, L"LightControlItem");
-    return page ? static_cast<CLightControlUI*>(page->GetInterface(L"LightControl")) : nullptr;
+    auto* device =
+        devicePage ? static_cast<CTessaryUSBDevice*>(devicePage->GetInterface(L"TessaryUSBDevice"))
+                   : nullptr;
+    return device ? device->lightPage() : nullptr;
 }
 
 void refreshLightPage(CTessaryUSBDevice& device)
 {
-    CLightControlUI* page = lightPageOf(&device);
+    CLightControlUI* page = device.lightPage();
     if (!page)
         return;
     model::UsbDeviceModel& model = device.model();
@@ -60,19 +61,19 @@ void refreshLightPage(CTessaryUSBDevice& device)
 
 void showLightSettings(CTessaryUSBDevice& device, const profile::LightInfo& settings)
 {
-    if (CLightControlUI* page = lightPageOf(&device))
+    if (CLightControlUI* page = device.lightPage())
         page->SetLightInfo(settings);
 }
 
 void showLightMode(CTessaryUSBDevice& device, int mode)
 {
-    if (CLightControlUI* page = lightPageOf(&device))
+    if (CLightControlUI* page = device.lightPage())
         page->SelectMode(mode);
 }
 
 bool isCustomGroupSelected(CTessaryUSBDevice& device)
 {
-    CLightControlUI* page = lightPageOf(&device);
+    CLightControlUI* page = device.lightPage();
     return page && page->GetCustomGroup() >= 0;
 }
 

@@ -17,6 +17,9 @@
 #include <vector>
 
 class CDeviceKeyButtonUI;
+class CDeviceProfileUI;
+class CLightControlUI;
+class COptionUI;
 
 class CTessaryUSBDevice : public CHorizontalLayoutUI,
                           public CNotifyPump,
@@ -70,6 +73,12 @@ public:
     model::ApplyReport ReapplyAfterResume();
     // The model's tab, then the function switch controls of the page.
     virtual void SetFunctionTab(int type);
+    // The key page on show, its tab chosen, as a click on a key of the picture asks.
+    void openKeyPage();
+
+    // Pages of the device page, bound on first use; null where the skin has none.
+    CLightControlUI* lightPage();
+    CDeviceProfileUI* profilePanel();
 
 protected:
     // While edits are unsaved the device takes the profile as held in memory, edits
@@ -108,6 +117,16 @@ private:
     CControlUI* m_powerTile = nullptr;
     CControlUI* m_functionSwitch = nullptr;
     CControlUI* m_keyFunctionSwitch = nullptr;
+    // Bound on first use; the flags keep a control the skin lacks from being sought again.
+    struct BoundPages {
+        bool lightBound = false;
+        bool profileBound = false;
+        bool keyTabBound = false;
+        CLightControlUI* lightPage = nullptr;
+        CDeviceProfileUI* profilePanel = nullptr;
+        COptionUI* keyTab = nullptr;
+    };
+    BoundPages m_bound;
     // Created on the UI thread with the control; listener threads post to it.
     platform::MessageQueue* m_noticeQueue = nullptr;
     HWND m_noticeWindow = nullptr;

@@ -284,7 +284,7 @@ void CMainWnd::windowInit()
             if (r.vendorId == types[typeIndex].vendorId &&
                 r.productId == types[typeIndex].productId && r.typeId == types[typeIndex].typeId &&
                 r.role == types[typeIndex].role) {
-                createDevice(row, detect::InterfaceRole::Command, typeIndex);
+                createDevice(row, typeIndex);
                 break;
             }
         }

@@ -191,7 +191,7 @@ private:
     bool routeKeyToLighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
     // main_wnd_devices.cpp: device objects and tiles
-    void createDevice(std::size_t row, detect::InterfaceRole role, std::size_t typeIndex);
+    void createDevice(std::size_t row, std::size_t typeIndex);
     shell::ShellDevice* deviceForType(std::size_t typeIndex) const;
     std::optional<std::size_t> indexOfDevice(const detect::LinkedDevice& device) const;
     void onInterfaceMessage(bool arrived, WPARAM wParam, LPARAM lParam);

@@ -5,28 +5,6 @@
 #include "pages/light_control_ui.h"
 
 namespace pages {
-namespace {
-
-// The page's own numbering of device kinds, from the device type.
-int pageKindOf(detect::DeviceTypeId type)
-{
-    switch (type) {
-    case detect::DeviceTypeId::KeyboardCable:
-    case detect::DeviceTypeId::KeyboardReceiver:
-        return kKeyboardKind;
-    case detect::DeviceTypeId::MouseCable:
-    case detect::DeviceTypeId::MouseReceiver:
-        return kMouseKind;
-    case detect::DeviceTypeId::MousePad:
-        return kMousePadKind;
-    case detect::DeviceTypeId::Headset:
-        break;
-    }
-    return kHeadsetKind;
-}
-
-} // namespace
-
 CLightControlUI* lightPageOf(CControlUI* devicePage)
 {
     auto* device =
@@ -42,7 +20,7 @@ void refreshLightPage(CTessaryUSBDevice& device)
         return;
     model::UsbDeviceModel& model = device.model();
     page->SetCapabilities(model.capabilities());
-    page->SetDeviceKind(pageKindOf(model.typeId()));
+    page->SetDeviceKind(model.GetKind());
     const profile::LightPresets& presets = model.presets();
     // A device with its own effect names shows those, over the shared effect codes.
     const std::vector<std::wstring>& own = page->OwnEffectNames();

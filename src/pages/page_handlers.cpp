@@ -103,7 +103,7 @@ void Pages::initialise(shell::ShellDevice* device)
     if (!panel || !model)
         return;
     model->setDataRoot(m_window.userDataFolder());
-    panel->SetDeviceKind(storedDeviceKind(model->GetKind()));
+    panel->SetDeviceKind(model->GetKind());
     panel->SetPaths(model->dataFolder(), model->factoryProfilePath());
     if (auto problem = panel->Initialize()) {
         platform::debugOutput(problem->englishText());

@@ -4,7 +4,6 @@
 #include "pages/devices/device_key_button_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
 #include "pages/devices/tessary_mouse_device.h"
-#include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/models/key_cap_labels.h"
 #include "profile/macro_library.h"
@@ -61,10 +60,7 @@ void redrawKeyLabels(CTessaryUSBDevice& device, const std::vector<profile::KeyAs
 
 void showStoredKey(CTessaryUSBDevice& device)
 {
-    CControlUI* control = findByName(&device, L"KeySetControlItem");
-    auto* page =
-        control ? static_cast<CKeySetControlUI*>(control->GetInterface(L"KeySetControl")) : nullptr;
-    if (page != nullptr)
+    if (CKeySetControlUI* page = device.keySetPage())
         page->ShowStoredKey();
 }
 

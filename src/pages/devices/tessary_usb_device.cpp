@@ -4,6 +4,7 @@
 #include "pages/device_profile_ui.h"
 #include "pages/devices/build_picture.h"
 #include "pages/devices/device_key_button_ui.h"
+#include "pages/key_set_control_ui.h"
 #include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
 #include "platform/debug_output.h"
@@ -98,7 +99,8 @@ bool CTessaryUSBDevice::isCustomGroupSelected() const
 void CTessaryUSBDevice::readBackNotSaved()
 {
     m_pending.saveFailed();
-    // Nothing routed through the window caused this: tell it to show the marker.
+    // Nothing routed through the window caused this: tell it to show the marker. The post
+    // fails only while the window goes, when there is nothing to show.
     if (m_pManager != nullptr)
         (void)platform::postMessage(m_pManager->GetPaintWindow(), shell::MSG_PENDING_CHANGED, 0, 0);
 }
@@ -222,6 +224,16 @@ CDeviceProfileUI* CTessaryUSBDevice::profilePanel()
             pages::bindControl<CDeviceProfileUI>(this, L"DeviceProfileItem", L"DeviceProfile");
     }
     return m_bound.profilePanel;
+}
+
+CKeySetControlUI* CTessaryUSBDevice::keySetPage()
+{
+    if (!m_bound.keySetBound) {
+        m_bound.keySetBound = true;
+        m_bound.keySetPage =
+            pages::bindControl<CKeySetControlUI>(this, L"KeySetControlItem", L"KeySetControl");
+    }
+    return m_bound.keySetPage;
 }
 
 void CTessaryUSBDevice::showLight(std::size_t light, std::uint32_t pictureColour,

@@ -18,6 +18,7 @@
 
 class CDeviceKeyButtonUI;
 class CDeviceProfileUI;
+class CKeySetControlUI;
 class CLightControlUI;
 class COptionUI;
 
@@ -79,6 +80,7 @@ public:
     // Pages of the device page, bound on first use; null where the skin has none.
     CLightControlUI* lightPage();
     CDeviceProfileUI* profilePanel();
+    CKeySetControlUI* keySetPage();
 
 protected:
     // While edits are unsaved the device takes the profile as held in memory, edits
@@ -122,9 +124,11 @@ private:
         bool lightBound = false;
         bool profileBound = false;
         bool keyTabBound = false;
+        bool keySetBound = false;
         CLightControlUI* lightPage = nullptr;
         CDeviceProfileUI* profilePanel = nullptr;
         COptionUI* keyTab = nullptr;
+        CKeySetControlUI* keySetPage = nullptr;
     };
     BoundPages m_bound;
     // Created on the UI thread with the control; listener threads post to it.

@@ -29,7 +29,7 @@ constexpr const char* kStateUsage =
 
 Reads the device's active settings back into the selected profile, saves it, and prints
 every value that changed ("nothing changed" when none did). On failure the profile file
-is left as it was.
+is left as it was; a save that fails exits 1 after the values read.
 
 Options:
 )";
@@ -158,6 +158,13 @@ int runState(const cli::GlobalOptions& options, const std::vector<std::string>& 
         std::puts("nothing changed");
     for (const std::string& change : changes)
         std::printf("%s\n", change.c_str());
+    // What was read is shown either way; only the file says whether it was kept.
+    if (const model::ProfileResult saved = device.readBackSave();
+        saved != model::ProfileResult::Ok) {
+        std::fprintf(stderr, "halvekctl state: %s: the settings read were not saved: %s\n",
+                     prepared->store->deviceName.c_str(), model::describe(saved).c_str());
+        return 1;
+    }
     return 0;
 }
 

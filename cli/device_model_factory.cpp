@@ -11,9 +11,9 @@ std::unique_ptr<model::UsbDeviceModel> makeDeviceModel(const DeviceStore& store,
                                                        const std::string& commandName)
 {
     std::unique_ptr<model::UsbDeviceModel> device;
-    if (store.deviceKind == 1)
+    if (store.kind == detect::DeviceKind::Keyboard)
         device = std::make_unique<model::KeyboardModel>();
-    else if (store.deviceKind == 2)
+    else if (store.kind == detect::DeviceKind::Mouse)
         device = std::make_unique<model::MouseModel>();
     if (!device) {
         std::fprintf(stderr, "halvekctl %s: %s: no device object for this kind yet\n",

@@ -64,10 +64,11 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     if (!cli::loadSelectedProfile(*store, record))
         return 1;
     std::vector<profile::KeyAssignment> keys = record.LoadKeyList();
-    profile::MacroLibrary macros(store->folder, profile::macroIndexFileName(store->deviceKind));
+    profile::MacroLibrary macros(store->folder,
+                                 profile::macroIndexFileName(cli::storedKind(*store)));
     macros.Load();
     cli::reportNotices(macros.setAsideNotices());
-    const bool keyboard = store->deviceKind == 1;
+    const bool keyboard = store->kind == detect::DeviceKind::Keyboard;
 
     if (args[0] == "list") {
         for (std::size_t i = 0; i < keys.size(); ++i)

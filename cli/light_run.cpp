@@ -101,7 +101,7 @@ int runLightRun(const GlobalOptions& globals, const std::vector<std::string>& ar
     const auto store = takeStoreOptions(args);
     if (!store)
         return 2;
-    if (store->deviceKind != 1)
+    if (store->kind != detect::DeviceKind::Keyboard)
         return refuse("light run drives the keyboard's lighting only");
     RunOptions options;
     if (const auto status = parseOptions(args, options))

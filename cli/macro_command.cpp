@@ -55,7 +55,8 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     if (args.size() != wanted)
         return cli::usage("wrong number of arguments for macro " + action);
 
-    profile::MacroLibrary library(store->folder, profile::macroIndexFileName(store->deviceKind));
+    profile::MacroLibrary library(store->folder,
+                                  profile::macroIndexFileName(cli::storedKind(*store)));
     library.Load();
     cli::reportNotices(library.setAsideNotices());
     if (!library.isReadable() && action != "list")

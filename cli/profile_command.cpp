@@ -63,7 +63,7 @@ int run(const cli::GlobalOptions&, const std::vector<std::string>& arguments)
     if (args.size() != (takesValue ? 2u : 1u))
         return cli::usage("wrong number of arguments for profile " + action);
 
-    pages::ProfilePanelModel panel(store->deviceKind, store->folder, store->factoryFile);
+    pages::ProfilePanelModel panel(store->kind, store->folder, store->factoryFile);
     const auto problem = panel.initialize();
     const std::size_t reported = panel.list().setAsideNotices().size();
     cli::reportNotices(panel.list().setAsideNotices());

@@ -11,11 +11,14 @@
 namespace cli {
 namespace {
 
-struct DeviceKind {
+struct KnownDevice {
     const char* name;
-    int kind;
+    detect::DeviceKind kind;
 };
-constexpr DeviceKind kDevices[] = {{"keyboard", 1}, {"mouse", 2}, {"MousePad", 3}, {"HD", 7}};
+constexpr KnownDevice kDevices[] = {{"keyboard", detect::DeviceKind::Keyboard},
+                                    {"mouse", detect::DeviceKind::Mouse},
+                                    {"MousePad", detect::DeviceKind::MousePad},
+                                    {"HD", detect::DeviceKind::Headset}};
 
 std::string& defaultDevice()
 {
@@ -37,6 +40,11 @@ std::optional<std::string> knownDeviceName(const std::string& name)
             return std::string(known.name);
     }
     return std::nullopt;
+}
+
+int storedKind(const DeviceStore& store)
+{
+    return pages::storedDeviceKind(store.kind);
 }
 
 void reportNotices(const std::vector<std::string>& notices, std::size_t from)
@@ -83,7 +91,7 @@ std::optional<DeviceStore> takeStoreOptions(std::vector<std::string>& args)
                                        platform::fromUtf8(known.name))) {
             DeviceStore store;
             store.deviceName = known.name;
-            store.deviceKind = known.kind;
+            store.kind = known.kind;
             store.folder = dataDir / known.name;
             store.factoryFile = platform::programFolder() / "DefaultData" /
                                 (std::string(known.name) + profile::kProfileExtension);
@@ -96,7 +104,7 @@ std::optional<DeviceStore> takeStoreOptions(std::vector<std::string>& args)
 
 void openProfiles(const DeviceStore& store, profile::ProfileList& list)
 {
-    list.SetDeviceKind(store.deviceKind);
+    list.SetDeviceKind(storedKind(store));
     list.SetPaths(store.folder, store.factoryFile);
     list.InitProfiles();
     reportNotices(list.setAsideNotices());

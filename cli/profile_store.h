@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/detect/supported_interfaces.h"
 #include "profile/profile_data.h"
 #include "profile/profile_list.h"
 
@@ -14,7 +15,7 @@ namespace cli {
 // factory profile, chosen by --data-dir and --device.
 struct DeviceStore {
     std::string deviceName; // "keyboard", "mouse", "MousePad", "HD"
-    int deviceKind = 1;
+    detect::DeviceKind kind = detect::DeviceKind::Keyboard;
     std::filesystem::path folder;      // user data folder of the device
     std::filesystem::path factoryFile; // DefaultData/<device>.Json
 };
@@ -23,6 +24,9 @@ struct DeviceStore {
 void setDefaultDevice(std::string name);
 // The device's name as the store spells it ("mouse" for "Mouse"); nullopt for no device.
 std::optional<std::string> knownDeviceName(const std::string& name);
+
+// The number the store's files know the kind by (the profile list, the macro index file).
+int storedKind(const DeviceStore& store);
 
 // Takes --data-dir DIR and --device NAME out of `args` wherever they are. Prints the
 // problem and returns nullopt on a bad option.

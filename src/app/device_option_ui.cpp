@@ -22,30 +22,28 @@ constexpr UINT kReceiverWatch = 2000;
 constexpr UINT kReceiverWatchAgain = 3000;
 constexpr int kRetryWrap = 20;
 
-std::wstring prefixFor(int type, int subKind)
+std::wstring prefixFor(std::optional<detect::DeviceKind> kind, CDeviceOptionUI::PadSurface surface)
 {
-    switch (type) {
-    case 1:
-        return L"kb";
-    case 2:
-        return L"ms";
-    case 3:
-        return subKind == 0 ? L"hard_mp" : L"soft_mp";
-    case 4:
-    case 7:
-        return L"hd";
-    case 5:
-        return L"hub";
-    default:
+    if (!kind)
         return L"unknow";
+    switch (*kind) {
+    case detect::DeviceKind::Keyboard:
+        return L"kb";
+    case detect::DeviceKind::Mouse:
+        return L"ms";
+    case detect::DeviceKind::MousePad:
+        return surface == CDeviceOptionUI::PadSurface::Hard ? L"hard_mp" : L"soft_mp";
+    case detect::DeviceKind::Headset:
+        return L"hd";
     }
+    return L"unknow";
 }
 
 } // namespace
 
 CDeviceOptionUI::CDeviceOptionUI()
 {
-    SetKind(0, 0);
+    SetKind(std::nullopt);
 }
 
 void* CDeviceOptionUI::GetInterface(std::wstring_view name)
@@ -79,19 +77,14 @@ COptionUI* CDeviceOptionUI::SelectOption()
     return parts().select;
 }
 
-void CDeviceOptionUI::SetKind(int type, int subKind)
+void CDeviceOptionUI::SetKind(std::optional<detect::DeviceKind> kind, PadSurface surface)
 {
-    // A mouse pad of another sub-kind keeps what the tile shows.
-    if (type == 3 && subKind != 0 && subKind != 1)
-        return;
-    m_type = type;
-    m_subKind = subKind;
-    const std::wstring prefix = L"common/device_ico/" + prefixFor(type, subKind);
+    const std::wstring prefix = L"common/device_ico/" + prefixFor(kind, surface);
     m_normalImage = prefix + L"_device_normal.png";
     m_selectedImage = prefix + L"_device_selected.png";
     m_synchroSelectedImage = prefix + L"_device_synchro_selected.png";
     m_synchroNormalImage = prefix + L"_device_synchro_normal.png";
-    m_nameTextId = prefixFor(type, subKind) + L"_device_name_text";
+    m_nameTextId = prefixFor(kind, surface) + L"_device_name_text";
     applyImages();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "device/detect/supported_interfaces.h"
 #include "shell/live_frame_tile.h"
 
 #include "ui/container_ui.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -28,10 +30,10 @@ public:
     void DoEvent(TEventUI& event) override;
     void PaintBkImage(ui::Canvas& canvas) override;
 
-    // Chooses the icons and the name text by device type and sub-kind.
-    void SetKind(int type, int subKind);
-    int GetKindType() const { return m_type; }
-    int GetSubKind() const { return m_subKind; }
+    // The mouse pads' two surfaces have icons of their own.
+    enum class PadSurface { Hard, Soft };
+    // Chooses the icons and the name text by device kind; none: the unknown device's.
+    void SetKind(std::optional<detect::DeviceKind> kind, PadSurface surface = PadSurface::Hard);
     void SetSynchro(bool on);
     bool IsSynchro() const;
     // The device's page: the option selects page index in the tab layout of that name.
@@ -88,8 +90,6 @@ private:
     std::wstring m_pageName;
     int m_pageIndex = -1;
     bool m_tileVisible = true;
-    int m_type = 0;
-    int m_subKind = 0;
     shell::ShellDevice* m_device = nullptr;
     HWND m_notifyWindow = nullptr;
     int m_retries = 0;
@@ -105,13 +105,8 @@ public:
     const wchar_t* GetClass() const override { return L"MpDevicePower"; }
     void* GetInterface(std::wstring_view name) override;
 
-    void SetDevice(int typeId, int role)
-    {
-        m_typeId = typeId;
-        m_role = role;
-    }
-    int GetTypeId() const { return m_typeId; }
-    int GetRole() const { return m_role; }
+    void SetDevice(detect::DeviceKind kind) { m_kind = kind; }
+    detect::DeviceKind kind() const { return m_kind; }
     // Shows a power block; does nothing unless all five parts are in the skin.
     void ShowPower(std::span<const std::uint8_t> block);
 
@@ -125,8 +120,7 @@ private:
     };
     const Parts& parts();
 
-    int m_typeId = 0;
-    int m_role = 0;
+    detect::DeviceKind m_kind = detect::DeviceKind::Keyboard;
     Parts m_parts;
     bool m_partsBound = false;
 };

@@ -284,7 +284,7 @@ void CMainWnd::windowInit()
             if (r.vendorId == types[typeIndex].vendorId &&
                 r.productId == types[typeIndex].productId && r.typeId == types[typeIndex].typeId &&
                 r.role == types[typeIndex].role) {
-                createDevice(row, detect::InterfaceRole::Command, typeIndex);
+                createDevice(row, typeIndex);
                 break;
             }
         }
@@ -427,23 +427,24 @@ void CMainWnd::bringForward()
 
 void CMainWnd::updateNoDeviceNotice()
 {
-    if (CControlUI* notice = m_pm.FindControl(L"No_device_Link"))
+    const WindowParts& shown = parts();
+    if (CControlUI* notice = shown.noDevice)
         notice->SetVisible(m_tiles.visibleCount() == 0);
     // A device that is there but may not be opened is no "no device": say how to fix it.
     const auto problems = m_table.permissionProblems();
-    if (CControlUI* title = m_pm.FindControl(L"no_device_title"))
+    if (CControlUI* title = shown.noDeviceTitle)
         title->SetText(problems.empty() ? L"no_device_text" : L"access_title_text");
-    if (CControlUI* hint = m_pm.FindControl(L"no_device_hint"))
+    if (CControlUI* hint = shown.noDeviceHint)
         hint->SetVisible(problems.empty());
     // What this run can do: plug the emulated devices in, or start a run that has them.
     const bool simulated = m_options.simulated;
-    if (CControlUI* tryLine = m_pm.FindControl(L"no_device_try"))
+    if (CControlUI* tryLine = shown.noDeviceTry)
         tryLine->SetText(simulated ? L"try_plug_emulated_text" : L"try_emulated_text");
-    if (CControlUI* command = m_pm.FindControl(L"no_device_command"))
+    if (CControlUI* command = shown.noDeviceCommand)
         command->SetVisible(!simulated);
-    if (CControlUI* plug = m_pm.FindControl(L"nodevice_plug_btn"))
+    if (CControlUI* plug = shown.noDevicePlug)
         plug->SetVisible(simulated);
-    if (CControlUI* access = m_pm.FindControl(L"no_device_access")) {
+    if (CControlUI* access = shown.noDeviceAccess) {
         access->SetVisible(!problems.empty());
         if (!problems.empty()) {
             const auto& problem = problems.front();
@@ -789,9 +790,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
                       updateEntries(), true);
         return 0;
     case shell::MSG_UPDATE_SEEN:
-        if (CControlUI* set = m_pm.FindControl(L"setbtn"))
-            if (auto* button = static_cast<CButtonUI*>(set->GetInterface(L"Button")))
-                button->SetForeImage(L"");
+        if (CButtonUI* button = parts().settingsButton)
+            button->SetForeImage(L"");
         return 0;
     case shell::MSG_IGNORED:
         return 0;
@@ -800,20 +800,21 @@ LRESULT CMainWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, bo
         bHandled = true;
         return 0;
     case shell::MSG_TILE_STARTED:
+    case shell::MSG_PENDING_CHANGED:
         // A start may have written what was pending, or found it could not.
         showPendingState();
         bHandled = true;
         return 0;
     case shell::MSG_SHOW_PROGRESS:
-        if (CControlUI* progress = m_pm.FindControl(L"setting_progress"))
+        if (CControlUI* progress = parts().settingsProgress)
             progress->SetVisible(true);
         return 0;
     case shell::MSG_LANGUAGE_CHANGED:
         applyLanguageIndex(static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFF)));
         m_lists.forEach({detect::DeviceKind::Mouse, detect::DeviceKind::Keyboard},
                         [](shell::ShellDevice& d) { d.rebuildKeyLabels(); });
-        for (const auto owner :
-             {shell::RouteOwner::Keys, shell::RouteOwner::System, shell::RouteOwner::Macros}) {
+        for (const auto owner : {shell::RouteOwner::Keys, shell::RouteOwner::System,
+                                 shell::RouteOwner::Macros, shell::RouteOwner::Mouse}) {
             if (const auto handler = m_pageHandlers.find(owner); handler != m_pageHandlers.end())
                 handler->second(shell::Route{owner, shell::kLanguageChangedCommand}, nullptr,
                                 activeDevice());

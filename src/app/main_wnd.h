@@ -26,6 +26,7 @@
 #include <optional>
 #include <vector>
 
+class CButtonUI;
 class CDeviceOptionUI;
 class CMpDevicePowerUI;
 namespace hook {
@@ -190,7 +191,7 @@ private:
     bool routeKeyToLighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device);
 
     // main_wnd_devices.cpp: device objects and tiles
-    void createDevice(std::size_t row, detect::InterfaceRole role, std::size_t typeIndex);
+    void createDevice(std::size_t row, std::size_t typeIndex);
     shell::ShellDevice* deviceForType(std::size_t typeIndex) const;
     std::optional<std::size_t> indexOfDevice(const detect::LinkedDevice& device) const;
     void onInterfaceMessage(bool arrived, WPARAM wParam, LPARAM lParam);
@@ -238,12 +239,24 @@ private:
     void showPendingState();
     // The device the marker speaks of: the active one, else one with pending edits.
     shell::ShellDevice* pendingDevice() const;
-    // The status bar's controls that every routed change updates, found once in the skin.
-    struct StatusParts {
+    // The window's own controls that code updates, found once in the skin.
+    struct WindowParts {
         CControlUI* pendingStatus = nullptr;
         CControlUI* pendingCommit = nullptr;
+        CControlUI* lightingControlStatus = nullptr;
+        CControlUI* audioStatus = nullptr;
+        CButtonUI* settingsButton = nullptr;
+        CControlUI* settingsProgress = nullptr;
+        // The page shown while no device is: what it says depends on why.
+        CControlUI* noDevice = nullptr;
+        CControlUI* noDeviceTitle = nullptr;
+        CControlUI* noDeviceHint = nullptr;
+        CControlUI* noDeviceTry = nullptr;
+        CControlUI* noDeviceCommand = nullptr;
+        CControlUI* noDevicePlug = nullptr;
+        CControlUI* noDeviceAccess = nullptr;
     };
-    const StatusParts& statusParts();
+    const WindowParts& parts();
     // main_wnd_hook.cpp
     void deliverHookMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void hookFocusLost();
@@ -268,8 +281,8 @@ private:
     // Devices in creation order: tile k shows device k.
     std::vector<shell::ShellDevice*> m_devices;
     std::vector<CDeviceOptionUI*> m_tileControls;
-    StatusParts m_statusParts;
-    bool m_statusPartsBound = false;
+    WindowParts m_parts;
+    bool m_partsBound = false;
     std::map<std::size_t, shell::ShellDevice*> m_deviceByType; // device type table row -> device
     TileBoard m_tiles;
     std::map<shell::RouteOwner, PageHandler> m_pageHandlers;

@@ -45,7 +45,7 @@ const windows::AudioStyles* CMainWnd::audioStyles() const
 
 void CMainWnd::showAudioStatus(std::wstring_view textId)
 {
-    CControlUI* label = m_pm.FindControl(L"audio_status");
+    CControlUI* label = parts().audioStatus;
     if (!label)
         return;
     label->SetVisible(!textId.empty());

@@ -126,14 +126,6 @@ bool CMainWnd::dispatch(const shell::Route& route, TNotifyUI* msg)
     }
     if (routeKeyToLighting(route, msg, device))
         return true;
-    if (route.owner == shell::RouteOwner::Keys && route.command == L"key_" &&
-        DeviceLists::kindOf(device->typeId()) == detect::DeviceKind::Keyboard) {
-        // A key of the picture opens the key assignment page.
-        device->SetFunctionTab(2);
-        if (CControlUI* tab = m_pm.FindSubControlByName(device->page(), L"key_Op_tab"))
-            if (auto* option = static_cast<COptionUI*>(tab->GetInterface(L"Option")))
-                option->Selected(true, false);
-    }
     if (route.command == L"music_setting_btn")
         openMusicWindow();
     else if (const auto handler = m_pageHandlers.find(route.owner); handler != m_pageHandlers.end())
@@ -178,25 +170,6 @@ void CMainWnd::runWindowRoute(const shell::Route& route, TNotifyUI* msg)
                command == L"B_light_slider") {
         if (msg)
             onColourSlider(route, *msg);
-    } else if (command == L"novik_DPI_slider_" && msg && msg->pSender) {
-        auto* slider = static_cast<CSliderUI*>(msg->pSender->GetInterface(L"Slider"));
-        CControlUI* edit = m_pm.FindControl(L"novik_DPI_edit_" + std::to_wstring(route.number));
-        if (slider && edit)
-            edit->SetText(std::to_wstring(slider->GetValue()));
-    } else if (command == L"novik_DPI_edit_" && msg && msg->pSender) {
-        CControlUI* slider = m_pm.FindControl(L"novik_DPI_slider_" + std::to_wstring(route.number));
-        auto* s = slider ? static_cast<CSliderUI*>(slider->GetInterface(L"Slider")) : nullptr;
-        if (s) {
-            const std::wstring typed(msg->pSender->GetText());
-            long long value = 0;
-            for (const wchar_t c : typed) {
-                if (c < L'0' || c > L'9')
-                    break;
-                value = std::min<long long>(value * 10 + (c - L'0'), 1'000'000);
-            }
-            s->SetValue(static_cast<int>(value));
-            msg->pSender->SetText(std::to_wstring(s->GetValue()));
-        }
     } else if (command == L"keyset_keyboard_text_edit") {
         hookControl(msg && msg->sType == L"setfocus" ? 1 : 0);
     } else if (command == L"about_menu") {
@@ -299,7 +272,7 @@ void CMainWnd::toggleLightingControl()
 void CMainWnd::showLightingControlState()
 {
     // The status is a language text: "控制灯光" / "不控制灯光" in Chinese.
-    if (CControlUI* status = m_pm.FindControl(L"control_light_status"))
+    if (CControlUI* status = parts().lightingControlStatus)
         status->SetText(m_lightingControl ? L"control_light_on_text" : L"control_light_off_text");
 }
 
@@ -370,13 +343,9 @@ UINT CMainWnd::prompt(std::wstring_view textId, int buttonMode)
 
 UINT CMainWnd::promptWithNumber(std::wstring_view textId, long long number, int buttonMode)
 {
-    CControlUI* lookup = m_pm.FindControl(L"str_test");
-    if (!lookup)
-        return 0;
-    lookup->SetResourceText(true);
-    lookup->SetText(textId);
     // The words come from a language file: the number is put in, never formatted.
-    const std::wstring text = ui::substituteNumber(std::wstring(lookup->GetText()), number);
+    const std::wstring text = ui::substituteNumber(
+        std::wstring(CResourceManager::GetInstance()->GetText(textId)), number);
     return CMsgWnd::ShowPrompt(m_hWnd, nullptr, text.c_str(), m_dpi, false, buttonMode);
 }
 
@@ -476,14 +445,27 @@ shell::ShellDevice* CMainWnd::pendingDevice() const
     return device;
 }
 
-const CMainWnd::StatusParts& CMainWnd::statusParts()
+const CMainWnd::WindowParts& CMainWnd::parts()
 {
-    if (m_statusPartsBound || !m_pm.GetRoot())
-        return m_statusParts;
-    m_statusPartsBound = true;
-    m_statusParts.pendingStatus = pages::bindControl(m_pm.GetRoot(), L"pending_status");
-    m_statusParts.pendingCommit = pages::bindControl(m_pm.GetRoot(), L"pending_commit_btn");
-    return m_statusParts;
+    CControlUI* root = m_pm.GetRoot();
+    if (m_partsBound || !root)
+        return m_parts;
+    m_partsBound = true;
+    using pages::bindControl;
+    m_parts.pendingStatus = bindControl(root, L"pending_status");
+    m_parts.pendingCommit = bindControl(root, L"pending_commit_btn");
+    m_parts.lightingControlStatus = bindControl(root, L"control_light_status");
+    m_parts.audioStatus = bindControl(root, L"audio_status");
+    m_parts.settingsButton = bindControl<CButtonUI>(root, L"setbtn", L"Button");
+    m_parts.settingsProgress = bindControl(root, L"setting_progress");
+    m_parts.noDevice = bindControl(root, L"No_device_Link");
+    m_parts.noDeviceTitle = bindControl(root, L"no_device_title");
+    m_parts.noDeviceHint = bindControl(root, L"no_device_hint");
+    m_parts.noDeviceTry = bindControl(root, L"no_device_try");
+    m_parts.noDeviceCommand = bindControl(root, L"no_device_command");
+    m_parts.noDevicePlug = bindControl(root, L"nodevice_plug_btn");
+    m_parts.noDeviceAccess = bindControl(root, L"no_device_access");
+    return m_parts;
 }
 
 void CMainWnd::showPendingState()
@@ -491,14 +473,14 @@ void CMainWnd::showPendingState()
     const shell::ShellDevice* device = pendingDevice();
     const shell::Pending state = device ? device->pending() : shell::Pending::None;
     const bool gone = device && !device->isOnline();
-    if (CControlUI* label = statusParts().pendingStatus) {
+    if (CControlUI* label = parts().pendingStatus) {
         label->SetVisible(state != shell::Pending::None);
         label->SetText(gone                               ? L"pending_unplugged_text"
                        : state == shell::Pending::Unsaved ? L"pending_unsaved_text"
                                                           : L"pending_unwritten_text");
     }
     // Without the device only a save can be done now; the write follows its return.
-    if (CControlUI* button = statusParts().pendingCommit)
+    if (CControlUI* button = parts().pendingCommit)
         button->SetVisible(state == shell::Pending::Unsaved ||
                            (state == shell::Pending::Unwritten && !gone));
 }

@@ -66,7 +66,7 @@ std::optional<std::size_t> CMainWnd::indexOfDevice(const detect::LinkedDevice& d
     return std::nullopt;
 }
 
-void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::size_t typeIndex)
+void CMainWnd::createDevice(std::size_t row, std::size_t typeIndex)
 {
     const auto& type = detect::deviceTypes().at(typeIndex);
     const auto& description =
@@ -101,7 +101,7 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
     m_shells.push_back(std::make_unique<UsbDeviceShell>(*usbDevice));
     shell::ShellDevice* shell = m_shells.back().get();
     powerSwitch->Add(power.release());
-    powerTile->SetDevice(static_cast<int>(type.typeId), static_cast<int>(role));
+    powerTile->SetDevice(type.kindValue);
     m_powerTiles.push_back(powerTile);
 
     // The command row of the kind stands for the device, whichever row arrived first.
@@ -148,7 +148,7 @@ void CMainWnd::createDevice(std::size_t row, detect::InterfaceRole role, std::si
     tileControl->SetSynchro(false);
     tileControl->BindDevicePage(type.tabHeaderName, L"device_switch", deviceSwitch->GetCount() - 1);
     tileControl->SetPowerPage(type.powerSwitchName, powerSwitch->GetCount() - 1);
-    tileControl->SetKind(static_cast<int>(type.typeId), static_cast<int>(type.role));
+    tileControl->SetKind(type.kindValue);
     tileControl->SetTileVisible(false);
     tileControl->SetDeviceName(type.typeWord);
     tileControl->SetDevice(shell);
@@ -177,7 +177,7 @@ void CMainWnd::ensureDevice(std::size_t row)
         return;
     const auto typeIndex = static_cast<std::size_t>(type - detect::deviceTypes().data());
     if (!deviceForType(typeIndex))
-        createDevice(row, detect::InterfaceRole::Command, typeIndex);
+        createDevice(row, typeIndex);
 }
 
 void CMainWnd::onInterfaceMessage(bool arrived, WPARAM wParam, LPARAM lParam)
@@ -279,7 +279,7 @@ void CMainWnd::applyOutcome(const TileBoard::Outcome& outcome)
         if (outcome.synchroCleared)
             control->SetSynchro(false);
     }
-    if (CControlUI* notice = m_pm.FindControl(L"No_device_Link"))
+    if (CControlUI* notice = parts().noDevice)
         notice->SetVisible(outcome.noDevice);
     if (outcome.noDevice) {
         if (CTabLayoutUI* power = tabNamed(m_pm, L"device_power_switch"))

@@ -3,7 +3,6 @@
 #include "app/device_option_ui.h"
 #include "pages/devices/tessary_usb_device.h"
 #include "pages/light_control_ui.h"
-#include "pages/light_page_binding.h"
 #include "pages/models/profile_device_steps.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
@@ -143,7 +142,7 @@ void UsbDeviceShell::setPaused(bool paused)
 
 void UsbDeviceShell::setMultiDevice(bool multi)
 {
-    if (CLightControlUI* page = pages::lightPageOf(&m_device))
+    if (CLightControlUI* page = m_device.lightPage())
         page->SetSameModeAllowed(multi);
 }
 

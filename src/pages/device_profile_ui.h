@@ -25,7 +25,7 @@ public:
     // A combo row can only be selected while shown: the selection follows once it is.
     void SetInternVisible(bool visible = true) override;
 
-    void SetDeviceKind(int kind) { m_kind = kind; }
+    void SetDeviceKind(detect::DeviceKind kind) { m_kind = kind; }
     void SetPaths(std::filesystem::path folder, std::filesystem::path defaultProfilePath);
     // Reads the list, fills the combo and hides the tabs the device kind lacks; the message
     // when the list cannot be read.
@@ -53,7 +53,7 @@ private:
     // The combo selects the model's selection, once it is shown.
     void syncCombo();
 
-    int m_kind = 0;
+    detect::DeviceKind m_kind = detect::DeviceKind::Keyboard;
     std::filesystem::path m_folder;
     std::filesystem::path m_defaultProfilePath;
     std::unique_ptr<pages::ProfilePanelModel> m_model;

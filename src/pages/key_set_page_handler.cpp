@@ -3,7 +3,6 @@
 #include "pages/devices/device_key_button_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
 #include "pages/devices/tessary_mouse_device.h"
-#include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/models/key_list_assignment.h"
 #include "pages/models/page_offers.h"
@@ -79,10 +78,7 @@ KeySetHandler::Bound* KeySetHandler::bind(CTessaryUSBDevice& device)
     if (auto found = m_bound.find(&device); found != m_bound.end())
         return found->second.page ? &found->second : nullptr;
     Bound& bound = m_bound[&device];
-    // Every device page has a page of this name: take the device's own.
-    CControlUI* control = findByName(&device, L"KeySetControlItem");
-    bound.page =
-        control ? static_cast<CKeySetControlUI*>(control->GetInterface(L"KeySetControl")) : nullptr;
+    bound.page = device.keySetPage();
     if (!bound.page)
         return nullptr;
     CTessaryMouseDevice* mouse = asMouse(device);
@@ -196,13 +192,8 @@ void KeySetHandler::handle(const shell::Route& route, TNotifyUI*, shell::ShellDe
     const std::wstring_view command = route.command;
     CKeySetControlUI& page = *bound->page;
     if (command == L"key_") {
-        if (asMouse(*keyed)) {
-            // A button of the mouse's picture opens its key page, as a keyboard key does.
-            device->SetFunctionTab(2);
-            if (auto* tab = findByName(keyed, L"key_Op_tab"))
-                if (auto* option = static_cast<COptionUI*>(tab->GetInterface(L"Option")))
-                    option->Selected(true, false);
-        }
+        // A key or button of the picture opens the key page.
+        keyed->openKeyPage();
         selectKey(*bound, *keyed, route.number);
     } else if (!bound->keys->selectedKey() ||
                !keyPageOffers(keyed->model().capabilities()).keys.enabled) {

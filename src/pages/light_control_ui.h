@@ -30,13 +30,11 @@ public:
     // clear another's direction and swatch.
     void DoInit() override;
 
-    // 1 keyboard, 2 mouse, 3 mouse pad, 4 and 7 headset, 5 another kind.
-    void SetDeviceKind(int kind)
+    void SetDeviceKind(detect::DeviceKind kind)
     {
         m_kind = kind;
         ownOptionGroups();
     }
-    int GetDeviceKind() const { return m_kind; }
     // What the device's family can do: the areas it cannot use stay disabled whatever the
     // effect, and say why in their tooltips. A page never told offers everything.
     void SetCapabilities(const model::Capabilities& capabilities);
@@ -98,7 +96,7 @@ private:
     void ownOptionGroups();
     void applyLimits();
 
-    int m_kind = 0;
+    std::optional<detect::DeviceKind> m_kind; // none: a page never told leaves its areas
     bool m_groupsOwned = false;
     std::vector<std::wstring> m_ownEffectNames;
     bool m_sameAllowed = false;

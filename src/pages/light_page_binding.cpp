@@ -2,46 +2,25 @@
 
 #include "device/model/keyboard_model.h"
 #include "pages/devices/tessary_usb_device.h"
-#include "pages/find_by_name.h"
 #include "pages/light_control_ui.h"
 
 namespace pages {
-namespace {
-
-// The page's own numbering of device kinds, from the device type.
-int pageKindOf(detect::DeviceTypeId type)
-{
-    switch (type) {
-    case detect::DeviceTypeId::KeyboardCable:
-    case detect::DeviceTypeId::KeyboardReceiver:
-        return kKeyboardKind;
-    case detect::DeviceTypeId::MouseCable:
-    case detect::DeviceTypeId::MouseReceiver:
-        return kMouseKind;
-    case detect::DeviceTypeId::MousePad:
-        return kMousePadKind;
-    case detect::DeviceTypeId::Headset:
-        break;
-    }
-    return kHeadsetKind;
-}
-
-} // namespace
-
 CLightControlUI* lightPageOf(CControlUI* devicePage)
 {
-    CControlUI* page = findByName(devicePage, L"LightControlItem");
-    return page ? static_cast<CLightControlUI*>(page->GetInterface(L"LightControl")) : nullptr;
+    auto* device =
+        devicePage ? static_cast<CTessaryUSBDevice*>(devicePage->GetInterface(L"TessaryUSBDevice"))
+                   : nullptr;
+    return device ? device->lightPage() : nullptr;
 }
 
 void refreshLightPage(CTessaryUSBDevice& device)
 {
-    CLightControlUI* page = lightPageOf(&device);
+    CLightControlUI* page = device.lightPage();
     if (!page)
         return;
     model::UsbDeviceModel& model = device.model();
     page->SetCapabilities(model.capabilities());
-    page->SetDeviceKind(pageKindOf(model.typeId()));
+    page->SetDeviceKind(model.GetKind());
     const profile::LightPresets& presets = model.presets();
     // A device with its own effect names shows those, over the shared effect codes.
     const std::vector<std::wstring>& own = page->OwnEffectNames();
@@ -60,19 +39,19 @@ void refreshLightPage(CTessaryUSBDevice& device)
 
 void showLightSettings(CTessaryUSBDevice& device, const profile::LightInfo& settings)
 {
-    if (CLightControlUI* page = lightPageOf(&device))
+    if (CLightControlUI* page = device.lightPage())
         page->SetLightInfo(settings);
 }
 
 void showLightMode(CTessaryUSBDevice& device, int mode)
 {
-    if (CLightControlUI* page = lightPageOf(&device))
+    if (CLightControlUI* page = device.lightPage())
         page->SelectMode(mode);
 }
 
 bool isCustomGroupSelected(CTessaryUSBDevice& device)
 {
-    CLightControlUI* page = lightPageOf(&device);
+    CLightControlUI* page = device.lightPage();
     return page && page->GetCustomGroup() >= 0;
 }
 

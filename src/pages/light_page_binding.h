@@ -11,7 +11,7 @@ class CTessaryUSBDevice;
 
 namespace pages {
 
-// The lighting page inside a device's page; null when its skin has none.
+// The lighting page of a device object; null when its skin has none, or for another control.
 CLightControlUI* lightPageOf(CControlUI* devicePage);
 
 // The page shows the device's kind, effect list, light settings, audio colours and custom

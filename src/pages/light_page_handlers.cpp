@@ -139,7 +139,7 @@ void LightingPages::paintSelection(CTessaryKeyboardDevice& keyboard, TNotifyUI* 
 void LightingPages::lighting(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     CTessaryUSBDevice* object = deviceObjectOf(device);
-    CLightControlUI* page = object ? lightPageOf(object) : nullptr;
+    CLightControlUI* page = object ? object->lightPage() : nullptr;
     if (!object || !page)
         return;
     const std::wstring_view command = route.command;
@@ -222,7 +222,7 @@ void LightingPages::storeAudioColour(CTessaryUSBDevice& object, CLightControlUI&
 void LightingPages::audio(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
     CTessaryUSBDevice* object = deviceObjectOf(device);
-    CLightControlUI* page = object ? lightPageOf(object) : nullptr;
+    CLightControlUI* page = object ? object->lightPage() : nullptr;
     if (!object || !page)
         return;
     const std::wstring_view command = route.command;

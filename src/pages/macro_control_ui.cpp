@@ -562,6 +562,8 @@ void CMacroControlUI::ShowMemory(const std::optional<pages::MacroMemoryUse>& use
 
 void CMacroControlUI::ShowStatus(std::wstring_view textId, bool problem)
 {
+    m_statusId = textId;
+    m_statusProblem = problem;
     CControlUI* label = controls().status;
     if (!label)
         return;

@@ -75,6 +75,8 @@ public:
     void ShowMemory(const std::optional<pages::MacroMemoryUse>& use);
     // A short line under the action list ("written to the device", ...); empty hides it.
     void ShowStatus(std::wstring_view textId, bool problem);
+    // The line again in the current language.
+    void RefreshStatus() { ShowStatus(std::wstring(m_statusId), m_statusProblem); }
 
     // Called when the page is hidden (gone false) or destroyed (gone true): a recording
     // must not go on where nobody sees its stop button.
@@ -115,6 +117,8 @@ private:
     bool m_recordingShown = false;
     bool m_controlsBound = false;
     Controls m_controls;
+    std::wstring m_statusId; // the status line's text id, empty while hidden
+    bool m_statusProblem = false;
     pages::MacroPageOffers m_offers;
 };
 

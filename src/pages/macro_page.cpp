@@ -191,6 +191,7 @@ void MacroPage::run(const shell::Route& route, TNotifyUI* msg, shell::ShellDevic
             if (CMacroControlUI* shown = pageOf(m_window.deviceAt(i))) {
                 shown->ShowRows();
                 rowsChanged(*shown, m_window.deviceAt(i));
+                shown->RefreshStatus();
             }
         }
         return;

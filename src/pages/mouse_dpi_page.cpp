@@ -4,6 +4,7 @@
 #include "pages/models/light_page_model.h"
 #include "pages/models/mouse_dpi_model.h"
 #include "pages/page_handlers.h"
+#include "shell/command_routes.h"
 #include "shell/page_host.h"
 #include "ui/button_ui.h"
 #include "ui/edit_ui.h"
@@ -70,18 +71,24 @@ void MouseDpiHandler::commit(CTessaryMouseDevice& mouse, MouseDpiModel& dpi)
     showMouseDpiPage(mouse);
     MouseDpiControls& controls = mouse.dpiControls();
     if (const auto words = changeMessage(done.result))
-        controls.showStatus(textOf(*words));
+        controls.showStatus(*words);
     else if (!done.heldAsWritten)
-        controls.showStatus(textOf({L"dpi_not_held_text",
-                                    L"The mouse holds other values than were written. The change "
-                                    L"is saved; try again.",
-                                    {}}));
+        controls.showStatus({L"dpi_not_held_text",
+                             L"The mouse holds other values than were written. The change is "
+                             L"saved; try again.",
+                             {}});
     else
-        controls.showStatus(textOf({L"dpi_written_text", L"Written to the mouse.", {}}));
+        controls.showStatus({L"dpi_written_text", L"Written to the mouse.", {}});
 }
 
 void MouseDpiHandler::handle(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice* device)
 {
+    if (route.command == shell::kLanguageChangedCommand) {
+        for (std::size_t i = 0; i < m_window.deviceCount(); ++i)
+            if (CTessaryMouseDevice* shown = mouseOf(m_window.deviceAt(i)))
+                shown->dpiControls().refreshTexts();
+        return;
+    }
     CTessaryMouseDevice* mouse = mouseOf(device);
     if (!mouse)
         return;
@@ -153,7 +160,7 @@ void MouseDpiHandler::handle(const shell::Route& route, TNotifyUI* msg, shell::S
     // The page goes back to what the profile holds.
     showMouseDpiPage(*mouse);
     if (refusal)
-        mouse->dpiControls().showStatus(textOf(*refusal));
+        mouse->dpiControls().showStatus(*refusal);
 }
 
 } // namespace
@@ -239,10 +246,16 @@ void MouseDpiControls::showSliderDpi(int stage, std::int64_t dpi)
         edit->SetText(std::to_wstring(dpi));
 }
 
-void MouseDpiControls::showStatus(const std::wstring& text)
+void MouseDpiControls::showStatus(const PanelMessage& message)
 {
-    if (m_status)
-        m_status->SetText(text);
+    m_statusShown = message;
+    refreshTexts();
+}
+
+void MouseDpiControls::refreshTexts()
+{
+    if (m_status && m_statusShown)
+        m_status->SetText(textOf(*m_statusShown));
 }
 
 void showMouseDpiPage(CTessaryMouseDevice& mouse)

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CTessaryMouseDevice;
@@ -31,7 +32,10 @@ public:
     void showRanges(const model::DpiScale& scale);
     // While a slider moves, its number follows.
     void showSliderDpi(int stage, std::int64_t dpi);
-    void showStatus(const std::wstring& text);
+    // The outcome line, in the current language; the message's ids and English must be
+    // static texts, since it is kept to be shown again after a language switch.
+    void showStatus(const PanelMessage& message);
+    void refreshTexts();
 
 private:
     struct Stage {
@@ -45,6 +49,7 @@ private:
     std::array<Stage, kDpiStageCount> m_stages;
     std::array<OfferedControl, kReportRateOptions> m_reportRates;
     CControlUI* m_status = nullptr;
+    std::optional<PanelMessage> m_statusShown;
     DpiPageOffers m_offers;
 };
 

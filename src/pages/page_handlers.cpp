@@ -2,7 +2,6 @@
 
 #include "pages/device_profile_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
-#include "pages/find_by_name.h"
 #include "pages/key_set_page_handler.h"
 #include "pages/keyboard_system_page.h"
 #include "pages/light_page_handlers.h"
@@ -104,7 +103,7 @@ void Pages::initialise(shell::ShellDevice* device)
     if (!panel || !model)
         return;
     model->setDataRoot(m_window.userDataFolder());
-    panel->SetDeviceKind(storedDeviceKind(model->GetKind()));
+    panel->SetDeviceKind(model->GetKind());
     panel->SetPaths(model->dataFolder(), model->factoryProfilePath());
     if (auto problem = panel->Initialize()) {
         platform::debugOutput(problem->englishText());
@@ -290,8 +289,8 @@ void Pages::system(const shell::Route& route, TNotifyUI* msg, shell::ShellDevice
 
 CDeviceProfileUI* profilePanelOf(shell::ShellDevice* device)
 {
-    CControlUI* panel = findByName(device ? device->page() : nullptr, L"DeviceProfileItem");
-    return panel ? static_cast<CDeviceProfileUI*>(panel->GetInterface(L"DeviceProfile")) : nullptr;
+    CTessaryUSBDevice* usb = usbDeviceOf(device);
+    return usb ? usb->profilePanel() : nullptr;
 }
 
 ColourPicker windowColourPicker(shell::PageHost& window)

@@ -159,12 +159,10 @@ constexpr Group kValueNamed[] = {
 };
 
 constexpr Group kMovingNumbered[] = {
-    {O::Window, D::None, L"novik_DPI_slider_"},
     {O::Mouse, D::Mouse, L"DPI_slider_"},
 };
 
 constexpr Group kKillFocusNumbered[] = {
-    {O::Window, D::None, L"novik_DPI_edit_"},
     {O::Mouse, D::Mouse, L"DPI_edit_"},
 };
 

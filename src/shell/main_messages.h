@@ -17,6 +17,8 @@ inline constexpr UINT MSG_IGNORED = 0x0D02;          // ignored
 inline constexpr UINT MSG_TILE_VISIBILITY = 0x0D03;  // wParam tile index, lParam 1 show / 0 hide
 inline constexpr UINT MSG_TILE_STARTED =
     0x0D04; // a tile's device started: what it holds may have changed
+// A device's pending edits changed with no routed command: show the status bar's marker.
+inline constexpr UINT MSG_PENDING_CHANGED = 0x0D05;
 inline constexpr UINT MSG_DPI_NOTICE = 0x04C8; // logged only
 inline constexpr UINT MSG_TRAY = 0x0401;       // the tray icon's callback message
 inline constexpr UINT WM_LBUTTONUP_TRAY = 0x0202;

@@ -160,6 +160,7 @@ void CSetWnd::saveServiceAddress()
     m_list = update::UpdateList{};
     if (CListUI* list = listControl())
         list->RemoveAll();
+    m_rows.clear();
     for (const wchar_t* name : {L"update_list_header", L"device_update_list_info"})
         if (CControlUI* control = m_pm.FindControl(name))
             control->SetVisible(true);
@@ -270,19 +271,45 @@ void CSetWnd::addRow()
         row = new CListLabelElementUI();
     }
     list->Add(row);
+    m_rows.push_back(bindRow(row));
     showRow(static_cast<std::size_t>(list->GetCount() - 1));
+}
+
+CSetWnd::UpdateRow CSetWnd::bindRow(CControlUI* row)
+{
+    UpdateRow bound;
+    bound.row = row;
+    bound.option = dynamic_cast<COptionUI*>(m_pm.FindSubControlByName(row, L"check_name_select"));
+    if (!bound.option)
+        return bound;
+    // Every row comes from the same skin: what the first lacks, the rest lack too.
+    const bool first = m_rows.empty();
+    auto sub = [&](const wchar_t* name) {
+        CControlUI* control = m_pm.FindSubControlByName(row, name);
+        if (!control && first)
+            platform::debugOutput(std::wstring(L"update row control missing from the skin: ") +
+                                  name);
+        return control;
+    };
+    bound.oldVersion = sub(L"OldRev");
+    bound.latestVersion = sub(L"updateRev");
+    bound.status = sub(L"update_status_text");
+    bound.progressRow = sub(L"update_status_ing");
+    bound.progressBar = dynamic_cast<CProgressUI*>(sub(L"update_progress_bar"));
+    bound.progressValue = sub(L"update_progress_value");
+    bound.done = sub(L"update_status_ok");
+    return bound;
 }
 
 void CSetWnd::showRow(std::size_t index)
 {
-    CListUI* list = listControl();
-    if (!list || index >= m_list.items().size() || static_cast<int>(index) >= list->GetCount())
+    if (index >= m_list.items().size() || index >= m_rows.size())
         return;
-    CControlUI* row = list->GetItemAt(static_cast<int>(index));
+    const UpdateRow& shown = m_rows[index];
+    CControlUI* row = shown.row;
     const update::UpdateListItem& item = m_list.items()[index];
     const update::ItemLook look = update::itemLook(item);
-    auto sub = [&](const wchar_t* name) { return m_pm.FindSubControlByName(row, name); };
-    auto* option = dynamic_cast<COptionUI*>(sub(L"check_name_select"));
+    COptionUI* option = shown.option;
     if (!option) {
         row->SetText(item.record.name + L"    " + item.record.currentVersionText +
                      (item.record.latestVersionText.empty()
@@ -298,23 +325,23 @@ void CSetWnd::showRow(std::size_t index)
     option->SetTextColor(look.textColour ? look.textColour : kPlainText);
     option->SetSelectedTextColor(look.selectedTextColour ? look.selectedTextColour : kPlainText);
     option->SetDisabledTextColor(look.disabledTextColour);
-    if (CControlUI* old = sub(L"OldRev"))
+    if (CControlUI* old = shown.oldVersion)
         old->SetText(item.record.currentVersionText);
-    if (CControlUI* latest = sub(L"updateRev")) {
+    if (CControlUI* latest = shown.latestVersion) {
         latest->SetText(item.record.latestVersionText);
         latest->SetVisible(!item.record.latestVersionText.empty());
     }
-    if (CControlUI* status = sub(L"update_status_text")) {
+    if (CControlUI* status = shown.status) {
         status->SetResourceText(true);
         status->SetText(look.statusTextId);
     }
-    if (CControlUI* progressRow = sub(L"update_status_ing"))
+    if (CControlUI* progressRow = shown.progressRow)
         progressRow->SetVisible(look.progressShown);
-    if (auto* bar = dynamic_cast<CProgressUI*>(sub(L"update_progress_bar")))
+    if (CProgressUI* bar = shown.progressBar)
         bar->SetValue(item.progress);
-    if (CControlUI* percent = sub(L"update_progress_value"))
+    if (CControlUI* percent = shown.progressValue)
         percent->SetText(update::progressText(item.progress));
-    if (CControlUI* done = sub(L"update_status_ok"))
+    if (CControlUI* done = shown.done)
         done->SetVisible(look.doneShown || (item.state == update::ItemState::Done &&
                                             item.record.status == update::kStatusNewer));
 }

@@ -12,7 +12,10 @@
 #include <memory>
 #include <vector>
 
+class CControlUI;
 class CListUI;
+class COptionUI;
+class CProgressUI;
 
 // The settings window: the language choice and the update tab. The language is applied by
 // the main window (it owns the texts and the saved choice); the update check runs on its
@@ -71,6 +74,19 @@ private:
     void saveServiceAddress();
     void showAddressMessage(std::wstring_view textId, bool refused);
     CListUI* listControl() const;
+    // An update row's controls, found once when the row is made; null where its skin has none.
+    struct UpdateRow {
+        CControlUI* row = nullptr;
+        COptionUI* option = nullptr; // none: a plain row, its text says it all
+        CControlUI* oldVersion = nullptr;
+        CControlUI* latestVersion = nullptr;
+        CControlUI* status = nullptr;
+        CControlUI* progressRow = nullptr;
+        CProgressUI* progressBar = nullptr;
+        CControlUI* progressValue = nullptr;
+        CControlUI* done = nullptr;
+    };
+    UpdateRow bindRow(CControlUI* row);
     void addRow();
     void showRow(std::size_t index);
     void showTickButton();
@@ -92,6 +108,7 @@ private:
     std::unique_ptr<update::UpdaterLaunch> m_launch;
     std::filesystem::path m_updaterProgram;
     std::filesystem::path m_settingsFile = platform::SettingsStore::defaultFile();
+    std::vector<UpdateRow> m_rows; // as the list control shows them
     std::wstring m_statusId;
     std::wstring m_lastCheckDate;
     bool m_downloaded = false;

@@ -87,6 +87,21 @@ TEST_F(ApplyCommands, ApplyWritesTheProfileAndStateFindsNothingChanged)
     EXPECT_TRUE(contains(state, "nothing changed")) << state.output;
 }
 
+// The settings read back go into the profile file; when it cannot take them, "state" says
+// so and fails instead of passing for done.
+TEST_F(ApplyCommands, AStateWhoseSaveFailsExitsNonZeroSayingSo)
+{
+    ASSERT_EQ(halvekctl(simulated(), "apply").status, 0);
+    const std::filesystem::path file = profileFile();
+    ASSERT_FALSE(file.empty());
+    // A folder where the file was: no save can replace it, whoever runs the test.
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    const CommandRun state = halvekctl(simulated(), "state");
+    EXPECT_EQ(state.status, 1) << state.output;
+    EXPECT_TRUE(contains(state, "the settings read were not saved")) << state.output;
+}
+
 TEST_F(ApplyCommands, AKeySetToCtrlCTravelsInTheKeyMapChunk)
 {
     ASSERT_EQ(halvekctl("", "key set 0 Ctrl+C").status, 0);

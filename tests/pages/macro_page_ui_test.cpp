@@ -698,3 +698,20 @@ TEST_F(MacroPageTest, TheActionCountFollowsALanguageSwitchAtOnce)
     platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
     EXPECT_EQ(labelText(L"macro_action_count_label"), L"动作：1");
 }
+
+TEST_F(MacroPageTest, TheStatusLineFollowsALanguageSwitchAtOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
+    ASSERT_TRUE(clickIn(L"macro_btn_name_add"));
+    ASSERT_TRUE(clickIn(L"macro_btn_save"));
+    ASSERT_EQ(labelText(L"macro_status_label"),
+              L"Saved. No key uses this macro, so nothing was written.");
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
+    EXPECT_EQ(labelText(L"macro_status_label"), L"已保存。没有按键使用此宏，未写入键盘。");
+    EXPECT_FALSE(shownIn(L"macro_memory_label")) << "the outcome keeps the memory line's place";
+    ui().render();
+    shoot("macro-status-chinese");
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 0, 0);
+    EXPECT_EQ(labelText(L"macro_status_label"),
+              L"Saved. No key uses this macro, so nothing was written.");
+}

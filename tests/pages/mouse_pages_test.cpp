@@ -7,6 +7,8 @@
 #include "pages/devices/device_key_button_ui.h"
 #include "pages/devices/tessary_mouse_device.h"
 #include "pages/page_handlers.h"
+#include "platform/message_queue.h"
+#include "shell/main_messages.h"
 #include "ui/slider_ui.h"
 
 #include <chrono>
@@ -157,4 +159,21 @@ TEST_F(MousePagesTest, DpiStagesSetOnThePageAreReadBackFromTheMouse)
     EXPECT_EQ(text(L"DPI_edit_0"), L"400");
     EXPECT_EQ(text(L"dpi_status_label"), L"Type the DPI as a whole number, for example 1600.");
     EXPECT_EQ(get16(held(), stage(0) + 2), 400);
+}
+
+// The DPI page's outcome line is put together from language texts: a language switch while it
+// shows says it again in the new language.
+TEST_F(MousePagesTest, TheDpiStatusLineFollowsALanguageSwitchAtOnce)
+{
+    openWithMouse();
+    ASSERT_TRUE(ui().click(L"cursor_Op_tab"));
+    ui().render();
+    typeDpi(0, L"16OO");
+    ASSERT_EQ(text(L"dpi_status_label"), L"Type the DPI as a whole number, for example 1600.");
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 1, 0);
+    EXPECT_EQ(text(L"dpi_status_label"), L"请输入整数 DPI，例如 1600。");
+    ui().render();
+    shoot("mouse-dpi-chinese");
+    platform::sendMessage(window().GetHWND(), shell::MSG_LANGUAGE_CHANGED, 0, 0);
+    EXPECT_EQ(text(L"dpi_status_label"), L"Type the DPI as a whole number, for example 1600.");
 }

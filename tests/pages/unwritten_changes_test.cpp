@@ -376,3 +376,30 @@ TEST_F(UnwrittenChangesTest, TheTraysExitAsksAboutAPendingEdit)
     EXPECT_EQ(windowPrompts.size(), 2u);
     EXPECT_EQ(storedInFile(), profile::makeCode(0x20, 0x01, 0x06));
 }
+
+// The keyboard asks to be read again after a change made on it; the settings it holds go into
+// the profile file. When the file cannot take them the window says "Changes not saved", and
+// its save button keeps them once the file can be written again.
+TEST_F(UnwrittenChangesTest, SettingsReadFromTheKeyboardThatCannotBeSavedAreShownUnsaved)
+{
+    openWithKeyboard();
+    ASSERT_EQ(pending(), shell::Pending::None);
+    // A folder where the file was: no save can replace it, whoever runs the test.
+    const std::filesystem::path file = keyboardModel().GetProfilePath();
+    const std::filesystem::path kept = file.string() + ".kept";
+    std::filesystem::rename(file, kept);
+    std::filesystem::create_directory(file);
+    keyboard.setArea(devsim::Area::Settings, 6, std::array<std::uint8_t, 1>{0x42});
+    ASSERT_TRUE(keyboard.sendConsumerUsage(devsim::kUsageSync));
+    ASSERT_TRUE(ui().waitFor([&] { return keyboardModel().GetLightSettings().red == 0x42; }, 5s));
+    ASSERT_TRUE(ui().waitFor([&] { return !pendingText().empty(); }, 5s));
+    EXPECT_EQ(pending(), shell::Pending::Unsaved);
+    EXPECT_EQ(pendingText(), L"● Changes not saved");
+
+    std::filesystem::remove(file);
+    std::filesystem::rename(kept, file);
+    ASSERT_TRUE(ui().click(L"pending_commit_btn"));
+    EXPECT_EQ(pending(), shell::Pending::None);
+    EXPECT_TRUE(windowPrompts.empty());
+    EXPECT_EQ(storedLight().red, 0x42);
+}

@@ -64,8 +64,8 @@ TEST(CommandRoutes, KeyCombosApplyTheAssignmentAtOnce)
 
 TEST(CommandRoutes, SlidersEditsAndOtherTypes)
 {
-    EXPECT_EQ(shell::valueChangedRoute(L"novik_DPI_slider_1", true)->owner, RouteOwner::Window);
-    EXPECT_FALSE(shell::valueChangedRoute(L"novik_DPI_slider_1", false));
+    EXPECT_EQ(shell::valueChangedRoute(L"DPI_slider_1", true)->owner, RouteOwner::Mouse);
+    EXPECT_FALSE(shell::valueChangedRoute(L"novik_DPI_slider_1", true)) << "no skin has it";
     EXPECT_EQ(shell::valueChangedRoute(L"repeat_rate_slider", false)->need, DeviceNeed::Keyboard);
     EXPECT_EQ(shell::killFocusRoute(L"DPI_edit_4")->number, 4);
     EXPECT_EQ(shell::otherRoute(L"click_select_end", L"keyboard_device_key_light")->need,

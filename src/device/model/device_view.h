@@ -19,6 +19,8 @@ public:
     virtual void keyLabelsChanged() {}
     // Show the device's settings on its pages again.
     virtual void refreshPages() {}
+    // The device's settings were read into the profile, but its file could not be saved.
+    virtual void readBackNotSaved() {}
     // Whether the lighting page has a custom colour group selected.
     virtual bool isCustomGroupSelected() const { return false; }
     // The one hook called off the UI thread, by a listener: notices are waiting. Post a

@@ -132,7 +132,9 @@ protocol::Status KeyboardModel::ReadDeviceState()
     const profile::StageWords words = profile::toWords(m_systemSettings);
     m_profile.StoreSystemStages(words[0], words[1], words[2]);
     m_profile.StoreLightInfo(light);
-    (void)m_profile.SaveProfile();
+    // Without a selected profile there is no file to keep the settings in.
+    readBackSaved(m_profile.GetProfilePath().empty() ? ProfileResult::NoProfile
+                                                     : saved(m_profile.SaveProfile()));
     return protocol::Status::Ok;
 }
 

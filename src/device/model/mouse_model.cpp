@@ -103,7 +103,9 @@ protocol::Status MouseModel::ReadDeviceState()
         platform::debugOutput("active DPI stage " + std::to_string(m_state.activeDpiStage) +
                               " is not in the stage list; kept " + std::to_string(m_activeStage));
     }
-    (void)m_profile.SaveProfile();
+    // Without a selected profile there is no file to keep the settings in.
+    readBackSaved(m_profile.GetProfilePath().empty() ? ProfileResult::NoProfile
+                                                     : saved(m_profile.SaveProfile()));
     return protocol::Status::Ok;
 }
 

@@ -53,6 +53,17 @@ void UsbDeviceModel::setView(DeviceView* view)
     DeviceCore::setView(view);
 }
 
+void UsbDeviceModel::readBackSaved(ProfileResult result)
+{
+    m_readBackSave = result;
+    if (result == ProfileResult::Ok)
+        return;
+    platform::debugOutput(platform::toUtf8(folderName()) +
+                          ": settings read from the device: " + describe(result));
+    if (result == ProfileResult::NotSaved)
+        view().readBackNotSaved();
+}
+
 std::size_t UsbDeviceModel::handleDeviceNotices()
 {
     const std::vector<ConsumerReport> notices = takeNotices();

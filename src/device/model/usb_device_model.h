@@ -157,8 +157,10 @@ public:
     // The full read of what the device holds about itself (keyboard: key layout, LED map).
     virtual protocol::Status ReadDevice() { return protocol::Status::NotSupported; }
     // Reads the device's active settings into the profile and saves it; nothing changes
-    // unless the read succeeds.
+    // unless the read succeeds. The answer is the device's; the save's is readBackSave().
     virtual protocol::Status ReadDeviceState() { return protocol::Status::NotSupported; }
+    // What became of the profile save of the last successful ReadDeviceState.
+    ProfileResult readBackSave() const { return m_readBackSave; }
     // The device's profile record; null for a device without one.
     virtual profile::CBasicProfiledata* profileRecord() { return nullptr; }
     // Starts (or restarts) the device's host-driven lighting.
@@ -207,9 +209,13 @@ protected:
     {
         return saveResult == 0 ? ProfileResult::Ok : ProfileResult::NotSaved;
     }
+    // Notes the read-back's save; a file that could not be written is told to the view, since
+    // what the device holds is then in memory only.
+    void readBackSaved(ProfileResult result);
 
 private:
     int m_lightCount = 0;
+    ProfileResult m_readBackSave = ProfileResult::Ok;
     int m_functionTab = kInitialFunctionTab;
 
     PositionMap m_positionToSlot;

@@ -4,11 +4,11 @@
 #include "pages/devices/device_key_button_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
 #include "pages/devices/tessary_mouse_device.h"
-#include "pages/find_by_name.h"
 #include "pages/key_set_control_ui.h"
 #include "pages/models/key_cap_labels.h"
 #include "profile/macro_library.h"
 #include "ui/paint_manager_ui.h"
+#include "ui/resource_manager.h"
 
 namespace pages {
 namespace {
@@ -34,13 +34,9 @@ void redrawKeyLabels(CTessaryUSBDevice& device, const std::vector<profile::KeyAs
     profile::MacroLibrary library(device.model().dataFolder());
     library.Load();
     const std::vector<std::wstring> macros = library.names();
-    CControlUI* lookup = findByName(&device, L"text_test");
-    const Translate text = [lookup](std::wstring_view id) {
-        if (lookup == nullptr)
-            return std::wstring(id);
-        lookup->SetResourceText(true);
-        lookup->SetText(id);
-        return std::wstring(lookup->GetText());
+    // An id the language file lacks reads as itself.
+    const Translate text = [](std::wstring_view id) {
+        return std::wstring(CResourceManager::GetInstance()->GetText(id));
     };
     for (std::size_t position = 0; position < keys.size(); ++position) {
         CDeviceKeyButtonUI* button = device.keyButton(static_cast<int>(position));
@@ -64,10 +60,7 @@ void redrawKeyLabels(CTessaryUSBDevice& device, const std::vector<profile::KeyAs
 
 void showStoredKey(CTessaryUSBDevice& device)
 {
-    CControlUI* control = findByName(&device, L"KeySetControlItem");
-    auto* page =
-        control ? static_cast<CKeySetControlUI*>(control->GetInterface(L"KeySetControl")) : nullptr;
-    if (page != nullptr)
+    if (CKeySetControlUI* page = device.keySetPage())
         page->ShowStoredKey();
 }
 

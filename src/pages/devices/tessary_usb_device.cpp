@@ -1,10 +1,16 @@
 #include "pages/devices/tessary_usb_device.h"
 
+#include "pages/control_binding.h"
+#include "pages/device_profile_ui.h"
 #include "pages/devices/build_picture.h"
 #include "pages/devices/device_key_button_ui.h"
+#include "pages/key_set_control_ui.h"
+#include "pages/light_control_ui.h"
 #include "pages/light_page_binding.h"
 #include "platform/debug_output.h"
 #include "shell/live_frame_tile.h"
+#include "shell/main_messages.h"
+#include "ui/button_ui.h"
 #include "ui/paint_manager_ui.h"
 
 namespace {
@@ -88,6 +94,15 @@ bool CTessaryUSBDevice::isCustomGroupSelected() const
 {
     // The page is a child control; asking it changes nothing of this device.
     return pages::isCustomGroupSelected(const_cast<CTessaryUSBDevice&>(*this));
+}
+
+void CTessaryUSBDevice::readBackNotSaved()
+{
+    m_pending.saveFailed();
+    // Nothing routed through the window caused this: tell it to show the marker. The post
+    // fails only while the window goes, when there is nothing to show.
+    if (m_pManager != nullptr)
+        (void)platform::postMessage(m_pManager->GetPaintWindow(), shell::MSG_PENDING_CHANGED, 0, 0);
 }
 
 void* CTessaryUSBDevice::GetInterface(std::wstring_view name)
@@ -178,6 +193,47 @@ void CTessaryUSBDevice::SetFunctionTab(int type)
         selectTab(m_keyFunctionSwitch, 0);
         break;
     }
+}
+
+void CTessaryUSBDevice::openKeyPage()
+{
+    SetFunctionTab(2);
+    if (!m_bound.keyTabBound) {
+        m_bound.keyTabBound = true;
+        m_bound.keyTab = pages::bindControl<COptionUI>(this, L"key_Op_tab", L"Option");
+    }
+    if (m_bound.keyTab)
+        m_bound.keyTab->Selected(true, false);
+}
+
+CLightControlUI* CTessaryUSBDevice::lightPage()
+{
+    if (!m_bound.lightBound) {
+        m_bound.lightBound = true;
+        m_bound.lightPage =
+            pages::bindControl<CLightControlUI>(this, L"LightControlItem", L"LightControl");
+    }
+    return m_bound.lightPage;
+}
+
+CDeviceProfileUI* CTessaryUSBDevice::profilePanel()
+{
+    if (!m_bound.profileBound) {
+        m_bound.profileBound = true;
+        m_bound.profilePanel =
+            pages::bindControl<CDeviceProfileUI>(this, L"DeviceProfileItem", L"DeviceProfile");
+    }
+    return m_bound.profilePanel;
+}
+
+CKeySetControlUI* CTessaryUSBDevice::keySetPage()
+{
+    if (!m_bound.keySetBound) {
+        m_bound.keySetBound = true;
+        m_bound.keySetPage =
+            pages::bindControl<CKeySetControlUI>(this, L"KeySetControlItem", L"KeySetControl");
+    }
+    return m_bound.keySetPage;
 }
 
 void CTessaryUSBDevice::showLight(std::size_t light, std::uint32_t pictureColour,

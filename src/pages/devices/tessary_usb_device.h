@@ -17,6 +17,10 @@
 #include <vector>
 
 class CDeviceKeyButtonUI;
+class CDeviceProfileUI;
+class CKeySetControlUI;
+class CLightControlUI;
+class COptionUI;
 
 class CTessaryUSBDevice : public CHorizontalLayoutUI,
                           public CNotifyPump,
@@ -70,6 +74,13 @@ public:
     model::ApplyReport ReapplyAfterResume();
     // The model's tab, then the function switch controls of the page.
     virtual void SetFunctionTab(int type);
+    // The key page on show, its tab chosen, as a click on a key of the picture asks.
+    void openKeyPage();
+
+    // Pages of the device page, bound on first use; null where the skin has none.
+    CLightControlUI* lightPage();
+    CDeviceProfileUI* profilePanel();
+    CKeySetControlUI* keySetPage();
 
 protected:
     // While edits are unsaved the device takes the profile as held in memory, edits
@@ -87,6 +98,7 @@ protected:
     void lightsChanged() override;
     void refreshPages() override;
     bool isCustomGroupSelected() const override;
+    void readBackNotSaved() override;
 
 public:
     // What the device's own message window handles: the listeners' notices, the
@@ -107,6 +119,18 @@ private:
     CControlUI* m_powerTile = nullptr;
     CControlUI* m_functionSwitch = nullptr;
     CControlUI* m_keyFunctionSwitch = nullptr;
+    // Bound on first use; the flags keep a control the skin lacks from being sought again.
+    struct BoundPages {
+        bool lightBound = false;
+        bool profileBound = false;
+        bool keyTabBound = false;
+        bool keySetBound = false;
+        CLightControlUI* lightPage = nullptr;
+        CDeviceProfileUI* profilePanel = nullptr;
+        COptionUI* keyTab = nullptr;
+        CKeySetControlUI* keySetPage = nullptr;
+    };
+    BoundPages m_bound;
     // Created on the UI thread with the control; listener threads post to it.
     platform::MessageQueue* m_noticeQueue = nullptr;
     HWND m_noticeWindow = nullptr;

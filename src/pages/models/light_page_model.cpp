@@ -199,38 +199,21 @@ Row padRow(int effect)
     }
 }
 
-Row otherRow(int effect)
-{
-    switch (effect) {
-    case 0:
-    case 2:
-    case 3:
-        return {1, kLeave, 1, 1};
-    case 1:
-        return {kSevenOff, kLeave, 1, 0};
-    case 4:
-        return {0, kLeave, 1, 1};
-    default:
-        return {0, kLeave, 0, 0};
-    }
-}
-
 } // namespace
 
-LightPageStates lightPageStates(int kind, int effect, bool sameAllowed)
+LightPageStates lightPageStates(std::optional<detect::DeviceKind> kind, int effect,
+                                bool sameAllowed)
 {
-    if (kind == kKeyboardKind)
+    if (kind == detect::DeviceKind::Keyboard)
         return keyboardStates(effect, sameAllowed);
     LightPageStates states;
-    if (kind == kOtherKind) {
-        applyRow(states, otherRow(effect), sameAllowed);
-        return states;
-    }
-    if (kind != kMouseKind && kind != kMousePadKind && kind != 4 && kind != 7)
+    if (!kind)
         return states;
     states.sameShown = false;
     states.fxEnabled = true;
-    applyRow(states, kind == kMouseKind ? mouseRow(effect) : padRow(effect), sameAllowed);
+    // Pads and headsets share one effect list.
+    applyRow(states, kind == detect::DeviceKind::Mouse ? mouseRow(effect) : padRow(effect),
+             sameAllowed);
     return states;
 }
 

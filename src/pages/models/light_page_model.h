@@ -5,6 +5,7 @@
 // the keyboard's custom colours, the audio lighting record). The page view reads its
 // controls, calls these and writes its controls; the tests and halvekctl call the same.
 
+#include "device/detect/supported_interfaces.h"
 #include "device/model/capabilities.h"
 #include "pages/models/change_result.h"
 #include "profile/light_info.h"
@@ -24,12 +25,6 @@ class UsbDeviceModel;
 
 namespace pages {
 
-// Device kinds as the page knows them.
-inline constexpr int kKeyboardKind = 1;
-inline constexpr int kMouseKind = 2;
-inline constexpr int kMousePadKind = 3;
-inline constexpr int kOtherKind = 5;
-inline constexpr int kHeadsetKind = 7;
 inline constexpr int kMaxLightLevel = 4; // brightness and speed steps 0-4
 inline constexpr int kCustomEffect = 20;
 inline constexpr int kAudioEffect = 29;
@@ -56,8 +51,9 @@ struct LightPageStates {
 };
 
 // The states for `effect` on a device of `kind`; `sameAllowed` offers the same-lighting
-// button on the effects that have a shared number.
-[[nodiscard]] LightPageStates lightPageStates(int kind, int effect, bool sameAllowed);
+// button on the effects that have a shared number. Without a kind nothing changes.
+[[nodiscard]] LightPageStates lightPageStates(std::optional<detect::DeviceKind> kind, int effect,
+                                              bool sameAllowed);
 
 // A page area the device's family cannot use: the page disables it, and its controls' tooltips
 // say why (a text id).

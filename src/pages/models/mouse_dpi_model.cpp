@@ -182,6 +182,7 @@ DpiCommit MouseDpiModel::commit()
     outcome.result.device(read);
     if (read != protocol::Status::Ok)
         return outcome;
+    outcome.result.save(m_mouse.readBackSave());
     const protocol::MouseRecord& held = m_mouse.lastSlotRecord();
     bool same = held[record::kReportStage] == std::uint8_t(report) &&
                 held[record::kActiveDpiStage] == std::uint8_t(active);

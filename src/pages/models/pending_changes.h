@@ -29,7 +29,18 @@ public:
     // A write of `block` alone, with no save of the profile (the macro page's Apply).
     void written(ProfileBlock block, protocol::Status status);
     // A save of the whole profile, writing nothing.
-    void saved(bool ok) { m_unsaved = m_unsaved && !ok; }
+    void saved(bool ok)
+    {
+        m_unsaved = m_unsaved && !ok;
+        m_last.saved = m_last.saved || ok;
+    }
+    // The profile in memory took what its file could not, with no edit of the user's (the
+    // device's settings read back): unsaved until a save succeeds.
+    void saveFailed()
+    {
+        m_unsaved = true;
+        m_last.saved = false;
+    }
     // The saved profile was written to the device in full (arrival, switch, reset): a
     // pending block stays unwritten only if a step that writes it failed.
     void rewritten(const model::ApplyReport& report, WrittenFrom from = WrittenFrom::File);

@@ -86,9 +86,10 @@ std::optional<PanelMessage> refusalMessage(Refusal refusal)
     return std::nullopt;
 }
 
-ProfilePanelModel::ProfilePanelModel(int deviceKind, fs::path folder, fs::path defaultProfilePath)
+ProfilePanelModel::ProfilePanelModel(detect::DeviceKind kind, fs::path folder,
+                                     fs::path defaultProfilePath)
 {
-    m_list.SetDeviceKind(deviceKind);
+    m_list.SetDeviceKind(storedDeviceKind(kind));
     m_list.SetPaths(folder, defaultProfilePath);
 }
 
@@ -252,7 +253,8 @@ ProfilePanelModel::MacroWriteVerdict ProfilePanelModel::macroWriteVerdict(int re
             false};
 }
 
-std::array<std::optional<bool>, kPanelTabCount> ProfilePanelModel::tabVisibility(int deviceKind)
+std::array<std::optional<bool>, kPanelTabCount>
+ProfilePanelModel::tabVisibility(detect::DeviceKind kind)
 {
     using T = PanelTab;
     std::array<std::optional<bool>, kPanelTabCount> visible;
@@ -260,22 +262,18 @@ std::array<std::optional<bool>, kPanelTabCount> ProfilePanelModel::tabVisibility
         for (PanelTab tab : tabs)
             visible[static_cast<std::size_t>(tab)] = shown;
     };
-    switch (deviceKind) {
-    case kKeyboardKind:
+    switch (kind) {
+    case detect::DeviceKind::Keyboard:
         set({T::Cursor}, false);
         break;
-    case kMousePadKind:
-    case 5:
+    case detect::DeviceKind::MousePad:
         set({T::Cursor, T::Macro, T::System, T::Keys}, false);
         break;
-    case 4:
-        set({T::Cursor, T::Macro, T::Keys}, false);
-        break;
-    case kHeadsetKind:
+    case detect::DeviceKind::Headset:
         set({T::Cursor, T::Macro, T::System, T::Keys}, false);
         set({T::Voice, T::VoiceEffect, T::Surround}, true);
         break;
-    default:
+    case detect::DeviceKind::Mouse:
         break;
     }
     return visible;

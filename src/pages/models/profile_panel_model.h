@@ -51,7 +51,7 @@ class ProfilePanelModel {
 public:
     static constexpr std::chrono::milliseconds kSwitchDelay{400};
 
-    ProfilePanelModel(int deviceKind, std::filesystem::path folder,
+    ProfilePanelModel(detect::DeviceKind kind, std::filesystem::path folder,
                       std::filesystem::path defaultProfilePath);
 
     // Reads or creates the list and selects the stored profile. A list that cannot be read
@@ -105,7 +105,7 @@ public:
 
     // The tabs a device kind hides (false) or shows (true) at initialisation; nullopt
     // leaves a tab as the skin has it.
-    static std::array<std::optional<bool>, kPanelTabCount> tabVisibility(int deviceKind);
+    static std::array<std::optional<bool>, kPanelTabCount> tabVisibility(detect::DeviceKind kind);
     // The selected state of each tab after selecting tab number `tab` (1-8); nullopt
     // leaves that tab as it is.
     static std::array<std::optional<bool>, kPanelTabCount> tabSelection(int tab);

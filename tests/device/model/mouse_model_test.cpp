@@ -1,8 +1,10 @@
+#include "device/model/device_view.h"
 #include "device/model/mouse_model.h"
 #include "device/model/profile_apply.h"
 #include "device/mouse_key_positions.h"
 #include "devsim/mouse.h"
 #include "platform/files.h"
+#include "profile/mouse_profile_data.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +153,39 @@ TEST_F(MouseModelTest, ActiveStageOutsideTheListIsNotApplied)
     mouse.setArea(Area::Settings, record::kActiveDpiStage, std::array<std::uint8_t, 1>{3});
     ASSERT_EQ(model.ReadDeviceState(), Status::Ok);
     EXPECT_EQ(model.activeStage(), 3);
+}
+
+// The settings read from the mouse go into the profile file; a file that cannot be written
+// is told to the view and answered by readBackSave(), while the device's answer stays Ok.
+TEST_F(MouseModelTest, AReadBackWhoseSaveFailsIsToldNotPassedOver)
+{
+    struct View : model::DeviceView {
+        void readBackNotSaved() override { ++told; }
+        int told = 0;
+    } view;
+    model.setView(&view);
+    ASSERT_EQ(model.StartDevice(), Status::Ok);
+    EXPECT_EQ(model.readBackSave(), model::ProfileResult::Ok);
+    EXPECT_EQ(view.told, 0);
+
+    // A folder where the file was: no save can replace it, whoever runs the test.
+    const std::filesystem::path file = dir / "mouse" / "profile1.Json";
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    mouse.setArea(Area::Settings, record::kRed, std::array<std::uint8_t, 1>{0x42});
+    EXPECT_EQ(model.ReadDeviceState(), Status::Ok);
+    EXPECT_EQ(model.lightSettings().red, 0x42) << "the read itself is kept in memory";
+    EXPECT_EQ(model.readBackSave(), model::ProfileResult::NotSaved);
+    EXPECT_EQ(view.told, 1);
+
+    std::filesystem::remove(file);
+    ASSERT_EQ(model.ReadDeviceState(), Status::Ok);
+    EXPECT_EQ(model.readBackSave(), model::ProfileResult::Ok);
+    EXPECT_EQ(view.told, 1);
+    profile::CMouseProfiledata stored;
+    stored.LoadProfileFile(file);
+    EXPECT_EQ(stored.LoadLightInfo().red, 0x42);
+    model.setView(nullptr);
 }
 
 TEST_F(MouseModelTest, ProfileWithSevenStagesWritesFive)

@@ -3,9 +3,13 @@
 #include "pages/devices/device_key_button_ui.h"
 #include "pages/devices/tessary_keyboard_device.h"
 #include "pages/devices/tessary_usb_device.h"
+#include "pages/light_control_ui.h"
+#include "platform/debug_output.h"
 #include "shell/indexed_name.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -123,4 +127,30 @@ TEST(DeviceObject, ClassNamesAndImages)
     EXPECT_EQ(button.lightImage(), L"file='light.png'");
     EXPECT_EQ(button.keySetImage(), L"file='set.png'");
     EXPECT_TRUE(button.isKeySetImageHidden());
+}
+
+// The pages of a device page are found once: a skin without one says so once, in the trace,
+// and the device carries on without it.
+TEST(DeviceObject, PagesAreFoundOnceAndOneTheSkinLacksIsNamedOnce)
+{
+    const auto missing = [](std::wstring_view name) {
+        const std::wstring line = L"page control missing from the skin: " + std::wstring(name);
+        const auto lines = platform::debugLines();
+        return std::count(lines.begin(), lines.end(), line);
+    };
+    const auto before = missing(L"LightControlItem");
+    CTessaryUSBDevice device;
+    EXPECT_EQ(device.lightPage(), nullptr);
+    EXPECT_EQ(device.lightPage(), nullptr);
+    EXPECT_EQ(missing(L"LightControlItem"), before + 1);
+    device.openKeyPage(); // no tab to choose: nothing to crash on
+    device.openKeyPage();
+    EXPECT_EQ(device.model().GetFunctionTab(), 2);
+
+    CTessaryUSBDevice skinned;
+    auto* page = new CLightControlUI();
+    page->SetName(L"LightControlItem");
+    skinned.Add(page);
+    EXPECT_EQ(skinned.lightPage(), page);
+    EXPECT_EQ(missing(L"LightControlItem"), before + 1);
 }

@@ -37,8 +37,8 @@ protected:
                                        factory / name);
         keyboard.setDataRoot(temp / "data");
         keyboard.setFactoryFolder(factory);
-        panel = std::make_unique<pages::ProfilePanelModel>(1, keyboard.dataFolder(),
-                                                           factory / "keyboard.Json");
+        panel = std::make_unique<pages::ProfilePanelModel>(
+            detect::DeviceKind::Keyboard, keyboard.dataFolder(), factory / "keyboard.Json");
         ASSERT_FALSE(panel->initialize());
         pages::adoptPanelProfile(keyboard, *panel);
 
@@ -94,7 +94,8 @@ TEST_F(DevicePagesTest, SelectingAProfileWritesItsLightingToTheKeyboard)
     (void)switchTo(1);
     EXPECT_EQ(settingsByte(kBrightnessByte), light.brightness);
     // The list file follows the displayed selection.
-    pages::ProfilePanelModel reread(1, keyboard.dataFolder(), keyboard.factoryProfilePath());
+    pages::ProfilePanelModel reread(detect::DeviceKind::Keyboard, keyboard.dataFolder(),
+                                    keyboard.factoryProfilePath());
     ASSERT_FALSE(reread.initialize());
     EXPECT_EQ(reread.selectedIndex(), 1);
 }

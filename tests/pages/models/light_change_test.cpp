@@ -34,8 +34,8 @@ protected:
                                        factory / name);
         keyboard.setDataRoot(temp / "data");
         keyboard.setFactoryFolder(factory);
-        panel = std::make_unique<pages::ProfilePanelModel>(1, keyboard.dataFolder(),
-                                                           factory / "keyboard.Json");
+        panel = std::make_unique<pages::ProfilePanelModel>(
+            detect::DeviceKind::Keyboard, keyboard.dataFolder(), factory / "keyboard.Json");
         ASSERT_FALSE(panel->initialize());
         pages::adoptPanelProfile(keyboard, *panel);
         device.plug(KeyboardLink::Cable);

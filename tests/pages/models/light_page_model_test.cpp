@@ -5,29 +5,30 @@
 #include <gtest/gtest.h>
 
 using pages::lightPageStates;
+using Kind = detect::DeviceKind;
 
 TEST(LightPageStates, KeyboardEffectsSwitchTheirAreas)
 {
     // The sub-mode list replaces the speed area.
-    auto wheel = lightPageStates(pages::kKeyboardKind, 17, true);
+    auto wheel = lightPageStates(Kind::Keyboard, 17, true);
     EXPECT_EQ(wheel.speedShown, false);
     EXPECT_EQ(wheel.subModeShown, true);
     EXPECT_EQ(wheel.colourLayoutEnabled, false);
 
     // Custom colours: the paint tools instead of speed, one colour without the cycle.
-    auto custom = lightPageStates(pages::kKeyboardKind, pages::kCustomEffect, true);
+    auto custom = lightPageStates(Kind::Keyboard, pages::kCustomEffect, true);
     EXPECT_EQ(custom.customShown, true);
     EXPECT_EQ(custom.speedShown, false);
     EXPECT_EQ(custom.sevenColourEnabled, false);
     EXPECT_EQ(custom.colourAreasEnabled, true);
 
-    auto audio = lightPageStates(pages::kKeyboardKind, pages::kAudioEffect, true);
+    auto audio = lightPageStates(Kind::Keyboard, pages::kAudioEffect, true);
     EXPECT_EQ(audio.audioModeShown, true);
     EXPECT_EQ(audio.colourTab, 1);
     EXPECT_EQ(audio.speedShown, false);
 
     for (int effect : {0, 19, 31, 255}) {
-        auto none = lightPageStates(pages::kKeyboardKind, effect, true);
+        auto none = lightPageStates(Kind::Keyboard, effect, true);
         EXPECT_EQ(none.lightEnabled, false) << effect;
         EXPECT_EQ(none.speedEnabled, false) << effect;
         EXPECT_EQ(none.fxEnabled, false) << effect;
@@ -37,10 +38,10 @@ TEST(LightPageStates, KeyboardEffectsSwitchTheirAreas)
     }
 
     // Rings and the row wave name their directions.
-    EXPECT_EQ(lightPageStates(1, 18, false).firstDirectionText,
+    EXPECT_EQ(lightPageStates(Kind::Keyboard, 18, false).firstDirectionText,
               std::wstring_view(L"light_set_outside_to_inside_text"));
-    EXPECT_EQ(lightPageStates(1, 12, false).rgbEnabled, false);
-    EXPECT_EQ(lightPageStates(1, 3, false).secondDirectionText,
+    EXPECT_EQ(lightPageStates(Kind::Keyboard, 12, false).rgbEnabled, false);
+    EXPECT_EQ(lightPageStates(Kind::Keyboard, 3, false).secondDirectionText,
               std::wstring_view(L"light_set_anticlockwise_text"));
 }
 
@@ -49,21 +50,24 @@ TEST(LightPageStates, TheSameLightingButtonOnlyWhereTheEffectIsShared)
     for (int effect = 0; effect <= 31; ++effect) {
         const bool shared =
             effect == 4 || effect == 5 || effect == 6 || effect == 23 || effect == 28;
-        EXPECT_EQ(lightPageStates(1, effect, true).sameShown.value_or(false), shared) << effect;
-        EXPECT_EQ(lightPageStates(1, effect, false).sameShown.value_or(false), false) << effect;
+        EXPECT_EQ(lightPageStates(Kind::Keyboard, effect, true).sameShown.value_or(false), shared)
+            << effect;
+        EXPECT_EQ(lightPageStates(Kind::Keyboard, effect, false).sameShown.value_or(false), false)
+            << effect;
     }
     // The mouse shares 1, 2, 3, 4, 9; pads and headsets 1, 2, 3, 4, 8.
     for (int effect = 0; effect <= 10; ++effect) {
-        EXPECT_EQ(lightPageStates(pages::kMouseKind, effect, true).sameShown.value_or(false),
+        EXPECT_EQ(lightPageStates(Kind::Mouse, effect, true).sameShown.value_or(false),
                   effect >= 1 && (effect <= 4 || effect == 6 || effect == 9))
             << effect;
-        EXPECT_EQ(lightPageStates(pages::kMousePadKind, effect, true).sameShown.value_or(false),
+        EXPECT_EQ(lightPageStates(Kind::MousePad, effect, true).sameShown.value_or(false),
                   effect >= 1 && (effect <= 4 || effect == 8))
             << effect;
     }
-    // Another kind leaves the direction area and the button as they are.
-    EXPECT_FALSE(lightPageStates(pages::kOtherKind, 2, true).sameShown);
-    EXPECT_FALSE(lightPageStates(pages::kOtherKind, 2, true).fxEnabled);
+    // Headsets take the pads' list; a page never told its kind leaves its areas as they are.
+    EXPECT_EQ(lightPageStates(Kind::Headset, 8, true).sameShown, true);
+    EXPECT_FALSE(lightPageStates(std::nullopt, 2, true).sameShown);
+    EXPECT_FALSE(lightPageStates(std::nullopt, 2, true).fxEnabled);
 }
 
 TEST(ColourComponent, TypedTextIsHeldToAByte)

@@ -23,7 +23,8 @@ protected:
     fs::path folder() const { return root / "keyboard"; }
 
     testing_support::TempDir root;
-    ProfilePanelModel panel{1, root / "keyboard", root / "keyboard.Json"};
+    ProfilePanelModel panel{detect::DeviceKind::Keyboard, root / "keyboard",
+                            root / "keyboard.Json"};
 };
 
 std::wstring_view idOf(const pages::PanelOutcome& outcome)
@@ -116,7 +117,7 @@ TEST_F(ProfilePanelTest, AnotherProgramsRenameAndDeleteAreFollowedNeverWrittenOv
     const std::wstring shownId = panel.currentProfileId();
     EXPECT_FALSE(panel.followExternalChanges().listChanged); // nothing happened yet
 
-    ProfilePanelModel other{1, folder(), root / "keyboard.Json"};
+    ProfilePanelModel other{detect::DeviceKind::Keyboard, folder(), root / "keyboard.Json"};
     ASSERT_FALSE(other.initialize());
     other.select(0);
     ASSERT_FALSE(other.remove().message); // profile1 goes: the shown profile moves up one
@@ -172,13 +173,14 @@ TEST(PanelMessage, NumbersAreSubstitutedNeverFormatted)
 
 TEST(PanelTabs, EachDeviceKindHidesItsTabsAndSelectionMarksOne)
 {
-    const auto pad = ProfilePanelModel::tabVisibility(3);
+    const auto pad = ProfilePanelModel::tabVisibility(detect::DeviceKind::MousePad);
     for (PanelTab tab : {PanelTab::Cursor, PanelTab::Macro, PanelTab::System, PanelTab::Keys})
         EXPECT_EQ(pad[static_cast<std::size_t>(tab)], false);
     EXPECT_EQ(pad[static_cast<std::size_t>(PanelTab::Lighting)], std::nullopt);
-    const auto keyboard = ProfilePanelModel::tabVisibility(1);
+    const auto keyboard = ProfilePanelModel::tabVisibility(detect::DeviceKind::Keyboard);
     EXPECT_EQ(std::count(keyboard.begin(), keyboard.end(), false), 1);
-    EXPECT_EQ(ProfilePanelModel::tabVisibility(7)[static_cast<std::size_t>(PanelTab::Surround)],
+    EXPECT_EQ(ProfilePanelModel::tabVisibility(
+                  detect::DeviceKind::Headset)[static_cast<std::size_t>(PanelTab::Surround)],
               true);
 
     const auto keys = ProfilePanelModel::tabSelection(2);

@@ -10,6 +10,9 @@
 #include "ui/paint_manager_ui.h"
 #include "ui/slider_ui.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 // How often the tile's timers come back, in milliseconds.
@@ -258,7 +261,22 @@ void CDeviceOptionUI::resumeLiveFrames()
     if (!m_pManager || !m_device)
         return;
     m_pManager->KillTimer(this, shell::kTileLiveFrameTimer);
+    // Frames keep the link's pace: a change sooner than one period after the last frame
+    // waits out the rest of it, and that frame carries whatever changed meanwhile.
+    const auto period = std::chrono::milliseconds(liveFramePeriod());
+    const auto since = std::chrono::steady_clock::now() - m_lastLiveFrame;
+    if (since < period) {
+        const auto rest = std::chrono::ceil<std::chrono::milliseconds>(period - since);
+        StartTimer(shell::kTileLiveFrameTimer,
+                   static_cast<UINT>(std::max<long long>(1, rest.count())));
+        return;
+    }
     showLiveFrame();
+}
+
+UINT CDeviceOptionUI::liveFramePeriod() const
+{
+    return m_device && m_device->isReceiverMode() ? kLiveFrameReceiver : kLiveFrameCable;
 }
 
 void CDeviceOptionUI::showLiveFrame()
@@ -267,17 +285,16 @@ void CDeviceOptionUI::showLiveFrame()
     // Read before the frame: a change while it is shown counts as not shown yet.
     const std::uint64_t changes = device.lightChanges();
     device.SendLiveFrame();
+    m_lastLiveFrame = std::chrono::steady_clock::now();
     if (IsChosen() && device.takeRedraw())
         device.page()->Invalidate();
     if (!device.isOnline())
         return;
-    const UINT period = device.isReceiverMode() ? kLiveFrameReceiver : kLiveFrameCable;
-    // While the colours move the timer comes back at the link's pace; once they stand still
-    // it sleeps until the device wakes the tile with the next change.
-    const bool moving = changes != m_shownLightChanges;
-    m_shownLightChanges = changes;
-    if (moving || !device.watchLights(changes))
-        StartTimer(shell::kTileLiveFrameTimer, period);
+    // The timer sleeps until the device wakes the tile with the next change; it comes back
+    // at the link's pace only when the colours changed while this frame was made. A timer
+    // after every frame sent each step twice.
+    if (!device.watchLights(changes))
+        StartTimer(shell::kTileLiveFrameTimer, liveFramePeriod());
 }
 
 void* CMpDevicePowerUI::GetInterface(std::wstring_view name)

@@ -5,6 +5,7 @@
 
 #include "ui/container_ui.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -78,6 +79,7 @@ private:
 
     void onTimer(UINT id);
     void showLiveFrame();
+    UINT liveFramePeriod() const;
     void applyImages();
     int tileIndex() const;
     void sendVisibility(bool show);
@@ -93,8 +95,8 @@ private:
     shell::ShellDevice* m_device = nullptr;
     HWND m_notifyWindow = nullptr;
     int m_retries = 0;
-    // The device's light changes the picture last showed.
-    std::uint64_t m_shownLightChanges = 0;
+    // When the last live frame went out, to keep the link's pace between frames.
+    std::chrono::steady_clock::time_point m_lastLiveFrame;
     mutable Parts m_parts;
     mutable bool m_partsBound = false;
 };

@@ -104,3 +104,31 @@ TEST_F(LiveFrameTimerTest, OneChangedLightIsShownWithoutTheWholeWindow)
         EXPECT_NE(rc, all) << "a whole frame for one key";
     EXPECT_TRUE(ui().waitFor([&] { return pm().GetTimerCount() == 0; }, 5s));
 }
+
+TEST_F(LiveFrameTimerTest, AChangeIsShownInOneFrameAfterWhichTheTileSleepsAtOnce)
+{
+    m_model->lightingThread().stop();
+    ASSERT_TRUE(ui().waitFor([&] { return pm().GetTimerCount() == 0; }, 5s));
+    CDeviceKeyButtonUI* key = m_device->lightButton(7);
+    ASSERT_NE(key, nullptr);
+    for (int change = 0; change < 4; ++change) {
+        const std::uint32_t shown = key->lightColour();
+        m_model->SetLightColour(7, m_model->GetLightColour(7) ^ 0x000040FFu);
+        // The frame that shows the change leaves no timer behind: a timer after every
+        // frame came back once more to find nothing new.
+        ASSERT_TRUE(ui().waitFor([&] { return key->lightColour() != shown; }, 5s));
+        EXPECT_EQ(pm().GetTimerCount(), 0u) << "change " << change;
+    }
+    // Changes closer together than the link's period all reach the picture, the last one
+    // included, and the tile sleeps after.
+    const std::uint32_t before = key->lightColour();
+    for (int change = 0; change < 20; ++change)
+        m_model->SetLightColour(7, m_model->GetLightColour(7) ^ ((change + 1u) << 8));
+    ASSERT_TRUE(ui().waitFor([&] { return key->lightColour() != before; }, 5s));
+    for (int change = 0; change < 3; ++change) {
+        const std::uint32_t shown = key->lightColour();
+        m_model->SetLightColour(7, m_model->GetLightColour(7) ^ 0x00400000u);
+        ASSERT_TRUE(ui().waitFor([&] { return key->lightColour() != shown; }, 5s));
+    }
+    EXPECT_TRUE(ui().waitFor([&] { return pm().GetTimerCount() == 0; }, 5s));
+}

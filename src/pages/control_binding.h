@@ -22,6 +22,19 @@ T* bindControl(CControlUI* page, std::wstring_view name, std::wstring_view inter
     return control ? static_cast<T*>(control->GetInterface(interfaceName)) : nullptr;
 }
 
+// Binds `control` on first use only: a control the skin lacks is named once, not searched
+// for again at every use.
+template <class T>
+T* bindOnce(CControlUI* page, bool& bound, T*& control, std::wstring_view name,
+            std::wstring_view interfaceName)
+{
+    if (!bound) {
+        bound = true;
+        control = bindControl<T>(page, name, interfaceName);
+    }
+    return control;
+}
+
 // A control whose use the device decides. It keeps the skin's tooltip, so that a refusal's
 // reason can take its place while the control is disabled and give it back after.
 class OfferedControl {

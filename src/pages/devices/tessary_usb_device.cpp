@@ -198,42 +198,27 @@ void CTessaryUSBDevice::SetFunctionTab(int type)
 void CTessaryUSBDevice::openKeyPage()
 {
     SetFunctionTab(2);
-    if (!m_bound.keyTabBound) {
-        m_bound.keyTabBound = true;
-        m_bound.keyTab = pages::bindControl<COptionUI>(this, L"key_Op_tab", L"Option");
-    }
-    if (m_bound.keyTab)
-        m_bound.keyTab->Selected(true, false);
+    if (auto* tab =
+            pages::bindOnce(this, m_bound.keyTabBound, m_bound.keyTab, L"key_Op_tab", L"Option"))
+        tab->Selected(true, false);
 }
 
 CLightControlUI* CTessaryUSBDevice::lightPage()
 {
-    if (!m_bound.lightBound) {
-        m_bound.lightBound = true;
-        m_bound.lightPage =
-            pages::bindControl<CLightControlUI>(this, L"LightControlItem", L"LightControl");
-    }
-    return m_bound.lightPage;
+    return pages::bindOnce(this, m_bound.lightBound, m_bound.lightPage, L"LightControlItem",
+                           L"LightControl");
 }
 
 CDeviceProfileUI* CTessaryUSBDevice::profilePanel()
 {
-    if (!m_bound.profileBound) {
-        m_bound.profileBound = true;
-        m_bound.profilePanel =
-            pages::bindControl<CDeviceProfileUI>(this, L"DeviceProfileItem", L"DeviceProfile");
-    }
-    return m_bound.profilePanel;
+    return pages::bindOnce(this, m_bound.profileBound, m_bound.profilePanel, L"DeviceProfileItem",
+                           L"DeviceProfile");
 }
 
 CKeySetControlUI* CTessaryUSBDevice::keySetPage()
 {
-    if (!m_bound.keySetBound) {
-        m_bound.keySetBound = true;
-        m_bound.keySetPage =
-            pages::bindControl<CKeySetControlUI>(this, L"KeySetControlItem", L"KeySetControl");
-    }
-    return m_bound.keySetPage;
+    return pages::bindOnce(this, m_bound.keySetBound, m_bound.keySetPage, L"KeySetControlItem",
+                           L"KeySetControl");
 }
 
 void CTessaryUSBDevice::showLight(std::size_t light, std::uint32_t pictureColour,

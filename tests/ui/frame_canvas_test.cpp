@@ -99,3 +99,37 @@ TEST(FrameCanvas, MemoryThatCannotHoldThePictureOrALendMidPaintIsRefused)
     EXPECT_EQ(memory.front(), kUntouched);
     EXPECT_EQ(pixelAt(canvas, 0, 0), kRed);
 }
+
+TEST(FrameCanvas, PixelsPutBackLandExactlyAndNeverOutsideTheClip)
+{
+    auto canvas = ui::createImageCanvas(kWidth, kHeight);
+    ASSERT_NE(canvas, nullptr);
+    canvas->clear(kBlue);
+    const std::uint32_t blue = pixelAt(*canvas, 0, 0);
+    // Half-transparent pixels too: put back as they were, not blended.
+    ui::Image image{4, 3, std::vector<std::uint32_t>(12, 0x80400000)};
+    image.pixels[5] = 0x00000000;
+
+    // Inside the clip: a copy, pixel for pixel.
+    canvas->pushClip(RECT{2, 2, 12, 8});
+    ASSERT_TRUE(canvas->putPixels(image, POINT{3, 3}));
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(pixelAt(*canvas, 3 + x, 3 + y), image.pixels[std::size_t(y) * 4 + x]);
+    }
+    // Across the clip's edge: only what the clip lets through changes.
+    canvas->pushClip(RECT{0, 0, 9, 10});
+    ASSERT_TRUE(canvas->putPixels(image, POINT{7, 6}));
+    canvas->popClip();
+    canvas->popClip();
+    EXPECT_EQ(pixelAt(*canvas, 8, 6), image.pixels[1]);
+    EXPECT_EQ(pixelAt(*canvas, 8, 7), image.pixels[5]);
+    EXPECT_EQ(pixelAt(*canvas, 9, 6), blue) << "beyond the inner clip";
+    EXPECT_EQ(pixelAt(*canvas, 7, 8), blue) << "beyond the outer clip";
+    EXPECT_EQ(pixelAt(*canvas, 2, 3), blue);
+
+    // Off the canvas: nothing written outside it, and no crash.
+    canvas->putPixels(image, POINT{kWidth - 2, kHeight - 1});
+    EXPECT_EQ(pixelAt(*canvas, kWidth - 1, kHeight - 1), image.pixels[1]);
+    EXPECT_FALSE(canvas->putPixels(ui::Image{4, 3, {}}, POINT{0, 0})) << "a size that lies";
+}

@@ -355,7 +355,7 @@ public:
     {
         const int w = width();
         const int h = height();
-        if (!pixels || m_clipDepth != 0 || stride % 4 != 0 || stride < w * 4)
+        if (!pixels || !m_clipRects.empty() || stride % 4 != 0 || stride < w * 4)
             return false;
         CairoSurface target(cairo_image_surface_create_for_data(
             reinterpret_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, w, h, stride));
@@ -398,10 +398,8 @@ public:
 
     void pushClip(const RECT& rc) override
     {
-        ++m_clipDepth;
         RECT clip = m_clipRects.empty() ? RECT{0, 0, width(), height()} : m_clipRects.back();
-        if (!IntersectRect(clip, clip, rc))
-            clip = RECT{};
+        IntersectRect(clip, clip, rc); // an empty rectangle where they do not meet
         m_clipRects.push_back(clip);
         cairo_save(m_cr.get());
         cairo_rectangle(m_cr.get(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
@@ -410,8 +408,6 @@ public:
 
     void popClip() override
     {
-        if (m_clipDepth > 0)
-            --m_clipDepth;
         if (!m_clipRects.empty())
             m_clipRects.pop_back();
         cairo_restore(m_cr.get());
@@ -828,7 +824,6 @@ private:
     mutable CairoContext m_cr;
     mutable bool m_lent = false;
     mutable std::function<void()> m_onEnd;
-    int m_clipDepth = 0;
     // What the pushed clips leave, one rectangle a level (their intersection).
     std::vector<RECT> m_clipRects;
     Layout m_layout; // carries the context every cached layout is made in

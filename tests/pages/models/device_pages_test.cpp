@@ -6,6 +6,7 @@
 
 #include "device/model/keyboard_model.h"
 #include "devsim/keyboard.h"
+#include "pages/models/keyboard_with_panel.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -29,23 +30,8 @@ class DevicePagesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const std::filesystem::path factory = temp / "DefaultData";
-        std::filesystem::create_directories(factory);
-        for (const char* name : {"keyboard.Json", "default_light.json"})
-            std::filesystem::copy_file(std::filesystem::path(HALVEK_SOURCE_DIR) / "data" /
-                                           "DefaultData" / name,
-                                       factory / name);
-        keyboard.setDataRoot(temp / "data");
-        keyboard.setFactoryFolder(factory);
-        panel = std::make_unique<pages::ProfilePanelModel>(
-            detect::DeviceKind::Keyboard, keyboard.dataFolder(), factory / "keyboard.Json");
-        ASSERT_FALSE(panel->initialize());
-        pages::adoptPanelProfile(keyboard, *panel);
-
-        device.plug(KeyboardLink::Cable);
-        ASSERT_TRUE(keyboard.channel().openLink(protocol::Link::Wired,
-                                                device.commandPath(KeyboardLink::Cable)));
-        keyboard.channel().setLinkMode(protocol::LinkMode::Wired);
+        ASSERT_NO_FATAL_FAILURE(
+            testing_support::openKeyboardWithPanel(temp.path(), keyboard, device, panel));
         ASSERT_EQ(keyboard.ReadDevice(), protocol::Status::Ok);
         ASSERT_EQ(keyboard.LoadProfile(), model::ProfileResult::Ok);
     }

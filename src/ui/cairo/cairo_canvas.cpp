@@ -398,9 +398,16 @@ public:
 
     void pushClip(const RECT& rc) override
     {
-        RECT clip = m_clipRects.empty() ? RECT{0, 0, width(), height()} : m_clipRects.back();
-        IntersectRect(clip, clip, rc); // an empty rectangle where they do not meet
+        const RECT outer = m_clipRects.empty() ? RECT{0, 0, width(), height()} : m_clipRects.back();
+        RECT clip;
+        IntersectRect(clip, outer, rc); // an empty rectangle where they do not meet
         m_clipRects.push_back(clip);
+        // A clip that takes nothing away is only counted: every container pushes its own
+        // rectangle around the small ones a streamed frame paints, and cairo's clip is dear.
+        const bool narrows = !(clip == outer) || clip.right <= clip.left || clip.bottom <= clip.top;
+        m_clipNarrows.push_back(narrows);
+        if (!narrows)
+            return;
         cairo_save(m_cr.get());
         cairo_rectangle(m_cr.get(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
         cairo_clip(m_cr.get());
@@ -408,9 +415,13 @@ public:
 
     void popClip() override
     {
-        if (!m_clipRects.empty())
-            m_clipRects.pop_back();
-        cairo_restore(m_cr.get());
+        if (m_clipRects.empty())
+            return;
+        m_clipRects.pop_back();
+        const bool narrowed = m_clipNarrows.back();
+        m_clipNarrows.pop_back();
+        if (narrowed)
+            cairo_restore(m_cr.get());
     }
 
     void fillRect(const RECT& rc, DWORD argb) override
@@ -824,8 +835,10 @@ private:
     mutable CairoContext m_cr;
     mutable bool m_lent = false;
     mutable std::function<void()> m_onEnd;
-    // What the pushed clips leave, one rectangle a level (their intersection).
+    // What the pushed clips leave, one rectangle a level (their intersection), and whether
+    // the level narrowed cairo's clip.
     std::vector<RECT> m_clipRects;
+    std::vector<bool> m_clipNarrows;
     Layout m_layout; // carries the context every cached layout is made in
     std::unordered_map<TextKey, CachedLayout, TextKeyHash, std::equal_to<>> m_layouts;
     std::uint64_t m_layoutGeneration = 0;

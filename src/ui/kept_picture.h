@@ -17,6 +17,8 @@ public:
     bool holds(const RECT& rc) const;
     // Puts the kept pixels back; false, with nothing drawn, unless they were taken at rc.
     bool putBack(Canvas& canvas, const RECT& rc) const;
+    // The pixels kept at exactly rc; null when none are.
+    const Image* pixelsAt(const RECT& rc) const { return holds(rc) ? &m_pixels : nullptr; }
     void drop();
     std::size_t bytes() const { return m_pixels.pixels.size() * sizeof(std::uint32_t); }
 

@@ -96,10 +96,14 @@ void CLabelUI::PaintText(ui::Canvas& canvas)
     const CDuiString text = GetText();
     if (text.empty())
         return;
+    DrawTextIn(canvas, TextRect(), text, CurrentTextColor());
+}
+
+RECT CLabelUI::TextRect() const
+{
     const RECT padding = ScaledRect(m_rcTextPadding);
-    const RECT rc{m_rcItem.left + padding.left, m_rcItem.top + padding.top,
-                  m_rcItem.right - padding.right, m_rcItem.bottom - padding.bottom};
-    DrawTextIn(canvas, rc, text, CurrentTextColor());
+    return RECT{m_rcItem.left + padding.left, m_rcItem.top + padding.top,
+                m_rcItem.right - padding.right, m_rcItem.bottom - padding.bottom};
 }
 
 void CLabelUI::DrawTextIn(ui::Canvas& canvas, const RECT& rc, std::wstring_view text, DWORD color)

@@ -25,6 +25,8 @@ protected:
     // The colour text is drawn in now; buttons and options pick by state.
     virtual DWORD CurrentTextColor() const;
     void DrawTextIn(ui::Canvas& canvas, const RECT& rc, std::wstring_view text, DWORD color);
+    // Where the text goes: the control less its text padding.
+    RECT TextRect() const;
 
     DWORD m_dwTextColor = 0;
     DWORD m_dwDisabledTextColor = 0;

@@ -103,6 +103,11 @@ bool Canvas::putPixels(const Image&, POINT)
     return false;
 }
 
+bool Canvas::putLayers(const PixelLayers&, POINT)
+{
+    return false;
+}
+
 } // namespace ui
 
 bool CRenderEngine::DrawImageString(ui::Canvas& canvas, const RECT& rc, std::wstring_view image,

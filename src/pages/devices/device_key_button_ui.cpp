@@ -92,8 +92,14 @@ void CDeviceKeyButtonUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
 {
     if (m_pManager && m_pManager->IsDrawnFromKeptPicture(*this)) {
         // Only what lies above the cap changed.
+        if (putLayers(canvas)) {
+            m_pManager->KeptPictureDrawn(*this);
+            m_lightChanged = false;
+            return;
+        }
         if (!m_kept.putBack(canvas, m_rcItem)) {
             m_kept.drop();
+            m_layers.reset();
             return;
         }
         m_pManager->KeptPictureDrawn(*this);
@@ -113,8 +119,10 @@ void CDeviceKeyButtonUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
     m_lightChanged = false;
     m_keepCap = visible == m_rcItem && m_lightChanges >= 2;
     // Drawn in part, the key's pixels are partly new: a picture kept before no longer fits.
-    if (!m_keepCap)
+    if (!m_keepCap) {
         m_kept.drop();
+        m_layers.reset();
+    }
     CButtonUI::DoPaint(canvas, paint);
     m_keepCap = false;
 }
@@ -122,21 +130,91 @@ void CDeviceKeyButtonUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
 void CDeviceKeyButtonUI::PaintStatusImage(ui::Canvas& canvas)
 {
     CButtonUI::PaintStatusImage(canvas);
-    if (m_keepCap)
+    if (m_keepCap) {
         m_kept.keep(canvas, m_rcItem);
+        keepLayers();
+    }
     paintAboveCap(canvas);
+}
+
+std::size_t CDeviceKeyButtonUI::keptPictureBytes() const
+{
+    std::size_t bytes = m_kept.bytes();
+    if (m_layers)
+        bytes += m_layers->light.bytes() + m_layers->label.bytes();
+    return bytes;
+}
+
+DWORD CDeviceKeyButtonUI::lightRgb() const
+{
+    // The overlay colour is red | blue << 8 | green << 16.
+    const DWORD red = m_lightColour & 0xFF;
+    const DWORD blue = (m_lightColour >> 8) & 0xFF;
+    const DWORD green = (m_lightColour >> 16) & 0xFF;
+    return (red << 16) | (green << 8) | blue;
+}
+
+bool CDeviceKeyButtonUI::onlyLightAndLabelAboveCap() const
+{
+    return (m_keySetHidden || m_keySetImage.empty()) && !m_editing &&
+           (m_nBorderSize <= 0 || (m_dwBorderColor >> 24) == 0);
+}
+
+CDeviceKeyButtonUI::Label CDeviceKeyButtonUI::currentLabel() const
+{
+    return Label{std::wstring(GetText()), CurrentTextColor(), m_iFont,
+                 m_pManager ? m_pManager->GetScale() : 1.0};
+}
+
+void CDeviceKeyButtonUI::keepLayers()
+{
+    m_layers.reset();
+    const int width = m_rcItem.right - m_rcItem.left;
+    const int height = m_rcItem.bottom - m_rcItem.top;
+    if (!m_pManager || !m_kept.holds(m_rcItem) || !onlyLightAndLabelAboveCap())
+        return;
+    Layers layers;
+    layers.drawn = currentLabel();
+    // Each layer drawn alone on a clear canvas of the key's size, where the key draws it.
+    const RECT local{0, 0, width, height};
+    if (!m_lightImage.empty()) {
+        const auto light = ui::createImageCanvas(width, height);
+        if (!CRenderEngine::DrawImageTinted(*light, local, m_lightImage, 0xFFFFFF, 255))
+            return;
+        layers.light = ui::SparseLayer::coverageOf(*light);
+    }
+    if (!layers.drawn.text.empty() && (layers.drawn.colour >> 24) != 0) {
+        const auto label = ui::createImageCanvas(width, height);
+        const RECT item = TextRect();
+        const RECT text{item.left - m_rcItem.left, item.top - m_rcItem.top,
+                        item.right - m_rcItem.left, item.bottom - m_rcItem.top};
+        DrawTextIn(*label, text, layers.drawn.text, layers.drawn.colour);
+        layers.label = ui::SparseLayer::pixelsOf(*label);
+    }
+    m_layers = std::move(layers);
+}
+
+bool CDeviceKeyButtonUI::putLayers(ui::Canvas& canvas) const
+{
+    const ui::Image* cap = m_kept.pixelsAt(m_rcItem);
+    if (!m_layers || !cap || !onlyLightAndLabelAboveCap() || m_layers->drawn != currentLabel())
+        return false;
+    ui::PixelLayers layers;
+    layers.base = cap;
+    if (m_lightOn && !m_layers->light.empty()) {
+        layers.light = &m_layers->light;
+        layers.lightArgb = DWORD(m_lightBrightness) << 24 | lightRgb();
+    }
+    if (!m_layers->label.empty())
+        layers.top = &m_layers->label;
+    return canvas.putLayers(layers, POINT{m_rcItem.left, m_rcItem.top});
 }
 
 void CDeviceKeyButtonUI::paintAboveCap(ui::Canvas& canvas)
 {
-    if (m_lightOn && !m_lightImage.empty()) {
-        // The overlay colour is red | blue << 8 | green << 16; the drawing takes 0xRRGGBB.
-        const DWORD red = m_lightColour & 0xFF;
-        const DWORD blue = (m_lightColour >> 8) & 0xFF;
-        const DWORD green = (m_lightColour >> 16) & 0xFF;
-        CRenderEngine::DrawImageTinted(canvas, m_rcItem, m_lightImage,
-                                       (red << 16) | (green << 8) | blue, m_lightBrightness);
-    }
+    if (m_lightOn && !m_lightImage.empty())
+        CRenderEngine::DrawImageTinted(canvas, m_rcItem, m_lightImage, lightRgb(),
+                                       m_lightBrightness);
     if (!m_keySetHidden && !m_keySetImage.empty())
         DrawImage(canvas, m_keySetImage);
     if (m_editing) {

@@ -2,6 +2,7 @@
 
 #include "ui/button_ui.h"
 #include "ui/kept_picture.h"
+#include "ui/pixel_layers.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,8 +26,10 @@ public:
     void DoPaint(ui::Canvas& canvas, const RECT& paint) override;
     void PaintStatusImage(ui::Canvas& canvas) override;
     bool HasKeptPicture() const override { return m_kept.holds(m_rcItem); }
-    // The memory the kept picture takes (0 while the light stands still).
-    std::size_t keptPictureBytes() const { return m_kept.bytes(); }
+    // The memory the kept picture and its layers take (0 while the light stands still).
+    std::size_t keptPictureBytes() const;
+    // True when the next light frame can be put together from kept layers alone.
+    bool HasKeptLayers() const { return m_layers.has_value(); }
     void DoEvent(TEventUI& event) override;
 
     // Colour packed red | blue << 8 | green << 16, as the lighting gives it.
@@ -55,6 +58,29 @@ protected:
 private:
     // What is drawn above the cap: the light, the key-set mark and the editing mark.
     void paintAboveCap(ui::Canvas& canvas);
+    // The light's colour as drawImageTinted takes it: 0xRRGGBB.
+    DWORD lightRgb() const;
+
+    // The layers above a streaming key's kept cap, drawn once on their own: the light's
+    // shape and the label. A frame then puts cap, light and label together in one pass.
+    // Kept only while nothing else lies above the cap (no key-set or editing mark, no
+    // border), and for the label it was drawn with.
+    struct Label {
+        std::wstring text;
+        DWORD colour = 0;
+        int font = -1;
+        double scale = 1.0;
+        bool operator==(const Label&) const = default;
+    };
+    struct Layers {
+        ui::SparseLayer light;
+        ui::SparseLayer label;
+        Label drawn;
+    };
+    bool onlyLightAndLabelAboveCap() const;
+    Label currentLabel() const;
+    void keepLayers();
+    bool putLayers(ui::Canvas& canvas) const;
 
     std::wstring m_lightImage;
     std::wstring m_keySetImage;
@@ -69,6 +95,7 @@ private:
     DWORD m_textColour = 0xFF000000;
     DWORD m_selectedTextColour = 0xFF0099FF;
     ui::KeptPicture m_kept;
+    std::optional<Layers> m_layers;
     // The light changed since the key was last drawn, and in how many drawings in a row.
     bool m_lightChanged = false;
     int m_lightChanges = 0;

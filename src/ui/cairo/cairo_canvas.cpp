@@ -1,5 +1,6 @@
 // The cairo and Pango painter behind ui::Canvas.
 #include "ui/frame_canvas.h"
+#include "ui/pixel_layers.h"
 #include "ui/render_memory.h"
 
 #include "platform/debug_output.h"
@@ -550,6 +551,19 @@ public:
         return copyPixels(image, at) || putImagePixels(m_cr.get(), image, at);
     }
 
+    bool putLayers(const PixelLayers& layers, POINT at) override
+    {
+        if (!layersFit(layers))
+            return false;
+        const Image& base = *layers.base;
+        std::uint32_t* target = writableAt(at, base.width, base.height);
+        if (!target)
+            return false;
+        composeLayers(layers, target, cairo_image_surface_get_stride(m_surface.get()));
+        cairo_surface_mark_dirty_rectangle(m_surface.get(), at.x, at.y, base.width, base.height);
+        return true;
+    }
+
     const std::uint32_t* pixels() const override
     {
         cairo_surface_flush(m_surface.get());
@@ -576,24 +590,35 @@ private:
         if (image.width <= 0 || image.height <= 0 ||
             image.pixels.size() != std::size_t(image.width) * std::size_t(image.height))
             return false;
-        const RECT clip = m_clipRects.empty() ? RECT{0, 0, width(), height()} : m_clipRects.back();
-        if (at.x < clip.left || at.y < clip.top || at.x < 0 || at.y < 0 ||
-            image.width > clip.right - at.x || image.height > clip.bottom - at.y ||
-            image.width > width() - at.x || image.height > height() - at.y)
+        std::uint32_t* target = writableAt(at, image.width, image.height);
+        if (!target)
             return false;
+        const int stride = cairo_image_surface_get_stride(m_surface.get());
+        for (int y = 0; y < image.height; ++y)
+            std::copy_n(image.pixels.begin() + std::ptrdiff_t(y) * image.width, image.width,
+                        reinterpret_cast<std::uint32_t*>(reinterpret_cast<unsigned char*>(target) +
+                                                         std::ptrdiff_t(y) * stride));
+        cairo_surface_mark_dirty_rectangle(m_surface.get(), at.x, at.y, image.width, image.height);
+        return true;
+    }
+
+    // The surface's memory at `at`, ready to be written, when width x height pixels there lie
+    // wholly inside the surface and the clip; null otherwise.
+    std::uint32_t* writableAt(POINT at, int w, int h)
+    {
+        const RECT clip = m_clipRects.empty() ? RECT{0, 0, width(), height()} : m_clipRects.back();
+        if (w <= 0 || h <= 0 || at.x < clip.left || at.y < clip.top || at.x < 0 || at.y < 0 ||
+            w > clip.right - at.x || h > clip.bottom - at.y || w > width() - at.x ||
+            h > height() - at.y)
+            return nullptr;
         cairo_surface_t* surface = m_surface.get();
         cairo_surface_flush(surface);
         unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
         if (!data || cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32)
-            return false;
-        for (int y = 0; y < image.height; ++y) {
-            auto* row =
-                reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(at.y + y) * stride) + at.x;
-            std::copy_n(image.pixels.begin() + std::ptrdiff_t(y) * image.width, image.width, row);
-        }
-        cairo_surface_mark_dirty_rectangle(surface, at.x, at.y, image.width, image.height);
-        return true;
+            return nullptr;
+        return reinterpret_cast<std::uint32_t*>(
+                   data + std::ptrdiff_t(at.y) * cairo_image_surface_get_stride(surface)) +
+               at.x;
     }
 
     // The layouts keep their own context, made once: only the target changes.

@@ -1,0 +1,150 @@
+// Layers put together in one pass must give the very pixels the canvas draws layer by layer:
+// a streamed key is drawn both ways, and the two must never be told apart on screen.
+#include "ui/pixel_layers.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr int kSize = 48;
+
+// Premultiplied pixels of every kind: clear, opaque, and see-through in between.
+ui::Image randomPixels(std::mt19937& random, int clearShare)
+{
+    ui::Image image{kSize, kSize, {}};
+    for (int i = 0; i < kSize * kSize; ++i) {
+        const std::uint32_t alpha = random() % 4 == 0 ? 255 : random() % 256;
+        if (int(random() % 100) < clearShare) {
+            image.pixels.push_back(0);
+            continue;
+        }
+        const auto channel = [&] {
+            return alpha == 0 ? 0u : std::uint32_t(random() % (alpha + 1));
+        };
+        image.pixels.push_back(alpha << 24 | channel() << 16 | channel() << 8 | channel());
+    }
+    return image;
+}
+
+class PixelLayersTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder =
+            std::filesystem::temp_directory_path() /
+            ("halvek-layers-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::create_directories(m_folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+
+    // An image file of these pixels, as a skin's image would be.
+    ui::ImageSource imageFile(const ui::Image& pixels, const std::string& name)
+    {
+        auto canvas = ui::createImageCanvas(kSize, kSize);
+        EXPECT_TRUE(canvas->putPixels(pixels, POINT{0, 0}));
+        const auto file = m_folder / (name + ".png");
+        EXPECT_TRUE(canvas->writePng(file));
+        return ui::ImageSource{file.wstring(), std::nullopt, std::nullopt, RECT{}};
+    }
+    // What the canvas shows after drawing `draw` on a clear canvas.
+    template <typename Draw> static ui::Image drawn(Draw draw)
+    {
+        auto canvas = ui::createImageCanvas(kSize, kSize);
+        draw(*canvas);
+        return ui::snapshot(*canvas);
+    }
+
+    std::filesystem::path m_folder;
+};
+
+} // namespace
+
+TEST_F(PixelLayersTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTurn)
+{
+    std::mt19937 random(20261210);
+    const RECT all{0, 0, kSize, kSize};
+    for (int round = 0; round < 4; ++round) {
+        const ui::Image base = randomPixels(random, 0);
+        const ui::ImageSource shape =
+            imageFile(randomPixels(random, 60), "shape" + std::to_string(round));
+        const ui::ImageSource label =
+            imageFile(randomPixels(random, 80), "label" + std::to_string(round));
+
+        auto light = ui::createImageCanvas(kSize, kSize);
+        ASSERT_TRUE(light->drawImageTinted(all, shape, 0xFFFFFF, 255));
+        const ui::SparseLayer coverage = ui::SparseLayer::coverageOf(*light);
+        auto labelAlone = ui::createImageCanvas(kSize, kSize);
+        labelAlone->drawImage(all, label, 1.0);
+        const ui::SparseLayer top = ui::SparseLayer::pixelsOf(*labelAlone);
+
+        for (const DWORD argb : {0xC8FF0000u, 0xFF00FF00u, 0x010203FFu, 0x80FFFFFFu, 0xFF7F3F1Fu,
+                                 0x00FFFFFFu, DWORD(random())}) {
+            const ui::Image expected = drawn([&](ui::Canvas& c) {
+                c.putPixels(base, POINT{0, 0});
+                c.drawImageTinted(all, shape, argb & 0xFFFFFF, int(argb >> 24));
+                c.drawImage(all, label, 1.0);
+            });
+            ui::PixelLayers layers;
+            layers.base = &base;
+            layers.light = &coverage;
+            layers.lightArgb = argb;
+            layers.top = &top;
+            ASSERT_TRUE(ui::layersFit(layers));
+            auto canvas = ui::createImageCanvas(kSize + 4, kSize + 4);
+            ASSERT_TRUE(canvas->putLayers(layers, POINT{2, 2}));
+            ui::Image composed{kSize, kSize, {}};
+            const ui::Image whole = ui::snapshot(*canvas);
+            for (int y = 0; y < kSize; ++y)
+                for (int x = 0; x < kSize; ++x)
+                    composed.pixels.push_back(
+                        whole.pixels[std::size_t(y + 2) * (kSize + 4) + x + 2]);
+            int differing = 0;
+            for (std::size_t i = 0; i < expected.pixels.size(); ++i)
+                differing += expected.pixels[i] != composed.pixels[i];
+            EXPECT_EQ(differing, 0) << "round " << round << ", colour " << std::hex << argb;
+        }
+    }
+}
+
+TEST_F(PixelLayersTest, OnlyShownPixelsAreKeptAndLayersThatDoNotFitAreRefused)
+{
+    auto canvas = ui::createImageCanvas(10, 8);
+    canvas->fillRect(RECT{3, 2, 6, 5}, 0x80FFFFFF);
+    const ui::SparseLayer top = ui::SparseLayer::pixelsOf(*canvas);
+    ASSERT_EQ(top.points().size(), 9u);
+    EXPECT_EQ(top.points()[0].x, 3);
+    EXPECT_EQ(top.points()[0].y, 2);
+    EXPECT_EQ(top.points()[0].value, 0x80808080u);
+    EXPECT_TRUE(ui::SparseLayer::coverageOf(*ui::createImageCanvas(4, 4)).empty());
+
+    const ui::Image base{10, 8, std::vector<std::uint32_t>(80, 0xFF000000)};
+    ui::PixelLayers layers;
+    layers.base = &base;
+    layers.top = &top;
+    EXPECT_TRUE(ui::layersFit(layers));
+    const ui::SparseLayer small = ui::SparseLayer::coverageOf(*ui::createImageCanvas(5, 5));
+    layers.light = &small;
+    EXPECT_FALSE(ui::layersFit(layers)) << "a light of another size";
+    layers.light = nullptr;
+    const ui::Image lying{10, 8, std::vector<std::uint32_t>(7)};
+    layers.base = &lying;
+    EXPECT_FALSE(ui::layersFit(layers)) << "a base whose size lies";
+
+    // Outside the canvas or the clip nothing is drawn, and the caller is told.
+    layers.base = &base;
+    auto target = ui::createImageCanvas(12, 12);
+    EXPECT_FALSE(target->putLayers(layers, POINT{4, 4}));
+    target->pushClip(RECT{0, 0, 6, 6});
+    EXPECT_FALSE(target->putLayers(layers, POINT{0, 0}));
+    target->popClip();
+    EXPECT_TRUE(target->putLayers(layers, POINT{1, 1}));
+    const ui::Image shown = ui::snapshot(*target);
+    EXPECT_EQ(shown.pixels[0], 0u) << "outside the layers";
+    EXPECT_EQ(shown.pixels[1 * 12 + 1], 0xFF000000u);
+    EXPECT_EQ(shown.pixels[3 * 12 + 4], 0xFF808080u) << "the top half over black";
+}

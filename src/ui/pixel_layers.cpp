@@ -6,33 +6,39 @@
 namespace ui {
 namespace {
 
-// Each 8-bit channel of x times a / 255, rounded as the canvas's compositor rounds it.
-[[gnu::always_inline]] inline std::uint32_t multiply(std::uint32_t x, std::uint32_t a)
+// Two pixels a step, a 16-bit lane a channel: each product of two channels fits a lane, so
+// one multiply instruction serves eight channels.
+constexpr std::size_t kStep = 2;
+using Bytes = std::uint8_t __attribute__((vector_size(8)));
+using Lanes = std::uint16_t __attribute__((vector_size(16)));
+
+[[gnu::always_inline]] inline Lanes widen(const std::uint32_t* pixels)
 {
-    std::uint32_t rb = (x & 0x00FF00FFu) * a + 0x00800080u;
-    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
-    std::uint32_t ag = ((x >> 8) & 0x00FF00FFu) * a + 0x00800080u;
-    ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
-    return rb | ag;
+    Bytes bytes;
+    std::memcpy(&bytes, pixels, sizeof bytes);
+    return __builtin_convertvector(bytes, Lanes);
 }
 
-// Channel by channel, held at 255.
-[[gnu::always_inline]] inline std::uint32_t addSaturated(std::uint32_t x, std::uint32_t y)
+// Each channel's alpha, in its pixel's four lanes (a pixel's bytes are blue, green, red,
+// alpha in memory).
+[[gnu::always_inline]] inline Lanes alphas(Lanes pixels)
 {
-    std::uint32_t rb = (x & 0x00FF00FFu) + (y & 0x00FF00FFu);
-    rb = (rb | (0x01000100u - ((rb >> 8) & 0x00FF00FFu))) & 0x00FF00FFu;
-    std::uint32_t ag = ((x >> 8) & 0x00FF00FFu) + ((y >> 8) & 0x00FF00FFu);
-    ag = (ag | (0x01000100u - ((ag >> 8) & 0x00FF00FFu))) & 0x00FF00FFu;
-    return rb | (ag << 8);
+    return __builtin_shufflevector(pixels, pixels, 3, 3, 3, 3, 7, 7, 7, 7);
 }
 
-// Premultiplied source over destination.
-[[gnu::always_inline]] inline std::uint32_t over(std::uint32_t source, std::uint32_t target)
+// x / 255 for a product of two channels, rounded as the canvas's compositor rounds it.
+[[gnu::always_inline]] inline Lanes divide255(Lanes x)
 {
-    const std::uint32_t alpha = source >> 24;
-    if (alpha == 0xFF)
-        return source;
-    return addSaturated(source, multiply(target, 0xFF - alpha));
+    x += 0x80;
+    return (x + (x >> 8)) >> 8;
+}
+
+// Premultiplied source over target. The compositor's add saturates, which premultiplied
+// pixels never need: a channel is at most its alpha a, and what shows of the target at most
+// 255 - a.
+[[gnu::always_inline]] inline Lanes over(Lanes source, Lanes target)
+{
+    return source + divide255(target * (Lanes{} + 0xFF - alphas(source)));
 }
 
 // The colour as the canvas sets it: each channel as a double, premultiplied and held in 16
@@ -56,74 +62,94 @@ bool holdsPixels(const Image& image)
 
 } // namespace
 
-template <typename Value> SparseLayer SparseLayer::of(const Canvas& canvas, Value value)
+LayerPoints LayerPoints::of(const Image& base, const Canvas* light, const Canvas* top)
 {
-    SparseLayer layer;
-    // Larger canvases cannot be named by the points' 16-bit places: they keep nothing.
-    if (canvas.width() > 0xFFFF || canvas.height() > 0xFFFF)
-        return layer;
-    layer.m_width = canvas.width();
-    layer.m_height = canvas.height();
-    const auto* bytes = reinterpret_cast<const unsigned char*>(canvas.pixels());
-    for (int y = 0; y < layer.m_height; ++y) {
-        const auto* row =
-            reinterpret_cast<const std::uint32_t*>(bytes + std::ptrdiff_t(y) * canvas.stride());
-        for (int x = 0; x < layer.m_width; ++x) {
-            if (const std::uint32_t shown = value(row[x]); shown != 0)
-                layer.m_points.push_back(Point{std::uint16_t(x), std::uint16_t(y), shown});
+    LayerPoints points;
+    const auto fits = [&base](const Canvas* layer) {
+        return !layer || (layer->width() == base.width && layer->height() == base.height);
+    };
+    // Larger pictures cannot be named by the points' 16-bit places.
+    if (!holdsPixels(base) || base.width > 0xFFFF || base.height > 0xFFFF || !fits(light) ||
+        !fits(top))
+        return points;
+    points.m_width = base.width;
+    points.m_height = base.height;
+    const auto rowOf = [](const Canvas* layer, int y) -> const std::uint32_t* {
+        return layer ? reinterpret_cast<const std::uint32_t*>(
+                           reinterpret_cast<const unsigned char*>(layer->pixels()) +
+                           std::ptrdiff_t(y) * layer->stride())
+                     : nullptr;
+    };
+    for (int y = 0; y < base.height; ++y) {
+        const std::uint32_t* lightRow = rowOf(light, y);
+        const std::uint32_t* topRow = rowOf(top, y);
+        for (int x = 0; x < base.width; ++x) {
+            const std::uint32_t cover = lightRow ? lightRow[x] >> 24 : 0;
+            const std::uint32_t over = topRow ? topRow[x] : 0;
+            if (cover == 0 && over == 0)
+                continue;
+            points.m_x.push_back(std::uint16_t(x));
+            points.m_y.push_back(std::uint16_t(y));
+            points.m_cover.push_back(std::uint8_t(cover));
+            points.m_over.push_back(over);
         }
     }
-    layer.m_points.shrink_to_fit();
-    return layer;
+    // Whole steps of the blending: points of nothing after the last.
+    const std::size_t padded = (points.m_x.size() + kStep - 1) / kStep * kStep;
+    points.m_cover.resize(padded, 0);
+    points.m_over.resize(padded, 0);
+    return points;
 }
 
-SparseLayer SparseLayer::coverageOf(const Canvas& canvas)
+std::size_t LayerPoints::bytes() const
 {
-    return of(canvas, [](std::uint32_t pixel) { return pixel >> 24; });
+    return m_x.size() * (2 * sizeof(std::uint16_t) + sizeof(std::uint8_t) + sizeof(std::uint32_t));
 }
 
-SparseLayer SparseLayer::pixelsOf(const Canvas& canvas)
+void LayerPoints::composeInto(const Image& base, DWORD lightArgb, std::uint32_t* target,
+                              int stride) const
 {
-    return of(canvas, [](std::uint32_t pixel) { return pixel; });
+    const std::size_t count = m_x.size();
+    // Gathered, blended and placed in three passes, the blending over plain arrays whose
+    // length the points were padded to. A light or a top pixel of nothing leaves what lies
+    // under it as it is.
+    thread_local std::vector<std::uint32_t> blended;
+    blended.assign(m_over.size(), 0);
+    for (std::size_t i = 0; i < count; ++i)
+        blended[i] = base.pixels[std::size_t(m_y[i]) * std::size_t(base.width) + m_x[i]];
+    const std::uint32_t one = premultiplied(lightArgb);
+    const std::uint32_t both[kStep] = {one, one};
+    const Lanes light = widen(both);
+    for (std::size_t i = 0; i < blended.size(); i += kStep) {
+        const std::uint16_t first = m_cover[i];
+        const std::uint16_t second = m_cover[i + 1];
+        const Lanes cover{first, first, first, first, second, second, second, second};
+        const Lanes lit = over(divide255(light * cover), widen(&blended[i]));
+        const Bytes result = __builtin_convertvector(over(widen(&m_over[i]), lit), Bytes);
+        std::memcpy(&blended[i], &result, sizeof result);
+    }
+    auto* bytes = reinterpret_cast<unsigned char*>(target);
+    for (std::size_t i = 0; i < count; ++i)
+        reinterpret_cast<std::uint32_t*>(bytes + std::ptrdiff_t(m_y[i]) * stride)[m_x[i]] =
+            blended[i];
 }
 
 bool layersFit(const PixelLayers& layers)
 {
-    if (!layers.base || !holdsPixels(*layers.base))
-        return false;
-    const Image& base = *layers.base;
-    const auto fits = [&base](const SparseLayer* layer) {
-        return !layer || (layer->width() == base.width && layer->height() == base.height);
-    };
-    return fits(layers.light) && fits(layers.top);
+    return layers.base && holdsPixels(*layers.base) && layers.above &&
+           layers.above->width() == layers.base->width &&
+           layers.above->height() == layers.base->height;
 }
 
 void composeLayers(const PixelLayers& layers, std::uint32_t* target, int stride)
 {
     const Image& base = *layers.base;
     auto* bytes = reinterpret_cast<unsigned char*>(target);
-    const auto at = [bytes, stride](const SparseLayer::Point& point) -> std::uint32_t& {
-        return reinterpret_cast<std::uint32_t*>(bytes + std::ptrdiff_t(point.y) * stride)[point.x];
-    };
     for (int y = 0; y < base.height; ++y)
         std::memcpy(bytes + std::ptrdiff_t(y) * stride,
                     base.pixels.data() + std::size_t(y) * std::size_t(base.width),
                     std::size_t(base.width) * 4);
-    if (layers.light) {
-        const std::uint32_t light = premultiplied(layers.lightArgb);
-        if (light != 0) {
-            for (const SparseLayer::Point& point : layers.light->points()) {
-                std::uint32_t& pixel = at(point);
-                pixel = over(multiply(light, point.value), pixel);
-            }
-        }
-    }
-    if (layers.top) {
-        for (const SparseLayer::Point& point : layers.top->points()) {
-            std::uint32_t& pixel = at(point);
-            pixel = over(point.value, pixel);
-        }
-    }
+    layers.above->composeInto(base, layers.lightArgb, target, stride);
 }
 
 } // namespace ui

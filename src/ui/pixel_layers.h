@@ -7,48 +7,48 @@
 
 namespace ui {
 
-// The pixels of a layer that show, each with its place: a key's light or label covers a few
-// hundred of its thousand pixels. Made only from a canvas, so every point lies inside it.
-class SparseLayer {
+// The pixels of a kept picture that the layers above it reach (a streamed key's light and
+// label reach a few hundred of its thousands), each with how strongly the light covers it and
+// the top layer's pixel over it. A frame then
+// puts the picture together in one pass of plain arithmetic, blending each layer as the
+// canvas's own drawing blends it, to the same rounding: the result matches the picture drawn
+// layer by layer.
+class LayerPoints {
 public:
-    struct Point {
-        std::uint16_t x = 0;
-        std::uint16_t y = 0;
-        std::uint32_t value = 0;
-    };
-    // How strongly a colour shows at each of the canvas's pixels: their alpha, where not 0.
-    static SparseLayer coverageOf(const Canvas& canvas);
-    // The canvas's premultiplied pixels, where not clear.
-    static SparseLayer pixelsOf(const Canvas& canvas);
+    // `light` holds the light's shape drawn alone in opaque white, `top` the top layer drawn
+    // alone, each on a clear canvas of base's size; either may be null. Empty when base has no
+    // pixels or a canvas is of another size.
+    static LayerPoints of(const Image& base, const Canvas* light, const Canvas* top);
 
     int width() const { return m_width; }
     int height() const { return m_height; }
-    const std::vector<Point>& points() const { return m_points; }
-    bool empty() const { return m_points.empty(); }
-    std::size_t bytes() const { return m_points.size() * sizeof(Point); }
+    bool empty() const { return m_x.empty(); }
+    std::size_t bytes() const;
+
+    // Writes every point over the picture it was taken over, with the light in `lightArgb`
+    // (straight, not premultiplied; its alpha is the light's opacity, 0 for no light), as
+    // drawImageTinted would show it. The target is where the picture's top left lies, rows
+    // `stride` bytes apart. Base must be of the points' size.
+    void composeInto(const Image& base, DWORD lightArgb, std::uint32_t* target, int stride) const;
 
 private:
-    template <typename Value> static SparseLayer of(const Canvas& canvas, Value value);
-
     int m_width = 0;
     int m_height = 0;
-    std::vector<Point> m_points;
+    // One entry a point, kept apart so the blending runs over plain arrays.
+    std::vector<std::uint16_t> m_x;
+    std::vector<std::uint16_t> m_y;
+    std::vector<std::uint8_t> m_cover;
+    std::vector<std::uint32_t> m_over;
 };
 
-// A picture put together from kept layers in one pass of plain arithmetic, for pictures that
-// change many times a second (a streamed key: its kept cap, its light in a new colour, its
-// label). Each layer is blended over the ones below as the canvas's own drawing blends it, to
-// the same rounding, so the result matches the picture drawn layer by layer.
+// A kept picture and the points its layers reach, put on a canvas in one pass.
 struct PixelLayers {
     const Image* base = nullptr; // put as it is, replacing what lies beneath
-    // The light: `lightArgb` (straight, not premultiplied; alpha is its opacity) shown as
-    // strongly as `light` covers each pixel, as drawImageTinted shows an image's shape.
-    const SparseLayer* light = nullptr;
-    DWORD lightArgb = 0;
-    const SparseLayer* top = nullptr; // premultiplied pixels drawn over the rest
+    const LayerPoints* above = nullptr;
+    DWORD lightArgb = 0; // see LayerPoints::composeInto
 };
 
-// True when the layers fit together: a base with pixels, the light and top of its size.
+// True when the layers fit together: a base with pixels, and points of its size.
 bool layersFit(const PixelLayers& layers);
 // Writes the layers' picture at `target`, base's size, rows `stride` bytes apart. The layers
 // must fit.

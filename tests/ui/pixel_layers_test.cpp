@@ -77,10 +77,11 @@ TEST_F(PixelLayersTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTur
 
         auto light = ui::createImageCanvas(kSize, kSize);
         ASSERT_TRUE(light->drawImageTinted(all, shape, 0xFFFFFF, 255));
-        const ui::SparseLayer coverage = ui::SparseLayer::coverageOf(*light);
-        auto labelAlone = ui::createImageCanvas(kSize, kSize);
-        labelAlone->drawImage(all, label, 1.0);
-        const ui::SparseLayer top = ui::SparseLayer::pixelsOf(*labelAlone);
+        auto top = ui::createImageCanvas(kSize, kSize);
+        ASSERT_TRUE(top->drawImage(all, label, 1.0));
+        const ui::LayerPoints above = ui::LayerPoints::of(base, light.get(), top.get());
+        ASSERT_FALSE(above.empty());
+        EXPECT_LT(above.bytes(), std::size_t(kSize * kSize * 9)) << "only the points reached";
 
         for (const DWORD argb : {0xC8FF0000u, 0xFF00FF00u, 0x010203FFu, 0x80FFFFFFu, 0xFF7F3F1Fu,
                                  0x00FFFFFFu, DWORD(random())}) {
@@ -91,9 +92,8 @@ TEST_F(PixelLayersTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTur
             });
             ui::PixelLayers layers;
             layers.base = &base;
-            layers.light = &coverage;
+            layers.above = &above;
             layers.lightArgb = argb;
-            layers.top = &top;
             ASSERT_TRUE(ui::layersFit(layers));
             auto canvas = ui::createImageCanvas(kSize + 4, kSize + 4);
             ASSERT_TRUE(canvas->putLayers(layers, POINT{2, 2}));
@@ -111,27 +111,26 @@ TEST_F(PixelLayersTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTur
     }
 }
 
-TEST_F(PixelLayersTest, OnlyShownPixelsAreKeptAndLayersThatDoNotFitAreRefused)
+TEST_F(PixelLayersTest, OnlyReachedPixelsAreKeptAndLayersThatDoNotFitAreRefused)
 {
-    auto canvas = ui::createImageCanvas(10, 8);
-    canvas->fillRect(RECT{3, 2, 6, 5}, 0x80FFFFFF);
-    const ui::SparseLayer top = ui::SparseLayer::pixelsOf(*canvas);
-    ASSERT_EQ(top.points().size(), 9u);
-    EXPECT_EQ(top.points()[0].x, 3);
-    EXPECT_EQ(top.points()[0].y, 2);
-    EXPECT_EQ(top.points()[0].value, 0x80808080u);
-    EXPECT_TRUE(ui::SparseLayer::coverageOf(*ui::createImageCanvas(4, 4)).empty());
-
+    auto top = ui::createImageCanvas(10, 8);
+    top->fillRect(RECT{3, 2, 6, 5}, 0x80FFFFFF);
     const ui::Image base{10, 8, std::vector<std::uint32_t>(80, 0xFF000000)};
+    const ui::LayerPoints above = ui::LayerPoints::of(base, nullptr, top.get());
+    EXPECT_EQ(above.bytes(), 9 * (2 * 2 + 1 + 4u)) << "the nine pixels the top reaches";
+    EXPECT_TRUE(ui::LayerPoints::of(base, nullptr, nullptr).empty());
+    EXPECT_EQ(ui::LayerPoints::of(base, ui::createImageCanvas(5, 5).get(), nullptr).width(), 0)
+        << "a light of another size";
+    const ui::Image lying{10, 8, std::vector<std::uint32_t>(7)};
+    EXPECT_EQ(ui::LayerPoints::of(lying, nullptr, top.get()).width(), 0) << "a size that lies";
+
     ui::PixelLayers layers;
     layers.base = &base;
-    layers.top = &top;
+    layers.above = &above;
     EXPECT_TRUE(ui::layersFit(layers));
-    const ui::SparseLayer small = ui::SparseLayer::coverageOf(*ui::createImageCanvas(5, 5));
-    layers.light = &small;
-    EXPECT_FALSE(ui::layersFit(layers)) << "a light of another size";
-    layers.light = nullptr;
-    const ui::Image lying{10, 8, std::vector<std::uint32_t>(7)};
+    const ui::Image other{8, 8, std::vector<std::uint32_t>(64, 0xFF000000)};
+    layers.base = &other;
+    EXPECT_FALSE(ui::layersFit(layers)) << "points taken over another picture";
     layers.base = &lying;
     EXPECT_FALSE(ui::layersFit(layers)) << "a base whose size lies";
 

@@ -4,6 +4,7 @@
 #include "ui/render.h"
 
 #include <algorithm>
+#include <memory>
 
 CDeviceKeyButtonUI::CDeviceKeyButtonUI() = default;
 
@@ -141,7 +142,7 @@ std::size_t CDeviceKeyButtonUI::keptPictureBytes() const
 {
     std::size_t bytes = m_kept.bytes();
     if (m_layers)
-        bytes += m_layers->light.bytes() + m_layers->label.bytes();
+        bytes += m_layers->above.bytes();
     return bytes;
 }
 
@@ -169,29 +170,30 @@ CDeviceKeyButtonUI::Label CDeviceKeyButtonUI::currentLabel() const
 void CDeviceKeyButtonUI::keepLayers()
 {
     m_layers.reset();
-    const int width = m_rcItem.right - m_rcItem.left;
-    const int height = m_rcItem.bottom - m_rcItem.top;
-    if (!m_pManager || !m_kept.holds(m_rcItem) || !onlyLightAndLabelAboveCap())
+    const ui::Image* cap = m_kept.pixelsAt(m_rcItem);
+    if (!m_pManager || !cap || !onlyLightAndLabelAboveCap())
         return;
     Layers layers;
     layers.drawn = currentLabel();
     // Each layer drawn alone on a clear canvas of the key's size, where the key draws it.
-    const RECT local{0, 0, width, height};
+    const RECT local{0, 0, cap->width, cap->height};
+    std::unique_ptr<ui::Canvas> light;
     if (!m_lightImage.empty()) {
-        const auto light = ui::createImageCanvas(width, height);
+        light = ui::createImageCanvas(cap->width, cap->height);
         if (!CRenderEngine::DrawImageTinted(*light, local, m_lightImage, 0xFFFFFF, 255))
             return;
-        layers.light = ui::SparseLayer::coverageOf(*light);
     }
+    std::unique_ptr<ui::Canvas> label;
     if (!layers.drawn.text.empty() && (layers.drawn.colour >> 24) != 0) {
-        const auto label = ui::createImageCanvas(width, height);
+        label = ui::createImageCanvas(cap->width, cap->height);
         const RECT item = TextRect();
         const RECT text{item.left - m_rcItem.left, item.top - m_rcItem.top,
                         item.right - m_rcItem.left, item.bottom - m_rcItem.top};
         DrawTextIn(*label, text, layers.drawn.text, layers.drawn.colour);
-        layers.label = ui::SparseLayer::pixelsOf(*label);
     }
-    m_layers = std::move(layers);
+    layers.above = ui::LayerPoints::of(*cap, light.get(), label.get());
+    if (layers.above.width() == cap->width)
+        m_layers = std::move(layers);
 }
 
 bool CDeviceKeyButtonUI::putLayers(ui::Canvas& canvas) const
@@ -201,12 +203,9 @@ bool CDeviceKeyButtonUI::putLayers(ui::Canvas& canvas) const
         return false;
     ui::PixelLayers layers;
     layers.base = cap;
-    if (m_lightOn && !m_layers->light.empty()) {
-        layers.light = &m_layers->light;
+    layers.above = &m_layers->above;
+    if (m_lightOn)
         layers.lightArgb = DWORD(m_lightBrightness) << 24 | lightRgb();
-    }
-    if (!m_layers->label.empty())
-        layers.top = &m_layers->label;
     return canvas.putLayers(layers, POINT{m_rcItem.left, m_rcItem.top});
 }
 

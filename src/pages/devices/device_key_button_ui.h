@@ -73,8 +73,7 @@ private:
         bool operator==(const Label&) const = default;
     };
     struct Layers {
-        ui::SparseLayer light;
-        ui::SparseLayer label;
+        ui::LayerPoints above;
         Label drawn;
     };
     bool onlyLightAndLabelAboveCap() const;

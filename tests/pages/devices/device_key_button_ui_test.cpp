@@ -202,8 +202,8 @@ TEST_F(KeyPictureTest, AScaleChangeDropsTheKeptCapsAndAStillLightKeepsNone)
     open();
     // The cap's pixels, the light's shape and the label's few pixels.
     const std::size_t small = key(0).keptPictureBytes();
-    EXPECT_GT(small, std::size_t(30 * 30 * 5));
-    EXPECT_LT(small, std::size_t(30 * 30 * 9));
+    EXPECT_GT(small, std::size_t(30 * 30 * 4));
+    EXPECT_LT(small, std::size_t(30 * 30 * 4 * 3));
     pm().SetDPI(192);
     ui().pump();
     for (CDeviceKeyButtonUI* key : m_keys)

@@ -103,7 +103,7 @@ bool Canvas::putPixels(const Image&, POINT)
     return false;
 }
 
-bool Canvas::putLayers(const PixelLayers&, POINT)
+bool Canvas::putLitPicture(const LitPicture&, DWORD, POINT)
 {
     return false;
 }

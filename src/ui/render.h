@@ -34,7 +34,7 @@ std::optional<ImageSource> parseImageString(std::wstring_view text);
 std::filesystem::path resolveResourceFile(std::wstring_view file);
 
 struct Image;
-struct PixelLayers;
+class LitPicture;
 
 // The surface the paint manager draws a frame into. The backend behind it (cairo) is
 // the only place that knows pixels; controls draw through these calls.
@@ -72,9 +72,10 @@ public:
     // the clip): pixels read from this canvas go back unchanged. False when the canvas
     // cannot take them; then nothing was drawn.
     virtual bool putPixels(const Image& image, POINT at);
-    // Puts the layers' picture (see PixelLayers) with its top left at `at`, wholly inside the
-    // clip. False, with nothing drawn, when the canvas cannot: the caller draws the layers.
-    virtual bool putLayers(const PixelLayers& layers, POINT at);
+    // Puts the picture with its light in `lightArgb` (see LitPicture) with its top left at
+    // `at`, wholly inside the clip. False, with nothing drawn, when the canvas cannot: the
+    // caller draws the layers itself.
+    virtual bool putLitPicture(const LitPicture& picture, DWORD lightArgb, POINT at);
 
     // Pixels as 0xAARRGGBB (premultiplied), row by row.
     virtual const std::uint32_t* pixels() const = 0;

@@ -142,8 +142,13 @@ std::size_t CDeviceKeyButtonUI::keptPictureBytes() const
 {
     std::size_t bytes = m_kept.bytes();
     if (m_layers)
-        bytes += m_layers->above.bytes();
+        bytes += m_layers->picture.bytes();
     return bytes;
+}
+
+bool CDeviceKeyButtonUI::HasKeptPicture() const
+{
+    return m_kept.holds(m_rcItem) || (m_layers && m_layers->at == m_rcItem);
 }
 
 DWORD CDeviceKeyButtonUI::lightRgb() const
@@ -191,22 +196,22 @@ void CDeviceKeyButtonUI::keepLayers()
                         item.right - m_rcItem.left, item.bottom - m_rcItem.top};
         DrawTextIn(*label, text, layers.drawn.text, layers.drawn.colour);
     }
-    layers.above = ui::LayerPoints::of(*cap, light.get(), label.get());
-    if (layers.above.width() == cap->width)
-        m_layers = std::move(layers);
+    layers.picture = ui::LitPicture::of(*cap, light.get(), label.get());
+    if (layers.picture.empty())
+        return;
+    layers.at = m_rcItem;
+    m_layers = std::move(layers);
+    // The picture holds the cap: a frame it cannot draw is drawn from the root.
+    m_kept.drop();
 }
 
 bool CDeviceKeyButtonUI::putLayers(ui::Canvas& canvas) const
 {
-    const ui::Image* cap = m_kept.pixelsAt(m_rcItem);
-    if (!m_layers || !cap || !onlyLightAndLabelAboveCap() || m_layers->drawn != currentLabel())
+    if (!m_layers || m_layers->at != m_rcItem || !onlyLightAndLabelAboveCap() ||
+        m_layers->drawn != currentLabel())
         return false;
-    ui::PixelLayers layers;
-    layers.base = cap;
-    layers.above = &m_layers->above;
-    if (m_lightOn)
-        layers.lightArgb = DWORD(m_lightBrightness) << 24 | lightRgb();
-    return canvas.putLayers(layers, POINT{m_rcItem.left, m_rcItem.top});
+    const DWORD light = m_lightOn ? DWORD(m_lightBrightness) << 24 | lightRgb() : 0;
+    return canvas.putLitPicture(m_layers->picture, light, POINT{m_rcItem.left, m_rcItem.top});
 }
 
 void CDeviceKeyButtonUI::paintAboveCap(ui::Canvas& canvas)

@@ -2,7 +2,7 @@
 
 #include "ui/button_ui.h"
 #include "ui/kept_picture.h"
-#include "ui/pixel_layers.h"
+#include "ui/lit_picture.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,7 +25,7 @@ public:
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
     void DoPaint(ui::Canvas& canvas, const RECT& paint) override;
     void PaintStatusImage(ui::Canvas& canvas) override;
-    bool HasKeptPicture() const override { return m_kept.holds(m_rcItem); }
+    bool HasKeptPicture() const override;
     // The memory the kept picture and its layers take (0 while the light stands still).
     std::size_t keptPictureBytes() const;
     // True when the next light frame can be put together from kept layers alone.
@@ -61,10 +61,10 @@ private:
     // The light's colour as drawImageTinted takes it: 0xRRGGBB.
     DWORD lightRgb() const;
 
-    // The layers above a streaming key's kept cap, drawn once on their own: the light's
-    // shape and the label. A frame then puts cap, light and label together in one pass.
-    // Kept only while nothing else lies above the cap (no key-set or editing mark, no
-    // border), and for the label it was drawn with.
+    // A streaming key's cap with its light and label, drawn once on their own: a frame then
+    // puts them together in one pass. Kept instead of the cap alone while nothing else lies
+    // above the cap (no key-set or editing mark, no border), and for the label it was drawn
+    // with.
     struct Label {
         std::wstring text;
         DWORD colour = 0;
@@ -73,7 +73,8 @@ private:
         bool operator==(const Label&) const = default;
     };
     struct Layers {
-        ui::LayerPoints above;
+        ui::LitPicture picture; // the cap with its label, under the light
+        RECT at{};
         Label drawn;
     };
     bool onlyLightAndLabelAboveCap() const;

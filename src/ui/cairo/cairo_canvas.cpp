@@ -1,6 +1,6 @@
 // The cairo and Pango painter behind ui::Canvas.
 #include "ui/frame_canvas.h"
-#include "ui/pixel_layers.h"
+#include "ui/lit_picture.h"
 #include "ui/render_memory.h"
 
 #include "platform/debug_output.h"
@@ -551,16 +551,15 @@ public:
         return copyPixels(image, at) || putImagePixels(m_cr.get(), image, at);
     }
 
-    bool putLayers(const PixelLayers& layers, POINT at) override
+    bool putLitPicture(const LitPicture& picture, DWORD lightArgb, POINT at) override
     {
-        if (!layersFit(layers))
-            return false;
-        const Image& base = *layers.base;
-        std::uint32_t* target = writableAt(at, base.width, base.height);
+        std::uint32_t* target =
+            picture.empty() ? nullptr : writableAt(at, picture.width(), picture.height());
         if (!target)
             return false;
-        composeLayers(layers, target, cairo_image_surface_get_stride(m_surface.get()));
-        cairo_surface_mark_dirty_rectangle(m_surface.get(), at.x, at.y, base.width, base.height);
+        picture.drawInto(lightArgb, target, cairo_image_surface_get_stride(m_surface.get()));
+        cairo_surface_mark_dirty_rectangle(m_surface.get(), at.x, at.y, picture.width(),
+                                           picture.height());
         return true;
     }
 

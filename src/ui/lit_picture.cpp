@@ -1,7 +1,9 @@
-#include "ui/pixel_layers.h"
+#include "ui/lit_picture.h"
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <tuple>
 
 namespace ui {
 namespace {
@@ -54,6 +56,17 @@ std::uint32_t premultiplied(DWORD argb)
            channel(((argb >> 8) & 0xFF) / 255.0) << 8 | channel((argb & 0xFF) / 255.0);
 }
 
+// One premultiplied pixel over another, as the blending does it.
+std::uint32_t overPixel(std::uint32_t source, std::uint32_t target)
+{
+    const std::uint32_t sources[kStep] = {source, 0};
+    const std::uint32_t targets[kStep] = {target, 0};
+    const Bytes result = __builtin_convertvector(over(widen(sources), widen(targets)), Bytes);
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, &result, sizeof pixel);
+    return pixel;
+}
+
 bool holdsPixels(const Image& image)
 {
     return image.width > 0 && image.height > 0 &&
@@ -62,94 +75,89 @@ bool holdsPixels(const Image& image)
 
 } // namespace
 
-LayerPoints LayerPoints::of(const Image& base, const Canvas* light, const Canvas* top)
+LitPicture LitPicture::of(const Image& base, const Canvas* light, const Canvas* top)
 {
-    LayerPoints points;
+    LitPicture picture;
     const auto fits = [&base](const Canvas* layer) {
         return !layer || (layer->width() == base.width && layer->height() == base.height);
     };
-    // Larger pictures cannot be named by the points' 16-bit places.
+    // Larger pictures cannot be named by the 16-bit places.
     if (!holdsPixels(base) || base.width > 0xFFFF || base.height > 0xFFFF || !fits(light) ||
         !fits(top))
-        return points;
-    points.m_width = base.width;
-    points.m_height = base.height;
+        return picture;
+    picture.m_base = base;
     const auto rowOf = [](const Canvas* layer, int y) -> const std::uint32_t* {
         return layer ? reinterpret_cast<const std::uint32_t*>(
                            reinterpret_cast<const unsigned char*>(layer->pixels()) +
                            std::ptrdiff_t(y) * layer->stride())
                      : nullptr;
     };
+    std::map<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>, std::uint16_t> blends;
     for (int y = 0; y < base.height; ++y) {
         const std::uint32_t* lightRow = rowOf(light, y);
         const std::uint32_t* topRow = rowOf(top, y);
         for (int x = 0; x < base.width; ++x) {
             const std::uint32_t cover = lightRow ? lightRow[x] >> 24 : 0;
             const std::uint32_t over = topRow ? topRow[x] : 0;
-            if (cover == 0 && over == 0)
+            std::uint32_t& under =
+                picture.m_base.pixels[std::size_t(y) * std::size_t(base.width) + std::size_t(x)];
+            if (cover == 0) {
+                if (over != 0)
+                    under = overPixel(over, under);
                 continue;
-            points.m_x.push_back(std::uint16_t(x));
-            points.m_y.push_back(std::uint16_t(y));
-            points.m_cover.push_back(std::uint8_t(cover));
-            points.m_over.push_back(over);
+            }
+            const auto [found, added] = blends.try_emplace(std::make_tuple(under, cover, over),
+                                                           std::uint16_t(blends.size()));
+            // More distinct blends than 16 bits name: a picture of noise, not worth keeping.
+            if (added && blends.size() > 0xFFFF)
+                return LitPicture{};
+            if (added) {
+                picture.m_under.push_back(under);
+                picture.m_cover.push_back(std::uint8_t(cover));
+                picture.m_over.push_back(over);
+            }
+            picture.m_x.push_back(std::uint16_t(x));
+            picture.m_y.push_back(std::uint16_t(y));
+            picture.m_blend.push_back(found->second);
         }
     }
-    // Whole steps of the blending: points of nothing after the last.
-    const std::size_t padded = (points.m_x.size() + kStep - 1) / kStep * kStep;
-    points.m_cover.resize(padded, 0);
-    points.m_over.resize(padded, 0);
-    return points;
+    // Whole steps of the blending: blends of nothing after the last.
+    const std::size_t padded = (picture.m_under.size() + kStep - 1) / kStep * kStep;
+    picture.m_under.resize(padded, 0);
+    picture.m_cover.resize(padded, 0);
+    picture.m_over.resize(padded, 0);
+    return picture;
 }
 
-std::size_t LayerPoints::bytes() const
+std::size_t LitPicture::bytes() const
 {
-    return m_x.size() * (2 * sizeof(std::uint16_t) + sizeof(std::uint8_t) + sizeof(std::uint32_t));
+    return m_base.pixels.size() * sizeof(std::uint32_t) + m_x.size() * 3 * sizeof(std::uint16_t) +
+           m_under.size() * (2 * sizeof(std::uint32_t) + sizeof(std::uint8_t));
 }
 
-void LayerPoints::composeInto(const Image& base, DWORD lightArgb, std::uint32_t* target,
-                              int stride) const
+void LitPicture::drawInto(DWORD lightArgb, std::uint32_t* target, int stride) const
 {
-    const std::size_t count = m_x.size();
-    // Gathered, blended and placed in three passes, the blending over plain arrays whose
-    // length the points were padded to. A light or a top pixel of nothing leaves what lies
-    // under it as it is.
+    auto* bytes = reinterpret_cast<unsigned char*>(target);
+    const auto rowBytes = std::size_t(m_base.width) * sizeof(std::uint32_t);
+    for (int y = 0; y < m_base.height; ++y)
+        std::memcpy(bytes + std::ptrdiff_t(y) * stride,
+                    m_base.pixels.data() + std::size_t(y) * std::size_t(m_base.width), rowBytes);
     thread_local std::vector<std::uint32_t> blended;
-    blended.assign(m_over.size(), 0);
-    for (std::size_t i = 0; i < count; ++i)
-        blended[i] = base.pixels[std::size_t(m_y[i]) * std::size_t(base.width) + m_x[i]];
+    blended.resize(m_under.size());
     const std::uint32_t one = premultiplied(lightArgb);
     const std::uint32_t both[kStep] = {one, one};
     const Lanes light = widen(both);
-    for (std::size_t i = 0; i < blended.size(); i += kStep) {
+    for (std::size_t i = 0; i < m_under.size(); i += kStep) {
         const std::uint16_t first = m_cover[i];
         const std::uint16_t second = m_cover[i + 1];
         const Lanes cover{first, first, first, first, second, second, second, second};
-        const Lanes lit = over(divide255(light * cover), widen(&blended[i]));
+        const Lanes lit = over(divide255(light * cover), widen(&m_under[i]));
         const Bytes result = __builtin_convertvector(over(widen(&m_over[i]), lit), Bytes);
         std::memcpy(&blended[i], &result, sizeof result);
     }
-    auto* bytes = reinterpret_cast<unsigned char*>(target);
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < m_x.size(); ++i)
         reinterpret_cast<std::uint32_t*>(bytes + std::ptrdiff_t(m_y[i]) * stride)[m_x[i]] =
-            blended[i];
-}
-
-bool layersFit(const PixelLayers& layers)
-{
-    return layers.base && holdsPixels(*layers.base) && layers.above &&
-           layers.above->width() == layers.base->width &&
-           layers.above->height() == layers.base->height;
-}
-
-void composeLayers(const PixelLayers& layers, std::uint32_t* target, int stride)
-{
-    const Image& base = *layers.base;
-    auto* bytes = reinterpret_cast<unsigned char*>(target);
-    for (int y = 0; y < base.height; ++y)
-        std::memcpy(bytes + std::ptrdiff_t(y) * stride,
-                    base.pixels.data() + std::size_t(y) * std::size_t(base.width),
-                    std::size_t(base.width) * 4);
-    layers.above->composeInto(base, layers.lightArgb, target, stride);
+            blended[m_blend[i]];
 }
 
 } // namespace ui

@@ -1,6 +1,6 @@
 // Layers put together in one pass must give the very pixels the canvas draws layer by layer:
 // a streamed key is drawn both ways, and the two must never be told apart on screen.
-#include "ui/pixel_layers.h"
+#include "ui/lit_picture.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ ui::Image randomPixels(std::mt19937& random, int clearShare)
     return image;
 }
 
-class PixelLayersTest : public ::testing::Test {
+class LitPictureTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -64,7 +64,7 @@ protected:
 
 } // namespace
 
-TEST_F(PixelLayersTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTurn)
+TEST_F(LitPictureTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTurn)
 {
     std::mt19937 random(20261210);
     const RECT all{0, 0, kSize, kSize};
@@ -79,9 +79,8 @@ TEST_F(PixelLayersTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTur
         ASSERT_TRUE(light->drawImageTinted(all, shape, 0xFFFFFF, 255));
         auto top = ui::createImageCanvas(kSize, kSize);
         ASSERT_TRUE(top->drawImage(all, label, 1.0));
-        const ui::LayerPoints above = ui::LayerPoints::of(base, light.get(), top.get());
-        ASSERT_FALSE(above.empty());
-        EXPECT_LT(above.bytes(), std::size_t(kSize * kSize * 9)) << "only the points reached";
+        const ui::LitPicture picture = ui::LitPicture::of(base, light.get(), top.get());
+        ASSERT_FALSE(picture.empty());
 
         for (const DWORD argb : {0xC8FF0000u, 0xFF00FF00u, 0x010203FFu, 0x80FFFFFFu, 0xFF7F3F1Fu,
                                  0x00FFFFFFu, DWORD(random())}) {
@@ -90,13 +89,8 @@ TEST_F(PixelLayersTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTur
                 c.drawImageTinted(all, shape, argb & 0xFFFFFF, int(argb >> 24));
                 c.drawImage(all, label, 1.0);
             });
-            ui::PixelLayers layers;
-            layers.base = &base;
-            layers.above = &above;
-            layers.lightArgb = argb;
-            ASSERT_TRUE(ui::layersFit(layers));
             auto canvas = ui::createImageCanvas(kSize + 4, kSize + 4);
-            ASSERT_TRUE(canvas->putLayers(layers, POINT{2, 2}));
+            ASSERT_TRUE(canvas->putLitPicture(picture, argb, POINT{2, 2}));
             ui::Image composed{kSize, kSize, {}};
             const ui::Image whole = ui::snapshot(*canvas);
             for (int y = 0; y < kSize; ++y)
@@ -111,39 +105,34 @@ TEST_F(PixelLayersTest, BaseLightAndTopPutTogetherMatchTheCanvasDrawingThemInTur
     }
 }
 
-TEST_F(PixelLayersTest, OnlyReachedPixelsAreKeptAndLayersThatDoNotFitAreRefused)
+TEST_F(LitPictureTest, PixelsAlikeAreBlendedOnceAndPicturesThatDoNotFitAreRefused)
 {
-    auto top = ui::createImageCanvas(10, 8);
-    top->fillRect(RECT{3, 2, 6, 5}, 0x80FFFFFF);
+    // Two bars of light over a plain picture: every lit pixel has the same pixel under it
+    // and the same cover.
+    auto light = ui::createImageCanvas(10, 8);
+    light->fillRect(RECT{0, 0, 10, 1}, 0xFFFFFFFF);
+    light->fillRect(RECT{0, 7, 10, 8}, 0xFFFFFFFF);
     const ui::Image base{10, 8, std::vector<std::uint32_t>(80, 0xFF000000)};
-    const ui::LayerPoints above = ui::LayerPoints::of(base, nullptr, top.get());
-    EXPECT_EQ(above.bytes(), 9 * (2 * 2 + 1 + 4u)) << "the nine pixels the top reaches";
-    EXPECT_TRUE(ui::LayerPoints::of(base, nullptr, nullptr).empty());
-    EXPECT_EQ(ui::LayerPoints::of(base, ui::createImageCanvas(5, 5).get(), nullptr).width(), 0)
+    const ui::LitPicture bars = ui::LitPicture::of(base, light.get(), nullptr);
+    const std::size_t plain = ui::LitPicture::of(base, nullptr, nullptr).bytes();
+    EXPECT_EQ(plain, 80 * 4u) << "the picture alone";
+    EXPECT_EQ(bars.bytes(), plain + 20 * 6 + 2 * 9) << "twenty lit pixels, one blend";
+
+    EXPECT_TRUE(ui::LitPicture::of(base, ui::createImageCanvas(5, 5).get(), nullptr).empty())
         << "a light of another size";
     const ui::Image lying{10, 8, std::vector<std::uint32_t>(7)};
-    EXPECT_EQ(ui::LayerPoints::of(lying, nullptr, top.get()).width(), 0) << "a size that lies";
-
-    ui::PixelLayers layers;
-    layers.base = &base;
-    layers.above = &above;
-    EXPECT_TRUE(ui::layersFit(layers));
-    const ui::Image other{8, 8, std::vector<std::uint32_t>(64, 0xFF000000)};
-    layers.base = &other;
-    EXPECT_FALSE(ui::layersFit(layers)) << "points taken over another picture";
-    layers.base = &lying;
-    EXPECT_FALSE(ui::layersFit(layers)) << "a base whose size lies";
+    EXPECT_TRUE(ui::LitPicture::of(lying, nullptr, nullptr).empty()) << "a size that lies";
 
     // Outside the canvas or the clip nothing is drawn, and the caller is told.
-    layers.base = &base;
     auto target = ui::createImageCanvas(12, 12);
-    EXPECT_FALSE(target->putLayers(layers, POINT{4, 4}));
+    EXPECT_FALSE(target->putLitPicture(bars, 0xFFFF0000, POINT{4, 4}));
     target->pushClip(RECT{0, 0, 6, 6});
-    EXPECT_FALSE(target->putLayers(layers, POINT{0, 0}));
+    EXPECT_FALSE(target->putLitPicture(bars, 0xFFFF0000, POINT{0, 0}));
     target->popClip();
-    EXPECT_TRUE(target->putLayers(layers, POINT{1, 1}));
+    EXPECT_FALSE(target->putLitPicture(ui::LitPicture{}, 0xFFFF0000, POINT{0, 0}));
+    EXPECT_TRUE(target->putLitPicture(bars, 0xFFFF0000, POINT{1, 1}));
     const ui::Image shown = ui::snapshot(*target);
-    EXPECT_EQ(shown.pixels[0], 0u) << "outside the layers";
-    EXPECT_EQ(shown.pixels[1 * 12 + 1], 0xFF000000u);
-    EXPECT_EQ(shown.pixels[3 * 12 + 4], 0xFF808080u) << "the top half over black";
+    EXPECT_EQ(shown.pixels[0], 0u) << "outside the picture";
+    EXPECT_EQ(shown.pixels[1 * 12 + 1], 0xFFFF0000u) << "a bar, lit";
+    EXPECT_EQ(shown.pixels[3 * 12 + 4], 0xFF000000u) << "between the bars";
 }

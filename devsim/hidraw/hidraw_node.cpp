@@ -16,9 +16,11 @@ constexpr std::chrono::hours kPumpWait{1};
 
 } // namespace
 
+OpenFile::OpenFile(std::shared_ptr<std::mutex> nodeLock) : m_lock(std::move(nodeLock)) {}
+
 int OpenFile::read(std::span<std::uint8_t> buffer, bool wait)
 {
-    std::unique_lock guard(m_lock);
+    std::unique_lock guard(*m_lock);
     if (wait)
         m_changed.wait(guard, [this] { return !m_reports.empty() || m_gone || m_interrupted; });
     if (m_gone)
@@ -40,7 +42,7 @@ int OpenFile::read(std::span<std::uint8_t> buffer, bool wait)
 void OpenFile::interrupt()
 {
     {
-        std::lock_guard guard(m_lock);
+        std::lock_guard guard(*m_lock);
         m_interrupted = true;
     }
     m_changed.notify_all();
@@ -48,39 +50,49 @@ void OpenFile::interrupt()
 
 bool OpenFile::hasInput() const
 {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(*m_lock);
     return !m_reports.empty();
 }
 
 bool OpenFile::isGone() const
 {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(*m_lock);
     return m_gone;
 }
 
 void OpenFile::setReadyCallback(std::function<void()> ready)
 {
-    std::lock_guard guard(m_lock);
+    std::lock_guard guard(*m_lock);
     m_ready = std::move(ready);
 }
 
-void OpenFile::push(std::span<const std::uint8_t> report)
+void OpenFile::pushToAll(std::span<const std::shared_ptr<OpenFile>> files,
+                         std::span<const std::uint8_t> report)
 {
+    if (files.empty())
+        return;
+    std::vector<OpenFile*> woken;
     {
-        std::lock_guard guard(m_lock);
-        // A full buffer drops the new report, as hidraw does for a reader that falls behind.
-        if (m_gone || m_reports.size() >= kQueueLength)
-            return;
-        m_reports.emplace_back(report.begin(), report.end());
+        std::lock_guard guard(*files.front()->m_lock);
+        for (const auto& file : files) {
+            // A full buffer drops the new report, as hidraw does for a reader that falls
+            // behind.
+            if (file->m_gone || file->m_reports.size() >= kQueueLength)
+                continue;
+            file->m_reports.emplace_back(report.begin(), report.end());
+            woken.push_back(file.get());
+        }
     }
-    m_changed.notify_all();
-    notifyReady();
+    for (OpenFile* file : woken) {
+        file->m_changed.notify_all();
+        file->notifyReady();
+    }
 }
 
 void OpenFile::markGone()
 {
     {
-        std::lock_guard guard(m_lock);
+        std::lock_guard guard(*m_lock);
         if (m_gone)
             return;
         m_gone = true;
@@ -94,7 +106,7 @@ void OpenFile::notifyReady()
 {
     std::function<void()> ready;
     {
-        std::lock_guard guard(m_lock);
+        std::lock_guard guard(*m_lock);
         ready = m_ready;
     }
     if (ready)
@@ -153,7 +165,7 @@ std::shared_ptr<OpenFile> HidrawNode::open(int& error)
         error = EACCES;
         return nullptr;
     }
-    auto file = std::make_shared<OpenFile>();
+    auto file = std::make_shared<OpenFile>(m_fileLock);
     m_files.push_back(file);
     return file;
 }
@@ -235,8 +247,7 @@ void HidrawNode::pump(hid::Connection& connection)
             std::lock_guard guard(m_lock);
             files = m_files;
         }
-        for (const auto& file : files)
-            file->push(data);
+        OpenFile::pushToAll(files, data);
     }
 }
 

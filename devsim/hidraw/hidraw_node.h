@@ -22,9 +22,12 @@
 namespace devsim::hidraw {
 
 // One open() of the node: its own queue of input reports, as hidraw keeps per open file.
+// The files of one node share one lock, as hidraw's do.
 class OpenFile {
 public:
     static constexpr std::size_t kQueueLength = 64; // hidraw's own buffer
+
+    explicit OpenFile(std::shared_ptr<std::mutex> nodeLock);
 
     // Copies the oldest report into `buffer` and returns its length, or -errno: -EAGAIN when
     // none waits and `wait` is false, -EIO once the device is gone, -EINTR when interrupted.
@@ -32,16 +35,20 @@ public:
     void interrupt();
     bool hasInput() const;
     bool isGone() const;
-    // Called, outside the file's lock, whenever a report arrives or the device goes.
+    // Called, outside the node's lock, whenever a report arrives or the device goes.
     void setReadyCallback(std::function<void()> ready);
 
-    void push(std::span<const std::uint8_t> report);
+    // Hands a report to every file of one node at once: no reader sees it before every
+    // file holds it, so a process that drains its file after another read its reply there
+    // finds that reply too.
+    static void pushToAll(std::span<const std::shared_ptr<OpenFile>> files,
+                          std::span<const std::uint8_t> report);
     void markGone();
 
 private:
     void notifyReady();
 
-    mutable std::mutex m_lock;
+    std::shared_ptr<std::mutex> m_lock; // the node's
     std::condition_variable m_changed;
     std::deque<std::vector<std::uint8_t>> m_reports;
     bool m_gone = false;
@@ -93,6 +100,7 @@ private:
     std::vector<Collection> m_collections;
 
     mutable std::mutex m_lock; // m_files and m_gone
+    std::shared_ptr<std::mutex> m_fileLock = std::make_shared<std::mutex>();
     std::vector<std::shared_ptr<OpenFile>> m_files;
     bool m_gone = false;
 };

@@ -11,6 +11,8 @@
 
 #include <array>
 #include <cerrno>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -118,9 +120,19 @@ TEST_F(NodeDeviceSide, AnInterfaceThatRefusesThisProcessIsServedButRefusesOpens)
 
 TEST(OpenFile, AFullQueueDropsNewReportsAndAReadTakesAtMostItsBuffer)
 {
-    OpenFile file;
+    const auto nodeLock = std::make_shared<std::mutex>();
+    const std::array<std::shared_ptr<OpenFile>, 1> files{std::make_shared<OpenFile>(nodeLock)};
+    OpenFile& file = *files[0];
     for (std::uint8_t i = 0; i < OpenFile::kQueueLength + 6; ++i)
-        file.push(std::array<std::uint8_t, 3>{i, i, i});
+        OpenFile::pushToAll(files, std::array<std::uint8_t, 3>{i, i, i});
+    // A file opened later still gets the next report, beside the full one.
+    const std::array<std::shared_ptr<OpenFile>, 2> both{files[0],
+                                                        std::make_shared<OpenFile>(nodeLock)};
+    OpenFile::pushToAll(both, std::array<std::uint8_t, 3>{0xEE, 0xEE, 0xEE});
+    std::array<std::uint8_t, 8> later{};
+    ASSERT_EQ(both[1]->read(later, false), 3);
+    EXPECT_EQ(later[0], 0xEE);
+
     std::array<std::uint8_t, 2> small{};
     ASSERT_EQ(file.read(small, false), 2); // the rest of that report is gone, as with hidraw
     EXPECT_EQ(small[0], 0);

@@ -54,7 +54,8 @@ public:
                                          std::chrono::milliseconds timeout) = 0;
     // Ends every waiting and later transfer with Stopped at once. Any thread.
     virtual void stop() = 0;
-    // Drops the input reports that wait to be read.
+    // Drops every input report that came before the call, those the system still holds for
+    // the connection included, so the next read can only return a later one.
     virtual void discardInput() = 0;
     // Done while the connection works; Stopped once its owner closed it, Gone once the
     // device went away (a replugged device needs a new connection).

@@ -188,7 +188,22 @@ public:
     }
 
     void stop() override { m_queue.stop(); }
-    void discardInput() override { m_queue.clear(); }
+
+    // Reports the kernel already holds for this descriptor are as stale as those queued:
+    // the reader may lag behind the device, and a reply to the previous holder's request
+    // must not reach the next request. The reader pauses meanwhile, so none slips between.
+    void discardInput() override
+    {
+        std::lock_guard guard(m_readLock);
+        std::array<std::uint8_t, kMaxReportBytes> buffer{};
+        // Bounded: a device that never stops sending cannot hold the caller here.
+        for (std::size_t i = 0; i < kDrainLimit; ++i) {
+            if (::read(m_reader.get(), buffer.data(), buffer.size()) <= 0)
+                break;
+        }
+        m_queue.clear();
+    }
+
     Transfer endState() const override { return m_queue.endState(); }
     // Every process that opens the node talks to the same device.
     std::wstring ownerIdentity() const override { return m_ownerIdentity; }
@@ -218,7 +233,10 @@ private:
                 m_queue.markGone();
                 return;
             }
+            // A discard between the read and the push would miss the report.
+            std::lock_guard guard(m_readLock);
             const ssize_t length = ::read(m_reader.get(), data, kMaxReportBytes);
+            // EAGAIN also after a discard emptied the descriptor under the poll.
             if (length < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
             if (length <= 0) {
@@ -256,7 +274,11 @@ private:
         }
     }
 
+    // The kernel keeps this many reports per open descriptor.
+    static constexpr std::size_t kDrainLimit = 64;
+
     InputQueue m_queue;
+    std::mutex m_readLock; // one read of m_reader and its push, against a discard
     FileDescriptor m_reader;
     FileDescriptor m_writer; // a descriptor of its own: a write may block in the kernel
     FileDescriptor m_wake;   // an eventfd that ends the reader's wait

@@ -88,16 +88,29 @@ TEST(SyncEffect, BlinkTogglesOnlyAfterItsHalfPeriodAndSpeedsPastFourStepEveryTic
     EXPECT_EQ(effect.step(settings, 0ms) >> 24, 255u);
 }
 
-TEST(SyncLightingThread, LightsDevicesInSyncAndStopsAtOnceWhenIdle)
-{
-    DeviceLists devices;
-    FakeSyncDevice keyboard(DeviceKind::Keyboard);
-    FakeSyncDevice mouse(DeviceKind::Mouse);
-    ASSERT_TRUE(devices.add(&keyboard));
-    ASSERT_TRUE(devices.add(&mouse));
-    SyncSettings settings;
-    setSettings(settings, 1, 5, 2, false);
+namespace {
 
+// A keyboard and a mouse listed, neither in synchronised mode, and settings that step on
+// every tick.
+class SyncWorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(devices.add(&keyboard));
+        ASSERT_TRUE(devices.add(&mouse));
+        setSettings(settings, 1, 5, 2, false);
+    }
+
+    DeviceLists devices;
+    FakeSyncDevice keyboard{DeviceKind::Keyboard};
+    FakeSyncDevice mouse{DeviceKind::Mouse};
+    SyncSettings settings;
+};
+
+} // namespace
+
+TEST_F(SyncWorkerTest, LightsDevicesInSyncAndStopsAtOnceWhenIdle)
+{
     {
         SyncLightingThread idle(devices, settings);
         ASSERT_TRUE(idle.start());
@@ -118,15 +131,8 @@ TEST(SyncLightingThread, LightsDevicesInSyncAndStopsAtOnceWhenIdle)
     EXPECT_EQ(keyboard.colours().front(), 10u | 20u << 8 | 30u << 16 | 128u << 24);
 }
 
-TEST(SyncLightingThread, SleepsUntilADeviceComesOrChangesAndStepsWhenOneIsInSync)
+TEST_F(SyncWorkerTest, SleepsUntilADeviceComesOrChangesAndStepsWhenOneIsInSync)
 {
-    DeviceLists devices;
-    FakeSyncDevice keyboard(DeviceKind::Keyboard);
-    FakeSyncDevice mouse(DeviceKind::Mouse);
-    ASSERT_TRUE(devices.add(&keyboard));
-    ASSERT_TRUE(devices.add(&mouse));
-    SyncSettings settings;
-    setSettings(settings, 1, 5, 2, false); // a step every tick
     SyncLightingThread thread(devices, settings);
     ASSERT_TRUE(thread.start());
     aWhile();
@@ -159,15 +165,10 @@ TEST(SyncLightingThread, SleepsUntilADeviceComesOrChangesAndStepsWhenOneIsInSync
     EXPECT_TRUE(thread.stop(1000ms));
 }
 
-TEST(SyncLightingThread, AChangeRacingItsLookNeverLeavesADeviceDark)
+TEST_F(SyncWorkerTest, AChangeRacingItsLookNeverLeavesADeviceDark)
 {
     // Each change lands somewhere in the worker's look-then-sleep; many rounds, so that some
     // land between the two. A wake lost there would leave the keyboard unlit for good.
-    DeviceLists devices;
-    FakeSyncDevice keyboard(DeviceKind::Keyboard);
-    ASSERT_TRUE(devices.add(&keyboard));
-    SyncSettings settings;
-    setSettings(settings, 1, 5, 2, false);
     SyncLightingThread thread(devices, settings);
     ASSERT_TRUE(thread.start());
     for (int round = 0; round < 100; ++round) {

@@ -76,6 +76,18 @@ protected:
         keyboard.setKeys(keys);
     }
 
+    // After the full read, a host effect that streams, with the lighting running.
+    void startStreamingEffect()
+    {
+        readAndLoad();
+        model::EffectSettings settings;
+        settings.mode = 4;
+        settings.speed = 4;
+        settings.brightness = 4;
+        ASSERT_TRUE(keyboard.setEffectSettings(settings));
+        keyboard.StartLighting();
+    }
+
     std::filesystem::path profileFile() { return keyboard.GetProfilePath(); }
     std::vector<std::uint8_t> memoryArea(Area area)
     {
@@ -263,13 +275,7 @@ TEST_F(KeyboardModelTest, PaintedCustomKeyReachesItsLedInTheGroup)
 
 TEST_F(KeyboardModelTest, LiveStreamSurvivesAnUnplugAndStopsInTime)
 {
-    readAndLoad();
-    model::EffectSettings settings;
-    settings.mode = 4;
-    settings.speed = 4;
-    settings.brightness = 4;
-    EXPECT_TRUE(keyboard.setEffectSettings(settings));
-    keyboard.StartLighting();
+    startStreamingEffect();
     // Frames go out as the tile's timer would send them.
     for (int frame = 0; frame < 3; ++frame) {
         keyboard.SetLightColour(0, 0xFF000000u | std::uint32_t(frame));
@@ -291,13 +297,7 @@ TEST_F(KeyboardModelTest, LiveStreamSurvivesAnUnplugAndStopsInTime)
 
 TEST_F(KeyboardModelTest, ItsLightingWakesWhenTheChannelOpensAgainOrLetsGoOfSynchronisedMode)
 {
-    readAndLoad();
-    model::EffectSettings settings;
-    settings.mode = 4;
-    settings.speed = 4;
-    settings.brightness = 4;
-    ASSERT_TRUE(keyboard.setEffectSettings(settings));
-    keyboard.StartLighting();
+    startStreamingEffect();
     // The thread sleeps without a time-out while it has nothing to do: only the channel's
     // word brings it back.
     const auto paintsPast = [&](std::uint64_t count) {

@@ -194,6 +194,7 @@ class NullHost : public model::LightingHost {
 public:
     bool isChannelOpen() const override { return true; }
     bool isLightingSynced() const override { return false; }
+    void watchChannel(const std::weak_ptr<platform::Event>&) override {} // neither ever changes
     void framePainted() override { passes.fetch_add(1, std::memory_order_relaxed); }
 
     std::atomic<long> passes{0};

@@ -99,7 +99,18 @@ void Event::removeWaiter(const std::shared_ptr<Waiter>& waiter)
 std::optional<std::size_t> Event::waitForAny(std::initializer_list<Event*> events,
                                              std::chrono::nanoseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    return waitForAnyUntil(events, std::chrono::steady_clock::now() + timeout);
+}
+
+std::size_t Event::waitForAny(std::initializer_list<Event*> events)
+{
+    return *waitForAnyUntil(events, std::nullopt);
+}
+
+std::optional<std::size_t>
+Event::waitForAnyUntil(std::initializer_list<Event*> events,
+                       std::optional<std::chrono::steady_clock::time_point> deadline)
+{
     auto waiter = std::make_shared<Waiter>();
     for (Event* event : events)
         event->addWaiter(waiter);
@@ -126,7 +137,11 @@ std::optional<std::size_t> Event::waitForAny(std::initializer_list<Event*> event
         if (result)
             break;
         std::unique_lock guard(waiter->lock);
-        if (!waiter->woken.wait_until(guard, deadline, [&] { return waiter->signaled; })) {
+        if (!deadline) {
+            waiter->woken.wait(guard, [&] { return waiter->signaled; });
+            continue;
+        }
+        if (!waiter->woken.wait_until(guard, *deadline, [&] { return waiter->signaled; })) {
             guard.unlock();
             result = tryAll();
             break;

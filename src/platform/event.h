@@ -43,12 +43,17 @@ public:
     // consumed only when it is the one returned.
     [[nodiscard]] static std::optional<std::size_t> waitForAny(std::initializer_list<Event*> events,
                                                                std::chrono::nanoseconds timeout);
+    // The same without a time-out, for threads that have nothing to do until told.
+    [[nodiscard]] static std::size_t waitForAny(std::initializer_list<Event*> events);
 
 private:
     struct Waiter;
     friend struct Waiter;
 
     bool tryConsumeLocked();
+    static std::optional<std::size_t>
+    waitForAnyUntil(std::initializer_list<Event*> events,
+                    std::optional<std::chrono::steady_clock::time_point> deadline);
     void addWaiter(const std::shared_ptr<Waiter>& waiter);
     void removeWaiter(const std::shared_ptr<Waiter>& waiter);
 

@@ -85,3 +85,28 @@ TEST(Event, WaitForAnyWakesWhenSetLater)
     EXPECT_EQ(Event::waitForAny({&stop, &data}, 10s), 1u);
     setter.join();
 }
+
+TEST(Event, AnUntimedWaitForAnyEndsOnlyWhenOneIsSet)
+{
+    Event stop(Event::ResetPolicy::Manual);
+    Event data(Event::ResetPolicy::Automatic);
+    data.set();
+    EXPECT_EQ(Event::waitForAny({&stop, &data}), 1u);
+    EXPECT_FALSE(data.isSet());
+
+    // Many rounds, so that a set landing between the waiter's look and its sleep is met too.
+    Event seen(Event::ResetPolicy::Automatic);
+    std::thread waiter([&] {
+        while (Event::waitForAny({&stop, &data}) == 1u)
+            seen.set();
+    });
+    int rounds = 0;
+    for (; rounds < 200; ++rounds) {
+        data.set();
+        if (!seen.waitFor(10s))
+            break;
+    }
+    stop.set();
+    waiter.join();
+    EXPECT_EQ(rounds, 200);
+}

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <vector>
@@ -18,8 +19,12 @@ class DeviceLists {
 public:
     static constexpr std::size_t kMaxDevices = 32;
 
-    // UI thread. False when kMaxDevices are listed already.
+    // UI thread. False when kMaxDevices are listed already. The device watches for every
+    // watcher, and each is set once the device is listed.
     bool add(SyncDevice* device);
+    // `changed` is set after a device is added or one of them goes online or offline or into
+    // or out of synchronised mode, for as long as it lives. Any thread.
+    void watch(const std::weak_ptr<platform::Event>& changed);
     // The devices in the order of `kinds`, each kind in the order added. At most
     // kMaxDevices; writes into `out` and returns the filled part. Any thread.
     std::span<SyncDevice*> collect(std::span<const detect::DeviceKind> kinds,
@@ -29,6 +34,7 @@ public:
 
 private:
     mutable std::mutex m_lock;
+    std::vector<std::weak_ptr<platform::Event>> m_watchers;
     // Reserved once: an addition never moves the storage under a reader.
     std::vector<SyncDevice*> m_devices = [] {
         std::vector<SyncDevice*> devices;

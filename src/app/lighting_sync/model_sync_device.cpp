@@ -30,6 +30,11 @@ void ModelSyncDevice::setLightingSync(bool on)
     m_device.channel().setLightingSync(on);
 }
 
+void ModelSyncDevice::watchChanges(const std::weak_ptr<platform::Event>& changed)
+{
+    m_device.channel().watchFlags(changed);
+}
+
 void ModelSyncDevice::setLightColour(int index, std::uint32_t colour)
 {
     if (index >= 0)

@@ -28,6 +28,7 @@ public:
     bool isOnline() const override;
     bool isLightingSync() const override;
     void setLightingSync(bool on) override;
+    void watchChanges(const std::weak_ptr<platform::Event>& changed) override;
     int lightCount() const override { return m_lightCount; }
     void setLightColour(int index, std::uint32_t colour) override;
     profile::LightInfo lightSettings() const override;

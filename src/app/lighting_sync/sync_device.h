@@ -1,9 +1,11 @@
 #pragma once
 
 #include "device/detect/supported_interfaces.h"
+#include "platform/event.h"
 #include "profile/light_info.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace app::lighting_sync {
@@ -22,6 +24,9 @@ public:
     // Any thread: the channel's synchronised-lighting flag.
     virtual bool isLightingSync() const = 0;
     virtual void setLightingSync(bool on) = 0;
+    // Any thread: `changed` is set after isOnline() or isLightingSync() changes, for as long
+    // as it lives.
+    virtual void watchChanges(const std::weak_ptr<platform::Event>& changed) = 0;
     // Any thread: the number of lights and the colour word (red | green << 8 | blue << 16 |
     // brightness << 24) of one of them; the device's tile timer sends the frames.
     virtual int lightCount() const = 0;

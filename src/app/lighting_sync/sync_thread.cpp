@@ -24,9 +24,10 @@ std::chrono::milliseconds clockNow()
 
 } // namespace
 
-SyncLightingThread::SyncLightingThread(const DeviceLists& devices, const SyncSettings& settings)
+SyncLightingThread::SyncLightingThread(DeviceLists& devices, const SyncSettings& settings)
     : m_state(std::make_shared<State>(devices, settings))
 {
+    devices.watch(m_state->changed);
 }
 
 SyncLightingThread::~SyncLightingThread()
@@ -72,11 +73,12 @@ void SyncLightingThread::State::run(platform::Event& stop)
 {
     auto lastStep = std::chrono::steady_clock::now();
     for (;;) {
+        // A change after this look sets `changed` again, so the wait cannot sleep through it.
         if (!anyInSync()) {
-            idleWakes.fetch_add(1, std::memory_order_relaxed);
             cpuTime.store(platform::threadCpuTime().count(), std::memory_order_relaxed);
-            if (stop.waitFor(kIdleWait))
+            if (platform::Event::waitForAny({&stop, changed.get()}) == 0)
                 break;
+            idleWakes.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
         // A deadline rather than counting 1 ms polls: the same pace without waking for

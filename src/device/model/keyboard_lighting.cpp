@@ -223,6 +223,11 @@ bool KeyboardModel::isLightingSynced() const
     return channel().isLightingSync();
 }
 
+void KeyboardModel::watchChannel(const std::weak_ptr<platform::Event>& changed)
+{
+    channel().watchFlags(changed);
+}
+
 void KeyboardModel::framePainted()
 {
     m_painted.fetch_add(1);

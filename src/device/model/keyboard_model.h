@@ -109,9 +109,10 @@ protected:
     const protocol::KeyBlock& keyLayoutBlock() const override { return m_blocks.keyLayout; }
 
 private:
-    // LightingHost, on the lighting thread.
+    // LightingHost, on the lighting thread (watchChannel on the owner's, as it starts).
     bool isChannelOpen() const override;
     bool isLightingSynced() const override;
+    void watchChannel(const std::weak_ptr<platform::Event>& changed) override;
     void framePainted() override;
 
     // The profile's lighting records into the model, and the custom list the effect steps

@@ -4,6 +4,7 @@
 #include "platform/thread_cpu_time.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace model {
 
@@ -21,6 +22,7 @@ void LightingThread::start()
 {
     stop();
     m_ended.reset();
+    m_host.watchChannel(m_wake);
     m_started = true;
     (void)m_worker.start("lighting", [this](platform::Event& stopEvent) {
         run(stopEvent);
@@ -50,14 +52,19 @@ void LightingThread::run(platform::Event& stopEvent)
     auto tickAt = [&](Clock::time_point time) { return (time - origin) / m_tick; };
 
     auto lastTick = tickAt(Clock::now());
-    Clock::time_point deadline = Clock::now();
+    // None while there is nothing to do until the host or the owner wakes us.
+    std::optional<Clock::time_point> deadline = Clock::now();
     for (;;) {
-        const auto woken = platform::Event::waitForAny(
-            {&stopEvent, &m_wake}, std::max(Clock::duration::zero(), deadline - Clock::now()));
+        const auto woken = deadline
+                               ? platform::Event::waitForAny(
+                                     {&stopEvent, m_wake.get()},
+                                     std::max(Clock::duration::zero(), *deadline - Clock::now()))
+                               : platform::Event::waitForAny({&stopEvent, m_wake.get()});
         if (woken == std::size_t{0})
             break;
+        // A change after these looks sets m_wake again, so the wait below cannot miss it.
         if (!m_host.isChannelOpen() || m_host.isLightingSynced()) {
-            deadline = Clock::now() + kClosedChannelWait;
+            deadline.reset();
             continue;
         }
         const Clock::time_point now = Clock::now();

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 
 namespace model {
@@ -17,6 +18,9 @@ public:
     virtual bool isChannelOpen() const = 0;
     // While set, the synchronised lighting paints the colours and the thread computes nothing.
     virtual bool isLightingSynced() const = 0;
+    // `changed` is to be set whenever either answer above may have changed, for as long as
+    // it lives: the thread sleeps until then. Called before the thread first asks.
+    virtual void watchChannel(const std::weak_ptr<platform::Event>& changed) = 0;
     // A pass has repainted the light colours; no lock is held.
     virtual void framePainted() {}
 };
@@ -27,11 +31,12 @@ public:
 //
 // The thread counts ticks of kDefaultTick and runs a pass per tick while something changes every
 // pass; otherwise it sleeps until the mode's next step is due, or until stop() or wake().
+// While the channel is closed or the lighting synchronised it sleeps until the host says
+// either changed.
 class LightingThread {
 public:
     using Duration = std::chrono::steady_clock::duration;
     static constexpr Duration kDefaultTick = kSystemTick;
-    static constexpr std::chrono::milliseconds kClosedChannelWait{100};
     static constexpr std::chrono::milliseconds kStopTimeout{1000};
 
     explicit LightingThread(LightingHost& host, std::uint32_t seed = 1,
@@ -58,8 +63,8 @@ public:
         std::lock_guard lock(m_engineLock);
         return change(m_engine);
     }
-    // The channel opened or the synchronised lighting let go: look again now.
-    void wake() { m_wake.set(); }
+    // Look at the engine and the host again now.
+    void wake() { m_wake->set(); }
 
     LightColourList& lights() { return m_engine.lights(); }
     // The thread's CPU time over its last run, known once it has stopped.
@@ -73,7 +78,9 @@ private:
     std::mutex m_engineLock; // guards m_engine except its light colours
     LightingEngine m_engine;
     std::atomic<std::chrono::nanoseconds> m_cpuTime{};
-    platform::Event m_wake{platform::Event::ResetPolicy::Automatic};
+    // Shared so that the host may hold it weakly.
+    const std::shared_ptr<platform::Event> m_wake =
+        std::make_shared<platform::Event>(platform::Event::ResetPolicy::Automatic);
     platform::Event m_ended{platform::Event::ResetPolicy::Manual};
     platform::WorkerThread m_worker;
     bool m_started = false; // start() and stop() run on the owner's thread only

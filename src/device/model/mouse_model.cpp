@@ -364,6 +364,11 @@ bool MouseModel::isLightingSynced() const
     return channel().isLightingSync();
 }
 
+void MouseModel::watchChannel(const std::weak_ptr<platform::Event>& changed)
+{
+    channel().watchFlags(changed);
+}
+
 void MouseModel::framePainted()
 {
     lightWatch().comparePainted(lights(), std::size_t(lightCount()));

@@ -89,9 +89,10 @@ protected:
     const protocol::KeyBlock& keyLayoutBlock() const override { return m_keyLayout; }
 
 private:
-    // LightingHost, on the lighting thread.
+    // LightingHost, on the lighting thread (watchChannel on the owner's, as it starts).
     bool isChannelOpen() const override;
     bool isLightingSynced() const override;
+    void watchChannel(const std::weak_ptr<platform::Event>& changed) override;
     void framePainted() override;
 
     void loadProfileRecords();

@@ -76,6 +76,44 @@ CDeviceProtocol::CDeviceProtocol() = default;
 // closing itself.
 CDeviceProtocol::~CDeviceProtocol() = default;
 
+void CDeviceProtocol::setOpen(bool open)
+{
+    if (m_open.exchange(open, std::memory_order_relaxed) != open)
+        flagsChanged();
+}
+
+void CDeviceProtocol::setLightingSync(bool on)
+{
+    if (m_lightingSync.exchange(on, std::memory_order_relaxed) != on)
+        flagsChanged();
+}
+
+void CDeviceProtocol::watchFlags(const std::weak_ptr<platform::Event>& changed)
+{
+    const std::lock_guard lock(m_watchLock);
+    std::erase_if(m_flagWatchers, [&](const std::weak_ptr<platform::Event>& watcher) {
+        return watcher.expired() ||
+               (!watcher.owner_before(changed) && !changed.owner_before(watcher));
+    });
+    m_flagWatchers.push_back(changed);
+}
+
+// The flag is stored before this runs, and a watcher reads it after its event, whose lock
+// orders the two: a thread woken here never sees the old value.
+void CDeviceProtocol::flagsChanged()
+{
+    std::vector<std::shared_ptr<platform::Event>> watchers;
+    {
+        const std::lock_guard lock(m_watchLock);
+        for (const auto& watcher : m_flagWatchers) {
+            if (auto event = watcher.lock())
+                watchers.push_back(std::move(event));
+        }
+    }
+    for (const auto& event : watchers)
+        event->set();
+}
+
 bool CDeviceProtocol::setBlockSize(std::size_t size)
 {
     if (size > protocol::kMaxBlockSize)

@@ -14,16 +14,19 @@
 #include "device/protocol/frame.h"
 #include "device/protocol/status.h"
 #include "platform/device_lock.h"
+#include "platform/event.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace protocol {
 
@@ -94,13 +97,17 @@ public:
     std::uint8_t chunkSize() const { return m_chunkSize.load(std::memory_order_relaxed); }
 
     bool isOpen() const { return m_open.load(std::memory_order_relaxed); }
-    void setOpen(bool open) { m_open.store(open, std::memory_order_relaxed); }
+    void setOpen(bool open);
     bool isBusy() const { return m_busy.load(std::memory_order_relaxed); }
     // Request frames written to the device whole, by every command of this channel. Figures
     // that count frames take them from here: only the channel knows how many went out.
     std::uint64_t framesSent() const { return m_framesSent.load(std::memory_order_relaxed); }
     bool isLightingSync() const { return m_lightingSync.load(std::memory_order_relaxed); }
-    void setLightingSync(bool on) { m_lightingSync.store(on, std::memory_order_relaxed); }
+    void setLightingSync(bool on);
+    // `changed` is set after the open or the synchronised-lighting flag changes, for threads
+    // that sleep until one does. Held weakly: a watcher that ends needs no goodbye, and one
+    // watching already is not added twice. Any thread.
+    void watchFlags(const std::weak_ptr<platform::Event>& changed);
 
     // Detection and the listener open, close and switch links under these locks themselves.
     CHidDevice& wiredLink() { return m_wiredLink; }
@@ -199,6 +206,8 @@ private:
                                                 std::span<std::uint8_t> reply,
                                                 std::uint32_t& bytesRead,
                                                 std::chrono::milliseconds timeout, bool receiver);
+    void flagsChanged();
+
     [[nodiscard]] static protocol::Status readFrame(CHidDevice& link, protocol::Frame& frame,
                                                     std::chrono::milliseconds timeout);
 
@@ -207,6 +216,8 @@ private:
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_lightingSync{false};
+    std::mutex m_watchLock;
+    std::vector<std::weak_ptr<platform::Event>> m_flagWatchers;
     CHidDevice m_wiredLink;
     CHidDevice m_receiverLink;
     std::recursive_mutex m_transferLock; // after m_commandLock or m_liveLock, never before

@@ -4,6 +4,7 @@
 #include "platform/event.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -20,7 +21,22 @@ public:
     detect::DeviceKind kind() const override { return m_kind; }
     bool isOnline() const override { return online.load(); }
     bool isLightingSync() const override { return sync.load(); }
-    void setLightingSync(bool on) override { sync = on; }
+    void setLightingSync(bool on) override
+    {
+        sync = on;
+        changed();
+    }
+    // As the channel does: the flag first, then the watchers.
+    void setOnline(bool on)
+    {
+        online = on;
+        changed();
+    }
+    void watchChanges(const std::weak_ptr<platform::Event>& watcher) override
+    {
+        const std::lock_guard lock(m_lock);
+        m_watchers.push_back(watcher);
+    }
     int lightCount() const override { return m_lights; }
     void setLightColour(int index, std::uint32_t colour) override
     {
@@ -67,10 +83,24 @@ public:
     platform::Event coloured{platform::Event::ResetPolicy::Automatic};
 
 private:
+    void changed()
+    {
+        std::vector<std::weak_ptr<platform::Event>> watchers;
+        {
+            const std::lock_guard lock(m_lock);
+            watchers = m_watchers;
+        }
+        for (const auto& watcher : watchers) {
+            if (auto event = watcher.lock())
+                event->set();
+        }
+    }
+
     detect::DeviceKind m_kind;
     int m_lights;
     mutable std::mutex m_lock;
     std::vector<std::uint32_t> m_colours; // light 0's colours, in order
+    std::vector<std::weak_ptr<platform::Event>> m_watchers;
 };
 
 } // namespace testing_support

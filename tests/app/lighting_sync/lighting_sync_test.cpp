@@ -27,6 +27,23 @@ void setSettings(SyncSettings& settings, int mode, int speed, int brightness, bo
     settings.blue = 30;
 }
 
+// Light 0 of `device` has taken more than `count` colours; false after 5 s without one.
+bool colouredPast(FakeSyncDevice& device, std::size_t count)
+{
+    while (device.colours().size() <= count) {
+        if (!device.coloured.waitFor(5s))
+            return false;
+    }
+    return true;
+}
+
+// Long enough for a worker that still looked on a timer to have looked a few times.
+void aWhile()
+{
+    platform::Event never(platform::Event::ResetPolicy::Manual);
+    (void)never.waitFor(300ms);
+}
+
 } // namespace
 
 TEST(SyncEffect, BreathingWithCyclingMovesTheWheelOncePerTurn)
@@ -71,20 +88,33 @@ TEST(SyncEffect, BlinkTogglesOnlyAfterItsHalfPeriodAndSpeedsPastFourStepEveryTic
     EXPECT_EQ(effect.step(settings, 0ms) >> 24, 255u);
 }
 
-TEST(SyncLightingThread, LightsDevicesInSyncAndStopsAtOnceWhenIdle)
-{
-    DeviceLists devices;
-    FakeSyncDevice keyboard(DeviceKind::Keyboard);
-    FakeSyncDevice mouse(DeviceKind::Mouse);
-    ASSERT_TRUE(devices.add(&keyboard));
-    ASSERT_TRUE(devices.add(&mouse));
-    SyncSettings settings;
-    setSettings(settings, 1, 5, 2, false);
+namespace {
 
+// A keyboard and a mouse listed, neither in synchronised mode, and settings that step on
+// every tick.
+class SyncWorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(devices.add(&keyboard));
+        ASSERT_TRUE(devices.add(&mouse));
+        setSettings(settings, 1, 5, 2, false);
+    }
+
+    DeviceLists devices;
+    FakeSyncDevice keyboard{DeviceKind::Keyboard};
+    FakeSyncDevice mouse{DeviceKind::Mouse};
+    SyncSettings settings;
+};
+
+} // namespace
+
+TEST_F(SyncWorkerTest, LightsDevicesInSyncAndStopsAtOnceWhenIdle)
+{
     {
         SyncLightingThread idle(devices, settings);
         ASSERT_TRUE(idle.start());
-        // The stop event ends the idle wait; a one-second sleep would not be cut short.
+        // The idle wait has no time-out: the stop event ends it.
         EXPECT_TRUE(idle.stop(500ms));
         EXPECT_EQ(idle.steps(), 0u);
         EXPECT_TRUE(keyboard.colours().empty());
@@ -99,6 +129,61 @@ TEST(SyncLightingThread, LightsDevicesInSyncAndStopsAtOnceWhenIdle)
     ASSERT_TRUE(mouse.coloured.waitFor(5s));
     EXPECT_TRUE(thread.stop(1000ms));
     EXPECT_EQ(keyboard.colours().front(), 10u | 20u << 8 | 30u << 16 | 128u << 24);
+}
+
+TEST_F(SyncWorkerTest, SleepsUntilADeviceComesOrChangesAndStepsWhenOneIsInSync)
+{
+    SyncLightingThread thread(devices, settings);
+    ASSERT_TRUE(thread.start());
+    aWhile();
+    EXPECT_EQ(thread.idleWakes(), 0u);
+
+    // In synchronised mode but offline: woken, and nothing to light yet.
+    mouse.online = false;
+    mouse.setLightingSync(true);
+    aWhile();
+    EXPECT_EQ(thread.idleWakes(), 1u);
+    EXPECT_EQ(thread.steps(), 0u);
+    mouse.setOnline(true);
+    ASSERT_TRUE(colouredPast(mouse, 0));
+    EXPECT_TRUE(keyboard.colours().empty()); // not in synchronised mode
+
+    // Out of it again: the steps end.
+    mouse.setLightingSync(false);
+    aWhile();
+    const std::uint64_t steps = thread.steps();
+    const std::uint64_t wakes = thread.idleWakes();
+    aWhile();
+    EXPECT_EQ(thread.steps(), steps);
+    EXPECT_EQ(thread.idleWakes(), wakes);
+
+    // A device listed later, already in synchronised mode.
+    FakeSyncDevice pad(DeviceKind::MousePad);
+    pad.sync = true;
+    ASSERT_TRUE(devices.add(&pad));
+    ASSERT_TRUE(colouredPast(pad, 0));
+    EXPECT_TRUE(thread.stop(1000ms));
+}
+
+TEST_F(SyncWorkerTest, AChangeRacingItsLookNeverLeavesADeviceDark)
+{
+    // Each change lands somewhere in the worker's look-then-sleep; many rounds, so that some
+    // land between the two. A wake lost there would leave the keyboard unlit for good.
+    SyncLightingThread thread(devices, settings);
+    ASSERT_TRUE(thread.start());
+    for (int round = 0; round < 100; ++round) {
+        const std::size_t before = keyboard.colours().size();
+        if (round % 2 == 0) {
+            keyboard.setLightingSync(true);
+        } else {
+            keyboard.online = false;
+            keyboard.sync = true;
+            keyboard.setOnline(true);
+        }
+        ASSERT_TRUE(colouredPast(keyboard, before)) << "round " << round;
+        keyboard.setLightingSync(false);
+    }
+    EXPECT_TRUE(thread.stop(1000ms));
 }
 
 TEST(SameLighting, EveryOnlineDeviceTakesTheActiveEffectInItsOwnCode)

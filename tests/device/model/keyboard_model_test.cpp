@@ -76,6 +76,18 @@ protected:
         keyboard.setKeys(keys);
     }
 
+    // After the full read, a host effect that streams, with the lighting running.
+    void startStreamingEffect()
+    {
+        readAndLoad();
+        model::EffectSettings settings;
+        settings.mode = 4;
+        settings.speed = 4;
+        settings.brightness = 4;
+        ASSERT_TRUE(keyboard.setEffectSettings(settings));
+        keyboard.StartLighting();
+    }
+
     std::filesystem::path profileFile() { return keyboard.GetProfilePath(); }
     std::vector<std::uint8_t> memoryArea(Area area)
     {
@@ -263,13 +275,7 @@ TEST_F(KeyboardModelTest, PaintedCustomKeyReachesItsLedInTheGroup)
 
 TEST_F(KeyboardModelTest, LiveStreamSurvivesAnUnplugAndStopsInTime)
 {
-    readAndLoad();
-    model::EffectSettings settings;
-    settings.mode = 4;
-    settings.speed = 4;
-    settings.brightness = 4;
-    EXPECT_TRUE(keyboard.setEffectSettings(settings));
-    keyboard.StartLighting();
+    startStreamingEffect();
     // Frames go out as the tile's timer would send them.
     for (int frame = 0; frame < 3; ++frame) {
         keyboard.SetLightColour(0, 0xFF000000u | std::uint32_t(frame));
@@ -287,6 +293,39 @@ TEST_F(KeyboardModelTest, LiveStreamSurvivesAnUnplugAndStopsInTime)
     keyboard.StopLighting();
     EXPECT_FALSE(keyboard.lightingThread().isRunning());
     EXPECT_FALSE(keyboard.framePump().isRunning());
+}
+
+TEST_F(KeyboardModelTest, ItsLightingWakesWhenTheChannelOpensAgainOrLetsGoOfSynchronisedMode)
+{
+    startStreamingEffect();
+    // The thread sleeps without a time-out while it has nothing to do: only the channel's
+    // word brings it back.
+    const auto paintsPast = [&](std::uint64_t count) {
+        platform::Event never(platform::Event::ResetPolicy::Manual);
+        for (int i = 0; i < 10'000 && keyboard.framesPainted() <= count; ++i)
+            (void)never.waitFor(std::chrono::milliseconds(1));
+        return keyboard.framesPainted() > count;
+    };
+    const auto aWhile = [] {
+        platform::Event never(platform::Event::ResetPolicy::Manual);
+        (void)never.waitFor(std::chrono::milliseconds(200));
+    };
+    ASSERT_TRUE(paintsPast(0));
+
+    // A keyboard asleep behind its receiver, then awake again.
+    keyboard.channel().closeLinks();
+    aWhile();
+    const std::uint64_t closed = keyboard.framesPainted();
+    ASSERT_TRUE(keyboard.channel().openLink(protocol::Link::Wired,
+                                            device.commandPath(KeyboardLink::Cable)));
+    EXPECT_TRUE(paintsPast(closed + 1));
+
+    keyboard.channel().setLightingSync(true);
+    aWhile();
+    const std::uint64_t synced = keyboard.framesPainted();
+    keyboard.channel().setLightingSync(false);
+    EXPECT_TRUE(paintsPast(synced + 1));
+    keyboard.StopLighting();
 }
 
 TEST_F(KeyboardModelTest, ClosedChannelWritesNothingAndSaysSo)

@@ -13,19 +13,69 @@ namespace {
 
 class FakeHost : public LightingHost {
 public:
-    bool isChannelOpen() const override { return open; }
-    bool isLightingSynced() const override { return synced; }
+    bool isChannelOpen() const override
+    {
+        if (open)
+            return true;
+        ++closedLooks;
+        sawClosed.set();
+        return false;
+    }
+    bool isLightingSynced() const override
+    {
+        if (!synced)
+            return false;
+        ++syncedLooks;
+        sawSynced.set();
+        return true;
+    }
+    void watchChannel(const std::weak_ptr<platform::Event>& changed) override
+    {
+        m_changed = changed;
+    }
     void framePainted() override
     {
         ++frames;
         painted.set();
     }
 
+    // As a device's channel does: the flag first, then the thread's wake.
+    void setOpen(bool on)
+    {
+        open = on;
+        tell();
+    }
+    void setSynced(bool on)
+    {
+        synced = on;
+        tell();
+    }
+
     std::atomic<bool> open{true};
     std::atomic<bool> synced{false};
     std::atomic<int> frames{0};
+    mutable std::atomic<int> closedLooks{0};
+    mutable std::atomic<int> syncedLooks{0};
     platform::Event painted{platform::Event::ResetPolicy::Automatic};
+    mutable platform::Event sawClosed{platform::Event::ResetPolicy::Automatic};
+    mutable platform::Event sawSynced{platform::Event::ResetPolicy::Automatic};
+
+private:
+    void tell()
+    {
+        if (auto changed = m_changed.lock())
+            changed->set();
+    }
+
+    std::weak_ptr<platform::Event> m_changed;
 };
+
+// Long enough for a thread that still looked on a timer to have looked again a few times.
+void aWhile()
+{
+    platform::Event never(platform::Event::ResetPolicy::Manual);
+    (void)never.waitFor(300ms);
+}
 
 EffectSettings spectrum()
 {
@@ -58,15 +108,38 @@ TEST(LightingThread, PaintsWhileOpenAndEndsThroughItsStopEvent)
     EXPECT_TRUE(platform::debugLinesContain(L"线程退出：：对象处于激发状态"));
 }
 
-TEST(LightingThread, ResumesWhenWokenAfterTheChannelOpens)
+TEST(LightingThread, ClosedOrSynchronisedItSleepsUntilTheHostSaysSoThenPaintsAgain)
 {
     FakeHost host;
     host.open = false;
     LightingThread thread(host, 1, 1ms);
     thread.update([](LightingEngine& engine) { engine.setSettings(spectrum()); });
     thread.start();
-    host.open = true;
-    thread.wake();
+    ASSERT_TRUE(host.sawClosed.waitFor(10s));
+    aWhile();
+    EXPECT_EQ(host.closedLooks.load(), 1);
+    EXPECT_EQ(host.frames.load(), 0);
+
+    host.setOpen(true);
+    ASSERT_TRUE(host.painted.waitFor(10s));
+
+    // Synchronised: the passes stop after the look that saw it, until it lets go.
+    host.setSynced(true);
+    ASSERT_TRUE(host.sawSynced.waitFor(10s));
+    const int frames = host.frames.load();
+    aWhile();
+    EXPECT_EQ(host.syncedLooks.load(), 1);
+    EXPECT_EQ(host.frames.load(), frames);
+    host.setSynced(false);
+    ASSERT_TRUE(host.painted.waitFor(10s));
+
+    // A restarted thread is told as well.
+    thread.stop();
+    host.open = false;
+    thread.start();
+    ASSERT_TRUE(host.sawClosed.waitFor(10s));
+    host.painted.reset();
+    host.setOpen(true);
     ASSERT_TRUE(host.painted.waitFor(10s));
 }
 

@@ -1,6 +1,7 @@
 #include "ui/lit_picture.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -85,6 +86,8 @@ LitPicture LitPicture::of(const Image& base, const Canvas* light, const Canvas* 
     if (!holdsPixels(base) || base.width > 0xFFFF || base.height > 0xFFFF || !fits(light) ||
         !fits(top))
         return picture;
+    static std::atomic<std::uint64_t> s_made{0};
+    picture.m_id = ++s_made;
     picture.m_base = base;
     const auto rowOf = [](const Canvas* layer, int y) -> const std::uint32_t* {
         return layer ? reinterpret_cast<const std::uint32_t*>(
@@ -135,11 +138,11 @@ std::size_t LitPicture::bytes() const
            m_under.size() * (2 * sizeof(std::uint32_t) + sizeof(std::uint8_t));
 }
 
-void LitPicture::drawInto(DWORD lightArgb, std::uint32_t* target, int stride) const
+void LitPicture::drawInto(DWORD lightArgb, std::uint32_t* target, int stride, bool intact) const
 {
     auto* bytes = reinterpret_cast<unsigned char*>(target);
     const auto rowBytes = std::size_t(m_base.width) * sizeof(std::uint32_t);
-    for (int y = 0; y < m_base.height; ++y)
+    for (int y = 0; y < m_base.height && !intact; ++y)
         std::memcpy(bytes + std::ptrdiff_t(y) * stride,
                     m_base.pixels.data() + std::size_t(y) * std::size_t(m_base.width), rowBytes);
     thread_local std::vector<std::uint32_t> blended;

@@ -30,9 +30,13 @@ public:
     // alpha is the light's opacity, 0 for no light), as drawImageTinted would show it. The
     // target is where the picture's top left goes, width() x height() pixels, rows `stride`
     // bytes apart.
-    void drawInto(DWORD lightArgb, std::uint32_t* target, int stride) const;
+    // `intact`: the target holds this picture as last drawn, so only lit pixels are written.
+    void drawInto(DWORD lightArgb, std::uint32_t* target, int stride, bool intact = false) const;
+    // Names this picture among all made in the process; a copy has its original's.
+    std::uint64_t id() const { return m_id; }
 
 private:
+    std::uint64_t m_id = 0;
     Image m_base; // the picture, with the top layer where the light does not reach
     // Each pixel the light reaches, and which of the distinct blends it shows.
     std::vector<std::uint16_t> m_x;

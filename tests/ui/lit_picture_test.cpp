@@ -136,3 +136,34 @@ TEST_F(LitPictureTest, PixelsAlikeAreBlendedOnceAndPicturesThatDoNotFitAreRefuse
     EXPECT_EQ(shown.pixels[1 * 12 + 1], 0xFFFF0000u) << "a bar, lit";
     EXPECT_EQ(shown.pixels[3 * 12 + 4], 0xFF000000u) << "between the bars";
 }
+
+TEST_F(LitPictureTest, APictureDrawnOverSinceItsLastFrameIsPutBackWhole)
+{
+    auto light = ui::createImageCanvas(10, 8);
+    light->fillRect(RECT{0, 0, 10, 1}, 0xFFFFFFFF);
+    const ui::Image base{10, 8, std::vector<std::uint32_t>(80, 0xFF000000)};
+    const ui::LitPicture bars = ui::LitPicture::of(base, light.get(), nullptr);
+    const ui::LitPicture other = ui::LitPicture::of(base, light.get(), nullptr);
+    EXPECT_NE(bars.id(), other.id());
+
+    auto target = ui::createImageCanvas(12, 12);
+    const auto at = [&](int x, int y) {
+        return ui::snapshot(*target).pixels[std::size_t(y) * 12 + x];
+    };
+    ASSERT_TRUE(target->putLitPicture(bars, 0xFFFF0000, POINT{1, 1}));
+    // A tooltip's corner, half see-through, drawn over the picture after it.
+    target->fillRect(RECT{5, 4, 12, 12}, 0x80FFFFFF);
+    ASSERT_TRUE(target->putLitPicture(bars, 0xFF00FF00, POINT{1, 1}));
+    EXPECT_EQ(at(1, 1), 0xFF00FF00u) << "the light in its new colour";
+    EXPECT_EQ(at(6, 5), 0xFF000000u) << "what was drawn over it is gone";
+    EXPECT_EQ(at(11, 11), 0x80808080u) << "outside the picture it stays";
+
+    // Moved, it is put whole where it goes; another picture at its place is put whole too.
+    target->clear(0xFF0000FF);
+    ASSERT_TRUE(target->putLitPicture(bars, 0xFFFF0000, POINT{0, 0}));
+    ASSERT_TRUE(target->putLitPicture(bars, 0xFFFF0000, POINT{2, 2}));
+    EXPECT_EQ(at(5, 6), 0xFF000000u);
+    target->fillRect(RECT{0, 0, 12, 12}, 0xFF0000FF);
+    ASSERT_TRUE(target->putLitPicture(other, 0xFFFF0000, POINT{2, 2}));
+    EXPECT_EQ(at(5, 6), 0xFF000000u);
+}

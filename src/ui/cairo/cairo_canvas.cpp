@@ -390,6 +390,7 @@ public:
 
     void clear(DWORD argb) override
     {
+        m_intact.clear();
         cairo_save(m_cr.get());
         cairo_set_operator(m_cr.get(), CAIRO_OPERATOR_SOURCE);
         setColor(m_cr.get(), argb);
@@ -427,6 +428,7 @@ public:
 
     void fillRect(const RECT& rc, DWORD argb) override
     {
+        touch(rc);
         if ((argb >> 24) == 0 || rc.right <= rc.left || rc.bottom <= rc.top)
             return;
         setColor(m_cr.get(), argb);
@@ -436,6 +438,7 @@ public:
 
     void strokeRect(const RECT& rc, int lineWidth, DWORD argb) override
     {
+        touch(rc);
         if ((argb >> 24) == 0 || lineWidth <= 0)
             return;
         setColor(m_cr.get(), argb);
@@ -448,6 +451,7 @@ public:
 
     void fillGradient(const RECT& rc, DWORD from, DWORD to, bool vertical) override
     {
+        touch(rc);
         cairo_pattern_t* pattern = vertical ? cairo_pattern_create_linear(0, rc.top, 0, rc.bottom)
                                             : cairo_pattern_create_linear(rc.left, 0, rc.right, 0);
         auto stop = [pattern](double offset, DWORD argb) {
@@ -465,6 +469,7 @@ public:
 
     void fillEllipse(const RECT& rc, DWORD argb) override
     {
+        touch(rc);
         if ((argb >> 24) == 0)
             return;
         const double cx = (rc.left + rc.right) / 2.0;
@@ -484,11 +489,13 @@ public:
 
     bool drawImage(const RECT& rc, const ImageSource& image, double) override
     {
+        touch(rc);
         return paintImage(rc, image, std::nullopt);
     }
 
     bool drawImageTinted(const RECT& rc, const ImageSource& image, DWORD rgb, int alpha) override
     {
+        touch(rc);
         return paintImage(
             rc, image, (static_cast<DWORD>(std::clamp(alpha, 0, 255)) << 24) | (rgb & 0x00FFFFFF));
     }
@@ -496,6 +503,7 @@ public:
     void drawText(const RECT& rc, std::wstring_view text, const FontStyle& font, double scale,
                   DWORD argb, UINT format) override
     {
+        touch(rc);
         if (text.empty() || (argb >> 24) == 0 || rc.right <= rc.left || rc.bottom <= rc.top)
             return;
         CachedLayout& cached = prepareLayout(text, font, scale, format, rc.right - rc.left);
@@ -548,6 +556,7 @@ public:
 
     bool putPixels(const Image& image, POINT at) override
     {
+        touch(RECT{at.x, at.y, at.x + image.width, at.y + image.height});
         return copyPixels(image, at) || putImagePixels(m_cr.get(), image, at);
     }
 
@@ -557,7 +566,17 @@ public:
             picture.empty() ? nullptr : writableAt(at, picture.width(), picture.height());
         if (!target)
             return false;
-        picture.drawInto(lightArgb, target, cairo_image_surface_get_stride(m_surface.get()));
+        const RECT rc{at.x, at.y, at.x + picture.width(), at.y + picture.height()};
+        // Put here last and not drawn over since: only its lit pixels change.
+        const bool intact = std::any_of(m_intact.begin(), m_intact.end(), [&](const Intact& known) {
+            return known.picture == picture.id() && known.rc == rc;
+        });
+        if (!intact) {
+            touch(rc);
+            m_intact.push_back(Intact{rc, picture.id()});
+        }
+        picture.drawInto(lightArgb, target, cairo_image_surface_get_stride(m_surface.get()),
+                         intact);
         cairo_surface_mark_dirty_rectangle(m_surface.get(), at.x, at.y, picture.width(),
                                            picture.height());
         return true;
@@ -618,6 +637,20 @@ private:
         return reinterpret_cast<std::uint32_t*>(
                    data + std::ptrdiff_t(at.y) * cairo_image_surface_get_stride(surface)) +
                at.x;
+    }
+
+    // Whatever is drawn in rc (within the clip) may change a lit picture put there.
+    void touch(const RECT& rc)
+    {
+        if (m_intact.empty())
+            return;
+        RECT drawn = rc;
+        if (!m_clipRects.empty() && !IntersectRect(drawn, drawn, m_clipRects.back()))
+            return;
+        std::erase_if(m_intact, [&](const Intact& known) {
+            RECT both;
+            return IntersectRect(both, known.rc, drawn);
+        });
     }
 
     // The layouts keep their own context, made once: only the target changes.
@@ -859,6 +892,12 @@ private:
     mutable CairoContext m_cr;
     mutable bool m_lent = false;
     mutable std::function<void()> m_onEnd;
+    // Lit pictures as last put, where nothing has been drawn over them since.
+    struct Intact {
+        RECT rc;
+        std::uint64_t picture = 0;
+    };
+    std::vector<Intact> m_intact;
     // What the pushed clips leave, one rectangle a level (their intersection), and whether
     // the level narrowed cairo's clip.
     std::vector<RECT> m_clipRects;

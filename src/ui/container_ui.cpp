@@ -359,7 +359,15 @@ void CContainerUI::DoPaint(ui::Canvas& canvas, const RECT& paint)
     if (!IntersectRect(clip, visible, content) && m_items.empty())
         return;
     canvas.pushClip(m_rcItem);
-    for (auto* item : m_items) {
+    auto first = m_items.begin();
+    if (m_pManager && m_pManager->IsPaintedOver(*this)) {
+        // What comes before the item holding the control drawn over its kept picture lies
+        // under that picture.
+        const CControlUI* holder = m_pManager->KeptPictureHolderIn(*this);
+        first = holder ? std::find(m_items.begin(), m_items.end(), holder) : m_items.end();
+    }
+    for (auto it = first; it != m_items.end(); ++it) {
+        CControlUI* item = *it;
         if (!item->IsVisible())
             continue;
         RECT itemVisible;

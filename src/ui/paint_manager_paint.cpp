@@ -322,6 +322,9 @@ void CPaintManagerUI::paintRect(ui::Canvas& canvas, const RECT& rc, CControlUI* 
     // A kept picture drawn earlier in this frame may have been dropped since.
     if (kept && canDrawKeptPicture(*kept)) {
         m_keptPaint = kept;
+        m_keptPath.clear();
+        for (const CControlUI* parent = kept->GetParent(); parent; parent = parent->GetParent())
+            m_keptPath.push_back(parent);
         m_pRoot->DoPaint(canvas, rc);
         // Still set: the control was not reached or could not draw its picture, and nothing
         // was drawn.

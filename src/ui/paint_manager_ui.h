@@ -4,6 +4,7 @@
 #include "ui/notify.h"
 #include "ui/render.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -97,6 +98,16 @@ public:
         return m_keptPaint != nullptr && m_keptPaint != &control;
     }
     bool IsDrawnFromKeptPicture(const CControlUI& control) const { return m_keptPaint == &control; }
+    // While a control waits to be drawn over its kept picture: the item of `container`
+    // that holds it (or is it), null when the container does not hold it. Items painted
+    // before that one lie wholly under the picture and need not be walked.
+    const CControlUI* KeptPictureHolderIn(const CControlUI& container) const
+    {
+        const auto at = std::find(m_keptPath.begin(), m_keptPath.end(), &container);
+        if (m_keptPaint == nullptr || at == m_keptPath.end())
+            return nullptr;
+        return at == m_keptPath.begin() ? m_keptPaint : *(at - 1);
+    }
     void KeptPictureDrawn(const CControlUI& control);
     bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
     // Lays out (when needed) and paints the whole tree into the canvas.
@@ -255,6 +266,7 @@ private:
     std::vector<PacedDamage> m_pacedDue;
     // The control being drawn over its kept picture.
     const CControlUI* m_keptPaint = nullptr;
+    std::vector<const CControlUI*> m_keptPath; // the containers holding m_keptPaint
     bool m_pacedTimerSet = false;
     std::chrono::steady_clock::time_point m_lastPacedFrame;
     SIZE m_szInitWindowSize{};

@@ -10,9 +10,23 @@ void InputQueue::push(std::span<const std::uint8_t> report)
 {
     {
         std::lock_guard guard(m_lock);
-        if (m_reports.size() >= kCapacity)
-            m_reports.pop_front();
-        m_reports.emplace_back(report.begin(), report.end());
+        if (m_reportCount >= kCapacity) {
+            const auto oldest = std::find_if(m_entries.begin(), m_entries.end(),
+                                             [](const Entry& entry) { return !entry.marker; });
+            m_entries.erase(oldest);
+            --m_reportCount;
+        }
+        m_entries.push_back({std::vector<std::uint8_t>(report.begin(), report.end()), {}});
+        ++m_reportCount;
+    }
+    m_arrived.set();
+}
+
+void InputQueue::pushMarker(std::uint32_t marker)
+{
+    {
+        std::lock_guard guard(m_lock);
+        m_entries.push_back({{}, marker});
     }
     m_arrived.set();
 }
@@ -20,7 +34,8 @@ void InputQueue::push(std::span<const std::uint8_t> report)
 void InputQueue::clear()
 {
     std::lock_guard guard(m_lock);
-    m_reports.clear();
+    std::erase_if(m_entries, [](const Entry& entry) { return !entry.marker; });
+    m_reportCount = 0;
 }
 
 void InputQueue::stop()
@@ -48,19 +63,38 @@ Transfer InputQueue::endState() const
 
 Transfer InputQueue::pop(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout)
 {
+    return take(buffer, timeout, nullptr);
+}
+
+Transfer InputQueue::popEntry(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout,
+                              std::optional<std::uint32_t>& marker)
+{
+    return take(buffer, timeout, &marker);
+}
+
+Transfer InputQueue::take(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout,
+                          std::optional<std::uint32_t>* marker)
+{
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (const Transfer ended = endState(); ended != Transfer::Done)
             return ended;
         {
             std::lock_guard guard(m_lock);
-            if (!m_reports.empty()) {
-                const auto& report = m_reports.front();
-                const std::size_t length = std::min<std::size_t>(m_reportLength, buffer.size());
-                const std::size_t copied = std::min(length, report.size());
-                std::copy_n(report.begin(), copied, buffer.begin());
-                std::fill(buffer.begin() + copied, buffer.begin() + length, 0);
-                m_reports.pop_front();
+            while (!m_entries.empty() && m_entries.front().marker && marker == nullptr)
+                m_entries.pop_front();
+            if (!m_entries.empty()) {
+                const Entry& entry = m_entries.front();
+                if (marker != nullptr)
+                    *marker = entry.marker;
+                if (!entry.marker) {
+                    const std::size_t length = std::min<std::size_t>(m_reportLength, buffer.size());
+                    const std::size_t copied = std::min(length, entry.report.size());
+                    std::copy_n(entry.report.begin(), copied, buffer.begin());
+                    std::fill(buffer.begin() + copied, buffer.begin() + length, 0);
+                    --m_reportCount;
+                }
+                m_entries.pop_front();
                 return Transfer::Done;
             }
         }

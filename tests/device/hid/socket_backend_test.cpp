@@ -100,6 +100,28 @@ TEST_F(SocketBackendTest, ConsumerReportsTravelAndControlLinesAreAnswered)
     EXPECT_EQ(*answer, "got sleep");
 }
 
+TEST_F(SocketBackendTest, ADiscardDropsEveryEarlierReportWhereverItIsAndKeepsTheNext)
+{
+    // Reports the device sent before a discard may still be in the server, on the socket or
+    // in the client's reader: none may reach a read after it, and the next report must.
+    CHidDevice consumer;
+    ASSERT_TRUE(
+        consumer.Open(servedPath(KeyboardLink::Cable, usb::kConsumerCollection), hid::kProbeMode));
+    std::array<std::uint8_t, 3> report{};
+    std::uint32_t count = 0;
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        for (std::uint8_t i = 0; i < 30; ++i)
+            ASSERT_TRUE(keyboard.sendConsumerUsage(static_cast<std::uint16_t>(0x0100 | i)));
+        consumer.discardInput();
+        EXPECT_EQ(consumer.Read(report, count, 200ms), 0)
+            << "report " << int(report[1]) << " of the round came after the discard";
+        ASSERT_TRUE(keyboard.sendConsumerUsage(devsim::kUsageSyncProfile));
+        ASSERT_EQ(consumer.Read(report, count, 5000ms), 1);
+        EXPECT_EQ(report, (std::array<std::uint8_t, 3>{3, 0x02, 0x04}));
+    }
+}
+
 TEST_F(SocketBackendTest, GarbageOnTheSocketIsRefusedAndTheServerGoesOn)
 {
     for (const std::uint32_t length : {0u, 0xFFFFFFFFu, 1u}) {

@@ -252,6 +252,11 @@ Backend& simBackend()
     return instance;
 }
 
+InputQueue& inputQueueOf(Connection& connection)
+{
+    return static_cast<SimConnection&>(connection).queue();
+}
+
 SimInterface::SimInterface(InterfaceIdentity identity, std::span<const std::uint8_t> descriptor,
                            OutputHandler handler)
     : m_state(std::make_shared<SimState>())

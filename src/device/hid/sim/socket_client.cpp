@@ -16,6 +16,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 
 namespace hid::sim {
@@ -150,7 +152,13 @@ public:
 
     Transfer read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override
     {
-        return m_queue.pop(buffer, timeout);
+        const Transfer result = m_queue.pop(buffer, timeout);
+        if (result == Transfer::TimedOut) {
+            if (const auto number = unechoedDiscard())
+                platform::debugOutput("device server has not echoed discard " +
+                                      std::to_string(*number));
+        }
+        return result;
     }
 
     Transfer write(std::span<const std::uint8_t> report, std::chrono::milliseconds timeout) override
@@ -170,17 +178,56 @@ public:
     }
 
     void stop() override { m_queue.stop(); }
-    void discardInput() override { m_queue.clear(); }
+
+    // Reports the server holds for this connection, and those on the socket or in the
+    // reader's hands, are as stale as the queued ones: the server echoes the discard after
+    // all of them, and until the echo nothing that arrives is kept. The echo needs no wait
+    // here; a read meanwhile waits for it within its own time-out.
+    void discardInput() override
+    {
+        std::lock_guard guard(m_writeLock);
+        std::uint32_t number = 0;
+        {
+            std::lock_guard queueGuard(m_discardLock);
+            number = ++m_discardsAsked;
+            m_queue.clear();
+        }
+        std::vector<std::uint8_t> payload;
+        wire::put32(payload, number);
+        // Unsent, it is never echoed and reads find nothing until the next discard's echo.
+        if (wire::send(*m_stream, wire::Type::Discard, payload, wire::kServerTimeout) !=
+            wire::Sent::Done)
+            platform::debugOutput("device server did not take discard " + std::to_string(number));
+    }
+
     Transfer endState() const override { return m_queue.endState(); }
 
 private:
+    std::optional<std::uint32_t> unechoedDiscard()
+    {
+        std::lock_guard guard(m_discardLock);
+        if (m_discardsEchoed == m_discardsAsked)
+            return std::nullopt;
+        return m_discardsAsked;
+    }
+
     void receive()
     {
         while (const auto message = wire::receive(*m_stream)) {
-            if (message->type == wire::Type::Input)
-                m_queue.push(message->payload);
-            else if (message->type == wire::Type::Gone)
+            if (message->type == wire::Type::Input) {
+                std::lock_guard guard(m_discardLock);
+                if (m_discardsEchoed == m_discardsAsked)
+                    m_queue.push(message->payload);
+            } else if (message->type == wire::Type::Discarded) {
+                wire::Reader reader(message->payload);
+                std::uint32_t number = 0;
+                if (!reader.get32(number))
+                    break;
+                std::lock_guard guard(m_discardLock);
+                m_discardsEchoed = number;
+            } else if (message->type == wire::Type::Gone) {
                 break;
+            }
         }
         // The server closed the connection or the device left it: a removed device.
         m_queue.markGone();
@@ -189,7 +236,10 @@ private:
     std::wstring m_ownerIdentity;
     std::unique_ptr<wire::Stream> m_stream;
     InputQueue m_queue;
-    std::mutex m_writeLock;
+    std::mutex m_writeLock;   // one message out at a time
+    std::mutex m_discardLock; // the discard numbers, and a push against a discard
+    std::uint32_t m_discardsAsked = 0;
+    std::uint32_t m_discardsEchoed = 0;
     std::thread m_reader; // last: it uses everything above
 };
 

@@ -6,7 +6,7 @@
 #include "device/hid/sim/socket_backend.h"
 
 #include "device/hid/hid_changes.h"
-
+#include "device/hid/input_queue.h"
 #include "device/hid/sim/sim_backend.h"
 #include "device/hid/sim/sim_interface.h"
 #include "device/hid/sim/socket_wire.h"
@@ -61,11 +61,15 @@ void serveOpen(wire::Stream& stream, const wire::Message& request)
     if (!wire::send(stream, wire::Type::OpenReply, std::array<std::uint8_t, 1>{1}))
         return;
 
-    std::thread pump([&connection, &stream] {
+    // A client's discard leaves as a marker in its place among the reports: the client then
+    // knows which of them came before it.
+    InputQueue& queue = inputQueueOf(*connection);
+    std::thread pump([&connection, &queue, &stream] {
         std::vector<std::uint8_t> report(
             std::max<std::size_t>(connection->collection().input.byteLength, 1));
         for (;;) {
-            const Transfer result = connection->read(report, kPumpWait);
+            std::optional<std::uint32_t> marker;
+            const Transfer result = queue.popEntry(report, kPumpWait, marker);
             if (result == Transfer::TimedOut)
                 continue;
             if (result != Transfer::Done) {
@@ -74,12 +78,28 @@ void serveOpen(wire::Stream& stream, const wire::Message& request)
                 stream.shutdown();
                 return;
             }
-            if (!wire::send(stream, wire::Type::Input, report)) {
-                return;
+            bool sent = false;
+            if (marker) {
+                std::vector<std::uint8_t> number;
+                wire::put32(number, *marker);
+                sent = wire::send(stream, wire::Type::Discarded, number);
+            } else {
+                sent = wire::send(stream, wire::Type::Input, report);
             }
+            if (!sent)
+                return;
         }
     });
     while (const auto message = wire::receive(stream)) {
+        if (message->type == wire::Type::Discard) {
+            wire::Reader reader(message->payload);
+            std::uint32_t number = 0;
+            if (!reader.get32(number))
+                break;
+            queue.clear();
+            queue.pushMarker(number);
+            continue;
+        }
         if (message->type != wire::Type::Write)
             break;
         if (message->payload.size() != connection->collection().output.byteLength)

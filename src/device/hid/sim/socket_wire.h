@@ -28,6 +28,8 @@ enum class Type : std::uint8_t {
     ControlReply = 9, // server: the answer
     Watch = 10,       // client: tell me when interfaces come or go
     Changed = 11,     // server: they did
+    Discard = 12,     // client: a 32-bit number; what came before its echo is stale
+    Discarded = 13,   // server: that number, after every input report that came before it
 };
 
 // Far above any descriptor list or report; a longer message is refused as garbage.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 #include <windows.h>
@@ -333,7 +334,24 @@ public:
         m_queue.stop();
         SetEvent(m_stop.get());
     }
-    void discardInput() override { m_queue.clear(); }
+
+    // The driver's buffer holds reports as stale as the queued ones, and so does a read the
+    // system has already completed but the reader not yet taken: a reply to another program
+    // must not answer the next request. A read still pending can only complete with a later
+    // report, and stays.
+    void discardInput() override
+    {
+        std::lock_guard guard(m_readLock);
+        if (!m_readThread.joinable())
+            return; // nothing is read on this handle
+        if (!HidD_FlushQueue(m_device.get()))
+            platform::debugOutput("hid: the driver's input buffer was not flushed, error " +
+                                  std::to_string(GetLastError()));
+        if (m_pendingRead != nullptr && HasOverlappedIoCompleted(m_pendingRead))
+            m_readIsStale = true;
+        m_queue.clear();
+    }
+
     Transfer endState() const override { return m_queue.endState(); }
 
 private:
@@ -344,19 +362,32 @@ private:
         for (;;) {
             OVERLAPPED overlapped{};
             overlapped.hEvent = m_readDone.get();
-            ResetEvent(m_readDone.get());
-            const BOOL started = ReadFile(m_device.get(), buffer.data(),
-                                          static_cast<DWORD>(buffer.size()), nullptr, &overlapped);
+            BOOL started = FALSE;
+            DWORD startError = ERROR_SUCCESS;
+            {
+                std::lock_guard guard(m_readLock);
+                ResetEvent(m_readDone.get());
+                started = ReadFile(m_device.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                   nullptr, &overlapped);
+                if (!started)
+                    startError = GetLastError();
+                m_pendingRead = &overlapped;
+                m_readIsStale = false;
+            }
+            // finish() looks at ReadFile's error, which the lock's release may have replaced.
+            SetLastError(startError);
             DWORD got = 0;
             const Transfer result =
                 finish(m_device.get(), overlapped, started, m_stop.get(), INFINITE, got);
+            std::lock_guard guard(m_readLock);
+            m_pendingRead = nullptr;
             if (result == Transfer::Stopped)
                 return;
             if (result != Transfer::Done) {
                 m_queue.markGone();
                 return;
             }
-            if (got > 0)
+            if (got > 0 && !m_readIsStale)
                 m_queue.push(std::span<const std::uint8_t>(buffer.data(), got));
         }
     }
@@ -367,6 +398,9 @@ private:
     Handle m_readDone;
     Handle m_writeDone;
     std::mutex m_writeLock; // one overlapped write at a time on m_writeDone
+    std::mutex m_readLock;  // the read in flight and its push, against a discard
+    OVERLAPPED* m_pendingRead = nullptr;
+    bool m_readIsStale = false; // the read in flight completed before a discard
     std::thread m_readThread;
 };
 

@@ -390,7 +390,7 @@ public:
 
     void clear(DWORD argb) override
     {
-        m_intact.clear();
+        touch(RECT{0, 0, width(), height()});
         cairo_save(m_cr.get());
         cairo_set_operator(m_cr.get(), CAIRO_OPERATOR_SOURCE);
         setColor(m_cr.get(), argb);

@@ -172,6 +172,13 @@ CDeviceKeyButtonUI::Label CDeviceKeyButtonUI::currentLabel() const
                  m_pManager ? m_pManager->GetScale() : 1.0};
 }
 
+bool CDeviceKeyButtonUI::isLabelAsDrawn(const Label& drawn) const
+{
+    // Every frame of every streaming key asks: the cheap fields first, the text once.
+    return drawn.colour == CurrentTextColor() && drawn.font == m_iFont &&
+           drawn.scale == (m_pManager ? m_pManager->GetScale() : 1.0) && drawn.text == GetText();
+}
+
 void CDeviceKeyButtonUI::keepLayers()
 {
     m_layers.reset();
@@ -208,7 +215,7 @@ void CDeviceKeyButtonUI::keepLayers()
 bool CDeviceKeyButtonUI::putLayers(ui::Canvas& canvas) const
 {
     if (!m_layers || m_layers->at != m_rcItem || !onlyLightAndLabelAboveCap() ||
-        m_layers->drawn != currentLabel())
+        !isLabelAsDrawn(m_layers->drawn))
         return false;
     const DWORD light = m_lightOn ? DWORD(m_lightBrightness) << 24 | lightRgb() : 0;
     return canvas.putLitPicture(m_layers->picture, light, POINT{m_rcItem.left, m_rcItem.top});

@@ -70,7 +70,6 @@ private:
         DWORD colour = 0;
         int font = -1;
         double scale = 1.0;
-        bool operator==(const Label&) const = default;
     };
     struct Layers {
         ui::LitPicture picture; // the cap with its label, under the light
@@ -79,6 +78,7 @@ private:
     };
     bool onlyLightAndLabelAboveCap() const;
     Label currentLabel() const;
+    bool isLabelAsDrawn(const Label& drawn) const;
     void keepLayers();
     bool putLayers(ui::Canvas& canvas) const;
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the project needs to build, run and test.
-# Idempotent: when all packages are present it does nothing and needs no network.
+# Installs every Debian 12 package the project needs to build, run and test, and unpacks
+# the Debian sources the Windows cross build compiles.
+# Idempotent: when everything is present it does nothing and needs no network.
+# HALVEK_APT_SOURCES_DIR and HALVEK_DEB_SRC_CACHE move its folders (the script's own test).
 set -euo pipefail
 
 packages=(
@@ -29,16 +31,22 @@ packages=(
     # the Windows cross build and its tests under Wine
     g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
 )
-
-# jsoncpp's and pugixml's sources for the Windows cross build come from Debian's source
+# jsoncpp's and pugixml's sources for the Windows cross build, from Debian's source
 # packages of the same suites as the binary ones.
-source_list=/etc/apt/sources.list.d/halvek-deb-src.sources
-add_source_list() {
-    local binary_list=/etc/apt/sources.list.d/debian.sources
-    [ -f "$source_list" ] && return 1
-    [ -f "$binary_list" ] || { echo "no $binary_list to take the deb-src suites from" >&2; exit 1; }
-    sed 's/^Types: deb$/Types: deb-src/' "$binary_list" | "${sudo_cmd[@]}" tee "$source_list" > /dev/null
-}
+source_packages=(libjsoncpp pugixml)
+
+sources_dir="${HALVEK_APT_SOURCES_DIR:-/etc/apt/sources.list.d}"
+source_list="$sources_dir/halvek-deb-src.sources"
+binary_list="$sources_dir/debian.sources"
+source_cache="${HALVEK_DEB_SRC_CACHE:-$(cd "$(dirname "$0")/.." && pwd)/build/deb-src}"
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+step() { echo "install-deps: $*"; }
 
 missing=()
 for package in "${packages[@]}"; do
@@ -47,28 +55,38 @@ for package in "${packages[@]}"; do
     fi
 done
 
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-    sudo_cmd=(sudo)
+unpacked() {
+    compgen -G "$source_cache/$1-*/CMakeLists.txt" > /dev/null \
+        || compgen -G "$source_cache/${1#lib}-*/CMakeLists.txt" > /dev/null
+}
+unfetched=()
+for source_package in "${source_packages[@]}"; do
+    unpacked "$source_package" || unfetched+=("$source_package")
+done
+
+# apt-get source needs the deb-src list in place before the one update that follows.
+if [ ${#unfetched[@]} -gt 0 ] && [ ! -f "$source_list" ]; then
+    [ -f "$binary_list" ] || { echo "install-deps: no $binary_list to take the deb-src suites from" >&2; exit 1; }
+    step "adding the deb-src list $source_list"
+    sed 's/^Types: deb$/Types: deb-src/' "$binary_list" | "${sudo_cmd[@]}" tee "$source_list" > /dev/null
 fi
-export DEBIAN_FRONTEND=noninteractive
-updated=0
-if [ ${#missing[@]} -gt 0 ] || add_source_list; then
+
+if [ ${#missing[@]} -gt 0 ] || [ ${#unfetched[@]} -gt 0 ]; then
+    step "updating the package lists"
     "${sudo_cmd[@]}" apt-get update -q
-    updated=1
 fi
+
 if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
+    step "installing ${#missing[@]} packages: ${missing[*]}"
     "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# Unpacked once into the build tree; the cross build reads them from there.
-source_cache="$(cd "$(dirname "$0")/.." && pwd)/build/deb-src"
-for source_package in libjsoncpp pugixml; do
-    if ! compgen -G "$source_cache/$source_package-*/CMakeLists.txt" > /dev/null \
-        && ! compgen -G "$source_cache/${source_package#lib}-*/CMakeLists.txt" > /dev/null; then
-        [ "$updated" -eq 1 ] || { "${sudo_cmd[@]}" apt-get update -q; updated=1; }
-        mkdir -p "$source_cache"
-        (cd "$source_cache" && apt-get source -q "$source_package")
-    fi
-done
+if [ ${#unfetched[@]} -gt 0 ]; then
+    step "unpacking the sources of ${unfetched[*]} into $source_cache"
+    mkdir -p "$source_cache"
+    (cd "$source_cache" && apt-get source -q "${unfetched[@]}")
+fi
+
+if [ ${#missing[@]} -eq 0 ] && [ ${#unfetched[@]} -eq 0 ]; then
+    step "every package and source is present"
+fi

@@ -47,6 +47,15 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 
 step() { echo "install-deps: $*"; }
+# A failing apt-get has said why above; this names the step it stopped.
+run() {
+    local status=0
+    "$@" || status=$?
+    if [ "$status" -ne 0 ]; then
+        echo "install-deps: '$*' failed (exit $status); nothing after it was done" >&2
+        exit "$status"
+    fi
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -65,26 +74,26 @@ for source_package in "${source_packages[@]}"; do
 done
 
 # apt-get source needs the deb-src list in place before the one update that follows.
-if [ ${#unfetched[@]} -gt 0 ] && [ ! -f "$source_list" ]; then
+if [ ! -f "$source_list" ]; then
     [ -f "$binary_list" ] || { echo "install-deps: no $binary_list to take the deb-src suites from" >&2; exit 1; }
     step "adding the deb-src list $source_list"
-    sed 's/^Types: deb$/Types: deb-src/' "$binary_list" | "${sudo_cmd[@]}" tee "$source_list" > /dev/null
+    sed 's/^Types: deb$/Types: deb-src/' "$binary_list" | run "${sudo_cmd[@]}" tee "$source_list" > /dev/null
 fi
 
 if [ ${#missing[@]} -gt 0 ] || [ ${#unfetched[@]} -gt 0 ]; then
     step "updating the package lists"
-    "${sudo_cmd[@]}" apt-get update -q
+    run "${sudo_cmd[@]}" apt-get update -q
 fi
 
 if [ ${#missing[@]} -gt 0 ]; then
     step "installing ${#missing[@]} packages: ${missing[*]}"
-    "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+    run "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 if [ ${#unfetched[@]} -gt 0 ]; then
     step "unpacking the sources of ${unfetched[*]} into $source_cache"
     mkdir -p "$source_cache"
-    (cd "$source_cache" && apt-get source -q "${unfetched[@]}")
+    (cd "$source_cache" && run apt-get source -q "${unfetched[@]}")
 fi
 
 if [ ${#missing[@]} -eq 0 ] && [ ${#unfetched[@]} -eq 0 ]; then

@@ -3,6 +3,7 @@
 #include "profile/json_access.h"
 #include "profile/oversized_file.h"
 #include "profile/profile_data.h"
+#include "profile/stored_notices.h"
 
 #include "platform/debug_output.h"
 #include "platform/text.h"
@@ -173,20 +174,50 @@ std::optional<Json::Value> ProfileList::beginChange(std::optional<platform::Fold
     }
     lock.emplace(std::move(*locked));
     finishInterruptedRename();
-    std::optional<Json::Value> document = readForRewrite(listPath());
+    std::optional<fs::path> keptAs;
+    std::optional<Json::Value> document = readForRewrite(listPath(), &keptAs);
     if (!document) {
         m_readable = false;
         refuse(Refusal::ListUnreadable);
         return std::nullopt;
     }
-    if (!document->isNull() && !document->isObject() && !setAside(listPath())) {
-        refuse(Refusal::NotWritten); // parsed, but no list: never replaced without a copy
-        return std::nullopt;
+    if (!document->isNull() && !document->isObject()) {
+        keptAs = setAside(listPath());
+        if (!keptAs) {
+            refuse(Refusal::NotWritten); // parsed, but no list: never replaced without a copy
+            return std::nullopt;
+        }
+        *document = Json::Value();
     }
     json::makeObject(*document);
+    if (keptAs) {
+        // Damaged since it was opened: made again from the profile files before the change.
+        recoverOrphans(*document);
+        if (m_jsonFile.WriteJson(listPath(), *document) != 0) {
+            refuse(Refusal::NotWritten);
+            return std::nullopt;
+        }
+        noteListSetAside(*keptAs, false);
+    }
     m_listDocument = *document;
     adoptNames(*document);
     return document;
+}
+
+void ProfileList::noteListSetAside(const fs::path& keptAs, bool restarted)
+{
+    const std::string what =
+        listPath().string() + " " + damageReason(keptAs) + ": kept as " + keptAs.string() + "; ";
+    if (restarted) {
+        noteStoredFile({StoredFileNotice::Kind::ProfileListRestarted, keptAs,
+                        what + "no profile file was left, so a new profile1 with the factory "
+                               "settings was started"});
+    } else {
+        noteStoredFile({StoredFileNotice::Kind::ProfileListRebuilt, keptAs,
+                        what + "the list was rebuilt from the " +
+                            std::to_string(json::arraySize(entries(m_listDocument))) +
+                            " profile files left"});
+    }
 }
 
 void ProfileList::InitProfiles()
@@ -207,33 +238,42 @@ void ProfileList::InitProfiles()
     m_names.clear();
     m_selected = -1;
     m_currentProfileId.clear();
-    if (document.state == ReadState::Unreadable) {
+    const bool damaged = document.state == ReadState::Malformed ||
+                         (document.state == ReadState::Ok && !document.value.isObject());
+    const std::optional<fs::path> keptAs =
+        damaged && lock ? setAside(path) : std::optional<fs::path>();
+    if (document.state == ReadState::Unreadable || (damaged && !keptAs)) {
         // No stand-in list: a device working from one would make a new profile file for
-        // every change and lose it again.
+        // every change and lose it again. A damaged list that could not be kept aside is
+        // never replaced, so it waits like an unreadable one.
         m_readable = false;
         m_listDocument = Json::Value();
         platform::debugOutput("the profile list cannot be read: " + path.string());
         return;
     }
     m_readable = true;
-    m_listDocument = document.value;
-    if (json::arraySize(entries(m_listDocument)) == 0) {
-        const bool damaged = document.state == ReadState::Malformed ||
-                             (document.state == ReadState::Ok && !document.value.isObject());
-        const bool writable = lock && (!damaged || setAside(path));
+    m_listDocument = damaged ? Json::Value(Json::objectValue) : document.value;
+    // A damaged list is made again from the profile files left before anything new is
+    // made: the user's own profiles come back, not a factory one in their place.
+    bool changed = keptAs && recoverOrphans(m_listDocument);
+    const bool restarted = json::arraySize(entries(m_listDocument)) == 0;
+    if (restarted) {
         const std::string id = newProfileId(Json::Value());
         m_listDocument = Json::Value(Json::objectValue);
         m_listDocument["profilelist"].append(makeEntry(L"profile1", id));
         m_listDocument["profileselect"] = 0;
-        if (writable) {
+        if (lock) {
             Json::Value profileDocument = m_jsonFile.ReadJson(m_defaultProfilePath);
             nameDocument(profileDocument, L"profile1", id);
-            if (writeNewProfile(id, profileDocument))
-                m_jsonFile.WriteJson(path, m_listDocument);
+            changed = writeNewProfile(id, profileDocument);
         }
     }
-    if (lock && m_listDocument.isObject() && recoverOrphans(m_listDocument))
-        m_jsonFile.WriteJson(path, m_listDocument);
+    if (lock && recoverOrphans(m_listDocument))
+        changed = true;
+    if (changed && m_jsonFile.WriteJson(path, m_listDocument) != 0)
+        platform::debugOutput("the profile list is used but not stored: " + path.string());
+    if (keptAs)
+        noteListSetAside(*keptAs, restarted);
     if (lock) {
         // A profile too large to read could never be saved again: kept aside, its entry
         // starts afresh.
@@ -264,11 +304,15 @@ bool ProfileList::recoverOrphans(Json::Value& list)
     for (Json::ArrayIndex i = 0; i < json::arraySize(entries(list)); ++i)
         named.push_back(json::readString(json::member(entries(list)[i], "profileUUID")));
     adoptNames(list);
-    bool changed = false;
+    std::vector<fs::path> files;
     std::error_code error;
     for (fs::directory_iterator it(m_profileFolder, error), end; !error && it != end;
-         it.increment(error)) {
-        const fs::path& file = it->path();
+         it.increment(error))
+        files.push_back(it->path());
+    // Their names are the times they were made: in that order, as the list had them.
+    std::sort(files.begin(), files.end());
+    bool changed = false;
+    for (const fs::path& file : files) {
         const std::string id = file.stem().string();
         // Only files this program named: a killed add or delete leaves one of those.
         if (file.extension() != kProfileExtension || !isTimestampId(id) ||

@@ -46,7 +46,9 @@ public:
                   const std::filesystem::path& defaultProfilePath);
 
     // Reads the list (creating "profile1" when there is none), fills the display names and
-    // selects the stored profile.
+    // selects the stored profile. A damaged list is kept aside and made again from the
+    // profile files left (profile1 only when none is), with a notice for the user
+    // (noteStoredFile).
     void InitProfiles();
     // Makes entry `index` the selected profile; ignored outside the list.
     void SelectProfile(int index);
@@ -98,6 +100,9 @@ private:
     // when the change must not go ahead; the lock is held by `lock`.
     std::optional<Json::Value> beginChange(std::optional<platform::FolderLock>& lock);
     void adoptNames(const Json::Value& list);
+    // The notice for a damaged list kept aside as `keptAs` and made again (restarted: with
+    // a new profile1, as no profile file was left).
+    void noteListSetAside(const std::filesystem::path& keptAs, bool restarted);
     bool refuse(Refusal why)
     {
         m_lastRefusal = why;

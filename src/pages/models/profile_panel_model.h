@@ -2,6 +2,7 @@
 
 #include "device/detect/supported_interfaces.h"
 #include "profile/profile_list.h"
+#include "profile/stored_notices.h"
 
 #include <array>
 #include <chrono>
@@ -119,6 +120,9 @@ private:
 
     profile::ProfileList m_list;
 };
+
+// What the window says of a stored file set aside: where it was kept, what took its place.
+[[nodiscard]] PanelMessage storedFileMessage(const profile::StoredFileNotice& notice);
 
 // The message for a refusal of the profile list; nullopt for Refusal::None.
 [[nodiscard]] std::optional<PanelMessage> refusalMessage(profile::ProfileList::Refusal refusal);

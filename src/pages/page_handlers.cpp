@@ -214,6 +214,8 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
         const PanelOutcome outcome = model.select(panel->GetSelectedIndex());
         if (outcome.reloadDevice)
             loadDevice(*panel, device, StaleMacroKeys::Drop);
+        if (outcome.listChanged) // refused: the combo goes back to the profile still shown
+            panel->ShowList();
         panel->SetNameText(model.nameText());
         show(outcome.message);
     } else if (command == L"device_reset_btn") {

@@ -295,7 +295,7 @@ void ProfileList::InitProfiles()
     adoptNames(m_listDocument);
     const auto stored = json::readIndex(json::member(m_listDocument, "profileselect"),
                                         static_cast<std::int64_t>(m_names.size()));
-    SelectProfile(static_cast<int>(stored.value_or(0)));
+    select(static_cast<int>(stored.value_or(0)), Storing::IfPossible);
 }
 
 bool ProfileList::recoverOrphans(Json::Value& list)
@@ -343,10 +343,17 @@ bool ProfileList::recoverOrphans(Json::Value& list)
     return changed;
 }
 
-void ProfileList::SelectProfile(int index)
+bool ProfileList::SelectProfile(int index)
 {
+    return select(index, Storing::Required);
+}
+
+bool ProfileList::select(int index, Storing storing)
+{
+    m_lastRefusal = Refusal::None;
     if (index < 0 || index >= static_cast<int>(m_names.size()))
-        return;
+        return false;
+    const std::wstring previousId = m_currentProfileId;
     m_selected = index;
     m_currentProfileId.clear(); // the choice is by position: nothing to follow while reading
     std::optional<platform::FolderLock> lock;
@@ -356,15 +363,34 @@ void ProfileList::SelectProfile(int index)
             m_selected = index = static_cast<int>(m_names.size()) - 1;
     }
     if (m_selected < 0)
-        return;
+        return false;
     const Json::Value& entry = json::element(entries(m_listDocument), index);
     m_currentProfileId = json::readText(json::member(entry, "profileUUID"));
     // Unchanged selections are not rewritten, so reading the list leaves its file alone.
-    if (document && !entry.isNull() &&
-        json::toInt32(json::member(m_listDocument, "profileselect")) != index) {
+    if (json::toInt32(json::member(m_listDocument, "profileselect")) == index)
+        return true;
+    if (document && !entry.isNull()) {
         m_listDocument["profileselect"] = index;
-        m_jsonFile.WriteJson(listPath(), m_listDocument);
+        if (m_jsonFile.WriteJson(listPath(), m_listDocument) == 0)
+            return true;
+        m_listDocument = std::move(*document);
+        refuse(Refusal::NotWritten);
+    } else if (m_lastRefusal == Refusal::None) {
+        refuse(Refusal::NotWritten);
     }
+    if (storing == Storing::IfPossible)
+        return true;
+    // A choice not stored is not made: the next start and halvekctl would use the old one.
+    m_currentProfileId.clear();
+    m_selected = -1;
+    for (Json::ArrayIndex i = 0; i < json::arraySize(entries(m_listDocument)); ++i) {
+        if (!previousId.empty() &&
+            json::readText(json::member(entries(m_listDocument)[i], "profileUUID")) == previousId) {
+            m_selected = static_cast<int>(i);
+            m_currentProfileId = previousId;
+        }
+    }
+    return false;
 }
 
 bool ProfileList::writeNewProfile(const std::string& id, const Json::Value& document)
@@ -508,15 +534,21 @@ int ProfileList::RenameProfile(const std::wstring& name)
     }
     if (nameInUse(name, m_selected))
         return NameTaken;
-    const std::string id =
-        json::readString(json::member(json::element(entries(*list), m_selected), "profileUUID"));
+    const Json::Value& entry = json::element(entries(*list), m_selected);
+    const std::string id = json::readString(json::member(entry, "profileUUID"));
+    const std::string oldName = json::readString(json::member(entry, "profilename"));
     const std::string utf8 = platform::toUtf8(name);
     // The note first: from here on the rename completes, now or at the next open.
     Json::Value note(Json::objectValue);
     note["profileUUID"] = id;
     note["profilename"] = utf8;
     const fs::path notePath = m_profileFolder / kRenameNoteFileName;
-    if (m_jsonFile.WriteJson(notePath, note) != 0 || !applyRename(*list, id, utf8)) {
+    if (m_jsonFile.WriteJson(notePath, note) != 0) {
+        refuse(Refusal::NotWritten);
+        return NotRenamed;
+    }
+    if (!applyRename(*list, id, utf8)) {
+        undoRename(id, oldName, utf8);
         refuse(Refusal::NotWritten);
         return NotRenamed;
     }
@@ -525,6 +557,29 @@ int ProfileList::RenameProfile(const std::wstring& name)
     m_listDocument = *list;
     m_names[static_cast<std::size_t>(m_selected)] = name;
     return Renamed;
+}
+
+void ProfileList::undoRename(const std::string& id, const std::string& oldName,
+                             const std::string& newName)
+{
+    // Reported as not done, so nothing may finish it later.
+    const fs::path notePath = m_profileFolder / kRenameNoteFileName;
+    std::error_code error;
+    fs::remove(notePath, error);
+    if (error)
+        platform::debugOutput("rename note " + notePath.string() +
+                              " not removed: " + error.message());
+    // The profile file may have taken the new name before the list failed; the list is
+    // what decides, and the file follows it again.
+    const auto file = fileInFolder(m_profileFolder, id, kProfileExtension);
+    if (!file)
+        return;
+    std::optional<Json::Value> profile = readForRewrite(*file);
+    if (!profile || json::readString(json::member(*profile, "profilename")) != newName)
+        return;
+    json::objectMember(*profile, "profilename") = oldName;
+    if (m_jsonFile.WriteJson(*file, *profile) != 0)
+        platform::debugOutput("profile file " + file->string() + " keeps the name not given");
 }
 
 bool ProfileList::ResetProfile()

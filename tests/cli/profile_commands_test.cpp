@@ -1,4 +1,5 @@
 // halvekctl's stored-data commands, run as the user would run them, on a fresh folder.
+#include "support/full_disk.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -122,6 +123,24 @@ TEST_F(ProfileCommands, FilesTooLargeToReadAreSetAsideAndNamedToTheUser)
     EXPECT_NE(list.output.find(stored[0].string() + ".toolarge"), std::string::npos) << list.output;
     EXPECT_NE(list.output.find("*  0  profile1"), std::string::npos);
     EXPECT_EQ(run("profile list", true).output, "*  0  profile1\n"); // told once
+}
+
+TEST_F(ProfileCommands, ASelectionThatCannotBeStoredFailsInWordsAndIsNotMade)
+{
+    if (!testing_support::FullDisk::isAvailable())
+        GTEST_SKIP() << "no way to fill a disk here";
+    ASSERT_EQ(run("profile add").status, 0); // selects profile2
+    const auto before = snapshot();
+    CommandRun refused;
+    {
+        testing_support::FullDisk full;
+        refused = run("profile select 0", true);
+    }
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("was not switched"), std::string::npos) << refused.output;
+    EXPECT_EQ(snapshot(), before);
+    // So the next apply, here or in the window, uses the profile still selected.
+    EXPECT_EQ(run("profile list").output, "   0  profile1\n*  1  profile2\n");
 }
 
 TEST_F(ProfileCommands, DamagedListsAreNamedKeptAsideAndMadeAgainFromTheFilesLeft)

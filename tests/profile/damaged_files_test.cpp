@@ -9,6 +9,7 @@
 
 #include "platform/text.h"
 
+#include "support/full_disk.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -193,5 +194,62 @@ TEST(DamagedStoredFiles, AreKeptAsideWhatRemainsIsRebuiltAndTheUserIsTold)
             (void)library.LoadMacro(0);
             EXPECT_TRUE(takeStoredFileNotices().empty());
         }
+    }
+}
+
+TEST(UnstoredChanges, AreReportedAsFailedAndNeverHappenLater)
+{
+    if (!testing_support::FullDisk::isAvailable())
+        GTEST_SKIP() << "no way to fill a disk here";
+    enum class Fails { Selection, RenamedProfileFile, RenamedList };
+    struct Case {
+        const char* what;
+        Fails fails;
+        std::size_t factoryPadding; // sizes the files so the disk fills at the write named
+        int extraProfiles;
+    };
+    const Case cases[] = {
+        {"selection", Fails::Selection, 0, 0},
+        {"rename, at the profile file", Fails::RenamedProfileFile, 4000, 0},
+        {"rename, at the list", Fails::RenamedList, 0, 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoredFolder stored(c.factoryPadding, c.extraProfiles);
+        ProfileList list = stored.profiles();
+        list.InitProfiles();
+        ASSERT_TRUE(list.SelectProfile(1));
+        const std::string listBefore = fileBytes(list.listPath());
+        const fs::path profile = stored.profileFile(1);
+        const auto listSize = fs::file_size(list.listPath());
+        const auto profileSize = fs::file_size(profile);
+        std::uint64_t room = 0;
+        if (c.fails == Fails::RenamedProfileFile) {
+            ASSERT_LT(listSize + 100, profileSize);
+            room = (listSize + profileSize) / 2;
+        } else if (c.fails == Fails::RenamedList) {
+            ASSERT_LT(profileSize + 100, listSize);
+            room = (listSize + profileSize) / 2;
+        }
+        {
+            testing_support::FullDisk full(room);
+            if (c.fails == Fails::Selection) {
+                EXPECT_FALSE(list.SelectProfile(0));
+                EXPECT_EQ(list.GetSelectedIndex(), 1) << "a choice not stored was taken";
+                EXPECT_EQ(list.GetCurrentProfileId(), platform::fromUtf8(profile.stem().string()));
+            } else {
+                EXPECT_EQ(list.RenameProfile(L"gamma"), ProfileList::NotRenamed);
+                EXPECT_EQ(list.names()[1], L"beta");
+            }
+        }
+        EXPECT_EQ(list.lastRefusal(), ProfileList::Refusal::NotWritten);
+        EXPECT_FALSE(fs::exists(stored.folder() / kRenameNoteFileName));
+        // Opened again, the folder holds what was said: nothing changed.
+        ProfileList reopened = stored.profiles();
+        reopened.InitProfiles();
+        EXPECT_EQ(reopened.names()[1], L"beta");
+        EXPECT_EQ(reopened.GetSelectedIndex(), 1);
+        EXPECT_EQ(fileBytes(list.listPath()), listBefore);
+        EXPECT_EQ(nameIn(profile), "beta");
     }
 }

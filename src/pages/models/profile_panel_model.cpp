@@ -266,10 +266,14 @@ PanelOutcome ProfilePanelModel::select(int index)
 {
     if (index < 0 || index >= static_cast<int>(items().size()))
         return {};
-    m_list.SelectProfile(index);
-    if (currentProfileId().empty())
-        return refused();
-    return PanelOutcome{false, true, std::nullopt};
+    if (m_list.SelectProfile(index))
+        return PanelOutcome{false, true, std::nullopt};
+    PanelOutcome outcome = refused();
+    if (m_list.lastRefusal() == Refusal::NotWritten)
+        outcome.message = message(L"profile_select_not_written_text",
+                                  L"The profile was not switched: the choice could not be "
+                                  L"stored. Check that the data folder can be written.");
+    return outcome;
 }
 
 ProfilePanelModel::MacroWriteVerdict ProfilePanelModel::macroWriteVerdict(int result)

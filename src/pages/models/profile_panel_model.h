@@ -87,7 +87,8 @@ public:
     // The name edit's text; an empty text does nothing and says nothing.
     PanelOutcome rename(const std::wstring& name);
     static PanelMessage blankNameMessage();
-    // The switch command, once the combo's selection has settled for kSwitchDelay.
+    // The switch command, once the combo's selection has settled for kSwitchDelay. A choice
+    // that could not be stored is refused, and the shown profile stays.
     PanelOutcome select(int index);
     // Before a change is saved: reads the list again, since another program may have
     // renamed or deleted the shown profile. A rename only refreshes the names; a delete

@@ -2,6 +2,7 @@
 #include "profile_store.h"
 
 #include "platform/folders.h"
+#include "profile/stored_notices.h"
 
 #include <cstdio>
 #include <string>
@@ -110,5 +111,9 @@ int main(int argc, char** argv)
         }
     }
     platform::securePrivateFolders();
-    return found->second.run(options, args);
+    const int status = found->second.run(options, args);
+    // Stored files a command had to set aside, wherever it read them.
+    for (const profile::StoredFileNotice& notice : profile::takeStoredFileNotices())
+        std::fprintf(stderr, "halvekctl: %s\n", notice.text.c_str());
+    return status;
 }

@@ -21,6 +21,7 @@
 #include "platform/message_queue.h"
 #include "platform/settings_store.h"
 #include "platform/text.h"
+#include "profile/stored_notices.h"
 #include "shell/app_messages.h"
 #include "shell/main_messages.h"
 #include "shell/peers.h"
@@ -396,6 +397,10 @@ void CMainWnd::Notify(TNotifyUI& msg)
         return;
     } else {
         routeNotification(msg);
+        // A page may have read a stored file that had to be set aside (the macro list for
+        // key labels, a macro's events): the profile notice says so once it is done.
+        if (profile::hasStoredFileNotices())
+            SetTimer(shell::kProfileNoticeTimer, shell::kProfileNoticeDelayMs);
     }
     WindowImplBase::Notify(msg);
 }

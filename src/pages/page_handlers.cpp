@@ -11,6 +11,7 @@
 #include "pages/models/system_settings_model.h"
 #include "pages/mouse_dpi_page.h"
 #include "platform/debug_output.h"
+#include "profile/stored_notices.h"
 #include "shell/main_messages.h"
 #include "shell/page_host.h"
 #include "ui/button_ui.h"
@@ -87,6 +88,12 @@ private:
         if (message)
             m_hooks.prompt(*message, 0);
     }
+    // Stored files set aside while loading are told at the notice timer, after the load.
+    void noticeStoredFiles()
+    {
+        if (profile::hasStoredFileNotices())
+            m_window.startTimer(shell::kProfileNoticeTimer, shell::kProfileNoticeDelayMs);
+    }
     // Switch and reset: the device loads the panel's profile and writes it.
     void loadDevice(CDeviceProfileUI& panel, shell::ShellDevice* device, StaleMacroKeys stale);
 
@@ -117,6 +124,7 @@ void Pages::initialise(shell::ShellDevice* device)
         adoptPanelProfile(*model, *panel->model());
     if (model->LoadProfile() == model::ProfileResult::Ok)
         showSystemPage(device);
+    noticeStoredFiles();
 }
 
 void Pages::loadDevice(CDeviceProfileUI& panel, shell::ShellDevice* device, StaleMacroKeys stale)
@@ -128,6 +136,7 @@ void Pages::loadDevice(CDeviceProfileUI& panel, shell::ShellDevice* device, Stal
         loadAndWriteProfile(usb->model(), *panel.model(), stale, usb->pending());
     showSystemPage(device);
     show(result.message);
+    noticeStoredFiles();
 }
 
 bool Pages::followExternalChanges(shell::ShellDevice* device)
@@ -155,6 +164,8 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
         // Taken out first: the prompt's own loop may bring the next device's notice.
         std::vector<PanelMessage> notices;
         notices.swap(m_notices);
+        for (const profile::StoredFileNotice& stored : profile::takeStoredFileNotices())
+            notices.push_back(storedFileMessage(stored));
         for (const PanelMessage& notice : notices)
             show(notice);
         return;
@@ -203,6 +214,8 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
         const PanelOutcome outcome = model.select(panel->GetSelectedIndex());
         if (outcome.reloadDevice)
             loadDevice(*panel, device, StaleMacroKeys::Drop);
+        if (outcome.listChanged) // refused: the combo goes back to the profile still shown
+            panel->ShowList();
         panel->SetNameText(model.nameText());
         show(outcome.message);
     } else if (command == L"device_reset_btn") {

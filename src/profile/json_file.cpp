@@ -13,12 +13,21 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace profile {
 namespace fs = std::filesystem;
 
 namespace {
+
+bool isSpecialFile(const fs::path& path)
+{
+    std::error_code error;
+    const auto type = fs::status(path, error).type();
+    return !error && (type == fs::file_type::fifo || type == fs::file_type::socket ||
+                      type == fs::file_type::block || type == fs::file_type::character);
+}
 
 // The one read path: reports why nothing came back.
 struct TextRead {
@@ -37,6 +46,11 @@ TextRead readBounded(const fs::path& path)
     platform::debugOutput(L"readjsonFile 错误吗：：" + std::to_wstring(missing ? 2 : 5));
     if (missing)
         return {{}, ReadState::Missing};
+    if (isSpecialFile(path)) {
+        // Never a file it could be, now or later: damaged, not merely unreadable for now.
+        platform::debugOutput("readJsonFile: not a regular file: " + path.string());
+        return {{}, ReadState::Malformed};
+    }
     platform::debugOutput("readJsonFile: " + content.error().message);
     return {{}, ReadState::Unreadable};
 }
@@ -478,8 +492,18 @@ int writeFileReplacing(const fs::path& path, std::string_view bytes)
     return -1;
 }
 
-bool setAside(const fs::path& path)
+std::optional<fs::path> setAside(const fs::path& path)
 {
+    if (isSpecialFile(path)) {
+        // It cannot be copied, and nothing could read it in the file's place: it moves aside.
+        auto moved = platform::setAsideFile(path, ".corrupt");
+        if (moved) {
+            platform::debugOutput("not a regular file, moved aside as " + moved->string());
+            return std::move(*moved);
+        }
+        platform::debugOutput(moved.error().message);
+        return std::nullopt;
+    }
     std::error_code error;
     for (int n = 0; n < 1000; ++n) {
         fs::path copy = path;
@@ -487,16 +511,29 @@ bool setAside(const fs::path& path)
         if (fs::exists(copy, error))
             continue;
         if (fs::copy_file(path, copy, fs::copy_options::none, error)) {
+            // The copy holds the user's data like the stored files: owner-only, whatever the
+            // damaged file allowed.
+            const auto owner = fs::perms::owner_read | fs::perms::owner_write;
+            fs::permissions(copy, fs::status(copy, error).permissions() & owner, error);
             platform::debugOutput("damaged file kept as " + copy.string());
-            return true;
+            return copy;
+        }
+        if (error != std::errc::file_exists) {
+            std::error_code ignored;
+            fs::remove(copy, ignored); // a copy cut short (a full disk) keeps nothing
         }
         break;
     }
     platform::debugOutput("could not keep a copy of the damaged file " + path.string());
-    return false;
+    return std::nullopt;
 }
 
-std::optional<Json::Value> readForRewrite(const fs::path& path)
+std::string damageReason(const fs::path& keptAs)
+{
+    return isSpecialFile(keptAs) ? "is not a regular file" : "is damaged";
+}
+
+std::optional<Json::Value> readForRewrite(const fs::path& path, std::optional<fs::path>* keptAs)
 {
     JsonDocument document = readJsonDocument(path);
     switch (document.state) {
@@ -505,8 +542,11 @@ std::optional<Json::Value> readForRewrite(const fs::path& path)
     case ReadState::Missing:
         return Json::Value();
     case ReadState::Malformed:
-        if (setAside(path))
+        if (auto kept = setAside(path)) {
+            if (keptAs)
+                *keptAs = std::move(kept);
             return Json::Value();
+        }
         return std::nullopt;
     case ReadState::Unreadable:
         break;

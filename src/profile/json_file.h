@@ -18,7 +18,8 @@ namespace profile {
 inline constexpr std::uintmax_t kMaxJsonFileSize = 16 * 1024 * 1024;
 
 // How a read went. Callers that rewrite a file must tell "not there" (start afresh) from
-// "there but unreadable" (leave it alone) and "there but damaged" (keep a copy first).
+// "there but unreadable" (leave it alone) and "there but damaged" (keep a copy first). A
+// FIFO, socket or device where a file belongs counts as damaged: it never becomes readable.
 enum class ReadState { Ok, Missing, Unreadable, Malformed };
 
 struct JsonDocument {
@@ -69,14 +70,21 @@ inline constexpr std::size_t kMaxMacroNameLength = 32;
 // Writes bytes by temporary file and rename, like WriteJson.
 int writeFileReplacing(const std::filesystem::path& path, std::string_view bytes);
 
-// Copies a damaged file to "<name>.corrupt" (".corrupt1", ... when that exists), so that
-// replacing it loses nothing. False when no copy could be made.
-bool setAside(const std::filesystem::path& path);
+// Copies a damaged file to "<name>.corrupt" (".corrupt1", ... when that exists, owner-only),
+// so that replacing it loses nothing; a FIFO, socket or device, which cannot be copied, is
+// renamed to that name instead. The name it is kept under; nullopt when it could not be kept.
+std::optional<std::filesystem::path> setAside(const std::filesystem::path& path);
 
 // The document to start a read-modify-write from: the parsed file, or null when it does
-// not exist or did not parse (a damaged one is set aside first). Nullopt when the file
-// must not be rewritten: it exists but could not be read, or could not be set aside.
-[[nodiscard]] std::optional<Json::Value> readForRewrite(const std::filesystem::path& path);
+// not exist or did not parse (a damaged one is set aside first, its new name put in keptAs
+// when given). Nullopt when the file must not be rewritten: it exists but could not be
+// read, or could not be set aside.
+[[nodiscard]] std::optional<Json::Value>
+readForRewrite(const std::filesystem::path& path,
+               std::optional<std::filesystem::path>* keptAs = nullptr);
+
+// Why a stored file was set aside, for the user: "does not parse" or "is not a regular file".
+[[nodiscard]] std::string damageReason(const std::filesystem::path& keptAs);
 
 // A name read from a file may become a file name only when it stays inside its folder:
 // not empty, no separators, no drive colon, no "..", no control characters.

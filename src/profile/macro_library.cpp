@@ -4,6 +4,7 @@
 #include "profile/key_codes.h"
 #include "profile/key_page_state.h"
 #include "profile/oversized_file.h"
+#include "profile/stored_notices.h"
 
 #include "platform/debug_output.h"
 #include "platform/text.h"
@@ -64,12 +65,27 @@ void MacroLibrary::Load()
             m_setAsideNotices.push_back(*aside ? aside->value() : aside->error().message);
     }
     JsonDocument document = readJsonDocument(indexPath());
-    m_readable = document.state != ReadState::Unreadable;
-    const bool recoverable =
-        lock && (document.state == ReadState::Ok || document.state == ReadState::Missing);
-    adopt(std::move(document.value));
-    if (recoverable)
-        recoverOrphans();
+    const bool damaged = document.state == ReadState::Malformed ||
+                         (document.state == ReadState::Ok && !document.value.isObject());
+    // A damaged index names no macros, yet keys still use them by position: kept aside, it
+    // is made again from the macro files, in the order they were made.
+    const std::optional<fs::path> keptAs =
+        damaged && lock ? setAside(indexPath()) : std::optional<fs::path>();
+    // One neither read nor kept says nothing about which macros exist, like an unreadable one.
+    m_readable = document.state != ReadState::Unreadable && (!damaged || keptAs);
+    if (!m_readable) {
+        adopt(Json::Value());
+        return;
+    }
+    adopt(damaged ? Json::Value(Json::objectValue) : std::move(document.value));
+    if (lock)
+        recoverOrphans(damaged);
+    if (keptAs) {
+        noteStoredFile({StoredFileNotice::Kind::MacroListRebuilt, *keptAs,
+                        indexPath().string() + " " + damageReason(*keptAs) + ": kept as " +
+                            keptAs->string() + "; the macro list was rebuilt from the " +
+                            std::to_string(m_names.size()) + " macro files left"});
+    }
     if (!lock)
         return;
     // A macro too large to read could never be edited again: kept aside, it starts empty.
@@ -79,7 +95,7 @@ void MacroLibrary::Load()
     }
 }
 
-void MacroLibrary::recoverOrphans()
+void MacroLibrary::recoverOrphans(bool rebuild)
 {
     std::vector<fs::path> orphans;
     std::error_code error;
@@ -96,13 +112,15 @@ void MacroLibrary::recoverOrphans()
         if (!named)
             orphans.push_back(file);
     }
-    if (orphans.empty())
+    if (orphans.empty() && !rebuild)
         return;
-    std::optional<Json::Value> index = readIndexForChange();
+    // A rebuild starts from nothing: the damaged index was kept aside as it is.
+    std::optional<Json::Value> index =
+        rebuild ? std::optional(Json::Value(Json::objectValue)) : readIndexForChange();
     if (!index)
         return;
     std::sort(orphans.begin(), orphans.end());
-    bool changed = false;
+    bool changed = rebuild;
     for (const fs::path& file : orphans) {
         if (m_names.size() >= kMaxMacros)
             break;
@@ -322,7 +340,7 @@ platform::Result<std::vector<MacroRow>> MacroLibrary::LoadMacro(int index) const
     if (!file.empty() && isTooLargeToRead(file))
         return platform::makeError(platform::Error::Code::TooLarge,
                                    file.string() + " is too large to read");
-    const Json::Value document = file.empty() ? Json::Value() : m_jsonFile.ReadJson(file);
+    const Json::Value document = readMacroFile(index);
     const Json::Value& events = json::member(document, "Events");
     if (json::arraySize(events) > kMaxMacroEvents)
         return platform::makeError(platform::Error::Code::TooLarge,
@@ -345,6 +363,7 @@ bool MacroLibrary::SaveMacro(int index, const std::vector<MacroRow>& rows) const
         return false;
     if (auto aside = setAsideIfTooLarge(file); aside && !*aside)
         return false;
+    (void)readMacroFile(index); // a damaged file is kept before this one replaces it
     Json::Value document(Json::objectValue);
     document["MacroName"] = platform::toUtf8(m_names[static_cast<std::size_t>(index)]);
     document["Guid"] = guid(static_cast<std::size_t>(index));
@@ -363,8 +382,39 @@ bool MacroLibrary::SaveMacro(int index, const std::vector<MacroRow>& rows) const
 
 std::vector<MacroEvent> MacroLibrary::LoadEvents(int index) const
 {
+    return readMacroEvents(readMacroFile(index));
+}
+
+Json::Value MacroLibrary::readMacroFile(int index) const
+{
     const fs::path file = macroPath(index);
-    return file.empty() ? std::vector<MacroEvent>{} : readMacroEvents(m_jsonFile.ReadJson(file));
+    if (file.empty())
+        return {};
+    const auto damaged = [](const JsonDocument& document) {
+        return document.state == ReadState::Malformed ||
+               (document.state == ReadState::Ok && !document.value.isObject());
+    };
+    JsonDocument document = readJsonDocument(file);
+    if (!damaged(document))
+        return std::move(document.value);
+    const auto lock = lockDataFolder(m_folder);
+    if (!lock)
+        return {};
+    document = readJsonDocument(file); // another program may have saved it meanwhile
+    if (!damaged(document))
+        return std::move(document.value);
+    const std::optional<fs::path> keptAs = setAside(file);
+    if (!keptAs)
+        return {};
+    // Kept aside, the macro is as one never saved: no file, no events.
+    std::error_code error;
+    fs::remove(file, error);
+    noteStoredFile({StoredFileNotice::Kind::MacroEmptied, *keptAs,
+                    file.string() + " " + damageReason(*keptAs) + ": kept as " + keptAs->string() +
+                        "; the macro \"" +
+                        platform::toUtf8(m_names[static_cast<std::size_t>(index)]) +
+                        "\" starts empty"});
+    return {};
 }
 
 std::optional<std::string> macroDocumentProblem(const Json::Value& document)

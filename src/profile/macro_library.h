@@ -51,7 +51,9 @@ public:
                           std::string indexFileName = kMacroIndexFileName);
 
     // Reads the index. An index that exists but cannot be read gives an empty library
-    // that refuses every change (see isReadable).
+    // that refuses every change (see isReadable). A damaged one is kept aside and the
+    // library made again from the macro files left, with a notice for the user
+    // (noteStoredFile); one that cannot be kept aside counts as unreadable.
     void Load();
     // False while the index exists but could not be read: nothing may then treat macro
     // references as stale or rewrite the index.
@@ -82,7 +84,8 @@ public:
 
     // The rows of the macro's file (none when it has no file yet). A file of more than
     // kMaxMacroEvents events, or too large to read, is refused whole rather than cut, so
-    // saving cannot lose the rest.
+    // saving cannot lose the rest. A damaged file (or a FIFO in its place), here and in
+    // LoadEvents and SaveMacro, is kept aside with a notice and the macro starts empty.
     [[nodiscard]] platform::Result<std::vector<MacroRow>> LoadMacro(int index) const;
     // Writes the rows as the macro's file; rows from the first empty or unparsable one on
     // are not saved. A file there too large to read is set aside first; false when it
@@ -99,8 +102,11 @@ private:
     std::optional<Json::Value> readIndexForChange();
     void adopt(Json::Value index);
     // Appends an entry for every ".mac" file of the folder that no entry names (a killed
-    // delete leaves one), under the name it holds, up to kMaxMacros.
-    void recoverOrphans();
+    // delete leaves one), under the name it holds, up to kMaxMacros. A rebuild starts the
+    // index afresh and writes it even when no file was left.
+    void recoverOrphans(bool rebuild);
+    // The macro's file as a document; null when it has none or it was damaged.
+    Json::Value readMacroFile(int index) const;
     std::string newId() const;
 
     std::filesystem::path m_folder;

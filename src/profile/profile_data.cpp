@@ -3,6 +3,7 @@
 #include "profile/json_access.h"
 #include "profile/light_presets.h"
 #include "profile/record_json.h"
+#include "profile/stored_notices.h"
 
 #include "platform/debug_output.h"
 
@@ -55,29 +56,36 @@ Json::Value CBasicProfiledata::loadDeviceData(const fs::path& path)
     }
     if (!lock)
         return factory;
+    std::optional<fs::path> keptAs;
     switch (document.state) {
     case ReadState::Unreadable:
         // It may be fine a moment later: use the factory data, but write nothing.
         return factory;
+    case ReadState::Ok:
+        if (document.value.isObject())
+            break;
+        // Parsed, but nothing a profile could be: kept like a damaged file.
+        [[fallthrough]];
     case ReadState::Malformed:
-        if (!setAside(path))
+        keptAs = setAside(path);
+        if (!keptAs)
             return factory;
         document.value = Json::Value(Json::objectValue);
-        break;
-    case ReadState::Ok:
-        if (!document.value.isObject()) {
-            // Parsed, but nothing a profile could be: keep it like a damaged file.
-            if (!setAside(path))
-                return factory;
-            document.value = Json::Value(Json::objectValue);
-        }
         break;
     case ReadState::Missing:
         break;
     }
     Json::Value& devices = json::objectMember(document.value, "Device");
     json::arrayElement(devices, static_cast<Json::ArrayIndex>(m_deviceIndex)) = factory;
-    m_jsonFile.WriteJson(path, document.value);
+    if (m_jsonFile.WriteJson(path, document.value) != 0)
+        platform::debugOutput("profile: the factory data is used but not stored in " +
+                              path.string());
+    if (keptAs) {
+        // What the user sees now is not what they stored: said, with where it went.
+        noteStoredFile({StoredFileNotice::Kind::ProfileReset, *keptAs,
+                        path.string() + " " + damageReason(*keptAs) + ": kept as " +
+                            keptAs->string() + "; the profile starts with the factory settings"});
+    }
     return factory;
 }
 

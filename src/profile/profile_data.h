@@ -32,8 +32,9 @@ public:
     void SetDeviceIndex(int index) { m_deviceIndex = index; }
 
     // Loads "Device"[deviceIndex] of the profile file into the record. A file that lacks it
-    // is completed from the default data file and written back; a damaged one is kept
-    // as "<name>.corrupt" first; one that exists but cannot be read is left alone.
+    // is completed from the default data file and written back; a damaged one (or a FIFO
+    // where it belongs) is kept as "<name>.corrupt" first, with a notice for the user
+    // (noteStoredFile); one that exists but cannot be read is left alone.
     Json::Value LoadProfileFile(const std::filesystem::path& path);
     // The same for another profile, used by edits that visit every profile.
     Json::Value LoadScratchFile(const std::filesystem::path& path);

@@ -3,6 +3,7 @@
 #include "profile/json_access.h"
 #include "profile/oversized_file.h"
 #include "profile/profile_data.h"
+#include "profile/stored_notices.h"
 
 #include "platform/debug_output.h"
 #include "platform/text.h"
@@ -173,20 +174,50 @@ std::optional<Json::Value> ProfileList::beginChange(std::optional<platform::Fold
     }
     lock.emplace(std::move(*locked));
     finishInterruptedRename();
-    std::optional<Json::Value> document = readForRewrite(listPath());
+    std::optional<fs::path> keptAs;
+    std::optional<Json::Value> document = readForRewrite(listPath(), &keptAs);
     if (!document) {
         m_readable = false;
         refuse(Refusal::ListUnreadable);
         return std::nullopt;
     }
-    if (!document->isNull() && !document->isObject() && !setAside(listPath())) {
-        refuse(Refusal::NotWritten); // parsed, but no list: never replaced without a copy
-        return std::nullopt;
+    if (!document->isNull() && !document->isObject()) {
+        keptAs = setAside(listPath());
+        if (!keptAs) {
+            refuse(Refusal::NotWritten); // parsed, but no list: never replaced without a copy
+            return std::nullopt;
+        }
+        *document = Json::Value();
     }
     json::makeObject(*document);
+    if (keptAs) {
+        // Damaged since it was opened: made again from the profile files before the change.
+        recoverOrphans(*document);
+        if (m_jsonFile.WriteJson(listPath(), *document) != 0) {
+            refuse(Refusal::NotWritten);
+            return std::nullopt;
+        }
+        noteListSetAside(*keptAs, false);
+    }
     m_listDocument = *document;
     adoptNames(*document);
     return document;
+}
+
+void ProfileList::noteListSetAside(const fs::path& keptAs, bool restarted)
+{
+    const std::string what =
+        listPath().string() + " " + damageReason(keptAs) + ": kept as " + keptAs.string() + "; ";
+    if (restarted) {
+        noteStoredFile({StoredFileNotice::Kind::ProfileListRestarted, keptAs,
+                        what + "no profile file was left, so a new profile1 with the factory "
+                               "settings was started"});
+    } else {
+        noteStoredFile({StoredFileNotice::Kind::ProfileListRebuilt, keptAs,
+                        what + "the list was rebuilt from the " +
+                            std::to_string(json::arraySize(entries(m_listDocument))) +
+                            " profile files left"});
+    }
 }
 
 void ProfileList::InitProfiles()
@@ -207,33 +238,42 @@ void ProfileList::InitProfiles()
     m_names.clear();
     m_selected = -1;
     m_currentProfileId.clear();
-    if (document.state == ReadState::Unreadable) {
+    const bool damaged = document.state == ReadState::Malformed ||
+                         (document.state == ReadState::Ok && !document.value.isObject());
+    const std::optional<fs::path> keptAs =
+        damaged && lock ? setAside(path) : std::optional<fs::path>();
+    if (document.state == ReadState::Unreadable || (damaged && !keptAs)) {
         // No stand-in list: a device working from one would make a new profile file for
-        // every change and lose it again.
+        // every change and lose it again. A damaged list that could not be kept aside is
+        // never replaced, so it waits like an unreadable one.
         m_readable = false;
         m_listDocument = Json::Value();
         platform::debugOutput("the profile list cannot be read: " + path.string());
         return;
     }
     m_readable = true;
-    m_listDocument = document.value;
-    if (json::arraySize(entries(m_listDocument)) == 0) {
-        const bool damaged = document.state == ReadState::Malformed ||
-                             (document.state == ReadState::Ok && !document.value.isObject());
-        const bool writable = lock && (!damaged || setAside(path));
+    m_listDocument = damaged ? Json::Value(Json::objectValue) : document.value;
+    // A damaged list is made again from the profile files left before anything new is
+    // made: the user's own profiles come back, not a factory one in their place.
+    bool changed = keptAs && recoverOrphans(m_listDocument);
+    const bool restarted = json::arraySize(entries(m_listDocument)) == 0;
+    if (restarted) {
         const std::string id = newProfileId(Json::Value());
         m_listDocument = Json::Value(Json::objectValue);
         m_listDocument["profilelist"].append(makeEntry(L"profile1", id));
         m_listDocument["profileselect"] = 0;
-        if (writable) {
+        if (lock) {
             Json::Value profileDocument = m_jsonFile.ReadJson(m_defaultProfilePath);
             nameDocument(profileDocument, L"profile1", id);
-            if (writeNewProfile(id, profileDocument))
-                m_jsonFile.WriteJson(path, m_listDocument);
+            changed = writeNewProfile(id, profileDocument);
         }
     }
-    if (lock && m_listDocument.isObject() && recoverOrphans(m_listDocument))
-        m_jsonFile.WriteJson(path, m_listDocument);
+    if (lock && recoverOrphans(m_listDocument))
+        changed = true;
+    if (changed && m_jsonFile.WriteJson(path, m_listDocument) != 0)
+        platform::debugOutput("the profile list is used but not stored: " + path.string());
+    if (keptAs)
+        noteListSetAside(*keptAs, restarted);
     if (lock) {
         // A profile too large to read could never be saved again: kept aside, its entry
         // starts afresh.
@@ -255,7 +295,7 @@ void ProfileList::InitProfiles()
     adoptNames(m_listDocument);
     const auto stored = json::readIndex(json::member(m_listDocument, "profileselect"),
                                         static_cast<std::int64_t>(m_names.size()));
-    SelectProfile(static_cast<int>(stored.value_or(0)));
+    select(static_cast<int>(stored.value_or(0)), Storing::IfPossible);
 }
 
 bool ProfileList::recoverOrphans(Json::Value& list)
@@ -264,11 +304,15 @@ bool ProfileList::recoverOrphans(Json::Value& list)
     for (Json::ArrayIndex i = 0; i < json::arraySize(entries(list)); ++i)
         named.push_back(json::readString(json::member(entries(list)[i], "profileUUID")));
     adoptNames(list);
-    bool changed = false;
+    std::vector<fs::path> files;
     std::error_code error;
     for (fs::directory_iterator it(m_profileFolder, error), end; !error && it != end;
-         it.increment(error)) {
-        const fs::path& file = it->path();
+         it.increment(error))
+        files.push_back(it->path());
+    // Their names are the times they were made: in that order, as the list had them.
+    std::sort(files.begin(), files.end());
+    bool changed = false;
+    for (const fs::path& file : files) {
         const std::string id = file.stem().string();
         // Only files this program named: a killed add or delete leaves one of those.
         if (file.extension() != kProfileExtension || !isTimestampId(id) ||
@@ -299,10 +343,17 @@ bool ProfileList::recoverOrphans(Json::Value& list)
     return changed;
 }
 
-void ProfileList::SelectProfile(int index)
+bool ProfileList::SelectProfile(int index)
 {
+    return select(index, Storing::Required);
+}
+
+bool ProfileList::select(int index, Storing storing)
+{
+    m_lastRefusal = Refusal::None;
     if (index < 0 || index >= static_cast<int>(m_names.size()))
-        return;
+        return false;
+    const std::wstring previousId = m_currentProfileId;
     m_selected = index;
     m_currentProfileId.clear(); // the choice is by position: nothing to follow while reading
     std::optional<platform::FolderLock> lock;
@@ -312,15 +363,34 @@ void ProfileList::SelectProfile(int index)
             m_selected = index = static_cast<int>(m_names.size()) - 1;
     }
     if (m_selected < 0)
-        return;
+        return false;
     const Json::Value& entry = json::element(entries(m_listDocument), index);
     m_currentProfileId = json::readText(json::member(entry, "profileUUID"));
     // Unchanged selections are not rewritten, so reading the list leaves its file alone.
-    if (document && !entry.isNull() &&
-        json::toInt32(json::member(m_listDocument, "profileselect")) != index) {
+    if (json::toInt32(json::member(m_listDocument, "profileselect")) == index)
+        return true;
+    if (document && !entry.isNull()) {
         m_listDocument["profileselect"] = index;
-        m_jsonFile.WriteJson(listPath(), m_listDocument);
+        if (m_jsonFile.WriteJson(listPath(), m_listDocument) == 0)
+            return true;
+        m_listDocument = std::move(*document);
+        refuse(Refusal::NotWritten);
+    } else if (m_lastRefusal == Refusal::None) {
+        refuse(Refusal::NotWritten);
     }
+    if (storing == Storing::IfPossible)
+        return true;
+    // A choice not stored is not made: the next start and halvekctl would use the old one.
+    m_currentProfileId.clear();
+    m_selected = -1;
+    for (Json::ArrayIndex i = 0; i < json::arraySize(entries(m_listDocument)); ++i) {
+        if (!previousId.empty() &&
+            json::readText(json::member(entries(m_listDocument)[i], "profileUUID")) == previousId) {
+            m_selected = static_cast<int>(i);
+            m_currentProfileId = previousId;
+        }
+    }
+    return false;
 }
 
 bool ProfileList::writeNewProfile(const std::string& id, const Json::Value& document)
@@ -464,15 +534,21 @@ int ProfileList::RenameProfile(const std::wstring& name)
     }
     if (nameInUse(name, m_selected))
         return NameTaken;
-    const std::string id =
-        json::readString(json::member(json::element(entries(*list), m_selected), "profileUUID"));
+    const Json::Value& entry = json::element(entries(*list), m_selected);
+    const std::string id = json::readString(json::member(entry, "profileUUID"));
+    const std::string oldName = json::readString(json::member(entry, "profilename"));
     const std::string utf8 = platform::toUtf8(name);
     // The note first: from here on the rename completes, now or at the next open.
     Json::Value note(Json::objectValue);
     note["profileUUID"] = id;
     note["profilename"] = utf8;
     const fs::path notePath = m_profileFolder / kRenameNoteFileName;
-    if (m_jsonFile.WriteJson(notePath, note) != 0 || !applyRename(*list, id, utf8)) {
+    if (m_jsonFile.WriteJson(notePath, note) != 0) {
+        refuse(Refusal::NotWritten);
+        return NotRenamed;
+    }
+    if (!applyRename(*list, id, utf8)) {
+        undoRename(id, oldName, utf8);
         refuse(Refusal::NotWritten);
         return NotRenamed;
     }
@@ -481,6 +557,29 @@ int ProfileList::RenameProfile(const std::wstring& name)
     m_listDocument = *list;
     m_names[static_cast<std::size_t>(m_selected)] = name;
     return Renamed;
+}
+
+void ProfileList::undoRename(const std::string& id, const std::string& oldName,
+                             const std::string& newName)
+{
+    // Reported as not done, so nothing may finish it later.
+    const fs::path notePath = m_profileFolder / kRenameNoteFileName;
+    std::error_code error;
+    fs::remove(notePath, error);
+    if (error)
+        platform::debugOutput("rename note " + notePath.string() +
+                              " not removed: " + error.message());
+    // The profile file may have taken the new name before the list failed; the list is
+    // what decides, and the file follows it again.
+    const auto file = fileInFolder(m_profileFolder, id, kProfileExtension);
+    if (!file)
+        return;
+    std::optional<Json::Value> profile = readForRewrite(*file);
+    if (!profile || json::readString(json::member(*profile, "profilename")) != newName)
+        return;
+    json::objectMember(*profile, "profilename") = oldName;
+    if (m_jsonFile.WriteJson(*file, *profile) != 0)
+        platform::debugOutput("profile file " + file->string() + " keeps the name not given");
 }
 
 bool ProfileList::ResetProfile()

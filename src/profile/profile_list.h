@@ -46,10 +46,14 @@ public:
                   const std::filesystem::path& defaultProfilePath);
 
     // Reads the list (creating "profile1" when there is none), fills the display names and
-    // selects the stored profile.
+    // selects the stored profile. A damaged list is kept aside and made again from the
+    // profile files left (profile1 only when none is), with a notice for the user
+    // (noteStoredFile).
     void InitProfiles();
-    // Makes entry `index` the selected profile; ignored outside the list.
-    void SelectProfile(int index);
+    // Makes entry `index` the selected profile and stores the choice. False, with the
+    // selection as it was, when the choice could not be stored (lastRefusal says why) or
+    // `index` is outside the list.
+    bool SelectProfile(int index);
     // Reads the list again and adopts its names, following the current profile to wherever
     // it now stands (another program may have renamed or deleted profiles). False when the
     // current profile is no longer listed; the selection is then none. Writes nothing.
@@ -98,6 +102,16 @@ private:
     // when the change must not go ahead; the lock is held by `lock`.
     std::optional<Json::Value> beginChange(std::optional<platform::FolderLock>& lock);
     void adoptNames(const Json::Value& list);
+    // Whether a selection must reach the list file to count: a user's choice must, the
+    // list's own choice shown at opening need not.
+    enum class Storing { Required, IfPossible };
+    bool select(int index, Storing storing);
+    // The notice for a damaged list kept aside as `keptAs` and made again (restarted: with
+    // a new profile1, as no profile file was left).
+    void noteListSetAside(const std::filesystem::path& keptAs, bool restarted);
+    // After a rename reported as failed: its note goes, and the profile file gets its old
+    // name back if it took the new one.
+    void undoRename(const std::string& id, const std::string& oldName, const std::string& newName);
     bool refuse(Refusal why)
     {
         m_lastRefusal = why;

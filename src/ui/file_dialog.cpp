@@ -140,8 +140,9 @@ std::filesystem::path lastFolder(std::wstring_view kind)
         return found->second;
     if (memory.settingsFile.empty())
         return {};
-    const auto stored = platform::SettingsStore(memory.settingsFile).text(settingName(kind));
-    return stored ? platform::toPath(*stored) : std::filesystem::path();
+    return platform::SettingsStore(memory.settingsFile)
+        .path(settingName(kind))
+        .value_or(std::filesystem::path());
 }
 
 void rememberFoldersIn(std::filesystem::path settingsFile)
@@ -163,8 +164,8 @@ void rememberFolder(const FileDialogOptions& options, const std::filesystem::pat
     if (memory.settingsFile.empty())
         return;
     // Losing the folder only costs the user a few clicks next time: said, not shown.
-    if (const auto stored = platform::SettingsStore(memory.settingsFile)
-                                .setText(settingName(options.kind), platform::toWide(folder));
+    if (const auto stored =
+            platform::SettingsStore(memory.settingsFile).setPath(settingName(options.kind), folder);
         !stored)
         platform::debugOutput("file dialog: the last folder is not kept: " +
                               stored.error().message);

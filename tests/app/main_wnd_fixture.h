@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "platform/message_queue.h"
 #include "platform/registered_messages.h"
+#include "profile/stored_notices.h"
 #include "shell/app_messages.h"
 #include "support/scoped_environment.h"
 #include "support/temp_dir.h"
@@ -52,6 +53,8 @@ protected:
         CPaintManagerUI::SetInstancePath(data.wstring() + L"/");
         app::setupUiResources(data);
         shell::appMessages().instance = platform::registerMessage(L"SPhalvek2vizudi");
+        // Files an earlier test set aside in this process are not this window's to tell of.
+        (void)profile::takeStoredFileNotices();
     }
 
     void TearDown() override { close(); }

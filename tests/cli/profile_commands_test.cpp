@@ -1,4 +1,5 @@
 // halvekctl's stored-data commands, run as the user would run them, on a fresh folder.
+#include "support/full_disk.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -7,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -120,4 +123,44 @@ TEST_F(ProfileCommands, FilesTooLargeToReadAreSetAsideAndNamedToTheUser)
     EXPECT_NE(list.output.find(stored[0].string() + ".toolarge"), std::string::npos) << list.output;
     EXPECT_NE(list.output.find("*  0  profile1"), std::string::npos);
     EXPECT_EQ(run("profile list", true).output, "*  0  profile1\n"); // told once
+}
+
+TEST_F(ProfileCommands, ASelectionThatCannotBeStoredFailsInWordsAndIsNotMade)
+{
+    if (!testing_support::FullDisk::isAvailable())
+        GTEST_SKIP() << "no way to fill a disk here";
+    ASSERT_EQ(run("profile add").status, 0); // selects profile2
+    const auto before = snapshot();
+    CommandRun refused;
+    {
+        testing_support::FullDisk full;
+        refused = run("profile select 0", true);
+    }
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("was not switched"), std::string::npos) << refused.output;
+    EXPECT_EQ(snapshot(), before);
+    // So the next apply, here or in the window, uses the profile still selected.
+    EXPECT_EQ(run("profile list").output, "   0  profile1\n*  1  profile2\n");
+}
+
+TEST_F(ProfileCommands, DamagedListsAreNamedKeptAsideAndMadeAgainFromTheFilesLeft)
+{
+    ASSERT_EQ(run("profile add").status, 0);
+    std::ofstream(m_data / "recorded.mac") << R"({"Events": [{"Type": 10, "Delay": "5"}]})";
+    ASSERT_EQ(run("macro import " + testing_support::shellWord(m_data / "recorded.mac")).status, 0);
+    for (const char* name : {"ProfileList.ini", "macro.config"})
+        std::ofstream(m_data / "keyboard" / name, std::ios::trunc) << "{\"damaged";
+    const CommandRun profiles = run("profile list", true);
+    EXPECT_EQ(profiles.status, 0);
+    for (const std::string& said :
+         std::vector<std::string>{"*  0  profile1\n   1  profile2\n",
+                                  (m_data / "keyboard" / "ProfileList.ini.corrupt").string(),
+                                  "the list was rebuilt from the 2 profile files left"})
+        EXPECT_NE(profiles.output.find(said), std::string::npos) << profiles.output;
+    const CommandRun macros = run("macro list", true);
+    EXPECT_EQ(macros.status, 0);
+    for (const std::string& said : std::vector<std::string>{
+             " 0  macro_1  1 events\n", (m_data / "keyboard" / "macro.config.corrupt").string(),
+             "the macro list was rebuilt from the 1 macro files left"})
+        EXPECT_NE(macros.output.find(said), std::string::npos) << macros.output;
 }

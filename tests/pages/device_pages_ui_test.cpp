@@ -10,6 +10,7 @@
 #include "platform/message_queue.h"
 #include "platform/text.h"
 #include "shell/main_messages.h"
+#include "support/full_disk.h"
 #include "ui/button_ui.h"
 #include "ui/combo_ui.h"
 #include "ui/edit_ui.h"
@@ -109,6 +110,35 @@ TEST_F(DevicePagesWindowTest, ThePanelListsTheProfilesAndSelectingOneWritesTheKe
     ASSERT_TRUE(ui().waitFor([&] { return panel()->model()->selectedIndex() == 0; }, 3s));
     EXPECT_EQ(panel()->GetNameText(), panel()->model()->items()[0]);
     EXPECT_TRUE(prompts.empty());
+}
+
+TEST_F(DevicePagesWindowTest, ASwitchThatCannotBeStoredIsRefusedSaidAndNotMade)
+{
+    if (!testing_support::FullDisk::isAvailable())
+        GTEST_SKIP() << "no way to fill a disk here";
+    openWithKeyboard();
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    ASSERT_TRUE(ui().click(L"device_add_btn"));
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    ASSERT_TRUE(ui().select(L"device_profile_combo", 1));
+    ASSERT_TRUE(ui().waitFor(
+        [&] {
+            return panel()->model()->selectedIndex() == 1 &&
+                   keyboardModel().profileBaseName() == panel()->GetCurrentProfileId();
+        },
+        3s));
+    const std::wstring shown = panel()->GetCurrentProfileId();
+    {
+        testing_support::FullDisk full;
+        ASSERT_TRUE(ui().select(L"device_profile_combo", 0));
+        ASSERT_TRUE(ui().waitFor([&] { return !prompts.empty(); }, 3s));
+    }
+    EXPECT_EQ(prompts, std::vector<std::wstring>{L"profile_select_not_written_text"});
+    // The window shows, and the device holds, the profile the next start will use.
+    EXPECT_EQ(panel()->model()->selectedIndex(), 1);
+    EXPECT_EQ(panel()->GetSelectedIndex(), 1);
+    EXPECT_EQ(panel()->model()->storedSelection(), 1);
+    EXPECT_EQ(keyboardModel().profileBaseName(), shown);
 }
 
 TEST_F(DevicePagesWindowTest, RefusedCommandsSayWhy)

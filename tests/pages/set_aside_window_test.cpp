@@ -68,3 +68,29 @@ TEST_F(SetAsideWindowTest, AnOversizedProfileListIsNamedToTheUserAndItsProfilesK
     EXPECT_GE(panel()->model()->items().size(), profileCount);
     EXPECT_TRUE(std::filesystem::exists(folder / "ProfileList.ini.toolarge"));
 }
+
+TEST_F(SetAsideWindowTest, ADamagedProfileListIsNamedAndItsProfilesComeBackAsTheyWere)
+{
+    answerPrompt = [this](std::wstring_view text, int) -> UINT {
+        said.emplace_back(text);
+        return 1;
+    };
+    plugKeyboard();
+    ASSERT_NE(panel(), nullptr);
+    ASSERT_TRUE(panel()->model()->add().listChanged);
+    const std::vector<std::wstring> names = panel()->model()->items();
+    const std::filesystem::path list = panel()->model()->list().listPath();
+    close();
+    keyboard.unplug(devsim::KeyboardLink::Cable);
+    said.clear();
+
+    std::ofstream(list, std::ios::trunc) << "{\"profilelist\": [";
+    plugKeyboard();
+    ASSERT_NE(panel(), nullptr);
+    ASSERT_TRUE(ui().waitFor([&] { return !said.empty(); }, 5s));
+    const std::string message = platform::toUtf8(said.front());
+    EXPECT_NE(message.find("ProfileList.ini.corrupt"), std::string::npos) << message;
+    EXPECT_NE(message.find("made again from the profile files"), std::string::npos) << message;
+    // The user's own profiles, no factory one shown as theirs.
+    EXPECT_EQ(panel()->model()->items(), names);
+}

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,4 +129,33 @@ TEST_F(DeviceLockFileTest, ALiveFrameReusesItsFileYetLetsOthersInAndTheLockTakes
     }
     first.setFile(folder.path(), "other.lock");
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST(DeviceLockFiles, FilesLeftByHoldersGoneAreRemovedByTheNextTakerAndNoOtherFile)
+{
+    testing_support::TempDir folder;
+    // A killed window leaves its file, named for a device that may never come back (an
+    // emulated one is named for the process that served it).
+    for (const char* name :
+         {"device-sim-4121-0123456789abcdef.lock", "device-sim-4121-0123456789abcdef.lock.turn",
+          "device-hidraw3-0123456789abcdef.lock"})
+        std::ofstream(folder / name) << "4121 halvek\n";
+    // Not lock files of devices, and one a live program holds.
+    for (const char* name : {"instance.lock", "device-notes.txt", "device-live.lock"})
+        std::ofstream(folder / name) << "";
+    platform::DeviceLock live;
+    live.setFile(folder.path(), "device-live.lock");
+    ASSERT_TRUE(live.acquire(0ms));
+
+    platform::DeviceLock next;
+    next.setFile(folder.path(), "device-test.lock");
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left,
+              (std::set<std::string>{"instance.lock", "device-notes.txt", "device-live.lock"}));
+    EXPECT_TRUE(next.acquire(0ms));
+    platform::DeviceLock rival;
+    rival.setFile(folder.path(), "device-live.lock");
+    EXPECT_FALSE(rival.acquire(0ms)) << "a live holder's file was taken from it";
 }

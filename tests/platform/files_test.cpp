@@ -136,6 +136,49 @@ TEST(WriteFileAtomically, NewFilesAreOwnerOnlyWhateverTheUmask)
     EXPECT_EQ(fs::status(folder / "macro.config").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
 }
+
+TEST(WriteFileAtomically, ALinkStaysAndTheFileItLeadsToIsReplacedNeverMoreOpen)
+{
+    constexpr auto kOwner = fs::perms::owner_read | fs::perms::owner_write;
+    struct Case {
+        const char* what;
+        const char* linkTo; // from the data folder; "" for no link
+        bool viaSecondLink;
+        fs::perms before; // of the file written; none when it is not there yet
+        fs::perms after;
+    };
+    const Case cases[] = {
+        {"a plain file readable by all", "", false, fs::perms(0644), kOwner},
+        {"a link to a file readable by all", "../synced/p.Json", false, fs::perms(0644), kOwner},
+        {"an absolute link, through a second link", "", true, fs::perms(0640), kOwner},
+        {"a link to a file kept read-only", "../synced/p.Json", false, fs::perms(0400),
+         fs::perms::owner_read},
+        {"a link to a file not there yet", "../synced/p.Json", false, fs::perms::none, kOwner},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir root;
+        fs::create_directories(root / "data");
+        fs::create_directories(root / "synced");
+        const fs::path stored = root / "data" / "p.Json";
+        const fs::path target = *c.linkTo || c.viaSecondLink ? root / "synced" / "p.Json" : stored;
+        if (c.before != fs::perms::none) {
+            std::ofstream(target) << "old";
+            fs::permissions(target, c.before);
+        }
+        if (*c.linkTo)
+            fs::create_symlink(c.linkTo, stored);
+        if (c.viaSecondLink) {
+            fs::create_symlink(target, root / "synced" / "hop");
+            fs::create_symlink(root / "synced" / "hop", stored);
+        }
+        ASSERT_TRUE(platform::writeFileAtomically(stored, "new"));
+        EXPECT_EQ(contentOf(stored), "new");
+        EXPECT_EQ(contentOf(target), "new");
+        EXPECT_EQ(fs::is_symlink(stored), target != stored) << "the user's link was replaced";
+        EXPECT_EQ(fs::status(target).permissions(), c.after);
+    }
+}
 #endif
 
 TEST(StaleTemporaryFiles, OnlyOldLeftoversOfKilledWritesAreRemoved)

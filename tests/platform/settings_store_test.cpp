@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 using testing_support::TempDir;
@@ -131,4 +133,65 @@ TEST(SettingsStore, DefaultFileIsInTheProgramsConfigFolder)
     testing_support::ScopedEnvironment config("XDG_CONFIG_HOME", "/xdg/config");
     EXPECT_EQ(platform::SettingsStore::defaultFile(),
               fs::path("/xdg/config/SPhalvek2vizudi/settings.conf"));
+}
+
+TEST(SettingsStore, ARewriteKeepsEveryOtherLineByteForByteAndNothingUnchangedIsWritten)
+{
+    const std::string others = "# written by hand\r\n"
+                               "int LANGUAGE=1033\r\n"
+                               "colour scheme = dark\n" // not this store's form
+                               "text LastFolderMacro=/home/u/caf\xe9\n"
+                               "int broken=12abc\n"
+                               "\n"
+                               "text Odd=a\\tb";
+    struct Case {
+        const char* what;
+        std::function<platform::Result<void>(platform::SettingsStore&)> change;
+        std::string after; // empty: the file is not written at all
+    };
+    const Case cases[] = {
+        {"a new value", [](auto& store) { return store.setInteger(L"Volume", 7); },
+         others + "\nint Volume=7\n"},
+        {"a changed value", [](auto& store) { return store.setInteger(L"language", 2052); },
+         "# written by hand\r\nint language=2052\r\n" + others.substr(38)},
+        {"a removed value", [](auto& store) { return store.remove(L"ODD"); },
+         others.substr(0, others.rfind('\n') + 1)},
+        {"the same value", [](auto& store) { return store.setInteger(L"LANGUAGE", 1033); }, ""},
+        {"a value not there removed", [](auto& store) { return store.remove(L"absent"); }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir folder;
+        const auto file = folder / "settings.conf";
+        std::ofstream(file, std::ios::binary) << others;
+        // A second name for the file as it is: a write would leave it behind as another file.
+        fs::create_hard_link(file, folder / "before");
+        platform::SettingsStore store(file);
+        ASSERT_TRUE(c.change(store));
+        EXPECT_EQ(contentOf(file), c.after.empty() ? others : c.after);
+        EXPECT_EQ(fs::hard_link_count(file), c.after.empty() ? 2u : 1u);
+    }
+    TempDir folder;
+    platform::SettingsStore store(folder / "settings.conf");
+    ASSERT_TRUE(store.remove(L"absent"));
+    EXPECT_FALSE(fs::exists(folder / "settings.conf")) << "nothing to keep, nothing written";
+}
+
+TEST(SettingsStore, APathKeepsItsBytesWhetherOrNotTheyAreUtf8)
+{
+    TempDir folder;
+    platform::SettingsStore store(folder / "settings.conf");
+    std::vector<std::string> names = {"/home/u/\xe9\x85\x8d\xe7\xbd\xae/\\new\tline"};
+#ifndef _WIN32 // a Windows name is UTF-16 text, never other bytes
+    names.push_back("/home/u/caf\xe9");
+#endif
+    for (const std::string& bytes : names) {
+        const fs::path path(std::u8string(bytes.begin(), bytes.end()));
+        ASSERT_TRUE(store.setPath(L"LastFolderProfile", path));
+        EXPECT_EQ(store.path(L"LastFolderProfile"), path);
+        EXPECT_EQ(platform::SettingsStore(folder / "settings.conf").path(L"lastfolderprofile"),
+                  path);
+    }
+    EXPECT_FALSE(store.setPath(L"LastFolderProfile", fs::path("/bell\a")));
+    EXPECT_EQ(store.path(L"missing"), std::nullopt);
 }

@@ -113,6 +113,39 @@ std::optional<PanelMessage> ProfilePanelModel::setAsideMessage() const
                         std::nullopt, std::move(files)};
 }
 
+PanelMessage storedFileMessage(const profile::StoredFileNotice& notice)
+{
+    using Kind = profile::StoredFileNotice::Kind;
+    PanelMessage said = [&notice] {
+        switch (notice.kind) {
+        case Kind::ProfileListRebuilt:
+            return message(L"profile_list_rebuilt_text",
+                           L"The profile list could not be read. It was kept as %s, and the "
+                           L"list was made again from the profile files still there.");
+        case Kind::ProfileListRestarted:
+            return message(L"profile_list_restarted_text",
+                           L"The profile list could not be read. It was kept as %s; no profile "
+                           L"file was left, so a new profile with the factory settings was "
+                           L"started.");
+        case Kind::MacroListRebuilt:
+            return message(L"macro_list_rebuilt_text",
+                           L"The macro list could not be read. It was kept as %s, and the list "
+                           L"was made again from the macro files still there.");
+        case Kind::MacroEmptied:
+            return message(L"macro_file_set_aside_text",
+                           L"A macro file could not be read. It was kept as %s, and the macro "
+                           L"starts empty.");
+        case Kind::ProfileReset:
+            break;
+        }
+        return message(L"profile_file_set_aside_text",
+                       L"A profile file could not be read. It was kept as %s, and the profile "
+                       L"starts with the factory settings.");
+    }();
+    said.name = platform::fromUtf8(notice.keptAs.string());
+    return said;
+}
+
 std::wstring ProfilePanelModel::nameText() const
 {
     const int selected = selectedIndex();
@@ -233,10 +266,14 @@ PanelOutcome ProfilePanelModel::select(int index)
 {
     if (index < 0 || index >= static_cast<int>(items().size()))
         return {};
-    m_list.SelectProfile(index);
-    if (currentProfileId().empty())
-        return refused();
-    return PanelOutcome{false, true, std::nullopt};
+    if (m_list.SelectProfile(index))
+        return PanelOutcome{false, true, std::nullopt};
+    PanelOutcome outcome = refused();
+    if (m_list.lastRefusal() == Refusal::NotWritten)
+        outcome.message = message(L"profile_select_not_written_text",
+                                  L"The profile was not switched: the choice could not be "
+                                  L"stored. Check that the data folder can be written.");
+    return outcome;
 }
 
 ProfilePanelModel::MacroWriteVerdict ProfilePanelModel::macroWriteVerdict(int result)

@@ -2,6 +2,7 @@
 
 #include "device/detect/supported_interfaces.h"
 #include "profile/profile_list.h"
+#include "profile/stored_notices.h"
 
 #include <array>
 #include <chrono>
@@ -86,7 +87,8 @@ public:
     // The name edit's text; an empty text does nothing and says nothing.
     PanelOutcome rename(const std::wstring& name);
     static PanelMessage blankNameMessage();
-    // The switch command, once the combo's selection has settled for kSwitchDelay.
+    // The switch command, once the combo's selection has settled for kSwitchDelay. A choice
+    // that could not be stored is refused, and the shown profile stays.
     PanelOutcome select(int index);
     // Before a change is saved: reads the list again, since another program may have
     // renamed or deleted the shown profile. A rename only refreshes the names; a delete
@@ -119,6 +121,9 @@ private:
 
     profile::ProfileList m_list;
 };
+
+// What the window says of a stored file set aside: where it was kept, what took its place.
+[[nodiscard]] PanelMessage storedFileMessage(const profile::StoredFileNotice& notice);
 
 // The message for a refusal of the profile list; nullopt for Refusal::None.
 [[nodiscard]] std::optional<PanelMessage> refusalMessage(profile::ProfileList::Refusal refusal);

@@ -142,6 +142,21 @@ void removeLeftFile(const std::filesystem::path& file)
     unlinkAndClose(fd, file);
 }
 
+// Deletes the lock and turn files in the folder that no one holds: a holder killed before
+// it let go leaves its file, and one named for a process that served an emulated device
+// is never taken again. Each goes as removeLeftFile would, so a live holder keeps its own.
+void removeStaleFiles(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with("device-") &&
+            (name.ends_with(".lock") || name.ends_with(".lock.turn")))
+            removeLeftFile(it->path());
+    }
+}
+
 } // namespace
 
 struct DeviceLock::State {
@@ -168,6 +183,7 @@ void DeviceLock::setFile(const std::filesystem::path& folder, const std::string&
     if (std::exchange(m_state->fileLeft, false))
         removeLeftFile(m_state->file);
     m_state->file = file;
+    removeStaleFiles(folder);
 }
 
 bool DeviceLock::hasFile() const

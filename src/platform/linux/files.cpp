@@ -100,8 +100,38 @@ Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
         file.string());
 }
 
-Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
+namespace {
+
+// Where a write to `file` lands. A profile the user links in from elsewhere (a synced folder,
+// another disk) must stay linked, so a link of ours is followed to the file it names and that
+// file is replaced; the link itself is kept. A link someone else made is not followed (as the
+// kernel's protected_symlinks would not), and the write replaces it instead.
+Result<fs::path> writeTarget(const fs::path& file)
 {
+    fs::path target = file;
+    // The kernel's own bound on a chain of links.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat link {};
+        if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) ||
+            link.st_uid != ::geteuid())
+            return target;
+        std::error_code error;
+        const fs::path named = fs::read_symlink(target, error);
+        if (error)
+            return ioError(target, error.value());
+        target = named.is_absolute() ? named : target.parent_path() / named;
+    }
+    return ioError(file, ELOOP);
+}
+
+} // namespace
+
+Result<void> writeFileAtomically(const fs::path& linkOrFile, std::string_view content)
+{
+    const auto target = writeTarget(linkOrFile);
+    if (!target)
+        return target.error();
+    const fs::path& file = *target;
     const fs::path temporary = temporaryFileFor(file, static_cast<std::uint64_t>(::getpid()));
     FileDescriptor fd(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
@@ -111,11 +141,14 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
         ::unlink(temporary.c_str());
         return ioError(file, error);
     };
-    // Keep the old file's permissions: a private file must not become readable by others.
+    // Owner-only whatever the umask, and never more than the old file allowed: a file someone
+    // made private stays so, and one made readable by others (a copy put there by hand)
+    // becomes private with the user's data in it.
+    mode_t mode = 0600;
     struct stat old {};
-    if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        (void)::fchmod(fd.get(), old.st_mode & 07777);
-    if (!writeAll(fd.get(), content) || ::fsync(fd.get()) != 0)
+    if (::lstat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        mode &= old.st_mode;
+    if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), content) || ::fsync(fd.get()) != 0)
         return fail(errno);
     if (!fd.close())
         return fail(errno);

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -239,6 +241,50 @@ TEST_F(SharedDevice, ConcurrentAppliesBesideAStreamLeaveTheBytesOfARunAlone)
     EXPECT_EQ(streamed.status, 0) << streamed.output;
     EXPECT_FALSE(contains(streamed, "frames sent       0 ")) << streamed.output;
     EXPECT_EQ(written(), alone);
+}
+
+TEST_F(SharedDevice, TwoAppliesOfDifferentProfilesLeaveOneOfThemWhole)
+{
+    // A second data folder whose profile differs in the key map and the slot record.
+    const std::string other = " --data-dir " + shellWord(folder / "other");
+    const auto inOther = [&](const std::string& command) {
+        return testing_support::startBuiltProgram("halvekctl",
+                                                  "--simulate=socket " + command + other);
+    };
+    ASSERT_EQ(inOther("key set 0 Ctrl+C").finish().status, 0);
+    ASSERT_EQ(inOther("light set --mode 3 --color FF0000").finish().status, 0);
+    ASSERT_EQ(control("timing on"), "USB timing on\n");
+    ASSERT_EQ(apply().status, 0);
+    const std::string first = written();
+    ASSERT_EQ(inOther("apply").finish().status, 0);
+    const std::string second = written();
+    ASSERT_NE(first, second);
+    (void)control("senders");
+
+    int mixed = 0;
+    int interleaved = 0;
+    for (int trial = 0; trial < 20; ++trial) {
+        auto one = start("apply");
+        auto two = inOther("apply");
+        const CommandRun runs[] = {one.finish(), two.finish()};
+        for (const CommandRun& run : runs)
+            EXPECT_TRUE(run.status == 0 || contains(run, "device held by")) << run.output;
+        const std::string now = written();
+        mixed += now != first && now != second ? 1 : 0;
+        // Each program's requests in one run: the other's come before or after, never
+        // between. The sender that came back is the one whose apply was cut.
+        std::istringstream senders(control("senders"));
+        std::vector<int> order;
+        for (int sender = 0; senders >> sender;) {
+            std::string command;
+            senders >> command;
+            if (order.empty() || order.back() != sender)
+                order.push_back(sender);
+        }
+        interleaved += std::set<int>(order.begin(), order.end()).size() != order.size() ? 1 : 0;
+    }
+    EXPECT_EQ(mixed, 0) << "of 20 trials left the device holding neither profile";
+    EXPECT_EQ(interleaved, 0) << "of 20 trials had one apply's requests between the other's";
 }
 
 TEST_F(SharedDevice, AForeignReplyToTheInformationBlockWritesNothing)

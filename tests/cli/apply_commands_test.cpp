@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -174,6 +175,59 @@ TEST_F(ApplyCommands, DeviceFaultsNameDeviceStepAndStatusAndKeepTheProfile)
     EXPECT_EQ(fileBytes(profileFile()), before);
 
     EXPECT_EQ(server.quit(), 0);
+}
+
+// Each failure names what happened, not the words of a neighbouring one.
+TEST_F(ApplyCommands, FailuresSayWhatHappened)
+{
+    if (!testing_support::builtProgramExists("halvek-devsim"))
+        GTEST_SKIP() << "halvek-devsim is not built";
+    // The keyboard's data folder a link to nowhere: it can be neither made nor written.
+    std::filesystem::create_directories(folder / "unmade");
+    std::error_code linked;
+    std::filesystem::create_directory_symlink(folder / "gone", folder / "unmade" / "keyboard",
+                                              linked);
+    const std::string data = " --data-dir " + dataFolder();
+    const struct {
+        const char* what;
+        const char* fault; // for a served keyboard; null: no server listens
+        std::string arguments;
+        int status;
+        const char* says;
+        const char* saysNot;
+    } cases[] = {
+        {"no emulator listening", nullptr, "--simulate=socket apply" + data, 1,
+         "no keyboard found: no halvek-devsim is listening on ", "channel closed"},
+        {"no emulator to list", nullptr, "--simulate=socket devices", 1,
+         "halvekctl devices: no halvek-devsim is listening on ", "channel closed"},
+        {"a full read answered for another program", "fault foreign-offset 1000",
+         "--simulate=socket apply" + data, 1, "full read failed: channel closed or no reply",
+         "no key slots"},
+        {"a data folder that cannot be made", nullptr,
+         "profile add --data-dir " + shellWord(folder / "unmade"), 1,
+         "could not be saved. Check that the data folder can be written", "Another Halvek"},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.what);
+        if (linked && failure.arguments.starts_with("profile"))
+            continue; // no links here (Windows without the right to make them)
+        std::optional<testing_support::DeviceServer> server;
+        std::optional<testing_support::ScopedEnvironment> nowhere;
+        if (failure.fault) {
+            server.emplace(folder / "devsim.sock", std::vector<std::string>{});
+            ASSERT_TRUE(server->isServing()) << server->failure();
+            ASSERT_EQ(server->control(failure.fault).status, 0);
+        } else {
+            nowhere.emplace("HALVEK_SIM_SOCKET", (folder / "nobody.sock").string());
+        }
+        const CommandRun run = testing_support::runBuiltProgram("halvekctl", failure.arguments);
+        EXPECT_EQ(run.status, failure.status) << run.output;
+        EXPECT_TRUE(contains(run, failure.says)) << run.output;
+        EXPECT_FALSE(contains(run, failure.saysNot)) << run.output;
+        if (server) {
+            EXPECT_EQ(server->quit(), 0);
+        }
+    }
 }
 
 // halvek-devsim serving the emulated keyboard, with the programs that share it.

@@ -77,13 +77,15 @@ int runApply(const cli::GlobalOptions& options, const std::vector<std::string>& 
     if (!prepared)
         return status;
     model::UsbDeviceModel& device = *prepared->device;
-    // The total is the clock's, from finding the device to the last step: time spent waiting
-    // for the device or its server shows there, not only the steps' own.
+    // The total is the clock's, from finding the device to its links closed: time spent waiting
+    // for the device, its server or a write it holds shows there, not only the steps' own.
     const auto started = std::chrono::steady_clock::now();
     cli::KeyboardSession session(options, "apply", device);
     if (!session.open())
         return session.exitStatus();
     const model::ApplyReport report = model::reapplyOnAttach(device, model::AfterApply::Nothing);
+    const bool cableRefused = session.hasRefusedLink() && session.onReceiver();
+    session.close();
     session.flushTrace();
     std::uint64_t frames = 0;
     for (const model::StepReport& step : report.steps) {
@@ -98,6 +100,14 @@ int runApply(const cli::GlobalOptions& options, const std::vector<std::string>& 
         std::fprintf(stderr, "halvekctl apply: %s: %s failed: %s\n",
                      prepared->store->deviceName.c_str(), failed->name.c_str(),
                      failed->detail.c_str());
+        return 1;
+    }
+    if (cableRefused) {
+        // What only the cable carries is not on the device, though every step went well.
+        std::fprintf(stderr,
+                     "halvekctl apply: %s: written through the receiver, not the cable it may "
+                     "not open: what only the cable carries was not written\n",
+                     prepared->store->deviceName.c_str());
         return 1;
     }
     return 0;

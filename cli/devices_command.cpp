@@ -71,6 +71,11 @@ int listDevices(const cli::GlobalOptions& options, const std::vector<std::string
     std::printf("%d collection%s\n", count, count == 1 ? "" : "s");
     for (const auto& problem : detect::onePerNode(std::move(problems)))
         std::printf("problem: %s\n", detect::describe(problem).c_str());
+    // The emulated devices asked for are not in the list because nothing serves them.
+    if (const auto absent = simulation ? simulation->absence() : std::nullopt) {
+        std::fprintf(stderr, "halvekctl devices: %s\n", absent->c_str());
+        return 1;
+    }
     return 0;
 }
 

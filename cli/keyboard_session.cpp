@@ -115,9 +115,14 @@ KeyboardSession::KeyboardSession(const GlobalOptions& options, std::string comma
 
 KeyboardSession::~KeyboardSession()
 {
+    close();
+    flushTrace();
+}
+
+void KeyboardSession::close()
+{
     if (m_detection)
         m_detection->host.device().channel().closeLinks();
-    flushTrace();
 }
 
 void KeyboardSession::flushTrace()
@@ -144,19 +149,38 @@ bool KeyboardSession::open()
     m_detection = std::make_unique<Detection>(commandRowOf(options.device), m_device);
     platform::Event stop{platform::Event::ResetPolicy::Manual};
     m_detection->watcher.runPass(stop);
+    const auto problems = detect::onePerNode(m_detection->table.permissionProblems());
     if (!channel().isOpen()) {
-        const auto problems = detect::onePerNode(m_detection->table.permissionProblems());
         for (const auto& problem : problems)
             std::fprintf(stderr, "halvekctl %s: no %s opened: %s\n", m_name.c_str(),
                          options.device.c_str(), detect::describe(problem).c_str());
         if (problems.empty())
             std::fprintf(stderr, "halvekctl %s: no %s found: %s\n", m_name.c_str(),
-                         options.device.c_str(),
-                         protocol::describe(protocol::Status::NoReply).c_str());
+                         options.device.c_str(), whyNotFound(options.device).c_str());
         m_exitStatus = 1;
         return false;
     }
+    // Opened another way than the one refused (the receiver for a cable the user may not
+    // open): the command runs, and the user learns what it could not use.
+    for (const auto& problem : problems)
+        std::fprintf(stderr, "halvekctl %s: %s\n", m_name.c_str(),
+                     detect::describe(problem).c_str());
+    m_refusedLink = !problems.empty();
     return true;
+}
+
+std::string KeyboardSession::whyNotFound(const std::string& device) const
+{
+    if (m_simulation)
+        if (auto absent = m_simulation->absence())
+            return *absent;
+    for (const auto& row : m_detection->table.rows()) {
+        if (row.present && row.role == detect::InterfaceRole::Command &&
+            deviceNameOf(row.typeId) == device)
+            return "its command interface " + platform::toUtf8(row.path) +
+                   " is there but could not be opened";
+    }
+    return "none of its interfaces is present (is it plugged in?)";
 }
 
 CDeviceProtocol& KeyboardSession::channel()

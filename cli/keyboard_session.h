@@ -36,6 +36,13 @@ public:
     // exitStatus() then says what to return.
     [[nodiscard]] bool open();
     int exitStatus() const { return m_exitStatus; }
+    // Opened, but a way to the device was refused for lack of permission (said on stderr):
+    // the command went another way, the receiver for a refused cable.
+    bool hasRefusedLink() const { return m_refusedLink; }
+
+    // Closes the device's links now, not at the end: a write the device still holds keeps
+    // the close waiting until the system gives it up, and that wait belongs to the command.
+    void close();
 
     CDeviceProtocol& channel();
     bool onReceiver();
@@ -48,12 +55,16 @@ public:
 private:
     struct Detection;
 
+    // Why no `device` could be opened, when no permission was refused.
+    std::string whyNotFound(const std::string& device) const;
+
     const GlobalOptions& m_options;
     std::string m_name;
     std::unique_ptr<Simulation> m_simulation;
     std::unique_ptr<Detection> m_detection;
     model::UsbDeviceModel* m_device = nullptr;
     int m_exitStatus = 0;
+    bool m_refusedLink = false;
 };
 
 // Parses a number as halvekctl's options take it: decimal, or hexadecimal after 0x.

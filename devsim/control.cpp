@@ -2,6 +2,7 @@
 
 #include "devsim/state_file.h"
 
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -84,6 +85,8 @@ std::string Control::help()
            "timing on|off            one report per direction per millisecond\n"
            "dump [AREA]              memory in hex: info layout ledmap keymap settings\n"
            "                         macros colours live power\n"
+           "senders                  who sent each request since last asked: sender\n"
+           "                         (one number per connection over the socket), command\n"
            "status                   save                     quit\n"
            "With two devices, start a line with keyboard or mouse to choose one (default:\n"
            "the first, the keyboard).\n"
@@ -209,6 +212,15 @@ std::string Control::run(const Target& target, const std::vector<std::string>& w
         for (std::size_t i = 0; i < kAreaCount; ++i) {
             const auto area = static_cast<Area>(i);
             out += std::string(areaName(area)) + ":\n" + hexDump(memory.area(area));
+        }
+        return out;
+    }
+    if (verb == "senders") {
+        std::string out;
+        for (const auto& request : device.takeSenders()) {
+            char line[16];
+            std::snprintf(line, sizeof line, "%d %02x\n", request.sender, request.command);
+            out += line;
         }
         return out;
     }

@@ -195,6 +195,25 @@ void EmulatedDevice::clearReceived()
     m_received.clear();
 }
 
+std::vector<EmulatedDevice::SentRequest> EmulatedDevice::takeSenders()
+{
+    std::lock_guard guard(m_lock);
+    std::vector<SentRequest> taken(m_senders.begin(), m_senders.end());
+    m_senders.clear();
+    return taken;
+}
+
+void EmulatedDevice::noteSender(std::uint8_t command)
+{
+    const auto thread = std::this_thread::get_id();
+    auto known = std::find(m_senderThreads.begin(), m_senderThreads.end(), thread);
+    if (known == m_senderThreads.end())
+        known = m_senderThreads.insert(m_senderThreads.end(), thread);
+    if (m_senders.size() == kSenderLogSize)
+        m_senders.pop_front();
+    m_senders.push_back({static_cast<int>(known - m_senderThreads.begin()) + 1, command});
+}
+
 bool EmulatedDevice::hostLighting() const
 {
     std::lock_guard guard(m_lock);
@@ -248,6 +267,7 @@ void EmulatedDevice::onFrame(KeyboardLink link, std::span<const std::uint8_t> re
     {
         std::lock_guard guard(m_lock);
         m_received.push_back(request);
+        noteSender(request[field::kCommand]);
         // A reply held back past the host's time-out turns up before the next answer.
         for (auto it = m_late.begin(); it != m_late.end();) {
             if (it->first == link) {

@@ -17,10 +17,13 @@
 #include "platform/event.h"
 
 #include <array>
+#include <cstdint>
+#include <deque>
 #include <initializer_list>
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace devsim {
@@ -77,6 +80,16 @@ public:
     std::vector<std::uint8_t> commandsReceived() const;
     std::size_t badChecksums() const;
     void clearReceived();
+    // Who sent each request, oldest first, since the last call: the thread that handed it
+    // over, numbered from 1 as threads first appear. The device server gives each connection
+    // a thread of its own, so there the numbers tell the programs apart. The last
+    // kSenderLogSize requests are kept.
+    struct SentRequest {
+        int sender = 0;
+        std::uint8_t command = 0;
+    };
+    static constexpr std::size_t kSenderLogSize = 4096;
+    std::vector<SentRequest> takeSenders();
     bool hostLighting() const;
     bool isInSequence() const;
 
@@ -94,6 +107,7 @@ private:
 
     void onFrame(KeyboardLink link, std::span<const std::uint8_t> report);
     Delivery answer(KeyboardLink link, const protocol::Frame& request);
+    void noteSender(std::uint8_t command); // under m_lock
     void deliver(KeyboardLink link, std::span<const protocol::Frame> replies, std::int64_t after);
     static std::size_t index(KeyboardLink link) { return static_cast<std::size_t>(link); }
 
@@ -103,6 +117,8 @@ private:
     CommandHandler m_handler{m_memory};
     FaultScript m_faults;
     std::vector<protocol::Frame> m_received;
+    std::vector<std::thread::id> m_senderThreads; // index + 1 is the sender's number
+    std::deque<SentRequest> m_senders;
     std::vector<std::pair<KeyboardLink, protocol::Frame>> m_late;
     bool m_asleep = false;
     platform::Event m_requestArrived{platform::Event::ResetPolicy::Automatic};

@@ -98,6 +98,12 @@ public:
     {
         return hid::sim::sendControl(m_socket, line);
     }
+    std::optional<std::string> absence() override
+    {
+        if (const auto reached = hid::sim::reachDeviceServer(m_socket); !reached)
+            return reached.error().message;
+        return std::nullopt;
+    }
 
 private:
     std::filesystem::path m_socket;

@@ -21,6 +21,9 @@ public:
     // One control line of halvek-devsim ("report 0401", "profile 3", "unplug cable" ...)
     // for the emulated devices; the answer, or why the line could not be run.
     [[nodiscard]] virtual platform::Result<std::string> control(const std::string& line) = 0;
+    // Why none of the emulated devices can be there ("no halvek-devsim is listening on …"),
+    // for a program that found none; nullopt when they can.
+    [[nodiscard]] virtual std::optional<std::string> absence() { return std::nullopt; }
 };
 
 // Plugs the emulated device of `device` ("keyboard", the default, or "mouse") for the mode

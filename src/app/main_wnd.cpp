@@ -52,8 +52,7 @@ std::string udevRuleCommand()
 {
     if (const auto installed = detect::installedRule())
         return installed->string() + "\n" + detect::kUdevTrigger;
-    return std::string("sudo cp ") + detect::kUdevRuleFile + " " + detect::kUdevRuleFolder +
-           " && " + detect::kUdevReload;
+    return detect::kUdevInstall;
 }
 
 constexpr std::wstring_view kInstanceName = L"SPhalvek2vizudi";

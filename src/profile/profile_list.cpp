@@ -169,7 +169,10 @@ std::optional<Json::Value> ProfileList::beginChange(std::optional<platform::Fold
     }
     auto locked = lockDataFolder(m_profileFolder);
     if (!locked) {
-        refuse(Refusal::FolderBusy);
+        // Only a wait that ran out means another program; a folder that cannot be made or
+        // opened is one nothing can be written to.
+        const bool busy = locked.error().code == platform::Error::Code::Timeout;
+        refuse(busy ? Refusal::FolderBusy : Refusal::NotWritten);
         return std::nullopt;
     }
     lock.emplace(std::move(*locked));

@@ -10,6 +10,9 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -174,6 +177,59 @@ TEST_F(ApplyCommands, DeviceFaultsNameDeviceStepAndStatusAndKeepTheProfile)
     EXPECT_EQ(server.quit(), 0);
 }
 
+// Each failure names what happened, not the words of a neighbouring one.
+TEST_F(ApplyCommands, FailuresSayWhatHappened)
+{
+    if (!testing_support::builtProgramExists("halvek-devsim"))
+        GTEST_SKIP() << "halvek-devsim is not built";
+    // The keyboard's data folder a link to nowhere: it can be neither made nor written.
+    std::filesystem::create_directories(folder / "unmade");
+    std::error_code linked;
+    std::filesystem::create_directory_symlink(folder / "gone", folder / "unmade" / "keyboard",
+                                              linked);
+    const std::string data = " --data-dir " + dataFolder();
+    const struct {
+        const char* what;
+        const char* fault; // for a served keyboard; null: no server listens
+        std::string arguments;
+        int status;
+        const char* says;
+        const char* saysNot;
+    } cases[] = {
+        {"no emulator listening", nullptr, "--simulate=socket apply" + data, 1,
+         "no keyboard found: no halvek-devsim is listening on ", "channel closed"},
+        {"no emulator to list", nullptr, "--simulate=socket devices", 1,
+         "halvekctl devices: no halvek-devsim is listening on ", "channel closed"},
+        {"a full read answered for another program", "fault foreign-offset 1000",
+         "--simulate=socket apply" + data, 1, "full read failed: channel closed or no reply",
+         "no key slots"},
+        {"a data folder that cannot be made", nullptr,
+         "profile add --data-dir " + shellWord(folder / "unmade"), 1,
+         "could not be saved. Check that the data folder can be written", "Another Halvek"},
+    };
+    for (const auto& failure : cases) {
+        SCOPED_TRACE(failure.what);
+        if (linked && failure.arguments.starts_with("profile"))
+            continue; // no links here (Windows without the right to make them)
+        std::optional<testing_support::DeviceServer> server;
+        std::optional<testing_support::ScopedEnvironment> nowhere;
+        if (failure.fault) {
+            server.emplace(folder / "devsim.sock", std::vector<std::string>{});
+            ASSERT_TRUE(server->isServing()) << server->failure();
+            ASSERT_EQ(server->control(failure.fault).status, 0);
+        } else {
+            nowhere.emplace("HALVEK_SIM_SOCKET", (folder / "nobody.sock").string());
+        }
+        const CommandRun run = testing_support::runBuiltProgram("halvekctl", failure.arguments);
+        EXPECT_EQ(run.status, failure.status) << run.output;
+        EXPECT_TRUE(contains(run, failure.says)) << run.output;
+        EXPECT_FALSE(contains(run, failure.saysNot)) << run.output;
+        if (server) {
+            EXPECT_EQ(server->quit(), 0);
+        }
+    }
+}
+
 // halvek-devsim serving the emulated keyboard, with the programs that share it.
 class SharedDevice : public ApplyCommands {
 protected:
@@ -239,6 +295,50 @@ TEST_F(SharedDevice, ConcurrentAppliesBesideAStreamLeaveTheBytesOfARunAlone)
     EXPECT_EQ(streamed.status, 0) << streamed.output;
     EXPECT_FALSE(contains(streamed, "frames sent       0 ")) << streamed.output;
     EXPECT_EQ(written(), alone);
+}
+
+TEST_F(SharedDevice, TwoAppliesOfDifferentProfilesLeaveOneOfThemWhole)
+{
+    // A second data folder whose profile differs in the key map and the slot record.
+    const std::string other = " --data-dir " + shellWord(folder / "other");
+    const auto inOther = [&](const std::string& command) {
+        return testing_support::startBuiltProgram("halvekctl",
+                                                  "--simulate=socket " + command + other);
+    };
+    ASSERT_EQ(inOther("key set 0 Ctrl+C").finish().status, 0);
+    ASSERT_EQ(inOther("light set --mode 3 --color FF0000").finish().status, 0);
+    ASSERT_EQ(control("timing on"), "USB timing on\n");
+    ASSERT_EQ(apply().status, 0);
+    const std::string first = written();
+    ASSERT_EQ(inOther("apply").finish().status, 0);
+    const std::string second = written();
+    ASSERT_NE(first, second);
+    (void)control("senders");
+
+    int mixed = 0;
+    int interleaved = 0;
+    for (int trial = 0; trial < 20; ++trial) {
+        auto one = start("apply");
+        auto two = inOther("apply");
+        const CommandRun runs[] = {one.finish(), two.finish()};
+        for (const CommandRun& run : runs)
+            EXPECT_TRUE(run.status == 0 || contains(run, "device held by")) << run.output;
+        const std::string now = written();
+        mixed += now != first && now != second ? 1 : 0;
+        // Each program's requests in one run: the other's come before or after, never
+        // between. The sender that came back is the one whose apply was cut.
+        std::istringstream senders(control("senders"));
+        std::vector<int> order;
+        for (int sender = 0; senders >> sender;) {
+            std::string command;
+            senders >> command;
+            if (order.empty() || order.back() != sender)
+                order.push_back(sender);
+        }
+        interleaved += std::set<int>(order.begin(), order.end()).size() != order.size() ? 1 : 0;
+    }
+    EXPECT_EQ(mixed, 0) << "of 20 trials left the device holding neither profile";
+    EXPECT_EQ(interleaved, 0) << "of 20 trials had one apply's requests between the other's";
 }
 
 TEST_F(SharedDevice, AForeignReplyToTheInformationBlockWritesNothing)

@@ -54,8 +54,9 @@ TEST_F(KeyboardCommands, FailuresExitNonZeroNamingTheStatus)
 {
     const CommandRun none = halvekctl("info");
     EXPECT_EQ(none.status, 1);
-    EXPECT_TRUE(contains(none, "no keyboard found")) << none.output;
-    EXPECT_TRUE(contains(none, "(0)"));
+    // Nothing was asked of a device that is not there: no status to name, only what is missing.
+    EXPECT_TRUE(contains(none, "no keyboard found: none of its interfaces is present"))
+        << none.output;
 
     const CommandRun unknown = halvekctl("--simulate raw 0x42");
     EXPECT_EQ(unknown.status, 1);

@@ -326,6 +326,40 @@ TEST_F(HidrawNodes, AWriteTheDeviceHoldsFailsAfterTheUsbTimeOut)
     std::printf("held write ended after %ld ms\n", numberAfter(run.output, " after "));
 }
 
+// What an apply met on its way to the device is said as it was, and its total is the time
+// it took to end.
+TEST_F(HidrawNodes, AnApplySaysWhatItMetOnTheWay)
+{
+    const struct {
+        const char* what;
+        const char* links;
+        const char* controls; // halvek-devsim ctl lines, before the apply
+        const char* says;
+        long leastTotal; // ms
+    } cases[] = {
+        {"a cable it may not open", "receiver", "deny cable;plug cable",
+         "written through the receiver, not the cable it may not open", 0},
+        // The system gives a held write up after 5 s, and the links close only then.
+        {"a device holding its writes", "cable", "hold on",
+         "the device has not taken the one written", 4000},
+    };
+    static const std::regex totalLine(R"(\ntotal +[0-9]+ frames +([0-9]+)\.[0-9] ms\n)");
+    for (const auto& met : cases) {
+        SCOPED_TRACE(met.what);
+        std::string script;
+        std::istringstream controls(met.controls);
+        for (std::string line; std::getline(controls, line, ';');)
+            script += "halvek-devsim ctl " + line + " >/dev/null; ";
+        script += "halvekctl --trace apply" + dataDir(met.links) + "; echo \"status=$?\"";
+        const CommandRun run = inNamespace(std::string("--links ") + met.links, script);
+        EXPECT_EQ(numberAfter(run.output, "status="), 1) << run.output;
+        EXPECT_TRUE(contains(run, met.says)) << run.output;
+        std::smatch total;
+        ASSERT_TRUE(std::regex_search(run.output, total, totalLine)) << run.output;
+        EXPECT_GE(std::stol(total[1].str()), met.leastTotal) << run.output;
+    }
+}
+
 TEST_F(HidrawNodes, ANodeTheUserMayNotOpenIsNamedWithItsRule)
 {
     const CommandRun run =

@@ -64,8 +64,7 @@ std::string udevRuleAdvice(const std::optional<std::filesystem::path>& installed
         return "The udev rule " + installed->string() +
                " is installed but not yet applied to the device: " + kUdevTrigger +
                ", or unplug and replug the device.";
-    return std::string("Install the udev rule that grants it: sudo cp ") + kUdevRuleFile + " " +
-           kUdevRuleFolder + " && " + kUdevReload + ".";
+    return std::string("Install the udev rule that grants it: ") + kUdevInstall + ".";
 }
 
 std::string describe(const PermissionProblem& problem)

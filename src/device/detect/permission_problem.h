@@ -14,14 +14,16 @@
 
 namespace detect {
 
-// Where the package ships the rule, and what makes udev apply it to devices already in.
-inline constexpr const char* kUdevRuleFile = "packaging/udev/70-halvek.rules";
-inline constexpr const char* kUdevRuleFolder = "/etc/udev/rules.d/";
-inline constexpr const char* kUdevReload = "sudo udevadm control --reload && sudo udevadm trigger";
 // Where the package installs the rule (the second on merged-/usr systems).
 inline constexpr const char* kInstalledRuleFiles[] = {"/lib/udev/rules.d/70-halvek.rules",
                                                       "/usr/lib/udev/rules.d/70-halvek.rules"};
+// What makes udev apply the rule to devices already in.
 inline constexpr const char* kUdevTrigger =
+    "sudo udevadm trigger --subsystem-match=hidraw --action=change";
+// The rule installed from a checkout and applied, in one command: the README's, letter for
+// letter. udev reads new rule files by itself; the trigger applies them to nodes already made.
+inline constexpr const char* kUdevInstall =
+    "sudo install -m 0644 packaging/udev/70-halvek.rules /etc/udev/rules.d/ && "
     "sudo udevadm trigger --subsystem-match=hidraw --action=change";
 
 struct PermissionProblem {

@@ -75,11 +75,9 @@ protocol::Status KeyboardModel::writePaintedColours(int group)
 {
     if (!channel().isOpen() || channel().isReceiverMode())
         return protocol::Status::Ok;
-    const std::size_t bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
-    if (bytes == 0)
-        return protocol::Status::NothingToWrite;
-    if (bytes > protocol::kMaxBlockSize)
-        return protocol::Status::NoReply;
+    std::size_t bytes = 0;
+    if (const protocol::Status known = colourBlockBytes(bytes); known != protocol::Status::Ok)
+        return known;
     const ColourBuffer buffer = buildColourBuffer(lights(), positionToLed(), Scaling::Raw);
     return channel().WriteCustomColours(std::span(buffer).first(bytes), std::size_t(group),
                                         protocol::kMaxBlockSize, 0);

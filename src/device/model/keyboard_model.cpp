@@ -224,19 +224,33 @@ protocol::Status KeyboardModel::WriteCustomColourGroup()
 {
     if (!channel().isOpen())
         return protocol::Status::NoReply;
-    const std::size_t slots = info()[protocol::kInfoKeySlotCount];
-    const std::size_t bytes = protocol::kKeyEntrySize * slots;
     if (channel().isReceiverMode())
         return protocol::Status::Ok;
-    if (bytes == 0)
-        return protocol::Status::NothingToWrite;
-    if (bytes > protocol::kMaxBlockSize)
-        return protocol::Status::NoReply;
+    std::size_t bytes = 0;
+    if (const protocol::Status known = colourBlockBytes(bytes); known != protocol::Status::Ok)
+        return known;
     const int group = lightSettings().customGroup;
     const auto colours = m_profile.LoadCustomColours(group, lightCount());
     const protocol::KeyBlock block = customColourBlock(colours, positionToLed());
     return channel().WriteCustomColours(std::span(block).first(bytes), std::size_t(group),
                                         protocol::kMaxBlockSize, 0);
+}
+
+protocol::Status KeyboardModel::colourBlockBytes(std::size_t& bytes)
+{
+    // Zero from a read that never answered is not the device saying it has no key slots.
+    if (info()[protocol::kInfoKeySlotCount] == 0) {
+        protocol::InfoBlock fresh{};
+        if (const protocol::Status read = channel().ReadInfo(fresh); read != protocol::Status::Ok)
+            return read;
+        mutableInfo() = fresh;
+    }
+    bytes = protocol::kKeyEntrySize * info()[protocol::kInfoKeySlotCount];
+    if (bytes == 0)
+        return protocol::Status::NothingToWrite;
+    if (bytes > protocol::kMaxBlockSize)
+        return protocol::Status::NoReply;
+    return protocol::Status::Ok;
 }
 
 // ---- Start, sync, power

@@ -130,6 +130,9 @@ private:
     ProfileResult storeCustomColours(int group);
     // The lights' colours to the keyboard's custom colour group, on the cable only.
     protocol::Status writePaintedColours(int group);
+    // The bytes of a colour block: 3 per key slot. With no slot count known (no read of the
+    // information block has succeeded yet) the block is read now; its failure is the result.
+    protocol::Status colourBlockBytes(std::size_t& bytes);
     bool sendLiveColours(std::span<const std::uint8_t> frame);
 
     profile::CKeyboardProfiledata m_profile;

@@ -1,6 +1,7 @@
 #include "device/model/profile_apply.h"
 
 #include "device/model/usb_device_model.h"
+#include "device/protocol/device_protocol.h"
 #include "platform/debug_output.h"
 
 #include <chrono>
@@ -30,6 +31,38 @@ StepReport runStep(UsbDeviceModel& device, std::string name,
 
 } // namespace
 
+WholeWriteHold::WholeWriteHold(UsbDeviceModel& device) : m_device(device)
+{
+    const auto asked = std::chrono::steady_clock::now();
+    m_hold = std::make_unique<protocol::DeviceHold>(device.channel());
+    m_waited = std::chrono::steady_clock::now() - asked;
+}
+
+WholeWriteHold::~WholeWriteHold() = default;
+
+bool WholeWriteHold::isHeld() const
+{
+    return m_hold->isHeld();
+}
+
+protocol::Status WholeWriteHold::status() const
+{
+    return m_hold->status();
+}
+
+StepReport WholeWriteHold::refusal() const
+{
+    StepReport report;
+    report.name = kDeviceHoldStep;
+    report.status = status();
+    report.took = m_waited;
+    report.detail = m_device.channel().refusal();
+    if (report.detail.empty())
+        report.detail = protocol::describe(report.status);
+    platform::debugOutput(report.name + ": " + report.detail);
+    return report;
+}
+
 const StepReport* ApplyReport::firstFailure() const
 {
     for (const StepReport& step : steps) {
@@ -42,6 +75,11 @@ const StepReport* ApplyReport::firstFailure() const
 ApplyReport applyProfile(UsbDeviceModel& device)
 {
     ApplyReport report;
+    const WholeWriteHold hold(device);
+    if (!hold.isHeld()) {
+        report.steps.push_back(hold.refusal());
+        return report;
+    }
     device.LoadLightPresets();
     // A step the device has no part for is left out, not reported as written.
     if (device.has(Capability::Macros))
@@ -88,21 +126,25 @@ ApplyReport applyProfile(UsbDeviceModel& device)
 ApplyReport reapplyOnAttach(UsbDeviceModel& device, AfterApply after)
 {
     ApplyReport report;
-    if (device.has(Capability::DeviceRead))
-        report.steps.push_back(
-            runStep(device, "full read", [&](StepReport&) { return device.ReadDevice(); }));
-    report.steps.push_back(runStep(device, "profile", [&](StepReport& step) {
-        const ProfileResult loaded = device.LoadProfile();
-        if (loaded == ProfileResult::Ok)
-            return protocol::Status::Ok;
-        step.detail = "the selected profile could not be loaded: " + describe(loaded);
-        return loaded == ProfileResult::NotSupported ? protocol::Status::NotSupported
-                                                     : protocol::Status::NoReply;
-    }));
-    if (report.steps.back().status == protocol::Status::Ok) {
-        ApplyReport written = applyProfile(device);
-        for (StepReport& step : written.steps)
-            report.steps.push_back(std::move(step));
+    if (const WholeWriteHold hold(device); !hold.isHeld()) {
+        report.steps.push_back(hold.refusal());
+    } else {
+        if (device.has(Capability::DeviceRead))
+            report.steps.push_back(
+                runStep(device, "full read", [&](StepReport&) { return device.ReadDevice(); }));
+        report.steps.push_back(runStep(device, "profile", [&](StepReport& step) {
+            const ProfileResult loaded = device.LoadProfile();
+            if (loaded == ProfileResult::Ok)
+                return protocol::Status::Ok;
+            step.detail = "the selected profile could not be loaded: " + describe(loaded);
+            return loaded == ProfileResult::NotSupported ? protocol::Status::NotSupported
+                                                         : protocol::Status::NoReply;
+        }));
+        if (report.steps.back().status == protocol::Status::Ok) {
+            ApplyReport written = applyProfile(device);
+            for (StepReport& step : written.steps)
+                report.steps.push_back(std::move(step));
+        }
     }
     if (after == AfterApply::StartLighting) {
         device.RefreshView();

@@ -9,8 +9,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace protocol {
+class DeviceHold;
+}
 
 namespace model {
 
@@ -33,9 +39,35 @@ struct ApplyReport {
     bool isOk() const { return firstFailure() == nullptr; }
 };
 
+// The step a whole write reports, alone, when the device could not be had for it.
+inline constexpr std::string_view kDeviceHoldStep = "device hold";
+
+// Holds the device for a whole write (an apply, a re-apply, a profile switch), so another
+// program's write runs before or after it, never between its steps: one profile's key map
+// beside another's slot record is neither. The steps' own holds nest inside it, on the
+// same thread. A live frame waits out the whole write as it waits out one command.
+class WholeWriteHold {
+public:
+    explicit WholeWriteHold(UsbDeviceModel& device);
+    ~WholeWriteHold();
+    WholeWriteHold(const WholeWriteHold&) = delete;
+    WholeWriteHold& operator=(const WholeWriteHold&) = delete;
+
+    bool isHeld() const;
+    protocol::Status status() const;
+    // Why not, as the write's one step (kDeviceHoldStep): the holder and how long it waited.
+    [[nodiscard]] StepReport refusal() const;
+
+private:
+    UsbDeviceModel& m_device;
+    std::chrono::duration<double, std::milli> m_waited{0};
+    std::unique_ptr<protocol::DeviceHold> m_hold;
+};
+
 // Macros (collected and written), key map (bank 0), slot record (slot 0, active 0), custom
 // colours, lighting. Every step runs even after one failed, as the device objects have
-// always written each part on its own; the report names the first failure.
+// always written each part on its own; the report names the first failure. The device is
+// held throughout (WholeWriteHold); when it cannot be, nothing is sent.
 [[nodiscard]] ApplyReport applyProfile(UsbDeviceModel& device);
 
 enum class AfterApply { StartLighting, Nothing };
@@ -43,7 +75,7 @@ enum class AfterApply { StartLighting, Nothing };
 // The device's channel has (re)opened (arrival, link switch, resume): the full read, the
 // selected profile loaded and written to the device (applyProfile), then, unless told
 // otherwise, the view refreshed and the lighting started. A profile that cannot be loaded
-// is not written.
+// is not written. The device is held from the read to the last write.
 [[nodiscard]] ApplyReport reapplyOnAttach(UsbDeviceModel& device,
                                           AfterApply after = AfterApply::StartLighting);
 

@@ -51,7 +51,10 @@ inline constexpr std::chrono::milliseconds kDeviceWait{5000};
 // A live frame waits for another sequence only this long, then is dropped. It goes first
 // once that sequence ends, so this need only outlast one sequence on the cable: dropped,
 // the sender backs off for a whole 200 ms, which costs the stream far more than the wait.
-// The frames handed over meanwhile replace the waiting one on the pump, not queue behind.
+// A whole apply is one sequence, about 75 ms on the cable (33 frames); one that takes
+// longer costs the stream its frames either way, and a longer wait would only hold up
+// whoever stops the stream. The frames handed over meanwhile replace the waiting one on
+// the pump, not queue behind.
 inline constexpr std::chrono::milliseconds kLiveFrameWait{100};
 
 } // namespace protocol
@@ -116,8 +119,8 @@ public:
     std::recursive_mutex& secondLock() { return m_secondLock; }
 
     // Holds the device against other programs and this program's other threads, for a whole
-    // sequence (Begin … End, a block write, one live frame's chunks). Re-entrant; every
-    // command holds it too. Ok, or DeviceHeld after waiting `wait` (refusal() says who holds
+    // sequence (Begin … End, a block write, a whole apply, one live frame's chunks). Re-entrant;
+    // every command holds it too. Ok, or DeviceHeld after waiting `wait` (refusal() says who holds
     // it), or NoReply when the device's lock file cannot be used. Each Ok pairs with one
     // releaseDevice() on the same thread. Lock order: before the command and live locks.
     // A live frame goes First: it takes the device before waiting sequences, of this

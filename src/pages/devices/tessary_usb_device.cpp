@@ -262,14 +262,18 @@ model::ApplyReport CTessaryUSBDevice::ReapplyProfile()
 model::ApplyReport CTessaryUSBDevice::writeFromMemory()
 {
     model::ApplyReport report;
-    model::StepReport read;
-    read.name = "full read";
-    read.status = m_model->ReadDevice();
-    report.steps.push_back(read);
-    if (read.status == protocol::Status::Ok) {
-        model::ApplyReport written = model::applyProfile(*m_model);
-        for (model::StepReport& step : written.steps)
-            report.steps.push_back(std::move(step));
+    if (const model::WholeWriteHold hold(*m_model); !hold.isHeld()) {
+        report.steps.push_back(hold.refusal());
+    } else {
+        model::StepReport read;
+        read.name = "full read";
+        read.status = m_model->ReadDevice();
+        report.steps.push_back(read);
+        if (read.status == protocol::Status::Ok) {
+            model::ApplyReport written = model::applyProfile(*m_model);
+            for (model::StepReport& step : written.steps)
+                report.steps.push_back(std::move(step));
+        }
     }
     m_model->RefreshView();
     m_model->StartLighting();

@@ -8,11 +8,11 @@ namespace {
 constexpr std::array kBlocks{ProfileBlock::Lighting, ProfileBlock::KeyMap, ProfileBlock::Macros,
                              ProfileBlock::Settings};
 
-// Whether a step of a whole-profile write puts `block` on the device. Without the read and
-// the profile nothing after them was written.
+// Whether a step of a whole-profile write puts `block` on the device. Without the device,
+// the read and the profile nothing after them was written.
 bool stepWrites(const std::string& step, ProfileBlock block)
 {
-    if (step == "full read" || step == "profile")
+    if (step == model::kDeviceHoldStep || step == "full read" || step == "profile")
         return true;
     switch (block) {
     case ProfileBlock::KeyMap:

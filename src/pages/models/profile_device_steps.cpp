@@ -1,9 +1,35 @@
 #include "pages/models/profile_device_steps.h"
 
+#include "device/model/profile_apply.h"
 #include "device/model/usb_device_model.h"
 #include "platform/debug_output.h"
 
 namespace pages {
+namespace {
+
+// Macros before the key map that names them, then the lighting and settings.
+void writeBlocks(model::UsbDeviceModel& device, const std::set<ProfileBlock>& blocks,
+                 ChangeResult& result)
+{
+    if (blocks.contains(ProfileBlock::KeyMap) || blocks.contains(ProfileBlock::Macros)) {
+        const std::vector<int> macros = device.CollectMacros();
+        const protocol::MacroWrite written = device.WriteMacros(macros);
+        if (written.overflow > 0 || written.tooLarge)
+            result.device(protocol::Status::NoReply);
+        else if (!macros.empty())
+            result.device(written.status);
+        // Keys must not name macros the device did not take.
+        if (result.isWritten() && blocks.contains(ProfileBlock::KeyMap))
+            result.device(device.WriteProfileKeyMap(0));
+    }
+    if (blocks.contains(ProfileBlock::Lighting) || blocks.contains(ProfileBlock::Settings)) {
+        result.device(device.ShowLighting());
+        if (device.has(model::Capability::SlotRecord))
+            result.device(device.WriteSlotRecord(0, 0));
+    }
+}
+
+} // namespace
 
 void adoptPanelProfile(model::UsbDeviceModel& device, const ProfilePanelModel& panel)
 {
@@ -17,18 +43,38 @@ DeviceStepsResult loadAndWriteProfile(model::UsbDeviceModel& device, const Profi
     // Edits of the profile shown before were settled or dropped by the user's answer.
     pending.clear();
     adoptPanelProfile(device, panel);
+    // Held from here: another program's switch between the slot record and the key map
+    // would leave the device holding neither profile.
+    const model::WholeWriteHold hold(device);
     if (device.LoadProfile() != model::ProfileResult::Ok)
         platform::debugOutput(L"the panel's profile could not be loaded");
     if (stale == StaleMacroKeys::Drop)
         device.DropStaleMacroKeys();
     device.RefreshView();
+    const bool hasSlot = device.has(model::Capability::SlotRecord);
+    const bool hasKeys =
+        device.has(model::Capability::Macros) && device.has(model::Capability::KeyMap);
+    if (!hold.isHeld()) {
+        // The profile is shown; what the device did not get waits for it.
+        const ChangeResult refused = writtenBy(hold.status());
+        if (hasSlot) {
+            pending.committed(ProfileBlock::Lighting, refused);
+            pending.committed(ProfileBlock::Settings, refused);
+        }
+        if (hasKeys) {
+            pending.committed(ProfileBlock::Macros, refused);
+            pending.committed(ProfileBlock::KeyMap, refused);
+        }
+        result.message = pending.reason();
+        return result;
+    }
     // A family without a part is not asked for it: its "not supported" is no shortfall.
-    if (device.has(model::Capability::SlotRecord)) {
+    if (hasSlot) {
         const protocol::Status slot = device.WriteSlotRecord(0, 0);
         pending.committed(ProfileBlock::Lighting, writtenBy(slot));
         pending.committed(ProfileBlock::Settings, writtenBy(slot));
     }
-    if (!device.has(model::Capability::Macros) || !device.has(model::Capability::KeyMap)) {
+    if (!hasKeys) {
         if (!result.message)
             result.message = pending.reason();
         return result;
@@ -58,21 +104,12 @@ ChangeResult commitPending(model::UsbDeviceModel& device, PendingChanges& pendin
     ChangeResult result;
     result.save(device.CommitProfile());
     const std::set<ProfileBlock> blocks = pending.unwrittenBlocks();
-    if (blocks.contains(ProfileBlock::KeyMap) || blocks.contains(ProfileBlock::Macros)) {
-        const std::vector<int> macros = device.CollectMacros();
-        const protocol::MacroWrite written = device.WriteMacros(macros);
-        if (written.overflow > 0 || written.tooLarge)
-            result.device(protocol::Status::NoReply);
-        else if (!macros.empty())
-            result.device(written.status);
-        // Keys must not name macros the device did not take.
-        if (result.isWritten() && blocks.contains(ProfileBlock::KeyMap))
-            result.device(device.WriteProfileKeyMap(0));
-    }
-    if (blocks.contains(ProfileBlock::Lighting) || blocks.contains(ProfileBlock::Settings)) {
-        result.device(device.ShowLighting());
-        if (device.has(model::Capability::SlotRecord))
-            result.device(device.WriteSlotRecord(0, 0));
+    if (!blocks.empty()) {
+        const model::WholeWriteHold hold(device);
+        if (hold.isHeld())
+            writeBlocks(device, blocks, result);
+        else
+            result.device(hold.status());
     }
     for (ProfileBlock block : blocks)
         pending.committed(block, result);

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <optional>
 
 using namespace std::chrono_literals;
 
@@ -223,8 +226,8 @@ TEST_F(LinkControllerTest, RefusedPermissionIsToldWithTheNodeAndTheRule)
     EXPECT_EQ(problems[0].missing, "read");
     const std::string text = detect::describe(problems[0], std::nullopt); // a checkout
     for (const char* part : {"keyboard (cable)", "no permission to read", "&col04",
-                             "packaging/udev/70-halvek.rules /etc/udev/rules.d/",
-                             "sudo udevadm control --reload && sudo udevadm trigger"})
+                             "sudo install -m 0644 packaging/udev/70-halvek.rules "
+                             "/etc/udev/rules.d/ && sudo udevadm trigger"})
         EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
 
     // The rule installed: the next pass claims the interfaces, and the problem is gone.
@@ -277,4 +280,31 @@ TEST(PermissionProblem, APackagedProgramIsToldToApplyItsInstalledRuleOncePerNode
     ASSERT_EQ(told.size(), 2u);
     EXPECT_EQ(told[0].node, "/dev/hidraw3");
     EXPECT_EQ(told[1].node, "/dev/hidraw5");
+}
+
+// A user who reads the README and one who reads the program's hint run the same command.
+TEST(PermissionProblem, TheHintsCommandsAreTheReadmesLetterForLetter)
+{
+    std::ifstream in(std::string(HALVEK_SOURCE_DIR) + "/README.md");
+    ASSERT_TRUE(in.good());
+    std::string readme;
+    bool space = false;
+    for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>();
+         ++it) {
+        // A command the README wraps over two lines is still one command.
+        const bool blank = *it == ' ' || *it == '\n';
+        if (!blank || !space)
+            readme += blank ? ' ' : *it;
+        space = blank;
+    }
+    const std::filesystem::path installed("/lib/udev/rules.d/70-halvek.rules");
+    const struct {
+        std::optional<std::filesystem::path> rule;
+        const char* command;
+    } cases[] = {{std::nullopt, detect::kUdevInstall}, {installed, detect::kUdevTrigger}};
+    for (const auto& hint : cases) {
+        EXPECT_NE(detect::udevRuleAdvice(hint.rule).find(hint.command), std::string::npos)
+            << hint.command;
+        EXPECT_NE(readme.find(hint.command), std::string::npos) << hint.command;
+    }
 }

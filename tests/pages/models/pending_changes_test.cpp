@@ -103,4 +103,10 @@ TEST(PendingChanges, WritesWithoutASaveLeaveTheUnsavedMark)
     EXPECT_FALSE(pending.isUnwritten());
     pending.saved(true);
     EXPECT_FALSE(pending.hasAny());
+
+    // A rewrite that never had the device wrote nothing, whichever block waited.
+    pending.edited(ProfileBlock::Lighting);
+    pending.rewritten(reportOf({{"device hold", Status::DeviceHeld}}), pages::WrittenFrom::Memory);
+    EXPECT_EQ(pending.unwrittenBlocks(), std::set<ProfileBlock>{ProfileBlock::Lighting});
+    EXPECT_EQ(idOf(pending.reason()), L"change_not_written_busy_text");
 }

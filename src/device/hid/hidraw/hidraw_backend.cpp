@@ -11,11 +11,13 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <poll.h>
+#include <string>
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
@@ -150,8 +152,12 @@ public:
         m_quitEvent.set();
         m_readThread.join();
         // A write the kernel still holds ends within the kernel's own USB time-out.
-        if (m_writeThread.joinable())
+        if (m_writeThread.joinable()) {
+            if (isWritePending())
+                platform::debugOutput("hidraw: closing waits until the system gives up the "
+                                      "report the device has not taken");
             m_writeThread.join();
+        }
     }
 
     Transfer read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override
@@ -167,13 +173,20 @@ public:
             std::lock_guard guard(m_writeLock);
             if (m_writePending) {
                 // The last write timed out and the kernel has not given it back yet.
-                platform::debugOutput("hidraw: previous write still pending");
+                const auto held = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - m_writeStarted);
+                platform::debugOutput("hidraw: report not written: the device has not taken the "
+                                      "one written " +
+                                      std::to_string(held.count()) +
+                                      " ms ago, and the system gives it up only after its USB "
+                                      "time-out");
                 return Transfer::Failed;
             }
             // The report is copied: an abandoned write keeps its own buffer until the kernel
             // is done with it.
             m_writeBuffer.assign(report.begin(), report.end());
             m_writePending = true;
+            m_writeStarted = std::chrono::steady_clock::now();
             m_writeDone.reset();
         }
         m_writeRequested.set();
@@ -274,6 +287,12 @@ private:
         }
     }
 
+    bool isWritePending()
+    {
+        std::lock_guard guard(m_writeLock);
+        return m_writePending;
+    }
+
     // The kernel keeps this many reports per open descriptor.
     static constexpr std::size_t kDrainLimit = 64;
 
@@ -288,6 +307,7 @@ private:
 
     std::mutex m_writeLock; // m_writePending and m_writeBuffer while no write runs
     bool m_writePending = false;
+    std::chrono::steady_clock::time_point m_writeStarted; // of the pending write
     std::vector<std::uint8_t> m_writeBuffer;
     platform::Event m_writeRequested{platform::Event::ResetPolicy::Automatic};
     platform::Event m_writeDone{platform::Event::ResetPolicy::Manual};

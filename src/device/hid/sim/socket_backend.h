@@ -47,6 +47,10 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// Whether a server listens at `socket`: Unavailable ("no halvek-devsim is listening on …")
+// when none does.
+[[nodiscard]] platform::Result<void> reachDeviceServer(const std::filesystem::path& socket);
+
 // Sends one control line to a running server and returns its answer.
 [[nodiscard]] platform::Result<std::string> sendControl(const std::filesystem::path& socket,
                                                         const std::string& line);

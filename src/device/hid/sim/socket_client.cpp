@@ -400,13 +400,29 @@ Backend& socketBackend()
     return instance;
 }
 
+namespace {
+
+platform::Error notListening(const std::filesystem::path& socket)
+{
+    return platform::makeError(platform::Error::Code::Unavailable,
+                               "no halvek-devsim is listening on " + socket.string());
+}
+
+} // namespace
+
+platform::Result<void> reachDeviceServer(const std::filesystem::path& socket)
+{
+    if (!wire::connectTo(socket))
+        return notListening(socket);
+    return {};
+}
+
 platform::Result<std::string> sendControl(const std::filesystem::path& server,
                                           const std::string& line)
 {
     const auto stream = wire::connectTo(server);
     if (!stream)
-        return platform::makeError(platform::Error::Code::Unavailable,
-                                   "no halvek-devsim is listening on " + server.string());
+        return notListening(server);
     const std::span bytes(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
     if (wire::send(*stream, wire::Type::Control, bytes, wire::kServerTimeout) != wire::Sent::Done)
         return platform::makeError(platform::Error::Code::Io, "the control line was not sent");

@@ -243,11 +243,15 @@ platform::Result<void> FuseServer::start(const std::filesystem::path& mountpoint
         return platform::makeError(platform::Error::Code::Unavailable,
                                    "FUSE cannot be mounted at " + mountpoint.string());
     }
-    m_loop = std::thread([session = m_session] {
+    m_mountpoint = mountpoint;
+    m_loopEnded = false;
+    m_loop = std::thread([this, session = m_session] {
         fuse_loop_config* config = fuse_loop_cfg_create();
         fuse_loop_cfg_set_max_threads(config, kMaxServingThreads);
         fuse_session_loop_mt(session, config);
         fuse_loop_cfg_destroy(config);
+        // A loop that ended on its own (the connection was cut) needs no request to end it.
+        m_loopEnded = true;
     });
     return {};
 }
@@ -262,10 +266,17 @@ void FuseServer::stop()
         for (const auto& [inode, node] : m_nodes)
             node->markGone();
     }
+    // Unmounting closes the session's handle, which the serving threads read: they must be
+    // gone first. A worker leaves once it has served a request after the exit flag, and the
+    // loop then cancels the others, so one look-up of a name that is never cached ends it.
     fuse_session_exit(m_session);
-    fuse_session_unmount(m_session);
+    if (!m_loopEnded.load()) {
+        struct stat unused {};
+        (void)::stat((m_mountpoint / ".halvek-stop").c_str(), &unused);
+    }
     if (m_loop.joinable())
         m_loop.join();
+    fuse_session_unmount(m_session);
     fuse_session_destroy(m_session);
     m_session = nullptr;
     std::lock_guard guard(m_lock);

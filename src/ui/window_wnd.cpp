@@ -49,9 +49,16 @@ LRESULT windowProc(CWindowWnd* window, HWND hwnd, UINT msg, WPARAM wParam, LPARA
     // Only windows whose class asks for double clicks get them; others see two presses.
     if (msg == WM_LBUTTONDBLCLK && (window->GetClassStyle() & CS_DBLCLKS) == 0)
         msg = WM_LBUTTONDOWN;
+    ++window->m_handlersRunning;
     const LRESULT result = window->HandleMessage(msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         window->Detach();
+        window->m_finalPending = true;
+    }
+    // A window closed from inside one of its own handlers (a prompt's loop run from a click
+    // lets its focus loss close it) may free itself only once that handler has returned.
+    if (--window->m_handlersRunning == 0 && window->m_finalPending) {
+        window->m_finalPending = false;
         window->OnFinalMessage(hwnd);
     }
     return result;

@@ -37,10 +37,11 @@ bool isInputMessage(UINT msg)
 
 LRESULT windowProc(CWindowWnd* window, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (!window->m_inputEnabled && isInputMessage(msg)) {
+    if (!window->m_inputEnabled && (isInputMessage(msg) || msg == WM_MANAGERCLOSE)) {
         // A click on a window that waits for its dialog brings the dialog forward
-        // instead of doing nothing, so the program never looks frozen.
-        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) {
+        // instead of doing nothing, so the program never looks frozen. The window
+        // manager's close does the same: the close button cannot be pressed either.
+        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MANAGERCLOSE) {
             if (CWindowWnd* dialog = ui::windowFromHandle(window->m_modalChild))
                 dialog->BringToFront();
         }

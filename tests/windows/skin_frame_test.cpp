@@ -307,6 +307,17 @@ TEST_F(SkinFrameTest, YourImageOpensTheOwnFileDialogWhichOutlivesTheFrame)
     EXPECT_EQ(ui::findWindow(L"FileDialogWnd"), nullptr);
 }
 
+TEST_F(SkinFrameTest, AFrameWhoseSkinCannotBeBuiltIsNotOpenedAndFreedOnce)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    const std::wstring resources(CPaintManagerUI::GetResourcePath());
+    TempDir empty;
+    CPaintManagerUI::SetResourcePath(platform::toWide(empty.path()) + L"/");
+    EXPECT_EQ(CSkinFrame::Open(m_window->GetHWND(), nullptr, mainIni()), nullptr);
+    CPaintManagerUI::SetResourcePath(resources);
+    EXPECT_EQ(ui::findWindow(L"UISkinFrame"), nullptr);
+}
+
 TEST_F(SkinFrameTest, AReadyImageComesBackAtTheNextStart)
 {
     ASSERT_TRUE(open(true, nullptr, false));

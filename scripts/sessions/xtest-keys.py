@@ -4,7 +4,8 @@
 Usage: xtest-keys.py [--after FILE] START_MS KEY[:HOLD_MS[:GAP_MS]] ...
 
 Waits until FILE exists (at most a minute), then START_MS, then for each KEY (an X keysym name: a, b, Return, Control_L, ...)
-presses it, holds it HOLD_MS (default 80), releases it and waits GAP_MS (default 250).
+presses it, holds it HOLD_MS (default 80), releases it and waits GAP_MS (default 250). KEY may
+be a chord, Alt_L+F4: pressed in that order, released in the other.
 Used by scripted sessions whose program records keys through its input hook.
 """
 import ctypes
@@ -51,14 +52,17 @@ def main(argv):
         parts = word.split(":")
         hold = int(parts[1]) if len(parts) > 1 else 80
         gap = int(parts[2]) if len(parts) > 2 else 250
-        code = x11.XKeysymToKeycode(display, x11.XStringToKeysym(parts[0].encode()))
-        if code == 0:
-            print("xtest-keys: unknown key " + parts[0], file=sys.stderr)
+        codes = [x11.XKeysymToKeycode(display, x11.XStringToKeysym(name.encode()))
+                 for name in parts[0].split("+")]
+        if 0 in codes:
+            print("xtest-keys: unknown key in " + parts[0], file=sys.stderr)
             continue
-        xtst.XTestFakeKeyEvent(display, code, 1, 0)
+        for code in codes:
+            xtst.XTestFakeKeyEvent(display, code, 1, 0)
         x11.XFlush(display)
         time.sleep(hold / 1000)
-        xtst.XTestFakeKeyEvent(display, code, 0, 0)
+        for code in reversed(codes):
+            xtst.XTestFakeKeyEvent(display, code, 0, 0)
         x11.XFlush(display)
         time.sleep(gap / 1000)
     x11.XCloseDisplay(display)

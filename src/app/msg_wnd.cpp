@@ -107,11 +107,8 @@ UINT CMsgWnd::ShowPrompt(HWND owner, const wchar_t* title, const wchar_t* text, 
 {
     auto* window = new CMsgWnd();
     constexpr DWORD kStyle = WS_POPUP | WS_CLIPCHILDREN;
-    if (!window->Create(owner, L"msgwnd", kStyle, WS_EX_TOOLWINDOW)) {
-        // Creation failed before the window existed: nothing will delete it for us.
-        delete window;
-        return 0;
-    }
+    if (!window->Create(owner, L"msgwnd", kStyle, WS_EX_TOOLWINDOW))
+        return 0; // deleted at its final message, as the failed creation destroyed it
     window->SetTitle(title ? title : L"");
     window->SetMessage(text ? text : L"", textIsId);
     window->SetDpi(dpi);

@@ -37,10 +37,11 @@ bool isInputMessage(UINT msg)
 
 LRESULT windowProc(CWindowWnd* window, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (!window->m_inputEnabled && isInputMessage(msg)) {
+    if (!window->m_inputEnabled && (isInputMessage(msg) || msg == WM_MANAGERCLOSE)) {
         // A click on a window that waits for its dialog brings the dialog forward
-        // instead of doing nothing, so the program never looks frozen.
-        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) {
+        // instead of doing nothing, so the program never looks frozen. The window
+        // manager's close does the same: the close button cannot be pressed either.
+        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MANAGERCLOSE) {
             if (CWindowWnd* dialog = ui::windowFromHandle(window->m_modalChild))
                 dialog->BringToFront();
         }
@@ -49,9 +50,16 @@ LRESULT windowProc(CWindowWnd* window, HWND hwnd, UINT msg, WPARAM wParam, LPARA
     // Only windows whose class asks for double clicks get them; others see two presses.
     if (msg == WM_LBUTTONDBLCLK && (window->GetClassStyle() & CS_DBLCLKS) == 0)
         msg = WM_LBUTTONDOWN;
+    ++window->m_handlersRunning;
     const LRESULT result = window->HandleMessage(msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         window->Detach();
+        window->m_finalPending = true;
+    }
+    // A window closed from inside one of its own handlers (a prompt's loop run from a click
+    // lets its focus loss close it) may free itself only once that handler has returned.
+    if (--window->m_handlersRunning == 0 && window->m_finalPending) {
+        window->m_finalPending = false;
         window->OnFinalMessage(hwnd);
     }
     return result;

@@ -96,7 +96,9 @@ public:
 
 protected:
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-    // After the window is gone; a window may delete itself here.
+    // After the window is gone and none of its handlers runs any more (a window destroyed
+    // from inside one of them gets it when the outermost returns); a window may delete
+    // itself here.
     virtual void OnFinalMessage(HWND hwnd);
 
     HWND m_hWnd = nullptr;
@@ -114,6 +116,9 @@ private:
     std::wstring m_title;
     UINT m_iconId = 0;
     bool m_inputEnabled = true;
+    // Handlers of this window on the stack, and whether its final message waits for them.
+    int m_handlersRunning = 0;
+    bool m_finalPending = false;
     RECT m_restoreRect{};
     int m_framesShown = 0;
 };

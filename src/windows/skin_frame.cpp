@@ -40,10 +40,8 @@ CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* skinButton, std::filesyst
     auto* frame = new CSkinFrame(mainWnd, skinButton, std::move(mainIni));
     // No activation, a tool window, on top of everything.
     constexpr DWORD kExStyle = 0x08000088;
-    if (!frame->Create(mainWnd, L"skinframe", WS_POPUP | WS_VISIBLE, kExStyle)) {
-        delete frame;
-        return nullptr;
-    }
+    if (!frame->Create(mainWnd, L"skinframe", WS_POPUP | WS_VISIBLE, kExStyle))
+        return nullptr; // deleted at its final message
     frame->SetTopMost(true);
     s_open = frame;
     return frame;
@@ -103,7 +101,10 @@ void CSkinFrame::OnClick(TNotifyUI& msg)
         choose({false, 0, image});
         m_ini.save(0, image);
     } else if (shell::equalsNoCase(name, L"skin_Custom")) {
-        const auto file = m_chooseFile ? m_chooseFile(m_hWnd) : std::nullopt;
+        // The frame goes now, as it would when the dialog takes the focus; the dialog is the
+        // main window's, so the frame's close cannot take it along.
+        Close(IDCANCEL);
+        const auto file = m_chooseFile ? m_chooseFile(m_mainWnd) : std::nullopt;
         if (!file)
             return;
         // Decoded here once, so a hostile picture never reaches the main window's paint.

@@ -10,7 +10,8 @@
 
 // The drop-down under the main window's skin button: ready images, plain colours, a reset
 // and an image of the user's own. Each choice goes to the skin observer; ready images and
-// the reset are also kept in "main.ini". Closes when it loses the focus and deletes itself.
+// the reset are also kept in "main.ini". Closes when it loses the focus, and when "Your
+// image…" opens the main window's file dialog, and deletes itself.
 class CSkinFrame : public WindowImplBase {
 public:
     using FileChooser = std::function<std::optional<std::filesystem::path>(HWND owner)>;

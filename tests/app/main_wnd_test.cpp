@@ -7,6 +7,7 @@
 #include "device/usb_ids.h"
 #include "devsim/keyboard.h"
 #include "platform/event.h"
+#include "platform/paths.h"
 #include "platform/settings_store.h"
 #include "platform/text.h"
 #include "shell/main_messages.h"
@@ -314,6 +315,13 @@ TEST_F(MainWindowTest, TheMessageWindowAnswersOneForConfirmAndZeroForCancelAndCl
     button = L"confirm_btn";
     platform::postMessage(owner.window->GetHWND(), kClick, 0, 0);
     EXPECT_EQ(CMsgWnd::ShowPrompt(owner.window->GetHWND(), L"", L"", 100, false, 0), 1u);
+
+    // A prompt whose skin cannot be built answers 0, freed once.
+    const std::wstring resources(CPaintManagerUI::GetResourcePath());
+    testing_support::TempDir empty;
+    CPaintManagerUI::SetResourcePath(platform::toWide(empty.path()) + L"/");
+    EXPECT_EQ(CMsgWnd::ShowPrompt(owner.window->GetHWND(), L"", L"", 100, false, 0), 0u);
+    CPaintManagerUI::SetResourcePath(resources);
 }
 
 // HALVEK_LOOK_PNG=<prefix> writes the window with the emulated keyboard at 100% and 200%

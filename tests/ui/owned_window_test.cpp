@@ -84,6 +84,17 @@ TEST(OwnedWindows, TheWindowManagersCloseDoesWhatTheCloseButtonDoes)
     EXPECT_TRUE(platform::isWindow(hiding.window->GetHWND()));
     EXPECT_FALSE(hiding.window->IsWindowVisible());
 
+    // While its dialog runs, the button cannot be pressed, and the manager's close does not
+    // press it either: a second question would open over the first.
+    hiding.window->ShowWindow(true, false);
+    TestWindow dialog(kDialogSkin);
+    ASSERT_TRUE(dialog.open(200, 120, hiding.window->GetHWND()));
+    hiding.window->PostMessage(WM_MANAGERCLOSE);
+    dialog.Close(IDOK);
+    EXPECT_EQ(dialog.ShowModal(), IDOK);
+    EXPECT_EQ(closeClicks, 1);
+    EXPECT_TRUE(hiding.window->IsWindowVisible());
+
     // Without a close button of its own, the window closes.
     OpenWindow bare(kBareSkin);
     ASSERT_TRUE(bare.opened);

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 
 using testing_support::OpenWindow;
 using testing_support::ScopedEnvironment;
@@ -140,6 +141,27 @@ int differentPixels(const ui::Image& canvas, const ui::Image& shown, const RECT&
         }
     }
     return different;
+}
+
+// What a window manager sends when the user closes a window (wmctrl -c, the title bar's
+// close, its Alt+F4): the window's WM_DELETE_WINDOW protocol message.
+bool askToCloseAsAWindowManagerDoes(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    Display* display = info.info.x11.display;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = info.info.x11.window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(display, info.info.x11.window, False, NoEventMask, &event) != 0;
+    XFlush(display);
+    return sent;
 }
 
 bool keepsFullPixels(SDL_Window* window)
@@ -388,4 +410,65 @@ TEST_F(SdlBackend, ATerminateSignalClosesTheWindowsWhileATimerKeepsTheLoopBusy)
     // The quit closes every window as its close button would.
     EXPECT_TRUE(
         w.ui().waitFor([&] { return !platform::isWindow(hwnd); }, std::chrono::seconds(10)));
+}
+
+TEST_F(SdlBackend, TheWindowManagersCloseAndAltF4PressTheCloseButtonOfThatWindowOnly)
+{
+    // SDL follows the only window's close with its quit event, which closed every window past
+    // the close button: past the question about unsaved changes and past the tray's hide.
+    const wchar_t* skin = LR"(<Window size="240,160"><VerticalLayout bkcolor="#FF1B1F24">
+      <Button name="closebtn" height="30" bkcolor="#FF0099FF"/></VerticalLayout></Window>)";
+    enum class Close { ByTheManager, ByAltF4 };
+    const struct {
+        const char* what;
+        Close close;
+        bool beside; // another window is open
+    } cases[] = {{"the manager, the only window", Close::ByTheManager, false},
+                 {"the manager, beside another window", Close::ByTheManager, true},
+                 {"Alt+F4 no manager took, the only window", Close::ByAltF4, false}};
+    auto& queue = platform::MessageQueue::current();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpenWindow w(skin, 240, 160);
+        ASSERT_TRUE(w.opened);
+        std::unique_ptr<OpenWindow> other;
+        if (c.beside) {
+            other = std::make_unique<OpenWindow>(skin, 240, 160);
+            ASSERT_TRUE(other->opened);
+        }
+        int closeClicks = 0;
+        w.window->onNotify = [&](TNotifyUI& msg) {
+            if (msg.sType == L"click" && msg.pSender->GetName() == L"closebtn") {
+                ++closeClicks;
+                msg.pSender = nullptr; // the button only asks: the window stays
+            }
+        };
+        SDL_Window* window = sdlWindow(w);
+        if (c.close == Close::ByTheManager) {
+            ASSERT_TRUE(askToCloseAsAWindowManagerDoes(window));
+        } else {
+            SDL_Event event{};
+            event.type = SDL_KEYDOWN;
+            event.key.windowID = SDL_GetWindowID(window);
+            event.key.state = SDL_PRESSED;
+            event.key.keysym.sym = SDLK_F4;
+            event.key.keysym.mod = KMOD_LALT;
+            SDL_PushEvent(&event);
+        }
+        ASSERT_TRUE(w.ui().waitFor([&] { return closeClicks > 0; }, std::chrono::seconds(5)));
+        // Whatever SDL queued behind the close is handled before a message posted now.
+        bool marker = false;
+        const HWND probe = queue.createWindow([&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+            marker = true;
+            return 0;
+        });
+        platform::postMessage(probe, WM_NULL, 0, 0);
+        EXPECT_TRUE(w.ui().waitFor([&] { return marker; }, std::chrono::seconds(5)));
+        queue.destroyWindow(probe);
+        EXPECT_EQ(closeClicks, 1);
+        EXPECT_TRUE(platform::isWindow(w.window->GetHWND()));
+        if (other) {
+            EXPECT_TRUE(platform::isWindow(other->window->GetHWND()));
+        }
+    }
 }

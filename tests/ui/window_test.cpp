@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using testing_support::OpenWindow;
 using testing_support::TestWindow;
 
@@ -156,6 +159,42 @@ TEST(ShowModal, AWindowThatDeletesItselfOnItsFinalMessage)
     ASSERT_TRUE(dialog->open());
     dialog->PostMessage(WM_CLOSE, 1, 0);
     EXPECT_EQ(dialog->ShowModal(), 1u);
+}
+
+TEST(CWindowWnd, AWindowClosedUnderItsOwnClickIsFreedOnlyAfterTheClickReturns)
+{
+    // A popup that shows a prompt from its click loses the focus to it and closes in the
+    // prompt's loop; freeing it there sent the click back into freed memory.
+    struct Popup : TestWindow {
+        Popup(std::vector<std::string>& log) : TestWindow(kCaptionSkin), log(log) {}
+        ~Popup() override { log.push_back("freed"); }
+        void OnFinalMessage(HWND hwnd) override
+        {
+            TestWindow::OnFinalMessage(hwnd);
+            delete this;
+        }
+        std::vector<std::string>& log;
+    };
+    OpenWindow owner(kCaptionSkin);
+    ASSERT_TRUE(owner.opened);
+    std::vector<std::string> log;
+    auto* popup = new Popup(log);
+    ASSERT_TRUE(popup->open(300, 200, owner.window->GetHWND()));
+    const HWND popupHandle = popup->GetHWND();
+    popup->onNotify = [&log, popup, owner = owner.window->GetHWND()](TNotifyUI& msg) {
+        if (msg.sType != L"click" || msg.pSender->GetName() != L"okbtn")
+            return;
+        TestWindow prompt(kCaptionSkin);
+        ASSERT_TRUE(prompt.open(100, 100, owner));
+        popup->Close(IDCANCEL); // its focus loss
+        prompt.Close(IDOK);     // the answer
+        prompt.ShowModal();
+        log.push_back(platform::isWindow(popup->GetHWND()) ? "click returned, still open"
+                                                           : "click returned");
+    };
+    ui::UiDriver(popup->GetPaintManager()).click(L"okbtn");
+    EXPECT_EQ(log, (std::vector<std::string>{"click returned", "freed"}));
+    EXPECT_FALSE(platform::isWindow(popupHandle));
 }
 
 TEST(CWindowWnd, DoubleClicksReachOnlyWindowsWhoseClassAsksForThem)

@@ -1,9 +1,11 @@
 #include "../app/main_wnd_fixture.h"
 
+#include "app/msg_wnd.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
+#include "ui/file_dialog.h"
 #include "ui/render.h"
 #include "windows/skin_choice.h"
 #include "windows/skin_frame.h"
@@ -13,6 +15,7 @@
 #include <vector>
 
 using testing_support::MainWindowTest;
+using testing_support::ScopedEnvironment;
 using testing_support::TempDir;
 
 namespace {
@@ -155,19 +158,31 @@ TEST_F(SkinFrameTest, OpensOwnedUnderItsButtonAtTheMainWindowsScale)
 TEST_F(SkinFrameTest, TheUsersOwnImageIsShownButNotKept)
 {
     ASSERT_TRUE(open(true, nullptr, false));
-    CSkinFrame* frame = openFrame();
-    ASSERT_TRUE(frame);
-    frame->setFileChooser([](HWND) { return std::nullopt; });
-    ASSERT_TRUE(m_frameUi->click(L"skin_Custom")); // cancelled: nothing changes
-    EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);
     std::vector<std::wstring> notices;
-    frame->setNotice([&](const std::wstring& text) { notices.push_back(text); });
+    // Each choice opens the frame anew: "Your image…" closes it, as its dialog takes the focus.
+    const auto chooseWith = [&](CSkinFrame::FileChooser chooser) {
+        CSkinFrame* frame = openFrame();
+        if (!frame)
+            return false;
+        frame->setFileChooser(std::move(chooser));
+        frame->setNotice([&](const std::wstring& text) { notices.push_back(text); });
+        const bool clicked = m_frameUi->click(L"skin_Custom");
+        m_frameUi.reset();
+        ui().pump();
+        return clicked && !ui::findWindow(L"UISkinFrame");
+    };
+    HWND dialogOwner = nullptr;
+    ASSERT_TRUE(chooseWith([&](HWND owner) {
+        dialogOwner = owner;
+        return std::nullopt; // cancelled: nothing changes
+    }));
+    EXPECT_EQ(dialogOwner, m_window->GetHWND()) << "the frame's close must not take the dialog";
+    EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);
     // A picture that would take a gigabyte: refused from its header, with the limit named.
     const auto bomb = m_dir / "bomb.png";
     std::string header("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x3e\x80\0\0\x3e\x80\x08\x06\0\0\0", 29);
     std::ofstream(bomb, std::ios::binary) << header;
-    frame->setFileChooser([bomb](HWND) { return std::optional(bomb); });
-    ASSERT_TRUE(m_frameUi->click(L"skin_Custom"));
+    ASSERT_TRUE(chooseWith([bomb](HWND) { return std::optional(bomb); }));
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_NE(notices[0].find(L"16000 × 16000"), std::wstring::npos);
     EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);
@@ -177,12 +192,130 @@ TEST_F(SkinFrameTest, TheUsersOwnImageIsShownButNotKept)
     image.width = image.height = 2;
     image.pixels.assign(4, 0xFF336699u);
     ASSERT_TRUE(ui::writePng(image, mine));
-    frame->setFileChooser([mine](HWND) { return std::optional(mine); });
-    ASSERT_TRUE(m_frameUi->click(L"skin_Custom"));
+    ASSERT_TRUE(chooseWith([mine](HWND) { return std::optional(mine); }));
     EXPECT_EQ(std::wstring(root()->GetBkImage()), platform::toWide(mine));
     EXPECT_FALSE(std::filesystem::exists(mainIni()));
     EXPECT_EQ(notices.size(), 1u);
-    closeFrame();
+}
+
+TEST_F(SkinFrameTest, AnOversizedPictureIsRefusedInAPromptAndNothingIsLeftOpen)
+{
+    // The refusal's prompt took the focus, the frame closed and freed itself in the prompt's
+    // loop, and the click returned into freed memory.
+    ASSERT_TRUE(open(true, nullptr, false));
+    const struct {
+        const char* file;
+        std::string content;
+        const wchar_t* told;
+    } cases[] = {
+        {"huge.png",
+         std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x75\x30"
+                     "\0\0\x75\x30\x08\x06\0\0\0",
+                     29),
+         L"30000 × 30000"},
+        {"huge.svg",
+         R"(<svg xmlns="http://www.w3.org/2000/svg" width="20000" height="20000">)"
+         R"(<rect width="10" height="10"/></svg>)",
+         L"20000 × 20000"},
+    };
+    auto& queue = platform::MessageQueue::current();
+    HWND frameHandle = nullptr;
+    std::wstring told;
+    // Inside the prompt's loop: the frame loses the focus to it, then the user answers it.
+    const HWND user = queue.createWindow([&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        if (platform::isWindow(frameHandle))
+            platform::sendMessage(frameHandle, WM_KILLFOCUS, 0, 0);
+        auto* prompt = dynamic_cast<CMsgWnd*>(ui::windowFromHandle(ui::findWindow(L"MsgWnd")));
+        if (!prompt)
+            return 0;
+        told = prompt->GetPaintManager().FindControl(L"MessageText")->GetText();
+        ui::UiDriver driver(prompt->GetPaintManager());
+        driver.render();
+        EXPECT_TRUE(driver.click(L"confirm_btn"));
+        return 0;
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto huge = m_dir / c.file;
+        writeAll(huge, c.content);
+        CSkinFrame* frame = openFrame();
+        ASSERT_TRUE(frame);
+        frameHandle = frame->GetHWND();
+        frame->setFileChooser([&, huge](HWND) {
+            platform::postMessage(user, WM_NULL, 0, 0);
+            return std::optional(huge);
+        });
+        told.clear();
+        ASSERT_TRUE(m_frameUi->click(L"skin_Custom"));
+        m_frameUi.reset();
+        ui().pump();
+        EXPECT_NE(told.find(c.told), std::wstring::npos) << platform::toUtf8(told);
+        EXPECT_EQ(ui::findWindow(L"UISkinFrame"), nullptr);
+        EXPECT_EQ(ui::findWindow(L"MsgWnd"), nullptr);
+        EXPECT_EQ(root()->GetBkColor(), 0xFF0E1116u);
+    }
+    queue.destroyWindow(user);
+}
+
+TEST_F(SkinFrameTest, YourImageOpensTheOwnFileDialogWhichOutlivesTheFrame)
+{
+    // The dialog was the frame's, and the frame's close on losing the focus to it took the
+    // dialog along before anything could be chosen.
+    ScopedEnvironment own("HALVEK_FILE_CHOOSER", std::string("own"));
+    ASSERT_TRUE(open(true, nullptr, false));
+    const auto mine = m_dir / "mine.png";
+    ui::Image image;
+    image.width = image.height = 2;
+    image.pixels.assign(4, 0xFF336699u);
+    ASSERT_TRUE(ui::writePng(image, mine));
+    CSkinFrame* frame = openFrame();
+    ASSERT_TRUE(frame);
+    const HWND frameHandle = frame->GetHWND();
+    auto& queue = platform::MessageQueue::current();
+    constexpr UINT kLookAtTheDialog = WM_APP + 1;
+    HWND dialogOwner = nullptr;
+    // Inside the dialog's loop: the frame loses the focus to it; once that is handled, the
+    // user picks the picture in the dialog.
+    HWND user = nullptr;
+    user = queue.createWindow([&](HWND, UINT msg, WPARAM, LPARAM) -> LRESULT {
+        if (msg != kLookAtTheDialog) {
+            if (platform::isWindow(frameHandle))
+                platform::sendMessage(frameHandle, WM_KILLFOCUS, 0, 0);
+            platform::postMessage(user, kLookAtTheDialog, 0, 0);
+            return 0;
+        }
+        auto* dialog =
+            dynamic_cast<CFileDialogWnd*>(ui::windowFromHandle(ui::findWindow(L"FileDialogWnd")));
+        if (!dialog)
+            return 0;
+        dialogOwner = dialog->GetOwner();
+        dialog->openFolder(m_dir.path());
+        ui::UiDriver driver(dialog->GetPaintManager());
+        driver.render();
+        driver.find(L"path_edit")->SetText(L"mine.png");
+        EXPECT_TRUE(driver.click(L"ok_btn"));
+        return 0;
+    });
+    platform::postMessage(user, WM_NULL, 0, 0);
+    ASSERT_TRUE(m_frameUi->click(L"skin_Custom"));
+    m_frameUi.reset();
+    ui().pump();
+    queue.destroyWindow(user);
+    EXPECT_EQ(dialogOwner, m_window->GetHWND());
+    EXPECT_EQ(std::wstring(root()->GetBkImage()), platform::toWide(mine));
+    EXPECT_EQ(ui::findWindow(L"UISkinFrame"), nullptr);
+    EXPECT_EQ(ui::findWindow(L"FileDialogWnd"), nullptr);
+}
+
+TEST_F(SkinFrameTest, AFrameWhoseSkinCannotBeBuiltIsNotOpenedAndFreedOnce)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    const std::wstring resources(CPaintManagerUI::GetResourcePath());
+    TempDir empty;
+    CPaintManagerUI::SetResourcePath(platform::toWide(empty.path()) + L"/");
+    EXPECT_EQ(CSkinFrame::Open(m_window->GetHWND(), nullptr, mainIni()), nullptr);
+    CPaintManagerUI::SetResourcePath(resources);
+    EXPECT_EQ(ui::findWindow(L"UISkinFrame"), nullptr);
 }
 
 TEST_F(SkinFrameTest, AReadyImageComesBackAtTheNextStart)

@@ -345,7 +345,8 @@ private:
     {
         switch (event.type) {
         case SDL_QUIT:
-            // SIGTERM or SIGINT: every window closes the way its close button would.
+            // Only SIGTERM or SIGINT (the last window's close is not turned into a quit):
+            // the session is ending, so every window closes without asking.
             for (HWND hwnd : allHandles())
                 platform::postMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
             break;
@@ -395,7 +396,8 @@ private:
             const HWND hwnd = target(event.key.windowID);
             if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_F4 &&
                 (event.key.keysym.mod & KMOD_ALT) != 0) {
-                platform::sendMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+                // Alt+F4 no window manager took: the window's own close, as the manager's.
+                platform::sendMessage(hwnd, WM_MANAGERCLOSE, 0, 0);
                 break;
             }
             if (key)
@@ -522,6 +524,10 @@ platform::Result<std::unique_ptr<WindowBackend>> createSdlBackend()
     // A settings window left open all day must not keep the screen awake, as SDL does for
     // games by default.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // SDL follows the only window's close with a quit event by default; that close is the
+    // window manager's, which the window answers as its close button does (it may ask about
+    // unsaved changes, or only hide), so a quit means a quit signal and nothing else.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     // The class the desktop groups windows by: the .desktop file's StartupWMClass, not
     // the name of whichever binary runs (SDL reads it from the environment).
     SDL_setenv("SDL_VIDEO_X11_WMCLASS", "halvek", 0);

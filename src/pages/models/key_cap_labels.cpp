@@ -143,8 +143,10 @@ CapText fitCapText(const std::vector<std::wstring>& forms, int width, int larges
     if (forms.empty())
         return {};
     smallest = std::min(smallest, largest);
-    for (const std::wstring& form : forms) {
-        for (int size = largest; size >= smallest; --size) {
+    // Size before fullness: a brief form read at a glance says more than a full one too
+    // small to read (a CJK name at the floor size blurs).
+    for (int size = largest; size >= smallest; --size) {
+        for (const std::wstring& form : forms) {
             if (measure(form, size) <= width)
                 return CapText{form, size};
         }

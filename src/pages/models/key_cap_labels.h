@@ -55,9 +55,10 @@ struct CapText {
 // How wide `text` is drawn at font size `size`, in the same pixels as the width it must fit.
 using MeasureText = std::function<int(std::wstring_view text, int size)>;
 
-// The first form that fits `width` at a size from `largest` down to `smallest`; when none
-// does, the last form at `smallest`, cut with "…" where it fits. A form ending in a number
-// ("Macro 12") keeps the number after the "…": it tells that macro from the others.
+// The form that fits `width` at the largest size from `largest` down to `smallest`, the
+// fullest at that size; when none does, the last form at `smallest`, cut with "…" where it
+// fits. A form ending in a number ("Macro 12") keeps the number after the "…": it tells
+// that macro from the others.
 [[nodiscard]] CapText fitCapText(const std::vector<std::wstring>& forms, int width, int largest,
                                  int smallest, const MeasureText& measure);
 

@@ -149,10 +149,14 @@ TEST(KeyCapLabels, TheCapShowsTheFullestFormThatFitsThenACutThatStillSaysWhat)
     };
     const Case cases[] = {
         {{L"Esc"}, 26, L"Esc", 10},
-        // Smaller before shorter, down to the floor.
+        // Smaller down to the floor; at each size the fullest form that fits, so a brief
+        // form read at a glance beats a full one at the floor.
         {{L"Ctrl+C"}, 26, L"Ctrl+C", 8},
+        {{L"Page Up", L"PgUp"}, 30, L"PgUp", 10},
+        {{L"Page Up", L"PgUp"}, 36, L"Page Up", 10},
         {{L"Play/Pause", L"Play"}, 26, L"Play", 10},
         {{L"播放/暂停", L"播放"}, 26, L"播放", 10},
+        {{L"上一曲", L"上曲"}, 26, L"上曲", 10},
         // Cut at the floor, never after a separator; a closing number stays.
         {{L"Play/Pause"}, 26, L"Play…", 8},
         {{L"Reload sequence"}, 26, L"Reloa…", 8},

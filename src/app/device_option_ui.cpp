@@ -88,6 +88,7 @@ void CDeviceOptionUI::SetKind(std::optional<detect::DeviceKind> kind, PadSurface
     m_synchroSelectedImage = prefix + L"_device_synchro_selected.png";
     m_synchroNormalImage = prefix + L"_device_synchro_normal.png";
     m_nameTextId = prefixFor(kind, surface) + L"_device_name_text";
+    m_headerTextId = prefixFor(kind, surface) + L"_header_text";
     applyImages();
 }
 

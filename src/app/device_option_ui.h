@@ -66,6 +66,8 @@ public:
     const std::wstring& NormalImage() const { return m_normalImage; }
     const std::wstring& SelectedImage() const { return m_selectedImage; }
     const std::wstring& NameTextId() const { return m_nameTextId; }
+    // The window's header names the device shown by this text.
+    const std::wstring& HeaderTextId() const { return m_headerTextId; }
 
 private:
     struct Parts {
@@ -89,6 +91,7 @@ private:
     std::wstring m_selectedImage;
     std::wstring m_normalImage;
     std::wstring m_nameTextId;
+    std::wstring m_headerTextId;
     std::wstring m_pageName;
     int m_pageIndex = -1;
     bool m_tileVisible = true;

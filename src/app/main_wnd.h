@@ -203,6 +203,8 @@ private:
     // false when the user cancelled.
     bool mayLeaveActiveDevice(std::size_t target);
     void showDevicePages(std::size_t index);
+    // The header names the device shown, or the program's own device while none is.
+    void showHeader();
 
     // main_wnd_update.cpp: the update entries of the present devices and the program
     std::vector<update::UpdateEntry> updateEntries() const;
@@ -255,6 +257,7 @@ private:
         CControlUI* noDeviceCommand = nullptr;
         CControlUI* noDevicePlug = nullptr;
         CControlUI* noDeviceAccess = nullptr;
+        CControlUI* headerModel = nullptr;
     };
     const WindowParts& parts();
     // main_wnd_hook.cpp

@@ -465,6 +465,7 @@ const CMainWnd::WindowParts& CMainWnd::parts()
     m_parts.noDeviceCommand = bindControl(root, L"no_device_command");
     m_parts.noDevicePlug = bindControl(root, L"nodevice_plug_btn");
     m_parts.noDeviceAccess = bindControl(root, L"no_device_access");
+    m_parts.headerModel = bindControl(root, L"title_model_label");
     return m_parts;
 }
 

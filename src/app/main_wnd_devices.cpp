@@ -289,6 +289,7 @@ void CMainWnd::applyOutcome(const TileBoard::Outcome& outcome)
     }
     if (outcome.selectedTile)
         showDevicePages(*outcome.selectedTile);
+    showHeader();
     setMultiDevice(outcome.multiDevice);
     // A device that went away with edits pending keeps them, and the status bar says so.
     showPendingState();
@@ -311,6 +312,16 @@ void CMainWnd::showDevicePages(std::size_t index)
     pageHolder->SetVisible(true);
     if (auto* tab = static_cast<CTabLayoutUI*>(pageHolder->GetInterface(L"TabLayout")))
         tab->SelectItem(tile->GetPageIndex());
+}
+
+void CMainWnd::showHeader()
+{
+    CControlUI* header = parts().headerModel;
+    if (!header)
+        return;
+    const auto shown = m_tiles.activeTile();
+    const CDeviceOptionUI* tile = shown ? tileControl(*shown) : nullptr;
+    header->SetText(tile ? tile->HeaderTextId() : std::wstring(L"app_title_text"));
 }
 
 bool CMainWnd::mayLeaveActiveDevice(std::size_t target)
@@ -337,6 +348,7 @@ void CMainWnd::selectDeviceFromTiles()
         m_tiles.choose(i);
         if (m_tiles.tile(i).visible)
             showDevicePages(i);
+        showHeader();
         break;
     }
     for (std::size_t i = 0; i < m_tileControls.size(); ++i)

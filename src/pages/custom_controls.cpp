@@ -53,6 +53,14 @@ void CSelectPanelUI::DoEvent(TEventUI& event)
     CContainerUI::DoEvent(event);
 }
 
+CControlUI* CSelectPanelUI::FindControl(FINDCONTROLPROC proc, void* data, UINT flags)
+{
+    // The keys stay out of the hit test: the press is the box's.
+    if ((flags & UIFIND_HITTEST) != 0 && m_boxOverKeys && m_boxOverKeys())
+        return CControlUI::FindControl(proc, data, flags);
+    return CContainerUI::FindControl(proc, data, flags);
+}
+
 bool selectionTakes(const RECT& selection, const RECT& key)
 {
     return key.left <= selection.right && selection.left <= key.right &&

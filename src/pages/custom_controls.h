@@ -5,6 +5,8 @@
 #include "ui/list_ui.h"
 #include "ui/slider_ui.h"
 
+#include <functional>
+
 // The program's small custom controls. They draw what the skin gives them and forward
 // clicks; pages use them by name.
 
@@ -36,6 +38,10 @@ public:
     const wchar_t* GetClass() const override { return L"SelectPanel"; }
     void DoEvent(TEventUI& event) override;
     void DoPaint(ui::Canvas& canvas, const RECT& paint) override;
+    // While `paintsKeys` answers true the panel takes every press itself, on a key too, so
+    // a drag from anywhere draws the box (a click is a box of no size). Asked at each hit.
+    void SetBoxOverKeys(std::function<bool()> paintsKeys) { m_boxOverKeys = std::move(paintsKeys); }
+    CControlUI* FindControl(FINDCONTROLPROC proc, void* data, UINT flags) override;
     // The last selection rectangle, in window coordinates.
     RECT GetSelectRect() const { return m_selection; }
     bool IsSelecting() const { return m_selecting; }
@@ -44,6 +50,7 @@ private:
     bool m_selecting = false;
     POINT m_start{};
     RECT m_selection{};
+    std::function<bool()> m_boxOverKeys;
 };
 
 class CCloudShareListItemUI : public CListContainerElementUI {

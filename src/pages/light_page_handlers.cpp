@@ -198,7 +198,9 @@ void LightingPages::lighting(const shell::Route& route, TNotifyUI* msg, shell::S
                                                                          : CustomFill::Dark,
                                    page->GetCustomGroup() >= 0));
     } else if (command == L"device_key_light") {
-        if (keyboard)
+        // A box drawn while the keys are not being painted (another page, another effect)
+        // leaves the colours alone.
+        if (keyboard && paintsKeys(keyboard->keyboard()))
             paintSelection(*keyboard, msg);
     } else if (command == L"key_") {
         if (keyboard && route.number >= 0)
@@ -275,10 +277,13 @@ void LightingPages::audio(const shell::Route& route, TNotifyUI* msg, shell::Shel
 bool paintsKeys(shell::ShellDevice* device)
 {
     CTessaryKeyboardDevice* keyboard = keyboardOf(device);
-    if (!keyboard)
-        return false;
-    model::KeyboardModel& model = keyboard->keyboard();
-    return model.GetFunctionTab() == kLightingTab && model.GetLightSettings().mode == kCustomEffect;
+    return keyboard && paintsKeys(keyboard->keyboard());
+}
+
+bool paintsKeys(model::KeyboardModel& keyboard)
+{
+    return keyboard.GetFunctionTab() == kLightingTab &&
+           keyboard.GetLightSettings().mode == kCustomEffect;
 }
 
 void installLightingHandlers(shell::PageHost& window, LightingHooks hooks)

@@ -13,6 +13,10 @@ class PageHost;
 class ShellDevice;
 } // namespace shell
 
+namespace model {
+class KeyboardModel;
+}
+
 namespace pages {
 
 struct LightingHooks {
@@ -26,5 +30,6 @@ void installLightingHandlers(shell::PageHost& window, LightingHooks hooks = {});
 // Whether a click on key n of the device's picture paints that key (the lighting page is
 // shown and the custom colour effect is on) rather than opening the key assignment page.
 bool paintsKeys(shell::ShellDevice* device);
+bool paintsKeys(model::KeyboardModel& keyboard);
 
 } // namespace pages

@@ -59,7 +59,7 @@ public:
         if (!m_hooks.prompt)
             m_hooks.prompt = windowPrompt(m_window);
         if (!m_hooks.pickProfileFile) {
-            m_hooks.pickProfileFile = [this](bool save) {
+            m_hooks.pickProfileFile = [this](bool save, std::wstring_view proposedName) {
                 ui::FileDialogOptions options;
                 options.mode =
                     save ? ui::FileDialogOptions::Mode::Save : ui::FileDialogOptions::Mode::Open;
@@ -71,6 +71,7 @@ public:
                 options.kind = L"Profile";
                 options.defaultExtension = L"json";
                 options.fileMustExist = !save;
+                options.fileName = proposedName;
                 return ui::showFileDialog(m_window.windowHandle(), options);
             };
         }
@@ -230,7 +231,7 @@ void Pages::profile(const shell::Route& route, TNotifyUI*, shell::ShellDevice* d
         if (model.selectedIndex() < 0)
             return;
         const bool save = command == L"device_export_btn";
-        const auto file = m_hooks.pickProfileFile(save);
+        const auto file = m_hooks.pickProfileFile(save, save ? model.exportFileName() : L"");
         if (!file || file->empty())
             return;
         apply(save ? model.exportTo(*file) : model.importFrom(*file));

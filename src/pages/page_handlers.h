@@ -34,7 +34,9 @@ ColourPicker windowColourPicker(shell::PageHost& window);
 struct PageHooks {
     // 1 when confirmed; buttonMode 0 is a notice, 1 a question.
     std::function<unsigned(const PanelMessage& message, int buttonMode)> prompt;
-    std::function<std::optional<std::filesystem::path>(bool save)> pickProfileFile;
+    // `proposedName` is the file name a save starts with (empty: none).
+    std::function<std::optional<std::filesystem::path>(bool save, std::wstring_view proposedName)>
+        pickProfileFile;
     // The colour window of the lighting page; nullopt when cancelled.
     std::function<std::optional<std::uint32_t>(std::uint32_t initial)> pickColour;
 };

@@ -10,6 +10,12 @@ bool isSeparator(wchar_t c)
     return c == L'/' || c == L'\\';
 }
 
+bool isForbiddenInFileName(wchar_t c)
+{
+    return c < 0x20 || c == 0x7F || c == L'/' || c == L'\\' || c == L':' || c == L'*' ||
+           c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|';
+}
+
 } // namespace
 
 // Through char8_t: a path made from plain char text takes it in the system's code page on
@@ -58,6 +64,27 @@ std::optional<std::filesystem::path> pathInside(const std::filesystem::path& fol
             return std::nullopt;
     }
     return folder / relative;
+}
+
+std::wstring fileNameFrom(std::wstring_view name)
+{
+    std::wstring cleaned;
+    for (wchar_t c : name) {
+        if (!isForbiddenInFileName(c))
+            cleaned.push_back(c);
+    }
+    // ".." can reappear once the separators between dots are gone ("./." → ".."), so
+    // remove it until none is left.
+    for (std::size_t at = cleaned.find(L".."); at != std::wstring::npos; at = cleaned.find(L".."))
+        cleaned.erase(at, 2);
+    while (!cleaned.empty() && (cleaned.front() == L'.' || cleaned.front() == L' '))
+        cleaned.erase(cleaned.begin());
+    // Cut before trimming the end: a dot left at the cut would meet the extension's.
+    if (cleaned.size() > kMaxFileNameLength)
+        cleaned.resize(kMaxFileNameLength);
+    while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' '))
+        cleaned.pop_back();
+    return cleaned;
 }
 
 } // namespace platform

@@ -23,4 +23,10 @@ std::filesystem::path relativeName(std::wstring_view name);
 std::optional<std::filesystem::path> pathInside(const std::filesystem::path& folder,
                                                 std::wstring_view name);
 
+// `name` made fit to be a file name on every system the program runs on: characters no
+// system takes in a name dropped, no "..", no dot or space at either end, at most
+// kMaxFileNameLength characters. Empty when nothing usable is left.
+inline constexpr std::size_t kMaxFileNameLength = 120;
+std::wstring fileNameFrom(std::wstring_view name);
+
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "ui/combo_ui.h"
 
 #include "ui/paint_manager_ui.h"
+#include "ui/scroll_bar.h"
 
 #include <algorithm>
 
@@ -102,6 +103,8 @@ bool CComboUI::SelectItem(int index, bool takeFocus, bool triggerEvent)
         previous->Select(false, false);
     m_iCurSel = index;
     item->Select(true, false);
+    if (m_bDropped)
+        ScrollPopupToShow(index);
     if (takeFocus && m_pManager && !m_bDropped)
         m_pManager->SetFocus(this);
     Invalidate();
@@ -131,14 +134,73 @@ int CComboUI::PopupContentHeight() const
     return total;
 }
 
+int CComboUI::PopupScrollRange() const
+{
+    return std::max(0, PopupContentHeight() - (m_rcPopup.bottom - m_rcPopup.top));
+}
+
+RECT CComboUI::GetDropScrollTrackRect() const
+{
+    if (!m_bDropped || PopupScrollRange() <= 0)
+        return RECT{};
+    // Inside the list's one-pixel border.
+    return RECT{m_rcPopup.right - 1 - Scaled(10), m_rcPopup.top + 1, m_rcPopup.right - 1,
+                m_rcPopup.bottom - 1};
+}
+
+RECT CComboUI::GetDropScrollThumbRect() const
+{
+    return ui::scrollThumbRect(GetDropScrollTrackRect(), PopupContentHeight(), m_popupScroll,
+                               PopupScrollRange(), Scaled(16));
+}
+
+void CComboUI::ScrollPopupTo(int y)
+{
+    y = std::clamp(y, 0, PopupScrollRange());
+    if (y == m_popupScroll)
+        return;
+    m_popupScroll = y;
+    LayoutPopup();
+    Invalidate();
+}
+
+void CComboUI::ScrollPopupToShow(int index)
+{
+    CControlUI* target = GetItemAt(index);
+    if (!target || !target->IsVisible()) {
+        LayoutPopup();
+        return;
+    }
+    int top = 0;
+    for (auto* item : m_items) {
+        if (item == target)
+            break;
+        if (item->IsVisible())
+            top += std::max(1, item->EstimateSize(SIZE{}).cy);
+    }
+    const int bottom = top + std::max(1, target->EstimateSize(SIZE{}).cy);
+    const int height = m_rcPopup.bottom - m_rcPopup.top;
+    int scroll = m_popupScroll;
+    if (top < scroll)
+        scroll = top;
+    else if (bottom > scroll + height)
+        scroll = bottom - height;
+    m_popupScroll = std::clamp(scroll, 0, PopupScrollRange());
+    LayoutPopup();
+    Invalidate();
+}
+
 void CComboUI::LayoutPopup()
 {
+    // Rows leave the scroll bar its own strip.
+    const RECT track = GetDropScrollTrackRect();
+    const int right = track.right > track.left ? track.left : m_rcPopup.right;
     int y = m_rcPopup.top - m_popupScroll;
     for (auto* item : m_items) {
         if (!item->IsVisible())
             continue;
         const int cy = std::max(1, item->EstimateSize(SIZE{}).cy);
-        item->SetPos(RECT{m_rcPopup.left, y, m_rcPopup.right, y + cy}, false);
+        item->SetPos(RECT{m_rcPopup.left, y, right, y + cy}, false);
         y += cy;
     }
 }
@@ -163,20 +225,10 @@ bool CComboUI::Activate()
     }
     m_rcPopup = popup;
     m_popupScroll = 0;
-    if (const CControlUI* selected = GetItemAt(m_iCurSel)) {
-        // Open scrolled so that the current row shows.
-        int offset = 0;
-        for (auto* item : m_items) {
-            if (item == selected)
-                break;
-            if (item->IsVisible())
-                offset += std::max(1, item->EstimateSize(SIZE{}).cy);
-        }
-        const int rowHeight = std::max(1, GetItemAt(m_iCurSel)->EstimateSize(SIZE{}).cy);
-        m_popupScroll = std::max(0, offset + rowHeight - height);
-    }
-    LayoutPopup();
+    m_thumbGrab.reset();
     m_bDropped = true;
+    // Open scrolled so that the current row shows.
+    ScrollPopupToShow(m_iCurSel);
     m_pManager->SetPopup(this, popup);
     Invalidate();
     return true;
@@ -187,6 +239,7 @@ void CComboUI::ClosePopup()
     if (!m_bDropped)
         return;
     m_bDropped = false;
+    m_thumbGrab.reset();
     if (m_pManager && m_pManager->GetPopupOwner() == this)
         m_pManager->SetPopup(nullptr, RECT{});
     Invalidate();
@@ -212,8 +265,51 @@ CControlUI* CComboUI::FindControl(FINDCONTROLPROC proc, void* data, UINT flags)
     return CContainerUI::FindControl(proc, data, flags);
 }
 
+bool CComboUI::HandleDropScrollEvent(TEventUI& event)
+{
+    if (!m_bDropped)
+        return false;
+    const RECT track = GetDropScrollTrackRect();
+    switch (event.Type) {
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_DBLCLICK: {
+        if (!PtInRect(track, event.ptMouse))
+            return false;
+        const RECT thumb = GetDropScrollThumbRect();
+        if (PtInRect(thumb, event.ptMouse)) {
+            m_thumbGrab = event.ptMouse.y - thumb.top;
+            Invalidate();
+        } else {
+            // A press on the track pages towards it, as scroll bars do.
+            const int page = std::max(1, static_cast<int>(m_rcPopup.bottom - m_rcPopup.top));
+            ScrollPopupTo(m_popupScroll + (event.ptMouse.y < thumb.top ? -page : page));
+        }
+        return true;
+    }
+    case UIEVENT_MOUSEMOVE:
+        if (!m_thumbGrab)
+            return false;
+        ScrollPopupTo(
+            ui::scrollPositionForThumb(track, GetDropScrollThumbRect(), PopupScrollRange(),
+                                       event.ptMouse.y - *m_thumbGrab - track.top, m_popupScroll));
+        return true;
+    case UIEVENT_BUTTONUP:
+        // The end of a drag or of a press on the bar: the list stays open.
+        if (m_thumbGrab) {
+            m_thumbGrab.reset();
+            Invalidate();
+            return true;
+        }
+        return PtInRect(track, event.ptMouse);
+    default:
+        return false;
+    }
+}
+
 void CComboUI::DoEvent(TEventUI& event)
 {
+    if (HandleDropScrollEvent(event))
+        return;
     switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
         if (IsEnabled() && PtInRect(m_rcItem, event.ptMouse))
@@ -248,11 +344,7 @@ void CComboUI::DoEvent(TEventUI& event)
     case UIEVENT_SCROLLWHEEL:
         if (m_bDropped) {
             const int step = Scaled(24) * (static_cast<short>(HIWORD(event.wParam)) > 0 ? -1 : 1);
-            const int range =
-                std::max(0, PopupContentHeight() - (m_rcPopup.bottom - m_rcPopup.top));
-            m_popupScroll = std::clamp(m_popupScroll + step, 0, range);
-            LayoutPopup();
-            Invalidate();
+            ScrollPopupTo(m_popupScroll + step);
             return;
         }
         if (IsEnabled()) {
@@ -324,7 +416,7 @@ void CComboUI::PaintPopup(ui::Canvas& canvas)
         return;
     const RECT popup = m_pManager->GetPopupRect();
     canvas.pushClip(popup);
-    canvas.fillRect(popup, 0xFFFFFFFF);
+    canvas.fillRect(popup, m_ListInfo.dwBkColor != 0 ? m_ListInfo.dwBkColor : 0xFFFFFFFF);
     for (auto* item : m_items) {
         if (!item->IsVisible())
             continue;
@@ -332,12 +424,24 @@ void CComboUI::PaintPopup(ui::Canvas& canvas)
         if (IntersectRect(visible, popup, item->GetPos()))
             item->DoPaint(canvas, visible);
     }
+    const RECT track = GetDropScrollTrackRect();
+    if (track.right > track.left) {
+        canvas.fillRect(track, m_dwScrollTrackColor);
+        // The thumb sits inside its track, a little wider while it is dragged.
+        const RECT thumb = GetDropScrollThumbRect();
+        const int inset = m_thumbGrab ? Scaled(1) : Scaled(2);
+        canvas.fillRect(RECT{thumb.left + inset, thumb.top, thumb.right - inset, thumb.bottom},
+                        m_dwScrollThumbColor);
+    }
     canvas.popClip();
-    canvas.strokeRect(popup, 1, 0xFF999999);
+    canvas.strokeRect(popup, 1, m_dwBorderColor != 0 ? m_dwBorderColor : 0xFF999999);
 }
 
 CControlUI* CComboUI::PopupControlAt(POINT pt)
 {
+    // The scroll bar is the combo's own.
+    if (PtInRect(GetDropScrollTrackRect(), pt))
+        return this;
     for (auto* item : m_items) {
         if (item->IsVisible() && item->IsEnabled() && PtInRect(item->GetPos(), pt))
             return item;
@@ -367,6 +471,10 @@ void CComboUI::SetAttribute(std::wstring_view name, std::wstring_view value)
         m_sPushedImage = value;
     else if (name == L"disabledimage")
         m_sDisabledImage = value;
+    else if (name == L"scrolltrackcolor")
+        m_dwScrollTrackColor = parseColor(value);
+    else if (name == L"scrollthumbcolor")
+        m_dwScrollThumbColor = parseColor(value);
     else if (name == L"selectedid" || name == L"cursel")
         SelectItem(parseInt(value), false, false);
     else

@@ -4,6 +4,8 @@
 #include "ui/list_ui.h"
 #include "ui/popup_ui.h"
 
+#include <optional>
+
 // A drop-down choice of list rows; sends "itemselect". Hidden rows are skipped.
 class CComboUI : public CContainerUI, public IListOwnerUI, public IPopupUI {
 public:
@@ -29,6 +31,11 @@ public:
         return SelectItem(index, takeFocus, triggerEvent);
     }
     bool IsDropped() const { return m_bDropped; }
+    // The open list's scroll bar: shown while the list holds more rows than it shows (empty
+    // otherwise). The track takes presses (a page towards them) and the thumb drags.
+    RECT GetDropScrollTrackRect() const;
+    RECT GetDropScrollThumbRect() const;
+    int GetDropScrollPos() const { return m_popupScroll; }
 
     bool Activate() override;
     void SetEnabled(bool enabled = true) override;
@@ -46,14 +53,24 @@ private:
     void Reindex();
     int NextSelectable(int from, int step) const;
     int PopupContentHeight() const;
+    int PopupScrollRange() const;
+    void ScrollPopupTo(int y);
+    // Scrolls the open list as little as needed for row `index` to show whole.
+    void ScrollPopupToShow(int index);
     // Places the rows inside the open list at the current scroll position.
     void LayoutPopup();
+    // Scroll bar input while the list is open; false when the event is not the bar's.
+    bool HandleDropScrollEvent(TEventUI& event);
 
     TListInfoUI m_ListInfo;
     int m_iCurSel = -1;
     bool m_bDropped = false;
     RECT m_rcPopup{};
     int m_popupScroll = 0;
+    // While the thumb is dragged: where in the thumb it was taken, from its top.
+    std::optional<int> m_thumbGrab;
+    DWORD m_dwScrollTrackColor = 0xFFE8E8E8;
+    DWORD m_dwScrollThumbColor = 0xFF999999;
     bool m_bHot = false;
     SIZE m_szDropBox{0, 150};
     RECT m_rcTextPadding{4, 0, 4, 0};

@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "ui/paint_manager_ui.h"
+#include "ui/scroll_bar.h"
 
 #include <algorithm>
 
@@ -172,14 +173,8 @@ RECT CContainerUI::GetScrollTrackRect() const
 
 RECT CContainerUI::GetScrollThumbRect() const
 {
-    const RECT track = GetScrollTrackRect();
-    if (track.bottom <= track.top)
-        return RECT{};
-    const int length = track.bottom - track.top;
-    const int thumb =
-        std::min(length, std::max(Scaled(16), length * length / std::max(1, m_contentHeight)));
-    const int top = track.top + (length - thumb) * m_scrollY / std::max(1, GetScrollRange());
-    return RECT{track.left, top, track.right, top + thumb};
+    return ui::scrollThumbRect(GetScrollTrackRect(), m_contentHeight, m_scrollY, GetScrollRange(),
+                               Scaled(16));
 }
 
 bool CContainerUI::HandleScrollBarEvent(TEventUI& event)
@@ -204,14 +199,9 @@ bool CContainerUI::HandleScrollBarEvent(TEventUI& event)
         if (!m_thumbGrab)
             return false;
         const RECT track = GetScrollTrackRect();
-        const RECT thumb = GetScrollThumbRect();
-        const int travel = (track.bottom - track.top) - (thumb.bottom - thumb.top);
-        if (travel <= 0)
-            return true;
-        const int thumbTop = event.ptMouse.y - *m_thumbGrab - track.top;
-        const long long position = static_cast<long long>(thumbTop) * GetScrollRange();
-        SetScrollPos(
-            static_cast<int>((position + (position >= 0 ? travel / 2 : -travel / 2)) / travel));
+        SetScrollPos(ui::scrollPositionForThumb(track, GetScrollThumbRect(), GetScrollRange(),
+                                                event.ptMouse.y - *m_thumbGrab - track.top,
+                                                m_scrollY));
         return true;
     }
     case UIEVENT_BUTTONUP:

@@ -217,7 +217,12 @@ bool UiDriver::wheel(std::wstring_view name, int delta)
     CControlUI* control = find(name);
     if (!clickable(control))
         return false;
-    const POINT pt = centerOf(name);
+    return wheelAt(centerOf(name), delta);
+}
+
+bool UiDriver::wheelAt(POINT pt, int delta)
+{
+    render();
     moveTo(pt);
     send(WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<std::uint16_t>(delta)) << 16,
          MAKELPARAM(pt.x, pt.y));

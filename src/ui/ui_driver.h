@@ -65,6 +65,8 @@ public:
     // Types the text into whatever holds the focus, as the keyboard's characters arrive.
     bool chars(std::wstring_view text);
     bool wheel(std::wstring_view name, int delta);
+    // The wheel turned with the pointer at pt (over an open drop list, say).
+    bool wheelAt(POINT pt, int delta);
     // Drags from one point to another with the button held.
     bool drag(POINT from, POINT to);
     POINT centerOf(std::wstring_view name) const;

@@ -1,6 +1,7 @@
 #include "update/update_model.h"
 
 #include "platform/hex.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
@@ -12,19 +13,11 @@
 namespace update {
 namespace {
 
-constexpr std::size_t kMaxFileNameLength = 120;
-
 std::wstring formatHex4(std::uint32_t value)
 {
     wchar_t text[16];
     std::swprintf(text, 16, L"%04x", value);
     return text;
-}
-
-bool isForbiddenInFileName(wchar_t c)
-{
-    return c < 0x20 || c == 0x7F || c == L'/' || c == L'\\' || c == L':' || c == L'*' ||
-           c == L'?' || c == L'"' || c == L'<' || c == L'>' || c == L'|';
 }
 
 } // namespace
@@ -200,22 +193,7 @@ std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEnt
 
 std::wstring safeFileName(std::wstring_view name, std::wstring_view fallback)
 {
-    std::wstring cleaned;
-    for (wchar_t c : name) {
-        if (!isForbiddenInFileName(c))
-            cleaned.push_back(c);
-    }
-    // ".." can reappear once the separators between dots are gone ("./." → ".."), so
-    // remove it until none is left.
-    for (std::size_t at = cleaned.find(L".."); at != std::wstring::npos; at = cleaned.find(L".."))
-        cleaned.erase(at, 2);
-    while (!cleaned.empty() && (cleaned.front() == L'.' || cleaned.front() == L' '))
-        cleaned.erase(cleaned.begin());
-    // Cut before trimming the end: a dot left at the cut would meet the extension's.
-    if (cleaned.size() > kMaxFileNameLength)
-        cleaned.resize(kMaxFileNameLength);
-    while (!cleaned.empty() && (cleaned.back() == L'.' || cleaned.back() == L' '))
-        cleaned.pop_back();
+    const std::wstring cleaned = platform::fileNameFrom(name);
     if (cleaned.empty() && !fallback.empty() && fallback != name)
         return safeFileName(fallback, L"update");
     return cleaned.empty() ? std::wstring(L"update") : cleaned;

@@ -388,3 +388,29 @@ TEST_F(MainWindowTest, PreviousAndNextMoveBetweenVisibleTiles)
     EXPECT_EQ(window().tiles().activeTile(), 1u);
     EXPECT_FALSE(visible(L"No_device_Link"));
 }
+
+TEST_F(MainWindowTest, TheHeaderNamesTheDeviceShown)
+{
+    ASSERT_TRUE(open(true, nullptr, false));
+    const HWND hwnd = window().GetHWND();
+    const auto header = [&] {
+        return std::wstring(pm().FindControl(L"title_model_label")->GetText());
+    };
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 1, 1);
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 0, 1);
+    EXPECT_EQ(header(), L"Halvek 2VAV IRI");
+    ui().render();
+    ASSERT_TRUE(ui().click(L"device_select_prev"));
+    ASSERT_EQ(window().tiles().activeTile(), 0u);
+    EXPECT_EQ(header(), L"Halvek Mouse");
+    // The mouse leaving shows the keyboard again, and its name with it.
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 0, 0);
+    EXPECT_EQ(header(), L"Halvek 2VAV IRI");
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 0, 1);
+    ui().render();
+    ASSERT_TRUE(ui().click(L"device_select_prev"));
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 1, 0);
+    platform::sendMessage(hwnd, shell::MSG_TILE_VISIBILITY, 0, 0);
+    EXPECT_TRUE(visible(L"No_device_Link"));
+    EXPECT_EQ(header(), L"Halvek 2VAV IRI");
+}

@@ -43,7 +43,10 @@ protected:
             promptNames.push_back(message.name.value_or(L""));
             return buttons == 1 ? answer : 1u;
         };
-        hooks.pickProfileFile = [this](bool) { return pickedFile; };
+        hooks.pickProfileFile = [this](bool, std::wstring_view proposed) {
+            proposedNames.emplace_back(proposed);
+            return pickedFile;
+        };
         pages::installPageHandlers(window(), hooks);
         // The size the window takes on a common screen: picture, tabs and pages all show.
         window().ResizeClient(1500, 960);
@@ -76,6 +79,7 @@ protected:
     std::vector<std::wstring> promptNames;
     unsigned answer = 1;
     std::optional<std::filesystem::path> pickedFile;
+    std::vector<std::wstring> proposedNames; // what each file dialog started with
 };
 
 } // namespace
@@ -188,6 +192,40 @@ TEST_F(DevicePagesWindowTest, RefusedCommandsSayWhy)
     EXPECT_EQ(panel()->model()->items().size(), 2u);
 
     EXPECT_TRUE(panel()->IsMenuShown());
+}
+
+TEST_F(DevicePagesWindowTest, ExportProposesTheProfilesNameAsTheFileName)
+{
+    openWithKeyboard();
+    ASSERT_NE(panel(), nullptr);
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* proposed;
+    };
+    // Characters no file name takes are left out; a name with nothing left proposes nothing.
+    const Case cases[] = {{L"Evening", L"Evening.json"},
+                          {L"Night: red/blue", L"Night redblue.json"},
+                          {L"夜间", L"夜间.json"},
+                          {L"..", L""}};
+    for (const Case& c : cases) {
+        panel()->SetNameText(c.name);
+        ASSERT_TRUE(ui().click(L"device_profile_edit_save_btn"));
+        ASSERT_EQ(panel()->model()->nameText(), c.name);
+        pickedFile = m_dir / "export.json";
+        std::filesystem::remove(*pickedFile);
+        ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+        ASSERT_TRUE(ui().click(L"device_export_btn"));
+        ASSERT_FALSE(proposedNames.empty());
+        EXPECT_EQ(proposedNames.back(), c.proposed);
+        EXPECT_TRUE(std::filesystem::exists(*pickedFile)) << "exported where the user chose";
+        ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    }
+    // An import starts with no name of its own.
+    pickedFile.reset();
+    ASSERT_TRUE(ui().click(L"profile_fun_spread_btn"));
+    ASSERT_TRUE(ui().click(L"device_import_btn"));
+    EXPECT_EQ(proposedNames.back(), L"");
+    EXPECT_TRUE(prompts.empty());
 }
 
 // The blank-combo and orphan-file journeys: after every panel command the combo, the name

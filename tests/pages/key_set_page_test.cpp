@@ -15,10 +15,12 @@
 #include "profile/macro_library.h"
 #include "shell/main_messages.h"
 #include "support/scripted_input_hook.h"
+#include "ui/container_ui.h"
 
 #include <array>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -483,4 +485,37 @@ TEST_F(KeySetPageTest, TheEditedKeysCaptionFollowsALanguageSwitchAtOnce)
     const std::wstring caption = text(L"keyset_key_name_label");
     EXPECT_TRUE(caption.ends_with(L"的功能")) << platform::toUtf8(caption);
     EXPECT_EQ(window().activeDevice()->pending(), shell::Pending::None) << "no edit from a refresh";
+}
+
+TEST_F(KeySetPageTest, EveryCategorysControlsLieWhollyOnThePageAtTheWindowsOwnSize)
+{
+    openWithKeyboard();
+    // At the size the window opens at (1000 x 640 at its scale), where the page has the
+    // least room.
+    ASSERT_TRUE(ui().click(keyName(kA)));
+    auto* tabs = static_cast<CTabLayoutUI*>(
+        pages::findByName(&device(), L"function_switch_tablayout")->GetInterface(L"TabLayout"));
+    ASSERT_NE(tabs, nullptr);
+    // The categories a keyboard offers.
+    for (const int category : {0, 1, 2, 3, 5, 6, 7, 8, 9, 11}) {
+        ASSERT_TRUE(ui().select(L"keyset_function_combo", category)) << category;
+        ui().render();
+        ASSERT_EQ(tabs->GetCurSel(), category);
+        const RECT area = tabs->GetPos();
+        std::function<void(CControlUI*)> check = [&](CControlUI* control) {
+            if (!control->IsVisible())
+                return;
+            const RECT rc = control->GetPos();
+            if (rc.right > rc.left) {
+                EXPECT_GE(rc.left, area.left)
+                    << category << " " << platform::toUtf8(control->GetName());
+                EXPECT_LE(rc.right, area.right)
+                    << category << " " << platform::toUtf8(control->GetName());
+            }
+            if (auto* container = static_cast<CContainerUI*>(control->GetInterface(L"Container")))
+                for (int i = 0; i < container->GetCount(); ++i)
+                    check(container->GetItemAt(i));
+        };
+        check(tabs->GetItemAt(category));
+    }
 }

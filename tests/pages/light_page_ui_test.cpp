@@ -293,6 +293,64 @@ TEST_F(LightPageWindowTest, PaintedKeysReachTheKeyboardsColourGroup)
     EXPECT_EQ(all[3 * std::size_t(otherLed)], 0);
 }
 
+TEST_F(LightPageWindowTest, ABoxDraggedFromAKeyShowsWhileDraggingAndPaintsTheKeysItTouches)
+{
+    openWithDevices();
+    selectEffect(pages::kCustomEffect);
+    ASSERT_TRUE(ui().select(L"light_combo_custommodeSelect", 1));
+    ASSERT_TRUE(ui().click(L"custom_off_color_btn"));
+    ASSERT_TRUE(ui().click(L"color_option_0"));
+    const pages::Rgb8 red = pages::componentsOf(page()->GetSwatchColour(0));
+    ui().render();
+    const HWND hwnd = window().GetHWND();
+    // From the middle of one key to the middle of a key two rows down and along.
+    const POINT from = ui().centerOf(L"key_22");
+    const POINT to = ui().centerOf(L"key_46");
+    ASSERT_LT(from.x, to.x);
+    ASSERT_LT(from.y, to.y);
+    ASSERT_GT(from.y, 0) << from.x;
+    ASSERT_LT(to.y, pm().GetCanvas()->height()) << to.x;
+    platform::sendMessage(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(from.x, from.y));
+    platform::sendMessage(hwnd, WM_LBUTTONDOWN, 1, MAKELPARAM(from.x, from.y));
+    platform::sendMessage(hwnd, WM_MOUSEMOVE, 1,
+                          MAKELPARAM((from.x + to.x) / 2, (from.y + to.y) / 2));
+    platform::sendMessage(hwnd, WM_MOUSEMOVE, 1, MAKELPARAM(to.x, to.y));
+    // The frame the window paints for the move itself shows the box's edge.
+    ui().pump();
+    const ui::Canvas& canvas = *pm().GetCanvas();
+    const auto pixel = [&](int x, int y) { return canvas.pixels()[y * canvas.stride() / 4 + x]; };
+    const int middle = (from.x + to.x) / 2;
+    EXPECT_EQ(pixel(middle, from.y), 0xFF0099FFu) << "top edge";
+    EXPECT_EQ(pixel(middle, to.y - 1), 0xFF0099FFu) << "bottom edge";
+    EXPECT_EQ(pixel(from.x, (from.y + to.y) / 2), 0xFF0099FFu) << "left edge";
+    shoot("light-box-drag");
+    platform::sendMessage(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+    ui().pump();
+    EXPECT_NE(pixel(middle, from.y), 0xFF0099FFu) << "gone once let go";
+
+    // The keys the box touched are painted, one outside it is not.
+    const auto colours = kb().profile().LoadCustomColours(1, kb().lightCount());
+    const auto isRed = [&](int key) {
+        const std::size_t light = std::size_t(key);
+        return colours[light].red == red.red && colours[light].green == red.green &&
+               colours[light].blue == red.blue;
+    };
+    EXPECT_TRUE(isRed(22));
+    EXPECT_TRUE(isRed(46));
+    EXPECT_FALSE(isRed(0)) << "Esc lies outside the box";
+
+    // On the key page a box from between the keys paints nothing, and a press on a key is
+    // the key's: it opens the key's function.
+    ASSERT_TRUE(ui().click(L"key_Op_tab"));
+    ui().render();
+    const RECT picture = ui().find(L"keyboard_device_key_light")->GetPos();
+    ASSERT_TRUE(ui().drag(POINT{picture.left + 4, picture.top + 4}, ui().centerOf(L"key_2")));
+    EXPECT_FALSE(isRed(0));
+    EXPECT_EQ(kb().profile().LoadCustomColours(1, kb().lightCount())[0].red, colours[0].red);
+    ASSERT_TRUE(ui().click(L"key_0"));
+    EXPECT_TRUE(shown(L"keyset_layout"));
+}
+
 TEST_F(LightPageWindowTest, AHostEffectStreamsFrames)
 {
     openWithDevices();

@@ -384,6 +384,79 @@ TEST(Combo, LongDropListsScrollToTheRowWanted)
     EXPECT_FALSE(combo->IsDropped());
 }
 
+TEST(Combo, ALongDropListShowsAScrollBarThatWheelsPagesAndDrags)
+{
+    std::wstring skin =
+        LR"(<Window><VerticalLayout name="root">)"
+        LR"(<Combo name="long" height="24" dropboxsize="0,96" itembkcolor="#FF161B22")"
+        LR"( bordercolor="#FF2D3640" scrolltrackcolor="#FF0E1116" scrollthumbcolor="#FF1EA7FF">)";
+    for (int i = 0; i < 10; ++i)
+        skin += L"<ListLabelElement text=\"row " + std::to_wstring(i) + L"\" height=\"24\"/>";
+    skin += LR"(</Combo><Combo name="short" height="24" dropboxsize="0,96">)"
+            LR"(<ListLabelElement text="a" height="24"/><ListLabelElement text="b" height="24"/>)"
+            LR"(</Combo><Control/></VerticalLayout></Window>)";
+    OpenWindow w(skin);
+    ASSERT_TRUE(w.opened);
+    auto* combo = w.ui().findAs<CComboUI>(L"long");
+    const auto pixelAt = [&](POINT pt) {
+        w.ui().render();
+        const ui::Canvas& canvas = *w.pm().GetCanvas();
+        return canvas.pixels()[pt.y * canvas.stride() / 4 + pt.x];
+    };
+    const auto middleOf = [](const RECT& rc) {
+        return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    };
+
+    // A list whose rows all show has no bar.
+    ASSERT_TRUE(w.ui().click(L"short"));
+    EXPECT_EQ(w.ui().findAs<CComboUI>(L"short")->GetDropScrollTrackRect().right, 0);
+    w.ui().key(VK_ESCAPE);
+
+    // Four of ten rows show: the bar stands beside the rows, in the skin's colours.
+    ASSERT_TRUE(w.ui().click(L"long"));
+    ASSERT_TRUE(combo->IsDropped());
+    const RECT track = combo->GetDropScrollTrackRect();
+    ASSERT_GT(track.right, track.left);
+    const RECT popup = w.pm().GetPopupRect();
+    EXPECT_EQ(track.bottom - track.top, popup.bottom - popup.top - 2);
+    EXPECT_LE(combo->GetItemAt(0)->GetPos().right, track.left) << "no row lies under the bar";
+    RECT thumb = combo->GetDropScrollThumbRect();
+    EXPECT_EQ(thumb.top, track.top);
+    EXPECT_NEAR(double(thumb.bottom - thumb.top) / double(track.bottom - track.top), 0.4, 0.02);
+    EXPECT_EQ(pixelAt(middleOf(thumb)), 0xFF1EA7FFu);
+    EXPECT_EQ(pixelAt(POINT{track.left + 1, track.bottom - 2}), 0xFF0E1116u);
+
+    // The wheel moves the thumb with the rows.
+    const int range = 6 * 24;
+    ASSERT_TRUE(w.ui().wheelAt(middleOf(track), -120));
+    EXPECT_EQ(combo->GetDropScrollPos(), 24);
+    EXPECT_GT(combo->GetDropScrollThumbRect().top, thumb.top);
+
+    // A press below the thumb pages down; the list stays open.
+    thumb = combo->GetDropScrollThumbRect();
+    ASSERT_TRUE(w.ui().clickAt(POINT{(track.left + track.right) / 2, track.bottom - 3}));
+    EXPECT_TRUE(combo->IsDropped());
+    EXPECT_EQ(combo->GetDropScrollPos(), 24 + 96);
+
+    // Dragging the thumb to the top and past the bottom scrolls all the way, and letting go
+    // on the bar keeps the list open with the last row whole in view.
+    thumb = combo->GetDropScrollThumbRect();
+    ASSERT_TRUE(w.ui().drag(middleOf(thumb), POINT{middleOf(thumb).x, track.top - 10}));
+    EXPECT_EQ(combo->GetDropScrollPos(), 0);
+    thumb = combo->GetDropScrollThumbRect();
+    ASSERT_TRUE(w.ui().drag(middleOf(thumb), POINT{middleOf(thumb).x, track.bottom - 1}));
+    EXPECT_EQ(combo->GetDropScrollPos(), range);
+    EXPECT_TRUE(combo->IsDropped());
+    EXPECT_EQ(combo->GetItemAt(9)->GetPos().bottom, popup.bottom);
+    EXPECT_EQ(combo->GetDropScrollThumbRect().bottom, track.bottom);
+
+    // A row is still chosen by a click, which closes the list.
+    ASSERT_TRUE(w.ui().clickAt(middleOf(combo->GetItemAt(8)->GetPos())));
+    EXPECT_EQ(combo->GetCurSel(), 8);
+    EXPECT_FALSE(combo->IsDropped());
+    EXPECT_EQ(combo->GetDropScrollTrackRect().right, 0);
+}
+
 TEST(Edit, PastedTextPassesTheSameFiltersAsTyping)
 {
     OpenWindow w(kInputsSkin);

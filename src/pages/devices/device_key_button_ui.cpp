@@ -54,20 +54,61 @@ void CDeviceKeyButtonUI::setKeySetImageHidden(bool hidden)
     Invalidate();
 }
 
-void CDeviceKeyButtonUI::setRemapLabel(const std::wstring& label)
+void CDeviceKeyButtonUI::setRemapLabel(std::vector<std::wstring> forms)
 {
-    if (m_remapLabel == label && (m_legend.has_value() || label.empty()))
+    const std::wstring label = forms.empty() ? std::wstring() : forms.front();
+    if (m_capForms == forms && (m_legend.has_value() || label.empty()))
         return;
-    // The smallest legend font: a function name has more letters than a cap's own legend.
+    // The legend's font is the largest a label takes: a function name has more letters than
+    // a cap's own legend.
     constexpr int kRemapFont = 10;
     if (!m_legend) {
         m_legend = std::wstring(GetText());
         m_legendFont = GetFont();
     }
     m_remapLabel = label;
+    m_capForms = std::move(forms);
+    m_fitWidth = -1;
     SetText(label.empty() ? *m_legend : label);
     SetFont(label.empty() ? m_legendFont : kRemapFont);
     Invalidate();
+}
+
+void CDeviceKeyButtonUI::PaintText(ui::Canvas& canvas)
+{
+    if (GetText().empty())
+        return;
+    drawLabel(canvas, TextRect(), CurrentTextColor());
+}
+
+void CDeviceKeyButtonUI::drawLabel(ui::Canvas& canvas, const RECT& rc, DWORD colour)
+{
+    if (m_capForms.empty()) {
+        DrawTextIn(canvas, rc, GetText(), colour);
+        return;
+    }
+    if (!m_pManager || (colour >> 24) == 0)
+        return;
+    // Smaller than this, a label is no longer read at a glance.
+    constexpr int kSmallestLabel = 8;
+    // Clear of the cap's rim on either side.
+    const int margin = Scaled(2);
+    const int width = std::max(0, static_cast<int>(rc.right - rc.left) - 2 * margin);
+    const double scale = m_pManager->GetScale();
+    ui::FontStyle font = m_pManager->GetFont(m_iFont);
+    if (width != m_fitWidth || scale != m_fitScale) {
+        const int largest = font.size;
+        m_fit = pages::fitCapText(
+            m_capForms, width, largest, kSmallestLabel, [&](std::wstring_view text, int size) {
+                ui::FontStyle sized = font;
+                sized.size = size;
+                return static_cast<int>(canvas.measureText(text, sized, scale, 0).cx);
+            });
+        m_fitWidth = width;
+        m_fitScale = scale;
+    }
+    font.size = m_fit.size;
+    canvas.drawText(rc, m_fit.text, font, scale, colour, m_uTextStyle);
 }
 
 void CDeviceKeyButtonUI::setEditing(bool editing)
@@ -201,7 +242,7 @@ void CDeviceKeyButtonUI::keepLayers()
         const RECT item = TextRect();
         const RECT text{item.left - m_rcItem.left, item.top - m_rcItem.top,
                         item.right - m_rcItem.left, item.bottom - m_rcItem.top};
-        DrawTextIn(*label, text, layers.drawn.text, layers.drawn.colour);
+        drawLabel(*label, text, layers.drawn.colour);
     }
     layers.picture = ui::LitPicture::of(*cap, light.get(), label.get());
     if (layers.picture.empty())

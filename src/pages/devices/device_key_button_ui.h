@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pages/models/key_cap_labels.h"
 #include "ui/button_ui.h"
 #include "ui/kept_picture.h"
 #include "ui/lit_picture.h"
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The clickable key of a device picture. It paints as a button, then its light (the light
 // image tinted with the overlay colour and brightness) and the key-set image over it. A
@@ -25,6 +27,7 @@ public:
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
     void DoPaint(ui::Canvas& canvas, const RECT& paint) override;
     void PaintStatusImage(ui::Canvas& canvas) override;
+    void PaintText(ui::Canvas& canvas) override;
     bool HasKeptPicture() const override;
     // The memory the kept picture and its layers take (0 while the light stands still).
     std::size_t keptPictureBytes() const;
@@ -35,13 +38,17 @@ public:
     // Colour packed red | blue << 8 | green << 16, as the lighting gives it.
     void setLightOverlay(std::uint32_t colour, std::uint8_t brightness, bool on);
     void setKeySetImageHidden(bool hidden);
-    // A reassigned key shows its new function on the cap in the accent colour; an empty
-    // label gives the cap its own legend back.
-    void setRemapLabel(const std::wstring& label);
+    // A reassigned key shows its new function on the cap in the accent colour: the first of
+    // `forms` (fullest first) that fits the cap, smaller down to a floor, else the last one
+    // cut with "…". No forms give the cap its own legend back.
+    void setRemapLabel(std::vector<std::wstring> forms);
     // The key the key page is editing: filled and ringed, unlike the reassigned mark.
     void setEditing(bool editing);
     bool isEditing() const { return m_editing; }
+    // The fullest form; empty while the key shows its own legend.
     const std::wstring& remapLabel() const { return m_remapLabel; }
+    // The form and size the cap shows, as last drawn (empty before).
+    const pages::CapText& drawnRemapLabel() const { return m_fit; }
 
     const std::wstring& lightImage() const { return m_lightImage; }
     const std::wstring& keySetImage() const { return m_keySetImage; }
@@ -60,6 +67,8 @@ private:
     void paintAboveCap(ui::Canvas& canvas);
     // The light's colour as drawImageTinted takes it: 0xRRGGBB.
     DWORD lightRgb() const;
+    // The cap's text in rc: the legend, or the remap label fitted to rc.
+    void drawLabel(ui::Canvas& canvas, const RECT& rc, DWORD colour);
 
     // A streaming key's cap with its light and label, drawn once on their own: a frame then
     // puts them together in one pass. Kept instead of the cap alone while nothing else lies
@@ -90,6 +99,11 @@ private:
     bool m_keySetHidden = true;
     bool m_editing = false;
     std::wstring m_remapLabel;
+    std::vector<std::wstring> m_capForms;
+    // The remap label fitted for this width and scale.
+    pages::CapText m_fit;
+    int m_fitWidth = -1;
+    double m_fitScale = 0;
     std::optional<std::wstring> m_legend; // the cap's own text while a remap label shows
     int m_legendFont = -1;
     DWORD m_textColour = 0xFF000000;

@@ -45,16 +45,12 @@ void redrawKeyLabels(CTessaryUSBDevice& device, const std::vector<profile::KeyAs
         // Positions without an own name have no button to mark.
         if (button == nullptr || own.empty())
             continue;
-        // About five pixels a character in the remap label's font.
-        constexpr int kPixelsPerCharacter = 5;
-        const int capWidth =
-            button->GetFixedWidth() > 0 ? button->GetFixedWidth() / kPixelsPerCharacter : 6;
-        const KeyCapLabel label = keyCapLabel(own, keys[position], macros, text, capWidth);
+        KeyCapLabel label = keyCapLabel(own, keys[position], macros, text);
         giveDefaultMark(*button);
         button->SetToolTipTitle(label.title);
         button->SetToolTip(label.tooltip);
         button->setKeySetImageHidden(!label.changed);
-        button->setRemapLabel(label.cap);
+        button->setRemapLabel(std::move(label.capForms));
     }
 }
 

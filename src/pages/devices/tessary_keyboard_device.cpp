@@ -1,6 +1,8 @@
 #include "pages/devices/tessary_keyboard_device.h"
 
+#include "pages/custom_controls.h"
 #include "pages/devices/device_key_button_ui.h"
+#include "pages/light_page_handlers.h"
 #include "ui/paint_manager_ui.h"
 
 namespace {
@@ -60,6 +62,8 @@ void CTessaryKeyboardDevice::InitKeyboard()
         m_pManager != nullptr ? m_pManager->FindControl(L"keyboard_device_key_light") : nullptr;
     setPicturePanel(panel);
     mapButtons(panel);
+    if (auto* picture = dynamic_cast<CSelectPanelUI*>(panel))
+        picture->SetBoxOverKeys([this] { return pages::paintsKeys(keyboard()); });
 }
 
 void CTessaryKeyboardDevice::SetFunctionTab(int type)

@@ -8,12 +8,6 @@
 namespace pages {
 namespace {
 
-int widthOf(wchar_t c)
-{
-    // CJK and other wide scripts take about two narrow characters on a cap.
-    return c >= 0x2E80 ? 2 : 1;
-}
-
 bool sameFunction(const profile::KeyFunctionCode& a, const profile::KeyFunctionCode& b)
 {
     return a.type == b.type && a.p1 == b.p1 && a.p2 == b.p2;
@@ -46,6 +40,39 @@ std::wstring_view capNameId(std::wstring_view id)
     return id;
 }
 
+std::wstring nameIn(std::wstring_view id, TextForm form, const Translate& text)
+{
+    if (form == TextForm::Full)
+        return text(id);
+    const std::wstring_view capId = capNameId(id);
+    if (form == TextForm::Brief) {
+        // A long name has a brief one for caps where the language gives it ("Play").
+        const std::wstring briefId = std::wstring(capId) + L"_cap";
+        std::wstring brief = text(briefId);
+        if (!brief.empty() && brief != briefId)
+            return brief;
+    }
+    return text(capId);
+}
+
+bool isDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
+}
+
+// What a cut text may not end in before its "…": it would say nothing there.
+bool isLoose(wchar_t c)
+{
+    return c == L' ' || c == L'_' || c == L'-' || c == L'/' || c == L'+' || c == L'.' ||
+           c == L'\u3000';
+}
+
+// Never between the two halves of a UTF-16 pair (wchar_t is 16 bits on Windows).
+bool startsCharacter(std::wstring_view text, std::size_t at)
+{
+    return at == 0 || at >= text.size() || text[at] < 0xDC00 || text[at] > 0xDFFF;
+}
+
 } // namespace
 
 std::wstring functionText(const profile::KeyFunctionCode& code,
@@ -60,7 +87,7 @@ std::wstring functionText(const profile::KeyFunctionCode& code,
         for (const auto& id : label.nameIds) {
             if (!shown.empty())
                 shown += L'+';
-            shown += text(form == TextForm::Cap ? capNameId(id) : std::wstring_view(id));
+            shown += nameIn(id, form, text);
         }
     }
     return shown;
@@ -82,8 +109,7 @@ std::wstring ownKeyName(bool keyboard, std::size_t position, const profile::KeyA
 }
 
 KeyCapLabel keyCapLabel(std::wstring_view ownName, const profile::KeyAssignment& key,
-                        const std::vector<std::wstring>& macroNames, const Translate& text,
-                        int capWidth)
+                        const std::vector<std::wstring>& macroNames, const Translate& text)
 {
     KeyCapLabel label;
     label.title = std::wstring(ownName);
@@ -99,29 +125,55 @@ KeyCapLabel keyCapLabel(std::wstring_view ownName, const profile::KeyAssignment&
     }
     const std::wstring shown = now.empty() ? text(L"keyset_other_function_text") : now;
     label.tooltip = std::wstring(ownName) + text(L"Key_Set") + shown;
-    const std::wstring brief = functionText(key.current, macroNames, text, TextForm::Cap);
+    for (const TextForm form : {TextForm::Cap, TextForm::Brief}) {
+        std::wstring cap = functionText(key.current, macroNames, text, form);
+        if (!cap.empty() &&
+            std::find(label.capForms.begin(), label.capForms.end(), cap) == label.capForms.end())
+            label.capForms.push_back(std::move(cap));
+    }
     // A function without a name still reads as changed on the cap.
-    label.cap = brief.empty() ? std::wstring(L"…") : shortCapText(brief, capWidth);
+    if (label.capForms.empty())
+        label.capForms.emplace_back(L"…");
     return label;
 }
 
-std::wstring shortCapText(std::wstring_view text, int width)
+CapText fitCapText(const std::vector<std::wstring>& forms, int width, int largest, int smallest,
+                   const MeasureText& measure)
 {
-    const int kCapWidth = std::max(width, 2);
-    int used = 0;
-    for (const wchar_t c : text)
-        used += widthOf(c);
-    if (used <= kCapWidth)
-        return std::wstring(text);
-    std::wstring cut;
-    used = 0;
-    for (const wchar_t c : text) {
-        if (used + widthOf(c) > kCapWidth - 1)
-            break;
-        cut += c;
-        used += widthOf(c);
+    if (forms.empty())
+        return {};
+    smallest = std::min(smallest, largest);
+    // Size before fullness: a brief form read at a glance says more than a full one too
+    // small to read (a CJK name at the floor size blurs).
+    for (int size = largest; size >= smallest; --size) {
+        for (const std::wstring& form : forms) {
+            if (measure(form, size) <= width)
+                return CapText{form, size};
+        }
     }
-    return cut + L"…";
+    // Nothing fits whole: the start of the last (briefest) form, and a closing number.
+    const std::wstring_view last = forms.back();
+    std::size_t digits = last.size();
+    while (digits > 0 && isDigit(last[digits - 1]))
+        --digits;
+    const bool numbered = digits > 0 && digits < last.size();
+    const std::wstring_view head = numbered ? last.substr(0, digits) : last;
+    const std::wstring tail = numbered ? std::wstring(last.substr(digits)) : std::wstring();
+    for (std::size_t keep = head.size(); keep-- > 1;) {
+        if (!startsCharacter(head, keep))
+            continue;
+        std::wstring_view start = head.substr(0, keep);
+        while (!start.empty() && isLoose(start.back()))
+            start.remove_suffix(1);
+        if (start.empty())
+            break;
+        std::wstring cut = std::wstring(start) + L"…" + tail;
+        if (measure(cut, smallest) <= width)
+            return CapText{std::move(cut), smallest};
+    }
+    if (numbered && measure(L"…" + tail, smallest) <= width)
+        return CapText{L"…" + tail, smallest};
+    return CapText{L"…", smallest};
 }
 
 } // namespace pages

@@ -18,11 +18,15 @@ using Translate = std::function<std::wstring(std::wstring_view id)>;
 struct KeyCapLabel {
     std::wstring title;   // the key's own name
     std::wstring tooltip; // "Esc — unchanged", "Esc → Ctrl+C"
-    std::wstring cap;     // the new function, shortened for the cap; empty when unchanged
+    // The new function as the cap can say it, fullest first ("Play/Pause", "Play"); the
+    // cap shows the first that fits. Empty when unchanged.
+    std::vector<std::wstring> capForms;
     bool changed = false;
 };
 
-enum class TextForm { Full, Cap };
+// Full: as the tooltip says it. Cap: modifiers without their side ("Ctrl+C"). Brief: what
+// the language gives for a cap where the name is long ("Play" for "Play/Pause").
+enum class TextForm { Full, Cap, Brief };
 
 // The function of `code` in words ("Left Ctrl+C", a macro's name; on a cap "Ctrl+C"); empty
 // when it has no label.
@@ -39,12 +43,23 @@ enum class TextForm { Full, Cap };
 
 // A key is unchanged while it does what its factory code does, even under another code that
 // reads the same.
-// `capWidth` is how many narrow characters the cap holds.
 [[nodiscard]] KeyCapLabel keyCapLabel(std::wstring_view ownName, const profile::KeyAssignment& key,
                                       const std::vector<std::wstring>& macroNames,
-                                      const Translate& text, int capWidth = 6);
+                                      const Translate& text);
 
-// At most `width` narrow characters (a wide one counts two); longer text is cut with "…".
-[[nodiscard]] std::wstring shortCapText(std::wstring_view text, int width = 6);
+// A cap label as drawn: the text and its font size in pixels at 96 DPI.
+struct CapText {
+    std::wstring text;
+    int size = 0;
+};
+// How wide `text` is drawn at font size `size`, in the same pixels as the width it must fit.
+using MeasureText = std::function<int(std::wstring_view text, int size)>;
+
+// The form that fits `width` at the largest size from `largest` down to `smallest`, the
+// fullest at that size; when none does, the last form at `smallest`, cut with "…" where it
+// fits. A form ending in a number ("Macro 12") keeps the number after the "…": it tells
+// that macro from the others.
+[[nodiscard]] CapText fitCapText(const std::vector<std::wstring>& forms, int width, int largest,
+                                 int smallest, const MeasureText& measure);
 
 } // namespace pages

@@ -1,5 +1,6 @@
 #include "pages/models/profile_panel_model.h"
 
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "ui/text_substitute.h"
 
@@ -228,6 +229,12 @@ PanelOutcome ProfilePanelModel::exportTo(const fs::path& path)
     if (selectedIndex() < 0 || path.empty())
         return {};
     return m_list.ExportProfile(path) ? PanelOutcome{} : refused();
+}
+
+std::wstring ProfilePanelModel::exportFileName() const
+{
+    const std::wstring name = platform::fileNameFrom(nameText());
+    return name.empty() ? std::wstring() : name + L".json";
 }
 
 PanelMessage ProfilePanelModel::resetQuestion()

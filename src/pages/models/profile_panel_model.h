@@ -81,6 +81,9 @@ public:
     // Import of the file the user picked; nothing without a selection.
     PanelOutcome importFrom(const std::filesystem::path& path);
     PanelOutcome exportTo(const std::filesystem::path& path);
+    // The file name an export proposes: the shown profile's name as a file name, with the
+    // profile extension; empty when the name leaves nothing to propose.
+    std::wstring exportFileName() const;
     // The question to ask before reset() (OK and Cancel).
     static PanelMessage resetQuestion();
     PanelOutcome reset();

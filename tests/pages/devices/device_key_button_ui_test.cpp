@@ -178,7 +178,7 @@ TEST_F(KeyPictureTest, WhatChangesUnderOrAboveAKeyShowsInItsNextLightFrame)
 
     // A new legend (a language switch, a key reassigned).
     key(7).SetText(L"\u529F\u80FD");
-    key(8).setRemapLabel(L"Macro 1");
+    key(8).setRemapLabel({L"Macro 1"});
     ASSERT_TRUE(showLights(m_keys, 0x0A0B0Cu));
     ASSERT_TRUE(showLights(m_keys, 0x0C0B0Au));
     lightOnly = shown();
@@ -218,4 +218,41 @@ TEST_F(KeyPictureTest, AScaleChangeDropsTheKeptCapsAndAStillLightKeepsNone)
     drawnFresh();
     for (CDeviceKeyButtonUI* key : m_keys)
         EXPECT_EQ(key->keptPictureBytes(), 0u);
+}
+
+TEST_F(KeyPictureTest, ARemapLabelStaysWholeInsideItsCapAtEveryScale)
+{
+    for (const int dpi : {96, 192}) {
+        open(dpi);
+        // Lights off, so the label's accent is all that is blue on the caps.
+        for (CDeviceKeyButtonUI* key : m_keys)
+            key->setLightOverlay(0, 0, false);
+        const std::vector<std::wstring> labels{L"Macro 1", L"Reload sequence", L"Ctrl+Alt+F12",
+                                               L"\u64AD\u653E/\u6682\u505C"};
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            key(int(i)).setRemapLabel({labels[i]});
+        const std::vector<std::uint32_t> frame = drawnFresh();
+        const int width = m_window->GetNativeWindow()->shownFrame()->width;
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            const RECT rc = key(int(i)).GetPos();
+            int left = rc.right;
+            int right = rc.left - 1;
+            for (int y = rc.top; y < rc.bottom; ++y) {
+                for (int x = rc.left; x < rc.right; ++x) {
+                    const std::uint32_t pixel = frame[std::size_t(y * width + x)];
+                    const int red = int(pixel >> 16 & 0xFF);
+                    const int blue = int(pixel & 0xFF);
+                    if (blue > 120 && blue > red + 60) {
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                    }
+                }
+            }
+            SCOPED_TRACE(testing::Message() << "dpi " << dpi << " label " << i);
+            ASSERT_LE(left, right) << "the label is drawn";
+            // Cut by the cap's edge, a label runs into both edge columns.
+            EXPECT_GT(left, rc.left);
+            EXPECT_LT(right, rc.right - 1);
+        }
+    }
 }

@@ -72,32 +72,50 @@ TEST(KeyCapLabels, AnUnchangedKeySaysSoInWordsInBothLanguages)
         const pages::KeyCapLabel label = pages::keyCapLabel(own, key, kMacros, text);
         EXPECT_FALSE(label.changed) << file;
         EXPECT_EQ(label.tooltip, expected);
-        EXPECT_TRUE(label.cap.empty()) << "the cap keeps its own legend";
+        EXPECT_TRUE(label.capForms.empty()) << "the cap keeps its own legend";
     }
 }
 
-TEST(KeyCapLabels, AReassignedKeyCarriesItsNewFunctionOnTheCap)
+TEST(KeyCapLabels, AReassignedKeyCarriesItsNewFunctionOnTheCapFullestFirst)
 {
-    const auto text = languageFile("lan_en.xml");
     const auto esc = positionOf(profile::makeCode(0x20, 0x00, 0x29));
     struct Case {
+        const char* language;
         profile::KeyFunctionCode now;
         const wchar_t* tooltip;
-        const wchar_t* cap;
+        std::vector<std::wstring> forms;
     };
     const Case cases[] = {
-        {profile::makeCode(0x20, 0x01, 0x06), L"Esc → Left Ctrl+C", L"Ctrl+C"},
-        {profile::makeCode(0x70, 0x00, 0x01), L"Esc → Reload sequence", L"Reloa…"},
-        {profile::makeCode(0x15, 0x00, 0x00), L"Esc → another function", L"…"},
+        {"lan_en.xml", profile::makeCode(0x20, 0x01, 0x06), L"Esc → Left Ctrl+C", {L"Ctrl+C"}},
+        {"lan_en.xml",
+         profile::makeCode(0x70, 0x00, 0x01),
+         L"Esc → Reload sequence",
+         {L"Reload sequence"}},
+        {"lan_en.xml", profile::makeCode(0x15, 0x00, 0x00), L"Esc → another function", {L"…"}},
+        // A long name has a brief one for the cap, in both languages.
+        {"lan_en.xml",
+         profile::makeCode(0x30, 0xCD, 0x00),
+         L"Esc → Play/Pause",
+         {L"Play/Pause", L"Play"}},
+        {"lan_cn.xml",
+         profile::makeCode(0x30, 0xCD, 0x00),
+         L"Esc → 播放/暂停",
+         {L"播放/暂停", L"播放"}},
+        {"lan_en.xml",
+         profile::makeCode(0x20, 0x01, 0x4B),
+         L"Esc → Left Ctrl+Page Up",
+         {L"Ctrl+Page Up", L"Ctrl+PgUp"}},
     };
     for (const Case& c : cases) {
+        const auto text = languageFile(c.language);
         const auto key = keyAt(esc, c.now);
         const pages::KeyCapLabel label = pages::keyCapLabel(L"Esc", key, kMacros, text);
-        EXPECT_TRUE(label.changed) << label.tooltip.size();
+        EXPECT_TRUE(label.changed) << label.tooltip;
         EXPECT_EQ(label.tooltip, c.tooltip);
-        EXPECT_EQ(label.cap, c.cap);
+        EXPECT_EQ(label.capForms, c.forms) << label.tooltip;
     }
     // Another code that does what the key's own code does is no reassignment.
+    const auto text = languageFile("lan_en.xml");
     const auto same = keyAt(esc, profile::makeCode(0x00, 0x00, 0x29));
     EXPECT_FALSE(pages::keyCapLabel(L"Esc", same, kMacros, text).changed);
 }
@@ -111,14 +129,48 @@ TEST(KeyCapLabels, MouseButtonsAreNamedByTheirFactoryFunction)
     EXPECT_EQ(own, text(L"mouse_key_left"));
     const pages::KeyCapLabel label = pages::keyCapLabel(own, left, kMacros, text);
     EXPECT_EQ(label.tooltip, own + text(L"Key_Set") + text(L"mouse_key_middle"));
-    EXPECT_EQ(label.cap, pages::shortCapText(text(L"mouse_key_middle")));
+    EXPECT_EQ(label.capForms, std::vector<std::wstring>{text(L"mouse_key_middle")});
 }
 
-TEST(KeyCapLabels, CapTextCountsWideCharactersTwice)
+TEST(KeyCapLabels, TheCapShowsTheFullestFormThatFitsThenACutThatStillSaysWhat)
 {
-    EXPECT_EQ(pages::shortCapText(L"Ctrl+C"), L"Ctrl+C");
-    EXPECT_EQ(pages::shortCapText(L"Volume up"), L"Volum…");
-    EXPECT_EQ(pages::shortCapText(L"静音"), L"静音");
-    EXPECT_EQ(pages::shortCapText(L"播放暂停"), L"播放…");
-    EXPECT_EQ(pages::shortCapText(L""), L"");
+    // Half the size for a narrow character, the whole size for a wide one.
+    const pages::MeasureText measure = [](std::wstring_view text, int size) {
+        int units = 0;
+        for (const wchar_t c : text)
+            units += c >= 0x2E80 ? 2 : 1;
+        return units * size / 2;
+    };
+    struct Case {
+        std::vector<std::wstring> forms;
+        int width;
+        std::wstring text;
+        int size;
+    };
+    const Case cases[] = {
+        {{L"Esc"}, 26, L"Esc", 10},
+        // Smaller down to the floor; at each size the fullest form that fits, so a brief
+        // form read at a glance beats a full one at the floor.
+        {{L"Ctrl+C"}, 26, L"Ctrl+C", 8},
+        {{L"Page Up", L"PgUp"}, 30, L"PgUp", 10},
+        {{L"Page Up", L"PgUp"}, 36, L"Page Up", 10},
+        {{L"Play/Pause", L"Play"}, 26, L"Play", 10},
+        {{L"播放/暂停", L"播放"}, 26, L"播放", 10},
+        {{L"上一曲", L"上曲"}, 26, L"上曲", 10},
+        // Cut at the floor, never after a separator; a closing number stays.
+        {{L"Play/Pause"}, 26, L"Play…", 8},
+        {{L"Reload sequence"}, 26, L"Reloa…", 8},
+        {{L"macro_12"}, 26, L"mac…12", 8},
+        {{L"宏一二三四"}, 26, L"宏一…", 8},
+        {{L"Reload sequence"}, 3, L"…", 8},
+        {{}, 26, L"", 0},
+    };
+    for (const Case& c : cases) {
+        const pages::CapText fit = pages::fitCapText(c.forms, c.width, 10, 8, measure);
+        EXPECT_EQ(fit.text, c.text) << (c.forms.empty() ? std::wstring() : c.forms.back());
+        EXPECT_EQ(fit.size, c.size) << fit.text.size();
+        if (!c.forms.empty()) {
+            EXPECT_LE(measure(fit.text, fit.size), std::max(c.width, 4));
+        }
+    }
 }

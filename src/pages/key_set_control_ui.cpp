@@ -533,12 +533,11 @@ void CKeySetControlUI::Cancel()
     SetButtonsEnabled(m_model->buttonsEnabled());
 }
 
-pages::KeyAssignmentModel::WriteOutcome CKeySetControlUI::WriteToDevice()
+std::optional<pages::KeyAssignmentModel::WriteOutcome> CKeySetControlUI::WriteToDevice()
 {
     if (!m_model)
-        return {};
-    auto outcome =
-        m_model->WriteToDevice(translate(L"message_text_16"), translate(L"message_text_7"));
+        return std::nullopt;
+    auto outcome = m_model->WriteToDevice();
     SetButtonsEnabled(m_model->buttonsEnabled());
     return outcome;
 }

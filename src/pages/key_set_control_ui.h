@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,8 +83,8 @@ public:
     void ModifierSelected(int n);
     void RestoreDefault();
     void Cancel();
-    // Write to device; the message to show (already in the current language), or empty.
-    pages::KeyAssignmentModel::WriteOutcome WriteToDevice();
+    // Write to device: what the device and the profile file took; nullopt before SetDevice.
+    [[nodiscard]] std::optional<pages::KeyAssignmentModel::WriteOutcome> WriteToDevice();
     // A key event of key capture; false when the page did not take it.
     bool CaptureKey(std::uint8_t scanCode, bool extended);
 

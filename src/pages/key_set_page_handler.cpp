@@ -16,11 +16,6 @@
 namespace pages {
 namespace {
 
-constexpr std::wstring_view kMacroTooLargeEnglish =
-    L"The macros are %d events too long for the device's memory.";
-constexpr std::wstring_view kMacroNotWrittenEnglish =
-    L"The macros could not be written to the device.";
-
 class KeySetHandler {
 public:
     KeySetHandler(shell::PageHost& window, PageHooks hooks)
@@ -136,26 +131,21 @@ void KeySetHandler::selectKey(Bound& bound, CTessaryUSBDevice& device, int posit
 
 void KeySetHandler::writeToDevice(Bound& bound, CTessaryUSBDevice& device)
 {
-    const auto outcome = bound.page->WriteToDevice();
-    ChangeResult result;
-    if (outcome.macroResult != 0) {
-        result.device(protocol::Status::NoReply);
-        m_hooks.prompt(
-            outcome.macroResult > 0
-                ? PanelMessage{L"message_text_16", kMacroTooLargeEnglish, outcome.macroResult}
-                : PanelMessage{L"message_text_7", kMacroNotWrittenEnglish, {}},
-            0);
+    const auto written = bound.page->WriteToDevice();
+    if (!written)
+        return;
+    const auto& outcome = *written;
+    if (outcome.saved) {
+        ChangeResult result;
+        result.save(*outcome.saved ? model::ProfileResult::Ok : model::ProfileResult::NotSaved);
+        result.device(outcome.device.status());
+        device.pending().committed(ProfileBlock::KeyMap, result);
+    } else {
+        // Nothing was saved: the edit stays unsaved as well as unwritten.
+        device.pending().written(ProfileBlock::KeyMap, outcome.device.status());
     }
-    if (outcome.macroResult <= 0) {
-        result.save(outcome.saved ? model::ProfileResult::Ok : model::ProfileResult::NotSaved);
-        if (outcome.keyMapResult != 1)
-            result.device(static_cast<protocol::Status>(outcome.keyMapResult));
-    }
-    device.pending().committed(ProfileBlock::KeyMap, result);
-    // A macro refusal has said so already.
-    if (outcome.macroResult == 0)
-        if (const auto words = changeMessage(result))
-            m_hooks.prompt(*words, 0);
+    for (const PanelMessage& words : outcome.messages())
+        m_hooks.prompt(words, 0);
 }
 
 void KeySetHandler::refreshTexts()

@@ -8,6 +8,7 @@
 #include "pages/devices/tessary_usb_device.h"
 #include "pages/find_by_name.h"
 #include "pages/macro_control_ui.h"
+#include "pages/models/key_map_write.h"
 #include "pages/models/page_offers.h"
 #include "pages/page_handlers.h"
 #include "platform/debug_output.h"
@@ -469,35 +470,28 @@ void MacroPage::apply(CMacroControlUI& page, shell::ShellDevice* device)
     // The page offers no apply to a device without macros; the library holds the macro.
     if (!macroPageOffers(model.capabilities()).write.enabled)
         return;
-    const std::vector<int> used = model.CollectMacros();
     // What the device does not take stays pending, so the window offers to write it again
     // and the device's return writes it.
-    auto settle = [&](protocol::Status status) {
-        usb->pending().written(ProfileBlock::Macros, status);
-        usb->pending().written(ProfileBlock::KeyMap, status);
-    };
     if (!model.channel().isOpen()) {
-        settle(protocol::Status::NoReply);
+        usb->pending().written(ProfileBlock::Macros, protocol::Status::NoReply);
+        usb->pending().written(ProfileBlock::KeyMap, protocol::Status::NoReply);
         page.ShowStatus(L"macro_apply_failed_text", true);
         return;
     }
-    const protocol::MacroWrite written = model.WriteMacros(used);
-    const auto verdict = ProfilePanelModel::macroWriteVerdict(written.pageResult());
-    if (verdict.message)
-        m_hooks.prompt(*verdict.message, 0);
-    // Keys must not point at macros the device did not take.
-    if (!verdict.continueWithKeyMap || written.status != protocol::Status::Ok) {
-        settle(written.status != protocol::Status::Ok ? written.status
-                                                      : protocol::Status::NothingToWrite);
+    const KeyMapWrite keys = writeMacrosThenKeys(model);
+    usb->pending().written(ProfileBlock::Macros, keys.macroBlockStatus());
+    usb->pending().written(ProfileBlock::KeyMap, keys.keyMapStatus());
+    if (const auto words = keys.message())
+        m_hooks.prompt(*words, 0);
+    if (!keys.keyMap) {
         page.ShowStatus(L"macro_apply_failed_text", true);
         return;
     }
-    const protocol::Status mapStatus = model.WriteProfileKeyMap(0);
-    const bool mapped = mapStatus == protocol::Status::Ok;
-    settle(mapStatus);
+    const bool mapped = keys.isKeyMapWritten();
     rowsChanged(page, device);
     // A macro no key uses is kept in the library only: the keyboard got nothing of it.
-    const bool onDevice = std::find(used.begin(), used.end(), macro) != used.end();
+    const bool onDevice =
+        std::find(keys.macrosUsed.begin(), keys.macrosUsed.end(), macro) != keys.macrosUsed.end();
     if (mapped && macro >= 0 && !onDevice)
         page.ShowStatus(L"macro_saved_unused_text", false);
     else

@@ -17,9 +17,11 @@ namespace platform {
 
 // Replaces the file's content in one step: the bytes go to a temporary file in the same
 // folder, reach the disk, and that file is renamed over the old one. Whatever happens on
-// the way, the old file stays whole and no temporary file is left behind. The new file is
-// owner-only (0600, or less where the old file allowed less). A symbolic link the user made
-// is kept: the file it leads to is the one replaced.
+// the way, the old file stays whole and no temporary file is left behind, with one
+// exception on Windows: a replace that lost the old file part-way leaves the content under
+// the temporary name when it cannot be moved into place, and the error says so. The new
+// file is owner-only (0600, or less where the old file allowed less). A symbolic link the
+// user made is kept: the file it leads to is the one replaced.
 [[nodiscard]] Result<void> writeFileAtomically(const std::filesystem::path& file,
                                                std::string_view content);
 

@@ -26,8 +26,8 @@ public:
     {
         stored = assignment.current;
     }
-    int writeUsedMacros() override { return 0; }
-    int writeKeyMap() override { return 1; }
+    // Never written to here (Xlib's Status macro keeps the name out of this file).
+    pages::KeyMapWrite writeKeys() override { return {}; }
     bool saveProfile() override { return true; }
     profile::KeyFunctionCode stored{};
 };

@@ -215,11 +215,16 @@ TEST_F(UnwrittenChangesTest, AMacroWriteRefusedSaysNotWrittenAndTheRetryWritesIt
     ASSERT_TRUE(names->SelectItem(0, false, true));
     ui().pump();
 
-    keyboard.injectFaults({devsim::Fault::StatusFF, devsim::Fault::StatusFF,
-                           devsim::Fault::StatusFF, devsim::Fault::StatusFF});
+    // Nothing else may talk to the keyboard while the faults wait for the macro block.
+    keyboardModel().StopLighting();
+    const auto keyMapBefore = keyMapEntry(kKey);
+    keyboard.injectFault(devsim::Fault::StatusFF); // the macro write's ReadInfo
     ASSERT_TRUE(clickIn(L"macro_btn_save"));
     keyboard.clearFaults();
     EXPECT_EQ(textIn(L"macro_status_label"), L"Not written to the keyboard");
+    EXPECT_EQ(pagePrompts, std::vector<std::wstring>{L"macros_refused_text"});
+    // The keys must not point at macros the keyboard refused.
+    EXPECT_EQ(keyMapEntry(kKey), keyMapBefore);
     EXPECT_EQ(pending(), shell::Pending::Unwritten);
     EXPECT_FALSE(protocol::parseMacroBlock(keyboard.memory().area(devsim::Area::Macros)) &&
                  !protocol::parseMacroBlock(keyboard.memory().area(devsim::Area::Macros))->empty());

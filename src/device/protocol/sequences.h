@@ -72,8 +72,6 @@ struct MacroWrite {
     bool tooLarge = false;
 
     bool isWritten() const { return status == Status::Ok && overflow == 0 && !tooLarge; }
-    // The number the pages show: the overflow count, -1 for a block too large, else 0.
-    int pageResult() const { return overflow > 0 ? overflow : tooLarge ? -1 : 0; }
 };
 
 // ReadInfo (when open; its failure is the result, nothing sent), then Begin, WriteMacros and

@@ -1,7 +1,7 @@
 #include "pages/models/key_assignment_model.h"
 
+#include "pages/models/change_result.h"
 #include "profile/key_codes.h"
-#include "ui/text_substitute.h"
 
 namespace pages {
 
@@ -116,29 +116,29 @@ bool KeyAssignmentModel::CaptureKey(std::uint8_t scanCode, bool extended,
     return true;
 }
 
-KeyAssignmentModel::WriteOutcome
-KeyAssignmentModel::WriteToDevice(const std::wstring& messageTooLarge,
-                                  const std::wstring& messagePrepareFailed)
+std::vector<PanelMessage> KeyAssignmentModel::WriteOutcome::messages() const
 {
-    WriteOutcome outcome;
-    const int macros = m_device.writeUsedMacros();
-    outcome.macroResult = macros;
-    if (macros > 0) {
-        // Language texts are data: the number goes in by substitution, never by printf.
-        outcome.message = ui::substituteNumber(messageTooLarge, macros);
+    std::vector<PanelMessage> words;
+    if (auto said = device.message())
+        words.push_back(std::move(*said));
+    if (saved == false) {
+        ChangeResult save;
+        save.save(model::ProfileResult::NotSaved);
+        words.push_back(*changeMessage(save));
+    }
+    return words;
+}
+
+KeyAssignmentModel::WriteOutcome KeyAssignmentModel::WriteToDevice()
+{
+    WriteOutcome outcome{m_device.writeKeys(), std::nullopt};
+    // Macros that do not fit end the write before anything is sent or saved.
+    if (outcome.device.macros == MacroBlock::DoNotFit)
         return outcome;
-    }
-    if (macros < 0) {
-        outcome.message = messagePrepareFailed;
-    }
-    const int result = m_device.writeKeyMap();
-    outcome.keyMapResult = result;
     outcome.saved = m_device.saveProfile();
     // A key map the device did not take leaves the page dirty, so the user can try again.
-    outcome.written = result == 1;
-    if (outcome.written) {
+    if (outcome.written())
         m_buttonsEnabled = false;
-    }
     return outcome;
 }
 

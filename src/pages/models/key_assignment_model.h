@@ -1,11 +1,13 @@
 #pragma once
 
+#include "pages/models/key_map_write.h"
 #include "profile/key_function_code.h"
 #include "profile/key_page_state.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pages {
 
@@ -15,11 +17,8 @@ public:
     virtual ~KeyAssignmentDevice() = default;
     // Stores the pair at the selected key and in the profile's key list; redraws labels.
     virtual void storeSelectedKey(const profile::KeyAssignment& assignment) = 0;
-    // Writes the macros the key map uses: 0 done, -1 the image failed, n > 0 too large by
-    // n - 1 four-byte events.
-    virtual int writeUsedMacros() = 0;
-    // Writes the whole key map; 1 when the device took it.
-    virtual int writeKeyMap() = 0;
+    // Writes the macros the keys use, then the whole key map (writeMacrosThenKeys).
+    [[nodiscard]] virtual KeyMapWrite writeKeys() = 0;
     // Saves the profile; false when the file could not be written.
     [[nodiscard]] virtual bool saveProfile() = 0;
     // The selected key as the device's key list holds it now; nullopt when none is.
@@ -60,17 +59,18 @@ public:
     bool CaptureKey(std::uint8_t scanCode, bool extended, const std::wstring& displayName);
 
     struct WriteOutcome {
-        bool written = false;
-        // Empty, or the message to show: the language text with the number put in.
-        std::wstring message;
-        // What the macro write gave: 0 done, -1 not written, n > 0 too large (see above).
-        int macroResult = 0;
-        bool saved = true;    // the profile file took the change
-        int keyMapResult = 1; // writeKeyMap's answer
+        KeyMapWrite device;
+        // Whether the profile file took the change; nullopt when no save was due (the macros
+        // did not fit, so nothing was written).
+        std::optional<bool> saved;
+
+        bool written() const { return device.isKeyMapWritten(); }
+        // What the user is told, in order: the device's part, then a failed save.
+        std::vector<PanelMessage> messages() const;
     };
-    // messageTooLarge / messagePrepareFailed are the language texts of those refusals.
-    WriteOutcome WriteToDevice(const std::wstring& messageTooLarge,
-                               const std::wstring& messagePrepareFailed);
+    // The macros, the key map, then the profile saved; a key map the device took leaves the
+    // page clean.
+    [[nodiscard]] WriteOutcome WriteToDevice();
 
     profile::KeyPageState& state() { return m_state; }
     const profile::KeyFunctionCode& current() const { return m_current; }

@@ -60,22 +60,9 @@ void KeyListAssignment::storeSelectedKey(const profile::KeyAssignment& assignmen
         m_labelsChanged();
 }
 
-int KeyListAssignment::writeUsedMacros()
+KeyMapWrite KeyListAssignment::writeKeys()
 {
-    const std::vector<int> macros = m_device.CollectMacros();
-    const protocol::MacroWrite result = m_device.WriteMacros(macros);
-    if (const int shown = result.pageResult(); shown != 0)
-        return shown;
-    // A device that refused the block must not look as if it held the macros.
-    if (!macros.empty() && result.status != protocol::Status::Ok)
-        return -1;
-    return 0;
-}
-
-int KeyListAssignment::writeKeyMap()
-{
-    const protocol::Status status = m_device.WriteProfileKeyMap(0);
-    return status == protocol::Status::Ok ? 1 : static_cast<int>(status);
+    return writeMacrosThenKeys(m_device);
 }
 
 bool KeyListAssignment::saveProfile()

@@ -32,8 +32,7 @@ public:
     [[nodiscard]] std::optional<profile::KeyAssignment> selectedAssignment() const override;
 
     void storeSelectedKey(const profile::KeyAssignment& assignment) override;
-    int writeUsedMacros() override;
-    int writeKeyMap() override;
+    [[nodiscard]] KeyMapWrite writeKeys() override;
     bool saveProfile() override;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "device/model/profile_apply.h"
 #include "device/model/usb_device_model.h"
+#include "pages/models/key_map_write.h"
 #include "platform/debug_output.h"
 
 namespace pages {
@@ -11,17 +12,8 @@ namespace {
 void writeBlocks(model::UsbDeviceModel& device, const std::set<ProfileBlock>& blocks,
                  ChangeResult& result)
 {
-    if (blocks.contains(ProfileBlock::KeyMap) || blocks.contains(ProfileBlock::Macros)) {
-        const std::vector<int> macros = device.CollectMacros();
-        const protocol::MacroWrite written = device.WriteMacros(macros);
-        if (written.overflow > 0 || written.tooLarge)
-            result.device(protocol::Status::NoReply);
-        else if (!macros.empty())
-            result.device(written.status);
-        // Keys must not name macros the device did not take.
-        if (result.isWritten() && blocks.contains(ProfileBlock::KeyMap))
-            result.device(device.WriteProfileKeyMap(0));
-    }
+    if (blocks.contains(ProfileBlock::KeyMap) || blocks.contains(ProfileBlock::Macros))
+        result.device(writeMacrosThenKeys(device).status());
     if (blocks.contains(ProfileBlock::Lighting) || blocks.contains(ProfileBlock::Settings)) {
         result.device(device.ShowLighting());
         if (device.has(model::Capability::SlotRecord))
@@ -80,20 +72,11 @@ DeviceStepsResult loadAndWriteProfile(model::UsbDeviceModel& device, const Profi
         return result;
     }
 
-    const protocol::MacroWrite written = device.WriteMacros(device.CollectMacros());
-    auto verdict = ProfilePanelModel::macroWriteVerdict(written.pageResult());
-    result.message = verdict.message;
-    // Macros that do not fit were not sent; the device has not refused them.
-    pending.committed(
-        ProfileBlock::Macros,
-        writtenBy(written.pageResult() != 0 ? protocol::Status::NothingToWrite : written.status));
-    if (!verdict.continueWithKeyMap) {
-        pending.committed(ProfileBlock::KeyMap, writtenBy(protocol::Status::NothingToWrite));
-        return result;
-    }
-    const protocol::Status keys = device.WriteProfileKeyMap(0);
-    pending.committed(ProfileBlock::KeyMap, writtenBy(keys));
-    result.keyMapWritten = keys == protocol::Status::Ok;
+    const KeyMapWrite keys = writeMacrosThenKeys(device);
+    pending.committed(ProfileBlock::Macros, writtenBy(keys.macroBlockStatus()));
+    pending.committed(ProfileBlock::KeyMap, writtenBy(keys.keyMapStatus()));
+    result.keyMapWritten = keys.isKeyMapWritten();
+    result.message = keys.message();
     if (!result.message)
         result.message = pending.reason();
     return result;

@@ -2,7 +2,8 @@
 
 // What a device does when its profile panel switches or resets the profile: load the
 // profile the panel now names and write it to the device, stopping before the key map when
-// the macros do not fit. UI-free, so the page, halvekctl and the tests run the same steps.
+// the macros do not fit or the device refuses them. UI-free, so the page, halvekctl and the tests
+// run the same steps.
 
 #include "pages/models/pending_changes.h"
 #include "pages/models/profile_panel_model.h"
@@ -32,7 +33,8 @@ DeviceStepsResult loadAndWriteProfile(model::UsbDeviceModel& device, const Profi
                                       StaleMacroKeys stale, PendingChanges& pending);
 
 // The window's "Save and write": saves the profile once and writes the blocks still pending
-// (macros before the key map that names them). The pending state follows the result.
+// (the macros and the key map that names them go together, as writeMacrosThenKeys does). The
+// pending state follows the result.
 [[nodiscard]] ChangeResult commitPending(model::UsbDeviceModel& device, PendingChanges& pending);
 
 // Drops the pending edits: the profile is read again from its file and shown.

@@ -283,20 +283,6 @@ PanelOutcome ProfilePanelModel::select(int index)
     return outcome;
 }
 
-ProfilePanelModel::MacroWriteVerdict ProfilePanelModel::macroWriteVerdict(int result)
-{
-    if (result == 0)
-        return {};
-    if (result < 0)
-        return {message(L"message_text_7", L"The macros could not be written to the device."),
-                true};
-    return {PanelMessage{L"message_text_16",
-                         L"The macros of this profile do not fit on the device (%d over); the "
-                         L"keys were not written.",
-                         result},
-            false};
-}
-
 std::array<std::optional<bool>, kPanelTabCount>
 ProfilePanelModel::tabVisibility(detect::DeviceKind kind)
 {

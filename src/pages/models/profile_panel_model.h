@@ -99,15 +99,6 @@ public:
     // (reloadDevice), with a message saying so. Nothing to do: an empty outcome.
     PanelOutcome followExternalChanges();
 
-    // Step 6 of a switch or reset: the macro block's write result. nullopt and true for 0;
-    // a message and true for -1; a message with the count and false (stop before the key
-    // map) for a positive count.
-    struct MacroWriteVerdict {
-        std::optional<PanelMessage> message;
-        bool continueWithKeyMap = true;
-    };
-    static MacroWriteVerdict macroWriteVerdict(int result);
-
     // The tabs a device kind hides (false) or shows (true) at initialisation; nullopt
     // leaves a tab as the skin has it.
     static std::array<std::optional<bool>, kPanelTabCount> tabVisibility(detect::DeviceKind kind);

@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include "platform/bounded_read.h"
+#include "platform/replace_recovery.h"
 #include "platform/temporary_files.h"
 
 #include "platform/thread_exit.h"
@@ -63,6 +64,27 @@ HeldLocks& heldLocks()
     return *locks;
 }
 
+// The file operations a failed replace is finished with.
+ReplaceFileOps systemFileOps()
+{
+    return ReplaceFileOps{
+        [](const fs::path& path) {
+            return GetFileAttributesW(systemName(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+        },
+        [](const fs::path& from, const fs::path& to) -> Result<void> {
+            if (!MoveFileExW(systemName(from).c_str(), systemName(to).c_str(),
+                             MOVEFILE_WRITE_THROUGH))
+                return systemError(displayName(to));
+            return {};
+        },
+        [](const fs::path& path) { return DeleteFileW(systemName(path).c_str()) != 0; }};
+}
+
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(kErrorPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(kErrorUnableToMoveReplacement == ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+static_assert(kErrorUnableToMoveReplacement2 == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+
 } // namespace
 
 Result<std::string> readFileBounded(const fs::path& file, std::size_t maxBytes)
@@ -105,30 +127,25 @@ Result<void> writeFileAtomically(const fs::path& file, std::string_view content)
                               FILE_ATTRIBUTE_HIDDEN, nullptr));
     if (!handle.isValid())
         return systemError(displayName(temporary));
-    auto fail = [&](DWORD error) -> Result<void> {
+    if (!writeAll(handle.get(), content) || !FlushFileBuffers(handle.get())) {
+        const DWORD error = GetLastError();
         handle.close();
         DeleteFileW(temporaryName.c_str());
         return systemError(displayName(file), error);
-    };
-    if (!writeAll(handle.get(), content) || !FlushFileBuffers(handle.get()))
-        return fail(GetLastError());
+    }
     handle.close();
     // The finished file is an ordinary one; only the half-written one is hidden.
     SetFileAttributesW(temporaryName.c_str(), FILE_ATTRIBUTE_NORMAL);
     // ReplaceFileW keeps the old file's security and attributes; it needs an old file, so a
     // first write moves instead. Both are one step: a reader sees the old or the new file.
+    // No backup name: Wine makes the backup by renaming the old file away first, which
+    // would leave a moment with no file at all.
     if (ReplaceFileW(fileName.c_str(), temporaryName.c_str(), nullptr,
                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return {};
     const DWORD replaceError = GetLastError();
-    // Only a missing old file calls for the move: anything else there (a folder, a file
-    // some program holds without sharing) must make the write fail, not be moved over.
-    if ((replaceError != ERROR_FILE_NOT_FOUND && replaceError != ERROR_PATH_NOT_FOUND) ||
-        GetFileAttributesW(fileName.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return fail(replaceError);
-    if (!MoveFileExW(temporaryName.c_str(), fileName.c_str(), MOVEFILE_WRITE_THROUGH))
-        return fail(GetLastError());
-    return {};
+    return recoverFailedReplace(replaceError, systemError(displayName(file), replaceError), file,
+                                temporary, systemFileOps());
 }
 
 Result<FolderLock> FolderLock::acquire(const fs::path& folder, std::chrono::milliseconds timeout)

@@ -171,7 +171,7 @@ TEST_F(SequenceTest, FailedMacroBlockWriteIsReportedButStillClosedWithEnd)
     const protocol::MacroWrite failed = protocol::writeMacroBlock(channel, info, macros);
     EXPECT_EQ(failed.status, Status::DeviceErrorFE);
     EXPECT_FALSE(failed.isWritten());
-    EXPECT_EQ(failed.pageResult(), 0);
+    EXPECT_EQ(failed.overflow, 0);
     EXPECT_EQ(device.commandsReceived(), (std::vector<std::uint8_t>{3, 1, 0x15, 2}));
 
     device.clearReceived();

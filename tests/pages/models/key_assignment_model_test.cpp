@@ -16,22 +16,16 @@ public:
     {
         stored.push_back(assignment.current);
     }
-    int writeUsedMacros() override { return macroStatus; }
-    int writeKeyMap() override
-    {
-        ++keyMapWrites;
-        return keyMapResult;
-    }
+    pages::KeyMapWrite writeKeys() override { return written; }
     bool saveProfile() override
     {
         ++saves;
-        return true;
+        return fileWritable;
     }
 
     std::vector<profile::KeyFunctionCode> stored;
-    int macroStatus = 0;
-    int keyMapResult = 1;
-    int keyMapWrites = 0;
+    pages::KeyMapWrite written;
+    bool fileWritable = true;
     int saves = 0;
 };
 
@@ -149,28 +143,68 @@ TEST_F(KeyAssignmentModelTest, RestoreDefaultAndCancel)
 
 TEST_F(KeyAssignmentModelTest, WriteToDeviceReportsWhatTheDeviceDid)
 {
-    model.Apply();
-    device.keyMapResult = -102;
-    auto outcome = model.WriteToDevice(L"too big %d", L"no image");
-    EXPECT_FALSE(outcome.written);
-    EXPECT_TRUE(model.buttonsEnabled()); // a failed write stays dirty
-
-    device.keyMapResult = 1;
-    device.macroStatus = -1;
-    outcome = model.WriteToDevice(L"too big %d", L"no image");
-    EXPECT_TRUE(outcome.written);
-    EXPECT_EQ(outcome.message, L"no image");
-    EXPECT_FALSE(model.buttonsEnabled());
-
-    // Macros that do not fit: nothing is written, and the text is data, not a format.
-    model.Apply();
-    device.macroStatus = 12;
-    const int writes = device.keyMapWrites;
-    outcome = model.WriteToDevice(L"%s %n over by %d", L"no image");
-    EXPECT_FALSE(outcome.written);
-    EXPECT_EQ(outcome.message, L"%s %n over by 12");
-    EXPECT_EQ(device.keyMapWrites, writes);
-    EXPECT_TRUE(model.buttonsEnabled());
+    using pages::MacroBlock;
+    using protocol::Status;
+    struct Case {
+        const char* name;
+        pages::KeyMapWrite device;
+        bool fileWritable;
+        bool saved; // a save was tried
+        bool clean; // the page's buttons went off
+        std::vector<std::wstring_view> said;
+    };
+    const std::vector<Case> cases{
+        {"written", {{}, MacroBlock::Written, Status::Ok, 0, Status::Ok}, true, true, true, {}},
+        {"key map refused",
+         {{}, MacroBlock::Written, Status::Ok, 0, Status::ReceiverAsleep},
+         true,
+         true,
+         false,
+         {L"change_not_written_asleep_text"}},
+        // The image could not be built: said, and the keys went all the same.
+        {"macros not prepared",
+         {{0}, MacroBlock::NotPrepared, Status::Ok, 0, Status::Ok},
+         true,
+         true,
+         true,
+         {L"message_text_7"}},
+        // Refused: the keys were held back; the edit is saved and the page stays dirty.
+        {"macros refused",
+         {{0}, MacroBlock::Refused, Status::DeviceErrorFF, 0, std::nullopt},
+         true,
+         true,
+         false,
+         {L"macros_refused_text"}},
+        {"refused and not saved",
+         {{0}, MacroBlock::Refused, Status::DeviceErrorFF, 0, std::nullopt},
+         false,
+         true,
+         false,
+         {L"macros_refused_text", L"change_not_saved_text"}},
+        // Too long: the write ends before anything is saved.
+        {"macros too long",
+         {{0}, MacroBlock::DoNotFit, Status::Ok, 12, std::nullopt},
+         true,
+         false,
+         false,
+         {L"message_text_16"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        model.Apply();
+        ASSERT_TRUE(model.buttonsEnabled());
+        device.written = c.device;
+        device.fileWritable = c.fileWritable;
+        const int saves = device.saves;
+        const auto outcome = model.WriteToDevice();
+        EXPECT_EQ(device.saves - saves, c.saved ? 1 : 0);
+        EXPECT_EQ(outcome.saved.has_value(), c.saved);
+        EXPECT_EQ(!model.buttonsEnabled(), c.clean);
+        std::vector<std::wstring_view> said;
+        for (const auto& words : outcome.messages())
+            said.push_back(words.textId);
+        EXPECT_EQ(said, c.said);
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "pages/models/profile_panel_model.h"
 
+#include "pages/models/key_map_write.h"
 #include "profile/macro_library.h"
 #include "support/temp_dir.h"
 
@@ -161,14 +162,13 @@ TEST_F(ProfilePanelTest, AnUnreadableListIsReportedAndChangesNothing)
 
 TEST(PanelMessage, NumbersAreSubstitutedNeverFormatted)
 {
-    const PanelMessage overflow = ProfilePanelModel::macroWriteVerdict(3).message.value();
+    pages::KeyMapWrite tooLong;
+    tooLong.macros = pages::MacroBlock::DoNotFit;
+    tooLong.overflow = 3;
+    const PanelMessage overflow = tooLong.message().value();
     EXPECT_EQ(overflow.textId, L"message_text_16");
     // A translation with other conversions stays as written around the first "%d".
     EXPECT_EQ(overflow.fill(L"%s %n %d then %d, 100%%"), L"%s %n 3 then %d, 100%");
-    EXPECT_FALSE(ProfilePanelModel::macroWriteVerdict(3).continueWithKeyMap);
-    EXPECT_TRUE(ProfilePanelModel::macroWriteVerdict(-1).continueWithKeyMap);
-    EXPECT_EQ(ProfilePanelModel::macroWriteVerdict(-1).message->textId, L"message_text_7");
-    EXPECT_FALSE(ProfilePanelModel::macroWriteVerdict(0).message);
 }
 
 TEST(PanelTabs, EachDeviceKindHidesItsTabsAndSelectionMarksOne)

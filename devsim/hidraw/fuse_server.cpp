@@ -244,14 +244,11 @@ platform::Result<void> FuseServer::start(const std::filesystem::path& mountpoint
                                    "FUSE cannot be mounted at " + mountpoint.string());
     }
     m_mountpoint = mountpoint;
-    m_loopEnded = false;
-    m_loop = std::thread([this, session = m_session] {
+    m_loop = std::thread([session = m_session] {
         fuse_loop_config* config = fuse_loop_cfg_create();
         fuse_loop_cfg_set_max_threads(config, kMaxServingThreads);
         fuse_session_loop_mt(session, config);
         fuse_loop_cfg_destroy(config);
-        // A loop that ended on its own (the connection was cut) needs no request to end it.
-        m_loopEnded = true;
     });
     return {};
 }
@@ -269,14 +266,17 @@ void FuseServer::stop()
     // Unmounting closes the session's handle, which the serving threads read: they must be
     // gone first. A worker leaves once it has served a request after the exit flag, and the
     // loop then cancels the others, so one look-up of a name that is never cached ends it.
+    // The look-up has a thread of its own: where the loop ended before a worker read it, the
+    // unmount answers it.
     fuse_session_exit(m_session);
-    if (!m_loopEnded.load()) {
+    std::thread waker([stopName = m_mountpoint / ".halvek-stop"] {
         struct stat unused {};
-        (void)::stat((m_mountpoint / ".halvek-stop").c_str(), &unused);
-    }
+        (void)::stat(stopName.c_str(), &unused);
+    });
     if (m_loop.joinable())
         m_loop.join();
     fuse_session_unmount(m_session);
+    waker.join();
     fuse_session_destroy(m_session);
     m_session = nullptr;
     std::lock_guard guard(m_lock);

@@ -9,7 +9,6 @@
 
 #include "platform/result.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -47,7 +46,6 @@ private:
     fuse_session* m_session = nullptr;
     std::filesystem::path m_mountpoint;
     std::thread m_loop;
-    std::atomic<bool> m_loopEnded{false};
 
     mutable std::mutex m_lock;
     std::map<std::string, std::uint64_t> m_inodes;

@@ -81,6 +81,18 @@ std::string httpRateWords(const std::string& host, const HttpSettings& settings)
            " bytes a second for " + seconds(settings.rateWindow);
 }
 
+std::string httpStallWords(const std::string& host, std::chrono::milliseconds pause)
+{
+    return named(host) + " sent nothing for " + seconds(pause);
+}
+
+HttpError shortBodyError(const std::string& host, std::uint64_t received, std::uint64_t announced)
+{
+    return {HttpErrorCode::Transfer, named(host) + " ended the answer after " +
+                                         std::to_string(received) + " of the " +
+                                         std::to_string(announced) + " bytes it announced"};
+}
+
 TransferPace::TransferPace(const HttpSettings& settings, std::chrono::milliseconds overall,
                            Clock::time_point start)
     : m_settings(settings), m_overall(overall), m_end(start + overall), m_windowStart(start)

@@ -89,10 +89,15 @@ HttpError badStatusError(const std::string& host, long status);
 std::optional<std::uint64_t> downloadLimit(const HttpSettings& settings, std::uint64_t expectedSize,
                                            HttpError& error);
 
-// The words for a transfer its client ended: past its overall deadline, or slower than the
-// settings' minimum rate over a whole window. An empty host reads as "the server".
+// The words for a transfer its client ended: past its overall deadline, slower than the
+// settings' minimum rate over a whole window, or with nothing moving for `pause`. An empty
+// host reads as "the server".
 std::string httpDeadlineWords(const std::string& host, std::chrono::milliseconds overall);
 std::string httpRateWords(const std::string& host, const HttpSettings& settings);
+std::string httpStallWords(const std::string& host, std::chrono::milliseconds pause);
+
+// The error for an answer whose connection ended before the length its headers announced.
+HttpError shortBodyError(const std::string& host, std::uint64_t received, std::uint64_t announced);
 
 // Bytes trickling in keep a transport's own timers from firing: a client that reads in steps
 // asks this after each step whether the transfer may go on.
@@ -141,8 +146,11 @@ public:
     // Sends `body` (when not empty) with the header block and appends the answer's body to
     // `response` from its start, never past its end (the rest is dropped). Returns -1 when
     // the request cannot be started (empty URL, method other than GET or POST), else the
-    // number of bytes copied; when nothing could be sent, or the answer's status is not 2xx
-    // (BadStatus), the marker is written and 0 returned.
+    // number of bytes copied. When nothing could be sent, the answer's status is not 2xx
+    // (BadStatus), or the answer did not arrive whole (a time-out, a rate below the minimum,
+    // a connection ended before the announced length), the marker is written, 0 returned and
+    // the last error says which: part of an answer is never handed out. An answer of zero
+    // bytes returns 0 without the marker.
     [[nodiscard]] std::int64_t request(std::wstring_view method, std::wstring_view url,
                                        std::span<const std::uint8_t> body,
                                        std::span<std::uint8_t> response, ProxyUse proxy);

@@ -13,7 +13,9 @@ after 5 s), /redirect (302 to /echo), /api/updates (the JSON of --answer), /file
 --file-size bytes of a fixed pattern, honouring a range), /stallfile (as /file, but a
 request without a range stops after half and hangs), /status500 (a JSON answer with status
 500), /big/updates (as /big, for the update check), /trickle?gap=S (headers, then one byte
-every S seconds for ever), /endless (a body without a length that never ends).
+every S seconds for ever), /endless (a body without a length that never ends), /short (its
+answer, or that of --answer for .../short/updates, announced three times as long, then the
+connection ends).
 """
 import argparse
 import http.server
@@ -122,6 +124,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.write(block)
             except OSError:
                 return
+        elif "/short" in path:
+            data = b'{"version":"0103"}'
+            if path.endswith("/updates"):
+                with open(self.options.answer, "rb") as answer:
+                    data = answer.read()
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(data) * 3))
+            self.end_headers()
+            self.wfile.write(data)
+            self.wfile.flush()
+            self.close_connection = True
         elif path.endswith("/updates"):
             with open(self.options.answer, "rb") as answer:
                 self.answer(answer.read())

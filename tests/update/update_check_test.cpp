@@ -165,6 +165,9 @@ TEST_F(UpdateCheckTest, ErrorStatusAndBadAnswersAreNoAnswerNeverUpToDate)
          {Case{R"({"version":"0103"})", "/api/status500/", "status 500"},
           Case{"<html>busy</html>", "/api/", "not JSON"},
           Case{R"({"name":5,"path":[1],"version":{}})", "/api/", "\"version\" is not a string"},
+          // Whole JSON, in a third of the length its headers announce.
+          Case{R"({"version":"0103"})", "/api/short/",
+               "ended the answer after 18 of the 54 bytes it announced"},
           Case{"", "/api/", "empty"}}) {
         setAnswer(c.answer);
         m_config.baseUrl = wide(m_service->url(c.base));

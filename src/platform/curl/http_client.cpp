@@ -204,6 +204,7 @@ struct Outcome {
     CURLcode code = CURLE_OK;
     bool aborted = false;
     bool stalled = false;
+    std::chrono::milliseconds stallLimit{0};
     bool overDeadline = false;
     bool tooSlow = false;
 };
@@ -262,6 +263,7 @@ Outcome perform(CURLM* multi, CURL* easy, const HttpSettings& settings, std::siz
             const auto deadline = lastMove + limit;
             if (now >= deadline) {
                 outcome.stalled = true;
+                outcome.stallLimit = limit;
                 break;
             }
             if (!windowStart) {
@@ -350,15 +352,29 @@ Result<std::string> buildCaBundle(CURL* easy, const fs::path& extra)
     return bundle;
 }
 
-// The words for a transfer the client itself ended; empty when curl ended it.
-std::string timeLimitMessage(const Outcome& outcome, const HttpSettings& settings,
-                             std::chrono::milliseconds overall, const std::string& host)
+// Why a transfer failed: the limit the client itself ended it at, a connection that ended
+// before the announced length, or curl's own reason.
+HttpError transferError(CURL* easy, const Outcome& outcome, const HttpSettings& settings,
+                        std::chrono::milliseconds overall, const std::string& host,
+                        const char* detail)
 {
+    HttpError error = errorFor(outcome.code, host, detail);
     if (outcome.overDeadline)
-        return httpDeadlineWords(host, overall);
-    if (outcome.tooSlow)
-        return httpRateWords(host, settings);
-    return {};
+        error.message = httpDeadlineWords(host, overall);
+    else if (outcome.tooSlow)
+        error.message = httpRateWords(host, settings);
+    else if (outcome.stalled)
+        error.message = httpStallWords(host, outcome.stallLimit);
+    if (outcome.code != CURLE_PARTIAL_FILE && outcome.code != CURLE_RECV_ERROR)
+        return error;
+    curl_off_t announced = -1;
+    curl_off_t received = 0;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    if (announced > 0 && received < announced)
+        return shortBodyError(host, static_cast<std::uint64_t>(received),
+                              static_cast<std::uint64_t>(announced));
+    return error;
 }
 
 } // namespace
@@ -446,19 +462,15 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
 
     const Outcome outcome = perform(m_transfer->multi, easy.get(), m_settings, body.size(),
                                     m_settings.requestDeadline, m_aborted, nullptr);
-    long requestSize = 0;
-    curl_easy_getinfo(easy.get(), CURLINFO_REQUEST_SIZE, &requestSize);
     const bool bufferFull = outcome.code == CURLE_WRITE_ERROR && sink.full;
     if (outcome.code != CURLE_OK && !bufferFull) {
-        m_lastError = errorFor(outcome.code, host, errorBuffer);
-        if (auto words = timeLimitMessage(outcome, m_settings, m_settings.requestDeadline, host);
-            !words.empty())
-            m_lastError.message = std::move(words);
+        m_lastError = transferError(easy.get(), outcome, m_settings, m_settings.requestDeadline,
+                                    host, errorBuffer);
         debugOutput("http: " + m_lastError.message);
-        if (requestSize == 0 && sink.copied == 0) {
-            writeMarker();
-            return 0;
-        }
+        // Part of an answer can read as a whole one: the caller gets the reason instead.
+        std::fill_n(response.begin(), sink.copied, std::uint8_t{0});
+        writeMarker();
+        return 0;
     }
     long status = 0;
     curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
@@ -554,10 +566,8 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         return makeError(Error::Code::TooLarge, m_lastError.message);
     }
     if (outcome.code != CURLE_OK) {
-        m_lastError = errorFor(outcome.code, host, errorBuffer);
-        if (auto words = timeLimitMessage(outcome, m_settings, m_settings.downloadDeadline, host);
-            !words.empty())
-            m_lastError.message = std::move(words);
+        m_lastError = transferError(easy.get(), outcome, m_settings, m_settings.downloadDeadline,
+                                    host, errorBuffer);
         if (outcome.code == CURLE_HTTP_RETURNED_ERROR)
             m_lastError.message = host + " answered with status " + std::to_string(status);
         return makeError(outcome.code == CURLE_OPERATION_TIMEDOUT ? Error::Code::Timeout

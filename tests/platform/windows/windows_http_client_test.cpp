@@ -25,8 +25,9 @@ using testing_support::TempDir;
 namespace {
 
 // Answers by path: "/answer" 200 with a short body, "/error" 500, "/file" the file's bytes
-// (honouring "Range: bytes=N-"), "/silent" nothing at all, "/trickle" the headers of a large
-// file and a first chunk, then nothing. Every connection has a thread; the silent ones wait
+// (honouring "Range: bytes=N-"), "/short" a third of the body it announces, then the end of
+// the connection, "/silent" nothing at all, "/trickle" the headers of a large file and a
+// first chunk, then nothing. Every connection has a thread; the silent ones wait
 // for the service to stop.
 class PlainService {
 public:
@@ -142,6 +143,9 @@ private:
             send(client, std::string(from ? "HTTP/1.1 206 Partial\r\n" : "HTTP/1.1 200 OK\r\n") +
                              "Content-Length: " + std::to_string(part.size()) +
                              "\r\nConnection: close\r\n\r\n" + part);
+        } else if (path == "/short") {
+            send(client,
+                 "HTTP/1.1 200 OK\r\nContent-Length: 21\r\nConnection: close\r\n\r\n{\"a\":1}");
         } else if (path == "/trickle") {
             send(client, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" +
                              std::string(1000, 'x'));
@@ -289,4 +293,35 @@ TEST(WindowsHttpClient, ASilentServiceTimesOutAndAnAbortEndsADownloadAtOnce)
     EXPECT_EQ(
         client.request(L"GET", service.url(L"/answer"), {}, response, platform::ProxyUse::Named),
         7);
+}
+
+TEST(WindowsHttpClient, AnAnswerCutShortOrStoppedIsNoAnswerAndADownloadCutShortFails)
+{
+    PlainService service("");
+    platform::HttpClient client;
+    std::vector<std::uint8_t> response(64, 0xEE);
+    EXPECT_EQ(
+        client.request(L"GET", service.url(L"/short"), {}, response, platform::ProxyUse::Named), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(response.data())),
+              std::string(platform::kNoLinkServerMarker));
+    EXPECT_NE(client.lastError().message.find("after 7 of the 21 bytes"), std::string::npos)
+        << client.lastError().message;
+
+    TempDir dir;
+    const auto cut = client.download(service.url(L"/short"), dir.path() / "cut", nullptr,
+                                     platform::ProxyUse::Named);
+    ASSERT_FALSE(cut);
+    EXPECT_NE(cut.error().message.find("after 7 of the 21 bytes"), std::string::npos)
+        << cut.error().message;
+
+    // The first chunk of a trickle that stops is not the answer either.
+    client.settings().receiveTimeout = 500ms;
+    std::vector<std::uint8_t> roomy(4096, 0xEE);
+    EXPECT_EQ(
+        client.request(L"GET", service.url(L"/trickle"), {}, roomy, platform::ProxyUse::Named), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(roomy.data())),
+              std::string(platform::kNoLinkServerMarker));
+    EXPECT_EQ(roomy[100], 0) << "part of the answer was left in the buffer";
+    EXPECT_EQ(client.lastError().code, platform::HttpErrorCode::TimedOut)
+        << client.lastError().message;
 }

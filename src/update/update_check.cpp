@@ -109,7 +109,6 @@ void runChecks(platform::HttpClient& client, const UpdateServiceConfig& config,
         records.push_back(placeholderRecord(entries[i]));
         post({UpdateNotice::Kind::AddItem, i, records.back(), WindowState::Checking, {}});
     }
-    std::size_t failed = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (client.isAborted())
             return;
@@ -117,8 +116,6 @@ void runChecks(platform::HttpClient& client, const UpdateServiceConfig& config,
         if (client.isAborted())
             return;
         UpdateRecord& record = result.record;
-        if (result.failed)
-            ++failed;
         if (record.name.empty()) {
             const UpdateRecord placeholder = placeholderRecord(entries[i]);
             record.name = placeholder.name;
@@ -137,7 +134,9 @@ void runChecks(platform::HttpClient& client, const UpdateServiceConfig& config,
         if (!config.lastCheckFolder.empty())
             writeLastCheckDate(config.lastCheckFolder, todayCheckDate());
     }
-    post({UpdateNotice::Kind::Finished, 0, {}, finalWindowState(records, failed), {}});
+    UpdateNotice finished{UpdateNotice::Kind::Finished, 0, {}, finalWindowState(records), {}};
+    finished.detail = uncheckedNames(records);
+    post(std::move(finished));
 }
 
 struct UpdateCheckThread::Job {

@@ -15,11 +15,13 @@ request without a range stops after half and hangs), /status500 (a JSON answer w
 500), /big/updates (as /big, for the update check), /trickle?gap=S (headers, then one byte
 every S seconds for ever), /endless (a body without a length that never ends), /short (its
 answer, or that of --answer for .../short/updates, announced three times as long, then the
-connection ends).
+connection ends), .../fail-WORD/updates (status 500 when the request's body holds WORD, else
+as /api/updates).
 """
 import argparse
 import http.server
 import os
+import re
 import select
 import socket
 import socketserver
@@ -88,6 +90,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def route(self, body):
         path = self.path.split("?")[0]
         self.note(f"{self.command} {path} range={self.headers.get('Range', '')}")
+        failing = re.search(r"/fail-(\w+)/", path)
         if path == "/echo":
             lines = [self.requestline] + [f"{k}: {v}" for k, v in self.headers.items()]
             self.answer(("\r\n".join(lines) + "\r\n\r\n").encode() + body)
@@ -135,6 +138,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(data)
             self.wfile.flush()
             self.close_connection = True
+        elif failing and failing.group(1).encode() in body:
+            self.answer(b'{"version":"9999","name":"x"}', 500)
         elif path.endswith("/updates"):
             with open(self.options.answer, "rb") as answer:
                 self.answer(answer.read())

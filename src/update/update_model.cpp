@@ -230,6 +230,29 @@ std::wstring safeFileName(std::wstring_view name, std::wstring_view fallback)
     return cleaned.empty() ? std::wstring(L"update") : cleaned;
 }
 
+std::wstring distinctLocalFile(std::wstring_view file, std::wstring_view displayType,
+                               std::span<const std::wstring> taken)
+{
+    auto isTaken = [&](std::wstring_view name) {
+        return std::any_of(taken.begin(), taken.end(), [&](const std::wstring& other) {
+            return platform::equalsIgnoreCase(other, name);
+        });
+    };
+    if (!isTaken(file))
+        return std::wstring(file);
+    constexpr std::wstring_view kExtension = L".exe";
+    std::wstring stem(file);
+    if (stem.ends_with(kExtension))
+        stem.resize(stem.size() - kExtension.size());
+    stem += L"-" + safeFileName(displayType, L"row");
+    for (int n = 1;; ++n) {
+        std::wstring name = stem + (n == 1 ? std::wstring() : L"-" + std::to_wstring(n));
+        name += kExtension;
+        if (!isTaken(name))
+            return name;
+    }
+}
+
 UpdateRecord placeholderRecord(const UpdateEntry& entry)
 {
     UpdateRecord record;

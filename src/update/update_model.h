@@ -127,6 +127,12 @@ std::uint32_t parseVersionNumber(std::wstring_view text, int base);
 // The same, nullopt when no digit of the base leads.
 std::optional<std::uint32_t> readVersionNumber(std::wstring_view text, int base);
 
+// `file`, or when one of `taken` has that name (letter case aside) the name with the row's
+// display type added, and a number when even that is taken: two rows never download into
+// one file.
+std::wstring distinctLocalFile(std::wstring_view file, std::wstring_view displayType,
+                               std::span<const std::wstring> taken);
+
 // A file name made from the service's "name": path separators, ":", ".." and characters
 // no file name may hold are removed; empty falls back to `fallback`. Never leaves a
 // folder it is appended to.

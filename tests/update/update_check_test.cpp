@@ -121,6 +121,9 @@ TEST_F(UpdateCheckTest, NoticesListEveryEntryThenTheirAnswers)
     EXPECT_EQ(notices[3].kind, UpdateNotice::Kind::UpdateItem);
     EXPECT_EQ(notices[3].record.status, update::kStatusNewer);
     EXPECT_EQ(notices[4].record.status, update::kStatusUpToDate);
+    // One name in both answers: each row still downloads into a file of its own.
+    EXPECT_EQ(notices[3].record.localFile, L"KB.exe");
+    EXPECT_EQ(notices[4].record.localFile, L"KB-KB.exe");
     EXPECT_EQ(notices[5].kind, UpdateNotice::Kind::Finished);
     EXPECT_EQ(notices[5].state, update::WindowState::UpdatesFound);
     EXPECT_EQ(update::readLastCheckDate(m_config.lastCheckFolder), update::todayCheckDate());

@@ -134,6 +134,15 @@ TEST(UpdateAnswer, AnswersOfTheWrongShapeAreRefusedWithTheReason)
     EXPECT_EQ(update::parseAnswer(R"({"version":"0"})", entry)->status, update::kStatusUpToDate);
 }
 
+TEST(UpdateFileName, RowsGivenOneNameGetAFileEach)
+{
+    const std::vector<std::wstring> taken{L"fw.exe", L"FW-KB.exe"};
+    EXPECT_EQ(update::distinctLocalFile(L"other.exe", L"KB", taken), L"other.exe");
+    EXPECT_EQ(update::distinctLocalFile(L"fw.exe", L"MS", taken), L"fw-MS.exe");
+    EXPECT_EQ(update::distinctLocalFile(L"Fw.exe", L"KB", taken), L"Fw-KB-2.exe");
+    EXPECT_EQ(update::distinctLocalFile(L"fw.exe", L"../x", taken), L"fw-x.exe");
+}
+
 TEST(UpdateFileName, HostileNamesStayInsideTheUpdateFolder)
 {
     const std::filesystem::path folder = "/cache/UpdateData";

@@ -37,6 +37,13 @@ std::wstring wide(const std::string& narrow)
     return std::wstring(narrow.begin(), narrow.end());
 }
 
+platform::DownloadOptions expecting(std::uint64_t size)
+{
+    platform::DownloadOptions options;
+    options.expectedSize = size;
+    return options;
+}
+
 TEST(HttpHeaderBlock, KeepsTheServicesLayoutWithItsEmptyLine)
 {
     EXPECT_EQ(platform::httpHeaderBlock(0),
@@ -356,8 +363,7 @@ TEST_F(HttpClientTest, DownloadStopsAtTheExpectedOrTheLargestSize)
 {
     // The service sends 300000 bytes where 100 were announced.
     const auto file = m_folder / "announced";
-    auto result = m_client.download(wide(m_service->url("/file")), file, nullptr,
-                                    platform::ProxyUse::Environment, 100);
+    auto result = m_client.download(wide(m_service->url("/file")), file, nullptr, expecting(100));
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().code, platform::Error::Code::TooLarge);
     EXPECT_LE(std::filesystem::file_size(file), 100u);
@@ -379,8 +385,7 @@ TEST_F(HttpClientTest, DownloadStopsAtTheExpectedOrTheLargestSize)
 
     // So is a size announced by the service beyond the limit: nothing is asked.
     std::ofstream(m_log, std::ios::trunc).flush();
-    result = m_client.download(wide(m_service->url("/file")), big, nullptr,
-                               platform::ProxyUse::Environment, 5000);
+    result = m_client.download(wide(m_service->url("/file")), big, nullptr, expecting(5000));
     ASSERT_FALSE(result);
     EXPECT_NE(result.error().message.find("beyond the limit"), std::string::npos);
     EXPECT_TRUE(testing_support::readLines(m_log).empty());

@@ -121,6 +121,15 @@ struct HttpClient::Transfer {
 
 namespace {
 
+// The named header of the last answer (after any redirect), or empty.
+std::string headerOf(CURL* easy, const char* name)
+{
+    curl_header* header = nullptr;
+    if (curl_easy_header(easy, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK || !header)
+        return {};
+    return header->value;
+}
+
 struct Sink {
     // Request: the caller's buffer.
     std::span<std::uint8_t> buffer;
@@ -136,6 +145,8 @@ struct Sink {
     std::uint64_t limit = 0; // the file never grows past this many bytes
     bool tooLarge = false;
     std::uint64_t announced = 0; // the whole file's size as the server gave it, when too large
+    const std::function<bool(const DownloadStart&)>* onStart = nullptr;
+    bool refused = false; // by onStart
 };
 
 std::size_t writeToBuffer(char* data, std::size_t size, std::size_t count, void* user)
@@ -179,6 +190,17 @@ std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* u
             sink.tooLarge = true;
             sink.announced = sink.offset + static_cast<std::uint64_t>(announced);
             return 0;
+        }
+        if (sink.onStart && *sink.onStart) {
+            const DownloadStart start{
+                sink.offset,
+                announced > 0 ? sink.offset + static_cast<std::uint64_t>(announced) : 0,
+                rangeValidator(headerOf(sink.easy, "ETag"), headerOf(sink.easy, "Last-Modified"))};
+            if (!(*sink.onStart)(start)) {
+                sink.refused = true;
+                return 0;
+            }
+            sink.onStart = nullptr;
         }
     }
     if (sink.offset + sink.written + bytes > sink.limit) {
@@ -486,10 +508,10 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
 }
 
 Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::path& file,
-                                              const ProgressHandler& progress, ProxyUse proxy,
-                                              std::uint64_t expectedSize)
+                                              const ProgressHandler& progress,
+                                              const DownloadOptions& options)
 {
-    const auto allowed = downloadLimit(m_settings, expectedSize, m_lastError);
+    const auto allowed = downloadLimit(m_settings, options.expectedSize, m_lastError);
     if (!allowed)
         return makeError(Error::Code::TooLarge, m_lastError.message);
     const std::uint64_t limit = *allowed;
@@ -514,15 +536,27 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         caBundle = std::move(*bundle);
     }
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    setCommonOptions(easy.get(), utf8Url, m_settings, proxy, caBundle, errorBuffer);
+    setCommonOptions(easy.get(), utf8Url, m_settings, options.proxy, caBundle, errorBuffer);
     curl_easy_setopt(easy.get(), CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(easy.get(), CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(existing));
+    // A plain range, not curl's resume: a server may answer it with the whole file (its
+    // file changed, or it takes no ranges), which then starts the file over.
+    const std::string range = std::to_string(existing) + "-";
+    HeaderList headers;
+    if (existing > 0) {
+        curl_easy_setopt(easy.get(), CURLOPT_RANGE, range.c_str());
+        if (!options.ifRange.empty()) {
+            const std::string ifRange = "If-Range: " + options.ifRange;
+            headers.reset(curl_slist_append(nullptr, ifRange.c_str()));
+            curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, headers.get());
+        }
+    }
     Sink sink;
     sink.fd = out.fd;
     sink.offset = static_cast<std::uint64_t>(existing);
     sink.easy = easy.get();
     sink.limit = limit;
+    sink.onStart = &options.onStart;
     curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToFile);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);
 
@@ -555,6 +589,10 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
     }
     if (sink.writeError != 0)
         return makeError(Error::Code::Io, file.string() + ": " + std::strerror(sink.writeError));
+    if (sink.refused) {
+        m_lastError = {HttpErrorCode::Aborted, "the download from " + host + " was not taken"};
+        return makeError(Error::Code::Failed, m_lastError.message);
+    }
     if (sink.tooLarge) {
         const std::string where = host.empty() ? std::string("the server") : host;
         const std::string most = "at most " + std::to_string(limit) + " bytes are taken";

@@ -396,10 +396,10 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
 }
 
 Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::path& file,
-                                              const ProgressHandler& progress, ProxyUse proxy,
-                                              std::uint64_t expectedSize)
+                                              const ProgressHandler& progress,
+                                              const DownloadOptions& options)
 {
-    const auto limit = downloadLimit(m_settings, expectedSize, m_lastError);
+    const auto limit = downloadLimit(m_settings, options.expectedSize, m_lastError);
     if (!limit)
         return makeError(Error::Code::TooLarge, m_lastError.message);
     const auto cracked = crackUrl(url);
@@ -428,7 +428,7 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
 
     Session session;
     ExtraAuthorities::Check check;
-    if (!openRequest(session, *cracked, L"GET", m_settings, proxy, m_lastError) ||
+    if (!openRequest(session, *cracked, L"GET", m_settings, options.proxy, m_lastError) ||
         !watchChain(*extra, session, *cracked, check, m_transfer->lock, m_transfer->running,
                     m_lastError))
         return makeError(Error::Code::Failed, m_lastError.message);
@@ -448,8 +448,12 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
             session.request.handle = nullptr;
     };
     const auto started = Clock::now();
-    const std::wstring range =
-        existing > 0 ? L"Range: bytes=" + std::to_wstring(existing) + L"-\r\n" : std::wstring();
+    std::wstring range;
+    if (existing > 0) {
+        range = L"Range: bytes=" + std::to_wstring(existing) + L"-\r\n";
+        if (!options.ifRange.empty())
+            range += L"If-Range: " + fromUtf8(options.ifRange) + L"\r\n";
+    }
     // `received` and `announced` are this answer's bytes, for a read that fails.
     auto transportFailure = [&](std::uint64_t received = 0,
                                 std::uint64_t announced = 0) -> Result<DownloadProgress> {
@@ -505,6 +509,15 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
                        host + " announced a file of " + std::to_string(state.total) +
                            " bytes; at most " + std::to_string(allowed) + " bytes are taken"};
         return makeError(Error::Code::TooLarge, m_lastError.message);
+    }
+    const DownloadStart start{
+        offset, state.total,
+        rangeValidator(headerOf(session.request.handle, WINHTTP_QUERY_ETAG),
+                       headerOf(session.request.handle, WINHTTP_QUERY_LAST_MODIFIED))};
+    if (options.onStart && !options.onStart(start)) {
+        release();
+        m_lastError = {HttpErrorCode::Aborted, "the download from " + host + " was not taken"};
+        return makeError(Error::Code::Failed, m_lastError.message);
     }
     auto lastReport = Clock::now() - kProgressInterval;
     TransferPace pace(m_settings, m_settings.downloadDeadline, started);

@@ -216,8 +216,8 @@ TEST_F(HttpClientTest, AnAnswerThatDoesNotArriveWholeIsNoAnswerWithItsReason)
         const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(post(c.path, "x"), 0) << c.path;
         EXPECT_EQ(text(m_buffer, 15), std::string("NO_LINK_SERVER") + '\0') << c.path;
-        EXPECT_TRUE(std::all_of(m_buffer.begin() + 15, m_buffer.begin() + 4096,
-                                [](auto b) { return b == 0 || b == 0xAB; }))
+        EXPECT_TRUE(
+            std::all_of(m_buffer.begin() + 15, m_buffer.end(), [](auto b) { return b == 0; }))
             << c.path << ": part of the answer was left in the buffer";
         EXPECT_EQ(m_client.lastError().code, c.code) << c.path;
         EXPECT_NE(m_client.lastError().message.find(c.said), std::string::npos)

@@ -490,7 +490,7 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
                                     host, errorBuffer);
         debugOutput("http: " + m_lastError.message);
         // Part of an answer can read as a whole one: the caller gets the reason instead.
-        std::fill_n(response.begin(), sink.copied, std::uint8_t{0});
+        std::fill(response.begin(), response.end(), std::uint8_t{0});
         writeMarker();
         return 0;
     }

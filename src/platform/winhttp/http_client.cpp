@@ -388,7 +388,7 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
         // Part of an answer can read as a whole one: the caller gets the reason instead.
         m_lastError = std::move(*failed);
         debugOutput("http: " + m_lastError.message);
-        std::fill_n(response.begin(), copied, std::uint8_t{0});
+        std::fill(response.begin(), response.end(), std::uint8_t{0});
         writeMarker();
         return 0;
     }

@@ -17,7 +17,8 @@ constexpr const char* kUsage =
 
 Asks the update service, as the settings window does, whether newer firmware exists for
 the devices present (by cable) and a newer version of the application, and prints each
-entry's current and latest version and status.
+entry's current and latest version and status, then a summary that names the entries
+whose check failed.
 
   --url BASE   the service's base address (ending in "api/"); default: the UpdateServiceUrl
                setting
@@ -62,6 +63,23 @@ std::vector<update::DeviceTile> presentDevices()
 const char* statusText(std::int32_t status)
 {
     return status == update::kStatusNewer ? "update available" : "up to date";
+}
+
+// The last line: what the settings window's summary says.
+std::string summaryText(const update::UpdateNotice& finished)
+{
+    const std::string unchecked = platform::toUtf8(finished.detail);
+    switch (finished.state) {
+    case update::WindowState::UpdatesFound:
+        return unchecked.empty() ? "Updates are available"
+                                 : "updates are available. Not checked: " + unchecked;
+    case update::WindowState::NoAnswer:
+        return "The update service did not answer";
+    case update::WindowState::SomeUnanswered:
+        return "Not checked: " + unchecked + ". The rest is up to date";
+    default:
+        return "Everything is up to date";
+    }
 }
 
 int checkUpdates(const cli::GlobalOptions& options, const std::vector<std::string>& args)
@@ -121,6 +139,8 @@ int checkUpdates(const cli::GlobalOptions& options, const std::vector<std::strin
                 std::printf("         download %s as %s\n",
                             platform::toUtf8(record.downloadPath).c_str(),
                             platform::toUtf8(record.localFile).c_str());
+        } else if (notice.kind == Kind::Finished) {
+            std::printf("%s\n", summaryText(notice).c_str());
         }
     });
     return status;

@@ -81,6 +81,35 @@ std::string httpRateWords(const std::string& host, const HttpSettings& settings)
            " bytes a second for " + seconds(settings.rateWindow);
 }
 
+std::string httpStallWords(const std::string& host, std::chrono::milliseconds pause)
+{
+    return named(host) + " sent nothing for " + seconds(pause);
+}
+
+HttpError shortBodyError(const std::string& host, std::uint64_t received, std::uint64_t announced)
+{
+    return {HttpErrorCode::Transfer, named(host) + " ended the answer after " +
+                                         std::to_string(received) + " of the " +
+                                         std::to_string(announced) + " bytes it announced"};
+}
+
+std::string rangeValidator(std::string_view etag, std::string_view lastModified)
+{
+    auto trimmed = [](std::string_view text) {
+        while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+            text.remove_prefix(1);
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
+                                 text.back() == '\n'))
+            text.remove_suffix(1);
+        return text;
+    };
+    etag = trimmed(etag);
+    // A weak tag only says two files are alike, not that their bytes are.
+    if (etag.size() >= 2 && etag.front() == '"' && etag.back() == '"')
+        return std::string(etag);
+    return std::string(trimmed(lastModified));
+}
+
 TransferPace::TransferPace(const HttpSettings& settings, std::chrono::milliseconds overall,
                            Clock::time_point start)
     : m_settings(settings), m_overall(overall), m_end(start + overall), m_windowStart(start)

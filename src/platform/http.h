@@ -89,10 +89,19 @@ HttpError badStatusError(const std::string& host, long status);
 std::optional<std::uint64_t> downloadLimit(const HttpSettings& settings, std::uint64_t expectedSize,
                                            HttpError& error);
 
-// The words for a transfer its client ended: past its overall deadline, or slower than the
-// settings' minimum rate over a whole window. An empty host reads as "the server".
+// The words for a transfer its client ended: past its overall deadline, slower than the
+// settings' minimum rate over a whole window, or with nothing moving for `pause`. An empty
+// host reads as "the server".
 std::string httpDeadlineWords(const std::string& host, std::chrono::milliseconds overall);
 std::string httpRateWords(const std::string& host, const HttpSettings& settings);
+std::string httpStallWords(const std::string& host, std::chrono::milliseconds pause);
+
+// The error for an answer whose connection ended before the length its headers announced.
+HttpError shortBodyError(const std::string& host, std::uint64_t received, std::uint64_t announced);
+
+// The validator a resumed download may send as If-Range: a strong ETag, else the
+// Last-Modified date; empty when the answer gave neither (a weak ETag cannot be used).
+std::string rangeValidator(std::string_view etag, std::string_view lastModified);
 
 // Bytes trickling in keep a transport's own timers from firing: a client that reads in steps
 // asks this after each step whether the transfer may go on.
@@ -122,6 +131,24 @@ struct DownloadProgress {
     std::uint64_t total = 0;    // 0 while unknown
 };
 
+// What the answer to a download says about the file, known before its first byte lands.
+struct DownloadStart {
+    std::uint64_t offset = 0; // bytes of the file kept; 0 when it starts from the beginning
+    std::uint64_t total = 0;  // the whole file's size as the server gave it; 0 when unknown
+    std::string validator;    // rangeValidator() of the answer
+};
+
+struct DownloadOptions {
+    ProxyUse proxy = ProxyUse::Environment;
+    // The transfer stops as soon as the file would grow past this (when not 0).
+    std::uint64_t expectedSize = 0;
+    // Sent as If-Range beside the range: a server whose file no longer matches it sends the
+    // whole file, which then replaces the bytes held.
+    std::string ifRange;
+    // Called once, before the answer's first byte is written; false ends the download.
+    std::function<bool(const DownloadStart&)> onStart;
+};
+
 // One synchronous HTTP(S) client. Certificates are always verified, against the system's
 // store and the extra CA file of the settings. One request at a time per client; abort()
 // may be called from any thread and ends a running or the next request at once.
@@ -141,23 +168,27 @@ public:
     // Sends `body` (when not empty) with the header block and appends the answer's body to
     // `response` from its start, never past its end (the rest is dropped). Returns -1 when
     // the request cannot be started (empty URL, method other than GET or POST), else the
-    // number of bytes copied; when nothing could be sent, or the answer's status is not 2xx
-    // (BadStatus), the marker is written and 0 returned.
+    // number of bytes copied. When nothing could be sent, the answer's status is not 2xx
+    // (BadStatus), or the answer did not arrive whole (a time-out, a rate below the minimum,
+    // a connection ended before the announced length), the marker is written, 0 returned and
+    // the last error says which: part of an answer is never handed out. An answer of zero
+    // bytes returns 0 without the marker.
     [[nodiscard]] std::int64_t request(std::wstring_view method, std::wstring_view url,
                                        std::span<const std::uint8_t> body,
                                        std::span<std::uint8_t> response, ProxyUse proxy);
 
     using ProgressHandler = std::function<void(const DownloadProgress&)>;
     // GET into `file`, continuing after the bytes it holds already (a range request; a
-    // server that ignores the range makes it start over). The file is created owner-only.
-    // Progress is reported at most a few times a second and once at the end. The transfer
-    // stops as soon as the file would grow past `expectedSize` (when not 0), past the size
-    // the server announced, or past the settings' maxDownloadSize.
+    // server that ignores the range makes it start over). Whether those bytes belong to
+    // this file is the caller's to know. The file is created owner-only. Progress is
+    // reported at most a few times a second and once at the end. The transfer stops as
+    // soon as the file would grow past the expected size, past the size the server
+    // announced, or past the settings' maxDownloadSize; one that ends short of the
+    // announced size fails.
     [[nodiscard]] Result<DownloadProgress> download(std::wstring_view url,
                                                     const std::filesystem::path& file,
                                                     const ProgressHandler& progress,
-                                                    ProxyUse proxy = ProxyUse::Environment,
-                                                    std::uint64_t expectedSize = 0);
+                                                    const DownloadOptions& options = {});
 
     // Ends the running request (and any later one, until clearAbort()) as soon as possible.
     void abort();

@@ -109,7 +109,7 @@ void runChecks(platform::HttpClient& client, const UpdateServiceConfig& config,
         records.push_back(placeholderRecord(entries[i]));
         post({UpdateNotice::Kind::AddItem, i, records.back(), WindowState::Checking, {}});
     }
-    std::size_t failed = 0;
+    std::vector<std::wstring> localFiles;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (client.isAborted())
             return;
@@ -117,8 +117,12 @@ void runChecks(platform::HttpClient& client, const UpdateServiceConfig& config,
         if (client.isAborted())
             return;
         UpdateRecord& record = result.record;
-        if (result.failed)
-            ++failed;
+        if (!record.localFile.empty()) {
+            // Two answers may give one name: each row keeps its own file and partial file.
+            record.localFile =
+                distinctLocalFile(record.localFile, entries[i].displayType, localFiles);
+            localFiles.push_back(record.localFile);
+        }
         if (record.name.empty()) {
             const UpdateRecord placeholder = placeholderRecord(entries[i]);
             record.name = placeholder.name;
@@ -137,7 +141,9 @@ void runChecks(platform::HttpClient& client, const UpdateServiceConfig& config,
         if (!config.lastCheckFolder.empty())
             writeLastCheckDate(config.lastCheckFolder, todayCheckDate());
     }
-    post({UpdateNotice::Kind::Finished, 0, {}, finalWindowState(records, failed), {}});
+    UpdateNotice finished{UpdateNotice::Kind::Finished, 0, {}, finalWindowState(records), {}};
+    finished.detail = uncheckedNames(records);
+    post(std::move(finished));
 }
 
 struct UpdateCheckThread::Job {

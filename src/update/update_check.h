@@ -62,7 +62,9 @@ struct UpdateNotice {
     std::size_t index = 0;
     UpdateRecord record;
     WindowState state = WindowState::Checking;
-    std::wstring detail; // for UpdateItem: the failure, when the check failed
+    // For UpdateItem: the failure, when the check failed. For Finished: the names of the
+    // entries whose check failed.
+    std::wstring detail;
 };
 
 // Runs every check on the calling thread, handing each notice to `post` as it is made.

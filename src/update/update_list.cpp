@@ -38,16 +38,27 @@ void UpdateList::update(std::size_t index, const UpdateRecord& record)
     m_items[index].state = stateOf(record.status);
 }
 
-WindowState UpdateList::finishCheck(std::size_t failedChecks)
+WindowState UpdateList::finishCheck()
 {
-    std::vector<UpdateRecord> records;
     for (auto& item : m_items) {
         const bool newer = item.state != ItemState::Done && item.state != ItemState::Checking;
         item.enabled = newer;
         item.ticked = newer;
-        records.push_back(item.record);
     }
-    return finalWindowState(records, failedChecks);
+    return finalWindowState(records());
+}
+
+std::vector<UpdateRecord> UpdateList::records() const
+{
+    std::vector<UpdateRecord> records;
+    for (const auto& item : m_items)
+        records.push_back(item.record);
+    return records;
+}
+
+std::wstring UpdateList::uncheckedNames() const
+{
+    return update::uncheckedNames(records());
 }
 
 std::vector<std::size_t> UpdateList::startUpdate()
@@ -119,7 +130,12 @@ std::optional<WindowState> UpdateList::applyReport(std::int64_t event, std::int6
             left = true;
         }
     }
-    return left ? WindowState::UpdatesFound : WindowState::UpToDate;
+    if (left)
+        return WindowState::UpdatesFound;
+    // A row whose check failed is still unknown after the others are done.
+    const auto unchecked = std::any_of(m_items.begin(), m_items.end(),
+                                       [](const auto& other) { return other.record.checkFailed; });
+    return unchecked ? WindowState::SomeUnanswered : WindowState::UpToDate;
 }
 
 void UpdateList::setTicked(std::size_t index, bool ticked)

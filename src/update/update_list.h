@@ -43,7 +43,9 @@ public:
     void update(std::size_t index, const UpdateRecord& record);
     // After the last answer: items with something newer are enabled and ticked, the rest
     // disabled. Returns the window state.
-    WindowState finishCheck(std::size_t failedChecks);
+    WindowState finishCheck();
+    // The names of the items whose check failed, for the summary.
+    std::wstring uncheckedNames() const;
 
     // The user starts the update: ticked items with something newer (or whose download
     // failed) wait for the updater, unticked ones are disabled. The indices of the items to
@@ -68,6 +70,8 @@ public:
     bool anyTicked() const;
 
 private:
+    std::vector<UpdateRecord> records() const;
+
     std::vector<UpdateListItem> m_items;
 };
 

@@ -80,21 +80,28 @@ std::uint32_t applicationVersionFromText(std::wstring_view text)
 
 std::uint32_t parseVersionNumber(std::wstring_view text, int base)
 {
+    return readVersionNumber(text, base).value_or(0);
+}
+
+std::optional<std::uint32_t> readVersionNumber(std::wstring_view text, int base)
+{
     std::size_t i = 0;
     while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i])))
         ++i;
     if (i < text.size() && text[i] == L'+')
         ++i;
+    const std::size_t first = i;
     std::uint64_t value = 0;
     for (; i < text.size(); ++i) {
         const auto digit = platform::hexDigit(text[i]);
         // Letters are digits only in hexadecimal, whatever the base.
         if (!digit || static_cast<int>(*digit) >= (base == 16 ? 16 : std::min(base, 10)))
             break;
-        value = value * static_cast<std::uint64_t>(base) + *digit;
-        if (value > 0xFFFFFFFFu)
-            return 0xFFFFFFFFu;
+        value =
+            std::min<std::uint64_t>(value * static_cast<std::uint64_t>(base) + *digit, 0xFFFFFFFFu);
     }
+    if (i == first)
+        return std::nullopt;
     return static_cast<std::uint32_t>(value);
 }
 
@@ -178,15 +185,17 @@ std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEnt
     const std::wstring version = json::readText(versionValue);
     if (versionValue.isString())
         record.latestVersionText = L"V" + version;
-    std::uint32_t latest = 0;
-    if (entry.hexFlag != 0) {
-        latest = parseVersionNumber(version, 16);
-    } else {
-        latest = parseVersionNumber(version, 10);
-        record.latestVersionText = record.versionName;
+    const auto latest = readVersionNumber(version, entry.hexFlag != 0 ? 16 : 10);
+    if (!latest) {
+        // Read as 0 it would be "up to date" whatever the version.
+        if (problem)
+            *problem = "its \"version\" holds no version number";
+        return std::nullopt;
     }
+    if (entry.hexFlag == 0)
+        record.latestVersionText = record.versionName;
     record.currentVersionText = currentVersionText(entry);
-    record.status = entry.currentVersion < latest ? kStatusNewer : kStatusUpToDate;
+    record.status = entry.currentVersion < *latest ? kStatusNewer : kStatusUpToDate;
     record.localFile = safeFileName(record.name, entry.displayType) + L".exe";
     return record;
 }
@@ -199,6 +208,29 @@ std::wstring safeFileName(std::wstring_view name, std::wstring_view fallback)
     return cleaned.empty() ? std::wstring(L"update") : cleaned;
 }
 
+std::wstring distinctLocalFile(std::wstring_view file, std::wstring_view displayType,
+                               std::span<const std::wstring> taken)
+{
+    auto isTaken = [&](std::wstring_view name) {
+        return std::any_of(taken.begin(), taken.end(), [&](const std::wstring& other) {
+            return platform::equalsIgnoreCase(other, name);
+        });
+    };
+    if (!isTaken(file))
+        return std::wstring(file);
+    constexpr std::wstring_view kExtension = L".exe";
+    std::wstring stem(file);
+    if (stem.ends_with(kExtension))
+        stem.resize(stem.size() - kExtension.size());
+    stem += L"-" + safeFileName(displayType, L"row");
+    for (int n = 1;; ++n) {
+        std::wstring name = stem + (n == 1 ? std::wstring() : L"-" + std::to_wstring(n));
+        name += kExtension;
+        if (!isTaken(name))
+            return name;
+    }
+}
+
 UpdateRecord placeholderRecord(const UpdateEntry& entry)
 {
     UpdateRecord record;
@@ -208,15 +240,34 @@ UpdateRecord placeholderRecord(const UpdateEntry& entry)
     return record;
 }
 
-WindowState finalWindowState(std::span<const UpdateRecord> records, std::size_t failedChecks)
+WindowState finalWindowState(std::span<const UpdateRecord> records)
 {
     for (const auto& record : records) {
         if (record.status != kStatusUpToDate && record.status != kStatusChecking)
             return WindowState::UpdatesFound;
     }
-    if (failedChecks == records.size())
-        return WindowState::NoAnswer;
-    return WindowState::UpToDate;
+    const auto failed =
+        std::count_if(records.begin(), records.end(),
+                      [](const UpdateRecord& record) { return record.checkFailed; });
+    if (records.empty())
+        return WindowState::NoAnswer; // nothing was asked, nothing answered
+    if (failed == 0)
+        return WindowState::UpToDate;
+    return static_cast<std::size_t>(failed) == records.size() ? WindowState::NoAnswer
+                                                              : WindowState::SomeUnanswered;
+}
+
+std::wstring uncheckedNames(std::span<const UpdateRecord> records)
+{
+    std::wstring names;
+    for (const auto& record : records) {
+        if (!record.checkFailed)
+            continue;
+        if (!names.empty())
+            names += L", ";
+        names += record.name;
+    }
+    return names;
 }
 
 } // namespace update

@@ -26,6 +26,8 @@ enum class WindowState : std::int32_t {
     NoAnswer = 2,
     Updating = 3,
     UpToDate = 4,
+    // Nothing newer among the answers, but some checks failed: never "up to date".
+    SomeUnanswered = 5,
 };
 
 enum class DeviceKind { Mouse, Keyboard, Application };
@@ -114,13 +116,22 @@ std::wstring applicationVersionLabel(std::wstring_view versionText);
 std::string answerProblem(const Json::Value& root);
 
 // The record for an answer of `answer` bytes (exactly what the client returned; nothing
-// past it is read). nullopt, with the reason in `problem`, when it is not JSON or not of
-// the shape answerProblem accepts: such an answer says nothing about the versions.
+// past it is read). nullopt, with the reason in `problem`, when it is not JSON, not of the
+// shape answerProblem accepts, or its "version" does not start with a digit of the entry's
+// base: such an answer says nothing about the versions.
 std::optional<UpdateRecord> parseAnswer(std::string_view answer, const UpdateEntry& entry,
                                         std::string* problem = nullptr);
 
 // Like wcstoul on the version text, saturating at 0xFFFFFFFF; 0 when no digit leads.
 std::uint32_t parseVersionNumber(std::wstring_view text, int base);
+// The same, nullopt when no digit of the base leads.
+std::optional<std::uint32_t> readVersionNumber(std::wstring_view text, int base);
+
+// `file`, or when one of `taken` has that name (letter case aside) the name with the row's
+// display type added, and a number when even that is taken: two rows never download into
+// one file.
+std::wstring distinctLocalFile(std::wstring_view file, std::wstring_view displayType,
+                               std::span<const std::wstring> taken);
 
 // A file name made from the service's "name": path separators, ":", ".." and characters
 // no file name may hold are removed; empty falls back to `fallback`. Never leaves a
@@ -131,7 +142,10 @@ std::wstring safeFileName(std::wstring_view name, std::wstring_view fallback);
 UpdateRecord placeholderRecord(const UpdateEntry& entry);
 
 // The tab's state once every check has ended: updates found, else no answer at all when
-// every check failed, else up to date.
-WindowState finalWindowState(std::span<const UpdateRecord> records, std::size_t failedChecks);
+// every check failed, else some unanswered when one did, else up to date.
+WindowState finalWindowState(std::span<const UpdateRecord> records);
+
+// The names of the records whose check failed, joined with ", ": what the summary names.
+std::wstring uncheckedNames(std::span<const UpdateRecord> records);
 
 } // namespace update

@@ -41,8 +41,11 @@ struct DownloadResult {
 };
 
 // Downloads into `folder` under a safe form of the name, continuing a partial file
-// ("<name>.part") left by an earlier run, and moves it to its name only when its size is
-// the expected one. A partial file that grew past the expected size is removed.
+// ("<name>.part") left by an earlier run only when "<name>.part.source" says it came from
+// the same address with the same expected size (and, under If-Range, the same ETag or date
+// where the server gave one); any other partial file is started over. Moves the file to its
+// name only when its size is the expected one. A partial file that grew past the expected
+// size is removed.
 [[nodiscard]] platform::Result<DownloadResult>
 downloadUpdate(platform::HttpClient& client, const DownloadRequest& request,
                const std::filesystem::path& folder,

@@ -210,6 +210,14 @@ void CSetWnd::showStatus(std::wstring_view textId)
         label->SetText(std::wstring(resources->GetText(textId)) + L"  " + m_lastCheckDate);
         return;
     }
+    if (textId == L"update_some_unanswered_text" || textId == L"update_found_unanswered_text") {
+        std::wstring text(CResourceManager::GetInstance()->GetText(textId));
+        if (const auto at = text.find(L"%s"); at != std::wstring::npos)
+            text.replace(at, 2, m_list.uncheckedNames());
+        label->SetResourceText(false);
+        label->SetText(text);
+        return;
+    }
     label->SetResourceText(true);
     label->SetText(textId);
 }
@@ -222,16 +230,22 @@ void CSetWnd::showWindowState(update::WindowState state)
         ring->SetVisible(checking);
     // The tick is for an answer; beside "did not answer" it would read as success.
     if (CControlUI* image = m_pm.FindControl(L"update_status_image"))
-        image->SetVisible(!checking && state != WindowState::NoAnswer);
+        image->SetVisible(!checking && state != WindowState::NoAnswer &&
+                          state != WindowState::SomeUnanswered);
     switch (state) {
     case WindowState::Checking:
         showStatus(L"GetUpdateInfoText");
         break;
     case WindowState::UpdatesFound:
-        showStatus(L"update_found_text");
+        // A check that failed is named beside the updates the others found.
+        showStatus(m_list.uncheckedNames().empty() ? L"update_found_text"
+                                                   : L"update_found_unanswered_text");
         break;
     case WindowState::NoAnswer:
         showStatus(L"update_no_answer_text");
+        break;
+    case WindowState::SomeUnanswered:
+        showStatus(L"update_some_unanswered_text");
         break;
     case WindowState::Updating:
         showStatus(L"ISUpdateINGText");
@@ -383,7 +397,7 @@ void CSetWnd::takeNotices()
             }
             break;
         case Kind::Finished:
-            m_list.finishCheck(0);
+            m_list.finishCheck();
             for (std::size_t i = 0; i < m_list.items().size(); ++i)
                 showRow(i);
             showWindowState(notice.state);

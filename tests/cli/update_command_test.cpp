@@ -74,12 +74,34 @@ TEST_F(UpdateCommand, ErrorStatusAndWrongShapesAreNoAnswer)
     EXPECT_NE(run.output.find("no answer"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("up to date"), std::string::npos) << run.output;
 
-    std::ofstream(m_folder / "answer.json", std::ios::trunc)
-        << R"({"name":5,"path":[1],"version":{}})";
-    run = check(ca);
+    for (const char* answer :
+         {R"({"name":5,"path":[1],"version":{}})", R"({"name":"AP","version":"none"})"}) {
+        std::ofstream(m_folder / "answer.json", std::ios::trunc) << answer;
+        run = check(ca);
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_NE(run.output.find("no valid answer"), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("up to date"), std::string::npos) << run.output;
+    }
+}
+
+// The emulated keyboard's check is refused, the application's answered: the last line names
+// the refused one.
+TEST_F(UpdateCommand, TheSummaryNamesAFailedCheckAmongAnsweredOnes)
+{
+    std::ofstream(m_folder / "answer.json", std::ios::trunc) << R"({"name":"x","version":"0001"})";
+    const auto run = testing_support::runBuiltProgram(
+        "halvekctl",
+        "--simulate update check --url " + m_service->url("/api/fail-KB/") + " " + caOption());
     EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find("no valid answer"), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find("up to date"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("KB       current V0100      latest -          no answer"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("AP       current V2.3.0.2   latest -          up to date"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Not checked: KB. The rest is up to date"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("Everything is up to date"), std::string::npos) << run.output;
 }
 
 TEST_F(UpdateCommand, FoldersAndFilesAreOwnerOnlyWhateverTheUmask)

@@ -10,14 +10,25 @@ ends by itself after --lifetime seconds. Every request is appended to --log as o
 
 Routes: /echo (request line, headers and body back), /big (150000 bytes), /slow (answers
 after 5 s), /redirect (302 to /echo), /api/updates (the JSON of --answer), /file (the
---file-size bytes of a fixed pattern, honouring a range), /stallfile (as /file, but a
-request without a range stops after half and hangs), /status500 (a JSON answer with status
-500), /big/updates (as /big, for the update check), /trickle?gap=S (headers, then one byte
-every S seconds for ever), /endless (a body without a length that never ends).
+--file-size bytes of a pattern, honouring a range), /stallfile (as /file, but a request
+without a range stops after half and hangs), /status500 (a JSON answer with status 500),
+/big/updates (as /big, for the update check), /trickle?gap=S (headers, then one byte every
+S seconds for ever), /endless (a body without a length that never ends), /short (its answer,
+or that of --answer for .../short/updates, announced three times as long, then the
+connection ends), .../fail-WORD/updates (status 500 when the request's body holds WORD, else
+as /api/updates).
+
+The file's pattern depends on a seed: ?seed=N, else the first number in --file-seed FILE,
+else 0. That file may go on with the file's size and the word "whole" (the stall file then
+comes whole): "1 200000 whole". Under /etag/ (/etag/file, /etag/stallfile) the file carries
+an ETag of its seed, under /dated/ a Last-Modified date of it; there a Range with an
+If-Range that no longer matches gets the whole file.
 """
 import argparse
+import email.utils
 import http.server
 import os
+import re
 import select
 import socket
 import socketserver
@@ -50,8 +61,8 @@ def make_certs(folder):
     os.rename(os.path.join(folder, "self.pem.tmp"), os.path.join(folder, "self.pem"))
 
 
-def pattern(start, end):
-    return bytes((i * 7 + 3) & 0xFF for i in range(start, end))
+def pattern(start, end, seed=0):
+    return bytes((i * 7 + 3 + seed * 13) & 0xFF for i in range(start, end))
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -83,9 +94,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         self.route(self.body())
 
+    def query(self):
+        return dict(p.split("=", 1) for p in self.path.partition("?")[2].split("&") if "=" in p)
+
     def route(self, body):
         path = self.path.split("?")[0]
-        self.note(f"{self.command} {path} range={self.headers.get('Range', '')}")
+        line = f"{self.command} {path} range={self.headers.get('Range', '')}"
+        if self.headers.get("If-Range") is not None:
+            line += f" if-range={self.headers.get('If-Range')}"
+        self.note(line)
+        failing = re.search(r"/fail-(\w+)/", path)
         if path == "/echo":
             lines = [self.requestline] + [f"{k}: {v}" for k, v in self.headers.items()]
             self.answer(("\r\n".join(lines) + "\r\n\r\n").encode() + body)
@@ -99,8 +117,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif "/status500" in path:
             self.answer(b'{"version":"9999","name":"x"}', 500)
         elif path.startswith("/trickle"):
-            gap = float(dict(p.split("=") for p in self.path.partition("?")[2].split("&")
-                             if "=" in p).get("gap", "1"))
+            gap = float(self.query().get("gap", "1"))
             self.send_response(200)
             self.send_header("Content-Length", "100000")
             self.end_headers()
@@ -122,37 +139,75 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.write(block)
             except OSError:
                 return
+        elif "/short" in path:
+            data = b'{"version":"0103"}'
+            if path.endswith("/updates"):
+                with open(self.options.answer, "rb") as answer:
+                    data = answer.read()
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(data) * 3))
+            self.end_headers()
+            self.wfile.write(data)
+            self.wfile.flush()
+            self.close_connection = True
+        elif failing and failing.group(1).encode() in body:
+            self.answer(b'{"version":"9999","name":"x"}', 500)
         elif path.endswith("/updates"):
             with open(self.options.answer, "rb") as answer:
                 self.answer(answer.read())
-        elif path in ("/file", "/stallfile"):
-            self.serve_file(path == "/stallfile")
+        elif path.endswith("/file") or path.endswith("/stallfile"):
+            self.serve_file(path)
         else:
             self.answer(b"not here", 404)
 
-    def serve_file(self, stall):
-        size = self.options.file_size
+    def file_seed(self):
+        try:
+            with open(self.options.file_seed) as seed:
+                return seed.read().split()
+        except (OSError, TypeError):
+            return []
+
+    def serve_file(self, path):
+        words = self.file_seed()
+        seed = int(self.query().get("seed", words[0] if words else 0))
+        sizes = [int(word) for word in words[1:] if word.isdigit()]
+        size = sizes[0] if sizes else self.options.file_size
+        validator = None
+        if path.startswith("/etag/"):
+            validator = ("ETag", f'"v{seed}"')
+        elif path.startswith("/dated/"):
+            validator = ("Last-Modified",
+                         email.utils.formatdate(1700000000 + seed * 86400, usegmt=True))
+        extra = [validator] if validator else []
         wanted = self.headers.get("Range", "")
+        stall = path.endswith("/stallfile") and not wanted and "whole" not in words
+        condition = self.headers.get("If-Range")
+        if condition is not None and (validator is None or condition != validator[1]):
+            wanted = ""  # another file now: the whole of it
         if wanted.startswith("bytes=") and wanted.endswith("-"):
             start = int(wanted[6:-1])
             if start >= size:
                 self.answer(b"", 416, [("Content-Range", f"bytes */{size}")])
                 return
             self.send_response(206)
+            for name, value in extra:
+                self.send_header(name, value)
             self.send_header("Content-Range", f"bytes {start}-{size - 1}/{size}")
             self.send_header("Content-Length", str(size - start))
             self.end_headers()
-            self.wfile.write(pattern(start, size))
+            self.wfile.write(pattern(start, size, seed))
             return
         self.send_response(200)
+        for name, value in extra:
+            self.send_header(name, value)
         self.send_header("Content-Length", str(size))
         self.end_headers()
         if stall:
-            self.wfile.write(pattern(0, size // 2))
+            self.wfile.write(pattern(0, size // 2, seed))
             self.wfile.flush()
             time.sleep(30)
             return
-        self.wfile.write(pattern(0, size))
+        self.wfile.write(pattern(0, size, seed))
 
 
 class Server(http.server.ThreadingHTTPServer):
@@ -208,6 +263,7 @@ def main():
     parser.add_argument("--log", default=os.devnull)
     parser.add_argument("--answer", default=os.devnull)
     parser.add_argument("--file-size", type=int, default=300000)
+    parser.add_argument("--file-seed")
     parser.add_argument("--lifetime", type=float, default=60)
     options = parser.parse_args()
 

@@ -121,6 +121,9 @@ TEST_F(UpdateCheckTest, NoticesListEveryEntryThenTheirAnswers)
     EXPECT_EQ(notices[3].kind, UpdateNotice::Kind::UpdateItem);
     EXPECT_EQ(notices[3].record.status, update::kStatusNewer);
     EXPECT_EQ(notices[4].record.status, update::kStatusUpToDate);
+    // One name in both answers: each row still downloads into a file of its own.
+    EXPECT_EQ(notices[3].record.localFile, L"KB.exe");
+    EXPECT_EQ(notices[4].record.localFile, L"KB-KB.exe");
     EXPECT_EQ(notices[5].kind, UpdateNotice::Kind::Finished);
     EXPECT_EQ(notices[5].state, update::WindowState::UpdatesFound);
     EXPECT_EQ(update::readLastCheckDate(m_config.lastCheckFolder), update::todayCheckDate());
@@ -165,6 +168,11 @@ TEST_F(UpdateCheckTest, ErrorStatusAndBadAnswersAreNoAnswerNeverUpToDate)
          {Case{R"({"version":"0103"})", "/api/status500/", "status 500"},
           Case{"<html>busy</html>", "/api/", "not JSON"},
           Case{R"({"name":5,"path":[1],"version":{}})", "/api/", "\"version\" is not a string"},
+          Case{R"({"version":"none"})", "/api/", "\"version\" holds no version number"},
+          Case{R"({"version":""})", "/api/", "\"version\" holds no version number"},
+          // Whole JSON, in a third of the length its headers announce.
+          Case{R"({"version":"0103"})", "/api/short/",
+               "ended the answer after 18 of the 54 bytes it announced"},
           Case{"", "/api/", "empty"}}) {
         setAnswer(c.answer);
         m_config.baseUrl = wide(m_service->url(c.base));
@@ -177,6 +185,21 @@ TEST_F(UpdateCheckTest, ErrorStatusAndBadAnswersAreNoAnswerNeverUpToDate)
         EXPECT_EQ(notices[2].record.currentVersionText, L"V0102");
         EXPECT_EQ(notices.back().state, update::WindowState::NoAnswer) << c.answer;
     }
+}
+
+// One row answered, one refused: the summary names the failed row, never "up to date".
+TEST_F(UpdateCheckTest, AFailedRowAmongAnsweredOnesIsNamedInTheSummary)
+{
+    setAnswer(R"({"version":"0101"})");
+    m_config.baseUrl = wide(m_service->url("/api/fail-KB/"));
+    const auto notices = run({update::entryFor(update::updateModels()[0], 0x0102),
+                              update::entryFor(update::updateModels()[1], 0x0102)});
+    ASSERT_EQ(notices.size(), 6u);
+    EXPECT_FALSE(notices[3].record.checkFailed);
+    EXPECT_TRUE(notices[4].record.checkFailed);
+    EXPECT_EQ(notices[5].kind, UpdateNotice::Kind::Finished);
+    EXPECT_EQ(notices[5].state, update::WindowState::SomeUnanswered);
+    EXPECT_EQ(notices[5].detail, L"KB");
 }
 
 TEST_F(UpdateCheckTest, StopEndsTheThreadInTheMiddleOfARequest)

@@ -32,7 +32,7 @@ protected:
         m_list.update(0, record(update::kStatusNewer));
         m_list.update(1, record(update::kStatusUpToDate, L""));
         m_list.update(2, record(update::kStatusNewer));
-        ASSERT_EQ(m_list.finishCheck(0), update::WindowState::UpdatesFound);
+        ASSERT_EQ(m_list.finishCheck(), update::WindowState::UpdatesFound);
     }
 
     update::UpdateList m_list;
@@ -96,9 +96,21 @@ TEST_F(UpdateListTest, UntickedItemsAreLeftOutAndEveryDoneItemEndsUpToDate)
 {
     update::UpdateList list;
     list.add(record(update::kStatusNewer));
-    list.finishCheck(0);
+    list.finishCheck();
     EXPECT_EQ(list.startUpdate().size(), 1u);
     EXPECT_EQ(list.applyReport(event(UpdaterEvent::Done), 0), update::WindowState::UpToDate);
+
+    // A row whose check failed is still unknown once the others are done.
+    update::UpdateList mixed;
+    mixed.add(record(update::kStatusNewer));
+    auto unanswered = record(update::kStatusUpToDate, L"");
+    unanswered.name = L"AP";
+    unanswered.checkFailed = true;
+    mixed.add(unanswered);
+    EXPECT_EQ(mixed.finishCheck(), update::WindowState::UpdatesFound);
+    EXPECT_EQ(mixed.uncheckedNames(), L"AP");
+    EXPECT_EQ(mixed.startUpdate().size(), 1u);
+    EXPECT_EQ(mixed.applyReport(event(UpdaterEvent::Done), 0), update::WindowState::SomeUnanswered);
     m_list.update(7, record(update::kStatusNewer)); // out of range: nothing happens
     EXPECT_EQ(m_list.items().size(), 3u);
 }

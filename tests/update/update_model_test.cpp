@@ -114,6 +114,9 @@ TEST(UpdateAnswer, AnswersOfTheWrongShapeAreRefusedWithTheReason)
         {R"({"version":"0103","device_id":"x"})", "\"device_id\""},
         {R"({"version":"0103","size":-1})", "\"size\""},
         {R"({"name":"KB"})", "no \"version\""},
+        {R"({"version":""})", "\"version\" holds no version number"},
+        {R"({"version":" v1.3"})", "\"version\" holds no version number"},
+        {R"({"version":"G1"})", "\"version\" holds no version number"},
         {R"([1,2,3])", "not a JSON object"},
         {"null", "not a JSON object"},
         {"<html>502</html>", "not JSON"},
@@ -126,6 +129,18 @@ TEST(UpdateAnswer, AnswersOfTheWrongShapeAreRefusedWithTheReason)
     }
     // Members it does not read may be anything.
     EXPECT_TRUE(update::parseAnswer(R"({"version":"0101","extra":[1,{}]})", entry));
+    // A letter is a digit only of a firmware's version.
+    EXPECT_FALSE(update::parseAnswer(R"({"version":"A1"})", applicationEntry(2302)));
+    EXPECT_EQ(update::parseAnswer(R"({"version":"0"})", entry)->status, update::kStatusUpToDate);
+}
+
+TEST(UpdateFileName, RowsGivenOneNameGetAFileEach)
+{
+    const std::vector<std::wstring> taken{L"fw.exe", L"FW-KB.exe"};
+    EXPECT_EQ(update::distinctLocalFile(L"other.exe", L"KB", taken), L"other.exe");
+    EXPECT_EQ(update::distinctLocalFile(L"fw.exe", L"MS", taken), L"fw-MS.exe");
+    EXPECT_EQ(update::distinctLocalFile(L"Fw.exe", L"KB", taken), L"Fw-KB-2.exe");
+    EXPECT_EQ(update::distinctLocalFile(L"fw.exe", L"../x", taken), L"fw-x.exe");
 }
 
 TEST(UpdateFileName, HostileNamesStayInsideTheUpdateFolder)
@@ -151,10 +166,18 @@ TEST(UpdateFileName, HostileNamesStayInsideTheUpdateFolder)
 TEST(UpdateWindowState, FollowsTheRecordsAndFailures)
 {
     std::vector<update::UpdateRecord> records(2);
-    EXPECT_EQ(update::finalWindowState(records, 2), update::WindowState::NoAnswer);
-    EXPECT_EQ(update::finalWindowState(records, 1), update::WindowState::UpToDate);
+    records[0].name = L"MS";
+    records[1].name = L"KB";
+    EXPECT_EQ(update::finalWindowState(records), update::WindowState::UpToDate);
+    records[0].checkFailed = true;
+    EXPECT_EQ(update::finalWindowState(records), update::WindowState::SomeUnanswered);
+    EXPECT_EQ(update::uncheckedNames(records), L"MS");
+    records[1].checkFailed = true;
+    EXPECT_EQ(update::finalWindowState(records), update::WindowState::NoAnswer);
+    EXPECT_EQ(update::uncheckedNames(records), L"MS, KB");
+    records[1].checkFailed = false;
     records[1].status = update::kStatusNewer;
-    EXPECT_EQ(update::finalWindowState(records, 1), update::WindowState::UpdatesFound);
+    EXPECT_EQ(update::finalWindowState(records), update::WindowState::UpdatesFound);
 }
 
 } // namespace

@@ -32,7 +32,7 @@ update::UpdateList startedList(const update::UpdateRecord& first,
     update::UpdateList list;
     list.add(first);
     list.add(second);
-    list.finishCheck(0);
+    list.finishCheck();
     EXPECT_EQ(list.startUpdate().size(), 2u);
     return list;
 }
@@ -116,7 +116,7 @@ TEST(UpdateItemLook, EachStateShowsItsTextAndMarks)
     newer.status = update::kStatusNewer;
     list.add(newer);
     list.add(update::UpdateRecord{});
-    list.finishCheck(0);
+    list.finishCheck();
     list.setTicked(1, true);
     EXPECT_FALSE(list.items()[1].ticked);
     list.setTicked(0, false);

@@ -31,14 +31,15 @@ std::wstring wide(const std::string& narrow)
     return std::wstring(narrow.begin(), narrow.end());
 }
 
-bool holdsThePattern(const fs::path& file)
+// Whether the file holds exactly the service's file of that seed and size.
+bool holdsThePattern(const fs::path& file, int seed = 0, std::uint64_t size = kFileSize)
 {
     std::ifstream in(file, std::ios::binary);
     std::string content((std::istreambuf_iterator<char>(in)), {});
-    if (content.size() != kFileSize)
+    if (content.size() != size)
         return false;
     for (std::size_t i = 0; i < content.size(); ++i) {
-        if (static_cast<std::uint8_t>(content[i]) != ((i * 7 + 3) & 0xFF))
+        if (static_cast<std::uint8_t>(content[i]) != ((i * 7 + 3 + seed * 13) & 0xFF))
             return false;
     }
     return true;
@@ -51,9 +52,11 @@ protected:
         if (!testing_support::testServiceAvailable())
             GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
         m_log = m_folder / "requests.log";
+        m_seed = m_folder / "seed";
         m_service = std::make_unique<testing_support::TestService>(std::vector<std::string>{
             "https", "--certs", testing_support::testCertificates().string(), "--log",
-            m_log.string(), "--file-size", std::to_string(kFileSize)});
+            m_log.string(), "--file-size", std::to_string(kFileSize), "--file-seed",
+            m_seed.string()});
         ASSERT_NE(m_service->port(), 0);
         fs::create_directories(m_folder / "runtime");
         fs::permissions(m_folder / "runtime", fs::perms::owner_all);
@@ -98,6 +101,7 @@ protected:
 
     testing_support::TempDir m_folder;
     fs::path m_log;
+    fs::path m_seed; // "N" or "N SIZE": the file the service serves
     std::unique_ptr<testing_support::TestService> m_service;
 };
 
@@ -175,6 +179,70 @@ TEST_F(UpdaterTest, WrongSizeIsReportedAndNotKept)
     EXPECT_FALSE(fs::exists(m_folder / "updates" / "x"));
     EXPECT_FALSE(fs::exists(m_folder / "updates" / "x.part"));
     EXPECT_FALSE(fs::exists(m_folder / "x"));
+}
+
+// A partial file left by a download cut off is continued only when the next one asks the
+// same address with the same announced size, and then under If-Range where the server gave
+// an ETag or a date: anything else starts over, so two files are never joined into one.
+TEST_F(UpdaterTest, APartialFileIsContinuedOnlyWithTheSameFile)
+{
+    struct Case {
+        const char* first;  // stops after half the file, then is cut off
+        const char* second; // finishes the download under the same name
+        std::uint64_t firstSize;
+        std::uint64_t secondSize;
+        const char* seedThen; // the service's file for the second download
+        int seed;             // the one the finished file must hold whole
+        std::uint64_t size;
+        const char* lastRequest;
+    };
+    const Case cases[] = {
+        {"/stallfile?seed=1", "/file?seed=2", 0, 0, "0", 2, kFileSize, "GET /file range="},
+        {"/stallfile", "/stallfile", 0, kFileSize, "1 whole", 1, kFileSize,
+         "GET /stallfile range="},
+        {"/etag/stallfile", "/etag/stallfile", 0, 0, "2", 2, kFileSize,
+         "GET /etag/stallfile range=bytes=150000- if-range=\"v1\""},
+        {"/dated/stallfile", "/dated/stallfile", kFileSize, kFileSize, "2", 2, kFileSize,
+         "GET /dated/stallfile range=bytes=150000- if-range=Wed, 15 Nov 2023 22:13:20 GMT"},
+        {"/etag/stallfile", "/etag/stallfile", 0, 0, "1", 1, kFileSize,
+         "GET /etag/stallfile range=bytes=150000- if-range=\"v1\""},
+        // No validator: a whole size that changed shows the file changed; it starts over.
+        {"/stallfile", "/stallfile", 0, 0, "1 200000 whole", 1, 200000, "GET /stallfile range="},
+    };
+    const auto ca = testing_support::testCertificates() / "ca.pem";
+    for (const Case& c : cases) {
+        const fs::path folder = m_folder / "updates";
+        fs::remove_all(folder);
+        std::ofstream(m_seed, std::ios::trunc) << "1";
+        std::ofstream(m_log, std::ios::trunc).flush();
+        platform::HttpClient client;
+        // Cut off once the half the service sends has arrived.
+        auto cutAtHalf = [&](update::UpdaterEvent event, std::int64_t percent) {
+            if (event == update::UpdaterEvent::Progress && percent >= 50)
+                client.abort();
+        };
+        auto cut = update::downloadUpdate(
+            client, {wide(m_service->url(c.first)), L"fw.bin", c.firstSize, ca, {}}, folder,
+            cutAtHalf);
+        ASSERT_FALSE(cut) << c.first;
+        std::error_code error;
+        ASSERT_EQ(fs::file_size(folder / "fw.bin.part", error), kFileSize / 2) << c.first;
+        client.clearAbort();
+
+        std::ofstream(m_seed, std::ios::trunc) << c.seedThen;
+        const auto done = update::downloadUpdate(
+            client, {wide(m_service->url(c.second)), L"fw.bin", c.secondSize, ca, {}}, folder, {});
+        ASSERT_TRUE(done) << c.first << " " << c.second << " (" << c.seedThen
+                          << "): " << done.error().message;
+        EXPECT_TRUE(holdsThePattern(folder / "fw.bin", c.seed, c.size))
+            << c.first << " then " << c.second << " mixed two files";
+        EXPECT_EQ(done->size, c.size);
+        EXPECT_FALSE(fs::exists(folder / "fw.bin.part"));
+        EXPECT_FALSE(fs::exists(folder / "fw.bin.part.source"));
+        const auto lines = testing_support::readLines(m_log);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), c.lastRequest) << c.first << " then " << c.second;
+    }
 }
 
 TEST(UpdaterInput, OnlyWebAddressesAreFetched)

@@ -383,6 +383,36 @@ TEST_F(SetWindowTest, AFailedCheckSaysSoInItsRowNeverUpToDate)
     }
 }
 
+// One row answered and nothing is newer, one refused: the summary names the refused row and
+// shows no tick; the row says it was not checked.
+TEST_F(SetWindowTest, ARowThatFailedAmongAnsweredOnesIsNamedNeverUpToDate)
+{
+    if (!testing_support::testServiceAvailable())
+        GTEST_SKIP() << "python3 and openssl are needed for the HTTPS tests";
+    const auto answer = m_dir / "answer.json";
+    std::ofstream(answer) << R"({"version":"0101"})";
+    testing_support::TestService service({"https", "--certs",
+                                          testing_support::testCertificates().string(), "--answer",
+                                          answer.string()});
+    ASSERT_NE(service.port(), 0);
+    ASSERT_TRUE(open(true, nullptr, false));
+    update::UpdateServiceConfig config = serviceConfig(service);
+    config.baseUrl = platform::fromUtf8(service.url("/api/fail-KB/"));
+    const std::vector<update::DeviceTile> tiles{{update::DeviceKind::Mouse, true, 0x0102},
+                                                {update::DeviceKind::Keyboard, true, 0x0102}};
+    ASSERT_TRUE(openUpdateTab(config, update::buildEntries(tiles, 0)));
+    ASSERT_TRUE(m_setUi->waitFor(
+        [&] {
+            return setText(L"update_status_label") == L"Not checked: KB. The rest is up to date";
+        },
+        std::chrono::seconds(20)))
+        << platform::toUtf8(setText(L"update_status_label"));
+    EXPECT_FALSE(m_set->GetPaintManager().FindControl(L"update_status_image")->IsVisible());
+    ASSERT_EQ(m_set->updateRows(), 2u);
+    EXPECT_FALSE(m_set->updateList().items()[0].record.checkFailed);
+    EXPECT_TRUE(m_set->updateList().items()[1].record.checkFailed);
+}
+
 TEST_F(SetWindowTest, ReportsWithNoItemBeingUpdatedAreIgnored)
 {
     ASSERT_TRUE(open(true, nullptr, false));

@@ -121,6 +121,15 @@ struct HttpClient::Transfer {
 
 namespace {
 
+// The named header of the last answer (after any redirect), or empty.
+std::string headerOf(CURL* easy, const char* name)
+{
+    curl_header* header = nullptr;
+    if (curl_easy_header(easy, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK || !header)
+        return {};
+    return header->value;
+}
+
 struct Sink {
     // Request: the caller's buffer.
     std::span<std::uint8_t> buffer;
@@ -136,6 +145,8 @@ struct Sink {
     std::uint64_t limit = 0; // the file never grows past this many bytes
     bool tooLarge = false;
     std::uint64_t announced = 0; // the whole file's size as the server gave it, when too large
+    const std::function<bool(const DownloadStart&)>* onStart = nullptr;
+    bool refused = false; // by onStart
 };
 
 std::size_t writeToBuffer(char* data, std::size_t size, std::size_t count, void* user)
@@ -180,6 +191,17 @@ std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* u
             sink.announced = sink.offset + static_cast<std::uint64_t>(announced);
             return 0;
         }
+        if (sink.onStart && *sink.onStart) {
+            const DownloadStart start{
+                sink.offset,
+                announced > 0 ? sink.offset + static_cast<std::uint64_t>(announced) : 0,
+                rangeValidator(headerOf(sink.easy, "ETag"), headerOf(sink.easy, "Last-Modified"))};
+            if (!(*sink.onStart)(start)) {
+                sink.refused = true;
+                return 0;
+            }
+            sink.onStart = nullptr;
+        }
     }
     if (sink.offset + sink.written + bytes > sink.limit) {
         sink.tooLarge = true;
@@ -204,6 +226,7 @@ struct Outcome {
     CURLcode code = CURLE_OK;
     bool aborted = false;
     bool stalled = false;
+    std::chrono::milliseconds stallLimit{0};
     bool overDeadline = false;
     bool tooSlow = false;
 };
@@ -262,6 +285,7 @@ Outcome perform(CURLM* multi, CURL* easy, const HttpSettings& settings, std::siz
             const auto deadline = lastMove + limit;
             if (now >= deadline) {
                 outcome.stalled = true;
+                outcome.stallLimit = limit;
                 break;
             }
             if (!windowStart) {
@@ -350,15 +374,29 @@ Result<std::string> buildCaBundle(CURL* easy, const fs::path& extra)
     return bundle;
 }
 
-// The words for a transfer the client itself ended; empty when curl ended it.
-std::string timeLimitMessage(const Outcome& outcome, const HttpSettings& settings,
-                             std::chrono::milliseconds overall, const std::string& host)
+// Why a transfer failed: the limit the client itself ended it at, a connection that ended
+// before the announced length, or curl's own reason.
+HttpError transferError(CURL* easy, const Outcome& outcome, const HttpSettings& settings,
+                        std::chrono::milliseconds overall, const std::string& host,
+                        const char* detail)
 {
+    HttpError error = errorFor(outcome.code, host, detail);
     if (outcome.overDeadline)
-        return httpDeadlineWords(host, overall);
-    if (outcome.tooSlow)
-        return httpRateWords(host, settings);
-    return {};
+        error.message = httpDeadlineWords(host, overall);
+    else if (outcome.tooSlow)
+        error.message = httpRateWords(host, settings);
+    else if (outcome.stalled)
+        error.message = httpStallWords(host, outcome.stallLimit);
+    if (outcome.code != CURLE_PARTIAL_FILE && outcome.code != CURLE_RECV_ERROR)
+        return error;
+    curl_off_t announced = -1;
+    curl_off_t received = 0;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    if (announced > 0 && received < announced)
+        return shortBodyError(host, static_cast<std::uint64_t>(received),
+                              static_cast<std::uint64_t>(announced));
+    return error;
 }
 
 } // namespace
@@ -446,19 +484,15 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
 
     const Outcome outcome = perform(m_transfer->multi, easy.get(), m_settings, body.size(),
                                     m_settings.requestDeadline, m_aborted, nullptr);
-    long requestSize = 0;
-    curl_easy_getinfo(easy.get(), CURLINFO_REQUEST_SIZE, &requestSize);
     const bool bufferFull = outcome.code == CURLE_WRITE_ERROR && sink.full;
     if (outcome.code != CURLE_OK && !bufferFull) {
-        m_lastError = errorFor(outcome.code, host, errorBuffer);
-        if (auto words = timeLimitMessage(outcome, m_settings, m_settings.requestDeadline, host);
-            !words.empty())
-            m_lastError.message = std::move(words);
+        m_lastError = transferError(easy.get(), outcome, m_settings, m_settings.requestDeadline,
+                                    host, errorBuffer);
         debugOutput("http: " + m_lastError.message);
-        if (requestSize == 0 && sink.copied == 0) {
-            writeMarker();
-            return 0;
-        }
+        // Part of an answer can read as a whole one: the caller gets the reason instead.
+        std::fill(response.begin(), response.end(), std::uint8_t{0});
+        writeMarker();
+        return 0;
     }
     long status = 0;
     curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
@@ -474,10 +508,10 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
 }
 
 Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::path& file,
-                                              const ProgressHandler& progress, ProxyUse proxy,
-                                              std::uint64_t expectedSize)
+                                              const ProgressHandler& progress,
+                                              const DownloadOptions& options)
 {
-    const auto allowed = downloadLimit(m_settings, expectedSize, m_lastError);
+    const auto allowed = downloadLimit(m_settings, options.expectedSize, m_lastError);
     if (!allowed)
         return makeError(Error::Code::TooLarge, m_lastError.message);
     const std::uint64_t limit = *allowed;
@@ -502,15 +536,27 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         caBundle = std::move(*bundle);
     }
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    setCommonOptions(easy.get(), utf8Url, m_settings, proxy, caBundle, errorBuffer);
+    setCommonOptions(easy.get(), utf8Url, m_settings, options.proxy, caBundle, errorBuffer);
     curl_easy_setopt(easy.get(), CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy.get(), CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(easy.get(), CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(existing));
+    // A plain range, not curl's resume: a server may answer it with the whole file (its
+    // file changed, or it takes no ranges), which then starts the file over.
+    const std::string range = std::to_string(existing) + "-";
+    HeaderList headers;
+    if (existing > 0) {
+        curl_easy_setopt(easy.get(), CURLOPT_RANGE, range.c_str());
+        if (!options.ifRange.empty()) {
+            const std::string ifRange = "If-Range: " + options.ifRange;
+            headers.reset(curl_slist_append(nullptr, ifRange.c_str()));
+            curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, headers.get());
+        }
+    }
     Sink sink;
     sink.fd = out.fd;
     sink.offset = static_cast<std::uint64_t>(existing);
     sink.easy = easy.get();
     sink.limit = limit;
+    sink.onStart = &options.onStart;
     curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, writeToFile);
     curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &sink);
 
@@ -543,6 +589,10 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
     }
     if (sink.writeError != 0)
         return makeError(Error::Code::Io, file.string() + ": " + std::strerror(sink.writeError));
+    if (sink.refused) {
+        m_lastError = {HttpErrorCode::Aborted, "the download from " + host + " was not taken"};
+        return makeError(Error::Code::Failed, m_lastError.message);
+    }
     if (sink.tooLarge) {
         const std::string where = host.empty() ? std::string("the server") : host;
         const std::string most = "at most " + std::to_string(limit) + " bytes are taken";
@@ -554,10 +604,8 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         return makeError(Error::Code::TooLarge, m_lastError.message);
     }
     if (outcome.code != CURLE_OK) {
-        m_lastError = errorFor(outcome.code, host, errorBuffer);
-        if (auto words = timeLimitMessage(outcome, m_settings, m_settings.downloadDeadline, host);
-            !words.empty())
-            m_lastError.message = std::move(words);
+        m_lastError = transferError(easy.get(), outcome, m_settings, m_settings.downloadDeadline,
+                                    host, errorBuffer);
         if (outcome.code == CURLE_HTTP_RETURNED_ERROR)
             m_lastError.message = host + " answered with status " + std::to_string(status);
         return makeError(outcome.code == CURLE_OPERATION_TIMEDOUT ? Error::Code::Timeout

@@ -5,6 +5,7 @@
 #include "platform/winhttp/extra_authorities.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -243,6 +244,35 @@ DWORD statusOf(HINTERNET request)
     return status;
 }
 
+// A header of the answer as text; empty when it has none.
+std::string headerOf(HINTERNET request, DWORD query)
+{
+    wchar_t text[512] = {};
+    DWORD size = sizeof text;
+    if (!WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return {};
+    return toUtf8(std::wstring_view(text, size / sizeof(wchar_t)));
+}
+
+// The answer's Content-Length; 0 when it gave none.
+std::uint64_t announcedLength(HINTERNET request)
+{
+    const std::string text = headerOf(request, WINHTTP_QUERY_CONTENT_LENGTH);
+    return text.empty() ? 0 : std::strtoull(text.c_str(), nullptr, 10);
+}
+
+// Why a read of the answer failed: a connection that ended before the announced length
+// is said as such, whatever number the system gives it.
+HttpError readError(DWORD code, const std::string& host, std::uint64_t received,
+                    std::uint64_t announced)
+{
+    if (code != ERROR_WINHTTP_OPERATION_CANCELLED && code != ERROR_WINHTTP_TIMEOUT &&
+        code != WSAETIMEDOUT && announced > received)
+        return shortBodyError(host, received, announced);
+    return errorFor(code, host);
+}
+
 } // namespace
 
 std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url,
@@ -329,7 +359,9 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
         writeMarker();
         return 0;
     }
+    const std::uint64_t announced = announcedLength(session.request.handle);
     std::size_t copied = 0;
+    std::optional<HttpError> failed;
     TransferPace pace(m_settings, m_settings.requestDeadline, started);
     while (copied < response.size()) {
         DWORD got = 0;
@@ -337,28 +369,37 @@ std::int64_t HttpClient::request(std::wstring_view method, std::wstring_view url
             static_cast<DWORD>(std::min<std::size_t>(response.size() - copied, 1 << 20));
         if (!WinHttpReadData(session.request.handle, response.data() + copied, want, &got)) {
             const DWORD error = m_aborted ? ERROR_WINHTTP_OPERATION_CANCELLED : GetLastError();
-            m_lastError = errorFor(error, host);
-            debugOutput("http: " + m_lastError.message);
+            failed = readError(error, host, copied, announced);
             break;
         }
-        if (got == 0)
+        if (got == 0) {
+            if (announced > copied)
+                failed = shortBodyError(host, copied, announced);
             break;
+        }
         copied += got;
         if (auto late = pace.check(copied, host)) {
-            m_lastError = std::move(*late);
-            debugOutput("http: " + m_lastError.message);
+            failed = std::move(late);
             break;
         }
     }
     release();
+    if (failed) {
+        // Part of an answer can read as a whole one: the caller gets the reason instead.
+        m_lastError = std::move(*failed);
+        debugOutput("http: " + m_lastError.message);
+        std::fill(response.begin(), response.end(), std::uint8_t{0});
+        writeMarker();
+        return 0;
+    }
     return static_cast<std::int64_t>(copied);
 }
 
 Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::path& file,
-                                              const ProgressHandler& progress, ProxyUse proxy,
-                                              std::uint64_t expectedSize)
+                                              const ProgressHandler& progress,
+                                              const DownloadOptions& options)
 {
-    const auto limit = downloadLimit(m_settings, expectedSize, m_lastError);
+    const auto limit = downloadLimit(m_settings, options.expectedSize, m_lastError);
     if (!limit)
         return makeError(Error::Code::TooLarge, m_lastError.message);
     const auto cracked = crackUrl(url);
@@ -387,7 +428,7 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
 
     Session session;
     ExtraAuthorities::Check check;
-    if (!openRequest(session, *cracked, L"GET", m_settings, proxy, m_lastError) ||
+    if (!openRequest(session, *cracked, L"GET", m_settings, options.proxy, m_lastError) ||
         !watchChain(*extra, session, *cracked, check, m_transfer->lock, m_transfer->running,
                     m_lastError))
         return makeError(Error::Code::Failed, m_lastError.message);
@@ -407,12 +448,19 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
             session.request.handle = nullptr;
     };
     const auto started = Clock::now();
-    const std::wstring range =
-        existing > 0 ? L"Range: bytes=" + std::to_wstring(existing) + L"-\r\n" : std::wstring();
-    auto transportFailure = [&]() -> Result<DownloadProgress> {
+    std::wstring range;
+    if (existing > 0) {
+        range = L"Range: bytes=" + std::to_wstring(existing) + L"-\r\n";
+        if (!options.ifRange.empty())
+            range += L"If-Range: " + fromUtf8(options.ifRange) + L"\r\n";
+    }
+    // `received` and `announced` are this answer's bytes, for a read that fails.
+    auto transportFailure = [&](std::uint64_t received = 0,
+                                std::uint64_t announced = 0) -> Result<DownloadProgress> {
         const DWORD error = m_aborted ? ERROR_WINHTTP_OPERATION_CANCELLED : GetLastError();
         release();
-        m_lastError = check.refused ? refusedChain(check, host) : errorFor(error, host);
+        m_lastError =
+            check.refused ? refusedChain(check, host) : readError(error, host, received, announced);
         return makeError(error == ERROR_WINHTTP_TIMEOUT ? Error::Code::Timeout
                                                         : Error::Code::Failed,
                          m_lastError.message);
@@ -451,13 +499,7 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         LARGE_INTEGER end{};
         SetFilePointerEx(out, end, nullptr, FILE_END);
     }
-    wchar_t lengthText[32] = {};
-    DWORD lengthSize = sizeof lengthText;
-    std::uint64_t length = 0;
-    if (WinHttpQueryHeaders(session.request.handle, WINHTTP_QUERY_CONTENT_LENGTH,
-                            WINHTTP_HEADER_NAME_BY_INDEX, lengthText, &lengthSize,
-                            WINHTTP_NO_HEADER_INDEX))
-        length = std::wcstoull(lengthText, nullptr, 10);
+    const std::uint64_t length = announcedLength(session.request.handle);
     state.total = length > 0 ? offset + length : 0;
     state.received = offset;
     const std::uint64_t allowed = *limit;
@@ -468,6 +510,15 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
                            " bytes; at most " + std::to_string(allowed) + " bytes are taken"};
         return makeError(Error::Code::TooLarge, m_lastError.message);
     }
+    const DownloadStart start{
+        offset, state.total,
+        rangeValidator(headerOf(session.request.handle, WINHTTP_QUERY_ETAG),
+                       headerOf(session.request.handle, WINHTTP_QUERY_LAST_MODIFIED))};
+    if (options.onStart && !options.onStart(start)) {
+        release();
+        m_lastError = {HttpErrorCode::Aborted, "the download from " + host + " was not taken"};
+        return makeError(Error::Code::Failed, m_lastError.message);
+    }
     auto lastReport = Clock::now() - kProgressInterval;
     TransferPace pace(m_settings, m_settings.downloadDeadline, started);
     std::vector<std::uint8_t> chunk(64 * 1024);
@@ -475,9 +526,15 @@ Result<DownloadProgress> HttpClient::download(std::wstring_view url, const fs::p
         DWORD got = 0;
         if (!WinHttpReadData(session.request.handle, chunk.data(), static_cast<DWORD>(chunk.size()),
                              &got))
-            return transportFailure();
-        if (got == 0)
+            return transportFailure(state.received - offset, length);
+        if (got == 0) {
+            if (length > state.received - offset) {
+                release();
+                m_lastError = shortBodyError(host, state.received - offset, length);
+                return makeError(Error::Code::Failed, m_lastError.message);
+            }
             break;
+        }
         if (state.received + got > allowed) {
             release();
             m_lastError = {HttpErrorCode::TooLarge,

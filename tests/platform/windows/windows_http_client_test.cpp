@@ -25,9 +25,10 @@ using testing_support::TempDir;
 namespace {
 
 // Answers by path: "/answer" 200 with a short body, "/error" 500, "/file" the file's bytes
-// (honouring "Range: bytes=N-"), "/silent" nothing at all, "/trickle" the headers of a large
-// file and a first chunk, then nothing. Every connection has a thread; the silent ones wait
-// for the service to stop.
+// with the ETag "v1" (honouring "Range: bytes=N-" unless an If-Range names another tag),
+// "/short" a third of the body it announces, then the end of the connection, "/silent"
+// nothing at all, "/trickle" the headers of a large file and a first chunk, then nothing. Every
+// connection has a thread; the silent ones wait for the service to stop.
 class PlainService {
 public:
     explicit PlainService(std::string file) : m_file(std::move(file))
@@ -136,12 +137,18 @@ private:
                  "HTTP/1.1 500 Oops\r\nContent-Length: 9\r\nConnection: close\r\n\r\nan error!");
         } else if (path == "/file") {
             std::size_t from = 0;
-            if (const auto range = request.find("Range: bytes="); range != std::string::npos)
-                from = std::stoul(request.substr(range + 13));
+            if (const auto range = request.find("\nRange: bytes="); range != std::string::npos)
+                from = std::stoul(request.substr(range + 14));
+            if (const auto tag = request.find("\nIf-Range: ");
+                tag != std::string::npos && request.find("\"v1\"", tag) != tag + 11)
+                from = 0; // another file now: the whole of it
             const std::string part = m_file.substr(std::min(from, m_file.size()));
             send(client, std::string(from ? "HTTP/1.1 206 Partial\r\n" : "HTTP/1.1 200 OK\r\n") +
-                             "Content-Length: " + std::to_string(part.size()) +
+                             "ETag: \"v1\"\r\nContent-Length: " + std::to_string(part.size()) +
                              "\r\nConnection: close\r\n\r\n" + part);
+        } else if (path == "/short") {
+            send(client,
+                 "HTTP/1.1 200 OK\r\nContent-Length: 21\r\nConnection: close\r\n\r\n{\"a\":1}");
         } else if (path == "/trickle") {
             send(client, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" +
                              std::string(1000, 'x'));
@@ -180,6 +187,15 @@ private:
     std::thread m_accepting;
     std::vector<std::thread> m_connections; // accept thread only, joined after it
 };
+
+// Through the named proxy setting, which is empty here: no proxy of the machine's.
+platform::DownloadOptions direct(std::uint64_t expectedSize = 0)
+{
+    platform::DownloadOptions options;
+    options.proxy = platform::ProxyUse::Named;
+    options.expectedSize = expectedSize;
+    return options;
+}
 
 std::string fileText(const std::filesystem::path& file)
 {
@@ -234,21 +250,36 @@ TEST(WindowsHttpClient, ADownloadResumesAfterTheBytesHeldAndStopsAtItsLimit)
     platform::DownloadProgress last;
     const auto done = client.download(
         service.url(L"/file"), file, [&](const platform::DownloadProgress& p) { last = p; },
-        platform::ProxyUse::Named);
+        direct());
     ASSERT_TRUE(done) << done.error().message;
     EXPECT_EQ(done->received, content.size());
     EXPECT_EQ(last.received, content.size()) << "the end is reported";
     EXPECT_NE(service.lastRequest().find("Range: bytes=5000-"), std::string::npos);
     EXPECT_EQ(fileText(file), content);
 
+    // Bytes held under another tag are replaced by the whole file, which says its own.
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(5000, '?');
+    auto changed = direct();
+    changed.ifRange = "\"v0\"";
+    std::vector<platform::DownloadStart> starts;
+    changed.onStart = [&](const platform::DownloadStart& start) {
+        starts.push_back(start);
+        return true;
+    };
+    ASSERT_TRUE(client.download(service.url(L"/file"), file, nullptr, changed));
+    EXPECT_NE(service.lastRequest().find("If-Range: \"v0\"\r\n"), std::string::npos);
+    EXPECT_EQ(fileText(file), content);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].offset, 0u);
+    EXPECT_EQ(starts[0].total, content.size());
+    EXPECT_EQ(starts[0].validator, "\"v1\"");
+
     std::filesystem::remove(file);
-    const auto tooMuch =
-        client.download(service.url(L"/file"), file, nullptr, platform::ProxyUse::Named, 100);
+    const auto tooMuch = client.download(service.url(L"/file"), file, nullptr, direct(100));
     ASSERT_FALSE(tooMuch);
     EXPECT_EQ(client.lastError().code, platform::HttpErrorCode::TooLarge);
     client.settings().maxDownloadSize = 10;
-    EXPECT_FALSE(
-        client.download(service.url(L"/file"), file, nullptr, platform::ProxyUse::Named, 100))
+    EXPECT_FALSE(client.download(service.url(L"/file"), file, nullptr, direct(100)))
         << "an expected size past the limit is refused before asking";
 }
 
@@ -271,8 +302,7 @@ TEST(WindowsHttpClient, ASilentServiceTimesOutAndAnAbortEndsADownloadAtOnce)
     client.settings().receiveTimeout = 2s;
     TempDir dir;
     auto running = std::async(std::launch::async, [&] {
-        return client.download(service.url(L"/trickle"), dir.path() / "part", nullptr,
-                               platform::ProxyUse::Named);
+        return client.download(service.url(L"/trickle"), dir.path() / "part", nullptr, direct());
     });
     ASSERT_TRUE(service.trickling(10s));
     client.abort();
@@ -289,4 +319,34 @@ TEST(WindowsHttpClient, ASilentServiceTimesOutAndAnAbortEndsADownloadAtOnce)
     EXPECT_EQ(
         client.request(L"GET", service.url(L"/answer"), {}, response, platform::ProxyUse::Named),
         7);
+}
+
+TEST(WindowsHttpClient, AnAnswerCutShortOrStoppedIsNoAnswerAndADownloadCutShortFails)
+{
+    PlainService service("");
+    platform::HttpClient client;
+    std::vector<std::uint8_t> response(64, 0xEE);
+    EXPECT_EQ(
+        client.request(L"GET", service.url(L"/short"), {}, response, platform::ProxyUse::Named), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(response.data())),
+              std::string(platform::kNoLinkServerMarker));
+    EXPECT_NE(client.lastError().message.find("after 7 of the 21 bytes"), std::string::npos)
+        << client.lastError().message;
+
+    TempDir dir;
+    const auto cut = client.download(service.url(L"/short"), dir.path() / "cut", nullptr, direct());
+    ASSERT_FALSE(cut);
+    EXPECT_NE(cut.error().message.find("after 7 of the 21 bytes"), std::string::npos)
+        << cut.error().message;
+
+    // The first chunk of a trickle that stops is not the answer either.
+    client.settings().receiveTimeout = 500ms;
+    std::vector<std::uint8_t> roomy(4096, 0xEE);
+    EXPECT_EQ(
+        client.request(L"GET", service.url(L"/trickle"), {}, roomy, platform::ProxyUse::Named), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(roomy.data())),
+              std::string(platform::kNoLinkServerMarker));
+    EXPECT_EQ(roomy[100], 0) << "part of the answer was left in the buffer";
+    EXPECT_EQ(client.lastError().code, platform::HttpErrorCode::TimedOut)
+        << client.lastError().message;
 }

@@ -8,6 +8,7 @@
 # HALVEK_LANG=2052 runs them in Chinese; GDK_SCALE=2 at 200 %.
 set -euo pipefail
 . "$(dirname "$0")/screen.sh"
+. "$(dirname "$0")/keyboard-state.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "${1:?build folder}" && pwd)"
 out="$(mkdir -p "${2:?output folder}" && cd "$2" && pwd)"
@@ -37,19 +38,6 @@ session() { # runs the script; its pictures land in the journey's folder, and al
     for picture in $(sed -n 's/^screenshot[a-z-]* //p' "$here/$1"); do
         [ -s "$home/$picture" ] || { echo "no $picture" >&2; return 1; }
     done
-}
-# The three bytes the emulated keyboard's key map holds for the slot of Esc's factory code.
-esc_slot_bytes() {
-    python3 - "$state" <<'PY'
-import json, sys
-areas = json.load(open(sys.argv[1]))["areas"]
-keymap = bytes.fromhex(areas["keymap"])
-layout = bytes.fromhex(areas["layout"]) if "layout" in areas else b""
-slots = [i // 3 for i in range(0, len(layout) - 2, 3) if layout[i:i + 3] == bytes([0x20, 0, 0x29])]
-if not slots:
-    sys.exit("no slot holds Esc")
-print(keymap[3 * slots[0]:3 * slots[0] + 3].hex(" "))
-PY
 }
 # Esc's code in the selected profile, as halvekctl reads it.
 esc_code() { ctl key list | awk '$1 == "0" { print $2 }'; }

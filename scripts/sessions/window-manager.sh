@@ -9,6 +9,7 @@
 #   scripts/sessions/window-manager.sh BUILD_DIR OUT_DIR
 set -euo pipefail
 . "$(dirname "$0")/screen.sh"
+. "$(dirname "$0")/keyboard-state.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "${1:?build folder}" && pwd)"
 out="$(mkdir -p "${2:?output folder}" && cd "$2" && pwd)"
@@ -67,19 +68,6 @@ xvfb-run -a -s "-screen 0 $(xvfb_screen 1600x1000)" bash -c "
     kill \$wm
     exit \$failed" || status=1
 
-# The three bytes the emulated keyboard's key map holds for the slot of Esc's factory code.
-esc_slot_bytes() {
-    python3 - "$state" <<'PY'
-import json, sys
-areas = json.load(open(sys.argv[1]))["areas"]
-keymap = bytes.fromhex(areas["keymap"])
-layout = bytes.fromhex(areas["layout"]) if "layout" in areas else b""
-slots = [i // 3 for i in range(0, len(layout) - 2, 3) if layout[i:i + 3] == bytes([0x20, 0, 0x29])]
-if not slots:
-    sys.exit("no slot holds Esc")
-print(keymap[3 * slots[0]:3 * slots[0] + 3].hex(" "))
-PY
-}
 for picture in $(sed -n 's/^screenshot[a-z-]* //p' "$here/window-manager.txt") wm-close-screen.png; do
     [ -s "$out/$picture" ] || { echo "FAIL no $picture"; status=1; }
 done

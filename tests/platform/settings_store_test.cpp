@@ -165,11 +165,14 @@ TEST(SettingsStore, ARewriteKeepsEveryOtherLineByteForByteAndNothingUnchangedIsW
         const auto file = folder / "settings.conf";
         std::ofstream(file, std::ios::binary) << others;
         // A second name for the file as it is: a write would leave it behind as another file.
+        // (Wine reports one link whatever the file has: there only the content is checked.)
         fs::create_hard_link(file, folder / "before");
+        const bool linksCounted = fs::hard_link_count(file) == 2;
         platform::SettingsStore store(file);
         ASSERT_TRUE(c.change(store));
         EXPECT_EQ(contentOf(file), c.after.empty() ? others : c.after);
-        EXPECT_EQ(fs::hard_link_count(file), c.after.empty() ? 2u : 1u);
+        if (linksCounted)
+            EXPECT_EQ(fs::hard_link_count(file), c.after.empty() ? 2u : 1u);
     }
     TempDir folder;
     platform::SettingsStore store(folder / "settings.conf");

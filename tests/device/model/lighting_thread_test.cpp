@@ -128,7 +128,11 @@ TEST(LightingThread, ClosedOrSynchronisedItSleepsUntilTheHostSaysSoThenPaintsAga
     ASSERT_TRUE(host.sawSynced.waitFor(10s));
     const int frames = host.frames.load();
     aWhile();
-    EXPECT_EQ(host.syncedLooks.load(), 1);
+    // A pass on its tick may see the flag before the wake that follows it: two looks at most.
+    const int looks = host.syncedLooks.load();
+    EXPECT_LE(looks, 2);
+    aWhile();
+    EXPECT_EQ(host.syncedLooks.load(), looks);
     EXPECT_EQ(host.frames.load(), frames);
     host.setSynced(false);
     ASSERT_TRUE(host.painted.waitFor(10s));

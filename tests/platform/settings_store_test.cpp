@@ -171,8 +171,9 @@ TEST(SettingsStore, ARewriteKeepsEveryOtherLineByteForByteAndNothingUnchangedIsW
         platform::SettingsStore store(file);
         ASSERT_TRUE(c.change(store));
         EXPECT_EQ(contentOf(file), c.after.empty() ? others : c.after);
-        if (linksCounted)
+        if (linksCounted) {
             EXPECT_EQ(fs::hard_link_count(file), c.after.empty() ? 2u : 1u);
+        }
     }
     TempDir folder;
     platform::SettingsStore store(folder / "settings.conf");
